@@ -1,0 +1,32 @@
+# The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work.
+.PHONY: all deps configure build test demo bench format clean
+
+JOBS ?= $(shell nproc)
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake --preset default >/dev/null
+
+build: configure
+	@cmake --build --preset default -j $(JOBS)
+
+test: build
+	@ctest --preset default -j $(JOBS)
+
+demo: build
+	@scripts/demo
+
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@scripts/bench
+
+format:
+	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
+
+clean:
+	@rm -rf build

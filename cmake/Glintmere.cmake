@@ -1,0 +1,58 @@
+# Build helpers: stand-in frameworks, device placement of built files, tests run in a device.
+
+# Where each stand-in framework lives on the device. A library's DT_NEEDED entry is its bare name,
+# found through RUNPATH: in the build tree under build/lib, on the device in its framework folder.
+set(GLINTMERE_FRAMEWORK_DIRS
+  /System/Library/Frameworks/Foundation.framework
+  /System/Library/Frameworks/CoreFoundation.framework
+  /System/Library/Frameworks/Dispatch.framework
+  /Library/Frameworks/CydiaSubstrate.framework
+  /System/Library/Frameworks/UIKit.framework
+  /System/Library/Frameworks/WebKit.framework
+  /System/Library/PrivateFrameworks/PhotoLibrary.framework
+  /System/Library/PrivateFrameworks/Preferences.framework
+  /System/Library/Frameworks/MessageUI.framework
+  /System/Library/Frameworks/Social.framework
+  /System/Library/PrivateFrameworks/MobileGestalt.framework)
+set(CMAKE_BUILD_RPATH ${GLINTMERE_LIB_DIR} ${GLINTMERE_FRAMEWORK_DIRS})
+set(CMAKE_BUILD_RPATH_USE_ORIGIN OFF)
+
+set_property(GLOBAL PROPERTY GLINTMERE_DEVICE_FILES "")
+
+# glintmere_device_file(<file-or-genex> <device path>): glintmere-device install puts it there.
+function(glintmere_device_file source destination)
+  set_property(GLOBAL APPEND PROPERTY GLINTMERE_DEVICE_FILES "${source}\t${destination}")
+endfunction()
+
+# glintmere_framework(<target> <framework name> <device folder> SOURCES ... LIBS ...)
+function(glintmere_framework target name folder)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES})
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" SUFFIX "" OUTPUT_NAME ${name}
+    LIBRARY_OUTPUT_DIRECTORY ${GLINTMERE_LIB_DIR})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform)
+  target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  glintmere_device_file($<TARGET_FILE:${target}> ${folder}/${name})
+endfunction()
+
+# glintmere_add_test(<target>): registers a GoogleTest binary with CTest, run inside a fresh device.
+function(glintmere_add_test target)
+  glintmere_program(${target})
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
+  add_test(NAME ${target}
+    COMMAND $<TARGET_FILE:glintmere-device> test $<TARGET_FILE:${target}>)
+  set_tests_properties(${target} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# glintmere_program(<target>): settings every executable of the project shares.
+function(glintmere_program target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/objc/SanitizerDefaults.cpp)
+endfunction()
+
+function(glintmere_write_device_manifest)
+  get_property(entries GLOBAL PROPERTY GLINTMERE_DEVICE_FILES)
+  list(JOIN entries "\n" content)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/device-manifest.txt CONTENT "${content}\n")
+endfunction()

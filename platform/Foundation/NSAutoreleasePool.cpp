@@ -1,0 +1,99 @@
+#include "Foundation/NSAutoreleasePool.hpp"
+
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <cstdio>
+#include <vector>
+
+namespace NS {
+namespace {
+
+using objc::operator""_sel;
+
+// One entry per live pool of this thread, innermost last. Draining a pool drains the pools
+// nested in it first, so a pool that was never drained cannot outlive its parent.
+struct PoolFrame {
+    id pool;
+    std::vector<id> objects;
+};
+
+std::vector<PoolFrame>& frames() {
+    thread_local std::vector<PoolFrame> stack;
+    return stack;
+}
+
+id initPool(id self, SEL) {
+    frames().push_back(PoolFrame{self, {}});
+    return self;
+}
+
+void drainPool(id self, SEL) {
+    auto& stack = frames();
+    bool found = false;
+    for (const PoolFrame& frame : stack) {
+        found = found || frame.pool == self;
+    }
+    if (found) {
+        for (;;) {
+            // Releasing may autorelease more objects into this same frame, so take them out first.
+            std::vector<id> objects = std::move(stack.back().objects);
+            stack.back().objects.clear();
+            if (objects.empty()) {
+                bool last = stack.back().pool == self;
+                id pool = stack.back().pool;
+                stack.pop_back();
+                if (pool != self) {
+                    object_dispose(pool);
+                }
+                if (last) {
+                    break;
+                }
+                continue;
+            }
+            for (id object : objects) {
+                objc::send(object, "release"_sel);
+            }
+        }
+    }
+    object_dispose(self);
+}
+
+id retainPool(id self, SEL) {
+    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be retained\n");
+    return self;
+}
+
+id autoreleasePool(id self, SEL) {
+    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be autoreleased\n");
+    return self;
+}
+
+GLINTMERE_REGISTER_CLASSES(1) {
+    objc::ClassBuilder("NSAutoreleasePool", "NSObject")
+        .method<&initPool>("init")
+        .method<&drainPool>("drain")
+        .method<&drainPool>("release")
+        .method<&retainPool>("retain")
+        .method<&autoreleasePool>("autorelease")
+        .build();
+}
+
+} // namespace
+
+void AutoreleasePool::addObject(id object) {
+    auto& stack = frames();
+    if (stack.empty()) {
+        std::fprintf(stderr, "NSAutoreleasePool: %s %p autoreleased with no pool in place; leaking\n",
+                     object_getClassName(object), static_cast<void*>(object));
+        return;
+    }
+    stack.back().objects.push_back(object);
+}
+
+std::size_t AutoreleasePool::pendingCount() {
+    auto& stack = frames();
+    return stack.empty() ? 0 : stack.back().objects.size();
+}
+
+} // namespace NS

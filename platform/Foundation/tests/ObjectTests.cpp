@@ -1,0 +1,183 @@
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSBlock.hpp"
+#include "Foundation/NSObject.hpp"
+#include "objc/ClassBuilder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using objc::operator""_sel;
+
+struct Rect {
+    double x, y, w, h;
+};
+
+int deallocations = 0;
+
+// A small class family built the way the product builds its classes.
+struct Animal : NS::Referencing<Animal, "TestAnimal"> {
+    std::string sound() { return objc::send<const char*>(this, "sound"_sel); }
+};
+
+const char* animalSound(id, SEL) { return "..."; }
+const char* dogSound(id, SEL) { return "woof"; }
+int animalLegs(id, SEL) { return 4; }
+double animalWeight(id, SEL) { return 12.5; }
+Rect animalFrame(id, SEL) { return Rect{1, 2, 3, 4}; }
+const char* puppySound(id self, SEL sel) {
+    static std::string s;
+    s = std::string("small ") + objc::sendSuper<const char*>(objc_lookUpClass("TestPuppy"), self, sel);
+    return s.c_str();
+}
+void countingDealloc(id self, SEL sel) {
+    ++deallocations;
+    objc::sendSuper(objc_lookUpClass("TestCounted"), self, sel);
+}
+
+struct Counter {
+    int hits = 0;
+};
+
+class ObjectFixture : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        objc::ClassBuilder("TestAnimal", "NSObject")
+            .method<&animalSound>("sound")
+            .method<&animalLegs>("legs")
+            .method<&animalWeight>("weight")
+            .method<&animalFrame>("frame")
+            .property<id>("friend")
+            .property<id>("owner", objc::Ownership::Plain)
+            .property<double>("age")
+            .protocol("TestBarking")
+            .build();
+        objc::ClassBuilder("TestDog", "TestAnimal").method<&dogSound>("sound").build();
+        objc::ClassBuilder("TestPuppy", "TestDog").method<&puppySound>("sound").build();
+        objc::ClassBuilder("TestCounted", "NSObject").method<&countingDealloc>("dealloc").build();
+    }
+    void SetUp() override { deallocations = 0; }
+};
+
+id make(const char* cls) { return objc::send<id>(objc_lookUpClass(cls), "new"_sel); }
+
+TEST_F(ObjectFixture, SendsToNilYieldZeroOfEveryResultKind) {
+    id nothing = nil;
+    EXPECT_EQ(objc::send<int>(nothing, "legs"_sel), 0);
+    EXPECT_EQ(objc::send<double>(nothing, "weight"_sel), 0.0);
+    EXPECT_EQ(objc::send<float>(nothing, "weight"_sel), 0.0f);
+    EXPECT_EQ(objc::send<id>(nothing, "friend"_sel), nil);
+    Rect r = objc::send<Rect>(nothing, "frame"_sel);
+    EXPECT_EQ(r.x + r.y + r.w + r.h, 0.0);
+    objc::send(nothing, "release"_sel);
+}
+
+TEST_F(ObjectFixture, SubclassesInheritAndOverride) {
+    id dog = make("TestDog");
+    id puppy = make("TestPuppy");
+    EXPECT_EQ(reinterpret_cast<Animal*>(dog)->sound(), "woof");
+    EXPECT_EQ(reinterpret_cast<Animal*>(puppy)->sound(), "small woof");
+    EXPECT_EQ(objc::send<int>(puppy, "legs"_sel), 4);
+    EXPECT_DOUBLE_EQ(objc::send<double>(dog, "weight"_sel), 12.5);
+    Rect r = objc::send<Rect>(dog, "frame"_sel);
+    EXPECT_EQ(r.w, 3);
+    EXPECT_TRUE(objc::send<bool>(puppy, "isKindOfClass:"_sel, objc_lookUpClass("TestAnimal")));
+    EXPECT_FALSE(objc::send<bool>(dog, "isKindOfClass:"_sel, objc_lookUpClass("TestPuppy")));
+    EXPECT_TRUE(objc::conformsToProtocol(objc_lookUpClass("TestPuppy"), "TestBarking"));
+    EXPECT_FALSE(objc::conformsToProtocol(objc_lookUpClass("NSObject"), "TestBarking"));
+    objc::send(dog, "release"_sel);
+    objc::send(puppy, "release"_sel);
+}
+
+TEST_F(ObjectFixture, BuildingAnExistingClassKeepsTheLiveOne) {
+    Class before = objc_lookUpClass("TestDog");
+    Class again = objc::ClassBuilder("TestDog", "NSObject").method<&animalSound>("sound").build();
+    EXPECT_EQ(again, before);
+    id dog = make("TestDog");
+    EXPECT_EQ(reinterpret_cast<Animal*>(dog)->sound(), "woof");
+    objc::send(dog, "release"_sel);
+}
+
+TEST_F(ObjectFixture, OwningPropertiesRetainAndReleaseOnDealloc) {
+    id animal = make("TestAnimal");
+    id counted = make("TestCounted");
+    objc::send(animal, "setFriend:"_sel, counted);
+    EXPECT_EQ(objc::send<unsigned long>(counted, "retainCount"_sel), 2u);
+    objc::send(animal, "setOwner:"_sel, counted);
+    EXPECT_EQ(objc::send<unsigned long>(counted, "retainCount"_sel), 2u);
+    EXPECT_EQ(objc::send<id>(animal, "owner"_sel), counted);
+    objc::send(animal, "setAge:"_sel, 3.5);
+    EXPECT_DOUBLE_EQ(objc::send<double>(animal, "age"_sel), 3.5);
+    objc::send(counted, "release"_sel);
+    EXPECT_EQ(deallocations, 0);
+    objc::send(animal, "release"_sel);
+    EXPECT_EQ(deallocations, 1);
+}
+
+TEST_F(ObjectFixture, RefFollowsOwnershipRules) {
+    {
+        auto owned = objc::adopt(reinterpret_cast<NS::Object*>(make("TestCounted")));
+        EXPECT_EQ(owned->retainCount(), 1u);
+        objc::Ref<NS::Object> second = owned;
+        EXPECT_EQ(owned->retainCount(), 2u);
+        objc::Ref<NS::Object> moved = std::move(second);
+        EXPECT_EQ(owned->retainCount(), 2u);
+    }
+    EXPECT_EQ(deallocations, 1);
+}
+
+TEST_F(ObjectFixture, AutoreleasePoolsNestAndDrainInnermostFirst) {
+    NS::AutoreleaseScope outer;
+    id kept = make("TestCounted");
+    objc::send(kept, "autorelease"_sel);
+    {
+        NS::AutoreleaseScope inner;
+        objc::send(make("TestCounted"), "autorelease"_sel);
+        EXPECT_EQ(NS::AutoreleasePool::pendingCount(), 1u);
+    }
+    EXPECT_EQ(deallocations, 1);
+    EXPECT_EQ(NS::AutoreleasePool::pendingCount(), 1u);
+}
+
+TEST_F(ObjectFixture, DrainingAnOuterPoolDrainsForgottenInnerOnes) {
+    auto* outer = NS::AutoreleasePool::alloc()->init();
+    objc::send(make("TestCounted"), "autorelease"_sel);
+    NS::AutoreleasePool::alloc()->init(); // never drained by its owner
+    objc::send(make("TestCounted"), "autorelease"_sel);
+    outer->drain();
+    EXPECT_EQ(deallocations, 2);
+    EXPECT_EQ(NS::AutoreleasePool::pendingCount(), 0u);
+}
+
+TEST_F(ObjectFixture, BlocksCarryCallablesAndFreeThem) {
+    auto counter = std::make_shared<Counter>();
+    {
+        auto block = NS::Block::create([counter](int n) { counter->hits += n; });
+        block->invoke<void, int>(3);
+        block->invoke<void, int>(4);
+        EXPECT_EQ(counter.use_count(), 2);
+        objc::Ref<NS::Object> copy = objc::adopt(block->copy());
+        EXPECT_EQ(copy.get(), reinterpret_cast<NS::Object*>(block.get()));
+    }
+    EXPECT_EQ(counter->hits, 7);
+    EXPECT_EQ(counter.use_count(), 1);
+}
+
+TEST_F(ObjectFixture, ClassObjectsIgnoreReferenceCounting) {
+    Class cls = objc_lookUpClass("TestAnimal");
+    objc::send(cls, "release"_sel);
+    objc::send(cls, "retain"_sel);
+    id animal = make("TestAnimal");
+    EXPECT_NE(animal, nil);
+    objc::send(animal, "release"_sel);
+}
+
+TEST(ObjectDeathTest, UnknownSelectorNamesTheClass) {
+    id object = objc::send<id>(objc_lookUpClass("NSObject"), "new"_sel);
+    EXPECT_DEATH(objc::send(object, "noSuchThing"_sel), "-\\[NSObject noSuchThing\\]: unrecognized selector");
+    objc::send(object, "release"_sel);
+}
+
+} // namespace
