@@ -37,6 +37,24 @@ function(glintmere_framework target name folder)
   glintmere_device_file($<TARGET_FILE:${target}> ${folder}/${name})
 endfunction()
 
+# glintmere_framework_here(<framework name> <device folder> [LIBS ...]): the framework built from
+# every source of the current folder, and its tests (tests/*.cpp) as one test binary.
+function(glintmere_framework_here name folder)
+  cmake_parse_arguments(ARG "" "" "LIBS;EXTRA_SOURCES" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return() # not written yet
+  endif()
+  glintmere_framework(${name} ${name} ${folder} SOURCES ${sources} ${ARG_EXTRA_SOURCES} LIBS ${ARG_LIBS})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(tests)
+    string(TOLOWER ${name}_tests test_target)
+    add_executable(${test_target} ${tests})
+    target_link_libraries(${test_target} PRIVATE ${name})
+    glintmere_add_test(${test_target})
+  endif()
+endfunction()
+
 # glintmere_add_test(<target>): registers a GoogleTest binary with CTest, run inside a fresh device.
 function(glintmere_add_test target)
   glintmere_program(${target})
