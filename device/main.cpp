@@ -1,15 +1,133 @@
-// glintmere-device: placeholder until the device launcher lands; `test BIN` runs BIN directly.
-#include <unistd.h>
+// glintmere-device: makes simulated devices, fills them from the build and runs programs inside.
+#include "Device.hpp"
+#include "Sandbox.hpp"
+
+#include <stdlib.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
+
+const char* const kUsage = "usage: glintmere-device create ROOT\n"
+                           "       glintmere-device install ROOT\n"
+                           "       glintmere-device run ROOT -- CMD [ARG...]\n"
+                           "       glintmere-device test BINARY [ARG...]\n";
+
+// Thrown for a command line that the tool cannot make sense of.
+struct Usage : device::Error {
+    using device::Error::Error;
+};
+
+// Where the build keeps its placement list: beside the tool's own folder of programs.
+fs::path manifestPath() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        throw device::Error("cannot find the tool's own program: " + ec.message());
+    }
+    return self.parent_path().parent_path() / "device-manifest.txt";
+}
+
+void install(const fs::path& root) { device::install(root, device::readManifest(manifestPath())); }
+
+bool keepDevice() {
+    const char* keep = std::getenv("GLINTMERE_KEEP_DEVICE");
+    return keep != nullptr && *keep != '\0' && std::string(keep) != "0";
+}
+
+// A fresh device holding the build and the test program; removed afterwards unless asked to keep it.
+int test(const fs::path& binary, const std::vector<std::string>& args) {
+    std::error_code ec;
+    if (!fs::is_regular_file(binary, ec)) {
+        throw device::Error("no test program at " + binary.string());
+    }
+    std::string pattern = (fs::temp_directory_path(ec) / "glintmere-device-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw device::Error("cannot make a temporary device folder at " + pattern);
+    }
+    const fs::path root = pattern;
+    struct Cleanup {
+        fs::path root;
+        ~Cleanup() {
+            if (keepDevice()) {
+                std::fprintf(stderr, "glintmere-device: kept device at %s\n", root.c_str());
+            } else {
+                std::error_code ignored;
+                fs::remove_all(root, ignored);
+            }
+        }
+    } cleanup{root};
+
+    device::create(root);
+    install(root);
+    const std::string devicePath = "/private/var/tmp/tests/" + binary.filename().string();
+    device::copyInto(binary, device::hostPath(root, devicePath));
+    std::vector<std::string> command = {devicePath};
+    command.insert(command.end(), args.begin(), args.end());
+    return device::run(root, command);
+}
+
+int dispatch(const std::vector<std::string>& words) {
+    if (words.empty()) {
+        throw Usage("missing command");
+    }
+    const std::string& verb = words[0];
+    if (verb == "help" || verb == "--help" || verb == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (verb != "create" && verb != "install" && verb != "run" && verb != "test") {
+        throw Usage("unknown command \"" + verb + "\"");
+    }
+    if (words.size() < 2 || words[1].empty()) {
+        throw Usage(verb == "test" ? "missing test program" : "missing device root");
+    }
+    if (verb == "create") {
+        if (words.size() > 2) {
+            throw Usage("create takes one device root");
+        }
+        device::create(words[1]);
+        return 0;
+    }
+    if (verb == "install") {
+        if (words.size() > 2) {
+            throw Usage("install takes one device root");
+        }
+        install(device::open(words[1]));
+        return 0;
+    }
+    if (verb == "run") {
+        std::size_t first = 2;
+        if (first < words.size() && words[first] == "--") {
+            ++first;
+        }
+        if (first >= words.size()) {
+            throw Usage("missing command to run in the device");
+        }
+        const fs::path root = device::open(words[1]);
+        return device::run(root, {words.begin() + static_cast<long>(first), words.end()});
+    }
+    return test(words[1], {words.begin() + 2, words.end()});
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 3 && std::strcmp(argv[1], "test") == 0) {
-        execv(argv[2], argv + 2);
-        std::perror("glintmere-device: exec");
-        return 127;
+    try {
+        return dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const Usage& e) {
+        std::fprintf(stderr, "glintmere-device: %s\n%s", e.what(), kUsage);
+        return kUsageError;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "glintmere-device: %s\n", e.what());
+        return kFailure;
     }
-    std::fprintf(stderr, "usage: glintmere-device test BINARY [ARG...]\n");
-    return 2;
 }

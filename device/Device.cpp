@@ -1,0 +1,255 @@
+#include "Device.hpp"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <system_error>
+
+namespace device {
+namespace {
+
+// Folders of a new device, as on the phone. `tmp` folders are world-writable and sticky.
+const std::vector<std::string> kFolders = {
+    "Applications",
+    "Library/MobileSubstrate/DynamicLibraries",
+    "Library/PreferenceBundles",
+    "Library/PreferenceLoader/Preferences",
+    "Library/Frameworks",
+    "System/Library/Frameworks",
+    "System/Library/PrivateFrameworks",
+    "private/var/mobile/Library/Preferences",
+    "private/var/mobile/Media",
+    "private/var/run",
+    "private/var/tmp",
+    "private/var/lib/dpkg/info",
+    "private/var/lib/dpkg/updates",
+    "private/var/lib/dpkg/triggers",
+    "private/var/lib/dpkg/alternatives",
+    "tmp",
+};
+
+// Links that make the device's own path spellings meet ("/User" and "/var" reach "/private/var"),
+// and those of the host's merged /usr that programs from /usr expect at the top.
+const std::vector<std::pair<std::string, std::string>> kLinks = {
+    {"var", "private/var"}, {"User", "var/mobile"}, {"lib", "usr/lib"},   {"lib32", "usr/lib32"},
+    {"lib64", "usr/lib64"}, {"bin", "usr/bin"},     {"sbin", "usr/sbin"},
+};
+
+bool isHostOnly(const std::string& top) {
+    for (const std::string& m : kMountPoints) {
+        if (top == m) {
+            return true;
+        }
+    }
+    for (const auto& [name, target] : kLinks) {
+        if (top == name && target.starts_with("usr/")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    out.close();
+    if (!out) {
+        throw Error("cannot write " + path.string());
+    }
+}
+
+void copyFile(const fs::path& source, const fs::path& target) {
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) {
+        throw Error("cannot make " + target.parent_path().string() + ": " + ec.message());
+    }
+    const fs::path partial =
+        target.parent_path() / ("." + target.filename().string() + ".partial-" + std::to_string(getpid()));
+    fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
+    if (!ec) {
+        fs::permissions(partial, fs::status(source).permissions(), ec);
+    }
+    if (!ec) {
+        fs::rename(partial, target, ec);
+    }
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw Error("cannot copy " + source.string() + " to " + target.string() + ": " + ec.message());
+    }
+}
+
+void copyLink(const fs::path& source, const fs::path& target) {
+    std::error_code ec;
+    const fs::path linkTarget = fs::read_symlink(source, ec);
+    if (!ec) {
+        fs::remove(target, ec);
+    }
+    if (!ec) {
+        fs::create_symlink(linkTarget, target, ec);
+    }
+    if (ec) {
+        throw Error("cannot link " + target.string() + ": " + ec.message());
+    }
+}
+
+} // namespace
+
+void create(const fs::path& root) {
+    if (root.empty()) {
+        throw Error("missing device root");
+    }
+    std::error_code ec;
+    bool made = false;
+    if (fs::exists(fs::symlink_status(root, ec))) {
+        if (!fs::is_directory(root, ec)) {
+            throw Error(root.string() + " exists and is not a directory");
+        }
+        if (fs::exists(root / kMarker, ec)) {
+            throw Error(root.string() + " is already a device");
+        }
+        if (!fs::is_empty(root, ec)) {
+            throw Error(root.string() + " exists and is not empty; a device needs a directory of its own");
+        }
+    } else {
+        fs::create_directories(root, ec);
+        if (ec) {
+            throw Error("cannot make " + root.string() + ": " + ec.message());
+        }
+        made = true;
+    }
+    try {
+        for (const std::string& folder : kFolders) {
+            fs::create_directories(root / folder, ec);
+            if (ec) {
+                throw Error("cannot make " + (root / folder).string() + ": " + ec.message());
+            }
+        }
+        for (const char* sticky : {"tmp", "private/var/tmp"}) {
+            fs::permissions(root / sticky, fs::perms::all | fs::perms::sticky_bit, ec);
+        }
+        for (const std::string& point : kMountPoints) {
+            fs::create_directory(root / point, ec);
+            if (ec) {
+                throw Error("cannot make " + (root / point).string() + ": " + ec.message());
+            }
+        }
+        for (const auto& [name, target] : kLinks) {
+            fs::create_symlink(target, root / name, ec);
+            if (ec) {
+                throw Error("cannot link " + (root / name).string() + ": " + ec.message());
+            }
+        }
+        // An empty package database, as dpkg leaves it before the first install.
+        writeFile(root / "private/var/lib/dpkg/status", "");
+        writeFile(root / "private/var/lib/dpkg/available", "");
+        // Written last: a root whose making failed half-way is not taken for a device.
+        writeFile(root / kMarker, "glintmere-device 1\n");
+    } catch (...) {
+        if (made) {
+            fs::remove_all(root, ec);
+        }
+        throw;
+    }
+}
+
+fs::path open(const fs::path& root) {
+    if (root.empty()) {
+        throw Error("missing device root");
+    }
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(root, ec);
+    if (ec || !fs::is_directory(absolute, ec)) {
+        throw Error(root.string() + " is not a directory");
+    }
+    if (!fs::is_regular_file(absolute / kMarker, ec)) {
+        throw Error(root.string() + " is not a device (make one with: glintmere-device create ROOT)");
+    }
+    return fs::canonical(absolute, ec);
+}
+
+fs::path hostPath(const fs::path& root, const std::string& devicePath) {
+    const fs::path path(devicePath);
+    if (!path.is_absolute()) {
+        throw Error("device path " + devicePath + " is not absolute");
+    }
+    for (const fs::path& part : path) {
+        if (part == "..") {
+            throw Error("device path " + devicePath + " climbs with ..");
+        }
+    }
+    const fs::path relative = path.lexically_normal().relative_path();
+    if (relative.empty()) {
+        throw Error("device path " + devicePath + " names the device root");
+    }
+    const std::string top = relative.begin()->string();
+    if (isHostOnly(top)) {
+        throw Error("device path " + devicePath + " is under /" + top +
+                    ", which the device takes from the host");
+    }
+    return root / relative;
+}
+
+std::vector<Placement> readManifest(const fs::path& manifest) {
+    std::ifstream in(manifest);
+    if (!in) {
+        throw Error("no placement list at " + manifest.string() + " (build the project first)");
+    }
+    std::vector<Placement> placements;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (line.empty()) {
+            continue;
+        }
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0 || tab + 1 == line.size() || line[tab + 1] != '/') {
+            throw Error(manifest.string() + ":" + std::to_string(number) +
+                        ": expected SOURCE<TAB>/DEVICE/PATH, got \"" + line + "\"");
+        }
+        placements.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+    return placements;
+}
+
+std::size_t install(const fs::path& root, const std::vector<Placement>& placements) {
+    std::size_t installed = 0;
+    for (const Placement& p : placements) {
+        const fs::path target = hostPath(root, p.devicePath);
+        std::error_code ec;
+        if (!fs::exists(p.source, ec)) {
+            continue;
+        }
+        copyInto(p.source, target);
+        ++installed;
+    }
+    return installed;
+}
+
+void copyInto(const fs::path& source, const fs::path& target) {
+    std::error_code ec;
+    if (!fs::is_directory(source, ec)) {
+        copyFile(source, target);
+        return;
+    }
+    fs::create_directories(target, ec);
+    if (ec) {
+        throw Error("cannot make " + target.string() + ": " + ec.message());
+    }
+    for (auto it = fs::recursive_directory_iterator(source, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path to = target / it->path().lexically_relative(source);
+        if (it->is_symlink()) {
+            copyLink(it->path(), to);
+        } else if (it->is_directory()) {
+            fs::create_directories(to, ec);
+        } else {
+            copyFile(it->path(), to);
+        }
+    }
+    if (ec) {
+        throw Error("cannot copy " + source.string() + ": " + ec.message());
+    }
+}
+
+} // namespace device

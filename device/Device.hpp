@@ -1,0 +1,51 @@
+// A simulated device: a directory laid out like an iOS filesystem, filled from the build.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace device {
+
+namespace fs = std::filesystem;
+
+// A failure the tool reports in one line and exits non-zero on.
+struct Error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The file whose presence tells a device root from any other directory.
+inline constexpr const char* kMarker = ".glintmere-device";
+
+// Folders the sandbox mounts from the host or makes anew on every run; nothing is installed there.
+inline const std::vector<std::string> kMountPoints = {"usr", "etc", "proc", "dev"};
+
+// Lays a new device out at `root`, which must be missing or an empty directory.
+void create(const fs::path& root);
+
+// `root` made absolute and checked to be a device root; throws Error otherwise.
+fs::path open(const fs::path& root);
+
+// Where the device path `devicePath` (absolute, as seen inside the device) lives on the host.
+// Throws Error for paths that are relative, climb out with "..", or land on a host mount point.
+fs::path hostPath(const fs::path& root, const std::string& devicePath);
+
+// One line of the build's placement list: a built file or folder and its device path.
+struct Placement {
+    fs::path source;
+    std::string devicePath;
+};
+
+// Reads the placement list (lines "SOURCE<TAB>DEVICE_PATH"); throws Error on malformed lines.
+std::vector<Placement> readManifest(const fs::path& manifest);
+
+// Copies each placement whose source exists into the device; sources not built are skipped.
+// Returns how many were installed.
+std::size_t install(const fs::path& root, const std::vector<Placement>& placements);
+
+// Copies one file or folder to `target`, keeping modes. Each file appears whole: it is written
+// beside its destination and renamed into place.
+void copyInto(const fs::path& source, const fs::path& target);
+
+} // namespace device

@@ -1,0 +1,277 @@
+// The device tool seen from outside: each test drives the built program on devices of its own.
+#include "../../tests/support/Subprocess.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::runProcess;
+
+const std::string kTool = GLINTMERE_DEVICE_TOOL;
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void spill(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class DeviceTool : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "device-tool-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        scratch_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    fs::path makeDevice(const std::string& name = "device") {
+        const fs::path root = scratch_ / name;
+        auto made = runProcess({kTool, "create", root});
+        EXPECT_EQ(made.status, 0) << made.err;
+        return root;
+    }
+
+    fs::path scratch_;
+};
+
+TEST_F(DeviceTool, CreateLaysTheRootOutLikeThePhone) {
+    const fs::path root = makeDevice();
+    for (const char* folder :
+         {"Applications", "Library/MobileSubstrate/DynamicLibraries", "Library/PreferenceBundles",
+          "Library/PreferenceLoader/Preferences", "private/var/mobile/Library/Preferences",
+          "private/var/mobile/Media", "private/var/run", "private/var/lib/dpkg/info",
+          "private/var/lib/dpkg/updates", "tmp", "usr", "etc", "proc", "dev"}) {
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(root / folder))) << folder;
+    }
+    EXPECT_EQ(fs::read_symlink(root / "var"), "private/var");
+    EXPECT_EQ(fs::read_symlink(root / "User"), "var/mobile");
+    EXPECT_EQ(fs::read_symlink(root / "lib"), "usr/lib");
+    EXPECT_EQ(fs::read_symlink(root / "bin"), "usr/bin");
+    EXPECT_TRUE((fs::status(root / "tmp").permissions() & fs::perms::others_write) != fs::perms::none);
+
+    // The empty package database is one that dpkg accepts, and installs into.
+    auto listed = runProcess({"dpkg", "--root=" + root.string(), "-l"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    const fs::path package = scratch_ / "package";
+    spill(package / "DEBIAN/control", "Package: com.example.probe\nVersion: 1.0\nArchitecture: all\n"
+                                      "Maintainer: Probe <probe@example.com>\nDescription: probe\n");
+    spill(package / "Library/Probe/file", "packaged\n");
+    ASSERT_EQ(runProcess({"dpkg-deb", "--build", package, scratch_ / "probe.deb"}).status, 0);
+    auto installed = runProcess({"dpkg", "--root", root, "-i", scratch_ / "probe.deb"});
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(slurp(root / "Library/Probe/file"), "packaged\n");
+    EXPECT_NE(runProcess({"dpkg", "--root=" + root.string(), "-l"}).out.find("com.example.probe"),
+              std::string::npos);
+}
+
+TEST_F(DeviceTool, RunSeesTheDeviceAsItsRoot) {
+    const fs::path root = makeDevice();
+    auto link = runProcess({kTool, "run", root, "--", "readlink", "/User"});
+    EXPECT_EQ(link.status, 0) << link.err;
+    EXPECT_EQ(link.out, "var/mobile\n");
+
+    auto where =
+        runProcess({kTool, "run", root, "--", "sh", "-c", "echo $HOME; pwd; echo $PROBE; ls /Applications"},
+                   "", {{"PROBE", "kept"}});
+    EXPECT_EQ(where.out, "/var/mobile\n/\nkept\n") << where.err;
+
+    // Writes land in the device, and the host's /usr cannot be written.
+    auto wrote =
+        runProcess({kTool, "run", root, "--", "sh", "-c", "echo made > /tmp/made; touch /usr/forbidden"});
+    EXPECT_NE(wrote.status, 0);
+    EXPECT_EQ(slurp(root / "tmp/made"), "made\n");
+    EXPECT_FALSE(fs::exists("/usr/forbidden"));
+}
+
+TEST_F(DeviceTool, TheThreePathSpellingsNameOneFile) {
+    const fs::path root = makeDevice();
+    auto seen = runProcess({kTool, "run", root, "--", "sh", "-c",
+                            "echo one > /private/var/mobile/Library/Preferences/p.plist;"
+                            "echo two >> /User/Library/Preferences/p.plist;"
+                            "cat /var/mobile//Library/Preferences/p.plist;"
+                            "stat -c %i /private/var/mobile/Library/Preferences/p.plist "
+                            "/User/Library/Preferences/p.plist /var/mobile//Library/Preferences/p.plist"});
+    ASSERT_EQ(seen.status, 0) << seen.err;
+    std::istringstream lines(seen.out);
+    std::string first, second, a, b, c;
+    lines >> first >> second >> a >> b >> c;
+    EXPECT_EQ(first + second, "onetwo");
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(b, c);
+    EXPECT_EQ(slurp(root / "private/var/mobile/Library/Preferences/p.plist"), "one\ntwo\n");
+}
+
+TEST_F(DeviceTool, RunPassesStreamsAndExitStatusThrough) {
+    const fs::path root = makeDevice();
+    auto echoed =
+        runProcess({kTool, "run", root, "--", "sh", "-c", "read line; echo got $line; exit 7"}, "hello\n");
+    EXPECT_EQ(echoed.out, "got hello\n");
+    EXPECT_EQ(echoed.status, 7);
+
+    auto killed = runProcess({kTool, "run", root, "--", "sh", "-c", "kill -TERM $$"});
+    EXPECT_EQ(killed.status, 128 + SIGTERM);
+
+    auto missing = runProcess({kTool, "run", root, "--", "/Applications/None.app/None"});
+    EXPECT_NE(missing.status, 0);
+}
+
+TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
+    auto none = runProcess({kTool});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("usage:"), std::string::npos);
+
+    auto unknown = runProcess({kTool, "frobnicate", scratch_});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown command \"frobnicate\""), std::string::npos);
+
+    for (const char* verb : {"create", "install", "run"}) {
+        auto noRoot = runProcess({kTool, verb});
+        EXPECT_EQ(noRoot.status, 2) << verb;
+        EXPECT_NE(noRoot.err.find("missing device root"), std::string::npos) << verb;
+    }
+
+    // A folder of someone else's is neither taken over nor run in.
+    spill(scratch_ / "other/keep.txt", "mine\n");
+    auto taken = runProcess({kTool, "create", scratch_ / "other"});
+    EXPECT_NE(taken.status, 0);
+    EXPECT_NE(taken.err.find("not empty"), std::string::npos) << taken.err;
+    EXPECT_EQ(slurp(scratch_ / "other/keep.txt"), "mine\n");
+    EXPECT_FALSE(fs::exists(scratch_ / "other/Applications"));
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {kTool, "run", scratch_ / "other", "--", "true"}, {kTool, "install", scratch_ / "other"}}) {
+        auto foreign = runProcess(command);
+        EXPECT_NE(foreign.status, 0) << command[1];
+        EXPECT_NE(foreign.err.find("is not a device"), std::string::npos) << foreign.err;
+    }
+    auto nowhere = runProcess({kTool, "run", scratch_ / "nowhere", "--", "true"});
+    EXPECT_NE(nowhere.status, 0);
+
+    const fs::path root = makeDevice();
+    auto again = runProcess({kTool, "create", root});
+    EXPECT_NE(again.status, 0);
+    EXPECT_NE(again.err.find("already a device"), std::string::npos);
+
+    auto noCommand = runProcess({kTool, "run", root, "--"});
+    EXPECT_EQ(noCommand.status, 2);
+    EXPECT_NE(noCommand.err.find("missing command"), std::string::npos);
+
+    auto noSandbox =
+        runProcess({kTool, "run", root, "--", "true"}, "", {{"GLINTMERE_BWRAP", "/nonexistent/bwrap"}});
+    EXPECT_NE(noSandbox.status, 0);
+    EXPECT_NE(noSandbox.err.find("bubblewrap not found"), std::string::npos) << noSandbox.err;
+}
+
+// A copy of the tool in a build folder of the test's making, so that it reads our placement list.
+class DeviceInstall : public DeviceTool {
+  protected:
+    void SetUp() override {
+        DeviceTool::SetUp();
+        fs::create_directories(scratch_ / "build/bin");
+        tool_ = scratch_ / "build/bin/glintmere-device";
+        fs::copy_file(kTool, tool_);
+    }
+    void writeManifest(const std::string& text) { spill(scratch_ / "build/device-manifest.txt", text); }
+
+    fs::path tool_;
+};
+
+TEST_F(DeviceInstall, PlacesBuiltFilesAtTheirDevicePathsKeepingModes) {
+    const fs::path built = scratch_ / "built";
+    spill(built / "Probe", "#!/bin/sh\necho probe\n");
+    fs::permissions(built / "Probe", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    spill(built / "Info.plist", "<plist/>\n");
+    spill(built / "Probe.bundle/Probe", "code\n");
+    spill(built / "Probe.bundle/en.lproj/Probe.strings", "\"a\" = \"b\";\n");
+    writeManifest(built.string() + "/Probe\t/Applications/Probe.app/Probe\n" + built.string() +
+                  "/Info.plist\t/Applications/Probe.app/Info.plist\n" + built.string() +
+                  "/Probe.bundle\t/Library/PreferenceBundles/Probe.bundle\n" + built.string() +
+                  "/NotBuilt\t/Applications/NotBuilt.app/NotBuilt\n" + built.string() +
+                  "/Info.plist\t/User/Library/Preferences/probe.plist\n");
+    const fs::path root = makeDevice();
+    auto installed = runProcess({tool_, "install", root});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+
+    const fs::path app = root / "Applications/Probe.app/Probe";
+    EXPECT_EQ(slurp(app), "#!/bin/sh\necho probe\n");
+    EXPECT_EQ(fs::status(app).permissions(), fs::status(built / "Probe").permissions());
+    EXPECT_FALSE(fs::is_symlink(app));
+    EXPECT_EQ(slurp(root / "Library/PreferenceBundles/Probe.bundle/en.lproj/Probe.strings"),
+              "\"a\" = \"b\";\n");
+    EXPECT_FALSE(fs::exists(root / "Applications/NotBuilt.app"));
+    EXPECT_EQ(slurp(root / "private/var/mobile/Library/Preferences/probe.plist"), "<plist/>\n");
+
+    // The placed program runs inside; a second install replaces what the first placed.
+    EXPECT_EQ(runProcess({tool_, "run", root, "--", "/Applications/Probe.app/Probe"}).out, "probe\n");
+    spill(built / "Probe", "#!/bin/sh\necho rebuilt\n");
+    ASSERT_EQ(runProcess({tool_, "install", root}).status, 0);
+    EXPECT_EQ(runProcess({tool_, "run", root, "--", "/Applications/Probe.app/Probe"}).out, "rebuilt\n");
+    for (const auto& entry : fs::directory_iterator(root / "Applications/Probe.app")) {
+        EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+    }
+}
+
+TEST_F(DeviceInstall, RejectsBadPlacementLists) {
+    const fs::path root = makeDevice();
+    auto missing = runProcess({tool_, "install", root});
+    EXPECT_NE(missing.status, 0);
+    EXPECT_NE(missing.err.find("no placement list"), std::string::npos) << missing.err;
+
+    spill(scratch_ / "file", "x");
+    writeManifest((scratch_ / "file").string() + "\t/Applications/A\n" + "no tab here\n");
+    auto malformed = runProcess({tool_, "install", root});
+    EXPECT_NE(malformed.status, 0);
+    EXPECT_NE(malformed.err.find("device-manifest.txt:2"), std::string::npos) << malformed.err;
+
+    for (const char* bad : {"/usr/lib/evil", "/../outside", "/bin/evil"}) {
+        writeManifest((scratch_ / "file").string() + "\t" + bad + "\n");
+        auto refused = runProcess({tool_, "install", root});
+        EXPECT_NE(refused.status, 0) << bad;
+        EXPECT_NE(refused.err.find(bad), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(fs::exists(scratch_ / "outside"));
+    EXPECT_FALSE(fs::exists(root / "usr/lib/evil"));
+}
+
+TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
+    const fs::path built = scratch_ / "built";
+    spill(built / "Probe", "#!/bin/sh\necho probe\n");
+    fs::permissions(built / "Probe", fs::perms::owner_all);
+    writeManifest(built.string() + "/Probe\t/Applications/Probe.app/Probe\n");
+    const fs::path program = scratch_ / "probe_tests";
+    spill(program, "#!/bin/sh\necho \"$0 $*\"; /Applications/Probe.app/Probe; readlink /User; exit 3\n");
+    fs::permissions(program, fs::perms::owner_all);
+    const fs::path temp = scratch_ / "temp";
+    fs::create_directories(temp);
+
+    auto ran = runProcess({tool_, "test", program, "--gtest_brief=1"}, "",
+                          {{"TMPDIR", temp.string()}, {"GLINTMERE_KEEP_DEVICE", std::nullopt}});
+    EXPECT_EQ(ran.status, 3) << ran.err;
+    EXPECT_EQ(ran.out, "/private/var/tmp/tests/probe_tests --gtest_brief=1\nprobe\nvar/mobile\n");
+    EXPECT_TRUE(fs::is_empty(temp));
+
+    auto kept =
+        runProcess({tool_, "test", program}, "", {{"TMPDIR", temp.string()}, {"GLINTMERE_KEEP_DEVICE", "1"}});
+    EXPECT_EQ(kept.status, 3);
+    ASSERT_FALSE(fs::is_empty(temp));
+    const fs::path device = fs::directory_iterator(temp)->path();
+    EXPECT_NE(kept.err.find(device.string()), std::string::npos) << kept.err;
+    EXPECT_TRUE(fs::exists(device / ".glintmere-device"));
+    EXPECT_TRUE(fs::exists(device / "private/var/tmp/tests/probe_tests"));
+
+    auto absent = runProcess({tool_, "test", scratch_ / "absent"});
+    EXPECT_NE(absent.status, 0);
+    EXPECT_NE(absent.err.find("no test program"), std::string::npos);
+}
+
+} // namespace
