@@ -1,6 +1,7 @@
 #include "Foundation/NSObject.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -87,6 +88,18 @@ bool conformsToProtocolNamed(id self, SEL, const char* name) {
     return objc::conformsToProtocol(object_getClass(self), name);
 }
 
+// "<ClassName: 0x...>", what Cocoa prints for an object that says nothing better of itself.
+id describe(id self, SEL) {
+    char text[256];
+    std::snprintf(text, sizeof text, "<%s: %p>", class_getName(object_getClass(self)),
+                  static_cast<void*>(self));
+    return objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel,
+                          static_cast<const char*>(text));
+}
+id describeClass(Class cls, SEL) {
+    return objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel, class_getName(cls));
+}
+
 // A message that no class in the chain answers is a programming error, as on the device: say
 // which and stop, rather than run whatever the runtime's default forwarder does.
 [[noreturn]] void unrecognizedSelector(id self, SEL sel) {
@@ -110,6 +123,7 @@ GLINTMERE_REGISTER_CLASSES(0) {
         .classMethod<&superclassOfClass>("superclass")
         .classMethod<&instancesRespondToSelector>("instancesRespondToSelector:")
         .classMethod<&isSubclassOfClass>("isSubclassOfClass:")
+        .classMethod<&describeClass>("description")
         // A class object is not reference counted: these would write into the class itself.
         .classMethod<&self>("retain")
         .classMethod<&doNothing>("release")
@@ -133,6 +147,7 @@ GLINTMERE_REGISTER_CLASSES(0) {
         .method<&performSelector>("performSelector:")
         .method<&performSelectorWithObject>("performSelector:withObject:")
         .method<&conformsToProtocolNamed>("conformsToProtocolNamed:")
+        .method<&describe>("description")
         .build();
 }
 

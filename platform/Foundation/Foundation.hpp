@@ -1,0 +1,9 @@
+// Everything of the Foundation stand-in, in one include.
+#pragma once
+
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSBlock.hpp"
+#include "Foundation/NSDate.hpp"
+#include "Foundation/NSNumber.hpp"
+#include "Foundation/NSObject.hpp"
+#include "Foundation/NSString.hpp"

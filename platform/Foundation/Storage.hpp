@@ -1,0 +1,23 @@
+// Where Foundation's value classes keep their state: typed access to their instance variables.
+#pragma once
+
+#include "objc/Runtime.hpp"
+
+#include <cstddef>
+
+namespace NS::detail {
+
+// The instance variable `Ivar` of the class named `Cls`, found once: subclasses share the offset, so
+// one lookup serves every instance of the class family.
+template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id self) {
+    static const std::ptrdiff_t offset =
+        ivar_getOffset(class_getInstanceVariable(objc_lookUpClass(Cls.text), Ivar.text));
+    return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) + offset);
+}
+
+// True when `object` is an instance of the class named `name` or of one of its subclasses.
+inline bool isKind(id object, const char* name) {
+    return objc::send<bool>(object, objc::Selector<"isKindOfClass:">(), objc_lookUpClass(name));
+}
+
+} // namespace NS::detail
