@@ -6,4 +6,6 @@
 #include "Foundation/NSDate.hpp"
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSObject.hpp"
+#include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
+#include "Foundation/NSTimer.hpp"

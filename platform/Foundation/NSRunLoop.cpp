@@ -1,0 +1,466 @@
+#include "Foundation/NSRunLoop.hpp"
+
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSDate.hpp"
+#include "Foundation/NSString.hpp"
+#include "Foundation/NSTimer.hpp"
+#include "Foundation/RunLoopInternal.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace NS::detail {
+
+struct FdSource {
+    int fd;
+    std::function<void()> onReadable;
+};
+
+// A timer (owned reference) or a piece of scheduled work.
+struct Entry {
+    id timer = nil;
+    std::function<void()> work;
+};
+
+struct LoopState {
+    pid_t tid = 0;
+    int epfd = -1;
+    int wakefd = -1; // epoll data 0; sources count from 1
+    std::map<DueKey, Entry> queue;
+    std::map<int, std::shared_ptr<FdSource>> sources;
+    int nextSourceId = 1;
+};
+
+std::mutex& scheduleMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+namespace {
+
+using objc::operator""_sel;
+
+// Order of scheduling, across all loops; a tie-breaker between equal due times.
+std::atomic<std::uint64_t> nextSeq{1};
+
+constexpr std::uint64_t farFuture = ~0ull / 2;
+
+LoopState* loopState(id loop) { return static_cast<LoopState*>(objc::ivar<void*>(loop, "_state")); }
+
+pid_t currentTid() { return static_cast<pid_t>(gettid()); }
+
+void wake(LoopState* state) {
+    std::uint64_t one = 1;
+    // A full counter already means a pending wake-up; nothing more is needed.
+    [[maybe_unused]] ssize_t n = write(state->wakefd, &one, sizeof one);
+}
+
+void drainWake(LoopState* state) {
+    std::uint64_t count;
+    [[maybe_unused]] ssize_t n = read(state->wakefd, &count, sizeof count);
+}
+
+std::uint64_t deadlineOf(id date) {
+    double seconds = objc::send<double>(date, "timeIntervalSinceNow"_sel);
+    return dueAfter(seconds);
+}
+
+// The next fire time of a repeating timer after one that was due at `due`: the first multiple of
+// the interval past `now`, so a loop that fell behind fires once rather than catching up.
+std::uint64_t nextRepeat(const TimerState* timer, std::uint64_t now) {
+    auto step = static_cast<std::uint64_t>(timer->interval * 1e9);
+    step = std::max<std::uint64_t>(step, 1);
+    if (timer->due > farFuture - step) {
+        return farFuture;
+    }
+    std::uint64_t next = timer->due + step;
+    if (next <= now) {
+        next += ((now - next) / step + 1) * step;
+    }
+    return next;
+}
+
+void fireScheduledTimer(id timer) {
+    // The entry's reference is handed to this call; a one-shot timer is done once it has fired,
+    // even when its callout throws.
+    struct Finish {
+        id timer;
+        bool oneShot;
+        ~Finish() {
+            if (oneShot) {
+                objc::send(timer, "invalidate"_sel);
+            }
+            objc::send(timer, "release"_sel);
+        }
+    } finish{timer, !timerState(timer)->repeats};
+    timerCallout(timer);
+}
+
+// Runs every entry that is due now and was scheduled before this call. Entries scheduled by the
+// callouts wait for the next pass, so that work which schedules more work cannot starve the loop.
+void runDue(LoopState* state) {
+    const std::uint64_t now = RunLoop::monotonicNow();
+    const std::uint64_t seqLimit = nextSeq.load();
+    for (;;) {
+        Entry entry;
+        {
+            std::lock_guard lock(scheduleMutex());
+            auto it = state->queue.begin();
+            if (it == state->queue.end() || it->first.due > now || it->first.seq >= seqLimit) {
+                break;
+            }
+            entry = std::move(it->second);
+            state->queue.erase(it);
+            if (entry.timer != nil) {
+                // A repeating timer goes back in line before its callout, which may invalidate it.
+                TimerState* timer = timerState(entry.timer);
+                if (timer->repeats && timer->valid) {
+                    timer->due = nextRepeat(timer, now);
+                    timer->key = DueKey{timer->due, nextSeq++};
+                    state->queue.emplace(timer->key, Entry{objc::send<id>(entry.timer, "retain"_sel), {}});
+                }
+            }
+        }
+        if (entry.timer != nil) {
+            fireScheduledTimer(entry.timer);
+        } else {
+            entry.work();
+        }
+    }
+}
+
+// One pass: waits for an event, the first due entry or `limit`, whichever comes first, then runs
+// the ready sources and the due entries, all inside one autorelease pool.
+void runPass(LoopState* state, std::uint64_t limit) {
+    AutoreleaseScope pool;
+    std::uint64_t wakeAt = limit;
+    {
+        std::lock_guard lock(scheduleMutex());
+        if (!state->queue.empty()) {
+            wakeAt = std::min(wakeAt, state->queue.begin()->first.due);
+        }
+    }
+    const std::uint64_t now = RunLoop::monotonicNow();
+    int timeout = 0;
+    if (wakeAt > now) {
+        // Rounded up: waking a little late is allowed, firing early is not.
+        timeout = static_cast<int>(std::min<std::uint64_t>((wakeAt - now + 999999) / 1000000, 3600000));
+    }
+    epoll_event events[32];
+    int count = epoll_wait(state->epfd, events, 32, timeout);
+    for (int i = 0; i < count; ++i) {
+        const auto id = static_cast<int>(events[i].data.u64);
+        if (id == 0) {
+            drainWake(state);
+            continue;
+        }
+        std::shared_ptr<FdSource> source;
+        {
+            std::lock_guard lock(scheduleMutex());
+            auto it = state->sources.find(id);
+            if (it != state->sources.end()) {
+                source = it->second;
+            }
+        }
+        // A source removed by an earlier callout of this pass is skipped.
+        if (source) {
+            source->onReadable();
+        }
+    }
+    runDue(state);
+}
+
+bool onOwnThread(LoopState* state, const char* what) {
+    if (state->tid == currentTid()) {
+        return true;
+    }
+    std::fprintf(stderr, "NSRunLoop: %s called from a thread that does not own the loop; ignored\n", what);
+    return false;
+}
+
+id makeLoop(pid_t tid) {
+    id loop = objc::send<id>(objc::send<id>(RunLoop::runtimeClass(), "alloc"_sel), "init"_sel);
+    auto* state = new LoopState;
+    state->tid = tid;
+    state->epfd = epoll_create1(EPOLL_CLOEXEC);
+    state->wakefd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (state->epfd < 0 || state->wakefd < 0) {
+        std::fprintf(stderr, "NSRunLoop: cannot create the loop's descriptors: %s\n", std::strerror(errno));
+        std::abort();
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = 0;
+    epoll_ctl(state->epfd, EPOLL_CTL_ADD, state->wakefd, &ev);
+    objc::setIvar<void*>(loop, "_state", state);
+    return loop;
+}
+
+// The main thread's loop lives as long as the process.
+id mainLoop() {
+    static id loop = makeLoop(static_cast<pid_t>(getpid()));
+    return loop;
+}
+
+struct ThreadLoop {
+    id loop = nil;
+    ~ThreadLoop() { objc::send(loop, "release"_sel); }
+};
+
+id currentLoop() {
+    if (currentTid() == static_cast<pid_t>(getpid())) {
+        return mainLoop();
+    }
+    thread_local ThreadLoop holder;
+    if (holder.loop == nil) {
+        holder.loop = makeLoop(currentTid());
+    }
+    return holder.loop;
+}
+
+id currentRunLoop(Class, SEL) { return currentLoop(); }
+id mainRunLoop(Class, SEL) { return mainLoop(); }
+
+void runUntilDate(id self, SEL, id date) {
+    LoopState* state = loopState(self);
+    if (date == nil || !onOwnThread(state, "runUntilDate:")) {
+        return;
+    }
+    const std::uint64_t limit = deadlineOf(date);
+    while (RunLoop::monotonicNow() < limit) {
+        runPass(state, limit);
+    }
+}
+
+bool runModeBeforeDate(id self, SEL, id, id date) {
+    LoopState* state = loopState(self);
+    if (!onOwnThread(state, "runMode:beforeDate:")) {
+        return false;
+    }
+    {
+        std::lock_guard lock(scheduleMutex());
+        if (state->queue.empty() && state->sources.empty()) {
+            return false;
+        }
+    }
+    runPass(state, date == nil ? 0 : deadlineOf(date));
+    return true;
+}
+
+void run(id self, SEL) {
+    for (;;) {
+        AutoreleaseScope pool;
+        if (!objc::send<bool>(self, "runMode:beforeDate:"_sel, DefaultRunLoopMode(), Date::distantFuture())) {
+            return;
+        }
+    }
+}
+
+void addTimer(id self, SEL, id timer, id) {
+    if (timer == nil) {
+        std::fprintf(stderr, "NSRunLoop: addTimer:forMode: given no timer; ignored\n");
+        return;
+    }
+    LoopState* state = loopState(self);
+    {
+        std::lock_guard lock(scheduleMutex());
+        TimerState* t = timerState(timer);
+        if (!t->valid || t->loop == state) {
+            return;
+        }
+        if (t->loop != nullptr) {
+            std::fprintf(stderr, "NSRunLoop: timer %p is already scheduled on another loop; ignored\n",
+                         static_cast<void*>(timer));
+            return;
+        }
+        t->loop = state;
+        t->key = DueKey{t->due, nextSeq++};
+        state->queue.emplace(t->key, Entry{objc::send<id>(timer, "retain"_sel), {}});
+    }
+    if (state->tid != currentTid()) {
+        wake(state);
+    }
+}
+
+void dealloc(id self, SEL sel) {
+    LoopState* state = loopState(self);
+    if (state != nullptr) {
+        std::map<DueKey, Entry> queue;
+        std::map<int, std::shared_ptr<FdSource>> sources;
+        {
+            std::lock_guard lock(scheduleMutex());
+            queue.swap(state->queue);
+            sources.swap(state->sources);
+            for (auto& [key, entry] : queue) {
+                if (entry.timer != nil) {
+                    timerState(entry.timer)->loop = nullptr;
+                }
+            }
+        }
+        for (auto& [key, entry] : queue) {
+            objc::send(entry.timer, "release"_sel);
+        }
+        close(state->epfd);
+        close(state->wakefd);
+        delete state;
+    }
+    objc::sendSuper(RunLoop::runtimeClass(), self, sel);
+}
+
+GLINTMERE_REGISTER_CLASSES(1) {
+    objc::ClassBuilder("NSRunLoop", "NSObject")
+        .ivar<void*>("_state")
+        .classMethod<&currentRunLoop>("currentRunLoop")
+        .classMethod<&mainRunLoop>("mainRunLoop")
+        .method<&run>("run")
+        .method<&runUntilDate>("runUntilDate:")
+        .method<&runModeBeforeDate>("runMode:beforeDate:")
+        .method<&addTimer>("addTimer:forMode:")
+        .method<&dealloc>("dealloc")
+        .build();
+}
+
+} // namespace
+
+id unscheduleLocked(id timer, TimerState* state) {
+    LoopState* loop = std::exchange(state->loop, nullptr);
+    if (loop == nullptr) {
+        return nil;
+    }
+    auto it = loop->queue.find(state->key);
+    if (it == loop->queue.end() || it->second.timer != timer) {
+        return nil; // firing right now: the pass holds the reference
+    }
+    id held = it->second.timer;
+    loop->queue.erase(it);
+    return held;
+}
+
+std::uint64_t dueAfter(double seconds) {
+    const std::uint64_t now = RunLoop::monotonicNow();
+    if (!(seconds > 0)) {
+        return now;
+    }
+    if (seconds > 1e9) {
+        return farFuture;
+    }
+    return now + static_cast<std::uint64_t>(std::ceil(seconds * 1e9));
+}
+
+} // namespace NS::detail
+
+namespace NS {
+
+using detail::loopState;
+
+String* DefaultRunLoopMode() {
+    static String* mode = String::alloc()->initWithUTF8String("kCFRunLoopDefaultMode");
+    return mode;
+}
+
+String* RunLoopCommonModes() {
+    static String* mode = String::alloc()->initWithUTF8String("kCFRunLoopCommonModes");
+    return mode;
+}
+
+std::uint64_t RunLoop::monotonicNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
+}
+
+bool RunLoop::isCurrent() { return loopState(self())->tid == detail::currentTid(); }
+
+int RunLoop::addFileDescriptor(int fd, std::function<void()> onReadable) {
+    detail::LoopState* state = loopState(self());
+    std::lock_guard lock(detail::scheduleMutex());
+    const int id = state->nextSourceId;
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = static_cast<std::uint64_t>(id);
+    if (epoll_ctl(state->epfd, EPOLL_CTL_ADD, fd, &ev) != 0) {
+        std::fprintf(stderr, "NSRunLoop: cannot watch descriptor %d: %s\n", fd, std::strerror(errno));
+        return -1;
+    }
+    ++state->nextSourceId;
+    state->sources.emplace(id,
+                           std::make_shared<detail::FdSource>(detail::FdSource{fd, std::move(onReadable)}));
+    return id;
+}
+
+void RunLoop::removeSource(int id) {
+    detail::LoopState* state = loopState(self());
+    std::shared_ptr<detail::FdSource> source;
+    {
+        std::lock_guard lock(detail::scheduleMutex());
+        auto it = state->sources.find(id);
+        if (it == state->sources.end()) {
+            return;
+        }
+        source = std::move(it->second);
+        state->sources.erase(it);
+        // Fails harmlessly when the descriptor was closed first: the kernel dropped it then.
+        epoll_ctl(state->epfd, EPOLL_CTL_DEL, source->fd, nullptr);
+    }
+}
+
+void RunLoop::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> work) {
+    detail::LoopState* state = loopState(self());
+    {
+        std::lock_guard lock(detail::scheduleMutex());
+        state->queue.emplace(detail::DueKey{dueNanoseconds, detail::nextSeq++},
+                             detail::Entry{nil, std::move(work)});
+    }
+    if (state->tid != detail::currentTid()) {
+        detail::wake(state);
+    }
+}
+
+void RunLoop::runFor(double seconds) {
+    detail::LoopState* state = loopState(self());
+    if (!detail::onOwnThread(state, "runFor")) {
+        return;
+    }
+    const std::uint64_t limit = detail::dueAfter(seconds);
+    while (monotonicNow() < limit) {
+        detail::runPass(state, limit);
+    }
+}
+
+bool RunLoop::runUntilIdle(double maxSeconds) {
+    detail::LoopState* state = loopState(self());
+    if (!detail::onOwnThread(state, "runUntilIdle")) {
+        return false;
+    }
+    const std::uint64_t limit = detail::dueAfter(maxSeconds);
+    for (;;) {
+        {
+            std::lock_guard lock(detail::scheduleMutex());
+            if (state->queue.empty()) {
+                return true;
+            }
+        }
+        if (monotonicNow() >= limit) {
+            return false;
+        }
+        detail::runPass(state, limit);
+    }
+}
+
+} // namespace NS

@@ -1,0 +1,64 @@
+// NSRunLoop: one event loop per thread, running timers, main-queue work and file-descriptor sources.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+
+#include <cstdint>
+#include <functional>
+
+namespace NS {
+
+class Date;
+class String;
+class Timer;
+
+// Mode names. Every mode runs the same sources: nothing on this platform runs a loop in a
+// restricted mode, so modes are accepted and otherwise ignored.
+GLINTMERE_EXPORT String* DefaultRunLoopMode();
+GLINTMERE_EXPORT String* RunLoopCommonModes();
+
+class GLINTMERE_EXPORT RunLoop : public Referencing<RunLoop, "NSRunLoop"> {
+  public:
+    // The loop of the calling thread, made on first use.
+    static RunLoop* currentRunLoop() {
+        return objc::send<RunLoop*>(runtimeClass(), objc::Selector<"currentRunLoop">());
+    }
+    // The loop of the process's main thread (the one whose thread id is the process id), from any thread.
+    static RunLoop* mainRunLoop() {
+        return objc::send<RunLoop*>(runtimeClass(), objc::Selector<"mainRunLoop">());
+    }
+
+    // Runs while anything is attached, until nothing is.
+    void run() { objc::send<void>(this, objc::Selector<"run">()); }
+    // Runs until `limit`, whether or not anything is attached.
+    void runUntilDate(Date* limit) { objc::send<void>(this, objc::Selector<"runUntilDate:">(), limit); }
+    // Waits for one event or `limit`, handles what is ready and returns true; returns false at once
+    // when no timer, work or source is attached.
+    bool runModeBeforeDate(String* mode, Date* limit) {
+        return objc::send<bool>(this, objc::Selector<"runMode:beforeDate:">(), mode, limit);
+    }
+    void addTimer(Timer* timer, String* mode) {
+        objc::send<void>(this, objc::Selector<"addTimer:forMode:">(), timer, mode);
+    }
+
+    // Calls `onReadable` on this loop's thread whenever `fd` is readable (or hung up). Returns the
+    // source's id, or -1 when the fd cannot be watched. Safe from any thread.
+    int addFileDescriptor(int fd, std::function<void()> onReadable);
+    // Stops watching; the callable is gone when this returns, unless it is running right now.
+    void removeSource(int id);
+    // Runs `work` once on this loop, not before `dueNanoseconds` on the monotonic clock. Work and
+    // timers run in order of due time, first scheduled first among equal times. Safe from any thread.
+    void scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> work);
+
+    void runFor(double seconds);
+    // Runs until no timer and no scheduled work remains (sources do not count) or `maxSeconds`
+    // have passed; true when it stopped because nothing was left.
+    bool runUntilIdle(double maxSeconds);
+    // Whether the calling thread is this loop's thread.
+    bool isCurrent();
+
+    // Nanoseconds on CLOCK_MONOTONIC, the clock of every due time.
+    static std::uint64_t monotonicNow();
+};
+
+} // namespace NS
