@@ -122,7 +122,10 @@ void runDue(LoopState* state) {
         {
             std::lock_guard lock(scheduleMutex());
             auto it = state->queue.begin();
-            if (it == state->queue.end() || it->first.due > now || it->first.seq >= seqLimit) {
+            while (it != state->queue.end() && it->first.due <= now && it->first.seq >= seqLimit) {
+                ++it;
+            }
+            if (it == state->queue.end() || it->first.due > now) {
                 break;
             }
             entry = std::move(it->second);
