@@ -1,0 +1,60 @@
+// UIImage: an immutable bitmap picture, decoded from PNG and encoded back to PNG.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+#include "UIKit/CGGeometry.hpp"
+
+#include <string>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace NS {
+class String;
+class Data;
+} // namespace NS
+
+namespace UI {
+
+class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
+  public:
+    // An autoreleased image of the PNG file at `path`; nullptr when it is missing or not a PNG.
+    static Image* imageWithContentsOfFile(NS::String* path) {
+        return objc::send<Image*>(runtimeClass(), objc::Selector<"imageWithContentsOfFile:">(), path);
+    }
+    // A new (owned) image sharing the pixels of `surface` (which the image references, not copies).
+    static Image* newImageWithCairoSurface(cairo_surface_t* surface);
+
+    Image* initWithContentsOfFile(NS::String* path) {
+        return objc::send<Image*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
+    }
+    Image* initWithData(NS::Data* data) {
+        return objc::send<Image*>(this, objc::Selector<"initWithData:">(), data);
+    }
+
+    CGSize size() { return objc::send<CGSize>(this, objc::Selector<"size">()); }
+    CGFloat scale() { return objc::send<CGFloat>(this, objc::Selector<"scale">()); }
+
+    // The pixels as a cairo image surface (ARGB32 or RGB24), owned by the image.
+    cairo_surface_t* cairoSurface() {
+        return objc::send<cairo_surface_t*>(this, objc::Selector<"_cairoSurface">());
+    }
+};
+
+// The image encoded as PNG file bytes; empty for nil or when encoding fails.
+GLINTMERE_EXPORT std::string pngBytes(Image* image);
+
+// Writes `image` as a PNG file at `path`, making missing parent folders. The file is replaced whole
+// (written beside it, then renamed), so no reader ever sees half a picture. False when nothing was
+// written: nil image, or a folder or file that cannot be made.
+GLINTMERE_EXPORT bool writePNGFile(Image* image, const std::string& path);
+
+} // namespace UI
+
+// The image as PNG data, autoreleased; nullptr for nil.
+GLINTMERE_EXPORT NS::Data* UIImagePNGRepresentation(UI::Image* image);
+
+// Adds the image to the device's photo library (/var/mobile/Media/DCIM/100APPLE/IMG_nnnn.PNG, the
+// next free number). When a target is given, it is sent `completionSelector` with the image, nil
+// (or, when the picture could not be saved, the path it was meant for) and `contextInfo`.
+GLINTMERE_EXPORT void UIImageWriteToSavedPhotosAlbum(UI::Image* image, id completionTarget,
+                                                     SEL completionSelector, void* contextInfo);

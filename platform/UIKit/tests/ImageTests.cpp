@@ -1,0 +1,187 @@
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSString.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIPasteboard.hpp"
+
+#include "../../../tests/support/Pictures.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::makePicture;
+using testing_support::pictureOf;
+using testing_support::readPng;
+using testing_support::writePng;
+
+NS::String* str(const std::string& s) { return NS::String::string(s.c_str()); }
+
+class ImageFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "images-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string file(const char* name, const std::string& content) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    UI::Image* load(const std::string& path) {
+        return objc::send<UI::Image*>(UI::Image::alloc(), objc::Selector<"initWithContentsOfFile:">(),
+                                      str(path));
+    }
+
+    NS::AutoreleaseScope pool;
+    fs::path dir;
+};
+
+TEST_F(ImageFiles, DecodesPngFilesWithTheirSizeAndPixels) {
+    const auto picture = makePicture(7, 3);
+    const std::string path = (dir / "p.png").string();
+    ASSERT_TRUE(writePng(picture, path));
+    auto image = objc::adopt(load(path));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), (CGSize{7, 3}));
+    EXPECT_EQ(image->scale(), 1.0);
+    EXPECT_EQ(pictureOf(image->cairoSurface()), picture);
+}
+
+TEST_F(ImageFiles, AnythingButAReadablePngGivesNil) {
+    const std::string png = (dir / "p.png").string();
+    ASSERT_TRUE(writePng(makePicture(4, 4), png));
+    std::string bytes;
+    {
+        std::ifstream in(png, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_EQ(load((dir / "missing.png").string()), nullptr);
+    EXPECT_EQ(load(file("text.png", "not a picture at all")), nullptr);
+    EXPECT_EQ(load(file("empty.png", "")), nullptr);
+    EXPECT_EQ(load(file("truncated.png", bytes.substr(0, bytes.size() / 2))), nullptr);
+    EXPECT_EQ(load(file("jpeg.png", "\xff\xd8\xff\xe0 JFIF")), nullptr);
+    EXPECT_EQ(load(dir.string()), nullptr);
+    EXPECT_EQ(objc::send<id>(UI::Image::alloc(), objc::Selector<"initWithContentsOfFile:">(), nil), nil);
+    EXPECT_EQ(UI::Image::imageWithContentsOfFile(str((dir / "missing.png").string())), nullptr);
+}
+
+TEST_F(ImageFiles, EncodesToPngThatDecodesToTheSamePixels) {
+    const auto picture = makePicture(5, 6, 3);
+    const std::string path = (dir / "p.png").string();
+    ASSERT_TRUE(writePng(picture, path));
+    UI::Image* image = UI::Image::imageWithContentsOfFile(str(path));
+    ASSERT_NE(image, nullptr);
+
+    const std::string bytes = UI::pngBytes(image);
+    ASSERT_GT(bytes.size(), 8u);
+    const std::string copy = file("copy.png", bytes);
+    EXPECT_EQ(readPng(copy), picture);
+    EXPECT_TRUE(UI::pngBytes(nullptr).empty());
+}
+
+TEST_F(ImageFiles, WritingAPngFileMakesFoldersAndReplacesTheFileWhole) {
+    const std::string source = (dir / "p.png").string();
+    ASSERT_TRUE(writePng(makePicture(3, 3, 1), source));
+    UI::Image* first = UI::Image::imageWithContentsOfFile(str(source));
+    ASSERT_TRUE(writePng(makePicture(2, 5, 2), source));
+    UI::Image* second = UI::Image::imageWithContentsOfFile(str(source));
+
+    const fs::path target = dir / "a" / "b" / "out.png";
+    ASSERT_TRUE(UI::writePNGFile(first, target.string()));
+    EXPECT_EQ(readPng(target.string()), makePicture(3, 3, 1));
+    ASSERT_TRUE(UI::writePNGFile(second, target.string()));
+    EXPECT_EQ(readPng(target.string()), makePicture(2, 5, 2));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::others_read, fs::perms::others_read);
+    // Nothing is left beside the file from the writes.
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()), 1);
+
+    EXPECT_FALSE(UI::writePNGFile(nullptr, (dir / "nil.png").string()));
+    EXPECT_FALSE(fs::exists(dir / "nil.png"));
+    // A parent that is a file cannot become a folder; the old file is untouched.
+    EXPECT_FALSE(UI::writePNGFile(first, (fs::path(source) / "x.png").string()));
+    EXPECT_EQ(readPng(source), makePicture(2, 5, 2));
+}
+
+TEST_F(ImageFiles, SavingToThePhotoAlbumNumbersEachPicture) {
+    const fs::path album = "/var/mobile/Media/DCIM/100APPLE";
+    fs::remove_all(album);
+    const std::string source = (dir / "p.png").string();
+    ASSERT_TRUE(writePng(makePicture(4, 2, 5), source));
+    UI::Image* image = UI::Image::imageWithContentsOfFile(str(source));
+
+    UIImageWriteToSavedPhotosAlbum(image, nil, nullptr, nullptr);
+    UIImageWriteToSavedPhotosAlbum(image, nil, nullptr, nullptr);
+    UIImageWriteToSavedPhotosAlbum(nullptr, nil, nullptr, nullptr);
+    EXPECT_EQ(readPng((album / "IMG_0001.PNG").string()), makePicture(4, 2, 5));
+    EXPECT_EQ(readPng((album / "IMG_0002.PNG").string()), makePicture(4, 2, 5));
+    EXPECT_FALSE(fs::exists(album / "IMG_0003.PNG"));
+    fs::remove_all(album);
+}
+
+TEST(Pasteboard, OneGeneralPasteboardHoldsTheLastCopy) {
+    NS::AutoreleaseScope pool;
+    UI::Pasteboard* board = UI::Pasteboard::generalPasteboard();
+    ASSERT_NE(board, nullptr);
+    EXPECT_EQ(UI::Pasteboard::generalPasteboard(), board);
+
+    cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2);
+    auto image = objc::adopt(UI::Image::newImageWithCairoSurface(pixels));
+    cairo_surface_destroy(pixels);
+    const long before = board->changeCount();
+    board->setImage(image.get());
+    EXPECT_EQ(image->retainCount(), 2u);
+    {
+        NS::AutoreleaseScope inner;
+        EXPECT_EQ(board->image(), image.get());
+        EXPECT_EQ(board->string(), nullptr);
+    }
+
+    // Copying text replaces the picture, as any new copy replaces what was there.
+    board->setString(str("words"));
+    EXPECT_EQ(image->retainCount(), 1u);
+    EXPECT_EQ(board->image(), nullptr);
+    EXPECT_EQ(board->string()->str(), "words");
+    board->setImage(nullptr);
+    EXPECT_EQ(board->string(), nullptr);
+    EXPECT_EQ(board->changeCount(), before + 3);
+}
+
+TEST(Pasteboard, ImagesCopiedOnOneThreadReadSafelyOnAnother) {
+    cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 3, 1);
+    std::atomic<bool> done{false};
+    std::thread copier([&] {
+        for (int i = 0; i < 2000; ++i) {
+            NS::AutoreleaseScope pool;
+            auto image = objc::adopt(UI::Image::newImageWithCairoSurface(pixels));
+            UI::Pasteboard::generalPasteboard()->setImage(image.get());
+        }
+        done = true;
+    });
+    int seen = 0;
+    bool finished = false;
+    do {
+        finished = done;
+        NS::AutoreleaseScope pool;
+        // The image read stays alive however soon the copier replaces it.
+        UI::Image* image = UI::Pasteboard::generalPasteboard()->image();
+        if (image != nullptr) {
+            EXPECT_EQ(image->size().width, 3);
+            ++seen;
+        }
+    } while (!finished);
+    copier.join();
+    cairo_surface_destroy(pixels);
+    EXPECT_GT(seen, 0);
+    UI::Pasteboard::generalPasteboard()->setImage(nullptr);
+}
+
+} // namespace
