@@ -1,0 +1,60 @@
+// The frame of a scriptable host application: start-up, commands from argv or standard input.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace host {
+
+using Args = std::vector<std::string>;
+
+// One command of the application. `run` gets the words after the name and returns the exit
+// status (0 for success). It throws UsageError when the words do not fit `usage`, and any other
+// exception for a failure, whose message is shown.
+struct Command {
+    std::string name;
+    std::string usage;
+    std::function<int(const Args&)> run;
+};
+
+// Thrown by a command whose arguments do not fit its usage.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Splits a script line into words: blanks separate, "double quotes" group (with \" and \\ for a
+// quote and a backslash inside). Throws UsageError for an unterminated quote.
+Args splitWords(const std::string& line);
+
+class HostApp {
+  public:
+    explicit HostApp(std::string bundleIdentifier);
+    HostApp(const HostApp&) = delete;
+    HostApp& operator=(const HostApp&) = delete;
+
+    // Adds a command; one of the same name replaces it.
+    void addCommand(Command command);
+
+    // Sets up the autorelease pool and the main run loop, loads the hook libraries, then runs the
+    // command named by argv[1] with the rest as its words, or `script`. Returns the exit status:
+    // 2 for an unknown command or wrong usage.
+    int main(int argc, char** argv);
+
+    // Runs one command line; what `script` does for each line. Messages go to standard error.
+    int runCommand(const Args& words);
+
+  private:
+    int runScript();
+    const Command* find(const std::string& name) const;
+    void printUsage(const Command& command) const;
+    void printCommands() const;
+
+    std::string bundleIdentifier_;
+    std::string program_;
+    std::vector<Command> commands_;
+    bool inScript_ = false;
+};
+
+} // namespace host
