@@ -3,6 +3,7 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDate.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "dispatch/dispatch.h"
 #include "substrate/substrate.h"
 
 #include <sys/stat.h>
@@ -113,6 +114,28 @@ HostApp::HostApp(std::string bundleIdentifier) : bundleIdentifier_(std::move(bun
                         text += (text.empty() ? "" : " ") + a;
                     }
                     std::cout << text << "\n";
+                    return 0;
+                }});
+    addCommand({"after", "after SECONDS [WORD...]", [](const Args& args) {
+                    if (args.empty()) {
+                        throw UsageError("after takes a number of seconds");
+                    }
+                    const double seconds = parseSeconds(args[0]);
+                    std::string text;
+                    for (auto it = args.begin() + 1; it != args.end(); ++it) {
+                        text += (text.empty() ? "" : " ") + *it;
+                    }
+                    const std::uint64_t start = NS::RunLoop::monotonicNow();
+                    // The words appear from the main queue with the time that really passed, in whole
+                    // microseconds rounded down, so that the output never hides an early run.
+                    dispatch_after(
+                        dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(seconds * 1e9)),
+                        dispatch_get_main_queue(), [text, start] {
+                            const unsigned long long us = (NS::RunLoop::monotonicNow() - start) / 1000;
+                            char took[64];
+                            std::snprintf(took, sizeof took, "%llu.%06llu", us / 1000000, us % 1000000);
+                            std::cout << text << " (after " << took << " s)" << std::endl;
+                        });
                     return 0;
                 }});
     addCommand({"help", "help", [this](const Args&) {
