@@ -1,0 +1,33 @@
+// WKActionSheetAssistant: builds the sheet of actions a web view shows for a long-pressed element.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+
+namespace NS {
+class Array;
+}
+
+namespace WK {
+
+class ActivatedElementInfo;
+
+// The delegate (plain reference) performs what only the browser can: opening pages and keeping
+// the reading list. It answers
+//   - (void)actionSheetAssistant:(WKActionSheetAssistant*)assistant
+//                  performAction:(long)type              // an ElementActionType
+//                     forElement:(_WKActivatedElementInfo*)element;
+// The assistant copies and saves images itself.
+class GLINTMERE_EXPORT ActionSheetAssistant
+    : public NS::Referencing<ActionSheetAssistant, "WKActionSheetAssistant"> {
+  public:
+    NS::Object* delegate() { return objc::send<NS::Object*>(this, objc::Selector<"delegate">()); }
+    void setDelegate(NS::Object* delegate) { objc::send(this, objc::Selector<"setDelegate:">(), delegate); }
+
+    // The actions of an image's sheet, in sheet order: "Open", "Open in New Tab",
+    // "Add to Reading List", "Copy", "Save Image". Autoreleased array of _WKElementAction.
+    NS::Array* defaultActionsForImageSheet(ActivatedElementInfo* element) {
+        return objc::send<NS::Array*>(this, objc::Selector<"defaultActionsForImageSheet:">(), element);
+    }
+};
+
+} // namespace WK
