@@ -1,0 +1,353 @@
+#include "CoreFoundation/CoreFoundation.h"
+
+#include "Foundation/Foundation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+NS::RunLoop* mainLoop() { return NS::RunLoop::mainRunLoop(); }
+CFNotificationCenterRef darwin() { return CFNotificationCenterGetDarwinNotifyCenter(); }
+
+// What one observer saw.
+struct Seen {
+    int count = 0;
+    std::string name;
+    CFNotificationCenterRef center = nullptr;
+    bool payloadEmpty = true;
+    pid_t thread = 0;
+    std::vector<std::uint64_t> at;
+};
+
+void record(CFNotificationCenterRef center, void* observer, CFStringRef name, const void* object,
+            CFDictionaryRef userInfo) {
+    auto* seen = static_cast<Seen*>(observer);
+    ++seen->count;
+    seen->name = name->utf8String();
+    seen->center = center;
+    seen->payloadEmpty = seen->payloadEmpty && object == nullptr && userInfo == nullptr;
+    seen->thread = gettid();
+    seen->at.push_back(now());
+}
+
+void recordAgain(CFNotificationCenterRef center, void* observer, CFStringRef name, const void* object,
+                 CFDictionaryRef userInfo) {
+    record(center, observer, name, object, userInfo);
+}
+
+void observe(Seen& seen, const char* name, CFNotificationCallback callback = &record) {
+    CFNotificationCenterAddObserver(darwin(), &seen, callback, NS::String::string(name), nullptr,
+                                    CFNotificationSuspensionBehaviorCoalesce);
+}
+
+void post(const char* name) {
+    CFNotificationCenterPostNotification(darwin(), NS::String::string(name), nullptr, nullptr, true);
+}
+
+// Runs the main loop until `done` holds or `seconds` have passed.
+bool runUntil(const std::function<bool()>& done, double seconds) {
+    const std::uint64_t limit = now() + static_cast<std::uint64_t>(seconds * 1e9);
+    while (!done() && now() < limit) {
+        mainLoop()->runFor(0.01);
+    }
+    return done();
+}
+
+class DarwinNotificationTest : public ::testing::Test {
+  protected:
+    NS::AutoreleaseScope pool;
+};
+
+TEST_F(DarwinNotificationTest, PostReachesObserverInTheSameProcessOnTheMainLoop) {
+    Seen seen;
+    observe(seen, "com.brightmoth.glintmere/settingschanged");
+    post("com.brightmoth.glintmere/settingschanged");
+    EXPECT_EQ(seen.count, 0) << "delivered inside the post rather than on the run loop";
+    EXPECT_TRUE(runUntil([&] { return seen.count > 0; }, 5.0));
+    mainLoop()->runFor(0.05);
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(seen.name, "com.brightmoth.glintmere/settingschanged");
+    EXPECT_EQ(seen.center, darwin());
+    EXPECT_TRUE(seen.payloadEmpty);
+    EXPECT_EQ(seen.thread, getpid());
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+}
+
+TEST_F(DarwinNotificationTest, OnlyObserversOfThePostedNameAreCalled) {
+    Seen slash, escapedLookalike, other;
+    observe(slash, "test.names/a");
+    observe(escapedLookalike, "test.names%2Fa");
+    observe(other, "test.names.b");
+    post("test.names/a");
+    EXPECT_TRUE(runUntil([&] { return slash.count > 0; }, 5.0));
+    mainLoop()->runFor(0.05);
+    EXPECT_EQ(slash.count, 1);
+    EXPECT_EQ(escapedLookalike.count, 0);
+    EXPECT_EQ(other.count, 0);
+    for (Seen* s : {&slash, &escapedLookalike, &other}) {
+        CFNotificationCenterRemoveEveryObserver(darwin(), s);
+    }
+}
+
+TEST_F(DarwinNotificationTest, LongAndOddNamesStillArrive) {
+    const std::string longName = "test.long." + std::string(300, 'x') + "/end";
+    Seen seen, dotted;
+    observe(seen, longName.c_str());
+    observe(dotted, "..");
+    post(longName.c_str());
+    post("..");
+    EXPECT_TRUE(runUntil([&] { return seen.count > 0 && dotted.count > 0; }, 5.0));
+    EXPECT_EQ(seen.name, longName);
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+    CFNotificationCenterRemoveEveryObserver(darwin(), &dotted);
+}
+
+TEST_F(DarwinNotificationTest, MissingNameCallbackOrCentreIsRefused) {
+    Seen seen;
+    CFNotificationCenterAddObserver(darwin(), &seen, &record, nullptr, nullptr,
+                                    CFNotificationSuspensionBehaviorCoalesce);
+    CFNotificationCenterAddObserver(darwin(), &seen, &record, NS::String::string(""), nullptr,
+                                    CFNotificationSuspensionBehaviorCoalesce);
+    CFNotificationCenterAddObserver(darwin(), &seen, nullptr, NS::String::string("test.refused"), nullptr,
+                                    CFNotificationSuspensionBehaviorCoalesce);
+    CFNotificationCenterAddObserver(nullptr, &seen, &record, NS::String::string("test.refused"), nullptr,
+                                    CFNotificationSuspensionBehaviorCoalesce);
+    CFNotificationCenterPostNotification(darwin(), nullptr, nullptr, nullptr, true);
+    CFNotificationCenterPostNotification(nullptr, NS::String::string("test.refused"), nullptr, nullptr, true);
+    post("test.refused");
+    mainLoop()->runFor(0.1);
+    EXPECT_EQ(seen.count, 0);
+}
+
+TEST_F(DarwinNotificationTest, RemovedObserversAreNoLongerCalled) {
+    Seen seen, stays;
+    observe(seen, "test.remove.a");
+    observe(seen, "test.remove.b");
+    observe(stays, "test.remove.a");
+    post("test.remove.a");
+    EXPECT_TRUE(runUntil([&] { return seen.count == 1 && stays.count == 1; }, 5.0));
+
+    CFNotificationCenterRemoveObserver(darwin(), &seen, NS::String::string("test.remove.a"), nullptr);
+    post("test.remove.a");
+    post("test.remove.b");
+    EXPECT_TRUE(runUntil([&] { return stays.count == 2 && seen.count == 2; }, 5.0));
+    mainLoop()->runFor(0.05);
+    EXPECT_EQ(seen.count, 2) << "still called for the removed name";
+    EXPECT_EQ(seen.name, "test.remove.b");
+
+    CFNotificationCenterRemoveObserver(darwin(), &seen, nullptr, nullptr);
+    post("test.remove.b");
+    post("test.remove.a");
+    EXPECT_TRUE(runUntil([&] { return stays.count == 3; }, 5.0));
+    mainLoop()->runFor(0.05);
+    EXPECT_EQ(seen.count, 2);
+    CFNotificationCenterRemoveEveryObserver(darwin(), &stays);
+}
+
+Seen* removeTarget = nullptr;
+void removeOtherThenRecord(CFNotificationCenterRef center, void* observer, CFStringRef name,
+                           const void* object, CFDictionaryRef userInfo) {
+    CFNotificationCenterRemoveEveryObserver(center, removeTarget);
+    record(center, observer, name, object, userInfo);
+}
+
+TEST_F(DarwinNotificationTest, ObserverRemovedDuringADeliveryIsSkipped) {
+    Seen first, second;
+    removeTarget = &second;
+    observe(first, "test.remove.during", &removeOtherThenRecord);
+    observe(second, "test.remove.during");
+    post("test.remove.during");
+    EXPECT_TRUE(runUntil([&] { return first.count == 1; }, 5.0));
+    mainLoop()->runFor(0.05);
+    EXPECT_EQ(second.count, 0);
+    CFNotificationCenterRemoveEveryObserver(darwin(), &first);
+}
+
+TEST_F(DarwinNotificationTest, RegistrationsCountOncePerObserverCallbackAndName) {
+    Seen seen;
+    observe(seen, "test.twice");
+    observe(seen, "test.twice");
+    observe(seen, "test.twice", &recordAgain);
+    post("test.twice");
+    EXPECT_TRUE(runUntil([&] { return seen.count >= 2; }, 5.0));
+    mainLoop()->runFor(0.05);
+    EXPECT_EQ(seen.count, 2);
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+}
+
+TEST_F(DarwinNotificationTest, BurstWhileTheObserverIsBusyIsDeliveredOnce) {
+    constexpr int posts = 5000;
+    Seen seen;
+    observe(seen, "test.burst.busy");
+    // The main loop does not run during the burst, as when the observer's process is busy.
+    for (int i = 0; i < posts; ++i) {
+        NS::AutoreleaseScope inner;
+        post("test.burst.busy");
+    }
+    EXPECT_TRUE(runUntil([&] { return seen.count > 0; }, 5.0));
+    mainLoop()->runFor(0.1);
+    EXPECT_EQ(seen.count, 1);
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+}
+
+void recordSlowly(CFNotificationCenterRef center, void* observer, CFStringRef name, const void* object,
+                  CFDictionaryRef userInfo) {
+    record(center, observer, name, object, userInfo);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+}
+
+TEST_F(DarwinNotificationTest, SlowObserverKeepsUpWithABurstAndSeesTheLastPost) {
+    constexpr int posts = 3000;
+    Seen seen;
+    observe(seen, "test.burst.slow", &recordSlowly);
+    std::atomic<std::uint64_t> lastPostStart{0};
+    std::atomic<bool> finished{false};
+    std::thread poster([&] {
+        for (int i = 0; i < posts; ++i) {
+            if (i == posts - 1) {
+                lastPostStart = now();
+            }
+            NS::AutoreleaseScope inner;
+            post("test.burst.slow");
+        }
+        finished = true;
+    });
+    const bool delivered = runUntil(
+        [&] { return finished.load() && !seen.at.empty() && seen.at.back() >= lastPostStart.load(); }, 30.0);
+    poster.join();
+    EXPECT_TRUE(delivered) << "no delivery followed the last post";
+    EXPECT_LT(seen.count, posts / 2) << "posts were queued rather than coalesced";
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+}
+
+TEST_F(DarwinNotificationTest, LostEventsDeliverEveryObservedNameOnce) {
+    long queueLimit = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queueLimit;
+    if (queueLimit <= 0 || queueLimit > 100000) {
+        GTEST_SKIP() << "cannot overflow an event queue of " << queueLimit;
+    }
+    Seen a, b, quiet;
+    observe(a, "test.overflow.a");
+    observe(b, "test.overflow.b");
+    observe(quiet, "test.overflow.quiet");
+    // Alternating names are never merged, so the queue overflows while the loop does not run.
+    for (long i = 0; i < queueLimit + 100; ++i) {
+        NS::AutoreleaseScope inner;
+        post(i % 2 == 0 ? "test.overflow.a" : "test.overflow.b");
+    }
+    EXPECT_TRUE(runUntil([&] { return a.count > 0 && b.count > 0 && quiet.count > 0; }, 10.0));
+    mainLoop()->runFor(0.1);
+    // A full queue takes a few passes to read; each pass delivers a name at most once.
+    EXPECT_LE(a.count, 4);
+    EXPECT_LE(b.count, 4);
+    EXPECT_EQ(quiet.count, 1) << "an unposted name is delivered only because events were lost";
+    for (Seen* s : {&a, &b, &quiet}) {
+        CFNotificationCenterRemoveEveryObserver(darwin(), s);
+    }
+}
+
+TEST_F(DarwinNotificationTest, ObserverAddedOnAnotherThreadIsCalledOnTheMainThread) {
+    Seen seen;
+    std::thread([&] {
+        NS::AutoreleaseScope inner;
+        observe(seen, "test.thread");
+        post("test.thread");
+    }).join();
+    EXPECT_TRUE(runUntil([&] { return seen.count > 0; }, 5.0));
+    EXPECT_EQ(seen.thread, getpid());
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+}
+
+// Another process: this test binary again, told through its environment to post or to observe.
+int runChild(const char* role, const char* name) {
+    std::string variable = std::string("NOTIFICATION_TEST_") + role + "=" + name;
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.push_back(*e);
+    }
+    env.push_back(variable.data());
+    env.push_back(nullptr);
+    char self[] = "/proc/self/exe";
+    char* argv[] = {self, nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+int waitChild(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(DarwinNotificationTest, PostFromAnotherProcessArrives) {
+    Seen seen;
+    observe(seen, "test.process.in");
+    const pid_t child = runChild("POST", "test.process.in");
+    ASSERT_GT(child, 0);
+    EXPECT_EQ(waitChild(child), 0);
+    EXPECT_TRUE(runUntil([&] { return seen.count > 0; }, 5.0));
+    CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
+}
+
+TEST_F(DarwinNotificationTest, PostReachesAnotherProcess) {
+    const pid_t child = runChild("OBSERVE", "test.process.out");
+    ASSERT_GT(child, 0);
+    // The child says when it observes by posting back; until then a post could come too early.
+    Seen ready;
+    observe(ready, "test.process.out.ready");
+    ASSERT_TRUE(runUntil([&] { return ready.count > 0; }, 10.0));
+    post("test.process.out");
+    EXPECT_EQ(waitChild(child), 0) << "the other process did not receive the post";
+    CFNotificationCenterRemoveEveryObserver(darwin(), &ready);
+}
+
+// The other side of the two tests above, run before any test when the environment asks for it.
+int childMain() {
+    NS::AutoreleaseScope pool;
+    if (const char* name = std::getenv("NOTIFICATION_TEST_POST")) {
+        post(name);
+        return 0;
+    }
+    const char* name = std::getenv("NOTIFICATION_TEST_OBSERVE");
+    Seen seen;
+    observe(seen, name);
+    post((std::string(name) + ".ready").c_str());
+    return runUntil([&] { return seen.count > 0; }, 10.0) ? 0 : 1;
+}
+
+[[maybe_unused]] const bool childRole = [] {
+    if (std::getenv("NOTIFICATION_TEST_POST") != nullptr ||
+        std::getenv("NOTIFICATION_TEST_OBSERVE") != nullptr) {
+        std::_Exit(childMain());
+    }
+    return false;
+}();
+
+TEST(CoreFoundationBase, VersionNumberAndConstantStrings) {
+    EXPECT_DOUBLE_EQ(kCFCoreFoundationVersionNumber, 1348.0);
+    CFStringRef a = CFSTR("com.brightmoth.glintmere");
+    EXPECT_EQ(a, CFSTR("com.brightmoth.glintmere"));
+    EXPECT_STREQ(a->utf8String(), "com.brightmoth.glintmere");
+    EXPECT_NE(CFSTR("other"), a);
+}
+
+} // namespace
