@@ -4,6 +4,8 @@
 #include "objc/Runtime.hpp"
 
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 
 namespace NS::detail {
 
@@ -18,6 +20,14 @@ template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id sel
 // True when `object` is an instance of the class named `name` or of one of its subclasses.
 inline bool isKind(id object, const char* name) {
     return objc::send<bool>(object, objc::Selector<"isKindOfClass:">(), objc_lookUpClass(name));
+}
+
+// A programming error that Cocoa raises an exception for (an index out of range): say so the way the
+// device's log would, and stop.
+[[noreturn]] inline void raise(const char* exception, const char* reason) {
+    std::fprintf(stderr, "*** Terminating app due to uncaught exception '%s', reason: '%s'\n", exception,
+                 reason);
+    std::abort();
 }
 
 } // namespace NS::detail

@@ -1,0 +1,297 @@
+#include "Foundation/NSURL.hpp"
+
+#include "Foundation/NSString.hpp"
+#include "Foundation/Storage.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace NS {
+namespace {
+
+using objc::operator""_sel;
+
+struct Parts {
+    std::string text;
+    std::optional<std::string> scheme;
+    std::optional<std::string> authority;
+    std::string path;
+    std::optional<std::string> query;
+    std::optional<std::string> fragment;
+};
+
+Parts*& partsOf(id self) { return detail::slot<Parts*, "NSURL", "_parts">(self); }
+
+bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+bool isSubDelim(char c) {
+    return c == '!' || c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' ||
+           c == ',' || c == ';' || c == '=';
+}
+
+// The characters a URL may hold, with '%' only as the start of an escape and at most one '#'.
+bool wellFormed(std::string_view s) {
+    bool fragment = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '%') {
+            if (i + 2 >= s.size()) {
+                return false;
+            }
+            if (!isHex(s[i + 1]) || !isHex(s[i + 2])) {
+                return false;
+            }
+            i += 2;
+            continue;
+        }
+        if (c == '#') {
+            if (fragment) {
+                return false;
+            }
+            fragment = true;
+            continue;
+        }
+        if (!isUnreserved(c) && !isSubDelim(c) && c != ':' && c != '/' && c != '?' && c != '[' && c != ']' &&
+            c != '@') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<Parts> parse(std::string_view s) {
+    if (s.empty() || !wellFormed(s)) {
+        return std::nullopt;
+    }
+    Parts p;
+    p.text = std::string(s);
+    std::size_t i = 0;
+    // A scheme: a letter, then letters, digits, '+', '-' or '.', up to the first ':'.
+    std::size_t colon = s.find(':');
+    if (colon != std::string_view::npos && colon > 0 && isAlpha(s[0])) {
+        bool scheme = true;
+        for (std::size_t k = 1; k < colon; ++k) {
+            char c = s[k];
+            scheme = scheme && (isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.');
+        }
+        if (scheme) {
+            p.scheme = std::string(s.substr(0, colon));
+            i = colon + 1;
+        }
+    }
+    if (s.substr(i).starts_with("//")) {
+        std::size_t end = s.find_first_of("/?#", i + 2);
+        end = end == std::string_view::npos ? s.size() : end;
+        p.authority = std::string(s.substr(i + 2, end - i - 2));
+        i = end;
+    }
+    std::size_t end = s.find_first_of("?#", i);
+    end = end == std::string_view::npos ? s.size() : end;
+    p.path = std::string(s.substr(i, end - i));
+    i = end;
+    if (i < s.size() && s[i] == '?') {
+        end = s.find('#', i);
+        end = end == std::string_view::npos ? s.size() : end;
+        p.query = std::string(s.substr(i + 1, end - i - 1));
+        i = end;
+    }
+    if (i < s.size() && s[i] == '#') {
+        p.fragment = std::string(s.substr(i + 1));
+    }
+    return p;
+}
+
+std::string percentDecoded(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            auto hex = [](char c) { return isDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10; };
+            out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string percentEncodedPath(std::string_view path) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : path) {
+        if (isUnreserved(c) || isSubDelim(c) || c == ':' || c == '@' || c == '/') {
+            out += c;
+        } else {
+            auto b = static_cast<unsigned char>(c);
+            out += '%';
+            out += digits[b >> 4];
+            out += digits[b & 0xF];
+        }
+    }
+    return out;
+}
+
+id string(const std::string& s) { return objc::toId(String::string(std::string_view(s))); }
+id optionalString(const std::optional<std::string>& s) { return s ? string(*s) : nil; }
+
+id adopt(id self, std::optional<Parts> parts) {
+    if (!parts) {
+        objc::send(self, "release"_sel);
+        return nil;
+    }
+    delete partsOf(self);
+    partsOf(self) = new Parts(std::move(*parts));
+    return self;
+}
+
+id initWithString(id self, SEL, id text) {
+    if (text == nil) {
+        return adopt(self, std::nullopt);
+    }
+    return adopt(self, parse(objc::send<const char*>(text, "UTF8String"_sel)));
+}
+
+id initFileURL(id self, SEL, id pathString) {
+    const char* raw = pathString == nil ? nullptr : objc::send<const char*>(pathString, "UTF8String"_sel);
+    if (raw == nullptr || raw[0] == '\0') {
+        std::fprintf(stderr, "-[NSURL initFileURLWithPath:]: nil or empty string parameter\n");
+        return adopt(self, std::nullopt);
+    }
+    std::string path = raw;
+    if (path[0] != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd) == nullptr) {
+            return adopt(self, std::nullopt);
+        }
+        path = std::string(cwd) + (std::string(cwd) == "/" ? "" : "/") + path;
+    }
+    struct stat info {};
+    if (path.back() != '/' && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        path += '/';
+    }
+    return adopt(self, parse("file://" + percentEncodedPath(path)));
+}
+
+id alloc(Class cls) { return objc::send<id>(cls, "alloc"_sel); }
+id made(id owned) { return objc::send<id>(owned, "autorelease"_sel); }
+id withString(Class cls, SEL, id text) {
+    return made(objc::send<id>(alloc(cls), "initWithString:"_sel, text));
+}
+id fileURL(Class cls, SEL, id path) {
+    return made(objc::send<id>(alloc(cls), "initFileURLWithPath:"_sel, path));
+}
+
+void dealloc(id self, SEL sel) {
+    delete partsOf(self);
+    partsOf(self) = nullptr;
+    objc::sendSuper(objc_lookUpClass("NSURL"), self, sel);
+}
+
+const Parts& parts(id self) {
+    static const Parts none;
+    Parts* p = partsOf(self);
+    return p != nullptr ? *p : none;
+}
+
+id absoluteString(id self, SEL) { return string(parts(self).text); }
+id scheme(id self, SEL) { return optionalString(parts(self).scheme); }
+id query(id self, SEL) { return optionalString(parts(self).query); }
+id fragment(id self, SEL) { return optionalString(parts(self).fragment); }
+
+id host(id self, SEL) {
+    const Parts& p = parts(self);
+    if (!p.authority) {
+        return nil;
+    }
+    std::string h = *p.authority;
+    std::size_t at = h.rfind('@');
+    if (at != std::string::npos) {
+        h = h.substr(at + 1);
+    }
+    if (!h.empty() && h[0] == '[') {
+        std::size_t close = h.find(']');
+        h = close == std::string::npos ? h.substr(1) : h.substr(1, close - 1);
+    } else if (std::size_t port = h.rfind(':'); port != std::string::npos) {
+        h = h.substr(0, port);
+    }
+    return h.empty() ? nil : string(h);
+}
+
+std::optional<std::string> decodedPath(id self) {
+    const Parts& p = parts(self);
+    // "mailto:someone@example.com" names a resource without a path.
+    if (p.scheme && !p.authority && !p.path.starts_with("/")) {
+        return std::nullopt;
+    }
+    std::optional<std::string> decoded = percentDecoded(p.path);
+    if (decoded && decoded->size() > 1 && decoded->back() == '/') {
+        decoded->pop_back();
+    }
+    return decoded;
+}
+
+id path(id self, SEL) {
+    std::optional<std::string> p = decodedPath(self);
+    return p ? objc::toId(String::string(std::string_view(*p))) : nil;
+}
+id lastPathComponent(id self, SEL) {
+    id p = objc::send<id>(self, "path"_sel);
+    return p == nil ? nil : objc::send<id>(p, "lastPathComponent"_sel);
+}
+id pathExtension(id self, SEL) {
+    id p = objc::send<id>(self, "path"_sel);
+    return p == nil ? nil : objc::send<id>(p, "pathExtension"_sel);
+}
+
+bool isFileURL(id self, SEL) {
+    const std::optional<std::string>& s = parts(self).scheme;
+    if (!s || s->size() != 4) {
+        return false;
+    }
+    std::string lower;
+    for (char c : *s) {
+        lower += static_cast<char>(c | 0x20);
+    }
+    return lower == "file";
+}
+
+bool isEqual(id self, SEL, id other) {
+    return detail::isKind(other, "NSURL") && parts(self).text == parts(other).text;
+}
+unsigned long hash(id self, SEL) { return std::hash<std::string>{}(parts(self).text); }
+id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
+
+GLINTMERE_REGISTER_CLASSES(1) {
+    objc::ClassBuilder("NSURL", "NSObject")
+        .ivar<void*>("_parts")
+        .classMethod<&withString>("URLWithString:")
+        .classMethod<&fileURL>("fileURLWithPath:")
+        .method<&initWithString>("initWithString:")
+        .method<&initFileURL>("initFileURLWithPath:")
+        .method<&dealloc>("dealloc")
+        .method<&absoluteString>("absoluteString")
+        .method<&absoluteString>("relativeString")
+        .method<&absoluteString>("description")
+        .method<&scheme>("scheme")
+        .method<&host>("host")
+        .method<&path>("path")
+        .method<&query>("query")
+        .method<&fragment>("fragment")
+        .method<&lastPathComponent>("lastPathComponent")
+        .method<&pathExtension>("pathExtension")
+        .method<&isFileURL>("isFileURL")
+        .method<&isEqual>("isEqual:")
+        .method<&hash>("hash")
+        .method<&copyWithZone>("copyWithZone:")
+        .build();
+}
+
+} // namespace
+} // namespace NS

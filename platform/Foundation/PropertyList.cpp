@@ -1,0 +1,987 @@
+#include "Foundation/PropertyList.hpp"
+
+#include "Foundation/AtomicFile.hpp"
+
+#include <plist/plist.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace NS::detail {
+namespace {
+
+using objc::operator""_sel;
+
+// Property lists nest only a few levels in practice; the limits keep hostile files from exhausting
+// the stack (libplist's parsers and writers recurse) or memory (shared objects of a binary file
+// expand into copies).
+constexpr int depthLimit = 512;
+constexpr std::size_t valueLimit = std::size_t{1} << 22;
+
+constexpr double referenceDateSince1970 = 978307200.0;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && isSpace(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && isSpace(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool isDigits(std::string_view s) {
+    if (s.empty()) {
+        return false;
+    }
+    for (char c : s) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+long long daysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// Date values are kept by libplist as 32-bit seconds from the reference date.
+bool fitsDateRange(double secondsSinceReference) {
+    return std::isfinite(secondsSinceReference) && secondsSinceReference >= -2147483648.0 &&
+           secondsSinceReference < 2147483648.0;
+}
+
+// ----- XML: a structural check before libplist parses, so that what libplist would read only in part
+// (a key without a value, text after the end, an unknown element) is refused as a whole.
+
+struct Tag {
+    std::string_view name;
+    bool closing = false;
+    bool empty = false;
+};
+
+class XmlChecker {
+  public:
+    explicit XmlChecker(std::string_view s) : s_(s) {}
+
+    bool check(std::size_t& values) {
+        if (rest().starts_with("\xEF\xBB\xBF")) {
+            i_ += 3;
+        }
+        Tag tag;
+        if (!skipMisc() || !readTag(tag) || tag.closing || tag.empty || tag.name != "plist") {
+            return false;
+        }
+        if (!skipInside() || !value(1) || !skipInside() || !readTag(tag) || !tag.closing ||
+            tag.name != "plist") {
+            return false;
+        }
+        if (!skipMisc() || i_ != s_.size()) {
+            return false;
+        }
+        values = values_;
+        return true;
+    }
+
+  private:
+    std::string_view rest() const { return s_.substr(i_); }
+
+    bool skipPast(std::string_view end) {
+        std::size_t at = s_.find(end, i_);
+        if (at == std::string_view::npos) {
+            return false;
+        }
+        i_ = at + end.size();
+        return true;
+    }
+
+    // White space, comments, processing instructions and a document type without an internal subset.
+    bool skipMisc() {
+        for (;;) {
+            while (i_ < s_.size() && isSpace(s_[i_])) {
+                ++i_;
+            }
+            if (rest().starts_with("<?")) {
+                if (!skipPast("?>")) {
+                    return false;
+                }
+            } else if (rest().starts_with("<!--")) {
+                if (!skipPast("-->")) {
+                    return false;
+                }
+            } else if (rest().starts_with("<!DOCTYPE")) {
+                std::size_t end = s_.find('>', i_);
+                std::size_t subset = s_.find('[', i_);
+                if (end == std::string_view::npos || subset < end) {
+                    return false; // entity declarations are not taken
+                }
+                i_ = end + 1;
+            } else {
+                return true;
+            }
+        }
+    }
+
+    // Between the elements of a container: only white space and comments.
+    bool skipInside() {
+        for (;;) {
+            while (i_ < s_.size() && isSpace(s_[i_])) {
+                ++i_;
+            }
+            if (rest().starts_with("<!--")) {
+                if (!skipPast("-->")) {
+                    return false;
+                }
+            } else {
+                return true;
+            }
+        }
+    }
+
+    static bool isNameChar(char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == ':' || c == '-' || c == '.';
+    }
+
+    bool readTag(Tag& tag) {
+        tag = Tag{};
+        if (i_ >= s_.size() || s_[i_] != '<') {
+            return false;
+        }
+        ++i_;
+        if (i_ < s_.size() && s_[i_] == '/') {
+            tag.closing = true;
+            ++i_;
+        }
+        std::size_t start = i_;
+        while (i_ < s_.size() && isNameChar(s_[i_])) {
+            ++i_;
+        }
+        tag.name = s_.substr(start, i_ - start);
+        if (tag.name.empty()) {
+            return false;
+        }
+        for (;;) {
+            while (i_ < s_.size() && isSpace(s_[i_])) {
+                ++i_;
+            }
+            if (i_ >= s_.size()) {
+                return false;
+            }
+            if (s_[i_] == '>') {
+                ++i_;
+                return true;
+            }
+            if (!tag.closing && rest().starts_with("/>")) {
+                i_ += 2;
+                tag.empty = true;
+                return true;
+            }
+            if (tag.closing) {
+                return false;
+            }
+            // An attribute: name = "value" or 'value'.
+            std::size_t nameStart = i_;
+            while (i_ < s_.size() && isNameChar(s_[i_])) {
+                ++i_;
+            }
+            if (i_ == nameStart) {
+                return false;
+            }
+            while (i_ < s_.size() && isSpace(s_[i_])) {
+                ++i_;
+            }
+            if (i_ >= s_.size() || s_[i_] != '=') {
+                return false;
+            }
+            ++i_;
+            while (i_ < s_.size() && isSpace(s_[i_])) {
+                ++i_;
+            }
+            if (i_ >= s_.size() || (s_[i_] != '"' && s_[i_] != '\'')) {
+                return false;
+            }
+            char quote = s_[i_++];
+            std::size_t end = s_.find(quote, i_);
+            if (end == std::string_view::npos) {
+                return false;
+            }
+            i_ = end + 1;
+        }
+    }
+
+    // Character data up to the closing tag `</name>`, with comments and CDATA sections; entity
+    // references are checked, and the text is returned with the predefined ones replaced.
+    bool text(std::string_view name, std::string& out) {
+        out.clear();
+        for (;;) {
+            if (i_ >= s_.size()) {
+                return false;
+            }
+            char c = s_[i_];
+            if (c == '<') {
+                if (rest().starts_with("<!--")) {
+                    if (!skipPast("-->")) {
+                        return false;
+                    }
+                    continue;
+                }
+                if (rest().starts_with("<![CDATA[")) {
+                    std::size_t start = i_ + 9;
+                    if (!skipPast("]]>")) {
+                        return false;
+                    }
+                    out.append(s_.substr(start, i_ - 3 - start));
+                    continue;
+                }
+                Tag tag;
+                return readTag(tag) && tag.closing && tag.name == name;
+            }
+            if (c == '&') {
+                std::size_t end = s_.find(';', i_);
+                if (end == std::string_view::npos || end - i_ > 10) {
+                    return false;
+                }
+                std::string_view entity = s_.substr(i_ + 1, end - i_ - 1);
+                if (entity == "amp") {
+                    out += '&';
+                } else if (entity == "lt") {
+                    out += '<';
+                } else if (entity == "gt") {
+                    out += '>';
+                } else if (entity == "quot") {
+                    out += '"';
+                } else if (entity == "apos") {
+                    out += '\'';
+                } else if (entity.size() > 1 && entity[0] == '#') {
+                    out += '?'; // numeric references only need to be well formed here
+                } else {
+                    return false;
+                }
+                i_ = end + 1;
+                continue;
+            }
+            out += c;
+            ++i_;
+        }
+    }
+
+    static bool validInteger(std::string_view t) {
+        t = trimmed(t);
+        if (t.empty()) {
+            return false;
+        }
+        long long value = 0;
+        std::string_view digits = (t[0] == '+') ? t.substr(1) : t;
+        if (!isDigits(digits[0] == '-' ? digits.substr(1) : digits)) {
+            return false;
+        }
+        auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return r.ec == std::errc() && r.ptr == digits.data() + digits.size();
+    }
+
+    static bool validReal(std::string_view t) {
+        t = trimmed(t);
+        if (!t.empty() && t[0] == '+') {
+            t.remove_prefix(1);
+        }
+        if (t.empty()) {
+            return false;
+        }
+        double value = 0;
+        auto r = std::from_chars(t.data(), t.data() + t.size(), value);
+        return r.ec == std::errc() && r.ptr == t.data() + t.size();
+    }
+
+    // "2001-01-01T00:00:00Z", within the range that the parsed value can hold.
+    static bool validDate(std::string_view t) {
+        t = trimmed(t);
+        if (t.size() != 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' ||
+            t[19] != 'Z') {
+            return false;
+        }
+        auto number = [&](std::size_t at, std::size_t len, int& out) {
+            std::string_view part = t.substr(at, len);
+            return isDigits(part) && std::from_chars(part.data(), part.data() + len, out).ec == std::errc();
+        };
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+        if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) ||
+            !number(14, 2, mi) || !number(17, 2, s)) {
+            return false;
+        }
+        if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) {
+            return false;
+        }
+        double seconds =
+            static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d))) *
+                86400.0 +
+            h * 3600.0 + mi * 60.0 + s - referenceDateSince1970;
+        return fitsDateRange(seconds);
+    }
+
+    static bool validBase64(std::string_view t) {
+        for (char c : t) {
+            bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '+' || c == '/' || c == '=' || isSpace(c);
+            if (!ok) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool value(int depth) {
+        if (depth > depthLimit || ++values_ > valueLimit) {
+            return false;
+        }
+        Tag tag;
+        if (!readTag(tag) || tag.closing) {
+            return false;
+        }
+        const std::string_view name = tag.name;
+        std::string content;
+        if (name == "true" || name == "false") {
+            if (tag.empty) {
+                return true;
+            }
+            Tag end;
+            return skipInside() && readTag(end) && end.closing && end.name == name;
+        }
+        if (name == "string") {
+            return tag.empty || text(name, content);
+        }
+        if (name == "integer" || name == "real" || name == "date" || name == "data") {
+            if (tag.empty) {
+                return name == "data";
+            }
+            if (!text(name, content)) {
+                return false;
+            }
+            if (name == "integer") {
+                return validInteger(content);
+            }
+            if (name == "real") {
+                return validReal(content);
+            }
+            if (name == "date") {
+                return validDate(content);
+            }
+            return validBase64(content);
+        }
+        if (name == "array") {
+            if (tag.empty) {
+                return true;
+            }
+            for (;;) {
+                if (!skipInside()) {
+                    return false;
+                }
+                if (rest().starts_with("</")) {
+                    Tag end;
+                    return readTag(end) && end.name == "array";
+                }
+                if (!value(depth + 1)) {
+                    return false;
+                }
+            }
+        }
+        if (name == "dict") {
+            if (tag.empty) {
+                return true;
+            }
+            for (;;) {
+                if (!skipInside()) {
+                    return false;
+                }
+                if (rest().starts_with("</")) {
+                    Tag end;
+                    return readTag(end) && end.name == "dict";
+                }
+                Tag key;
+                if (!readTag(key) || key.closing || key.name != "key" ||
+                    (!key.empty && !text("key", content))) {
+                    return false;
+                }
+                if (!skipInside() || rest().starts_with("</") || !value(depth + 1)) {
+                    return false;
+                }
+            }
+        }
+        return false;
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+    std::size_t values_ = 0;
+};
+
+// ----- Binary: the object table is walked before libplist sees it: every offset, length and
+// reference within the file, no cycles, a bounded depth and a bounded number of values once
+// shared objects are counted as the copies that parsing makes of them.
+
+class BinaryChecker {
+  public:
+    explicit BinaryChecker(std::string_view s) : s_(s) {}
+
+    bool check(std::size_t& values) {
+        if (s_.size() < 8 + 32 || !s_.starts_with("bplist00")) {
+            return false;
+        }
+        const std::size_t trailer = s_.size() - 32;
+        offsetSize_ = byte(trailer + 6);
+        refSize_ = byte(trailer + 7);
+        std::uint64_t count = be(trailer + 8, 8);
+        std::uint64_t top = be(trailer + 16, 8);
+        tableStart_ = be(trailer + 24, 8);
+        if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8 || count == 0 ||
+            count > valueLimit || top >= count || tableStart_ < 8 || tableStart_ > trailer ||
+            (trailer - tableStart_) / offsetSize_ < count) {
+            return false;
+        }
+        objects_ = static_cast<std::size_t>(count);
+        state_.assign(objects_, 0);
+        expanded_.assign(objects_, 0);
+        if (!walk(static_cast<std::size_t>(top))) {
+            return false;
+        }
+        values = expanded_[static_cast<std::size_t>(top)];
+        return true;
+    }
+
+  private:
+    struct Object {
+        unsigned type = 0;
+        std::size_t count = 0;  // elements of a container
+        std::size_t refsAt = 0; // where its references start
+        bool isString = false;
+    };
+
+    unsigned byte(std::size_t at) const { return static_cast<unsigned char>(s_[at]); }
+    std::uint64_t be(std::size_t at, std::size_t n) const {
+        std::uint64_t v = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            v = (v << 8) | byte(at + k);
+        }
+        return v;
+    }
+
+    // [at, at + n) lies within the object area.
+    bool fits(std::uint64_t at, std::uint64_t n) const { return at <= tableStart_ && n <= tableStart_ - at; }
+
+    bool offsetOf(std::size_t index, std::uint64_t& at) const {
+        at = be(tableStart_ + index * offsetSize_, offsetSize_);
+        return at >= 8 && at < tableStart_;
+    }
+
+    bool parse(std::size_t index, Object& o) const {
+        std::uint64_t at = 0;
+        if (!offsetOf(index, at)) {
+            return false;
+        }
+        unsigned marker = byte(at);
+        o.type = marker >> 4;
+        unsigned info = marker & 0xF;
+        std::uint64_t pos = at + 1;
+        std::uint64_t length = info;
+        auto extendedLength = [&]() {
+            if (info != 0xF) {
+                return true;
+            }
+            if (!fits(pos, 1) || (byte(pos) >> 4) != 0x1 || (byte(pos) & 0xF) > 3) {
+                return false;
+            }
+            std::uint64_t n = std::uint64_t{1} << (byte(pos) & 0xF);
+            if (!fits(pos + 1, n)) {
+                return false;
+            }
+            length = be(pos + 1, n);
+            pos += 1 + n;
+            return true;
+        };
+        switch (o.type) {
+        case 0x0:
+            return marker == 0x08 || marker == 0x09; // booleans; null and fill have no Foundation form
+        case 0x1:
+            return info <= 3 && fits(pos, std::uint64_t{1} << info);
+        case 0x2:
+            return (info == 2 || info == 3) && fits(pos, std::uint64_t{1} << info);
+        case 0x3: {
+            if (marker != 0x33 || !fits(pos, 8)) {
+                return false;
+            }
+            std::uint64_t bits = be(pos, 8);
+            double seconds = 0;
+            std::memcpy(&seconds, &bits, sizeof seconds);
+            return fitsDateRange(seconds);
+        }
+        case 0x4:
+        case 0x5:
+            o.isString = o.type == 0x5;
+            return extendedLength() && fits(pos, length);
+        case 0x6:
+            o.isString = true;
+            return extendedLength() && length <= tableStart_ / 2 && fits(pos, length * 2);
+        case 0xA:
+        case 0xD: {
+            if (!extendedLength() || length > valueLimit) {
+                return false;
+            }
+            std::uint64_t refs = length * (o.type == 0xD ? 2 : 1);
+            if (!fits(pos, refs * refSize_)) {
+                return false;
+            }
+            o.count = static_cast<std::size_t>(length);
+            o.refsAt = static_cast<std::size_t>(pos);
+            return true;
+        }
+        default:
+            return false; // UIDs, sets and unknown markers
+        }
+    }
+
+    bool reference(const Object& o, std::size_t k, std::size_t& index) const {
+        std::uint64_t r = be(o.refsAt + k * refSize_, refSize_);
+        index = static_cast<std::size_t>(r);
+        return r < objects_;
+    }
+
+    // Depth-first over references with an explicit stack: 1 marks an object on the current path (seen
+    // again, it is a cycle), 2 one already counted.
+    bool walk(std::size_t root) {
+        struct Frame {
+            std::size_t index;
+            Object object;
+            std::size_t next = 0;
+            std::size_t total = 1;
+        };
+        std::vector<Frame> stack;
+        auto enter = [&](std::size_t index) {
+            Object o;
+            if (!parse(index, o)) {
+                return false;
+            }
+            state_[index] = 1;
+            stack.push_back(Frame{index, o});
+            return static_cast<int>(stack.size()) <= depthLimit;
+        };
+        if (!enter(root)) {
+            return false;
+        }
+        while (!stack.empty()) {
+            Frame& f = stack.back();
+            const bool isDict = f.object.type == 0xD;
+            if (f.next < f.object.count) {
+                std::size_t k = f.next++;
+                if (isDict) {
+                    std::size_t key = 0;
+                    Object keyObject;
+                    if (!reference(f.object, k, key) || !parse(key, keyObject) || !keyObject.isString) {
+                        return false;
+                    }
+                }
+                std::size_t child = 0;
+                if (!reference(f.object, isDict ? f.object.count + k : k, child)) {
+                    return false;
+                }
+                if (state_[child] == 1) {
+                    return false;
+                }
+                if (state_[child] == 2) {
+                    f.total += expanded_[child];
+                    if (f.total > valueLimit) {
+                        return false;
+                    }
+                    continue;
+                }
+                if (!enter(child)) {
+                    return false;
+                }
+                continue;
+            }
+            std::size_t done = f.index;
+            std::size_t total = f.total;
+            state_[done] = 2;
+            expanded_[done] = total;
+            stack.pop_back();
+            if (!stack.empty()) {
+                stack.back().total += total;
+                if (stack.back().total > valueLimit) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    std::string_view s_;
+    unsigned offsetSize_ = 0;
+    unsigned refSize_ = 0;
+    std::uint64_t tableStart_ = 0;
+    std::size_t objects_ = 0;
+    std::vector<unsigned char> state_;
+    std::vector<std::size_t> expanded_;
+};
+
+// ----- libplist nodes to objects
+
+id alloc(const char* cls) { return objc::send<id>(objc_lookUpClass(cls), "alloc"_sel); }
+
+void releaseAll(std::vector<id>& objects) {
+    for (id o : objects) {
+        objc::send(o, "release"_sel);
+    }
+    objects.clear();
+}
+
+// Owned; nil when the node or anything in it has no Foundation form.
+id objectFromNode(plist_t node, int depth, std::size_t& made) {
+    if (node == nullptr || depth > depthLimit) {
+        return nil;
+    }
+    ++made;
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t v = 0;
+        plist_get_bool_val(node, &v);
+        return objc::send<id>(alloc("NSNumber"), "initWithBool:"_sel, v != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t v = 0;
+        plist_get_uint_val(node, &v);
+        return objc::send<id>(alloc("NSNumber"), "initWithLongLong:"_sel, static_cast<long long>(v));
+    }
+    case PLIST_REAL: {
+        double v = 0;
+        plist_get_real_val(node, &v);
+        return objc::send<id>(alloc("NSNumber"), "initWithDouble:"_sel, v);
+    }
+    case PLIST_STRING: {
+        char* v = nullptr;
+        plist_get_string_val(node, &v);
+        if (v == nullptr) {
+            return nil;
+        }
+        id s = objc::send<id>(alloc("NSString"), "initWithBytes:length:"_sel, static_cast<const void*>(v),
+                              static_cast<unsigned long>(std::strlen(v)));
+        std::free(v);
+        return s;
+    }
+    case PLIST_DATE: {
+        int32_t sec = 0;
+        int32_t usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        return objc::send<id>(alloc("NSDate"), "initWithTimeIntervalSinceReferenceDate:"_sel,
+                              static_cast<double>(sec) + static_cast<double>(usec) / 1e6);
+    }
+    case PLIST_DATA: {
+        char* v = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &v, &length);
+        id d = objc::send<id>(alloc("NSData"), "initWithBytes:length:"_sel, static_cast<const void*>(v),
+                              static_cast<unsigned long>(length));
+        std::free(v);
+        return d;
+    }
+    case PLIST_ARRAY: {
+        std::vector<id> items;
+        uint32_t n = plist_array_get_size(node);
+        items.reserve(n);
+        for (uint32_t k = 0; k < n; ++k) {
+            id item = objectFromNode(plist_array_get_item(node, k), depth + 1, made);
+            if (item == nil) {
+                releaseAll(items);
+                return nil;
+            }
+            items.push_back(item);
+        }
+        id array = objc::send<id>(alloc("NSArray"), "initWithObjects:count:"_sel, items.data(),
+                                  static_cast<unsigned long>(items.size()));
+        releaseAll(items);
+        return array;
+    }
+    case PLIST_DICT: {
+        std::vector<id> keys;
+        std::vector<id> values;
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        bool ok = it != nullptr;
+        while (ok) {
+            char* key = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(node, it, &key, &value);
+            if (value == nullptr) {
+                std::free(key);
+                break;
+            }
+            id k = key == nullptr ? nil
+                                  : objc::send<id>(alloc("NSString"), "initWithBytes:length:"_sel,
+                                                   static_cast<const void*>(key),
+                                                   static_cast<unsigned long>(std::strlen(key)));
+            std::free(key);
+            id v = k == nil ? nil : objectFromNode(value, depth + 1, made);
+            if (k == nil || v == nil) {
+                objc::send(k, "release"_sel);
+                ok = false;
+                break;
+            }
+            keys.push_back(k);
+            values.push_back(v);
+        }
+        std::free(it);
+        id dict = nil;
+        if (ok) {
+            dict = objc::send<id>(alloc("NSDictionary"), "initWithObjects:forKeys:count:"_sel, values.data(),
+                                  keys.data(), static_cast<unsigned long>(keys.size()));
+        }
+        releaseAll(keys);
+        releaseAll(values);
+        return dict;
+    }
+    default:
+        return nil;
+    }
+}
+
+// ----- objects to libplist nodes
+
+bool isKindOf(id object, const char* cls) {
+    return objc::send<bool>(object, "isKindOfClass:"_sel, objc_lookUpClass(cls));
+}
+
+// The UTF-8 bytes of a string, or false when they hold a NUL that a property-list string cannot.
+bool plainText(id string, std::string& out) {
+    const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
+    unsigned long size = objc::send<unsigned long>(string, "lengthOfBytesUsingEncoding:"_sel, 4ul);
+    if (utf8 == nullptr || std::strlen(utf8) != size) {
+        return false;
+    }
+    out.assign(utf8, size);
+    return true;
+}
+
+// A new node owned by the caller, or nullptr.
+plist_t nodeFromObject(id object, int depth) {
+    if (object == nil || depth > depthLimit) {
+        return nullptr;
+    }
+    if (isKindOf(object, "NSString")) {
+        std::string text;
+        return plainText(object, text) ? plist_new_string(text.c_str()) : nullptr;
+    }
+    if (isKindOf(object, "__NSCFBoolean")) {
+        return plist_new_bool(objc::send<bool>(object, "boolValue"_sel) ? 1 : 0);
+    }
+    if (isKindOf(object, "NSNumber")) {
+        const char* type = objc::send<const char*>(object, "objCType"_sel);
+        if (type[0] == 'd' || type[0] == 'f') {
+            return plist_new_real(objc::send<double>(object, "doubleValue"_sel));
+        }
+        if (type[0] == 'Q') {
+            return nullptr; // past the signed range, which is all that libplist writes correctly
+        }
+        return plist_new_uint(static_cast<uint64_t>(objc::send<long long>(object, "longLongValue"_sel)));
+    }
+    if (isKindOf(object, "NSDate")) {
+        // XML dates carry whole seconds.
+        double seconds = std::floor(objc::send<double>(object, "timeIntervalSinceReferenceDate"_sel));
+        return fitsDateRange(seconds) ? plist_new_date(static_cast<int32_t>(seconds), 0) : nullptr;
+    }
+    if (isKindOf(object, "NSData")) {
+        const void* bytes = objc::send<const void*>(object, "bytes"_sel);
+        unsigned long length = objc::send<unsigned long>(object, "length"_sel);
+        return plist_new_data(static_cast<const char*>(bytes), length);
+    }
+    if (isKindOf(object, "NSArray")) {
+        plist_t array = plist_new_array();
+        unsigned long n = objc::send<unsigned long>(object, "count"_sel);
+        for (unsigned long k = 0; k < n; ++k) {
+            plist_t item = nodeFromObject(objc::send<id>(object, "objectAtIndex:"_sel, k), depth + 1);
+            if (item == nullptr) {
+                plist_free(array);
+                return nullptr;
+            }
+            plist_array_append_item(array, item);
+        }
+        return array;
+    }
+    if (isKindOf(object, "NSDictionary")) {
+        plist_t dict = plist_new_dict();
+        id keys = objc::send<id>(object, "allKeys"_sel);
+        unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
+        for (unsigned long k = 0; k < n; ++k) {
+            id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
+            std::string name;
+            if (!isKindOf(key, "NSString") || !plainText(key, name)) {
+                plist_free(dict);
+                return nullptr;
+            }
+            plist_t value = nodeFromObject(objc::send<id>(object, "objectForKey:"_sel, key), depth + 1);
+            if (value == nullptr) {
+                plist_free(dict);
+                return nullptr;
+            }
+            plist_dict_set_item(dict, name.c_str(), value);
+        }
+        return dict;
+    }
+    return nullptr;
+}
+
+// ----- descriptions
+
+bool needsQuotes(std::string_view s) {
+    if (s.empty()) {
+        return true;
+    }
+    for (char c : s) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                     c == '.' || c == '/' || c == '$' || c == ':' || c == '-' ||
+                     static_cast<unsigned char>(c) >= 0x80;
+        if (!plain) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string quoted(std::string_view s) {
+    if (!needsQuotes(s)) {
+        return std::string(s);
+    }
+    std::string out = "\"";
+    for (char c : s) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string utf8Of(id string) {
+    const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
+    return utf8 == nullptr ? std::string() : std::string(utf8);
+}
+
+} // namespace
+
+id propertyListFromBytes(std::string_view bytes) {
+    std::size_t expected = 0;
+    bool checked = bytes.starts_with("bplist") ? BinaryChecker(bytes).check(expected)
+                                               : XmlChecker(bytes).check(expected);
+    if (!checked || bytes.size() > propertyListFileLimit) {
+        return nil;
+    }
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    if (root == nullptr) {
+        return nil;
+    }
+    std::size_t made = 0;
+    id object = objectFromNode(root, 1, made);
+    plist_free(root);
+    // libplist read less (or more) than the file holds: take none of it.
+    if (object != nil && made != expected) {
+        objc::send(object, "release"_sel);
+        return nil;
+    }
+    return object;
+}
+
+id readPropertyList(const char* path) {
+    std::optional<std::string> bytes = readFile(path, propertyListFileLimit);
+    return bytes ? propertyListFromBytes(*bytes) : nil;
+}
+
+bool propertyListXml(id object, std::string& xml) {
+    plist_t root = nodeFromObject(object, 1);
+    if (root == nullptr) {
+        return false;
+    }
+    char* text = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root, &text, &length);
+    plist_free(root);
+    if (text == nullptr) {
+        return false;
+    }
+    xml.assign(text, length);
+    plist_to_xml_free(text);
+    return true;
+}
+
+bool writePropertyList(id object, const char* path, bool atomically) {
+    std::string xml;
+    if (!propertyListXml(object, xml)) {
+        std::fprintf(stderr,
+                     "Foundation: not writing %s: the object holds something that has no "
+                     "property-list form\n",
+                     path != nullptr ? path : "(no path)");
+        return false;
+    }
+    return writeFile(path, xml, atomically);
+}
+
+std::string describe(id object, int indent) {
+    if (object == nil) {
+        return "(null)";
+    }
+    if (indent > depthLimit) {
+        return "..."; // a container that holds itself
+    }
+    const std::string pad(static_cast<std::size_t>(indent) * 4, ' ');
+    const std::string inner(static_cast<std::size_t>(indent + 1) * 4, ' ');
+    if (isKindOf(object, "NSString")) {
+        return quoted(utf8Of(object));
+    }
+    if (isKindOf(object, "NSArray")) {
+        unsigned long n = objc::send<unsigned long>(object, "count"_sel);
+        std::string out = "(\n";
+        for (unsigned long k = 0; k < n; ++k) {
+            out += inner + describe(objc::send<id>(object, "objectAtIndex:"_sel, k), indent + 1);
+            out += k + 1 < n ? ",\n" : "\n";
+        }
+        return out + pad + ")";
+    }
+    if (isKindOf(object, "NSDictionary")) {
+        id keys = objc::send<id>(object, "allKeys"_sel);
+        unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
+        std::string out = "{\n";
+        for (unsigned long k = 0; k < n; ++k) {
+            id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
+            out += inner + describe(key, indent + 1) + " = " +
+                   describe(objc::send<id>(object, "objectForKey:"_sel, key), indent + 1) + ";\n";
+        }
+        return out + pad + "}";
+    }
+    return utf8Of(objc::send<id>(object, "description"_sel));
+}
+
+} // namespace NS::detail
