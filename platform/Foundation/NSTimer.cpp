@@ -24,7 +24,8 @@ id setUp(id timer, std::uint64_t due, double interval, id target, SEL selector, 
         return nil;
     }
     auto* state = new TimerState;
-    state->interval = std::max(interval, minimumInterval);
+    // NaN and negative intervals become the shortest; absurdly long ones stop at about 30 years.
+    state->interval = interval >= minimumInterval ? std::min(interval, 1e9) : minimumInterval;
     state->repeats = repeats;
     state->due = due;
     state->target = objc::send<id>(target, "retain"_sel);
@@ -37,8 +38,15 @@ id setUp(id timer, std::uint64_t due, double interval, id target, SEL selector, 
 
 id makeTimer(Class cls, std::uint64_t due, double interval, id target, SEL selector, id userInfo,
              bool repeats, std::function<void(id)> fn) {
-    id timer = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "init"_sel);
+    // Made whole here rather than by init, which would give it a state of its own first.
+    id timer = objc::sendSuper<id>(Timer::runtimeClass(), objc::send<id>(cls, "alloc"_sel), "init"_sel);
     return setUp(timer, due, interval, target, selector, userInfo, repeats, std::move(fn));
+}
+
+// A plain init makes a timer that does nothing, so that every timer has a schedule to ask about.
+id init(id self, SEL sel) {
+    return setUp(objc::sendSuper<id>(Timer::runtimeClass(), self, sel), RunLoop::monotonicNow(), 0, nil,
+                 nullptr, nil, false, {});
 }
 
 id initWithFireDate(id self, SEL, id date, double interval, id target, SEL selector, id userInfo,
@@ -146,6 +154,7 @@ GLINTMERE_REGISTER_CLASSES(1) {
         .classMethod<&scheduledTimerWithTimeInterval>(
             "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:")
         .classMethod<&timerWithTimeInterval>("timerWithTimeInterval:target:selector:userInfo:repeats:")
+        .method<&init>("init")
         .method<&initWithFireDate>("initWithFireDate:interval:target:selector:userInfo:repeats:")
         .method<&invalidate>("invalidate")
         .method<&isValid>("isValid")

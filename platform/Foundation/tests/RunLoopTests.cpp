@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -193,6 +194,32 @@ TEST_F(RunLoopTest, FireSendsAtOnceAndEndsOnlyOneShotTimers) {
     once->fire(); // invalid: nothing happens
     EXPECT_EQ(oneShot, 1);
     again->invalidate();
+}
+
+TEST_F(RunLoopTest, OddIntervalsAndPlainTimersAreTamed) {
+    NS::AutoreleaseScope pool;
+    int ticks = 0;
+    NS::Timer* nan = NS::Timer::scheduledTimer(
+        std::nan(""),
+        [&](NS::Timer* t) {
+            if (++ticks == 3) {
+                t->invalidate();
+            }
+        },
+        true);
+    EXPECT_DOUBLE_EQ(nan->timeInterval(), 0.0001);
+    bool negativeFired = false;
+    NS::Timer::scheduledTimer(
+        -5.0, [&](NS::Timer*) { negativeFired = true; }, false);
+    EXPECT_TRUE(loop()->runUntilIdle(1.0));
+    EXPECT_EQ(ticks, 3);
+    EXPECT_TRUE(negativeFired);
+
+    auto plain = objc::adopt(NS::Timer::make());
+    EXPECT_TRUE(plain->isValid());
+    EXPECT_EQ(plain->userInfo(), nullptr);
+    plain->fire();
+    EXPECT_FALSE(plain->isValid());
 }
 
 TEST_F(RunLoopTest, TimerInvalidatedInsideItsCalloutFiresOnce) {
