@@ -1,0 +1,471 @@
+#include "CoreFoundation/CoreFoundation.h"
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSBlock.hpp"
+#include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSString.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIPasteboard.hpp"
+#include "WebKit/WKActionSheetAssistant.hpp"
+#include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKElementAction.hpp"
+
+#include "../support/Pictures.hpp"
+#include "../support/Plists.hpp"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using objc::operator""_sel;
+using testing_support::PlistFormat;
+
+constexpr const char* kLibrary = "/Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib";
+// The settings pane's spelling of the preferences file; the library reads it through /private/var.
+constexpr const char* kPreferences = "/User/Library/Preferences/com.brightmoth.glintmere.plist";
+const fs::path kSpringBoard = "/var/mobile/Library/SpringBoard";
+constexpr std::uint64_t kMillisecond = 1000000;
+
+std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+NS::String* str(const std::string& s) { return NS::String::string(s); }
+
+// What reached the wallpaper controller, recorded by wrapping two of its methods.
+struct HandOff {
+    std::uint64_t createdAt = 0;
+    id image = nil;
+    bool onMainThread = false;
+    bool saved = false;
+    bool saveFlag = false;
+    std::intptr_t mode = -1;
+};
+std::vector<HandOff> handOffs;
+IMP controllerInit = nullptr;
+IMP controllerSave = nullptr;
+
+template <class Method> Method as(IMP imp) {
+    return reinterpret_cast<Method>(reinterpret_cast<void (*)()>(imp));
+}
+
+id recordingInit(id self, SEL sel, id image) {
+    handOffs.push_back({now(), image, gettid() == getpid()});
+    return as<id (*)(id, SEL, id)>(controllerInit)(self, sel, image);
+}
+
+void recordingSave(id self, SEL sel) {
+    if (!handOffs.empty()) {
+        HandOff& h = handOffs.back();
+        h.saved = true;
+        h.saveFlag = objc::send<bool>(self, "saveWallpaperData"_sel);
+        h.mode = objc::ivar<std::intptr_t>(self, "_wallpaperMode");
+    }
+    as<void (*)(id, SEL)>(controllerSave)(self, sel);
+}
+
+// Deliveries of the settings notification to this process. The library registered for it first,
+// so by the time this observer is called the library's reload has run.
+int deliveries = 0;
+void countDelivery(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+    ++deliveries;
+}
+
+// The library is loaded once, as MobileSubstrate loads it at start-up, on a device where the
+// settings were never changed.
+class LoadedLibrary : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        fs::remove(kPreferences);
+        ASSERT_NE(dlopen(kLibrary, RTLD_NOW), nullptr) << dlerror();
+        CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &countDelivery,
+                                        CFSTR("com.brightmoth.glintmere/settingschanged"), nullptr,
+                                        CFNotificationSuspensionBehaviorCoalesce);
+        Class controller = PL::StaticWallpaperImageViewController::runtimeClass();
+        controllerInit = method_setImplementation(class_getInstanceMethod(controller, "initWithUIImage:"_sel),
+                                                  objc::toImp(&recordingInit));
+        controllerSave = method_setImplementation(class_getInstanceMethod(controller, "_savePhoto"_sel),
+                                                  objc::toImp(&recordingSave));
+    }
+};
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new LoadedLibrary);
+
+// An action made as the browser makes its own: through the runtime, so the library's hook applies.
+objc::Ref<WK::ElementAction> makeAction(NS::String* title, NS::Block* handler = nullptr,
+                                        long type = WK::ElementActionTypeCopy) {
+    id action = objc::send<id>(WK::ElementAction::runtimeClass(), "alloc"_sel);
+    return objc::adopt(objc::send<WK::ElementAction*>(action, "_initWithTitle:actionHandler:type:"_sel, title,
+                                                      handler, type));
+}
+
+std::string titleOf(WK::ElementAction* action) {
+    NS::String* title = action->title();
+    return title == nullptr ? "<nil>" : title->str();
+}
+
+bool relabels() {
+    NS::AutoreleaseScope pool;
+    return titleOf(makeAction(str("Copy")).get()) == "Set As Wallpaper";
+}
+
+// Posts the settings notification and runs the main run loop until this process has received it.
+::testing::AssertionResult postAndDeliver() {
+    const int before = deliveries;
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                         CFSTR("com.brightmoth.glintmere/settingschanged"), nullptr, nullptr,
+                                         true);
+    const std::uint64_t deadline = now() + 5000 * kMillisecond;
+    while (deliveries == before && now() < deadline) {
+        NS::AutoreleaseScope pool;
+        NS::RunLoop::mainRunLoop()->runFor(0.01);
+    }
+    if (deliveries == before) {
+        return ::testing::AssertionFailure() << "the notification did not arrive within 5 s";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult writeEnabled(plist_t value, PlistFormat format = PlistFormat::Xml) {
+    if (!testing_support::writePlist(kPreferences, testing_support::dictionaryWith("isEnabled", value),
+                                     format)) {
+        return ::testing::AssertionFailure() << "cannot write " << kPreferences;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// What the settings pane does when the switch flips: the file, then the notification.
+::testing::AssertionResult switchTo(bool on, PlistFormat format = PlistFormat::Xml) {
+    auto written = writeEnabled(plist_new_bool(on), format);
+    return written ? postAndDeliver() : written;
+}
+
+// Every test starts with the feature on, an empty pasteboard, no wallpaper and no hand-off seen.
+class Hooks : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!relabels()) {
+            ASSERT_TRUE(switchTo(true));
+        }
+        fs::remove(kPreferences);
+        fs::remove_all(kSpringBoard);
+        UI::Pasteboard::generalPasteboard()->setImage(nullptr);
+        handOffs.clear();
+        ASSERT_TRUE(testing_support::writePng(pictureA, "/tmp/hook-a.png"));
+        ASSERT_TRUE(testing_support::writePng(pictureB, "/tmp/hook-b.png"));
+        imageA = UI::Image::imageWithContentsOfFile(str("/tmp/hook-a.png"));
+        imageB = UI::Image::imageWithContentsOfFile(str("/tmp/hook-b.png"));
+        ASSERT_TRUE(imageA != nullptr && imageB != nullptr);
+    }
+    void TearDown() override {
+        UI::Pasteboard::generalPasteboard()->setImage(nullptr);
+        fs::remove_all(kSpringBoard);
+    }
+
+    // A handler that copies `image` as the browser's copy handler does, noting when it finished.
+    objc::Ref<NS::Block> copying(UI::Image* image, std::uint64_t* copiedAt = nullptr) {
+        return NS::Block::create([image, copiedAt](id) {
+            UI::Pasteboard::generalPasteboard()->setImage(image);
+            if (copiedAt != nullptr) {
+                *copiedAt = now();
+            }
+        });
+    }
+
+    static void runUntilIdle() { ASSERT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(5.0)); }
+
+    NS::AutoreleaseScope pool;
+    testing_support::Picture pictureA = testing_support::makePicture(8, 5, 1);
+    testing_support::Picture pictureB = testing_support::makePicture(4, 9, 2);
+    UI::Image* imageA = nullptr;
+    UI::Image* imageB = nullptr;
+};
+
+using Relabelling = Hooks;
+
+TEST_F(Relabelling, CopyBecomesSetAsWallpaperWithItsHandlerAndKindUntouched) {
+    auto seen = std::make_shared<std::vector<id>>();
+    auto handler = NS::Block::create([seen](id element) { seen->push_back(element); });
+    for (long type : {long{WK::ElementActionTypeCopy}, long{WK::ElementActionTypeCustom},
+                      long{WK::ElementActionTypeOpen}, long{WK::ElementActionTypeSaveImage}, 99L}) {
+        auto action = makeAction(str("Copy"), handler.get(), type);
+        ASSERT_TRUE(action);
+        EXPECT_EQ(titleOf(action.get()), "Set As Wallpaper") << "kind " << type;
+        EXPECT_EQ(action->type(), type);
+        EXPECT_EQ(objc::ivar<id>(action.get(), "_actionHandler"), objc::toId(handler.get()));
+    }
+    auto action = makeAction(str("Copy"), handler.get());
+    auto element =
+        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    action->runActionWithElementInfo(element.get(), nullptr);
+    ASSERT_EQ(seen->size(), 1u);
+    EXPECT_EQ((*seen)[0], objc::toId(element.get()));
+}
+
+TEST_F(Relabelling, TitlesThatDifferFromCopyInAnyWayPassUnchanged) {
+    const char* titles[] = {"copy",
+                            "COPY",
+                            "Copy ",
+                            " Copy",
+                            "Copy\n",
+                            "Cop",
+                            "Copy Link",
+                            "Copy Image",
+                            "Kopieren",
+                            "Copier",
+                            "\xD0\xA1opy", // Cyrillic Es
+                            "Copy\xE2\x80\x8B",
+                            "",
+                            "Open",
+                            "Save Image",
+                            "Set As Wallpaper"};
+    for (const char* title : titles) {
+        auto action = makeAction(str(title));
+        EXPECT_EQ(titleOf(action.get()), title);
+    }
+    EXPECT_EQ(makeAction(nullptr)->title(), nullptr);
+}
+
+TEST_F(Relabelling, TheBrowsersImageSheetOffersSetAsWallpaperInPlaceOfCopy) {
+    auto element =
+        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
+    NS::Array* actions = assistant->defaultActionsForImageSheet(element.get());
+    std::vector<std::string> titles;
+    for (unsigned long i = 0; i < objc::send<unsigned long>(actions, "count"_sel); ++i) {
+        auto* action = objc::send<WK::ElementAction*>(actions, "objectAtIndex:"_sel, i);
+        titles.push_back(titleOf(action));
+        if (titles.back() == "Set As Wallpaper") {
+            EXPECT_EQ(action->type(), WK::ElementActionTypeCopy);
+        }
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Open in New Tab", "Add to Reading List",
+                                                "Set As Wallpaper", "Save Image"}));
+}
+
+using EnabledFlag = Hooks;
+
+TEST_F(EnabledFlag, FollowsTheSwitchOnEachNotification) {
+    EXPECT_TRUE(relabels());
+    ASSERT_TRUE(switchTo(false));
+    EXPECT_FALSE(relabels());
+    ASSERT_TRUE(switchTo(true, PlistFormat::Binary));
+    EXPECT_TRUE(relabels());
+    ASSERT_TRUE(switchTo(false, PlistFormat::Binary));
+    EXPECT_FALSE(relabels());
+}
+
+TEST_F(EnabledFlag, ReadsTheFileOnlyWhenNotified) {
+    ASSERT_TRUE(writeEnabled(plist_new_bool(false)));
+    runUntilIdle();
+    NS::RunLoop::mainRunLoop()->runFor(0.05);
+    EXPECT_TRUE(relabels());
+    ASSERT_TRUE(postAndDeliver());
+    EXPECT_FALSE(relabels());
+}
+
+TEST_F(EnabledFlag, KeepsItsValueWhenTheEntryOrTheFileGoes) {
+    ASSERT_TRUE(switchTo(false));
+    ASSERT_TRUE(testing_support::writePlist(kPreferences,
+                                            testing_support::dictionaryWith("other", plist_new_bool(true))));
+    ASSERT_TRUE(postAndDeliver());
+    EXPECT_FALSE(relabels());
+    fs::remove(kPreferences);
+    ASSERT_TRUE(postAndDeliver());
+    EXPECT_FALSE(relabels());
+    // A notification without any change: one more reload, same value.
+    ASSERT_TRUE(postAndDeliver());
+    EXPECT_FALSE(relabels());
+
+    ASSERT_TRUE(switchTo(true));
+    fs::remove(kPreferences);
+    ASSERT_TRUE(postAndDeliver());
+    EXPECT_TRUE(relabels());
+}
+
+TEST_F(EnabledFlag, NumbersAndStringsReadAsBooleans) {
+    const std::pair<plist_t (*)(), bool> cases[] = {
+        {[] { return plist_new_uint(0); }, false},      {[] { return plist_new_uint(1); }, true},
+        {[] { return plist_new_string("NO"); }, false}, {[] { return plist_new_uint(7); }, true},
+        {[] { return plist_new_real(0.0); }, false},    {[] { return plist_new_string("YES"); }, true},
+    };
+    for (const auto& [make, expected] : cases) {
+        ASSERT_TRUE(writeEnabled(make()));
+        ASSERT_TRUE(postAndDeliver());
+        EXPECT_EQ(relabels(), expected);
+    }
+}
+
+TEST_F(EnabledFlag, EntriesWithoutABooleanReadingCountAsAbsent) {
+    plist_t (*const makers[])() = {
+        [] { return plist_new_array(); },
+        [] { return testing_support::dictionaryWith("isEnabled", plist_new_bool(false)); },
+        [] { return plist_new_data("\0", 1); },
+        [] { return plist_new_date(0, 0); },
+    };
+    for (bool before : {false, true}) {
+        ASSERT_TRUE(switchTo(before));
+        for (auto make : makers) {
+            ASSERT_TRUE(writeEnabled(make(), PlistFormat::Binary));
+            ASSERT_TRUE(postAndDeliver());
+            EXPECT_EQ(relabels(), before);
+        }
+    }
+}
+
+TEST_F(EnabledFlag, UnreadableFilesLeaveItAsItIs) {
+    const std::string contents[] = {
+        "",
+        "not a property list",
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>isEnabled</key><false/>",
+        std::string("bplist00\xd1\x01\x02", 11),
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><false/></array></plist>",
+    };
+    for (bool before : {false, true}) {
+        ASSERT_TRUE(switchTo(before));
+        for (const std::string& content : contents) {
+            ASSERT_TRUE(testing_support::writeFile(kPreferences, content));
+            ASSERT_TRUE(postAndDeliver());
+            EXPECT_EQ(relabels(), before) << "file: " << content;
+        }
+    }
+}
+
+using HandOffs = Hooks;
+
+TEST_F(HandOffs, TheBrowsersCopyRunsFirstAndTheWallpaperFollowsAFifthOfASecondLater) {
+    std::uint64_t copiedAt = 0;
+    auto action = makeAction(str("Copy"), copying(imageA, &copiedAt).get());
+    ASSERT_EQ(titleOf(action.get()), "Set As Wallpaper");
+    action->runActionWithElementInfo(nullptr, nullptr);
+    const std::uint64_t returnedAt = now();
+    ASSERT_NE(copiedAt, 0u) << "the browser's handler runs within the tap";
+    EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
+    EXPECT_TRUE(handOffs.empty());
+
+    // Not a moment early: the main run loop is served up to just before the fifth of a second.
+    const std::uint64_t almost = copiedAt + 190 * kMillisecond;
+    if (now() < almost) {
+        NS::RunLoop::mainRunLoop()->runFor(static_cast<double>(almost - now()) / 1e9);
+    }
+    EXPECT_TRUE(handOffs.empty());
+
+    runUntilIdle();
+    ASSERT_EQ(handOffs.size(), 1u);
+    const HandOff& h = handOffs[0];
+    EXPECT_GE(h.createdAt, copiedAt + 200 * kMillisecond);
+    EXPECT_LT(h.createdAt, returnedAt + 1000 * kMillisecond);
+    EXPECT_TRUE(h.onMainThread);
+    EXPECT_EQ(h.image, objc::toId(imageA));
+    EXPECT_TRUE(h.saved);
+    EXPECT_TRUE(h.saveFlag);
+    EXPECT_EQ(h.mode, 0);
+    EXPECT_EQ(testing_support::readPng(PL::LockBackgroundPath), pictureA);
+    EXPECT_EQ(testing_support::readPng(PL::HomeBackgroundPath), pictureA);
+}
+
+TEST_F(HandOffs, TheBrowsersOwnSheetSetsTheLongPressedImageAsWallpaper) {
+    auto element =
+        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-b.png"), imageB));
+    auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
+    NS::Array* actions = assistant->defaultActionsForImageSheet(element.get());
+    auto* setWallpaper = objc::send<WK::ElementAction*>(actions, "objectAtIndex:"_sel, 3ul);
+    ASSERT_EQ(titleOf(setWallpaper), "Set As Wallpaper");
+    setWallpaper->runActionWithElementInfo(element.get(), nullptr);
+    runUntilIdle();
+    ASSERT_EQ(handOffs.size(), 1u);
+    EXPECT_EQ(handOffs[0].image, objc::toId(imageB));
+    EXPECT_EQ(testing_support::readPng(PL::LockBackgroundPath), pictureB);
+    EXPECT_EQ(testing_support::readPng(PL::HomeBackgroundPath), pictureB);
+}
+
+TEST_F(HandOffs, OtherActionsRunAsUsualWithoutOne) {
+    int runs = 0;
+    auto handler = NS::Block::create([this, &runs](id) {
+        UI::Pasteboard::generalPasteboard()->setImage(imageA);
+        ++runs;
+    });
+    for (const char* title : {"Open", "Save Image", "set as wallpaper", "Set As Wallpaper ", "Copy Link"}) {
+        makeAction(str(title), handler.get())->runActionWithElementInfo(nullptr, nullptr);
+    }
+    runUntilIdle();
+    EXPECT_EQ(runs, 5);
+    EXPECT_TRUE(handOffs.empty());
+    EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
+}
+
+TEST_F(HandOffs, EachRunHandsOffOnceReadingThePasteboardWhenItsTimeComes) {
+    std::uint64_t firstAt = 0;
+    std::uint64_t secondAt = 0;
+    auto first = makeAction(str("Copy"), copying(imageA, &firstAt).get());
+    auto second = makeAction(str("Copy"), copying(imageB, &secondAt).get());
+    first->runActionWithElementInfo(nullptr, nullptr);
+    second->runActionWithElementInfo(nullptr, nullptr);
+    runUntilIdle();
+    ASSERT_EQ(handOffs.size(), 2u);
+    EXPECT_GE(handOffs[0].createdAt, firstAt + 200 * kMillisecond);
+    EXPECT_GE(handOffs[1].createdAt, secondAt + 200 * kMillisecond);
+    // Both ran after the second copy, so both found its image.
+    EXPECT_EQ(handOffs[0].image, objc::toId(imageB));
+    EXPECT_EQ(handOffs[1].image, objc::toId(imageB));
+    EXPECT_EQ(testing_support::readPng(PL::HomeBackgroundPath), pictureB);
+}
+
+TEST_F(HandOffs, AnEmptyPasteboardSavesNothing) {
+    auto action = makeAction(str("Copy"), copying(nullptr).get());
+    ASSERT_EQ(titleOf(action.get()), "Set As Wallpaper");
+    action->runActionWithElementInfo(nullptr, nullptr);
+    runUntilIdle();
+    EXPECT_TRUE(handOffs.empty());
+    EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
+    EXPECT_FALSE(fs::exists(kSpringBoard / "HomeBackground.png"));
+}
+
+TEST_F(HandOffs, HappenOnTheMainThreadWhicheverThreadTheTapCameFrom) {
+    std::uint64_t copiedAt = 0;
+    auto action = makeAction(str("Copy"), copying(imageA, &copiedAt).get());
+    std::thread([&action] {
+        NS::AutoreleaseScope pool;
+        action->runActionWithElementInfo(nullptr, nullptr);
+    }).join();
+    runUntilIdle();
+    ASSERT_EQ(handOffs.size(), 1u);
+    EXPECT_TRUE(handOffs[0].onMainThread);
+    EXPECT_GE(handOffs[0].createdAt, copiedAt + 200 * kMillisecond);
+    EXPECT_EQ(testing_support::readPng(PL::LockBackgroundPath), pictureA);
+}
+
+TEST_F(HandOffs, AnActionRelabelledBeforeTheSwitchWentOffStillSetsTheWallpaper) {
+    auto action = makeAction(str("Copy"), copying(imageA).get());
+    ASSERT_TRUE(switchTo(false));
+    EXPECT_EQ(titleOf(action.get()), "Set As Wallpaper");
+    action->runActionWithElementInfo(nullptr, nullptr);
+    runUntilIdle();
+    ASSERT_EQ(handOffs.size(), 1u);
+    EXPECT_EQ(testing_support::readPng(PL::LockBackgroundPath), pictureA);
+}
+
+TEST_F(HandOffs, ACopyMadeWhileOffStaysCopyAndOnlyCopies) {
+    ASSERT_TRUE(switchTo(false));
+    auto element =
+        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
+    auto copy = objc::retain(objc::send<WK::ElementAction*>(
+        assistant->defaultActionsForImageSheet(element.get()), "objectAtIndex:"_sel, 3ul));
+    ASSERT_TRUE(switchTo(true));
+    EXPECT_EQ(titleOf(copy.get()), "Copy");
+    copy->runActionWithElementInfo(element.get(), nullptr);
+    EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
+    runUntilIdle();
+    EXPECT_TRUE(handOffs.empty());
+    EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
+}
+
+} // namespace
