@@ -33,6 +33,12 @@ template <FixedString Name> constexpr Selector<Name> operator""_sel() { return {
 } // namespace literals
 using namespace literals;
 
+template <class T> struct IsSelector : std::false_type {};
+template <FixedString Name> struct IsSelector<Selector<Name>> : std::true_type {};
+
+// How an argument travels in a send: selector literals as the SEL they name, the rest as they are.
+template <class T> using Passed = std::conditional_t<IsSelector<T>::value, SEL, T>;
+
 // Anything that is a runtime object: `id`, `Class`, or a pointer to a C++ view type.
 template <class T>
 concept ObjectPointer = std::is_pointer_v<T> || std::is_same_v<T, std::nullptr_t>;
@@ -59,7 +65,8 @@ template <class R = void, class Recv, class... Args> R send(Recv receiver, SEL s
         return zeroValue<R>();
     }
     IMP imp = objc_msg_lookup(self, sel);
-    return reinterpret_cast<R (*)(id, SEL, Args...)>(reinterpret_cast<void (*)()>(imp))(self, sel, args...);
+    return reinterpret_cast<R (*)(id, SEL, Passed<Args>...)>(reinterpret_cast<void (*)()>(imp))(
+        self, sel, static_cast<Passed<Args>>(args)...);
 }
 
 // Sends `sel` to `receiver`, starting the method lookup at the superclass of `cls` (the class whose
@@ -72,7 +79,8 @@ R sendSuper(Class cls, Recv receiver, SEL sel, Args... args) {
     }
     objc_super super{self, class_getSuperclass(cls)};
     IMP imp = objc_msg_lookup_super(&super, sel);
-    return reinterpret_cast<R (*)(id, SEL, Args...)>(reinterpret_cast<void (*)()>(imp))(self, sel, args...);
+    return reinterpret_cast<R (*)(id, SEL, Passed<Args>...)>(reinterpret_cast<void (*)()>(imp))(
+        self, sel, static_cast<Passed<Args>>(args)...);
 }
 
 // Any function pointer as a method implementation. The detour through `void (*)()` is the one

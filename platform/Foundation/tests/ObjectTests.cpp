@@ -91,6 +91,13 @@ TEST_F(ObjectFixture, SubclassesInheritAndOverride) {
     objc::send(puppy, "release"_sel);
 }
 
+TEST_F(ObjectFixture, SelectorLiteralsTravelAsSelectors) {
+    id dog = make("TestDog");
+    EXPECT_TRUE(objc::send<bool>(dog, "respondsToSelector:"_sel, "legs"_sel));
+    EXPECT_FALSE(objc::send<bool>(dog, "respondsToSelector:"_sel, "fly"_sel));
+    objc::send(dog, "release"_sel);
+}
+
 TEST_F(ObjectFixture, BuildingAnExistingClassKeepsTheLiveOne) {
     Class before = objc_lookUpClass("TestDog");
     Class again = objc::ClassBuilder("TestDog", "NSObject").method<&animalSound>("sound").build();
