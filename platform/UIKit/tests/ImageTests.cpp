@@ -88,6 +88,30 @@ TEST_F(ImageFiles, EncodesToPngThatDecodesToTheSamePixels) {
     EXPECT_TRUE(UI::pngBytes(nullptr).empty());
 }
 
+TEST_F(ImageFiles, PngDataMakesTheSameImageAgain) {
+    const auto picture = makePicture(9, 2, 6);
+    const std::string path = (dir / "p.png").string();
+    ASSERT_TRUE(writePng(picture, path));
+    NS::Data* data = UIImagePNGRepresentation(UI::Image::imageWithContentsOfFile(str(path)));
+    ASSERT_NE(data, nullptr);
+    auto again = objc::adopt(UI::Image::alloc()->initWithData(data));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(pictureOf(again->cairoSurface()), picture);
+
+    EXPECT_EQ(UIImagePNGRepresentation(nullptr), nullptr);
+    EXPECT_EQ(objc::send<id>(UI::Image::alloc(), objc::Selector<"initWithData:">(), nil), nil);
+    const std::string bytes(
+        static_cast<const char*>(objc::send<const void*>(data, objc::Selector<"bytes">())),
+        objc::send<unsigned long>(data, objc::Selector<"length">()));
+    for (const std::string& broken :
+         {std::string("GIF89a"), bytes.substr(0, 8), bytes.substr(0, bytes.size() - 20)}) {
+        id junk = objc::send<id>(objc_lookUpClass("NSData"), objc::Selector<"dataWithBytes:length:">(),
+                                 static_cast<const void*>(broken.data()),
+                                 static_cast<unsigned long>(broken.size()));
+        EXPECT_EQ(objc::send<id>(UI::Image::alloc(), objc::Selector<"initWithData:">(), junk), nil);
+    }
+}
+
 TEST_F(ImageFiles, WritingAPngFileMakesFoldersAndReplacesTheFileWhole) {
     const std::string source = (dir / "p.png").string();
     ASSERT_TRUE(writePng(makePicture(3, 3, 1), source));
