@@ -1,0 +1,15 @@
+#include "UIKit/UITableView.hpp"
+
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+namespace {
+
+GLINTMERE_REGISTER_CLASSES(2) {
+    objc::ClassBuilder("UITableView", "UIView")
+        .property<id>("dataSource", objc::Ownership::Plain)
+        .property<id>("delegate", objc::Ownership::Plain)
+        .build();
+}
+
+} // namespace
