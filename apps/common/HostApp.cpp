@@ -252,6 +252,9 @@ int HostApp::runScript() {
 int HostApp::main(int argc, char** argv) {
     const std::string invoked = argc > 0 && argv[0] != nullptr ? argv[0] : "host";
     program_ = invoked.substr(invoked.rfind('/') + 1);
+    // Line by line even into a pipe: what callbacks print during a wait is seen as it happens.
+    std::fflush(stdout);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     NS::AutoreleaseScope pool;
     NS::RunLoop::mainRunLoop();
 
