@@ -1,0 +1,226 @@
+#include "CoreFoundation/CoreFoundation.h"
+#include "Foundation/Foundation.hpp"
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Preferences/PSListController.hpp"
+#include "Preferences/PSSpecifier.hpp"
+#include "Preferences/PSTableCell.hpp"
+#include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UILabel.hpp"
+#include "UIKit/UINavigationController.hpp"
+#include "UIKit/UITableView.hpp"
+#include "objc/ClassBuilder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using objc::operator""_sel;
+using NS::literals::operator""_ns;
+
+std::vector<std::string> taps;
+
+void tapped(id, SEL) { taps.push_back("tapped"); }
+void tappedWith(id, SEL, id specifier) {
+    taps.push_back("tappedWith " + reinterpret_cast<PS::Specifier*>(specifier)->name()->str());
+}
+
+std::string str(NS::String* s) { return s != nullptr ? s->str() : "(nil)"; }
+
+PS::Specifier* row(const char* name, long cell, id target = nil) {
+    const bool control = PS::isControl(cell);
+    const SEL set = control ? "setPreferenceValue:specifier:"_sel.get() : nullptr;
+    const SEL get = control ? "readPreferenceValue:"_sel.get() : nullptr;
+    return PS::Specifier::preferenceSpecifier(name != nullptr ? NS::String::string(name) : nullptr, target, set, get,
+                                              Nil, cell, 0);
+}
+
+class Panes : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        objc::ClassBuilder("TestPane", "PSListController")
+            .method<&tapped>("tapped")
+            .method<&tappedWith>("tappedWith:")
+            .build();
+        objc::ClassBuilder("TestDetailPane", "PSListController").build();
+        objc::ClassBuilder("TestSwitchCell", "PSTableCell").build();
+    }
+    void SetUp() override {
+        taps.clear();
+        pane = objc::adopt(objc::send<PS::ListController*>(objc_lookUpClass("TestPane"), "new"_sel));
+    }
+
+    // Rows: a loose one, then "First" (switch, footer), then an untitled group with a link and a button.
+    void fillPane() {
+        loose = row("Loose", PS::StaticTextCell);
+        first = row("First", PS::GroupCell);
+        first->setProperty("first footer"_ns, "footerText"_ns);
+        toggle = row("Toggle", PS::SwitchCell, pane->self());
+        toggle->setProperty("toggle"_ns, "key"_ns);
+        toggle->setProperty(NS::Number::number(true), "default"_ns);
+        untitled = row(nullptr, PS::GroupCell);
+        link = row("Details", PS::LinkCell);
+        link->setDetailControllerClass(objc_lookUpClass("TestDetailPane"));
+        button = row("Press", PS::ButtonCell, pane->self());
+        button->setButtonAction("tapped"_sel);
+        pane->setSpecifiers(NS::Array::arrayWithObjects({loose, first, toggle, untitled, link, button}));
+    }
+
+    PS::TableCell* cellAt(long section, long r) {
+        return reinterpret_cast<PS::TableCell*>(
+            pane->cellForRow(pane->table(), NS::IndexPath::indexPath(r, section)));
+    }
+
+    NS::AutoreleaseScope pool;
+    objc::Ref<PS::ListController> pane;
+    PS::Specifier *loose = nullptr, *first = nullptr, *toggle = nullptr, *untitled = nullptr, *link = nullptr,
+                  *button = nullptr;
+};
+
+TEST_F(Panes, GroupsStartSectionsWithTheirTitlesAndFooters) {
+    fillPane();
+    pane->view();
+    UI::TableView* table = pane->table();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->dataSource(), pane->self());
+    ASSERT_EQ(pane->numberOfSections(table), 3);
+    EXPECT_EQ(pane->numberOfRows(table, 0), 1);
+    EXPECT_EQ(pane->numberOfRows(table, 1), 1);
+    EXPECT_EQ(pane->numberOfRows(table, 2), 2);
+    EXPECT_EQ(pane->numberOfRows(table, 3), 0);
+    EXPECT_EQ(pane->titleForHeader(table, 0), nullptr);
+    EXPECT_EQ(str(pane->titleForHeader(table, 1)), "First");
+    EXPECT_EQ(str(pane->titleForFooter(table, 1)), "first footer");
+    EXPECT_EQ(pane->titleForHeader(table, 2), nullptr);
+    EXPECT_EQ(pane->titleForFooter(table, 2), nullptr);
+    EXPECT_EQ(pane->specifierAtIndexPath(NS::IndexPath::indexPath(1, 2)), button);
+    EXPECT_EQ(pane->specifierAtIndexPath(NS::IndexPath::indexPath(2, 2)), nullptr);
+    EXPECT_EQ(pane->viewForHeader(table, 1), nullptr);
+    EXPECT_EQ(pane->heightForHeader(table, 1), UI::TableViewAutomaticDimension);
+}
+
+TEST_F(Panes, CellsShowTitleAndTheValueTheGetterGives) {
+    fillPane();
+    PS::TableCell* cell = cellAt(1, 0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->specifier(), toggle);
+    EXPECT_EQ(cell->type(), PS::SwitchCell);
+    EXPECT_EQ(str(cell->titleLabel()->text()), "Toggle");
+    ASSERT_NE(cell->value(), nullptr);
+    EXPECT_TRUE(reinterpret_cast<NS::Number*>(cell->value())->boolValue()) << "the default shows while unset";
+    EXPECT_EQ(cellAt(0, 0)->value(), nullptr) << "a row without a getter has no value";
+}
+
+TEST_F(Panes, ARowsCellClassIsUsedOnlyWhenItIsAHostCell) {
+    fillPane();
+    toggle->setProperty("TestSwitchCell"_ns, "cellClass"_ns);
+    EXPECT_EQ(cellAt(1, 0)->getClass(), objc_lookUpClass("TestSwitchCell"));
+    toggle->setProperty("TestDetailPane"_ns, "cellClass"_ns);
+    EXPECT_EQ(cellAt(1, 0)->getClass(), PS::TableCell::runtimeClass());
+    toggle->setProperty("NoSuchCell"_ns, "cellClass"_ns);
+    EXPECT_EQ(cellAt(1, 0)->getClass(), PS::TableCell::runtimeClass());
+}
+
+TEST_F(Panes, ButtonsSendTheirActionWithOrWithoutTheSpecifier) {
+    fillPane();
+    pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(1, 2));
+    button->setButtonAction("tappedWith:"_sel);
+    pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(1, 2));
+    button->setButtonAction("noSuchAction"_sel);
+    pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(1, 2));
+    EXPECT_EQ(taps, (std::vector<std::string>{"tapped", "tappedWith Press"}));
+}
+
+TEST_F(Panes, LinksOpenTheirPaneWithTheParentsBundle) {
+    fillPane();
+    auto* bundleStandIn = NS::String::string("a bundle"); // any object serves: the pane only hands it on
+    pane->setBundle(reinterpret_cast<NS::Bundle*>(bundleStandIn));
+    auto nav = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane.get()));
+    pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(0, 2));
+    auto* child = NS::cast<PS::ListController>(nav->topViewController());
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->getClass(), objc_lookUpClass("TestDetailPane"));
+    EXPECT_EQ(reinterpret_cast<NS::Object*>(child->bundle()), bundleStandIn);
+    EXPECT_EQ(child->parentController(), pane.get());
+    EXPECT_EQ(child->specifier(), link);
+    EXPECT_EQ(str(child->title()), "Details");
+    EXPECT_EQ(child->navigationController(), nav.get());
+}
+
+TEST_F(Panes, OwnStorageKeepsValuesInMemoryAndRefusesWhatItCannotStore) {
+    fillPane();
+    pane->setPreferenceValue(NS::Number::number(false), toggle);
+    auto* shown = reinterpret_cast<NS::Number*>(pane->readPreferenceValue(toggle));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_FALSE(shown->boolValue());
+    pane->setPreferenceValue(nullptr, toggle);
+    EXPECT_EQ(pane->readPreferenceValue(toggle), shown);
+    PS::Specifier* keyless = row("Keyless", PS::SwitchCell, pane->self());
+    keyless->setProperty(NS::Number::number(7), "default"_ns);
+    pane->setPreferenceValue(NS::Number::number(1), keyless);
+    EXPECT_EQ(reinterpret_cast<NS::Number*>(pane->readPreferenceValue(keyless))->intValue(), 7);
+}
+
+int notified = 0;
+void countNotification(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+    ++notified;
+}
+
+TEST_F(Panes, OwnStorageWritesTheNamedDomainAndPostsTheRowsNotification) {
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/var/mobile";
+    const std::string path = home + "/Library/Preferences/com.example.paneTests.plist";
+    std::filesystem::remove(path);
+    fillPane();
+    toggle->setProperty("com.example.paneTests"_ns, "defaults"_ns);
+    toggle->setProperty("com.example.paneTests/changed"_ns, "PostNotification"_ns);
+    CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &notified, countNotification,
+                                    "com.example.paneTests/changed"_ns, nullptr,
+                                    CFNotificationSuspensionBehaviorCoalesce);
+    auto* other = NS::MutableDictionary::dictionary();
+    other->setObjectForKey("kept"_ns, "other"_ns);
+    ASSERT_TRUE(other->writeToFile(NS::String::string(path), true));
+
+    pane->setPreferenceValue(NS::Number::number(false), toggle);
+    auto* stored = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(path));
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(str(NS::cast<NS::String>(stored->objectForKey("other"_ns))), "kept");
+    auto* value = NS::cast<NS::Number>(stored->objectForKey("toggle"_ns));
+    ASSERT_NE(value, nullptr);
+    EXPECT_FALSE(value->boolValue());
+    EXPECT_FALSE(reinterpret_cast<NS::Number*>(pane->readPreferenceValue(toggle))->boolValue());
+
+    for (int i = 0; i < 200 && notified == 0; ++i) {
+        NS::RunLoop::mainRunLoop()->runFor(0.01);
+    }
+    EXPECT_EQ(notified, 1);
+    CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &notified);
+}
+
+TEST(CellTypes, AreNamedAsInSpecifierFiles) {
+    NS::AutoreleaseScope pool;
+    EXPECT_EQ(PS::TableCell::cellTypeFromString("PSSwitchCell"_ns), PS::SwitchCell);
+    EXPECT_EQ(PS::TableCell::cellTypeFromString("PSLinkListCell"_ns), PS::LinkListCell);
+    EXPECT_EQ(PS::TableCell::cellTypeFromString("PSButtonCell"_ns), PS::ButtonCell);
+    EXPECT_EQ(PS::TableCell::cellTypeFromString("PSNoSuchCell"_ns), -1);
+    EXPECT_EQ(PS::TableCell::cellTypeFromString(nullptr), -1);
+}
+
+TEST(Specifiers, PropertiesAreChangedInPlaceAndNilRemovesOne) {
+    NS::AutoreleaseScope pool;
+    PS::Specifier* s = row("Name", PS::SwitchCell);
+    NS::MutableDictionary* properties = s->properties();
+    s->setProperty("isEnabled"_ns, "key"_ns);
+    EXPECT_EQ(s->properties(), properties);
+    EXPECT_EQ(str(NS::cast<NS::String>(properties->objectForKey("key"_ns))), "isEnabled");
+    EXPECT_EQ(str(s->identifier()), "isEnabled");
+    s->setProperty(nullptr, "key"_ns);
+    EXPECT_EQ(s->propertyForKey("key"_ns), nullptr);
+    EXPECT_EQ(str(s->identifier()), "Name");
+}
+
+} // namespace
