@@ -1,4 +1,261 @@
 #include "SettingsCommands.hpp"
 
-// Settings has no commands of its own yet; the frame's wait, echo and script serve meanwhile.
-void registerSettingsCommands(host::HostApp&) {}
+#include "PaneView.hpp"
+#include "SettingsSession.hpp"
+
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSNumber.hpp"
+#include "Foundation/NSString.hpp"
+#include "Preferences/PSListController.hpp"
+#include "Preferences/PSSpecifier.hpp"
+#include "Preferences/PSTableCell.hpp"
+#include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UINavigationController.hpp"
+
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+using NS::literals::operator""_ns;
+using settings::SettingsError;
+
+// The package's root pane, shown when a command names none.
+constexpr const char* kDefaultPane = "Glintmere";
+
+std::string paneArgument(const host::Args& args, std::size_t index) {
+    return args.size() > index ? args[index] : kDefaultPane;
+}
+
+void printPane(PS::ListController* pane) {
+    std::cout << "== " << settings::valueText(pane->title()) << " ==\n";
+    for (const std::string& line : settings::paneLines(pane)) {
+        std::cout << line << "\n";
+    }
+}
+
+std::string keyOf(PS::Specifier* specifier) {
+    auto* key = NS::cast<NS::String>(specifier->propertyForKey("key"_ns));
+    return key != nullptr ? key->str() : std::string();
+}
+
+// The control whose `key` is `key`; the first one when several share it.
+PS::Specifier* controlWithKey(PS::ListController* pane, const std::string& key, const std::string& where) {
+    std::string keys;
+    for (NS::Object* object : *pane->specifiers()) {
+        auto* specifier = reinterpret_cast<PS::Specifier*>(object);
+        const std::string k = keyOf(specifier);
+        if (k.empty() || !PS::isControl(specifier->cellType())) {
+            continue;
+        }
+        if (k == key) {
+            return specifier;
+        }
+        keys += (keys.empty() ? "" : ", ") + k;
+    }
+    throw SettingsError("no control with key \"" + key + "\" in \"" + where +
+                        "\" (keys: " + (keys.empty() ? "none" : keys) + ")");
+}
+
+// The shown value of a control, as the Settings app asks for it: its getter, sent to its target.
+NS::Object* shownValue(PS::Specifier* specifier) {
+    const SEL getter = specifier->getter();
+    id target = specifier->target();
+    if (getter == nullptr || !objc::send<bool>(target, objc::Selector<"respondsToSelector:">(), getter)) {
+        return nullptr;
+    }
+    return objc::send<NS::Object*>(target, getter, specifier);
+}
+
+NS::Object* parseSwitch(const std::string& text) {
+    if (text == "true" || text == "on" || text == "yes" || text == "1") {
+        return NS::Number::number(true);
+    }
+    if (text == "false" || text == "off" || text == "no" || text == "0") {
+        return NS::Number::number(false);
+    }
+    return nullptr;
+}
+
+NS::Object* parseNumber(const std::string& text) {
+    std::size_t used = 0;
+    double number = NAN;
+    try {
+        number = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    return used == text.size() && std::isfinite(number) ? NS::Number::number(number) : nullptr;
+}
+
+// One of the values a choice row offers, named by the value itself or by its title.
+NS::Object* parseChoice(PS::Specifier* specifier, const std::string& text, std::string& offered) {
+    NS::Array* values = specifier->values();
+    if (values == nullptr) {
+        return nullptr;
+    }
+    for (NS::Object* value : *values) {
+        const std::string title = settings::choiceTitle(specifier, value, false);
+        if (settings::valueText(value) == text || title == text ||
+            settings::choiceTitle(specifier, value, true) == text) {
+            return value;
+        }
+        offered += (offered.empty() ? "" : ", ") + title;
+    }
+    return nullptr;
+}
+
+// What the control makes of the text a person enters or picks.
+NS::Object* parseValue(PS::Specifier* specifier, const std::string& key, const std::string& text) {
+    switch (specifier->cellType()) {
+    case PS::SwitchCell:
+        if (NS::Object* value = parseSwitch(text)) {
+            return value;
+        }
+        throw SettingsError("\"" + key + "\" is a switch: give true or false, not \"" + text + "\"");
+    case PS::SliderCell:
+        if (NS::Object* value = parseNumber(text)) {
+            return value;
+        }
+        throw SettingsError("\"" + key + "\" is a slider: give a number, not \"" + text + "\"");
+    case PS::LinkListCell:
+    case PS::SegmentCell: {
+        std::string offered;
+        if (NS::Object* value = parseChoice(specifier, text, offered)) {
+            return value;
+        }
+        throw SettingsError("\"" + key + "\" offers " + (offered.empty() ? "no choices" : offered) +
+                            ", not \"" + text + "\"");
+    }
+    default:
+        return NS::String::string(text);
+    }
+}
+
+// The row that shows `specifier`, read afresh.
+std::string shownRow(PS::ListController* pane, PS::Specifier* specifier) {
+    for (const settings::SectionView& section : settings::readPane(pane)) {
+        for (const settings::RowView& row : section.rows) {
+            if (row.specifier == specifier) {
+                return settings::rowLine(row);
+            }
+        }
+    }
+    return settings::valueText(shownValue(specifier));
+}
+
+int list(const host::Args& args) {
+    if (args.size() > 1) {
+        throw host::UsageError("list takes at most a pane");
+    }
+    NS::AutoreleaseScope pool;
+    settings::Session session;
+    printPane(session.open(paneArgument(args, 0)));
+    return 0;
+}
+
+int get(const host::Args& args) {
+    if (args.empty() || args.size() > 2) {
+        throw host::UsageError("get takes a key and at most a pane");
+    }
+    NS::AutoreleaseScope pool;
+    settings::Session session;
+    const std::string where = paneArgument(args, 1);
+    PS::ListController* pane = session.open(where);
+    std::cout << settings::valueText(shownValue(controlWithKey(pane, args[0], where))) << "\n";
+    return 0;
+}
+
+int set(const host::Args& args) {
+    if (args.size() < 2 || args.size() > 3) {
+        throw host::UsageError("set takes a key, a value and at most a pane");
+    }
+    NS::AutoreleaseScope pool;
+    settings::Session session;
+    const std::string where = paneArgument(args, 2);
+    PS::ListController* pane = session.open(where);
+    PS::Specifier* control = controlWithKey(pane, args[0], where);
+    NS::Object* value = parseValue(control, args[0], args[1]);
+    const SEL setter = control->setter();
+    id target = control->target();
+    if (setter == nullptr || !objc::send<bool>(target, objc::Selector<"respondsToSelector:">(), setter)) {
+        throw SettingsError("\"" + args[0] + "\" in \"" + where + "\" cannot be changed");
+    }
+    objc::send<void>(target, setter, value, control);
+    std::cout << shownRow(pane, control) << "\n";
+    return 0;
+}
+
+void showChoices(const settings::RowView& row) {
+    std::cout << "== " << row.title << " ==\n";
+    NS::Object* chosen = row.cell != nullptr ? row.cell->value() : nullptr;
+    if (NS::Array* values = row.specifier->values()) {
+        for (NS::Object* value : *values) {
+            const bool on = chosen != nullptr && value->isEqual(chosen);
+            std::cout << (on ? "  [x] " : "  [ ] ") << settings::choiceTitle(row.specifier, value, false)
+                      << "\n";
+        }
+    }
+}
+
+int tap(const host::Args& args) {
+    if (args.empty() || args.size() > 2) {
+        throw host::UsageError("tap takes a row title and at most a pane");
+    }
+    NS::AutoreleaseScope pool;
+    settings::Session session;
+    const std::string where = paneArgument(args, 1);
+    PS::ListController* pane = session.open(where);
+    std::string titles;
+    for (const settings::SectionView& section : settings::readPane(pane)) {
+        for (const settings::RowView& row : section.rows) {
+            if (row.title != args[0]) {
+                titles += (titles.empty() ? "\"" : ", \"") + row.title + "\"";
+                continue;
+            }
+            PS::Specifier* specifier = row.specifier;
+            NS::IndexPath* path = NS::IndexPath::indexPath(row.row, row.section);
+            if (const SEL action = specifier->buttonAction()) {
+                if (!objc::send<bool>(specifier->target(), objc::Selector<"respondsToSelector:">(), action)) {
+                    throw SettingsError("\"" + row.title + "\" in \"" + where +
+                                        "\" does nothing: the pane has no " + sel_getName(action));
+                }
+                pane->didSelectRow(pane->table(), path);
+                return 0;
+            }
+            if (specifier->detailControllerClass() != Nil) {
+                pane->didSelectRow(pane->table(), path);
+                PS::ListController* opened = session.top();
+                if (opened == nullptr || opened == pane) {
+                    throw SettingsError("\"" + row.title + "\" in \"" + where + "\" opens no pane");
+                }
+                printPane(opened);
+                return 0;
+            }
+            if (specifier->cellType() == PS::LinkCell) {
+                auto* missing = NS::cast<NS::String>(specifier->propertyForKey("detail"_ns));
+                throw SettingsError("\"" + row.title + "\" in \"" + where + "\" opens no pane" +
+                                    (missing != nullptr ? " (there is no " + missing->str() + ")" : ""));
+            }
+            if (specifier->cellType() == PS::LinkListCell) {
+                showChoices(row);
+                return 0;
+            }
+            throw SettingsError("\"" + row.title + "\" in \"" + where + "\" is not a button or a link");
+        }
+    }
+    throw SettingsError("no row \"" + args[0] + "\" in \"" + where +
+                        "\" (rows: " + (titles.empty() ? "none" : titles) + ")");
+}
+
+} // namespace
+
+void registerSettingsCommands(host::HostApp& app) {
+    app.addCommand({"list", "list [PANE]  (rows of the pane, e.g. Glintmere or Glintmere/Makers)", list});
+    app.addCommand({"get", "get KEY [PANE]  (the value the control with that key shows)", get});
+    app.addCommand(
+        {"set", "set KEY VALUE [PANE]  (change the control: true/false, a number, a choice or text)", set});
+    app.addCommand({"tap", "tap TITLE [PANE]  (tap a button or link row)", tap});
+}

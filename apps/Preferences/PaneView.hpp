@@ -1,0 +1,53 @@
+// What a pane shows a person, read through the table callbacks as the table view would.
+#pragma once
+
+#include "objc/Runtime.hpp"
+
+#include <string>
+#include <vector>
+
+namespace NS {
+class Object;
+} // namespace NS
+
+namespace PS {
+class ListController;
+class Specifier;
+class TableCell;
+} // namespace PS
+
+namespace settings {
+
+struct RowView {
+    long section = 0;
+    long row = 0;
+    PS::Specifier* specifier = nullptr;
+    // Autoreleased: valid until the enclosing pool drains.
+    PS::TableCell* cell = nullptr;
+    std::string title;
+};
+
+struct SectionView {
+    std::string header;                  // the group's title; empty when it has none
+    std::vector<std::string> headerView; // texts of a custom header view: its class, then its labels
+    std::vector<RowView> rows;
+    std::string footer;
+    std::vector<std::string> footerView;
+};
+
+// Every section and row of `pane`, asking the pane as the table view does; loads its view first.
+std::vector<SectionView> readPane(PS::ListController* pane);
+
+// The row as `list` prints it: title, then the control's shown value, e.g. "Enabled: on".
+std::string rowLine(const RowView& row);
+
+// A value as `get` prints it: true/false, a number, or the text itself; "(none)" for nil.
+std::string valueText(NS::Object* value);
+
+// The title a choice row shows for `value`: its short title, else its title, else the value.
+std::string choiceTitle(PS::Specifier* specifier, NS::Object* value, bool preferShort);
+
+// The lines `list` prints for a whole pane.
+std::vector<std::string> paneLines(PS::ListController* pane);
+
+} // namespace settings

@@ -1,0 +1,190 @@
+#include "SettingsSession.hpp"
+
+#include "PaneView.hpp"
+
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSBundle.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSNumber.hpp"
+#include "Foundation/NSString.hpp"
+#include "Preferences/PSListController.hpp"
+#include "Preferences/PSSpecifier.hpp"
+#include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UINavigationController.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace settings {
+namespace {
+
+using NS::literals::operator""_ns;
+
+std::string text(NS::Object* object) {
+    auto* s = NS::cast<NS::String>(object);
+    return s != nullptr ? s->str() : std::string();
+}
+
+std::string joinTitles(const std::vector<std::string>& titles) {
+    std::string joined;
+    for (const std::string& t : titles) {
+        joined += (joined.empty() ? "" : ", ") + ("\"" + t + "\"");
+    }
+    return joined.empty() ? "none" : joined;
+}
+
+} // namespace
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t slash = path.find('/', start);
+        const std::string part =
+            path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+        start = slash + 1;
+    }
+    return parts;
+}
+
+std::vector<Entry> loadEntries(const std::string& folder) {
+    std::vector<Entry> entries;
+    std::error_code ec;
+    for (const auto& file : std::filesystem::directory_iterator(folder, ec)) {
+        if (file.path().extension() != ".plist") {
+            continue;
+        }
+        auto* plist = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(file.path().c_str()));
+        auto* entry = plist != nullptr ? NS::cast<NS::Dictionary>(plist->objectForKey("entry"_ns)) : nullptr;
+        if (entry == nullptr) {
+            continue;
+        }
+        const std::string bundle = text(entry->objectForKey("bundle"_ns));
+        auto* isController = NS::cast<NS::Number>(entry->objectForKey("isController"_ns));
+        if (bundle.empty() || bundle.find('/') != std::string::npos || isController == nullptr ||
+            !isController->boolValue()) {
+            continue;
+        }
+        std::string label = text(entry->objectForKey("label"_ns));
+        entries.push_back(
+            {label.empty() ? bundle : label, "/Library/PreferenceBundles/" + bundle + ".bundle"});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.label < b.label; });
+    return entries;
+}
+
+Session::Session() : entries_(loadEntries()) {
+    // The top list of Settings; the packages' panes are pushed above it.
+    auto* top = PS::ListController::alloc()->init();
+    top->setTitle("Settings"_ns);
+    navigation_ = UI::NavigationController::alloc()->initWithRootViewController(top);
+    top->release();
+    navigation_->viewWillAppear(false);
+    navigation_->viewDidAppear(false);
+}
+
+Session::~Session() {
+    close();
+    navigation_->viewWillDisappear(false);
+    navigation_->viewDidDisappear(false);
+    navigation_->release();
+}
+
+PS::ListController* Session::openEntry(const Entry& entry) {
+    NS::Bundle* bundle = NS::Bundle::bundleWithPath(NS::String::string(entry.bundlePath));
+    if (bundle == nullptr || !bundle->load()) {
+        throw SettingsError("cannot load the bundle of \"" + entry.label + "\" at " + entry.bundlePath);
+    }
+    Class principal = bundle->principalClass();
+    if (principal == Nil || !objc::send<bool>(principal, objc::Selector<"isSubclassOfClass:">(),
+                                              PS::ListController::runtimeClass())) {
+        throw SettingsError("the bundle of \"" + entry.label + "\" has no pane to show");
+    }
+    auto* pane = objc::send<PS::ListController*>(objc::send<id>(principal, objc::Selector<"alloc">()),
+                                                 objc::Selector<"init">());
+    if (pane == nullptr) {
+        throw SettingsError("the pane of \"" + entry.label + "\" could not be made");
+    }
+    pane->setBundle(bundle);
+    pane->setSpecifier(PS::Specifier::preferenceSpecifier(NS::String::string(entry.label), nullptr, nullptr,
+                                                          nullptr, principal, PS::LinkCell, 0));
+    navigation_->pushViewController(pane, false);
+    pane->release();
+    return pane;
+}
+
+PS::ListController* Session::open(const std::string& path) {
+    const std::vector<std::string> titles = splitPath(path);
+    if (titles.empty()) {
+        throw SettingsError("no pane named");
+    }
+    const auto entry =
+        std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.label == titles[0]; });
+    if (entry == entries_.end()) {
+        std::vector<std::string> labels;
+        for (const Entry& e : entries_) {
+            labels.push_back(e.label);
+        }
+        throw SettingsError("no pane \"" + titles[0] + "\" in Settings (there are: " + joinTitles(labels) +
+                            ")");
+    }
+    try {
+        PS::ListController* pane = openEntry(*entry);
+        std::string where = titles[0];
+        for (std::size_t i = 1; i < titles.size(); ++i) {
+            const std::vector<SectionView> sections = readPane(pane);
+            const RowView* found = nullptr;
+            std::vector<std::string> links;
+            for (const SectionView& section : sections) {
+                for (const RowView& row : section.rows) {
+                    if (row.specifier->detailControllerClass() == Nil &&
+                        row.specifier->cellType() != PS::LinkCell) {
+                        continue;
+                    }
+                    links.push_back(row.title);
+                    if (found == nullptr && row.title == titles[i]) {
+                        found = &row;
+                    }
+                }
+            }
+            if (found == nullptr) {
+                throw SettingsError("no pane \"" + titles[i] + "\" in \"" + where +
+                                    "\" (its links: " + joinTitles(links) + ")");
+            }
+            if (found->specifier->detailControllerClass() == Nil) {
+                const std::string missing = text(found->specifier->propertyForKey("detail"_ns));
+                throw SettingsError("\"" + titles[i] + "\" in \"" + where + "\" opens no pane" +
+                                    (missing.empty() ? "" : " (there is no " + missing + ")"));
+            }
+            pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(found->row, found->section));
+            PS::ListController* next = top();
+            if (next == nullptr || next == pane) {
+                throw SettingsError("\"" + titles[i] + "\" in \"" + where + "\" opens no pane");
+            }
+            pane = next;
+            where += "/" + titles[i];
+        }
+        return pane;
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+PS::ListController* Session::top() {
+    if (navigation_->viewControllers()->count() < 2) {
+        return nullptr;
+    }
+    return NS::cast<PS::ListController>(navigation_->topViewController());
+}
+
+void Session::close() { navigation_->popToRootViewController(false); }
+
+} // namespace settings

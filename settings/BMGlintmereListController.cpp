@@ -1,0 +1,148 @@
+#include "BMGlintmereListController.hpp"
+
+#include "BMGlintmereLocalizer.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <CoreFoundation/CoreFoundation.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using objc::operator""_sel;
+namespace host = glintmere::host;
+
+id str(const char* text) {
+    return objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel, text);
+}
+id property(id specifier, const char* name) {
+    return objc::send<id>(objc::send<id>(specifier, "properties"_sel), "objectForKey:"_sel, str(name));
+}
+id readPreferences() {
+    return objc::send<id>(objc_lookUpClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel,
+                          str(glintmere::kPreferencesPath));
+}
+
+// An exclusive advisory lock for one read-merge-write of the preferences file, so that two Settings
+// processes storing at once each merge into the other's result. Without a lock file (no folder, no
+// permission) the store goes ahead unguarded, as it would have anyway.
+class PreferencesLock {
+  public:
+    PreferencesLock() : fd_(open(glintmere::kPreferencesLockPath, O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    PreferencesLock(const PreferencesLock&) = delete;
+    PreferencesLock& operator=(const PreferencesLock&) = delete;
+    ~PreferencesLock() {
+        if (fd_ >= 0) {
+            close(fd_); // also releases the lock
+        }
+    }
+
+  private:
+    int fd_;
+};
+
+bool copyFile(const char* from, const char* to) {
+    FILE* in = std::fopen(from, "rb");
+    if (in == nullptr) {
+        return false;
+    }
+    FILE* out = std::fopen(to, "wb");
+    bool ok = out != nullptr;
+    char buffer[8192];
+    while (ok) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, in);
+        if (n == 0) {
+            ok = !std::ferror(in);
+            break;
+        }
+        ok = std::fwrite(buffer, 1, n, out) == n;
+    }
+    std::fclose(in);
+    if (out != nullptr) {
+        ok = std::fclose(out) == 0 && ok;
+    }
+    return ok;
+}
+
+// Keeps the file at `path` as the one backup beside it, replacing an earlier backup. A hard link
+// keeps the very bytes without reading them (the store then replaces the file by renaming a new one
+// over it, which leaves the linked original alone); a copy serves where links are refused.
+bool keepAside(const char* path, const char* backup) {
+    const std::string staging = std::string(backup) + ".new";
+    unlink(staging.c_str());
+    if (link(path, staging.c_str()) != 0 && !copyFile(path, staging.c_str())) {
+        unlink(staging.c_str());
+        return false;
+    }
+    if (rename(staging.c_str(), backup) != 0) {
+        unlink(staging.c_str());
+        return false;
+    }
+    return true;
+}
+
+id specifiersForPlistName(id self, SEL, id name) {
+    id loaded = objc::send<id>(self, "loadSpecifiersFromPlistName:target:"_sel, name, self);
+    // The one ownership that passes to the caller.
+    objc::send<id>(loaded, "retain"_sel);
+    id localizer = objc::send<id>(objc_lookUpClass("BMGlintmereLocalizer"), "sharedLocalizer"_sel);
+    return objc::send<id>(localizer, "localizedSpecifiersForSpecifiers:"_sel, loaded);
+}
+
+id readPreferenceValue(id, SEL, id specifier) {
+    id key = property(specifier, host::kKey);
+    id value = key != nil ? objc::send<id>(readPreferences(), "objectForKey:"_sel, key) : nil;
+    return value != nil ? value : property(specifier, host::kDefault);
+}
+
+void setPreferenceValue(id, SEL, id value, id specifier) {
+    id key = property(specifier, host::kKey);
+    if (value == nil || key == nil) {
+        // There is nothing that could be stored: the file and the listeners are left alone.
+        return;
+    }
+    {
+        PreferencesLock lock;
+        objc::Ref<NS::Object> merged = objc::adopt(reinterpret_cast<NS::Object*>(objc::send<id>(
+            objc::send<id>(objc_lookUpClass("NSMutableDictionary"), "alloc"_sel), "init"_sel)));
+        bool replace = true;
+        if (id stored = readPreferences()) {
+            objc::send(merged.get(), "addEntriesFromDictionary:"_sel, stored);
+        } else if (struct stat info; lstat(glintmere::kPreferencesPath, &info) == 0) {
+            // There is a file, but not one that reads as a dictionary: it goes beside the new one
+            // rather than away, and stays where it is if it cannot be kept.
+            replace = keepAside(glintmere::kPreferencesPath, glintmere::kPreferencesBackupPath);
+        }
+        if (replace) {
+            objc::send(merged.get(), "setObject:forKey:"_sel, value, key);
+            objc::send<bool>(merged.get(), "writeToFile:atomically:"_sel, str(glintmere::kPreferencesPath),
+                             true);
+        }
+    }
+    id notification = property(specifier, host::kPostNotification);
+    if (objc::send<bool>(notification, "isKindOfClass:"_sel, objc_lookUpClass("NSString"))) {
+        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                             reinterpret_cast<CFStringRef>(notification), nullptr, nullptr,
+                                             true);
+    }
+}
+
+GLINTMERE_REGISTER_CLASSES(3) {
+    objc::ClassBuilder("BMGlintmereListController", "PSListController")
+        .method<&specifiersForPlistName>("specifiersForPlistName:")
+        .method<&readPreferenceValue>("readPreferenceValue:")
+        .method<&setPreferenceValue>("setPreferenceValue:specifier:")
+        .build();
+}
+
+} // namespace

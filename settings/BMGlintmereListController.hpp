@@ -1,0 +1,29 @@
+// BMGlintmereListController: the base of every Glintmere pane; loads its rows and keeps their values
+// in the preferences file.
+#pragma once
+
+#include "PreferencesHost.hpp"
+
+class BMGlintmereListController
+    : public NS::Referencing<BMGlintmereListController, "BMGlintmereListController", PS::ListController> {
+  public:
+    // The rows of the bundle's specifier file `name`, localized in place. The caller owns the array.
+    NS::Array* specifiersForPlistName(NS::String* name) {
+        return objc::send<NS::Array*>(this, objc::Selector<"specifiersForPlistName:">(), name);
+    }
+    // readPreferenceValue: and setPreferenceValue:specifier: (declared by the host's view) read the
+    // preferences file afresh on every call and replace it on every store.
+};
+
+namespace glintmere {
+
+// The preferences file, as the settings bundle spells its path.
+inline constexpr const char* kPreferencesPath = "/User/Library/Preferences/com.brightmoth.glintmere.plist";
+// Where a preferences file that could not be read is kept when a store replaces it.
+inline constexpr const char* kPreferencesBackupPath =
+    "/User/Library/Preferences/com.brightmoth.glintmere.plist.bak";
+// Held (flock) by a store from its read of the file to the end of its write.
+inline constexpr const char* kPreferencesLockPath =
+    "/User/Library/Preferences/com.brightmoth.glintmere.plist.lock";
+
+} // namespace glintmere
