@@ -39,7 +39,7 @@ void savePhoto(id self, SEL) {
 }
 
 GLINTMERE_REGISTER_CLASSES(1) {
-    objc::ClassBuilder("PLStaticWallpaperImageViewController", "NSObject")
+    objc::ClassBuilder("PLStaticWallpaperImageViewController", "UIViewController")
         .ivar<id>("_image", objc::Ownership::Owning)
         .ivar<bool>("_saveWallpaperData")
         .ivar<std::intptr_t>("_wallpaperMode")

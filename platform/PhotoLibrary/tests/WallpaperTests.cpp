@@ -90,6 +90,7 @@ TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
         EXPECT_EQ(controller->image(), image.get());
         EXPECT_EQ(image->retainCount(), 2u);
         EXPECT_FALSE(controller->saveWallpaperData());
+        EXPECT_TRUE(controller->isKindOfClass(objc_lookUpClass("UIViewController")));
         EXPECT_EQ(objc::ivar<std::intptr_t>(controller.get(), "_wallpaperMode"), 0);
         // Callers set the mode through the runtime, which writes a whole pointer.
         const auto wide = static_cast<std::intptr_t>(0x0102030405060708);
