@@ -1,0 +1,235 @@
+#include "CoreFoundation/CoreFoundation.h"
+
+#include "../support/Pictures.hpp"
+#include "../support/Plists.hpp"
+#include "../support/Subprocess.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::PlistFormat;
+using testing_support::runProcess;
+
+constexpr const char* kBrowser = "/Applications/MobileSafari.app/MobileSafari";
+constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
+constexpr const char* kPreferences = "/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist";
+constexpr const char* kLockBackground = "/var/mobile/Library/SpringBoard/LockBackground.png";
+constexpr const char* kHomeBackground = "/var/mobile/Library/SpringBoard/HomeBackground.png";
+constexpr const char* kImage = "/tmp/page-image.png";
+
+const std::string kSheetWithWallpaper =
+    "Open\nOpen in New Tab\nAdd to Reading List\nSet As Wallpaper\nSave Image\n";
+const std::string kSheetWithCopy = "Open\nOpen in New Tab\nAdd to Reading List\nCopy\nSave Image\n";
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+bool writeEnabled(plist_t value, PlistFormat format = PlistFormat::Xml) {
+    return testing_support::writePlist(kPreferences, testing_support::dictionaryWith("isEnabled", value),
+                                       format);
+}
+
+// Each test starts on a device whose settings were never changed, with an image to long-press.
+class Browser : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::remove(kPreferences);
+        fs::remove_all("/var/mobile/Library/SpringBoard");
+        fs::remove_all("/var/mobile/Media/DCIM");
+        ASSERT_TRUE(testing_support::writePng(picture, kImage));
+    }
+    testing_support::Picture picture = testing_support::makePicture(12, 7, 4);
+};
+
+TEST_F(Browser, LongPressOffersSetAsWallpaperInPlaceOfCopy) {
+    const auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kSheetWithWallpaper);
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(Browser, EachBrowserStartsWithTheSettingInTheFile) {
+    struct Case {
+        const char* what;
+        std::function<bool()> write;
+        const std::string& sheet;
+    };
+    const Case cases[] = {
+        {"XML false", [] { return writeEnabled(plist_new_bool(false)); }, kSheetWithCopy},
+        {"binary false", [] { return writeEnabled(plist_new_bool(false), PlistFormat::Binary); },
+         kSheetWithCopy},
+        {"XML true", [] { return writeEnabled(plist_new_bool(true)); }, kSheetWithWallpaper},
+        {"binary true", [] { return writeEnabled(plist_new_bool(true), PlistFormat::Binary); },
+         kSheetWithWallpaper},
+        {"string NO", [] { return writeEnabled(plist_new_string("NO")); }, kSheetWithCopy},
+        {"number 0", [] { return writeEnabled(plist_new_uint(0), PlistFormat::Binary); }, kSheetWithCopy},
+        {"no entry",
+         [] {
+             return testing_support::writePlist(
+                 kPreferences, testing_support::dictionaryWith("other", plist_new_bool(false)));
+         },
+         kSheetWithWallpaper},
+        {"an array entry", [] { return writeEnabled(plist_new_array()); }, kSheetWithWallpaper},
+        {"a date entry", [] { return writeEnabled(plist_new_date(0, 0), PlistFormat::Binary); },
+         kSheetWithWallpaper},
+        {"corrupt file", [] { return testing_support::writeFile(kPreferences, "<plist><dict><key>isEn"); },
+         kSheetWithWallpaper},
+        {"corrupt binary file",
+         [] { return testing_support::writeFile(kPreferences, std::string("bplist00\x08\x00\xff", 11)); },
+         kSheetWithWallpaper},
+        {"empty file", [] { return testing_support::writeFile(kPreferences, ""); }, kSheetWithWallpaper},
+        {"array root", [] { return testing_support::writePlist(kPreferences, plist_new_array()); },
+         kSheetWithWallpaper},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.write()) << c.what;
+        const auto result = runProcess({kBrowser, "long-press", kImage});
+        EXPECT_EQ(result.status, 0) << c.what << ": " << result.err;
+        EXPECT_EQ(result.out, c.sheet) << c.what;
+    }
+}
+
+TEST_F(Browser, TappingSetAsWallpaperSavesTheImageAsBothWallpapers) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto result = runProcess({kBrowser, "tap", kImage, "Set As Wallpaper"});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(testing_support::readPng(kLockBackground), picture);
+    EXPECT_EQ(testing_support::readPng(kHomeBackground), picture);
+    // The browser waited for the hand-off before it quit.
+    EXPECT_GE(took, std::chrono::milliseconds(200));
+}
+
+TEST_F(Browser, WithTheSwitchOffCopyOnlyCopies) {
+    ASSERT_TRUE(writeEnabled(plist_new_bool(false), PlistFormat::Binary));
+    const auto result = runProcess({kBrowser, "tap", kImage, "Copy"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
+}
+
+TEST_F(Browser, TheBrowsersOtherActionsStillWork) {
+    auto result = runProcess({kBrowser, "tap", kImage, "Save Image"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(testing_support::readPng("/var/mobile/Media/DCIM/100APPLE/IMG_0001.PNG"), picture);
+
+    result = runProcess({kBrowser, "tap", kImage, "Open in New Tab"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, std::string("Opening file://") + kImage + " in a new tab\n");
+    EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
+}
+
+TEST_F(Browser, BadRequestsAreRefusedWithTheReason) {
+    ASSERT_TRUE(testing_support::writeFile("/tmp/notes.png", "just words"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"long-press", "/tmp/nowhere.png"}, 1, "no image at /tmp/nowhere.png"},
+        {{"long-press", "/tmp/notes.png"}, 1, "/tmp/notes.png is not a PNG image"},
+        {{"long-press", "/tmp"}, 1, "/tmp is not a PNG image"},
+        {{"tap", "/tmp/nowhere.png", "Copy"}, 1, "no image at"},
+        {{"tap", kImage, "Copy"},
+         1,
+         "the sheet has no action \"Copy\"; it has \"Open\", \"Open in New Tab\""},
+        {{"tap", kImage, "Paste"}, 1, "no action \"Paste\""},
+        {{"long-press"}, 2, "usage:"},
+        {{"tap", kImage}, 2, "usage:"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> argv = {kBrowser};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const auto result = runProcess(argv);
+        EXPECT_EQ(result.status, c.status) << c.args[0] << " " << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
+}
+
+// Sends script lines and collects the output up to a marker line.
+std::vector<std::string> ask(testing_support::Child& browser, const std::string& commands) {
+    browser.write(commands + "echo --end--\n");
+    std::vector<std::string> out;
+    while (auto line = browser.readLine(std::chrono::seconds(20))) {
+        if (*line == "--end--") {
+            return out;
+        }
+        out.push_back(*line);
+    }
+    ADD_FAILURE() << "the browser stopped answering: " << browser.err();
+    return out;
+}
+
+// Long-presses again until the sheet has the wanted entry; the notification reaches the browser
+// while it waits for its next command.
+bool sheetComesToHave(testing_support::Child& browser, const std::string& title) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto sheet = ask(browser, std::string("long-press ") + kImage + "\n");
+        if (sheet.size() == 5 && sheet[3] == title) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void postSettingsChanged() {
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                         CFSTR("com.brightmoth.glintmere/settingschanged"), nullptr, nullptr,
+                                         true);
+}
+
+TEST_F(Browser, ARunningBrowserFollowsTheSwitch) {
+    testing_support::Child browser({kBrowser, "script"});
+    EXPECT_EQ(ask(browser, std::string("long-press ") + kImage + "\n"), lines(kSheetWithWallpaper));
+
+    ASSERT_TRUE(writeEnabled(plist_new_bool(false)));
+    postSettingsChanged();
+    EXPECT_TRUE(sheetComesToHave(browser, "Copy"));
+
+    ASSERT_TRUE(writeEnabled(plist_new_bool(true), PlistFormat::Binary));
+    postSettingsChanged();
+    EXPECT_TRUE(sheetComesToHave(browser, "Set As Wallpaper"));
+
+    EXPECT_EQ(ask(browser, std::string("tap ") + kImage + " \"Set As Wallpaper\"\n"),
+              std::vector<std::string>{});
+    EXPECT_EQ(testing_support::readPng(kLockBackground), picture);
+    EXPECT_EQ(testing_support::readPng(kHomeBackground), picture);
+    EXPECT_EQ(browser.wait(), 0) << browser.err();
+}
+
+bool mapsLibrary(pid_t pid) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::string text((std::istreambuf_iterator<char>(maps)), {});
+    return text.find("/Glintmere.dylib") != std::string::npos;
+}
+
+TEST_F(Browser, OnlyTheBrowserLoadsTheLibrary) {
+    testing_support::Child browser({kBrowser, "script"});
+    testing_support::Child settings({kSettings, "script"});
+    ask(browser, "");
+    ask(settings, "");
+    EXPECT_TRUE(mapsLibrary(browser.pid()));
+    EXPECT_FALSE(mapsLibrary(settings.pid()));
+}
+
+} // namespace
