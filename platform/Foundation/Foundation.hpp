@@ -4,6 +4,7 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
+#include "Foundation/NSBundle.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSDate.hpp"
 #include "Foundation/NSDictionary.hpp"

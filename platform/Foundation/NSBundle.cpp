@@ -1,0 +1,622 @@
+#include "Foundation/NSBundle.hpp"
+
+#include "Foundation/AtomicFile.hpp"
+#include "Foundation/NSString.hpp"
+#include "Foundation/PropertyList.hpp"
+#include "Foundation/Storage.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace NS {
+namespace {
+
+using objc::operator""_sel;
+
+// Where the device keeps the user's language choice (AppleLanguages, most preferred first).
+constexpr const char* globalPreferencesPath = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
+constexpr std::size_t tableFileLimit = std::size_t{16} << 20;
+
+struct State {
+    std::string path;
+    std::mutex lock;
+    id info = nil; // read once, as the device does
+    void* handle = nullptr;
+    bool loaded = false;
+};
+
+State*& stateOf(id self) { return detail::slot<State*, "NSBundle", "_state">(self); }
+
+State& state(id self) {
+    static State none;
+    State* s = stateOf(self);
+    return s != nullptr ? *s : none;
+}
+
+std::mutex& registryLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::map<std::string, id>& registry() {
+    static auto* bundles = new std::map<std::string, id>();
+    return *bundles;
+}
+
+std::string tidyPath(std::string_view path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '/' && !out.empty() && out.back() == '/') {
+            continue;
+        }
+        out += c;
+    }
+    while (out.size() > 1 && out.back() == '/') {
+        out.pop_back();
+    }
+    return out;
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+bool isDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::string> text(id string) {
+    if (string == nil) {
+        return std::nullopt;
+    }
+    const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
+    if (utf8 == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(utf8);
+}
+
+id makeString(const std::string& s) { return objc::toId(String::string(std::string_view(s))); }
+
+// The bundle for an existing directory, made on first request; nil when there is no directory.
+id bundleFor(Class cls, id pathString) {
+    std::optional<std::string> raw = text(pathString);
+    if (!raw || raw->empty()) {
+        return nil;
+    }
+    std::string path = tidyPath(*raw);
+    if (!isDirectory(path)) {
+        return nil;
+    }
+    std::lock_guard guard(registryLock());
+    auto found = registry().find(path);
+    if (found != registry().end()) {
+        return found->second;
+    }
+    id bundle = objc::send<id>(cls, "alloc"_sel);
+    stateOf(bundle) = new State();
+    stateOf(bundle)->path = path;
+    registry().emplace(path, bundle);
+    return bundle;
+}
+
+id bundleWithPath(Class cls, SEL, id path) { return bundleFor(cls, path); }
+id initWithPath(id self, SEL, id path) {
+    id bundle = bundleFor(object_getClass(self), path);
+    objc::send(self, "release"_sel);
+    return objc::send<id>(bundle, "retain"_sel);
+}
+
+id mainBundle(Class cls, SEL) {
+    static const std::string directory = [] {
+        char buffer[4096];
+        ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (n <= 0) {
+            return std::string();
+        }
+        std::string exe(buffer, static_cast<std::size_t>(n));
+        std::size_t slash = exe.rfind('/');
+        return slash == std::string::npos ? std::string() : (slash == 0 ? "/" : exe.substr(0, slash));
+    }();
+    if (directory.empty()) {
+        return nil;
+    }
+    return bundleFor(cls, makeString(directory));
+}
+
+id bundlePath(id self, SEL) { return makeString(state(self).path); }
+
+id infoDictionary(id self, SEL) {
+    State& s = state(self);
+    std::lock_guard guard(s.lock);
+    if (s.info == nil) {
+        id info = detail::readPropertyList((s.path + "/Info.plist").c_str());
+        if (!detail::isKind(info, "NSDictionary")) {
+            objc::send(info, "release"_sel);
+            info = objc::send<id>(objc::send<id>(objc_lookUpClass("NSDictionary"), "alloc"_sel), "init"_sel);
+        }
+        s.info = info;
+    }
+    return s.info;
+}
+
+id objectForInfoKey(id self, SEL, id key) {
+    return objc::send<id>(objc::send<id>(self, "infoDictionary"_sel), "objectForKey:"_sel, key);
+}
+
+id bundleIdentifier(id self, SEL) {
+    id value = objc::send<id>(self, "objectForInfoDictionaryKey:"_sel,
+                              objc::toId(String::string("CFBundleIdentifier")));
+    return detail::isKind(value, "NSString") ? value : nil;
+}
+
+// The .lproj folders to look in, best first: the user's language (and its base language, "en" for
+// "en-GB"), then "en", then "Base".
+std::vector<std::string> languages() {
+    std::vector<std::string> order;
+    auto add = [&](const std::string& language) {
+        if (!language.empty() && language.find('/') == std::string::npos &&
+            std::find(order.begin(), order.end(), language) == order.end()) {
+            order.push_back(language);
+        }
+    };
+    id prefs = detail::readPropertyList(globalPreferencesPath);
+    if (detail::isKind(prefs, "NSDictionary")) {
+        id list = objc::send<id>(prefs, "objectForKey:"_sel, objc::toId(String::string("AppleLanguages")));
+        if (detail::isKind(list, "NSArray") && objc::send<unsigned long>(list, "count"_sel) > 0) {
+            id first = objc::send<id>(list, "objectAtIndex:"_sel, 0ul);
+            if (detail::isKind(first, "NSString")) {
+                std::string preferred = *text(first);
+                add(preferred);
+                add(preferred.substr(0, preferred.find_first_of("-_")));
+            }
+        }
+    }
+    objc::send(prefs, "release"_sel);
+    add("en");
+    add("Base");
+    return order;
+}
+
+id pathForResource(id self, SEL, id name, id type) {
+    std::optional<std::string> base = text(name);
+    if (!base || base->empty()) {
+        return nil;
+    }
+    std::string file = *base;
+    if (std::optional<std::string> extension = text(type); extension && !extension->empty()) {
+        file += "." + *extension;
+    }
+    const std::string& root = state(self).path;
+    std::vector<std::string> places{root};
+    for (const std::string& language : languages()) {
+        places.push_back(root + "/" + language + ".lproj");
+    }
+    for (const std::string& place : places) {
+        std::string candidate = tidyPath(place + "/" + file);
+        if (exists(candidate)) {
+            return makeString(candidate);
+        }
+    }
+    return nil;
+}
+
+id urlForResource(id self, SEL, id name, id extension) {
+    id path = objc::send<id>(self, "pathForResource:ofType:"_sel, name, extension);
+    return path == nil ? nil : objc::send<id>(objc_lookUpClass("NSURL"), "fileURLWithPath:"_sel, path);
+}
+
+// ----- string tables
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Text tables are often saved as UTF-16 with a byte-order mark; everything else here is UTF-8.
+std::string fromUtf16(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    auto unit = [&](std::size_t k) -> char32_t {
+        auto a = static_cast<unsigned char>(bytes[k]);
+        auto b = static_cast<unsigned char>(bytes[k + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (std::size_t k = 0; k + 1 < bytes.size(); k += 2) {
+        char32_t u = unit(k);
+        if (u >= 0xD800 && u < 0xDC00 && k + 3 < bytes.size()) {
+            char32_t low = unit(k + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                k += 2;
+                continue;
+            }
+        }
+        appendUtf8(out, (u >= 0xD800 && u < 0xE000) ? 0xFFFD : u);
+    }
+    return out;
+}
+
+using Table = std::map<std::string, std::string>;
+
+// The classic text form: `"key" = "value";` entries, `"key";` for a key that is its own value,
+// /* */ and // comments, and backslash escapes in quoted strings.
+class StringsParser {
+  public:
+    explicit StringsParser(std::string_view s) : s_(s) {}
+
+    bool parse(Table& table) {
+        for (;;) {
+            if (!skip()) {
+                return false;
+            }
+            if (i_ >= s_.size()) {
+                return true;
+            }
+            std::string key;
+            if (!readString(key) || !skip()) {
+                return false;
+            }
+            if (i_ < s_.size() && s_[i_] == ';') {
+                ++i_;
+                table[key] = key;
+                continue;
+            }
+            if (i_ >= s_.size() || s_[i_] != '=') {
+                return false;
+            }
+            ++i_;
+            std::string value;
+            if (!skip() || !readString(value) || !skip() || i_ >= s_.size() || s_[i_] != ';') {
+                return false;
+            }
+            ++i_;
+            table[key] = value;
+        }
+    }
+
+    // The line the parser stopped on, for the message about a malformed table.
+    int line() const {
+        int n = 1;
+        for (std::size_t k = 0; k < i_ && k < s_.size(); ++k) {
+            n += s_[k] == '\n';
+        }
+        return n;
+    }
+
+  private:
+    bool skip() {
+        for (;;) {
+            while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r')) {
+                ++i_;
+            }
+            if (s_.substr(i_).starts_with("/*")) {
+                std::size_t end = s_.find("*/", i_ + 2);
+                if (end == std::string_view::npos) {
+                    return false;
+                }
+                i_ = end + 2;
+            } else if (s_.substr(i_).starts_with("//")) {
+                std::size_t end = s_.find('\n', i_);
+                i_ = end == std::string_view::npos ? s_.size() : end + 1;
+            } else {
+                return true;
+            }
+        }
+    }
+
+    static bool isPlain(char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '$' || c == '.' || c == ':' || c == '/' || c == '-';
+    }
+
+    static int hexValue(char c) {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+            return (c | 0x20) - 'a' + 10;
+        }
+        return -1;
+    }
+
+    bool readHex4(char32_t& out) {
+        if (i_ + 4 > s_.size()) {
+            return false;
+        }
+        out = 0;
+        for (int k = 0; k < 4; ++k) {
+            int v = hexValue(s_[i_ + static_cast<std::size_t>(k)]);
+            if (v < 0) {
+                return false;
+            }
+            out = out * 16 + static_cast<char32_t>(v);
+        }
+        i_ += 4;
+        return true;
+    }
+
+    bool readString(std::string& out) {
+        out.clear();
+        if (i_ >= s_.size()) {
+            return false;
+        }
+        if (s_[i_] != '"') {
+            while (i_ < s_.size() && isPlain(s_[i_])) {
+                out += s_[i_++];
+            }
+            return !out.empty();
+        }
+        ++i_;
+        for (;;) {
+            if (i_ >= s_.size()) {
+                return false;
+            }
+            char c = s_[i_++];
+            if (c == '"') {
+                return true;
+            }
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (i_ >= s_.size()) {
+                return false;
+            }
+            char e = s_[i_++];
+            switch (e) {
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'a':
+                out += '\a';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'v':
+                out += '\v';
+                break;
+            case 'u':
+            case 'U': {
+                char32_t cp = 0;
+                if (!readHex4(cp)) {
+                    return false;
+                }
+                if (cp >= 0xD800 && cp < 0xDC00) {
+                    // A high surrogate pairs with an escaped low one that follows; alone it is replaced.
+                    std::size_t at = i_;
+                    char32_t low = 0;
+                    if ((s_.substr(i_).starts_with("\\u") || s_.substr(i_).starts_with("\\U")) &&
+                        (i_ += 2, readHex4(low)) && low >= 0xDC00 && low < 0xE000) {
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    } else {
+                        i_ = at;
+                        cp = 0xFFFD;
+                    }
+                } else if (cp >= 0xDC00 && cp < 0xE000) {
+                    cp = 0xFFFD;
+                }
+                appendUtf8(out, cp);
+                break;
+            }
+            default:
+                if (e >= '0' && e <= '7') {
+                    int value = e - '0';
+                    for (int k = 0; k < 2 && i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '7'; ++k) {
+                        value = value * 8 + (s_[i_++] - '0');
+                    }
+                    appendUtf8(out, static_cast<char32_t>(value));
+                } else {
+                    out += e; // \" \\ \' and anything else stand for themselves
+                }
+            }
+        }
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+};
+
+bool isValidUtf8(const std::string& s) { return String::string(std::string_view(s)) != nullptr; }
+
+// The table in `file` (an XML or binary property list, or the text form); nothing when the file is
+// missing or is not a table, which a message on stderr then explains.
+std::optional<Table> loadTable(const std::string& file) {
+    std::optional<std::string> bytes = detail::readFile(file.c_str(), tableFileLimit);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    std::string content = std::move(*bytes);
+    if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) {
+        content = fromUtf16(std::string_view(content).substr(2), content[0] == '\xFE');
+    } else if (content.starts_with("\xEF\xBB\xBF")) {
+        content.erase(0, 3);
+    }
+    std::size_t first = content.find_first_not_of(" \t\r\n");
+    Table table;
+    if (content.starts_with("bplist") ||
+        (first != std::string::npos && content.compare(first, 2, "<?") == 0) ||
+        (first != std::string::npos && content.compare(first, 6, "<plist") == 0)) {
+        id root = detail::propertyListFromBytes(content);
+        if (!detail::isKind(root, "NSDictionary")) {
+            objc::send(root, "release"_sel);
+            std::fprintf(stderr, "NSBundle: string table %s is not a dictionary property list; not used\n",
+                         file.c_str());
+            return std::nullopt;
+        }
+        id keys = objc::send<id>(root, "allKeys"_sel);
+        unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
+        for (unsigned long k = 0; k < n; ++k) {
+            id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
+            id value = objc::send<id>(root, "objectForKey:"_sel, key);
+            if (detail::isKind(value, "NSString")) {
+                table[*text(key)] = *text(value);
+            }
+        }
+        objc::send(root, "release"_sel);
+        return table;
+    }
+    StringsParser parser(content);
+    if (!parser.parse(table)) {
+        std::fprintf(stderr, "NSBundle: string table %s is malformed near line %d; not used\n", file.c_str(),
+                     parser.line());
+        return std::nullopt;
+    }
+    for (const auto& [key, value] : table) {
+        if (!isValidUtf8(key) || !isValidUtf8(value)) {
+            std::fprintf(stderr, "NSBundle: string table %s is not UTF-8 or UTF-16 text; not used\n",
+                         file.c_str());
+            return std::nullopt;
+        }
+    }
+    return table;
+}
+
+id localizedString(id self, SEL, id key, id value, id tableName) {
+    if (key == nil) {
+        return value != nil ? value : makeString("");
+    }
+    std::string wanted = *text(key);
+    std::string table = text(tableName).value_or("");
+    if (table.empty()) {
+        table = "Localizable";
+    }
+    const std::string& root = state(self).path;
+    for (const std::string& language : languages()) {
+        std::optional<Table> entries = loadTable(root + "/" + language + ".lproj/" + table + ".strings");
+        if (!entries) {
+            continue;
+        }
+        auto found = entries->find(wanted);
+        if (found != entries->end()) {
+            return makeString(found->second);
+        }
+    }
+    if (value != nil && objc::send<unsigned long>(value, "length"_sel) > 0) {
+        return value;
+    }
+    return key;
+}
+
+// ----- code
+
+bool load(id self, SEL) {
+    State& s = state(self);
+    {
+        std::lock_guard guard(s.lock);
+        if (s.loaded) {
+            return true;
+        }
+    }
+    id executable = objc::send<id>(self, "objectForInfoDictionaryKey:"_sel,
+                                   objc::toId(String::string("CFBundleExecutable")));
+    if (!detail::isKind(executable, "NSString")) {
+        std::fprintf(stderr, "NSBundle %s: cannot load: Info.plist names no CFBundleExecutable\n",
+                     s.path.c_str());
+        return false;
+    }
+    std::string file = s.path + "/" + *text(executable);
+    if (!exists(file)) {
+        std::fprintf(stderr, "NSBundle %s: cannot load: the executable %s couldn't be located\n",
+                     s.path.c_str(), file.c_str());
+        return false;
+    }
+    void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (handle == nullptr) {
+        const char* why = ::dlerror();
+        std::fprintf(stderr, "NSBundle %s: cannot load: dlopen(%s) failed: %s\n", s.path.c_str(),
+                     file.c_str(), why != nullptr ? why : "unknown error");
+        return false;
+    }
+    std::lock_guard guard(s.lock);
+    // A bundle's code stays loaded for the life of the process: its classes are registered for good.
+    s.handle = handle;
+    s.loaded = true;
+    return true;
+}
+
+bool isLoaded(id self, SEL) {
+    State& s = state(self);
+    std::lock_guard guard(s.lock);
+    return s.loaded;
+}
+
+Class principalClass(id self, SEL) {
+    if (!objc::send<bool>(self, "load"_sel)) {
+        return Nil;
+    }
+    id name = objc::send<id>(self, "objectForInfoDictionaryKey:"_sel,
+                             objc::toId(String::string("NSPrincipalClass")));
+    if (!detail::isKind(name, "NSString")) {
+        std::fprintf(stderr, "NSBundle %s: Info.plist names no NSPrincipalClass\n", state(self).path.c_str());
+        return Nil;
+    }
+    Class cls = objc_lookUpClass(text(name)->c_str());
+    if (cls == Nil) {
+        std::fprintf(stderr, "NSBundle %s: no class %s after loading\n", state(self).path.c_str(),
+                     text(name)->c_str());
+    }
+    return cls;
+}
+
+id description(id self, SEL) {
+    bool loaded = objc::send<bool>(self, "isLoaded"_sel);
+    return makeString("NSBundle <" + state(self).path + "> (" + (loaded ? "loaded" : "not yet loaded") + ")");
+}
+
+GLINTMERE_REGISTER_CLASSES(1) {
+    objc::ClassBuilder("NSBundle", "NSObject")
+        .ivar<void*>("_state")
+        .classMethod<&bundleWithPath>("bundleWithPath:")
+        .classMethod<&mainBundle>("mainBundle")
+        .method<&initWithPath>("initWithPath:")
+        .method<&bundlePath>("bundlePath")
+        .method<&bundlePath>("resourcePath")
+        .method<&bundleIdentifier>("bundleIdentifier")
+        .method<&infoDictionary>("infoDictionary")
+        .method<&objectForInfoKey>("objectForInfoDictionaryKey:")
+        .method<&pathForResource>("pathForResource:ofType:")
+        .method<&urlForResource>("URLForResource:withExtension:")
+        .method<&localizedString>("localizedStringForKey:value:table:")
+        .method<&load>("load")
+        .method<&isLoaded>("isLoaded")
+        .method<&principalClass>("principalClass")
+        .method<&description>("description")
+        .build();
+}
+
+} // namespace
+} // namespace NS
