@@ -22,12 +22,6 @@ id initWithTitle(id self, SEL, id title, id handler, long type) {
     return self;
 }
 
-id actionWithTitle(Class cls, SEL, id title, id handler) {
-    id action = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "_initWithTitle:actionHandler:type:"_sel,
-                               title, handler, static_cast<long>(ElementActionTypeCustom));
-    return objc::send<id>(action, "autorelease"_sel);
-}
-
 id title(id self, SEL) { return objc::ivar<id>(self, "_title"); }
 long type(id self, SEL) { return objc::ivar<long>(self, "_type"); }
 
@@ -43,7 +37,6 @@ GLINTMERE_REGISTER_CLASSES(1) {
         .ivar<id>("_title", objc::Ownership::Owning)
         .ivar<id>("_actionHandler", objc::Ownership::Owning)
         .ivar<long>("_type")
-        .classMethod<&actionWithTitle>("elementActionWithTitle:actionHandler:")
         .method<&initWithTitle>("_initWithTitle:actionHandler:type:")
         .method<&title>("title")
         .method<&type>("type")

@@ -23,12 +23,6 @@ enum ElementActionType : long {
 // The handler is an NS::Block made from a callable of type void(id elementInfo).
 class GLINTMERE_EXPORT ElementAction : public NS::Referencing<ElementAction, "_WKElementAction"> {
   public:
-    // An autoreleased custom action.
-    static ElementAction* elementActionWithTitle(NS::String* title, NS::Block* handler) {
-        return objc::send<ElementAction*>(
-            runtimeClass(), objc::Selector<"elementActionWithTitle:actionHandler:">(), title, handler);
-    }
-
     // Keeps a copy of the title and of the handler.
     ElementAction* initWithTitle(NS::String* title, NS::Block* handler, ElementActionType type) {
         return objc::send<ElementAction*>(this, objc::Selector<"_initWithTitle:actionHandler:type:">(), title,

@@ -93,9 +93,6 @@ TEST_F(Browser, EachBrowserStartsWithTheSettingInTheFile) {
         {"corrupt binary file",
          [] { return testing_support::writeFile(kPreferences, std::string("bplist00\x08\x00\xff", 11)); },
          kSheetWithWallpaper},
-        {"empty file", [] { return testing_support::writeFile(kPreferences, ""); }, kSheetWithWallpaper},
-        {"array root", [] { return testing_support::writePlist(kPreferences, plist_new_array()); },
-         kSheetWithWallpaper},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(c.write()) << c.what;

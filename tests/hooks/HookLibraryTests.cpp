@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -303,37 +304,24 @@ TEST_F(EnabledFlag, NumbersAndStringsReadAsBooleans) {
     }
 }
 
-TEST_F(EnabledFlag, EntriesWithoutABooleanReadingCountAsAbsent) {
-    plist_t (*const makers[])() = {
-        [] { return plist_new_array(); },
-        [] { return testing_support::dictionaryWith("isEnabled", plist_new_bool(false)); },
-        [] { return plist_new_data("\0", 1); },
-        [] { return plist_new_date(0, 0); },
+// Entries without a boolean reading count as absent; unreadable files as no file at all.
+TEST_F(EnabledFlag, FilesAndEntriesWithoutABooleanLeaveItAsItIs) {
+    const std::function<bool()> writers[] = {
+        [] { return writeEnabled(plist_new_array(), PlistFormat::Binary); },
+        [] { return writeEnabled(testing_support::dictionaryWith("isEnabled", plist_new_bool(false))); },
+        [] { return writeEnabled(plist_new_data("\0", 1), PlistFormat::Binary); },
+        [] { return writeEnabled(plist_new_date(0, 0)); },
+        [] { return testing_support::writeFile(kPreferences, ""); },
+        [] { return testing_support::writeFile(kPreferences, "<plist><dict><key>isEnabled</key><false/>"); },
+        [] { return testing_support::writeFile(kPreferences, std::string("bplist00\xd1\x01\x02", 11)); },
+        [] { return testing_support::writePlist(kPreferences, plist_new_array()); },
     };
     for (bool before : {false, true}) {
         ASSERT_TRUE(switchTo(before));
-        for (auto make : makers) {
-            ASSERT_TRUE(writeEnabled(make(), PlistFormat::Binary));
+        for (std::size_t i = 0; i < std::size(writers); ++i) {
+            ASSERT_TRUE(writers[i]());
             ASSERT_TRUE(postAndDeliver());
-            EXPECT_EQ(relabels(), before);
-        }
-    }
-}
-
-TEST_F(EnabledFlag, UnreadableFilesLeaveItAsItIs) {
-    const std::string contents[] = {
-        "",
-        "not a property list",
-        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>isEnabled</key><false/>",
-        std::string("bplist00\xd1\x01\x02", 11),
-        "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><false/></array></plist>",
-    };
-    for (bool before : {false, true}) {
-        ASSERT_TRUE(switchTo(before));
-        for (const std::string& content : contents) {
-            ASSERT_TRUE(testing_support::writeFile(kPreferences, content));
-            ASSERT_TRUE(postAndDeliver());
-            EXPECT_EQ(relabels(), before) << "file: " << content;
+            EXPECT_EQ(relabels(), before) << "case " << i;
         }
     }
 }

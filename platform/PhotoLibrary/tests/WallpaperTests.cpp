@@ -70,16 +70,6 @@ TEST_F(WallpaperSaving, NothingIsWrittenWithoutTheSaveFlagAnImageOrAKnownMode) {
     EXPECT_FALSE(fs::exists(springBoard / "HomeBackground.png"));
 }
 
-TEST_F(WallpaperSaving, ANewWallpaperReplacesTheOldOneWhole) {
-    save(image, 0);
-    const auto second = makePicture(3, 8, 4);
-    ASSERT_TRUE(testing_support::writePng(second, "/tmp/wallpaper-second.png"));
-    save(UI::Image::imageWithContentsOfFile(NS::String::string("/tmp/wallpaper-second.png")), 0);
-    EXPECT_EQ(readPng(PL::LockBackgroundPath), second);
-    EXPECT_EQ(readPng(PL::HomeBackgroundPath), second);
-    EXPECT_EQ(std::distance(fs::directory_iterator(springBoard), fs::directory_iterator()), 2);
-}
-
 TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
     NS::AutoreleaseScope pool;
     cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);

@@ -62,28 +62,6 @@ TEST(ElementAction, KeepsTitleHandlerAndType) {
     EXPECT_EQ((*calls)[1], nil);
 }
 
-TEST(ElementAction, OwnsItsHandlerUntilItGoes) {
-    NS::AutoreleaseScope pool;
-    auto token = std::make_shared<int>(0);
-    {
-        auto handler = NS::Block::create([token](id) {});
-        auto action = objc::adopt(
-            WK::ElementAction::alloc()->initWithTitle(str("Open"), handler.get(), WK::ElementActionTypeOpen));
-        handler = nullptr;
-        EXPECT_EQ(token.use_count(), 2);
-    }
-    EXPECT_EQ(token.use_count(), 1);
-}
-
-TEST(ElementAction, WithoutHandlerRunningDoesNothingAndCustomIsTheDefaultKind) {
-    NS::AutoreleaseScope pool;
-    WK::ElementAction* action = WK::ElementAction::elementActionWithTitle(str("Mine"), nullptr);
-    ASSERT_NE(action, nullptr);
-    EXPECT_EQ(action->type(), WK::ElementActionTypeCustom);
-    action->runActionWithElementInfo(nullptr, nullptr);
-    EXPECT_EQ(action->title()->str(), "Mine");
-}
-
 // Records what the browser is asked to do.
 struct Performed {
     id delegate;
