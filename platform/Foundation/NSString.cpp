@@ -86,6 +86,9 @@ id makeString(std::string value) {
 
 // Takes over `self` from alloc: the text, or nil (and `self` released) when there is none.
 id adoptText(id self, const char* bytes, std::size_t size) {
+    if (bytes == nullptr && size == 0) {
+        bytes = ""; // an empty view may carry no pointer at all
+    }
     if (bytes == nullptr || !isValidUtf8(std::string_view(bytes, size))) {
         objc::send(self, "release"_sel);
         return nil;
@@ -97,7 +100,11 @@ id adoptText(id self, const char* bytes, std::size_t size) {
 
 id initEmpty(id self, SEL) { return adoptText(self, "", 0); }
 id initWithUTF8String(id self, SEL, const char* utf8) {
-    return adoptText(self, utf8, utf8 != nullptr ? std::strlen(utf8) : 0);
+    if (utf8 == nullptr) {
+        objc::send(self, "release"_sel);
+        return nil;
+    }
+    return adoptText(self, utf8, std::strlen(utf8));
 }
 id initWithBytesLength(id self, SEL, const void* bytes, unsigned long length) {
     return adoptText(self, static_cast<const char*>(bytes), length);

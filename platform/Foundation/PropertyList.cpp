@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <vector>
 
 namespace NS::detail {
@@ -50,6 +51,24 @@ bool isDigits(std::string_view s) {
     return true;
 }
 
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
 long long daysFromCivil(long long y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -87,14 +106,15 @@ class XmlChecker {
         if (!skipMisc() || !readTag(tag) || tag.closing || tag.empty || tag.name != "plist") {
             return false;
         }
-        if (!skipInside() || !value(1) || !skipInside() || !readTag(tag) || !tag.closing ||
+        std::size_t kept = 0;
+        if (!skipInside() || !value(1, kept) || !skipInside() || !readTag(tag) || !tag.closing ||
             tag.name != "plist") {
             return false;
         }
         if (!skipMisc() || i_ != s_.size()) {
             return false;
         }
-        values = values_;
+        values = kept;
         return true;
     }
 
@@ -269,7 +289,19 @@ class XmlChecker {
                 } else if (entity == "apos") {
                     out += '\'';
                 } else if (entity.size() > 1 && entity[0] == '#') {
-                    out += '?'; // numeric references only need to be well formed here
+                    std::string_view digits = entity.substr(1);
+                    int base = 10;
+                    if (digits[0] == 'x' || digits[0] == 'X') {
+                        digits.remove_prefix(1);
+                        base = 16;
+                    }
+                    std::uint32_t cp = 0;
+                    auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, base);
+                    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() ||
+                        cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+                        return false;
+                    }
+                    appendUtf8(out, cp);
                 } else {
                     return false;
                 }
@@ -345,7 +377,10 @@ class XmlChecker {
         return true;
     }
 
-    bool value(int depth) {
+    // One value; `kept` is how many values of it libplist keeps: itself and what it holds, where a
+    // key that comes again in a dictionary replaces the earlier entry.
+    bool value(int depth, std::size_t& kept) {
+        kept = 1;
         if (depth > depthLimit || ++values_ > valueLimit) {
             return false;
         }
@@ -395,31 +430,40 @@ class XmlChecker {
                     Tag end;
                     return readTag(end) && end.name == "array";
                 }
-                if (!value(depth + 1)) {
+                std::size_t child = 0;
+                if (!value(depth + 1, child)) {
                     return false;
                 }
+                kept += child;
             }
         }
         if (name == "dict") {
             if (tag.empty) {
                 return true;
             }
+            std::map<std::string, std::size_t> entries;
             for (;;) {
                 if (!skipInside()) {
                     return false;
                 }
                 if (rest().starts_with("</")) {
+                    for (const auto& entry : entries) {
+                        kept += entry.second;
+                    }
                     Tag end;
                     return readTag(end) && end.name == "dict";
                 }
                 Tag key;
+                content.clear();
                 if (!readTag(key) || key.closing || key.name != "key" ||
                     (!key.empty && !text("key", content))) {
                     return false;
                 }
-                if (!skipInside() || rest().starts_with("</") || !value(depth + 1)) {
+                std::size_t child = 0;
+                if (!skipInside() || rest().starts_with("</") || !value(depth + 1, child)) {
                     return false;
                 }
+                entries[content] = child;
             }
         }
         return false;

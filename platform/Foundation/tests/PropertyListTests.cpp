@@ -288,6 +288,19 @@ TEST_F(PropertyListTest, XmlThatLibplistWouldReadOnlyInPartIsRefused) {
     EXPECT_EQ(readDict("<!DOCTYPE plist [<!ENTITY a \"aaaa\">]><plist><dict/></plist>"), nullptr);
 }
 
+TEST_F(PropertyListTest, XmlEntitiesAndRepeatedKeysReadAsCocoaReadsThem) {
+    NS::Dictionary* d = readDict(std::string(xmlHead) +
+                                 "<dict><key>a</key><array><integer>1</integer><integer>2</integer></array>"
+                                 "<!-- a comment --><key>b</key><string>x&#65;&#x42;&lt;y</string>"
+                                 "<key>a</key><integer>3</integer></dict></plist>");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->count(), 2u);
+    EXPECT_EQ(NS::cast<NS::Number>(d->objectForKey("a"_ns))->intValue(), 3); // the later entry wins
+    EXPECT_EQ(NS::cast<NS::String>(d->objectForKey("b"_ns))->str(), "xAB<y");
+    EXPECT_EQ(readDict(std::string(xmlHead) + "<dict><key>a</key><string>&#0;</string></dict></plist>"),
+              nullptr);
+}
+
 TEST_F(PropertyListTest, TruncatedFilesAreRefusedAtEveryLength) {
     ASSERT_TRUE(sample()->writeToFile(ns(dir.file("whole.plist")), true));
     std::string xml = readBytes(dir.file("whole.plist"));

@@ -42,6 +42,8 @@ TEST_F(ValueTest, StringsKeepUtf8AndCountUtf16Units) {
     EXPECT_EQ(
         objc::send<id>(NS::String::alloc(), "initWithUTF8String:"_sel, static_cast<const char*>(nullptr)),
         nil);
+    EXPECT_EQ(NS::String::string(std::string_view())->str(), "");
+    EXPECT_EQ(NS::String::string(std::string_view("a\0b", 3))->byteLength(), 3u);
     NS::String* joined = "ab"_ns->stringByAppendingString("cd"_ns);
     EXPECT_EQ(joined->str(), "abcd");
     EXPECT_EQ("ab"_ns->stringByAppendingString(nullptr)->str(), "ab");
