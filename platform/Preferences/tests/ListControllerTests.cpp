@@ -1,6 +1,7 @@
 #include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/Foundation.hpp"
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSBundle.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSSpecifier.hpp"
@@ -36,8 +37,8 @@ PS::Specifier* row(const char* name, long cell, id target = nil) {
     const bool control = PS::isControl(cell);
     const SEL set = control ? "setPreferenceValue:specifier:"_sel.get() : nullptr;
     const SEL get = control ? "readPreferenceValue:"_sel.get() : nullptr;
-    return PS::Specifier::preferenceSpecifier(name != nullptr ? NS::String::string(name) : nullptr, target, set, get,
-                                              Nil, cell, 0);
+    return PS::Specifier::preferenceSpecifier(name != nullptr ? NS::String::string(name) : nullptr, target,
+                                              set, get, Nil, cell, 0);
 }
 
 class Panes : public ::testing::Test {
@@ -199,6 +200,87 @@ TEST_F(Panes, OwnStorageWritesTheNamedDomainAndPostsTheRowsNotification) {
     }
     EXPECT_EQ(notified, 1);
     CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &notified);
+}
+
+// A bundle folder of its own for each test, holding the specifier files the test writes.
+class SpecifierFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "panes-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+        pane = objc::adopt(objc::send<PS::ListController*>(objc_lookUpClass("TestPane"), "new"_sel));
+        pane->setBundle(NS::Bundle::bundleWithPath(NS::String::string(folder)));
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    void write(const char* name, NS::Object* plist) {
+        ASSERT_TRUE(objc::send<bool>(plist, "writeToFile:atomically:"_sel,
+                                     NS::String::string(folder + "/" + name + ".plist"), true));
+    }
+    NS::Dictionary* entry(std::initializer_list<NS::Object*> values,
+                          std::initializer_list<NS::Object*> keys) {
+        return NS::Dictionary::dictionaryWithObjects(values, keys);
+    }
+
+    NS::AutoreleaseScope pool;
+    std::string folder;
+    objc::Ref<PS::ListController> pane;
+};
+
+TEST_F(SpecifierFiles, EveryRowEntryBecomesASpecifierOfItsKind) {
+    NS::Array* values = NS::Array::arrayWithObjects({NS::Number::number(0), NS::Number::number(1)});
+    write(
+        "Rows",
+        NS::Dictionary::dictionaryWithObjects(
+            {NS::Array::arrayWithObjects(
+                {entry({"PSGroupCell"_ns, "Group"_ns, "below"_ns}, {"cell"_ns, "label"_ns, "footerText"_ns}),
+                 entry({"PSSwitchCell"_ns, "Switch"_ns, "flag"_ns, NS::Number::number(true), "a/b"_ns},
+                       {"cell"_ns, "label"_ns, "key"_ns, "default"_ns, "PostNotification"_ns}),
+                 "not a row"_ns,
+                 entry({"PSButtonCell"_ns, "Button"_ns, "tapped"_ns}, {"cell"_ns, "label"_ns, "action"_ns}),
+                 entry({"PSLinkCell"_ns, "Link"_ns, "TestDetailPane"_ns},
+                       {"cell"_ns, "label"_ns, "detail"_ns}),
+                 entry({"PSLinkListCell"_ns, "Mode"_ns, values,
+                        NS::Array::arrayWithObjects({"Zero"_ns, "One"_ns}),
+                        NS::Array::arrayWithObjects({"0"_ns, "1"_ns})},
+                       {"cell"_ns, "label"_ns, "validValues"_ns, "validTitles"_ns, "shortTitles"_ns})})},
+            {"items"_ns}));
+    NS::Array* rows = pane->loadSpecifiersFromPlistName("Rows"_ns, pane->self());
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->count(), 5u) << "entries that are not dictionaries are passed over";
+    auto at = [&](unsigned long i) { return reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(i)); };
+
+    EXPECT_EQ(at(0)->cellType(), PS::GroupCell);
+    EXPECT_EQ(str(NS::cast<NS::String>(at(0)->propertyForKey("footerText"_ns))), "below");
+    EXPECT_EQ(at(1)->cellType(), PS::SwitchCell);
+    EXPECT_EQ(str(at(1)->name()), "Switch");
+    EXPECT_EQ(at(1)->target(), pane->self());
+    EXPECT_EQ(at(1)->getter(), "readPreferenceValue:"_sel.get());
+    EXPECT_EQ(at(1)->setter(), "setPreferenceValue:specifier:"_sel.get());
+    EXPECT_EQ(str(NS::cast<NS::String>(at(1)->propertyForKey("PostNotification"_ns))), "a/b");
+    EXPECT_EQ(at(2)->buttonAction(), "tapped"_sel.get());
+    EXPECT_EQ(at(2)->getter(), nullptr);
+    EXPECT_EQ(at(3)->detailControllerClass(), objc_lookUpClass("TestDetailPane"));
+    EXPECT_EQ(str(NS::cast<NS::String>(at(4)->titleDictionary()->objectForKey(NS::Number::number(1)))),
+              "One");
+    EXPECT_EQ(str(NS::cast<NS::String>(at(4)->shortTitleDictionary()->objectForKey(NS::Number::number(0)))),
+              "0");
+    EXPECT_EQ(at(4)->values()->count(), 2u);
+}
+
+TEST_F(SpecifierFiles, AMissingOrFormlessFileGivesNoRows) {
+    EXPECT_EQ(pane->loadSpecifiersFromPlistName("Missing"_ns, pane->self()), nullptr);
+    write("NoItems", NS::Dictionary::dictionaryWithObjects({"Pane"_ns}, {"title"_ns}));
+    EXPECT_EQ(pane->loadSpecifiersFromPlistName("NoItems"_ns, pane->self()), nullptr);
+    write("NotAList", NS::Dictionary::dictionaryWithObjects({"rows"_ns}, {"items"_ns}));
+    EXPECT_EQ(pane->loadSpecifiersFromPlistName("NotAList"_ns, pane->self()), nullptr);
+    write("Empty", NS::Dictionary::dictionaryWithObjects({NS::Array::array()}, {"items"_ns}));
+    NS::Array* empty = pane->loadSpecifiersFromPlistName("Empty"_ns, pane->self());
+    ASSERT_NE(empty, nullptr) << "an empty list is a list";
+    EXPECT_EQ(empty->count(), 0u);
+    pane->setBundle(nullptr);
+    EXPECT_EQ(pane->loadSpecifiersFromPlistName("Empty"_ns, pane->self()), nullptr);
 }
 
 TEST(CellTypes, AreNamedAsInSpecifierFiles) {
