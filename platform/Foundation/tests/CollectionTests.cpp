@@ -194,7 +194,8 @@ TEST_F(CollectionTest, DataComparesAndCopiesBytes) {
     std::string text("bytes\0with nul", 14);
     NS::Data* a = NS::Data::dataWithBytes(text.data(), text.size());
     text[0] = 'X'; // the data holds its own copy
-    EXPECT_EQ(std::string(static_cast<const char*>(a->bytes()), a->length()), std::string("bytes\0with nul", 14));
+    EXPECT_EQ(std::string(static_cast<const char*>(a->bytes()), a->length()),
+              std::string("bytes\0with nul", 14));
     EXPECT_TRUE(a->isEqualToData(NS::Data::dataWithBytes("bytes\0with nul", 14)));
     EXPECT_FALSE(a->isEqualToData(NS::Data::dataWithBytes("bytes", 5)));
     EXPECT_FALSE(a->isEqual("bytes"_ns));
