@@ -1,0 +1,153 @@
+#include "../support/Pictures.hpp"
+#include "../support/Plists.hpp"
+#include "../support/Subprocess.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::runProcess;
+
+constexpr const char* kBrowser = "/Applications/MobileSafari.app/MobileSafari";
+constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
+constexpr const char* kPreferences = "/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist";
+constexpr const char* kImage = "/tmp/settings-image.png";
+
+std::string fileText(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+testing_support::Outcome settings(const std::vector<std::string>& words) {
+    std::vector<std::string> argv = {kSettings};
+    argv.insert(argv.end(), words.begin(), words.end());
+    return runProcess(argv);
+}
+
+// The preferences file, parsed; null when there is none (the caller frees it).
+plist_t storedPreferences() {
+    const std::string bytes = fileText(kPreferences);
+    plist_t root = nullptr;
+    if (!bytes.empty()) {
+        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    }
+    return root;
+}
+
+class SettingsApp : public ::testing::Test {
+  protected:
+    void SetUp() override { fs::remove(kPreferences); }
+};
+
+TEST_F(SettingsApp, ListShowsTheRootPaneWithTheSwitchOnBeforeAnyChange) {
+    const auto listed = settings({"list"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, settings({"list", "Glintmere"}).out) << "the root pane is the default";
+    EXPECT_TRUE(listed.out.starts_with("== Glintmere ==\n"));
+    EXPECT_NE(listed.out.find("\n  Enabled: on\n"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("\n  (footer) "), std::string::npos);
+    EXPECT_NE(listed.out.find("\n  Contact Support (button)\n"), std::string::npos);
+    EXPECT_NE(listed.out.find("\n  Makers >\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(kPreferences)) << "looking changes nothing";
+    EXPECT_EQ(settings({"get", "isEnabled"}).out, "true\n");
+}
+
+TEST_F(SettingsApp, SwitchingOffWritesTheFileAndKeepsTheOtherKeys) {
+    plist_t before = plist_new_dict();
+    plist_dict_set_item(before, "isEnabled", plist_new_bool(true));
+    plist_dict_set_item(before, "somethingElse", plist_new_string("kept"));
+    ASSERT_TRUE(testing_support::writePlist(kPreferences, before, testing_support::PlistFormat::Binary));
+
+    const auto set = settings({"set", "isEnabled", "false"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "Enabled: off\n");
+    EXPECT_TRUE(fileText(kPreferences).starts_with("<?xml")) << "rewritten as an XML property list";
+    plist_t after = storedPreferences();
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(plist_dict_get_size(after), 2u);
+    uint8_t enabled = 1;
+    plist_get_bool_val(plist_dict_get_item(after, "isEnabled"), &enabled);
+    EXPECT_EQ(enabled, 0);
+    EXPECT_EQ(plist_get_string_ptr(plist_dict_get_item(after, "somethingElse"), nullptr),
+              std::string("kept"));
+    plist_free(after);
+    EXPECT_EQ(settings({"get", "isEnabled"}).out, "false\n");
+    EXPECT_NE(settings({"list"}).out.find("\n  Enabled: off\n"), std::string::npos);
+}
+
+TEST_F(SettingsApp, WrongPanesKeysValuesAndTitlesFailAndChangeNothing) {
+    ASSERT_EQ(settings({"set", "isEnabled", "false"}).status, 0);
+    const std::string before = fileText(kPreferences);
+    const std::vector<std::vector<std::string>> wrong = {
+        {"list", "Nowhere"},           {"list", "Glintmere/Nowhere"},
+        {"get", "noSuchKey"},          {"set", "noSuchKey", "true"},
+        {"set", "isEnabled", "maybe"}, {"set", "isEnabled", "true", "Nowhere"},
+        {"tap", "No Such Row"},        {"get"},
+    };
+    for (const auto& words : wrong) {
+        const auto outcome = settings(words);
+        EXPECT_NE(outcome.status, 0) << words[0] << " " << (words.size() > 1 ? words[1] : "");
+        EXPECT_FALSE(outcome.err.empty());
+        EXPECT_EQ(outcome.out, "");
+    }
+    EXPECT_EQ(fileText(kPreferences), before);
+}
+
+// Sends script lines and collects the output up to a marker line.
+std::vector<std::string> ask(testing_support::Child& app, const std::string& commands) {
+    app.write(commands + "echo --end--\n");
+    std::vector<std::string> out;
+    while (auto line = app.readLine(std::chrono::seconds(20))) {
+        if (*line == "--end--") {
+            return out;
+        }
+        out.push_back(*line);
+    }
+    ADD_FAILURE() << "no answer: " << app.err();
+    return out;
+}
+
+// Long-presses until the sheet's fourth action is `title`, or the deadline passes.
+bool sheetComesToHave(testing_support::Child& browser, const std::string& title) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto sheet = ask(browser, std::string("long-press ") + kImage + "\n");
+        if (sheet.size() == 5 && sheet[3] == title) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {
+    ASSERT_TRUE(testing_support::writePng(testing_support::makePicture(8, 6, 2), kImage));
+    testing_support::Child browser({kBrowser, "script"});
+    const auto first = ask(browser, std::string("long-press ") + kImage + "\n");
+    ASSERT_EQ(first.size(), 5u) << browser.err();
+    EXPECT_EQ(first[3], "Set As Wallpaper");
+
+    ASSERT_EQ(settings({"set", "isEnabled", "false"}).status, 0);
+    EXPECT_TRUE(sheetComesToHave(browser, "Copy"));
+    ASSERT_EQ(settings({"set", "isEnabled", "true"}).status, 0);
+    EXPECT_TRUE(sheetComesToHave(browser, "Set As Wallpaper"));
+    EXPECT_EQ(browser.wait(), 0) << browser.err();
+}
+
+TEST_F(SettingsApp, AScriptedSettingsAppServesManyCommands) {
+    testing_support::Child app({kSettings, "script"});
+    EXPECT_EQ(ask(app, "set isEnabled false\nget isEnabled\nset isEnabled on\nget isEnabled\n"),
+              (std::vector<std::string>{"Enabled: off", "false", "Enabled: on", "true"}));
+    EXPECT_EQ(app.wait(), 0) << app.err();
+}
+
+} // namespace
