@@ -1,4 +1,6 @@
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSBundle.hpp"
+#include "Foundation/NSString.hpp"
 #include "objc/Runtime.hpp"
 #include "substrate/substrate.h"
 
@@ -52,10 +54,10 @@ struct PlistOwner {
 };
 
 std::string mainBundleIdentifier() {
-    id bundle = objc::send<id>(objc::getClass("NSBundle"), "mainBundle"_sel);
-    const char* identifier =
-        objc::send<const char*>(objc::send<id>(bundle, "bundleIdentifier"_sel), "UTF8String"_sel);
-    return identifier != nullptr ? identifier : "";
+    // Either may be nil: a program outside any bundle, or a bundle without an identifier.
+    NS::String* identifier = objc::send<NS::String*>(NS::Bundle::mainBundle(), "bundleIdentifier"_sel);
+    const char* text = objc::send<const char*>(identifier, "UTF8String"_sel);
+    return text != nullptr ? text : "";
 }
 
 std::string executableName() {
