@@ -315,7 +315,8 @@ void loadView(id self, SEL) {
                               "initWithFrame:"_sel, CGRectMake(0, 0, 320, 568));
     objc::send(table, "setDataSource:"_sel, self);
     objc::send(table, "setDelegate:"_sel, self);
-    objc::setIvar<id>(self, "_table", table);
+    objc::send(objc::ivar<id>(self, "_table"), "release"_sel);
+    objc::setIvar<id>(self, "_table", table); // takes the ownership that alloc gave
     objc::send(self, "setView:"_sel, table);
 }
 
@@ -338,7 +339,7 @@ GLINTMERE_REGISTER_CLASSES(2) {
         .ivar<id>("_specifiers", objc::Ownership::Owning)
         .ivar<id>("_specifier", objc::Ownership::Owning)
         .ivar<id>("_values", objc::Ownership::Owning)
-        .property<id>("table", objc::Ownership::Plain)
+        .property<id>("table")
         .property<id>("bundle")
         .property<id>("parentController", objc::Ownership::Plain)
         .method<&specifiers>("specifiers")

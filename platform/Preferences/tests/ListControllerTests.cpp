@@ -105,6 +105,16 @@ TEST_F(Panes, GroupsStartSectionsWithTheirTitlesAndFooters) {
     EXPECT_EQ(pane->heightForHeader(table, 1), UI::TableViewAutomaticDimension);
 }
 
+TEST_F(Panes, APaneFreesItsTableAndTheTableForgetsThePane) {
+    pane->view();
+    auto table = objc::retain(pane->table());
+    ASSERT_NE(table.get(), nullptr);
+    pane = nullptr;
+    EXPECT_EQ(table->retainCount(), 1u);
+    EXPECT_EQ(table->dataSource(), nil);
+    EXPECT_EQ(table->delegate(), nil);
+}
+
 TEST_F(Panes, CellsShowTitleAndTheValueTheGetterGives) {
     fillPane();
     PS::TableCell* cell = cellAt(1, 0);
