@@ -76,11 +76,7 @@ ClassBuilder& ClassBuilder::addMethod(const char* selector, IMP imp, const char*
     if (cls_ == Nil) {
         return *this;
     }
-    Class target = classSide ? object_getClass(reinterpret_cast<id>(cls_)) : cls_;
-    SEL sel = sel_registerName(selector);
-    if (!class_addMethod(target, sel, imp, types)) {
-        class_replaceMethod(target, sel, imp, types);
-    }
+    methods_[{selector, classSide}] = PendingMethod{imp, types};
     return *this;
 }
 
@@ -94,6 +90,10 @@ Class ClassBuilder::build() {
         return existing_;
     }
     Class cls = std::exchange(cls_, Nil);
+    for (const auto& [key, method] : methods_) {
+        Class target = key.second ? object_getClass(reinterpret_cast<id>(cls)) : cls;
+        class_addMethod(target, sel_registerName(key.first.c_str()), method.imp, method.types.c_str());
+    }
     objc_registerClassPair(cls);
     std::unique_lock lock(factsLock());
     ClassFacts& entry = facts()[cls];

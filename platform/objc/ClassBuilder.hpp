@@ -4,7 +4,9 @@
 #include "objc/Runtime.hpp"
 #include "objc/TypeEncoding.hpp"
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace objc {
@@ -88,6 +90,13 @@ class GLINTMERE_EXPORT ClassBuilder {
 
     Class cls_ = Nil;
     Class existing_ = Nil;
+    struct PendingMethod {
+        IMP imp;
+        std::string types;
+    };
+    // Methods wait here until build(): the runtime cannot replace a method of a class that is not
+    // registered yet, and a later definition of the same selector must win.
+    std::map<std::pair<std::string, bool>, PendingMethod> methods_;
     std::vector<std::string> ownedIvars_;
     std::vector<std::string> protocols_;
 };

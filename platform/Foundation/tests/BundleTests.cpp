@@ -175,22 +175,21 @@ TEST_F(BundleTest, AMalformedTableIsSkippedWithAMessage) {
 }
 
 TEST_F(BundleTest, ThePreferredLanguageComesFirst) {
-    if (!std::filesystem::exists(globalPreferences)) {
-        GTEST_SKIP() << globalPreferences << " does not exist here; the fallback order is covered without it";
+    if (std::filesystem::exists(globalPreferences)) {
+        GTEST_SKIP() << globalPreferences
+                     << " belongs to this device's user; the test writes its own only where none is";
     }
-    NS::Dictionary* prefs = NS::Dictionary::dictionaryWithContentsOfFile(ns(globalPreferences));
-    auto* languages =
-        prefs == nullptr ? nullptr : NS::cast<NS::Array>(prefs->objectForKey("AppleLanguages"_ns));
-    if (languages == nullptr || languages->count() == 0) {
-        GTEST_SKIP() << globalPreferences << " names no AppleLanguages";
-    }
-    std::string language = NS::cast<NS::String>(languages->objectAtIndex(0))->str();
-    writeFile(path_ + "/" + language + ".lproj/Localizable.strings", "\"Enabled\" = \"Preferred\";\n");
-    writeFile(path_ + "/" + language + ".lproj/preferred.png", "png");
+    NS::MutableDictionary* prefs = NS::MutableDictionary::dictionary();
+    prefs->setObjectForKey(NS::Array::arrayWithObjects({"fr"_ns, "en"_ns}), "AppleLanguages"_ns);
+    ASSERT_TRUE(prefs->writeToFile(ns(globalPreferences), true));
+    struct Remove {
+        ~Remove() { std::filesystem::remove(globalPreferences); }
+    } remove;
+    writeFile(path_ + "/fr.lproj/Localizable.strings", "\"Enabled\" = \"Preferred\";\n");
+    writeFile(path_ + "/fr.lproj/preferred.png", "png");
     EXPECT_EQ(str(bundle()->localizedStringForKey("Enabled"_ns, ""_ns, nullptr)), "Preferred");
     EXPECT_EQ(str(bundle()->localizedStringForKey("BASE_ONLY"_ns, ""_ns, nullptr)), "Only in Base");
-    EXPECT_EQ(str(bundle()->pathForResource("preferred"_ns, "png"_ns)),
-              path_ + "/" + language + ".lproj/preferred.png");
+    EXPECT_EQ(str(bundle()->pathForResource("preferred"_ns, "png"_ns)), path_ + "/fr.lproj/preferred.png");
 }
 
 TEST_F(BundleTest, MainBundleIsTheExecutablesDirectory) {

@@ -91,6 +91,16 @@ TEST_F(ObjectFixture, SubclassesInheritAndOverride) {
     objc::send(puppy, "release"_sel);
 }
 
+TEST_F(ObjectFixture, ALaterDefinitionOfASelectorWins) {
+    Class cls = objc::ClassBuilder("TestRedefined", "NSObject")
+                    .property<id>("sound")
+                    .method<&dogSound>("sound")
+                    .build();
+    id object = objc::send<id>(cls, "new"_sel);
+    EXPECT_STREQ(objc::send<const char*>(object, "sound"_sel), "woof");
+    objc::send(object, "release"_sel);
+}
+
 TEST_F(ObjectFixture, SelectorLiteralsTravelAsSelectors) {
     id dog = make("TestDog");
     EXPECT_TRUE(objc::send<bool>(dog, "respondsToSelector:"_sel, "legs"_sel));
