@@ -1,0 +1,68 @@
+// What a method costs through the runtime, and what a pass-through hook adds on top of that.
+#include "Foundation/NSObject.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "substrate/substrate.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using objc::operator""_sel;
+
+__attribute__((noinline)) long addOne(id, SEL, long value) { return value + 1; }
+
+long (*originalAddOne)(id, SEL, long) = nullptr;
+long hookedAddOne(id self, SEL sel, long value) { return originalAddOne(self, sel, value); }
+
+struct Fixture {
+    id plain = nil;
+    id hooked = nil;
+    Fixture() {
+        objc::ClassBuilder("BenchPlain", "NSObject").method<&addOne>("addOne:").build();
+        Class hookedClass = objc::ClassBuilder("BenchHooked", "NSObject").method<&addOne>("addOne:").build();
+        IMP saved = nullptr;
+        MSHookMessageEx(hookedClass, "addOne:"_sel, objc::toImp(&hookedAddOne), &saved);
+        originalAddOne = reinterpret_cast<long (*)(id, SEL, long)>(reinterpret_cast<void (*)()>(saved));
+        plain = objc::send<id>(objc_lookUpClass("BenchPlain"), "new"_sel);
+        hooked = objc::send<id>(hookedClass, "new"_sel);
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void DirectCall(benchmark::State& state) {
+    long value = 0;
+    for (auto _ : state) {
+        value = addOne(nil, nullptr, value);
+        benchmark::DoNotOptimize(value);
+    }
+}
+
+void MessageSend(benchmark::State& state) {
+    id receiver = fixture().plain;
+    long value = 0;
+    for (auto _ : state) {
+        value = objc::send<long>(receiver, "addOne:"_sel, value);
+        benchmark::DoNotOptimize(value);
+    }
+}
+
+void HookedMessageSend(benchmark::State& state) {
+    id receiver = fixture().hooked;
+    long value = 0;
+    for (auto _ : state) {
+        value = objc::send<long>(receiver, "addOne:"_sel, value);
+        benchmark::DoNotOptimize(value);
+    }
+}
+
+BENCHMARK(DirectCall);
+BENCHMARK(MessageSend);
+BENCHMARK(HookedMessageSend);
+
+} // namespace
+
+BENCHMARK_MAIN();
