@@ -19,8 +19,8 @@ namespace {
 
 volatile sig_atomic_t child = 0;
 
-// A signal meant for the launcher goes to the sandbox, which ends (and takes its command along
-// through --die-with-parent); the launcher then cleans up as usual.
+// A signal meant for the launcher goes to the sandbox, which ends and takes every process inside
+// along; the launcher then cleans up as usual.
 void forward(int signal) {
     if (child > 0) {
         kill(static_cast<pid_t>(child), signal);
@@ -63,27 +63,12 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         throw Error("missing command to run");
     }
     const fs::path bwrap = findBubblewrap();
-    std::vector<std::string> args = {bwrap.string(),
-                                     "--bind",
-                                     root.string(),
-                                     "/",
-                                     "--ro-bind",
-                                     "/usr",
-                                     "/usr",
-                                     "--ro-bind",
-                                     "/etc",
-                                     "/etc",
-                                     "--proc",
-                                     "/proc",
-                                     "--dev",
-                                     "/dev",
-                                     "--chdir",
-                                     "/",
-                                     "--setenv",
-                                     "HOME",
-                                     "/var/mobile",
-                                     "--die-with-parent",
-                                     "--"};
+    std::vector<std::string> args = {bwrap.string(), "--bind", root.string(), "/", "--ro-bind", "/usr",
+                                     "/usr", "--ro-bind", "/etc", "/etc", "--proc", "/proc", "--dev", "/dev",
+                                     "--chdir", "/", "--setenv", "HOME", "/var/mobile",
+                                     // Its own process ids: when the sandbox ends, whatever
+                                     // the command left running ends with it.
+                                     "--unshare-pid", "--die-with-parent", "--"};
     args.insert(args.end(), command.begin(), command.end());
     std::vector<char*> argv;
     for (std::string& a : args) {

@@ -269,6 +269,17 @@ TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
     EXPECT_TRUE(fs::exists(device / ".glintmere-device"));
     EXPECT_TRUE(fs::exists(device / "private/var/tmp/tests/probe_tests"));
 
+    // Stopping the tool ends everything the program started inside, and the device goes.
+    spill(program, "#!/bin/sh\nsleep 30 &\necho started\nwait\n");
+    testing_support::Child stopped({tool_, "test", program},
+                                   {{"TMPDIR", temp.string()}, {"GLINTMERE_KEEP_DEVICE", std::nullopt}});
+    ASSERT_EQ(stopped.readLine().value_or(""), "started") << stopped.err();
+    kill(stopped.pid(), SIGTERM);
+    const auto status = stopped.waitFor(std::chrono::seconds(10));
+    ASSERT_TRUE(status) << "a process of the sandbox outlived it";
+    EXPECT_EQ(*status, 128 + SIGTERM);
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp), fs::directory_iterator()), 1);
+
     auto absent = runProcess({tool_, "test", scratch_ / "absent"});
     EXPECT_NE(absent.status, 0);
     EXPECT_NE(absent.err.find("no test program"), std::string::npos);

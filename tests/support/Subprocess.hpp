@@ -142,10 +142,24 @@ class Child {
     }
 
     // Waits for the end, collecting all output; returns the exit status (128+n for signal n).
-    int wait() {
+    int wait() { return *waitFor(std::chrono::milliseconds(-1)); }
+
+    // The same, giving up (nullopt) when output is still open after `timeout`: some process,
+    // the child or one it started, still holds it. A negative timeout waits for ever.
+    std::optional<int> waitFor(std::chrono::milliseconds timeout) {
         closeInput();
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!outClosed_ || !errClosed_) {
-            pump(-1);
+            int left = -1;
+            if (timeout.count() >= 0) {
+                left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            deadline - std::chrono::steady_clock::now())
+                                            .count());
+                if (left <= 0) {
+                    return std::nullopt;
+                }
+            }
+            pump(left);
         }
         if (!status_) {
             int raw = 0;
@@ -153,7 +167,7 @@ class Child {
             }
             status_ = exitStatus(raw);
         }
-        return *status_;
+        return status_;
     }
 
     // Output not yet taken by readLine, and all of standard error so far.
