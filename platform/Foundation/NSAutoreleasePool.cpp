@@ -4,6 +4,7 @@
 #include "objc/Registration.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace NS {
@@ -44,7 +45,7 @@ void drainPool(id self, SEL) {
                 id pool = stack.back().pool;
                 stack.pop_back();
                 if (pool != self) {
-                    object_dispose(pool);
+                    std::free(pool);
                 }
                 if (last) {
                     break;
@@ -56,7 +57,7 @@ void drainPool(id self, SEL) {
             }
         }
     }
-    object_dispose(self);
+    std::free(self);
 }
 
 id retainPool(id self, SEL) {
