@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -51,36 +51,14 @@ class PreferencesLock {
     int fd_;
 };
 
-bool copyFile(const char* from, const char* to) {
-    FILE* in = std::fopen(from, "rb");
-    if (in == nullptr) {
-        return false;
-    }
-    FILE* out = std::fopen(to, "wb");
-    bool ok = out != nullptr;
-    char buffer[8192];
-    while (ok) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, in);
-        if (n == 0) {
-            ok = !std::ferror(in);
-            break;
-        }
-        ok = std::fwrite(buffer, 1, n, out) == n;
-    }
-    std::fclose(in);
-    if (out != nullptr) {
-        ok = std::fclose(out) == 0 && ok;
-    }
-    return ok;
-}
-
 // Keeps the file at `path` as the one backup beside it, replacing an earlier backup. A hard link
 // keeps the very bytes without reading them (the store then replaces the file by renaming a new one
 // over it, which leaves the linked original alone); a copy serves where links are refused.
 bool keepAside(const char* path, const char* backup) {
     const std::string staging = std::string(backup) + ".new";
     unlink(staging.c_str());
-    if (link(path, staging.c_str()) != 0 && !copyFile(path, staging.c_str())) {
+    std::error_code copyError;
+    if (link(path, staging.c_str()) != 0 && !std::filesystem::copy_file(path, staging, copyError)) {
         unlink(staging.c_str());
         return false;
     }
