@@ -162,32 +162,7 @@ TEST_F(Browser, BadRequestsAreRefusedWithTheReason) {
     EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
 }
 
-// Sends script lines and collects the output up to a marker line.
-std::vector<std::string> ask(testing_support::Child& browser, const std::string& commands) {
-    browser.write(commands + "echo --end--\n");
-    std::vector<std::string> out;
-    while (auto line = browser.readLine(std::chrono::seconds(20))) {
-        if (*line == "--end--") {
-            return out;
-        }
-        out.push_back(*line);
-    }
-    ADD_FAILURE() << "the browser stopped answering: " << browser.err();
-    return out;
-}
-
-// Long-presses again until the sheet has the wanted entry; the notification reaches the browser
-// while it waits for its next command.
-bool sheetComesToHave(testing_support::Child& browser, const std::string& title) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto sheet = ask(browser, std::string("long-press ") + kImage + "\n");
-        if (sheet.size() == 5 && sheet[3] == title) {
-            return true;
-        }
-    }
-    return false;
-}
+using testing_support::ask;
 
 void postSettingsChanged() {
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
@@ -203,11 +178,11 @@ TEST_F(Browser, ARunningBrowserFollowsTheSwitch) {
 
     const auto flipped = runProcess({kSettings, "set", "isEnabled", "false"});
     ASSERT_EQ(flipped.status, 0) << flipped.err;
-    EXPECT_TRUE(sheetComesToHave(browser, "Copy"));
+    EXPECT_TRUE(testing_support::sheetComesToHave(browser, kImage, "Copy"));
 
     ASSERT_TRUE(writeEnabled(plist_new_bool(true), PlistFormat::Binary));
     postSettingsChanged();
-    EXPECT_TRUE(sheetComesToHave(browser, "Set As Wallpaper"));
+    EXPECT_TRUE(testing_support::sheetComesToHave(browser, kImage, "Set As Wallpaper"));
 
     EXPECT_EQ(ask(browser, std::string("tap ") + kImage + " \"Set As Wallpaper\"\n"),
               std::vector<std::string>{});

@@ -103,31 +103,7 @@ TEST_F(SettingsApp, WrongPanesKeysValuesAndTitlesFailAndChangeNothing) {
     EXPECT_EQ(fileText(kPreferences), before);
 }
 
-// Sends script lines and collects the output up to a marker line.
-std::vector<std::string> ask(testing_support::Child& app, const std::string& commands) {
-    app.write(commands + "echo --end--\n");
-    std::vector<std::string> out;
-    while (auto line = app.readLine(std::chrono::seconds(20))) {
-        if (*line == "--end--") {
-            return out;
-        }
-        out.push_back(*line);
-    }
-    ADD_FAILURE() << "no answer: " << app.err();
-    return out;
-}
-
-// Long-presses until the sheet's fourth action is `title`, or the deadline passes.
-bool sheetComesToHave(testing_support::Child& browser, const std::string& title) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto sheet = ask(browser, std::string("long-press ") + kImage + "\n");
-        if (sheet.size() == 5 && sheet[3] == title) {
-            return true;
-        }
-    }
-    return false;
-}
+using testing_support::ask;
 
 TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {
     ASSERT_TRUE(testing_support::writePng(testing_support::makePicture(8, 6, 2), kImage));
@@ -137,9 +113,9 @@ TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {
     EXPECT_EQ(first[3], "Set As Wallpaper");
 
     ASSERT_EQ(settings({"set", "isEnabled", "false"}).status, 0);
-    EXPECT_TRUE(sheetComesToHave(browser, "Copy"));
+    EXPECT_TRUE(testing_support::sheetComesToHave(browser, kImage, "Copy"));
     ASSERT_EQ(settings({"set", "isEnabled", "true"}).status, 0);
-    EXPECT_TRUE(sheetComesToHave(browser, "Set As Wallpaper"));
+    EXPECT_TRUE(testing_support::sheetComesToHave(browser, kImage, "Set As Wallpaper"));
     EXPECT_EQ(browser.wait(), 0) << browser.err();
 }
 

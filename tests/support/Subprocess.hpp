@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 extern char** environ;
 
 namespace testing_support {
@@ -218,6 +220,35 @@ inline Outcome runProcess(const std::vector<std::string>& argv, const std::strin
     child.write(input);
     const int status = child.wait();
     return {status, child.out(), child.err()};
+}
+
+// Sends lines to a host app running `script` and collects what it prints for them, up to a marker
+// line that the app echoes back once it has run them all.
+inline std::vector<std::string> ask(Child& app, const std::string& commands) {
+    app.write(commands + "echo --end--\n");
+    std::vector<std::string> out;
+    while (auto line = app.readLine(std::chrono::seconds(20))) {
+        if (*line == "--end--") {
+            return out;
+        }
+        out.push_back(*line);
+    }
+    ADD_FAILURE() << "the app stopped answering: " << app.err();
+    return out;
+}
+
+// Long-presses `image` in a browser running `script` until the sheet's fourth action, the one the
+// hook library relabels, is `title`; a notification reaches the browser while it waits for its next
+// command. False when the deadline passes first.
+inline bool sheetComesToHave(Child& browser, const std::string& image, const std::string& title) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto sheet = ask(browser, "long-press " + image + "\n");
+        if (sheet.size() == 5 && sheet[3] == title) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace testing_support
