@@ -1,5 +1,7 @@
 #include "Foundation/NSBundle.hpp"
 
+#include "Foundation/Text.hpp"
+
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSString.hpp"
 #include "Foundation/PropertyList.hpp"
@@ -18,6 +20,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+using NS::detail::appendUtf8;
+using NS::detail::tidyPath;
 
 namespace NS {
 namespace {
@@ -51,20 +56,6 @@ std::mutex& registryLock() {
 std::map<std::string, id>& registry() {
     static auto* bundles = new std::map<std::string, id>();
     return *bundles;
-}
-
-std::string tidyPath(std::string_view path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '/' && !out.empty() && out.back() == '/') {
-            continue;
-        }
-        out += c;
-    }
-    while (out.size() > 1 && out.back() == '/') {
-        out.pop_back();
-    }
-    return out;
 }
 
 bool exists(const std::string& path) {
@@ -218,24 +209,6 @@ id urlForResource(id self, SEL, id name, id extension) {
 }
 
 // ----- string tables
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Text tables are often saved as UTF-16 with a byte-order mark; everything else here is UTF-8.
 std::string fromUtf16(std::string_view bytes, bool bigEndian) {

@@ -1,5 +1,7 @@
 #include "Foundation/NSString.hpp"
 
+#include "Foundation/Text.hpp"
+
 #include "Foundation/Storage.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -9,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+using NS::detail::tidyPath;
 
 namespace NS {
 namespace {
@@ -202,21 +206,6 @@ long compare(id self, SEL, id other) {
 }
 
 id appendingString(id self, SEL, id other) { return makeString(text(self) + std::string(otherText(other))); }
-
-// A path without repeated slashes and without a trailing one (except the root itself).
-std::string tidyPath(std::string_view path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '/' && !out.empty() && out.back() == '/') {
-            continue;
-        }
-        out += c;
-    }
-    while (out.size() > 1 && out.back() == '/') {
-        out.pop_back();
-    }
-    return out;
-}
 
 std::string lastComponent(const std::string& path) {
     std::string p = tidyPath(path);

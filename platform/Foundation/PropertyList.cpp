@@ -1,5 +1,7 @@
 #include "Foundation/PropertyList.hpp"
 
+#include "Foundation/Text.hpp"
+
 #include "Foundation/AtomicFile.hpp"
 
 #include <plist/plist.h>
@@ -13,6 +15,8 @@
 #include <limits>
 #include <map>
 #include <vector>
+
+using NS::detail::appendUtf8;
 
 namespace NS::detail {
 namespace {
@@ -49,24 +53,6 @@ bool isDigits(std::string_view s) {
         }
     }
     return true;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
