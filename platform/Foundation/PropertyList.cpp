@@ -85,6 +85,10 @@ class XmlChecker {
     explicit XmlChecker(std::string_view s) : s_(s) {}
 
     bool check(std::size_t& values) {
+        // XML has no NUL character, and libplist cannot hold one in a string: it stops the program.
+        if (s_.find('\0') != std::string_view::npos) {
+            return false;
+        }
         if (rest().starts_with("\xEF\xBB\xBF")) {
             i_ += 3;
         }
@@ -513,6 +517,16 @@ class BinaryChecker {
     // [at, at + n) lies within the object area.
     bool fits(std::uint64_t at, std::uint64_t n) const { return at <= tableStart_ && n <= tableStart_ - at; }
 
+    // Whether one of the `count` units of `width` bytes at `at` is zero.
+    bool holdsNul(std::uint64_t at, std::uint64_t count, std::size_t width) const {
+        for (std::uint64_t k = 0; k < count; ++k) {
+            if (be(static_cast<std::size_t>(at + k * width), width) == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     bool offsetOf(std::size_t index, std::uint64_t& at) const {
         at = be(tableStart_ + index * offsetSize_, offsetSize_);
         return at >= 8 && at < tableStart_;
@@ -559,13 +573,17 @@ class BinaryChecker {
             std::memcpy(&seconds, &bits, sizeof seconds);
             return fitsDateRange(seconds);
         }
+        // Strings holding NUL are refused: libplist cuts an ASCII one short there and stops the
+        // program on a UTF-16 one.
         case 0x4:
-        case 0x5:
-            o.isString = o.type == 0x5;
             return extendedLength() && fits(pos, length);
+        case 0x5:
+            o.isString = true;
+            return extendedLength() && fits(pos, length) && !holdsNul(pos, length, 1);
         case 0x6:
             o.isString = true;
-            return extendedLength() && length <= tableStart_ / 2 && fits(pos, length * 2);
+            return extendedLength() && length <= tableStart_ / 2 && fits(pos, length * 2) &&
+                   !holdsNul(pos, length, 2);
         case 0xA:
         case 0xD: {
             if (!extendedLength() || length > valueLimit) {

@@ -414,6 +414,27 @@ TEST_F(PropertyListTest, HostileBinaryStructuresAreRefused) {
     EXPECT_NE(NS::Array::arrayWithContentsOfFile(ns(dir.file("modest.plist"))), nullptr);
 }
 
+TEST_F(PropertyListTest, StringsHoldingNulAreRefusedNotCutShortOrFatal) {
+    const std::string dictOfS = std::string("\xD1") + ref(1) + ref(2);
+    const std::string s = "\x51s";
+    const std::string aNulB("a\0b", 3);
+    // libplist stops the program on these two: a NUL byte in XML text, a NUL unit in a UTF-16 string.
+    EXPECT_EQ(
+        readDict(std::string(xmlHead) + "<dict><key>s</key><string>" + aNulB + "</string></dict></plist>"),
+        nullptr);
+    EXPECT_EQ(readDict(binaryPlist({dictOfS, s, std::string("\x62\x00\xE9\x00\x00", 5)})), nullptr);
+    // These it would read cut short at the NUL, "a" for "a\0b".
+    EXPECT_EQ(
+        readDict(std::string(xmlHead) + "<dict><key>" + aNulB + "</key><string>a</string></dict></plist>"),
+        nullptr);
+    EXPECT_EQ(readDict(binaryPlist({dictOfS, s, "\x53" + aNulB})), nullptr);
+    EXPECT_EQ(readDict(binaryPlist({dictOfS, "\x53" + aNulB, s})), nullptr);
+    // Data may hold NUL bytes.
+    NS::Dictionary* data = readDict(binaryPlist({dictOfS, s, "\x43" + aNulB}));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(NS::cast<NS::Data>(data->objectForKey("s"_ns))->length(), 3u);
+}
+
 TEST_F(PropertyListTest, DeepXmlIsRefusedWithoutOverflowingTheStack) {
     std::string deep = std::string(xmlHead);
     for (int k = 0; k < 200000; ++k) {
