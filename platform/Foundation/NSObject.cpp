@@ -43,9 +43,14 @@ id retain(id self, SEL) {
     return self;
 }
 
+// Where the count stands while dealloc runs: far from zero, so that a reference that dealloc's callees
+// take and drop again cannot start a second dealloc.
+constexpr std::uintptr_t deallocating = std::uintptr_t{1} << (sizeof(std::uintptr_t) * 8 - 2);
+
 void release(id self, SEL) {
     std::uintptr_t before = extraOwners(self).fetch_sub(1, std::memory_order_acq_rel);
     if (before == 0) {
+        extraOwners(self).store(deallocating, std::memory_order_relaxed);
         objc::send(self, "dealloc"_sel);
     }
 }

@@ -37,6 +37,13 @@ void countingDealloc(id self, SEL sel) {
     objc::sendSuper(objc_lookUpClass("TestCounted"), self, sel);
 }
 
+// Hands itself to code that takes and drops a reference while it goes, as an observer list might.
+void lendingDealloc(id self, SEL sel) {
+    ++deallocations;
+    { objc::Ref<NS::Object> lent = objc::retain(reinterpret_cast<NS::Object*>(self)); }
+    objc::sendSuper(objc_lookUpClass("TestLending"), self, sel);
+}
+
 struct Counter {
     int hits = 0;
 };
@@ -57,6 +64,7 @@ class ObjectFixture : public ::testing::Test {
         objc::ClassBuilder("TestDog", "TestAnimal").method<&dogSound>("sound").build();
         objc::ClassBuilder("TestPuppy", "TestDog").method<&puppySound>("sound").build();
         objc::ClassBuilder("TestCounted", "NSObject").method<&countingDealloc>("dealloc").build();
+        objc::ClassBuilder("TestLending", "NSObject").method<&lendingDealloc>("dealloc").build();
     }
     void SetUp() override { deallocations = 0; }
 };
@@ -142,6 +150,12 @@ TEST_F(ObjectFixture, RefFollowsOwnershipRules) {
         objc::Ref<NS::Object> moved = std::move(second);
         EXPECT_EQ(owned->retainCount(), 2u);
     }
+    EXPECT_EQ(deallocations, 1);
+}
+
+TEST_F(ObjectFixture, ReferencesTakenDuringDeallocDoNotDeallocAgain) {
+    id object = make("TestLending");
+    objc::send(object, "release"_sel);
     EXPECT_EQ(deallocations, 1);
 }
 
