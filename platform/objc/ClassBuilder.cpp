@@ -109,17 +109,19 @@ std::string ClassBuilder::setterName(const char* property) {
     return name + ":";
 }
 
-std::string ClassBuilder::ivarName(SEL sel) {
+std::string ClassBuilder::ivarName(id self, SEL sel) {
     std::string name = sel_getName(sel);
-    if (name.size() > 4 && name.starts_with("set") && name.back() == ':') {
-        name = name.substr(3, name.size() - 4);
-        name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+    if (name.size() <= 4 || !name.starts_with("set") || name.back() != ':') {
+        return "_" + name;
     }
-    return "_" + name;
+    std::string kept = "_" + name.substr(3, name.size() - 4);
+    std::string lowered = kept;
+    lowered[1] = static_cast<char>(std::tolower(static_cast<unsigned char>(lowered[1])));
+    return class_getInstanceVariable(object_getClass(self), lowered.c_str()) != nullptr ? lowered : kept;
 }
 
 void ClassBuilder::propertySetOwning(id self, SEL sel, id value) {
-    const std::string name = ivarName(sel);
+    const std::string name = ivarName(self, sel);
     id old = objc::ivar<id>(self, name.c_str());
     if (old == value) {
         return;

@@ -68,14 +68,15 @@ class GLINTMERE_EXPORT ClassBuilder {
     static std::string setterName(const char* property);
 
     template <class T> static T propertyGet(id self, SEL sel) {
-        return objc::ivar<T>(self, ivarName(sel).c_str());
+        return objc::ivar<T>(self, ivarName(self, sel).c_str());
     }
     template <class T> static void propertySet(id self, SEL sel, T value) {
-        setIvar<T>(self, ivarName(sel).c_str(), value);
+        setIvar<T>(self, ivarName(self, sel).c_str(), value);
     }
     static void propertySetOwning(id self, SEL sel, id value);
-    // `name` and `setName:` both keep their value in `_name`.
-    static std::string ivarName(SEL sel);
+    // `name` and `setName:` both keep their value in `_name`; the setter of a name that starts with
+    // capitals keeps them (`URL`, `setURL:`), so `self`'s ivars decide which spelling it is.
+    static std::string ivarName(id self, SEL sel);
 
     template <auto Fn> struct Implementation;
     template <class Self, class R, class... Args, R (*Fn)(Self*, SEL, Args...)> struct Implementation<Fn> {

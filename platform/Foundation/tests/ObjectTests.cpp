@@ -59,6 +59,8 @@ class ObjectFixture : public ::testing::Test {
             .property<id>("friend")
             .property<id>("owner", objc::Ownership::Plain)
             .property<double>("age")
+            .property<int>("UTF8Length")
+            .property<id>("URL")
             .protocol("TestBarking")
             .build();
         objc::ClassBuilder("TestDog", "TestAnimal").method<&dogSound>("sound").build();
@@ -135,6 +137,12 @@ TEST_F(ObjectFixture, OwningPropertiesRetainAndReleaseOnDealloc) {
     EXPECT_EQ(objc::send<id>(animal, "owner"_sel), counted);
     objc::send(animal, "setAge:"_sel, 3.5);
     EXPECT_DOUBLE_EQ(objc::send<double>(animal, "age"_sel), 3.5);
+    // Names that start with capitals keep them in the setter: URL, setURL:.
+    objc::send(animal, "setUTF8Length:"_sel, 7);
+    EXPECT_EQ(objc::send<int>(animal, "UTF8Length"_sel), 7);
+    objc::send(animal, "setURL:"_sel, counted);
+    EXPECT_EQ(objc::send<id>(animal, "URL"_sel), counted);
+    EXPECT_EQ(objc::send<unsigned long>(counted, "retainCount"_sel), 3u);
     objc::send(counted, "release"_sel);
     EXPECT_EQ(deallocations, 0);
     objc::send(animal, "release"_sel);
