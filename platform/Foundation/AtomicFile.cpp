@@ -84,7 +84,8 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
     if (path == nullptr) {
         return std::nullopt;
     }
-    FileDescriptor file{::open(path, O_RDONLY | O_CLOEXEC)};
+    // Without O_NONBLOCK, opening a pipe would wait for a writer; the type check below then refuses it.
+    FileDescriptor file{::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     struct stat info {};
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<unsigned long long>(info.st_size) > limit) {

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -251,6 +253,26 @@ TEST_F(PropertyListTest, MissingUnreadableAndForeignFilesReadAsNil) {
     EXPECT_EQ(readDict("{\"isEnabled\": true}"), nullptr);
     EXPECT_EQ(readDict(std::string(xmlHead) + "<array><true/></array></plist>"), nullptr);
     EXPECT_EQ(readDict(std::string(xmlHead) + "<string>just text</string></plist>"), nullptr);
+}
+
+TEST_F(PropertyListTest, APipeInPlaceOfTheFileReadsAsNilWithoutWaitingForAWriter) {
+    const std::string path = dir.file("pipe.plist");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    auto reading = std::async(std::launch::async, [&] {
+        NS::AutoreleaseScope pool;
+        return NS::Dictionary::dictionaryWithContentsOfFile(ns(path)) == nullptr &&
+               NS::Data::dataWithContentsOfFile(ns(path)) == nullptr;
+    });
+    const bool returned = reading.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "reading blocked on the pipe";
+    while (reading.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        // Let a blocked reader go, so that the test ends either way.
+        int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) {
+            ::close(writer);
+        }
+    }
+    EXPECT_TRUE(reading.get());
 }
 
 TEST_F(PropertyListTest, UnreadableFileReadsAsNil) {
