@@ -70,12 +70,16 @@ template <class R = void, class Recv, class... Args> R send(Recv receiver, SEL s
 }
 
 // Sends `sel` to `receiver`, starting the method lookup at the superclass of `cls` (the class whose
-// method is making the call), as `[super sel]` does.
+// method is making the call), as `[super sel]` does. From a class method, whose receiver is a class,
+// the lookup starts at the superclass's metaclass.
 template <class R = void, class Recv, class... Args>
 R sendSuper(Class cls, Recv receiver, SEL sel, Args... args) {
     id self = toId(receiver);
     if (self == nil) {
         return zeroValue<R>();
+    }
+    if (class_isMetaClass(object_getClass(self)) && !class_isMetaClass(cls)) {
+        cls = object_getClass(reinterpret_cast<id>(cls));
     }
     objc_super super{self, class_getSuperclass(cls)};
     IMP imp = objc_msg_lookup_super(&super, sel);

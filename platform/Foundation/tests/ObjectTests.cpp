@@ -32,6 +32,12 @@ const char* puppySound(id self, SEL sel) {
     s = std::string("small ") + objc::sendSuper<const char*>(objc_lookUpClass("TestPuppy"), self, sel);
     return s.c_str();
 }
+const char* animalKind(Class, SEL) { return "animal"; }
+const char* puppyKind(Class cls, SEL sel) {
+    static std::string s;
+    s = std::string("young ") + objc::sendSuper<const char*>(objc_lookUpClass("TestPuppy"), cls, sel);
+    return s.c_str();
+}
 void countingDealloc(id self, SEL sel) {
     ++deallocations;
     objc::sendSuper(objc_lookUpClass("TestCounted"), self, sel);
@@ -61,10 +67,14 @@ class ObjectFixture : public ::testing::Test {
             .property<double>("age")
             .property<int>("UTF8Length")
             .property<id>("URL")
+            .classMethod<&animalKind>("kind")
             .protocol("TestBarking")
             .build();
         objc::ClassBuilder("TestDog", "TestAnimal").method<&dogSound>("sound").build();
-        objc::ClassBuilder("TestPuppy", "TestDog").method<&puppySound>("sound").build();
+        objc::ClassBuilder("TestPuppy", "TestDog")
+            .method<&puppySound>("sound")
+            .classMethod<&puppyKind>("kind")
+            .build();
         objc::ClassBuilder("TestCounted", "NSObject").method<&countingDealloc>("dealloc").build();
         objc::ClassBuilder("TestLending", "NSObject").method<&lendingDealloc>("dealloc").build();
     }
@@ -90,6 +100,8 @@ TEST_F(ObjectFixture, SubclassesInheritAndOverride) {
     EXPECT_EQ(reinterpret_cast<Animal*>(dog)->sound(), "woof");
     EXPECT_EQ(reinterpret_cast<Animal*>(puppy)->sound(), "small woof");
     EXPECT_EQ(objc::send<int>(puppy, "legs"_sel), 4);
+    EXPECT_STREQ(objc::send<const char*>(objc_lookUpClass("TestPuppy"), "kind"_sel), "young animal");
+    EXPECT_STREQ(objc::send<const char*>(objc_lookUpClass("TestDog"), "kind"_sel), "animal");
     EXPECT_DOUBLE_EQ(objc::send<double>(dog, "weight"_sel), 12.5);
     Rect r = objc::send<Rect>(dog, "frame"_sel);
     EXPECT_EQ(r.w, 3);
