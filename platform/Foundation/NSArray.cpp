@@ -187,14 +187,12 @@ id mutableCopy(id self, SEL, void*) {
 }
 
 id arrayByAddingObject(id self, SEL sel, id object) {
-    id copy = objc::send<id>(alloc(objc_lookUpClass("NSMutableArray")), "initWithArray:"_sel, self);
+    id result = objc::send<id>(alloc(objc_lookUpClass("NSArray")), "initWithArray:"_sel, self);
     if (object == nil) {
         refuseNil(self, sel);
     } else {
-        items(copy).push_back(retained(object));
+        items(result).push_back(retained(object));
     }
-    id result = objc::send<id>(alloc(objc_lookUpClass("NSArray")), "initWithArray:"_sel, copy);
-    objc::send(copy, "release"_sel);
     return autoreleased(result);
 }
 

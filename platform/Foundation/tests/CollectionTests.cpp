@@ -117,6 +117,10 @@ TEST_F(CollectionTest, CopiesOfMutableCollectionsAreSnapshots) {
     thawed->addObject("3"_ns);
     EXPECT_EQ(frozen->count(), 1u);
     EXPECT_TRUE(a->isEqualToArray(NS::Array::arrayWithObjects({"1"_ns, "2"_ns})));
+    NS::Array* longer = a->arrayByAddingObject("3"_ns);
+    EXPECT_EQ(strings(longer), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_FALSE(longer->respondsToSelector("addObject:"_sel));
+    EXPECT_EQ(a->count(), 2u);
 
     NS::MutableDictionary* d = NS::MutableDictionary::dictionary();
     d->setObjectForKey("v"_ns, "k"_ns);
