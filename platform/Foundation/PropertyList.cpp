@@ -3,6 +3,7 @@
 #include "Foundation/Text.hpp"
 
 #include "Foundation/AtomicFile.hpp"
+#include "Foundation/Storage.hpp"
 
 #include <plist/plist.h>
 
@@ -807,10 +808,6 @@ id objectFromNode(plist_t node, int depth, std::size_t& made) {
 
 // ----- objects to libplist nodes
 
-bool isKindOf(id object, const char* cls) {
-    return objc::send<bool>(object, "isKindOfClass:"_sel, objc_lookUpClass(cls));
-}
-
 // The UTF-8 bytes of a string, or false when they hold a NUL that a property-list string cannot.
 bool plainText(id string, std::string& out) {
     const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
@@ -827,14 +824,14 @@ plist_t nodeFromObject(id object, int depth) {
     if (object == nil || depth > depthLimit) {
         return nullptr;
     }
-    if (isKindOf(object, "NSString")) {
+    if (isKind(object, "NSString")) {
         std::string text;
         return plainText(object, text) ? plist_new_string(text.c_str()) : nullptr;
     }
-    if (isKindOf(object, "__NSCFBoolean")) {
+    if (isKind(object, "__NSCFBoolean")) {
         return plist_new_bool(objc::send<bool>(object, "boolValue"_sel) ? 1 : 0);
     }
-    if (isKindOf(object, "NSNumber")) {
+    if (isKind(object, "NSNumber")) {
         const char* type = objc::send<const char*>(object, "objCType"_sel);
         if (type[0] == 'd' || type[0] == 'f') {
             return plist_new_real(objc::send<double>(object, "doubleValue"_sel));
@@ -844,17 +841,17 @@ plist_t nodeFromObject(id object, int depth) {
         }
         return plist_new_uint(static_cast<uint64_t>(objc::send<long long>(object, "longLongValue"_sel)));
     }
-    if (isKindOf(object, "NSDate")) {
+    if (isKind(object, "NSDate")) {
         // XML dates carry whole seconds.
         double seconds = std::floor(objc::send<double>(object, "timeIntervalSinceReferenceDate"_sel));
         return fitsDateRange(seconds) ? plist_new_date(static_cast<int32_t>(seconds), 0) : nullptr;
     }
-    if (isKindOf(object, "NSData")) {
+    if (isKind(object, "NSData")) {
         const void* bytes = objc::send<const void*>(object, "bytes"_sel);
         unsigned long length = objc::send<unsigned long>(object, "length"_sel);
         return plist_new_data(static_cast<const char*>(bytes), length);
     }
-    if (isKindOf(object, "NSArray")) {
+    if (isKind(object, "NSArray")) {
         plist_t array = plist_new_array();
         unsigned long n = objc::send<unsigned long>(object, "count"_sel);
         for (unsigned long k = 0; k < n; ++k) {
@@ -867,14 +864,14 @@ plist_t nodeFromObject(id object, int depth) {
         }
         return array;
     }
-    if (isKindOf(object, "NSDictionary")) {
+    if (isKind(object, "NSDictionary")) {
         plist_t dict = plist_new_dict();
         id keys = objc::send<id>(object, "allKeys"_sel);
         unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
         for (unsigned long k = 0; k < n; ++k) {
             id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
             std::string name;
-            if (!isKindOf(key, "NSString") || !plainText(key, name)) {
+            if (!isKind(key, "NSString") || !plainText(key, name)) {
                 plist_free(dict);
                 return nullptr;
             }
@@ -1006,10 +1003,10 @@ std::string describe(id object, int indent) {
     }
     const std::string pad(static_cast<std::size_t>(indent) * 4, ' ');
     const std::string inner(static_cast<std::size_t>(indent + 1) * 4, ' ');
-    if (isKindOf(object, "NSString")) {
+    if (isKind(object, "NSString")) {
         return quoted(utf8Of(object));
     }
-    if (isKindOf(object, "NSArray")) {
+    if (isKind(object, "NSArray")) {
         unsigned long n = objc::send<unsigned long>(object, "count"_sel);
         std::string out = "(\n";
         for (unsigned long k = 0; k < n; ++k) {
@@ -1018,7 +1015,7 @@ std::string describe(id object, int indent) {
         }
         return out + pad + ")";
     }
-    if (isKindOf(object, "NSDictionary")) {
+    if (isKind(object, "NSDictionary")) {
         id keys = objc::send<id>(object, "allKeys"_sel);
         unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
         std::string out = "{\n";
