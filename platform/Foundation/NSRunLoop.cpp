@@ -96,22 +96,6 @@ std::uint64_t nextRepeat(const TimerState* timer, std::uint64_t now) {
     return next;
 }
 
-void fireScheduledTimer(id timer) {
-    // The entry's reference is handed to this call; a one-shot timer is done once it has fired,
-    // even when its callout throws.
-    struct Finish {
-        id timer;
-        bool oneShot;
-        ~Finish() {
-            if (oneShot) {
-                objc::send(timer, "invalidate"_sel);
-            }
-            objc::send(timer, "release"_sel);
-        }
-    } finish{timer, !timerState(timer)->repeats};
-    timerCallout(timer);
-}
-
 // Runs every entry that is due now and was scheduled before this call. Entries scheduled by the
 // callouts wait for the next pass, so that work which schedules more work cannot starve the loop.
 void runDue(LoopState* state) {
@@ -141,7 +125,7 @@ void runDue(LoopState* state) {
             }
         }
         if (entry.timer != nil) {
-            fireScheduledTimer(entry.timer);
+            timerFireAndRelease(entry.timer);
         } else {
             entry.work();
         }

@@ -101,19 +101,7 @@ bool isValid(id self, SEL) {
     return timerState(self)->valid;
 }
 
-void fire(id self, SEL) {
-    objc::send(self, "retain"_sel);
-    struct Finish {
-        id timer;
-        ~Finish() {
-            if (!timerState(timer)->repeats) {
-                objc::send(timer, "invalidate"_sel);
-            }
-            objc::send(timer, "release"_sel);
-        }
-    } finish{self};
-    timerCallout(self);
-}
+void fire(id self, SEL) { timerFireAndRelease(objc::send<id>(self, "retain"_sel)); }
 
 id fireDate(id self, SEL) {
     std::uint64_t due = 0;
@@ -170,7 +158,16 @@ GLINTMERE_REGISTER_CLASSES(1) {
 
 TimerState* timerState(id timer) { return static_cast<TimerState*>(objc::ivar<void*>(timer, "_state")); }
 
-void timerCallout(id timer) {
+void timerFireAndRelease(id timer) {
+    struct Finish {
+        id timer;
+        ~Finish() {
+            if (!timerState(timer)->repeats) {
+                objc::send(timer, "invalidate"_sel);
+            }
+            objc::send(timer, "release"_sel);
+        }
+    } finish{timer};
     id target = nil;
     SEL selector = nullptr;
     std::function<void(id)> fn;

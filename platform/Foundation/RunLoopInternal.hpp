@@ -42,8 +42,10 @@ TimerState* timerState(id timer);
 // Called with the schedule mutex held; the caller releases the result after unlocking.
 id unscheduleLocked(id timer, TimerState* state);
 
-// Sends the timer's message (or calls its callable) once, if it is still valid.
-void timerCallout(id timer);
+// Sends the timer's message (or calls its callable) once, if it is still valid, then gives up one
+// reference to the timer that the caller held. A one-shot timer is done afterwards, even when its
+// callout throws.
+void timerFireAndRelease(id timer);
 
 // The monotonic time `seconds` from now; negative counts as now, far futures saturate.
 std::uint64_t dueAfter(double seconds);
