@@ -76,35 +76,64 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
     }
     argv.push_back(nullptr);
 
+    // The forwarded signals stay blocked until the sandbox's id is known, so that a request to stop
+    // that comes while it starts is held rather than lost. Signals the caller ignores (nohup's
+    // hang-up) stay ignored, in the tool and in the sandbox.
+    const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
+    sigset_t forwarded, previousMask;
+    sigemptyset(&forwarded);
+    for (int s : signals) {
+        sigaddset(&forwarded, s);
+    }
+    sigprocmask(SIG_BLOCK, &forwarded, &previousMask);
     struct sigaction forwarding {};
     forwarding.sa_handler = forward;
     sigemptyset(&forwarding.sa_mask);
     struct sigaction previous[3];
-    const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
-
     for (int i = 0; i < 3; ++i) {
-        sigaction(signals[i], &forwarding, &previous[i]);
+        sigaction(signals[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN) {
+            sigaction(signals[i], &forwarding, nullptr);
+        }
     }
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, bwrap.c_str(), nullptr, nullptr, argv.data(), environ);
-    if (spawned != 0) {
+    const auto restore = [&] {
+        sigprocmask(SIG_BLOCK, &forwarded, nullptr);
+        child = 0;
         for (int i = 0; i < 3; ++i) {
             sigaction(signals[i], &previous[i], nullptr);
         }
+        sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+    };
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &previousMask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, bwrap.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
+        restore();
         throw Error("cannot start " + bwrap.string() + ": " + std::strerror(spawned));
     }
     child = pid;
-    int status = 0;
-    pid_t waited;
+    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+    // Waits without reaping, so that the id cannot pass to another process while a signal may
+    // still be forwarded to it.
+    siginfo_t ended{};
+    int waited;
     do {
-        waited = waitpid(pid, &status, 0);
+        waited = waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT);
     } while (waited < 0 && errno == EINTR);
-    for (int i = 0; i < 3; ++i) {
-        sigaction(signals[i], &previous[i], nullptr);
+    const int waitError = errno;
+    restore();
+    int status = 0;
+    if (waited == 0) {
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
-    child = 0;
     if (waited < 0) {
-        throw Error(std::string("lost the sandbox: ") + std::strerror(errno));
+        throw Error(std::string("lost the sandbox: ") + std::strerror(waitError));
     }
     if (WIFSIGNALED(status)) {
         return 128 + WTERMSIG(status);

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -124,6 +126,53 @@ TEST_F(DeviceTool, RunPassesStreamsAndExitStatusThrough) {
 
     auto missing = runProcess({kTool, "run", root, "--", "/Applications/None.app/None"});
     EXPECT_NE(missing.status, 0);
+}
+
+// A stop request reaches the sandbox however early it comes, and one the caller chose to ignore
+// (as nohup does) stays ignored. A stand-in for bubblewrap makes the timing: it asks the tool to
+// stop as its very first act, while the tool has barely started it.
+TEST_F(DeviceTool, StopRequestsReachTheSandboxUnlessIgnored) {
+    const fs::path root = makeDevice();
+    const fs::path early = scratch_ / "bwrap-stopping-at-once";
+    spill(early, "#!/bin/sh\nkill -TERM $PPID\nexec sleep 30\n");
+    fs::permissions(early, fs::perms::owner_all);
+    // Busy threads make the tool wait for a processor after starting the stand-in, which is when
+    // a request used to be dropped.
+    std::atomic<bool> busy = true;
+    std::vector<std::thread> spinners;
+    for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+        spinners.emplace_back([&busy] {
+            while (busy) {
+            }
+        });
+    }
+    int lost = 0;
+    for (int attempt = 0; attempt < 20 && lost == 0; ++attempt) {
+        testing_support::Child stopped({kTool, "run", root, "--", "true"},
+                                       {{"GLINTMERE_BWRAP", early.string()}});
+        const auto status = stopped.waitFor(std::chrono::seconds(10));
+        lost += status ? 0 : 1;
+        EXPECT_TRUE(!status || *status == 128 + SIGTERM) << *status;
+    }
+    busy = false;
+    for (std::thread& t : spinners) {
+        t.join();
+    }
+    EXPECT_EQ(lost, 0) << "a stop request sent as the sandbox started was lost";
+
+    // A hang-up that the caller ignores leaves the command running.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGHUP, &ignore, &previous);
+    testing_support::Child kept(
+        {kTool, "run", root, "--", "sh", "-c", "echo started; read line; echo got $line"});
+    sigaction(SIGHUP, &previous, nullptr);
+    ASSERT_EQ(kept.readLine().value_or(""), "started") << kept.err();
+    kill(kept.pid(), SIGHUP);
+    kept.write("more\n");
+    EXPECT_EQ(kept.readLine().value_or(""), "got more") << kept.err();
+    EXPECT_EQ(kept.wait(), 0);
 }
 
 TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
