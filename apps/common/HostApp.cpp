@@ -128,14 +128,18 @@ HostApp::HostApp(std::string bundleIdentifier) : bundleIdentifier_(std::move(bun
                     const std::uint64_t start = NS::RunLoop::monotonicNow();
                     // The words appear from the main queue with the time that really passed, in whole
                     // microseconds rounded down, so that the output never hides an early run.
-                    dispatch_after(
-                        dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(seconds * 1e9)),
-                        dispatch_get_main_queue(), [text, start] {
-                            const unsigned long long us = (NS::RunLoop::monotonicNow() - start) / 1000;
-                            char took[64];
-                            std::snprintf(took, sizeof took, "%llu.%06llu", us / 1000000, us % 1000000);
-                            std::cout << text << " (after " << took << " s)" << std::endl;
-                        });
+                    // Whole nanoseconds rounded up; a delay beyond their range is never.
+                    const double nanoseconds = std::ceil(seconds * 1e9);
+                    const dispatch_time_t due =
+                        nanoseconds >= 0x1p63
+                            ? DISPATCH_TIME_FOREVER
+                            : dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(nanoseconds));
+                    dispatch_after(due, dispatch_get_main_queue(), [text, start] {
+                        const unsigned long long us = (NS::RunLoop::monotonicNow() - start) / 1000;
+                        char took[64];
+                        std::snprintf(took, sizeof took, "%llu.%06llu", us / 1000000, us % 1000000);
+                        std::cout << text << " (after " << took << " s)" << std::endl;
+                    });
                     return 0;
                 }});
     addCommand({"help", "help", [this](const Args&) {

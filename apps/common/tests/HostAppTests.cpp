@@ -225,4 +225,14 @@ TEST_F(HostAppFixture, WaitRunsTheMainRunLoopForThatLong) {
     EXPECT_LT(took, std::chrono::seconds(4));
 }
 
+TEST_F(HostAppFixture, AfterAFarTimeNeverRunsWithinTheScript) {
+    // Delays past the range of nanoseconds mean never, not at once.
+    startInput("after 1e10 too-soon\nafter 1e300 too-soon\nafter 0.05 on-time\nwait 0.2\n", true);
+    CaptureStdout();
+    EXPECT_EQ(runMain({"script"}), 0);
+    const std::string out = GetCapturedStdout();
+    EXPECT_EQ(out.find("too-soon"), std::string::npos) << out;
+    EXPECT_NE(out.find("on-time (after 0.05"), std::string::npos) << out;
+}
+
 } // namespace
