@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <system_error>
 
@@ -94,6 +95,47 @@ void copyLink(const fs::path& source, const fs::path& target) {
     }
 }
 
+// `relative` (below the device root) on the host, with every link on the way but the last part
+// followed as the device follows it: an absolute target starts again at the device root, and ".."
+// stops there. So no link made inside the device leads outside it.
+fs::path resolveInDevice(const fs::path& root, const fs::path& relative) {
+    std::vector<fs::path> pending(relative.begin(), relative.end());
+    std::reverse(pending.begin(), pending.end());
+    const fs::path last = pending.empty() ? fs::path() : pending.front();
+    if (!pending.empty()) {
+        pending.erase(pending.begin());
+    }
+    fs::path current;
+    int links = 0;
+    while (!pending.empty()) {
+        const fs::path part = pending.back();
+        pending.pop_back();
+        if (part.empty() || part == "." || part == "/") {
+            continue;
+        }
+        if (part == "..") {
+            current = current.parent_path();
+            continue;
+        }
+        const fs::path next = current / part;
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(root / next, ec))) {
+            current = next;
+            continue;
+        }
+        const fs::path target = fs::read_symlink(root / next, ec);
+        if (ec || ++links > 40) {
+            throw Error("cannot follow the device's link /" + next.string());
+        }
+        if (target.is_absolute()) {
+            current.clear();
+        }
+        const std::vector<fs::path> parts(target.begin(), target.end());
+        pending.insert(pending.end(), parts.rbegin(), parts.rend());
+    }
+    return current / last;
+}
+
 } // namespace
 
 void create(const fs::path& root) {
@@ -179,12 +221,13 @@ fs::path hostPath(const fs::path& root, const std::string& devicePath) {
             throw Error("device path " + devicePath + " climbs with ..");
         }
     }
-    const fs::path relative = path.lexically_normal().relative_path();
-    if (relative.empty()) {
+    const fs::path named = path.lexically_normal().relative_path();
+    if (named.empty()) {
         throw Error("device path " + devicePath + " names the device root");
     }
-    const std::string top = relative.begin()->string();
-    if (isHostOnly(top)) {
+    const fs::path relative = resolveInDevice(root, named);
+    const std::string top = relative.empty() ? std::string() : relative.begin()->string();
+    if (relative.empty() || isHostOnly(top)) {
         throw Error("device path " + devicePath + " is under /" + top +
                     ", which the device takes from the host");
     }
@@ -215,30 +258,32 @@ std::vector<Placement> readManifest(const fs::path& manifest) {
 std::size_t install(const fs::path& root, const std::vector<Placement>& placements) {
     std::size_t installed = 0;
     for (const Placement& p : placements) {
-        const fs::path target = hostPath(root, p.devicePath);
+        hostPath(root, p.devicePath); // a bad device path is refused even when its source is not built
         std::error_code ec;
         if (!fs::exists(p.source, ec)) {
             continue;
         }
-        copyInto(p.source, target);
+        copyInto(root, p.source, p.devicePath);
         ++installed;
     }
     return installed;
 }
 
-void copyInto(const fs::path& source, const fs::path& target) {
+void copyInto(const fs::path& root, const fs::path& source, const std::string& devicePath) {
     std::error_code ec;
+    const fs::path target = hostPath(root, devicePath);
     if (!fs::is_directory(source, ec)) {
         copyFile(source, target);
         return;
     }
-    fs::create_directories(target, ec);
+    fs::create_directories(hostPath(root, devicePath + "/."), ec);
     if (ec) {
         throw Error("cannot make " + target.string() + ": " + ec.message());
     }
     for (auto it = fs::recursive_directory_iterator(source, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::path to = target / it->path().lexically_relative(source);
+        // Each entry is placed by its device path: the device may hold links inside the folder too.
+        const fs::path to = hostPath(root, devicePath + "/" + it->path().lexically_relative(source).string());
         if (it->is_symlink()) {
             copyLink(it->path(), to);
         } else if (it->is_directory()) {

@@ -27,7 +27,8 @@ void create(const fs::path& root);
 // `root` made absolute and checked to be a device root; throws Error otherwise.
 fs::path open(const fs::path& root);
 
-// Where the device path `devicePath` (absolute, as seen inside the device) lives on the host.
+// Where the device path `devicePath` (absolute, as seen inside the device) lives on the host: the
+// device's own links on the way are followed as the device follows them, all but the last part.
 // Throws Error for paths that are relative, climb out with "..", or land on a host mount point.
 fs::path hostPath(const fs::path& root, const std::string& devicePath);
 
@@ -44,8 +45,8 @@ std::vector<Placement> readManifest(const fs::path& manifest);
 // Returns how many were installed.
 std::size_t install(const fs::path& root, const std::vector<Placement>& placements);
 
-// Copies one file or folder to `target`, keeping modes. Each file appears whole: it is written
-// beside its destination and renamed into place.
-void copyInto(const fs::path& source, const fs::path& target);
+// Copies one file or folder to the device path `devicePath` of the device at `root`, keeping
+// modes. Each file appears whole: it is written beside its destination and renamed into place.
+void copyInto(const fs::path& root, const fs::path& source, const std::string& devicePath);
 
 } // namespace device

@@ -69,7 +69,7 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
     device::create(root);
     install(root);
     const std::string devicePath = "/private/var/tmp/tests/" + binary.filename().string();
-    device::copyInto(binary, device::hostPath(root, devicePath));
+    device::copyInto(root, binary, devicePath);
     std::vector<std::string> command = {devicePath};
     command.insert(command.end(), args.begin(), args.end());
     return device::run(root, command);

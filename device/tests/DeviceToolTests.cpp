@@ -292,6 +292,36 @@ TEST_F(DeviceInstall, RejectsBadPlacementLists) {
     EXPECT_FALSE(fs::exists(root / "usr/lib/evil"));
 }
 
+// Links inside the device mean what they mean to the device, so no link made there, by a command
+// or a package, leads an install outside the device root.
+TEST_F(DeviceInstall, FollowsTheDevicesLinksWithinTheDevice) {
+    const fs::path built = scratch_ / "built";
+    spill(built / "Probe", "probe\n");
+    spill(built / "Probe.bundle/Probe", "code\n");
+    spill(built / "Probe.bundle/Resources/icon", "icon\n");
+    const fs::path outside = scratch_ / "outside";
+    fs::create_directories(outside);
+    const fs::path root = makeDevice();
+    // Absolute links, written inside the device, naming the folder above on the host.
+    auto linked = runProcess({tool_, "run", root, "--", "sh", "-c",
+                              "mkdir -p /Library/Tweak.bundle /Library/Stash && "
+                              "ln -s \"$0\" /Applications/Probe.app && "
+                              "ln -s \"$0\" /Library/Tweak.bundle/Resources && "
+                              "ln -s /Library/Stash /Library/Linked",
+                              outside.string()});
+    ASSERT_EQ(linked.status, 0) << linked.err;
+    writeManifest(built.string() + "/Probe\t/Applications/Probe.app/Probe\n" + built.string() +
+                  "/Probe.bundle\t/Library/Tweak.bundle\n" + built.string() +
+                  "/Probe\t/Library/Linked/Probe\n");
+    auto installed = runProcess({tool_, "install", root});
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_TRUE(fs::is_empty(outside)) << "install wrote outside the device";
+    EXPECT_EQ(slurp(root / fs::path(outside).relative_path() / "Probe"), "probe\n");
+    EXPECT_EQ(slurp(root / fs::path(outside).relative_path() / "icon"), "icon\n");
+    EXPECT_EQ(slurp(root / "Library/Stash/Probe"), "probe\n");
+    EXPECT_EQ(slurp(root / "Library/Tweak.bundle/Probe"), "code\n");
+}
+
 TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
     const fs::path built = scratch_ / "built";
     spill(built / "Probe", "#!/bin/sh\necho probe\n");
