@@ -86,7 +86,11 @@ class Child {
         stdout_ = out[0];
         stderr_ = err[0];
         if (rc != 0) {
+            // The destructor does not run for a constructor that throws.
             pid_ = -1;
+            close(stdin_);
+            close(stdout_);
+            close(stderr_);
             throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
         }
     }
