@@ -2,10 +2,13 @@
 #include "Device.hpp"
 #include "Sandbox.hpp"
 
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,12 +46,41 @@ bool keepDevice() {
     return keep != nullptr && *keep != '\0' && std::string(keep) != "0";
 }
 
+// Holds back the stop signals (interrupt, terminate, hang-up) while a test device is being made, so
+// that a stop then ends the tool through its cleanup rather than leaving a half-made device behind.
+class StopSignalsHeld {
+  public:
+    StopSignalsHeld() {
+        sigemptyset(&stops_);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&stops_, sig);
+        }
+        pthread_sigmask(SIG_BLOCK, &stops_, &previous_);
+    }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+    ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+    // The stop signal that arrived meanwhile, taken off the pending set; 0 when none did. Signals
+    // the caller ignores are discarded by the kernel and never show up here.
+    int takeArrived() {
+        const timespec now{};
+        const int sig = sigtimedwait(&stops_, nullptr, &now);
+        return sig > 0 ? sig : 0;
+    }
+
+  private:
+    sigset_t stops_;
+    sigset_t previous_;
+};
+
 // A fresh device holding the build and the test program; removed afterwards unless asked to keep it.
 int test(const fs::path& binary, const std::vector<std::string>& args) {
     std::error_code ec;
     if (!fs::is_regular_file(binary, ec)) {
         throw device::Error("no test program at " + binary.string());
     }
+    std::optional<StopSignalsHeld> held(std::in_place);
     std::string pattern = (fs::temp_directory_path(ec) / "glintmere-device-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw device::Error("cannot make a temporary device folder at " + pattern);
@@ -66,10 +98,16 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
         }
     } cleanup{root};
 
+    const std::string devicePath = "/private/var/tmp/tests/" + binary.filename().string();
     device::create(root);
     install(root);
-    const std::string devicePath = "/private/var/tmp/tests/" + binary.filename().string();
     device::copyInto(root, binary, devicePath);
+    if (const int sig = held->takeArrived()) {
+        std::fprintf(stderr, "glintmere-device: stopped (signal %d) before the test ran\n", sig);
+        return 128 + sig;
+    }
+    // From here the sandbox passes stop requests on to the test.
+    held.reset();
     std::vector<std::string> command = {devicePath};
     command.insert(command.end(), args.begin(), args.end());
     return device::run(root, command);

@@ -359,6 +359,19 @@ TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
     EXPECT_EQ(*status, 128 + SIGTERM);
     EXPECT_EQ(std::distance(fs::directory_iterator(temp), fs::directory_iterator()), 1);
 
+    // Stopped while the device is still being made, the tool removes what it made.
+    fs::remove_all(device);
+    for (int delayMs : {0, 5, 20, 60, 150}) {
+        testing_support::Child early({tool_, "test", program},
+                                     {{"TMPDIR", temp.string()}, {"GLINTMERE_KEEP_DEVICE", std::nullopt}});
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(early.pid(), SIGTERM);
+        const auto ended = early.waitFor(std::chrono::seconds(10));
+        ASSERT_TRUE(ended) << "stopped after " << delayMs << " ms";
+        EXPECT_EQ(*ended, 128 + SIGTERM) << "stopped after " << delayMs << " ms";
+        EXPECT_TRUE(fs::is_empty(temp)) << "stopped after " << delayMs << " ms left a device behind";
+    }
+
     auto absent = runProcess({tool_, "test", scratch_ / "absent"});
     EXPECT_NE(absent.status, 0);
     EXPECT_NE(absent.err.find("no test program"), std::string::npos);
