@@ -44,8 +44,10 @@ std::string keyOf(PS::Specifier* specifier) {
 // The control whose `key` is `key`; the first one when several share it.
 PS::Specifier* controlWithKey(PS::ListController* pane, const std::string& key, const std::string& where) {
     std::string keys;
-    for (NS::Object* object : *pane->specifiers()) {
-        auto* specifier = reinterpret_cast<PS::Specifier*>(object);
+    // A pane whose specifier file is missing or damaged has no rows at all.
+    NS::Array* rows = pane->specifiers();
+    for (unsigned long i = 0, n = objc::send<unsigned long>(rows, objc::Selector<"count">()); i < n; ++i) {
+        auto* specifier = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(i));
         const std::string k = keyOf(specifier);
         if (k.empty() || !PS::isControl(specifier->cellType())) {
             continue;

@@ -103,6 +103,39 @@ TEST_F(SettingsApp, WrongPanesKeysValuesAndTitlesFailAndChangeNothing) {
     EXPECT_EQ(fileText(kPreferences), before);
 }
 
+// The root pane's specifier file in the installed bundle, put back as it was when the test ends.
+class ReplacedSpecifierFile {
+  public:
+    static constexpr const char* kPath = "/Library/PreferenceBundles/Glintmere.bundle/Glintmere.plist";
+    ReplacedSpecifierFile() : original_(fileText(kPath)) {}
+    ~ReplacedSpecifierFile() { std::ofstream(kPath, std::ios::binary | std::ios::trunc) << original_; }
+    void write(const std::string& text) { std::ofstream(kPath, std::ios::binary | std::ios::trunc) << text; }
+    void remove() { fs::remove(kPath); }
+
+  private:
+    std::string original_;
+};
+
+TEST_F(SettingsApp, APaneWithoutRowsShowsNoneAndItsKeysAreRefusedClearly) {
+    ReplacedSpecifierFile file;
+    for (const bool missing : {true, false}) {
+        missing ? file.remove() : file.write("not a property list");
+        const auto listed = settings({"list"});
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        EXPECT_EQ(listed.out, "== Glintmere ==\n");
+        for (const std::vector<std::string>& words :
+             {std::vector<std::string>{"get", "isEnabled"}, {"set", "isEnabled", "false"}}) {
+            const auto outcome = settings(words);
+            EXPECT_NE(outcome.status, 0);
+            EXPECT_EQ(outcome.out, "");
+            EXPECT_NE(outcome.err.find("no control with key \"isEnabled\" in \"Glintmere\" (keys: none)"),
+                      std::string::npos)
+                << outcome.err;
+        }
+    }
+    EXPECT_FALSE(fs::exists(kPreferences));
+}
+
 using testing_support::ask;
 
 TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {
