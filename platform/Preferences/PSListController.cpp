@@ -166,7 +166,9 @@ id titleForHeader(id self, SEL, id, long section) {
 id titleForFooter(id self, SEL, id, long section) {
     const auto sections = sectionsOf(self);
     const Section* s = sectionAt(sections, section);
-    return s != nullptr && s->group != nil ? property(s->group, "footerText") : nil;
+    // The table shows the footer as text; a specifier file may hold anything there.
+    id footer = s != nullptr ? property(s->group, "footerText") : nil;
+    return isKind(footer, "NSString") ? footer : nil;
 }
 
 id noView(id, SEL, id, long) { return nil; }

@@ -136,6 +136,19 @@ TEST_F(SettingsApp, APaneWithoutRowsShowsNoneAndItsKeysAreRefusedClearly) {
     EXPECT_FALSE(fs::exists(kPreferences));
 }
 
+TEST_F(SettingsApp, RowTextsThatAreNoTextsAreLeftOut) {
+    ReplacedSpecifierFile file;
+    file.write("<plist><dict><key>items</key><array>"
+               "<dict><key>cell</key><string>PSGroupCell</string><key>label</key><integer>1</integer>"
+               "<key>footerText</key><integer>5</integer></dict>"
+               "<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>ENABLED</string>"
+               "<key>key</key><string>isEnabled</string><key>default</key><true/></dict>"
+               "</array></dict></plist>");
+    const auto listed = settings({"list"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "== Glintmere ==\n[]\n  Enabled: on\n");
+}
+
 using testing_support::ask;
 
 TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {

@@ -293,6 +293,20 @@ TEST_F(SpecifierFiles, AMissingOrFormlessFileGivesNoRows) {
     EXPECT_EQ(pane->loadSpecifiersFromPlistName("Empty"_ns, pane->self()), nullptr);
 }
 
+TEST_F(SpecifierFiles, AGroupFooterThatIsNoTextIsNotShown) {
+    write("Footers", NS::Dictionary::dictionaryWithObjects(
+                         {NS::Array::arrayWithObjects(
+                             {entry({"PSGroupCell"_ns, NS::Number::number(5)}, {"cell"_ns, "footerText"_ns}),
+                              entry({"PSGroupCell"_ns, NS::Array::array()}, {"cell"_ns, "footerText"_ns}),
+                              entry({"PSGroupCell"_ns, "shown"_ns}, {"cell"_ns, "footerText"_ns})})},
+                         {"items"_ns}));
+    pane->setSpecifiers(pane->loadSpecifiersFromPlistName("Footers"_ns, pane->self()));
+    ASSERT_EQ(pane->numberOfSections(pane->table()), 3);
+    EXPECT_EQ(pane->titleForFooter(pane->table(), 0), nullptr);
+    EXPECT_EQ(pane->titleForFooter(pane->table(), 1), nullptr);
+    EXPECT_EQ(str(pane->titleForFooter(pane->table(), 2)), "shown");
+}
+
 TEST(CellTypes, AreNamedAsInSpecifierFiles) {
     NS::AutoreleaseScope pool;
     EXPECT_EQ(PS::TableCell::cellTypeFromString("PSSwitchCell"_ns), PS::SwitchCell);
