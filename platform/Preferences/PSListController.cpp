@@ -227,7 +227,9 @@ void didSelectRow(id self, SEL, id, id indexPath) {
         return;
     }
     Class detail = objc::send<Class>(specifier, "detailControllerClass"_sel);
-    if (detail == Nil) {
+    // A specifier file may name any class; only a view controller can be shown.
+    if (detail == Nil ||
+        !objc::send<bool>(detail, "isSubclassOfClass:"_sel, objc_lookUpClass("UIViewController"))) {
         return;
     }
     id child = objc::send<id>(objc::send<id>(detail, "alloc"_sel), "init"_sel);

@@ -163,6 +163,19 @@ TEST_F(Panes, LinksOpenTheirPaneWithTheParentsBundle) {
     EXPECT_EQ(child->navigationController(), nav.get());
 }
 
+TEST_F(Panes, ALinkToAClassThatIsNoViewControllerOpensNothing) {
+    fillPane();
+    auto nav = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane.get()));
+    for (const char* name : {"UIView", "NSObject", "PSSpecifier"}) {
+        link->setDetailControllerClass(objc_lookUpClass(name));
+        pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(0, 2));
+        EXPECT_EQ(nav->topViewController(), pane.get()) << name;
+    }
+    link->setDetailControllerClass(objc_lookUpClass("UIViewController"));
+    pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(0, 2));
+    EXPECT_EQ(objc::send<Class>(nav->topViewController(), "class"_sel), objc_lookUpClass("UIViewController"));
+}
+
 TEST_F(Panes, OwnStorageKeepsValuesInMemoryAndRefusesWhatItCannotStore) {
     fillPane();
     pane->setPreferenceValue(NS::Number::number(false), toggle);
