@@ -18,12 +18,28 @@ namespace device {
 namespace {
 
 volatile sig_atomic_t child = 0;
+volatile sig_atomic_t forwardedStop = 0;
+
+// How long a sandbox has to end after a stop request before it is killed outright.
+constexpr unsigned kStopGraceSeconds = 2;
 
 // A signal meant for the launcher goes to the sandbox, which ends and takes every process inside
 // along; the launcher then cleans up as usual.
 void forward(int signal) {
     if (child > 0) {
+        forwardedStop = signal;
         kill(static_cast<pid_t>(child), signal);
+        alarm(kStopGraceSeconds);
+    }
+}
+
+// While bubblewrap starts there is a moment when the sandbox's first process has no handlers yet,
+// and the kernel drops every signal but SIGKILL sent to it from outside: a stop request that lands
+// then would be lost. So a sandbox that has not ended by the end of the grace period is killed,
+// and --die-with-parent takes everything inside along.
+void killAfterGrace(int) {
+    if (child > 0) {
+        kill(static_cast<pid_t>(child), SIGKILL);
     }
 }
 
@@ -96,9 +112,17 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
             sigaction(signals[i], &forwarding, nullptr);
         }
     }
+    struct sigaction escalation {};
+    escalation.sa_handler = killAfterGrace;
+    sigemptyset(&escalation.sa_mask);
+    struct sigaction previousAlarm {};
+    sigaction(SIGALRM, &escalation, &previousAlarm);
+    forwardedStop = 0;
     const auto restore = [&] {
         sigprocmask(SIG_BLOCK, &forwarded, nullptr);
         child = 0;
+        alarm(0);
+        sigaction(SIGALRM, &previousAlarm, nullptr);
         for (int i = 0; i < 3; ++i) {
             sigaction(signals[i], &previous[i], nullptr);
         }
@@ -136,7 +160,9 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         throw Error(std::string("lost the sandbox: ") + std::strerror(waitError));
     }
     if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
+        // Killed after a stop request: what ended it is the request, not the kill that enforced it.
+        const int sig = WTERMSIG(status) == SIGKILL && forwardedStop != 0 ? forwardedStop : WTERMSIG(status);
+        return 128 + sig;
     }
     return WEXITSTATUS(status);
 }

@@ -160,6 +160,18 @@ TEST_F(DeviceTool, StopRequestsReachTheSandboxUnlessIgnored) {
     }
     EXPECT_EQ(lost, 0) << "a stop request sent as the sandbox started was lost";
 
+    // A sandbox deaf to the request (as bubblewrap's first process is while it starts) is killed
+    // once the grace period is over; the tool still reports the request.
+    const fs::path deaf = scratch_ / "bwrap-deaf";
+    spill(deaf, "#!/bin/sh\ntrap '' TERM INT HUP\necho started\nexec sleep 30\n");
+    fs::permissions(deaf, fs::perms::owner_all);
+    testing_support::Child ignoring({kTool, "run", root, "--", "true"}, {{"GLINTMERE_BWRAP", deaf.string()}});
+    ASSERT_EQ(ignoring.readLine().value_or(""), "started") << ignoring.err();
+    kill(ignoring.pid(), SIGTERM);
+    const auto killed = ignoring.waitFor(std::chrono::seconds(10));
+    ASSERT_TRUE(killed) << "a sandbox that ignores the stop request outlived the tool";
+    EXPECT_EQ(*killed, 128 + SIGTERM);
+
     // A hang-up that the caller ignores leaves the command running.
     struct sigaction ignore {
     }, previous{};
