@@ -33,10 +33,10 @@ void forward(int signal) {
     }
 }
 
-// While bubblewrap starts there is a moment when the sandbox's first process has no handlers yet,
-// and the kernel drops every signal but SIGKILL sent to it from outside: a stop request that lands
-// then would be lost. So a sandbox that has not ended by the end of the grace period is killed,
-// and --die-with-parent takes everything inside along.
+// A forwarded stop request has been seen, rarely and only under load while bubblewrap was starting,
+// to leave the sandbox running; and a pid namespace's first process ignores every signal but
+// SIGKILL that it has no handler for. So a sandbox that has not ended by the end of the grace
+// period is killed, and --die-with-parent takes everything inside along.
 void killAfterGrace(int) {
     if (child > 0) {
         kill(static_cast<pid_t>(child), SIGKILL);
