@@ -102,6 +102,12 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         sigaddset(&forwarded, s);
     }
     sigprocmask(SIG_BLOCK, &forwarded, &previousMask);
+    // While the sandbox runs, the forwarded signals are open whether or not the caller held them
+    // back: one the caller held while it prepared the device is delivered now, to the sandbox.
+    sigset_t openMask = previousMask;
+    for (int s : signals) {
+        sigdelset(&openMask, s);
+    }
     struct sigaction forwarding {};
     forwarding.sa_handler = forward;
     sigemptyset(&forwarding.sa_mask);
@@ -131,7 +137,7 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setsigmask(&attributes, &previousMask);
+    posix_spawnattr_setsigmask(&attributes, &openMask);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, bwrap.c_str(), nullptr, &attributes, argv.data(), environ);
@@ -141,7 +147,7 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         throw Error("cannot start " + bwrap.string() + ": " + std::strerror(spawned));
     }
     child = pid;
-    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+    sigprocmask(SIG_SETMASK, &openMask, nullptr);
     // Waits without reaping, so that the id cannot pass to another process while a signal may
     // still be forwarded to it.
     siginfo_t ended{};

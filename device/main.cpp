@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +47,7 @@ bool keepDevice() {
 
 // Holds back the stop signals (interrupt, terminate, hang-up) while a test device is being made, so
 // that a stop then ends the tool through its cleanup rather than leaving a half-made device behind.
+// The sandbox opens them while it runs and passes them on.
 class StopSignalsHeld {
   public:
     StopSignalsHeld() {
@@ -80,7 +80,7 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
     if (!fs::is_regular_file(binary, ec)) {
         throw device::Error("no test program at " + binary.string());
     }
-    std::optional<StopSignalsHeld> held(std::in_place);
+    StopSignalsHeld held;
     std::string pattern = (fs::temp_directory_path(ec) / "glintmere-device-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw device::Error("cannot make a temporary device folder at " + pattern);
@@ -102,12 +102,11 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
     device::create(root);
     install(root);
     device::copyInto(root, binary, devicePath);
-    if (const int sig = held->takeArrived()) {
+    if (const int sig = held.takeArrived()) {
         std::fprintf(stderr, "glintmere-device: stopped (signal %d) before the test ran\n", sig);
         return 128 + sig;
     }
-    // From here the sandbox passes stop requests on to the test.
-    held.reset();
+    // Still held: the sandbox opens them once it can pass them on to the test.
     std::vector<std::string> command = {devicePath};
     command.insert(command.end(), args.begin(), args.end());
     return device::run(root, command);
