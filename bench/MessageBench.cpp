@@ -41,27 +41,18 @@ void DirectCall(benchmark::State& state) {
     }
 }
 
-void MessageSend(benchmark::State& state) {
-    id receiver = fixture().plain;
+void Send(benchmark::State& state, id Fixture::*receiver) {
+    id target = fixture().*receiver;
     long value = 0;
     for (auto _ : state) {
-        value = objc::send<long>(receiver, "addOne:"_sel, value);
-        benchmark::DoNotOptimize(value);
-    }
-}
-
-void HookedMessageSend(benchmark::State& state) {
-    id receiver = fixture().hooked;
-    long value = 0;
-    for (auto _ : state) {
-        value = objc::send<long>(receiver, "addOne:"_sel, value);
+        value = objc::send<long>(target, "addOne:"_sel, value);
         benchmark::DoNotOptimize(value);
     }
 }
 
 BENCHMARK(DirectCall);
-BENCHMARK(MessageSend);
-BENCHMARK(HookedMessageSend);
+BENCHMARK_CAPTURE(Send, MessageSend, &Fixture::plain);
+BENCHMARK_CAPTURE(Send, HookedMessageSend, &Fixture::hooked);
 
 } // namespace
 
