@@ -124,15 +124,11 @@ class XmlChecker {
     // White space, comments, processing instructions and a document type without an internal subset.
     bool skipMisc() {
         for (;;) {
-            while (i_ < s_.size() && isSpace(s_[i_])) {
-                ++i_;
+            if (!skipInside()) {
+                return false;
             }
             if (rest().starts_with("<?")) {
                 if (!skipPast("?>")) {
-                    return false;
-                }
-            } else if (rest().starts_with("<!--")) {
-                if (!skipPast("-->")) {
                     return false;
                 }
             } else if (rest().starts_with("<!DOCTYPE")) {
