@@ -6,9 +6,11 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -74,6 +76,21 @@ class StopSignalsHeld {
     sigset_t previous_;
 };
 
+// Removes a test device. A sandbox stopped just as it started may still have its inner processes
+// setting up mount points in the device for a moment after it ended (they die with it), so removal
+// is tried again until the folder is gone, for a few seconds at most.
+void removeDevice(const fs::path& root) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::error_code error;
+    while (fs::remove_all(root, error), error || fs::exists(root, error)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            std::fprintf(stderr, "glintmere-device: could not remove the test device %s\n", root.c_str());
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 // A fresh device holding the build and the test program; removed afterwards unless asked to keep it.
 int test(const fs::path& binary, const std::vector<std::string>& args) {
     std::error_code ec;
@@ -92,8 +109,7 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
             if (keepDevice()) {
                 std::fprintf(stderr, "glintmere-device: kept device at %s\n", root.c_str());
             } else {
-                std::error_code ignored;
-                fs::remove_all(root, ignored);
+                removeDevice(root);
             }
         }
     } cleanup{root};
