@@ -4,13 +4,17 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string_view>
+#include <vector>
 
 extern char** environ;
 
@@ -40,6 +44,51 @@ void forward(int signal) {
 void killAfterGrace(int) {
     if (child > 0) {
         kill(static_cast<pid_t>(child), SIGKILL);
+    }
+}
+
+// The processes whose parent is `parent`, read from /proc.
+std::vector<pid_t> childrenOf(pid_t parent) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // "pid (comm) state ppid ...": the command name may hold spaces and parentheses.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        long ppid = 0;
+        if (rest >> state >> ppid && ppid == parent) {
+            found.push_back(static_cast<pid_t>(std::stol(name)));
+        }
+    }
+    return found;
+}
+
+// Ends what the sandbox left behind. If bubblewrap's outer process dies in the moment before its
+// inner one has asked to die with it, the inner one (the first process of the sandbox's pid
+// namespace) lives on; as the subreaper, the launcher inherits it, and killing it ends everything
+// in the namespace.
+void sweepOrphans() {
+    for (int round = 0; round < 100; ++round) {
+        const std::vector<pid_t> orphans = childrenOf(getpid());
+        if (orphans.empty()) {
+            return;
+        }
+        for (pid_t orphan : orphans) {
+            kill(orphan, SIGKILL);
+            while (waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
     }
 }
 
@@ -135,6 +184,7 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         sigprocmask(SIG_SETMASK, &previousMask, nullptr);
     };
 
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setsigmask(&attributes, &openMask);
@@ -162,6 +212,7 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
+    sweepOrphans();
     if (waited < 0) {
         throw Error(std::string("lost the sandbox: ") + std::strerror(waitError));
     }

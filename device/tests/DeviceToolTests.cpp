@@ -379,6 +379,7 @@ TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         kill(early.pid(), SIGTERM);
         const auto ended = early.waitFor(std::chrono::seconds(10));
+        // Ended means its output closed too: nothing of the sandbox kept it open.
         ASSERT_TRUE(ended) << "stopped after " << delayMs << " ms: " << early.err();
         EXPECT_EQ(*ended, 128 + SIGTERM) << "stopped after " << delayMs << " ms";
         EXPECT_TRUE(fs::is_empty(temp)) << "stopped after " << delayMs << " ms left a device behind";
