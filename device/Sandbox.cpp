@@ -37,10 +37,9 @@ void forward(int signal) {
     }
 }
 
-// A forwarded stop request has been seen, rarely and only under load while bubblewrap was starting,
-// to leave the sandbox running; and a pid namespace's first process ignores every signal but
-// SIGKILL that it has no handler for. So a sandbox that has not ended by the end of the grace
-// period is killed, and --die-with-parent takes everything inside along.
+// A sandbox that does not act on a forwarded stop request (a bubblewrap that ignores it, or the
+// first process of a pid namespace, which ignores every signal it has no handler for but SIGKILL)
+// is killed once the grace period is over, and --die-with-parent takes everything inside along.
 void killAfterGrace(int) {
     if (child > 0) {
         kill(static_cast<pid_t>(child), SIGKILL);
