@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -32,10 +31,12 @@ id readPreferences() {
 
 // An exclusive advisory lock for one read-merge-write of the preferences file, so that two Settings
 // processes storing at once each merge into the other's result. Without a lock file (no folder, no
-// permission) the store goes ahead unguarded, as it would have anyway.
+// permission, a link in its place) the store goes ahead unguarded, as it would have anyway; a link is
+// never followed, so that it cannot make the store create a file wherever it points.
 class PreferencesLock {
   public:
-    PreferencesLock() : fd_(open(glintmere::kPreferencesLockPath, O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    PreferencesLock()
+        : fd_(open(glintmere::kPreferencesLockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)) {
         while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
         }
     }
@@ -51,14 +52,47 @@ class PreferencesLock {
     int fd_;
 };
 
+// Copies the regular file at `path` to the new file `copy`. Neither is followed if it is a link:
+// the copy is made only in a name that nothing held before.
+bool copyFile(const char* path, const char* copy) {
+    const int in = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (in < 0 || fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (in >= 0) {
+            close(in);
+        }
+        return false;
+    }
+    const int out = open(copy, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, info.st_mode & 0777);
+    bool copied = out >= 0;
+    char buffer[65536];
+    while (copied) {
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            copied = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; copied && done < n;) {
+            const ssize_t w = write(out, buffer + done, static_cast<std::size_t>(n - done));
+            copied = w > 0 || (w < 0 && errno == EINTR);
+            done += w > 0 ? w : 0;
+        }
+    }
+    close(in);
+    return out >= 0 && close(out) == 0 && copied;
+}
+
 // Keeps the file at `path` as the one backup beside it, replacing an earlier backup. A hard link
 // keeps the very bytes without reading them (the store then replaces the file by renaming a new one
-// over it, which leaves the linked original alone); a copy serves where links are refused.
+// over it, which leaves the linked original alone); a copy serves where links are refused. A link at
+// `path` is kept as the link it is.
 bool keepAside(const char* path, const char* backup) {
     const std::string staging = std::string(backup) + ".new";
     unlink(staging.c_str());
-    std::error_code copyError;
-    if (link(path, staging.c_str()) != 0 && !std::filesystem::copy_file(path, staging, copyError)) {
+    if (link(path, staging.c_str()) != 0 && !copyFile(path, staging.c_str())) {
         unlink(staging.c_str());
         return false;
     }

@@ -195,6 +195,34 @@ TEST_F(Store, ADamagedFileThatCannotBeKeptAsideIsLeftInPlace) {
     fs::remove_all(kBackup);
 }
 
+constexpr const char* kLock = "/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist.lock";
+
+bool isLink(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+TEST_F(Store, LinksPlantedAtTheLockAndBackupNamesAreNeverFollowed) {
+    const std::string lockTarget = "/tmp/planted-lock", backupTarget = "/tmp/planted-backup",
+                      stagingTarget = "/tmp/planted-staging";
+    fs::remove(kLock);
+    fs::create_symlink(lockTarget, kLock);
+    fs::create_symlink(backupTarget, kBackup);
+    fs::create_symlink(stagingTarget, std::string(kBackup) + ".new");
+    std::ofstream(kPreferences, std::ios::binary | std::ios::trunc) << "damaged";
+
+    pane->setPreferenceValue(NS::Number::number(false), control("isEnabled"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(lockTarget))) << "the lock was made where its link points";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(backupTarget)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(stagingTarget)));
+    EXPECT_FALSE(isLink(kBackup));
+    EXPECT_EQ(fileText(kBackup), "damaged") << "the damaged file is kept aside all the same";
+    ASSERT_NE(stored(), nullptr);
+    EXPECT_FALSE(boolOf(stored()->objectForKey("isEnabled"_ns))) << "the store goes ahead unguarded";
+    EXPECT_TRUE(isLink(kLock));
+    fs::remove(kLock);
+}
+
 // Each child stores its own keys, one at a time, as a Settings process does.
 [[noreturn]] void storeKeys(const std::string& prefix, int n) {
     NS::AutoreleaseScope outer;
