@@ -24,9 +24,19 @@ id str(const char* text) {
 id property(id specifier, const char* name) {
     return objc::send<id>(objc::send<id>(specifier, "properties"_sel), "objectForKey:"_sel, str(name));
 }
+// The preferences file as a dictionary; nil when it is missing, unreadable or no dictionary. A link
+// at its path is no preferences file: whatever it points at is somebody else's, and is not read.
 id readPreferences() {
-    return objc::send<id>(objc_lookUpClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel,
-                          str(glintmere::kPreferencesPath));
+    const int fd = open(glintmere::kPreferencesPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nil;
+    }
+    // The descriptor's own name reads the very file that was opened, whatever the path holds by now.
+    const std::string opened = "/dev/fd/" + std::to_string(fd);
+    id preferences = objc::send<id>(objc_lookUpClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel,
+                                    str(opened.c_str()));
+    close(fd);
+    return preferences;
 }
 
 // An exclusive advisory lock for one read-merge-write of the preferences file, so that two Settings

@@ -223,6 +223,36 @@ TEST_F(Store, LinksPlantedAtTheLockAndBackupNamesAreNeverFollowed) {
     fs::remove(kLock);
 }
 
+TEST_F(Store, ALinkAtThePreferencesPathIsNeitherReadNorWrittenThrough) {
+    const std::string elsewhere = "/tmp/elsewhere.plist";
+    ASSERT_TRUE(NS::Dictionary::dictionaryWithObjects({NS::Number::number(true), "not ours"_ns},
+                                                      {"isEnabled"_ns, "secret"_ns})
+                    ->writeToFile(ns(elsewhere), true));
+    const std::string target = fileText(elsewhere.c_str());
+    fs::create_symlink(elsewhere, kPreferences);
+    PS::Specifier* enabled = control("isEnabled", NS::Number::number(false));
+    EXPECT_FALSE(boolOf(pane->readPreferenceValue(enabled)))
+        << "the default shows, not what the link points at";
+
+    pane->setPreferenceValue(NS::Number::number(false), enabled);
+    EXPECT_EQ(fileText(elsewhere.c_str()), target) << "the link's target is left as it was";
+    EXPECT_FALSE(isLink(kPreferences));
+    ASSERT_NE(stored(), nullptr);
+    EXPECT_EQ(stored()->count(), 1u) << "nothing of the link's target was copied in";
+    EXPECT_EQ(stored()->objectForKey("secret"_ns), nullptr);
+    EXPECT_TRUE(isLink(kBackup)) << "the link itself is kept aside, as a file that does not read";
+
+    fs::remove(kPreferences);
+    const std::string nowhere = "/tmp/nowhere.plist";
+    fs::create_symlink(nowhere, kPreferences);
+    pane->setPreferenceValue(NS::Number::number(true), enabled);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+    EXPECT_FALSE(isLink(kPreferences));
+    ASSERT_NE(stored(), nullptr);
+    EXPECT_TRUE(boolOf(stored()->objectForKey("isEnabled"_ns)));
+    fs::remove(elsewhere);
+}
+
 // Each child stores its own keys, one at a time, as a Settings process does.
 [[noreturn]] void storeKeys(const std::string& prefix, int n) {
     NS::AutoreleaseScope outer;
