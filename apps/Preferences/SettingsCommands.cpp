@@ -186,6 +186,16 @@ int set(const host::Args& args) {
         throw SettingsError("\"" + args[0] + "\" in \"" + where + "\" cannot be changed");
     }
     objc::send<void>(target, setter, value, control);
+    // A pane does not say when its store fails (a folder where its file belongs, say); what the
+    // control shows afterwards does.
+    const SEL getter = control->getter();
+    if (getter != nullptr && objc::send<bool>(target, objc::Selector<"respondsToSelector:">(), getter)) {
+        NS::Object* shown = shownValue(control);
+        if (shown == nullptr || !value->isEqual(shown)) {
+            throw SettingsError("could not store \"" + args[1] + "\" for \"" + args[0] + "\" in \"" + where +
+                                "\": it still shows \"" + shownRow(pane, control) + "\"");
+        }
+    }
     std::cout << shownRow(pane, control) << "\n";
     return 0;
 }

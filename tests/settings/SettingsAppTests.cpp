@@ -103,6 +103,34 @@ TEST_F(SettingsApp, WrongPanesKeysValuesAndTitlesFailAndChangeNothing) {
     EXPECT_EQ(fileText(kPreferences), before);
 }
 
+TEST_F(SettingsApp, ASetThatCouldNotBeStoredFailsClearly) {
+    constexpr const char* kBackup = "/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist.bak";
+    fs::create_directory(kPreferences); // a folder where the file belongs
+    auto set = settings({"set", "isEnabled", "false"});
+    EXPECT_EQ(set.status, 1);
+    EXPECT_EQ(set.out, "");
+    EXPECT_NE(set.err.find("could not store \"false\" for \"isEnabled\" in \"Glintmere\": it still shows "
+                           "\"Enabled: on\""),
+              std::string::npos)
+        << set.err;
+    EXPECT_TRUE(fs::is_directory(kPreferences));
+    fs::remove(kPreferences);
+
+    // A damaged file that cannot be kept aside, because a folder holds the backup's name, stays.
+    ASSERT_TRUE(testing_support::writeFile(kPreferences, "damaged"));
+    fs::create_directories(fs::path(kBackup) / "occupied");
+    set = settings({"set", "isEnabled", "false"});
+    EXPECT_EQ(set.status, 1);
+    EXPECT_EQ(set.out, "");
+    EXPECT_NE(set.err.find("could not store"), std::string::npos) << set.err;
+    EXPECT_EQ(fileText(kPreferences), "damaged");
+    fs::remove_all(kBackup);
+
+    set = settings({"set", "isEnabled", "false"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "Enabled: off\n");
+}
+
 // The root pane's specifier file in the installed bundle, put back as it was when the test ends.
 class ReplacedSpecifierFile {
   public:
