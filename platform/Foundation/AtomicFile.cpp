@@ -1,9 +1,12 @@
 #include "Foundation/AtomicFile.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +51,73 @@ bool writeInPlace(const char* path, std::string_view bytes) {
     return ::close(file.release()) == 0 && written;
 }
 
+// Whether `entry` is a temporary of this writer for the file `name`: "." name "." and the six
+// letters or digits that mkstemp puts in.
+bool isTemporaryOf(std::string_view entry, std::string_view name) {
+    constexpr std::size_t kUnique = 6;
+    if (entry.size() != name.size() + 2 + kUnique || entry[0] != '.' ||
+        entry.substr(1, name.size()) != name || entry[name.size() + 1] != '.') {
+        return false;
+    }
+    for (char c : entry.substr(name.size() + 2)) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the temporaries for `name` in `directory` whose writer is gone: killed before it could
+// rename or remove its file. A writer holds a lock on its temporary from before it writes until the
+// name is gone, and the lock goes with its last descriptor, so a temporary that can be locked has
+// none. Nothing is followed: a link or anything but a regular file of the pattern is not ours.
+void removeStaleTemporaries(int directory, std::string_view name) {
+    int listing = ::dup(directory);
+    DIR* entries = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (entries == nullptr) {
+        if (listing >= 0) {
+            ::close(listing);
+        }
+        return;
+    }
+    while (const dirent* entry = ::readdir(entries)) {
+        if (!isTemporaryOf(entry->d_name, name)) {
+            continue;
+        }
+        FileDescriptor file{
+            ::openat(directory, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+        struct stat opened {};
+        struct stat named {};
+        if (file.fd >= 0 && ::fstat(file.fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(file.fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(directory, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+            ::unlinkat(directory, entry->d_name, 0);
+        }
+    }
+    ::closedir(entries);
+}
+
+// A new temporary for `name` in `directory`, locked for as long as `file` stays open.
+bool makeTemporary(const std::string& directory, const std::string& name, std::string& temporary,
+                   FileDescriptor& file) {
+    // Another writer cleaning up may take a temporary in the instant between its making and its
+    // locking, and remove it: then a fresh one is made.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        temporary = directory + "/." + name + ".XXXXXX";
+        FileDescriptor made{::mkostemp(temporary.data(), O_CLOEXEC)};
+        if (made.fd < 0) {
+            return false;
+        }
+        struct stat info {};
+        if (::flock(made.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(made.fd, &info) == 0 && info.st_nlink > 0) {
+            file.fd = made.release();
+            return true;
+        }
+    }
+    return false;
+}
+
 bool writeReplacing(const char* path, std::string_view bytes) {
     std::string target = path;
     std::size_t slash = target.rfind('/');
@@ -56,22 +126,27 @@ bool writeReplacing(const char* path, std::string_view bytes) {
     if (name.empty()) {
         return false;
     }
-    std::string temporary = directory + "/." + name + ".XXXXXX";
-    FileDescriptor file{::mkostemp(temporary.data(), O_CLOEXEC)};
-    if (file.fd < 0) {
+    FileDescriptor dir{::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0) {
+        removeStaleTemporaries(dir.fd, name);
+    }
+    std::string temporary;
+    FileDescriptor file{-1};
+    if (!makeTemporary(directory, name, temporary, file)) {
         return false;
     }
     // The new file takes the old one's permissions; a new one is readable by all, as Cocoa makes it.
+    // A link in the file's place is replaced, not followed.
     struct stat old {};
-    mode_t mode = ::stat(path, &old) == 0 ? (old.st_mode & 07777) : 0644;
+    mode_t mode = ::lstat(path, &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0644;
     bool ok = ::fchmod(file.fd, mode) == 0 && writeAll(file.fd, bytes) && ::fsync(file.fd) == 0;
-    ok = ::close(file.release()) == 0 && ok;
+    // The temporary stays open, and so locked, until its name is gone.
     if (!ok || ::rename(temporary.c_str(), path) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
+    ::close(file.release());
     // Make the rename itself durable; the file is in place already, so a failure here changes nothing.
-    FileDescriptor dir{::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (dir.fd >= 0) {
         ::fsync(dir.fd);
     }

@@ -1,0 +1,245 @@
+#include "Foundation/Foundation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <poll.h>
+#include <set>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kName = "prefs.plist";
+
+NS::String* ns(const std::string& s) { return NS::String::string(std::string_view(s)); }
+
+// A fresh directory for one test, removed with everything in it afterwards.
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "glintmere-atomic-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+    std::set<std::string> entries() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(path_)) {
+            names.insert(e.path().filename().string());
+        }
+        return names;
+    }
+    // The writer's temporaries for kName present now.
+    std::set<std::string> temporaries() const {
+        std::set<std::string> found;
+        for (const std::string& name : entries()) {
+            if (name.starts_with(std::string(".") + kName + ".")) {
+                found.insert(name);
+            }
+        }
+        return found;
+    }
+
+  private:
+    std::string path_;
+};
+
+// Reports each file made in a directory, as it is made.
+class Creations {
+  public:
+    explicit Creations(const std::string& directory) : fd_(inotify_init1(IN_CLOEXEC)) {
+        inotify_add_watch(fd_, directory.c_str(), IN_CREATE);
+    }
+    Creations(const Creations&) = delete;
+    Creations& operator=(const Creations&) = delete;
+    ~Creations() { ::close(fd_); }
+
+    // The name of the next file made; nullopt when none is made within ten seconds.
+    std::optional<std::string> next() {
+        while (pending_.empty()) {
+            if (!take(10000)) {
+                return std::nullopt;
+            }
+        }
+        std::string name = pending_.front();
+        pending_.erase(pending_.begin());
+        return name;
+    }
+    // Drops what has been reported so far.
+    void forget() {
+        while (take(0)) {
+        }
+        pending_.clear();
+    }
+
+  private:
+    bool take(int timeoutMs) {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, timeoutMs) <= 0) {
+            return false;
+        }
+        alignas(inotify_event) char buffer[4096];
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        for (ssize_t at = 0; n > 0 && at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0) {
+                pending_.push_back(event->name);
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+        return n > 0;
+    }
+
+    int fd_;
+    std::vector<std::string> pending_;
+};
+
+std::string payload() {
+    std::string bytes(1 << 20, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>('a' + i % 26);
+    }
+    return bytes;
+}
+
+// Writes `bytes` atomically to `path`, `times` times (for ever when negative); exits 0 when every
+// write succeeded.
+[[noreturn]] void writeInChild(const std::string& path, const std::string& bytes, int times) {
+    bool ok = true;
+    for (int i = 0; times < 0 || i < times; ++i) {
+        NS::AutoreleaseScope pool;
+        ok = NS::Data::dataWithBytes(bytes.data(), bytes.size())->writeToFile(ns(path), true) && ok;
+    }
+    _exit(ok ? 0 : 1);
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(AtomicFile, TemporariesOfKilledWritersAreRemovedByTheNextWrite) {
+    TempDir dir;
+    const std::string target = dir.file(kName);
+    const std::string bytes = payload();
+    Creations made(dir.path());
+    int killedMidWrite = 0;
+    for (int round = 0; round < 100 && killedMidWrite < 10; ++round) {
+        made.forget();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            writeInChild(target, bytes, -1);
+        }
+        // Killed as soon as it has made a temporary: most often before it could rename it.
+        const std::optional<std::string> name = made.next();
+        ::kill(child, SIGKILL);
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        ASSERT_TRUE(name.has_value()) << "the writer made no temporary file";
+        killedMidWrite += dir.temporaries().count(*name);
+        EXPECT_LE(dir.temporaries().size(), 1u) << "each writer removes what the one before it left";
+    }
+    ASSERT_GT(killedMidWrite, 0) << "no writer was killed in the middle of a write";
+
+    NS::AutoreleaseScope pool;
+    ASSERT_TRUE(NS::Data::dataWithBytes("new", 3)->writeToFile(ns(target), true));
+    EXPECT_EQ(dir.entries(), std::set<std::string>{kName})
+        << killedMidWrite << " writers were killed mid-write";
+    EXPECT_EQ(readBytes(target), "new");
+}
+
+TEST(AtomicFile, OnlyItsOwnTemporariesAreRemovedAndNoLinkIsFollowed) {
+    TempDir dir;
+    const std::string target = dir.file(kName);
+    TempDir outside;
+    const std::string elsewhere = outside.file("elsewhere");
+    std::ofstream(elsewhere) << "not ours";
+    std::ofstream(dir.file(".prefs.plist.Ab12Cd")) << "left by a killed writer";
+    fs::create_symlink(elsewhere, dir.file(".prefs.plist.link01"));
+    fs::create_symlink(outside.file("missing"), dir.file(".prefs.plist.link02"));
+    fs::create_directory(dir.file(".prefs.plist.dir001"));
+    std::ofstream(dir.file(".prefs.plist.short")) << "another pattern";
+    std::ofstream(dir.file(".other.plist.Ab12Cd")) << "another file's";
+    ::mkfifo(dir.file(".prefs.plist.fifo01").c_str(), 0600);
+
+    NS::AutoreleaseScope pool;
+    ASSERT_TRUE(NS::Data::dataWithBytes("new", 3)->writeToFile(ns(target), true));
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{kName, ".prefs.plist.link01", ".prefs.plist.link02",
+                                                    ".prefs.plist.dir001", ".prefs.plist.short",
+                                                    ".other.plist.Ab12Cd", ".prefs.plist.fifo01"}));
+    EXPECT_EQ(readBytes(elsewhere), "not ours");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(outside.file("missing"))));
+}
+
+TEST(AtomicFile, AWriterThatIsStillAliveKeepsItsTemporary) {
+    TempDir dir;
+    const std::string target = dir.file(kName);
+    const std::string bytes = payload();
+    Creations made(dir.path());
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        made.forget();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            writeInChild(target, bytes, 1);
+        }
+        const std::optional<std::string> name = made.next();
+        ::kill(child, SIGSTOP);
+        struct stat info {};
+        const bool writing = name && ::lstat(dir.file(*name).c_str(), &info) == 0 && info.st_size > 0;
+        if (writing) {
+            // Stopped in the middle of its write: another write goes ahead beside it.
+            NS::AutoreleaseScope pool;
+            EXPECT_TRUE(NS::Data::dataWithBytes("other", 5)->writeToFile(ns(target), true));
+            EXPECT_TRUE(fs::exists(dir.file(*name))) << "a live writer's temporary was taken";
+        }
+        ::kill(child, SIGCONT);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the stopped writer's write failed";
+        if (writing) {
+            EXPECT_EQ(readBytes(target), bytes) << "the stopped writer's file came last";
+            EXPECT_EQ(dir.entries(), std::set<std::string>{kName});
+            return;
+        }
+        fs::remove(target);
+    }
+    FAIL() << "no writer could be stopped in the middle of a write";
+}
+
+TEST(AtomicFile, WritersInSeveralProcessesAllSucceed) {
+    TempDir dir;
+    const std::string target = dir.file(kName);
+    const std::string bytes(4096, 'w');
+    std::vector<pid_t> children;
+    for (int c = 0; c < 4; ++c) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            writeInChild(target, bytes, 150);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write failed";
+    }
+    EXPECT_EQ(readBytes(target), bytes);
+    EXPECT_EQ(dir.entries(), std::set<std::string>{kName});
+}
+
+} // namespace
