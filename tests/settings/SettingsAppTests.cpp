@@ -1,3 +1,4 @@
+#include "../support/FileEvents.hpp"
 #include "../support/Pictures.hpp"
 #include "../support/Plists.hpp"
 #include "../support/Subprocess.hpp"
@@ -129,6 +130,40 @@ TEST_F(SettingsApp, ASetThatCouldNotBeStoredFailsClearly) {
     set = settings({"set", "isEnabled", "false"});
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(set.out, "Enabled: off\n");
+}
+
+TEST_F(SettingsApp, SettingsAppsKilledMidStoreLeaveNoTemporaryFiles) {
+    const std::string folder = fs::path(kPreferences).parent_path();
+    const std::string temporary = "." + fs::path(kPreferences).filename().string() + ".";
+    auto temporaries = [&] {
+        int n = 0;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            n += entry.path().filename().string().starts_with(temporary);
+        }
+        return n;
+    };
+    std::string flips;
+    for (int i = 0; i < 200; ++i) {
+        flips += i % 2 == 0 ? "set isEnabled false\n" : "set isEnabled true\n";
+    }
+    testing_support::FileCreations made(folder);
+    int killedMidStore = 0;
+    for (int round = 0; round < 30 && killedMidStore < 3; ++round) {
+        made.forget();
+        testing_support::Child app({kSettings, "script"});
+        app.write(flips);
+        // Killed as soon as a store has made its temporary file, most often before it is renamed.
+        const auto name = made.next(temporary);
+        ASSERT_TRUE(name.has_value()) << app.err();
+        kill(app.pid(), SIGKILL);
+        EXPECT_EQ(app.wait(), 128 + SIGKILL);
+        killedMidStore += fs::exists(fs::path(folder) / *name);
+        EXPECT_LE(temporaries(), 1) << "each store removes what a killed one left";
+    }
+    ASSERT_GT(killedMidStore, 0) << "no Settings app was killed in the middle of a store";
+    const auto set = settings({"set", "isEnabled", "false"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(temporaries(), 0) << killedMidStore << " stores were killed";
 }
 
 // The root pane's specifier file in the installed bundle, put back as it was when the test ends.

@@ -1,3 +1,4 @@
+#include "../../../tests/support/FileEvents.hpp"
 #include "Foundation/Foundation.hpp"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <poll.h>
 #include <set>
 #include <string>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,56 +56,6 @@ class TempDir {
     std::string path_;
 };
 
-// Reports each file made in a directory, as it is made.
-class Creations {
-  public:
-    explicit Creations(const std::string& directory) : fd_(inotify_init1(IN_CLOEXEC)) {
-        inotify_add_watch(fd_, directory.c_str(), IN_CREATE);
-    }
-    Creations(const Creations&) = delete;
-    Creations& operator=(const Creations&) = delete;
-    ~Creations() { ::close(fd_); }
-
-    // The name of the next file made; nullopt when none is made within ten seconds.
-    std::optional<std::string> next() {
-        while (pending_.empty()) {
-            if (!take(10000)) {
-                return std::nullopt;
-            }
-        }
-        std::string name = pending_.front();
-        pending_.erase(pending_.begin());
-        return name;
-    }
-    // Drops what has been reported so far.
-    void forget() {
-        while (take(0)) {
-        }
-        pending_.clear();
-    }
-
-  private:
-    bool take(int timeoutMs) {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, timeoutMs) <= 0) {
-            return false;
-        }
-        alignas(inotify_event) char buffer[4096];
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        for (ssize_t at = 0; n > 0 && at < n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            if (event->len > 0) {
-                pending_.push_back(event->name);
-            }
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
-        return n > 0;
-    }
-
-    int fd_;
-    std::vector<std::string> pending_;
-};
-
 std::string payload() {
     std::string bytes(1 << 20, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -135,7 +84,7 @@ TEST(AtomicFile, TemporariesOfKilledWritersAreRemovedByTheNextWrite) {
     TempDir dir;
     const std::string target = dir.file(kName);
     const std::string bytes = payload();
-    Creations made(dir.path());
+    testing_support::FileCreations made(dir.path());
     int killedMidWrite = 0;
     for (int round = 0; round < 100 && killedMidWrite < 10; ++round) {
         made.forget();
@@ -188,7 +137,7 @@ TEST(AtomicFile, AWriterThatIsStillAliveKeepsItsTemporary) {
     TempDir dir;
     const std::string target = dir.file(kName);
     const std::string bytes = payload();
-    Creations made(dir.path());
+    testing_support::FileCreations made(dir.path());
     for (int attempt = 0; attempt < 50; ++attempt) {
         made.forget();
         const pid_t child = fork();
