@@ -1,6 +1,6 @@
 #include "Device.hpp"
 
-#include <unistd.h>
+#include "DeviceFiles.hpp"
 
 #include <algorithm>
 #include <fstream>
@@ -48,51 +48,6 @@ bool isHostOnly(const std::string& top) {
         }
     }
     return false;
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.close();
-    if (!out) {
-        throw Error("cannot write " + path.string());
-    }
-}
-
-void copyFile(const fs::path& source, const fs::path& target) {
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    if (ec) {
-        throw Error("cannot make " + target.parent_path().string() + ": " + ec.message());
-    }
-    const fs::path partial =
-        target.parent_path() / ("." + target.filename().string() + ".partial-" + std::to_string(getpid()));
-    fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
-    if (!ec) {
-        fs::permissions(partial, fs::status(source).permissions(), ec);
-    }
-    if (!ec) {
-        fs::rename(partial, target, ec);
-    }
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
-        throw Error("cannot copy " + source.string() + " to " + target.string() + ": " + ec.message());
-    }
-}
-
-void copyLink(const fs::path& source, const fs::path& target) {
-    std::error_code ec;
-    const fs::path linkTarget = fs::read_symlink(source, ec);
-    if (!ec) {
-        fs::remove(target, ec);
-    }
-    if (!ec) {
-        fs::create_symlink(linkTarget, target, ec);
-    }
-    if (ec) {
-        throw Error("cannot link " + target.string() + ": " + ec.message());
-    }
 }
 
 // `relative` (below the device root) on the host, with every link on the way but the last part
@@ -183,11 +138,12 @@ void create(const fs::path& root) {
                 throw Error("cannot link " + (root / name).string() + ": " + ec.message());
             }
         }
+        const DeviceFiles files(root);
         // An empty package database, as dpkg leaves it before the first install.
-        writeFile(root / "private/var/lib/dpkg/status", "");
-        writeFile(root / "private/var/lib/dpkg/available", "");
+        files.placeContent("", "private/var/lib/dpkg/status");
+        files.placeContent("", "private/var/lib/dpkg/available");
         // Written last: a root whose making failed half-way is not taken for a device.
-        writeFile(root / kMarker, "glintmere-device 1\n");
+        files.placeContent("glintmere-device 1\n", kMarker);
     } catch (...) {
         if (made) {
             fs::remove_all(root, ec);
@@ -211,7 +167,7 @@ fs::path open(const fs::path& root) {
     return fs::canonical(absolute, ec);
 }
 
-fs::path hostPath(const fs::path& root, const std::string& devicePath) {
+fs::path devicePlace(const fs::path& root, const std::string& devicePath) {
     const fs::path path(devicePath);
     if (!path.is_absolute()) {
         throw Error("device path " + devicePath + " is not absolute");
@@ -231,7 +187,7 @@ fs::path hostPath(const fs::path& root, const std::string& devicePath) {
         throw Error("device path " + devicePath + " is under /" + top +
                     ", which the device takes from the host");
     }
-    return root / relative;
+    return relative;
 }
 
 std::vector<Placement> readManifest(const fs::path& manifest) {
@@ -258,7 +214,7 @@ std::vector<Placement> readManifest(const fs::path& manifest) {
 std::size_t install(const fs::path& root, const std::vector<Placement>& placements) {
     std::size_t installed = 0;
     for (const Placement& p : placements) {
-        hostPath(root, p.devicePath); // a bad device path is refused even when its source is not built
+        devicePlace(root, p.devicePath); // a bad device path is refused even when its source is not built
         std::error_code ec;
         if (!fs::exists(p.source, ec)) {
             continue;
@@ -270,26 +226,24 @@ std::size_t install(const fs::path& root, const std::vector<Placement>& placemen
 }
 
 void copyInto(const fs::path& root, const fs::path& source, const std::string& devicePath) {
+    const DeviceFiles files(root);
     std::error_code ec;
-    const fs::path target = hostPath(root, devicePath);
     if (!fs::is_directory(source, ec)) {
-        copyFile(source, target);
+        files.placeFile(source, devicePlace(root, devicePath));
         return;
     }
-    fs::create_directories(hostPath(root, devicePath + "/."), ec);
-    if (ec) {
-        throw Error("cannot make " + target.string() + ": " + ec.message());
-    }
+    files.folder(devicePlace(root, devicePath + "/."));
     for (auto it = fs::recursive_directory_iterator(source, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        // Each entry is placed by its device path: the device may hold links inside the folder too.
-        const fs::path to = hostPath(root, devicePath + "/" + it->path().lexically_relative(source).string());
+        // Each entry is placed by its device path: the device may hold links inside the folder too,
+        // a folder's own name included.
+        const std::string entryPath = devicePath + "/" + it->path().lexically_relative(source).string();
         if (it->is_symlink()) {
-            copyLink(it->path(), to);
+            files.placeLink(fs::read_symlink(it->path()), devicePlace(root, entryPath));
         } else if (it->is_directory()) {
-            fs::create_directories(to, ec);
+            files.folder(devicePlace(root, entryPath + "/."));
         } else {
-            copyFile(it->path(), to);
+            files.placeFile(it->path(), devicePlace(root, entryPath));
         }
     }
     if (ec) {

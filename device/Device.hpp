@@ -27,10 +27,12 @@ void create(const fs::path& root);
 // `root` made absolute and checked to be a device root; throws Error otherwise.
 fs::path open(const fs::path& root);
 
-// Where the device path `devicePath` (absolute, as seen inside the device) lives on the host: the
-// device's own links on the way are followed as the device follows them, all but the last part.
-// Throws Error for paths that are relative, climb out with "..", or land on a host mount point.
-fs::path hostPath(const fs::path& root, const std::string& devicePath);
+// Where the device path `devicePath` (absolute, as seen inside the device) lives below the device
+// root: the device's own links on the way are followed as the device follows them, all but the last
+// part. Throws Error for paths that are relative, climb out with "..", or land on a host mount point.
+// What is there is reached through DeviceFiles, which follows no link: one that a process of the
+// device puts in the way meanwhile stops the write instead of leading it elsewhere.
+fs::path devicePlace(const fs::path& root, const std::string& devicePath);
 
 // One line of the build's placement list: a built file or folder and its device path.
 struct Placement {
@@ -46,7 +48,8 @@ std::vector<Placement> readManifest(const fs::path& manifest);
 std::size_t install(const fs::path& root, const std::vector<Placement>& placements);
 
 // Copies one file or folder to the device path `devicePath` of the device at `root`, keeping
-// modes. Each file appears whole: it is written beside its destination and renamed into place.
+// modes. Each file appears whole: it is written to a fresh temporary beside its destination and
+// renamed into place.
 void copyInto(const fs::path& root, const fs::path& source, const std::string& devicePath);
 
 } // namespace device

@@ -334,6 +334,73 @@ TEST_F(DeviceInstall, FollowsTheDevicesLinksWithinTheDevice) {
     EXPECT_EQ(slurp(root / "Library/Tweak.bundle/Probe"), "code\n");
 }
 
+// Links planted where the tool is about to write (at the staging name beside a file, at the file
+// itself) name a file of the host; the install replaces them inside the device and leaves the host
+// file alone.
+TEST_F(DeviceInstall, WritesNothingThroughALinkPlantedAtAFile) {
+    const fs::path built = scratch_ / "built";
+    spill(built / "Probe", "probe\n");
+    const fs::path victim = scratch_ / "outside/victim";
+    spill(victim, "untouched\n");
+    fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path root = makeDevice();
+    writeManifest(built.string() + "/Probe\t/Applications/Probe.app/Probe\n" + built.string() +
+                  "/Probe\t/Library/Other/Probe\n");
+    // The staging name once held the writer's process id: the ids the tool may take next are all
+    // covered.
+    int lastPid = 0;
+    std::ifstream("/proc/sys/kernel/ns_last_pid") >> lastPid;
+    ASSERT_GT(lastPid, 0);
+    fs::create_directories(root / "Applications/Probe.app");
+    for (int pid = lastPid + 1; pid < lastPid + 1000; ++pid) {
+        fs::create_symlink(victim,
+                           root / "Applications/Probe.app" / (".Probe.partial-" + std::to_string(pid)));
+    }
+    fs::create_directories(root / "Library/Other");
+    fs::create_symlink(victim, root / "Library/Other/Probe");
+
+    auto installed = runProcess({tool_, "install", root});
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(slurp(victim), "untouched\n");
+    EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    for (const char* placed : {"Applications/Probe.app/Probe", "Library/Other/Probe"}) {
+        EXPECT_FALSE(fs::is_symlink(root / placed)) << placed;
+        EXPECT_EQ(slurp(root / placed), "probe\n") << placed;
+    }
+}
+
+// A process of the device turns a folder into a link to the host and back while the tool writes
+// into it. Whatever the timing, nothing lands outside: a write that meets the link fails.
+TEST_F(DeviceInstall, WritesNothingThroughAFolderTurnedIntoALink) {
+    const fs::path built = scratch_ / "built";
+    std::string manifest;
+    for (int i = 0; i < 200; ++i) {
+        spill(built / ("file" + std::to_string(i)), "content\n");
+        manifest += built.string() + "/file" + std::to_string(i) + "\t/Library/Flip/Deep/file" +
+                    std::to_string(i) + "\n";
+    }
+    writeManifest(manifest);
+    const fs::path outside = scratch_ / "outside";
+    fs::create_directories(outside / "Deep");
+    const fs::path root = makeDevice();
+    testing_support::Child flipper(
+        {tool_, "run", root, "--", "sh", "-c",
+         "mkdir -p /Library/Real/Deep; echo started; while :; do rm -rf /Library/Flip;"
+         "mv -T /Library/Real /Library/Flip; mv -T /Library/Flip /Library/Real || mkdir -p "
+         "/Library/Real/Deep;"
+         "rm -rf /Library/Flip; ln -s \"$0\" /Library/Flip; done 2>/dev/null",
+         outside.string()});
+    ASSERT_EQ(flipper.readLine().value_or(""), "started") << flipper.err();
+    for (int round = 0; round < 15; ++round) {
+        auto installed = runProcess({tool_, "install", root});
+        // Failing is fine, failing silently is not.
+        EXPECT_TRUE(installed.status == 0 || !installed.err.empty());
+    }
+    kill(flipper.pid(), SIGTERM);
+    flipper.waitFor(std::chrono::seconds(10));
+    EXPECT_TRUE(fs::is_empty(outside / "Deep")) << "install wrote outside the device";
+}
+
 TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
     const fs::path built = scratch_ / "built";
     spill(built / "Probe", "#!/bin/sh\necho probe\n");
