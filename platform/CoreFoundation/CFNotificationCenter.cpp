@@ -3,17 +3,26 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
+#include <linux/openat2.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct __CFNotificationCenter {
@@ -26,11 +35,19 @@ using objc::operator""_sel;
 
 __CFNotificationCenter darwinCenter{0};
 
-// One file per name: a post closes it after opening it for writing, and every observing process
-// watches the directory for that event. The kernel keeps the queue of events bounded and merges
-// repeats, and each drain delivers a name once, so a lagging observer sees bursts coalesced.
+// Each observed name has a folder under the device's notification folder, and each process that
+// observes the name binds one datagram socket in it. A post sends an empty datagram to every socket
+// in the name's folder and to nothing else, so only observers of the name wake. An observer drains
+// its socket before it calls back, once per drain: the kernel bounds a socket's queue, and what
+// piled up while the process was busy arrives as one delivery. A socket whose process is gone
+// refuses the datagram, and the poster removes it. Every step is taken relative to a directory
+// opened without following links, and sockets are reached through descriptors opened on them
+// without following links: a link planted anywhere on the way is refused, never followed.
 constexpr const char* notifyDirectory = "/private/var/run/notifyd";
-constexpr std::uint32_t postEvents = IN_CLOSE_WRITE | IN_MOVED_TO;
+
+// Enough datagrams per pass to empty a socket's queue many times over, few enough that a flood
+// of posts cannot hold the loop.
+constexpr int drainLimit = 256;
 
 struct Registration {
     std::uint64_t id;
@@ -41,12 +58,28 @@ struct Registration {
     objc::Ref<NS::String> nameObject; // what the callback receives
 };
 
+// This process's socket for one name; closed when the last run of its callback is over.
+struct Endpoint {
+    int fd = -1;
+    int source = -1;
+    std::string socketName; // inside the name's folder
+    Endpoint() = default;
+    Endpoint(const Endpoint&) = delete;
+    Endpoint& operator=(const Endpoint&) = delete;
+    ~Endpoint() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
 struct Center {
     std::mutex mutex;
     std::vector<Registration> registrations;
+    std::map<std::string, std::shared_ptr<Endpoint>> endpoints; // by file name
     std::uint64_t nextId = 1;
-    int inotifyFd = -1;
-    int watch = -1;
+    std::mutex postMutex;
+    int postFd = -1;
 };
 
 // Lives as long as the process: callbacks may still be registered while it exits.
@@ -82,19 +115,99 @@ std::string fileNameFor(const std::string& name) {
     return out;
 }
 
-bool ensureDirectory() {
-    if (mkdir(notifyDirectory, 01777) == 0) {
-        // Every process of the device posts here, whatever its user; the mode given to mkdir
-        // went through the umask.
-        chmod(notifyDirectory, 01777);
-        return true;
+// A descriptor that closes itself.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
     }
-    if (errno == EEXIST) {
-        return true;
+    ~Fd() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
     }
-    std::fprintf(stderr, "CFNotificationCenter: cannot create %s: %s\n", notifyDirectory,
-                 std::strerror(errno));
-    return false;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    explicit operator bool() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+// The folder `name` inside `parent`, made when `create` asks for it and it is missing. A link in
+// its place is refused.
+Fd openFolder(int parent, const char* name, bool create) {
+    constexpr mode_t mode = 01777;
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    Fd folder(openat(parent, name, flags));
+    if (!folder && errno == ENOENT && create) {
+        if (mkdirat(parent, name, mode) == 0) {
+            folder = Fd(openat(parent, name, flags));
+            // Every process of the device uses the folder, whatever its user.
+            if (folder) {
+                fchmod(folder.get(), mode);
+            }
+        } else if (errno == EEXIST) {
+            folder = Fd(openat(parent, name, flags)); // made by another process meanwhile
+        }
+    }
+    return folder;
+}
+
+// The notification folder, reached one component at a time from the root without following a
+// link; made when `create` asks for it and the device's /private/var/run is there. Fails with
+// errno set.
+Fd openNotifyDirectory(bool create) {
+    Fd at(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const char* parts[] = {"private", "var", "run"};
+    for (const char* part : parts) {
+        if (!at) {
+            return at;
+        }
+        at = openFolder(at.get(), part, false);
+    }
+    if (!at) {
+        return at;
+    }
+    return openFolder(at.get(), "notifyd", create);
+}
+
+// A name's folder, made when `create` asks for it. Where the kernel resolves a whole path without
+// following links (openat2), an existing folder takes one call: every post opens one.
+Fd openNameFolder(const std::string& fileName, bool create) {
+#ifdef SYS_openat2
+    static std::atomic<bool> resolves{true};
+    if (resolves.load(std::memory_order_relaxed)) {
+        open_how how{};
+        how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        const std::string path = std::string(notifyDirectory) + "/" + fileName;
+        Fd folder(static_cast<int>(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how)));
+        if (folder || (errno != ENOSYS && errno != EPERM && !(errno == ENOENT && create))) {
+            return folder;
+        }
+        resolves.store(errno == ENOENT, std::memory_order_relaxed);
+    }
+#endif
+    Fd base = openNotifyDirectory(create);
+    return base ? openFolder(base.get(), fileName.c_str(), create) : Fd();
+}
+
+std::string procPath(int fd, const std::string& rest = {}) {
+    return "/proc/self/fd/" + std::to_string(fd) + (rest.empty() ? "" : "/" + rest);
+}
+
+bool fillAddress(sockaddr_un& address, const std::string& path) {
+    address = sockaddr_un{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
 }
 
 bool acceptCenter(CFNotificationCenterRef c, const char* what) {
@@ -115,58 +228,78 @@ std::string nameText(CFStringRef name) {
     return text == nullptr ? std::string() : std::string(text);
 }
 
-void deliverPending();
-
-// Called with the centre's mutex held.
-void startWatching(Center& c) {
-    if (c.inotifyFd < 0) {
-        c.inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (c.inotifyFd < 0) {
-            std::fprintf(stderr, "CFNotificationCenter: cannot watch for notifications: %s\n",
-                         std::strerror(errno));
-            return;
-        }
-        NS::RunLoop::mainRunLoop()->addFileDescriptor(c.inotifyFd, &deliverPending);
-    }
-    if (c.watch < 0 && ensureDirectory()) {
-        c.watch = inotify_add_watch(c.inotifyFd, notifyDirectory, postEvents | IN_ONLYDIR);
-        if (c.watch < 0) {
-            std::fprintf(stderr, "CFNotificationCenter: cannot watch %s: %s\n", notifyDirectory,
-                         std::strerror(errno));
-        }
+// Removes this process's socket from the name's folder; its name is random and ours alone.
+void unlinkEndpoint(const std::string& fileName, const Endpoint& endpoint) {
+    Fd folder = openNameFolder(fileName, false);
+    if (folder) {
+        unlinkat(folder.get(), endpoint.socketName.c_str(), 0);
     }
 }
 
-// On the main run loop whenever the watch has events: reads what is queued (a bounded amount per
-// pass, so that a flood cannot hold the loop) and calls each matching observer once.
-void deliverPending() {
-    Center& c = center();
-    std::set<std::string> posted;
-    bool overflow = false;
-    alignas(inotify_event) char buffer[8192];
-    for (int reads = 0; reads < 32; ++reads) {
-        const ssize_t n = read(c.inotifyFd, buffer, sizeof buffer);
-        if (n <= 0) {
+void deliver(const std::string& fileName, const std::shared_ptr<Endpoint>& endpoint);
+
+// This process's socket for the name, bound inside the name's folder. Called with the centre's
+// mutex held; returns null (having said why) when the name cannot be observed.
+std::shared_ptr<Endpoint> bindEndpoint(const std::string& fileName) {
+    Fd folder = openNameFolder(fileName, true);
+    if (!folder) {
+        std::fprintf(stderr, "CFNotificationCenter: cannot observe in %s/%s: %s\n", notifyDirectory,
+                     fileName.c_str(), errno == ELOOP ? "a link stands in the way" : std::strerror(errno));
+        return nullptr;
+    }
+    auto endpoint = std::make_shared<Endpoint>();
+    endpoint->fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (endpoint->fd < 0) {
+        std::fprintf(stderr, "CFNotificationCenter: cannot make a socket: %s\n", std::strerror(errno));
+        return nullptr;
+    }
+    // Process ids repeat between sandboxes of one device; the random part keeps names apart.
+    for (int attempt = 0;; ++attempt) {
+        char socketName[40];
+        std::snprintf(socketName, sizeof socketName, "%d.%08x%08x", static_cast<int>(getpid()), arc4random(),
+                      arc4random());
+        sockaddr_un address{};
+        fillAddress(address, procPath(folder.get(), socketName));
+        if (bind(endpoint->fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            endpoint->socketName = socketName;
             break;
         }
-        for (ssize_t at = 0; at < n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            if (event->mask & IN_Q_OVERFLOW) {
-                overflow = true; // names were lost: every observed one may have been posted
-            } else if (event->mask & IN_IGNORED) {
-                std::lock_guard lock(c.mutex);
-                c.watch = -1; // the directory went away; the next registration watches anew
-            } else if (event->len > 0) {
-                posted.insert(event->name);
-            }
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if (errno != EADDRINUSE || attempt == 8) {
+            std::fprintf(stderr, "CFNotificationCenter: cannot observe in %s/%s: %s\n", notifyDirectory,
+                         fileName.c_str(), std::strerror(errno));
+            return nullptr;
+        }
+    }
+    // Posters of every user may send; glibc refuses rather than follows a link here.
+    fchmodat(folder.get(), endpoint->socketName.c_str(), 0666, AT_SYMLINK_NOFOLLOW);
+    std::weak_ptr<Endpoint> weak = endpoint;
+    endpoint->source = NS::RunLoop::mainRunLoop()->addFileDescriptor(endpoint->fd, [fileName, weak] {
+        if (auto live = weak.lock()) {
+            deliver(fileName, live);
+        }
+    });
+    if (endpoint->source < 0) {
+        unlinkEndpoint(fileName, *endpoint);
+        return nullptr;
+    }
+    return endpoint;
+}
+
+// On the main run loop whenever the name's socket has datagrams: empties its queue (a bounded
+// amount per pass) and calls each observer of the name once.
+void deliver(const std::string& fileName, const std::shared_ptr<Endpoint>& endpoint) {
+    Center& c = center();
+    char byte;
+    for (int i = 0; i < drainLimit; ++i) {
+        if (recv(endpoint->fd, &byte, sizeof byte, MSG_DONTWAIT) < 0) {
+            break;
         }
     }
     std::vector<Registration> due;
     {
         std::lock_guard lock(c.mutex);
         for (const Registration& r : c.registrations) {
-            if (overflow || posted.count(r.fileName) != 0) {
+            if (r.fileName == fileName) {
                 due.push_back(r);
             }
         }
@@ -184,6 +317,56 @@ void deliverPending() {
             }
         }
         r.callback(&darwinCenter, const_cast<void*>(r.observer), r.nameObject.get(), nullptr, nullptr);
+    }
+}
+
+// Closes the sockets of names that lost their last observer. Called with the centre's mutex held;
+// returns them for the caller to let go outside it.
+std::vector<std::shared_ptr<Endpoint>> dropUnobservedLocked(Center& c) {
+    std::vector<std::shared_ptr<Endpoint>> dropped;
+    for (auto it = c.endpoints.begin(); it != c.endpoints.end();) {
+        const bool observed = std::any_of(c.registrations.begin(), c.registrations.end(),
+                                          [&](const Registration& r) { return r.fileName == it->first; });
+        if (observed) {
+            ++it;
+            continue;
+        }
+        unlinkEndpoint(it->first, *it->second);
+        NS::RunLoop::mainRunLoop()->removeSource(it->second->source);
+        dropped.push_back(std::move(it->second));
+        it = c.endpoints.erase(it);
+    }
+    return dropped;
+}
+
+// Sends one datagram to every socket in the folder. A socket nobody holds any more is removed;
+// one whose queue is full already has a wake-up waiting, which is all a post is.
+void postTo(int folder, int sender) {
+    alignas(8) char buffer[4096];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, folder, buffer, sizeof buffer);
+        if (n <= 0) {
+            return;
+        }
+        for (long at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (entry->d_type != DT_SOCK && entry->d_type != DT_UNKNOWN) {
+                continue; // "." and "..", and anything planted that is not a socket
+            }
+            Fd target(openat(folder, entry->d_name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+            struct stat st {};
+            if (!target || fstat(target.get(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+                continue;
+            }
+            sockaddr_un address{};
+            fillAddress(address, procPath(target.get()));
+            if (sendto(sender, "", 0, MSG_DONTWAIT | MSG_NOSIGNAL,
+                       reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0 &&
+                errno == ECONNREFUSED) {
+                unlinkat(folder, entry->d_name, 0);
+            }
+        }
     }
 }
 
@@ -205,17 +388,24 @@ void CFNotificationCenterAddObserver(CFNotificationCenterRef centerRef, const vo
                      callBack == nullptr ? "no callback" : "a Darwin notification needs a name");
         return;
     }
+    const std::string fileName = fileNameFor(text);
     Center& c = center();
     std::lock_guard lock(c.mutex);
-    startWatching(c);
     for (const Registration& r : c.registrations) {
         if (r.observer == observer && r.callback == callBack && r.name == text) {
             return;
         }
     }
+    // The socket is bound before this returns: every later post reaches it.
+    if (c.endpoints.count(fileName) == 0) {
+        auto endpoint = bindEndpoint(fileName);
+        if (!endpoint) {
+            return;
+        }
+        c.endpoints.emplace(fileName, std::move(endpoint));
+    }
     auto copy = objc::adopt(objc::send<NS::String*>(name, "copy"_sel));
-    c.registrations.push_back(
-        Registration{c.nextId++, observer, callBack, text, fileNameFor(text), std::move(copy)});
+    c.registrations.push_back(Registration{c.nextId++, observer, callBack, text, fileName, std::move(copy)});
 }
 
 void CFNotificationCenterRemoveObserver(CFNotificationCenterRef centerRef, const void* observer,
@@ -225,6 +415,7 @@ void CFNotificationCenterRemoveObserver(CFNotificationCenterRef centerRef, const
     }
     const std::string text = nameText(name);
     std::vector<Registration> removed;
+    std::vector<std::shared_ptr<Endpoint>> closed;
     Center& c = center();
     {
         std::lock_guard lock(c.mutex);
@@ -235,8 +426,9 @@ void CFNotificationCenterRemoveObserver(CFNotificationCenterRef centerRef, const
             removed.push_back(std::move(r));
             return true;
         });
+        closed = dropUnobservedLocked(c);
     }
-    // The names are released here, outside the lock.
+    // The names are released, and the sockets closed, here, outside the lock.
 }
 
 void CFNotificationCenterRemoveEveryObserver(CFNotificationCenterRef centerRef, const void* observer) {
@@ -254,19 +446,27 @@ void CFNotificationCenterPostNotification(CFNotificationCenterRef centerRef, CFS
                      "CFNotificationCenterPostNotification: a Darwin notification needs a name; ignored\n");
         return;
     }
-    if (!ensureDirectory()) {
+    // No folder means no observer: there is no one to tell. A link in the way is refused.
+    Fd folder = openNameFolder(fileNameFor(text), false);
+    if (!folder) {
+        if (errno != ENOENT) {
+            std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot post %s: %s\n", text.c_str(),
+                         errno == ELOOP || errno == ENOTDIR ? "a link stands in the way"
+                                                            : std::strerror(errno));
+        }
         return;
     }
-    const std::string path = std::string(notifyDirectory) + "/" + fileNameFor(text);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot post %s: %s\n", text.c_str(),
-                     std::strerror(errno));
-        return;
+    Center& c = center();
+    std::lock_guard lock(c.postMutex);
+    if (c.postFd < 0) {
+        c.postFd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (c.postFd < 0) {
+            std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot make a socket: %s\n",
+                         std::strerror(errno));
+            return;
+        }
     }
-    // Another user's process may post this name next; fails harmlessly when the file is not ours.
-    fchmod(fd, 0666);
-    close(fd);
+    postTo(folder.get(), c.postFd);
 }
 
 } // extern "C"
