@@ -132,6 +132,22 @@ void runDue(LoopState* state) {
     }
 }
 
+// Waits for events up to `nanoseconds`. Kernels without epoll_pwait2 wait whole milliseconds,
+// rounded up: waking a little late is allowed, firing early is not.
+int waitForEvents(int epfd, epoll_event* events, int capacity, std::uint64_t nanoseconds) {
+    static std::atomic<bool> precise{true};
+    if (precise.load(std::memory_order_relaxed)) {
+        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000ull),
+                               static_cast<long>(nanoseconds % 1000000000ull)};
+        const int count = epoll_pwait2(epfd, events, capacity, &timeout, nullptr);
+        if (count >= 0 || errno != ENOSYS) {
+            return count;
+        }
+        precise.store(false, std::memory_order_relaxed);
+    }
+    return epoll_wait(epfd, events, capacity, static_cast<int>((nanoseconds + 999999) / 1000000));
+}
+
 // One pass: waits for an event, the first due entry or `limit`, whichever comes first, then runs
 // the ready sources and the due entries, all inside one autorelease pool.
 void runPass(LoopState* state, std::uint64_t limit) {
@@ -144,13 +160,11 @@ void runPass(LoopState* state, std::uint64_t limit) {
         }
     }
     const std::uint64_t now = RunLoop::monotonicNow();
-    int timeout = 0;
-    if (wakeAt > now) {
-        // Rounded up: waking a little late is allowed, firing early is not.
-        timeout = static_cast<int>(std::min<std::uint64_t>((wakeAt - now + 999999) / 1000000, 3600000));
-    }
+    // To the nanosecond, so that a timer wakes its loop within the scheduler's slack of its time.
+    constexpr std::uint64_t longestWait = 3600ull * 1000000000ull;
+    const std::uint64_t wait = wakeAt > now ? std::min(wakeAt - now, longestWait) : 0;
     epoll_event events[32];
-    int count = epoll_wait(state->epfd, events, 32, timeout);
+    int count = waitForEvents(state->epfd, events, 32, wait);
     for (int i = 0; i < count; ++i) {
         const auto id = static_cast<int>(events[i].data.u64);
         if (id == 0) {
