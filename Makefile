@@ -1,5 +1,6 @@
-# The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work.
-.PHONY: all deps configure build test demo bench format clean
+# The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work,
+# `make package` builds Glintmere's .deb in build/packages/.
+.PHONY: all deps configure build test demo package bench format clean
 
 JOBS ?= $(shell nproc)
 
@@ -19,6 +20,9 @@ test: build
 
 demo: build
 	@scripts/demo
+
+package: configure
+	@cmake --build --preset default --target glintmere-package -j $(JOBS)
 
 bench: deps
 	@cmake --preset release >/dev/null

@@ -18,11 +18,26 @@ set(CMAKE_BUILD_RPATH ${GLINTMERE_LIB_DIR} ${GLINTMERE_FRAMEWORK_DIRS})
 set(CMAKE_BUILD_RPATH_USE_ORIGIN OFF)
 
 set_property(GLOBAL PROPERTY GLINTMERE_DEVICE_FILES "")
+set_property(GLOBAL PROPERTY GLINTMERE_PACKAGE_FILES "")
 
-# glintmere_device_file(<file-or-genex> <device path>): glintmere-device install puts it there.
+# glintmere_device_file(<file-or-genex> <device path>): a file of the device's system;
+# glintmere-device install puts it there.
 function(glintmere_device_file source destination)
   set_property(GLOBAL APPEND PROPERTY GLINTMERE_DEVICE_FILES "${source}\t${destination}")
 endfunction()
+
+# glintmere_package_file(<file-or-genex> <device path>): a file of Glintmere's package, which dpkg
+# puts there when the package is installed.
+function(glintmere_package_file source destination)
+  set_property(GLOBAL APPEND PROPERTY GLINTMERE_PACKAGE_FILES "${source}\t${destination}")
+endfunction()
+
+# The architecture the binaries are built for, as dpkg names it.
+execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE GLINTMERE_ARCHITECTURE
+  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
+if(failed OR NOT GLINTMERE_ARCHITECTURE)
+  message(FATAL_ERROR "dpkg --print-architecture failed; install the Debian package dpkg")
+endif()
 
 # glintmere_framework(<target> <framework name> <device folder> SOURCES ... LIBS ...)
 function(glintmere_framework target name folder)
@@ -73,4 +88,37 @@ function(glintmere_write_device_manifest)
   get_property(entries GLOBAL PROPERTY GLINTMERE_DEVICE_FILES)
   list(JOIN entries "\n" content)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/device-manifest.txt CONTENT "${content}\n")
+endfunction()
+
+# Glintmere's .deb, built with every build from the control file at the top of the repository
+# (which alone holds the version) and the package files, to packages/PACKAGE_VERSION_ARCH.deb.
+# packages.txt names it for glintmere-device install.
+function(glintmere_write_package)
+  set(control ${PROJECT_SOURCE_DIR}/control)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${control})
+  file(STRINGS ${control} package REGEX "^Package:")
+  file(STRINGS ${control} version REGEX "^Version:")
+  string(REGEX REPLACE "^Package: *" "" package "${package}")
+  string(REGEX REPLACE "^Version: *" "" version "${version}")
+  if(NOT package OR NOT version)
+    message(FATAL_ERROR "${control} must name the Package and its Version")
+  endif()
+  set(deb ${CMAKE_BINARY_DIR}/packages/${package}_${version}_${GLINTMERE_ARCHITECTURE}.deb)
+
+  get_property(entries GLOBAL PROPERTY GLINTMERE_PACKAGE_FILES)
+  set(sources "")
+  foreach(entry ${entries})
+    string(REGEX REPLACE "\t.*" "" source "${entry}")
+    list(APPEND sources "${source}")
+  endforeach()
+  list(JOIN entries "\n" content)
+  set(placements ${CMAKE_BINARY_DIR}/package-manifest.txt)
+  file(GENERATE OUTPUT ${placements} CONTENT "${content}\n")
+  add_custom_command(OUTPUT ${deb}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-package ${control} ${placements} ${GLINTMERE_ARCHITECTURE} ${deb}
+    DEPENDS ${sources} ${control} ${placements} ${PROJECT_SOURCE_DIR}/scripts/build-package
+    COMMENT "Packing ${package}_${version}_${GLINTMERE_ARCHITECTURE}.deb"
+    VERBATIM)
+  add_custom_target(glintmere-package ALL DEPENDS ${deb})
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packages.txt CONTENT "${deb}\n")
 endfunction()

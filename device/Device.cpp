@@ -1,6 +1,7 @@
 #include "Device.hpp"
 
 #include "DeviceFiles.hpp"
+#include "Packages.hpp"
 
 #include <algorithm>
 #include <fstream>
@@ -21,6 +22,7 @@ const std::vector<std::string> kFolders = {
     "private/var/mobile/Library/Preferences",
     "private/var/mobile/Media",
     "private/var/run",
+    "private/var/log",
     "private/var/tmp",
     "private/var/lib/dpkg/info",
     "private/var/lib/dpkg/updates",
@@ -93,7 +95,7 @@ fs::path resolveInDevice(const fs::path& root, const fs::path& relative) {
 
 } // namespace
 
-void create(const fs::path& root) {
+void create(const fs::path& root, const std::string& systemVersion) {
     if (root.empty()) {
         throw Error("missing device root");
     }
@@ -139,9 +141,9 @@ void create(const fs::path& root) {
             }
         }
         const DeviceFiles files(root);
-        // An empty package database, as dpkg leaves it before the first install.
-        files.placeContent("", "private/var/lib/dpkg/status");
+        // The package database, holding the device's system and no tweak yet.
         files.placeContent("", "private/var/lib/dpkg/available");
+        registerSystem(files, systemVersion);
         // Written last: a root whose making failed half-way is not taken for a device.
         files.placeContent("glintmere-device 1\n", kMarker);
     } catch (...) {

@@ -1,5 +1,6 @@
 // glintmere-device: makes simulated devices, fills them from the build and runs programs inside.
 #include "Device.hpp"
+#include "Packages.hpp"
 #include "Sandbox.hpp"
 
 #include <pthread.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,7 +23,8 @@ constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 
 const char* const kUsage = "usage: glintmere-device create ROOT\n"
-                           "       glintmere-device install ROOT\n"
+                           "       glintmere-device install ROOT [PACKAGE.deb...]\n"
+                           "       glintmere-device remove ROOT PACKAGE\n"
                            "       glintmere-device run ROOT -- CMD [ARG...]\n"
                            "       glintmere-device test BINARY [ARG...]\n";
 
@@ -30,17 +33,41 @@ struct Usage : device::Error {
     using device::Error::Error;
 };
 
-// Where the build keeps its placement list: beside the tool's own folder of programs.
-fs::path manifestPath() {
+// The build folder the tool belongs to: the parent of its own folder of programs.
+fs::path buildFolder() {
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) {
         throw device::Error("cannot find the tool's own program: " + ec.message());
     }
-    return self.parent_path().parent_path() / "device-manifest.txt";
+    return self.parent_path().parent_path();
 }
 
-void install(const fs::path& root) { device::install(root, device::readManifest(manifestPath())); }
+// The packages the build made, as its list names them: what a device gets when none is named.
+std::vector<fs::path> builtPackages() {
+    const fs::path list = buildFolder() / "packages.txt";
+    std::ifstream in(list);
+    if (!in) {
+        throw device::Error("no package list at " + list.string() + " (build the project first)");
+    }
+    std::vector<fs::path> packages;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) {
+            packages.emplace_back(line);
+        }
+    }
+    return packages;
+}
+
+// The device's system files from the build's placement list, then `packages` (the build's own
+// when none is named) through the device's dpkg.
+void install(const fs::path& root, std::vector<fs::path> packages = {}) {
+    device::install(root, device::readManifest(buildFolder() / "device-manifest.txt"));
+    if (packages.empty()) {
+        packages = builtPackages();
+    }
+    device::installPackages(root, packages);
+}
 
 bool keepDevice() {
     const char* keep = std::getenv("GLINTMERE_KEEP_DEVICE");
@@ -137,7 +164,7 @@ int dispatch(const std::vector<std::string>& words) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (verb != "create" && verb != "install" && verb != "run" && verb != "test") {
+    if (verb != "create" && verb != "install" && verb != "remove" && verb != "run" && verb != "test") {
         throw Usage("unknown command \"" + verb + "\"");
     }
     if (words.size() < 2 || words[1].empty()) {
@@ -151,10 +178,15 @@ int dispatch(const std::vector<std::string>& words) {
         return 0;
     }
     if (verb == "install") {
-        if (words.size() > 2) {
-            throw Usage("install takes one device root");
+        const fs::path root = device::open(words[1]);
+        install(root, {words.begin() + 2, words.end()});
+        return 0;
+    }
+    if (verb == "remove") {
+        if (words.size() != 3 || words[2].empty()) {
+            throw Usage("remove takes a device root and one package name");
         }
-        install(device::open(words[1]));
+        device::removePackage(device::open(words[1]), words[2]);
         return 0;
     }
     if (verb == "run") {

@@ -1,4 +1,5 @@
 // The device tool seen from outside: each test drives the built program on devices of its own.
+#include "../../tests/support/Pictures.hpp"
 #include "../../tests/support/Subprocess.hpp"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -242,7 +244,10 @@ class DeviceInstall : public DeviceTool {
         tool_ = scratch_ / "build/bin/glintmere-device";
         fs::copy_file(kTool, tool_);
     }
-    void writeManifest(const std::string& text) { spill(scratch_ / "build/device-manifest.txt", text); }
+    void writeManifest(const std::string& text) {
+        spill(scratch_ / "build/device-manifest.txt", text);
+        spill(scratch_ / "build/packages.txt", ""); // a build that made no package
+    }
 
     fs::path tool_;
 };
@@ -455,6 +460,239 @@ TEST_F(DeviceInstall, TestRunsAProgramInAFreshDeviceAndRemovesIt) {
     auto absent = runProcess({tool_, "test", scratch_ / "absent"});
     EXPECT_NE(absent.status, 0);
     EXPECT_NE(absent.err.find("no test program"), std::string::npos);
+}
+
+// Glintmere's own package, as the build made it, in devices made by the build's tool.
+class GlintmerePackage : public DeviceTool {
+  protected:
+    static constexpr const char* kPackage = "com.brightmoth.glintmere";
+    static constexpr const char* kBrowser = "/Applications/MobileSafari.app/MobileSafari";
+    static constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
+    static constexpr const char* kPreferences =
+        "private/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist";
+
+    static fs::path builtPackage() {
+        std::string line;
+        std::getline(std::ifstream(fs::path(kTool).parent_path().parent_path() / "packages.txt"), line);
+        return line;
+    }
+    static std::string field(const fs::path& deb, const std::string& name) {
+        auto got = runProcess({"dpkg-deb", "--field", deb, name});
+        EXPECT_EQ(got.status, 0) << got.err;
+        return got.out.empty() ? got.out : got.out.substr(0, got.out.size() - 1);
+    }
+    // The package's version as the device's dpkg has it installed; empty when it is not installed.
+    std::string installedVersion(const fs::path& root) {
+        auto got = runProcess({kTool, "run", root, "--", "dpkg-query", "--show",
+                               "--showformat=${db:Status-Abbrev}${Version}", kPackage});
+        return got.out.starts_with("ii ") ? got.out.substr(3) : "";
+    }
+    fs::path installedDevice() {
+        const fs::path root = makeDevice();
+        auto installed = runProcess({kTool, "install", root});
+        EXPECT_EQ(installed.status, 0) << installed.err;
+        EXPECT_EQ(installed.out, "");
+        EXPECT_TRUE(
+            testing_support::writePng(testing_support::makePicture(6, 4), (root / "tmp/image.png").string()));
+        return root;
+    }
+    // What the browser's sheet offers for a long-pressed image.
+    std::string sheet(const fs::path& root) {
+        auto pressed = runProcess({kTool, "run", root, "--", kBrowser, "long-press", "/tmp/image.png"});
+        EXPECT_EQ(pressed.status, 0) << pressed.err;
+        return pressed.out;
+    }
+    testing_support::Outcome settings(const fs::path& root, const std::vector<std::string>& words) {
+        std::vector<std::string> command = {kTool, "run", root, "--", kSettings};
+        command.insert(command.end(), words.begin(), words.end());
+        return runProcess(command);
+    }
+    // A package of ours at another version, as an older build would have made it: same files,
+    // and one that newer versions no longer ship.
+    fs::path packageAtVersion(const std::string& version) {
+        const fs::path tree = scratch_ / ("package-" + version);
+        EXPECT_EQ(runProcess({"dpkg-deb", "--raw-extract", builtPackage(), tree}).status, 0);
+        std::string control = slurp(tree / "DEBIAN/control");
+        const auto at = control.find("Version: ");
+        control.replace(at, control.find('\n', at) - at, "Version: " + version);
+        spill(tree / "DEBIAN/control", control);
+        spill(tree / "Library/PreferenceBundles/Glintmere.bundle/Retired.txt", "gone in newer versions\n");
+        const fs::path deb = scratch_ / (std::string(kPackage) + "_" + version + ".deb");
+        auto built = runProcess({"dpkg-deb", "--root-owner-group", "--build", tree, deb});
+        EXPECT_EQ(built.status, 0) << built.err;
+        return deb;
+    }
+};
+
+TEST_F(GlintmerePackage, HoldsTheDeliverablesAndTheFieldsOfATweak) {
+    const fs::path deb = builtPackage();
+    ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
+    const std::string architecture = runProcess({"dpkg", "--print-architecture"}).out;
+    std::string version;
+    std::istringstream control(slurp(fs::path(GLINTMERE_SOURCE_DIR) / "control"));
+    for (std::string line; std::getline(control, line);) {
+        if (line.starts_with("Version: ")) {
+            version = line.substr(9);
+        }
+    }
+    ASSERT_FALSE(version.empty());
+    EXPECT_EQ(deb.filename().string(), std::string(kPackage) + "_" + version + "_" +
+                                           architecture.substr(0, architecture.size() - 1) + ".deb");
+    EXPECT_EQ(field(deb, "Package"), kPackage);
+    EXPECT_EQ(field(deb, "Name"), "Glintmere");
+    EXPECT_EQ(field(deb, "Version"), version);
+    EXPECT_EQ(field(deb, "Architecture") + "\n", architecture);
+    EXPECT_EQ(field(deb, "Section"), "Tweaks");
+    EXPECT_EQ(field(deb, "Depends"),
+              "mobilesubstrate (>= 0.9.5000), preferenceloader (>= 2.2.3), firmware (>= 7.0)");
+    for (const char* name : {"Description", "Maintainer", "Author"}) {
+        EXPECT_FALSE(field(deb, name).empty()) << name;
+    }
+
+    // Exactly the deliverables, owned by root, and the installed size they add up to.
+    std::set<std::string> expected = {
+        "./Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib",
+        "./Library/MobileSubstrate/DynamicLibraries/Glintmere.plist",
+        "./Library/PreferenceBundles/Glintmere.bundle/Glintmere",
+        "./Library/PreferenceLoader/Preferences/Glintmere.plist",
+    };
+    const fs::path resources = fs::path(GLINTMERE_SOURCE_DIR) / "settings/resources";
+    for (const auto& entry : fs::recursive_directory_iterator(resources)) {
+        const fs::path relative = entry.path().lexically_relative(resources);
+        if (entry.is_regular_file() && *relative.begin() != "loader") {
+            expected.insert("./Library/PreferenceBundles/Glintmere.bundle/" + relative.string());
+        }
+    }
+    auto listed = runProcess({"dpkg-deb", "--contents", deb});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    std::set<std::string> files;
+    long kibibytes = 0;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string mode, owner, date, time, path;
+        long size = 0;
+        words >> mode >> owner >> size >> date >> time >> path;
+        EXPECT_EQ(owner, "root/root") << path;
+        if (mode[0] == '-') {
+            files.insert(path);
+            EXPECT_TRUE(mode == "-rw-r--r--" || mode == "-rwxr-xr-x") << path << " " << mode;
+            kibibytes += (size + 1023) / 1024;
+        } else if (path != "./") {
+            EXPECT_EQ(mode, "drwxr-xr-x") << path;
+            kibibytes += 1;
+        }
+    }
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(field(deb, "Installed-Size"), std::to_string(kibibytes));
+}
+
+TEST_F(GlintmerePackage, InstallsThroughTheDevicesDpkgAndComesAndGoesWithTheUsersSetting) {
+    const fs::path root = installedDevice();
+    auto listed = runProcess({kTool, "run", root, "--", "dpkg", "-l"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    for (const char* package : {kPackage, "mobilesubstrate", "preferenceloader", "firmware"}) {
+        EXPECT_NE(listed.out.find(std::string("ii  ") + package + " "), std::string::npos) << listed.out;
+    }
+    EXPECT_EQ(installedVersion(root), field(builtPackage(), "Version"));
+    auto firmware =
+        runProcess({kTool, "run", root, "--", "dpkg-query", "--show", "--showformat=${Version}", "firmware"});
+    EXPECT_EQ(firmware.out, "8.4");
+    EXPECT_NE(sheet(root).find("Set As Wallpaper"), std::string::npos);
+    ASSERT_EQ(settings(root, {"set", "isEnabled", "false"}).status, 0);
+    const std::string stored = slurp(root / kPreferences);
+    ASSERT_FALSE(stored.empty());
+
+    // Removed: the browser's sheet is its own again, Settings has no pane, the setting stays.
+    auto removed = runProcess({kTool, "remove", root, kPackage});
+    ASSERT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(removed.err, "");
+    EXPECT_EQ(installedVersion(root), "");
+    for (const char* gone : {"Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib",
+                             "Library/MobileSubstrate/DynamicLibraries/Glintmere.plist",
+                             "Library/PreferenceBundles/Glintmere.bundle",
+                             "Library/PreferenceLoader/Preferences/Glintmere.plist"}) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(root / gone))) << gone;
+    }
+    EXPECT_TRUE(fs::is_directory(root / "Library/MobileSubstrate/DynamicLibraries"));
+    EXPECT_EQ(slurp(root / kPreferences), stored);
+    settings(root, {"set", "isEnabled", "true"}); // no pane to take it
+    EXPECT_EQ(slurp(root / kPreferences), stored);
+    const std::string own = sheet(root);
+    EXPECT_NE(own.find("Copy"), std::string::npos) << own;
+    EXPECT_EQ(own.find("Set As Wallpaper"), std::string::npos) << own;
+    auto noPane = settings(root, {"list"});
+    EXPECT_NE(noPane.status, 0);
+    EXPECT_NE(noPane.err.find("no pane \"Glintmere\""), std::string::npos) << noPane.err;
+
+    // Installed again, both come back with the stored setting.
+    ASSERT_EQ(runProcess({kTool, "install", root}).status, 0);
+    EXPECT_EQ(installedVersion(root), field(builtPackage(), "Version"));
+    auto pane = settings(root, {"list"});
+    EXPECT_EQ(pane.status, 0) << pane.err;
+    EXPECT_NE(pane.out.find("Enabled: off"), std::string::npos) << pane.out;
+    EXPECT_NE(sheet(root).find("Copy"), std::string::npos);
+    ASSERT_EQ(settings(root, {"set", "isEnabled", "true"}).status, 0);
+    EXPECT_NE(sheet(root).find("Set As Wallpaper"), std::string::npos);
+
+    // As dpkg has it, removing what is not installed is done, with a warning.
+    auto unknown = runProcess({kTool, "remove", root, "com.example.absent"});
+    EXPECT_NE(unknown.err.find("com.example.absent"), std::string::npos) << unknown.err;
+    auto notAName = runProcess({kTool, "remove", root, "../Glintmere"});
+    EXPECT_NE(notAName.status, 0);
+    spill(scratch_ / "notes.deb", "not a package\n");
+    auto notAPackage = runProcess({kTool, "install", root, scratch_ / "notes.deb"});
+    EXPECT_NE(notAPackage.status, 0);
+    EXPECT_NE(notAPackage.err.find("is not a package"), std::string::npos) << notAPackage.err;
+    EXPECT_EQ(installedVersion(root), field(builtPackage(), "Version"));
+}
+
+TEST_F(GlintmerePackage, UpgradesFromAnOlderVersionKeepingTheUsersSetting) {
+    const fs::path root = makeDevice();
+    auto older = runProcess({kTool, "install", root, packageAtVersion("0.9.1")});
+    ASSERT_EQ(older.status, 0) << older.err;
+    EXPECT_EQ(installedVersion(root), "0.9.1");
+    EXPECT_TRUE(fs::exists(root / "Library/PreferenceBundles/Glintmere.bundle/Retired.txt"));
+    ASSERT_EQ(settings(root, {"set", "isEnabled", "false"}).status, 0);
+
+    auto upgraded = runProcess({kTool, "install", root});
+    ASSERT_EQ(upgraded.status, 0) << upgraded.err;
+    EXPECT_EQ(installedVersion(root), field(builtPackage(), "Version"));
+    EXPECT_FALSE(fs::exists(root / "Library/PreferenceBundles/Glintmere.bundle/Retired.txt"));
+    auto pane = settings(root, {"list"});
+    EXPECT_NE(pane.out.find("Enabled: off"), std::string::npos) << pane.out << pane.err;
+}
+
+// dpkg checks the dependencies against the device's own system, and a refused Glintmere is not
+// left behind half installed, where the browser would still load it.
+TEST_F(GlintmerePackage, IsRefusedByAnOldFirmwareAndWithoutSubstrate) {
+    const fs::path old = makeDevice("old");
+    const fs::path status = old / "private/var/lib/dpkg/status";
+    std::string database = slurp(status);
+    const auto firmware = database.find("Package: firmware\n");
+    ASSERT_NE(firmware, std::string::npos);
+    const auto version = database.find("Version: ", firmware);
+    database.replace(version, database.find('\n', version) - version, "Version: 6.1");
+    spill(status, database);
+
+    const fs::path bare = makeDevice("bare");
+    auto unregistered = runProcess({kTool, "run", bare, "--", "dpkg", "--remove", "mobilesubstrate"});
+    ASSERT_EQ(unregistered.status, 0) << unregistered.err;
+
+    for (const auto& [root, message] : {std::pair{old, std::string("Version of firmware on system is 6.1")},
+                                        std::pair{bare, std::string("mobilesubstrate")}}) {
+        auto refused = runProcess({kTool, "install", root});
+        EXPECT_NE(refused.status, 0) << root;
+        EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find(std::string("dpkg did not install ") + kPackage), std::string::npos)
+            << refused.err;
+        auto listed = runProcess({kTool, "run", root, "--", "dpkg", "-l"});
+        EXPECT_EQ(listed.out.find(kPackage), std::string::npos) << listed.out;
+        EXPECT_FALSE(fs::exists(root / "Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib")) << root;
+        for (const auto& entry : fs::directory_iterator(root)) {
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".glintmere-packages")) << entry.path();
+        }
+    }
 }
 
 } // namespace
