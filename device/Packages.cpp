@@ -86,9 +86,16 @@ int runInDevice(const fs::path& root, const std::vector<std::string>& command,
     if (captured.get() < 0 || savedOutput.get() < 0 || dup2(captured.get(), 1) < 0) {
         throw Error(std::string("cannot capture dpkg's output: ") + std::strerror(errno));
     }
+    // dpkg works as root, and owns what it unpacks to root. A user who is not root runs it as the
+    // root of a user namespace of its own, whose root is that user outside.
+    std::vector<std::string> asRoot;
+    if (geteuid() != 0) {
+        asRoot = {"unshare", "--map-root-user"};
+    }
+    asRoot.insert(asRoot.end(), command.begin(), command.end());
     int status = 0;
     try {
-        status = run(root, command);
+        status = run(root, asRoot);
     } catch (...) {
         dup2(savedOutput.get(), 1);
         throw;

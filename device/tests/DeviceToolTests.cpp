@@ -695,4 +695,24 @@ TEST_F(GlintmerePackage, IsRefusedByAnOldFirmwareAndWithoutSubstrate) {
     }
 }
 
+// dpkg runs inside the device, so the links planted there mean what they mean to the device: one
+// where dpkg unpacks and one where it keeps its records lead nowhere outside it.
+TEST_F(GlintmerePackage, DpkgWritesNothingThroughLinksPlantedInTheDevice) {
+    const fs::path outside = scratch_ / "outside";
+    fs::create_directories(outside);
+    for (const char* planted : {"/Library/PreferenceBundles", "/var/lib/dpkg/updates"}) {
+        const fs::path root = makeDevice(fs::path(planted).filename());
+        auto linked = runProcess({kTool, "run", root, "--", "sh", "-c",
+                                  "mkdir -p \"$0\" && rm -rf \"$1\" && ln -s \"$0\" \"$1\"", outside.string(),
+                                  planted});
+        ASSERT_EQ(linked.status, 0) << linked.err;
+        auto installed = runProcess({kTool, "install", root});
+        EXPECT_EQ(installed.status, 0) << installed.err;
+        EXPECT_TRUE(fs::is_empty(outside)) << "dpkg wrote outside the device through " << planted;
+        EXPECT_EQ(installedVersion(root), field(builtPackage(), "Version")) << planted;
+    }
+    EXPECT_TRUE(fs::is_regular_file(scratch_ / "PreferenceBundles" / outside.relative_path() /
+                                    "Glintmere.bundle/Info.plist"));
+}
+
 } // namespace
