@@ -32,6 +32,17 @@ function(glintmere_package_file source destination)
   set_property(GLOBAL APPEND PROPERTY GLINTMERE_PACKAGE_FILES "${source}\t${destination}")
 endfunction()
 
+# Glintmere's package name and version, from the control file, the one place that holds them.
+set(GLINTMERE_CONTROL ${PROJECT_SOURCE_DIR}/control)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${GLINTMERE_CONTROL})
+file(STRINGS ${GLINTMERE_CONTROL} GLINTMERE_PACKAGE REGEX "^Package:")
+file(STRINGS ${GLINTMERE_CONTROL} GLINTMERE_VERSION REGEX "^Version:")
+string(REGEX REPLACE "^Package: *" "" GLINTMERE_PACKAGE "${GLINTMERE_PACKAGE}")
+string(REGEX REPLACE "^Version: *" "" GLINTMERE_VERSION "${GLINTMERE_VERSION}")
+if(NOT GLINTMERE_PACKAGE OR NOT GLINTMERE_VERSION)
+  message(FATAL_ERROR "${GLINTMERE_CONTROL} must name the Package and its Version")
+endif()
+
 # The architecture the binaries are built for, as dpkg names it.
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE GLINTMERE_ARCHITECTURE
   OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
@@ -94,15 +105,9 @@ endfunction()
 # (which alone holds the version) and the package files, to packages/PACKAGE_VERSION_ARCH.deb.
 # packages.txt names it for glintmere-device install.
 function(glintmere_write_package)
-  set(control ${PROJECT_SOURCE_DIR}/control)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${control})
-  file(STRINGS ${control} package REGEX "^Package:")
-  file(STRINGS ${control} version REGEX "^Version:")
-  string(REGEX REPLACE "^Package: *" "" package "${package}")
-  string(REGEX REPLACE "^Version: *" "" version "${version}")
-  if(NOT package OR NOT version)
-    message(FATAL_ERROR "${control} must name the Package and its Version")
-  endif()
+  set(control ${GLINTMERE_CONTROL})
+  set(package ${GLINTMERE_PACKAGE})
+  set(version ${GLINTMERE_VERSION})
   set(deb ${CMAKE_BINARY_DIR}/packages/${package}_${version}_${GLINTMERE_ARCHITECTURE}.deb)
 
   get_property(entries GLOBAL PROPERTY GLINTMERE_PACKAGE_FILES)

@@ -598,6 +598,11 @@ TEST_F(GlintmerePackage, InstallsThroughTheDevicesDpkgAndComesAndGoesWithTheUser
     auto firmware =
         runProcess({kTool, "run", root, "--", "dpkg-query", "--show", "--showformat=${Version}", "firmware"});
     EXPECT_EQ(firmware.out, "8.4");
+    // The settings bundle carries the package's version.
+    EXPECT_NE(
+        slurp(root / "Library/PreferenceBundles/Glintmere.bundle/Info.plist")
+            .find("<key>CFBundleVersion</key>\n\t<string>" + field(builtPackage(), "Version") + "</string>"),
+        std::string::npos);
     EXPECT_NE(sheet(root).find("Set As Wallpaper"), std::string::npos);
     ASSERT_EQ(settings(root, {"set", "isEnabled", "false"}).status, 0);
     const std::string stored = slurp(root / kPreferences);
