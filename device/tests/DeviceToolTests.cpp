@@ -339,6 +339,13 @@ TEST_F(DeviceInstall, FollowsTheDevicesLinksWithinTheDevice) {
     EXPECT_EQ(slurp(root / "Library/Tweak.bundle/Probe"), "code\n");
 }
 
+// The two ways the tool resolves a path below a device root: openat2 where the kernel has it, and
+// one part at a time with O_NOFOLLOW.
+const std::pair<std::string, testing_support::EnvChanges> kResolutions[] = {
+    {"openat2", {{"GLINTMERE_DEVICE_WITHOUT_OPENAT2", std::nullopt}}},
+    {"part-by-part", {{"GLINTMERE_DEVICE_WITHOUT_OPENAT2", "1"}}},
+};
+
 // Links planted where the tool is about to write (at the staging name beside a file, at the file
 // itself) name a file of the host; the install replaces them inside the device and leaves the host
 // file alone.
@@ -348,29 +355,31 @@ TEST_F(DeviceInstall, WritesNothingThroughALinkPlantedAtAFile) {
     const fs::path victim = scratch_ / "outside/victim";
     spill(victim, "untouched\n");
     fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
-    const fs::path root = makeDevice();
     writeManifest(built.string() + "/Probe\t/Applications/Probe.app/Probe\n" + built.string() +
                   "/Probe\t/Library/Other/Probe\n");
-    // The staging name once held the writer's process id: the ids the tool may take next are all
-    // covered.
-    int lastPid = 0;
-    std::ifstream("/proc/sys/kernel/ns_last_pid") >> lastPid;
-    ASSERT_GT(lastPid, 0);
-    fs::create_directories(root / "Applications/Probe.app");
-    for (int pid = lastPid + 1; pid < lastPid + 1000; ++pid) {
-        fs::create_symlink(victim,
-                           root / "Applications/Probe.app" / (".Probe.partial-" + std::to_string(pid)));
-    }
-    fs::create_directories(root / "Library/Other");
-    fs::create_symlink(victim, root / "Library/Other/Probe");
+    for (const auto& [mode, env] : kResolutions) {
+        const fs::path root = makeDevice(mode);
+        // The staging name once held the writer's process id: the ids the tool may take next are
+        // all covered.
+        int lastPid = 0;
+        std::ifstream("/proc/sys/kernel/ns_last_pid") >> lastPid;
+        ASSERT_GT(lastPid, 0);
+        fs::create_directories(root / "Applications/Probe.app");
+        for (int pid = lastPid + 1; pid < lastPid + 1000; ++pid) {
+            fs::create_symlink(victim,
+                               root / "Applications/Probe.app" / (".Probe.partial-" + std::to_string(pid)));
+        }
+        fs::create_directories(root / "Library/Other");
+        fs::create_symlink(victim, root / "Library/Other/Probe");
 
-    auto installed = runProcess({tool_, "install", root});
-    EXPECT_EQ(installed.status, 0) << installed.err;
-    EXPECT_EQ(slurp(victim), "untouched\n");
-    EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    for (const char* placed : {"Applications/Probe.app/Probe", "Library/Other/Probe"}) {
-        EXPECT_FALSE(fs::is_symlink(root / placed)) << placed;
-        EXPECT_EQ(slurp(root / placed), "probe\n") << placed;
+        auto installed = runProcess({tool_, "install", root}, "", env);
+        EXPECT_EQ(installed.status, 0) << mode << ": " << installed.err;
+        EXPECT_EQ(slurp(victim), "untouched\n") << mode;
+        EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write) << mode;
+        for (const char* placed : {"Applications/Probe.app/Probe", "Library/Other/Probe"}) {
+            EXPECT_FALSE(fs::is_symlink(root / placed)) << mode << ": " << placed;
+            EXPECT_EQ(slurp(root / placed), "probe\n") << mode << ": " << placed;
+        }
     }
 }
 
@@ -388,16 +397,21 @@ TEST_F(DeviceInstall, WritesNothingThroughAFolderTurnedIntoALink) {
     const fs::path outside = scratch_ / "outside";
     fs::create_directories(outside / "Deep");
     const fs::path root = makeDevice();
-    testing_support::Child flipper(
-        {tool_, "run", root, "--", "sh", "-c",
-         "mkdir -p /Library/Real/Deep; echo started; while :; do rm -rf /Library/Flip;"
-         "mv -T /Library/Real /Library/Flip; mv -T /Library/Flip /Library/Real || mkdir -p "
-         "/Library/Real/Deep;"
-         "rm -rf /Library/Flip; ln -s \"$0\" /Library/Flip; done 2>/dev/null",
-         outside.string()});
+    // Swapped by renameat2's exchange, the folder is at every moment either a folder or a link; it
+    // stays one or the other for anything from a microsecond to a few milliseconds.
+    testing_support::Child flipper({tool_, "run", root, "--", "python3", "-c",
+                                    "import ctypes, os, random, sys, time\n"
+                                    "libc = ctypes.CDLL(None)\n"
+                                    "os.makedirs('/Library/Real/Deep')\n"
+                                    "os.symlink(sys.argv[1], '/Library/Flip')\n"
+                                    "print('started', flush=True)\n"
+                                    "while True:\n"
+                                    "    libc.renameat2(-100, b'/Library/Real', -100, b'/Library/Flip', 2)\n"
+                                    "    time.sleep(random.choice((0, 0, 0.0001, 0.001, 0.003)))\n",
+                                    outside.string()});
     ASSERT_EQ(flipper.readLine().value_or(""), "started") << flipper.err();
-    for (int round = 0; round < 15; ++round) {
-        auto installed = runProcess({tool_, "install", root});
+    for (int round = 0; round < 16; ++round) {
+        auto installed = runProcess({tool_, "install", root}, "", kResolutions[round % 2].second);
         // Failing is fine, failing silently is not.
         EXPECT_TRUE(installed.status == 0 || !installed.err.empty());
     }
