@@ -25,10 +25,13 @@ namespace {
 using objc::operator""_sel;
 
 // Property lists nest only a few levels in practice; the limits keep hostile files from exhausting
-// the stack (libplist's parsers and writers recurse) or memory (shared objects of a binary file
-// expand into copies).
+// the stack (libplist's parsers and writers recurse), or memory and time (shared objects of a binary
+// file expand into copies: a 141-byte file of 21 levels of [x, x] is four million values). A
+// preferences file holds tens of values, a large one thousands; the limits stand far above that.
 constexpr int depthLimit = 512;
-constexpr std::size_t valueLimit = std::size_t{1} << 22;
+constexpr std::size_t valueLimit = std::size_t{1} << 18;
+// The text and data that a property list holds once its shared objects are copied out.
+constexpr std::size_t expandedByteLimit = propertyListFileLimit;
 
 constexpr double referenceDateSince1970 = 978307200.0;
 
@@ -462,8 +465,8 @@ class XmlChecker {
 };
 
 // ----- Binary: the object table is walked before libplist sees it: every offset, length and
-// reference within the file, no cycles, a bounded depth and a bounded number of values once
-// shared objects are counted as the copies that parsing makes of them.
+// reference within the file, no cycles, a bounded depth, and a bounded number of values and bytes
+// once shared objects are counted as the copies that parsing makes of them.
 
 class BinaryChecker {
   public:
@@ -479,18 +482,19 @@ class BinaryChecker {
         std::uint64_t count = be(trailer + 8, 8);
         std::uint64_t top = be(trailer + 16, 8);
         tableStart_ = be(trailer + 24, 8);
+        // Every value but the root may come with a key.
         if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8 || count == 0 ||
-            count > valueLimit || top >= count || tableStart_ < 8 || tableStart_ > trailer ||
+            count > 2 * valueLimit + 1 || top >= count || tableStart_ < 8 || tableStart_ > trailer ||
             (trailer - tableStart_) / offsetSize_ < count) {
             return false;
         }
         objects_ = static_cast<std::size_t>(count);
         state_.assign(objects_, 0);
-        expanded_.assign(objects_, 0);
+        expanded_.assign(objects_, Size{});
         if (!walk(static_cast<std::size_t>(top))) {
             return false;
         }
-        values = expanded_[static_cast<std::size_t>(top)];
+        values = expanded_[static_cast<std::size_t>(top)].values;
         return true;
     }
 
@@ -499,7 +503,21 @@ class BinaryChecker {
         unsigned type = 0;
         std::size_t count = 0;  // elements of a container
         std::size_t refsAt = 0; // where its references start
+        std::size_t bytes = 0;  // its text or data, as libplist holds it
         bool isString = false;
+    };
+
+    // What an object comes to once its shared objects are copied out.
+    struct Size {
+        std::size_t values = 0;
+        std::size_t bytes = 0;
+
+        // False once past the limits; adding then stops there.
+        bool add(const Size& more) {
+            values += more.values;
+            bytes += more.bytes;
+            return values <= valueLimit && bytes <= expandedByteLimit;
+        }
     };
 
     unsigned byte(std::size_t at) const { return static_cast<unsigned char>(s_[at]); }
@@ -573,14 +591,26 @@ class BinaryChecker {
         // Strings holding NUL are refused: libplist cuts an ASCII one short there and stops the
         // program on a UTF-16 one.
         case 0x4:
-            return extendedLength() && fits(pos, length);
+            if (!extendedLength() || !fits(pos, length)) {
+                return false;
+            }
+            o.bytes = static_cast<std::size_t>(length);
+            return true;
         case 0x5:
             o.isString = true;
-            return extendedLength() && fits(pos, length) && !holdsNul(pos, length, 1);
+            if (!extendedLength() || !fits(pos, length) || holdsNul(pos, length, 1)) {
+                return false;
+            }
+            o.bytes = static_cast<std::size_t>(length);
+            return true;
         case 0x6:
             o.isString = true;
-            return extendedLength() && length <= tableStart_ / 2 && fits(pos, length * 2) &&
-                   !holdsNul(pos, length, 2);
+            if (!extendedLength() || length > tableStart_ / 2 || !fits(pos, length * 2) ||
+                holdsNul(pos, length, 2)) {
+                return false;
+            }
+            o.bytes = static_cast<std::size_t>(length) * 3; // a UTF-16 unit is up to three bytes of UTF-8
+            return true;
         case 0xA:
         case 0xD: {
             if (!extendedLength() || length > valueLimit) {
@@ -606,13 +636,13 @@ class BinaryChecker {
     }
 
     // Depth-first over references with an explicit stack: 1 marks an object on the current path (seen
-    // again, it is a cycle), 2 one already counted.
+    // again, it is a cycle), 2 one already counted, whose size is then added again for each copy.
     bool walk(std::size_t root) {
         struct Frame {
             std::size_t index;
             Object object;
             std::size_t next = 0;
-            std::size_t total = 1;
+            Size total;
         };
         std::vector<Frame> stack;
         auto enter = [&](std::size_t index) {
@@ -621,7 +651,7 @@ class BinaryChecker {
                 return false;
             }
             state_[index] = 1;
-            stack.push_back(Frame{index, o});
+            stack.push_back(Frame{index, o, 0, Size{1, o.bytes}});
             return static_cast<int>(stack.size()) <= depthLimit;
         };
         if (!enter(root)) {
@@ -635,7 +665,8 @@ class BinaryChecker {
                 if (isDict) {
                     std::size_t key = 0;
                     Object keyObject;
-                    if (!reference(f.object, k, key) || !parse(key, keyObject) || !keyObject.isString) {
+                    if (!reference(f.object, k, key) || !parse(key, keyObject) || !keyObject.isString ||
+                        !f.total.add(Size{0, keyObject.bytes})) {
                         return false;
                     }
                 }
@@ -647,8 +678,7 @@ class BinaryChecker {
                     return false;
                 }
                 if (state_[child] == 2) {
-                    f.total += expanded_[child];
-                    if (f.total > valueLimit) {
+                    if (!f.total.add(expanded_[child])) {
                         return false;
                     }
                     continue;
@@ -659,15 +689,12 @@ class BinaryChecker {
                 continue;
             }
             std::size_t done = f.index;
-            std::size_t total = f.total;
+            Size total = f.total;
             state_[done] = 2;
             expanded_[done] = total;
             stack.pop_back();
-            if (!stack.empty()) {
-                stack.back().total += total;
-                if (stack.back().total > valueLimit) {
-                    return false;
-                }
+            if (!stack.empty() && !stack.back().total.add(total)) {
+                return false;
             }
         }
         return true;
@@ -679,7 +706,7 @@ class BinaryChecker {
     std::uint64_t tableStart_ = 0;
     std::size_t objects_ = 0;
     std::vector<unsigned char> state_;
-    std::vector<std::size_t> expanded_;
+    std::vector<Size> expanded_;
 };
 
 // ----- libplist nodes to objects

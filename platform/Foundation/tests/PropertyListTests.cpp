@@ -436,6 +436,69 @@ TEST_F(PropertyListTest, HostileBinaryStructuresAreRefused) {
     EXPECT_NE(NS::Array::arrayWithContentsOfFile(ns(dir.file("modest.plist"))), nullptr);
 }
 
+// A fan-out of `levels` arrays [x, x] over `leaf`: 2^(levels + 1) - 1 values once copied out.
+std::string fanOut(std::uint32_t levels, const std::string& leaf) {
+    std::vector<std::string> objects;
+    for (std::uint32_t k = 0; k < levels; ++k) {
+        objects.push_back(arrayOf({k + 1, k + 1}));
+    }
+    objects.push_back(leaf);
+    return binaryPlist(objects);
+}
+
+TEST_F(PropertyListTest, SharedObjectsAreCountedAsTheCopiesTheyBecome) {
+    auto readArray = [&](const std::string& bytes) {
+        writeBytes(dir.file("shared.plist"), bytes);
+        return NS::Array::arrayWithContentsOfFile(ns(dir.file("shared.plist")));
+    };
+    // Twenty-one levels: four million values from a file of a few hundred bytes.
+    const std::string five = std::string("\x10\x05", 2);
+    const std::string bomb = fanOut(21, five);
+    EXPECT_LT(bomb.size(), 512u);
+    EXPECT_EQ(readArray(bomb), nullptr);
+    // The same through dictionaries, each level one key over two values.
+    std::vector<std::string> dicts;
+    for (std::uint32_t k = 0; k < 21; ++k) {
+        dicts.push_back(std::string("\xD2") + ref(22) + ref(23) + ref(k + 1) + ref(k + 1));
+    }
+    dicts.push_back(five);
+    dicts.push_back("\x51"
+                    "a");
+    dicts.push_back("\x51"
+                    "b");
+    writeBytes(dir.file("dicts.plist"), binaryPlist(dicts));
+    EXPECT_EQ(NS::Dictionary::dictionaryWithContentsOfFile(ns(dir.file("dicts.plist"))), nullptr);
+    // Few values, but 64 KB of data copied 2^11 times is 128 MB.
+    std::string data = std::string("\x4F\x12\x00\x01\x00\x00", 6) + std::string(1 << 16, 'x');
+    EXPECT_EQ(readArray(fanOut(11, data)), nullptr);
+    // Sharing that stays small reads as the copies it stands for.
+    NS::Array* modest = readArray(
+        fanOut(10, data.substr(0, 2) + std::string("\x00\x00\x04\x00", 4) + std::string(1024, 'y')));
+    ASSERT_NE(modest, nullptr);
+    EXPECT_EQ(modest->count(), 2u);
+}
+
+TEST_F(PropertyListTest, ADictionaryOfTwoHundredThousandKeysReads) {
+    // Binary, with every key's value one shared object: twice as many objects as values.
+    std::vector<std::string> objects;
+    std::string dict("\xDF\x12\x00\x03\x0D\x40", 6);
+    for (std::uint32_t k = 0; k < 200000; ++k) {
+        dict += ref(k + 1);
+    }
+    for (std::uint32_t k = 0; k < 200000; ++k) {
+        dict += ref(200001);
+    }
+    objects.push_back(dict);
+    for (int k = 0; k < 200000; ++k) {
+        std::string name = "k" + std::to_string(k);
+        objects.push_back(static_cast<char>(0x50 | name.size()) + name);
+    }
+    objects.push_back("\x09");
+    NS::Dictionary* fromBinary = readDict(binaryPlist(objects));
+    ASSERT_NE(fromBinary, nullptr);
+    EXPECT_EQ(fromBinary->count(), 200000u);
+}
+
 TEST_F(PropertyListTest, StringsHoldingNulAreRefusedNotCutShortOrFatal) {
     const std::string dictOfS = std::string("\xD1") + ref(1) + ref(2);
     const std::string s = "\x51s";
