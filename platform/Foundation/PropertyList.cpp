@@ -93,9 +93,6 @@ class XmlChecker {
         if (s_.find('\0') != std::string_view::npos) {
             return false;
         }
-        if (rest().starts_with("\xEF\xBB\xBF")) {
-            i_ += 3;
-        }
         Tag tag;
         if (!skipMisc() || !readTag(tag) || tag.closing || tag.empty || tag.name != "plist") {
             return false;
@@ -961,6 +958,11 @@ std::string utf8Of(id string) {
 } // namespace
 
 id propertyListFromBytes(std::string_view bytes) {
+    // Editors may begin UTF-8 text with a byte-order mark, which libplist does not take; text in
+    // UTF-16 is not read at all.
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    }
     std::size_t expected = 0;
     bool checked = bytes.starts_with("bplist") ? BinaryChecker(bytes).check(expected)
                                                : XmlChecker(bytes).check(expected);
@@ -985,6 +987,12 @@ id propertyListFromBytes(std::string_view bytes) {
 
 id readPropertyList(const char* path) {
     std::optional<std::string> bytes = readFile(path, propertyListFileLimit);
+    if (bytes && (bytes->starts_with("\xFF\xFE") || bytes->starts_with("\xFE\xFF"))) {
+        std::fprintf(stderr,
+                     "Foundation: not reading %s: it is UTF-16 text; property lists are read as UTF-8\n",
+                     path);
+        return nil;
+    }
     return bytes ? propertyListFromBytes(*bytes) : nil;
 }
 

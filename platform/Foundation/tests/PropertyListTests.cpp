@@ -201,6 +201,27 @@ TEST_F(PropertyListTest, WritesXmlWithEachTypeInItsOwnElement) {
     expectSample(NS::Dictionary::dictionaryWithContentsOfFile(ns(dir.file("out.plist"))));
 }
 
+TEST_F(PropertyListTest, AUtf8ByteOrderMarkIsTakenAndUtf16TextRefused) {
+    ASSERT_TRUE(sample()->writeToFile(ns(dir.file("out.plist")), true));
+    const std::string xml = readBytes(dir.file("out.plist"));
+    expectSample(readDict("\xEF\xBB\xBF" + xml));
+    // The mark before white space or a comment ahead of the declaration.
+    expectSample(readDict("\xEF\xBB\xBF\n<!-- saved by an editor -->\n" + xml));
+    // UTF-16 either way round, with its mark: refused whole, never read in part.
+    std::string little = "\xFF\xFE";
+    std::string big = "\xFE\xFF";
+    for (char c : xml) {
+        little += c;
+        little += '\0';
+        big += '\0';
+        big += c;
+    }
+    EXPECT_EQ(readDict(little), nullptr);
+    EXPECT_EQ(readDict(big), nullptr);
+    EXPECT_EQ(readDict("\xFF\xFE"), nullptr);
+    EXPECT_EQ(readDict("\xEF\xBB\xBF"), nullptr);
+}
+
 TEST_F(PropertyListTest, MutableReadsAreMutableAndArraysRoundTrip) {
     ASSERT_TRUE(sample()->writeToFile(ns(dir.file("d.plist")), false));
     auto owned = objc::adopt(NS::MutableDictionary::alloc()->initWithContentsOfFile(ns(dir.file("d.plist"))));
