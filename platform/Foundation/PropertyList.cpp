@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 using NS::detail::appendUtf8;
@@ -428,15 +428,13 @@ class XmlChecker {
             if (tag.empty) {
                 return true;
             }
-            std::map<std::string, std::size_t> entries;
+            // A dictionary may hold many thousands of keys: hashed, and counted as they come.
+            std::unordered_map<std::string, std::size_t> entries;
             for (;;) {
                 if (!skipInside()) {
                     return false;
                 }
                 if (rest().starts_with("</")) {
-                    for (const auto& entry : entries) {
-                        kept += entry.second;
-                    }
                     Tag end;
                     return readTag(end) && end.name == "dict";
                 }
@@ -450,7 +448,12 @@ class XmlChecker {
                 if (!skipInside() || rest().starts_with("</") || !value(depth + 1, child)) {
                     return false;
                 }
-                entries[content] = child;
+                auto [entry, added] = entries.try_emplace(std::move(content), child);
+                if (!added) {
+                    kept -= entry->second;
+                    entry->second = child;
+                }
+                kept += child;
             }
         }
         return false;
