@@ -1,0 +1,108 @@
+#include "PackageListing.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// What the device's dpkg lists, read through a pipe of the test's own.
+std::string dpkgList() {
+    FILE* pipe = ::popen("/usr/bin/dpkg -l </dev/null", "r");
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, n);
+    }
+    if (pipe != nullptr) {
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// One package in the device's database, so that the listing has a line to show.
+constexpr const char* kProbe = "glintmere-listing-probe";
+
+class PackageListing : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::ofstream status("/var/lib/dpkg/status", std::ios::app);
+        status << "Package: " << kProbe << "\nStatus: install ok installed\nPriority: optional\n"
+               << "Section: misc\nMaintainer: Tests <tests@example.org>\nArchitecture: all\n"
+               << "Version: 1.0\nDescription: a package for the listing to show\n\n";
+    }
+};
+
+void expectListingAt(const char* path) {
+    struct stat about {};
+    ASSERT_EQ(::lstat(path, &about), 0);
+    EXPECT_TRUE(S_ISREG(about.st_mode));
+    EXPECT_EQ(about.st_mode & 07777, 0644u);
+    EXPECT_EQ(about.st_nlink, 1u);
+    const std::string listing = readAll(path);
+    EXPECT_NE(listing.find("||/ Name"), std::string::npos) << listing;
+    EXPECT_NE(listing.find(kProbe), std::string::npos) << listing;
+    EXPECT_EQ(listing, dpkgList());
+}
+
+TEST_F(PackageListing, EachUseRewritesTheListingWhole) {
+    const mode_t previous = ::umask(077);
+    std::ofstream(glintmere::kPackageListingPath) << std::string(100000, 'x');
+    ::chmod(glintmere::kPackageListingPath, 0600);
+    EXPECT_EQ(glintmere::writePackageListing(), "");
+    ::umask(previous);
+    // The file was there already: it keeps its mode and loses its old bytes.
+    EXPECT_EQ(readAll(glintmere::kPackageListingPath), dpkgList());
+    struct stat about {};
+    ASSERT_EQ(::stat(glintmere::kPackageListingPath, &about), 0);
+    EXPECT_EQ(about.st_mode & 07777, 0600u);
+    ASSERT_EQ(::unlink(glintmere::kPackageListingPath), 0);
+    ::umask(077);
+    EXPECT_EQ(glintmere::writePackageListing(), "");
+    ::umask(previous);
+    expectListingAt(glintmere::kPackageListingPath);
+}
+
+TEST_F(PackageListing, WhatWasPlantedAtTheListingIsRemovedNotWrittenThrough) {
+    const fs::path elsewhere = "/var/mobile/elsewhere";
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere / "precious") << "precious";
+    const std::string path = "/tmp/planted-listing.log";
+    const auto plantings = {
+        +[](const fs::path& at, const fs::path& to) { fs::create_symlink(to / "precious", at); },
+        +[](const fs::path& at, const fs::path& to) { fs::create_symlink(to / "made", at); },
+        +[](const fs::path& at, const fs::path& to) { fs::create_hard_link(to / "precious", at); },
+        +[](const fs::path& at, const fs::path&) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); },
+    };
+    for (const auto& plant : plantings) {
+        fs::remove(path);
+        plant(path, elsewhere);
+        EXPECT_EQ(glintmere::writePackageListing(path.c_str()), "");
+        expectListingAt(path.c_str());
+    }
+    EXPECT_EQ(readAll(elsewhere / "precious"), "precious");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(elsewhere / "made")));
+}
+
+TEST_F(PackageListing, AFolderInThePlaceIsAnErrorAndStays) {
+    const fs::path path = "/tmp/listing-folder.log";
+    fs::create_directories(path / "inside");
+    const std::string error = glintmere::writePackageListing(path.c_str());
+    EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(path / "inside"));
+}
+
+} // namespace
