@@ -126,4 +126,11 @@ function(glintmere_write_package)
     VERBATIM)
   add_custom_target(glintmere-package ALL DEPENDS ${deb})
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packages.txt CONTENT "${deb}\n")
+  # A target's file named in DEPENDS orders nothing by itself: without these, a parallel build may
+  # pack before the library is linked, and stop for want of a rule to make it.
+  foreach(entry ${entries})
+    if(entry MATCHES "^\\$<TARGET_FILE:([^>]+)>")
+      add_dependencies(glintmere-package ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
 endfunction()
