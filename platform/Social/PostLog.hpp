@@ -6,10 +6,11 @@
 
 namespace SL {
 
-// Where posts go: the file "posts.txt" in the folder `folder` below `base`.
+// Where posts go: the file "posts.txt" in the folder `folder` below `base`
+// ("/var/mobile/Library/Social/posts.txt"); the user's home is the base, as for the mail outbox.
 struct PostLog {
-    std::string base = "/var/mobile/Library";
-    std::string folder = "Social";
+    std::string base = "/var/mobile";
+    std::string folder = "Library/Social";
 };
 
 // Appends `text` and a line feed to the log in one write, so that posts of several processes do
