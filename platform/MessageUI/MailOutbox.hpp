@@ -9,10 +9,11 @@
 
 namespace MF {
 
-// Where sent mail goes: the folder `folder` below `base` ("/var/mobile/Library/Mail/Outbox").
+// Where sent mail goes: the folder `folder` below `base` ("/var/mobile/Library/Mail/Outbox"). The
+// user's home is the base: only the system can replace it, while the user may replace anything in it.
 struct Outbox {
-    std::string base = "/var/mobile/Library";
-    std::string folder = "Mail/Outbox";
+    std::string base = "/var/mobile";
+    std::string folder = "Library/Mail/Outbox";
 };
 
 // A mail placed in the outbox, or why it was not.
@@ -31,6 +32,7 @@ using MailNames = std::function<std::string()>;
 // temporary ".NAME.part" made there with O_EXCL, flushed, then renamed to "NAME.eml" only if that
 // name is free. The outbox folders are made when missing; no link below `base` is followed, and
 // nothing is written through or over one: a taken name is passed over for the next from `names`.
+// Temporaries that writers killed before they were done left behind are removed on the way.
 [[gnu::visibility("default")]] QueuedMail writeToOutbox(std::string_view bytes, const Outbox& outbox = {},
                                                         const MailNames& names = randomMailName);
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 namespace {
@@ -87,7 +88,7 @@ fs::path freshFolder(const std::string& name) {
 TEST(MailOutbox, SentMailIsOneMimeFileThatPythonReadsBackExactly) {
     const MF::QueuedMail queued = MF::sendToOutbox(supportMail());
     ASSERT_EQ(queued.error, "");
-    EXPECT_TRUE(queued.path.starts_with("/var/mobile/Library/Mail/Outbox/"));
+    EXPECT_TRUE(queued.path.starts_with("/var/mobile/Library/Mail/Outbox/")) << queued.path;
     EXPECT_TRUE(queued.path.ends_with(".eml"));
     struct stat about {};
     ASSERT_EQ(::lstat(queued.path.c_str(), &about), 0);
@@ -207,6 +208,27 @@ TEST(MailOutbox, EachMailGetsANameOfItsOwn) {
     }
     EXPECT_EQ(paths.size(), 5u);
     EXPECT_EQ(std::distance(fs::directory_iterator(base / "Mail/Outbox"), fs::directory_iterator()), 5);
+}
+
+TEST(MailOutbox, TemporariesOfKilledWritersGoButNotThoseOfLiveOnes) {
+    const fs::path outbox = freshFolder("stale") / "Outbox";
+    fs::create_directories(outbox);
+    std::ofstream(outbox / ".killed.part") << "half a mail";
+    std::ofstream(outbox / ".writing.part") << "half a mail";
+    std::ofstream(outbox / "notes.part") << "not a temporary";
+    fs::create_symlink("/var/mobile/Library/Preferences", outbox / ".linked.part");
+    // A writer still at work holds a lock on its temporary.
+    const int writing = ::open((outbox / ".writing.part").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(writing, LOCK_EX), 0);
+    const MF::QueuedMail queued = MF::writeToOutbox("mail", {outbox.parent_path(), "Outbox"});
+    ::close(writing);
+    ASSERT_EQ(queued.error, "");
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(outbox)) {
+        left.insert(entry.path().filename());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{".writing.part", "notes.part", ".linked.part",
+                                           fs::path(queued.path).filename()}));
 }
 
 TEST(MailOutbox, PlantedLinksAreNeitherFollowedNorReplaced) {
