@@ -64,6 +64,24 @@ std::string valueText(NS::Object* object) {
     return text(object->description());
 }
 
+namespace {
+
+// What a switch shows for `value`: a number or a text as it reads, else the row's `default`, else
+// off. A file may hold anything under the key; only these two mean on or off.
+bool switchIsOn(PS::Specifier* specifier, NS::Object* value) {
+    for (NS::Object* shown : {value, specifier->propertyForKey(NS::String::string("default"))}) {
+        if (auto* number = NS::cast<NS::Number>(shown)) {
+            return number->boolValue();
+        }
+        if (auto* string = NS::cast<NS::String>(shown)) {
+            return string->boolValue();
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::string choiceTitle(PS::Specifier* specifier, NS::Object* value, bool preferShort) {
     NS::Dictionary* titles[] = {specifier->shortTitleDictionary(), specifier->titleDictionary()};
     if (!preferShort) {
@@ -86,7 +104,7 @@ std::string rowLine(const RowView& row) {
     std::string line = row.title;
     switch (type) {
     case PS::SwitchCell:
-        line += std::string(": ") + (objc::send<bool>(value, objc::Selector<"boolValue">()) ? "on" : "off");
+        line += std::string(": ") + (switchIsOn(row.specifier, value) ? "on" : "off");
         break;
     case PS::LinkListCell:
         line += ": " + choiceTitle(row.specifier, value, true) + " >";

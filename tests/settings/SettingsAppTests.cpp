@@ -212,6 +212,35 @@ TEST_F(SettingsApp, RowTextsThatAreNoTextsAreLeftOut) {
     EXPECT_EQ(listed.out, "== Glintmere ==\n[]\n  Enabled: on\n");
 }
 
+TEST_F(SettingsApp, ASwitchValueOfAnyOtherKindShowsTheDefaultOrOff) {
+    // The stored value is an array, a dictionary, a date or data: none of them is on or off.
+    const auto odd = [] {
+        return std::vector<plist_t>{plist_new_array(), plist_new_dict(), plist_new_date(0, 0),
+                                    plist_new_data("\x01", 1)};
+    };
+    for (plist_t value : odd()) {
+        ASSERT_TRUE(
+            testing_support::writePlist(kPreferences, testing_support::dictionaryWith("isEnabled", value)));
+        const auto listed = settings({"list"});
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        EXPECT_NE(listed.out.find("\n  Enabled: on\n"), std::string::npos)
+            << "the row's default" << listed.out;
+    }
+    // A row whose default is no switch value either shows off.
+    ReplacedSpecifierFile file;
+    file.write("<plist><dict><key>items</key><array>"
+               "<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>ENABLED</string>"
+               "<key>key</key><string>isEnabled</string><key>default</key><array/></dict>"
+               "</array></dict></plist>");
+    for (plist_t value : odd()) {
+        ASSERT_TRUE(
+            testing_support::writePlist(kPreferences, testing_support::dictionaryWith("isEnabled", value)));
+        const auto listed = settings({"list"});
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        EXPECT_EQ(listed.out, "== Glintmere ==\n[]\n  Enabled: off\n");
+    }
+}
+
 using testing_support::ask;
 
 TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {
