@@ -10,8 +10,13 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -34,9 +39,51 @@ id at(id list, unsigned long i) { return objc::send<id>(list, "objectAtIndex:"_s
 
 // ---- Rows of a specifier file --------------------------------------------------------------
 
-SEL selectorNamed(id entry, SEL fallback) {
+// Selectors that free an object, keep it for good, or hand the caller a new one to own. Sent by a
+// row to its target they would free the pane under the table or leak: no row may name them.
+bool managesMemory(std::string_view name) {
+    static constexpr std::string_view exact[] = {"retain",
+                                                 "release",
+                                                 "autorelease",
+                                                 "dealloc",
+                                                 "retainCount",
+                                                 "finalize",
+                                                 ".cxx_destruct",
+                                                 ".cxx_construct",
+                                                 "_tryRetain",
+                                                 "_isDeallocating",
+                                                 "zone",
+                                                 "allowsWeakReference",
+                                                 "retainWeakReference"};
+    if (std::find(std::begin(exact), std::end(exact), name) != std::end(exact)) {
+        return true;
+    }
+    // The families whose results the caller owns: the word, then anything but a lowercase letter.
+    while (name.starts_with('_')) {
+        name.remove_prefix(1);
+    }
+    for (std::string_view family : {"alloc", "new", "copy", "mutableCopy", "init"}) {
+        if (name.starts_with(family) && (name.size() == family.size() ||
+                                         !std::islower(static_cast<unsigned char>(name[family.size()])))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The selector a row's entry names under `what`; `fallback` when it names none or one it may not.
+SEL selectorNamed(id entry, const char* what, SEL fallback) {
     const char* name = objc::send<const char*>(isKind(entry, "NSString") ? entry : nil, "UTF8String"_sel);
-    return name != nullptr && *name != '\0' ? sel_registerName(name) : fallback;
+    if (name == nullptr || *name == '\0') {
+        return fallback;
+    }
+    if (managesMemory(name)) {
+        std::fprintf(stderr,
+                     "PSListController: a row names \"%s\" as its %s; it manages memory, so it is not used\n",
+                     name, what);
+        return fallback;
+    }
+    return sel_registerName(name);
 }
 
 // value → title for the values a row offers, when both lists are there and of one length.
@@ -65,8 +112,8 @@ id specifierFromEntry(id entry, id target) {
         get = "readPreferenceValue:"_sel;
         set = "setPreferenceValue:specifier:"_sel;
     }
-    get = selectorNamed(objc::send<id>(entry, "objectForKey:"_sel, str("get")), get);
-    set = selectorNamed(objc::send<id>(entry, "objectForKey:"_sel, str("set")), set);
+    get = selectorNamed(objc::send<id>(entry, "objectForKey:"_sel, str("get")), "get", get);
+    set = selectorNamed(objc::send<id>(entry, "objectForKey:"_sel, str("set")), "set", set);
 
     id label = objc::send<id>(entry, "objectForKey:"_sel, str("label"));
     id detailName = objc::send<id>(entry, "objectForKey:"_sel, str("detail"));
@@ -79,7 +126,7 @@ id specifierFromEntry(id entry, id target) {
         isKind(label, "NSString") ? label : nil, target, set, get, detail, type, 0L);
     objc::send(specifier, "setProperties:"_sel, entry);
     if (id action = objc::send<id>(entry, "objectForKey:"_sel, str("action")); isKind(action, "NSString")) {
-        objc::send(specifier, "setButtonAction:"_sel, selectorNamed(action, nullptr));
+        objc::send(specifier, "setButtonAction:"_sel, selectorNamed(action, "action", nullptr));
     }
     id values = objc::send<id>(entry, "objectForKey:"_sel, str("validValues"));
     objc::send(specifier, "setTitleDictionary:"_sel,

@@ -320,6 +320,55 @@ TEST_F(SpecifierFiles, AGroupFooterThatIsNoTextIsNotShown) {
     EXPECT_EQ(str(pane->titleForFooter(pane->table(), 2)), "shown");
 }
 
+TEST_F(SpecifierFiles, SelectorsOfMemoryManagementAreRefused) {
+    NS::MutableArray* items = NS::MutableArray::array();
+    const std::vector<const char*> refused = {
+        "release",     "dealloc", "retain", "autorelease",   "retainCount", "copy",
+        "mutableCopy", "init",    "new",    ".cxx_destruct", "finalize",    "initWithStyle:"};
+    for (const char* name : refused) {
+        items->addObject(entry({"PSSwitchCell"_ns, NS::String::string(name), "flag"_ns,
+                                NS::String::string(name), NS::String::string(name)},
+                               {"cell"_ns, "label"_ns, "key"_ns, "get"_ns, "set"_ns}));
+        items->addObject(entry({"PSButtonCell"_ns, NS::String::string(name), NS::String::string(name)},
+                               {"cell"_ns, "label"_ns, "action"_ns}));
+    }
+    // Names that only begin like one of them are no such selector.
+    items->addObject(
+        entry({"PSButtonCell"_ns, "copyright"_ns, "copyright"_ns}, {"cell"_ns, "label"_ns, "action"_ns}));
+    items->addObject(
+        entry({"PSButtonCell"_ns, "newsletter:"_ns, "newsletter:"_ns}, {"cell"_ns, "label"_ns, "action"_ns}));
+    write("Hostile", NS::Dictionary::dictionaryWithObjects({items}, {"items"_ns}));
+
+    testing::internal::CaptureStderr();
+    NS::Array* rows = pane->loadSpecifiersFromPlistName("Hostile"_ns, pane->self());
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->count(), refused.size() * 2 + 2);
+    for (unsigned long i = 0; i < refused.size(); ++i) {
+        auto* control = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(2 * i));
+        auto* button = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(2 * i + 1));
+        // A control keeps the host's own storage; a button gets no action.
+        EXPECT_EQ(control->getter(), "readPreferenceValue:"_sel.get()) << refused[i];
+        EXPECT_EQ(control->setter(), "setPreferenceValue:specifier:"_sel.get()) << refused[i];
+        EXPECT_EQ(button->buttonAction(), nullptr) << refused[i];
+        EXPECT_NE(said.find(std::string("\"") + refused[i] + "\""), std::string::npos) << said;
+    }
+    EXPECT_EQ(reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(refused.size() * 2))->buttonAction(),
+              "copyright"_sel.get());
+    EXPECT_EQ(reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(refused.size() * 2 + 1))->buttonAction(),
+              "newsletter:"_sel.get());
+
+    // Showing and tapping every row leaves the pane whole.
+    pane->setSpecifiers(rows);
+    pane->view();
+    for (long r = 0; r < static_cast<long>(rows->count()); ++r) {
+        auto* path = NS::IndexPath::indexPath(r, 0);
+        ASSERT_NE(pane->cellForRow(pane->table(), path), nullptr);
+        pane->didSelectRow(pane->table(), path);
+    }
+    EXPECT_EQ(pane->numberOfRows(pane->table(), 0), static_cast<long>(rows->count()));
+}
+
 TEST(CellTypes, AreNamedAsInSpecifierFiles) {
     NS::AutoreleaseScope pool;
     EXPECT_EQ(PS::TableCell::cellTypeFromString("PSSwitchCell"_ns), PS::SwitchCell);
