@@ -33,12 +33,26 @@ using objc::operator""_sel;
 constexpr const char* globalPreferencesPath = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
 constexpr std::size_t tableFileLimit = std::size_t{16} << 20;
 
+using Table = std::map<std::string, std::string>;
+
+// A string table as it was read, and which file it was read from: a table is parsed once and kept
+// for as long as that file stays in place unchanged. Nothing when the file is not a table.
+struct KeptTable {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    std::optional<Table> table;
+};
+
 struct State {
     std::string path;
     std::mutex lock;
     id info = nil; // read once, as the device does
     void* handle = nullptr;
     bool loaded = false;
+    std::map<std::string, KeptTable> tables; // by file
 };
 
 State*& stateOf(id self) { return detail::slot<State*, "NSBundle", "_state">(self); }
@@ -232,8 +246,6 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
     }
     return out;
 }
-
-using Table = std::map<std::string, std::string>;
 
 // The classic text form: `"key" = "value";` entries, `"key";` for a key that is its own value,
 // /* */ and // comments, and backslash escapes in quoted strings.
@@ -478,6 +490,27 @@ std::optional<Table> loadTable(const std::string& file) {
     return table;
 }
 
+bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// The translation of `key` in the table in `file`: parsed on the first request, then kept.
+std::optional<std::string> lookUp(State& s, const std::string& file, const std::string& key) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        return std::nullopt; // no table there (yet)
+    }
+    std::lock_guard guard(s.lock);
+    KeptTable& kept = s.tables[file];
+    if (kept.device != info.st_dev || kept.inode != info.st_ino || kept.size != info.st_size ||
+        !sameTime(kept.modified, info.st_mtim) || !sameTime(kept.changed, info.st_ctim)) {
+        kept = KeptTable{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, loadTable(file)};
+    }
+    if (!kept.table) {
+        return std::nullopt;
+    }
+    auto found = kept.table->find(key);
+    return found != kept.table->end() ? std::optional<std::string>(found->second) : std::nullopt;
+}
+
 id localizedString(id self, SEL, id key, id value, id tableName) {
     if (key == nil) {
         return value != nil ? value : makeString("");
@@ -487,15 +520,11 @@ id localizedString(id self, SEL, id key, id value, id tableName) {
     if (table.empty()) {
         table = "Localizable";
     }
-    const std::string& root = state(self).path;
+    State& s = state(self);
     for (const std::string& language : languages()) {
-        std::optional<Table> entries = loadTable(root + "/" + language + ".lproj/" + table + ".strings");
-        if (!entries) {
-            continue;
-        }
-        auto found = entries->find(wanted);
-        if (found != entries->end()) {
-            return makeString(found->second);
+        if (std::optional<std::string> found =
+                lookUp(s, s.path + "/" + language + ".lproj/" + table + ".strings", wanted)) {
+            return makeString(*found);
         }
     }
     if (value != nil && objc::send<unsigned long>(value, "length"_sel) > 0) {

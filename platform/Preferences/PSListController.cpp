@@ -158,63 +158,104 @@ id loadSpecifiersFromPlistName(id self, SEL, id name, id target) {
 // ---- Sections ------------------------------------------------------------------------------
 
 struct Section {
-    id group = nil;
-    std::vector<id> rows;
+    long group = -1; // the index of the group row that starts it; -1 for rows before any group
+    unsigned long first = 0;
+    unsigned long end = 0;
 };
 
-// The pane's rows by section, asked of the pane itself so that its override of `specifiers` fills them.
-std::vector<Section> sectionsOf(id self) {
+// A pane's sections, worked out once for the list they came from. They hold indexes, not rows, so a
+// list changed in place never leaves one pointing at a row it let go.
+struct SectionIndex {
+    id list = nil; // retained, so that no other list can come to have its address
+    unsigned long count = 0;
     std::vector<Section> sections;
-    id list = objc::send<id>(self, "specifiers"_sel);
-    for (unsigned long i = 0; i < count(list); ++i) {
-        id specifier = at(list, i);
-        if (objc::send<long>(specifier, "cellType"_sel) == PS::GroupCell) {
-            sections.push_back(Section{specifier, {}});
-            continue;
-        }
-        if (sections.empty()) {
-            sections.emplace_back();
-        }
-        sections.back().rows.push_back(specifier);
-    }
-    return sections;
+};
+
+SectionIndex*& indexField(id self) {
+    static const std::ptrdiff_t offset =
+        ivar_getOffset(class_getInstanceVariable(listControllerClass(), "_sectionIndex"));
+    return *reinterpret_cast<SectionIndex**>(reinterpret_cast<char*>(self) + offset);
 }
 
-const Section* sectionAt(const std::vector<Section>& sections, long index) {
-    return index >= 0 && static_cast<std::size_t>(index) < sections.size()
-               ? &sections[static_cast<std::size_t>(index)]
+void forgetSections(id self) {
+    if (SectionIndex* index = indexField(self)) {
+        objc::send(index->list, "release"_sel);
+        delete index;
+        indexField(self) = nullptr;
+    }
+}
+
+// The pane's rows by section, asked of the pane itself so that its override of `specifiers` fills
+// them; worked out again only when it gives another list or the list's length changed.
+const SectionIndex& sectionsOf(id self) {
+    // First, for a pane may fill its rows through setSpecifiers:, which starts the index afresh.
+    id list = objc::send<id>(self, "specifiers"_sel);
+    const unsigned long n = count(list);
+    SectionIndex*& index = indexField(self);
+    if (index == nullptr) {
+        index = new SectionIndex();
+    } else if (list == index->list && n == index->count) {
+        return *index;
+    }
+    objc::send<id>(list, "retain"_sel);
+    objc::send(index->list, "release"_sel);
+    index->list = list;
+    index->count = n;
+    index->sections.clear();
+    for (unsigned long i = 0; i < n; ++i) {
+        if (objc::send<long>(at(list, i), "cellType"_sel) == PS::GroupCell) {
+            index->sections.push_back(Section{static_cast<long>(i), i + 1, i + 1});
+            continue;
+        }
+        if (index->sections.empty()) {
+            index->sections.push_back(Section{-1, i, i});
+        }
+        index->sections.back().end = i + 1;
+    }
+    return *index;
+}
+
+const Section* sectionAt(const SectionIndex& index, long section) {
+    return section >= 0 && static_cast<std::size_t>(section) < index.sections.size()
+               ? &index.sections[static_cast<std::size_t>(section)]
                : nullptr;
 }
 
-long numberOfSections(id self, SEL, id) { return static_cast<long>(sectionsOf(self).size()); }
+id groupOf(const SectionIndex& index, const Section* s) {
+    return s != nullptr && s->group >= 0 ? at(index.list, static_cast<unsigned long>(s->group)) : nil;
+}
+
+long numberOfSections(id self, SEL, id) { return static_cast<long>(sectionsOf(self).sections.size()); }
 
 long numberOfRows(id self, SEL, id, long section) {
-    const auto sections = sectionsOf(self);
-    const Section* s = sectionAt(sections, section);
-    return s != nullptr ? static_cast<long>(s->rows.size()) : 0;
+    const Section* s = sectionAt(sectionsOf(self), section);
+    return s != nullptr ? static_cast<long>(s->end - s->first) : 0;
 }
 
 id specifierAtIndexPath(id self, SEL, id indexPath) {
-    const auto sections = sectionsOf(self);
-    const Section* s = sectionAt(sections, objc::send<long>(indexPath, "section"_sel));
-    const long row = objc::send<long>(indexPath, "row"_sel);
-    if (s == nullptr || indexPath == nil || row < 0 || static_cast<std::size_t>(row) >= s->rows.size()) {
+    if (indexPath == nil) {
         return nil;
     }
-    return s->rows[static_cast<std::size_t>(row)];
+    const long section = objc::send<long>(indexPath, "section"_sel);
+    const long row = objc::send<long>(indexPath, "row"_sel);
+    const SectionIndex& index = sectionsOf(self);
+    const Section* s = sectionAt(index, section);
+    if (s == nullptr || row < 0 || static_cast<unsigned long>(row) >= s->end - s->first) {
+        return nil;
+    }
+    return at(index.list, s->first + static_cast<unsigned long>(row));
 }
 
 id titleForHeader(id self, SEL, id, long section) {
-    const auto sections = sectionsOf(self);
-    const Section* s = sectionAt(sections, section);
-    return s != nullptr ? objc::send<id>(s->group, "name"_sel) : nil;
+    const SectionIndex& index = sectionsOf(self);
+    return objc::send<id>(groupOf(index, sectionAt(index, section)), "name"_sel);
 }
 
 id titleForFooter(id self, SEL, id, long section) {
-    const auto sections = sectionsOf(self);
-    const Section* s = sectionAt(sections, section);
+    const SectionIndex& index = sectionsOf(self);
+    id group = groupOf(index, sectionAt(index, section));
     // The table shows the footer as text; a specifier file may hold anything there.
-    id footer = s != nullptr ? property(s->group, "footerText") : nil;
+    id footer = group != nil ? property(group, "footerText") : nil;
     return isKind(footer, "NSString") ? footer : nil;
 }
 
@@ -350,6 +391,7 @@ void setSpecifiers(id self, SEL, id list) {
     objc::send<id>(list, "retain"_sel);
     objc::send(objc::ivar<id>(self, "_specifiers"), "release"_sel);
     objc::setIvar<id>(self, "_specifiers", list);
+    forgetSections(self);
 }
 
 id specifier(id self, SEL) { return objc::ivar<id>(self, "_specifier"); }
@@ -381,6 +423,7 @@ void dealloc(id self, SEL sel) {
     id table = objc::ivar<id>(self, "_table");
     objc::send(table, "setDataSource:"_sel, nil);
     objc::send(table, "setDelegate:"_sel, nil);
+    forgetSections(self);
     objc::sendSuper(listControllerClass(), self, sel);
 }
 
@@ -390,6 +433,7 @@ GLINTMERE_REGISTER_CLASSES(2) {
         .ivar<id>("_specifiers", objc::Ownership::Owning)
         .ivar<id>("_specifier", objc::Ownership::Owning)
         .ivar<id>("_values", objc::Ownership::Owning)
+        .ivar<void*>("_sectionIndex")
         .property<id>("table")
         .property<id>("bundle")
         .property<id>("parentController", objc::Ownership::Plain)

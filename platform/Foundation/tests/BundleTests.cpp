@@ -174,6 +174,26 @@ TEST_F(BundleTest, AMalformedTableIsSkippedWithAMessage) {
     EXPECT_NE(said.find("Broken.strings is malformed near line 3"), std::string::npos) << said;
 }
 
+TEST_F(BundleTest, EachTableIsReadOnceAndKept) {
+    // A malformed table says so each time it is parsed: once, however often it is asked.
+    writeFile(path_ + "/en.lproj/Broken.strings", "\"A\" = \"1\"\n");
+    writeFile(path_ + "/en.lproj/Kept.strings", "\"A\" = \"first\";\n");
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(str(bundle()->localizedStringForKey("A"_ns, ""_ns, "Broken"_ns)), "A");
+        EXPECT_EQ(str(bundle()->localizedStringForKey("A"_ns, ""_ns, "Kept"_ns)), "first");
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    const auto first = said.find("Broken.strings is malformed");
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find("Broken.strings is malformed", first + 1), std::string::npos) << said;
+
+    // A table replaced on disk is another table.
+    writeFile(path_ + "/en.lproj/Kept.new", "\"A\" = \"second, and longer\";\n");
+    std::filesystem::rename(path_ + "/en.lproj/Kept.new", path_ + "/en.lproj/Kept.strings");
+    EXPECT_EQ(str(bundle()->localizedStringForKey("A"_ns, ""_ns, "Kept"_ns)), "second, and longer");
+}
+
 TEST_F(BundleTest, ThePreferredLanguageComesFirst) {
     if (std::filesystem::exists(globalPreferences)) {
         GTEST_SKIP() << globalPreferences

@@ -190,6 +190,69 @@ TEST_F(Panes, OwnStorageKeepsValuesInMemoryAndRefusesWhatItCannotStore) {
     EXPECT_EQ(reinterpret_cast<NS::Number*>(pane->readPreferenceValue(keyless))->intValue(), 7);
 }
 
+long cellTypeAsked = 0;
+long countedCellType(id self, SEL sel) {
+    ++cellTypeAsked;
+    return objc::sendSuper<long>(objc_lookUpClass("TestCountingSpecifier"), self, sel);
+}
+
+TEST_F(Panes, SectionsAreWorkedOutOnceForTheRowsTheyCameFrom) {
+    static const bool built = [] {
+        objc::ClassBuilder("TestCountingSpecifier", "PSSpecifier")
+            .method<&countedCellType>("cellType")
+            .build();
+        return true;
+    }();
+    ASSERT_TRUE(built);
+    auto counted = [](const char* name, long cell) {
+        return objc::send<PS::Specifier*>(objc_lookUpClass("TestCountingSpecifier"),
+                                          "preferenceSpecifierNamed:target:set:get:detail:cell:edit:"_sel,
+                                          NS::String::string(name), nil, nullptr, nullptr, Nil, cell, 0L);
+    };
+    // 40 groups of 10 rows: a table view asks about every section and row of them.
+    NS::MutableArray* rows = NS::MutableArray::array();
+    for (int g = 0; g < 40; ++g) {
+        rows->addObject(counted("Group", PS::GroupCell));
+        for (int r = 0; r < 10; ++r) {
+            rows->addObject(counted("Row", PS::StaticTextCell));
+        }
+    }
+    pane->setSpecifiers(rows);
+    pane->view();
+    UI::TableView* table = pane->table();
+    cellTypeAsked = 0;
+    const long sections = pane->numberOfSections(table);
+    long seen = 0;
+    for (long s = 0; s < sections; ++s) {
+        pane->titleForHeader(table, s);
+        for (long r = 0; r < pane->numberOfRows(table, s); ++r) {
+            seen += pane->specifierAtIndexPath(NS::IndexPath::indexPath(r, s)) != nullptr;
+        }
+        pane->titleForFooter(table, s);
+    }
+    EXPECT_EQ(sections, 40);
+    EXPECT_EQ(seen, 400);
+    EXPECT_LE(cellTypeAsked, static_cast<long>(rows->count())) << "each row's kind is asked once";
+
+    // Rows added or taken away, or a new list, give new sections.
+    rows->addObject(counted("Late", PS::StaticTextCell));
+    EXPECT_EQ(pane->numberOfRows(table, 39), 11);
+    EXPECT_EQ(
+        str(reinterpret_cast<PS::Specifier*>(pane->specifierAtIndexPath(NS::IndexPath::indexPath(10, 39)))
+                ->name()),
+        "Late");
+    rows->removeObjectAtIndex(0);
+    EXPECT_EQ(pane->numberOfSections(table), 40) << "the rows before the first group make a section";
+    EXPECT_EQ(pane->numberOfRows(table, 0), 10);
+    EXPECT_EQ(pane->titleForHeader(table, 0), nullptr);
+    pane->setSpecifiers(NS::Array::arrayWithObjects({counted("Only", PS::GroupCell)}));
+    EXPECT_EQ(pane->numberOfSections(table), 1);
+    EXPECT_EQ(pane->numberOfRows(table, 0), 0);
+    EXPECT_EQ(str(pane->titleForHeader(table, 0)), "Only");
+    pane->setSpecifiers(nullptr);
+    EXPECT_EQ(pane->numberOfSections(table), 0);
+}
+
 int notified = 0;
 void countNotification(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
     ++notified;
