@@ -19,6 +19,8 @@ namespace host {
 namespace {
 
 constexpr int kUsageStatus = 2;
+// The longest wait the main run loop counts; one beyond it would never end.
+constexpr double kLongestWait = 1e9;
 
 void flushOutput() {
     std::cout.flush();
@@ -30,8 +32,11 @@ void flushOutput() {
 // timers, main-queue work and notifications are served while a script waits for its next line.
 void waitForInput() {
     struct stat st {};
-    if (fstat(STDIN_FILENO, &st) != 0 || S_ISREG(st.st_mode)) {
-        return; // a file never blocks; a closed descriptor reads as the end
+    // A file never blocks, nor does a device other than a terminal (/dev/null); neither can be
+    // watched. A closed descriptor reads as the end.
+    if (fstat(STDIN_FILENO, &st) != 0 || S_ISREG(st.st_mode) ||
+        (S_ISCHR(st.st_mode) && isatty(STDIN_FILENO) == 0)) {
+        return;
     }
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
     bool ready = false;
@@ -105,7 +110,13 @@ HostApp::HostApp(std::string bundleIdentifier) : bundleIdentifier_(std::move(bun
                     if (args.size() != 1) {
                         throw UsageError("wait takes one number of seconds");
                     }
-                    NS::RunLoop::mainRunLoop()->runFor(parseSeconds(args[0]));
+                    const double seconds = parseSeconds(args[0]);
+                    if (seconds > kLongestWait) {
+                        throw UsageError("wait takes at most " +
+                                         std::to_string(static_cast<long long>(kLongestWait)) +
+                                         " seconds, not " + args[0]);
+                    }
+                    NS::RunLoop::mainRunLoop()->runFor(seconds);
                     return 0;
                 }});
     addCommand({"echo", "echo [WORD...]", [](const Args& args) {
@@ -239,6 +250,7 @@ int HostApp::runScript() {
         if (first == std::string::npos || line[first] == '#') {
             continue;
         }
+        ++scriptCommands_;
         int status;
         try {
             status = runCommand(splitWords(line));
@@ -265,7 +277,16 @@ int HostApp::main(int argc, char** argv) {
     MSLoadDynamicLibraries();
 
     if (argc < 2) {
-        return runCommand({"script"});
+        scriptCommands_ = 0;
+        const int status = runCommand({"script"});
+        if (scriptCommands_ == 0) {
+            // Nothing on the command line and nothing on standard input: nothing was asked for.
+            std::cerr << program_ << ": no command given, and standard input held none\n";
+            std::cerr << "usage: " << program_ << " COMMAND [WORD...]; `help` lists the commands\n";
+            flushOutput();
+            return kUsageStatus;
+        }
+        return status;
     }
     return runCommand(Args(argv + 1, argv + argc));
 }

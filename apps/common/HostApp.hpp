@@ -1,6 +1,7 @@
 // The frame of a scriptable host application: start-up, commands from argv or standard input.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -39,7 +40,7 @@ class HostApp {
 
     // Sets up the autorelease pool and the main run loop, loads the hook libraries, then runs the
     // command named by argv[1] with the rest as its words, or `script`. Returns the exit status:
-    // 2 for an unknown command or wrong usage.
+    // 2 for an unknown command or wrong usage, or when neither argv nor standard input holds one.
     int main(int argc, char** argv);
 
     // Runs one command line; what `script` does for each line. Messages go to standard error.
@@ -55,6 +56,7 @@ class HostApp {
     std::string program_;
     std::vector<Command> commands_;
     bool inScript_ = false;
+    std::size_t scriptCommands_ = 0; // command lines a script has run
 };
 
 } // namespace host

@@ -2,6 +2,7 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "HostApp.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -233,6 +234,40 @@ TEST_F(HostAppFixture, AfterAFarTimeNeverRunsWithinTheScript) {
     const std::string out = GetCapturedStdout();
     EXPECT_EQ(out.find("too-soon"), std::string::npos) << out;
     EXPECT_NE(out.find("on-time (after 0.05"), std::string::npos) << out;
+}
+
+TEST_F(HostAppFixture, AWaitBeyondTheClocksReachIsRefused) {
+    CaptureStderr();
+    EXPECT_EQ(runMain({"wait", "1e308"}), 2);
+    std::string err = GetCapturedStderr();
+    EXPECT_NE(err.find("at most"), std::string::npos) << err;
+    EXPECT_NE(err.find("usage: Test wait SECONDS"), std::string::npos) << err;
+    CaptureStderr();
+    EXPECT_EQ(runMain({"wait", "1e10"}), 2);
+    GetCapturedStderr();
+    EXPECT_EQ(runMain({"wait", "0.01"}), 0);
+}
+
+TEST_F(HostAppFixture, NoCommandAndNoInputIsAUsageError) {
+    const int null = open("/dev/null", O_RDONLY);
+    ASSERT_GE(null, 0);
+    dup2(null, STDIN_FILENO);
+    close(null);
+    CaptureStdout();
+    CaptureStderr();
+    const int status = runMain({});
+    std::string err = GetCapturedStderr();
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(err.find("no command"), std::string::npos) << err;
+    EXPECT_NE(err.find("usage: Test COMMAND"), std::string::npos) << err;
+    EXPECT_EQ(err.find("NSRunLoop"), std::string::npos) << err;
+
+    // Asked for by name, a script from an empty input does nothing, and does it quietly.
+    CaptureStderr();
+    const int scripted = runMain({"script"});
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(scripted, 0);
 }
 
 } // namespace
