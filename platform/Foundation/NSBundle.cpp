@@ -44,7 +44,11 @@ struct KeptTable {
     timespec modified{};
     timespec changed{};
     std::optional<Table> table;
+    unsigned long lastUse = 0;
 };
+
+// A bundle has a handful of tables; one asked for ever more of them keeps the latest used.
+constexpr std::size_t keptTableLimit = 64;
 
 struct State {
     std::string path;
@@ -53,6 +57,7 @@ struct State {
     void* handle = nullptr;
     bool loaded = false;
     std::map<std::string, KeptTable> tables; // by file
+    unsigned long tableUses = 0;
 };
 
 State*& stateOf(id self) { return detail::slot<State*, "NSBundle", "_state">(self); }
@@ -499,11 +504,22 @@ std::optional<std::string> lookUp(State& s, const std::string& file, const std::
         return std::nullopt; // no table there (yet)
     }
     std::lock_guard guard(s.lock);
-    KeptTable& kept = s.tables[file];
-    if (kept.device != info.st_dev || kept.inode != info.st_ino || kept.size != info.st_size ||
-        !sameTime(kept.modified, info.st_mtim) || !sameTime(kept.changed, info.st_ctim)) {
-        kept = KeptTable{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, loadTable(file)};
+    auto entry = s.tables.find(file);
+    const bool known = entry != s.tables.end();
+    if (!known && s.tables.size() >= keptTableLimit) {
+        s.tables.erase(std::min_element(s.tables.begin(), s.tables.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        }));
     }
+    if (!known || entry->second.device != info.st_dev || entry->second.inode != info.st_ino ||
+        entry->second.size != info.st_size || !sameTime(entry->second.modified, info.st_mtim) ||
+        !sameTime(entry->second.changed, info.st_ctim)) {
+        s.tables[file] =
+            KeptTable{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, loadTable(file)};
+        entry = s.tables.find(file);
+    }
+    KeptTable& kept = entry->second;
+    kept.lastUse = ++s.tableUses;
     if (!kept.table) {
         return std::nullopt;
     }

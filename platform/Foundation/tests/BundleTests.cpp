@@ -194,6 +194,29 @@ TEST_F(BundleTest, EachTableIsReadOnceAndKept) {
     EXPECT_EQ(str(bundle()->localizedStringForKey("A"_ns, ""_ns, "Kept"_ns)), "second, and longer");
 }
 
+TEST_F(BundleTest, ABundleAskedForEverMoreTablesKeepsTheLatestUsed) {
+    // Malformed tables say so each time they are parsed, which shows which ones were kept.
+    auto parses = [&](int first, int last) {
+        testing::internal::CaptureStderr();
+        for (int i = first; i <= last; ++i) {
+            bundle()->localizedStringForKey("A"_ns, ""_ns, ns("T" + std::to_string(i)));
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        int n = 0;
+        for (auto at = said.find("is malformed"); at != std::string::npos;
+             at = said.find("is malformed", at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    for (int i = 0; i < 200; ++i) {
+        writeFile(path_ + "/en.lproj/T" + std::to_string(i) + ".strings", "\"A\" = ");
+    }
+    EXPECT_EQ(parses(0, 199), 200);
+    EXPECT_EQ(parses(190, 199), 0) << "the latest are kept";
+    EXPECT_EQ(parses(0, 9), 10) << "the first ones were let go";
+}
+
 TEST_F(BundleTest, ThePreferredLanguageComesFirst) {
     if (std::filesystem::exists(globalPreferences)) {
         GTEST_SKIP() << globalPreferences
