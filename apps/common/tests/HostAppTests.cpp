@@ -233,7 +233,10 @@ TEST_F(HostAppFixture, AfterAFarTimeNeverRunsWithinTheScript) {
     EXPECT_EQ(runMain({"script"}), 0);
     const std::string out = GetCapturedStdout();
     EXPECT_EQ(out.find("too-soon"), std::string::npos) << out;
-    EXPECT_NE(out.find("on-time (after 0.05"), std::string::npos) << out;
+    // Never early; how late depends on how busy the machine is.
+    const auto said = out.find("on-time (after ");
+    ASSERT_NE(said, std::string::npos) << out;
+    EXPECT_GE(std::stod(out.substr(said + 15)), 0.05) << out;
 }
 
 TEST_F(HostAppFixture, AWaitBeyondTheClocksReachIsRefused) {
