@@ -1,8 +1,10 @@
 # The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work,
-# `make package` builds Glintmere's .deb in build/packages/.
-.PHONY: all deps configure build test demo package bench format clean
+# `make package` builds Glintmere's .deb in build/packages/, `make fuzz` runs the fuzz targets for a while.
+.PHONY: all deps configure build test demo package bench fuzz format clean
 
 JOBS ?= $(shell nproc)
+# Seconds that `make fuzz` runs each fuzz target.
+FUZZ_SECONDS ?= 60
 
 all: build
 
@@ -28,6 +30,9 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	@scripts/bench
+
+fuzz: deps
+	@JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

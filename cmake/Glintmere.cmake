@@ -59,7 +59,10 @@ function(glintmere_framework target name folder)
     LIBRARY_OUTPUT_DIRECTORY ${GLINTMERE_LIB_DIR})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform)
   target_link_libraries(${target} PUBLIC ${ARG_LIBS})
-  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  if(NOT GLINTMERE_FUZZ)
+    # Under the fuzzer, coverage callbacks come from the program that loads the library.
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
   glintmere_device_file($<TARGET_FILE:${target}> ${folder}/${name})
 endfunction()
 
