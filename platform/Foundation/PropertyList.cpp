@@ -1025,6 +1025,13 @@ bool writePropertyList(id object, const char* path, bool atomically) {
                      path != nullptr ? path : "(no path)");
         return false;
     }
+    // Shared objects of a binary file that was read may come to more than a file that is read back.
+    if (xml.size() > propertyListFileLimit) {
+        std::fprintf(stderr,
+                     "Foundation: not writing %s: as XML it would come to %zu bytes, more than is read\n",
+                     path != nullptr ? path : "(no path)", xml.size());
+        return false;
+    }
     return writeFile(path, xml, atomically);
 }
 

@@ -499,6 +499,17 @@ TEST_F(PropertyListTest, SharedObjectsAreCountedAsTheCopiesTheyBecome) {
     EXPECT_EQ(modest->count(), 2u);
 }
 
+TEST_F(PropertyListTest, WhatWouldBeTooLargeToReadBackIsNotWritten) {
+    // 2^6 copies of 900 KB of data: within what is read, but more than that as base64 text.
+    const std::string data = std::string("\x4F\x12\x00\x0E\x10\x00", 6) + std::string(900 << 10, 'd');
+    writeBytes(dir.file("shared.plist"), fanOut(6, data));
+    NS::Array* shared = NS::Array::arrayWithContentsOfFile(ns(dir.file("shared.plist")));
+    ASSERT_NE(shared, nullptr);
+    writeBytes(dir.file("old.plist"), "old");
+    EXPECT_FALSE(shared->writeToFile(ns(dir.file("old.plist")), true));
+    EXPECT_EQ(readBytes(dir.file("old.plist")), "old");
+}
+
 TEST_F(PropertyListTest, ADictionaryOfTwoHundredThousandKeysReads) {
     // Binary, with every key's value one shared object: twice as many objects as values.
     std::vector<std::string> objects;
