@@ -102,15 +102,20 @@ void removeStaleTemporaries(int directory, std::string_view name) {
 bool makeTemporary(const std::string& directory, const std::string& name, std::string& temporary,
                    FileDescriptor& file) {
     // Another writer cleaning up may take a temporary in the instant between its making and its
-    // locking, and remove it: then a fresh one is made.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // locking, and remove it: then a fresh one is made. Each loss needs a cleaner to run in that
+    // instant, so many writers at once on a loaded machine can lose a few times in a row; the bound
+    // only keeps a directory that refuses every temporary from looping.
+    constexpr int kAttempts = 64;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         temporary = directory + "/." + name + ".XXXXXX";
         FileDescriptor made{::mkostemp(temporary.data(), O_CLOEXEC)};
         if (made.fd < 0) {
             return false;
         }
         struct stat info {};
-        if (::flock(made.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(made.fd, &info) == 0 && info.st_nlink > 0) {
+        // Waiting for a cleaner that holds the lock lets it finish; the link count then says whether
+        // it took the file.
+        if (::flock(made.fd, LOCK_EX) == 0 && ::fstat(made.fd, &info) == 0 && info.st_nlink > 0) {
             file.fd = made.release();
             return true;
         }
