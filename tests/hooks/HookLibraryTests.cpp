@@ -338,12 +338,15 @@ TEST_F(HandOffs, TheBrowsersCopyRunsFirstAndTheWallpaperFollowsAFifthOfASecondLa
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
     EXPECT_TRUE(handOffs.empty());
 
-    // Not a moment early: the main run loop is served up to just before the fifth of a second.
+    // Not a moment early: the main run loop is served up to just before the fifth of a second. A
+    // loaded machine may wake the loop only after the fifth has passed, and then the hand-off is due.
     const std::uint64_t almost = copiedAt + 190 * kMillisecond;
     if (now() < almost) {
         NS::RunLoop::mainRunLoop()->runFor(static_cast<double>(almost - now()) / 1e9);
     }
-    EXPECT_TRUE(handOffs.empty());
+    for (const HandOff& early : handOffs) {
+        EXPECT_GE(early.createdAt, copiedAt + 200 * kMillisecond);
+    }
 
     runUntilIdle();
     ASSERT_EQ(handOffs.size(), 1u);
