@@ -37,7 +37,8 @@ void recordThree(void* context) {
 TEST_F(MainQueueTest, DelayedWorkRunsByDueTimeNeverEarlyAndFirstComeAmongEquals) {
     Record record;
     const dispatch_time_t later = dispatch_time(DISPATCH_TIME_NOW, 40 * NSEC_PER_MSEC);
-    const dispatch_time_t sooner = dispatch_time(DISPATCH_TIME_NOW, 20 * NSEC_PER_MSEC);
+    // From the same base, so that a pause between the two lines cannot make "sooner" the later.
+    const dispatch_time_t sooner = dispatch_time(later, -20 * static_cast<std::int64_t>(NSEC_PER_MSEC));
     auto note = [&record](int i) {
         return [&record, i] {
             record.order.push_back(i);
