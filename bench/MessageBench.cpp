@@ -1,4 +1,5 @@
-// What a method costs through the runtime, and what a pass-through hook adds on top of that.
+// What a method costs through the runtime, what a pass-through hook adds on top of that, and what
+// a typed call through a view costs against the raw send it stands for.
 #include "Foundation/NSObject.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "substrate/substrate.h"
@@ -10,6 +11,12 @@ namespace {
 using objc::operator""_sel;
 
 __attribute__((noinline)) long addOne(id, SEL, long value) { return value + 1; }
+
+// The view a typed call goes through.
+class Counter : public NS::Referencing<Counter, "BenchPlain"> {
+  public:
+    OBJC_MESSAGE(addOne, "addOne:", long(long))
+};
 
 long (*originalAddOne)(id, SEL, long) = nullptr;
 long hookedAddOne(id self, SEL sel, long value) { return originalAddOne(self, sel, value); }
@@ -50,7 +57,18 @@ void Send(benchmark::State& state, id Fixture::*receiver) {
     }
 }
 
+// The same send as MessageSend, written as a typed call through a nil-safe reference.
+void TypedSend(benchmark::State& state) {
+    objc::Ptr<Counter> target = reinterpret_cast<Counter*>(fixture().plain);
+    long value = 0;
+    for (auto _ : state) {
+        value = target->addOne(value);
+        benchmark::DoNotOptimize(value);
+    }
+}
+
 BENCHMARK(DirectCall);
+BENCHMARK(TypedSend);
 BENCHMARK_CAPTURE(Send, MessageSend, &Fixture::plain);
 BENCHMARK_CAPTURE(Send, HookedMessageSend, &Fixture::hooked);
 

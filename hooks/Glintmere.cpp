@@ -3,8 +3,12 @@
 #include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "UIKit/UIPasteboard.hpp"
+#include "WebKit/WKElementAction.hpp"
 #include "dispatch/dispatch.h"
 #include "substrate/substrate.h"
 
@@ -17,8 +21,6 @@ GLINTMERE_EXPORT std::intptr_t wallpaperMode = 0;
 }
 
 namespace {
-
-using objc::operator""_sel;
 
 // The reload writes it on whatever thread the notification arrives on while the browser's threads
 // read it in the title hook: a lock-free atomic byte keeps that read a plain load, and the program
@@ -35,19 +37,16 @@ template <objc::FixedString Text> NS::String* constant() {
 
 void reloadPreferences() {
     NS::AutoreleaseScope pool;
-    id preferences = objc::send<id>(
-        objc::send<id>(objc_getClass("NSMutableDictionary"), "alloc"_sel), "initWithContentsOfFile:"_sel,
-        constant<"/private/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist">());
-    if (preferences == nil) {
-        return;
+    auto preferences = objc::adopt(NS::MutableDictionary::alloc()->initWithContentsOfFile(
+        constant<"/private/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist">()));
+    auto value = preferences->objectForKey(constant<"isEnabled">());
+    // Only numbers and strings have a boolean reading; any other kind of entry (or none, or no
+    // readable file) leaves the setting as it was.
+    if (auto number = NS::cast<NS::Number>(value)) {
+        enabled.store(number->boolValue(), std::memory_order_relaxed);
+    } else if (auto text = NS::cast<NS::String>(value)) {
+        enabled.store(text->boolValue(), std::memory_order_relaxed);
     }
-    id value = objc::send<id>(preferences, "objectForKey:"_sel, constant<"isEnabled">());
-    // Only numbers and strings have a boolean reading; any other kind of entry counts as absent.
-    if (objc::send<bool>(value, "isKindOfClass:"_sel, objc_getClass("NSNumber")) ||
-        objc::send<bool>(value, "isKindOfClass:"_sel, objc_getClass("NSString"))) {
-        enabled.store(objc::send<bool>(value, "boolValue"_sel), std::memory_order_relaxed);
-    }
-    objc::send(preferences, "release"_sel);
 }
 
 void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
@@ -61,41 +60,34 @@ __attribute__((constructor(101))) void loadPreferences() {
     reloadPreferences();
 }
 
-IMP savedInit = nullptr;
-IMP savedRun = nullptr;
+// The implementations the hooks replace. Calling one goes through a saved function pointer, which
+// has no view by nature; the message it implements gives it its types.
+IMP originalInit = nullptr;
+IMP originalRun = nullptr;
 
-using InitMethod = id (*)(id, SEL, id, id, long);
-using RunMethod = void (*)(id, SEL, id, id);
-
-// A saved implementation as the function it is; the detour through `void (*)()` is the one
-// function-pointer cast compilers accept without a warning.
-template <class Method> Method saved(IMP imp) {
-    return reinterpret_cast<Method>(reinterpret_cast<void (*)()>(imp));
-}
-
-id titleHook(id self, SEL sel, id title, id handler, long type) {
-    const bool isCopy = objc::send<bool>(title, "isEqualToString:"_sel, constant<"Copy">());
-    if (isCopy && enabled.load(std::memory_order_relaxed)) {
-        title = objc::toId(constant<"Set As Wallpaper">());
+// -[_WKElementAction _initWithTitle:actionHandler:type:]
+WK::ElementAction* initWithTitle(WK::ElementAction* self, SEL sel, NS::String* title, NS::Block* handler,
+                                 WK::ElementActionType type) {
+    if (objc::Ptr(title)->isEqualToString(constant<"Copy">()) && enabled.load(std::memory_order_relaxed)) {
+        title = constant<"Set As Wallpaper">();
     }
-    return saved<InitMethod>(savedInit)(self, sel, title, handler, type);
+    return WK::ElementAction::initWithTitle_.call(originalInit, self, sel, title, handler, type);
 }
 
 void setWallpaperFromPasteboard() {
     NS::AutoreleaseScope pool;
-    id image = objc::send<id>(UI::Pasteboard::generalPasteboard(), "image"_sel);
+    auto image = UI::Pasteboard::generalPasteboard()->image();
     // An empty pasteboard means the copy did not happen; there is nothing to save.
-    if (image == nil) {
+    if (image == nullptr) {
         return;
     }
-    id controller = objc::send<id>(objc_getClass("PLStaticWallpaperImageViewController"), "alloc"_sel);
-    controller = objc::send<id>(objc::send<id>(controller, "initWithUIImage:"_sel, image), "autorelease"_sel);
-    if (controller == nil) {
+    auto controller = objc::adopt(PL::StaticWallpaperImageViewController::alloc()->initWithUIImage(image));
+    if (!controller) {
         return;
     }
-    objc::send(controller, "setSaveWallpaperData:"_sel, true);
-    object_setInstanceVariable(controller, "_wallpaperMode", reinterpret_cast<void*>(wallpaperMode));
-    objc::send(controller, "_savePhoto"_sel);
+    controller->setSaveWallpaperData(true);
+    object_setInstanceVariable(controller->self(), "_wallpaperMode", reinterpret_cast<void*>(wallpaperMode));
+    controller->savePhoto();
 }
 
 NS::Block* handOff() {
@@ -103,25 +95,26 @@ NS::Block* handOff() {
     return block;
 }
 
-void runHook(id self, SEL sel, id elementInfo, id view) {
-    id title = objc::send<id>(self, "title"_sel);
-    const bool setsWallpaper =
-        objc::send<bool>(title, "isEqualToString:"_sel, constant<"Set As Wallpaper">());
-    saved<RunMethod>(savedRun)(self, sel, elementInfo, view);
+// -[_WKElementAction _runActionWithElementInfo:view:]
+void runActionWithElementInfo(WK::ElementAction* self, SEL sel, NS::Object* elementInfo, NS::Object* view) {
+    const bool setsWallpaper = self->title()->isEqualToString(constant<"Set As Wallpaper">());
+    WK::ElementAction::runActionWithElementInfo_.call(originalRun, self, sel, elementInfo, view);
     if (setsWallpaper) {
         dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 200000000), dispatch_get_main_queue(), handOff());
     }
 }
 
 __attribute__((constructor(102))) void installHooks() {
-    Class actionClass = objc_getClass("_WKElementAction");
+    Class actionClass = WK::ElementAction::runtimeClass();
     // Only the browser's web views have element actions; elsewhere there is nothing to change.
     if (actionClass == Nil) {
         return;
     }
-    MSHookMessageEx(actionClass, "_initWithTitle:actionHandler:type:"_sel, objc::toImp(&titleHook),
-                    &savedInit);
-    MSHookMessageEx(actionClass, "_runActionWithElementInfo:view:"_sel, objc::toImp(&runHook), &savedRun);
+    MSHookMessageEx(actionClass, WK::ElementAction::initWithTitle_.selector(),
+                    WK::ElementAction::initWithTitle_.implementation(&initWithTitle), &originalInit);
+    MSHookMessageEx(actionClass, WK::ElementAction::runActionWithElementInfo_.selector(),
+                    WK::ElementAction::runActionWithElementInfo_.implementation(&runActionWithElementInfo),
+                    &originalRun);
 }
 
 } // namespace

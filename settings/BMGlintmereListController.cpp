@@ -159,7 +159,7 @@ void setPreferenceValue(id, SEL, id value, id specifier) {
     }
 }
 
-GLINTMERE_REGISTER_CLASSES(3) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("BMGlintmereListController", "PSListController")
         .method<&specifiersForPlistName>("specifiersForPlistName:")
         .method<&readPreferenceValue>("readPreferenceValue:")

@@ -8,9 +8,7 @@ class BMGlintmereListController
     : public NS::Referencing<BMGlintmereListController, "BMGlintmereListController", PS::ListController> {
   public:
     // The rows of the bundle's specifier file `name`, localized in place. The caller owns the array.
-    NS::Array* specifiersForPlistName(NS::String* name) {
-        return objc::send<NS::Array*>(this, objc::Selector<"specifiersForPlistName:">(), name);
-    }
+    OBJC_MESSAGE(specifiersForPlistName, "specifiersForPlistName:", NS::Array*(NS::String*))
     // readPreferenceValue: and setPreferenceValue:specifier: (declared by the host's view) read the
     // preferences file afresh on every call and replace it on every store.
 };

@@ -95,7 +95,7 @@ void loadLocalizedSpecifiers(id self, SEL, id specifiers, id* into) {
     }
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("BMGlintmereLocalizer", "NSObject")
         .classMethod<&sharedLocalizer>("sharedLocalizer")
         .method<&localizationBundle>("localizationBundle")

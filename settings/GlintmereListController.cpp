@@ -17,7 +17,7 @@ id specifiers(id self, SEL) {
     return objc::ivar<id>(self, glintmere::host::kSpecifiersField);
 }
 
-GLINTMERE_REGISTER_CLASSES(4) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("GlintmereListController", "BMGlintmereListController")
         .method<&specifiers>("specifiers")
         .build();

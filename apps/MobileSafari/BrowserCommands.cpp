@@ -43,7 +43,7 @@ void performAction(id, SEL, id, long type, id element) {
     }
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("BrowserController", "NSObject")
         .method<&performAction>("actionSheetAssistant:performAction:forElement:")
         .build();

@@ -27,7 +27,7 @@ void collectLabels(UI::View* view, std::vector<std::string>& texts,
         skip = skip || e == view;
     }
     if (!skip && view->isKindOfClass(UI::Label::runtimeClass())) {
-        if (auto* label = reinterpret_cast<UI::Label*>(view);
+        if (auto label = reinterpret_cast<UI::Label*>(view);
             label->text() != nullptr && label->text()->length() > 0) {
             texts.push_back(label->text()->str());
         }
@@ -52,13 +52,13 @@ std::string valueText(NS::Object* object) {
     if (object == nullptr) {
         return "(none)";
     }
-    if (auto* number = NS::cast<NS::Number>(object)) {
+    if (auto number = NS::cast<NS::Number>(object)) {
         if (number->isBoolean()) {
             return number->boolValue() ? "true" : "false";
         }
         return number->stringValue()->str();
     }
-    if (auto* string = NS::cast<NS::String>(object)) {
+    if (auto string = NS::cast<NS::String>(object)) {
         return string->str();
     }
     return text(object->description());
@@ -91,7 +91,7 @@ std::string choiceTitle(PS::Specifier* specifier, NS::Object* value, bool prefer
         if (dictionary == nullptr || value == nullptr) {
             continue;
         }
-        if (auto* title = NS::cast<NS::String>(dictionary->objectForKey(value))) {
+        if (auto title = NS::cast<NS::String>(dictionary->objectForKey(value))) {
             return title->str();
         }
     }
@@ -155,7 +155,7 @@ std::vector<SectionView> readPane(PS::ListController* pane) {
             row.section = s;
             row.row = r;
             row.specifier = pane->specifierAtIndexPath(path);
-            row.cell = reinterpret_cast<PS::TableCell*>(pane->cellForRow(table, path));
+            row.cell = pane->cellForRow(table, path).as<PS::TableCell>();
             if (row.specifier == nullptr) {
                 continue;
             }

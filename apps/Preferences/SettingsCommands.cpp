@@ -37,7 +37,7 @@ void printPane(PS::ListController* pane) {
 }
 
 std::string keyOf(PS::Specifier* specifier) {
-    auto* key = NS::cast<NS::String>(specifier->propertyForKey("key"_ns));
+    auto key = NS::cast<NS::String>(specifier->propertyForKey("key"_ns));
     return key != nullptr ? key->str() : std::string();
 }
 
@@ -47,7 +47,7 @@ PS::Specifier* controlWithKey(PS::ListController* pane, const std::string& key, 
     // A pane whose specifier file is missing or damaged has no rows at all.
     NS::Array* rows = pane->specifiers();
     for (unsigned long i = 0, n = objc::send<unsigned long>(rows, objc::Selector<"count">()); i < n; ++i) {
-        auto* specifier = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(i));
+        auto specifier = rows->objectAtIndex(i).as<PS::Specifier>();
         const std::string k = keyOf(specifier);
         if (k.empty() || !PS::isControl(specifier->cellType())) {
             continue;
@@ -247,7 +247,7 @@ int tap(const host::Args& args) {
                 return 0;
             }
             if (specifier->cellType() == PS::LinkCell) {
-                auto* missing = NS::cast<NS::String>(specifier->propertyForKey("detail"_ns));
+                auto missing = NS::cast<NS::String>(specifier->propertyForKey("detail"_ns));
                 throw SettingsError("\"" + row.title + "\" in \"" + where + "\" opens no pane" +
                                     (missing != nullptr ? " (there is no " + missing->str() + ")" : ""));
             }

@@ -21,7 +21,7 @@ namespace {
 using NS::literals::operator""_ns;
 
 std::string text(NS::Object* object) {
-    auto* s = NS::cast<NS::String>(object);
+    auto s = NS::cast<NS::String>(object);
     return s != nullptr ? s->str() : std::string();
 }
 
@@ -60,13 +60,13 @@ std::vector<Entry> loadEntries(const std::string& folder) {
         if (file.path().extension() != ".plist") {
             continue;
         }
-        auto* plist = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(file.path().c_str()));
-        auto* entry = plist != nullptr ? NS::cast<NS::Dictionary>(plist->objectForKey("entry"_ns)) : nullptr;
+        auto plist = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(file.path().c_str()));
+        auto entry = plist != nullptr ? NS::cast<NS::Dictionary>(plist->objectForKey("entry"_ns)) : nullptr;
         if (entry == nullptr) {
             continue;
         }
         const std::string bundle = text(entry->objectForKey("bundle"_ns));
-        auto* isController = NS::cast<NS::Number>(entry->objectForKey("isController"_ns));
+        auto isController = NS::cast<NS::Number>(entry->objectForKey("isController"_ns));
         if (bundle.empty() || bundle.find('/') != std::string::npos || isController == nullptr ||
             !isController->boolValue()) {
             continue;
@@ -82,7 +82,7 @@ std::vector<Entry> loadEntries(const std::string& folder) {
 
 Session::Session() : entries_(loadEntries()) {
     // The top list of Settings; the packages' panes are pushed above it.
-    auto* top = PS::ListController::alloc()->init();
+    auto top = PS::ListController::alloc()->init();
     top->setTitle("Settings"_ns);
     navigation_ = UI::NavigationController::alloc()->initWithRootViewController(top);
     top->release();
@@ -107,7 +107,7 @@ PS::ListController* Session::openEntry(const Entry& entry) {
                                               PS::ListController::runtimeClass())) {
         throw SettingsError("the bundle of \"" + entry.label + "\" has no pane to show");
     }
-    auto* pane = objc::send<PS::ListController*>(objc::send<id>(principal, objc::Selector<"alloc">()),
+    auto pane = objc::send<PS::ListController*>(objc::send<id>(principal, objc::Selector<"alloc">()),
                                                  objc::Selector<"init">());
     if (pane == nullptr) {
         throw SettingsError("the pane of \"" + entry.label + "\" could not be made");

@@ -302,7 +302,7 @@ void addObjectsFromArray(id self, SEL, id other) {
     appendFrom(self, other);
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSArray", "NSObject")
         .ivar<void*>("_items")
         .classMethod<&emptyArray>("array")
@@ -335,7 +335,7 @@ GLINTMERE_REGISTER_CLASSES(1) {
         .build();
 }
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSMutableArray", "NSArray")
         .classMethod<&withCapacity>("arrayWithCapacity:")
         .method<&initWithCapacity>("initWithCapacity:")

@@ -14,50 +14,30 @@ inline constexpr unsigned long NotFound = 0x7fffffffffffffffUL;
 
 class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
   public:
-    static Array* array() { return objc::send<Array*>(runtimeClass(), objc::Selector<"array">()); }
+    OBJC_CLASS_MESSAGE(array, "array", Array*())
     // nullptr elements are refused (with a message on stderr) and left out.
     static Array* arrayWithObjects(std::initializer_list<Object*> objects) {
         return objc::send<Array*>(runtimeClass(), objc::Selector<"arrayWithObjects:count:">(),
                                   reinterpret_cast<const id*>(objects.begin()),
                                   static_cast<unsigned long>(objects.size()));
     }
-    static Array* arrayWithArray(Array* other) {
-        return objc::send<Array*>(runtimeClass(), objc::Selector<"arrayWithArray:">(), other);
-    }
+    OBJC_CLASS_MESSAGE(arrayWithArray, "arrayWithArray:", Array*(Array*))
     // nullptr unless the file holds a property list whose root is an array.
-    static Array* arrayWithContentsOfFile(String* path) {
-        return objc::send<Array*>(runtimeClass(), objc::Selector<"arrayWithContentsOfFile:">(), path);
-    }
-    Array* initWithContentsOfFile(String* path) {
-        return objc::send<Array*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(arrayWithContentsOfFile, "arrayWithContentsOfFile:", Array*(String*))
+    OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", Array*(String*))
 
-    unsigned long count() { return objc::send<unsigned long>(this, objc::Selector<"count">()); }
+    OBJC_MESSAGE(count, "count", unsigned long())
     // An index past the end stops the program, as the exception Cocoa raises would.
-    Object* objectAtIndex(unsigned long index) {
-        return objc::send<Object*>(this, objc::Selector<"objectAtIndex:">(), index);
-    }
-    Object* firstObject() { return objc::send<Object*>(this, objc::Selector<"firstObject">()); }
-    Object* lastObject() { return objc::send<Object*>(this, objc::Selector<"lastObject">()); }
-    bool containsObject(Object* object) {
-        return objc::send<bool>(this, objc::Selector<"containsObject:">(), object);
-    }
-    unsigned long indexOfObject(Object* object) {
-        return objc::send<unsigned long>(this, objc::Selector<"indexOfObject:">(), object);
-    }
-    bool isEqualToArray(Array* other) {
-        return objc::send<bool>(this, objc::Selector<"isEqualToArray:">(), other);
-    }
-    Array* arrayByAddingObject(Object* object) {
-        return objc::send<Array*>(this, objc::Selector<"arrayByAddingObject:">(), object);
-    }
-    String* componentsJoinedByString(String* separator) {
-        return objc::send<String*>(this, objc::Selector<"componentsJoinedByString:">(), separator);
-    }
+    OBJC_MESSAGE(objectAtIndex, "objectAtIndex:", Object*(unsigned long))
+    OBJC_MESSAGE(firstObject, "firstObject", Object*())
+    OBJC_MESSAGE(lastObject, "lastObject", Object*())
+    OBJC_MESSAGE(containsObject, "containsObject:", bool(Object*))
+    OBJC_MESSAGE(indexOfObject, "indexOfObject:", unsigned long(Object*))
+    OBJC_MESSAGE(isEqualToArray, "isEqualToArray:", bool(Array*))
+    OBJC_MESSAGE(arrayByAddingObject, "arrayByAddingObject:", Array*(Object*))
+    OBJC_MESSAGE(componentsJoinedByString, "componentsJoinedByString:", String*(String*))
     // An XML property list; false when an element has no property-list form or the file cannot be written.
-    bool writeToFile(String* path, bool atomically) {
-        return objc::send<bool>(this, objc::Selector<"writeToFile:atomically:">(), path, atomically);
-    }
+    OBJC_MESSAGE_NAMED(writeToFile, writeToFileAtomically_, "writeToFile:atomically:", bool(String*, bool))
 
     class Iterator {
       public:
@@ -79,38 +59,24 @@ class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
 
 class GLINTMERE_EXPORT MutableArray : public Referencing<MutableArray, "NSMutableArray", Array> {
   public:
-    static MutableArray* array() {
-        return objc::send<MutableArray*>(runtimeClass(), objc::Selector<"array">());
-    }
+    OBJC_CLASS_MESSAGE(array, "array", MutableArray*())
     static MutableArray* arrayWithObjects(std::initializer_list<Object*> objects) {
         return objc::send<MutableArray*>(runtimeClass(), objc::Selector<"arrayWithObjects:count:">(),
                                          reinterpret_cast<const id*>(objects.begin()),
                                          static_cast<unsigned long>(objects.size()));
     }
-    static MutableArray* arrayWithContentsOfFile(String* path) {
-        return objc::send<MutableArray*>(runtimeClass(), objc::Selector<"arrayWithContentsOfFile:">(), path);
-    }
-    MutableArray* initWithContentsOfFile(String* path) {
-        return objc::send<MutableArray*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(arrayWithContentsOfFile, "arrayWithContentsOfFile:", MutableArray*(String*))
+    OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", MutableArray*(String*))
 
     // nullptr is refused with a message on stderr, and nothing is added.
-    void addObject(Object* object) { objc::send<void>(this, objc::Selector<"addObject:">(), object); }
-    void insertObject(Object* object, unsigned long index) {
-        objc::send<void>(this, objc::Selector<"insertObject:atIndex:">(), object, index);
-    }
-    void removeObjectAtIndex(unsigned long index) {
-        objc::send<void>(this, objc::Selector<"removeObjectAtIndex:">(), index);
-    }
-    void removeObject(Object* object) { objc::send<void>(this, objc::Selector<"removeObject:">(), object); }
-    void removeLastObject() { objc::send<void>(this, objc::Selector<"removeLastObject">()); }
-    void removeAllObjects() { objc::send<void>(this, objc::Selector<"removeAllObjects">()); }
-    void replaceObjectAtIndex(unsigned long index, Object* object) {
-        objc::send<void>(this, objc::Selector<"replaceObjectAtIndex:withObject:">(), index, object);
-    }
-    void addObjectsFromArray(Array* other) {
-        objc::send<void>(this, objc::Selector<"addObjectsFromArray:">(), other);
-    }
+    OBJC_MESSAGE(addObject, "addObject:", void(Object*))
+    OBJC_MESSAGE_NAMED(insertObject, insertObjectAtIndex_, "insertObject:atIndex:", void(Object*, unsigned long))
+    OBJC_MESSAGE(removeObjectAtIndex, "removeObjectAtIndex:", void(unsigned long))
+    OBJC_MESSAGE(removeObject, "removeObject:", void(Object*))
+    OBJC_MESSAGE(removeLastObject, "removeLastObject", void())
+    OBJC_MESSAGE(removeAllObjects, "removeAllObjects", void())
+    OBJC_MESSAGE_NAMED(replaceObjectAtIndex, replaceObjectAtIndexWithObject_, "replaceObjectAtIndex:withObject:", void(unsigned long, Object*))
+    OBJC_MESSAGE(addObjectsFromArray, "addObjectsFromArray:", void(Array*))
 };
 
 } // namespace NS

@@ -70,7 +70,7 @@ id autoreleasePool(id self, SEL) {
     return self;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSAutoreleasePool", "NSObject")
         .method<&initPool>("init")
         .method<&drainPool>("drain")

@@ -7,7 +7,7 @@ namespace NS {
 
 class GLINTMERE_EXPORT AutoreleasePool : public Referencing<AutoreleasePool, "NSAutoreleasePool"> {
   public:
-    void drain() { objc::send<void>(this, objc::Selector<"drain">()); }
+    OBJC_MESSAGE(drain, "drain", void())
 
     // Puts `object` in the innermost pool of this thread; with no pool it is leaked, as on the device.
     static void addObject(id object);

@@ -17,7 +17,7 @@ void dealloc(id self, SEL sel) {
 // Blocks are immutable: a copy is the same block with one more owner.
 id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSBlock", "NSObject")
         .ivar<void*>("_body")
         .method<&dealloc>("dealloc")

@@ -615,7 +615,7 @@ id description(id self, SEL) {
     return makeString("NSBundle <" + state(self).path + "> (" + (loaded ? "loaded" : "not yet loaded") + ")");
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSBundle", "NSObject")
         .ivar<void*>("_state")
         .classMethod<&bundleWithPath>("bundleWithPath:")

@@ -14,45 +14,32 @@ class URL;
 class GLINTMERE_EXPORT Bundle : public Referencing<Bundle, "NSBundle"> {
   public:
     // nullptr when there is no directory at `path`.
-    static Bundle* bundleWithPath(String* path) {
-        return objc::send<Bundle*>(runtimeClass(), objc::Selector<"bundleWithPath:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(bundleWithPath, "bundleWithPath:", Bundle*(String*))
     // The directory that holds the running executable.
-    static Bundle* mainBundle() {
-        return objc::send<Bundle*>(runtimeClass(), objc::Selector<"mainBundle">());
-    }
+    OBJC_CLASS_MESSAGE(mainBundle, "mainBundle", Bundle*())
 
-    String* bundlePath() { return objc::send<String*>(this, objc::Selector<"bundlePath">()); }
-    String* bundleIdentifier() { return objc::send<String*>(this, objc::Selector<"bundleIdentifier">()); }
+    OBJC_MESSAGE(bundlePath, "bundlePath", String*())
+    OBJC_MESSAGE(bundleIdentifier, "bundleIdentifier", String*())
     // The bundle's Info.plist; empty when it has none.
-    Dictionary* infoDictionary() { return objc::send<Dictionary*>(this, objc::Selector<"infoDictionary">()); }
-    Object* objectForInfoDictionaryKey(String* key) {
-        return objc::send<Object*>(this, objc::Selector<"objectForInfoDictionaryKey:">(), key);
-    }
+    OBJC_MESSAGE(infoDictionary, "infoDictionary", Dictionary*())
+    OBJC_MESSAGE(objectForInfoDictionaryKey, "objectForInfoDictionaryKey:", Object*(String*))
 
     // Looks in the bundle directory, then the preferred language's .lproj, "en.lproj" and "Base.lproj".
     // A nil or empty type means that `name` carries its extension. nullptr when not found.
-    String* pathForResource(String* name, String* type) {
-        return objc::send<String*>(this, objc::Selector<"pathForResource:ofType:">(), name, type);
-    }
-    URL* URLForResource(String* name, String* extension) {
-        return objc::send<URL*>(this, objc::Selector<"URLForResource:withExtension:">(), name, extension);
-    }
+    OBJC_MESSAGE_NAMED(pathForResource, pathForResourceOfType_, "pathForResource:ofType:", String*(String*, String*))
+    OBJC_MESSAGE_NAMED(URLForResource, URLForResourceWithExtension_, "URLForResource:withExtension:", URL*(String*, String*))
 
     // The translation of `key` in the string table `table` ("Localizable" when nil) of the preferred
     // language, "en" or "Base", in that order. A key no table has gives `value`, or the key itself
     // when `value` is nil or empty.
-    String* localizedStringForKey(String* key, String* value, String* table) {
-        return objc::send<String*>(this, objc::Selector<"localizedStringForKey:value:table:">(), key, value,
-                                   table);
-    }
+    OBJC_MESSAGE_NAMED(localizedStringForKey, localizedStringForKeyValueTable_, "localizedStringForKey:value:table:", String*(String*, String*, String*))
 
     // Opens the executable named by CFBundleExecutable; false, with the reason on stderr, when it is
     // missing or cannot be loaded.
-    bool load() { return objc::send<bool>(this, objc::Selector<"load">()); }
-    bool isLoaded() { return objc::send<bool>(this, objc::Selector<"isLoaded">()); }
+    OBJC_MESSAGE(load, "load", bool())
+    OBJC_MESSAGE(isLoaded, "isLoaded", bool())
     // The class named by NSPrincipalClass, after loading the executable; nil when either fails.
-    Class principalClass() { return objc::send<Class>(this, objc::Selector<"principalClass">()); }
+    OBJC_MESSAGE(principalClass, "principalClass", Class())
 };
 
 } // namespace NS

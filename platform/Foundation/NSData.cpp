@@ -110,7 +110,7 @@ bool writeToFile(id self, SEL, id path, bool atomically) {
     return detail::writeFile(objc::send<const char*>(path, "UTF8String"_sel), bytes(self), atomically);
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSData", "NSObject")
         .ivar<void*>("_bytes")
         .classMethod<&emptyData>("data")

@@ -9,31 +9,19 @@ class String;
 
 class GLINTMERE_EXPORT Data : public Referencing<Data, "NSData"> {
   public:
-    static Data* data() { return objc::send<Data*>(runtimeClass(), objc::Selector<"data">()); }
-    static Data* dataWithBytes(const void* bytes, unsigned long length) {
-        return objc::send<Data*>(runtimeClass(), objc::Selector<"dataWithBytes:length:">(), bytes, length);
-    }
+    OBJC_CLASS_MESSAGE(data, "data", Data*())
+    OBJC_CLASS_MESSAGE_NAMED(dataWithBytes, dataWithBytesLength_, "dataWithBytes:length:", Data*(const void*, unsigned long))
     // nullptr when the file is missing, unreadable or not a regular file.
-    static Data* dataWithContentsOfFile(String* path) {
-        return objc::send<Data*>(runtimeClass(), objc::Selector<"dataWithContentsOfFile:">(), path);
-    }
-    Data* initWithBytes(const void* bytes, unsigned long length) {
-        return objc::send<Data*>(this, objc::Selector<"initWithBytes:length:">(), bytes, length);
-    }
-    Data* initWithContentsOfFile(String* path) {
-        return objc::send<Data*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(dataWithContentsOfFile, "dataWithContentsOfFile:", Data*(String*))
+    OBJC_MESSAGE_NAMED(initWithBytes, initWithBytesLength_, "initWithBytes:length:", Data*(const void*, unsigned long))
+    OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", Data*(String*))
 
     // Valid as long as the data lives.
-    const void* bytes() { return objc::send<const void*>(this, objc::Selector<"bytes">()); }
-    unsigned long length() { return objc::send<unsigned long>(this, objc::Selector<"length">()); }
-    bool isEqualToData(Data* other) {
-        return objc::send<bool>(this, objc::Selector<"isEqualToData:">(), other);
-    }
+    OBJC_MESSAGE(bytes, "bytes", const void*())
+    OBJC_MESSAGE(length, "length", unsigned long())
+    OBJC_MESSAGE(isEqualToData, "isEqualToData:", bool(Data*))
     // Atomically, an existing file is replaced whole or kept as it was.
-    bool writeToFile(String* path, bool atomically) {
-        return objc::send<bool>(this, objc::Selector<"writeToFile:atomically:">(), path, atomically);
-    }
+    OBJC_MESSAGE_NAMED(writeToFile, writeToFileAtomically_, "writeToFile:atomically:", bool(String*, bool))
 };
 
 } // namespace NS

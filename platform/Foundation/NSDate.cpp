@@ -117,7 +117,7 @@ id description(id self, SEL) {
     return objc::toId(String::string(buffer));
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSDate", "NSObject")
         .ivar<double>("_interval")
         .classMethod<&date>("date")

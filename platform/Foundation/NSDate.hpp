@@ -10,50 +10,25 @@ inline constexpr double TimeIntervalSince1970 = 978307200.0;
 
 class GLINTMERE_EXPORT Date : public Referencing<Date, "NSDate"> {
   public:
-    static Date* date() { return objc::send<Date*>(runtimeClass(), objc::Selector<"date">()); }
-    static Date* dateWithTimeIntervalSinceNow(double seconds) {
-        return objc::send<Date*>(runtimeClass(), objc::Selector<"dateWithTimeIntervalSinceNow:">(), seconds);
-    }
-    static Date* dateWithTimeIntervalSinceReferenceDate(double seconds) {
-        return objc::send<Date*>(runtimeClass(), objc::Selector<"dateWithTimeIntervalSinceReferenceDate:">(),
-                                 seconds);
-    }
-    static Date* dateWithTimeIntervalSince1970(double seconds) {
-        return objc::send<Date*>(runtimeClass(), objc::Selector<"dateWithTimeIntervalSince1970:">(), seconds);
-    }
-    static Date* distantFuture() {
-        return objc::send<Date*>(runtimeClass(), objc::Selector<"distantFuture">());
-    }
-    static Date* distantPast() { return objc::send<Date*>(runtimeClass(), objc::Selector<"distantPast">()); }
+    OBJC_CLASS_MESSAGE(date, "date", Date*())
+    OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceNow, "dateWithTimeIntervalSinceNow:", Date*(double))
+    OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceReferenceDate, "dateWithTimeIntervalSinceReferenceDate:", Date*(double))
+    OBJC_CLASS_MESSAGE(dateWithTimeIntervalSince1970, "dateWithTimeIntervalSince1970:", Date*(double))
+    OBJC_CLASS_MESSAGE(distantFuture, "distantFuture", Date*())
+    OBJC_CLASS_MESSAGE(distantPast, "distantPast", Date*())
 
-    Date* initWithTimeIntervalSinceReferenceDate(double seconds) {
-        return objc::send<Date*>(this, objc::Selector<"initWithTimeIntervalSinceReferenceDate:">(), seconds);
-    }
+    OBJC_MESSAGE(initWithTimeIntervalSinceReferenceDate, "initWithTimeIntervalSinceReferenceDate:", Date*(double))
 
-    double timeIntervalSinceReferenceDate() {
-        return objc::send<double>(this, objc::Selector<"timeIntervalSinceReferenceDate">());
-    }
-    double timeIntervalSinceNow() {
-        return objc::send<double>(this, objc::Selector<"timeIntervalSinceNow">());
-    }
-    double timeIntervalSince1970() {
-        return objc::send<double>(this, objc::Selector<"timeIntervalSince1970">());
-    }
-    double timeIntervalSinceDate(Date* other) {
-        return objc::send<double>(this, objc::Selector<"timeIntervalSinceDate:">(), other);
-    }
-    Date* dateByAddingTimeInterval(double seconds) {
-        return objc::send<Date*>(this, objc::Selector<"dateByAddingTimeInterval:">(), seconds);
-    }
-    Date* earlierDate(Date* other) {
-        return objc::send<Date*>(this, objc::Selector<"earlierDate:">(), other);
-    }
-    Date* laterDate(Date* other) { return objc::send<Date*>(this, objc::Selector<"laterDate:">(), other); }
+    OBJC_MESSAGE(timeIntervalSinceReferenceDate, "timeIntervalSinceReferenceDate", double())
+    OBJC_MESSAGE(timeIntervalSinceNow, "timeIntervalSinceNow", double())
+    OBJC_MESSAGE(timeIntervalSince1970, "timeIntervalSince1970", double())
+    OBJC_MESSAGE(timeIntervalSinceDate, "timeIntervalSinceDate:", double(Date*))
+    OBJC_MESSAGE(dateByAddingTimeInterval, "dateByAddingTimeInterval:", Date*(double))
+    OBJC_MESSAGE(earlierDate, "earlierDate:", Date*(Date*))
+    OBJC_MESSAGE(laterDate, "laterDate:", Date*(Date*))
     // NSOrderedAscending (-1) when this date is the earlier one, NSOrderedSame (0), NSOrderedDescending (1).
-    long compare(Date* other) { return objc::send<long>(this, objc::Selector<"compare:">(), other); }
-    bool isEqualToDate(Date* other) {
-        return objc::send<bool>(this, objc::Selector<"isEqualToDate:">(), other);
-    }
+    OBJC_MESSAGE(compare, "compare:", long(Date*))
+    OBJC_MESSAGE(isEqualToDate, "isEqualToDate:", bool(Date*))
 };
 
 } // namespace NS

@@ -274,7 +274,7 @@ void addEntries(id self, SEL, id other) {
 }
 void removeAll(id self, SEL) { clear(self); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSDictionary", "NSObject")
         .ivar<void*>("_table")
         .classMethod<&emptyDictionary>("dictionary")
@@ -303,7 +303,7 @@ GLINTMERE_REGISTER_CLASSES(1) {
         .build();
 }
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSMutableDictionary", "NSDictionary")
         .classMethod<&withCapacity>("dictionaryWithCapacity:")
         .method<&initWithCapacity>("initWithCapacity:")

@@ -14,9 +14,7 @@ class String;
 // Keys are compared with hash and isEqual:, and copied when stored; values are retained.
 class GLINTMERE_EXPORT Dictionary : public Referencing<Dictionary, "NSDictionary"> {
   public:
-    static Dictionary* dictionary() {
-        return objc::send<Dictionary*>(runtimeClass(), objc::Selector<"dictionary">());
-    }
+    OBJC_CLASS_MESSAGE(dictionary, "dictionary", Dictionary*())
     // Pairs objects[k] with keys[k]; pairs with a nullptr are refused (with a message) and left out.
     static Dictionary* dictionaryWithObjects(std::initializer_list<Object*> objects,
                                              std::initializer_list<Object*> keys) {
@@ -25,62 +23,36 @@ class GLINTMERE_EXPORT Dictionary : public Referencing<Dictionary, "NSDictionary
             reinterpret_cast<const id*>(objects.begin()), reinterpret_cast<const id*>(keys.begin()),
             static_cast<unsigned long>(objects.size() < keys.size() ? objects.size() : keys.size()));
     }
-    static Dictionary* dictionaryWithDictionary(Dictionary* other) {
-        return objc::send<Dictionary*>(runtimeClass(), objc::Selector<"dictionaryWithDictionary:">(), other);
-    }
+    OBJC_CLASS_MESSAGE(dictionaryWithDictionary, "dictionaryWithDictionary:", Dictionary*(Dictionary*))
     // nullptr for a missing or unreadable file, a file that is not a property list, or one whose root
     // is not a dictionary; XML and binary property lists are read.
-    static Dictionary* dictionaryWithContentsOfFile(String* path) {
-        return objc::send<Dictionary*>(runtimeClass(), objc::Selector<"dictionaryWithContentsOfFile:">(),
-                                       path);
-    }
-    Dictionary* initWithContentsOfFile(String* path) {
-        return objc::send<Dictionary*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(dictionaryWithContentsOfFile, "dictionaryWithContentsOfFile:", Dictionary*(String*))
+    OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", Dictionary*(String*))
 
     // nullptr for a nil key or a key that is not there.
-    Object* objectForKey(const Object* key) {
-        return objc::send<Object*>(this, objc::Selector<"objectForKey:">(), key);
-    }
-    unsigned long count() { return objc::send<unsigned long>(this, objc::Selector<"count">()); }
+    OBJC_MESSAGE(objectForKey, "objectForKey:", Object*(const Object*))
+    OBJC_MESSAGE(count, "count", unsigned long())
     // In the order the keys were first stored.
-    Array* allKeys() { return objc::send<Array*>(this, objc::Selector<"allKeys">()); }
-    Array* allValues() { return objc::send<Array*>(this, objc::Selector<"allValues">()); }
-    bool isEqualToDictionary(Dictionary* other) {
-        return objc::send<bool>(this, objc::Selector<"isEqualToDictionary:">(), other);
-    }
+    OBJC_MESSAGE(allKeys, "allKeys", Array*())
+    OBJC_MESSAGE(allValues, "allValues", Array*())
+    OBJC_MESSAGE(isEqualToDictionary, "isEqualToDictionary:", bool(Dictionary*))
     // An XML property list; false when a key is not a string, a value has no property-list form or the
     // file cannot be written. Atomically, an existing file is replaced whole or kept as it was.
-    bool writeToFile(String* path, bool atomically) {
-        return objc::send<bool>(this, objc::Selector<"writeToFile:atomically:">(), path, atomically);
-    }
+    OBJC_MESSAGE_NAMED(writeToFile, writeToFileAtomically_, "writeToFile:atomically:", bool(String*, bool))
 };
 
 class GLINTMERE_EXPORT MutableDictionary
     : public Referencing<MutableDictionary, "NSMutableDictionary", Dictionary> {
   public:
-    static MutableDictionary* dictionary() {
-        return objc::send<MutableDictionary*>(runtimeClass(), objc::Selector<"dictionary">());
-    }
-    static MutableDictionary* dictionaryWithContentsOfFile(String* path) {
-        return objc::send<MutableDictionary*>(runtimeClass(),
-                                              objc::Selector<"dictionaryWithContentsOfFile:">(), path);
-    }
-    MutableDictionary* initWithContentsOfFile(String* path) {
-        return objc::send<MutableDictionary*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(dictionary, "dictionary", MutableDictionary*())
+    OBJC_CLASS_MESSAGE(dictionaryWithContentsOfFile, "dictionaryWithContentsOfFile:", MutableDictionary*(String*))
+    OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", MutableDictionary*(String*))
 
     // A nil value or key is refused with a message on stderr, and nothing changes.
-    void setObjectForKey(Object* value, Object* key) {
-        objc::send<void>(this, objc::Selector<"setObject:forKey:">(), value, key);
-    }
-    void removeObjectForKey(Object* key) {
-        objc::send<void>(this, objc::Selector<"removeObjectForKey:">(), key);
-    }
-    void addEntriesFromDictionary(Dictionary* other) {
-        objc::send<void>(this, objc::Selector<"addEntriesFromDictionary:">(), other);
-    }
-    void removeAllObjects() { objc::send<void>(this, objc::Selector<"removeAllObjects">()); }
+    OBJC_MESSAGE(setObjectForKey, "setObject:forKey:", void(Object*, Object*))
+    OBJC_MESSAGE(removeObjectForKey, "removeObjectForKey:", void(Object*))
+    OBJC_MESSAGE(addEntriesFromDictionary, "addEntriesFromDictionary:", void(Dictionary*))
+    OBJC_MESSAGE(removeAllObjects, "removeAllObjects", void())
 };
 
 } // namespace NS

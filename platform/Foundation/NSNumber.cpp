@@ -189,7 +189,7 @@ unsigned long hash(id self, SEL) {
 
 id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSNumber", "NSObject")
         .ivar<char>("_type")
         .ivar<long long>("_integer")
@@ -235,7 +235,7 @@ GLINTMERE_REGISTER_CLASSES(1) {
         .build();
 }
 
-GLINTMERE_REGISTER_CLASSES(2) { objc::ClassBuilder("__NSCFBoolean", "NSNumber").build(); }
+GLINTMERE_REGISTER_CLASSES { objc::ClassBuilder("__NSCFBoolean", "NSNumber").build(); }
 
 } // namespace
 } // namespace NS

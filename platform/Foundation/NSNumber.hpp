@@ -11,54 +11,39 @@ class String;
 // YES apart from 1 while both still answer to everything an NSNumber does.
 class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
   public:
-    static Number* number(bool v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithBool:">(), v);
-    }
-    static Number* number(int v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithInt:">(), v);
-    }
-    static Number* number(unsigned int v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithUnsignedInt:">(), v);
-    }
-    static Number* number(long v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithLong:">(), v);
-    }
-    static Number* number(unsigned long v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithUnsignedLong:">(), v);
-    }
-    static Number* number(long long v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithLongLong:">(), v);
-    }
-    static Number* number(unsigned long long v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithUnsignedLongLong:">(), v);
-    }
-    static Number* number(float v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithFloat:">(), v);
-    }
-    static Number* number(double v) {
-        return objc::send<Number*>(runtimeClass(), objc::Selector<"numberWithDouble:">(), v);
-    }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithBool_, "numberWithBool:", Number*(bool))
+    static objc::Ptr<Number> number(bool v) { return numberWithBool_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithInt_, "numberWithInt:", Number*(int))
+    static objc::Ptr<Number> number(int v) { return numberWithInt_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedInt_, "numberWithUnsignedInt:", Number*(unsigned int))
+    static objc::Ptr<Number> number(unsigned int v) { return numberWithUnsignedInt_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithLong_, "numberWithLong:", Number*(long))
+    static objc::Ptr<Number> number(long v) { return numberWithLong_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLong_, "numberWithUnsignedLong:", Number*(unsigned long))
+    static objc::Ptr<Number> number(unsigned long v) { return numberWithUnsignedLong_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithLongLong_, "numberWithLongLong:", Number*(long long))
+    static objc::Ptr<Number> number(long long v) { return numberWithLongLong_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLongLong_, "numberWithUnsignedLongLong:", Number*(unsigned long long))
+    static objc::Ptr<Number> number(unsigned long long v) { return numberWithUnsignedLongLong_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithFloat_, "numberWithFloat:", Number*(float))
+    static objc::Ptr<Number> number(float v) { return numberWithFloat_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithDouble_, "numberWithDouble:", Number*(double))
+    static objc::Ptr<Number> number(double v) { return numberWithDouble_.send(runtimeClass(), v); }
 
-    Number* initWithBool(bool v) { return objc::send<Number*>(this, objc::Selector<"initWithBool:">(), v); }
-    Number* initWithLongLong(long long v) {
-        return objc::send<Number*>(this, objc::Selector<"initWithLongLong:">(), v);
-    }
-    Number* initWithDouble(double v) {
-        return objc::send<Number*>(this, objc::Selector<"initWithDouble:">(), v);
-    }
+    OBJC_MESSAGE(initWithBool, "initWithBool:", Number*(bool))
+    OBJC_MESSAGE(initWithLongLong, "initWithLongLong:", Number*(long long))
+    OBJC_MESSAGE(initWithDouble, "initWithDouble:", Number*(double))
 
-    bool boolValue() { return objc::send<bool>(this, objc::Selector<"boolValue">()); }
-    int intValue() { return objc::send<int>(this, objc::Selector<"intValue">()); }
-    long integerValue() { return objc::send<long>(this, objc::Selector<"integerValue">()); }
-    long long longLongValue() { return objc::send<long long>(this, objc::Selector<"longLongValue">()); }
-    unsigned long long unsignedLongLongValue() {
-        return objc::send<unsigned long long>(this, objc::Selector<"unsignedLongLongValue">());
-    }
-    double doubleValue() { return objc::send<double>(this, objc::Selector<"doubleValue">()); }
-    float floatValue() { return objc::send<float>(this, objc::Selector<"floatValue">()); }
-    String* stringValue() { return objc::send<String*>(this, objc::Selector<"stringValue">()); }
+    OBJC_MESSAGE(boolValue, "boolValue", bool())
+    OBJC_MESSAGE(intValue, "intValue", int())
+    OBJC_MESSAGE(integerValue, "integerValue", long())
+    OBJC_MESSAGE(longLongValue, "longLongValue", long long())
+    OBJC_MESSAGE(unsignedLongLongValue, "unsignedLongLongValue", unsigned long long())
+    OBJC_MESSAGE(doubleValue, "doubleValue", double())
+    OBJC_MESSAGE(floatValue, "floatValue", float())
+    OBJC_MESSAGE(stringValue, "stringValue", String*())
     // The type it was made from: "c" (booleans), "i", "I", "q", "Q", "f" or "d".
-    const char* objCType() { return objc::send<const char*>(this, objc::Selector<"objCType">()); }
+    OBJC_MESSAGE(objCType, "objCType", const char*())
 
     // True when the number was made from a bool.
     bool isBoolean() { return isKindOfClass(objc_lookUpClass("__NSCFBoolean")); }
@@ -69,10 +54,8 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     }
 
     // Compares values whatever the types, as Cocoa does: YES equals 1, and 1 equals 1.0.
-    bool isEqualToNumber(Number* other) {
-        return objc::send<bool>(this, objc::Selector<"isEqualToNumber:">(), other);
-    }
-    long compare(Number* other) { return objc::send<long>(this, objc::Selector<"compare:">(), other); }
+    OBJC_MESSAGE(isEqualToNumber, "isEqualToNumber:", bool(Number*))
+    OBJC_MESSAGE(compare, "compare:", long(Number*))
 };
 
 } // namespace NS

@@ -1,55 +1,87 @@
 // The root class NSObject: reference counting, allocation, identity and introspection.
 #pragma once
 
-#include "objc/Runtime.hpp"
+#include "objc/Message.hpp"
 
 namespace NS {
 
 class String;
 
 // A C++ view of any runtime object: `this` is the object, member functions are message sends.
-class Object {
+// Hold views in `objc::Ptr` (what sends return) or `objc::Ref`, so that calls on nil are sends to nil.
+class Object : public objc::ObjectView {
   public:
-    id self() const { return reinterpret_cast<id>(const_cast<Object*>(this)); }
+    id self() const {
+        return objc::isNil(this) ? nil : reinterpret_cast<id>(const_cast<Object*>(this));
+    }
 
-    Object* retain() { return objc::send<Object*>(this, objc::Selector<"retain">()); }
-    void release() { objc::send<void>(this, objc::Selector<"release">()); }
-    Object* autorelease() { return objc::send<Object*>(this, objc::Selector<"autorelease">()); }
-    unsigned long retainCount() { return objc::send<unsigned long>(this, objc::Selector<"retainCount">()); }
-    Class getClass() { return objc::send<Class>(this, objc::Selector<"class">()); }
-    bool isKindOfClass(Class cls) { return objc::send<bool>(this, objc::Selector<"isKindOfClass:">(), cls); }
-    bool isMemberOfClass(Class cls) {
-        return objc::send<bool>(this, objc::Selector<"isMemberOfClass:">(), cls);
-    }
-    bool respondsToSelector(SEL sel) {
-        return objc::send<bool>(this, objc::Selector<"respondsToSelector:">(), sel);
-    }
-    bool isEqual(const Object* other) { return objc::send<bool>(this, objc::Selector<"isEqual:">(), other); }
-    unsigned long hash() { return objc::send<unsigned long>(this, objc::Selector<"hash">()); }
-    String* description() { return objc::send<String*>(this, objc::Selector<"description">()); }
-    Object* copy() { return objc::send<Object*>(this, objc::Selector<"copy">()); }
-    Object* mutableCopy() { return objc::send<Object*>(this, objc::Selector<"mutableCopy">()); }
+    OBJC_MESSAGE(retain, "retain", Object*())
+    OBJC_MESSAGE(release, "release", void())
+    OBJC_MESSAGE(autorelease, "autorelease", Object*())
+    OBJC_MESSAGE(retainCount, "retainCount", unsigned long())
+    OBJC_MESSAGE(dealloc, "dealloc", void())
+    OBJC_MESSAGE(getClass, "class", Class())
+    OBJC_MESSAGE(isKindOfClass, "isKindOfClass:", bool(Class))
+    OBJC_MESSAGE(isMemberOfClass, "isMemberOfClass:", bool(Class))
+    OBJC_MESSAGE(respondsToSelector, "respondsToSelector:", bool(SEL))
+    OBJC_MESSAGE(isEqual, "isEqual:", bool(const Object*))
+    OBJC_MESSAGE(hash, "hash", unsigned long())
+    OBJC_MESSAGE(description, "description", String*())
+    OBJC_MESSAGE(copy, "copy", Object*())
+    OBJC_MESSAGE(mutableCopy, "mutableCopy", Object*())
+    OBJC_MESSAGE(copyWithZone, "copyWithZone:", Object*(void*))
+    OBJC_MESSAGE(mutableCopyWithZone, "mutableCopyWithZone:", Object*(void*))
+
+    // True when the object is a T (an instance of T's class or of a subclass); false for nil.
+    template <class T> bool isKindOf() const { return isKindOfClass(T::runtimeClass()); }
 };
 
 // Gives a view type its runtime class and typed allocation: `T::alloc()->init()` as in Cocoa.
 template <class Self, objc::FixedString Name, class Base = Object> class Referencing : public Base {
   public:
+    static constexpr const char* className() { return Name.text; }
+    // The superclass a class defined for this view gets: the class of the base view.
+    static constexpr const char* superclassName() {
+        if constexpr (std::is_same_v<Base, Object>) {
+            return "NSObject";
+        } else {
+            return Base::className();
+        }
+    }
     static Class runtimeClass() { return objc_lookUpClass(Name.text); }
-    static Self* alloc() { return objc::send<Self*>(runtimeClass(), objc::Selector<"alloc">()); }
-    static Self* make() { return objc::send<Self*>(runtimeClass(), objc::Selector<"new">()); }
-    Self* init() { return objc::send<Self*>(this, objc::Selector<"init">()); }
-    Self* retain() { return objc::send<Self*>(this, objc::Selector<"retain">()); }
-    Self* autorelease() { return objc::send<Self*>(this, objc::Selector<"autorelease">()); }
+
+    // The caller owns what alloc, make (new) and init give.
+    OBJC_CLASS_MESSAGE(alloc, "alloc", Self*())
+    OBJC_CLASS_MESSAGE(make, "new", Self*())
+    OBJC_MESSAGE(init, "init", Self*())
+    OBJC_MESSAGE(retain, "retain", Self*())
+    OBJC_MESSAGE(autorelease, "autorelease", Self*())
 };
 
-// `object` as a T when it is a kind of T's runtime class, else nullptr. Views must not be called
-// through a null pointer, so this is the one place that checks for nil before a typed call.
-template <class T, class U> T* cast(U* object) {
-    return objc::send<bool>(object, objc::Selector<"isKindOfClass:">(), T::runtimeClass())
-               ? reinterpret_cast<T*>(object)
-               : nullptr;
+// `object` as a T when it is a kind of T's runtime class, else nil.
+template <class T, class U> objc::Ptr<T> cast(U object) {
+    id self = objc::toId(object);
+    return Object::isKindOfClass_.send(self, T::runtimeClass()) ? reinterpret_cast<T*>(self) : nullptr;
 }
 
-class RootObject : public Referencing<RootObject, "NSObject"> {};
+// NSObject itself, with what only the root class answers.
+class RootObject : public Referencing<RootObject, "NSObject"> {
+  public:
+    OBJC_CLASS_MESSAGE(superclass, "superclass", Class())
+    OBJC_CLASS_MESSAGE(instancesRespondToSelector, "instancesRespondToSelector:", bool(SEL))
+    OBJC_CLASS_MESSAGE(isSubclassOfClass, "isSubclassOfClass:", bool(Class))
+    OBJC_MESSAGE(performSelector, "performSelector:", Object*(SEL))
+    OBJC_MESSAGE(performSelectorWithObject, "performSelector:withObject:", Object*(SEL, Object*))
+    OBJC_MESSAGE(conformsToProtocolNamed, "conformsToProtocolNamed:", bool(const char*))
+
+    // A class object answers these too; it is not reference counted.
+    static constexpr objc::Message<"class", Class(), objc::Side::Class> classOfClass_{};
+    static constexpr objc::Message<"description", String*(), objc::Side::Class> classDescription_{};
+    static constexpr objc::Message<"retain", Class(), objc::Side::Class> classRetain_{};
+    static constexpr objc::Message<"release", void(), objc::Side::Class> classRelease_{};
+    static constexpr objc::Message<"autorelease", Class(), objc::Side::Class> classAutorelease_{};
+    static constexpr objc::Message<"retainCount", unsigned long(), objc::Side::Class> classRetainCount_{};
+    static constexpr objc::Message<"self", Object*()> self_{};
+};
 
 } // namespace NS

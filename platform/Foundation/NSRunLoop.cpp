@@ -324,7 +324,7 @@ void dealloc(id self, SEL sel) {
     objc::sendSuper(RunLoop::runtimeClass(), self, sel);
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSRunLoop", "NSObject")
         .ivar<void*>("_state")
         .classMethod<&currentRunLoop>("currentRunLoop")

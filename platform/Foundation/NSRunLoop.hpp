@@ -20,26 +20,18 @@ GLINTMERE_EXPORT String* RunLoopCommonModes();
 class GLINTMERE_EXPORT RunLoop : public Referencing<RunLoop, "NSRunLoop"> {
   public:
     // The loop of the calling thread, made on first use.
-    static RunLoop* currentRunLoop() {
-        return objc::send<RunLoop*>(runtimeClass(), objc::Selector<"currentRunLoop">());
-    }
+    OBJC_CLASS_MESSAGE(currentRunLoop, "currentRunLoop", RunLoop*())
     // The loop of the process's main thread (the one whose thread id is the process id), from any thread.
-    static RunLoop* mainRunLoop() {
-        return objc::send<RunLoop*>(runtimeClass(), objc::Selector<"mainRunLoop">());
-    }
+    OBJC_CLASS_MESSAGE(mainRunLoop, "mainRunLoop", RunLoop*())
 
     // Runs while anything is attached, until nothing is.
-    void run() { objc::send<void>(this, objc::Selector<"run">()); }
+    OBJC_MESSAGE(run, "run", void())
     // Runs until `limit`, whether or not anything is attached.
-    void runUntilDate(Date* limit) { objc::send<void>(this, objc::Selector<"runUntilDate:">(), limit); }
+    OBJC_MESSAGE(runUntilDate, "runUntilDate:", void(Date*))
     // Waits for one event or `limit`, handles what is ready and returns true; returns false at once
     // when no timer, work or source is attached.
-    bool runModeBeforeDate(String* mode, Date* limit) {
-        return objc::send<bool>(this, objc::Selector<"runMode:beforeDate:">(), mode, limit);
-    }
-    void addTimer(Timer* timer, String* mode) {
-        objc::send<void>(this, objc::Selector<"addTimer:forMode:">(), timer, mode);
-    }
+    OBJC_MESSAGE(runModeBeforeDate, "runMode:beforeDate:", bool(String*, Date*))
+    OBJC_MESSAGE_NAMED(addTimer, addTimerForMode_, "addTimer:forMode:", void(Timer*, String*))
 
     // Calls `onReadable` on this loop's thread whenever `fd` is readable (or hung up). Returns the
     // source's id, or -1 when the fd cannot be watched. Safe from any thread.

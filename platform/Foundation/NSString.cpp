@@ -365,7 +365,7 @@ double leadingReal(std::string_view s) {
 double doubleValue(id self, SEL) { return leadingReal(text(self)); }
 float floatValue(id self, SEL) { return static_cast<float>(leadingReal(text(self))); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSString", "NSObject")
         .ivar<void*>("_text")
         .classMethod<&withUTF8String>("stringWithUTF8String:")

@@ -136,7 +136,7 @@ void dealloc(id self, SEL sel) {
     objc::sendSuper(Timer::runtimeClass(), self, sel);
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSTimer", "NSObject")
         .ivar<void*>("_state")
         .classMethod<&scheduledTimerWithTimeInterval>(

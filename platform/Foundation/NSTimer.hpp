@@ -14,32 +14,21 @@ class Date;
 class GLINTMERE_EXPORT Timer : public Referencing<Timer, "NSTimer"> {
   public:
     // A timer on the current thread's run loop; the selector receives the timer as its argument.
-    static Timer* scheduledTimerWithTimeInterval(double seconds, Object* target, SEL selector,
-                                                 Object* userInfo, bool repeats) {
-        return objc::send<Timer*>(
-            runtimeClass(),
-            objc::Selector<"scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:">(), seconds,
-            target, selector, userInfo, repeats);
-    }
+    OBJC_CLASS_MESSAGE_NAMED(scheduledTimerWithTimeInterval, scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_, "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:", Timer*(double, Object*, SEL, Object*, bool))
     // A timer that runs once it is added to a run loop; its first fire date is `seconds` from now.
-    static Timer* timerWithTimeInterval(double seconds, Object* target, SEL selector, Object* userInfo,
-                                        bool repeats) {
-        return objc::send<Timer*>(runtimeClass(),
-                                  objc::Selector<"timerWithTimeInterval:target:selector:userInfo:repeats:">(),
-                                  seconds, target, selector, userInfo, repeats);
-    }
+    OBJC_CLASS_MESSAGE_NAMED(timerWithTimeInterval, timerWithTimeIntervalTargetSelectorUserInfoRepeats_, "timerWithTimeInterval:target:selector:userInfo:repeats:", Timer*(double, Object*, SEL, Object*, bool))
     // The same, calling `fn` instead of sending a message.
     static Timer* scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats);
     static Timer* timer(double seconds, std::function<void(Timer*)> fn, bool repeats);
 
-    void invalidate() { objc::send<void>(this, objc::Selector<"invalidate">()); }
-    bool isValid() { return objc::send<bool>(this, objc::Selector<"isValid">()); }
+    OBJC_MESSAGE(invalidate, "invalidate", void())
+    OBJC_MESSAGE(isValid, "isValid", bool())
     // Fires now without changing the schedule; a one-shot timer is invalidated by it.
-    void fire() { objc::send<void>(this, objc::Selector<"fire">()); }
-    Date* fireDate() { return objc::send<Date*>(this, objc::Selector<"fireDate">()); }
-    Object* userInfo() { return objc::send<Object*>(this, objc::Selector<"userInfo">()); }
+    OBJC_MESSAGE(fire, "fire", void())
+    OBJC_MESSAGE(fireDate, "fireDate", Date*())
+    OBJC_MESSAGE(userInfo, "userInfo", Object*())
     // The repeat interval; 0 for a one-shot timer.
-    double timeInterval() { return objc::send<double>(this, objc::Selector<"timeInterval">()); }
+    OBJC_MESSAGE(timeInterval, "timeInterval", double())
 };
 
 } // namespace NS

@@ -268,7 +268,7 @@ bool isEqual(id self, SEL, id other) {
 unsigned long hash(id self, SEL) { return std::hash<std::string>{}(parts(self).text); }
 id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSURL", "NSObject")
         .ivar<void*>("_parts")
         .classMethod<&withString>("URLWithString:")

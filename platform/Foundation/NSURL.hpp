@@ -10,29 +10,23 @@ class String;
 class GLINTMERE_EXPORT URL : public Referencing<URL, "NSURL"> {
   public:
     // nullptr for nil, an empty string, or text that is not a URL (spaces, quotes, a stray '%', ...).
-    static URL* URLWithString(String* text) {
-        return objc::send<URL*>(runtimeClass(), objc::Selector<"URLWithString:">(), text);
-    }
+    OBJC_CLASS_MESSAGE(URLWithString, "URLWithString:", URL*(String*))
     // A "file://" URL for an absolute path, or a relative one taken from the working directory; an
     // existing directory gets a trailing slash.
-    static URL* fileURLWithPath(String* path) {
-        return objc::send<URL*>(runtimeClass(), objc::Selector<"fileURLWithPath:">(), path);
-    }
-    URL* initWithString(String* text) {
-        return objc::send<URL*>(this, objc::Selector<"initWithString:">(), text);
-    }
+    OBJC_CLASS_MESSAGE(fileURLWithPath, "fileURLWithPath:", URL*(String*))
+    OBJC_MESSAGE(initWithString, "initWithString:", URL*(String*))
 
-    String* absoluteString() { return objc::send<String*>(this, objc::Selector<"absoluteString">()); }
+    OBJC_MESSAGE(absoluteString, "absoluteString", String*())
     // nullptr where the URL has no such part.
-    String* scheme() { return objc::send<String*>(this, objc::Selector<"scheme">()); }
-    String* host() { return objc::send<String*>(this, objc::Selector<"host">()); }
+    OBJC_MESSAGE(scheme, "scheme", String*())
+    OBJC_MESSAGE(host, "host", String*())
     // Percent-decoded, without a trailing slash; nullptr for a URL such as "mailto:x@y" that has none.
-    String* path() { return objc::send<String*>(this, objc::Selector<"path">()); }
-    String* query() { return objc::send<String*>(this, objc::Selector<"query">()); }
-    String* fragment() { return objc::send<String*>(this, objc::Selector<"fragment">()); }
-    String* lastPathComponent() { return objc::send<String*>(this, objc::Selector<"lastPathComponent">()); }
-    String* pathExtension() { return objc::send<String*>(this, objc::Selector<"pathExtension">()); }
-    bool isFileURL() { return objc::send<bool>(this, objc::Selector<"isFileURL">()); }
+    OBJC_MESSAGE(path, "path", String*())
+    OBJC_MESSAGE(query, "query", String*())
+    OBJC_MESSAGE(fragment, "fragment", String*())
+    OBJC_MESSAGE(lastPathComponent, "lastPathComponent", String*())
+    OBJC_MESSAGE(pathExtension, "pathExtension", String*())
+    OBJC_MESSAGE(isFileURL, "isFileURL", bool())
 };
 
 } // namespace NS

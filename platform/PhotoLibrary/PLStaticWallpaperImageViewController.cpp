@@ -38,7 +38,7 @@ void savePhoto(id self, SEL) {
     }
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("PLStaticWallpaperImageViewController", "UIViewController")
         .ivar<id>("_image", objc::Ownership::Owning)
         .ivar<bool>("_saveWallpaperData")

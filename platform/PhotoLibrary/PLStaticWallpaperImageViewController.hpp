@@ -27,21 +27,16 @@ class GLINTMERE_EXPORT StaticWallpaperImageViewController
     : public NS::Referencing<StaticWallpaperImageViewController, "PLStaticWallpaperImageViewController"> {
   public:
     // Keeps the image (which may be nil).
-    StaticWallpaperImageViewController* initWithUIImage(UI::Image* image) {
-        return objc::send<StaticWallpaperImageViewController*>(this, objc::Selector<"initWithUIImage:">(),
-                                                               image);
-    }
-    UI::Image* image() { return objc::send<UI::Image*>(this, objc::Selector<"image">()); }
+    OBJC_MESSAGE(initWithUIImage, "initWithUIImage:", StaticWallpaperImageViewController*(UI::Image*))
+    OBJC_MESSAGE(image, "image", UI::Image*())
 
     // Whether saving writes the wallpaper files; off until set.
-    void setSaveWallpaperData(bool save) {
-        objc::send(this, objc::Selector<"setSaveWallpaperData:">(), save);
-    }
-    bool saveWallpaperData() { return objc::send<bool>(this, objc::Selector<"saveWallpaperData">()); }
+    OBJC_MESSAGE(setSaveWallpaperData, "setSaveWallpaperData:", void(bool))
+    OBJC_MESSAGE(saveWallpaperData, "saveWallpaperData", bool())
 
     // With the save flag set and an image held, writes the image as PNG to the files of the screens
     // that the wallpaper mode names. Each file is replaced whole; nothing happens otherwise.
-    void savePhoto() { objc::send(this, objc::Selector<"_savePhoto">()); }
+    OBJC_MESSAGE_NAMED(savePhoto, _savePhoto_, "_savePhoto", void())
 };
 
 } // namespace PL

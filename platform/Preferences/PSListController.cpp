@@ -427,7 +427,7 @@ void dealloc(id self, SEL sel) {
     objc::sendSuper(listControllerClass(), self, sel);
 }
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("PSListController", "UIViewController")
         // The pane's rows, owned; panes fill it straight from `specifiers`.
         .ivar<id>("_specifiers", objc::Ownership::Owning)

@@ -25,89 +25,46 @@ class GLINTMERE_EXPORT ListController
   public:
     // The pane's rows. The host's own version returns the field `_specifiers` (nil until a pane
     // fills it); panes override it to fill the field on first use.
-    NS::Array* specifiers() { return objc::send<NS::Array*>(this, objc::Selector<"specifiers">()); }
+    OBJC_MESSAGE(specifiers, "specifiers", NS::Array*())
     // Replaces the rows (the field takes its own ownership).
-    void setSpecifiers(NS::Array* specifiers) {
-        objc::send<void>(this, objc::Selector<"setSpecifiers:">(), specifiers);
-    }
+    OBJC_MESSAGE(setSpecifiers, "setSpecifiers:", void(NS::Array*))
     // The rows of "<name>.plist" in the pane's bundle, autoreleased, with `target` as every row's
     // target; nil when the file is missing or holds no `items` array.
-    NS::Array* loadSpecifiersFromPlistName(NS::String* name, id target) {
-        return objc::send<NS::Array*>(this, objc::Selector<"loadSpecifiersFromPlistName:target:">(), name,
-                                      target);
-    }
+    OBJC_MESSAGE_NAMED(loadSpecifiersFromPlistName, loadSpecifiersFromPlistNameTarget_, "loadSpecifiersFromPlistName:target:", NS::Array*(NS::String*, id))
 
     // The bundle the pane came from; a pane opened from a link row gets its parent's.
-    NS::Bundle* bundle() { return objc::send<NS::Bundle*>(this, objc::Selector<"bundle">()); }
-    void setBundle(NS::Bundle* bundle) { objc::send<void>(this, objc::Selector<"setBundle:">(), bundle); }
+    OBJC_MESSAGE(bundle, "bundle", NS::Bundle*())
+    OBJC_MESSAGE(setBundle, "setBundle:", void(NS::Bundle*))
     // The row that opened the pane; setting it titles the pane after the row.
-    Specifier* specifier() { return objc::send<Specifier*>(this, objc::Selector<"specifier">()); }
-    void setSpecifier(Specifier* specifier) {
-        objc::send<void>(this, objc::Selector<"setSpecifier:">(), specifier);
-    }
-    ListController* parentController() {
-        return objc::send<ListController*>(this, objc::Selector<"parentController">());
-    }
-    void setParentController(ListController* parent) {
-        objc::send<void>(this, objc::Selector<"setParentController:">(), parent);
-    }
+    OBJC_MESSAGE(specifier, "specifier", Specifier*())
+    OBJC_MESSAGE(setSpecifier, "setSpecifier:", void(Specifier*))
+    OBJC_MESSAGE(parentController, "parentController", ListController*())
+    OBJC_MESSAGE(setParentController, "setParentController:", void(ListController*))
 
     // The host's own value storage: the defaults domain named by the specifier's `defaults`
     // property, or the pane's memory when it names none. Panes override both.
-    NS::Object* readPreferenceValue(Specifier* specifier) {
-        return objc::send<NS::Object*>(this, objc::Selector<"readPreferenceValue:">(), specifier);
-    }
-    void setPreferenceValue(NS::Object* value, Specifier* specifier) {
-        objc::send<void>(this, objc::Selector<"setPreferenceValue:specifier:">(), value, specifier);
-    }
+    OBJC_MESSAGE(readPreferenceValue, "readPreferenceValue:", NS::Object*(Specifier*))
+    OBJC_MESSAGE_NAMED(setPreferenceValue, setPreferenceValueSpecifier_, "setPreferenceValue:specifier:", void(NS::Object*, Specifier*))
 
     // The pane's table: its view, made by loadView.
-    UI::TableView* table() { return objc::send<UI::TableView*>(this, objc::Selector<"table">()); }
+    OBJC_MESSAGE(table, "table", UI::TableView*())
     // Shows `controller` on top of this pane in the navigation controller.
-    void pushController(UI::ViewController* controller) {
-        objc::send<void>(this, objc::Selector<"pushController:">(), controller);
-    }
+    OBJC_MESSAGE(pushController, "pushController:", void(UI::ViewController*))
 
     // The table callbacks. Sections start at each group row; rows before the first group make a
     // section without a header.
-    long numberOfSections(UI::TableView* table) {
-        return objc::send<long>(this, objc::Selector<"numberOfSectionsInTableView:">(), table);
-    }
-    long numberOfRows(UI::TableView* table, long section) {
-        return objc::send<long>(this, objc::Selector<"tableView:numberOfRowsInSection:">(), table, section);
-    }
-    UI::TableViewCell* cellForRow(UI::TableView* table, NS::IndexPath* indexPath) {
-        return objc::send<UI::TableViewCell*>(this, objc::Selector<"tableView:cellForRowAtIndexPath:">(),
-                                              table, indexPath);
-    }
-    NS::String* titleForHeader(UI::TableView* table, long section) {
-        return objc::send<NS::String*>(this, objc::Selector<"tableView:titleForHeaderInSection:">(), table,
-                                       section);
-    }
-    NS::String* titleForFooter(UI::TableView* table, long section) {
-        return objc::send<NS::String*>(this, objc::Selector<"tableView:titleForFooterInSection:">(), table,
-                                       section);
-    }
-    UI::View* viewForHeader(UI::TableView* table, long section) {
-        return objc::send<UI::View*>(this, objc::Selector<"tableView:viewForHeaderInSection:">(), table,
-                                     section);
-    }
-    UI::View* viewForFooter(UI::TableView* table, long section) {
-        return objc::send<UI::View*>(this, objc::Selector<"tableView:viewForFooterInSection:">(), table,
-                                     section);
-    }
-    double heightForHeader(UI::TableView* table, long section) {
-        return objc::send<double>(this, objc::Selector<"tableView:heightForHeaderInSection:">(), table,
-                                  section);
-    }
+    OBJC_MESSAGE_NAMED(numberOfSections, numberOfSectionsInTableView_, "numberOfSectionsInTableView:", long(UI::TableView*))
+    OBJC_MESSAGE_NAMED(numberOfRows, tableViewNumberOfRowsInSection_, "tableView:numberOfRowsInSection:", long(UI::TableView*, long))
+    OBJC_MESSAGE_NAMED(cellForRow, tableViewCellForRowAtIndexPath_, "tableView:cellForRowAtIndexPath:", UI::TableViewCell*(UI::TableView*, NS::IndexPath*))
+    OBJC_MESSAGE_NAMED(titleForHeader, tableViewTitleForHeaderInSection_, "tableView:titleForHeaderInSection:", NS::String*(UI::TableView*, long))
+    OBJC_MESSAGE_NAMED(titleForFooter, tableViewTitleForFooterInSection_, "tableView:titleForFooterInSection:", NS::String*(UI::TableView*, long))
+    OBJC_MESSAGE_NAMED(viewForHeader, tableViewViewForHeaderInSection_, "tableView:viewForHeaderInSection:", UI::View*(UI::TableView*, long))
+    OBJC_MESSAGE_NAMED(viewForFooter, tableViewViewForFooterInSection_, "tableView:viewForFooterInSection:", UI::View*(UI::TableView*, long))
+    OBJC_MESSAGE_NAMED(heightForHeader, tableViewHeightForHeaderInSection_, "tableView:heightForHeaderInSection:", double(UI::TableView*, long))
     // A tap on the row: a button row sends its action to its target, a link row opens its pane.
-    void didSelectRow(UI::TableView* table, NS::IndexPath* indexPath) {
-        objc::send<void>(this, objc::Selector<"tableView:didSelectRowAtIndexPath:">(), table, indexPath);
-    }
+    OBJC_MESSAGE_NAMED(didSelectRow, tableViewDidSelectRowAtIndexPath_, "tableView:didSelectRowAtIndexPath:", void(UI::TableView*, NS::IndexPath*))
     // The row's specifier at an index path of the table; nullptr when there is none.
-    Specifier* specifierAtIndexPath(NS::IndexPath* indexPath) {
-        return objc::send<Specifier*>(this, objc::Selector<"specifierAtIndexPath:">(), indexPath);
-    }
+    OBJC_MESSAGE(specifierAtIndexPath, "specifierAtIndexPath:", Specifier*(NS::IndexPath*))
 };
 
 } // namespace PS

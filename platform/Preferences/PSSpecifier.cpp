@@ -92,7 +92,7 @@ id values(id self, SEL) {
     return objc::send<bool>(list, "isKindOfClass:"_sel, objc_lookUpClass("NSArray")) ? list : nil;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("PSSpecifier", "NSObject")
         .ivar<id>("_properties", objc::Ownership::Owning)
         .ivar<id>("_name", objc::Ownership::Owning)

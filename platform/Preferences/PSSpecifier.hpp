@@ -42,70 +42,43 @@ class GLINTMERE_EXPORT Specifier : public NS::Referencing<Specifier, "PSSpecifie
     // An autoreleased specifier. `set` and `get` are the target's value setter and getter (for
     // controls: setPreferenceValue:specifier: and readPreferenceValue:), `detail` the class of
     // the pane a link row opens.
-    static Specifier* preferenceSpecifier(NS::String* name, id target, SEL set, SEL get, Class detail,
-                                          long cell, long edit) {
-        return objc::send<Specifier*>(
-            runtimeClass(), objc::Selector<"preferenceSpecifierNamed:target:set:get:detail:cell:edit:">(),
-            name, target, set, get, detail, cell, edit);
-    }
+    OBJC_CLASS_MESSAGE_NAMED(preferenceSpecifier, preferenceSpecifierNamedTargetSetGetDetailCellEdit_, "preferenceSpecifierNamed:target:set:get:detail:cell:edit:", Specifier*(NS::String*, id, SEL, SEL, Class, long, long))
 
     // Every entry of the row in the specifier file (`key`, `default`, `PostNotification`, ...),
     // changeable in place.
-    NS::MutableDictionary* properties() {
-        return objc::send<NS::MutableDictionary*>(this, objc::Selector<"properties">());
-    }
-    void setProperties(NS::Dictionary* properties) {
-        objc::send<void>(this, objc::Selector<"setProperties:">(), properties);
-    }
-    NS::Object* propertyForKey(NS::String* key) {
-        return objc::send<NS::Object*>(this, objc::Selector<"propertyForKey:">(), key);
-    }
+    OBJC_MESSAGE(properties, "properties", NS::MutableDictionary*())
+    OBJC_MESSAGE(setProperties, "setProperties:", void(NS::Dictionary*))
+    OBJC_MESSAGE(propertyForKey, "propertyForKey:", NS::Object*(NS::String*))
     // A nil value removes the property.
-    void setProperty(NS::Object* value, NS::String* key) {
-        objc::send<void>(this, objc::Selector<"setProperty:forKey:">(), value, key);
-    }
-    void removePropertyForKey(NS::String* key) {
-        objc::send<void>(this, objc::Selector<"removePropertyForKey:">(), key);
-    }
+    OBJC_MESSAGE_NAMED(setProperty, setPropertyForKey_, "setProperty:forKey:", void(NS::Object*, NS::String*))
+    OBJC_MESSAGE(removePropertyForKey, "removePropertyForKey:", void(NS::String*))
     // The `id` property, else the `key`, else the title.
-    NS::String* identifier() { return objc::send<NS::String*>(this, objc::Selector<"identifier">()); }
+    OBJC_MESSAGE(identifier, "identifier", NS::String*())
 
     // The row title.
-    NS::String* name() { return objc::send<NS::String*>(this, objc::Selector<"name">()); }
-    void setName(NS::String* name) { objc::send<void>(this, objc::Selector<"setName:">(), name); }
+    OBJC_MESSAGE(name, "name", NS::String*())
+    OBJC_MESSAGE(setName, "setName:", void(NS::String*))
     // Value → title, for rows that offer a choice of values; nil when the row has none.
-    NS::Dictionary* titleDictionary() {
-        return objc::send<NS::Dictionary*>(this, objc::Selector<"titleDictionary">());
-    }
-    void setTitleDictionary(NS::Dictionary* titles) {
-        objc::send<void>(this, objc::Selector<"setTitleDictionary:">(), titles);
-    }
-    NS::Dictionary* shortTitleDictionary() {
-        return objc::send<NS::Dictionary*>(this, objc::Selector<"shortTitleDictionary">());
-    }
-    void setShortTitleDictionary(NS::Dictionary* titles) {
-        objc::send<void>(this, objc::Selector<"setShortTitleDictionary:">(), titles);
-    }
+    OBJC_MESSAGE(titleDictionary, "titleDictionary", NS::Dictionary*())
+    OBJC_MESSAGE(setTitleDictionary, "setTitleDictionary:", void(NS::Dictionary*))
+    OBJC_MESSAGE(shortTitleDictionary, "shortTitleDictionary", NS::Dictionary*())
+    OBJC_MESSAGE(setShortTitleDictionary, "setShortTitleDictionary:", void(NS::Dictionary*))
     // The values offered, in the order of the specifier file; nil when the row offers none.
-    NS::Array* values() { return objc::send<NS::Array*>(this, objc::Selector<"values">()); }
+    OBJC_MESSAGE(values, "values", NS::Array*())
 
     // The object that answers the row's getter, setter and button action (not owned).
-    id target() { return objc::send<id>(this, objc::Selector<"target">()); }
-    void setTarget(id target) { objc::send<void>(this, objc::Selector<"setTarget:">(), target); }
-    SEL getter() { return objc::send<SEL>(this, objc::Selector<"getter">()); }
-    SEL setter() { return objc::send<SEL>(this, objc::Selector<"setter">()); }
+    OBJC_MESSAGE(target, "target", id())
+    OBJC_MESSAGE(setTarget, "setTarget:", void(id))
+    OBJC_MESSAGE(getter, "getter", SEL())
+    OBJC_MESSAGE(setter, "setter", SEL())
     // The selector a button row sends to its target; null for other rows.
-    SEL buttonAction() { return objc::send<SEL>(this, objc::Selector<"buttonAction">()); }
-    void setButtonAction(SEL action) { objc::send<void>(this, objc::Selector<"setButtonAction:">(), action); }
+    OBJC_MESSAGE(buttonAction, "buttonAction", SEL())
+    OBJC_MESSAGE(setButtonAction, "setButtonAction:", void(SEL))
     // The pane class a link row opens; Nil when none.
-    Class detailControllerClass() {
-        return objc::send<Class>(this, objc::Selector<"detailControllerClass">());
-    }
-    void setDetailControllerClass(Class cls) {
-        objc::send<void>(this, objc::Selector<"setDetailControllerClass:">(), cls);
-    }
-    long cellType() { return objc::send<long>(this, objc::Selector<"cellType">()); }
-    void setCellType(long type) { objc::send<void>(this, objc::Selector<"setCellType:">(), type); }
+    OBJC_MESSAGE(detailControllerClass, "detailControllerClass", Class())
+    OBJC_MESSAGE(setDetailControllerClass, "setDetailControllerClass:", void(Class))
+    OBJC_MESSAGE(cellType, "cellType", long())
+    OBJC_MESSAGE(setCellType, "setCellType:", void(long))
 };
 
 } // namespace PS

@@ -57,7 +57,7 @@ id initWithStyleSpecifier(id self, SEL, long style, id reuseIdentifier, id speci
 id titleLabel(id self, SEL) { return objc::send<id>(self, "textLabel"_sel); }
 long type(id self, SEL) { return objc::ivar<long>(self, "_type"); }
 
-GLINTMERE_REGISTER_CLASSES(3) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("PSTableCell", "UITableViewCell")
         .property<id>("specifier")
         .property<id>("value")

@@ -14,23 +14,18 @@ class Specifier;
 class GLINTMERE_EXPORT TableCell : public NS::Referencing<TableCell, "PSTableCell", UI::TableViewCell> {
   public:
     // The cell type named by a specifier file's `cell` entry (e.g. "PSSwitchCell"); -1 when unknown.
-    static long cellTypeFromString(NS::String* name) {
-        return objc::send<long>(runtimeClass(), objc::Selector<"cellTypeFromString:">(), name);
-    }
+    OBJC_CLASS_MESSAGE(cellTypeFromString, "cellTypeFromString:", long(NS::String*))
 
     // The host makes every row's cell this way, for its own cells and for a specifier's `cellClass`.
-    TableCell* initWithStyle(long style, NS::String* reuseIdentifier, Specifier* specifier) {
-        return objc::send<TableCell*>(this, objc::Selector<"initWithStyle:reuseIdentifier:specifier:">(),
-                                      style, reuseIdentifier, specifier);
-    }
+    OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifierSpecifier_, "initWithStyle:reuseIdentifier:specifier:", TableCell*(long, NS::String*, Specifier*))
 
     // The label showing the row title.
-    UI::Label* titleLabel() { return objc::send<UI::Label*>(this, objc::Selector<"titleLabel">()); }
-    Specifier* specifier() { return objc::send<Specifier*>(this, objc::Selector<"specifier">()); }
-    long type() { return objc::send<long>(this, objc::Selector<"type">()); }
+    OBJC_MESSAGE(titleLabel, "titleLabel", UI::Label*())
+    OBJC_MESSAGE(specifier, "specifier", Specifier*())
+    OBJC_MESSAGE(type, "type", long())
     // The control's value, as the pane's getter gave it; nil for rows without one.
-    NS::Object* value() { return objc::send<NS::Object*>(this, objc::Selector<"value">()); }
-    void setValue(NS::Object* value) { objc::send<void>(this, objc::Selector<"setValue:">(), value); }
+    OBJC_MESSAGE(value, "value", NS::Object*())
+    OBJC_MESSAGE(setValue, "setValue:", void(NS::Object*))
 };
 
 } // namespace PS

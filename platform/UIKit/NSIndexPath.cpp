@@ -30,7 +30,7 @@ unsigned long hash(id self, SEL) {
 // Index paths never change, so a copy is the same object.
 id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("NSIndexPath", "NSObject")
         .property<long>("row")
         .property<long>("section")

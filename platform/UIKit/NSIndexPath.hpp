@@ -8,13 +8,10 @@ namespace NS {
 class GLINTMERE_EXPORT IndexPath : public Referencing<IndexPath, "NSIndexPath"> {
   public:
     // An autoreleased index path.
-    static IndexPath* indexPath(long row, long section) {
-        return objc::send<IndexPath*>(runtimeClass(), objc::Selector<"indexPathForRow:inSection:">(), row,
-                                      section);
-    }
+    OBJC_CLASS_MESSAGE_NAMED(indexPath, indexPathForRowInSection_, "indexPathForRow:inSection:", IndexPath*(long, long))
 
-    long row() { return objc::send<long>(this, objc::Selector<"row">()); }
-    long section() { return objc::send<long>(this, objc::Selector<"section">()); }
+    OBJC_MESSAGE(row, "row", long())
+    OBJC_MESSAGE(section, "section", long())
 };
 
 } // namespace NS

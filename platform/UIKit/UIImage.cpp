@@ -129,7 +129,7 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
     return CAIRO_STATUS_SUCCESS;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UIImage", "NSObject")
         .ivar<void*>("_surface")
         .classMethod<&imageWithContentsOfFile>("imageWithContentsOfFile:")

@@ -18,26 +18,18 @@ namespace UI {
 class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
   public:
     // An autoreleased image of the PNG file at `path`; nullptr when it is missing or not a PNG.
-    static Image* imageWithContentsOfFile(NS::String* path) {
-        return objc::send<Image*>(runtimeClass(), objc::Selector<"imageWithContentsOfFile:">(), path);
-    }
+    OBJC_CLASS_MESSAGE(imageWithContentsOfFile, "imageWithContentsOfFile:", Image*(NS::String*))
     // A new (owned) image sharing the pixels of `surface` (which the image references, not copies).
     static Image* newImageWithCairoSurface(cairo_surface_t* surface);
 
-    Image* initWithContentsOfFile(NS::String* path) {
-        return objc::send<Image*>(this, objc::Selector<"initWithContentsOfFile:">(), path);
-    }
-    Image* initWithData(NS::Data* data) {
-        return objc::send<Image*>(this, objc::Selector<"initWithData:">(), data);
-    }
+    OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", Image*(NS::String*))
+    OBJC_MESSAGE(initWithData, "initWithData:", Image*(NS::Data*))
 
-    CGSize size() { return objc::send<CGSize>(this, objc::Selector<"size">()); }
-    CGFloat scale() { return objc::send<CGFloat>(this, objc::Selector<"scale">()); }
+    OBJC_MESSAGE(size, "size", CGSize())
+    OBJC_MESSAGE(scale, "scale", CGFloat())
 
     // The pixels as a cairo image surface (ARGB32 or RGB24), owned by the image.
-    cairo_surface_t* cairoSurface() {
-        return objc::send<cairo_surface_t*>(this, objc::Selector<"_cairoSurface">());
-    }
+    OBJC_MESSAGE_NAMED(cairoSurface, _cairoSurface_, "_cairoSurface", cairo_surface_t*())
 };
 
 // The image encoded as PNG file bytes; empty for nil or when encoding fails.

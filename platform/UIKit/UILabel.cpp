@@ -18,7 +18,7 @@ void setText(id self, SEL, id text) {
     objc::send(old, "release"_sel);
 }
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UILabel", "UIView")
         .ivar<id>("_text", objc::Ownership::Owning)
         .property<id>("textColor")

@@ -11,12 +11,12 @@ namespace UI {
 
 class GLINTMERE_EXPORT Label : public NS::Referencing<Label, "UILabel", View> {
   public:
-    NS::String* text() { return objc::send<NS::String*>(this, objc::Selector<"text">()); }
-    void setText(NS::String* text) { objc::send<void>(this, objc::Selector<"setText:">(), text); }
-    id textColor() { return objc::send<id>(this, objc::Selector<"textColor">()); }
-    void setTextColor(id color) { objc::send<void>(this, objc::Selector<"setTextColor:">(), color); }
-    id font() { return objc::send<id>(this, objc::Selector<"font">()); }
-    void setFont(id font) { objc::send<void>(this, objc::Selector<"setFont:">(), font); }
+    OBJC_MESSAGE(text, "text", NS::String*())
+    OBJC_MESSAGE(setText, "setText:", void(NS::String*))
+    OBJC_MESSAGE(textColor, "textColor", id())
+    OBJC_MESSAGE(setTextColor, "setTextColor:", void(id))
+    OBJC_MESSAGE(font, "font", id())
+    OBJC_MESSAGE(setFont, "setFont:", void(id))
 };
 
 } // namespace UI

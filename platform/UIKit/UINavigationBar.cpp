@@ -5,7 +5,7 @@
 
 namespace {
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UINavigationBar", "UIView")
         .property<id>("tintColor")
         .property<id>("barTintColor")

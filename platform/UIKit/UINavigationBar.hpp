@@ -12,18 +12,14 @@ namespace UI {
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
     // Colour of the bar buttons; nil for the system's default.
-    id tintColor() { return objc::send<id>(this, objc::Selector<"tintColor">()); }
-    void setTintColor(id color) { objc::send<void>(this, objc::Selector<"setTintColor:">(), color); }
+    OBJC_MESSAGE(tintColor, "tintColor", id())
+    OBJC_MESSAGE(setTintColor, "setTintColor:", void(id))
     // Colour of the bar's background; nil for the system's default.
-    id barTintColor() { return objc::send<id>(this, objc::Selector<"barTintColor">()); }
-    void setBarTintColor(id color) { objc::send<void>(this, objc::Selector<"setBarTintColor:">(), color); }
+    OBJC_MESSAGE(barTintColor, "barTintColor", id())
+    OBJC_MESSAGE(setBarTintColor, "setBarTintColor:", void(id))
     // Text attributes of the title (for example its foreground colour); nil for the default.
-    NS::Dictionary* titleTextAttributes() {
-        return objc::send<NS::Dictionary*>(this, objc::Selector<"titleTextAttributes">());
-    }
-    void setTitleTextAttributes(NS::Dictionary* attributes) {
-        objc::send<void>(this, objc::Selector<"setTitleTextAttributes:">(), attributes);
-    }
+    OBJC_MESSAGE(titleTextAttributes, "titleTextAttributes", NS::Dictionary*())
+    OBJC_MESSAGE(setTitleTextAttributes, "setTitleTextAttributes:", void(NS::Dictionary*))
 };
 
 } // namespace UI

@@ -114,7 +114,7 @@ void dealloc(id self, SEL sel) {
     objc::sendSuper(navigationControllerClass(), self, sel);
 }
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UINavigationController", "UIViewController")
         .ivar<id>("_stack", objc::Ownership::Owning)
         .ivar<bool>("_onScreen")

@@ -14,28 +14,18 @@ class NavigationBar;
 class GLINTMERE_EXPORT NavigationController
     : public NS::Referencing<NavigationController, "UINavigationController", ViewController> {
   public:
-    NavigationController* initWithRootViewController(ViewController* root) {
-        return objc::send<NavigationController*>(this, objc::Selector<"initWithRootViewController:">(), root);
-    }
+    OBJC_MESSAGE(initWithRootViewController, "initWithRootViewController:", NavigationController*(ViewController*))
 
-    NavigationBar* navigationBar() {
-        return objc::send<NavigationBar*>(this, objc::Selector<"navigationBar">());
-    }
+    OBJC_MESSAGE(navigationBar, "navigationBar", NavigationBar*())
     // The stack, root first; a copy.
-    NS::Array* viewControllers() { return objc::send<NS::Array*>(this, objc::Selector<"viewControllers">()); }
-    ViewController* topViewController() {
-        return objc::send<ViewController*>(this, objc::Selector<"topViewController">());
-    }
+    OBJC_MESSAGE(viewControllers, "viewControllers", NS::Array*())
+    OBJC_MESSAGE(topViewController, "topViewController", ViewController*())
 
     // While the navigation controller is on screen, the controller that leaves the top is told it
     // will disappear and the one that comes to the top that it will appear.
-    void pushViewController(ViewController* controller, bool animated) {
-        objc::send<void>(this, objc::Selector<"pushViewController:animated:">(), controller, animated);
-    }
+    OBJC_MESSAGE_NAMED(pushViewController, pushViewControllerAnimated_, "pushViewController:animated:", void(ViewController*, bool))
     // The popped controller (autoreleased); nil, and nothing happens, when only the root is left.
-    ViewController* popViewController(bool animated) {
-        return objc::send<ViewController*>(this, objc::Selector<"popViewControllerAnimated:">(), animated);
-    }
+    OBJC_MESSAGE_NAMED(popViewController, popViewControllerAnimated_, "popViewControllerAnimated:", ViewController*(bool))
     void popToRootViewController(bool animated) {
         objc::send<id>(this, objc::Selector<"popToRootViewControllerAnimated:">(), animated);
     }

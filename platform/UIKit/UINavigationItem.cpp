@@ -13,7 +13,7 @@ id initWithTitle(id self, SEL, id title) {
     return self;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UINavigationItem", "NSObject")
         .property<id>("title")
         .property<id>("titleView")

@@ -13,23 +13,17 @@ class View;
 
 class GLINTMERE_EXPORT NavigationItem : public NS::Referencing<NavigationItem, "UINavigationItem"> {
   public:
-    NavigationItem* initWithTitle(NS::String* title) {
-        return objc::send<NavigationItem*>(this, objc::Selector<"initWithTitle:">(), title);
-    }
+    OBJC_MESSAGE(initWithTitle, "initWithTitle:", NavigationItem*(NS::String*))
 
-    NS::String* title() { return objc::send<NS::String*>(this, objc::Selector<"title">()); }
-    void setTitle(NS::String* title) { objc::send<void>(this, objc::Selector<"setTitle:">(), title); }
+    OBJC_MESSAGE(title, "title", NS::String*())
+    OBJC_MESSAGE(setTitle, "setTitle:", void(NS::String*))
     // A view shown in place of the title text.
-    View* titleView() { return objc::send<View*>(this, objc::Selector<"titleView">()); }
-    void setTitleView(View* view) { objc::send<void>(this, objc::Selector<"setTitleView:">(), view); }
-    id rightBarButtonItem() { return objc::send<id>(this, objc::Selector<"rightBarButtonItem">()); }
-    void setRightBarButtonItem(id item) {
-        objc::send<void>(this, objc::Selector<"setRightBarButtonItem:">(), item);
-    }
-    id leftBarButtonItem() { return objc::send<id>(this, objc::Selector<"leftBarButtonItem">()); }
-    void setLeftBarButtonItem(id item) {
-        objc::send<void>(this, objc::Selector<"setLeftBarButtonItem:">(), item);
-    }
+    OBJC_MESSAGE(titleView, "titleView", View*())
+    OBJC_MESSAGE(setTitleView, "setTitleView:", void(View*))
+    OBJC_MESSAGE(rightBarButtonItem, "rightBarButtonItem", id())
+    OBJC_MESSAGE(setRightBarButtonItem, "setRightBarButtonItem:", void(id))
+    OBJC_MESSAGE(leftBarButtonItem, "leftBarButtonItem", id())
+    OBJC_MESSAGE(setLeftBarButtonItem, "setLeftBarButtonItem:", void(id))
 };
 
 } // namespace UI

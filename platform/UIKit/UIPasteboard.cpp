@@ -82,7 +82,7 @@ long changeCount(id self, SEL) {
     return c.changeCount;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UIPasteboard", "NSObject")
         .ivar<void*>("_contents")
         .classMethod<&generalPasteboard>("generalPasteboard")

@@ -14,18 +14,16 @@ class Image;
 class GLINTMERE_EXPORT Pasteboard : public NS::Referencing<Pasteboard, "UIPasteboard"> {
   public:
     // The one general pasteboard of the process; it lives as long as the process.
-    static Pasteboard* generalPasteboard() {
-        return objc::send<Pasteboard*>(runtimeClass(), objc::Selector<"generalPasteboard">());
-    }
+    OBJC_CLASS_MESSAGE(generalPasteboard, "generalPasteboard", Pasteboard*())
 
     // The image last copied, autoreleased; nullptr when the pasteboard holds none.
-    Image* image() { return objc::send<Image*>(this, objc::Selector<"image">()); }
+    OBJC_MESSAGE(image, "image", Image*())
     // Replaces the pasteboard's contents by `image` (nullptr empties it).
-    void setImage(Image* image) { objc::send(this, objc::Selector<"setImage:">(), image); }
-    NS::String* string() { return objc::send<NS::String*>(this, objc::Selector<"string">()); }
-    void setString(NS::String* string) { objc::send(this, objc::Selector<"setString:">(), string); }
+    OBJC_MESSAGE(setImage, "setImage:", void(Image*))
+    OBJC_MESSAGE(string, "string", NS::String*())
+    OBJC_MESSAGE(setString, "setString:", void(NS::String*))
     // Goes up by one with every change of the contents.
-    long changeCount() { return objc::send<long>(this, objc::Selector<"changeCount">()); }
+    OBJC_MESSAGE(changeCount, "changeCount", long())
 };
 
 } // namespace UI

@@ -5,7 +5,7 @@
 
 namespace {
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UITableView", "UIView")
         .property<id>("dataSource", objc::Ownership::Plain)
         .property<id>("delegate", objc::Ownership::Plain)

@@ -11,10 +11,10 @@ inline constexpr CGFloat TableViewAutomaticDimension = -1.0;
 class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableView", View> {
   public:
     // Not owned: a table's owner is normally its data source and delegate.
-    id dataSource() { return objc::send<id>(this, objc::Selector<"dataSource">()); }
-    void setDataSource(id source) { objc::send<void>(this, objc::Selector<"setDataSource:">(), source); }
-    id delegate() { return objc::send<id>(this, objc::Selector<"delegate">()); }
-    void setDelegate(id delegate) { objc::send<void>(this, objc::Selector<"setDelegate:">(), delegate); }
+    OBJC_MESSAGE(dataSource, "dataSource", id())
+    OBJC_MESSAGE(setDataSource, "setDataSource:", void(id))
+    OBJC_MESSAGE(delegate, "delegate", id())
+    OBJC_MESSAGE(setDelegate, "setDelegate:", void(id))
 };
 
 } // namespace UI

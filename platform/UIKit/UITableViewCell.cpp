@@ -50,7 +50,7 @@ id contentView(id self, SEL) { return objc::ivar<id>(self, "_contentView"); }
 id textLabel(id self, SEL) { return objc::ivar<id>(self, "_textLabel"); }
 id detailTextLabel(id self, SEL) { return objc::ivar<id>(self, "_detailTextLabel"); }
 
-GLINTMERE_REGISTER_CLASSES(2) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UITableViewCell", "UIView")
         .ivar<long>("_style")
         .ivar<id>("_reuseIdentifier", objc::Ownership::Owning)

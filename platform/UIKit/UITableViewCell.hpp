@@ -20,20 +20,15 @@ enum TableViewCellStyle : long {
 
 class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UITableViewCell", View> {
   public:
-    TableViewCell* initWithStyle(long style, NS::String* reuseIdentifier) {
-        return objc::send<TableViewCell*>(this, objc::Selector<"initWithStyle:reuseIdentifier:">(), style,
-                                          reuseIdentifier);
-    }
+    OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifier_, "initWithStyle:reuseIdentifier:", TableViewCell*(long, NS::String*))
 
-    long style() { return objc::send<long>(this, objc::Selector<"style">()); }
-    NS::String* reuseIdentifier() {
-        return objc::send<NS::String*>(this, objc::Selector<"reuseIdentifier">());
-    }
+    OBJC_MESSAGE(style, "style", long())
+    OBJC_MESSAGE(reuseIdentifier, "reuseIdentifier", NS::String*())
     // The view that holds the cell's content; custom cells add their subviews here.
-    View* contentView() { return objc::send<View*>(this, objc::Selector<"contentView">()); }
-    Label* textLabel() { return objc::send<Label*>(this, objc::Selector<"textLabel">()); }
+    OBJC_MESSAGE(contentView, "contentView", View*())
+    OBJC_MESSAGE(textLabel, "textLabel", Label*())
     // Nil in the default style, which has no place for a detail text.
-    Label* detailTextLabel() { return objc::send<Label*>(this, objc::Selector<"detailTextLabel">()); }
+    OBJC_MESSAGE(detailTextLabel, "detailTextLabel", Label*())
 };
 
 } // namespace UI

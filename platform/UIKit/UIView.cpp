@@ -83,7 +83,7 @@ void dealloc(id self, SEL sel) {
     objc::sendSuper(objc_lookUpClass("UIView"), self, sel);
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UIView", "NSObject")
         .ivar<CGRect>("_frame")
         .ivar<CGFloat>("_alpha")

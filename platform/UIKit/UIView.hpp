@@ -12,29 +12,25 @@ namespace UI {
 
 class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
   public:
-    View* initWithFrame(CGRect frame) {
-        return objc::send<View*>(this, objc::Selector<"initWithFrame:">(), frame);
-    }
+    OBJC_MESSAGE(initWithFrame, "initWithFrame:", View*(CGRect))
 
-    CGRect frame() { return objc::send<CGRect>(this, objc::Selector<"frame">()); }
-    void setFrame(CGRect frame) { objc::send<void>(this, objc::Selector<"setFrame:">(), frame); }
-    CGRect bounds() { return objc::send<CGRect>(this, objc::Selector<"bounds">()); }
+    OBJC_MESSAGE(frame, "frame", CGRect())
+    OBJC_MESSAGE(setFrame, "setFrame:", void(CGRect))
+    OBJC_MESSAGE(bounds, "bounds", CGRect())
 
-    CGFloat alpha() { return objc::send<CGFloat>(this, objc::Selector<"alpha">()); }
-    void setAlpha(CGFloat alpha) { objc::send<void>(this, objc::Selector<"setAlpha:">(), alpha); }
-    bool isHidden() { return objc::send<bool>(this, objc::Selector<"isHidden">()); }
-    void setHidden(bool hidden) { objc::send<void>(this, objc::Selector<"setHidden:">(), hidden); }
-    id backgroundColor() { return objc::send<id>(this, objc::Selector<"backgroundColor">()); }
-    void setBackgroundColor(id color) {
-        objc::send<void>(this, objc::Selector<"setBackgroundColor:">(), color);
-    }
+    OBJC_MESSAGE(alpha, "alpha", CGFloat())
+    OBJC_MESSAGE(setAlpha, "setAlpha:", void(CGFloat))
+    OBJC_MESSAGE(isHidden, "isHidden", bool())
+    OBJC_MESSAGE(setHidden, "setHidden:", void(bool))
+    OBJC_MESSAGE(backgroundColor, "backgroundColor", id())
+    OBJC_MESSAGE(setBackgroundColor, "setBackgroundColor:", void(id))
 
     // Subviews in back-to-front order; never nil.
-    NS::Array* subviews() { return objc::send<NS::Array*>(this, objc::Selector<"subviews">()); }
-    View* superview() { return objc::send<View*>(this, objc::Selector<"superview">()); }
+    OBJC_MESSAGE(subviews, "subviews", NS::Array*())
+    OBJC_MESSAGE(superview, "superview", View*())
     // Takes `view` from its old superview, if any, and puts it in front of the others.
-    void addSubview(View* view) { objc::send<void>(this, objc::Selector<"addSubview:">(), view); }
-    void removeFromSuperview() { objc::send<void>(this, objc::Selector<"removeFromSuperview">()); }
+    OBJC_MESSAGE(addSubview, "addSubview:", void(View*))
+    OBJC_MESSAGE(removeFromSuperview, "removeFromSuperview", void())
 };
 
 } // namespace UI

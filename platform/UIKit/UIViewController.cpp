@@ -57,7 +57,7 @@ id navigationItem(id self, SEL) {
     return item;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("UIViewController", "NSObject")
         .ivar<id>("_view", objc::Ownership::Owning)
         .ivar<id>("_title", objc::Ownership::Owning)

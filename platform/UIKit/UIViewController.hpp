@@ -16,35 +16,23 @@ class NavigationController;
 class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "UIViewController"> {
   public:
     // The view, made on first use: `loadView` and then `viewDidLoad`, once.
-    View* view() { return objc::send<View*>(this, objc::Selector<"view">()); }
-    void setView(View* view) { objc::send<void>(this, objc::Selector<"setView:">(), view); }
-    bool isViewLoaded() { return objc::send<bool>(this, objc::Selector<"isViewLoaded">()); }
-    void loadView() { objc::send<void>(this, objc::Selector<"loadView">()); }
-    void viewDidLoad() { objc::send<void>(this, objc::Selector<"viewDidLoad">()); }
-    void viewWillAppear(bool animated) {
-        objc::send<void>(this, objc::Selector<"viewWillAppear:">(), animated);
-    }
-    void viewDidAppear(bool animated) {
-        objc::send<void>(this, objc::Selector<"viewDidAppear:">(), animated);
-    }
-    void viewWillDisappear(bool animated) {
-        objc::send<void>(this, objc::Selector<"viewWillDisappear:">(), animated);
-    }
-    void viewDidDisappear(bool animated) {
-        objc::send<void>(this, objc::Selector<"viewDidDisappear:">(), animated);
-    }
+    OBJC_MESSAGE(view, "view", View*())
+    OBJC_MESSAGE(setView, "setView:", void(View*))
+    OBJC_MESSAGE(isViewLoaded, "isViewLoaded", bool())
+    OBJC_MESSAGE(loadView, "loadView", void())
+    OBJC_MESSAGE(viewDidLoad, "viewDidLoad", void())
+    OBJC_MESSAGE(viewWillAppear, "viewWillAppear:", void(bool))
+    OBJC_MESSAGE(viewDidAppear, "viewDidAppear:", void(bool))
+    OBJC_MESSAGE(viewWillDisappear, "viewWillDisappear:", void(bool))
+    OBJC_MESSAGE(viewDidDisappear, "viewDidDisappear:", void(bool))
 
-    NS::String* title() { return objc::send<NS::String*>(this, objc::Selector<"title">()); }
+    OBJC_MESSAGE(title, "title", NS::String*())
     // Also the title of the controller's navigation item.
-    void setTitle(NS::String* title) { objc::send<void>(this, objc::Selector<"setTitle:">(), title); }
+    OBJC_MESSAGE(setTitle, "setTitle:", void(NS::String*))
     // Made on first use and kept; carries the title.
-    NavigationItem* navigationItem() {
-        return objc::send<NavigationItem*>(this, objc::Selector<"navigationItem">());
-    }
+    OBJC_MESSAGE(navigationItem, "navigationItem", NavigationItem*())
     // The navigation controller whose stack holds this controller; nil when none does.
-    NavigationController* navigationController() {
-        return objc::send<NavigationController*>(this, objc::Selector<"navigationController">());
-    }
+    OBJC_MESSAGE(navigationController, "navigationController", NavigationController*())
 };
 
 } // namespace UI

@@ -42,10 +42,10 @@ objc::Ref<NS::Block> saveHandler() {
 }
 
 // Made through the runtime, as any code in the process may watch or change how actions are made.
-id makeAction(const char* title, NS::Block* handler, ElementActionType type) {
+id makeAction(const char* title, const objc::Ref<NS::Block>& handler, ElementActionType type) {
     id action = objc::send<id>(objc_lookUpClass("_WKElementAction"), "alloc"_sel);
     action = objc::send<id>(action, "_initWithTitle:actionHandler:type:"_sel, NS::String::string(title),
-                            handler, static_cast<long>(type));
+                            handler.get(), static_cast<long>(type));
     return objc::send<id>(action, "autorelease"_sel);
 }
 
@@ -63,7 +63,7 @@ id defaultActionsForImageSheet(id self, SEL, id) {
     return actions;
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("WKActionSheetAssistant", "NSObject")
         .property<id>("delegate", objc::Ownership::Plain)
         .method<&defaultActionsForImageSheet>("defaultActionsForImageSheet:")

@@ -20,14 +20,12 @@ class ActivatedElementInfo;
 class GLINTMERE_EXPORT ActionSheetAssistant
     : public NS::Referencing<ActionSheetAssistant, "WKActionSheetAssistant"> {
   public:
-    NS::Object* delegate() { return objc::send<NS::Object*>(this, objc::Selector<"delegate">()); }
-    void setDelegate(NS::Object* delegate) { objc::send(this, objc::Selector<"setDelegate:">(), delegate); }
+    OBJC_MESSAGE(delegate, "delegate", NS::Object*())
+    OBJC_MESSAGE(setDelegate, "setDelegate:", void(NS::Object*))
 
     // The actions of an image's sheet, in sheet order: "Open", "Open in New Tab",
     // "Add to Reading List", "Copy", "Save Image". Autoreleased array of _WKElementAction.
-    NS::Array* defaultActionsForImageSheet(ActivatedElementInfo* element) {
-        return objc::send<NS::Array*>(this, objc::Selector<"defaultActionsForImageSheet:">(), element);
-    }
+    OBJC_MESSAGE(defaultActionsForImageSheet, "defaultActionsForImageSheet:", NS::Array*(ActivatedElementInfo*))
 };
 
 } // namespace WK

@@ -23,7 +23,7 @@ id imagePath(id self, SEL) { return objc::ivar<id>(self, "_imagePath"); }
 id image(id self, SEL) { return objc::ivar<id>(self, "_image"); }
 long type(id self, SEL) { return objc::ivar<long>(self, "_type"); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("_WKActivatedElementInfo", "NSObject")
         .ivar<id>("_imagePath", objc::Ownership::Owning)
         .ivar<id>("_image", objc::Ownership::Owning)

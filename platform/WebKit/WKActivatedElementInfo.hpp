@@ -21,16 +21,13 @@ class GLINTMERE_EXPORT ActivatedElementInfo
     : public NS::Referencing<ActivatedElementInfo, "_WKActivatedElementInfo"> {
   public:
     // An image element: where the picture came from and the decoded picture.
-    ActivatedElementInfo* initWithImage(NS::String* imagePath, UI::Image* image) {
-        return objc::send<ActivatedElementInfo*>(this, objc::Selector<"_initWithImagePath:image:">(),
-                                                 imagePath, image);
-    }
+    OBJC_MESSAGE_NAMED(initWithImage, _initWithImagePathImage_, "_initWithImagePath:image:", ActivatedElementInfo*(NS::String*, UI::Image*))
 
     ActivatedElementType type() {
         return static_cast<ActivatedElementType>(objc::send<long>(this, objc::Selector<"type">()));
     }
-    NS::String* imagePath() { return objc::send<NS::String*>(this, objc::Selector<"imagePath">()); }
-    UI::Image* image() { return objc::send<UI::Image*>(this, objc::Selector<"image">()); }
+    OBJC_MESSAGE(imagePath, "imagePath", NS::String*())
+    OBJC_MESSAGE(image, "image", UI::Image*())
 };
 
 } // namespace WK

@@ -32,7 +32,7 @@ void runAction(id self, SEL, id elementInfo, id) {
     }
 }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder("_WKElementAction", "NSObject")
         .ivar<id>("_title", objc::Ownership::Owning)
         .ivar<id>("_actionHandler", objc::Ownership::Owning)

@@ -24,19 +24,14 @@ enum ElementActionType : long {
 class GLINTMERE_EXPORT ElementAction : public NS::Referencing<ElementAction, "_WKElementAction"> {
   public:
     // Keeps a copy of the title and of the handler.
-    ElementAction* initWithTitle(NS::String* title, NS::Block* handler, ElementActionType type) {
-        return objc::send<ElementAction*>(this, objc::Selector<"_initWithTitle:actionHandler:type:">(), title,
-                                          handler, static_cast<long>(type));
-    }
+    OBJC_MESSAGE_NAMED(initWithTitle, initWithTitle_, "_initWithTitle:actionHandler:type:",
+                       ElementAction*(NS::String*, NS::Block*, ElementActionType))
 
-    NS::String* title() { return objc::send<NS::String*>(this, objc::Selector<"title">()); }
-    ElementActionType type() {
-        return static_cast<ElementActionType>(objc::send<long>(this, objc::Selector<"type">()));
-    }
+    OBJC_MESSAGE(title, "title", NS::String*())
+    OBJC_MESSAGE(type, "type", ElementActionType())
     // Runs the handler with `elementInfo`; `view` is the web view showing the sheet (may be nil).
-    void runActionWithElementInfo(NS::Object* elementInfo, NS::Object* view) {
-        objc::send(this, objc::Selector<"_runActionWithElementInfo:view:">(), elementInfo, view);
-    }
+    OBJC_MESSAGE_NAMED(runActionWithElementInfo, runActionWithElementInfo_, "_runActionWithElementInfo:view:",
+                       void(NS::Object*, NS::Object*))
 };
 
 } // namespace WK

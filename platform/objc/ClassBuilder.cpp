@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <set>
@@ -35,71 +36,112 @@ std::size_t log2Of(std::size_t align) {
     return shift;
 }
 
-} // namespace
-
-ClassBuilder::ClassBuilder(const char* name, const char* superName) {
-    if (Class found = objc_lookUpClass(name)) {
-        existing_ = found;
-        return;
-    }
-    Class super = Nil;
-    if (superName != nullptr) {
-        super = objc_lookUpClass(superName);
-        if (super == Nil) {
-            std::fprintf(stderr, "objc: cannot define %s: no superclass %s\n", name, superName);
-            return;
-        }
-    }
-    cls_ = objc_allocateClassPair(super, name, 0);
+// Classes built before their superclass, waiting for it.
+std::mutex& pendingLock() {
+    static std::mutex lock;
+    return lock;
 }
 
-ClassBuilder::~ClassBuilder() {
-    if (cls_ != Nil) {
-        // Never built: the runtime keeps an unregistered pair until it is disposed of.
-        objc_disposeClassPair(cls_);
-    }
+std::vector<ClassBuilder::Definition>& pending() {
+    static auto* list = new std::vector<ClassBuilder::Definition>();
+    return *list;
 }
 
-ClassBuilder& ClassBuilder::addIvar(const char* name, std::size_t size, std::size_t align, const char* types,
-                                    bool owning) {
-    if (cls_ == Nil) {
-        return *this;
+Class realize(ClassBuilder::Definition& definition) {
+    if (Class found = objc_lookUpClass(definition.name.c_str())) {
+        return found;
     }
-    class_addIvar(cls_, name, size, static_cast<unsigned char>(log2Of(align)), types);
-    if (owning) {
-        ownedIvars_.emplace_back(name);
+    Class super = definition.root ? Nil : objc_lookUpClass(definition.superName.c_str());
+    Class cls = objc_allocateClassPair(super, definition.name.c_str(), 0);
+    for (const auto& ivar : definition.ivars) {
+        class_addIvar(cls, ivar.name.c_str(), ivar.size, static_cast<unsigned char>(log2Of(ivar.align)),
+                      ivar.types.c_str());
     }
-    return *this;
-}
-
-ClassBuilder& ClassBuilder::addMethod(const char* selector, IMP imp, const char* types, bool classSide) {
-    if (cls_ == Nil) {
-        return *this;
-    }
-    methods_[{selector, classSide}] = PendingMethod{imp, types};
-    return *this;
-}
-
-ClassBuilder& ClassBuilder::protocol(const char* name) {
-    protocols_.emplace_back(name);
-    return *this;
-}
-
-Class ClassBuilder::build() {
-    if (existing_ != Nil || cls_ == Nil) {
-        return existing_;
-    }
-    Class cls = std::exchange(cls_, Nil);
-    for (const auto& [key, method] : methods_) {
+    for (const auto& [key, method] : definition.methods) {
         Class target = key.second ? object_getClass(reinterpret_cast<id>(cls)) : cls;
         class_addMethod(target, sel_registerName(key.first.c_str()), method.imp, method.types.c_str());
     }
     objc_registerClassPair(cls);
     std::unique_lock lock(factsLock());
     ClassFacts& entry = facts()[cls];
-    entry.ownedIvars = std::move(ownedIvars_);
-    entry.protocols.insert(protocols_.begin(), protocols_.end());
+    entry.ownedIvars = std::move(definition.ownedIvars);
+    entry.protocols.insert(definition.protocols.begin(), definition.protocols.end());
     return cls;
+}
+
+bool ready(const ClassBuilder::Definition& definition) {
+    return definition.root || objc_lookUpClass(definition.superName.c_str()) != Nil;
+}
+
+} // namespace
+
+ClassBuilder::ClassBuilder(const char* name, const char* superName) {
+    existing_ = objc_lookUpClass(name);
+    definition_.name = name;
+    definition_.root = superName == nullptr;
+    if (superName != nullptr) {
+        definition_.superName = superName;
+    }
+}
+
+ClassBuilder::~ClassBuilder() = default;
+
+ClassBuilder& ClassBuilder::addIvar(const char* name, std::size_t size, std::size_t align, const char* types,
+                                    bool owning) {
+    definition_.ivars.push_back({name, size, align, types});
+    if (owning) {
+        definition_.ownedIvars.emplace_back(name);
+    }
+    return *this;
+}
+
+ClassBuilder& ClassBuilder::addMethod(const char* selector, IMP imp, const char* types, bool classSide) {
+    definition_.methods[{selector, classSide}] = Definition::Method{imp, types};
+    return *this;
+}
+
+ClassBuilder& ClassBuilder::protocol(const char* name) {
+    definition_.protocols.emplace_back(name);
+    return *this;
+}
+
+Class ClassBuilder::build() {
+    if (existing_ != Nil) {
+        return existing_;
+    }
+    std::lock_guard lock(pendingLock());
+    if (!ready(definition_)) {
+        pending().push_back(std::move(definition_));
+        return Nil;
+    }
+    Class cls = realize(definition_);
+    // Each class registered may be the superclass that others wait for.
+    for (bool progress = true; progress;) {
+        progress = false;
+        auto& waiting = pending();
+        for (std::size_t k = 0; k < waiting.size(); ++k) {
+            if (ready(waiting[k])) {
+                ClassBuilder::Definition next = std::move(waiting[k]);
+                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(k));
+                realize(next);
+                progress = true;
+                break;
+            }
+        }
+    }
+    return cls;
+}
+
+void requireClassesRegistered() {
+    std::lock_guard lock(pendingLock());
+    if (pending().empty()) {
+        return;
+    }
+    for (const auto& definition : pending()) {
+        std::fprintf(stderr, "objc: cannot define class %s: its superclass %s does not exist\n",
+                     definition.name.c_str(), definition.superName.c_str());
+    }
+    std::abort();
 }
 
 std::string ClassBuilder::setterName(const char* property) {

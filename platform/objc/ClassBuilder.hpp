@@ -1,11 +1,13 @@
 // Defines runtime classes from C++: superclass by name, ivars, properties, methods and protocols.
 #pragma once
 
+#include "objc/Message.hpp"
 #include "objc/Runtime.hpp"
 #include "objc/TypeEncoding.hpp"
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,6 +17,9 @@ namespace objc {
 // released when the object is deallocated; plain ones only store the pointer.
 enum class Ownership { Owning, Plain };
 
+// Collects a class and registers it with build(). A class whose superclass does not exist yet waits
+// until it does: classes may be built in any order, and each is registered right after its
+// superclass. What still waits when a library has loaded stops the program (see Registration.hpp).
 class GLINTMERE_EXPORT ClassBuilder {
   public:
     // Starts a subclass of the class named `superName`; a null `superName` starts a root class.
@@ -56,8 +61,9 @@ class GLINTMERE_EXPORT ClassBuilder {
 
     ClassBuilder& protocol(const char* name);
 
-    // Registers the class and returns it. A class of that name that already exists is returned
-    // untouched, so that registering twice cannot replace a live class.
+    // Registers the class and returns it; Nil while its superclass is still to come. A class of that
+    // name that already exists is returned untouched, so that registering twice cannot replace a
+    // live class.
     Class build();
 
     ClassBuilder& addIvar(const char* name, std::size_t size, std::size_t align, const char* types,
@@ -89,17 +95,147 @@ class GLINTMERE_EXPORT ClassBuilder {
         static std::string types() { return encodeMethod<R, Args...>(); }
     };
 
-    Class cls_ = Nil;
-    Class existing_ = Nil;
-    struct PendingMethod {
-        IMP imp;
-        std::string types;
+  public:
+    // What build() registers; kept whole while the superclass is still to come.
+    struct Definition {
+        struct Ivar {
+            std::string name;
+            std::size_t size;
+            std::size_t align;
+            std::string types;
+        };
+        struct Method {
+            IMP imp;
+            std::string types;
+        };
+        std::string name;
+        std::string superName;
+        bool root = false;
+        std::vector<Ivar> ivars;
+        // A later definition of the same selector wins.
+        std::map<std::pair<std::string, bool>, Method> methods;
+        std::vector<std::string> ownedIvars;
+        std::vector<std::string> protocols;
     };
-    // Methods wait here until build(): the runtime cannot replace a method of a class that is not
-    // registered yet, and a later definition of the same selector must win.
-    std::map<std::pair<std::string, bool>, PendingMethod> methods_;
-    std::vector<std::string> ownedIvars_;
-    std::vector<std::string> protocols_;
+
+  private:
+    Class existing_ = Nil;
+    Definition definition_;
+};
+
+// Stops the program, naming each class, when a class is still waiting for its superclass.
+GLINTMERE_EXPORT void requireClassesRegistered();
+
+// The implementation of a declared message, as a function the runtime can call: `Impl` is a lambda
+// without captures taking the typed receiver (or `Class` for a class method), optionally the
+// selector, then exactly the message's arguments, and giving exactly its result. A nil-safe `Ptr<T>`
+// may stand wherever the message has `T*`.
+namespace detail {
+
+template <class Declared, class Given> inline constexpr bool sameType = std::is_same_v<Declared, Given>;
+template <ViewType T> inline constexpr bool sameType<T*, Ptr<T>> = true;
+template <ViewType T> inline constexpr bool sameType<const T*, Ptr<const T>> = true;
+
+template <class F> struct CallSignature : CallSignature<decltype(&F::operator())> {};
+template <class L, class R, class... A> struct CallSignature<R (L::*)(A...) const> {
+    using Result = R;
+    using Arguments = std::tuple<A...>;
+};
+
+template <class Declared, class Given> struct SameArguments : std::false_type {};
+template <class... D, class... G>
+requires(sizeof...(D) == sizeof...(G)) struct SameArguments<std::tuple<D...>, std::tuple<G...>>
+    : std::bool_constant<(sameType<D, G> && ...)> {};
+
+template <class Receiver, class M, class Impl, class Signature = typename M::Signature> struct Trampoline;
+template <class Receiver, class M, class Impl, class R, class... Params>
+struct Trampoline<Receiver, M, Impl, R(Params...)> {
+    using Given = CallSignature<Impl>;
+    static constexpr bool takesSelector =
+        std::tuple_size_v<typename Given::Arguments> == sizeof...(Params) + 2;
+    using Self = std::tuple_element_t<0, decltype(std::tuple_cat(std::declval<typename Given::Arguments>(),
+                                                                 std::declval<std::tuple<void*>>()))>;
+
+    static R call(id self, SEL sel, Params... args) {
+        if constexpr (takesSelector) {
+            return Impl{}(reinterpret_cast<Self>(self), sel, args...);
+        } else {
+            return Impl{}(reinterpret_cast<Self>(self), args...);
+        }
+    }
+
+    template <class... G> static constexpr bool argumentsMatchIn(std::tuple<G...>*) {
+        if constexpr (takesSelector) {
+            return SameArguments<std::tuple<SEL, Params...>, std::tuple<G...>>::value;
+        } else {
+            return SameArguments<std::tuple<Params...>, std::tuple<G...>>::value;
+        }
+    }
+    template <class First, class... Rest> static constexpr auto rest(std::tuple<First, Rest...>*) {
+        return static_cast<std::tuple<Rest...>*>(nullptr);
+    }
+    static constexpr auto rest(std::tuple<>*) { return static_cast<std::tuple<void>*>(nullptr); }
+
+    static constexpr bool receiverMatches() {
+        if constexpr (M::side == Side::Class) {
+            return std::is_same_v<Self, Class>;
+        } else if constexpr (std::is_pointer_v<Self>) {
+            return std::is_base_of_v<std::remove_cv_t<std::remove_pointer_t<Self>>, std::remove_cv_t<Receiver>>;
+        } else {
+            return false;
+        }
+    }
+    static constexpr bool resultMatches = sameType<R, typename Given::Result>;
+    static constexpr bool argumentsMatch = argumentsMatchIn(rest(static_cast<typename Given::Arguments*>(nullptr)));
+    static constexpr bool matches = receiverMatches() && resultMatches && argumentsMatch;
+
+    static void check() {
+        static_assert(M::side == Side::Instance || receiverMatches(),
+                      "a class method's implementation takes `Class` first");
+        static_assert(M::side == Side::Class || receiverMatches(),
+                      "an implementation takes a pointer to its class's view (or a base of it) first");
+        static_assert(resultMatches, "the implementation's result type is not the one the message declares");
+        static_assert(argumentsMatch, "the implementation's parameter types are not the ones the message declares");
+    }
+};
+
+} // namespace detail
+
+// A class builder for the class that the view `View` stands for: name and superclass come from the
+// view, and methods from the messages the views declare, checked against their implementations.
+template <class View> class ClassDefinition : public ClassBuilder {
+  public:
+    ClassDefinition() : ClassBuilder(View::className(), View::superclassName()) {}
+    explicit ClassDefinition(const char* superName) : ClassBuilder(View::className(), superName) {}
+
+    template <FixedString Name, class Signature, Side S, class Impl>
+    ClassDefinition& method(const Message<Name, Signature, S>&, Impl) {
+        using T = detail::Trampoline<View, Message<Name, Signature, S>, Impl>;
+        T::check();
+        if constexpr (T::matches) {
+            addMethod(Name.text, toImp(&T::call), encodeMethodOf(static_cast<Signature*>(nullptr)).c_str(),
+                      S == Side::Class);
+        }
+        return *this;
+    }
+
+    template <class T> ClassDefinition& ivar(const char* name, Ownership ownership = Ownership::Plain) {
+        ClassBuilder::ivar<T>(name, ownership);
+        return *this;
+    }
+    template <class T> ClassDefinition& property(const char* name, Ownership ownership = Ownership::Owning) {
+        ClassBuilder::property<T>(name, ownership);
+        return *this;
+    }
+    ClassDefinition& protocol(const char* name) {
+        ClassBuilder::protocol(name);
+        return *this;
+    }
+
+  private:
+    template <class R, class... Params> static std::string encodeMethodOf(R (*)(Params...)) {
+        return encodeMethod<R, Params...>();
+    }
 };
 
 // Releases every owning ivar of `object`, for the root class's dealloc.

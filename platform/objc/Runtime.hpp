@@ -1,11 +1,11 @@
-// Typed C++ access to the GNU Objective-C runtime: selectors, message sends and owning references.
+// Typed C++ access to the Objective-C runtime: selectors, message sends, nil-safe and owning references.
 #pragma once
 
-#include <objc/message.h>
-#include <objc/runtime.h>
+#include "objc/MessageSend.hpp"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
@@ -39,6 +39,44 @@ template <FixedString Name> struct IsSelector<Selector<Name>> : std::true_type {
 // How an argument travels in a send: selector literals as the SEL they name, the rest as they are.
 template <class T> using Passed = std::conditional_t<IsSelector<T>::value, SEL, T>;
 
+// Why typed calls are safe on nil
+// ------------------------------
+// A view (NS::String, UI::View, ...) is a C++ class that is never constructed: `this` is the runtime
+// object itself, as in metal-cpp, so a member call is one send with no wrapper in between. A member
+// call through a null pointer is undefined behaviour, though, while Objective-C code leans on
+// sending to nil everywhere. So results and references are held in `Ptr<T>` (or the owning
+// `Ref<T>`), one pointer wide, whose `->` yields, for nil, the address `nilAddress`: a stand-in that
+// is never an object and never read. Every send takes any receiver at or below that address for nil
+// and yields the zero result of its kind without looking anything up. The alternative, views as
+// value handles of one pointer, would make every view constructible and copyable in C++ and turn
+// `this` into a pointer to a handle; the stand-in keeps the views what they are, costs one compare
+// that the nil check already makes, and needs no symbol shared between libraries.
+inline constexpr std::uintptr_t nilAddress = alignof(std::max_align_t);
+
+// True for nil and for nil's stand-in.
+inline bool isNil(const void* object) { return reinterpret_cast<std::uintptr_t>(object) <= nilAddress; }
+
+// What `->` of a nil reference yields: the stand-in, typed.
+template <class T> T* nilStandIn() { return reinterpret_cast<T*>(nilAddress); }
+
+// The base of every view type: a runtime object seen from C++. Nothing in C++ makes, copies or
+// destroys one; the runtime does.
+class ObjectView {
+  public:
+    ObjectView() = delete;
+    ObjectView(const ObjectView&) = delete;
+    ObjectView& operator=(const ObjectView&) = delete;
+    ~ObjectView() = delete;
+};
+
+// A class a typed reference may point to: a view (complete or not yet), not `id`'s or `Class`'s struct.
+template <class T>
+concept ViewType = std::is_class_v<T> && !std::is_same_v<std::remove_cv_t<T>, objc_object> &&
+                   !std::is_same_v<std::remove_cv_t<T>, objc_class>;
+
+template <class T> class Ptr;
+template <class T> class Ref;
+
 // Anything that is a runtime object: `id`, `Class`, or a pointer to a C++ view type.
 template <class T>
 concept ObjectPointer = std::is_pointer_v<T> || std::is_same_v<T, std::nullptr_t>;
@@ -47,6 +85,7 @@ template <ObjectPointer T> inline id toId(T object) {
     return reinterpret_cast<id>(const_cast<std::remove_cv_t<std::remove_pointer_t<T>>*>(object));
 }
 inline id toId(std::nullptr_t) { return nil; }
+template <class T> inline id toId(Ptr<T> object) { return toId(object.get()); }
 
 // A zero value of any result type; what a send to nil yields.
 template <class R> R zeroValue() {
@@ -61,10 +100,10 @@ template <class R> R zeroValue() {
 // only zeroes the integer register, which would leave float and struct results undefined.
 template <class R = void, class Recv, class... Args> R send(Recv receiver, SEL sel, Args... args) {
     id self = toId(receiver);
-    if (self == nil) {
+    if (isNil(self)) {
         return zeroValue<R>();
     }
-    IMP imp = objc_msg_lookup(self, sel);
+    IMP imp = runtime::lookup(self, sel);
     return reinterpret_cast<R (*)(id, SEL, Passed<Args>...)>(reinterpret_cast<void (*)()>(imp))(
         self, sel, static_cast<Passed<Args>>(args)...);
 }
@@ -75,14 +114,13 @@ template <class R = void, class Recv, class... Args> R send(Recv receiver, SEL s
 template <class R = void, class Recv, class... Args>
 R sendSuper(Class cls, Recv receiver, SEL sel, Args... args) {
     id self = toId(receiver);
-    if (self == nil) {
+    if (isNil(self)) {
         return zeroValue<R>();
     }
     if (class_isMetaClass(object_getClass(self)) && !class_isMetaClass(cls)) {
         cls = object_getClass(reinterpret_cast<id>(cls));
     }
-    objc_super super{self, class_getSuperclass(cls)};
-    IMP imp = objc_msg_lookup_super(&super, sel);
+    IMP imp = runtime::lookupSuper(self, class_getSuperclass(cls), sel);
     return reinterpret_cast<R (*)(id, SEL, Passed<Args>...)>(reinterpret_cast<void (*)()>(imp))(
         self, sel, static_cast<Passed<Args>>(args)...);
 }
@@ -99,7 +137,7 @@ inline Class getClass(const char* name) { return objc_lookUpClass(name); }
 
 template <class T = id, class Recv> T ivar(Recv object, const char* name) {
     id self = toId(object);
-    if (self == nil) {
+    if (isNil(self)) {
         return T{};
     }
     Ivar v = class_getInstanceVariable(object_getClass(self), name);
@@ -114,7 +152,7 @@ template <class T = id, class Recv> T ivar(Recv object, const char* name) {
 // Stores a plain value into an instance variable, with no retain or release.
 template <class T, class Recv> bool setIvar(Recv object, const char* name, T value) {
     id self = toId(object);
-    if (self == nil) {
+    if (isNil(self)) {
         return false;
     }
     Ivar v = class_getInstanceVariable(object_getClass(self), name);
@@ -125,8 +163,33 @@ template <class T, class Recv> bool setIvar(Recv object, const char* name, T val
     return true;
 }
 
+// A reference that does not own: one pointer, copied freely, and safe to call through when nil (see
+// above). It converts to the plain pointer for code that has checked for nil.
+template <class T> class Ptr {
+  public:
+    constexpr Ptr() = default;
+    constexpr Ptr(std::nullptr_t) {}
+    constexpr Ptr(T* object) : ptr_(object) {}
+    template <class U>
+    requires std::is_convertible_v<U*, T*> constexpr Ptr(Ptr<U> other) : ptr_(other.get()) {}
+
+    T* get() const { return ptr_; }
+    operator T*() const { return ptr_; }
+    T* operator->() const { return ptr_ != nullptr ? ptr_ : nilStandIn<T>(); }
+    // The same object seen as a U, unchecked, as an Objective-C cast is: for what is known to be a U.
+    template <class U> Ptr<U> as() const { return reinterpret_cast<U*>(ptr_); }
+    // Iterates a collection view; nil is an empty collection.
+    auto begin() const requires requires(T* t) { t->begin(); } { return operator->()->begin(); }
+    auto end() const requires requires(T* t) { t->end(); } { return operator->()->end(); }
+
+  private:
+    T* ptr_ = nullptr;
+};
+
 // An owning reference: retains on copy, releases when it goes. Cocoa's rules decide how one is made:
-// `adopt` takes over the ownership that alloc/new/copy already gave, `retain` takes a new one.
+// `adopt` takes over the ownership that alloc/new/copy already gave, `retain` takes a new one. It
+// does not turn into a plain pointer by itself, so that a function cannot hand out an object that
+// the reference is about to release; sends take it as an argument as it is.
 template <class T> class Ref {
   public:
     Ref() = default;
@@ -153,11 +216,10 @@ template <class T> class Ref {
         return adopt(borrowed);
     }
 
-    T* get() const { return ptr_; }
-    T* operator->() const { return ptr_; }
-    T& operator*() const { return *ptr_; }
+    Ptr<T> get() const { return ptr_; }
+    T* operator->() const { return ptr_ != nullptr ? ptr_ : nilStandIn<T>(); }
     explicit operator bool() const { return ptr_ != nullptr; }
-    operator T*() const { return ptr_; }
+    friend bool operator==(const Ref& a, std::nullptr_t) { return a.ptr_ == nullptr; }
 
     // Gives up ownership without releasing; the caller now owns the object.
     [[nodiscard]] T* leak() { return std::exchange(ptr_, nullptr); }
@@ -177,6 +239,9 @@ template <class T> class Ref {
 };
 
 template <class T> Ref<T> adopt(T* owned) { return Ref<T>::adopt(owned); }
+template <class T> Ref<T> adopt(Ptr<T> owned) { return Ref<T>::adopt(owned.get()); }
 template <class T> Ref<T> retain(T* borrowed) { return Ref<T>::retain(borrowed); }
+template <class T> Ref<T> retain(Ptr<T> borrowed) { return Ref<T>::retain(borrowed.get()); }
+template <class T> inline id toId(const Ref<T>& object) { return toId(object.get()); }
 
 } // namespace objc

@@ -55,6 +55,8 @@ template <class T> std::string encode() {
         return "f";
     } else if constexpr (std::is_same_v<U, double>) {
         return "d";
+    } else if constexpr (std::is_enum_v<U>) {
+        return encode<std::underlying_type_t<U>>();
     } else if constexpr (std::is_class_v<U>) {
         return StructEncoding<U>::value();
     } else {

@@ -25,7 +25,7 @@ id recordLookup(id self, SEL sel, id key, id table) {
 }
 
 std::string text(NS::Object* o) {
-    auto* s = NS::cast<NS::String>(o);
+    auto s = NS::cast<NS::String>(o);
     return s != nullptr ? s->str() : "(not a text)";
 }
 
@@ -147,7 +147,7 @@ TEST_F(Localizer, LoadingIntoAnArrayVariableStoresTheSameList) {
     NS::Array* into = nullptr;
     localizer->loadLocalizedSpecifiersForSpecifiers(rows, &into);
     EXPECT_EQ(into, rows);
-    EXPECT_EQ(reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(0))->name()->str(), "Makers");
+    EXPECT_EQ(rows->objectAtIndex(0).as<PS::Specifier>()->name()->str(), "Makers");
 }
 
 TEST_F(Localizer, WithoutTheBundleEveryTextStaysAsWritten) {

@@ -98,7 +98,7 @@ TEST_F(Store, WithoutAFileDefaultsShowAndTheFirstStoreWritesOneEntry) {
     NS::Dictionary* file = stored();
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->count(), 1u);
-    auto* value = NS::cast<NS::Number>(file->objectForKey("isEnabled"_ns));
+    auto value = NS::cast<NS::Number>(file->objectForKey("isEnabled"_ns));
     ASSERT_NE(value, nullptr);
     EXPECT_TRUE(value->isBoolean());
     EXPECT_FALSE(value->boolValue());
@@ -256,7 +256,7 @@ TEST_F(Store, ALinkAtThePreferencesPathIsNeitherReadNorWrittenThrough) {
 // Each child stores its own keys, one at a time, as a Settings process does.
 [[noreturn]] void storeKeys(const std::string& prefix, int n) {
     NS::AutoreleaseScope outer;
-    auto* pane = objc::send<BMGlintmereListController*>(BMGlintmereListController::runtimeClass(), "new"_sel);
+    auto pane = objc::send<BMGlintmereListController*>(BMGlintmereListController::runtimeClass(), "new"_sel);
     for (int i = 0; i < n; ++i) {
         NS::AutoreleaseScope pool;
         PS::Specifier* s = PS::Specifier::preferenceSpecifier(ns("row"), pane->self(), nullptr, nullptr, Nil,
@@ -319,10 +319,10 @@ TEST_F(Store, LoadedRowsAreTheVeryArrayLocalizedInPlaceAndOwnedByTheCaller) {
     EXPECT_EQ(rows, lastLoaded);
     EXPECT_EQ(lastTarget, loading->self());
     EXPECT_EQ(rows->retainCount(), 1u) << "exactly the caller's ownership is left";
-    auto* row = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(1));
+    auto row = rows->objectAtIndex(1).as<PS::Specifier>();
     EXPECT_EQ(row->name()->str(), "Enabled");
     EXPECT_EQ(NS::cast<NS::String>(
-                  reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(0))->propertyForKey("footerText"_ns))
+                  rows->objectAtIndex(0).as<PS::Specifier>()->propertyForKey("footerText"_ns))
                       ->str()
                       .find("Set As Wallpaper") != std::string::npos,
               true);
@@ -339,9 +339,9 @@ TEST_F(Store, TheRootPanesSwitchIsTheOneTheHookLibraryFollows) {
     int groups = 0;
     PS::Specifier* toggle = nullptr;
     for (NS::Object* o : *rows) {
-        auto* s = reinterpret_cast<PS::Specifier*>(o);
+        auto s = reinterpret_cast<PS::Specifier*>(o);
         groups += s->cellType() == PS::GroupCell;
-        auto* key = NS::cast<NS::String>(s->propertyForKey("key"_ns));
+        auto key = NS::cast<NS::String>(s->propertyForKey("key"_ns));
         if (key != nullptr && key->str() == "isEnabled") {
             toggle = s;
         }
@@ -349,7 +349,7 @@ TEST_F(Store, TheRootPanesSwitchIsTheOneTheHookLibraryFollows) {
     EXPECT_GE(groups, 4);
     ASSERT_NE(toggle, nullptr);
     EXPECT_EQ(toggle->cellType(), PS::SwitchCell);
-    auto* fallback = NS::cast<NS::Number>(toggle->propertyForKey("default"_ns));
+    auto fallback = NS::cast<NS::Number>(toggle->propertyForKey("default"_ns));
     ASSERT_NE(fallback, nullptr);
     EXPECT_TRUE(fallback->isBoolean() && fallback->boolValue());
     EXPECT_EQ(NS::cast<NS::String>(toggle->propertyForKey("PostNotification"_ns))->str(), kSettingsChanged);

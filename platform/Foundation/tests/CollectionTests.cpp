@@ -109,11 +109,11 @@ TEST(CollectionDeathTest, IndexPastTheEndStopsLikeTheException) {
 
 TEST_F(CollectionTest, CopiesOfMutableCollectionsAreSnapshots) {
     NS::MutableArray* a = NS::MutableArray::arrayWithObjects({"1"_ns});
-    auto frozen = objc::adopt(reinterpret_cast<NS::Array*>(a->copy()));
+    auto frozen = objc::adopt(a->copy().as<NS::Array>());
     a->addObject("2"_ns);
     EXPECT_EQ(frozen->count(), 1u);
     EXPECT_FALSE(frozen->respondsToSelector("addObject:"_sel));
-    auto thawed = objc::adopt(reinterpret_cast<NS::MutableArray*>(frozen->mutableCopy()));
+    auto thawed = objc::adopt(frozen->mutableCopy().as<NS::MutableArray>());
     thawed->addObject("3"_ns);
     EXPECT_EQ(frozen->count(), 1u);
     EXPECT_TRUE(a->isEqualToArray(NS::Array::arrayWithObjects({"1"_ns, "2"_ns})));
@@ -124,7 +124,7 @@ TEST_F(CollectionTest, CopiesOfMutableCollectionsAreSnapshots) {
 
     NS::MutableDictionary* d = NS::MutableDictionary::dictionary();
     d->setObjectForKey("v"_ns, "k"_ns);
-    auto snapshot = objc::adopt(reinterpret_cast<NS::Dictionary*>(d->copy()));
+    auto snapshot = objc::adopt(d->copy().as<NS::Dictionary>());
     d->removeObjectForKey("k"_ns);
     EXPECT_EQ(snapshot->count(), 1u);
     EXPECT_EQ(d->count(), 0u);

@@ -193,7 +193,7 @@ TEST_F(ObjectFixture, AutoreleasePoolsNestAndDrainInnermostFirst) {
 }
 
 TEST_F(ObjectFixture, DrainingAnOuterPoolDrainsForgottenInnerOnes) {
-    auto* outer = NS::AutoreleasePool::alloc()->init();
+    auto outer = NS::AutoreleasePool::alloc()->init();
     objc::send(make("TestCounted"), "autorelease"_sel);
     NS::AutoreleasePool::alloc()->init(); // never drained by its owner
     objc::send(make("TestCounted"), "autorelease"_sel);
@@ -210,7 +210,7 @@ TEST_F(ObjectFixture, BlocksCarryCallablesAndFreeThem) {
         block->invoke<void, int>(4);
         EXPECT_EQ(counter.use_count(), 2);
         objc::Ref<NS::Object> copy = objc::adopt(block->copy());
-        EXPECT_EQ(copy.get(), reinterpret_cast<NS::Object*>(block.get()));
+        EXPECT_EQ(copy.get(), block.get().as<NS::Object>());
     }
     EXPECT_EQ(counter->hits, 7);
     EXPECT_EQ(counter.use_count(), 1);

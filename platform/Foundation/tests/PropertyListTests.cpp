@@ -152,32 +152,32 @@ class PropertyListTest : public ::testing::Test {
     void expectSample(NS::Dictionary* d) {
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->count(), 10u);
-        auto* enabled = NS::cast<NS::Number>(d->objectForKey("isEnabled"_ns));
+        auto enabled = NS::cast<NS::Number>(d->objectForKey("isEnabled"_ns));
         ASSERT_NE(enabled, nullptr);
         EXPECT_TRUE(enabled->isBoolean());
         EXPECT_TRUE(enabled->boolValue());
-        auto* hidden = NS::cast<NS::Number>(d->objectForKey("isHidden"_ns));
+        auto hidden = NS::cast<NS::Number>(d->objectForKey("isHidden"_ns));
         ASSERT_NE(hidden, nullptr);
         EXPECT_TRUE(hidden->isBoolean());
         EXPECT_FALSE(hidden->boolValue());
-        auto* one = NS::cast<NS::Number>(d->objectForKey("one"_ns));
+        auto one = NS::cast<NS::Number>(d->objectForKey("one"_ns));
         ASSERT_NE(one, nullptr);
         EXPECT_FALSE(one->isBoolean());
         EXPECT_EQ(one->intValue(), 1);
         EXPECT_EQ(NS::cast<NS::Number>(d->objectForKey("negative"_ns))->longLongValue(), -42);
-        auto* half = NS::cast<NS::Number>(d->objectForKey("half"_ns));
+        auto half = NS::cast<NS::Number>(d->objectForKey("half"_ns));
         EXPECT_TRUE(half->isReal());
         EXPECT_EQ(half->doubleValue(), 0.5);
         EXPECT_EQ(NS::cast<NS::String>(d->objectForKey("name"_ns))->str(), "Gl\xC3\xAFntmere <&>");
         EXPECT_EQ(NS::cast<NS::Date>(d->objectForKey("when"_ns))->timeIntervalSinceReferenceDate(), 86400.0);
-        auto* blob = NS::cast<NS::Data>(d->objectForKey("blob"_ns));
+        auto blob = NS::cast<NS::Data>(d->objectForKey("blob"_ns));
         ASSERT_NE(blob, nullptr);
         EXPECT_EQ(std::string(static_cast<const char*>(blob->bytes()), blob->length()),
                   std::string("\0\1\2\xff", 4));
-        auto* list = NS::cast<NS::Array>(d->objectForKey("list"_ns));
+        auto list = NS::cast<NS::Array>(d->objectForKey("list"_ns));
         ASSERT_NE(list, nullptr);
         EXPECT_TRUE(list->isEqualToArray(NS::Array::arrayWithObjects({"a"_ns, NS::Number::number(2)})));
-        auto* nested = NS::cast<NS::Dictionary>(d->objectForKey("nested"_ns));
+        auto nested = NS::cast<NS::Dictionary>(d->objectForKey("nested"_ns));
         ASSERT_NE(nested, nullptr);
         EXPECT_EQ(NS::cast<NS::String>(nested->objectForKey("k"_ns))->str(), "inner");
     }
@@ -642,7 +642,7 @@ TEST_F(PropertyListTest, AFailedWriteKeepsTheOldFile) {
     // A file-size limit makes the write fail half-way, as a full disk would.
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);

@@ -51,7 +51,7 @@ TEST_F(ValueTest, StringsKeepUtf8AndCountUtf16Units) {
 
 TEST_F(ValueTest, OwnedStringsAreFreedWithTheirText) {
     auto owned = objc::adopt(NS::String::alloc()->initWithUTF8String("kept"));
-    auto copy = objc::adopt(reinterpret_cast<NS::String*>(owned->copy()));
+    auto copy = objc::adopt(owned->copy().as<NS::String>());
     EXPECT_EQ(copy.get(), owned.get()); // immutable: a copy is the same object
     EXPECT_EQ(owned->retainCount(), 2u);
     EXPECT_EQ(owned->description()->str(), "kept");
@@ -199,7 +199,7 @@ TEST_F(ValueTest, RootObjectsDescribeThemselves) {
     std::string text = object->description()->str();
     EXPECT_TRUE(text.starts_with("<NSObject: 0x")) << text;
     EXPECT_EQ(text.back(), '>');
-    auto* classDescription = objc::send<NS::String*>(NS::Number::runtimeClass(), "description"_sel);
+    auto classDescription = objc::send<NS::String*>(NS::Number::runtimeClass(), "description"_sel);
     EXPECT_EQ(classDescription->str(), "NSNumber");
 }
 

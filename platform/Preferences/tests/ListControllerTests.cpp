@@ -73,8 +73,7 @@ class Panes : public ::testing::Test {
     }
 
     PS::TableCell* cellAt(long section, long r) {
-        return reinterpret_cast<PS::TableCell*>(
-            pane->cellForRow(pane->table(), NS::IndexPath::indexPath(r, section)));
+        return pane->cellForRow(pane->table(), NS::IndexPath::indexPath(r, section)).as<PS::TableCell>();
     }
 
     NS::AutoreleaseScope pool;
@@ -123,7 +122,7 @@ TEST_F(Panes, CellsShowTitleAndTheValueTheGetterGives) {
     EXPECT_EQ(cell->type(), PS::SwitchCell);
     EXPECT_EQ(str(cell->titleLabel()->text()), "Toggle");
     ASSERT_NE(cell->value(), nullptr);
-    EXPECT_TRUE(reinterpret_cast<NS::Number*>(cell->value())->boolValue()) << "the default shows while unset";
+    EXPECT_TRUE(cell->value().as<NS::Number>()->boolValue()) << "the default shows while unset";
     EXPECT_EQ(cellAt(0, 0)->value(), nullptr) << "a row without a getter has no value";
 }
 
@@ -149,14 +148,14 @@ TEST_F(Panes, ButtonsSendTheirActionWithOrWithoutTheSpecifier) {
 
 TEST_F(Panes, LinksOpenTheirPaneWithTheParentsBundle) {
     fillPane();
-    auto* bundleStandIn = NS::String::string("a bundle"); // any object serves: the pane only hands it on
-    pane->setBundle(reinterpret_cast<NS::Bundle*>(bundleStandIn));
+    auto bundleStandIn = NS::String::string("a bundle"); // any object serves: the pane only hands it on
+    pane->setBundle(bundleStandIn.as<NS::Bundle>());
     auto nav = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane.get()));
     pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(0, 2));
-    auto* child = NS::cast<PS::ListController>(nav->topViewController());
+    auto child = NS::cast<PS::ListController>(nav->topViewController());
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(child->getClass(), objc_lookUpClass("TestDetailPane"));
-    EXPECT_EQ(reinterpret_cast<NS::Object*>(child->bundle()), bundleStandIn);
+    EXPECT_EQ(child->bundle().as<NS::Object>(), bundleStandIn);
     EXPECT_EQ(child->parentController(), pane.get());
     EXPECT_EQ(child->specifier(), link);
     EXPECT_EQ(str(child->title()), "Details");
@@ -179,7 +178,7 @@ TEST_F(Panes, ALinkToAClassThatIsNoViewControllerOpensNothing) {
 TEST_F(Panes, OwnStorageKeepsValuesInMemoryAndRefusesWhatItCannotStore) {
     fillPane();
     pane->setPreferenceValue(NS::Number::number(false), toggle);
-    auto* shown = reinterpret_cast<NS::Number*>(pane->readPreferenceValue(toggle));
+    auto shown = pane->readPreferenceValue(toggle).as<NS::Number>();
     ASSERT_NE(shown, nullptr);
     EXPECT_FALSE(shown->boolValue());
     pane->setPreferenceValue(nullptr, toggle);
@@ -187,7 +186,7 @@ TEST_F(Panes, OwnStorageKeepsValuesInMemoryAndRefusesWhatItCannotStore) {
     PS::Specifier* keyless = row("Keyless", PS::SwitchCell, pane->self());
     keyless->setProperty(NS::Number::number(7), "default"_ns);
     pane->setPreferenceValue(NS::Number::number(1), keyless);
-    EXPECT_EQ(reinterpret_cast<NS::Number*>(pane->readPreferenceValue(keyless))->intValue(), 7);
+    EXPECT_EQ(pane->readPreferenceValue(keyless).as<NS::Number>()->intValue(), 7);
 }
 
 long cellTypeAsked = 0;
@@ -268,18 +267,18 @@ TEST_F(Panes, OwnStorageWritesTheNamedDomainAndPostsTheRowsNotification) {
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &notified, countNotification,
                                     "com.example.paneTests/changed"_ns, nullptr,
                                     CFNotificationSuspensionBehaviorCoalesce);
-    auto* other = NS::MutableDictionary::dictionary();
+    auto other = NS::MutableDictionary::dictionary();
     other->setObjectForKey("kept"_ns, "other"_ns);
     ASSERT_TRUE(other->writeToFile(NS::String::string(path), true));
 
     pane->setPreferenceValue(NS::Number::number(false), toggle);
-    auto* stored = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(path));
+    auto stored = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(path));
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(str(NS::cast<NS::String>(stored->objectForKey("other"_ns))), "kept");
-    auto* value = NS::cast<NS::Number>(stored->objectForKey("toggle"_ns));
+    auto value = NS::cast<NS::Number>(stored->objectForKey("toggle"_ns));
     ASSERT_NE(value, nullptr);
     EXPECT_FALSE(value->boolValue());
-    EXPECT_FALSE(reinterpret_cast<NS::Number*>(pane->readPreferenceValue(toggle))->boolValue());
+    EXPECT_FALSE(pane->readPreferenceValue(toggle).as<NS::Number>()->boolValue());
 
     for (int i = 0; i < 200 && notified == 0; ++i) {
         NS::RunLoop::mainRunLoop()->runFor(0.01);
@@ -335,7 +334,7 @@ TEST_F(SpecifierFiles, EveryRowEntryBecomesASpecifierOfItsKind) {
     NS::Array* rows = pane->loadSpecifiersFromPlistName("Rows"_ns, pane->self());
     ASSERT_NE(rows, nullptr);
     ASSERT_EQ(rows->count(), 5u) << "entries that are not dictionaries are passed over";
-    auto at = [&](unsigned long i) { return reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(i)); };
+    auto at = [&](unsigned long i) { return rows->objectAtIndex(i).as<PS::Specifier>(); };
 
     EXPECT_EQ(at(0)->cellType(), PS::GroupCell);
     EXPECT_EQ(str(NS::cast<NS::String>(at(0)->propertyForKey("footerText"_ns))), "below");

@@ -196,7 +196,7 @@ TEST_F(ImageSheet, ActionsOutliveTheAssistantAndWorkWithoutADelegate) {
     }
     assistant->setDelegate(nullptr);
     assistant = nullptr;
-    reinterpret_cast<WK::ElementAction*>(kept.get())->runActionWithElementInfo(element.get(), nullptr);
+    kept.get().as<WK::ElementAction>()->runActionWithElementInfo(element.get(), nullptr);
     EXPECT_TRUE(log.empty());
 }
 

@@ -1,0 +1,38 @@
+// Compiled by CheckSignatures.cmake once per case: each case but MATCHING must fail to compile.
+#include "Foundation/NSObject.hpp"
+#include "Foundation/NSString.hpp"
+#include "objc/ClassBuilder.hpp"
+
+class Sample : public NS::Referencing<Sample, "Sample"> {
+  public:
+    OBJC_MESSAGE(valueForKey, "valueForKey:", NS::Object*(NS::String*))
+};
+
+void define() {
+#if defined(MATCHING)
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
+                                           [](Sample*, objc::Ptr<NS::String>) -> NS::Object* { return nullptr; });
+    objc::Ptr<Sample> sample;
+    objc::Ptr<NS::Object> value = sample->valueForKey(nullptr);
+    (void)value;
+#elif defined(WRONG_RESULT)
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_, [](Sample*, NS::String*) -> id { return nil; });
+#elif defined(WRONG_ARGUMENT)
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
+                                           [](Sample*, NS::Object*) -> NS::Object* { return nullptr; });
+#elif defined(MISSING_ARGUMENT)
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_, [](Sample*) -> NS::Object* { return nullptr; });
+#elif defined(WRONG_RECEIVER)
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
+                                           [](NS::String*, NS::String*) -> NS::Object* { return nullptr; });
+#elif defined(WRONG_CALL)
+    objc::Ptr<Sample> sample;
+    sample->valueForKey(42);
+#elif defined(OWNED_AS_PLAIN)
+    NS::Object* leaked = objc::adopt(NS::RootObject::alloc()->init());
+    (void)leaked;
+#elif defined(VIEW_BY_VALUE)
+    objc::Ptr<NS::String> text;
+    NS::String copy = *text.get();
+#endif
+}
