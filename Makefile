@@ -5,6 +5,9 @@
 JOBS ?= $(shell nproc)
 # Seconds that `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
+# The build's own makes run below this one; they name no directories they enter.
+MAKEFLAGS += --no-print-directory
+export MAKEFLAGS
 
 all: build
 
@@ -20,7 +23,9 @@ build: configure
 test: build
 	@ctest --preset default -j $(JOBS)
 
-demo: build
+# The demo shows the demo: the build it needs speaks only when it fails.
+demo: configure
+	@log=$$(mktemp); if ! cmake --build --preset default -j $(JOBS) >"$$log" 2>&1; then cat "$$log"; rm -f "$$log"; exit 1; fi; rm -f "$$log"
 	@scripts/demo
 
 package: configure

@@ -100,7 +100,8 @@ void runActionWithElementInfo(WK::ElementAction* self, SEL sel, NS::Object* elem
     const bool setsWallpaper = self->title()->isEqualToString(constant<"Set As Wallpaper">());
     WK::ElementAction::runActionWithElementInfo_.call(originalRun, self, sel, elementInfo, view);
     if (setsWallpaper) {
-        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 200000000), dispatch_get_main_queue(), handOff());
+        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 200 * NSEC_PER_MSEC), dispatch_get_main_queue(),
+                       handOff());
     }
 }
 

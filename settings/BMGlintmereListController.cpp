@@ -1,6 +1,9 @@
 #include "BMGlintmereListController.hpp"
 
 #include "BMGlintmereLocalizer.hpp"
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -15,26 +18,21 @@
 
 namespace {
 
-using objc::operator""_sel;
 namespace host = glintmere::host;
 
-id str(const char* text) {
-    return objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel, text);
-}
-id property(id specifier, const char* name) {
-    return objc::send<id>(objc::send<id>(specifier, "properties"_sel), "objectForKey:"_sel, str(name));
+objc::Ptr<NS::Object> property(objc::Ptr<PS::Specifier> specifier, const char* name) {
+    return specifier->properties()->objectForKey(NS::String::string(name));
 }
 // The preferences file as a dictionary; nil when it is missing, unreadable or no dictionary. A link
 // at its path is no preferences file: whatever it points at is somebody else's, and is not read.
-id readPreferences() {
+objc::Ptr<NS::Dictionary> readPreferences() {
     const int fd = open(glintmere::kPreferencesPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return nil;
+        return nullptr;
     }
     // The descriptor's own name reads the very file that was opened, whatever the path holds by now.
     const std::string opened = "/dev/fd/" + std::to_string(fd);
-    id preferences = objc::send<id>(objc_lookUpClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel,
-                                    str(opened.c_str()));
+    auto preferences = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(opened.c_str()));
     close(fd);
     return preferences;
 }
@@ -113,57 +111,56 @@ bool keepAside(const char* path, const char* backup) {
     return true;
 }
 
-id specifiersForPlistName(id self, SEL, id name) {
-    id loaded = objc::send<id>(self, "loadSpecifiersFromPlistName:target:"_sel, name, self);
-    // The one ownership that passes to the caller.
-    objc::send<id>(loaded, "retain"_sel);
-    id localizer = objc::send<id>(objc_lookUpClass("BMGlintmereLocalizer"), "sharedLocalizer"_sel);
-    return objc::send<id>(localizer, "localizedSpecifiersForSpecifiers:"_sel, loaded);
-}
-
-id readPreferenceValue(id, SEL, id specifier) {
-    id key = property(specifier, host::kKey);
-    id value = key != nil ? objc::send<id>(readPreferences(), "objectForKey:"_sel, key) : nil;
-    return value != nil ? value : property(specifier, host::kDefault);
-}
-
-void setPreferenceValue(id, SEL, id value, id specifier) {
-    id key = property(specifier, host::kKey);
-    if (value == nil || key == nil) {
+// Merges `value` under the row's key into the preferences file and tells the listeners.
+void storePreferenceValue(objc::Ptr<NS::Object> value, objc::Ptr<PS::Specifier> specifier) {
+    auto key = property(specifier, host::kKey);
+    if (value == nullptr || key == nullptr) {
         // There is nothing that could be stored: the file and the listeners are left alone.
         return;
     }
     {
         PreferencesLock lock;
-        objc::Ref<NS::Object> merged = objc::adopt(reinterpret_cast<NS::Object*>(objc::send<id>(
-            objc::send<id>(objc_lookUpClass("NSMutableDictionary"), "alloc"_sel), "init"_sel)));
+        auto merged = objc::adopt(NS::MutableDictionary::alloc()->init());
         bool replace = true;
-        if (id stored = readPreferences()) {
-            objc::send(merged.get(), "addEntriesFromDictionary:"_sel, stored);
+        if (auto stored = readPreferences()) {
+            merged->addEntriesFromDictionary(stored);
         } else if (struct stat info; lstat(glintmere::kPreferencesPath, &info) == 0) {
             // There is a file, but not one that reads as a dictionary: it goes beside the new one
             // rather than away, and stays where it is if it cannot be kept.
             replace = keepAside(glintmere::kPreferencesPath, glintmere::kPreferencesBackupPath);
         }
         if (replace) {
-            objc::send(merged.get(), "setObject:forKey:"_sel, value, key);
-            objc::send<bool>(merged.get(), "writeToFile:atomically:"_sel, str(glintmere::kPreferencesPath),
-                             true);
+            merged->setObjectForKey(value, key);
+            merged->writeToFile(NS::String::string(glintmere::kPreferencesPath), true);
         }
     }
-    id notification = property(specifier, host::kPostNotification);
-    if (objc::send<bool>(notification, "isKindOfClass:"_sel, objc_lookUpClass("NSString"))) {
+    if (auto notification = NS::cast<NS::String>(property(specifier, host::kPostNotification))) {
         CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                             reinterpret_cast<CFStringRef>(notification), nullptr, nullptr,
-                                             true);
+                                             reinterpret_cast<CFStringRef>(notification.get()), nullptr,
+                                             nullptr, true);
     }
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("BMGlintmereListController", "PSListController")
-        .method<&specifiersForPlistName>("specifiersForPlistName:")
-        .method<&readPreferenceValue>("readPreferenceValue:")
-        .method<&setPreferenceValue>("setPreferenceValue:specifier:")
+    using Controller = BMGlintmereListController;
+    objc::ClassDefinition<Controller>()
+        .method(Controller::specifiersForPlistName_,
+                [](Controller* self, NS::String* name) -> NS::Array* {
+                    auto loaded = self->loadSpecifiersFromPlistName(name, self->self());
+                    // The one ownership that passes to the caller.
+                    loaded->retain();
+                    return BMGlintmereLocalizer::sharedLocalizer()->localizedSpecifiersForSpecifiers(loaded);
+                })
+        .method(PS::ListController::readPreferenceValue_,
+                [](Controller*, objc::Ptr<PS::Specifier> specifier) -> NS::Object* {
+                    auto key = property(specifier, host::kKey);
+                    auto value = key != nullptr ? readPreferences()->objectForKey(key) : nullptr;
+                    return value != nullptr ? value : property(specifier, host::kDefault);
+                })
+        .method(PS::ListController::setPreferenceValueSpecifier_,
+                [](Controller*, NS::Object* value, objc::Ptr<PS::Specifier> specifier) {
+                    storePreferenceValue(value, specifier);
+                })
         .build();
 }
 

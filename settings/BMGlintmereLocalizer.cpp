@@ -1,5 +1,9 @@
 #include "BMGlintmereLocalizer.hpp"
 
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSBundle.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSString.hpp"
 #include "PreferencesHost.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -8,102 +12,85 @@
 
 namespace {
 
-using objc::operator""_sel;
+using NS::literals::operator""_ns;
 
 constexpr const char* kBundlePath = "/Library/PreferenceBundles/Glintmere.bundle";
 
-id str(const char* text) {
-    return objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel, text);
-}
-bool isString(id object) {
-    return objc::send<bool>(object, "isKindOfClass:"_sel, objc_lookUpClass("NSString"));
-}
-
-id sharedLocalizer(Class cls, SEL) {
-    static dispatch_once_t once;
-    static id shared = nil;
-    dispatch_once(&once, [cls] { shared = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "init"_sel); });
-    return shared;
-}
-
-id localizationBundle(id, SEL) {
-    return objc::send<id>(objc_lookUpClass("NSBundle"), "bundleWithPath:"_sel, str(kBundlePath));
-}
-
-id localizedStringForKeyInTable(id self, SEL, id key, id table) {
-    id bundle = objc::send<id>(self, "localizationBundle"_sel);
-    if (bundle == nil || key == nil) {
-        // Without the bundle there is no table: every text stays as written.
-        return key;
-    }
-    return objc::send<id>(bundle, "localizedStringForKey:value:table:"_sel, key, str(""), table);
-}
-
-id localizedStringForKey(id self, SEL, id key) {
-    return objc::send<id>(self, "localizedStringForKey:inTable:"_sel, key, static_cast<id>(nil));
-}
-
-// Looked up through the runtime, so that a subclass's lookup serves every text.
-id lookUp(id self, id text, id table) {
-    return objc::send<id>(self, "localizedStringForKey:inTable:"_sel, text, table);
-}
-
 // A new dictionary with the same keys, each value translated; values that are not texts are kept.
-id translatedTitles(id self, id titles, id table) {
-    id translated = objc::send<id>(objc_lookUpClass("NSMutableDictionary"), "dictionary"_sel);
-    id keys = objc::send<id>(titles, "allKeys"_sel);
-    const auto n = objc::send<unsigned long>(keys, "count"_sel);
-    for (unsigned long i = 0; i < n; ++i) {
-        id key = objc::send<id>(keys, "objectAtIndex:"_sel, i);
-        id title = objc::send<id>(titles, "objectForKey:"_sel, key);
-        objc::send(translated, "setObject:forKey:"_sel, isString(title) ? lookUp(self, title, table) : title,
-                   key);
+NS::MutableDictionary* translatedTitles(BMGlintmereLocalizer* self, objc::Ptr<NS::Dictionary> titles,
+                                        NS::String* table) {
+    auto translated = NS::MutableDictionary::dictionary();
+    for (NS::Object* key : titles->allKeys()) {
+        auto title = titles->objectForKey(key);
+        if (auto text = NS::cast<NS::String>(title)) {
+            translated->setObjectForKey(self->localizedStringForKey(text, table), key);
+        } else {
+            translated->setObjectForKey(title, key);
+        }
     }
     return translated;
 }
 
-id localizedSpecifiersInTable(id self, SEL, id specifiers, id table) {
-    const auto n = objc::send<unsigned long>(specifiers, "count"_sel);
-    id footerKey = str(glintmere::host::kFooterText);
-    for (unsigned long i = 0; i < n; ++i) {
-        id specifier = objc::send<id>(specifiers, "objectAtIndex:"_sel, i);
-        if (id name = objc::send<id>(specifier, "name"_sel); isString(name)) {
-            objc::send(specifier, "setName:"_sel, lookUp(self, name, table));
-        }
-        if (id footer = objc::send<id>(specifier, "propertyForKey:"_sel, footerKey); isString(footer)) {
-            objc::send(specifier, "setProperty:forKey:"_sel, lookUp(self, footer, table), footerKey);
-        }
-        if (id titles = objc::send<id>(specifier, "titleDictionary"_sel)) {
-            objc::send(specifier, "setTitleDictionary:"_sel, translatedTitles(self, titles, table));
-        }
-        if (id titles = objc::send<id>(specifier, "shortTitleDictionary"_sel)) {
-            objc::send(specifier, "setShortTitleDictionary:"_sel, translatedTitles(self, titles, table));
-        }
-    }
-    return specifiers;
-}
-
-id localizedSpecifiers(id self, SEL, id specifiers) {
-    return objc::send<id>(self, "localizedSpecifiersForSpecifiers:inTable:"_sel, specifiers,
-                          static_cast<id>(nil));
-}
-
-void loadLocalizedSpecifiers(id self, SEL, id specifiers, id* into) {
-    id localized = objc::send<id>(self, "localizedSpecifiersForSpecifiers:"_sel, specifiers);
-    if (into != nullptr) {
-        *into = localized;
-    }
-}
-
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("BMGlintmereLocalizer", "NSObject")
-        .classMethod<&sharedLocalizer>("sharedLocalizer")
-        .method<&localizationBundle>("localizationBundle")
-        .method<&localizedStringForKeyInTable>("localizedStringForKey:inTable:")
-        .method<&localizedStringForKey>("localizedStringForKey:")
-        .method<&localizedSpecifiersInTable>("localizedSpecifiersForSpecifiers:inTable:")
-        .method<&localizedSpecifiers>("localizedSpecifiersForSpecifiers:")
-        .method<&loadLocalizedSpecifiers>("loadLocalizedSpecifiersForSpecifiers:intoArray:")
+    using Localizer = BMGlintmereLocalizer;
+    objc::ClassDefinition<Localizer>()
+        .method(Localizer::sharedLocalizer_,
+                [](Class cls) -> Localizer* {
+                    static dispatch_once_t once;
+                    static Localizer* shared = nullptr;
+                    dispatch_once(&once, [cls] { shared = Localizer::alloc_.send(cls)->init(); });
+                    return shared;
+                })
+        .method(Localizer::localizationBundle_,
+                [](Localizer*) -> NS::Bundle* {
+                    return NS::Bundle::bundleWithPath(NS::String::string(kBundlePath));
+                })
+        .method(Localizer::localizedStringForKeyInTable_,
+                [](Localizer* self, NS::String* key, NS::String* table) -> NS::String* {
+                    auto bundle = self->localizationBundle();
+                    if (bundle == nullptr || key == nullptr) {
+                        // Without the bundle there is no table: every text stays as written.
+                        return key;
+                    }
+                    return bundle->localizedStringForKey(key, ""_ns, table);
+                })
+        .method(Localizer::localizedStringForKey_,
+                [](Localizer* self, NS::String* key) -> NS::String* {
+                    return self->localizedStringForKey(key, nullptr);
+                })
+        // Every text goes through localizedStringForKey:inTable:, so that a subclass's lookup serves them
+        // all.
+        .method(Localizer::localizedSpecifiersForSpecifiersInTable_,
+                [](Localizer* self, objc::Ptr<NS::Array> specifiers, NS::String* table) -> NS::Array* {
+                    auto footerKey = NS::String::string(glintmere::host::kFooterText);
+                    for (objc::Ptr<NS::Object> entry : specifiers) {
+                        auto specifier = entry.as<PS::Specifier>();
+                        if (auto name = NS::cast<NS::String>(specifier->name())) {
+                            specifier->setName(self->localizedStringForKey(name, table));
+                        }
+                        if (auto footer = NS::cast<NS::String>(specifier->propertyForKey(footerKey))) {
+                            specifier->setProperty(self->localizedStringForKey(footer, table), footerKey);
+                        }
+                        if (auto titles = specifier->titleDictionary()) {
+                            specifier->setTitleDictionary(translatedTitles(self, titles, table));
+                        }
+                        if (auto titles = specifier->shortTitleDictionary()) {
+                            specifier->setShortTitleDictionary(translatedTitles(self, titles, table));
+                        }
+                    }
+                    return specifiers;
+                })
+        .method(Localizer::localizedSpecifiersForSpecifiers_,
+                [](Localizer* self, NS::Array* specifiers) -> NS::Array* {
+                    return self->localizedSpecifiersForSpecifiers(specifiers, nullptr);
+                })
+        .method(Localizer::loadLocalizedSpecifiersForSpecifiersIntoArray_,
+                [](Localizer* self, NS::Array* specifiers, NS::Array** into) {
+                    auto localized = self->localizedSpecifiersForSpecifiers(specifiers);
+                    if (into != nullptr) {
+                        *into = localized;
+                    }
+                })
         .build();
 }
 

@@ -18,12 +18,16 @@ class BMGlintmereLocalizer : public NS::Referencing<BMGlintmereLocalizer, "BMGli
     OBJC_MESSAGE(localizationBundle, "localizationBundle", NS::Bundle*())
 
     // The translation of `key` from `table` (nil: the default table); the key itself when there is none.
-    OBJC_MESSAGE_NAMED(localizedStringForKey, localizedStringForKeyInTable_, "localizedStringForKey:inTable:", NS::String*(NS::String*, NS::String*))
+    OBJC_MESSAGE_NAMED(localizedStringForKey, localizedStringForKeyInTable_,
+                       "localizedStringForKey:inTable:", NS::String*(NS::String*, NS::String*))
     OBJC_MESSAGE(localizedStringForKey, "localizedStringForKey:", NS::String*(NS::String*))
 
     // Translates the title, footer text and value titles of each row in place; returns `specifiers`.
-    OBJC_MESSAGE_NAMED(localizedSpecifiersForSpecifiers, localizedSpecifiersForSpecifiersInTable_, "localizedSpecifiersForSpecifiers:inTable:", NS::Array*(NS::Array*, NS::String*))
-    OBJC_MESSAGE(localizedSpecifiersForSpecifiers, "localizedSpecifiersForSpecifiers:", NS::Array*(NS::Array*))
+    OBJC_MESSAGE_NAMED(localizedSpecifiersForSpecifiers, localizedSpecifiersForSpecifiersInTable_,
+                       "localizedSpecifiersForSpecifiers:inTable:", NS::Array*(NS::Array*, NS::String*))
+    OBJC_MESSAGE(localizedSpecifiersForSpecifiers,
+                 "localizedSpecifiersForSpecifiers:", NS::Array*(NS::Array*))
     // Stores what localizedSpecifiersForSpecifiers: gives for `specifiers` into `*into`.
-    OBJC_MESSAGE_NAMED(loadLocalizedSpecifiersForSpecifiers, loadLocalizedSpecifiersForSpecifiersIntoArray_, "loadLocalizedSpecifiersForSpecifiers:intoArray:", void(NS::Array*, NS::Array**))
+    OBJC_MESSAGE_NAMED(loadLocalizedSpecifiersForSpecifiers, loadLocalizedSpecifiersForSpecifiersIntoArray_,
+                       "loadLocalizedSpecifiersForSpecifiers:intoArray:", void(NS::Array*, NS::Array**))
 };

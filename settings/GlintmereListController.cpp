@@ -1,25 +1,25 @@
 #include "GlintmereListController.hpp"
 
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 namespace {
 
-using objc::operator""_sel;
-
-// Loads the rows once; the field keeps them (and their ownership) for the life of the pane.
-id specifiers(id self, SEL) {
-    if (objc::ivar<id>(self, glintmere::host::kSpecifiersField) == nil) {
-        id name = objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel, "Glintmere");
-        objc::setIvar<id>(self, glintmere::host::kSpecifiersField,
-                          objc::send<id>(self, "specifiersForPlistName:"_sel, name));
-    }
-    return objc::ivar<id>(self, glintmere::host::kSpecifiersField);
-}
+using NS::literals::operator""_ns;
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("GlintmereListController", "BMGlintmereListController")
-        .method<&specifiers>("specifiers")
+    objc::ClassDefinition<GlintmereListController>()
+        // Loads the rows once; the field keeps them (and their ownership) for the life of the pane.
+        .method(PS::ListController::specifiers_,
+                [](GlintmereListController* self) -> NS::Array* {
+                    const char* field = glintmere::host::kSpecifiersField;
+                    if (objc::ivar<NS::Array*>(self, field) == nullptr) {
+                        objc::setIvar<NS::Array*>(self, field, self->specifiersForPlistName("Glintmere"_ns));
+                    }
+                    return objc::ivar<NS::Array*>(self, field);
+                })
         .build();
 }
 

@@ -107,7 +107,7 @@ PS::ListController* Session::openEntry(const Entry& entry) {
                                               PS::ListController::runtimeClass())) {
         throw SettingsError("the bundle of \"" + entry.label + "\" has no pane to show");
     }
-    auto pane = objc::send<PS::ListController*>(objc::send<id>(principal, objc::Selector<"alloc">()),
+    auto* pane = objc::send<PS::ListController*>(objc::send<id>(principal, objc::Selector<"alloc">()),
                                                  objc::Selector<"init">());
     if (pane == nullptr) {
         throw SettingsError("the pane of \"" + entry.label + "\" could not be made");

@@ -15,12 +15,17 @@ inline constexpr unsigned long NotFound = 0x7fffffffffffffffUL;
 class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
   public:
     OBJC_CLASS_MESSAGE(array, "array", Array*())
+    OBJC_DECLARE_CLASS_MESSAGE(arrayWithObjectsCount_,
+                               "arrayWithObjects:count:", Array*(Object* const*, unsigned long))
     // nullptr elements are refused (with a message on stderr) and left out.
-    static Array* arrayWithObjects(std::initializer_list<Object*> objects) {
-        return objc::send<Array*>(runtimeClass(), objc::Selector<"arrayWithObjects:count:">(),
-                                  reinterpret_cast<const id*>(objects.begin()),
-                                  static_cast<unsigned long>(objects.size()));
+    static objc::Ptr<Array> arrayWithObjects(std::initializer_list<Object*> objects) {
+        return arrayWithObjectsCount_.send(runtimeClass(), objects.begin(),
+                                           static_cast<unsigned long>(objects.size()));
     }
+    OBJC_CLASS_MESSAGE(arrayWithObject, "arrayWithObject:", Array*(Object*))
+    OBJC_MESSAGE_NAMED(initWithObjects, initWithObjectsCount_,
+                       "initWithObjects:count:", Array*(Object* const*, unsigned long))
+    OBJC_MESSAGE(initWithArray, "initWithArray:", Array*(Array*))
     OBJC_CLASS_MESSAGE(arrayWithArray, "arrayWithArray:", Array*(Array*))
     // nullptr unless the file holds a property list whose root is an array.
     OBJC_CLASS_MESSAGE(arrayWithContentsOfFile, "arrayWithContentsOfFile:", Array*(String*))
@@ -29,10 +34,12 @@ class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
     OBJC_MESSAGE(count, "count", unsigned long())
     // An index past the end stops the program, as the exception Cocoa raises would.
     OBJC_MESSAGE(objectAtIndex, "objectAtIndex:", Object*(unsigned long))
+    OBJC_MESSAGE(objectAtIndexedSubscript, "objectAtIndexedSubscript:", Object*(unsigned long))
     OBJC_MESSAGE(firstObject, "firstObject", Object*())
     OBJC_MESSAGE(lastObject, "lastObject", Object*())
     OBJC_MESSAGE(containsObject, "containsObject:", bool(Object*))
     OBJC_MESSAGE(indexOfObject, "indexOfObject:", unsigned long(Object*))
+    OBJC_MESSAGE(indexOfObjectIdenticalTo, "indexOfObjectIdenticalTo:", unsigned long(Object*))
     OBJC_MESSAGE(isEqualToArray, "isEqualToArray:", bool(Array*))
     OBJC_MESSAGE(arrayByAddingObject, "arrayByAddingObject:", Array*(Object*))
     OBJC_MESSAGE(componentsJoinedByString, "componentsJoinedByString:", String*(String*))
@@ -60,22 +67,27 @@ class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
 class GLINTMERE_EXPORT MutableArray : public Referencing<MutableArray, "NSMutableArray", Array> {
   public:
     OBJC_CLASS_MESSAGE(array, "array", MutableArray*())
-    static MutableArray* arrayWithObjects(std::initializer_list<Object*> objects) {
-        return objc::send<MutableArray*>(runtimeClass(), objc::Selector<"arrayWithObjects:count:">(),
-                                         reinterpret_cast<const id*>(objects.begin()),
-                                         static_cast<unsigned long>(objects.size()));
+    OBJC_DECLARE_CLASS_MESSAGE(arrayWithObjectsCount_,
+                               "arrayWithObjects:count:", MutableArray*(Object* const*, unsigned long))
+    static objc::Ptr<MutableArray> arrayWithObjects(std::initializer_list<Object*> objects) {
+        return arrayWithObjectsCount_.send(runtimeClass(), objects.begin(),
+                                           static_cast<unsigned long>(objects.size()));
     }
+    OBJC_CLASS_MESSAGE(arrayWithCapacity, "arrayWithCapacity:", MutableArray*(unsigned long))
+    OBJC_MESSAGE(initWithCapacity, "initWithCapacity:", MutableArray*(unsigned long))
     OBJC_CLASS_MESSAGE(arrayWithContentsOfFile, "arrayWithContentsOfFile:", MutableArray*(String*))
     OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", MutableArray*(String*))
 
     // nullptr is refused with a message on stderr, and nothing is added.
     OBJC_MESSAGE(addObject, "addObject:", void(Object*))
-    OBJC_MESSAGE_NAMED(insertObject, insertObjectAtIndex_, "insertObject:atIndex:", void(Object*, unsigned long))
+    OBJC_MESSAGE_NAMED(insertObject, insertObjectAtIndex_,
+                       "insertObject:atIndex:", void(Object*, unsigned long))
     OBJC_MESSAGE(removeObjectAtIndex, "removeObjectAtIndex:", void(unsigned long))
     OBJC_MESSAGE(removeObject, "removeObject:", void(Object*))
     OBJC_MESSAGE(removeLastObject, "removeLastObject", void())
     OBJC_MESSAGE(removeAllObjects, "removeAllObjects", void())
-    OBJC_MESSAGE_NAMED(replaceObjectAtIndex, replaceObjectAtIndexWithObject_, "replaceObjectAtIndex:withObject:", void(unsigned long, Object*))
+    OBJC_MESSAGE_NAMED(replaceObjectAtIndex, replaceObjectAtIndexWithObject_,
+                       "replaceObjectAtIndex:withObject:", void(unsigned long, Object*))
     OBJC_MESSAGE(addObjectsFromArray, "addObjectsFromArray:", void(Array*))
 };
 

@@ -26,13 +26,16 @@ class GLINTMERE_EXPORT Bundle : public Referencing<Bundle, "NSBundle"> {
 
     // Looks in the bundle directory, then the preferred language's .lproj, "en.lproj" and "Base.lproj".
     // A nil or empty type means that `name` carries its extension. nullptr when not found.
-    OBJC_MESSAGE_NAMED(pathForResource, pathForResourceOfType_, "pathForResource:ofType:", String*(String*, String*))
-    OBJC_MESSAGE_NAMED(URLForResource, URLForResourceWithExtension_, "URLForResource:withExtension:", URL*(String*, String*))
+    OBJC_MESSAGE_NAMED(pathForResource, pathForResourceOfType_,
+                       "pathForResource:ofType:", String*(String*, String*))
+    OBJC_MESSAGE_NAMED(URLForResource, URLForResourceWithExtension_,
+                       "URLForResource:withExtension:", URL*(String*, String*))
 
     // The translation of `key` in the string table `table` ("Localizable" when nil) of the preferred
     // language, "en" or "Base", in that order. A key no table has gives `value`, or the key itself
     // when `value` is nil or empty.
-    OBJC_MESSAGE_NAMED(localizedStringForKey, localizedStringForKeyValueTable_, "localizedStringForKey:value:table:", String*(String*, String*, String*))
+    OBJC_MESSAGE_NAMED(localizedStringForKey, localizedStringForKeyValueTable_,
+                       "localizedStringForKey:value:table:", String*(String*, String*, String*))
 
     // Opens the executable named by CFBundleExecutable; false, with the reason on stderr, when it is
     // missing or cannot be loaded.

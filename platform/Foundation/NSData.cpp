@@ -49,14 +49,12 @@ id initWithContentsOfFile(id self, SEL, id path) {
     return self;
 }
 
-id made(id owned) { return objc::send<id>(owned, "autorelease"_sel); }
-id alloc(Class cls) { return objc::send<id>(cls, "alloc"_sel); }
-id emptyData(Class cls, SEL) { return made(objc::send<id>(alloc(cls), "init"_sel)); }
+id emptyData(Class cls, SEL) { return objc::toId(Data::alloc_.send(cls)->init()->autorelease()); }
 id withBytes(Class cls, SEL, const void* data, unsigned long length) {
-    return made(objc::send<id>(alloc(cls), "initWithBytes:length:"_sel, data, length));
+    return objc::toId(Data::alloc_.send(cls)->initWithBytes(data, length)->autorelease());
 }
-id withContentsOfFile(Class cls, SEL, id path) {
-    return made(objc::send<id>(alloc(cls), "initWithContentsOfFile:"_sel, path));
+id withContentsOfFile(Class cls, SEL, String* path) {
+    return objc::toId(Data::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease());
 }
 
 void dealloc(id self, SEL sel) {
@@ -69,7 +67,7 @@ const void* bytesPointer(id self, SEL) { return bytes(self).data(); }
 unsigned long length(id self, SEL) { return bytes(self).size(); }
 
 bool isEqualToData(id self, SEL, id other) {
-    if (!detail::isKind(other, "NSData")) {
+    if (cast<Data>(other) == nullptr) {
         return false;
     }
     unsigned long n = objc::send<unsigned long>(other, "length"_sel);

@@ -14,13 +14,11 @@
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
 // Where Cocoa puts its distant dates: 4001-01-01 and 0001-01-01 (proleptic Gregorian), UTC.
 constexpr double distantFutureInterval = 63113904000.0;
 constexpr double distantPastInterval = -63114076800.0;
 
-double& intervalOf(id self) { return detail::slot<double, "NSDate", "_interval">(self); }
+double& intervalOf(const Date* self) { return detail::slot<double, "NSDate", "_interval">(objc::toId(self)); }
 
 double now() {
     timespec ts{};
@@ -28,121 +26,111 @@ double now() {
     return static_cast<double>(ts.tv_sec) - TimeIntervalSince1970 + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-id initNow(id self, SEL) {
-    intervalOf(self) = now();
-    return self;
-}
-id initWithReference(id self, SEL, double seconds) {
-    intervalOf(self) = seconds;
-    return self;
-}
-id initSinceNow(id self, SEL, double seconds) {
-    intervalOf(self) = now() + seconds;
-    return self;
-}
-id initSince1970(id self, SEL, double seconds) {
-    intervalOf(self) = seconds - TimeIntervalSince1970;
+Date* started(Date* self, double interval) {
+    intervalOf(self) = interval;
     return self;
 }
 
-id made(id owned) { return objc::send<id>(owned, "autorelease"_sel); }
-id alloc(Class cls) { return objc::send<id>(cls, "alloc"_sel); }
-
-id date(Class cls, SEL) { return made(objc::send<id>(alloc(cls), "init"_sel)); }
-id withReference(Class cls, SEL, double s) {
-    return made(objc::send<id>(alloc(cls), "initWithTimeIntervalSinceReferenceDate:"_sel, s));
-}
-id withSinceNow(Class cls, SEL, double s) {
-    return made(objc::send<id>(alloc(cls), "initWithTimeIntervalSinceNow:"_sel, s));
-}
-id withSince1970(Class cls, SEL, double s) {
-    return made(objc::send<id>(alloc(cls), "initWithTimeIntervalSince1970:"_sel, s));
-}
-id distantFuture(Class cls, SEL) {
-    return made(
-        objc::send<id>(alloc(cls), "initWithTimeIntervalSinceReferenceDate:"_sel, distantFutureInterval));
-}
-id distantPast(Class cls, SEL) {
-    return made(
-        objc::send<id>(alloc(cls), "initWithTimeIntervalSinceReferenceDate:"_sel, distantPastInterval));
-}
-
-double sinceReference(id self, SEL) { return intervalOf(self); }
-double sinceNow(id self, SEL) { return intervalOf(self) - now(); }
-double since1970(id self, SEL) { return intervalOf(self) + TimeIntervalSince1970; }
-double otherInterval(id other) { return objc::send<double>(other, "timeIntervalSinceReferenceDate"_sel); }
-double sinceDate(id self, SEL, id other) { return intervalOf(self) - otherInterval(other); }
-
-id addingInterval(id self, SEL, double seconds) {
-    return made(objc::send<id>(alloc(object_getClass(self)), "initWithTimeIntervalSinceReferenceDate:"_sel,
-                               intervalOf(self) + seconds));
-}
-
-long compare(id self, SEL, id other) {
-    double a = intervalOf(self);
-    double b = otherInterval(other);
+long compare(Date* self, objc::Ptr<Date> other) {
+    const double a = intervalOf(self);
+    const double b = other->timeIntervalSinceReferenceDate();
     return a < b ? -1 : (a > b ? 1 : 0);
 }
-id earlierDate(id self, SEL sel, id other) {
-    return other == nil || compare(self, sel, other) <= 0 ? self : other;
-}
-id laterDate(id self, SEL sel, id other) {
-    return other == nil || compare(self, sel, other) >= 0 ? self : other;
-}
 
-bool isEqualToDate(id self, SEL, id other) {
-    return detail::isKind(other, "NSDate") && intervalOf(self) == otherInterval(other);
-}
-unsigned long hash(id self, SEL) {
-    double v = intervalOf(self);
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    return static_cast<unsigned long>(bits ^ (bits >> 29));
-}
-id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
-
-// "2001-01-01 00:00:00 +0000", as Cocoa describes a date.
-id description(id self, SEL) {
-    double whole = std::floor(intervalOf(self) + TimeIntervalSince1970);
-    // Far outside what gmtime can take, say so rather than print garbage.
-    if (!(std::fabs(whole) < 1e15)) {
-        return objc::toId(String::string("(date out of range)"));
-    }
-    time_t t = static_cast<time_t>(whole);
-    tm parts{};
-    gmtime_r(&t, &parts);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d +0000", parts.tm_year + 1900,
-                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
-    return objc::toId(String::string(buffer));
+bool isEqualToDate(Date* self, const Object* other) {
+    auto date = cast<Date>(other);
+    return date != nullptr && intervalOf(self) == date->timeIntervalSinceReferenceDate();
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSDate", "NSObject")
+    objc::ClassDefinition<Date>()
         .ivar<double>("_interval")
-        .classMethod<&date>("date")
-        .classMethod<&withReference>("dateWithTimeIntervalSinceReferenceDate:")
-        .classMethod<&withSinceNow>("dateWithTimeIntervalSinceNow:")
-        .classMethod<&withSince1970>("dateWithTimeIntervalSince1970:")
-        .classMethod<&distantFuture>("distantFuture")
-        .classMethod<&distantPast>("distantPast")
-        .method<&initNow>("init")
-        .method<&initWithReference>("initWithTimeIntervalSinceReferenceDate:")
-        .method<&initSinceNow>("initWithTimeIntervalSinceNow:")
-        .method<&initSince1970>("initWithTimeIntervalSince1970:")
-        .method<&sinceReference>("timeIntervalSinceReferenceDate")
-        .method<&sinceNow>("timeIntervalSinceNow")
-        .method<&since1970>("timeIntervalSince1970")
-        .method<&sinceDate>("timeIntervalSinceDate:")
-        .method<&addingInterval>("dateByAddingTimeInterval:")
-        .method<&compare>("compare:")
-        .method<&earlierDate>("earlierDate:")
-        .method<&laterDate>("laterDate:")
-        .method<&isEqualToDate>("isEqualToDate:")
-        .method<&isEqualToDate>("isEqual:")
-        .method<&hash>("hash")
-        .method<&copyWithZone>("copyWithZone:")
-        .method<&description>("description")
+        .method(Date::date_, [](Class cls) -> Date* { return Date::alloc_.send(cls)->init()->autorelease(); })
+        .method(Date::dateWithTimeIntervalSinceReferenceDate_,
+                [](Class cls, double s) -> Date* {
+                    return Date::alloc_.send(cls)->initWithTimeIntervalSinceReferenceDate(s)->autorelease();
+                })
+        .method(Date::dateWithTimeIntervalSinceNow_,
+                [](Class cls, double s) -> Date* {
+                    return Date::alloc_.send(cls)->initWithTimeIntervalSinceNow(s)->autorelease();
+                })
+        .method(Date::dateWithTimeIntervalSince1970_,
+                [](Class cls, double s) -> Date* {
+                    return Date::alloc_.send(cls)->initWithTimeIntervalSince1970(s)->autorelease();
+                })
+        .method(Date::distantFuture_,
+                [](Class cls) -> Date* {
+                    return Date::alloc_.send(cls)
+                        ->initWithTimeIntervalSinceReferenceDate(distantFutureInterval)
+                        ->autorelease();
+                })
+        .method(Date::distantPast_,
+                [](Class cls) -> Date* {
+                    return Date::alloc_.send(cls)
+                        ->initWithTimeIntervalSinceReferenceDate(distantPastInterval)
+                        ->autorelease();
+                })
+        .method(Date::init_, [](Date* self) -> Date* { return started(self, now()); })
+        .method(Date::initWithTimeIntervalSinceReferenceDate_,
+                [](Date* self, double seconds) -> Date* { return started(self, seconds); })
+        .method(Date::initWithTimeIntervalSinceNow_,
+                [](Date* self, double seconds) -> Date* { return started(self, now() + seconds); })
+        .method(Date::initWithTimeIntervalSince1970_,
+                [](Date* self, double seconds) -> Date* {
+                    return started(self, seconds - TimeIntervalSince1970);
+                })
+        .method(Date::timeIntervalSinceReferenceDate_, [](Date* self) -> double { return intervalOf(self); })
+        .method(Date::timeIntervalSinceNow_, [](Date* self) -> double { return intervalOf(self) - now(); })
+        .method(Date::timeIntervalSince1970_,
+                [](Date* self) -> double { return intervalOf(self) + TimeIntervalSince1970; })
+        .method(Date::timeIntervalSinceDate_,
+                [](Date* self, objc::Ptr<Date> other) -> double {
+                    return intervalOf(self) - other->timeIntervalSinceReferenceDate();
+                })
+        .method(Date::dateByAddingTimeInterval_,
+                [](Date* self, double seconds) -> Date* {
+                    return Date::alloc_.send(object_getClass(self->self()))
+                        ->initWithTimeIntervalSinceReferenceDate(intervalOf(self) + seconds)
+                        ->autorelease();
+                })
+        .method(Date::compare_, [](Date* self, Date* other) -> long { return compare(self, other); })
+        .method(Date::earlierDate_,
+                [](Date* self, Date* other) -> Date* {
+                    return other == nullptr || compare(self, other) <= 0 ? self : other;
+                })
+        .method(Date::laterDate_,
+                [](Date* self, Date* other) -> Date* {
+                    return other == nullptr || compare(self, other) >= 0 ? self : other;
+                })
+        .method(Date::isEqualToDate_,
+                [](Date* self, Date* other) -> bool { return isEqualToDate(self, other); })
+        .method(Object::isEqual_,
+                [](Date* self, const Object* other) -> bool { return isEqualToDate(self, other); })
+        .method(Object::hash_,
+                [](Date* self) -> unsigned long {
+                    const double v = intervalOf(self);
+                    std::uint64_t bits = 0;
+                    std::memcpy(&bits, &v, sizeof bits);
+                    return static_cast<unsigned long>(bits ^ (bits >> 29));
+                })
+        .method(Object::copyWithZone_, [](Date* self, void*) -> Object* { return self->retain(); })
+        // "2001-01-01 00:00:00 +0000", as Cocoa describes a date.
+        .method(Object::description_,
+                [](Date* self) -> String* {
+                    const double whole = std::floor(intervalOf(self) + TimeIntervalSince1970);
+                    // Far outside what gmtime can take, say so rather than print garbage.
+                    if (!(std::fabs(whole) < 1e15)) {
+                        return String::string("(date out of range)");
+                    }
+                    time_t t = static_cast<time_t>(whole);
+                    tm parts{};
+                    gmtime_r(&t, &parts);
+                    char buffer[64];
+                    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d +0000",
+                                  parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                                  parts.tm_min, parts.tm_sec);
+                    return String::string(static_cast<const char*>(buffer));
+                })
         .build();
 }
 

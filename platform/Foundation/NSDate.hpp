@@ -12,12 +12,16 @@ class GLINTMERE_EXPORT Date : public Referencing<Date, "NSDate"> {
   public:
     OBJC_CLASS_MESSAGE(date, "date", Date*())
     OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceNow, "dateWithTimeIntervalSinceNow:", Date*(double))
-    OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceReferenceDate, "dateWithTimeIntervalSinceReferenceDate:", Date*(double))
+    OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceReferenceDate,
+                       "dateWithTimeIntervalSinceReferenceDate:", Date*(double))
     OBJC_CLASS_MESSAGE(dateWithTimeIntervalSince1970, "dateWithTimeIntervalSince1970:", Date*(double))
     OBJC_CLASS_MESSAGE(distantFuture, "distantFuture", Date*())
     OBJC_CLASS_MESSAGE(distantPast, "distantPast", Date*())
 
-    OBJC_MESSAGE(initWithTimeIntervalSinceReferenceDate, "initWithTimeIntervalSinceReferenceDate:", Date*(double))
+    OBJC_MESSAGE(initWithTimeIntervalSinceReferenceDate,
+                 "initWithTimeIntervalSinceReferenceDate:", Date*(double))
+    OBJC_MESSAGE(initWithTimeIntervalSinceNow, "initWithTimeIntervalSinceNow:", Date*(double))
+    OBJC_MESSAGE(initWithTimeIntervalSince1970, "initWithTimeIntervalSince1970:", Date*(double))
 
     OBJC_MESSAGE(timeIntervalSinceReferenceDate, "timeIntervalSinceReferenceDate", double())
     OBJC_MESSAGE(timeIntervalSinceNow, "timeIntervalSinceNow", double())

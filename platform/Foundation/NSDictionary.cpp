@@ -15,8 +15,6 @@
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
 struct Entry {
     id key;
     id value;
@@ -29,9 +27,13 @@ struct Table {
     std::unordered_multimap<unsigned long, std::list<Entry>::iterator> index;
 };
 
-Table*& tableOf(id self) { return detail::slot<Table*, "NSDictionary", "_table">(self); }
+Object* object(id o) { return reinterpret_cast<Object*>(o); }
 
-Table& table(id self) {
+Table*& tableOf(const Dictionary* self) {
+    return detail::slot<Table*, "NSDictionary", "_table">(objc::toId(self));
+}
+
+Table& table(const Dictionary* self) {
     Table*& t = tableOf(self);
     if (t == nullptr) {
         t = new Table();
@@ -39,16 +41,14 @@ Table& table(id self) {
     return *t;
 }
 
-unsigned long hashOf(id key) { return objc::send<unsigned long>(key, "hash"_sel); }
-
-std::list<Entry>::iterator find(Table& t, id key) {
-    if (key == nil) {
+std::list<Entry>::iterator find(Table& t, const Object* key) {
+    if (key == nullptr) {
         return t.order.end();
     }
-    auto [first, last] = t.index.equal_range(hashOf(key));
+    auto [first, last] = t.index.equal_range(key->hash());
     for (auto it = first; it != last; ++it) {
-        id stored = it->second->key;
-        if (stored == key || objc::send<bool>(stored, "isEqual:"_sel, key)) {
+        Object* stored = object(it->second->key);
+        if (stored == key || stored->isEqual(key)) {
             return it->second;
         }
     }
@@ -66,45 +66,40 @@ void unindex(Table& t, std::list<Entry>::iterator entry) {
 }
 
 // Stores `value` under a copy of `key`, replacing the value of an equal key in its place.
-void store(id self, id value, id key) {
+// Stores `value` (not nil) under a copy of `key` (not nil), replacing the value of an equal key in its place.
+void store(Dictionary* self, Object* value, Object* key) {
     Table& t = table(self);
     auto found = find(t, key);
-    id retainedValue = objc::send<id>(value, "retain"_sel);
+    id retainedValue = objc::toId(value->retain());
     if (found != t.order.end()) {
         id old = found->value;
         found->value = retainedValue;
-        objc::send(old, "release"_sel);
+        object(old)->release();
         return;
     }
-    id copiedKey = objc::send<id>(key, "copy"_sel);
-    unsigned long h = hashOf(copiedKey);
-    t.order.push_back(Entry{copiedKey, retainedValue, h});
-    t.index.emplace(h, std::prev(t.order.end()));
+    auto copiedKey = key->copy();
+    t.order.push_back(Entry{objc::toId(copiedKey), retainedValue, copiedKey->hash()});
+    t.index.emplace(t.order.back().hash, std::prev(t.order.end()));
 }
 
-bool refused(id self, SEL sel, id value, id key) {
-    if (key == nil || value == nil) {
+bool refused(Dictionary* self, SEL sel, const Object* value, const Object* key) {
+    if (key == nullptr || value == nullptr) {
         std::fprintf(stderr, "-[%s %s]: %s cannot be nil; nothing was stored\n",
-                     class_getName(object_getClass(self)), sel_getName(sel), key == nil ? "key" : "object");
+                     class_getName(object_getClass(self->self())), sel_getName(sel),
+                     key == nullptr ? "key" : "object");
         return true;
     }
     return false;
 }
 
-// Copies every entry of any dictionary-like object into self.
-void storeAllFrom(id self, id other) {
-    if (other == nil) {
-        return;
-    }
-    id keys = objc::send<id>(other, "allKeys"_sel);
-    unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
-    for (unsigned long k = 0; k < n; ++k) {
-        id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
-        store(self, objc::send<id>(other, "objectForKey:"_sel, key), key);
+// Copies every entry of any dictionary into self.
+void storeAllFrom(Dictionary* self, objc::Ptr<Dictionary> other) {
+    for (Object* key : other->allKeys()) {
+        store(self, other->objectForKey(key), key);
     }
 }
 
-void clear(id self) {
+void clear(Dictionary* self) {
     Table* t = tableOf(self);
     if (t == nullptr) {
         return;
@@ -114,206 +109,189 @@ void clear(id self) {
     gone.swap(t->order);
     t->index.clear();
     for (Entry& e : gone) {
-        objc::send(e.key, "release"_sel);
-        objc::send(e.value, "release"_sel);
+        object(e.key)->release();
+        object(e.value)->release();
     }
 }
 
-id autoreleased(id object) { return objc::send<id>(object, "autorelease"_sel); }
-id alloc(Class cls) { return objc::send<id>(cls, "alloc"_sel); }
-
-id initEmpty(id self, SEL) {
-    table(self);
-    return self;
-}
-id initWithObjects(id self, SEL sel, const id* values, const id* keys, unsigned long count) {
-    table(self);
-    for (unsigned long k = 0; k < count; ++k) {
-        if (!refused(self, sel, values[k], keys[k])) {
-            store(self, values[k], keys[k]);
-        }
-    }
-    return self;
-}
-id initWithDictionary(id self, SEL, id other) {
-    table(self);
-    storeAllFrom(self, other);
-    return self;
-}
-id initWithCapacity(id self, SEL, unsigned long capacity) {
-    table(self).index.reserve(capacity < 4096 ? capacity : 4096);
-    return self;
-}
-id initWithContentsOfFile(id self, SEL, id path) {
-    id root = detail::readPropertyList(objc::send<const char*>(path, "UTF8String"_sel));
-    if (!detail::isKind(root, "NSDictionary")) {
-        objc::send(root, "release"_sel);
-        objc::send(self, "release"_sel);
-        return nil;
-    }
-    table(self);
-    storeAllFrom(self, root);
-    objc::send(root, "release"_sel);
-    return self;
-}
-
-id emptyDictionary(Class cls, SEL) { return autoreleased(objc::send<id>(alloc(cls), "init"_sel)); }
-id withObjects(Class cls, SEL, const id* values, const id* keys, unsigned long count) {
-    return autoreleased(
-        objc::send<id>(alloc(cls), "initWithObjects:forKeys:count:"_sel, values, keys, count));
-}
-id withObjectForKey(Class cls, SEL, id value, id key) {
-    return autoreleased(objc::send<id>(alloc(cls), "initWithObjects:forKeys:count:"_sel, &value, &key, 1ul));
-}
-id withDictionary(Class cls, SEL, id other) {
-    return autoreleased(objc::send<id>(alloc(cls), "initWithDictionary:"_sel, other));
-}
-id withCapacity(Class cls, SEL, unsigned long capacity) {
-    return autoreleased(objc::send<id>(alloc(cls), "initWithCapacity:"_sel, capacity));
-}
-id withContentsOfFile(Class cls, SEL, id path) {
-    return autoreleased(objc::send<id>(alloc(cls), "initWithContentsOfFile:"_sel, path));
-}
-
-void dealloc(id self, SEL sel) {
-    clear(self);
-    delete tableOf(self);
-    tableOf(self) = nullptr;
-    objc::sendSuper(objc_lookUpClass("NSDictionary"), self, sel);
-}
-
-unsigned long count(id self, SEL) { return table(self).order.size(); }
-id objectForKey(id self, SEL, id key) {
-    Table& t = table(self);
-    auto found = find(t, key);
-    return found == t.order.end() ? nil : found->value;
-}
-
-id collect(id self, bool keys) {
-    std::vector<id> out;
+objc::Ptr<Array> collect(Dictionary* self, bool keys) {
+    std::vector<Object*> out;
     for (const Entry& e : table(self).order) {
-        out.push_back(keys ? e.key : e.value);
+        out.push_back(object(keys ? e.key : e.value));
     }
-    return objc::send<id>(objc_lookUpClass("NSArray"), "arrayWithObjects:count:"_sel,
-                          static_cast<const id*>(out.data()), static_cast<unsigned long>(out.size()));
+    return Array::arrayWithObjectsCount_.send(Array::runtimeClass(), out.data(),
+                                              static_cast<unsigned long>(out.size()));
 }
-id allKeys(id self, SEL) { return collect(self, true); }
-id allValues(id self, SEL) { return collect(self, false); }
-
-bool isEqualToDictionary(id self, SEL, id other) {
-    if (other == self) {
-        return true;
-    }
-    if (!detail::isKind(other, "NSDictionary")) {
-        return false;
-    }
-    Table& t = table(self);
-    if (objc::send<unsigned long>(other, "count"_sel) != t.order.size()) {
-        return false;
-    }
-    for (const Entry& e : t.order) {
-        id theirs = objc::send<id>(other, "objectForKey:"_sel, e.key);
-        if (theirs == nil || (theirs != e.value && !objc::send<bool>(e.value, "isEqual:"_sel, theirs))) {
-            return false;
-        }
-    }
-    return true;
-}
-unsigned long hash(id self, SEL) { return table(self).order.size(); }
-
-id copyImmutable(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
-id copyOfMutable(id self, SEL, void*) {
-    return objc::send<id>(alloc(objc_lookUpClass("NSDictionary")), "initWithDictionary:"_sel, self);
-}
-id mutableCopy(id self, SEL, void*) {
-    return objc::send<id>(alloc(objc_lookUpClass("NSMutableDictionary")), "initWithDictionary:"_sel, self);
-}
-
-id description(id self, SEL) {
-    return objc::toId(String::string(std::string_view(detail::describe(self, 0))));
-}
-
-bool writeToFile(id self, SEL, id path, bool atomically) {
-    return detail::writePropertyList(self, objc::send<const char*>(path, "UTF8String"_sel), atomically);
-}
-
-void setObjectForKey(id self, SEL sel, id value, id key) {
-    if (!refused(self, sel, value, key)) {
-        store(self, value, key);
-    }
-}
-void removeObjectForKey(id self, SEL, id key) {
-    Table& t = table(self);
-    auto found = find(t, key);
-    if (found == t.order.end()) {
-        return;
-    }
-    Entry gone = *found;
-    unindex(t, found);
-    t.order.erase(found);
-    objc::send(gone.key, "release"_sel);
-    objc::send(gone.value, "release"_sel);
-}
-// The subscript and key-value forms remove the entry when given nil, as Cocoa's do.
-void setObjectOrRemove(id self, SEL, id value, id key) {
-    if (key == nil) {
-        std::fprintf(stderr, "-[%s setObject:forKeyedSubscript:]: key cannot be nil; nothing was stored\n",
-                     class_getName(object_getClass(self)));
-        return;
-    }
-    if (value == nil) {
-        objc::send(self, "removeObjectForKey:"_sel, key);
-    } else {
-        objc::send(self, "setObject:forKey:"_sel, value, key);
-    }
-}
-void addEntries(id self, SEL, id other) {
-    if (other != self) {
-        storeAllFrom(self, other);
-    }
-}
-void removeAll(id self, SEL) { clear(self); }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSDictionary", "NSObject")
+    auto objectForKey = [](Dictionary* self, const Object* key) -> Object* {
+        Table& t = table(self);
+        auto found = find(t, key);
+        return found == t.order.end() ? nullptr : object(found->value);
+    };
+    objc::ClassDefinition<Dictionary>()
         .ivar<void*>("_table")
-        .classMethod<&emptyDictionary>("dictionary")
-        .classMethod<&withObjects>("dictionaryWithObjects:forKeys:count:")
-        .classMethod<&withObjectForKey>("dictionaryWithObject:forKey:")
-        .classMethod<&withDictionary>("dictionaryWithDictionary:")
-        .classMethod<&withContentsOfFile>("dictionaryWithContentsOfFile:")
-        .method<&initEmpty>("init")
-        .method<&initWithObjects>("initWithObjects:forKeys:count:")
-        .method<&initWithDictionary>("initWithDictionary:")
-        .method<&initWithContentsOfFile>("initWithContentsOfFile:")
-        .method<&dealloc>("dealloc")
-        .method<&count>("count")
-        .method<&objectForKey>("objectForKey:")
-        .method<&objectForKey>("objectForKeyedSubscript:")
-        .method<&objectForKey>("valueForKey:")
-        .method<&allKeys>("allKeys")
-        .method<&allValues>("allValues")
-        .method<&isEqualToDictionary>("isEqualToDictionary:")
-        .method<&isEqualToDictionary>("isEqual:")
-        .method<&hash>("hash")
-        .method<&copyImmutable>("copyWithZone:")
-        .method<&mutableCopy>("mutableCopyWithZone:")
-        .method<&description>("description")
-        .method<&writeToFile>("writeToFile:atomically:")
+        .method(Dictionary::dictionary_,
+                [](Class cls) -> Dictionary* { return Dictionary::alloc_.send(cls)->init()->autorelease(); })
+        .method(
+            Dictionary::dictionaryWithObjectsForKeysCount_,
+            [](Class cls, Object* const* values, Object* const* keys, unsigned long count) -> Dictionary* {
+                return Dictionary::alloc_.send(cls)->initWithObjects(values, keys, count)->autorelease();
+            })
+        .method(Dictionary::dictionaryWithObjectForKey_,
+                [](Class cls, Object* value, Object* key) -> Dictionary* {
+                    return Dictionary::alloc_.send(cls)->initWithObjects(&value, &key, 1UL)->autorelease();
+                })
+        .method(Dictionary::dictionaryWithDictionary_,
+                [](Class cls, Dictionary* other) -> Dictionary* {
+                    return Dictionary::alloc_.send(cls)->initWithDictionary(other)->autorelease();
+                })
+        .method(Dictionary::dictionaryWithContentsOfFile_,
+                [](Class cls, String* path) -> Dictionary* {
+                    return Dictionary::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
+                })
+        .method(Dictionary::init_,
+                [](Dictionary* self) -> Dictionary* {
+                    table(self);
+                    return self;
+                })
+        .method(Dictionary::initWithObjectsForKeysCount_,
+                [](Dictionary* self, SEL sel, Object* const* values, Object* const* keys,
+                   unsigned long count) -> Dictionary* {
+                    table(self);
+                    for (unsigned long k = 0; k < count; ++k) {
+                        if (!refused(self, sel, values[k], keys[k])) {
+                            store(self, values[k], keys[k]);
+                        }
+                    }
+                    return self;
+                })
+        .method(Dictionary::initWithDictionary_,
+                [](Dictionary* self, Dictionary* other) -> Dictionary* {
+                    table(self);
+                    storeAllFrom(self, other);
+                    return self;
+                })
+        .method(Dictionary::initWithContentsOfFile_,
+                [](Dictionary* self, String* path) -> Dictionary* {
+                    return detail::initWithContentsOfFile<Dictionary>(
+                        self, path, [](Dictionary* d, objc::Ptr<Dictionary> root) {
+                            table(d);
+                            storeAllFrom(d, root);
+                        });
+                })
+        .method(Object::dealloc_,
+                [](Dictionary* self) {
+                    clear(self);
+                    delete tableOf(self);
+                    tableOf(self) = nullptr;
+                    Object::dealloc_.super<Dictionary>(self);
+                })
+        .method(Dictionary::count_,
+                [](Dictionary* self) -> unsigned long { return table(self).order.size(); })
+        .method(Dictionary::objectForKey_, objectForKey)
+        .method(Dictionary::objectForKeyedSubscript_, objectForKey)
+        .method(Dictionary::valueForKey_, objectForKey)
+        .method(Dictionary::allKeys_, [](Dictionary* self) -> Array* { return collect(self, true); })
+        .method(Dictionary::allValues_, [](Dictionary* self) -> Array* { return collect(self, false); })
+        .method(Dictionary::isEqualToDictionary_,
+                [](Dictionary* self, Dictionary* other) -> bool { return self->isEqual(other); })
+        .method(Object::isEqual_,
+                [](Dictionary* self, const Object* candidate) -> bool {
+                    if (candidate == self) {
+                        return true;
+                    }
+                    auto other = cast<Dictionary>(candidate);
+                    if (other == nullptr) {
+                        return false;
+                    }
+                    Table& t = table(self);
+                    if (other->count() != t.order.size()) {
+                        return false;
+                    }
+                    for (const Entry& e : t.order) {
+                        auto theirs = other->objectForKey(object(e.key));
+                        if (theirs == nullptr ||
+                            (theirs != object(e.value) && !object(e.value)->isEqual(theirs))) {
+                            return false;
+                        }
+                    }
+                    return true;
+                })
+        .method(Object::hash_, [](Dictionary* self) -> unsigned long { return table(self).order.size(); })
+        .method(Object::copyWithZone_, [](Dictionary* self, void*) -> Object* { return self->retain(); })
+        .method(Object::mutableCopyWithZone_,
+                [](Dictionary* self, void*) -> Object* {
+                    return MutableDictionary::alloc()->initWithDictionary(self);
+                })
+        .method(Object::description_,
+                [](Dictionary* self) -> String* {
+                    return String::string(std::string_view(detail::describe(self->self(), 0)));
+                })
+        .method(Dictionary::writeToFileAtomically_,
+                [](Dictionary* self, String* path, bool atomically) -> bool {
+                    return detail::writePropertyList(self->self(), objc::Ptr(path)->utf8String(), atomically);
+                })
         .build();
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSMutableDictionary", "NSDictionary")
-        .classMethod<&withCapacity>("dictionaryWithCapacity:")
-        .method<&initWithCapacity>("initWithCapacity:")
-        .method<&copyOfMutable>("copyWithZone:")
-        .method<&setObjectForKey>("setObject:forKey:")
-        .method<&setObjectOrRemove>("setObject:forKeyedSubscript:")
-        .method<&setObjectOrRemove>("setValue:forKey:")
-        .method<&removeObjectForKey>("removeObjectForKey:")
-        .method<&addEntries>("addEntriesFromDictionary:")
-        .method<&removeAll>("removeAllObjects")
+    // The subscript and key-value forms remove the entry when given nil, as Cocoa's do.
+    auto setObjectOrRemove = [](MutableDictionary* self, Object* value, Object* key) {
+        if (key == nullptr) {
+            std::fprintf(stderr,
+                         "-[%s setObject:forKeyedSubscript:]: key cannot be nil; nothing was stored\n",
+                         class_getName(object_getClass(self->self())));
+            return;
+        }
+        if (value == nullptr) {
+            self->removeObjectForKey(key);
+        } else {
+            self->setObjectForKey(value, key);
+        }
+    };
+    objc::ClassDefinition<MutableDictionary>()
+        .method(MutableDictionary::dictionaryWithCapacity_,
+                [](Class cls, unsigned long capacity) -> MutableDictionary* {
+                    return MutableDictionary::alloc_.send(cls)->initWithCapacity(capacity)->autorelease();
+                })
+        .method(MutableDictionary::initWithCapacity_,
+                [](MutableDictionary* self, unsigned long capacity) -> MutableDictionary* {
+                    table(self).index.reserve(capacity < 4096 ? capacity : 4096);
+                    return self;
+                })
+        .method(Object::copyWithZone_,
+                [](MutableDictionary* self, void*) -> Object* {
+                    return Dictionary::alloc()->initWithDictionary(self);
+                })
+        .method(MutableDictionary::setObjectForKey_,
+                [](MutableDictionary* self, SEL sel, Object* value, Object* key) {
+                    if (!refused(self, sel, value, key)) {
+                        store(self, value, key);
+                    }
+                })
+        .method(MutableDictionary::setObjectForKeyedSubscript_, setObjectOrRemove)
+        .method(MutableDictionary::setValueForKey_, setObjectOrRemove)
+        .method(MutableDictionary::removeObjectForKey_,
+                [](MutableDictionary* self, Object* key) {
+                    Table& t = table(self);
+                    auto found = find(t, key);
+                    if (found == t.order.end()) {
+                        return;
+                    }
+                    Entry gone = *found;
+                    unindex(t, found);
+                    t.order.erase(found);
+                    object(gone.key)->release();
+                    object(gone.value)->release();
+                })
+        .method(MutableDictionary::addEntriesFromDictionary_,
+                [](MutableDictionary* self, Dictionary* other) {
+                    if (other != self) {
+                        storeAllFrom(self, other);
+                    }
+                })
+        .method(MutableDictionary::removeAllObjects_, [](MutableDictionary* self) { clear(self); })
         .build();
 }
 

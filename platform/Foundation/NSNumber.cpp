@@ -156,14 +156,14 @@ long compareNumbers(id self, id other) {
 }
 
 long compare(id self, SEL, id other) {
-    if (!detail::isKind(other, "NSNumber")) {
+    if (cast<Number>(other) == nullptr) {
         return 1;
     }
     return compareNumbers(self, other);
 }
 
 bool isEqualToNumber(id self, SEL, id other) {
-    if (!detail::isKind(other, "NSNumber")) {
+    if (cast<Number>(other) == nullptr) {
         return false;
     }
     if (isRealType(typeOf(self)) || isRealType(typeOf(other))) {

@@ -20,11 +20,16 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     OBJC_DECLARE_CLASS_MESSAGE(numberWithLong_, "numberWithLong:", Number*(long))
     static objc::Ptr<Number> number(long v) { return numberWithLong_.send(runtimeClass(), v); }
     OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLong_, "numberWithUnsignedLong:", Number*(unsigned long))
-    static objc::Ptr<Number> number(unsigned long v) { return numberWithUnsignedLong_.send(runtimeClass(), v); }
+    static objc::Ptr<Number> number(unsigned long v) {
+        return numberWithUnsignedLong_.send(runtimeClass(), v);
+    }
     OBJC_DECLARE_CLASS_MESSAGE(numberWithLongLong_, "numberWithLongLong:", Number*(long long))
     static objc::Ptr<Number> number(long long v) { return numberWithLongLong_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLongLong_, "numberWithUnsignedLongLong:", Number*(unsigned long long))
-    static objc::Ptr<Number> number(unsigned long long v) { return numberWithUnsignedLongLong_.send(runtimeClass(), v); }
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLongLong_,
+                               "numberWithUnsignedLongLong:", Number*(unsigned long long))
+    static objc::Ptr<Number> number(unsigned long long v) {
+        return numberWithUnsignedLongLong_.send(runtimeClass(), v);
+    }
     OBJC_DECLARE_CLASS_MESSAGE(numberWithFloat_, "numberWithFloat:", Number*(float))
     static objc::Ptr<Number> number(float v) { return numberWithFloat_.send(runtimeClass(), v); }
     OBJC_DECLARE_CLASS_MESSAGE(numberWithDouble_, "numberWithDouble:", Number*(double))

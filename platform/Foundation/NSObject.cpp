@@ -68,7 +68,8 @@ GLINTMERE_REGISTER_CLASSES {
         .method(RootObject::superclass_, [](Class cls) -> Class { return class_getSuperclass(cls); })
         .method(RootObject::instancesRespondToSelector_,
                 [](Class cls, SEL sel) -> bool { return class_respondsToSelector(cls, sel); })
-        .method(RootObject::isSubclassOfClass_, [](Class cls, Class other) -> bool { return isSubclass(cls, other); })
+        .method(RootObject::isSubclassOfClass_,
+                [](Class cls, Class other) -> bool { return isSubclass(cls, other); })
         .method(RootObject::classDescription_,
                 [](Class cls) -> String* { return String::string(class_getName(cls)); })
         // A class object is not reference counted: these would write into the class itself.
@@ -106,8 +107,9 @@ GLINTMERE_REGISTER_CLASSES {
                     objc::releaseOwnedIvars(self->self());
                     std::free(self);
                 })
-        .method(Object::isKindOfClass_,
-                [](Object* self, Class cls) -> bool { return isSubclass(object_getClass(self->self()), cls); })
+        .method(
+            Object::isKindOfClass_,
+            [](Object* self, Class cls) -> bool { return isSubclass(object_getClass(self->self()), cls); })
         .method(Object::isMemberOfClass_,
                 [](Object* self, Class cls) -> bool { return object_getClass(self->self()) == cls; })
         .method(Object::respondsToSelector_,
@@ -118,7 +120,8 @@ GLINTMERE_REGISTER_CLASSES {
         .method(Object::hash_,
                 [](Object* self) -> unsigned long { return reinterpret_cast<std::uintptr_t>(self); })
         .method(Object::copy_, [](Object* self) -> Object* { return self->copyWithZone(nullptr); })
-        .method(Object::mutableCopy_, [](Object* self) -> Object* { return self->mutableCopyWithZone(nullptr); })
+        .method(Object::mutableCopy_,
+                [](Object* self) -> Object* { return self->mutableCopyWithZone(nullptr); })
         .method(RootObject::performSelector_,
                 [](Object* self, SEL sel) -> Object* {
                     // The selector is data here: there is no declared message to send.

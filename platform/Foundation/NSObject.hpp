@@ -11,9 +11,7 @@ class String;
 // Hold views in `objc::Ptr` (what sends return) or `objc::Ref`, so that calls on nil are sends to nil.
 class Object : public objc::ObjectView {
   public:
-    id self() const {
-        return objc::isNil(this) ? nil : reinterpret_cast<id>(const_cast<Object*>(this));
-    }
+    id self() const { return objc::isNil(this) ? nil : reinterpret_cast<id>(const_cast<Object*>(this)); }
 
     OBJC_MESSAGE(retain, "retain", Object*())
     OBJC_MESSAGE(release, "release", void())

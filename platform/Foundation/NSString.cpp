@@ -170,7 +170,7 @@ bool isEqualToString(id self, SEL, id other) {
     return text(self) == std::string_view(bytes, size);
 }
 bool isEqual(id self, SEL, id other) {
-    return detail::isKind(other, "NSString") && objc::send<bool>(self, "isEqualToString:"_sel, other);
+    return cast<String>(other) != nullptr && objc::send<bool>(self, "isEqualToString:"_sel, other);
 }
 unsigned long hash(id self, SEL) {
     // FNV-1a: equal texts hash equally, which is all that dictionaries need.

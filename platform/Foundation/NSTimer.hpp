@@ -14,9 +14,14 @@ class Date;
 class GLINTMERE_EXPORT Timer : public Referencing<Timer, "NSTimer"> {
   public:
     // A timer on the current thread's run loop; the selector receives the timer as its argument.
-    OBJC_CLASS_MESSAGE_NAMED(scheduledTimerWithTimeInterval, scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_, "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:", Timer*(double, Object*, SEL, Object*, bool))
+    OBJC_CLASS_MESSAGE_NAMED(scheduledTimerWithTimeInterval,
+                             scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_,
+                             "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:",
+                             Timer*(double, Object*, SEL, Object*, bool))
     // A timer that runs once it is added to a run loop; its first fire date is `seconds` from now.
-    OBJC_CLASS_MESSAGE_NAMED(timerWithTimeInterval, timerWithTimeIntervalTargetSelectorUserInfoRepeats_, "timerWithTimeInterval:target:selector:userInfo:repeats:", Timer*(double, Object*, SEL, Object*, bool))
+    OBJC_CLASS_MESSAGE_NAMED(timerWithTimeInterval, timerWithTimeIntervalTargetSelectorUserInfoRepeats_,
+                             "timerWithTimeInterval:target:selector:userInfo:repeats:",
+                             Timer*(double, Object*, SEL, Object*, bool))
     // The same, calling `fn` instead of sending a message.
     static Timer* scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats);
     static Timer* timer(double seconds, std::function<void(Timer*)> fn, bool repeats);

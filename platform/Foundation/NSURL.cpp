@@ -179,13 +179,11 @@ id initFileURL(id self, SEL, id pathString) {
     return adopt(self, parse("file://" + percentEncodedPath(path)));
 }
 
-id alloc(Class cls) { return objc::send<id>(cls, "alloc"_sel); }
-id made(id owned) { return objc::send<id>(owned, "autorelease"_sel); }
-id withString(Class cls, SEL, id text) {
-    return made(objc::send<id>(alloc(cls), "initWithString:"_sel, text));
+id withString(Class cls, SEL, String* text) {
+    return objc::toId(URL::alloc_.send(cls)->initWithString(text)->autorelease());
 }
-id fileURL(Class cls, SEL, id path) {
-    return made(objc::send<id>(alloc(cls), "initFileURLWithPath:"_sel, path));
+id fileURL(Class cls, SEL, String* path) {
+    return objc::toId(URL::alloc_.send(cls)->initFileURLWithPath(path)->autorelease());
 }
 
 void dealloc(id self, SEL sel) {
@@ -263,7 +261,7 @@ bool isFileURL(id self, SEL) {
 }
 
 bool isEqual(id self, SEL, id other) {
-    return detail::isKind(other, "NSURL") && parts(self).text == parts(other).text;
+    return cast<URL>(other) != nullptr && parts(self).text == parts(other).text;
 }
 unsigned long hash(id self, SEL) { return std::hash<std::string>{}(parts(self).text); }
 id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }

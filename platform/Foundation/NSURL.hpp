@@ -15,6 +15,7 @@ class GLINTMERE_EXPORT URL : public Referencing<URL, "NSURL"> {
     // existing directory gets a trailing slash.
     OBJC_CLASS_MESSAGE(fileURLWithPath, "fileURLWithPath:", URL*(String*))
     OBJC_MESSAGE(initWithString, "initWithString:", URL*(String*))
+    OBJC_MESSAGE(initFileURLWithPath, "initFileURLWithPath:", URL*(String*))
 
     OBJC_MESSAGE(absoluteString, "absoluteString", String*())
     // nullptr where the URL has no such part.

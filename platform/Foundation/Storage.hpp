@@ -1,7 +1,9 @@
 // Where Foundation's value classes keep their state: typed access to their instance variables.
 #pragma once
 
-#include "objc/Runtime.hpp"
+#include "Foundation/NSObject.hpp"
+#include "Foundation/NSString.hpp"
+#include "Foundation/PropertyList.hpp"
 
 #include <cstddef>
 #include <cstdio>
@@ -20,6 +22,20 @@ template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id sel
 // True when `object` is an instance of the class named `name` or of one of its subclasses.
 inline bool isKind(id object, const char* name) {
     return objc::send<bool>(object, objc::Selector<"isKindOfClass:">(), objc_lookUpClass(name));
+}
+
+// initWithContentsOfFile: of a collection: `self`, filled by `fill(self, root)` from the property
+// list at `path` when its root is a `Kind`; otherwise `self` is released and nil is the result.
+template <class Kind, class Self, class Fill>
+Self* initWithContentsOfFile(Self* self, String* path, Fill fill) {
+    auto root = objc::adopt(reinterpret_cast<Object*>(readPropertyList(objc::Ptr(path)->utf8String())));
+    auto contents = cast<Kind>(root.get());
+    if (contents == nullptr) {
+        self->release();
+        return nullptr;
+    }
+    fill(self, contents);
+    return self;
 }
 
 // A programming error that Cocoa raises an exception for (an index out of range): say so the way the

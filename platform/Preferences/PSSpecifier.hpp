@@ -42,7 +42,9 @@ class GLINTMERE_EXPORT Specifier : public NS::Referencing<Specifier, "PSSpecifie
     // An autoreleased specifier. `set` and `get` are the target's value setter and getter (for
     // controls: setPreferenceValue:specifier: and readPreferenceValue:), `detail` the class of
     // the pane a link row opens.
-    OBJC_CLASS_MESSAGE_NAMED(preferenceSpecifier, preferenceSpecifierNamedTargetSetGetDetailCellEdit_, "preferenceSpecifierNamed:target:set:get:detail:cell:edit:", Specifier*(NS::String*, id, SEL, SEL, Class, long, long))
+    OBJC_CLASS_MESSAGE_NAMED(preferenceSpecifier, preferenceSpecifierNamedTargetSetGetDetailCellEdit_,
+                             "preferenceSpecifierNamed:target:set:get:detail:cell:edit:",
+                             Specifier*(NS::String*, id, SEL, SEL, Class, long, long))
 
     // Every entry of the row in the specifier file (`key`, `default`, `PostNotification`, ...),
     // changeable in place.

@@ -17,7 +17,8 @@ class GLINTMERE_EXPORT TableCell : public NS::Referencing<TableCell, "PSTableCel
     OBJC_CLASS_MESSAGE(cellTypeFromString, "cellTypeFromString:", long(NS::String*))
 
     // The host makes every row's cell this way, for its own cells and for a specifier's `cellClass`.
-    OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifierSpecifier_, "initWithStyle:reuseIdentifier:specifier:", TableCell*(long, NS::String*, Specifier*))
+    OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifierSpecifier_,
+                       "initWithStyle:reuseIdentifier:specifier:", TableCell*(long, NS::String*, Specifier*))
 
     // The label showing the row title.
     OBJC_MESSAGE(titleLabel, "titleLabel", UI::Label*())

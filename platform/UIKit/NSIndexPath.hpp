@@ -8,7 +8,8 @@ namespace NS {
 class GLINTMERE_EXPORT IndexPath : public Referencing<IndexPath, "NSIndexPath"> {
   public:
     // An autoreleased index path.
-    OBJC_CLASS_MESSAGE_NAMED(indexPath, indexPathForRowInSection_, "indexPathForRow:inSection:", IndexPath*(long, long))
+    OBJC_CLASS_MESSAGE_NAMED(indexPath, indexPathForRowInSection_,
+                             "indexPathForRow:inSection:", IndexPath*(long, long))
 
     OBJC_MESSAGE(row, "row", long())
     OBJC_MESSAGE(section, "section", long())

@@ -14,7 +14,8 @@ class NavigationBar;
 class GLINTMERE_EXPORT NavigationController
     : public NS::Referencing<NavigationController, "UINavigationController", ViewController> {
   public:
-    OBJC_MESSAGE(initWithRootViewController, "initWithRootViewController:", NavigationController*(ViewController*))
+    OBJC_MESSAGE(initWithRootViewController,
+                 "initWithRootViewController:", NavigationController*(ViewController*))
 
     OBJC_MESSAGE(navigationBar, "navigationBar", NavigationBar*())
     // The stack, root first; a copy.
@@ -23,9 +24,11 @@ class GLINTMERE_EXPORT NavigationController
 
     // While the navigation controller is on screen, the controller that leaves the top is told it
     // will disappear and the one that comes to the top that it will appear.
-    OBJC_MESSAGE_NAMED(pushViewController, pushViewControllerAnimated_, "pushViewController:animated:", void(ViewController*, bool))
+    OBJC_MESSAGE_NAMED(pushViewController, pushViewControllerAnimated_,
+                       "pushViewController:animated:", void(ViewController*, bool))
     // The popped controller (autoreleased); nil, and nothing happens, when only the root is left.
-    OBJC_MESSAGE_NAMED(popViewController, popViewControllerAnimated_, "popViewControllerAnimated:", ViewController*(bool))
+    OBJC_MESSAGE_NAMED(popViewController, popViewControllerAnimated_,
+                       "popViewControllerAnimated:", ViewController*(bool))
     void popToRootViewController(bool animated) {
         objc::send<id>(this, objc::Selector<"popToRootViewControllerAnimated:">(), animated);
     }

@@ -5,21 +5,19 @@
 
 namespace {
 
-using objc::operator""_sel;
-
-id initWithTitle(id self, SEL, id title) {
-    self = objc::send<id>(self, "init"_sel);
-    objc::send(self, "setTitle:"_sel, title);
-    return self;
-}
-
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("UINavigationItem", "NSObject")
-        .property<id>("title")
-        .property<id>("titleView")
-        .property<id>("rightBarButtonItem")
-        .property<id>("leftBarButtonItem")
-        .method<&initWithTitle>("initWithTitle:")
+    using UI::NavigationItem;
+    objc::ClassDefinition<NavigationItem>()
+        .property<NS::String*>("title")
+        .property<NS::Object*>("titleView")
+        .property<NS::Object*>("rightBarButtonItem")
+        .property<NS::Object*>("leftBarButtonItem")
+        .method(NavigationItem::initWithTitle_,
+                [](NavigationItem* self, NS::String* title) -> NavigationItem* {
+                    auto item = self->init();
+                    item->setTitle(title);
+                    return item;
+                })
         .build();
 }
 

@@ -1,5 +1,7 @@
 #include "UIKit/UIPasteboard.hpp"
 
+#include "Foundation/NSString.hpp"
+#include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -9,90 +11,85 @@
 namespace UI {
 namespace {
 
-using objc::operator""_sel;
-
 // Copying happens on whatever thread the app chooses, reading on the main queue: the contents
 // change under a lock, and readers get their own reference before it is let go.
 struct Contents {
     std::mutex lock;
-    id image = nil;
-    id string = nil;
+    NS::Object* image = nullptr;
+    NS::Object* string = nullptr;
     long changeCount = 0;
 };
 
-Contents& contentsOf(id self) { return *static_cast<Contents*>(objc::ivar<void*>(self, "_contents")); }
-
-id init(id self, SEL sel) {
-    self = objc::sendSuper<id>(objc_lookUpClass("UIPasteboard"), self, sel);
-    if (self != nil) {
-        objc::setIvar<void*>(self, "_contents", new Contents);
-    }
-    return self;
+Contents& contentsOf(Pasteboard* self) {
+    return *static_cast<Contents*>(objc::ivar<void*>(self, "_contents"));
 }
 
-void dealloc(id self, SEL sel) {
-    auto* contents = static_cast<Contents*>(objc::ivar<void*>(self, "_contents"));
-    if (contents != nullptr) {
-        objc::send(contents->image, "release"_sel);
-        objc::send(contents->string, "release"_sel);
-        delete contents;
-    }
-    objc::sendSuper(objc_lookUpClass("UIPasteboard"), self, sel);
-}
-
-id generalPasteboard(Class cls, SEL) {
-    static id const general = objc::send<id>(cls, "new"_sel);
-    return general;
-}
-
-id read(id self, id Contents::*field) {
+objc::Ptr<NS::Object> read(Pasteboard* self, NS::Object* Contents::*field) {
     Contents& c = contentsOf(self);
-    id value;
+    objc::Ptr<NS::Object> value;
     {
         std::lock_guard guard(c.lock);
-        value = objc::send<id>(c.*field, "retain"_sel);
+        value = objc::Ptr(c.*field)->retain();
     }
-    return objc::send<id>(value, "autorelease"_sel);
+    return value->autorelease();
 }
 
 // Setting one kind of content replaces all of it, as a copy does on the device.
-void replace(id self, id image, id string) {
+void replace(Pasteboard* self, objc::Ptr<NS::Object> image, objc::Ptr<NS::Object> string) {
     Contents& c = contentsOf(self);
-    objc::send<id>(image, "retain"_sel);
-    string = objc::send<id>(string, "copy"_sel);
-    id oldImage;
-    id oldString;
+    NS::Object* newImage = image->retain();
+    NS::Object* newString = string->copy();
+    objc::Ptr<NS::Object> oldImage;
+    objc::Ptr<NS::Object> oldString;
     {
         std::lock_guard guard(c.lock);
-        oldImage = std::exchange(c.image, image);
-        oldString = std::exchange(c.string, string);
+        oldImage = std::exchange(c.image, newImage);
+        oldString = std::exchange(c.string, newString);
         ++c.changeCount;
     }
-    objc::send(oldImage, "release"_sel);
-    objc::send(oldString, "release"_sel);
-}
-
-id image(id self, SEL) { return read(self, &Contents::image); }
-id string(id self, SEL) { return read(self, &Contents::string); }
-void setImage(id self, SEL, id image) { replace(self, image, nil); }
-void setString(id self, SEL, id string) { replace(self, nil, string); }
-long changeCount(id self, SEL) {
-    Contents& c = contentsOf(self);
-    std::lock_guard guard(c.lock);
-    return c.changeCount;
+    oldImage->release();
+    oldString->release();
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("UIPasteboard", "NSObject")
+    objc::ClassDefinition<Pasteboard>()
         .ivar<void*>("_contents")
-        .classMethod<&generalPasteboard>("generalPasteboard")
-        .method<&init>("init")
-        .method<&dealloc>("dealloc")
-        .method<&image>("image")
-        .method<&setImage>("setImage:")
-        .method<&string>("string")
-        .method<&setString>("setString:")
-        .method<&changeCount>("changeCount")
+        .method(Pasteboard::generalPasteboard_,
+                [](Class cls) -> Pasteboard* {
+                    static Pasteboard* const general = Pasteboard::make_.send(cls);
+                    return general;
+                })
+        .method(Pasteboard::init_,
+                [](Pasteboard* self) -> Pasteboard* {
+                    auto pasteboard = Pasteboard::init_.super<Pasteboard>(self);
+                    if (pasteboard != nullptr) {
+                        objc::setIvar<void*>(pasteboard, "_contents", new Contents);
+                    }
+                    return pasteboard;
+                })
+        .method(NS::Object::dealloc_,
+                [](Pasteboard* self) {
+                    if (auto* contents = static_cast<Contents*>(objc::ivar<void*>(self, "_contents"))) {
+                        objc::Ptr(contents->image)->release();
+                        objc::Ptr(contents->string)->release();
+                        delete contents;
+                    }
+                    NS::Object::dealloc_.super<Pasteboard>(self);
+                })
+        .method(Pasteboard::image_,
+                [](Pasteboard* self) -> Image* { return read(self, &Contents::image).as<Image>(); })
+        .method(
+            Pasteboard::string_,
+            [](Pasteboard* self) -> NS::String* { return read(self, &Contents::string).as<NS::String>(); })
+        .method(Pasteboard::setImage_, [](Pasteboard* self, Image* image) { replace(self, image, nullptr); })
+        .method(Pasteboard::setString_,
+                [](Pasteboard* self, NS::String* string) { replace(self, nullptr, string); })
+        .method(Pasteboard::changeCount_,
+                [](Pasteboard* self) -> long {
+                    Contents& c = contentsOf(self);
+                    std::lock_guard guard(c.lock);
+                    return c.changeCount;
+                })
         .build();
 }
 

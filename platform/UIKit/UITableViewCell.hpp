@@ -20,7 +20,8 @@ enum TableViewCellStyle : long {
 
 class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UITableViewCell", View> {
   public:
-    OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifier_, "initWithStyle:reuseIdentifier:", TableViewCell*(long, NS::String*))
+    OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifier_,
+                       "initWithStyle:reuseIdentifier:", TableViewCell*(long, NS::String*))
 
     OBJC_MESSAGE(style, "style", long())
     OBJC_MESSAGE(reuseIdentifier, "reuseIdentifier", NS::String*())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Foundation/NSObject.hpp"
+#include "WebKit/WKElementAction.hpp"
 
 namespace NS {
 class Array;
@@ -25,7 +26,16 @@ class GLINTMERE_EXPORT ActionSheetAssistant
 
     // The actions of an image's sheet, in sheet order: "Open", "Open in New Tab",
     // "Add to Reading List", "Copy", "Save Image". Autoreleased array of _WKElementAction.
-    OBJC_MESSAGE(defaultActionsForImageSheet, "defaultActionsForImageSheet:", NS::Array*(ActivatedElementInfo*))
+    OBJC_MESSAGE(defaultActionsForImageSheet,
+                 "defaultActionsForImageSheet:", NS::Array*(ActivatedElementInfo*))
+};
+
+// What the delegate answers (a protocol: any class may take it on, so it has no class of its own).
+class ActionSheetAssistantDelegate : public NS::Object {
+  public:
+    OBJC_MESSAGE_NAMED(performActionForElement, performActionForElement_,
+                       "actionSheetAssistant:performAction:forElement:",
+                       void(ActionSheetAssistant*, ElementActionType, ActivatedElementInfo*))
 };
 
 } // namespace WK

@@ -1,37 +1,37 @@
 #include "WebKit/WKActivatedElementInfo.hpp"
 
+#include "Foundation/NSString.hpp"
+#include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 namespace WK {
 namespace {
 
-using objc::operator""_sel;
-
-id initWithImage(id self, SEL, id imagePath, id image) {
-    self = objc::sendSuper<id>(objc_lookUpClass("_WKActivatedElementInfo"), self, "init"_sel);
-    if (self == nil) {
-        return nil;
-    }
-    objc::setIvar<id>(self, "_imagePath", objc::send<id>(imagePath, "copy"_sel));
-    objc::setIvar<id>(self, "_image", objc::send<id>(image, "retain"_sel));
-    objc::setIvar<long>(self, "_type", static_cast<long>(ActivatedElementTypeImage));
-    return self;
-}
-
-id imagePath(id self, SEL) { return objc::ivar<id>(self, "_imagePath"); }
-id image(id self, SEL) { return objc::ivar<id>(self, "_image"); }
-long type(id self, SEL) { return objc::ivar<long>(self, "_type"); }
-
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("_WKActivatedElementInfo", "NSObject")
-        .ivar<id>("_imagePath", objc::Ownership::Owning)
-        .ivar<id>("_image", objc::Ownership::Owning)
-        .ivar<long>("_type")
-        .method<&initWithImage>("_initWithImagePath:image:")
-        .method<&imagePath>("imagePath")
-        .method<&image>("image")
-        .method<&type>("type")
+    using Info = ActivatedElementInfo;
+    objc::ClassDefinition<Info>()
+        .ivar<NS::Object*>("_imagePath", objc::Ownership::Owning)
+        .ivar<UI::Image*>("_image", objc::Ownership::Owning)
+        .ivar<ActivatedElementType>("_type")
+        .method(Info::initWithImage_,
+                [](Info* self, NS::String* imagePath, UI::Image* image) -> Info* {
+                    auto info = Info::init_.super<Info>(self);
+                    if (info == nullptr) {
+                        return nullptr;
+                    }
+                    objc::setIvar<NS::Object*>(info, "_imagePath", objc::Ptr(imagePath)->copy());
+                    objc::setIvar<UI::Image*>(info, "_image", objc::Ptr(image)->retain());
+                    objc::setIvar(info, "_type", ActivatedElementTypeImage);
+                    return info;
+                })
+        .method(Info::imagePath_,
+                [](Info* self) -> NS::String* { return objc::ivar<NS::String*>(self, "_imagePath"); })
+        .method(Info::image_, [](Info* self) -> UI::Image* { return objc::ivar<UI::Image*>(self, "_image"); })
+        .method(Info::type_,
+                [](Info* self) -> ActivatedElementType {
+                    return objc::ivar<ActivatedElementType>(self, "_type");
+                })
         .build();
 }
 

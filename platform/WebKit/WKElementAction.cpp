@@ -1,46 +1,42 @@
 #include "WebKit/WKElementAction.hpp"
 
 #include "Foundation/NSBlock.hpp"
+#include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 namespace WK {
 namespace {
 
-using objc::operator""_sel;
-
-Class actionClass() { return objc_lookUpClass("_WKElementAction"); }
-
-id initWithTitle(id self, SEL, id title, id handler, long type) {
-    self = objc::sendSuper<id>(actionClass(), self, "init"_sel);
-    if (self == nil) {
-        return nil;
-    }
-    objc::setIvar<id>(self, "_title", objc::send<id>(title, "copy"_sel));
-    objc::setIvar<id>(self, "_actionHandler", objc::send<id>(handler, "copy"_sel));
-    objc::setIvar<long>(self, "_type", type);
-    return self;
-}
-
-id title(id self, SEL) { return objc::ivar<id>(self, "_title"); }
-long type(id self, SEL) { return objc::ivar<long>(self, "_type"); }
-
-void runAction(id self, SEL, id elementInfo, id) {
-    auto* handler = reinterpret_cast<NS::Block*>(objc::ivar<id>(self, "_actionHandler"));
-    if (handler != nullptr) {
-        handler->invoke<void, id>(elementInfo);
-    }
-}
-
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("_WKElementAction", "NSObject")
-        .ivar<id>("_title", objc::Ownership::Owning)
-        .ivar<id>("_actionHandler", objc::Ownership::Owning)
-        .ivar<long>("_type")
-        .method<&initWithTitle>("_initWithTitle:actionHandler:type:")
-        .method<&title>("title")
-        .method<&type>("type")
-        .method<&runAction>("_runActionWithElementInfo:view:")
+    objc::ClassDefinition<ElementAction>()
+        .ivar<NS::Object*>("_title", objc::Ownership::Owning)
+        .ivar<NS::Object*>("_actionHandler", objc::Ownership::Owning)
+        .ivar<ElementActionType>("_type")
+        .method(ElementAction::initWithTitle_,
+                [](ElementAction* self, NS::String* title, NS::Block* handler,
+                   ElementActionType type) -> ElementAction* {
+                    auto action = ElementAction::init_.super<ElementAction>(self);
+                    if (action == nullptr) {
+                        return nullptr;
+                    }
+                    objc::setIvar<NS::Object*>(action, "_title", objc::Ptr(title)->copy());
+                    objc::setIvar<NS::Object*>(action, "_actionHandler", objc::Ptr(handler)->copy());
+                    objc::setIvar(action, "_type", type);
+                    return action;
+                })
+        .method(ElementAction::title_,
+                [](ElementAction* self) -> NS::String* { return objc::ivar<NS::String*>(self, "_title"); })
+        .method(ElementAction::type_,
+                [](ElementAction* self) -> ElementActionType {
+                    return objc::ivar<ElementActionType>(self, "_type");
+                })
+        .method(ElementAction::runActionWithElementInfo_,
+                [](ElementAction* self, NS::Object* elementInfo, NS::Object*) {
+                    if (auto* handler = objc::ivar<NS::Block*>(self, "_actionHandler")) {
+                        handler->invoke<void, id>(objc::toId(elementInfo));
+                    }
+                })
         .build();
 }
 

@@ -30,8 +30,8 @@ class GLINTMERE_EXPORT ElementAction : public NS::Referencing<ElementAction, "_W
     OBJC_MESSAGE(title, "title", NS::String*())
     OBJC_MESSAGE(type, "type", ElementActionType())
     // Runs the handler with `elementInfo`; `view` is the web view showing the sheet (may be nil).
-    OBJC_MESSAGE_NAMED(runActionWithElementInfo, runActionWithElementInfo_, "_runActionWithElementInfo:view:",
-                       void(NS::Object*, NS::Object*))
+    OBJC_MESSAGE_NAMED(runActionWithElementInfo, runActionWithElementInfo_,
+                       "_runActionWithElementInfo:view:", void(NS::Object*, NS::Object*))
 };
 
 } // namespace WK

@@ -173,6 +173,14 @@ void ClassBuilder::propertySetOwning(id self, SEL sel, id value) {
     send<void>(old, Selector<"release">::get());
 }
 
+void ClassBuilder::propertySetCopying(id self, SEL sel, id value) {
+    const std::string name = ivarName(self, sel);
+    id copy = send<id>(value, Selector<"copy">::get());
+    id old = objc::ivar<id>(self, name.c_str());
+    setIvar<id>(self, name.c_str(), copy);
+    send<void>(old, Selector<"release">::get());
+}
+
 void releaseOwnedIvars(id object) {
     std::vector<std::string> names;
     {

@@ -14,8 +14,10 @@
 namespace objc {
 
 // How an object-typed ivar or property holds its value: owning ones retain on set and are
-// released when the object is deallocated; plain ones only store the pointer.
-enum class Ownership { Owning, Plain };
+// released when the object is deallocated; copying ones keep a copy instead (Cocoa's `copy`
+// properties, so that a mutable value changed later by its owner does not change what is kept);
+// plain ones only store the pointer.
+enum class Ownership { Owning, Copying, Plain };
 
 // Collects a class and registers it with build(). A class whose superclass does not exist yet waits
 // until it does: classes may be built in any order, and each is registered right after its
@@ -30,7 +32,7 @@ class GLINTMERE_EXPORT ClassBuilder {
 
     template <class T> ClassBuilder& ivar(const char* name, Ownership ownership = Ownership::Plain) {
         return addIvar(name, sizeof(T), alignof(T), encode<T>().c_str(),
-                       std::is_pointer_v<T> && ownership == Ownership::Owning);
+                       std::is_pointer_v<T> && ownership != Ownership::Plain);
     }
 
     // Adds the ivar `_name` with the accessors `name` and `setName:`.
@@ -41,7 +43,9 @@ class GLINTMERE_EXPORT ClassBuilder {
         if constexpr (std::is_pointer_v<T>) {
             addMethod(getter.c_str(), toImp(&propertyGet<id>), encodeMethod<id>().c_str(), false);
             addMethod(setter.c_str(),
-                      ownership == Ownership::Owning ? toImp(&propertySetOwning) : toImp(&propertySet<id>),
+                      ownership == Ownership::Owning    ? toImp(&propertySetOwning)
+                      : ownership == Ownership::Copying ? toImp(&propertySetCopying)
+                                                        : toImp(&propertySet<id>),
                       encodeMethod<void, id>().c_str(), false);
         } else {
             addMethod(getter.c_str(), toImp(&propertyGet<T>), encodeMethod<T>().c_str(), false);
@@ -80,6 +84,7 @@ class GLINTMERE_EXPORT ClassBuilder {
         setIvar<T>(self, ivarName(self, sel).c_str(), value);
     }
     static void propertySetOwning(id self, SEL sel, id value);
+    static void propertySetCopying(id self, SEL sel, id value);
     // `name` and `setName:` both keep their value in `_name`; the setter of a name that starts with
     // capitals keeps them (`URL`, `setURL:`), so `self`'s ivars decide which spelling it is.
     static std::string ivarName(id self, SEL sel);
@@ -145,7 +150,8 @@ template <class L, class R, class... A> struct CallSignature<R (L::*)(A...) cons
 template <class Declared, class Given> struct SameArguments : std::false_type {};
 template <class... D, class... G>
 requires(sizeof...(D) == sizeof...(G)) struct SameArguments<std::tuple<D...>, std::tuple<G...>>
-    : std::bool_constant<(sameType<D, G> && ...)> {};
+    : std::bool_constant<(sameType<D, G> && ...)> {
+};
 
 template <class Receiver, class M, class Impl, class Signature = typename M::Signature> struct Trampoline;
 template <class Receiver, class M, class Impl, class R, class... Params>
@@ -180,13 +186,15 @@ struct Trampoline<Receiver, M, Impl, R(Params...)> {
         if constexpr (M::side == Side::Class) {
             return std::is_same_v<Self, Class>;
         } else if constexpr (std::is_pointer_v<Self>) {
-            return std::is_base_of_v<std::remove_cv_t<std::remove_pointer_t<Self>>, std::remove_cv_t<Receiver>>;
+            return std::is_base_of_v<std::remove_cv_t<std::remove_pointer_t<Self>>,
+                                     std::remove_cv_t<Receiver>>;
         } else {
             return false;
         }
     }
     static constexpr bool resultMatches = sameType<R, typename Given::Result>;
-    static constexpr bool argumentsMatch = argumentsMatchIn(rest(static_cast<typename Given::Arguments*>(nullptr)));
+    static constexpr bool argumentsMatch =
+        argumentsMatchIn(rest(static_cast<typename Given::Arguments*>(nullptr)));
     static constexpr bool matches = receiverMatches() && resultMatches && argumentsMatch;
 
     static void check() {
@@ -195,7 +203,8 @@ struct Trampoline<Receiver, M, Impl, R(Params...)> {
         static_assert(M::side == Side::Class || receiverMatches(),
                       "an implementation takes a pointer to its class's view (or a base of it) first");
         static_assert(resultMatches, "the implementation's result type is not the one the message declares");
-        static_assert(argumentsMatch, "the implementation's parameter types are not the ones the message declares");
+        static_assert(argumentsMatch,
+                      "the implementation's parameter types are not the ones the message declares");
     }
 };
 

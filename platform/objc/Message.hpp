@@ -11,15 +11,9 @@ namespace objc {
 enum class Side { Instance, Class };
 
 // What a typed send gives back for a declared result: a nil-safe reference for views, else the result.
-template <class R> struct Returned {
-    using type = R;
-};
-template <ViewType T> struct Returned<T*> {
-    using type = Ptr<T>;
-};
-template <ViewType T> struct Returned<const T*> {
-    using type = Ptr<const T>;
-};
+template <class R> struct Returned { using type = R; };
+template <ViewType T> struct Returned<T*> { using type = Ptr<T>; };
+template <ViewType T> struct Returned<const T*> { using type = Ptr<const T>; };
 
 // How an argument reaches a send: an owning reference as the object it holds, the rest as they are.
 template <class A> decltype(auto) unwrap(A&& argument) { return static_cast<A&&>(argument); }
@@ -46,9 +40,15 @@ template <FixedString Name, class R, class... Params, Side S> struct Message<Nam
     // message's, after the receiver (a view of it) and the selector.
     template <class Self> static IMP implementation(R (*fn)(Self*, SEL, Params...)) { return toImp(fn); }
     // Calls `imp`, an implementation of this message that a hook saved, as the runtime would.
-    template <class Recv> static typename Returned<R>::type call(IMP imp, Recv receiver, SEL sel, Params... args) {
-        return reinterpret_cast<R (*)(id, SEL, Params...)>(reinterpret_cast<void (*)()>(imp))(toId(receiver), sel,
-                                                                                          args...);
+    template <class Recv>
+    static typename Returned<R>::type call(IMP imp, Recv receiver, SEL sel, Params... args) {
+        return reinterpret_cast<R (*)(id, SEL, Params...)>(reinterpret_cast<void (*)()>(imp))(toId(receiver),
+                                                                                              sel, args...);
+    }
+    // `[super name...]` from a method of the class that the view `Defining` stands for.
+    template <class Defining, class Recv>
+    static typename Returned<R>::type super(Recv receiver, Params... args) {
+        return objc::sendSuper<R>(Defining::runtimeClass(), receiver, selector(), args...);
     }
     // `[super name...]` from a method of `cls`.
     template <class Recv>
@@ -59,7 +59,9 @@ template <FixedString Name, class R, class... Params, Side S> struct Message<Nam
 
 // True when `M` can be sent with arguments of types `A...`, after owning references are unwrapped.
 template <class M, class... A>
-concept Accepts = requires(A&&... args) { M::send(static_cast<id>(nullptr), unwrap(static_cast<A&&>(args))...); };
+concept Accepts = requires(A&&... args) {
+    M::send(static_cast<id>(nullptr), unwrap(static_cast<A&&>(args))...);
+};
 
 } // namespace objc
 
@@ -68,28 +70,28 @@ concept Accepts = requires(A&&... args) { M::send(static_cast<id>(nullptr), unwr
 #define OBJC_MESSAGE(name, selector, ...) OBJC_MESSAGE_NAMED(name, name##_, selector, __VA_ARGS__)
 
 // The same, with a descriptor name of its own for a member name that is overloaded.
-#define OBJC_MESSAGE_NAMED(name, descriptor, selector, ...)                                                   \
-    static constexpr ::objc::Message<selector, __VA_ARGS__> descriptor{};                                      \
-    template <class... A>                                                                                      \
-    requires ::objc::Accepts<::objc::Message<selector, __VA_ARGS__>, A...> decltype(auto) name(A&&... args)    \
-    const {                                                                                                    \
-        return descriptor.send(this, ::objc::unwrap(static_cast<A&&>(args))...);                               \
+#define OBJC_MESSAGE_NAMED(name, descriptor, selector, ...)                                                  \
+    static constexpr ::objc::Message<selector, __VA_ARGS__> descriptor{};                                    \
+    template <class... A>                                                                                    \
+    requires ::objc::Accepts<::objc::Message<selector, __VA_ARGS__>, A...>                                   \
+    decltype(auto) name(A&&... args) const {                                                                 \
+        return descriptor.send(this, ::objc::unwrap(static_cast<A&&>(args))...);                             \
     }
 
 // Declares a message without a member that sends it, for members written by hand (overloads on
 // argument type, arguments that need converting) and for messages only implemented, never sent.
-#define OBJC_DECLARE_MESSAGE(descriptor, selector, ...)                                                       \
+#define OBJC_DECLARE_MESSAGE(descriptor, selector, ...)                                                      \
     static constexpr ::objc::Message<selector, __VA_ARGS__> descriptor{};
-#define OBJC_DECLARE_CLASS_MESSAGE(descriptor, selector, ...)                                                 \
+#define OBJC_DECLARE_CLASS_MESSAGE(descriptor, selector, ...)                                                \
     static constexpr ::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class> descriptor{};
 
 // Declares a message to the view's class object; the static member `name` sends it.
 #define OBJC_CLASS_MESSAGE(name, selector, ...) OBJC_CLASS_MESSAGE_NAMED(name, name##_, selector, __VA_ARGS__)
 
-#define OBJC_CLASS_MESSAGE_NAMED(name, descriptor, selector, ...)                                             \
-    static constexpr ::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class> descriptor{};                 \
-    template <class... A>                                                                                      \
-    requires ::objc::Accepts<::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class>, A...>                \
-    static decltype(auto) name(A&&... args) {                                                                  \
-        return descriptor.send(runtimeClass(), ::objc::unwrap(static_cast<A&&>(args))...);                     \
+#define OBJC_CLASS_MESSAGE_NAMED(name, descriptor, selector, ...)                                            \
+    static constexpr ::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class> descriptor{};               \
+    template <class... A>                                                                                    \
+    requires ::objc::Accepts<::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class>, A...>              \
+    static decltype(auto) name(A&&... args) {                                                                \
+        return descriptor.send(runtimeClass(), ::objc::unwrap(static_cast<A&&>(args))...);                   \
     }

@@ -23,7 +23,9 @@ using UnrecognizedHandler = void (*)(id, SEL);
 inline void setUnrecognizedSelectorHandler(UnrecognizedHandler handler) {
     static UnrecognizedHandler installed = nullptr;
     installed = handler;
-    __objc_msg_forward2 = [](id, SEL) -> IMP { return reinterpret_cast<IMP>(reinterpret_cast<void (*)()>(installed)); };
+    __objc_msg_forward2 = [](id, SEL) -> IMP {
+        return reinterpret_cast<IMP>(reinterpret_cast<void (*)()>(installed));
+    };
 }
 
 } // namespace objc::runtime

@@ -77,6 +77,12 @@ concept ViewType = std::is_class_v<T> && !std::is_same_v<std::remove_cv_t<T>, ob
 template <class T> class Ptr;
 template <class T> class Ref;
 
+template <class T>
+concept Iterable = requires(T& collection) {
+    collection.begin();
+    collection.end();
+};
+
 // Anything that is a runtime object: `id`, `Class`, or a pointer to a C++ view type.
 template <class T>
 concept ObjectPointer = std::is_pointer_v<T> || std::is_same_v<T, std::nullptr_t>;
@@ -171,7 +177,8 @@ template <class T> class Ptr {
     constexpr Ptr(std::nullptr_t) {}
     constexpr Ptr(T* object) : ptr_(object) {}
     template <class U>
-    requires std::is_convertible_v<U*, T*> constexpr Ptr(Ptr<U> other) : ptr_(other.get()) {}
+    requires std::is_convertible_v<U*, T*>
+    constexpr Ptr(Ptr<U> other) : ptr_(other.get()) {}
 
     T* get() const { return ptr_; }
     operator T*() const { return ptr_; }
@@ -179,8 +186,8 @@ template <class T> class Ptr {
     // The same object seen as a U, unchecked, as an Objective-C cast is: for what is known to be a U.
     template <class U> Ptr<U> as() const { return reinterpret_cast<U*>(ptr_); }
     // Iterates a collection view; nil is an empty collection.
-    auto begin() const requires requires(T* t) { t->begin(); } { return operator->()->begin(); }
-    auto end() const requires requires(T* t) { t->end(); } { return operator->()->end(); }
+    auto begin() const requires Iterable<T> { return operator->()->begin(); }
+    auto end() const requires Iterable<T> { return operator->()->end(); }
 
   private:
     T* ptr_ = nullptr;

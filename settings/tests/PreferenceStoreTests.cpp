@@ -321,11 +321,11 @@ TEST_F(Store, LoadedRowsAreTheVeryArrayLocalizedInPlaceAndOwnedByTheCaller) {
     EXPECT_EQ(rows->retainCount(), 1u) << "exactly the caller's ownership is left";
     auto row = rows->objectAtIndex(1).as<PS::Specifier>();
     EXPECT_EQ(row->name()->str(), "Enabled");
-    EXPECT_EQ(NS::cast<NS::String>(
-                  rows->objectAtIndex(0).as<PS::Specifier>()->propertyForKey("footerText"_ns))
-                      ->str()
-                      .find("Set As Wallpaper") != std::string::npos,
-              true);
+    EXPECT_EQ(
+        NS::cast<NS::String>(rows->objectAtIndex(0).as<PS::Specifier>()->propertyForKey("footerText"_ns))
+                ->str()
+                .find("Set As Wallpaper") != std::string::npos,
+        true);
     rows->release();
 }
 

@@ -1,4 +1,5 @@
 // The typed bridge: declared messages, calls on nil, typed implementations and class registration order.
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSObject.hpp"
 #include "Foundation/NSString.hpp"
@@ -39,6 +40,8 @@ class Probe : public NS::Referencing<Probe, "TestBridgeProbe"> {
     OBJC_MESSAGE(scaled, "scaledBox:by:", Box(Box, double))
     OBJC_MESSAGE(setNext, "setNext:", void(Probe*))
     OBJC_MESSAGE(setNextProbe, "setNextProbe:", void(Probe*))
+    OBJC_MESSAGE(items, "items", NS::Array*())
+    OBJC_MESSAGE(setItems, "setItems:", void(NS::Array*))
     OBJC_CLASS_MESSAGE(probe, "probe", Probe*())
 };
 
@@ -49,14 +52,18 @@ class BridgeFixture : public ::testing::Test {
     static void SetUpTestSuite() {
         objc::ClassDefinition<Probe>()
             .property<Probe*>("nextProbe")
+            .property<NS::Array*>("items", objc::Ownership::Copying)
             .method(Probe::number_, [](Probe*) -> int { return 7; })
             .method(Probe::flag_, [](Probe*) -> bool { return true; })
             .method(Probe::real_, [](Probe*) -> double { return 2.5; })
             .method(Probe::single_, [](Probe*) -> float { return 1.5F; })
-            .method(Probe::box_, [](Probe*) -> Box { return Box{1, 2, 3, 4}; })
-            .method(Probe::next_, [](Probe* self) -> Probe* { return objc::ivar<Probe*>(self, "_nextProbe"); })
-            .method(Probe::setNext_,
-                    [](Probe* self, objc::Ptr<Probe> next) { self->setNextProbe(next); })
+            .method(Probe::box_,
+                    [](Probe*) -> Box {
+                        return Box{1, 2, 3, 4};
+                    })
+            .method(Probe::next_,
+                    [](Probe* self) -> Probe* { return objc::ivar<Probe*>(self, "_nextProbe"); })
+            .method(Probe::setNext_, [](Probe* self, objc::Ptr<Probe> next) { self->setNextProbe(next); })
             .method(Probe::name_, [](Probe*) -> NS::String* { return NS::String::string("probe"); })
             .method(Probe::text_, [](Probe*) -> const char* { return "text"; })
             .method(Probe::touch_, [](Probe*) { ++touches; })
@@ -65,7 +72,8 @@ class BridgeFixture : public ::testing::Test {
                         EXPECT_EQ(std::string(sel_getName(sel)), "scaledBox:by:");
                         return Box{b.x * by, b.y * by, b.width * by, b.height * by};
                     })
-            .method(Probe::probe_, [](Class cls) -> Probe* { return Probe::alloc_.send(cls)->init()->autorelease(); })
+            .method(Probe::probe_,
+                    [](Class cls) -> Probe* { return Probe::alloc_.send(cls)->init()->autorelease(); })
             .build();
     }
 };
@@ -130,6 +138,17 @@ TEST_F(BridgeFixture, OwningReferencesPassToSendsAsTheObjectTheyHold) {
     EXPECT_EQ(second->retainCount(), 2UL);
     first->setNext(nullptr);
     EXPECT_EQ(second->retainCount(), 1UL);
+}
+
+TEST_F(BridgeFixture, ACopyingPropertyKeepsWhatWasSetNotWhatItBecomes) {
+    NS::AutoreleaseScope pool;
+    objc::Ref<Probe> probe = objc::adopt(Probe::alloc()->init());
+    auto list = NS::MutableArray::array();
+    list->addObject(NS::String::string("first"));
+    probe->setItems(list);
+    list->addObject(NS::String::string("second"));
+    EXPECT_EQ(probe->items()->count(), 1UL);
+    EXPECT_NE(probe->items(), list.as<NS::Array>());
 }
 
 // What C++ may not do with a runtime object or an owning reference.

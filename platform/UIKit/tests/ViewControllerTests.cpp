@@ -186,7 +186,8 @@ TEST(Cells, EveryInitialiserGivesTheLabelsOfTheStyle) {
         objc::adopt(UI::TableViewCell::alloc()->initWithStyle(UI::TableViewCellStyleValue1, nullptr));
     EXPECT_NE(value->detailTextLabel(), nullptr);
 
-    auto framed = objc::adopt(UI::TableViewCell::alloc()->initWithFrame(CGRectMake(0, 0, 100, 30)).as<UI::TableViewCell>());
+    auto framed = objc::adopt(
+        UI::TableViewCell::alloc()->initWithFrame(CGRectMake(0, 0, 100, 30)).as<UI::TableViewCell>());
     EXPECT_NE(framed->textLabel(), nullptr);
     EXPECT_EQ(framed->frame(), CGRectMake(0, 0, 100, 30));
 

@@ -10,18 +10,20 @@ class Sample : public NS::Referencing<Sample, "Sample"> {
 
 void define() {
 #if defined(MATCHING)
-    objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
-                                           [](Sample*, objc::Ptr<NS::String>) -> NS::Object* { return nullptr; });
+    objc::ClassDefinition<Sample>().method(
+        Sample::valueForKey_, [](Sample*, objc::Ptr<NS::String>) -> NS::Object* { return nullptr; });
     objc::Ptr<Sample> sample;
     objc::Ptr<NS::Object> value = sample->valueForKey(nullptr);
     (void)value;
 #elif defined(WRONG_RESULT)
-    objc::ClassDefinition<Sample>().method(Sample::valueForKey_, [](Sample*, NS::String*) -> id { return nil; });
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
+                                           [](Sample*, NS::String*) -> id { return nil; });
 #elif defined(WRONG_ARGUMENT)
     objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
                                            [](Sample*, NS::Object*) -> NS::Object* { return nullptr; });
 #elif defined(MISSING_ARGUMENT)
-    objc::ClassDefinition<Sample>().method(Sample::valueForKey_, [](Sample*) -> NS::Object* { return nullptr; });
+    objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
+                                           [](Sample*) -> NS::Object* { return nullptr; });
 #elif defined(WRONG_RECEIVER)
     objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
                                            [](NS::String*, NS::String*) -> NS::Object* { return nullptr; });
