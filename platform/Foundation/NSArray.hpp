@@ -48,7 +48,7 @@ class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
 
     class Iterator {
       public:
-        Iterator(Array* array, unsigned long index) : array_(array), index_(index) {}
+        Iterator(const Array* array, unsigned long index) : array_(array), index_(index) {}
         Object* operator*() const { return array_->objectAtIndex(index_); }
         Iterator& operator++() {
             ++index_;
@@ -57,11 +57,11 @@ class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
         bool operator!=(const Iterator& other) const { return index_ != other.index_; }
 
       private:
-        Array* array_;
+        const Array* array_;
         unsigned long index_;
     };
-    Iterator begin() { return Iterator(this, 0); }
-    Iterator end() { return Iterator(this, count()); }
+    Iterator begin() const { return Iterator(this, 0); }
+    Iterator end() const { return Iterator(this, count()); }
 };
 
 class GLINTMERE_EXPORT MutableArray : public Referencing<MutableArray, "NSMutableArray", Array> {

@@ -51,11 +51,11 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     OBJC_MESSAGE(objCType, "objCType", const char*())
 
     // True when the number was made from a bool.
-    bool isBoolean() { return isKindOfClass(objc_lookUpClass("__NSCFBoolean")); }
+    bool isBoolean() const { return isKindOfClass(objc_lookUpClass("__NSCFBoolean")); }
     // Made from a float or double rather than an integer type or a bool.
-    bool isReal() {
+    bool isReal() const {
         const char* t = objCType();
-        return t[0] == 'd' || t[0] == 'f';
+        return t != nullptr && (t[0] == 'd' || t[0] == 'f');
     }
 
     // Compares values whatever the types, as Cocoa does: YES equals 1, and 1 equals 1.0.

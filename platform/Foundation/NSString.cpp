@@ -17,14 +17,12 @@ using NS::detail::tidyPath;
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
-constexpr unsigned long utf8Encoding = 4;
-
-std::string*& textOf(id self) { return detail::slot<std::string*, "NSString", "_text">(self); }
+std::string*& textOf(const String* self) {
+    return detail::slot<std::string*, "NSString", "_text">(objc::toId(self));
+}
 
 // The text of a string; an instance that was never initialised reads as empty.
-const std::string& text(id self) {
+const std::string& text(const String* self) {
     static const std::string empty;
     std::string* t = textOf(self);
     return t != nullptr ? *t : empty;
@@ -82,97 +80,92 @@ unsigned long utf16Length(std::string_view s) {
     return n;
 }
 
-id makeString(std::string value) {
-    id s = objc::send<id>(objc_lookUpClass("NSString"), "alloc"_sel);
+String* makeString(std::string value) {
+    auto s = String::alloc();
     textOf(s) = new std::string(std::move(value));
-    return objc::send<id>(s, "autorelease"_sel);
+    return s->autorelease();
 }
 
 // Takes over `self` from alloc: the text, or nil (and `self` released) when there is none.
-id adoptText(id self, const char* bytes, std::size_t size) {
+String* adoptText(String* self, const char* bytes, std::size_t size) {
     if (bytes == nullptr && size == 0) {
         bytes = ""; // an empty view may carry no pointer at all
     }
     if (bytes == nullptr || !isValidUtf8(std::string_view(bytes, size))) {
-        objc::send(self, "release"_sel);
-        return nil;
+        self->release();
+        return nullptr;
     }
     delete textOf(self);
     textOf(self) = new std::string(bytes, size);
     return self;
 }
 
-id initEmpty(id self, SEL) { return adoptText(self, "", 0); }
-id initWithUTF8String(id self, SEL, const char* utf8) {
+String* initEmpty(String* self) { return adoptText(self, "", 0); }
+String* initWithUTF8String(String* self, const char* utf8) {
     if (utf8 == nullptr) {
-        objc::send(self, "release"_sel);
-        return nil;
+        self->release();
+        return nullptr;
     }
     return adoptText(self, utf8, std::strlen(utf8));
 }
-id initWithBytesLength(id self, SEL, const void* bytes, unsigned long length) {
+String* initWithBytesLength(String* self, const void* bytes, unsigned long length) {
     return adoptText(self, static_cast<const char*>(bytes), length);
 }
-id initWithBytesLengthEncoding(id self, SEL, const void* bytes, unsigned long length,
-                               unsigned long encoding) {
+String* initWithBytesLengthEncoding(String* self, const void* bytes, unsigned long length,
+                                    unsigned long encoding) {
     // UTF-8 and its subset ASCII (1) are the only encodings this system reads.
-    if (encoding != utf8Encoding && encoding != 1) {
-        objc::send(self, "release"_sel);
-        return nil;
+    if (encoding != UTF8StringEncoding && encoding != ASCIIStringEncoding) {
+        self->release();
+        return nullptr;
     }
     return adoptText(self, static_cast<const char*>(bytes), length);
 }
-id initWithString(id self, SEL, id other) {
-    if (other == nil) {
-        objc::send(self, "release"_sel);
-        return nil;
+String* initWithString(String* self, String* other) {
+    if (other == nullptr) {
+        self->release();
+        return nullptr;
     }
-    const char* utf8 = objc::send<const char*>(other, "UTF8String"_sel);
-    unsigned long size = objc::send<unsigned long>(other, "lengthOfBytesUsingEncoding:"_sel, utf8Encoding);
-    return adoptText(self, utf8, size);
+    const std::string_view t = other->view();
+    return adoptText(self, t.data(), t.size());
 }
 
-id withUTF8String(Class cls, SEL, const char* utf8) {
-    id s = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "initWithUTF8String:"_sel, utf8);
-    return objc::send<id>(s, "autorelease"_sel);
+String* withUTF8String(Class cls, const char* utf8) {
+    return String::alloc_.send(cls)->initWithUTF8String(utf8)->autorelease();
 }
-id withBytesLength(Class cls, SEL, const void* bytes, unsigned long length) {
-    id s = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "initWithBytes:length:"_sel, bytes, length);
-    return objc::send<id>(s, "autorelease"_sel);
+String* withBytesLength(Class cls, const void* bytes, unsigned long length) {
+    return String::alloc_.send(cls)->initWithBytes(bytes, length)->autorelease();
 }
-id withString(Class cls, SEL, id other) {
-    id s = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "initWithString:"_sel, other);
-    return objc::send<id>(s, "autorelease"_sel);
+String* withString(Class cls, String* other) {
+    return String::alloc_.send(cls)->initWithString(other)->autorelease();
 }
-id emptyString(Class cls, SEL) { return objc::send<id>(objc::send<id>(cls, "new"_sel), "autorelease"_sel); }
+String* emptyString(Class cls) { return String::make_.send(cls)->autorelease(); }
 
-void dealloc(id self, SEL sel) {
+void dealloc(String* self) {
     delete textOf(self);
     textOf(self) = nullptr;
-    objc::sendSuper(objc_lookUpClass("NSString"), self, sel);
+    Object::dealloc_.super<String>(self);
 }
 
-const char* utf8String(id self, SEL) { return text(self).c_str(); }
-unsigned long length(id self, SEL) { return utf16Length(text(self)); }
-unsigned long lengthOfBytes(id self, SEL, unsigned long encoding) {
-    return encoding == utf8Encoding || encoding == 1 ? text(self).size() : 0;
+const char* utf8String(String* self) { return text(self).c_str(); }
+unsigned long length(String* self) { return utf16Length(text(self)); }
+unsigned long lengthOfBytes(String* self, unsigned long encoding) {
+    return encoding == UTF8StringEncoding || encoding == ASCIIStringEncoding ? text(self).size() : 0;
 }
 
-bool isEqualToString(id self, SEL, id other) {
-    if (other == nil) {
+bool isEqualToString(String* self, String* other) {
+    if (other == nullptr) {
         return false;
     }
     if (other == self) {
         return true;
     }
-    const char* bytes = objc::send<const char*>(other, "UTF8String"_sel);
-    unsigned long size = objc::send<unsigned long>(other, "lengthOfBytesUsingEncoding:"_sel, utf8Encoding);
-    return text(self) == std::string_view(bytes, size);
+    return text(self) == other->view();
 }
-bool isEqual(id self, SEL, id other) {
-    return cast<String>(other) != nullptr && objc::send<bool>(self, "isEqualToString:"_sel, other);
+bool isEqual(String* self, const Object* other) {
+    auto string = cast<String>(other);
+    return string != nullptr && self->isEqualToString(string);
 }
-unsigned long hash(id self, SEL) {
+unsigned long hash(String* self) {
     // FNV-1a: equal texts hash equally, which is all that dictionaries need.
     std::uint64_t h = 14695981039346656037ull;
     for (char c : text(self)) {
@@ -180,32 +173,28 @@ unsigned long hash(id self, SEL) {
     }
     return static_cast<unsigned long>(h);
 }
-id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
-id description(id self, SEL) { return self; }
+Object* copyWithZone(String* self, void*) { return self->retain(); }
+String* description(String* self) { return self; }
 
-std::string_view otherText(id other) {
-    if (other == nil) {
-        return {};
-    }
-    return {objc::send<const char*>(other, "UTF8String"_sel),
-            objc::send<unsigned long>(other, "lengthOfBytesUsingEncoding:"_sel, utf8Encoding)};
-}
+std::string_view otherText(objc::Ptr<String> other) { return other->view(); }
 
-bool hasPrefix(id self, SEL, id prefix) {
+bool hasPrefix(String* self, String* prefix) {
     // Cocoa answers NO for an empty prefix or suffix.
     std::string_view p = otherText(prefix);
     return !p.empty() && std::string_view(text(self)).starts_with(p);
 }
-bool hasSuffix(id self, SEL, id suffix) {
+bool hasSuffix(String* self, String* suffix) {
     std::string_view p = otherText(suffix);
     return !p.empty() && std::string_view(text(self)).ends_with(p);
 }
-long compare(id self, SEL, id other) {
+long compare(String* self, String* other) {
     int c = std::string_view(text(self)).compare(otherText(other));
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-id appendingString(id self, SEL, id other) { return makeString(text(self) + std::string(otherText(other))); }
+String* appendingString(String* self, String* other) {
+    return makeString(text(self) + std::string(otherText(other)));
+}
 
 std::string lastComponent(const std::string& path) {
     std::string p = tidyPath(path);
@@ -228,7 +217,7 @@ std::size_t extensionDot(const std::string& tidy) {
     return dot;
 }
 
-id appendingPathComponent(id self, SEL, id component) {
+String* appendingPathComponent(String* self, String* component) {
     const std::string& base = text(self);
     std::string_view extra = otherText(component);
     if (base.empty()) {
@@ -239,26 +228,26 @@ id appendingPathComponent(id self, SEL, id component) {
     }
     return makeString(tidyPath(base + "/" + std::string(extra)));
 }
-id appendingPathExtension(id self, SEL, id extension) {
+String* appendingPathExtension(String* self, String* extension) {
     std::string_view ext = otherText(extension);
     std::string base = tidyPath(text(self));
     if (base.empty() || base == "/" || ext.find('/') != std::string_view::npos) {
-        return nil;
+        return nullptr;
     }
     return makeString(base + "." + std::string(ext));
 }
-id lastPathComponent(id self, SEL) { return makeString(lastComponent(text(self))); }
-id pathExtension(id self, SEL) {
+String* lastPathComponent(String* self) { return makeString(lastComponent(text(self))); }
+String* pathExtension(String* self) {
     std::string tidy = tidyPath(text(self));
     std::size_t dot = extensionDot(tidy);
     return makeString(dot == std::string::npos ? std::string() : tidy.substr(dot + 1));
 }
-id deletingPathExtension(id self, SEL) {
+String* deletingPathExtension(String* self) {
     std::string tidy = tidyPath(text(self));
     std::size_t dot = extensionDot(tidy);
     return makeString(dot == std::string::npos ? tidy : tidy.substr(0, dot));
 }
-id deletingLastPathComponent(id self, SEL) {
+String* deletingLastPathComponent(String* self) {
     std::string tidy = tidyPath(text(self));
     std::size_t slash = tidy.rfind('/');
     if (slash == std::string::npos) {
@@ -277,7 +266,7 @@ std::size_t skipSpace(std::string_view s) {
     return i;
 }
 
-bool boolValue(id self, SEL) {
+bool boolValue(String* self) {
     std::string_view s = text(self);
     std::size_t i = skipSpace(s);
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -317,9 +306,9 @@ long long leadingInteger(std::string_view s) {
     return value;
 }
 
-long long longLongValue(id self, SEL) { return leadingInteger(text(self)); }
-long integerValue(id self, SEL) { return static_cast<long>(leadingInteger(text(self))); }
-int intValue(id self, SEL) {
+long long longLongValue(String* self) { return leadingInteger(text(self)); }
+long integerValue(String* self) { return static_cast<long>(leadingInteger(text(self))); }
+int intValue(String* self) {
     long long v = leadingInteger(text(self));
     return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
 }
@@ -362,46 +351,46 @@ double leadingReal(std::string_view s) {
     return negative ? -value : value;
 }
 
-double doubleValue(id self, SEL) { return leadingReal(text(self)); }
-float floatValue(id self, SEL) { return static_cast<float>(leadingReal(text(self))); }
+double doubleValue(String* self) { return leadingReal(text(self)); }
+float floatValue(String* self) { return static_cast<float>(leadingReal(text(self))); }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSString", "NSObject")
+    objc::ClassDefinition<String>()
         .ivar<void*>("_text")
-        .classMethod<&withUTF8String>("stringWithUTF8String:")
-        .classMethod<&withBytesLength>("stringWithBytes:length:")
-        .classMethod<&withString>("stringWithString:")
-        .classMethod<&emptyString>("string")
-        .method<&initEmpty>("init")
-        .method<&initWithUTF8String>("initWithUTF8String:")
-        .method<&initWithBytesLength>("initWithBytes:length:")
-        .method<&initWithBytesLengthEncoding>("initWithBytes:length:encoding:")
-        .method<&initWithString>("initWithString:")
-        .method<&dealloc>("dealloc")
-        .method<&utf8String>("UTF8String")
-        .method<&length>("length")
-        .method<&lengthOfBytes>("lengthOfBytesUsingEncoding:")
-        .method<&isEqualToString>("isEqualToString:")
-        .method<&isEqual>("isEqual:")
-        .method<&hash>("hash")
-        .method<&copyWithZone>("copyWithZone:")
-        .method<&description>("description")
-        .method<&hasPrefix>("hasPrefix:")
-        .method<&hasSuffix>("hasSuffix:")
-        .method<&compare>("compare:")
-        .method<&appendingString>("stringByAppendingString:")
-        .method<&appendingPathComponent>("stringByAppendingPathComponent:")
-        .method<&appendingPathExtension>("stringByAppendingPathExtension:")
-        .method<&lastPathComponent>("lastPathComponent")
-        .method<&pathExtension>("pathExtension")
-        .method<&deletingPathExtension>("stringByDeletingPathExtension")
-        .method<&deletingLastPathComponent>("stringByDeletingLastPathComponent")
-        .method<&boolValue>("boolValue")
-        .method<&intValue>("intValue")
-        .method<&integerValue>("integerValue")
-        .method<&longLongValue>("longLongValue")
-        .method<&doubleValue>("doubleValue")
-        .method<&floatValue>("floatValue")
+        .method<&withUTF8String>(String::stringWithUTF8String_)
+        .method<&withBytesLength>(String::stringWithBytesLength_)
+        .method<&withString>(String::stringWithString_)
+        .method<&emptyString>(String::emptyString_)
+        .method<&initEmpty>(String::init_)
+        .method<&initWithUTF8String>(String::initWithUTF8String_)
+        .method<&initWithBytesLength>(String::initWithBytesLength_)
+        .method<&initWithBytesLengthEncoding>(String::initWithBytesLengthEncoding_)
+        .method<&initWithString>(String::initWithString_)
+        .method<&dealloc>(Object::dealloc_)
+        .method<&utf8String>(String::UTF8String_)
+        .method<&length>(String::length_)
+        .method<&lengthOfBytes>(String::lengthOfBytesUsingEncoding_)
+        .method<&isEqualToString>(String::isEqualToString_)
+        .method<&isEqual>(Object::isEqual_)
+        .method<&hash>(Object::hash_)
+        .method<&copyWithZone>(Object::copyWithZone_)
+        .method<&description>(Object::description_)
+        .method<&hasPrefix>(String::hasPrefix_)
+        .method<&hasSuffix>(String::hasSuffix_)
+        .method<&compare>(String::compare_)
+        .method<&appendingString>(String::stringByAppendingString_)
+        .method<&appendingPathComponent>(String::stringByAppendingPathComponent_)
+        .method<&appendingPathExtension>(String::stringByAppendingPathExtension_)
+        .method<&lastPathComponent>(String::lastPathComponent_)
+        .method<&pathExtension>(String::pathExtension_)
+        .method<&deletingPathExtension>(String::stringByDeletingPathExtension_)
+        .method<&deletingLastPathComponent>(String::stringByDeletingLastPathComponent_)
+        .method<&boolValue>(String::boolValue_)
+        .method<&intValue>(String::intValue_)
+        .method<&integerValue>(String::integerValue_)
+        .method<&longLongValue>(String::longLongValue_)
+        .method<&doubleValue>(String::doubleValue_)
+        .method<&floatValue>(String::floatValue_)
         .build();
 }
 

@@ -9,29 +9,44 @@
 
 namespace NS {
 
+// The encodings lengthOfBytesUsingEncoding: knows (NSStringEncoding values).
+inline constexpr unsigned long ASCIIStringEncoding = 1;
+inline constexpr unsigned long UTF8StringEncoding = 4;
+
 class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
   public:
     // A string holding a copy of `utf8`; nullptr (or bytes that are not UTF-8) gives nullptr.
     OBJC_CLASS_MESSAGE_NAMED(string, stringWithUTF8String_, "stringWithUTF8String:", String*(const char*))
-    static String* string(std::string_view text) {
-        return objc::send<String*>(runtimeClass(), objc::Selector<"stringWithBytes:length:">(),
-                                   static_cast<const void*>(text.data()),
-                                   static_cast<unsigned long>(text.size()));
+    OBJC_DECLARE_CLASS_MESSAGE(stringWithBytesLength_,
+                               "stringWithBytes:length:", String*(const void*, unsigned long))
+    static objc::Ptr<String> string(std::string_view text) {
+        return stringWithBytesLength_.send(runtimeClass(), static_cast<const void*>(text.data()),
+                                           static_cast<unsigned long>(text.size()));
     }
+    OBJC_CLASS_MESSAGE(stringWithString, "stringWithString:", String*(String*))
+    // An empty string.
+    OBJC_DECLARE_CLASS_MESSAGE(emptyString_, "string", String*())
 
     OBJC_MESSAGE(initWithUTF8String, "initWithUTF8String:", String*(const char*))
     OBJC_MESSAGE(initWithString, "initWithString:", String*(String*))
+    OBJC_MESSAGE_NAMED(initWithBytes, initWithBytesLength_,
+                       "initWithBytes:length:", String*(const void*, unsigned long))
+    // Only UTF-8 and ASCII are read; other encodings give nil.
+    OBJC_MESSAGE_NAMED(initWithBytes, initWithBytesLengthEncoding_,
+                       "initWithBytes:length:encoding:", String*(const void*, unsigned long, unsigned long))
 
     // Valid as long as the string lives.
     OBJC_MESSAGE_NAMED(utf8String, UTF8String_, "UTF8String", const char*())
-    std::string str() { return std::string(utf8String(), byteLength()); }
-    std::string_view view() { return std::string_view(utf8String(), byteLength()); }
+    // The text as C++ sees it; empty for nil.
+    std::string str() const { return std::string(view()); }
+    std::string_view view() const {
+        const char* utf8 = utf8String();
+        return utf8 != nullptr ? std::string_view(utf8, byteLength()) : std::string_view();
+    }
     // Length in UTF-16 units, as Cocoa counts.
     OBJC_MESSAGE(length, "length", unsigned long())
-    unsigned long byteLength() {
-        return objc::send<unsigned long>(this, objc::Selector<"lengthOfBytesUsingEncoding:">(),
-                                         static_cast<unsigned long>(4));
-    }
+    OBJC_MESSAGE(lengthOfBytesUsingEncoding, "lengthOfBytesUsingEncoding:", unsigned long(unsigned long))
+    unsigned long byteLength() const { return lengthOfBytesUsingEncoding(UTF8StringEncoding); }
 
     OBJC_MESSAGE(isEqualToString, "isEqualToString:", bool(String*))
     OBJC_MESSAGE(hasPrefix, "hasPrefix:", bool(String*))
@@ -57,7 +72,7 @@ class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
 
 namespace literals {
 // "text"_ns: an autoreleased NSString.
-inline String* operator""_ns(const char* text, std::size_t size) {
+inline objc::Ptr<String> operator""_ns(const char* text, std::size_t size) {
     return String::string(std::string_view(text, size));
 }
 } // namespace literals

@@ -1,5 +1,6 @@
 #include "UIKit/UIImage.hpp"
 
+#include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -18,23 +19,19 @@
 namespace UI {
 namespace {
 
-using objc::operator""_sel;
-
-Class imageClass() { return objc_lookUpClass("UIImage"); }
-
-cairo_surface_t* surfaceOf(id self) {
+cairo_surface_t* surfaceOf(const Image* self) {
     return static_cast<cairo_surface_t*>(objc::ivar<void*>(self, "_surface"));
 }
 
 // Takes over one reference to `surface`; an image that cannot be made releases itself.
-id adoptSurface(id self, cairo_surface_t* surface) {
+Image* adoptSurface(objc::Ptr<Image> self, cairo_surface_t* surface) {
     if (surface == nullptr || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE) {
         if (surface != nullptr) {
             cairo_surface_destroy(surface);
         }
-        objc::send(self, "release"_sel);
-        return nil;
+        self->release();
+        return nullptr;
     }
     objc::setIvar<void*>(self, "_surface", surface);
     return self;
@@ -56,19 +53,6 @@ bool hasPngSignature(const char* path) {
     return ok;
 }
 
-id initWithContentsOfFile(id self, SEL, NS::String* path) {
-    self = objc::sendSuper<id>(imageClass(), self, "init"_sel);
-    if (self == nil) {
-        return nil;
-    }
-    const char* p = objc::send<const char*>(path, "UTF8String"_sel);
-    if (p == nullptr || !hasPngSignature(p)) {
-        objc::send(self, "release"_sel);
-        return nil;
-    }
-    return adoptSurface(self, cairo_image_surface_create_from_png(p));
-}
-
 struct ByteReader {
     const unsigned char* bytes;
     std::size_t length;
@@ -85,72 +69,76 @@ cairo_status_t readBytes(void* closure, unsigned char* out, unsigned int length)
     return CAIRO_STATUS_SUCCESS;
 }
 
-id initWithData(id self, SEL, id data) {
-    self = objc::sendSuper<id>(imageClass(), self, "init"_sel);
-    if (self == nil) {
-        return nil;
-    }
-    ByteReader reader{static_cast<const unsigned char*>(objc::send<const void*>(data, "bytes"_sel)),
-                      objc::send<unsigned long>(data, "length"_sel)};
-    if (reader.bytes == nullptr || reader.length < pngSignature.size() ||
-        std::memcmp(reader.bytes, pngSignature.data(), pngSignature.size()) != 0) {
-        objc::send(self, "release"_sel);
-        return nil;
-    }
-    return adoptSurface(self, cairo_image_surface_create_from_png_stream(&readBytes, &reader));
-}
-
-id imageWithContentsOfFile(Class cls, SEL, NS::String* path) {
-    id image = objc::send<id>(objc::send<id>(cls, "alloc"_sel), "initWithContentsOfFile:"_sel, path);
-    return objc::send<id>(image, "autorelease"_sel);
-}
-
-CGSize size(id self, SEL) {
-    cairo_surface_t* s = surfaceOf(self);
-    if (s == nullptr) {
-        return {};
-    }
-    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)),
-                  static_cast<CGFloat>(cairo_image_surface_get_height(s))};
-}
-
-CGFloat scale(id, SEL) { return 1.0; }
-void* cairoSurface(id self, SEL) { return surfaceOf(self); }
-
-void dealloc(id self, SEL sel) {
-    if (cairo_surface_t* s = surfaceOf(self)) {
-        cairo_surface_destroy(s);
-    }
-    objc::sendSuper(imageClass(), self, sel);
-}
-
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
     static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
     return CAIRO_STATUS_SUCCESS;
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("UIImage", "NSObject")
+    objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
-        .classMethod<&imageWithContentsOfFile>("imageWithContentsOfFile:")
-        .method<&initWithContentsOfFile>("initWithContentsOfFile:")
-        .method<&initWithData>("initWithData:")
-        .method<&size>("size")
-        .method<&scale>("scale")
-        .method<&cairoSurface>("_cairoSurface")
-        .method<&dealloc>("dealloc")
+        .method(Image::imageWithContentsOfFile_,
+                [](Class cls, NS::String* path) -> Image* {
+                    return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
+                })
+        .method(Image::initWithContentsOfFile_,
+                [](Image* self, NS::String* path) -> Image* {
+                    auto image = Image::init_.super<Image>(self);
+                    if (image == nullptr) {
+                        return nullptr;
+                    }
+                    const char* p = objc::Ptr(path)->utf8String();
+                    if (p == nullptr || !hasPngSignature(p)) {
+                        image->release();
+                        return nullptr;
+                    }
+                    return adoptSurface(image, cairo_image_surface_create_from_png(p));
+                })
+        .method(Image::initWithData_,
+                [](Image* self, NS::Data* data) -> Image* {
+                    auto image = Image::init_.super<Image>(self);
+                    if (image == nullptr) {
+                        return nullptr;
+                    }
+                    ByteReader reader{static_cast<const unsigned char*>(objc::Ptr(data)->bytes()),
+                                      objc::Ptr(data)->length()};
+                    if (reader.bytes == nullptr || reader.length < pngSignature.size() ||
+                        std::memcmp(reader.bytes, pngSignature.data(), pngSignature.size()) != 0) {
+                        image->release();
+                        return nullptr;
+                    }
+                    return adoptSurface(image,
+                                        cairo_image_surface_create_from_png_stream(&readBytes, &reader));
+                })
+        .method(Image::size_,
+                [](Image* self) -> CGSize {
+                    cairo_surface_t* s = surfaceOf(self);
+                    if (s == nullptr) {
+                        return {};
+                    }
+                    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)),
+                                  static_cast<CGFloat>(cairo_image_surface_get_height(s))};
+                })
+        .method(Image::scale_, [](Image*) -> CGFloat { return 1.0; })
+        .method(Image::cairoSurface_, [](Image* self) -> cairo_surface_t* { return surfaceOf(self); })
+        .method(NS::Object::dealloc_,
+                [](Image* self) {
+                    if (cairo_surface_t* s = surfaceOf(self)) {
+                        cairo_surface_destroy(s);
+                    }
+                    NS::Object::dealloc_.super<Image>(self);
+                })
         .build();
 }
 
 } // namespace
 
 Image* Image::newImageWithCairoSurface(cairo_surface_t* surface) {
-    id image = objc::send<id>(objc::send<id>(imageClass(), "alloc"_sel), "init"_sel);
-    return reinterpret_cast<Image*>(adoptSurface(image, cairo_surface_reference(surface)));
+    return adoptSurface(Image::alloc()->init(), cairo_surface_reference(surface));
 }
 
 std::string pngBytes(Image* image) {
-    cairo_surface_t* s = surfaceOf(objc::toId(image));
+    cairo_surface_t* s = surfaceOf(image);
     std::string bytes;
     if (s == nullptr || cairo_surface_write_to_png_stream(s, &appendBytes, &bytes) != CAIRO_STATUS_SUCCESS) {
         return {};
@@ -196,9 +184,8 @@ NS::Data* UIImagePNGRepresentation(UI::Image* image) {
     if (bytes.empty()) {
         return nullptr;
     }
-    return objc::send<NS::Data*>(objc_lookUpClass("NSData"), objc::Selector<"dataWithBytes:length:">(),
-                                 static_cast<const void*>(bytes.data()),
-                                 static_cast<unsigned long>(bytes.size()));
+    return NS::Data::dataWithBytes(static_cast<const void*>(bytes.data()),
+                                   static_cast<unsigned long>(bytes.size()));
 }
 
 void UIImageWriteToSavedPhotosAlbum(UI::Image* image, id completionTarget, SEL completionSelector,
@@ -220,6 +207,7 @@ void UIImageWriteToSavedPhotosAlbum(UI::Image* image, id completionTarget, SEL c
     const std::string path = (album / name).string();
     const bool saved = image != nullptr && UI::writePNGFile(image, path);
     if (completionTarget != nil && completionSelector != nullptr) {
+        // The selector is the caller's, given as an argument: there is no declared message to send.
         objc::send(completionTarget, completionSelector, image,
                    saved ? nil : objc::toId(NS::String::string(path.c_str())), contextInfo);
     }

@@ -29,7 +29,7 @@ class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
     OBJC_MESSAGE(scale, "scale", CGFloat())
 
     // The pixels as a cairo image surface (ARGB32 or RGB24), owned by the image.
-    OBJC_MESSAGE_NAMED(cairoSurface, _cairoSurface_, "_cairoSurface", cairo_surface_t*())
+    OBJC_MESSAGE_NAMED(cairoSurface, cairoSurface_, "_cairoSurface", cairo_surface_t*())
 };
 
 // The image encoded as PNG file bytes; empty for nil or when encoding fails.

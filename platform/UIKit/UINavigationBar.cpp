@@ -6,10 +6,10 @@
 namespace {
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("UINavigationBar", "UIView")
-        .property<id>("tintColor")
-        .property<id>("barTintColor")
-        .property<id>("titleTextAttributes")
+    objc::ClassDefinition<UI::NavigationBar>()
+        .property<NS::Object*>("tintColor")
+        .property<NS::Object*>("barTintColor")
+        .property<NS::Object*>("titleTextAttributes")
         .build();
 }
 

@@ -29,9 +29,9 @@ class GLINTMERE_EXPORT NavigationController
     // The popped controller (autoreleased); nil, and nothing happens, when only the root is left.
     OBJC_MESSAGE_NAMED(popViewController, popViewControllerAnimated_,
                        "popViewControllerAnimated:", ViewController*(bool))
-    void popToRootViewController(bool animated) {
-        objc::send<id>(this, objc::Selector<"popToRootViewControllerAnimated:">(), animated);
-    }
+    // The popped controllers, autoreleased, in the order they were popped.
+    OBJC_MESSAGE_NAMED(popToRootViewController, popToRootViewControllerAnimated_,
+                       "popToRootViewControllerAnimated:", NS::Array*(bool))
 };
 
 } // namespace UI

@@ -6,9 +6,9 @@
 namespace {
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("UITableView", "UIView")
-        .property<id>("dataSource", objc::Ownership::Plain)
-        .property<id>("delegate", objc::Ownership::Plain)
+    objc::ClassDefinition<UI::TableView>()
+        .property<NS::Object*>("dataSource", objc::Ownership::Plain)
+        .property<NS::Object*>("delegate", objc::Ownership::Plain)
         .build();
 }
 

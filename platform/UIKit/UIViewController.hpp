@@ -33,6 +33,8 @@ class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "
     OBJC_MESSAGE(navigationItem, "navigationItem", NavigationItem*())
     // The navigation controller whose stack holds this controller; nil when none does.
     OBJC_MESSAGE(navigationController, "navigationController", NavigationController*())
+    // Set by the navigation controller that takes this one on its stack.
+    OBJC_MESSAGE(setNavigationController, "setNavigationController:", void(NavigationController*))
 };
 
 } // namespace UI

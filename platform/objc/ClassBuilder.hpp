@@ -147,6 +147,12 @@ template <class L, class R, class... A> struct CallSignature<R (L::*)(A...) cons
     using Arguments = std::tuple<A...>;
 };
 
+// A function as a lambda-like type, so that both are checked and called the same way.
+template <auto Fn> struct FunctionCall;
+template <class R, class... A, R (*Fn)(A...)> struct FunctionCall<Fn> {
+    R operator()(A... args) const { return Fn(args...); }
+};
+
 template <class Declared, class Given> struct SameArguments : std::false_type {};
 template <class... D, class... G>
 requires(sizeof...(D) == sizeof...(G)) struct SameArguments<std::tuple<D...>, std::tuple<G...>>
@@ -226,6 +232,12 @@ template <class View> class ClassDefinition : public ClassBuilder {
                       S == Side::Class);
         }
         return *this;
+    }
+
+    // The same, with a function of the same form as the lambda: `method<&count>(Array::count_)`.
+    template <auto Fn, FixedString Name, class Signature, Side S>
+    ClassDefinition& method(const Message<Name, Signature, S>& message) {
+        return method(message, detail::FunctionCall<Fn>{});
     }
 
     template <class T> ClassDefinition& ivar(const char* name, Ownership ownership = Ownership::Plain) {

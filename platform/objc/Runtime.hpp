@@ -36,8 +36,13 @@ using namespace literals;
 template <class T> struct IsSelector : std::false_type {};
 template <FixedString Name> struct IsSelector<Selector<Name>> : std::true_type {};
 
-// How an argument travels in a send: selector literals as the SEL they name, the rest as they are.
-template <class T> using Passed = std::conditional_t<IsSelector<T>::value, SEL, T>;
+template <class T> class Ptr;
+
+// How an argument travels in a send: selector literals as the SEL they name, nil-safe references as
+// the pointer they hold, the rest as they are.
+template <class T> struct PassedAs { using type = std::conditional_t<IsSelector<T>::value, SEL, T>; };
+template <class T> struct PassedAs<Ptr<T>> { using type = T*; };
+template <class T> using Passed = typename PassedAs<T>::type;
 
 // Why typed calls are safe on nil
 // ------------------------------

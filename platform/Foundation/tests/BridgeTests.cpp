@@ -1,6 +1,7 @@
 // The typed bridge: declared messages, calls on nil, typed implementations and class registration order.
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSNumber.hpp"
 #include "Foundation/NSObject.hpp"
 #include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -121,6 +122,14 @@ TEST_F(BridgeFixture, ACallOnNilYieldsTheZeroOfEveryResultKind) {
     EXPECT_EQ(probe->next()->next()->box(), (Box{0, 0, 0, 0}));
     EXPECT_EQ(probe->next()->name()->length(), 0UL);
     EXPECT_EQ(none->self(), nil);
+
+    // Members written in C++ over sends hold to the same rule.
+    objc::Ptr<NS::Number> noNumber;
+    EXPECT_FALSE(noNumber->isReal());
+    EXPECT_FALSE(noNumber->isBoolean());
+    objc::Ptr<NS::String> noString;
+    EXPECT_EQ(noString->str(), "");
+    EXPECT_EQ(noString->byteLength(), 0UL);
 
     // An owning reference to nothing behaves the same.
     objc::Ref<Probe> empty;
