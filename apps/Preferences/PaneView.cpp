@@ -69,11 +69,11 @@ namespace {
 // What a switch shows for `value`: a number or a text as it reads, else the row's `default`, else
 // off. A file may hold anything under the key; only these two mean on or off.
 bool switchIsOn(PS::Specifier* specifier, NS::Object* value) {
-    for (NS::Object* shown : {value, specifier->propertyForKey(NS::String::string("default"))}) {
-        if (auto* number = NS::cast<NS::Number>(shown)) {
+    for (NS::Object* shown : {value, specifier->propertyForKey(NS::String::string("default")).get()}) {
+        if (auto number = NS::cast<NS::Number>(shown)) {
             return number->boolValue();
         }
-        if (auto* string = NS::cast<NS::String>(shown)) {
+        if (auto string = NS::cast<NS::String>(shown)) {
             return string->boolValue();
         }
     }

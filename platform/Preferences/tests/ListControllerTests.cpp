@@ -236,10 +236,8 @@ TEST_F(Panes, SectionsAreWorkedOutOnceForTheRowsTheyCameFrom) {
     // Rows added or taken away, or a new list, give new sections.
     rows->addObject(counted("Late", PS::StaticTextCell));
     EXPECT_EQ(pane->numberOfRows(table, 39), 11);
-    EXPECT_EQ(
-        str(reinterpret_cast<PS::Specifier*>(pane->specifierAtIndexPath(NS::IndexPath::indexPath(10, 39)))
-                ->name()),
-        "Late");
+    EXPECT_EQ(str(pane->specifierAtIndexPath(NS::IndexPath::indexPath(10, 39)).as<PS::Specifier>()->name()),
+              "Late");
     rows->removeObjectAtIndex(0);
     EXPECT_EQ(pane->numberOfSections(table), 40) << "the rows before the first group make a section";
     EXPECT_EQ(pane->numberOfRows(table, 0), 10);
@@ -407,24 +405,24 @@ TEST_F(SpecifierFiles, SelectorsOfMemoryManagementAreRefused) {
     ASSERT_NE(rows, nullptr);
     ASSERT_EQ(rows->count(), refused.size() * 2 + 2);
     for (unsigned long i = 0; i < refused.size(); ++i) {
-        auto* control = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(2 * i));
-        auto* button = reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(2 * i + 1));
+        auto control = rows->objectAtIndex(2 * i).as<PS::Specifier>();
+        auto button = rows->objectAtIndex(2 * i + 1).as<PS::Specifier>();
         // A control keeps the host's own storage; a button gets no action.
         EXPECT_EQ(control->getter(), "readPreferenceValue:"_sel.get()) << refused[i];
         EXPECT_EQ(control->setter(), "setPreferenceValue:specifier:"_sel.get()) << refused[i];
         EXPECT_EQ(button->buttonAction(), nullptr) << refused[i];
         EXPECT_NE(said.find(std::string("\"") + refused[i] + "\""), std::string::npos) << said;
     }
-    EXPECT_EQ(reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(refused.size() * 2))->buttonAction(),
+    EXPECT_EQ(rows->objectAtIndex(refused.size() * 2).as<PS::Specifier>()->buttonAction(),
               "copyright"_sel.get());
-    EXPECT_EQ(reinterpret_cast<PS::Specifier*>(rows->objectAtIndex(refused.size() * 2 + 1))->buttonAction(),
+    EXPECT_EQ(rows->objectAtIndex(refused.size() * 2 + 1).as<PS::Specifier>()->buttonAction(),
               "newsletter:"_sel.get());
 
     // Showing and tapping every row leaves the pane whole.
     pane->setSpecifiers(rows);
     pane->view();
     for (long r = 0; r < static_cast<long>(rows->count()); ++r) {
-        auto* path = NS::IndexPath::indexPath(r, 0);
+        auto path = NS::IndexPath::indexPath(r, 0);
         ASSERT_NE(pane->cellForRow(pane->table(), path), nullptr);
         pane->didSelectRow(pane->table(), path);
     }
