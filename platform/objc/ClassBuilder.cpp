@@ -8,6 +8,10 @@
 #include <set>
 #include <shared_mutex>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace objc {
 namespace {
 
@@ -57,6 +61,11 @@ Class realize(ClassBuilder::Definition& definition) {
         class_addIvar(cls, ivar.name.c_str(), ivar.size, static_cast<unsigned char>(log2Of(ivar.align)),
                       ivar.types.c_str());
     }
+#if defined(__SANITIZE_ADDRESS__)
+    // The runtime keeps what it copies of a class's methods where LeakSanitizer cannot see it;
+    // classes live as long as the process.
+    __lsan::ScopedDisabler runtimeTables;
+#endif
     for (const auto& [key, method] : definition.methods) {
         Class target = key.second ? object_getClass(reinterpret_cast<id>(cls)) : cls;
         class_addMethod(target, sel_registerName(key.first.c_str()), method.imp, method.types.c_str());
