@@ -2,12 +2,15 @@
 
 #include "Device.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +49,66 @@ void killAfterGrace(int) {
     }
 }
 
+// The parent of process `pid`, from /proc; 0 when it cannot be read.
+pid_t parentOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // "pid (comm) state ppid ...": the command name may hold spaces and parentheses.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream rest(line.substr(close + 1));
+    char state = 0;
+    long ppid = 0;
+    return rest >> state >> ppid ? static_cast<pid_t>(ppid) : 0;
+}
+
+// The sandbox's first process, as bubblewrap reports it on its info descriptor.
+struct FirstProcess {
+    int pidfd = -1;
+    ~FirstProcess() {
+        if (pidfd >= 0) {
+            close(pidfd);
+        }
+    }
+};
+
+// Reads bubblewrap's report ("child-pid": N) until it closes the descriptor, and holds on to that
+// process while it is still bubblewrap's (or, orphaned, the launcher's) child.
+void learnFirstProcess(int infoFd, pid_t bubblewrap, FirstProcess& first) {
+    std::string report;
+    char chunk[256];
+    for (;;) {
+        const ssize_t n = read(infoFd, chunk, sizeof chunk);
+        if (n > 0) {
+            report.append(chunk, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    const auto key = report.find("\"child-pid\":");
+    if (key == std::string::npos) {
+        return;
+    }
+    const long pid = std::strtol(report.c_str() + key + 12, nullptr, 10);
+    if (pid <= 0) {
+        return;
+    }
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+    if (pidfd < 0) {
+        return;
+    }
+    // The id may have passed to another process if the first one ended and was reaped already.
+    const pid_t parent = parentOf(static_cast<pid_t>(pid));
+    if (parent != bubblewrap && parent != getpid()) {
+        close(pidfd);
+        return;
+    }
+    first.pidfd = pidfd;
+}
+
 // The processes whose parent is `parent`, read from /proc.
 std::vector<pid_t> childrenOf(pid_t parent) {
     std::vector<pid_t> found;
@@ -55,39 +118,49 @@ std::vector<pid_t> childrenOf(pid_t parent) {
         if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // "pid (comm) state ppid ...": the command name may hold spaces and parentheses.
-        const auto close = line.rfind(')');
-        if (close == std::string::npos) {
-            continue;
-        }
-        std::istringstream rest(line.substr(close + 1));
-        char state = 0;
-        long ppid = 0;
-        if (rest >> state >> ppid && ppid == parent) {
-            found.push_back(static_cast<pid_t>(std::stol(name)));
+        const auto pid = static_cast<pid_t>(std::stol(name));
+        if (parentOf(pid) == parent) {
+            found.push_back(pid);
         }
     }
     return found;
 }
 
+// Ends whatever was reparented to the launcher: killing the first process of a pid namespace
+// ends everything in it.
+void killOrphans(const std::vector<pid_t>& orphans) {
+    for (pid_t orphan : orphans) {
+        kill(orphan, SIGKILL);
+        while (waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
+
 // Ends what the sandbox left behind. If bubblewrap's outer process dies in the moment before its
-// inner one has asked to die with it, the inner one (the first process of the sandbox's pid
-// namespace) lives on; as the subreaper, the launcher inherits it, and killing it ends everything
-// in the namespace.
-void sweepOrphans() {
+// inner one (the first process of the sandbox's pid namespace) has asked to die with it, the inner
+// one lives on; as the subreaper, the launcher inherits it. Bubblewrap said which process that is;
+// only when it failed before it could say are all processes looked through.
+void sweepOrphans(const FirstProcess& first, bool bubblewrapFailed) {
+    if (first.pidfd >= 0) {
+        siginfo_t info{};
+        // Reaps it when it already ended as the launcher's child; refused when it is not ours.
+        if (waitid(P_PIDFD, static_cast<id_t>(first.pidfd), &info, WEXITED | WNOHANG) == 0 &&
+            info.si_pid == 0) {
+            syscall(SYS_pidfd_send_signal, first.pidfd, SIGKILL, nullptr, 0);
+            while (waitid(P_PIDFD, static_cast<id_t>(first.pidfd), &info, WEXITED) < 0 && errno == EINTR) {
+            }
+        }
+        return;
+    }
+    if (!bubblewrapFailed) {
+        return; // it reported nothing and succeeded: it started nothing
+    }
     for (int round = 0; round < 100; ++round) {
         const std::vector<pid_t> orphans = childrenOf(getpid());
         if (orphans.empty()) {
             return;
         }
-        for (pid_t orphan : orphans) {
-            kill(orphan, SIGKILL);
-            while (waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }
+        killOrphans(orphans);
     }
 }
 
@@ -132,8 +205,15 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
                                      "--chdir", "/", "--setenv", "HOME", "/var/mobile",
                                      // Its own process ids: when the sandbox ends, whatever
                                      // the command left running ends with it.
-                                     "--unshare-pid", "--die-with-parent", "--"};
+                                     "--unshare-pid", "--die-with-parent", "--info-fd", "", "--"};
     args.insert(args.end(), command.begin(), command.end());
+    // Bubblewrap names the sandbox's first process on this pipe as soon as it has started it.
+    int info[2];
+    if (pipe2(info, O_CLOEXEC) != 0) {
+        throw Error(std::string("cannot make a pipe: ") + std::strerror(errno));
+    }
+    const auto infoArg = std::find(args.begin(), args.end(), "--info-fd") + 1;
+    *infoArg = std::to_string(info[1]);
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -188,15 +268,24 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setsigmask(&attributes, &openMask);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, info[1], info[1]); // kept open across exec
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, bwrap.c_str(), nullptr, &attributes, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, bwrap.c_str(), &files, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
+    close(info[1]);
     if (spawned != 0) {
+        close(info[0]);
         restore();
         throw Error("cannot start " + bwrap.string() + ": " + std::strerror(spawned));
     }
     child = pid;
     sigprocmask(SIG_SETMASK, &openMask, nullptr);
+    FirstProcess first;
+    learnFirstProcess(info[0], pid, first);
+    close(info[0]);
     // Waits without reaping, so that the id cannot pass to another process while a signal may
     // still be forwarded to it.
     siginfo_t ended{};
@@ -211,7 +300,7 @@ int run(const fs::path& root, const std::vector<std::string>& command) {
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
-    sweepOrphans();
+    sweepOrphans(first, waited != 0 || ended.si_code != CLD_EXITED || ended.si_status != 0);
     if (waited < 0) {
         throw Error(std::string("lost the sandbox: ") + std::strerror(waitError));
     }
