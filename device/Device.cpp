@@ -19,7 +19,9 @@ const std::vector<std::string> kFolders = {
     "Library/Frameworks",
     "System/Library/Frameworks",
     "System/Library/PrivateFrameworks",
+    "System/Library/CoreServices",
     "private/var/mobile/Library/Preferences",
+    "private/var/mobile/Library/Accounts",
     "private/var/mobile/Media",
     "private/var/run",
     "private/var/log",
@@ -95,7 +97,7 @@ fs::path resolveInDevice(const fs::path& root, const fs::path& relative) {
 
 } // namespace
 
-void create(const fs::path& root, const std::string& systemVersion) {
+void create(const fs::path& root, const Kind& kind) {
     if (root.empty()) {
         throw Error("missing device root");
     }
@@ -141,9 +143,13 @@ void create(const fs::path& root, const std::string& systemVersion) {
             }
         }
         const DeviceFiles files(root);
+        // What the device is: read by the stand-ins at load, as the real system answers it.
+        files.placeContent(systemVersionPlist(*kind.system), fs::path(kSystemVersionFile).relative_path());
+        files.placeContent(deviceFactsPlist(kind), fs::path(kDeviceFactsFile).relative_path());
+        files.placeContent(accountsPlist(kind), fs::path(kAccountsFile).relative_path());
         // The package database, holding the device's system and no tweak yet.
         files.placeContent("", "private/var/lib/dpkg/available");
-        registerSystem(files, systemVersion);
+        registerSystem(files, std::string(kind.system->version));
         // Written last: a root whose making failed half-way is not taken for a device.
         files.placeContent("glintmere-device 1\n", kMarker);
     } catch (...) {

@@ -1,6 +1,8 @@
 // A simulated device: a directory laid out like an iOS filesystem, filled from the build.
 #pragma once
 
+#include "Kinds.hpp"
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -21,13 +23,10 @@ inline constexpr const char* kMarker = ".glintmere-device";
 // Folders the sandbox mounts from the host or makes anew on every run; nothing is installed there.
 inline const std::vector<std::string> kMountPoints = {"usr", "etc", "proc", "dev"};
 
-// The iOS version of a new device. Everything of the device that depends on its version (the
-// `firmware` package in its dpkg database) follows this one value.
-inline constexpr const char* kSystemVersion = "8.4";
-
-// Lays a new device of iOS `systemVersion` out at `root`, which must be missing or an empty
-// directory, with its system registered in its dpkg database.
-void create(const fs::path& root, const std::string& systemVersion = kSystemVersion);
+// Lays a new device of the given kind out at `root`, which must be missing or an empty directory,
+// with its system registered in its dpkg database. Everything of the device that depends on its
+// version (SystemVersion.plist, the `firmware` package) follows `kind.system`.
+void create(const fs::path& root, const Kind& kind = {});
 
 // `root` made absolute and checked to be a device root; throws Error otherwise.
 fs::path open(const fs::path& root);

@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 
-const char* const kUsage = "usage: glintmere-device create ROOT\n"
+const char* const kUsage = "usage: glintmere-device create ROOT [--model MODEL] [--ios VERSION]\n"
+                           "                                     [--no-mail-account] [--no-twitter-account]\n"
                            "       glintmere-device install ROOT [PACKAGE.deb...]\n"
                            "       glintmere-device remove ROOT PACKAGE\n"
                            "       glintmere-device run ROOT -- CMD [ARG...]\n"
@@ -155,6 +156,33 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
     return device::run(root, command);
 }
 
+// The kind of device that `create`'s options after the root ask for.
+device::Kind kindFrom(const std::vector<std::string>& options) {
+    device::Kind kind;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const std::string& option = options[i];
+        if (option == "--no-mail-account") {
+            kind.mailAccount = false;
+        } else if (option == "--no-twitter-account") {
+            kind.twitterAccount = false;
+        } else if (option == "--model" || option == "--ios") {
+            if (i + 1 >= options.size()) {
+                throw Usage(option + " needs a value");
+            }
+            const std::string& value = options[++i];
+            if (option == "--model") {
+                kind.model = &device::model(value);
+            } else {
+                kind.system = &device::systemVersion(value);
+            }
+        } else {
+            throw Usage(option.starts_with("-") ? "unknown option " + option
+                                                : "create takes one device root");
+        }
+    }
+    return kind;
+}
+
 int dispatch(const std::vector<std::string>& words) {
     if (words.empty()) {
         throw Usage("missing command");
@@ -171,10 +199,7 @@ int dispatch(const std::vector<std::string>& words) {
         throw Usage(verb == "test" ? "missing test program" : "missing device root");
     }
     if (verb == "create") {
-        if (words.size() > 2) {
-            throw Usage("create takes one device root");
-        }
-        device::create(words[1]);
+        device::create(words[1], kindFrom({words.begin() + 2, words.end()}));
         return 0;
     }
     if (verb == "install") {

@@ -235,6 +235,115 @@ TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
     EXPECT_NE(noSandbox.err.find("bubblewrap not found"), std::string::npos) << noSandbox.err;
 }
 
+// The entries of a property list the device tool wrote, one line "KEY VALUE" each, in file order.
+std::string factsOf(const fs::path& file) {
+    std::string facts;
+    std::istringstream lines(slurp(file));
+    std::string line, key;
+    for (; std::getline(lines, line);) {
+        const auto open = line.find('>');
+        const auto close = line.rfind("</");
+        if (open == std::string::npos || close == std::string::npos || close <= open) {
+            continue;
+        }
+        const std::string value = line.substr(open + 1, close - open - 1);
+        if (line.find("<key>") != std::string::npos) {
+            key = value;
+        } else if (!key.empty()) {
+            facts += key + " " + value + "\n";
+            key.clear();
+        }
+    }
+    return facts;
+}
+
+TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
+    const fs::path standard = makeDevice("standard");
+    EXPECT_EQ(factsOf(standard / "System/Library/CoreServices/SystemVersion.plist"),
+              "ProductName iPhone OS\nProductVersion 8.4\nProductBuildVersion 12H143\n");
+    const std::string facts = factsOf(standard / "System/Library/CoreServices/DeviceFacts.plist");
+    EXPECT_NE(facts.find("ProductType iPhone6,1\n"), std::string::npos) << facts;
+    EXPECT_NE(facts.find("UserInterfaceIdiom 0\n"), std::string::npos) << facts;
+    EXPECT_NE(facts.find("ScreenHeight 568"), std::string::npos) << facts;
+    EXPECT_NE(facts.find("CoreFoundationVersionNumber 1145.15"), std::string::npos) << facts;
+    const std::string accounts = slurp(standard / "private/var/mobile/Library/Accounts/Accounts.plist");
+    EXPECT_NE(accounts.find("com.apple.account.IMAP"), std::string::npos);
+    EXPECT_NE(accounts.find("com.apple.twitter"), std::string::npos);
+
+    const fs::path pad = scratch_ / "pad";
+    auto made = runProcess({kTool, "create", pad, "--model", "iPad4,1", "--ios", "8.1.2"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(factsOf(pad / "System/Library/CoreServices/SystemVersion.plist"),
+              "ProductName iPhone OS\nProductVersion 8.1.2\nProductBuildVersion 12B440\n");
+    const std::string padFacts = factsOf(pad / "System/Library/CoreServices/DeviceFacts.plist");
+    EXPECT_NE(padFacts.find("UserInterfaceIdiom 1\n"), std::string::npos) << padFacts;
+    EXPECT_NE(padFacts.find("ScreenWidth 768"), std::string::npos) << padFacts;
+    EXPECT_NE(padFacts.find("CoreFoundationVersionNumber 1141.18"), std::string::npos) << padFacts;
+
+    const fs::path old = scratch_ / "old";
+    made = runProcess({kTool, "create", old, "--no-twitter-account", "--ios", "7.0", "--model", "iPhone1,1",
+                       "--no-mail-account"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string oldFacts = factsOf(old / "System/Library/CoreServices/DeviceFacts.plist");
+    EXPECT_EQ(oldFacts.find("UserInterfaceIdiom"), std::string::npos) << oldFacts;
+    EXPECT_NE(oldFacts.find("ScreenScale 1"), std::string::npos) << oldFacts;
+    EXPECT_NE(oldFacts.find("CoreFoundationVersionNumber 838"), std::string::npos) << oldFacts;
+    const std::string none = slurp(old / "private/var/mobile/Library/Accounts/Accounts.plist");
+    EXPECT_EQ(none.find("com.apple.account.IMAP"), std::string::npos) << none;
+    EXPECT_EQ(none.find("com.apple.twitter"), std::string::npos) << none;
+}
+
+TEST_F(DeviceTool, AnUnknownKindIsRefusedNamingTheKnownOnes) {
+    auto model = runProcess({kTool, "create", scratch_ / "a", "--model", "iPhone99,9"});
+    EXPECT_EQ(model.status, 1);
+    EXPECT_NE(model.err.find("unknown model \"iPhone99,9\"; known models: iPhone6,1, iPad4,1, iPhone1,1"),
+              std::string::npos)
+        << model.err;
+    auto version = runProcess({kTool, "create", scratch_ / "a", "--ios", "8.3"});
+    EXPECT_EQ(version.status, 1);
+    EXPECT_NE(
+        version.err.find("unknown version \"8.3\"; known versions: 7.0, 7.1, 8.0, 8.1, 8.1.2, 8.2, 8.4, "
+                         "9.0, 10.0, 11.0"),
+        std::string::npos)
+        << version.err;
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--model"}, {"--ios", "8.4", "--frobnicate"}, {"--model", "iPad4,1", "second-root"}}) {
+        std::vector<std::string> command = {kTool, "create", (scratch_ / "a").string()};
+        command.insert(command.end(), args.begin(), args.end());
+        auto refused = runProcess(command);
+        EXPECT_EQ(refused.status, 2) << args.back();
+        EXPECT_NE(refused.err.find("usage:"), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(fs::exists(scratch_ / "a")) << "a refused kind left a device behind";
+}
+
+// A program inside learns its device's kind from the stand-ins, as an app on that device would.
+TEST_F(DeviceTool, ProgramsInsideSeeTheirDevicesKind) {
+    struct Case {
+        std::vector<std::string> options;
+        std::string seen;
+    };
+    const std::vector<Case> cases = {
+        {{}, "kCFCoreFoundationVersionNumber 1145.15\nmodel iPhone\nuserInterfaceIdiom 0\n"},
+        {{"--model", "iPad4,1", "--ios", "8.0"},
+         "kCFCoreFoundationVersionNumber 1140.10\nmodel iPad\nuserInterfaceIdiom 1\n"},
+        {{"--model", "iPhone1,1", "--ios", "11.0"},
+         "kCFCoreFoundationVersionNumber 1443.00\nmodel iPhone\nuserInterfaceIdiom unanswered\n"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const fs::path root = scratch_ / ("kind" + std::to_string(n++));
+        std::vector<std::string> create = {kTool, "create", root.string()};
+        create.insert(create.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(runProcess(create).status, 0);
+        auto installed = runProcess({kTool, "install", root});
+        ASSERT_EQ(installed.status, 0) << installed.err;
+        auto seen = runProcess({kTool, "run", root, "--", "/Developer/usr/bin/kind-probe"});
+        EXPECT_EQ(seen.status, 0) << seen.err;
+        EXPECT_EQ(seen.out, c.seen);
+    }
+}
+
 // A copy of the tool in a build folder of the test's making, so that it reads our placement list.
 class DeviceInstall : public DeviceTool {
   protected:

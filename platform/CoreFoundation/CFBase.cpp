@@ -1,4 +1,5 @@
 #include "CoreFoundation/CoreFoundation.h"
+#include "CoreFoundation/DeviceFacts.hpp"
 
 #include "Foundation/NSString.hpp"
 
@@ -8,7 +9,8 @@
 
 extern "C" {
 
-double kCFCoreFoundationVersionNumber = 1348.0;
+// The device's own number, there before any library that links this one starts.
+double kCFCoreFoundationVersionNumber = CF::deviceFacts().coreFoundationVersion;
 
 CFStringRef __CFStringMakeConstantString(const char* text) {
     if (text == nullptr) {
