@@ -37,7 +37,7 @@ struct Shadow {
     double radius = 3;
 };
 
-class Canvas {
+class [[gnu::visibility("default")]] Canvas {
   public:
     // A transparent picture of `width` × `height` points at `scale` pixels per point.
     Canvas(int width, int height, double scale);
@@ -65,7 +65,8 @@ class Canvas {
     void fillRect(const Rect& rect, const Color& color);
     // Draws the image scaled into `rect`; with a tint, only the image's shape in the tint colour,
     // as a template image draws.
-    void drawImage(cairo_surface_t* image, const Rect& rect, const std::optional<Color>& tint = std::nullopt);
+    void drawImage(cairo_surface_t * image, const Rect& rect,
+                   const std::optional<Color>& tint = std::nullopt);
     // Draws the text as a label does: lines aligned within `rect`, the block centred vertically.
     void drawText(const std::string& utf8, const text::Style& style, const Color& color, const Rect& rect,
                   text::Typesetter& typesetter);

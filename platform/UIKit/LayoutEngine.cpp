@@ -1,6 +1,7 @@
 #include "UIKit/LayoutEngine.hpp"
 
 #include <cmath>
+#include <memory>
 #include <sstream>
 
 namespace layout {
@@ -57,9 +58,13 @@ const char* nameOf(Attribute a) {
     return i >= 0 && i <= 20 ? names[i] : "unknown";
 }
 
-// The four variables of an item: its frame in the root's coordinates.
+// An item's frame in the root's coordinates. The root's is fixed and so is, relative to its
+// superview, the frame of an item that translates its autoresizing mask: only the others have
+// variables of their own.
 struct Box {
-    Variable x, y, w, h;
+    Expression x, y, w, h;
+    bool free = false;
+    Variable vx, vy, vw, vh;
 };
 
 class Builder {
@@ -69,52 +74,69 @@ class Builder {
 
     Solution run(const Options& options) {
         Solution out;
-        for (const Item& item : items_) {
-            boxes_.push_back(
-                {solver_.newVariable(item.name + ".minX"), solver_.newVariable(item.name + ".minY"),
-                 solver_.newVariable(item.name + ".width"), solver_.newVariable(item.name + ".height")});
-        }
-        std::vector<bool> usable(items_.size(), true);
-        for (std::size_t i = 0; i < items_.size(); ++i) {
+        const std::size_t n = items_.size();
+        usable_.assign(n, true);
+        for (std::size_t i = 0; i < n; ++i) {
             if (!treeIsSound(static_cast<int>(i))) {
-                usable[i] = false;
+                usable_[i] = false;
                 out.problems.push_back(
                     {Problem::Kind::Invalid, items_[i].name + " is not in one tree of views"});
             }
         }
-        // The root's frame and the frames that autoresizing masks fix come first: they are required.
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            const Item& item = items_[i];
-            if (!usable[i] || (item.parent >= 0 && !item.translatesAutoresizingMask)) {
-                continue;
+        // Views that no constraint ties together are solved apart: each solve stays small.
+        group_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            group_[i] = static_cast<int>(i);
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            if (owner(static_cast<int>(i)) == static_cast<int>(i)) {
+                join(static_cast<int>(i), owner(items_[i].parent));
             }
-            const Rect f = finite(item.frame) ? item.frame : Rect{};
-            for (const auto& [lhs, value] : frameTerms(static_cast<int>(i), f)) {
-                solver_.add({lhs, Relation::Equal, value, strength::required});
+        }
+        for (const ItemConstraint& c : constraints_) {
+            if (invalidity(c).empty()) {
+                int first = -1;
+                for (int item : {c.item, c.toItem, c.installedOn}) {
+                    const int o = owner(item);
+                    first = first >= 0 ? first : o;
+                    join(first, o);
+                }
+            }
+        }
+        solverOf_.assign(n, -1);
+        boxes_.resize(n);
+        made_.assign(n, false);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (usable_[i]) {
+                box(static_cast<int>(i));
             }
         }
         for (std::size_t c = 0; c < constraints_.size(); ++c) {
-            addConstraint(c, usable, out.problems);
+            addConstraint(c, out.problems);
         }
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            if (usable[i]) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (usable_[i] && boxes_[i].free) {
                 addIntrinsicSize(static_cast<int>(i));
             }
         }
         // Weakest of all: what nothing else decides stays where it was.
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            const Rect f = finite(items_[i].frame) ? items_[i].frame : Rect{};
-            if (usable[i] && items_[i].parent >= 0 && !items_[i].translatesAutoresizingMask) {
-                for (const auto& [lhs, value] : frameTerms(static_cast<int>(i), f)) {
-                    solver_.add({lhs, Relation::Equal, value, strength::stay});
-                }
+        for (std::size_t i = 0; i < n; ++i) {
+            if (usable_[i] && boxes_[i].free) {
+                const Rect f = finite(items_[i].frame) ? items_[i].frame : Rect{};
+                const Box& b = boxes_[i];
+                const Box& p = boxes_[static_cast<std::size_t>(items_[i].parent)];
+                Solver& solver = solverFor(static_cast<int>(i));
+                solver.add({b.x - p.x, Relation::Equal, f.x, strength::stay});
+                solver.add({b.y - p.y, Relation::Equal, f.y, strength::stay});
+                solver.add({b.w, Relation::Equal, f.width, strength::stay});
+                solver.add({b.h, Relation::Equal, f.height, strength::stay});
             }
         }
         if (options.findAmbiguity) {
-            findAmbiguity(usable, out.problems);
+            findAmbiguity(out.problems);
         }
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            out.frames.push_back(usable[i] ? frameOf(static_cast<int>(i)) : items_[i].frame);
+        for (std::size_t i = 0; i < n; ++i) {
+            out.frames.push_back(usable_[i] ? frameOf(static_cast<int>(i)) : items_[i].frame);
         }
         return out;
     }
@@ -124,7 +146,7 @@ class Builder {
         return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
     }
 
-    // Parents must be earlier-free of cycles and in range: walking up ends at a root.
+    // Parents must be in range and free of cycles: walking up ends at a root.
     bool treeIsSound(int i) const {
         for (std::size_t steps = 0; i >= 0; ++steps) {
             if (i >= static_cast<int>(items_.size()) || steps > items_.size()) {
@@ -144,33 +166,107 @@ class Builder {
         return false;
     }
 
-    Expression originX(int i) const {
-        const int p = items_[static_cast<std::size_t>(i)].parent;
-        return p < 0 ? Expression(0.0) : Expression(boxes_[static_cast<std::size_t>(p)].x);
-    }
-    Expression originY(int i) const {
-        const int p = items_[static_cast<std::size_t>(i)].parent;
-        return p < 0 ? Expression(0.0) : Expression(boxes_[static_cast<std::size_t>(p)].y);
+    // The item whose variables the frame of `i` is made of: itself when it has its own, else its
+    // superview's owner; -1 when the frame is fixed outright.
+    int owner(int i) const {
+        while (i >= 0 && i < static_cast<int>(items_.size()) && usable_[static_cast<std::size_t>(i)]) {
+            const Item& item = items_[static_cast<std::size_t>(i)];
+            if (item.parent < 0) {
+                return -1;
+            }
+            if (!item.translatesAutoresizingMask) {
+                return i;
+            }
+            i = item.parent;
+        }
+        return -1;
     }
 
-    // The frame's four values as expressions over the variables, each with the value `f` gives it.
-    std::vector<std::pair<Expression, double>> frameTerms(int i, const Rect& f) const {
-        const Box& b = boxes_[static_cast<std::size_t>(i)];
-        return {{b.x - originX(i), f.x}, {b.y - originY(i), f.y}, {b.w, f.width}, {b.h, f.height}};
+    int find(int i) {
+        while (group_[static_cast<std::size_t>(i)] != i) {
+            group_[static_cast<std::size_t>(i)] =
+                group_[static_cast<std::size_t>(group_[static_cast<std::size_t>(i)])];
+            i = group_[static_cast<std::size_t>(i)];
+        }
+        return i;
     }
 
-    Rect frameOf(int i) const {
+    void join(int a, int b) {
+        if (a >= 0 && b >= 0) {
+            group_[static_cast<std::size_t>(find(a))] = find(b);
+        }
+    }
+
+    Solver& solverFor(int ownerItem) {
+        const int root = find(ownerItem);
+        int& index = solverOf_[static_cast<std::size_t>(root)];
+        if (index < 0) {
+            index = static_cast<int>(solvers_.size());
+            solvers_.push_back(std::make_unique<Solver>());
+        }
+        return *solvers_[static_cast<std::size_t>(index)];
+    }
+
+    const Box& box(int i) {
+        Box& b = boxes_[static_cast<std::size_t>(i)];
+        if (made_[static_cast<std::size_t>(i)]) {
+            return b;
+        }
+        made_[static_cast<std::size_t>(i)] = true;
+        const Item& item = items_[static_cast<std::size_t>(i)];
+        const Rect f = finite(item.frame) ? item.frame : Rect{};
+        if (item.parent < 0) {
+            b.x = f.x;
+            b.y = f.y;
+            b.w = f.width;
+            b.h = f.height;
+        } else if (item.translatesAutoresizingMask) {
+            const Box& p = box(item.parent);
+            b.x = p.x + f.x;
+            b.y = p.y + f.y;
+            b.w = f.width;
+            b.h = f.height;
+        } else {
+            box(item.parent);
+            Solver& solver = solverFor(i);
+            b.free = true;
+            b.vx = solver.newVariable(item.name + ".minX");
+            b.vy = solver.newVariable(item.name + ".minY");
+            b.vw = solver.newVariable(item.name + ".width");
+            b.vh = solver.newVariable(item.name + ".height");
+            b.x = b.vx;
+            b.y = b.vy;
+            b.w = b.vw;
+            b.h = b.vh;
+        }
+        return b;
+    }
+
+    // The value of an expression over the variables of `ownerItem`'s solver.
+    double valueOf(const Expression& e, int ownerItem) {
+        double v = e.constant;
+        if (ownerItem >= 0) {
+            Solver& solver = solverFor(ownerItem);
+            for (const Term& t : e.terms) {
+                v += t.coefficient * solver.value(t.variable);
+            }
+        }
+        return v;
+    }
+
+    Rect frameOf(int i) {
         const Box& b = boxes_[static_cast<std::size_t>(i)];
+        const int o = owner(i);
         const int p = items_[static_cast<std::size_t>(i)].parent;
-        const double px = p < 0 ? 0 : solver_.value(boxes_[static_cast<std::size_t>(p)].x);
-        const double py = p < 0 ? 0 : solver_.value(boxes_[static_cast<std::size_t>(p)].y);
+        const double px = p < 0 ? 0 : valueOf(boxes_[static_cast<std::size_t>(p)].x, o);
+        const double py = p < 0 ? 0 : valueOf(boxes_[static_cast<std::size_t>(p)].y, o);
         auto clean = [](double v) {
             // Solutions come out of floating-point pivots: 27.999999999 is meant as 28.
             const double r = std::round(v * 1e6) / 1e6;
             return r == 0 ? 0.0 : r;
         };
-        return {clean(solver_.value(b.x) - px), clean(solver_.value(b.y) - py), clean(solver_.value(b.w)),
-                clean(solver_.value(b.h))};
+        return {clean(valueOf(b.x, o) - px), clean(valueOf(b.y, o) - py), clean(valueOf(b.w, o)),
+                clean(valueOf(b.h, o))};
     }
 
     // The attribute of item `i` in the coordinates of the item `space`.
@@ -258,7 +354,8 @@ class Builder {
     }
 
     // Why the constraint cannot be used at all; empty when it can.
-    std::string invalidity(const ItemConstraint& c, const std::vector<bool>& usable) const {
+    std::string invalidity(const ItemConstraint& c) const {
+        const std::vector<bool>& usable = usable_;
         const auto count = static_cast<int>(items_.size());
         if (c.item < 0 || c.item >= count || c.toItem >= count || c.installedOn < 0 ||
             c.installedOn >= count) {
@@ -291,9 +388,9 @@ class Builder {
         return {};
     }
 
-    void addConstraint(std::size_t index, const std::vector<bool>& usable, std::vector<Problem>& problems) {
+    void addConstraint(std::size_t index, std::vector<Problem>& problems) {
         const ItemConstraint& c = constraints_[index];
-        if (const std::string why = invalidity(c, usable); !why.empty()) {
+        if (const std::string why = invalidity(c); !why.empty()) {
             problems.push_back({Problem::Kind::Invalid, describe(c) + " " + why + "; it is left out"});
             return;
         }
@@ -304,14 +401,29 @@ class Builder {
         const Relation relation = c.relation == LayoutRelation::Equal             ? Relation::Equal
                                   : c.relation == LayoutRelation::LessThanOrEqual ? Relation::LessOrEqual
                                                                                   : Relation::GreaterOrEqual;
-        const Status status = solver_.add({lhs, relation, rhs, strengthOf(c.priority)});
+        const double strength = strengthOf(c.priority);
+        int ownerItem = owner(c.item);
+        for (int other : {c.toItem, c.installedOn}) {
+            ownerItem = ownerItem >= 0 ? ownerItem : owner(other);
+        }
+        Status status = Status::Ok;
+        if (ownerItem >= 0) {
+            status = solverFor(ownerItem).add({lhs, relation, rhs, strength});
+        } else if (strength >= strength::required) {
+            // Between fixed frames only: it holds or it does not.
+            const double difference = lhs.constant - rhs.constant;
+            const bool holds = relation == Relation::Equal         ? std::fabs(difference) < 1e-6
+                               : relation == Relation::LessOrEqual ? difference < 1e-6
+                                                                   : difference > -1e-6;
+            status = holds ? Status::Ok : Status::Unsatisfiable;
+        }
         if (status == Status::Unsatisfiable) {
             std::string others;
             for (std::size_t j = 0; j < index; ++j) {
                 const ItemConstraint& o = constraints_[j];
                 const bool shares = o.item == c.item || o.item == c.toItem ||
                                     (o.toItem >= 0 && (o.toItem == c.item || o.toItem == c.toItem));
-                if (shares && o.priority >= kPriorityRequired && invalidity(o, usable).empty()) {
+                if (shares && o.priority >= kPriorityRequired && invalidity(o).empty()) {
                     others += "\n    " + describe(o);
                 }
             }
@@ -327,29 +439,30 @@ class Builder {
     void addIntrinsicSize(int i) {
         const Item& item = items_[static_cast<std::size_t>(i)];
         const Box& b = boxes_[static_cast<std::size_t>(i)];
+        Solver& solver = solverFor(i);
         auto add = [&](Variable v, double size, float hugging, float compression) {
             if (!(size >= 0) || !std::isfinite(size)) {
                 return;
             }
-            solver_.add({v, Relation::LessOrEqual, size, strengthOf(hugging)});
-            solver_.add({v, Relation::GreaterOrEqual, size, strengthOf(compression)});
+            solver.add({v, Relation::LessOrEqual, size, strengthOf(hugging)});
+            solver.add({v, Relation::GreaterOrEqual, size, strengthOf(compression)});
         };
-        add(b.w, item.intrinsicWidth, item.huggingHorizontal, item.compressionHorizontal);
-        add(b.h, item.intrinsicHeight, item.huggingVertical, item.compressionVertical);
+        add(b.vw, item.intrinsicWidth, item.huggingHorizontal, item.compressionHorizontal);
+        add(b.vh, item.intrinsicHeight, item.huggingVertical, item.compressionVertical);
     }
 
-    void findAmbiguity(const std::vector<bool>& usable, std::vector<Problem>& problems) {
+    void findAmbiguity(std::vector<Problem>& problems) {
         for (std::size_t i = 0; i < items_.size(); ++i) {
             const Item& item = items_[i];
-            if (!usable[i] || item.parent < 0 || item.translatesAutoresizingMask) {
+            if (!usable_[i] || !boxes_[i].free) {
                 continue;
             }
             const Box& b = boxes_[i];
             std::string loose;
             const std::pair<Variable, const char*> parts[] = {
-                {b.x, "x"}, {b.y, "y"}, {b.w, "width"}, {b.h, "height"}};
+                {b.vx, "x"}, {b.vy, "y"}, {b.vw, "width"}, {b.vh, "height"}};
             for (const auto& [v, what] : parts) {
-                if (solver_.isAmbiguous(v)) {
+                if (solverFor(static_cast<int>(i)).isAmbiguous(v)) {
                     loose += std::string(loose.empty() ? "" : ", ") + what;
                 }
             }
@@ -363,8 +476,12 @@ class Builder {
 
     const std::vector<Item>& items_;
     const std::vector<ItemConstraint>& constraints_;
-    Solver solver_;
+    std::vector<bool> usable_;
+    std::vector<int> group_;
+    std::vector<int> solverOf_;
+    std::vector<std::unique_ptr<Solver>> solvers_;
     std::vector<Box> boxes_;
+    std::vector<bool> made_;
 };
 
 } // namespace

@@ -42,7 +42,7 @@ inline constexpr float kPriorityDefaultLow = 250;
 
 // The solver strength of a layout priority: 1000 is required; below it each 125 points weigh ten
 // times more, so a priority wins over many constraints a few hundred points weaker.
-double strengthOf(float priority);
+[[gnu::visibility("default")]] double strengthOf(float priority);
 
 struct Rect {
     double x = 0;
@@ -115,7 +115,8 @@ struct Options {
 
 // Solves the constraints over the items. Never throws: what cannot be used is left out and
 // reported, and each view keeps its frame where nothing decides otherwise.
-Solution solve(const std::vector<Item>& items, const std::vector<ItemConstraint>& constraints,
-               const Options& options = {});
+[[gnu::visibility("default")]] Solution solve(const std::vector<Item>& items,
+                                              const std::vector<ItemConstraint>& constraints,
+                                              const Options& options = {});
 
 } // namespace layout

@@ -78,7 +78,7 @@ enum class Status {
 
 using ConstraintId = std::uint64_t;
 
-class Solver {
+class [[gnu::visibility("default")]] Solver {
   public:
     Solver();
     ~Solver();

@@ -40,7 +40,7 @@ struct Extent {
     int lines = 0;
 };
 
-class Typesetter {
+class [[gnu::visibility("default")]] Typesetter {
   public:
     // Fonts as the fontconfig file at `configFile` describes them; where that file cannot be read,
     // as the host's own fontconfig setup does.

@@ -300,6 +300,23 @@ TEST(LayoutEngine, ConflictsAreReportedNamingTheViewsAndTheRestStillHolds) {
               std::string::npos)
         << message;
     expectFrame(solved.frames[1], {10, 10, 100, 20}, "the first constraint holds");
+
+    // Between frames that autoresizing masks fix, a required constraint holds or is reported.
+    const std::vector<Item> fixed = {view("root", -1, {0, 0, 320, 480}), view("a", 0, {10, 10, 50, 50}),
+                                     view("b", 0, {70, 10, 50, 50})};
+    const auto holds = layout::solve(fixed, {equal(2, Attribute::Left, 1, Attribute::Right, 1, 10, 0),
+                                             equal(2, Attribute::Width, 1, Attribute::Width, 1, 0, 0)});
+    EXPECT_TRUE(holds.problems.empty()) << messages(holds);
+    auto weak = equal(2, Attribute::Top, 1, Attribute::Top, 1, 5, 0);
+    weak.priority = 999;
+    const auto broken =
+        layout::solve(fixed, {equal(2, Attribute::Left, 1, Attribute::Right, 1, 11, 0), weak});
+    ASSERT_EQ(broken.problems.size(), 1u) << messages(broken);
+    EXPECT_NE(
+        broken.problems[0].message.find("breaking constraint <NSLayoutConstraint b.left == a.right + 11>"),
+        std::string::npos)
+        << broken.problems[0].message;
+    expectFrame(broken.frames[2], {70, 10, 50, 50}, "b keeps its fixed frame");
 }
 
 TEST(LayoutEngine, LooseViewsAreReportedAsAmbiguousAndKeepTheirFrames) {
