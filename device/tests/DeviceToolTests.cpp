@@ -279,6 +279,11 @@ TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
     EXPECT_NE(padFacts.find("UserInterfaceIdiom 1\n"), std::string::npos) << padFacts;
     EXPECT_NE(padFacts.find("ScreenWidth 768"), std::string::npos) << padFacts;
     EXPECT_NE(padFacts.find("CoreFoundationVersionNumber 1141.18"), std::string::npos) << padFacts;
+    // The system registered in the package database is of the same version.
+    const std::string status = slurp(pad / "private/var/lib/dpkg/status");
+    const auto firmware = status.find("Package: firmware\n");
+    ASSERT_NE(firmware, std::string::npos) << status;
+    EXPECT_NE(status.find("Version: 8.1.2\n", firmware), std::string::npos) << status;
 
     const fs::path old = scratch_ / "old";
     made = runProcess({kTool, "create", old, "--no-twitter-account", "--ios", "7.0", "--model", "iPhone1,1",

@@ -71,7 +71,7 @@ struct Constraint {
 enum class Status {
     Ok,
     Unsatisfiable, // a required constraint conflicts with the required ones already there
-    Duplicate,     // the constraint or edit is there already
+    Duplicate,     // the variable has an edit already
     Unknown,       // no such constraint, edit or variable
     Invalid,       // a coefficient, constant or strength that is not a finite number
 };

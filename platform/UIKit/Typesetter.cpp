@@ -46,6 +46,9 @@ Typesetter::Typesetter(const std::string& configFile) {
         FcConfigDestroy(config);
         config_ = FcInitLoadConfigAndFonts();
     }
+    // Made the process's current one first, so that pango does not load fontconfig's default
+    // configuration (and scan every font of the host) as well.
+    FcConfigSetCurrent(config_);
     fontMap_ = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
     pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap_), config_);
     context_ = pango_font_map_create_context(fontMap_);
