@@ -2,7 +2,6 @@
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
 
 #include <strings.h>
 #include <unistd.h>
@@ -46,11 +45,11 @@ Typesetter::Typesetter(const std::string& configFile) {
         FcConfigDestroy(config);
         config_ = FcInitLoadConfigAndFonts();
     }
-    // Made the process's current one first, so that pango does not load fontconfig's default
-    // configuration (and scan every font of the host) as well.
+    // Pango sets text with the process's current configuration: this one is made current first, so
+    // that pango neither loads fontconfig's default configuration (scanning every font of the host)
+    // nor needs to be handed this one (which pango 1.50 does at the price of a leaked font list).
     FcConfigSetCurrent(config_);
     fontMap_ = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap_), config_);
     context_ = pango_font_map_create_context(fontMap_);
     // Metrics as the device has them: fractional points, never rounded to whole pixels.
     cairo_font_options_t* options = cairo_font_options_create();
