@@ -19,7 +19,7 @@ long userInterfaceIdiom(id, SEL) { return CF::deviceFacts().idiom; }
 
 id model(id, SEL) { return objc::toId(NS::String::string(CF::deviceFacts().deviceClass.c_str())); }
 
-GLINTMERE_REGISTER_CLASSES(1) {
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassBuilder builder("UIDevice", "NSObject");
     builder.classMethod<&currentDevice>("currentDevice").method<&model>("model");
     // The oldest systems have no idioms: there the method does not exist at all, so

@@ -17,16 +17,12 @@ enum UIUserInterfaceIdiom : long {
 class GLINTMERE_EXPORT Device : public NS::Referencing<Device, "UIDevice"> {
   public:
     // The one device object of the process.
-    static Device* currentDevice() {
-        return objc::send<Device*>(runtimeClass(), objc::Selector<"currentDevice">());
-    }
+    OBJC_CLASS_MESSAGE(currentDevice, "currentDevice", Device*())
     // Answered only where the system has idioms: ask `respondsToSelector:` first, as apps for the
     // oldest systems do.
-    UIUserInterfaceIdiom userInterfaceIdiom() {
-        return objc::send<UIUserInterfaceIdiom>(this, objc::Selector<"userInterfaceIdiom">());
-    }
+    OBJC_MESSAGE(userInterfaceIdiom, "userInterfaceIdiom", long())
     // "iPhone" or "iPad".
-    NS::String* model() { return objc::send<NS::String*>(this, objc::Selector<"model">()); }
+    OBJC_MESSAGE(model, "model", NS::String*())
 };
 
 } // namespace UI

@@ -8,11 +8,11 @@
 
 int main() {
     NS::AutoreleaseScope pool;
-    UI::Device* device = UI::Device::currentDevice();
+    auto device = UI::Device::currentDevice();
     std::printf("kCFCoreFoundationVersionNumber %.2f\n", kCFCoreFoundationVersionNumber);
-    std::printf("model %s\n", objc::send<const char*>(device->model(), objc::Selector<"UTF8String">()));
+    std::printf("model %s\n", device->model()->utf8String());
     if (device->respondsToSelector(objc::Selector<"userInterfaceIdiom">())) {
-        std::printf("userInterfaceIdiom %ld\n", static_cast<long>(device->userInterfaceIdiom()));
+        std::printf("userInterfaceIdiom %ld\n", device->userInterfaceIdiom());
     } else {
         std::printf("userInterfaceIdiom unanswered\n");
     }
