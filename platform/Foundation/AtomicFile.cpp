@@ -67,11 +67,9 @@ bool isTemporaryOf(std::string_view entry, std::string_view name) {
     return true;
 }
 
-// Removes the temporaries for `name` in `directory` whose writer is gone: killed before it could
-// rename or remove its file. A writer holds a lock on its temporary from before it writes until the
-// name is gone, and the lock goes with its last descriptor, so a temporary that can be locked has
-// none. Nothing is followed: a link or anything but a regular file of the pattern is not ours.
-void removeStaleTemporaries(int directory, std::string_view name) {
+} // namespace
+
+void removeStaleTemporaries(int directory, const std::function<bool(std::string_view)>& isTemporary) {
     int listing = ::dup(directory);
     DIR* entries = listing >= 0 ? ::fdopendir(listing) : nullptr;
     if (entries == nullptr) {
@@ -81,7 +79,7 @@ void removeStaleTemporaries(int directory, std::string_view name) {
         return;
     }
     while (const dirent* entry = ::readdir(entries)) {
-        if (!isTemporaryOf(entry->d_name, name)) {
+        if (!isTemporary(entry->d_name)) {
             continue;
         }
         FileDescriptor file{
@@ -97,6 +95,8 @@ void removeStaleTemporaries(int directory, std::string_view name) {
     }
     ::closedir(entries);
 }
+
+namespace {
 
 // A new temporary for `name` in `directory`, locked for as long as `file` stays open.
 bool makeTemporary(const std::string& directory, const std::string& name, std::string& temporary,
@@ -133,7 +133,8 @@ bool writeReplacing(const char* path, std::string_view bytes) {
     }
     FileDescriptor dir{::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (dir.fd >= 0) {
-        removeStaleTemporaries(dir.fd, name);
+        removeStaleTemporaries(dir.fd,
+                               [&name](std::string_view entry) { return isTemporaryOf(entry, name); });
     }
     std::string temporary;
     FileDescriptor file{-1};

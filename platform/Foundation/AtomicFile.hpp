@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,5 +17,12 @@ std::optional<std::string> readFile(const char* path, std::size_t limit);
 // renamed over `path`, so that a reader sees the old file or the new one and never a part; on any
 // failure the new file is removed and the old one stays. Otherwise the file is rewritten in place.
 bool writeFile(const char* path, std::string_view bytes, bool atomically);
+
+// Removes the temporaries in the folder open at `folder` (the regular files whose names `isTemporary`
+// accepts) whose writer is gone. A writer holds a lock on its temporary from before it writes until
+// the name is gone, and the lock goes with its last descriptor, so a temporary that can be locked
+// has none. Nothing is followed: a link, or anything but a regular file, is left alone.
+[[gnu::visibility("default")]] void
+removeStaleTemporaries(int folder, const std::function<bool(std::string_view)>& isTemporary);
 
 } // namespace NS::detail

@@ -1,5 +1,6 @@
 #include "MessageUI/MailOutbox.hpp"
 
+#include "Foundation/AtomicFile.hpp"
 #include "Foundation/FolderBelow.hpp"
 
 #include <cerrno>
@@ -54,37 +55,6 @@ bool isTemporary(std::string_view entry) {
     return entry.size() > 6 && entry.front() == '.' && entry.ends_with(".part");
 }
 
-// Removes the temporaries in `folder` that no writer holds: a writer keeps its temporary locked from
-// before it writes until the name is gone, and the lock goes with the writer. Only regular files
-// are taken; a link or anything else of that name is left alone.
-void removeStaleTemporaries(int folder) {
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* entries = listing >= 0 ? ::fdopendir(listing) : nullptr;
-    if (entries == nullptr) {
-        if (listing >= 0) {
-            ::close(listing);
-        }
-        return;
-    }
-    while (const dirent* entry = ::readdir(entries)) {
-        if (!isTemporary(entry->d_name)) {
-            continue;
-        }
-        const Descriptor file{
-            ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
-        struct stat opened {};
-        struct stat named {};
-        // The name must still be the file that was locked, not one put there since.
-        if (file.fd >= 0 && ::fstat(file.fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-            ::flock(file.fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
-            ::unlinkat(folder, entry->d_name, 0);
-        }
-    }
-    ::closedir(entries);
-}
-
 } // namespace
 
 std::string randomMailName() {
@@ -104,7 +74,8 @@ QueuedMail writeToOutbox(std::string_view bytes, const Outbox& outbox, const Mai
     if (folder.fd < 0) {
         return {{}, "cannot open the outbox " + where + ": " + describe(errno)};
     }
-    removeStaleTemporaries(folder.fd);
+    // A writer keeps its temporary locked until the name is gone, so killed writers' are found.
+    NS::detail::removeStaleTemporaries(folder.fd, isTemporary);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = names();
         if (name.empty() || name.find('/') != std::string::npos || name.front() == '.') {
