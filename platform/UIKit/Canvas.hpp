@@ -1,6 +1,7 @@
 // A picture of the screen being drawn: rectangles, images, text and shadows, in points, with cairo.
 #pragma once
 
+#include "UIKit/Rect.hpp"
 #include "UIKit/Typesetter.hpp"
 
 #include <functional>
@@ -20,12 +21,7 @@ struct Color {
     double alpha = 1;
 };
 
-struct Rect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
+using Rect = geometry::Rect;
 
 // A layer's shadow: its colour at `opacity`, moved by the offset (points; y grows downwards) and
 // blurred over `radius` points.

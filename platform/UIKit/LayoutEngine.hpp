@@ -3,6 +3,7 @@
 #pragma once
 
 #include "UIKit/LayoutSolver.hpp"
+#include "UIKit/Rect.hpp"
 
 #include <optional>
 #include <string>
@@ -44,13 +45,7 @@ inline constexpr float kPriorityDefaultLow = 250;
 // times more, so a priority wins over many constraints a few hundred points weaker.
 [[gnu::visibility("default")]] double strengthOf(float priority);
 
-struct Rect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-    friend bool operator==(const Rect&, const Rect&) = default;
-};
+using Rect = geometry::Rect;
 
 struct Insets {
     double top = 8;
