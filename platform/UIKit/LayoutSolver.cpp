@@ -16,7 +16,6 @@ struct Symbol {
     bool valid() const { return type != Type::Invalid; }
     bool pivotable() const { return type == Type::Slack || type == Type::Error; }
     friend bool operator<(const Symbol& a, const Symbol& b) { return a.id < b.id; }
-    friend bool operator==(const Symbol& a, const Symbol& b) { return a.id == b.id; }
 };
 
 // constant + sum of coefficient × symbol; as a row of the tableau it reads basic = row.
