@@ -16,7 +16,7 @@ std::optional<std::string> readFile(const char* path, std::size_t limit);
 // Writes `bytes` to `path`. Atomically: into a new file in the same directory, flushed to disk and
 // renamed over `path`, so that a reader sees the old file or the new one and never a part; on any
 // failure the new file is removed and the old one stays. Otherwise the file is rewritten in place.
-bool writeFile(const char* path, std::string_view bytes, bool atomically);
+[[gnu::visibility("default")]] bool writeFile(const char* path, std::string_view bytes, bool atomically);
 
 // Removes the temporaries in the folder open at `folder` (the regular files whose names `isTemporary`
 // accepts) whose writer is gone. A writer holds a lock on its temporary from before it writes until

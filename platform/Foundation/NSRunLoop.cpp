@@ -45,6 +45,7 @@ struct LoopState {
     std::map<DueKey, Entry> queue;
     std::map<int, std::shared_ptr<FdSource>> sources;
     int nextSourceId = 1;
+    int backgroundWork = 0; // begun for this loop on other threads and not yet ended
 };
 
 std::mutex& scheduleMutex() {
@@ -433,6 +434,22 @@ void RunLoop::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> w
     }
 }
 
+void RunLoop::beginBackgroundWork() {
+    std::lock_guard lock(detail::scheduleMutex());
+    ++loopState(self())->backgroundWork;
+}
+
+void RunLoop::endBackgroundWork() {
+    detail::LoopState* state = loopState(self());
+    {
+        std::lock_guard lock(detail::scheduleMutex());
+        if (state->backgroundWork > 0) {
+            --state->backgroundWork;
+        }
+    }
+    detail::wake(state);
+}
+
 void RunLoop::runFor(double seconds) {
     detail::LoopState* state = loopState(self());
     if (!detail::onOwnThread(state, "runFor")) {
@@ -453,7 +470,7 @@ bool RunLoop::runUntilIdle(double maxSeconds) {
     for (;;) {
         {
             std::lock_guard lock(detail::scheduleMutex());
-            if (state->queue.empty()) {
+            if (state->queue.empty() && state->backgroundWork == 0) {
                 return true;
             }
         }

@@ -42,9 +42,14 @@ class GLINTMERE_EXPORT RunLoop : public Referencing<RunLoop, "NSRunLoop"> {
     // timers run in order of due time, first scheduled first among equal times. Safe from any thread.
     void scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> work);
 
+    // Work this loop's thread set going on another thread: until it ends, the loop is not idle.
+    // Both are safe from any thread; every begin is ended once.
+    void beginBackgroundWork();
+    void endBackgroundWork();
+
     void runFor(double seconds);
-    // Runs until no timer and no scheduled work remains (sources do not count) or `maxSeconds`
-    // have passed; true when it stopped because nothing was left.
+    // Runs until no timer, no scheduled work and no background work remains (sources do not count)
+    // or `maxSeconds` have passed; true when it stopped because nothing was left.
     bool runUntilIdle(double maxSeconds);
     // Whether the calling thread is this loop's thread.
     bool isCurrent();

@@ -1,53 +1,69 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 
+#include "Foundation/NSRunLoop.hpp"
 #include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace PL {
 namespace {
 
-using objc::operator""_sel;
+using Controller = StaticWallpaperImageViewController;
 
-Class controllerClass() { return objc_lookUpClass("PLStaticWallpaperImageViewController"); }
-
-id initWithUIImage(id self, SEL, id image) {
-    self = objc::sendSuper<id>(controllerClass(), self, "init"_sel);
-    if (self == nil) {
-        return nil;
-    }
-    objc::setIvar<id>(self, "_image", objc::send<id>(image, "retain"_sel));
-    return self;
-}
-
-id image(id self, SEL) { return objc::ivar<id>(self, "_image"); }
-void setSaveWallpaperData(id self, SEL, bool save) { objc::setIvar<bool>(self, "_saveWallpaperData", save); }
-bool saveWallpaperData(id self, SEL) { return objc::ivar<bool>(self, "_saveWallpaperData"); }
-
-void savePhoto(id self, SEL) {
-    auto* picture = reinterpret_cast<UI::Image*>(objc::ivar<id>(self, "_image"));
+void savePhoto(Controller* self) {
+    auto* picture = objc::ivar<UI::Image*>(self, "_image");
     if (!objc::ivar<bool>(self, "_saveWallpaperData") || picture == nullptr) {
         return;
     }
     const auto mode = objc::ivar<std::intptr_t>(self, "_wallpaperMode");
+    std::vector<std::string> files;
     if (mode == WallpaperModeBoth || mode == WallpaperModeLockScreen) {
-        UI::writePNGFile(picture, LockBackgroundPath);
+        files.emplace_back(LockBackgroundPath);
     }
     if (mode == WallpaperModeBoth || mode == WallpaperModeHomeScreen) {
-        UI::writePNGFile(picture, HomeBackgroundPath);
+        files.emplace_back(HomeBackgroundPath);
     }
+    if (files.empty()) {
+        return;
+    }
+    // Encoding a screen-size picture takes longer than a frame, so it does not happen on the
+    // caller's thread; the main run loop counts the writing as its own work until it is done.
+    NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
+    loop->beginBackgroundWork();
+    UI::writePNGFilesInBackground(picture, std::move(files), [loop](bool written) {
+        if (!written) {
+            std::fprintf(stderr, "PLStaticWallpaperImageViewController: the wallpaper could not be saved\n");
+        }
+        loop->endBackgroundWork();
+    });
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("PLStaticWallpaperImageViewController", "UIViewController")
-        .ivar<id>("_image", objc::Ownership::Owning)
+    objc::ClassDefinition<Controller>()
+        .ivar<UI::Image*>("_image", objc::Ownership::Owning)
         .ivar<bool>("_saveWallpaperData")
         .ivar<std::intptr_t>("_wallpaperMode")
-        .method<&initWithUIImage>("initWithUIImage:")
-        .method<&image>("image")
-        .method<&setSaveWallpaperData>("setSaveWallpaperData:")
-        .method<&saveWallpaperData>("saveWallpaperData")
-        .method<&savePhoto>("_savePhoto")
+        .method(Controller::initWithUIImage_,
+                [](Controller* self, UI::Image* image) -> Controller* {
+                    auto controller = Controller::init_.super<Controller>(self);
+                    if (controller == nullptr) {
+                        return nullptr;
+                    }
+                    objc::setIvar<UI::Image*>(controller, "_image", objc::Ptr(image)->retain());
+                    return controller;
+                })
+        .method(Controller::image_,
+                [](Controller* self) -> UI::Image* { return objc::ivar<UI::Image*>(self, "_image"); })
+        .method(Controller::setSaveWallpaperData_,
+                [](Controller* self, bool save) { objc::setIvar<bool>(self, "_saveWallpaperData", save); })
+        .method(Controller::saveWallpaperData_,
+                [](Controller* self) -> bool { return objc::ivar<bool>(self, "_saveWallpaperData"); })
+        .method<&savePhoto>(Controller::_savePhoto_)
         .build();
 }
 

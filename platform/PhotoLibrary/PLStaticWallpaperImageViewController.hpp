@@ -1,7 +1,7 @@
 // PLStaticWallpaperImageViewController: the system's screen for choosing a still picture as wallpaper.
 #pragma once
 
-#include "Foundation/NSObject.hpp"
+#include "UIKit/UIViewController.hpp"
 
 #include <cstdint>
 
@@ -24,7 +24,8 @@ inline constexpr const char* LockBackgroundPath = "/var/mobile/Library/SpringBoa
 inline constexpr const char* HomeBackgroundPath = "/var/mobile/Library/SpringBoard/HomeBackground.png";
 
 class GLINTMERE_EXPORT StaticWallpaperImageViewController
-    : public NS::Referencing<StaticWallpaperImageViewController, "PLStaticWallpaperImageViewController"> {
+    : public NS::Referencing<StaticWallpaperImageViewController, "PLStaticWallpaperImageViewController",
+                             UI::ViewController> {
   public:
     // Keeps the image (which may be nil).
     OBJC_MESSAGE(initWithUIImage, "initWithUIImage:", StaticWallpaperImageViewController*(UI::Image*))
@@ -35,7 +36,8 @@ class GLINTMERE_EXPORT StaticWallpaperImageViewController
     OBJC_MESSAGE(saveWallpaperData, "saveWallpaperData", bool())
 
     // With the save flag set and an image held, writes the image as PNG to the files of the screens
-    // that the wallpaper mode names. Each file is replaced whole; nothing happens otherwise.
+    // that the wallpaper mode names, from one encoding, on a background thread: the main run loop is
+    // not idle until they are in place. Each file is replaced whole; nothing happens otherwise.
     OBJC_MESSAGE_NAMED(savePhoto, _savePhoto_, "_savePhoto", void())
 };
 

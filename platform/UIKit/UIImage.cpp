@@ -1,5 +1,6 @@
 #include "UIKit/UIImage.hpp"
 
+#include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -7,20 +8,93 @@
 
 #include <cairo.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
+#include <utility>
 
 namespace UI {
 namespace {
 
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// An image's PNG encoding, made once: by whoever needs it first, or ahead of time in the
+// background. An image's pixels never change, so the bytes stay right for as long as it lives.
+class Encoding {
+  public:
+    explicit Encoding(cairo_surface_t* pixels) : pixels_(cairo_surface_reference(pixels)) {}
+    ~Encoding() {
+        if (pixels_ != nullptr) {
+            cairo_surface_destroy(pixels_);
+        }
+    }
+    Encoding(const Encoding&) = delete;
+    Encoding& operator=(const Encoding&) = delete;
+
+    // Encodes, unless someone has begun already.
+    void run() {
+        cairo_surface_t* pixels;
+        {
+            std::lock_guard guard(lock_);
+            if (pixels_ == nullptr) {
+                return;
+            }
+            pixels = std::exchange(pixels_, nullptr);
+        }
+        std::string out;
+        if (cairo_surface_write_to_png_stream(pixels, &appendBytes, &out) != CAIRO_STATUS_SUCCESS) {
+            out.clear();
+        }
+        cairo_surface_destroy(pixels);
+        {
+            std::lock_guard guard(lock_);
+            bytes_ = std::move(out);
+            done_ = true;
+        }
+        finished_.notify_all();
+    }
+
+    // The bytes (empty when encoding failed), encoded here when no one has begun, else waited for.
+    const std::string& bytes() {
+        run();
+        std::unique_lock guard(lock_);
+        finished_.wait(guard, [this] { return done_; });
+        return bytes_;
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable finished_;
+    cairo_surface_t* pixels_; // referenced until encoded
+    bool done_ = false;
+    std::string bytes_;
+};
+
+using EncodingRef = std::shared_ptr<Encoding>;
+
 cairo_surface_t* surfaceOf(const Image* self) {
     return static_cast<cairo_surface_t*>(objc::ivar<void*>(self, "_surface"));
+}
+
+// Set once, when the image is made, and read from any thread after.
+EncodingRef encodingOf(const Image* self) {
+    if (self == nullptr) {
+        return nullptr;
+    }
+    auto* held = static_cast<EncodingRef*>(objc::ivar<void*>(self, "_png"));
+    return held == nullptr ? nullptr : *held;
 }
 
 // Takes over one reference to `surface`; an image that cannot be made releases itself.
@@ -34,8 +108,75 @@ Image* adoptSurface(objc::Ptr<Image> self, cairo_surface_t* surface) {
         return nullptr;
     }
     objc::setIvar<void*>(self, "_surface", surface);
+    objc::setIvar<void*>(self, "_png", new EncodingRef(std::make_shared<Encoding>(surface)));
     return self;
 }
+
+// Work for a core runs on one thread of its own, in order, for the life of the process: one job at
+// a time keeps a burst of copies from starting a thread each. A process that exits waits for the
+// work that must be done (files being written) and drops what was only begun ahead of time.
+class Background {
+  public:
+    static Background& shared() {
+        // Never destroyed: the thread may still hold it while the process exits.
+        static Background* const background = new Background;
+        return *background;
+    }
+
+    void add(std::function<void()> job, bool mustFinish) {
+        {
+            std::lock_guard guard(lock_);
+            jobs_.push_back(Job{std::move(job), mustFinish});
+        }
+        changed_.notify_all();
+    }
+
+  private:
+    struct Job {
+        std::function<void()> run;
+        bool mustFinish;
+    };
+
+    Background() : owner_(getpid()) {
+        std::thread([this] { serve(); }).detach();
+        std::atexit([] { shared().finish(); });
+    }
+
+    void serve() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock guard(lock_);
+                changed_.wait(guard, [this] { return !jobs_.empty(); });
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+                busy_ = true;
+            }
+            job.run();
+            {
+                std::lock_guard guard(lock_);
+                busy_ = false;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    void finish() {
+        // A child forked from this process has no such thread to wait for.
+        if (getpid() != owner_) {
+            return;
+        }
+        std::unique_lock guard(lock_);
+        std::erase_if(jobs_, [](const Job& job) { return !job.mustFinish; });
+        changed_.wait(guard, [this] { return jobs_.empty() && !busy_; });
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    bool busy_ = false;
+    const pid_t owner_;
+};
 
 // PNG files start with these eight bytes; checking them first keeps other formats (and
 // directories, devices, half-written files) from reaching the decoder at all.
@@ -69,14 +210,10 @@ cairo_status_t readBytes(void* closure, unsigned char* out, unsigned int length)
     return CAIRO_STATUS_SUCCESS;
 }
 
-cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
+        .ivar<void*>("_png")
         .method(Image::imageWithContentsOfFile_,
                 [](Class cls, NS::String* path) -> Image* {
                     return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
@@ -126,6 +263,7 @@ GLINTMERE_REGISTER_CLASSES {
                     if (cairo_surface_t* s = surfaceOf(self)) {
                         cairo_surface_destroy(s);
                     }
+                    delete static_cast<EncodingRef*>(objc::ivar<void*>(self, "_png"));
                     NS::Object::dealloc_.super<Image>(self);
                 })
         .build();
@@ -138,43 +276,45 @@ Image* Image::newImageWithCairoSurface(cairo_surface_t* surface) {
 }
 
 std::string pngBytes(Image* image) {
-    cairo_surface_t* s = surfaceOf(image);
-    std::string bytes;
-    if (s == nullptr || cairo_surface_write_to_png_stream(s, &appendBytes, &bytes) != CAIRO_STATUS_SUCCESS) {
-        return {};
-    }
-    return bytes;
+    const EncodingRef encoding = encodingOf(image);
+    return encoding ? encoding->bytes() : std::string();
 }
 
-bool writePNGFile(Image* image, const std::string& path) {
-    const std::string bytes = pngBytes(image);
+void beginPNGEncoding(Image* image) {
+    if (EncodingRef encoding = encodingOf(image)) {
+        Background::shared().add([encoding] { encoding->run(); }, false);
+    }
+}
+
+namespace {
+
+bool replaceWithBytes(const std::string& bytes, const std::string& path) {
     if (bytes.empty()) {
         return false;
     }
-    namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path target = path;
-    fs::create_directories(target.parent_path(), ec);
-    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    // Others read the picture with their own permissions, as the device's own writers leave it.
-    const bool written = done == bytes.size() && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    return NS::detail::writeFile(path.c_str(), bytes, true);
+}
+
+} // namespace
+
+bool writePNGFile(Image* image, const std::string& path) {
+    const EncodingRef encoding = encodingOf(image);
+    return encoding && replaceWithBytes(encoding->bytes(), path);
+}
+
+void writePNGFilesInBackground(Image* image, std::vector<std::string> paths, std::function<void(bool)> done) {
+    Background::shared().add(
+        [encoding = encodingOf(image), paths = std::move(paths), done = std::move(done)] {
+            bool written = encoding != nullptr;
+            for (const std::string& path : paths) {
+                // One file that cannot be written does not keep the others from being written.
+                written = encoding != nullptr && replaceWithBytes(encoding->bytes(), path) && written;
+            }
+            done(written);
+        },
+        true);
 }
 
 } // namespace UI

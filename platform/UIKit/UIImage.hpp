@@ -4,7 +4,9 @@
 #include "Foundation/NSObject.hpp"
 #include "UIKit/CGGeometry.hpp"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 typedef struct _cairo_surface cairo_surface_t;
 
@@ -32,13 +34,24 @@ class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
     OBJC_MESSAGE_NAMED(cairoSurface, cairoSurface_, "_cairoSurface", cairo_surface_t*())
 };
 
-// The image encoded as PNG file bytes; empty for nil or when encoding fails.
+// The image encoded as PNG file bytes; empty for nil or when encoding fails. An image is encoded
+// once: every later call, and every writer below, uses the same bytes.
 GLINTMERE_EXPORT std::string pngBytes(Image* image);
+
+// Starts encoding the image on a background thread, unless that has begun already, so that a later
+// writer finds the bytes ready. Does nothing for nil.
+GLINTMERE_EXPORT void beginPNGEncoding(Image* image);
 
 // Writes `image` as a PNG file at `path`, making missing parent folders. The file is replaced whole
 // (written beside it, then renamed), so no reader ever sees half a picture. False when nothing was
 // written: nil image, or a folder or file that cannot be made.
 GLINTMERE_EXPORT bool writePNGFile(Image* image, const std::string& path);
+
+// Writes `image` as PNG to each of `paths` as writePNGFile does, on a background thread, then calls
+// `done` there with whether every file was written. The image may go away meanwhile; a process that
+// exits waits for the files first.
+GLINTMERE_EXPORT void writePNGFilesInBackground(Image* image, std::vector<std::string> paths,
+                                                std::function<void(bool)> done);
 
 } // namespace UI
 

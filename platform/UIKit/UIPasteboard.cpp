@@ -81,7 +81,13 @@ GLINTMERE_REGISTER_CLASSES {
         .method(
             Pasteboard::string_,
             [](Pasteboard* self) -> NS::String* { return read(self, &Contents::string).as<NS::String>(); })
-        .method(Pasteboard::setImage_, [](Pasteboard* self, Image* image) { replace(self, image, nullptr); })
+        // The device's pasteboard keeps a copied image as PNG data: encoding begins at once, in the
+        // background, so that whoever takes the image from here finds it encoded.
+        .method(Pasteboard::setImage_,
+                [](Pasteboard* self, Image* image) {
+                    replace(self, image, nullptr);
+                    beginPNGEncoding(image);
+                })
         .method(Pasteboard::setString_,
                 [](Pasteboard* self, NS::String* string) { replace(self, nullptr, string); })
         .method(Pasteboard::changeCount_,

@@ -328,6 +328,34 @@ TEST_F(RunLoopTest, WorkFromAnotherThreadWakesASleepingLoop) {
     close(pipeFds[1]);
 }
 
+TEST_F(RunLoopTest, BackgroundWorkKeepsTheLoopBusyUntilItEndsOnItsOwnThread) {
+    RunLoop* main = loop();
+    main->beginBackgroundWork();
+    main->beginBackgroundWork();
+    EXPECT_FALSE(main->runUntilIdle(0.05)) << "idle while work it set going was still under way";
+
+    // Ending from the other thread wakes the sleeping loop: it does not wait out its limit.
+    std::atomic<bool> mayEnd{false};
+    std::thread other([&] {
+        while (!mayEnd.load()) {
+            std::this_thread::yield();
+        }
+        main->endBackgroundWork();
+        main->endBackgroundWork();
+    });
+    main->scheduleWork(0, [&] { mayEnd = true; });
+    const std::uint64_t start = now();
+    EXPECT_TRUE(main->runUntilIdle(30.0));
+    EXPECT_LT(now() - start, 10000 * ms) << "the loop slept through the end of the work";
+    other.join();
+
+    // An end without a begin leaves nothing owed.
+    main->endBackgroundWork();
+    main->beginBackgroundWork();
+    main->endBackgroundWork();
+    EXPECT_TRUE(main->runUntilIdle(0.05));
+}
+
 TEST_F(RunLoopTest, DescriptorSourcesCallBackUntilRemoved) {
     int pipeFds[2];
     ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK), 0);

@@ -1,4 +1,5 @@
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "UIKit/UIImage.hpp"
@@ -7,7 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -29,8 +40,13 @@ class WallpaperSaving : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(springBoard); }
 
-    // A controller prepared as a caller does: save flag set, mode written straight to the ivar.
+    // A controller prepared as a caller does: save flag set, mode written straight to the ivar;
+    // then the main run loop runs until what the save set going is done.
     void save(UI::Image* picture, std::intptr_t mode, bool saveFlag = true) {
+        startSaving(picture, mode, saveFlag);
+        EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    }
+    static void startSaving(UI::Image* picture, std::intptr_t mode, bool saveFlag = true) {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(picture));
         ASSERT_TRUE(controller);
         controller->setSaveWallpaperData(saveFlag);
@@ -68,6 +84,68 @@ TEST_F(WallpaperSaving, NothingIsWrittenWithoutTheSaveFlagAnImageOrAKnownMode) {
     save(image, -1);
     EXPECT_FALSE(fs::exists(springBoard / "LockBackground.png"));
     EXPECT_FALSE(fs::exists(springBoard / "HomeBackground.png"));
+}
+
+std::string contentsOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(WallpaperSaving, TheCallerGetsItsThreadBackAndBothFilesComeFromOneEncoding) {
+    // The background thread is held busy, so whatever the save leaves to it has to wait.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    UI::writePNGFilesInBackground(nullptr, {}, [released](bool) { released.wait(); });
+    {
+        NS::AutoreleaseScope inner;
+        startSaving(image, 0);
+    }
+    EXPECT_FALSE(fs::exists(PL::LockBackgroundPath)) << "encoded or written on the caller's thread";
+    EXPECT_FALSE(fs::exists(PL::HomeBackgroundPath)) << "encoded or written on the caller's thread";
+    EXPECT_FALSE(NS::RunLoop::mainRunLoop()->runUntilIdle(0.05))
+        << "the main run loop is idle before the files are written";
+
+    release.set_value();
+    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    EXPECT_EQ(readPng(PL::LockBackgroundPath), picture);
+    EXPECT_EQ(readPng(PL::HomeBackgroundPath), picture);
+    EXPECT_EQ(contentsOf(PL::LockBackgroundPath), contentsOf(PL::HomeBackgroundPath));
+    EXPECT_EQ(contentsOf(PL::LockBackgroundPath), UI::pngBytes(image));
+}
+
+// The other side of the test below: this binary again, saving the wallpaper and exiting at once.
+[[maybe_unused]] const bool savingChild = [] {
+    const char* source = std::getenv("WALLPAPER_TEST_SAVE_AND_EXIT");
+    if (source == nullptr) {
+        return false;
+    }
+    {
+        NS::AutoreleaseScope pool;
+        auto controller = objc::adopt(Controller::alloc()->initWithUIImage(
+            UI::Image::imageWithContentsOfFile(NS::String::string(source))));
+        controller->setSaveWallpaperData(true);
+        controller->savePhoto();
+    }
+    std::exit(0);
+}();
+
+TEST_F(WallpaperSaving, AProcessThatExitsRightAfterSavingLeavesBothFilesWhole) {
+    std::string variable = "WALLPAPER_TEST_SAVE_AND_EXIT=/tmp/wallpaper-source.png";
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.push_back(*e);
+    }
+    env.push_back(variable.data());
+    env.push_back(nullptr);
+    char self[] = "/proc/self/exe";
+    char* argv[] = {self, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, self, nullptr, nullptr, argv, env.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readPng(PL::LockBackgroundPath), picture);
+    EXPECT_EQ(readPng(PL::HomeBackgroundPath), picture);
 }
 
 TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
