@@ -84,9 +84,9 @@ Owned<GMimePart> attachmentPart(const MailAttachment& attachment, std::string& e
     return part;
 }
 
-Owned<GMimeTextPart> bodyPart(const std::string& body) {
+Owned<GMimeTextPart> bodyPart(const std::string& body, bool html) {
     // The text goes in as it is: setting it as text would let GMime pick a narrower charset.
-    Owned<GMimeTextPart> part(g_mime_text_part_new_with_subtype("plain"));
+    Owned<GMimeTextPart> part(g_mime_text_part_new_with_subtype(html ? "html" : "plain"));
     Owned<GMimeStream> content(g_mime_stream_mem_new_with_buffer(body.data(), body.size()));
     Owned<GMimeDataWrapper> wrapper(
         g_mime_data_wrapper_new_with_stream(content.get(), GMIME_CONTENT_ENCODING_DEFAULT));
@@ -129,7 +129,7 @@ ComposedMail composeMail(const MailMessage& mail) {
     g_free(id);
 
     Owned<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
-    g_mime_multipart_add(mixed.get(), GMIME_OBJECT(bodyPart(mail.body).get()));
+    g_mime_multipart_add(mixed.get(), GMIME_OBJECT(bodyPart(mail.body, mail.html).get()));
     for (const MailAttachment& attachment : mail.attachments) {
         std::string error;
         Owned<GMimePart> part = attachmentPart(attachment, error);

@@ -16,7 +16,8 @@ struct MailMessage {
     std::string from;            // the sending account: "Name <address>" or a bare address
     std::vector<std::string> to; // each "Name <address>" or a bare address
     std::string subject;
-    std::string body; // plain text, UTF-8
+    std::string body;  // UTF-8 text
+    bool html = false; // the body is HTML rather than plain text
     std::vector<MailAttachment> attachments;
 };
 
