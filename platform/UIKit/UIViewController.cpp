@@ -1,17 +1,41 @@
 #include "UIKit/UIViewController.hpp"
 
+#include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UINavigationItem.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <unordered_map>
+
 namespace UI {
 namespace {
 
-// A view made by the default loadView fills a phone screen in portrait.
-constexpr CGRect kScreenBounds = {{0, 0}, {320, 568}};
+// Which controller each loaded view belongs to, for what asks a view for its controller (appearance
+// proxies matched by container). Main thread only, as views are.
+std::unordered_map<const void*, ViewController*>& owners() {
+    static auto* map = new std::unordered_map<const void*, ViewController*>();
+    return *map;
+}
+
+// The controller that presents on behalf of `self`: the outermost of the navigation controllers
+// that hold it, as a full-screen presentation covers them all.
+objc::Ptr<ViewController> presenterFor(ViewController* self) {
+    objc::Ptr<ViewController> presenter = self;
+    while (auto holder = presenter->navigationController()) {
+        presenter = holder;
+    }
+    return presenter;
+}
+
+void runCompletion(NS::Block* completion) {
+    if (completion != nullptr) {
+        completion->invoke<void>();
+    }
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ViewController>()
@@ -21,6 +45,67 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<NS::Object*>("_navigationItem", objc::Ownership::Owning)
         // Set by the navigation controller that holds this one; not owning, as the holder owns us.
         .property<NavigationController*>("navigationController", objc::Ownership::Plain)
+        // What this controller presents (owned), and, on a presented one, who presents it.
+        .property<ViewController*>("presentedViewController")
+        .property<ViewController*>("presentingViewController", objc::Ownership::Plain)
+        .method(ViewController::setView_,
+                [](ViewController* self, View* view) {
+                    objc::Ref<View> keep = objc::retain(view);
+                    objc::Ptr<View> old = objc::ivar<View*>(self, "_view");
+                    if (old == view) {
+                        return;
+                    }
+                    if (old != nullptr) {
+                        owners().erase(old.get());
+                        old->release();
+                    }
+                    objc::setIvar<View*>(self, "_view", view);
+                    if (view != nullptr) {
+                        view->retain();
+                        owners()[view] = self;
+                    }
+                })
+        .method(ViewController::presentViewControllerAnimatedCompletion_,
+                [](ViewController* self, ViewController* controller, bool animated, NS::Block* completion) {
+                    auto presenter = presenterFor(self);
+                    if (controller == nullptr || presenter->presentedViewController() != nullptr ||
+                        controller->presentingViewController() != nullptr) {
+                        return;
+                    }
+                    presenter->viewWillDisappear(animated);
+                    presenter->setPresentedViewController(controller);
+                    controller->setPresentingViewController(presenter);
+                    controller->view();
+                    controller->viewWillAppear(animated);
+                    presenter->viewDidDisappear(animated);
+                    controller->viewDidAppear(animated);
+                    runCompletion(completion);
+                })
+        .method(ViewController::dismissViewControllerAnimatedCompletion_,
+                [](ViewController* self, bool animated, NS::Block* completion) {
+                    // Sent to the presented controller itself, it is passed to its presenter.
+                    auto presenter = self->presentingViewController() != nullptr &&
+                                             presenterFor(self)->presentedViewController() == nullptr
+                                         ? self->presentingViewController()
+                                         : presenterFor(self);
+                    objc::Ref<ViewController> presented = objc::retain(presenter->presentedViewController());
+                    if (presented == nullptr) {
+                        runCompletion(completion);
+                        return;
+                    }
+                    presented->viewWillDisappear(animated);
+                    presenter->viewWillAppear(animated);
+                    presenter->setPresentedViewController(nullptr);
+                    presented->setPresentingViewController(nullptr);
+                    presented->viewDidDisappear(animated);
+                    presenter->viewDidAppear(animated);
+                    runCompletion(completion);
+                })
+        .method(NS::Object::dealloc_,
+                [](ViewController* self) {
+                    owners().erase(objc::ivar<View*>(self, "_view"));
+                    NS::Object::dealloc_.super<ViewController>(self);
+                })
         .method(ViewController::view_,
                 [](ViewController* self) -> View* {
                     if (objc::ivar<View*>(self, "_view") == nullptr) {
@@ -33,7 +118,7 @@ GLINTMERE_REGISTER_CLASSES {
                 [](ViewController* self) -> bool { return objc::ivar<View*>(self, "_view") != nullptr; })
         .method(ViewController::loadView_,
                 [](ViewController* self) {
-                    self->setView(objc::adopt(View::alloc()->initWithFrame(kScreenBounds)));
+                    self->setView(objc::adopt(View::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
                 })
         .method(ViewController::viewDidLoad_, [](ViewController*) {})
         .method(ViewController::viewWillAppear_, [](ViewController*, bool) {})
@@ -64,4 +149,10 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
+
+ViewController* controllerOfView(const View* view) {
+    auto found = owners().find(view);
+    return found != owners().end() ? found->second : nullptr;
+}
+
 } // namespace UI

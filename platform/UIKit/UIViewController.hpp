@@ -4,6 +4,7 @@
 #include "Foundation/NSObject.hpp"
 
 namespace NS {
+class Block;
 class String;
 } // namespace NS
 
@@ -35,6 +36,24 @@ class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "
     OBJC_MESSAGE(navigationController, "navigationController", NavigationController*())
     // Set by the navigation controller that takes this one on its stack.
     OBJC_MESSAGE(setNavigationController, "setNavigationController:", void(NavigationController*))
+
+    // Shows `controller` over this one's screen: this one (and what it holds) is told it will
+    // disappear, the presented one that it will appear; then `completion` (a void() block, or nil)
+    // runs. Nothing happens while this one already presents another.
+    OBJC_MESSAGE_NAMED(presentViewController, presentViewControllerAnimatedCompletion_,
+                       "presentViewController:animated:completion:", void(ViewController*, bool, NS::Block*))
+    // Takes down what this controller presents (or, sent to the presented one, itself), with the
+    // appearance calls the other way round; then `completion` runs.
+    OBJC_MESSAGE_NAMED(dismissViewController, dismissViewControllerAnimatedCompletion_,
+                       "dismissViewControllerAnimated:completion:", void(bool, NS::Block*))
+    OBJC_MESSAGE(presentedViewController, "presentedViewController", ViewController*())
+    OBJC_MESSAGE(presentingViewController, "presentingViewController", ViewController*())
+    // Kept by presentation and dismissal; not for apps.
+    OBJC_MESSAGE(setPresentedViewController, "setPresentedViewController:", void(ViewController*))
+    OBJC_MESSAGE(setPresentingViewController, "setPresentingViewController:", void(ViewController*))
 };
+
+// The controller whose view `view` is; nullptr when it is no controller's view.
+GLINTMERE_EXPORT ViewController* controllerOfView(const View* view);
 
 } // namespace UI

@@ -1,0 +1,43 @@
+// Appearance proxies: values set on `[Class appearance]` or `[Class appearanceWhenContainedIn:...]`
+// that views of the class take when nothing was set on them, by the containers they sit in.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+#include "objc/ClassBuilder.hpp"
+
+#include <tuple>
+#include <type_traits>
+
+namespace UI {
+
+class View;
+
+// Adds the class methods `appearance` and `appearanceWhenContainedIn:` (a nil-ended list of container
+// classes, innermost first) to the class being built. Their proxy answers `setKey:` and `key` for the
+// keys views take from it: onTintColor, tintColor, thumbTintColor, barTintColor, titleTextAttributes
+// and backgroundColor. The same class and containers always give the same proxy.
+GLINTMERE_EXPORT void addAppearanceMethods(objc::ClassBuilder& builder);
+
+// The value set for `key` through the proxy of `view`'s class (or a superclass) whose containers
+// match those of `view` (its superviews and the view controllers that own them, nearest first); of
+// several, the one naming more containers, then the one set last. nil when none applies.
+GLINTMERE_EXPORT NS::Object* appearanceValue(View* view, const char* key);
+
+// Sends `appearanceWhenContainedIn:` as Objective-C does, as a variadic call: `cls` receives it, the
+// list ends with the nil the caller writes last.
+template <class Proxy, class... Classes> objc::Ptr<Proxy> appearanceWhenContainedIn(Class cls, Classes... list) {
+    static_assert(sizeof...(Classes) > 0 &&
+                      std::is_same_v<std::tuple_element_t<sizeof...(Classes) - 1, std::tuple<Classes...>>,
+                                     std::nullptr_t>,
+                  "the list of container classes ends with nil");
+    const SEL sel = objc::Selector<"appearanceWhenContainedIn:">::get();
+    id receiver = objc::toId(cls);
+    if (objc::isNil(receiver)) {
+        return nullptr;
+    }
+    auto imp = reinterpret_cast<id (*)(id, SEL, ...)>(
+        reinterpret_cast<void (*)()>(objc::runtime::lookup(receiver, sel)));
+    return reinterpret_cast<Proxy*>(imp(receiver, sel, static_cast<Class>(list)...));
+}
+
+} // namespace UI

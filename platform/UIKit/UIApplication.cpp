@@ -1,0 +1,116 @@
+#include "UIKit/UIApplication.hpp"
+
+#include "Foundation/AppendLine.hpp"
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSString.hpp"
+#include "Foundation/NSURL.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <iostream>
+
+namespace UI {
+namespace {
+
+using NS::literals::operator""_ns;
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Whether the Info.plist `info` lists `scheme` (lower case) among its URL types' schemes. The file
+// is the app's, so anything may stand where a list or a text belongs: that part claims nothing.
+bool claims(NS::Dictionary* info, const std::string& scheme) {
+    auto types = NS::cast<NS::Array>(info->objectForKey("CFBundleURLTypes"_ns));
+    for (NS::Object* type : types) {
+        auto entry = NS::cast<NS::Dictionary>(type);
+        for (NS::Object* name : NS::cast<NS::Array>(entry->objectForKey("CFBundleURLSchemes"_ns))) {
+            if (auto text = NS::cast<NS::String>(name); text != nullptr && lower(text->str()) == scheme) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The app that opens `url`, by bundle identifier; empty when none does.
+std::string handlerOf(NS::URL* url) {
+    auto scheme = url->scheme();
+    return scheme != nullptr ? applicationForScheme(scheme->str()) : std::string();
+}
+
+GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<Application>()
+        .ivar<long>("_statusBarStyle")
+        .method(Application::sharedApplication_,
+                [](Class) -> Application* {
+                    // Made once and never released: the application outlives everything that asks.
+                    static Application* const shared = Application::alloc()->init();
+                    return shared;
+                })
+        .method(Application::statusBarStyle_,
+                [](Application* self) -> long { return objc::ivar<long>(self, "_statusBarStyle"); })
+        .method(Application::setStatusBarStyle_,
+                [](Application* self, long style) { self->setStatusBarStyle(style, false); })
+        .method(Application::setStatusBarStyleAnimated_,
+                [](Application* self, long style, bool) { objc::setIvar<long>(self, "_statusBarStyle", style); })
+        .method(Application::canOpenURL_,
+                [](Application*, NS::URL* url) -> bool { return !handlerOf(url).empty(); })
+        .method(Application::openURL_,
+                [](Application*, NS::URL* url) -> bool {
+                    if (url == nullptr) {
+                        return false;
+                    }
+                    const std::string text = objc::Ptr(url->absoluteString())->str();
+                    const std::string handler = handlerOf(url);
+                    if (handler.empty()) {
+                        std::cout << "Cannot open " << text << ": no app claims its scheme" << std::endl;
+                    } else {
+                        std::cout << "Opening " << text << " in " << handler << std::endl;
+                    }
+                    const std::string error =
+                        NS::detail::appendLine(kOpenedURLsBase, kOpenedURLsFolder, kOpenedURLsFile,
+                                               text + " -> " + (handler.empty() ? "(none)" : handler));
+                    if (!error.empty()) {
+                        std::cerr << "UIApplication: " << error << std::endl;
+                    }
+                    return !handler.empty();
+                })
+        .build();
+}
+
+} // namespace
+
+std::string applicationForScheme(const std::string& scheme, const std::string& applicationsFolder) {
+    const std::string wanted = lower(scheme);
+    if (wanted.empty()) {
+        return {};
+    }
+    NS::AutoreleaseScope pool;
+    std::error_code ec;
+    std::vector<std::filesystem::path> apps;
+    for (const auto& entry : std::filesystem::directory_iterator(applicationsFolder, ec)) {
+        if (entry.path().extension() == ".app") {
+            apps.push_back(entry.path());
+        }
+    }
+    // In a fixed order, so that two apps claiming one scheme always resolve alike.
+    std::sort(apps.begin(), apps.end());
+    for (const auto& app : apps) {
+        auto info = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string((app / "Info.plist").string()));
+        if (info != nullptr && claims(info, wanted)) {
+            auto identifier = NS::cast<NS::String>(info->objectForKey("CFBundleIdentifier"_ns));
+            return identifier != nullptr ? identifier->str() : app.stem().string();
+        }
+    }
+    return {};
+}
+
+} // namespace UI

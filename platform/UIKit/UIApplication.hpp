@@ -1,0 +1,46 @@
+// UIApplication: the running app as the system sees it: its status bar style and the URLs it opens.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+
+#include <string>
+
+namespace NS {
+class URL;
+} // namespace NS
+
+namespace UI {
+
+enum UIStatusBarStyle : long {
+    UIStatusBarStyleDefault = 0,      // dark content, for light backgrounds
+    UIStatusBarStyleLightContent = 1, // light content, for dark backgrounds
+};
+
+class GLINTMERE_EXPORT Application : public NS::Referencing<Application, "UIApplication"> {
+  public:
+    // The one application object of the process, made on first use.
+    OBJC_CLASS_MESSAGE(sharedApplication, "sharedApplication", Application*())
+
+    OBJC_MESSAGE(statusBarStyle, "statusBarStyle", long())
+    OBJC_MESSAGE(setStatusBarStyle, "setStatusBarStyle:", void(long))
+    OBJC_MESSAGE_NAMED(setStatusBarStyle, setStatusBarStyleAnimated_, "setStatusBarStyle:animated:",
+                       void(long, bool))
+
+    // Hands the URL to the installed app whose Info.plist claims its scheme (CFBundleURLTypes);
+    // NO when none does, or for nil. Every URL asked for is printed and recorded (see below).
+    OBJC_MESSAGE(openURL, "openURL:", bool(NS::URL*))
+    OBJC_MESSAGE(canOpenURL, "canOpenURL:", bool(NS::URL*))
+};
+
+// Where the device records the URLs that apps asked it to open, one a line:
+// "URL -> BUNDLE-ID", or "URL -> (none)" when no installed app claims the scheme.
+inline constexpr const char* kOpenedURLsBase = "/var/mobile";
+inline constexpr const char* kOpenedURLsFolder = "Library/SpringBoard";
+inline constexpr const char* kOpenedURLsFile = "OpenedURLs.txt";
+
+// The bundle identifier of the app in `applicationsFolder` whose Info.plist claims `scheme`
+// (compared without regard to case); empty when none does.
+GLINTMERE_EXPORT std::string applicationForScheme(const std::string& scheme,
+                                                  const std::string& applicationsFolder = "/Applications");
+
+} // namespace UI

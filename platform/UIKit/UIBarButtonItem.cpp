@@ -1,0 +1,82 @@
+#include "UIKit/UIBarButtonItem.hpp"
+
+#include "Foundation/NSString.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <cstring>
+
+namespace UI {
+namespace {
+
+BarButtonItem* setUp(BarButtonItem* item, long systemItem, id target, SEL action) {
+    objc::setIvar<long>(item, "_systemItem", systemItem);
+    objc::setIvar<id>(item, "_target", target);
+    objc::setIvar<SEL>(item, "_action", action);
+    objc::setIvar<bool>(item, "_enabled", true);
+    return item;
+}
+
+GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<BarButtonItem>()
+        .ivar<long>("_systemItem")
+        .ivar<id>("_target")
+        .ivar<SEL>("_action")
+        .ivar<bool>("_enabled")
+        .property<NS::String*>("title", objc::Ownership::Copying)
+        .property<NS::Object*>("tintColor")
+        .method(BarButtonItem::init_,
+                [](BarButtonItem* self) -> BarButtonItem* {
+                    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
+                    return item != nullptr ? setUp(item, -1, nil, nullptr) : nullptr;
+                })
+        .method(BarButtonItem::initWithBarButtonSystemItemTargetAction_,
+                [](BarButtonItem* self, long systemItem, id target, SEL action) -> BarButtonItem* {
+                    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
+                    return item != nullptr ? setUp(item, systemItem, target, action) : nullptr;
+                })
+        .method(BarButtonItem::initWithTitleStyleTargetAction_,
+                [](BarButtonItem* self, NS::String* title, long, id target, SEL action) -> BarButtonItem* {
+                    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
+                    if (item == nullptr) {
+                        return nullptr;
+                    }
+                    item->setTitle(title);
+                    return setUp(item, -1, target, action);
+                })
+        .method(BarButtonItem::systemItem_,
+                [](BarButtonItem* self) -> long { return objc::ivar<long>(self, "_systemItem"); })
+        .method(BarButtonItem::target_, [](BarButtonItem* self) -> id { return objc::ivar<id>(self, "_target"); })
+        .method(BarButtonItem::setTarget_,
+                [](BarButtonItem* self, id target) { objc::setIvar<id>(self, "_target", target); })
+        .method(BarButtonItem::action_,
+                [](BarButtonItem* self) -> SEL { return objc::ivar<SEL>(self, "_action"); })
+        .method(BarButtonItem::setAction_,
+                [](BarButtonItem* self, SEL action) { objc::setIvar<SEL>(self, "_action", action); })
+        .method(BarButtonItem::isEnabled_,
+                [](BarButtonItem* self) -> bool { return objc::ivar<bool>(self, "_enabled"); })
+        .method(BarButtonItem::setEnabled_,
+                [](BarButtonItem* self, bool enabled) { objc::setIvar<bool>(self, "_enabled", enabled); })
+        .build();
+}
+
+} // namespace
+
+bool tapBarButtonItem(BarButtonItem* item) {
+    if (item == nullptr || !item->isEnabled()) {
+        return false;
+    }
+    const SEL action = item->action();
+    auto target = reinterpret_cast<NS::Object*>(item->target());
+    if (action == nullptr || target == nullptr || !target->respondsToSelector(action)) {
+        return false;
+    }
+    if (std::strchr(sel_getName(action), ':') != nullptr) {
+        objc::send<void>(target, action, item);
+    } else {
+        objc::send<void>(target, action);
+    }
+    return true;
+}
+
+} // namespace UI

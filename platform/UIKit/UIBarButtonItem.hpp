@@ -1,0 +1,51 @@
+// UIBarButtonItem: a button of a navigation bar, a system item or a titled one, with its action.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+
+namespace NS {
+class String;
+} // namespace NS
+
+namespace UI {
+
+enum UIBarButtonSystemItem : long {
+    UIBarButtonSystemItemDone = 0,
+    UIBarButtonSystemItemCancel = 1,
+    UIBarButtonSystemItemEdit = 2,
+    UIBarButtonSystemItemSave = 3,
+    UIBarButtonSystemItemAdd = 4,
+    UIBarButtonSystemItemFlexibleSpace = 5,
+    UIBarButtonSystemItemFixedSpace = 6,
+    UIBarButtonSystemItemCompose = 7,
+    UIBarButtonSystemItemReply = 8,
+    UIBarButtonSystemItemAction = 9,
+};
+
+class GLINTMERE_EXPORT BarButtonItem : public NS::Referencing<BarButtonItem, "UIBarButtonItem"> {
+  public:
+    // The target is not retained, as on the device: it is normally the controller that owns the bar.
+    OBJC_MESSAGE_NAMED(initWithBarButtonSystemItem, initWithBarButtonSystemItemTargetAction_,
+                       "initWithBarButtonSystemItem:target:action:", BarButtonItem*(long, id, SEL))
+    OBJC_MESSAGE_NAMED(initWithTitle, initWithTitleStyleTargetAction_, "initWithTitle:style:target:action:",
+                       BarButtonItem*(NS::String*, long, id, SEL))
+
+    // The system item it was made with; -1 for a titled item.
+    OBJC_MESSAGE_NAMED(systemItem, systemItem_, "_systemItem", long())
+    OBJC_MESSAGE(title, "title", NS::String*())
+    OBJC_MESSAGE(setTitle, "setTitle:", void(NS::String*))
+    OBJC_MESSAGE(target, "target", id())
+    OBJC_MESSAGE(setTarget, "setTarget:", void(id))
+    OBJC_MESSAGE(action, "action", SEL())
+    OBJC_MESSAGE(setAction, "setAction:", void(SEL))
+    OBJC_MESSAGE(tintColor, "tintColor", id())
+    OBJC_MESSAGE(setTintColor, "setTintColor:", void(id))
+    OBJC_MESSAGE(isEnabled, "isEnabled", bool())
+    OBJC_MESSAGE(setEnabled, "setEnabled:", void(bool))
+};
+
+// What a tap on the item does: sends its action to its target, with the item as the sender when
+// the action takes an argument. False when the item is disabled or its target does not answer.
+GLINTMERE_EXPORT bool tapBarButtonItem(BarButtonItem* item);
+
+} // namespace UI
