@@ -1,16 +1,173 @@
 #include "UIKit/UINavigationBar.hpp"
 
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSString.hpp"
+#include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UINavigationItem.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <algorithm>
+#include <string>
+
+namespace UI {
 namespace {
 
+using NS::literals::operator""_ns;
+
+// The parts of the bar, named as the device names them.
+class BarBackground : public NS::Referencing<BarBackground, "_UINavigationBarBackground", View> {};
+class ItemView : public NS::Referencing<ItemView, "UINavigationItemView", View> {};
+class BackButton : public NS::Referencing<BackButton, "UINavigationItemButtonView", View> {};
+class BarButton : public NS::Referencing<BarButton, "UINavigationButton", View> {};
+
+constexpr const char* kArtwork = "/System/Library/Frameworks/UIKit.framework/Artwork/";
+constexpr double kMargin = 8;
+
+// An image view of UIKit's artwork `name`, drawn in the tint colour, `size` points big.
+objc::Ptr<View> artwork(const char* name, CGSize size, id tint) {
+    auto image = Image::imageWithContentsOfFile(NS::String::string(std::string(kArtwork) + name));
+    // Template rendering: only the shape, in the tint colour.
+    auto templated = objc::send<Image*>(image, objc::Selector<"imageWithRenderingMode:">(), 2L);
+    id view =
+        objc::send<id>(objc::send<id>(objc::getClass("UIImageView"), objc::Selector<"alloc">()),
+                       objc::Selector<"initWithImage:">(), templated != nullptr ? templated : image.get());
+    objc::Ptr<View> v = reinterpret_cast<View*>(view);
+    v->setFrame(CGRectMake(0, 0, size.width, size.height));
+    objc::send<void>(v, objc::Selector<"setTintColor:">(), tint);
+    return v->autorelease().as<View>();
+}
+
+void clear(View* view) {
+    for (NS::Object* child : view->subviews()) {
+        reinterpret_cast<View*>(child)->removeFromSuperview();
+    }
+}
+
+// The button for a bar-button item: its system image or its title, in the tint colour.
+View* buttonFor(BarButtonItem* item, id tint) {
+    auto button = BarButton::alloc()->init()->autorelease();
+    objc::Ptr<View> content;
+    if (item->systemItem() == UIBarButtonSystemItemCompose) {
+        content = artwork("UIButtonBarCompose@2x.png", {22, 22}, tint);
+    } else {
+        const std::string title = item->title() != nullptr  ? item->title()->str()
+                                  : item->systemItem() == 0 ? "Done"
+                                                            : "";
+        content = makeLabel(title.c_str(), "HelveticaNeue", 17, tint);
+    }
+    const CGSize size = content->frame().size;
+    button->setFrame(CGRectMake(0, 0, size.width, size.height));
+    button->addSubview(content);
+    return button;
+}
+
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<UI::NavigationBar>()
+    objc::ClassDefinition<BarBackground>().build();
+    objc::ClassDefinition<ItemView>().build();
+    objc::ClassDefinition<BackButton>().build();
+    objc::ClassDefinition<BarButton>().build();
+
+    objc::ClassDefinition<NavigationBar>()
         .property<NS::Object*>("tintColor")
         .property<NS::Object*>("barTintColor")
-        .property<NS::Object*>("titleTextAttributes")
+        .property<NS::Object*>("titleTextAttributes", objc::Ownership::Copying)
+        .ivar<NS::Array*>("_items", objc::Ownership::Owning)
+        .method(NavigationBar::items_,
+                [](NavigationBar* self) -> NS::Array* {
+                    auto items = objc::ivar<NS::Array*>(self, "_items");
+                    return items != nullptr ? items : NS::Array::array().get();
+                })
+        .method(NavigationBar::setItemsAnimated_,
+                [](NavigationBar* self, NS::Array* items, bool) {
+                    objc::Ptr<NS::Array> old = objc::ivar<NS::Array*>(self, "_items");
+                    objc::setIvar<NS::Array*>(self, "_items", objc::Ptr(items)->copy().as<NS::Array>());
+                    old->release();
+                })
+        .method(NavigationBar::topItem_,
+                [](NavigationBar* self) -> NavigationItem* {
+                    return self->items()->lastObject().as<NavigationItem>();
+                })
+        .method(NavigationBar::backItem_,
+                [](NavigationBar* self) -> NavigationItem* {
+                    auto items = self->items();
+                    return items->count() < 2 ? nullptr
+                                              : items->objectAtIndex(items->count() - 2).as<NavigationItem>();
+                })
+        // The background reaches up behind the status bar, as the device's does; then the back
+        // button, the title (or the item's title view) and the right button of the top item.
+        .method(Display::prepare_,
+                [](NavigationBar* self) {
+                    clear(self);
+                    const CGSize size = self->frame().size;
+                    const double above = std::max(0.0, originInWindow(self).y);
+                    auto background = BarBackground::alloc()->initWithFrame(
+                        CGRectMake(0, -above, size.width, size.height + above));
+                    id barColor = self->barTintColor();
+                    background->setBackgroundColor(barColor != nil ? barColor : colorRGB(247, 247, 247));
+                    self->addSubview(background);
+                    auto hairline = View::alloc()->initWithFrame(CGRectMake(0, size.height, size.width, 0.5));
+                    hairline->setBackgroundColor(colorRGB(0, 0, 0, 0.3));
+                    self->addSubview(hairline);
+                    hairline->release();
+                    background->release();
+
+                    id tint = self->tintColor() != nil ? self->tintColor() : systemTintColor();
+                    auto item = self->topItem();
+                    double left = kMargin;
+                    double right = size.width - kMargin;
+                    if (auto back = self->backItem()) {
+                        auto button = BackButton::alloc()->init()->autorelease();
+                        auto chevron = artwork("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
+                        const std::string title = back->title() != nullptr ? back->title()->str() : "Back";
+                        View* label = makeLabel(title.c_str(), "HelveticaNeue", 17, tint, {19, 0});
+                        CGRect lf = label->frame();
+                        lf.origin.y = (size.height - lf.size.height) / 2;
+                        label->setFrame(lf);
+                        button->setFrame(CGRectMake(kMargin, 0, lf.origin.x + lf.size.width, size.height));
+                        chevron->setFrame(CGRectMake(0, (size.height - 21) / 2, 13, 21));
+                        button->addSubview(chevron);
+                        button->addSubview(label);
+                        self->addSubview(button);
+                        left = kMargin + button->frame().size.width;
+                    }
+                    if (auto rightItem = NS::cast<BarButtonItem>(item->rightBarButtonItem())) {
+                        View* button = buttonFor(rightItem, tint);
+                        CGRect bf = button->frame();
+                        bf.origin = {right - bf.size.width, (size.height - bf.size.height) / 2};
+                        button->setFrame(bf);
+                        self->addSubview(button);
+                        right = bf.origin.x;
+                    }
+                    View* titleView = item->titleView();
+                    if (titleView == nullptr && item->title() != nullptr) {
+                        auto attributes = self->titleTextAttributes();
+                        id color = objc::toId(attributes->objectForKey(ForegroundColorAttributeName()));
+                        titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
+                                              color != nil ? color : colorRGB(0, 0, 0));
+                    }
+                    if (titleView != nullptr) {
+                        auto holder =
+                            ItemView::alloc()->initWithFrame(CGRectMake(0, 0, size.width, size.height));
+                        // Centred on the bar, unless that would run into a button.
+                        CGRect tf = titleView->frame();
+                        tf.origin.x = std::clamp((size.width - tf.size.width) / 2, left,
+                                                 std::max(left, right - tf.size.width));
+                        tf.origin.y = (size.height - tf.size.height) / 2;
+                        titleView->setFrame(tf);
+                        holder->addSubview(titleView);
+                        self->addSubview(holder);
+                        holder->release();
+                    }
+                })
         .build();
 }
 
 } // namespace
+
+NS::String* ForegroundColorAttributeName() { return "NSColor"_ns; }
+
+} // namespace UI

@@ -4,10 +4,17 @@
 #include "UIKit/UIView.hpp"
 
 namespace NS {
+class Array;
 class Dictionary;
+class String;
 } // namespace NS
 
 namespace UI {
+
+class NavigationItem;
+
+// The key of a title text attribute that holds the title's colour (a UIColor).
+GLINTMERE_EXPORT NS::String* ForegroundColorAttributeName();
 
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
@@ -20,6 +27,15 @@ class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UI
     // Text attributes of the title (for example its foreground colour); nil for the default.
     OBJC_MESSAGE(titleTextAttributes, "titleTextAttributes", NS::Dictionary*())
     OBJC_MESSAGE(setTitleTextAttributes, "setTitleTextAttributes:", void(NS::Dictionary*))
+
+    // The items of the controllers below, root first; the bar shows the last one and a back button
+    // to the one before it. Kept by the navigation controller.
+    OBJC_MESSAGE(items, "items", NS::Array*())
+    OBJC_MESSAGE_NAMED(setItems, setItemsAnimated_, "setItems:animated:", void(NS::Array*, bool))
+    OBJC_MESSAGE(topItem, "topItem", NavigationItem*())
+    OBJC_MESSAGE(backItem, "backItem", NavigationItem*())
 };
+
+inline constexpr CGFloat kNavigationBarHeight = 44;
 
 } // namespace UI

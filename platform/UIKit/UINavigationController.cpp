@@ -1,8 +1,12 @@
 #include "UIKit/UINavigationController.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UINavigationBar.hpp"
+#include "UIKit/UINavigationItem.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -19,11 +23,79 @@ objc::Ptr<ViewController> top(NavigationController* self) {
 }
 bool onScreen(NavigationController* self) { return objc::ivar<bool>(self, "_onScreen"); }
 
+// The navigation controller's view, and the view that holds its top controller's view: the names
+// the device gives them.
+class ContainerView : public NS::Referencing<ContainerView, "UILayoutContainerView", UI::View> {};
+class TransitionView : public NS::Referencing<TransitionView, "UINavigationTransitionView", UI::View> {};
+
+CGRect boundsOf(UI::View* view) {
+    const CGRect f = view->frame();
+    return CGRectMake(0, 0, f.size.width, f.size.height);
+}
+
 GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<TransitionView>().build();
+    objc::ClassDefinition<ContainerView>()
+        // The bar under the status bar (when the view starts at the screen's top), the top
+        // controller's view below the bar, and the bar showing the stack's items.
+        .method(UI::Display::prepare_,
+                [](ContainerView* self) {
+                    auto controller = NS::cast<NavigationController>(UI::controllerOfView(self));
+                    if (controller == nullptr) {
+                        return;
+                    }
+                    const CGSize size = self->frame().size;
+                    auto bar = controller->navigationBar();
+                    const bool hidden = controller->isNavigationBarHidden();
+                    const double barTop =
+                        UI::originInWindow(self).y < UI::kStatusBarHeight ? UI::kStatusBarHeight : 0;
+                    bar->setFrame(CGRectMake(0, barTop, size.width, UI::kNavigationBarHeight));
+                    bar->setHidden(hidden);
+                    auto items = NS::MutableArray::array();
+                    for (NS::Object* c : stack(controller)) {
+                        items->addObject(reinterpret_cast<ViewController*>(c)->navigationItem());
+                    }
+                    bar->setItems(items, false);
+
+                    const double contentTop = hidden ? 0 : barTop + UI::kNavigationBarHeight;
+                    objc::Ptr<UI::View> transition = objc::ivar<UI::View*>(controller, "_transitionView");
+                    transition->setFrame(CGRectMake(0, contentTop, size.width, size.height - contentTop));
+                    auto shown = top(controller);
+                    for (NS::Object* child : transition->subviews()) {
+                        if (child != shown->view()) {
+                            reinterpret_cast<UI::View*>(child)->removeFromSuperview();
+                        }
+                    }
+                    if (shown != nullptr) {
+                        shown->view()->setFrame(boundsOf(transition));
+                        transition->addSubview(shown->view());
+                    }
+                    self->addSubview(bar); // in front of the content
+                })
+        .build();
+
     objc::ClassDefinition<NavigationController>()
         .ivar<NS::MutableArray*>("_stack", objc::Ownership::Owning)
         .ivar<bool>("_onScreen")
+        .ivar<UI::View*>("_transitionView", objc::Ownership::Owning)
         .property<UI::NavigationBar*>("navigationBar")
+        .method(NavigationController::isNavigationBarHidden_,
+                [](NavigationController* self) -> bool { return self->navigationBar()->isHidden(); })
+        .method(NavigationController::setNavigationBarHidden_,
+                [](NavigationController* self, bool hidden) { self->setNavigationBarHidden(hidden, false); })
+        .method(
+            NavigationController::setNavigationBarHiddenAnimated_,
+            [](NavigationController* self, bool hidden, bool) { self->navigationBar()->setHidden(hidden); })
+        .method(ViewController::loadView_,
+                [](NavigationController* self) {
+                    auto view = ContainerView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds());
+                    auto transition = TransitionView::alloc()->initWithFrame(boundsOf(view));
+                    view->addSubview(transition);
+                    view->addSubview(self->navigationBar());
+                    objc::setIvar<UI::View*>(self, "_transitionView", transition);
+                    self->setView(view);
+                    view->release();
+                })
         .method(NavigationController::init_,
                 [](NavigationController* self) -> NavigationController* {
                     auto controller = NavigationController::init_.super<NavigationController>(self);
@@ -33,7 +105,8 @@ GLINTMERE_REGISTER_CLASSES {
                     objc::setIvar<NS::MutableArray*>(controller, "_stack", NS::MutableArray::alloc()->init());
                     objc::setIvar<UI::View*>(
                         controller, "_navigationBar",
-                        UI::NavigationBar::alloc()->initWithFrame(CGRectMake(0, 0, 320, 44)));
+                        UI::NavigationBar::alloc()->initWithFrame(CGRectMake(
+                            0, 0, UI::Screen::mainScreen()->bounds().size.width, UI::kNavigationBarHeight)));
                     return controller;
                 })
         .method(NavigationController::initWithRootViewController_,

@@ -1,4 +1,6 @@
-// UINavigationController: a stack of view controllers under one navigation bar.
+// UINavigationController: a stack of view controllers under one navigation bar. Its view holds the
+// bar (below the status bar when the view starts at the top of the screen) and the top controller's
+// view under it.
 #pragma once
 
 #include "UIKit/UIViewController.hpp"
@@ -18,6 +20,11 @@ class GLINTMERE_EXPORT NavigationController
                  "initWithRootViewController:", NavigationController*(ViewController*))
 
     OBJC_MESSAGE(navigationBar, "navigationBar", NavigationBar*())
+    // A hidden bar leaves the whole view to the top controller's view.
+    OBJC_MESSAGE(isNavigationBarHidden, "isNavigationBarHidden", bool())
+    OBJC_MESSAGE(setNavigationBarHidden, "setNavigationBarHidden:", void(bool))
+    OBJC_MESSAGE_NAMED(setNavigationBarHidden, setNavigationBarHiddenAnimated_,
+                       "setNavigationBarHidden:animated:", void(bool, bool))
     // The stack, root first; a copy.
     OBJC_MESSAGE(viewControllers, "viewControllers", NS::Array*())
     OBJC_MESSAGE(topViewController, "topViewController", ViewController*())

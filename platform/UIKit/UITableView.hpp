@@ -3,18 +3,63 @@
 
 #include "UIKit/UIView.hpp"
 
+namespace NS {
+class String;
+class IndexPath;
+} // namespace NS
+
 namespace UI {
+
+class TableViewCell;
 
 // The height that lets the table choose for itself.
 inline constexpr CGFloat TableViewAutomaticDimension = -1.0;
 
+enum UITableViewStyle : long {
+    UITableViewStylePlain = 0,
+    UITableViewStyleGrouped = 1,
+};
+
+// A section's header or footer as the table makes it: its title in a label.
+class GLINTMERE_EXPORT TableViewHeaderFooterView
+    : public NS::Referencing<TableViewHeaderFooterView, "UITableViewHeaderFooterView", View> {};
+
 class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableView", View> {
   public:
+    OBJC_MESSAGE_NAMED(initWithFrameStyle, initWithFrameStyle_,
+                       "initWithFrame:style:", TableView*(CGRect, long))
+    OBJC_MESSAGE(style, "style", long())
+
     // Not owned: a table's owner is normally its data source and delegate.
     OBJC_MESSAGE(dataSource, "dataSource", id())
     OBJC_MESSAGE(setDataSource, "setDataSource:", void(id))
     OBJC_MESSAGE(delegate, "delegate", id())
     OBJC_MESSAGE(setDelegate, "setDelegate:", void(id))
+
+    // Asks the data source and the delegate again and lays the sections out, top to bottom: each
+    // header (the delegate's view at the delegate's height, else the title), the rows' cells, each
+    // footer. Heights are asked of every section; views and cells only for what the bounds show.
+    OBJC_MESSAGE(reloadData, "reloadData", void())
+    // The cell shown at `indexPath`; nil when that row is not on screen.
+    OBJC_MESSAGE(cellForRowAtIndexPath, "cellForRowAtIndexPath:", TableViewCell*(NS::IndexPath*))
+};
+
+// The table's messages to its data source and delegate, sent only where they are answered.
+struct TableViewDataSource {
+    OBJC_DECLARE_MESSAGE(numberOfSections_, "numberOfSectionsInTableView:", long(TableView*))
+    OBJC_DECLARE_MESSAGE(numberOfRows_, "tableView:numberOfRowsInSection:", long(TableView*, long))
+    OBJC_DECLARE_MESSAGE(cellForRow_,
+                         "tableView:cellForRowAtIndexPath:", TableViewCell*(TableView*, NS::IndexPath*))
+    OBJC_DECLARE_MESSAGE(titleForHeader_, "tableView:titleForHeaderInSection:", NS::String*(TableView*, long))
+    OBJC_DECLARE_MESSAGE(titleForFooter_, "tableView:titleForFooterInSection:", NS::String*(TableView*, long))
+};
+struct TableViewDelegate {
+    OBJC_DECLARE_MESSAGE(heightForHeader_, "tableView:heightForHeaderInSection:", CGFloat(TableView*, long))
+    OBJC_DECLARE_MESSAGE(heightForFooter_, "tableView:heightForFooterInSection:", CGFloat(TableView*, long))
+    OBJC_DECLARE_MESSAGE(heightForRow_,
+                         "tableView:heightForRowAtIndexPath:", CGFloat(TableView*, NS::IndexPath*))
+    OBJC_DECLARE_MESSAGE(viewForHeader_, "tableView:viewForHeaderInSection:", View*(TableView*, long))
+    OBJC_DECLARE_MESSAGE(viewForFooter_, "tableView:viewForFooterInSection:", View*(TableView*, long))
 };
 
 } // namespace UI

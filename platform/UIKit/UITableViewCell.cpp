@@ -1,9 +1,17 @@
 #include "UIKit/UITableViewCell.hpp"
 
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UIImage.hpp"
 #include "UIKit/UILabel.hpp"
+
+#include "UIKit/Typesetter.hpp"
+
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,6 +29,72 @@ template <class Part> Part* addPart(objc::Ptr<View> parent, CGRect frame) {
     return part;
 }
 
+constexpr double kInset = 15;
+constexpr const char* kFont = "HelveticaNeue";
+constexpr double kFontSize = 17;
+constexpr CGSize kChevron = {8, 13};
+constexpr const char* kChevronFile = "/System/Library/Frameworks/UIKit.framework/Artwork/UITableNext@2x.png";
+
+id font() {
+    return objc::send<id>(objc::getClass("UIFont"), objc::Selector<"fontWithName:size:">(),
+                          NS::String::string(kFont).get(), kFontSize);
+}
+
+double makeWidth(objc::Ptr<UI::Label> label) {
+    text::Style style;
+    style.fontName = kFont;
+    style.size = kFontSize;
+    return std::ceil(text::Typesetter::shared().measure(label->text()->str(), style).width);
+}
+
+// The disclosure chevron: UIKit's artwork drawn in the light gray of the system's marks.
+objc::Ptr<View> chevron() {
+    auto image = UI::Image::imageWithContentsOfFile(NS::String::string(kChevronFile));
+    auto templated = objc::send<UI::Image*>(image, objc::Selector<"imageWithRenderingMode:">(), 2L);
+    objc::Ptr<View> view =
+        objc::send<View*>(objc::send<id>(objc::getClass("UIImageView"), objc::Selector<"alloc">()),
+                          objc::Selector<"initWithImage:">(), templated != nullptr ? templated : image.get());
+    view->setFrame(CGRectMake(0, 0, kChevron.width, kChevron.height));
+    objc::send<void>(view, objc::Selector<"setTintColor:">(), UI::colorRGB(199, 199, 204));
+    return view->autorelease().as<View>();
+}
+
+// The accessory (its own view or the chevron) at the right end, the content view beside it, and
+// the labels in the content: the title from the left, a detail text right-aligned.
+void layoutCell(TableViewCell* self) {
+    const CGSize size = self->frame().size;
+    objc::Ptr<View> content = self->contentView();
+    objc::Ptr<View> shown = objc::ivar<View*>(self, "_shownAccessory");
+    shown->removeFromSuperview();
+    shown->release();
+    objc::setIvar<View*>(self, "_shownAccessory", nullptr);
+    objc::Ptr<View> accessory = self->accessoryView();
+    if (accessory == nullptr && self->accessoryType() == UI::UITableViewCellAccessoryDisclosureIndicator) {
+        accessory = chevron();
+    }
+    double right = size.width;
+    if (accessory != nullptr) {
+        CGRect f = accessory->frame();
+        f.origin = {size.width - kInset - f.size.width, (size.height - f.size.height) / 2};
+        accessory->setFrame(f);
+        self->addSubview(accessory);
+        objc::setIvar<View*>(self, "_shownAccessory", accessory->retain().as<View>());
+        right = f.origin.x - 8;
+    }
+    content->setFrame(CGRectMake(0, 0, right, size.height));
+    objc::Ptr<UI::Label> title = self->textLabel();
+    objc::Ptr<UI::Label> detail = self->detailTextLabel();
+    const double detailWidth = detail != nullptr && detail->text() != nullptr && detail->text()->length() > 0
+                                   ? std::min(makeWidth(detail), right / 2)
+                                   : 0;
+    if (detail != nullptr) {
+        detail->setFrame(CGRectMake(right - kInset - detailWidth, 0, detailWidth, size.height));
+    }
+    if (title != nullptr) {
+        title->setFrame(CGRectMake(kInset, 0, std::max(0.0, right - 2 * kInset - detailWidth), size.height));
+    }
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewCell>()
         .ivar<long>("_style")
@@ -28,6 +102,11 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<View*>("_contentView", objc::Ownership::Owning)
         .ivar<Label*>("_textLabel", objc::Ownership::Owning)
         .ivar<Label*>("_detailTextLabel", objc::Ownership::Owning)
+        .property<long>("accessoryType")
+        .property<View*>("accessoryView")
+        // The accessory now among the subviews, which the next layout takes out again.
+        .ivar<View*>("_shownAccessory", objc::Ownership::Owning)
+        .method(UI::Display::prepare_, [](TableViewCell* self) { layoutCell(self); })
         .method(TableViewCell::initWithStyleReuseIdentifier_,
                 [](TableViewCell* self, long style, NS::String* reuseIdentifier) -> TableViewCell* {
                     // UIView's initialiser, not ours: initWithFrame: of a cell comes back here.
@@ -40,11 +119,15 @@ GLINTMERE_REGISTER_CLASSES {
                     objc::setIvar<NS::Object*>(cell, "_reuseIdentifier", objc::Ptr(reuseIdentifier)->copy());
                     View* content = addPart<View>(cell, kRowFrame);
                     objc::setIvar<View*>(cell, "_contentView", content);
-                    objc::setIvar<Label*>(cell, "_textLabel",
-                                          addPart<Label>(content, CGRectMake(15, 0, 290, 44)));
+                    Label* title = addPart<Label>(content, CGRectMake(15, 0, 290, 44));
+                    title->setFont(font());
+                    title->setTextColor(UI::colorRGB(0, 0, 0));
+                    objc::setIvar<Label*>(cell, "_textLabel", title);
                     if (style != UI::TableViewCellStyleDefault) {
-                        objc::setIvar<Label*>(cell, "_detailTextLabel",
-                                              addPart<Label>(content, CGRectMake(160, 0, 145, 44)));
+                        Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
+                        detail->setFont(font());
+                        detail->setTextColor(UI::colorRGB(142, 142, 147));
+                        objc::setIvar<Label*>(cell, "_detailTextLabel", detail);
                     }
                     return cell;
                 })

@@ -18,6 +18,13 @@ enum TableViewCellStyle : long {
     TableViewCellStyleSubtitle = 3,
 };
 
+enum UITableViewCellAccessoryType : long {
+    UITableViewCellAccessoryNone = 0,
+    UITableViewCellAccessoryDisclosureIndicator = 1,
+    UITableViewCellAccessoryDetailDisclosureButton = 2,
+    UITableViewCellAccessoryCheckmark = 3,
+};
+
 class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UITableViewCell", View> {
   public:
     OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifier_,
@@ -30,6 +37,13 @@ class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UI
     OBJC_MESSAGE(textLabel, "textLabel", Label*())
     // Nil in the default style, which has no place for a detail text.
     OBJC_MESSAGE(detailTextLabel, "detailTextLabel", Label*())
+
+    // What the cell shows at its right end: a view of its own (a switch, say), else the mark of
+    // its accessory type (the disclosure chevron).
+    OBJC_MESSAGE(accessoryType, "accessoryType", long())
+    OBJC_MESSAGE(setAccessoryType, "setAccessoryType:", void(long))
+    OBJC_MESSAGE(accessoryView, "accessoryView", View*())
+    OBJC_MESSAGE(setAccessoryView, "setAccessoryView:", void(View*))
 };
 
 } // namespace UI
