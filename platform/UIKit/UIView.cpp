@@ -1,6 +1,8 @@
 #include "UIKit/UIView.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "UIKit/CALayer.hpp"
+#include "UIKit/UIColor.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -12,14 +14,28 @@ objc::Ptr<NS::MutableArray> subviewList(View* self) {
     return objc::ivar<NS::MutableArray*>(self, "_subviews");
 }
 
+objc::Ptr<CA::Layer> layerOf(View* self) {
+    auto layer = objc::ivar<CA::Layer*>(self, "_layer");
+    if (layer == nullptr) {
+        // A view made without initWithFrame: (a subclass's own initialiser) gets its layer here.
+        layer = CA::Layer::alloc()->init();
+        objc::setIvar<CA::Layer*>(self, "_layer", layer);
+    }
+    return layer;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<View>()
         .ivar<CGRect>("_frame")
         .ivar<CGFloat>("_alpha")
         .ivar<NS::MutableArray*>("_subviews", objc::Ownership::Owning)
         .ivar<View*>("_superview")
+        .ivar<CA::Layer*>("_layer", objc::Ownership::Owning)
+        .ivar<bool>("_translatesAutoresizingMaskIntoConstraints")
         .property<bool>("hidden")
-        .property<NS::Object*>("backgroundColor")
+        .property<bool>("clipsToBounds")
+        .property<Color*>("backgroundColor")
+        .ivar<Color*>("_tintColor", objc::Ownership::Owning)
         .method(View::init_, [](View* self) -> View* { return self->initWithFrame(CGRectZero); })
         .method(View::initWithFrame_,
                 [](View* self, CGRect frame) -> View* {
@@ -29,6 +45,8 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     objc::setIvar(view, "_frame", frame);
                     objc::setIvar<CGFloat>(view, "_alpha", 1.0);
+                    objc::setIvar<bool>(view, "_translatesAutoresizingMaskIntoConstraints", true);
+                    layerOf(view);
                     return view;
                 })
         .method(View::frame_, [](View* self) -> CGRect { return objc::ivar<CGRect>(self, "_frame"); })
@@ -38,13 +56,57 @@ GLINTMERE_REGISTER_CLASSES {
                     const CGRect f = self->frame();
                     return CGRectMake(0, 0, f.size.width, f.size.height);
                 })
+        .method(View::setBounds_,
+                [](View* self, CGRect bounds) {
+                    const CGPoint c = self->center();
+                    self->setFrame(CGRectMake(c.x - bounds.size.width / 2, c.y - bounds.size.height / 2,
+                                              bounds.size.width, bounds.size.height));
+                })
+        .method(View::center_,
+                [](View* self) -> CGPoint {
+                    const CGRect f = self->frame();
+                    return CGPoint{f.origin.x + f.size.width / 2, f.origin.y + f.size.height / 2};
+                })
+        .method(View::setCenter_,
+                [](View* self, CGPoint center) {
+                    CGRect f = self->frame();
+                    f.origin = CGPoint{center.x - f.size.width / 2, center.y - f.size.height / 2};
+                    self->setFrame(f);
+                })
         .method(View::alpha_, [](View* self) -> CGFloat { return objc::ivar<CGFloat>(self, "_alpha"); })
         // Alpha is a fraction of opacity: values outside [0, 1] are clamped, as on the device.
         .method(View::setAlpha_,
                 [](View* self, CGFloat alpha) {
-                    objc::setIvar<CGFloat>(self, "_alpha", alpha < 0 ? 0 : (alpha > 1 ? 1 : alpha));
+                    objc::setIvar<CGFloat>(self, "_alpha", !(alpha > 0) ? 0 : (alpha > 1 ? 1 : alpha));
                 })
         .method(View::isHidden_, [](View* self) -> bool { return objc::ivar<bool>(self, "_hidden"); })
+        .method(View::tintColor_,
+                [](View* self) -> Color* {
+                    // Walks up rather than recursing through sends, so that a deep tree costs no stack.
+                    for (objc::Ptr<View> v = self; v != nullptr; v = v->superview()) {
+                        if (auto own = objc::ivar<Color*>(v, "_tintColor"); own != nullptr) {
+                            return own;
+                        }
+                    }
+                    const CGColor blue = defaultTintColor();
+                    return Color::colorWithRed(blue.red, blue.green, blue.blue, blue.alpha);
+                })
+        .method(View::setTintColor_,
+                [](View* self, Color* color) {
+                    objc::Ref<Color> keep = objc::retain(color);
+                    auto old = objc::ivar<Color*>(self, "_tintColor");
+                    objc::setIvar<Color*>(self, "_tintColor", keep.leak());
+                    objc::Ptr(old)->release();
+                })
+        .method(View::layer_, [](View* self) -> CA::Layer* { return layerOf(self); })
+        .method(View::translatesAutoresizingMaskIntoConstraints_,
+                [](View* self) -> bool {
+                    return objc::ivar<bool>(self, "_translatesAutoresizingMaskIntoConstraints");
+                })
+        .method(View::setTranslatesAutoresizingMaskIntoConstraints_,
+                [](View* self, bool translates) {
+                    objc::setIvar<bool>(self, "_translatesAutoresizingMaskIntoConstraints", translates);
+                })
         .method(View::subviews_,
                 [](View* self) -> NS::Array* {
                     auto list = subviewList(self);
@@ -68,6 +130,12 @@ GLINTMERE_REGISTER_CLASSES {
                 [](View* self, View* view) {
                     if (view == nullptr || view == self) {
                         return;
+                    }
+                    // A view cannot hold one of its own superviews: the tree would become a loop.
+                    for (objc::Ptr<View> up = self; up != nullptr; up = up->superview()) {
+                        if (up == view) {
+                            return;
+                        }
                     }
                     objc::Ref<View> keep = objc::retain(view);
                     view->removeFromSuperview();
