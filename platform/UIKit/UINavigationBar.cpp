@@ -107,10 +107,11 @@ GLINTMERE_REGISTER_CLASSES {
                     auto background = BarBackground::alloc()->initWithFrame(
                         CGRectMake(0, -above, size.width, size.height + above));
                     id barColor = self->barTintColor();
-                    background->setBackgroundColor(barColor != nil ? barColor : colorRGB(247, 247, 247));
+                    background->setBackgroundColor(
+                        reinterpret_cast<Color*>(barColor != nil ? barColor : colorRGB(247, 247, 247)));
                     self->addSubview(background);
                     auto hairline = View::alloc()->initWithFrame(CGRectMake(0, size.height, size.width, 0.5));
-                    hairline->setBackgroundColor(colorRGB(0, 0, 0, 0.3));
+                    hairline->setBackgroundColor(reinterpret_cast<Color*>(colorRGB(0, 0, 0, 0.3)));
                     self->addSubview(hairline);
                     hairline->release();
                     background->release();
