@@ -33,7 +33,7 @@ package: configure
 
 bench: deps
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS)
+	@cmake --build --preset release --target benchmarks -j $(JOBS)
 	@scripts/bench
 
 fuzz: deps

@@ -98,6 +98,19 @@ function(glintmere_program target)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/objc/SanitizerDefaults.cpp)
 endfunction()
 
+# The target `benchmarks`: the benchmark programs and everything a device they run in needs, and no
+# test program, so that `make bench` builds only what it runs.
+function(glintmere_add_benchmarks_target)
+  add_custom_target(benchmarks)
+  add_dependencies(benchmarks ${ARGN} glintmere-device glintmere-package)
+  get_property(entries GLOBAL PROPERTY GLINTMERE_DEVICE_FILES)
+  foreach(entry ${entries})
+    if(entry MATCHES "^\\$<TARGET_FILE:([^>]+)>")
+      add_dependencies(benchmarks ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+endfunction()
+
 function(glintmere_write_device_manifest)
   get_property(entries GLOBAL PROPERTY GLINTMERE_DEVICE_FILES)
   list(JOIN entries "\n" content)
