@@ -3,6 +3,7 @@
 #include "BMGlintmereLocalizer.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
+#include "ShareButton.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -13,8 +14,8 @@ using Pane = BMGlintmereMakersListController;
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Pane>()
-        // Loads the rows until a load gives a list (an empty one counts), and titles the pane
-        // anew from the shared localizer on every call.
+        // Loads the rows until a load gives a list (an empty one counts), and
+        // titles the pane anew from the shared localizer on every call.
         .method(PS::ListController::specifiers_,
                 [](Pane* self) -> NS::Array* {
                     const char* field = glintmere::host::kSpecifiersField;
@@ -26,6 +27,13 @@ GLINTMERE_REGISTER_CLASSES {
                         BMGlintmereLocalizer::sharedLocalizer()->localizedStringForKey("MAKERS"_ns));
                     return objc::ivar<NS::Array*>(self, field);
                 })
+        .method(UI::ViewController::loadView_,
+                [](Pane* self) {
+                    UI::ViewController::loadView_.super<Pane>(self);
+                    glintmere::installShareButton(self);
+                })
+        .method(Pane::tweetSupport_,
+                [](Pane* self, id) { glintmere::presentTwitterComposer(self, "#Glintmere is awesome!"); })
         .build();
 }
 

@@ -1,24 +1,130 @@
 #include "GlintmereListController.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "MessageUI/MFMailComposeViewController.hpp"
+#include "MobileGestalt/MobileGestalt.h"
+#include "PackageListing.hpp"
+#include "ShareButton.hpp"
+#include "UIKit/UIAlertController.hpp"
+#include "UIKit/UINavigationController.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
 
 namespace {
 
 using NS::literals::operator""_ns;
+using Pane = GlintmereListController;
+
+constexpr const char* kShareText = "#Glintmere makes settings a wallpaper easy "
+                                   "from Safari, thanks @Brightmoth";
+// An attachment larger than this is no preferences file or package listing, and
+// is left out.
+constexpr std::size_t kAttachmentLimit = 16 * 1024 * 1024;
+
+// A device fact as MobileGestalt answers it; "unknown" where it does not.
+std::string deviceFact(const char* question) {
+    auto answer = objc::adopt(MGCopyAnswer(NS::String::string(question)));
+    auto text = NS::cast<NS::String>(answer.get());
+    return text != nullptr ? text->str() : "unknown";
+}
+
+// The bytes of the regular file at `path`, nil when it cannot be read. A link
+// there is not followed: what it points at is not ours to mail.
+objc::Ptr<NS::Data> readAttachment(const char* path) {
+    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat about {};
+    std::string bytes;
+    bool whole = fstat(fd, &about) == 0 && S_ISREG(about.st_mode);
+    char buffer[65536];
+    while (whole) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            whole = n == 0;
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        whole = bytes.size() <= kAttachmentLimit;
+    }
+    close(fd);
+    return whole ? NS::Data::dataWithBytes(bytes.data(), bytes.size()) : nullptr;
+}
+
+// Where no composer can be made, the person learns why and where to write
+// instead.
+void showNoMailAccount(Pane* self) {
+    const std::string message =
+        std::string("No mail account is set up on this device. Set one up in Settings, "
+                    "or write to ") +
+        glintmere::kSupportAddress + " from any other mail app.";
+    auto alert = UI::AlertController::alertControllerWithTitle(
+        "Cannot Send Mail"_ns, NS::String::string(message), UI::UIAlertControllerStyleAlert);
+    alert->addAction(UI::AlertAction::actionWithTitle("OK"_ns, UI::UIAlertActionStyleCancel, nullptr));
+    self->navigationController()->presentViewController(alert, true, nullptr);
+}
+
+void emailBM(Pane* self) {
+    auto composer = objc::adopt(MF::MailComposeViewController::alloc()->init());
+    if (composer == nullptr) {
+        showNoMailAccount(self);
+        return;
+    }
+    composer->setSubject("Glintmere Support"_ns);
+    composer->setToRecipients(NS::Array::arrayWithObject(NS::String::string(glintmere::kSupportRecipient)));
+    const std::string type = deviceFact("ProductType");
+    const std::string version = deviceFact("ProductVersion");
+    const std::string build = deviceFact("BuildVersion");
+    const std::string body = "\n\nCurrent Device: " + type + ", iOS " + version + " (" + build + ")";
+    composer->setMessageBody(NS::String::string(body), false);
+    composer->addAttachmentData(readAttachment(glintmere::kMailedPreferencesPath), "application/xml"_ns,
+                                "GlintmerePrefs.plist"_ns);
+    // Made afresh for each mail, so that it carries the packages installed at
+    // this moment.
+    glintmere::writePackageListing();
+    composer->addAttachmentData(readAttachment(glintmere::kPackageListingPath), "text/plain"_ns,
+                                "dpkgl.txt"_ns);
+    self->navigationController()->presentViewController(composer, true, nullptr);
+    composer->setMailComposeDelegate(self);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<GlintmereListController>()
-        // Loads the rows once; the field keeps them (and their ownership) for the life of the pane.
+        .protocol("MFMailComposeViewControllerDelegate")
+        // Loads the rows once; the field keeps them (and their ownership) for the
+        // life of the pane.
         .method(PS::ListController::specifiers_,
-                [](GlintmereListController* self) -> NS::Array* {
+                [](Pane* self) -> NS::Array* {
                     const char* field = glintmere::host::kSpecifiersField;
                     if (objc::ivar<NS::Array*>(self, field) == nullptr) {
                         objc::setIvar<NS::Array*>(self, field, self->specifiersForPlistName("Glintmere"_ns));
                     }
                     return objc::ivar<NS::Array*>(self, field);
+                })
+        .method(UI::ViewController::loadView_,
+                [](Pane* self) {
+                    UI::ViewController::loadView_.super<Pane>(self);
+                    glintmere::installShareButton(self);
+                })
+        .method(Pane::tweetSupport_,
+                [](Pane* self, id) { glintmere::presentTwitterComposer(self, kShareText); })
+        .method<&emailBM>(Pane::emailBM_)
+        .method(Pane::mailComposeControllerDidFinishWithResultError_,
+                [](Pane* self, MF::MailComposeViewController*, MF::MailComposeResult, NS::Object*) {
+                    self->dismissViewController(true, nullptr);
                 })
         .build();
 }

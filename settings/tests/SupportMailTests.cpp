@@ -1,0 +1,158 @@
+#include "SettingsBundle.hpp"
+
+#include "Foundation/NSData.hpp"
+#include "GlintmereListController.hpp"
+#include "MessageUI/MFMailComposeViewController.hpp"
+#include "UIKit/UIAlertController.hpp"
+#include "UIKit/UINavigationController.hpp"
+
+#include "../../tests/support/DeviceKind.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using objc::operator""_sel;
+using NS::literals::operator""_ns;
+
+constexpr const char* kListing = "/tmp/dpkgl.log";
+constexpr const char* kOutbox = "/var/mobile/Library/Mail/Outbox";
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool isLink(const fs::path& path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+// The root pane as Settings shows it: the root of a navigation controller.
+class SupportMail : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(settingsBundle(), nullptr);
+        fs::remove(kListing);
+        fs::remove_all(kOutbox);
+        // Bytes a parser would not keep as they are: the attachment must be the file itself.
+        ASSERT_TRUE(
+            writeFile(kPreferences, std::string("<?xml version=\"1.0\"?>\n<plist>\0 not parsed\n", 42)));
+        pane = objc::adopt(
+            objc::send<GlintmereListController*>(GlintmereListController::runtimeClass(), "new"_sel));
+        pane->setBundle(settingsBundle());
+        navigation = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane));
+    }
+    void TearDown() override {
+        fs::remove(kPreferences);
+        fs::remove_all(kOutbox);
+    }
+
+    objc::Ptr<MF::MailComposeViewController> composer() {
+        return NS::cast<MF::MailComposeViewController>(navigation->presentedViewController());
+    }
+
+    NS::AutoreleaseScope pool;
+    DeviceKindKept kept;
+    objc::Ref<GlintmereListController> pane;
+    objc::Ref<UI::NavigationController> navigation;
+};
+
+TEST_F(SupportMail, IsAddressedToTheMakerWithTheDeviceFactsAndBothAttachmentsInOrder) {
+    ASSERT_TRUE(writeSystemVersion("B", "C"));
+    pane->emailBM();
+    auto shown = composer();
+    ASSERT_NE(shown, nullptr) << "the composer is presented over the navigation controller";
+    EXPECT_EQ(shown->mailComposeDelegate(), pane.get()) << "the pane hears how the mail ended";
+    const MF::MailMessage mail = MF::draftOf(shown);
+    EXPECT_EQ(mail.subject, "Glintmere Support");
+    EXPECT_EQ(mail.to, std::vector<std::string>{"Brightmoth <support@brightmoth.example>"});
+    // The model is the test device's; the version and build are what the system file says.
+    EXPECT_EQ(mail.body, "\n\nCurrent Device: iPhone6,1, iOS B (C)");
+    EXPECT_FALSE(mail.html);
+    ASSERT_EQ(mail.attachments.size(), 2u);
+    EXPECT_EQ(mail.attachments[0].fileName, "GlintmerePrefs.plist");
+    EXPECT_EQ(mail.attachments[0].mimeType, "application/xml");
+    EXPECT_EQ(mail.attachments[0].data, readAll(kPreferences));
+    EXPECT_EQ(mail.attachments[1].fileName, "dpkgl.txt");
+    EXPECT_EQ(mail.attachments[1].mimeType, "text/plain");
+    EXPECT_EQ(mail.attachments[1].data, readAll(kListing));
+    EXPECT_NE(mail.attachments[1].data.find("ii  com.brightmoth.glintmere"), std::string::npos)
+        << mail.attachments[1].data;
+    EXPECT_EQ(fs::status(kListing).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+}
+
+TEST_F(SupportMail, AFactTheDeviceDoesNotAnswerAndAMissingPreferencesFileAreSaidSo) {
+    fs::remove(kSystemVersionPlist);
+    fs::remove(kPreferences);
+    pane->emailBM();
+    const MF::MailMessage mail = MF::draftOf(composer());
+    EXPECT_EQ(mail.body, "\n\nCurrent Device: iPhone6,1, iOS unknown (unknown)");
+    ASSERT_EQ(mail.attachments.size(), 1u) << "no preferences file, no attachment of it";
+    EXPECT_EQ(mail.attachments[0].fileName, "dpkgl.txt");
+}
+
+TEST_F(SupportMail, CancellingClosesTheComposerAsSendingDoes) {
+    pane->emailBM();
+    ASSERT_NE(composer(), nullptr);
+    MF::cancelMail(composer());
+    EXPECT_EQ(navigation->presentedViewController(), nullptr);
+    EXPECT_FALSE(fs::exists(kOutbox)) << "nothing sent";
+
+    pane->emailBM();
+    ASSERT_NE(composer(), nullptr);
+    EXPECT_EQ(MF::sendMail(composer()).error, "");
+    EXPECT_EQ(navigation->presentedViewController(), nullptr);
+    EXPECT_EQ(std::distance(fs::directory_iterator(kOutbox), fs::directory_iterator()), 1);
+}
+
+TEST_F(SupportMail, EachUseWritesTheListingAfresh) {
+    ASSERT_TRUE(writeFile(kListing, "a listing from long ago\n"));
+    pane->emailBM();
+    const std::string first = MF::draftOf(composer()).attachments.at(1).data;
+    EXPECT_EQ(first.find("long ago"), std::string::npos);
+    EXPECT_EQ(first, readAll(kListing));
+    MF::cancelMail(composer());
+
+    ASSERT_TRUE(writeFile(kListing, "stale again\n"));
+    pane->emailBM();
+    EXPECT_EQ(MF::draftOf(composer()).attachments.at(1).data, first) << "made anew, the same packages";
+}
+
+TEST_F(SupportMail, ALinkPlantedAtTheListingChangesNothingItPointsAt) {
+    const fs::path outside = "/var/mobile/Documents/precious.txt";
+    fs::create_directories(outside.parent_path());
+    ASSERT_TRUE(writeFile(outside, "precious\n"));
+    fs::create_symlink(outside, kListing);
+    pane->emailBM();
+    EXPECT_EQ(readAll(outside), "precious\n");
+    EXPECT_FALSE(isLink(kListing)) << "the link is replaced by the listing";
+    const MF::MailMessage mail = MF::draftOf(composer());
+    ASSERT_EQ(mail.attachments.size(), 2u);
+    EXPECT_NE(mail.attachments[1].data.find("ii  "), std::string::npos) << "the mail still has the listing";
+    EXPECT_EQ(mail.attachments[1].data.find("precious"), std::string::npos);
+    fs::remove(outside);
+}
+
+TEST_F(SupportMail, WithoutAMailAccountAnAlertNamesTheSupportAddressAndNoComposerIsShown) {
+    ASSERT_TRUE(writeAccounts({{"com.apple.twitter", "glintmere"}}));
+    pane->emailBM();
+    EXPECT_EQ(composer(), nullptr);
+    auto alert = NS::cast<UI::AlertController>(navigation->presentedViewController());
+    ASSERT_NE(alert, nullptr) << "the person learns why nothing opens";
+    EXPECT_NE(alert->message()->str().find("support@brightmoth.example"), std::string::npos);
+    EXPECT_NE(alert->message()->str().find("mail account"), std::string::npos);
+    ASSERT_EQ(alert->actions()->count(), 1u);
+    auto ok = alert->actions()->objectAtIndex(0).as<UI::AlertAction>();
+    EXPECT_EQ(ok->title()->str(), "OK");
+    EXPECT_TRUE(UI::tapAlertAction(alert, ok));
+    EXPECT_EQ(navigation->presentedViewController(), nullptr) << "the alert goes when tapped";
+    EXPECT_FALSE(fs::exists(kListing)) << "no listing is made for a mail that cannot be written";
+}
+
+} // namespace
