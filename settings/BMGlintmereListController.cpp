@@ -4,6 +4,14 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UIApplication.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UILabel.hpp"
+#include "UIKit/UINavigationBar.hpp"
+#include "UIKit/UINavigationController.hpp"
+#include "UIKit/UISwitch.hpp"
+#include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -19,6 +27,27 @@
 namespace {
 
 namespace host = glintmere::host;
+
+// An opaque colour of 8-bit components, each worked out as n/255 in single precision, as the pane's
+// colours always were, and only then widened.
+objc::Ptr<UI::Color> opaqueColor(int red, int green, int blue) {
+    const auto component = [](int n) { return static_cast<CGFloat>(static_cast<float>(n) / 255.0f); };
+    return UI::Color::colorWithRed(component(red), component(green), component(blue), 1.0);
+}
+
+// From 8.0 to 8.1.2 Settings holds each pane's navigation controller inside another one, whose bar is
+// the one on screen.
+bool barIsTwoLevelsUp() {
+    return kCFCoreFoundationVersionNumber >= 1140.1 && kCFCoreFoundationVersionNumber <= 1141.18;
+}
+
+// The bar the pane colours; nil when the navigation controller it belongs to does not exist.
+objc::Ptr<UI::NavigationBar> paneBar(objc::Ptr<BMGlintmereListController> pane) {
+    if (barIsTwoLevelsUp()) {
+        return pane->navigationController()->navigationController()->navigationBar();
+    }
+    return pane->navigationController()->navigationBar();
+}
 
 objc::Ptr<NS::Object> property(objc::Ptr<PS::Specifier> specifier, const char* name) {
     return specifier->properties()->objectForKey(NS::String::string(name));
@@ -144,6 +173,39 @@ void storePreferenceValue(objc::Ptr<NS::Object> value, objc::Ptr<PS::Specifier> 
 GLINTMERE_REGISTER_CLASSES {
     using Controller = BMGlintmereListController;
     objc::ClassDefinition<Controller>()
+        .ivar<long>(glintmere::kPrevStatusStyleField)
+        .method(UI::ViewController::viewWillAppear_,
+                [](Controller* self, bool animated) {
+                    UI::ViewController::viewWillAppear_.super<Controller>(self, animated);
+                    auto bar = paneBar(self);
+                    bar->setTitleTextAttributes(NS::Dictionary::dictionaryWithObject(
+                        UI::Color::whiteColor(), UI::ForegroundColorAttributeName()));
+                    bar->setTintColor(objc::toId(opaqueColor(238, 238, 238)));
+                    bar->setBarTintColor(objc::toId(opaqueColor(36, 55, 71)));
+                    UI::Switch::appearanceWhenContainedIn(self->getClass(), nullptr)
+                        ->setOnTintColor(objc::toId(opaqueColor(65, 169, 214)));
+                    auto application = UI::Application::sharedApplication();
+                    objc::setIvar<long>(self, glintmere::kPrevStatusStyleField,
+                                        application->statusBarStyle());
+                    application->setStatusBarStyle(UI::UIStatusBarStyleLightContent);
+                })
+        .method(UI::ViewController::viewWillDisappear_,
+                [](Controller* self, bool animated) {
+                    UI::ViewController::viewWillDisappear_.super<Controller>(self, animated);
+                    auto bar = paneBar(self);
+                    bar->setTintColor(nullptr);
+                    bar->setBarTintColor(nullptr);
+                    bar->setTitleTextAttributes(nullptr);
+                    UI::Application::sharedApplication()->setStatusBarStyle(
+                        objc::ivar<long>(self, glintmere::kPrevStatusStyleField));
+                })
+        .method(PS::ListController::tableViewCellForRowAtIndexPath_,
+                [](Controller* self, UI::TableView* table, NS::IndexPath* indexPath) -> UI::TableViewCell* {
+                    auto cell = PS::ListController::tableViewCellForRowAtIndexPath_.super<Controller>(
+                        self, table, indexPath);
+                    cell.as<PS::TableCell>()->titleLabel()->setTextColor(objc::toId(opaqueColor(22, 36, 51)));
+                    return cell;
+                })
         .method(Controller::specifiersForPlistName_,
                 [](Controller* self, NS::String* name) -> NS::Array* {
                     auto loaded = self->loadSpecifiersFromPlistName(name, self->self());

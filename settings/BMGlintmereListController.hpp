@@ -1,5 +1,5 @@
-// BMGlintmereListController: the base of every Glintmere pane; loads its rows and keeps their values
-// in the preferences file.
+// BMGlintmereListController: the base of every Glintmere pane; loads its rows, keeps their values
+// in the preferences file and gives the pane its colours while it is on screen.
 #pragma once
 
 #include "PreferencesHost.hpp"
@@ -11,9 +11,16 @@ class BMGlintmereListController
     OBJC_MESSAGE(specifiersForPlistName, "specifiersForPlistName:", NS::Array*(NS::String*))
     // readPreferenceValue: and setPreferenceValue:specifier: (declared by the host's view) read the
     // preferences file afresh on every call and replace it on every store.
+    // viewWillAppear: colours the pane's navigation bar, its switches and the status bar, keeping the
+    // status bar style it found in `prevStatusStyle`; viewWillDisappear: hands the bar back to the
+    // system's defaults and puts that style back; tableView:cellForRowAtIndexPath: colours every row's
+    // title.
 };
 
 namespace glintmere {
+
+// The field of BMGlintmereListController that holds the status bar style of before the pane appeared.
+inline constexpr const char* kPrevStatusStyleField = "prevStatusStyle";
 
 // The preferences file, as the settings bundle spells its path.
 inline constexpr const char* kPreferencesPath = "/User/Library/Preferences/com.brightmoth.glintmere.plist";
