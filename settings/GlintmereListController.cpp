@@ -1,5 +1,7 @@
 #include "GlintmereListController.hpp"
 
+#include "BMGlintmereCustomHeaderView.hpp"
+
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
@@ -9,6 +11,7 @@
 #include "ShareButton.hpp"
 #include "UIKit/UIAlertController.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -101,6 +104,10 @@ void emailBM(Pane* self) {
     composer->setMailComposeDelegate(self);
 }
 
+// The section above which the pane shows its header, and that header's height.
+constexpr long kHeaderSection = 0;
+constexpr CGFloat kHeaderHeight = 140.0;
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<GlintmereListController>()
         .protocol("MFMailComposeViewControllerDelegate")
@@ -121,6 +128,19 @@ GLINTMERE_REGISTER_CLASSES {
                 })
         .method(Pane::tweetSupport_,
                 [](Pane* self, id) { glintmere::presentTwitterComposer(self, kShareText); })
+        // A new header on every request, so that each time the table lays out the header it draws a
+        // new random line; the table holds it, the pane does not.
+        .method(PS::ListController::tableViewViewForHeaderInSection_,
+                [](Pane*, UI::TableView*, long section) -> UI::View* {
+                    if (section != kHeaderSection) {
+                        return nullptr;
+                    }
+                    return BMGlintmereCustomHeaderView::alloc()->init()->autorelease();
+                })
+        .method(PS::ListController::tableViewHeightForHeaderInSection_,
+                [](Pane*, UI::TableView*, long section) -> double {
+                    return section == kHeaderSection ? kHeaderHeight : UI::TableViewAutomaticDimension;
+                })
         .method<&emailBM>(Pane::emailBM_)
         .method(Pane::mailComposeControllerDidFinishWithResultError_,
                 [](Pane* self, MF::MailComposeViewController*, MF::MailComposeResult, NS::Object*) {

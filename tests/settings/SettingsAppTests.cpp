@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +29,22 @@ std::string fileText(const char* path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// The root pane's header, as `list` prints it, up to its random line.
+constexpr const char* kHeaderLine =
+    "  (header view) BMGlintmereCustomHeaderView: Glintmere | Easily Change Your Wallpaper! | ";
+
+// What `list` printed, without the header's line (whose last part is drawn at random).
+std::string withoutHeader(const std::string& listed) {
+    std::string kept;
+    std::istringstream lines(listed);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with(kHeaderLine)) {
+            kept += line + "\n";
+        }
+    }
+    return kept;
 }
 
 testing_support::Outcome settings(const std::vector<std::string>& words) {
@@ -53,7 +71,8 @@ class SettingsApp : public ::testing::Test {
 TEST_F(SettingsApp, ListShowsTheRootPaneWithTheSwitchOnBeforeAnyChange) {
     const auto listed = settings({"list"});
     ASSERT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out, settings({"list", "Glintmere"}).out) << "the root pane is the default";
+    EXPECT_EQ(withoutHeader(listed.out), withoutHeader(settings({"list", "Glintmere"}).out))
+        << "the root pane is the default";
     EXPECT_TRUE(listed.out.starts_with("== Glintmere ==\n"));
     EXPECT_NE(listed.out.find("\n  Enabled: on\n"), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("\n  (footer) "), std::string::npos);
@@ -209,7 +228,7 @@ TEST_F(SettingsApp, RowTextsThatAreNoTextsAreLeftOut) {
                "</array></dict></plist>");
     const auto listed = settings({"list"});
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out, "== Glintmere ==\n[]\n  Enabled: on\n");
+    EXPECT_EQ(withoutHeader(listed.out), "== Glintmere ==\n[]\n  Enabled: on\n");
 }
 
 TEST_F(SettingsApp, ASwitchValueOfAnyOtherKindShowsTheDefaultOrOff) {
@@ -237,7 +256,7 @@ TEST_F(SettingsApp, ASwitchValueOfAnyOtherKindShowsTheDefaultOrOff) {
             testing_support::writePlist(kPreferences, testing_support::dictionaryWith("isEnabled", value)));
         const auto listed = settings({"list"});
         EXPECT_EQ(listed.status, 0) << listed.err;
-        EXPECT_EQ(listed.out, "== Glintmere ==\n[]\n  Enabled: off\n");
+        EXPECT_EQ(withoutHeader(listed.out), "== Glintmere ==\n[]\n  Enabled: off\n");
     }
 }
 
@@ -262,6 +281,53 @@ TEST_F(SettingsApp, AScriptedSettingsAppServesManyCommands) {
     EXPECT_EQ(ask(app, "set isEnabled false\nget isEnabled\nset isEnabled on\nget isEnabled\n"),
               (std::vector<std::string>{"Enabled: off", "false", "Enabled: on", "true"}));
     EXPECT_EQ(app.wait(), 0) << app.err();
+}
+
+TEST_F(SettingsApp, TheRootPaneHeadsItsFirstSectionWithANewRandomLineEachTimeItIsShown) {
+    const std::set<std::string> randomLines = {
+        "Thank you for the support.",
+        "Enjoy!",
+        "Some Other Random Text",
+        "You Can Include However Many You Want",
+        "Follow me on Twitter.",
+        "Something should go here right?",
+        "Hey",
+        "Marmalade!",
+        "Shake it off!",
+    };
+    // The pane lists the same rows every time; the header, asked for anew, draws its line again.
+    testing_support::Child app({kSettings, "script"});
+    std::set<std::string> drawn;
+    for (int i = 0; i < 20; ++i) {
+        const auto lines = ask(app, "list\n");
+        ASSERT_GE(lines.size(), 3u) << app.err();
+        EXPECT_EQ(lines[1], "[]");
+        ASSERT_TRUE(lines[2].starts_with(kHeaderLine)) << lines[2];
+        const std::string line = lines[2].substr(std::string(kHeaderLine).size());
+        EXPECT_TRUE(randomLines.contains(line)) << line;
+        drawn.insert(line);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.starts_with("  (header view)"); }),
+                  1)
+            << "only the first section has it";
+    }
+    EXPECT_GT(drawn.size(), 1u) << "twenty headers drew the same line";
+    EXPECT_EQ(app.wait(), 0) << app.err();
+}
+
+TEST_F(SettingsApp, TheRootPaneShowsItsRowsWithoutItsLogoFiles) {
+    const std::string bundle = "/Library/PreferenceBundles/Glintmere.bundle/";
+    const std::string with = withoutHeader(settings({"list"}).out);
+    for (const char* logo : {"headerLogo.png", "footerLogo.png"}) {
+        fs::rename(bundle + logo, bundle + logo + ".away");
+    }
+    const auto listed = settings({"list"});
+    for (const char* logo : {"headerLogo.png", "footerLogo.png"}) {
+        fs::rename(bundle + logo + ".away", bundle + logo);
+    }
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(withoutHeader(listed.out), with);
+    EXPECT_NE(listed.out.find("\n  Enabled: on\n"), std::string::npos) << listed.out;
 }
 
 } // namespace

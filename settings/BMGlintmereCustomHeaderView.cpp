@@ -1,0 +1,86 @@
+#include "BMGlintmereCustomHeaderView.hpp"
+
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSString.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIDevice.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <cstdlib>
+
+namespace {
+
+using Header = BMGlintmereCustomHeaderView;
+using NS::literals::operator""_ns;
+
+// The pad's larger size only where the device answers the idiom and says pad; asked afresh each time.
+bool isPad() {
+    auto device = UI::Device::currentDevice();
+    return device->respondsToSelector(objc::Selector<"userInterfaceIdiom">::get()) &&
+           device->userInterfaceIdiom() == UI::UIUserInterfaceIdiomPad;
+}
+
+// A new label of no size; owned by the caller until the header takes it as a subview.
+objc::Ptr<UI::Label> newLabel() { return UI::Label::alloc()->initWithFrame(CGRect{}).as<UI::Label>(); }
+
+// Sets the label up as the header shows its lines, grey on clear, and makes it the header's subview.
+void showLabel(Header* header, objc::Ptr<UI::Label> label, NS::String* text, double size) {
+    label->setFont(objc::send<id>(objc_lookUpClass("UIFont"), objc::Selector<"fontWithName:size:">::get(),
+                                  objc::toId("HelveticaNeue-Light"_ns), static_cast<CGFloat>(size)));
+    label->setText(text);
+    label->setBackgroundColor(UI::Color::clearColor());
+    label->setTextColor(objc::toId(UI::Color::grayColor()));
+    header->addSubview(label);
+    label->setTranslatesAutoresizingMaskIntoConstraints(false);
+    // The subview list holds the label from here on.
+    label->release();
+}
+
+GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<Header>()
+        .ivar<UI::Label*>("headerLabel")
+        .ivar<UI::Label*>("subHeaderLabel")
+        .ivar<UI::Label*>("randomLabel")
+        .method(Header::headerLabel_,
+                [](Header* self) -> UI::Label* { return objc::ivar<UI::Label*>(self, "headerLabel"); })
+        .method(Header::setHeaderLabel_,
+                [](Header* self, UI::Label* label) { objc::setIvar<UI::Label*>(self, "headerLabel", label); })
+        .method(Header::subHeaderLabel_,
+                [](Header* self) -> UI::Label* { return objc::ivar<UI::Label*>(self, "subHeaderLabel"); })
+        .method(
+            Header::setSubHeaderLabel_,
+            [](Header* self, UI::Label* label) { objc::setIvar<UI::Label*>(self, "subHeaderLabel", label); })
+        .method(Header::randomLabel_,
+                [](Header* self) -> UI::Label* { return objc::ivar<UI::Label*>(self, "randomLabel"); })
+        .method(Header::setRandomLabel_,
+                [](Header* self, UI::Label* label) { objc::setIvar<UI::Label*>(self, "randomLabel", label); })
+        .method(Header::randomTexts_,
+                [](Header*) -> NS::Array* {
+                    return NS::Array::arrayWithObjects(
+                        {"Thank you for the support."_ns, "Enjoy!"_ns, "Some Other Random Text"_ns,
+                         "You Can Include However Many You Want"_ns, "Follow me on Twitter."_ns,
+                         "Something should go here right?"_ns, "Hey"_ns, "Marmalade!"_ns,
+                         "Shake it off!"_ns});
+                })
+        .method(Header::init_,
+                [](Header* self) -> Header* {
+                    auto made = UI::View::initWithFrame_.super<Header>(self, CGRect{}).as<Header>();
+                    if (made == nullptr) {
+                        return nullptr;
+                    }
+                    made->setHeaderLabel(newLabel());
+                    showLabel(made, made->headerLabel(), "Glintmere"_ns, isPad() ? 44 : 36);
+                    made->setSubHeaderLabel(newLabel());
+                    showLabel(made, made->subHeaderLabel(), "Easily Change Your Wallpaper!"_ns,
+                              isPad() ? 22 : 17);
+                    made->setRandomLabel(newLabel());
+                    NS::Array* texts = made->randomTexts();
+                    const auto index = arc4random_uniform(static_cast<std::uint32_t>(texts->count()));
+                    showLabel(made, made->randomLabel(), texts->objectAtIndex(index).as<NS::String>(), 15);
+                    return made;
+                })
+        .build();
+}
+
+} // namespace
