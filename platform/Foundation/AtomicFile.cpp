@@ -123,7 +123,7 @@ bool makeTemporary(const std::string& directory, const std::string& name, std::s
     return false;
 }
 
-bool writeReplacing(const char* path, std::string_view bytes) {
+bool writeReplacing(const char* path, std::string_view bytes, bool flushFolder) {
     std::string target = path;
     std::size_t slash = target.rfind('/');
     std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
@@ -153,7 +153,7 @@ bool writeReplacing(const char* path, std::string_view bytes) {
     }
     ::close(file.release());
     // Make the rename itself durable; the file is in place already, so a failure here changes nothing.
-    if (dir.fd >= 0) {
+    if (flushFolder && dir.fd >= 0) {
         ::fsync(dir.fd);
     }
     return true;
@@ -208,7 +208,21 @@ bool writeFile(const char* path, std::string_view bytes, bool atomically) {
     if (path == nullptr || path[0] == '\0') {
         return false;
     }
-    return atomically ? writeReplacing(path, bytes) : writeInPlace(path, bytes);
+    return atomically ? writeReplacing(path, bytes, true) : writeInPlace(path, bytes);
+}
+
+bool replaceFileUnflushed(const char* path, std::string_view bytes) {
+    return path != nullptr && path[0] != '\0' && writeReplacing(path, bytes, false);
+}
+
+void flushFolderOf(const char* path) {
+    std::string folder = path == nullptr ? "" : path;
+    const std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
+    FileDescriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0) {
+        ::fsync(dir.fd);
+    }
 }
 
 } // namespace NS::detail

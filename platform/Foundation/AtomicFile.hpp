@@ -18,6 +18,13 @@ std::optional<std::string> readFile(const char* path, std::size_t limit);
 // failure the new file is removed and the old one stays. Otherwise the file is rewritten in place.
 [[gnu::visibility("default")]] bool writeFile(const char* path, std::string_view bytes, bool atomically);
 
+// Replaces `path` as writeFile does atomically, the new file's data on disk before it takes the name,
+// but leaves the folder unflushed: for a writer that replaces several files and tells a waiter they
+// are in place before flushing their folder once, with flushFolderOf.
+[[gnu::visibility("default")]] bool replaceFileUnflushed(const char* path, std::string_view bytes);
+// Flushes the folder that holds `path` to disk, and with it the renames into it.
+[[gnu::visibility("default")]] void flushFolderOf(const char* path);
+
 // Removes the temporaries in the folder open at `folder` (the regular files whose names `isTemporary`
 // accepts) whose writer is gone. A writer holds a lock on its temporary from before it writes until
 // the name is gone, and the lock goes with its last descriptor, so a temporary that can be locked

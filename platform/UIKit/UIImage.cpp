@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -288,20 +289,25 @@ void beginPNGEncoding(Image* image) {
 
 namespace {
 
+// Puts the file in place; its folder is flushed by the caller.
 bool replaceWithBytes(const std::string& bytes, const std::string& path) {
     if (bytes.empty()) {
         return false;
     }
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    return NS::detail::writeFile(path.c_str(), bytes, true);
+    return NS::detail::replaceFileUnflushed(path.c_str(), bytes);
 }
 
 } // namespace
 
 bool writePNGFile(Image* image, const std::string& path) {
     const EncodingRef encoding = encodingOf(image);
-    return encoding && replaceWithBytes(encoding->bytes(), path);
+    if (!encoding || !replaceWithBytes(encoding->bytes(), path)) {
+        return false;
+    }
+    NS::detail::flushFolderOf(path.c_str());
+    return true;
 }
 
 void writePNGFilesInBackground(Image* image, std::vector<std::string> paths, std::function<void(bool)> done) {
@@ -312,7 +318,15 @@ void writePNGFilesInBackground(Image* image, std::vector<std::string> paths, std
                 // One file that cannot be written does not keep the others from being written.
                 written = encoding != nullptr && replaceWithBytes(encoding->bytes(), path) && written;
             }
+            // Whoever waits is told as soon as the files are in place; their folders reach the disk
+            // after that, once each, still before the process may exit.
             done(written);
+            std::set<std::string> folders;
+            for (const std::string& path : paths) {
+                if (folders.insert(std::filesystem::path(path).parent_path().string()).second) {
+                    NS::detail::flushFolderOf(path.c_str());
+                }
+            }
         },
         true);
 }

@@ -1,4 +1,5 @@
 #include "../../../tests/support/FileEvents.hpp"
+#include "Foundation/AtomicFile.hpp"
 #include "Foundation/Foundation.hpp"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,25 @@ TEST(AtomicFile, TemporariesOfKilledWritersAreRemovedByTheNextWrite) {
     EXPECT_EQ(dir.entries(), std::set<std::string>{kName})
         << killedMidWrite << " writers were killed mid-write";
     EXPECT_EQ(readBytes(target), "new");
+}
+
+TEST(AtomicFile, AReplacementLeftForALaterFolderFlushIsStillWholeAndInPlace) {
+    TempDir dir;
+    const std::string target = dir.file(kName);
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(NS::detail::replaceFileUnflushed(target.c_str(), "new bytes"));
+    EXPECT_EQ(readBytes(target), "new bytes");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(dir.entries(), std::set<std::string>{kName});
+    NS::detail::flushFolderOf(target.c_str());
+    NS::detail::flushFolderOf(dir.file("missing/x").c_str());
+
+    EXPECT_FALSE(NS::detail::replaceFileUnflushed(nullptr, "x"));
+    EXPECT_FALSE(NS::detail::replaceFileUnflushed("", "x"));
+    EXPECT_FALSE(NS::detail::replaceFileUnflushed(dir.file("missing/x").c_str(), "x"));
+    EXPECT_EQ(dir.entries(), std::set<std::string>{kName});
 }
 
 TEST(AtomicFile, OnlyItsOwnTemporariesAreRemovedAndNoLinkIsFollowed) {
