@@ -1,8 +1,13 @@
 #include "Preferences/PSListController.hpp"
 
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSBundle.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UINavigationController.hpp"
 #include "UIKit/UITableView.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -15,27 +20,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
 
-using objc::operator""_sel;
+using NS::literals::operator""_ns;
+using PS::ListController;
+using PS::Specifier;
 
-Class listControllerClass() { return objc_lookUpClass("PSListController"); }
-
-id str(const char* text) {
-    return objc::send<id>(objc_lookUpClass("NSString"), "stringWithUTF8String:"_sel, text);
+objc::Ptr<NS::Object> property(objc::Ptr<Specifier> specifier, const char* key) {
+    return specifier->propertyForKey(NS::String::string(key));
 }
-bool isKind(id object, const char* cls) {
-    return objc::send<bool>(object, "isKindOfClass:"_sel, objc_lookUpClass(cls));
-}
-id property(id specifier, const char* key) {
-    return objc::send<id>(specifier, "propertyForKey:"_sel, str(key));
-}
-unsigned long count(id list) { return objc::send<unsigned long>(list, "count"_sel); }
-id at(id list, unsigned long i) { return objc::send<id>(list, "objectAtIndex:"_sel, i); }
 
 // ---- Rows of a specifier file --------------------------------------------------------------
 
@@ -72,8 +70,8 @@ bool managesMemory(std::string_view name) {
 }
 
 // The selector a row's entry names under `what`; `fallback` when it names none or one it may not.
-SEL selectorNamed(id entry, const char* what, SEL fallback) {
-    const char* name = objc::send<const char*>(isKind(entry, "NSString") ? entry : nil, "UTF8String"_sel);
+SEL selectorNamed(objc::Ptr<NS::Object> entry, const char* what, SEL fallback) {
+    const char* name = NS::cast<NS::String>(entry)->utf8String();
     if (name == nullptr || *name == '\0') {
         return fallback;
     }
@@ -87,72 +85,47 @@ SEL selectorNamed(id entry, const char* what, SEL fallback) {
 }
 
 // value → title for the values a row offers, when both lists are there and of one length.
-id titlesFor(id values, id titles) {
-    if (!isKind(values, "NSArray") || !isKind(titles, "NSArray") || count(values) != count(titles)) {
-        return nil;
+objc::Ptr<NS::Dictionary> titlesFor(objc::Ptr<NS::Object> values, objc::Ptr<NS::Object> titles) {
+    auto valueList = NS::cast<NS::Array>(values);
+    auto titleList = NS::cast<NS::Array>(titles);
+    if (valueList == nullptr || titleList == nullptr || valueList->count() != titleList->count()) {
+        return nullptr;
     }
-    id dictionary = objc::send<id>(objc_lookUpClass("NSMutableDictionary"), "dictionary"_sel);
-    for (unsigned long i = 0; i < count(values); ++i) {
-        objc::send(dictionary, "setObject:forKey:"_sel, at(titles, i), at(values, i));
+    auto dictionary = NS::MutableDictionary::dictionary();
+    for (unsigned long i = 0; i < valueList->count(); ++i) {
+        dictionary->setObjectForKey(titleList->objectAtIndex(i), valueList->objectAtIndex(i));
     }
     return dictionary;
 }
 
-id specifierFromEntry(id entry, id target) {
-    id cellName = objc::send<id>(entry, "objectForKey:"_sel, str("cell"));
-    long type = isKind(cellName, "NSString")
-                    ? PS::TableCell::cellTypeFromString(reinterpret_cast<NS::String*>(cellName))
-                    : -1;
+objc::Ptr<Specifier> specifierFromEntry(objc::Ptr<NS::Dictionary> entry, id target) {
+    long type = PS::TableCell::cellTypeFromString(NS::cast<NS::String>(entry->objectForKey("cell"_ns)));
     if (type < 0) {
         type = PS::StaticTextCell;
     }
     SEL get = nullptr;
     SEL set = nullptr;
     if (PS::isControl(type)) {
-        get = "readPreferenceValue:"_sel;
-        set = "setPreferenceValue:specifier:"_sel;
+        get = ListController::readPreferenceValue_.selector();
+        set = ListController::setPreferenceValueSpecifier_.selector();
     }
-    get = selectorNamed(objc::send<id>(entry, "objectForKey:"_sel, str("get")), "get", get);
-    set = selectorNamed(objc::send<id>(entry, "objectForKey:"_sel, str("set")), "set", set);
+    get = selectorNamed(entry->objectForKey("get"_ns), "get", get);
+    set = selectorNamed(entry->objectForKey("set"_ns), "set", set);
 
-    id label = objc::send<id>(entry, "objectForKey:"_sel, str("label"));
-    id detailName = objc::send<id>(entry, "objectForKey:"_sel, str("detail"));
     Class detail = Nil;
-    if (isKind(detailName, "NSString")) {
-        detail = objc_lookUpClass(objc::send<const char*>(detailName, "UTF8String"_sel));
+    if (auto detailName = NS::cast<NS::String>(entry->objectForKey("detail"_ns))) {
+        detail = objc::getClass(detailName->utf8String());
     }
-    id specifier = objc::send<id>(
-        objc_lookUpClass("PSSpecifier"), "preferenceSpecifierNamed:target:set:get:detail:cell:edit:"_sel,
-        isKind(label, "NSString") ? label : nil, target, set, get, detail, type, 0L);
-    objc::send(specifier, "setProperties:"_sel, entry);
-    if (id action = objc::send<id>(entry, "objectForKey:"_sel, str("action")); isKind(action, "NSString")) {
-        objc::send(specifier, "setButtonAction:"_sel, selectorNamed(action, "action", nullptr));
+    auto specifier = Specifier::preferenceSpecifier(NS::cast<NS::String>(entry->objectForKey("label"_ns)),
+                                                    target, set, get, detail, type, 0L);
+    specifier->setProperties(entry);
+    if (auto action = NS::cast<NS::String>(entry->objectForKey("action"_ns))) {
+        specifier->setButtonAction(selectorNamed(action, "action", nullptr));
     }
-    id values = objc::send<id>(entry, "objectForKey:"_sel, str("validValues"));
-    objc::send(specifier, "setTitleDictionary:"_sel,
-               titlesFor(values, objc::send<id>(entry, "objectForKey:"_sel, str("validTitles"))));
-    objc::send(specifier, "setShortTitleDictionary:"_sel,
-               titlesFor(values, objc::send<id>(entry, "objectForKey:"_sel, str("shortTitles"))));
+    auto values = entry->objectForKey("validValues"_ns);
+    specifier->setTitleDictionary(titlesFor(values, entry->objectForKey("validTitles"_ns)));
+    specifier->setShortTitleDictionary(titlesFor(values, entry->objectForKey("shortTitles"_ns)));
     return specifier;
-}
-
-id loadSpecifiersFromPlistName(id self, SEL, id name, id target) {
-    id bundle = objc::send<id>(self, "bundle"_sel);
-    id path = objc::send<id>(bundle, "pathForResource:ofType:"_sel, name, str("plist"));
-    id plist = path != nil ? objc::send<id>(objc_lookUpClass("NSDictionary"),
-                                            "dictionaryWithContentsOfFile:"_sel, path)
-                           : nil;
-    id items = objc::send<id>(plist, "objectForKey:"_sel, str("items"));
-    if (!isKind(items, "NSArray")) {
-        return nil;
-    }
-    id result = objc::send<id>(objc_lookUpClass("NSMutableArray"), "array"_sel);
-    for (unsigned long i = 0; i < count(items); ++i) {
-        if (id entry = at(items, i); isKind(entry, "NSDictionary")) {
-            objc::send(result, "addObject:"_sel, specifierFromEntry(entry, target));
-        }
-    }
-    return result;
 }
 
 // ---- Sections ------------------------------------------------------------------------------
@@ -166,44 +139,39 @@ struct Section {
 // A pane's sections, worked out once for the list they came from. They hold indexes, not rows, so a
 // list changed in place never leaves one pointing at a row it let go.
 struct SectionIndex {
-    id list = nil; // retained, so that no other list can come to have its address
+    objc::Ref<NS::Array> list; // retained, so that no other list can come to have its address
     unsigned long count = 0;
     std::vector<Section> sections;
 };
 
-SectionIndex*& indexField(id self) {
+SectionIndex*& indexField(ListController* self) {
     static const std::ptrdiff_t offset =
-        ivar_getOffset(class_getInstanceVariable(listControllerClass(), "_sectionIndex"));
+        ivar_getOffset(class_getInstanceVariable(ListController::runtimeClass(), "_sectionIndex"));
     return *reinterpret_cast<SectionIndex**>(reinterpret_cast<char*>(self) + offset);
 }
 
-void forgetSections(id self) {
-    if (SectionIndex* index = indexField(self)) {
-        objc::send(index->list, "release"_sel);
-        delete index;
-        indexField(self) = nullptr;
-    }
+void forgetSections(ListController* self) {
+    std::unique_ptr<SectionIndex> gone(indexField(self));
+    indexField(self) = nullptr;
 }
 
 // The pane's rows by section, asked of the pane itself so that its override of `specifiers` fills
 // them; worked out again only when it gives another list or the list's length changed.
-const SectionIndex& sectionsOf(id self) {
+const SectionIndex& sectionsOf(ListController* self) {
     // First, for a pane may fill its rows through setSpecifiers:, which starts the index afresh.
-    id list = objc::send<id>(self, "specifiers"_sel);
-    const unsigned long n = count(list);
+    auto list = self->specifiers();
+    const unsigned long n = list->count();
     SectionIndex*& index = indexField(self);
     if (index == nullptr) {
         index = new SectionIndex();
-    } else if (list == index->list && n == index->count) {
+    } else if (list.get() == index->list.get().get() && n == index->count) {
         return *index;
     }
-    objc::send<id>(list, "retain"_sel);
-    objc::send(index->list, "release"_sel);
-    index->list = list;
+    index->list = objc::retain(list);
     index->count = n;
     index->sections.clear();
     for (unsigned long i = 0; i < n; ++i) {
-        if (objc::send<long>(at(list, i), "cellType"_sel) == PS::GroupCell) {
+        if (list->objectAtIndex(i).as<Specifier>()->cellType() == PS::GroupCell) {
             index->sections.push_back(Section{static_cast<long>(i), i + 1, i + 1});
             continue;
         }
@@ -221,243 +189,249 @@ const Section* sectionAt(const SectionIndex& index, long section) {
                : nullptr;
 }
 
-id groupOf(const SectionIndex& index, const Section* s) {
-    return s != nullptr && s->group >= 0 ? at(index.list, static_cast<unsigned long>(s->group)) : nil;
-}
-
-long numberOfSections(id self, SEL, id) { return static_cast<long>(sectionsOf(self).sections.size()); }
-
-long numberOfRows(id self, SEL, id, long section) {
-    const Section* s = sectionAt(sectionsOf(self), section);
-    return s != nullptr ? static_cast<long>(s->end - s->first) : 0;
-}
-
-id specifierAtIndexPath(id self, SEL, id indexPath) {
-    if (indexPath == nil) {
-        return nil;
+objc::Ptr<Specifier> groupOf(const SectionIndex& index, const Section* s) {
+    if (s == nullptr || s->group < 0) {
+        return nullptr;
     }
-    const long section = objc::send<long>(indexPath, "section"_sel);
-    const long row = objc::send<long>(indexPath, "row"_sel);
-    const SectionIndex& index = sectionsOf(self);
-    const Section* s = sectionAt(index, section);
-    if (s == nullptr || row < 0 || static_cast<unsigned long>(row) >= s->end - s->first) {
-        return nil;
-    }
-    return at(index.list, s->first + static_cast<unsigned long>(row));
+    return index.list->objectAtIndex(static_cast<unsigned long>(s->group)).as<Specifier>();
 }
-
-id titleForHeader(id self, SEL, id, long section) {
-    const SectionIndex& index = sectionsOf(self);
-    return objc::send<id>(groupOf(index, sectionAt(index, section)), "name"_sel);
-}
-
-id titleForFooter(id self, SEL, id, long section) {
-    const SectionIndex& index = sectionsOf(self);
-    id group = groupOf(index, sectionAt(index, section));
-    // The table shows the footer as text; a specifier file may hold anything there.
-    id footer = group != nil ? property(group, "footerText") : nil;
-    return isKind(footer, "NSString") ? footer : nil;
-}
-
-id noView(id, SEL, id, long) { return nil; }
-double automaticHeight(id, SEL, id, long) { return UI::TableViewAutomaticDimension; }
 
 // The cell class a row names in `cellClass`, when it is one of the host's cells; else the host's own.
-Class cellClassFor(id specifier) {
-    id name = property(specifier, "cellClass");
-    Class named =
-        isKind(name, "NSString") ? objc_lookUpClass(objc::send<const char*>(name, "UTF8String"_sel)) : Nil;
-    if (named != Nil && objc::send<bool>(named, "isSubclassOfClass:"_sel, objc_lookUpClass("PSTableCell"))) {
+Class cellClassFor(objc::Ptr<Specifier> specifier) {
+    auto name = NS::cast<NS::String>(property(specifier, "cellClass"));
+    Class named = name != nullptr ? objc::getClass(name->utf8String()) : Nil;
+    if (named != Nil && NS::RootObject::isSubclassOfClass_.send(named, PS::TableCell::runtimeClass())) {
         return named;
     }
-    return objc_lookUpClass("PSTableCell");
+    return PS::TableCell::runtimeClass();
 }
 
-id cellForRow(id self, SEL, id, id indexPath) {
-    id specifier = objc::send<id>(self, "specifierAtIndexPath:"_sel, indexPath);
-    if (specifier == nil) {
-        return nil;
-    }
-    const long type = objc::send<long>(specifier, "cellType"_sel);
-    const long style = PS::isControl(type) ? UI::TableViewCellStyleValue1 : UI::TableViewCellStyleDefault;
-    id cell = objc::send<id>(objc::send<id>(cellClassFor(specifier), "alloc"_sel),
-                             "initWithStyle:reuseIdentifier:specifier:"_sel, style,
-                             property(specifier, "cell"), specifier);
-    id target = objc::send<id>(specifier, "target"_sel);
-    SEL getter = objc::send<SEL>(specifier, "getter"_sel);
-    if (getter != nullptr && objc::send<bool>(target, "respondsToSelector:"_sel, getter)) {
-        objc::send(cell, "setValue:"_sel, objc::send<id>(target, getter, specifier));
-    }
-    return objc::send<id>(cell, "autorelease"_sel);
-}
-
-// A selector that names its arguments with colons takes the specifier; one without takes none.
-void sendAction(id target, SEL action, id specifier) {
+// A row's action is a selector its specifier file names, so no view declares it: it is sent as
+// named. One that names its arguments with colons takes the specifier; one without takes none.
+void sendAction(id target, SEL action, objc::Ptr<Specifier> specifier) {
     const std::string name = sel_getName(action);
     if (name.find(':') != std::string::npos) {
-        objc::send(target, action, specifier);
+        objc::send(target, action, specifier.get());
     } else {
         objc::send(target, action);
     }
 }
 
-void didSelectRow(id self, SEL, id, id indexPath) {
-    id specifier = objc::send<id>(self, "specifierAtIndexPath:"_sel, indexPath);
-    if (specifier == nil) {
-        return;
-    }
-    SEL action = objc::send<SEL>(specifier, "buttonAction"_sel);
-    id target = objc::send<id>(specifier, "target"_sel);
-    if (action != nullptr) {
-        if (objc::send<bool>(target, "respondsToSelector:"_sel, action)) {
-            sendAction(target, action, specifier);
-        }
-        return;
-    }
-    Class detail = objc::send<Class>(specifier, "detailControllerClass"_sel);
-    // A specifier file may name any class; only a view controller can be shown.
-    if (detail == Nil ||
-        !objc::send<bool>(detail, "isSubclassOfClass:"_sel, objc_lookUpClass("UIViewController"))) {
-        return;
-    }
-    id child = objc::send<id>(objc::send<id>(detail, "alloc"_sel), "init"_sel);
-    if (objc::send<bool>(child, "isKindOfClass:"_sel, listControllerClass())) {
-        objc::send(child, "setBundle:"_sel, objc::send<id>(self, "bundle"_sel));
-        objc::send(child, "setParentController:"_sel, self);
-        objc::send(child, "setSpecifier:"_sel, specifier);
-    }
-    objc::send(self, "pushController:"_sel, child);
-    objc::send(child, "release"_sel);
-}
-
 // ---- The host's own value storage ---------------------------------------------------------
 
 // The file of a defaults domain, in the user's preferences folder.
-id domainPath(id domain) {
+objc::Ptr<NS::String> domainPath(objc::Ptr<NS::String> domain) {
     const char* home = std::getenv("HOME");
-    std::string path = std::string(home != nullptr && *home != '\0' ? home : "/var/mobile") +
-                       "/Library/Preferences/" + objc::send<const char*>(domain, "UTF8String"_sel) + ".plist";
-    return str(path.c_str());
+    const std::string path = std::string(home != nullptr && *home != '\0' ? home : "/var/mobile") +
+                             "/Library/Preferences/" + domain->str() + ".plist";
+    return NS::String::string(path);
 }
 
-id readPreferenceValue(id self, SEL, id specifier) {
-    id key = property(specifier, "key");
-    id domain = property(specifier, "defaults");
-    id value = nil;
-    if (key != nil && isKind(domain, "NSString")) {
-        id stored = objc::send<id>(objc_lookUpClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel,
-                                   domainPath(domain));
-        value = objc::send<id>(stored, "objectForKey:"_sel, key);
-    } else if (key != nil) {
-        value = objc::send<id>(objc::ivar<id>(self, "_values"), "objectForKey:"_sel, key);
-    }
-    return value != nil ? value : property(specifier, "default");
+// The values of a pane that names no defaults domain; nil until the first is stored.
+objc::Ptr<NS::MutableDictionary> storedValues(ListController* self) {
+    return objc::ivar<NS::MutableDictionary*>(self, "_values");
 }
 
-void setPreferenceValue(id self, SEL, id value, id specifier) {
-    id key = property(specifier, "key");
-    if (key == nil || value == nil) {
-        return;
-    }
-    id domain = property(specifier, "defaults");
-    if (isKind(domain, "NSString")) {
-        id path = domainPath(domain);
-        id stored = objc::send<id>(objc_lookUpClass("NSMutableDictionary"), "dictionary"_sel);
-        objc::send(
-            stored, "addEntriesFromDictionary:"_sel,
-            objc::send<id>(objc_lookUpClass("NSDictionary"), "dictionaryWithContentsOfFile:"_sel, path));
-        objc::send(stored, "setObject:forKey:"_sel, value, key);
-        objc::send<bool>(stored, "writeToFile:atomically:"_sel, path, true);
-    } else {
-        id values = objc::ivar<id>(self, "_values");
-        if (values == nil) {
-            values = objc::send<id>(objc::send<id>(objc_lookUpClass("NSMutableDictionary"), "alloc"_sel),
-                                    "init"_sel);
-            objc::setIvar<id>(self, "_values", values);
-        }
-        objc::send(values, "setObject:forKey:"_sel, value, key);
-    }
-    if (id name = property(specifier, "PostNotification"); isKind(name, "NSString")) {
-        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                             reinterpret_cast<CFStringRef>(name), nullptr, nullptr, true);
-    }
-}
-
-// ---- View controller -----------------------------------------------------------------------
-
-id specifiers(id self, SEL) { return objc::ivar<id>(self, "_specifiers"); }
-
-void setSpecifiers(id self, SEL, id list) {
-    objc::send<id>(list, "retain"_sel);
-    objc::send(objc::ivar<id>(self, "_specifiers"), "release"_sel);
-    objc::setIvar<id>(self, "_specifiers", list);
-    forgetSections(self);
-}
-
-id specifier(id self, SEL) { return objc::ivar<id>(self, "_specifier"); }
-
-void setSpecifier(id self, SEL, id specifier) {
-    objc::send<id>(specifier, "retain"_sel);
-    objc::send(objc::ivar<id>(self, "_specifier"), "release"_sel);
-    objc::setIvar<id>(self, "_specifier", specifier);
-    objc::send(self, "setTitle:"_sel, objc::send<id>(specifier, "name"_sel));
-}
-
-void loadView(id self, SEL) {
-    id table = objc::send<id>(objc::send<id>(objc_lookUpClass("UITableView"), "alloc"_sel),
-                              "initWithFrame:"_sel, CGRectMake(0, 0, 320, 568));
-    objc::send(table, "setDataSource:"_sel, self);
-    objc::send(table, "setDelegate:"_sel, self);
-    objc::send(objc::ivar<id>(self, "_table"), "release"_sel);
-    objc::setIvar<id>(self, "_table", table); // takes the ownership that alloc gave
-    objc::send(self, "setView:"_sel, table);
-}
-
-void pushController(id self, SEL, id controller) {
-    objc::send(objc::send<id>(self, "navigationController"_sel), "pushViewController:animated:"_sel,
-               controller, true);
-}
-
-void dealloc(id self, SEL sel) {
-    // The table may outlive the pane in someone else's hands; it must not call back into it.
-    id table = objc::ivar<id>(self, "_table");
-    objc::send(table, "setDataSource:"_sel, nil);
-    objc::send(table, "setDelegate:"_sel, nil);
-    forgetSections(self);
-    objc::sendSuper(listControllerClass(), self, sel);
-}
+constexpr auto noView = [](ListController*, UI::TableView*, long) -> UI::View* { return nullptr; };
+constexpr auto automaticHeight = [](ListController*, UI::TableView*, long) -> double {
+    return UI::TableViewAutomaticDimension;
+};
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("PSListController", "UIViewController")
+    objc::ClassDefinition<ListController>()
         // The pane's rows, owned; panes fill it straight from `specifiers`.
-        .ivar<id>("_specifiers", objc::Ownership::Owning)
-        .ivar<id>("_specifier", objc::Ownership::Owning)
-        .ivar<id>("_values", objc::Ownership::Owning)
+        .ivar<NS::Array*>("_specifiers", objc::Ownership::Owning)
+        .ivar<Specifier*>("_specifier", objc::Ownership::Owning)
+        .ivar<NS::MutableDictionary*>("_values", objc::Ownership::Owning)
         .ivar<void*>("_sectionIndex")
-        .property<id>("table")
-        .property<id>("bundle")
-        .property<id>("parentController", objc::Ownership::Plain)
-        .method<&specifiers>("specifiers")
-        .method<&setSpecifiers>("setSpecifiers:")
-        .method<&loadSpecifiersFromPlistName>("loadSpecifiersFromPlistName:target:")
-        .method<&specifier>("specifier")
-        .method<&setSpecifier>("setSpecifier:")
-        .method<&readPreferenceValue>("readPreferenceValue:")
-        .method<&setPreferenceValue>("setPreferenceValue:specifier:")
-        .method<&loadView>("loadView")
-        .method<&pushController>("pushController:")
-        .method<&numberOfSections>("numberOfSectionsInTableView:")
-        .method<&numberOfRows>("tableView:numberOfRowsInSection:")
-        .method<&specifierAtIndexPath>("specifierAtIndexPath:")
-        .method<&cellForRow>("tableView:cellForRowAtIndexPath:")
-        .method<&titleForHeader>("tableView:titleForHeaderInSection:")
-        .method<&titleForFooter>("tableView:titleForFooterInSection:")
-        .method<&noView>("tableView:viewForHeaderInSection:")
-        .method<&noView>("tableView:viewForFooterInSection:")
-        .method<&automaticHeight>("tableView:heightForHeaderInSection:")
-        .method<&automaticHeight>("tableView:heightForFooterInSection:")
-        .method<&didSelectRow>("tableView:didSelectRowAtIndexPath:")
-        .method<&dealloc>("dealloc")
+        .property<UI::TableView*>("table")
+        .property<NS::Bundle*>("bundle")
+        .property<ListController*>("parentController", objc::Ownership::Plain)
+        .method(
+            ListController::specifiers_,
+            [](ListController* self) -> NS::Array* { return objc::ivar<NS::Array*>(self, "_specifiers"); })
+        .method(ListController::setSpecifiers_,
+                [](ListController* self, NS::Array* list) {
+                    objc::storeOwned(self, "_specifiers", list);
+                    forgetSections(self);
+                })
+        .method(ListController::loadSpecifiersFromPlistNameTarget_,
+                [](ListController* self, NS::String* name, id target) -> NS::Array* {
+                    auto path = self->bundle()->pathForResource(name, "plist"_ns);
+                    if (path == nullptr) {
+                        return nullptr;
+                    }
+                    auto items = NS::cast<NS::Array>(
+                        NS::Dictionary::dictionaryWithContentsOfFile(path)->objectForKey("items"_ns));
+                    if (items == nullptr) {
+                        return nullptr;
+                    }
+                    auto result = NS::MutableArray::array();
+                    for (NS::Object* entry : items) {
+                        if (auto row = NS::cast<NS::Dictionary>(entry)) {
+                            result->addObject(specifierFromEntry(row, target));
+                        }
+                    }
+                    return result;
+                })
+        .method(ListController::specifier_,
+                [](ListController* self) -> Specifier* { return objc::ivar<Specifier*>(self, "_specifier"); })
+        .method(ListController::setSpecifier_,
+                [](ListController* self, objc::Ptr<Specifier> specifier) {
+                    objc::storeOwned(self, "_specifier", specifier);
+                    self->setTitle(specifier->name());
+                })
+        .method(
+            ListController::readPreferenceValue_,
+            [](ListController* self, objc::Ptr<Specifier> specifier) -> NS::Object* {
+                auto key = property(specifier, "key");
+                objc::Ptr<NS::Object> value;
+                if (auto domain = NS::cast<NS::String>(property(specifier, "defaults"));
+                    key != nullptr && domain != nullptr) {
+                    value =
+                        NS::Dictionary::dictionaryWithContentsOfFile(domainPath(domain))->objectForKey(key);
+                } else if (key != nullptr) {
+                    value = storedValues(self)->objectForKey(key);
+                }
+                return value != nullptr ? value : property(specifier, "default");
+            })
+        .method(ListController::setPreferenceValueSpecifier_,
+                [](ListController* self, objc::Ptr<NS::Object> value, objc::Ptr<Specifier> specifier) {
+                    auto key = property(specifier, "key");
+                    if (key == nullptr || value == nullptr) {
+                        return;
+                    }
+                    if (auto domain = NS::cast<NS::String>(property(specifier, "defaults"))) {
+                        auto path = domainPath(domain);
+                        auto stored = NS::MutableDictionary::dictionary();
+                        stored->addEntriesFromDictionary(NS::Dictionary::dictionaryWithContentsOfFile(path));
+                        stored->setObjectForKey(value, key);
+                        stored->writeToFile(path, true);
+                    } else {
+                        auto values = storedValues(self);
+                        if (values == nullptr) {
+                            // The ivar takes the ownership that alloc gave.
+                            values = NS::MutableDictionary::alloc()->init();
+                            objc::setIvar<NS::MutableDictionary*>(self, "_values", values);
+                        }
+                        values->setObjectForKey(value, key);
+                    }
+                    if (auto name = NS::cast<NS::String>(property(specifier, "PostNotification"))) {
+                        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                                             reinterpret_cast<CFStringRef>(name.get()),
+                                                             nullptr, nullptr, true);
+                    }
+                })
+        .method(
+            UI::ViewController::loadView_,
+            [](ListController* self) {
+                auto table = objc::adopt(
+                    UI::TableView::alloc()->initWithFrame(CGRectMake(0, 0, 320, 568)).as<UI::TableView>());
+                table->setDataSource(self->self());
+                table->setDelegate(self->self());
+                objc::storeOwned(self, "_table", table.get());
+                self->setView(table);
+            })
+        .method(ListController::pushController_,
+                [](ListController* self, UI::ViewController* controller) {
+                    self->navigationController()->pushViewController(controller, true);
+                })
+        .method(ListController::numberOfSectionsInTableView_,
+                [](ListController* self, UI::TableView*) -> long {
+                    return static_cast<long>(sectionsOf(self).sections.size());
+                })
+        .method(ListController::tableViewNumberOfRowsInSection_,
+                [](ListController* self, UI::TableView*, long section) -> long {
+                    const Section* s = sectionAt(sectionsOf(self), section);
+                    return s != nullptr ? static_cast<long>(s->end - s->first) : 0;
+                })
+        .method(
+            ListController::specifierAtIndexPath_,
+            [](ListController* self, objc::Ptr<NS::IndexPath> indexPath) -> Specifier* {
+                if (indexPath == nullptr) {
+                    return nullptr;
+                }
+                const long section = indexPath->section();
+                const long row = indexPath->row();
+                const SectionIndex& index = sectionsOf(self);
+                const Section* s = sectionAt(index, section);
+                if (s == nullptr || row < 0 || static_cast<unsigned long>(row) >= s->end - s->first) {
+                    return nullptr;
+                }
+                return index.list->objectAtIndex(s->first + static_cast<unsigned long>(row)).as<Specifier>();
+            })
+        .method(ListController::tableViewCellForRowAtIndexPath_,
+                [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) -> UI::TableViewCell* {
+                    auto specifier = self->specifierAtIndexPath(indexPath);
+                    if (specifier == nullptr) {
+                        return nullptr;
+                    }
+                    const long style = PS::isControl(specifier->cellType()) ? UI::TableViewCellStyleValue1
+                                                                            : UI::TableViewCellStyleDefault;
+                    auto cell = PS::TableCell::alloc_.send(cellClassFor(specifier))
+                                    ->initWithStyle(style, NS::cast<NS::String>(property(specifier, "cell")),
+                                                    specifier);
+                    id target = specifier->target();
+                    SEL getter = specifier->getter();
+                    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter)) {
+                        // The getter is the one the row names, perhaps in its specifier file: no
+                        // view declares it, so it is sent as named.
+                        cell->setValue(objc::send<NS::Object*>(target, getter, specifier.get()));
+                    }
+                    return cell->autorelease();
+                })
+        .method(ListController::tableViewTitleForHeaderInSection_,
+                [](ListController* self, UI::TableView*, long section) -> NS::String* {
+                    const SectionIndex& index = sectionsOf(self);
+                    return groupOf(index, sectionAt(index, section))->name();
+                })
+        .method(ListController::tableViewTitleForFooterInSection_,
+                [](ListController* self, UI::TableView*, long section) -> NS::String* {
+                    const SectionIndex& index = sectionsOf(self);
+                    // The table shows the footer as text; a specifier file may hold anything there.
+                    return NS::cast<NS::String>(
+                        property(groupOf(index, sectionAt(index, section)), "footerText"));
+                })
+        .method(ListController::tableViewViewForHeaderInSection_, noView)
+        .method(ListController::tableViewViewForFooterInSection_, noView)
+        .method(ListController::tableViewHeightForHeaderInSection_, automaticHeight)
+        .method(ListController::tableViewHeightForFooterInSection_, automaticHeight)
+        .method(ListController::tableViewDidSelectRowAtIndexPath_,
+                [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) {
+                    auto specifier = self->specifierAtIndexPath(indexPath);
+                    if (specifier == nullptr) {
+                        return;
+                    }
+                    id target = specifier->target();
+                    if (SEL action = specifier->buttonAction(); action != nullptr) {
+                        if (NS::Object::respondsToSelector_.send(target, action)) {
+                            sendAction(target, action, specifier);
+                        }
+                        return;
+                    }
+                    Class detail = specifier->detailControllerClass();
+                    // A specifier file may name any class; only a view controller can be shown.
+                    if (detail == Nil || !NS::RootObject::isSubclassOfClass_.send(
+                                             detail, UI::ViewController::runtimeClass())) {
+                        return;
+                    }
+                    auto child = objc::adopt(UI::ViewController::alloc_.send(detail)->init());
+                    if (auto pane = NS::cast<ListController>(child.get())) {
+                        pane->setBundle(self->bundle());
+                        pane->setParentController(self);
+                        pane->setSpecifier(specifier);
+                    }
+                    self->pushController(child);
+                })
+        .method(NS::Object::dealloc_,
+                [](ListController* self) {
+                    // The table may outlive the pane in someone else's hands; it must not call back into it.
+                    auto table = self->table();
+                    table->setDataSource(nil);
+                    table->setDelegate(nil);
+                    forgetSections(self);
+                    NS::Object::dealloc_.super<ListController>(self);
+                })
         .build();
 }
 

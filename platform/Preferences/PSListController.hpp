@@ -71,6 +71,8 @@ class GLINTMERE_EXPORT ListController
                        "tableView:viewForFooterInSection:", UI::View*(UI::TableView*, long))
     OBJC_MESSAGE_NAMED(heightForHeader, tableViewHeightForHeaderInSection_,
                        "tableView:heightForHeaderInSection:", double(UI::TableView*, long))
+    OBJC_MESSAGE_NAMED(heightForFooter, tableViewHeightForFooterInSection_,
+                       "tableView:heightForFooterInSection:", double(UI::TableView*, long))
     // A tap on the row: a button row sends its action to its target, a link row opens its pane.
     OBJC_MESSAGE_NAMED(didSelectRow, tableViewDidSelectRowAtIndexPath_,
                        "tableView:didSelectRowAtIndexPath:", void(UI::TableView*, NS::IndexPath*))

@@ -1,6 +1,8 @@
 #include "Preferences/PSTableCell.hpp"
 
+#include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
+#include "UIKit/UILabel.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -8,8 +10,6 @@
 #include <utility>
 
 namespace {
-
-using objc::operator""_sel;
 
 constexpr std::pair<const char*, long> kCellTypes[] = {
     {"PSGroupCell", PS::GroupCell},
@@ -29,43 +29,42 @@ constexpr std::pair<const char*, long> kCellTypes[] = {
     {"PSEditTextViewCell", PS::EditTextViewCell},
 };
 
-long cellTypeFromString(Class, SEL, id name) {
-    const char* text = objc::send<const char*>(name, "UTF8String"_sel);
-    if (text == nullptr) {
-        return -1;
-    }
-    for (const auto& [known, type] : kCellTypes) {
-        if (std::strcmp(known, text) == 0) {
-            return type;
-        }
-    }
-    return -1;
-}
-
-id initWithStyleSpecifier(id self, SEL, long style, id reuseIdentifier, id specifier) {
-    self = objc::sendSuper<id>(objc_lookUpClass("PSTableCell"), self, "initWithStyle:reuseIdentifier:"_sel,
-                               style, reuseIdentifier);
-    if (self == nil) {
-        return nil;
-    }
-    objc::send(self, "setSpecifier:"_sel, specifier);
-    objc::setIvar<long>(self, "_type", objc::send<long>(specifier, "cellType"_sel));
-    objc::send(objc::send<id>(self, "titleLabel"_sel), "setText:"_sel, objc::send<id>(specifier, "name"_sel));
-    return self;
-}
-
-id titleLabel(id self, SEL) { return objc::send<id>(self, "textLabel"_sel); }
-long type(id self, SEL) { return objc::ivar<long>(self, "_type"); }
+using PS::TableCell;
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("PSTableCell", "UITableViewCell")
-        .property<id>("specifier")
-        .property<id>("value")
+    objc::ClassDefinition<TableCell>()
+        .property<PS::Specifier*>("specifier")
+        .property<NS::Object*>("value")
         .ivar<long>("_type")
-        .classMethod<&cellTypeFromString>("cellTypeFromString:")
-        .method<&initWithStyleSpecifier>("initWithStyle:reuseIdentifier:specifier:")
-        .method<&titleLabel>("titleLabel")
-        .method<&type>("type")
+        .method(TableCell::cellTypeFromString_,
+                [](Class, objc::Ptr<NS::String> name) -> long {
+                    const char* text = name->utf8String();
+                    if (text == nullptr) {
+                        return -1;
+                    }
+                    for (const auto& [known, type] : kCellTypes) {
+                        if (std::strcmp(known, text) == 0) {
+                            return type;
+                        }
+                    }
+                    return -1;
+                })
+        .method(TableCell::initWithStyleReuseIdentifierSpecifier_,
+                [](TableCell* self, long style, NS::String* reuseIdentifier,
+                   objc::Ptr<PS::Specifier> specifier) -> TableCell* {
+                    auto cell = UI::TableViewCell::initWithStyleReuseIdentifier_
+                                    .super<TableCell>(self, style, reuseIdentifier)
+                                    .as<TableCell>();
+                    if (cell == nullptr) {
+                        return nullptr;
+                    }
+                    cell->setSpecifier(specifier);
+                    objc::setIvar<long>(cell, "_type", specifier->cellType());
+                    cell->titleLabel()->setText(specifier->name());
+                    return cell;
+                })
+        .method(TableCell::titleLabel_, [](TableCell* self) -> UI::Label* { return self->textLabel(); })
+        .method(TableCell::type_, [](TableCell* self) -> long { return objc::ivar<long>(self, "_type"); })
         .build();
 }
 

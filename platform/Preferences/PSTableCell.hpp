@@ -23,6 +23,7 @@ class GLINTMERE_EXPORT TableCell : public NS::Referencing<TableCell, "PSTableCel
     // The label showing the row title.
     OBJC_MESSAGE(titleLabel, "titleLabel", UI::Label*())
     OBJC_MESSAGE(specifier, "specifier", Specifier*())
+    OBJC_MESSAGE(setSpecifier, "setSpecifier:", void(Specifier*))
     OBJC_MESSAGE(type, "type", long())
     // The control's value, as the pane's getter gave it; nil for rows without one.
     OBJC_MESSAGE(value, "value", NS::Object*())

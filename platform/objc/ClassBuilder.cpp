@@ -52,10 +52,10 @@ std::vector<ClassBuilder::Definition>& pending() {
 }
 
 Class realize(ClassBuilder::Definition& definition) {
-    if (Class found = objc_lookUpClass(definition.name.c_str())) {
+    if (Class found = getClass(definition.name.c_str())) {
         return found;
     }
-    Class super = definition.root ? Nil : objc_lookUpClass(definition.superName.c_str());
+    Class super = definition.root ? Nil : getClass(definition.superName.c_str());
     Class cls = objc_allocateClassPair(super, definition.name.c_str(), 0);
     for (const auto& ivar : definition.ivars) {
         class_addIvar(cls, ivar.name.c_str(), ivar.size, static_cast<unsigned char>(log2Of(ivar.align)),
@@ -79,13 +79,13 @@ Class realize(ClassBuilder::Definition& definition) {
 }
 
 bool ready(const ClassBuilder::Definition& definition) {
-    return definition.root || objc_lookUpClass(definition.superName.c_str()) != Nil;
+    return definition.root || getClass(definition.superName.c_str()) != Nil;
 }
 
 } // namespace
 
 ClassBuilder::ClassBuilder(const char* name, const char* superName) {
-    existing_ = objc_lookUpClass(name);
+    existing_ = getClass(name);
     definition_.name = name;
     definition_.root = superName == nullptr;
     if (superName != nullptr) {
@@ -172,13 +172,16 @@ std::string ClassBuilder::ivarName(id self, SEL sel) {
 }
 
 void ClassBuilder::propertySetOwning(id self, SEL sel, id value) {
-    const std::string name = ivarName(self, sel);
-    id old = objc::ivar<id>(self, name.c_str());
+    storeOwned(self, ivarName(self, sel).c_str(), value);
+}
+
+void storeOwned(id object, const char* name, id value) {
+    id old = objc::ivar<id>(object, name);
     if (old == value) {
         return;
     }
     send<id>(value, Selector<"retain">::get());
-    setIvar<id>(self, name.c_str(), value);
+    setIvar<id>(object, name, value);
     send<void>(old, Selector<"release">::get());
 }
 

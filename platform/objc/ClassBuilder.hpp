@@ -222,6 +222,9 @@ template <class View> class ClassDefinition : public ClassBuilder {
   public:
     ClassDefinition() : ClassBuilder(View::className(), View::superclassName()) {}
     explicit ClassDefinition(const char* superName) : ClassBuilder(View::className(), superName) {}
+    // A class of another name whose instances are seen through `View` (a class of its own made at
+    // run time, such as a subclass that overrides a few of the view's messages).
+    ClassDefinition(const char* name, const char* superName) : ClassBuilder(name, superName) {}
 
     template <FixedString Name, class Signature, Side S, class Impl>
     ClassDefinition& method(const Message<Name, Signature, S>&, Impl) {
@@ -258,6 +261,13 @@ template <class View> class ClassDefinition : public ClassBuilder {
         return encodeMethod<R, Params...>();
     }
 };
+
+// Keeps `value`, retained, in the owning ivar `name` of `object`, and releases what it held: the
+// setter of an owning property, for setters that do more than store.
+GLINTMERE_EXPORT void storeOwned(id object, const char* name, id value);
+template <class Recv, class T> void storeOwned(Recv object, const char* name, T value) {
+    storeOwned(toId(object), name, toId(value));
+}
 
 // Releases every owning ivar of `object`, for the root class's dealloc.
 GLINTMERE_EXPORT void releaseOwnedIvars(id object);

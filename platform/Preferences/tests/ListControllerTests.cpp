@@ -26,10 +26,9 @@ using NS::literals::operator""_ns;
 
 std::vector<std::string> taps;
 
-void tapped(id, SEL) { taps.push_back("tapped"); }
-void tappedWith(id, SEL, id specifier) {
-    taps.push_back("tappedWith " + reinterpret_cast<PS::Specifier*>(specifier)->name()->str());
-}
+// The button actions of the test pane.
+constexpr objc::Message<"tapped", void()> tapped_{};
+constexpr objc::Message<"tappedWith:", void(PS::Specifier*)> tappedWith_{};
 
 std::string str(NS::String* s) { return s != nullptr ? s->str() : "(nil)"; }
 
@@ -44,9 +43,12 @@ PS::Specifier* row(const char* name, long cell, id target = nil) {
 class Panes : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("TestPane", "PSListController")
-            .method<&tapped>("tapped")
-            .method<&tappedWith>("tappedWith:")
+        objc::ClassDefinition<PS::ListController>("TestPane", "PSListController")
+            .method(tapped_, [](PS::ListController*) { taps.push_back("tapped"); })
+            .method(tappedWith_,
+                    [](PS::ListController*, objc::Ptr<PS::Specifier> specifier) {
+                        taps.push_back("tappedWith " + specifier->name()->str());
+                    })
             .build();
         objc::ClassBuilder("TestDetailPane", "PSListController").build();
         objc::ClassBuilder("TestSwitchCell", "PSTableCell").build();
@@ -190,15 +192,16 @@ TEST_F(Panes, OwnStorageKeepsValuesInMemoryAndRefusesWhatItCannotStore) {
 }
 
 long cellTypeAsked = 0;
-long countedCellType(id self, SEL sel) {
-    ++cellTypeAsked;
-    return objc::sendSuper<long>(objc_lookUpClass("TestCountingSpecifier"), self, sel);
-}
 
 TEST_F(Panes, SectionsAreWorkedOutOnceForTheRowsTheyCameFrom) {
     static const bool built = [] {
-        objc::ClassBuilder("TestCountingSpecifier", "PSSpecifier")
-            .method<&countedCellType>("cellType")
+        objc::ClassDefinition<PS::Specifier>("TestCountingSpecifier", "PSSpecifier")
+            .method(PS::Specifier::cellType_,
+                    [](PS::Specifier* self) -> long {
+                        ++cellTypeAsked;
+                        return PS::Specifier::cellType_.sendSuper(objc_lookUpClass("TestCountingSpecifier"),
+                                                                  self);
+                    })
             .build();
         return true;
     }();
