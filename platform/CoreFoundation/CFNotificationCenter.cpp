@@ -31,8 +31,6 @@ struct __CFNotificationCenter {
 
 namespace {
 
-using objc::operator""_sel;
-
 __CFNotificationCenter darwinCenter{0};
 
 // Each observed name has a folder under the device's notification folder, and each process that
@@ -220,13 +218,7 @@ bool acceptCenter(CFNotificationCenterRef c, const char* what) {
 }
 
 // The name's text, or empty for a null name or anything that is not a string.
-std::string nameText(CFStringRef name) {
-    if (name == nullptr || !objc::send<bool>(name, "isKindOfClass:"_sel, NS::String::runtimeClass())) {
-        return {};
-    }
-    const char* text = objc::send<const char*>(name, "UTF8String"_sel);
-    return text == nullptr ? std::string() : std::string(text);
-}
+std::string nameText(CFStringRef name) { return NS::cast<NS::String>(name)->str(); }
 
 // Removes this process's socket from the name's folder; its name is random and ours alone.
 void unlinkEndpoint(const std::string& fileName, const Endpoint& endpoint) {
@@ -404,7 +396,7 @@ void CFNotificationCenterAddObserver(CFNotificationCenterRef centerRef, const vo
         }
         c.endpoints.emplace(fileName, std::move(endpoint));
     }
-    auto copy = objc::adopt(objc::send<NS::String*>(name, "copy"_sel));
+    auto copy = objc::adopt(objc::Ptr(name)->copy().as<NS::String>());
     c.registrations.push_back(Registration{c.nextId++, observer, callBack, text, fileName, std::move(copy)});
 }
 

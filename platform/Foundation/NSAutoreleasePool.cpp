@@ -10,8 +10,6 @@
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
 // One entry per live pool of this thread, innermost last. Draining a pool drains the pools
 // nested in it first, so a pool that was never drained cannot outlive its parent.
 struct PoolFrame {
@@ -24,12 +22,8 @@ std::vector<PoolFrame>& frames() {
     return stack;
 }
 
-id initPool(id self, SEL) {
-    frames().push_back(PoolFrame{self, {}});
-    return self;
-}
-
-void drainPool(id self, SEL) {
+void drainPool(AutoreleasePool* pool) {
+    const id self = objc::toId(pool);
     auto& stack = frames();
     bool found = false;
     for (const PoolFrame& frame : stack) {
@@ -53,30 +47,32 @@ void drainPool(id self, SEL) {
                 continue;
             }
             for (id object : objects) {
-                objc::send(object, "release"_sel);
+                Object::release_.send(object);
             }
         }
     }
     std::free(self);
 }
 
-id retainPool(id self, SEL) {
-    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be retained\n");
-    return self;
-}
-
-id autoreleasePool(id self, SEL) {
-    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be autoreleased\n");
-    return self;
-}
-
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSAutoreleasePool", "NSObject")
-        .method<&initPool>("init")
-        .method<&drainPool>("drain")
-        .method<&drainPool>("release")
-        .method<&retainPool>("retain")
-        .method<&autoreleasePool>("autorelease")
+    objc::ClassDefinition<AutoreleasePool>()
+        .method(AutoreleasePool::init_,
+                [](AutoreleasePool* self) -> AutoreleasePool* {
+                    frames().push_back(PoolFrame{objc::toId(self), {}});
+                    return self;
+                })
+        .method<&drainPool>(AutoreleasePool::drain_)
+        .method<&drainPool>(Object::release_)
+        .method(AutoreleasePool::retain_,
+                [](AutoreleasePool* self) -> AutoreleasePool* {
+                    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be retained\n");
+                    return self;
+                })
+        .method(AutoreleasePool::autorelease_,
+                [](AutoreleasePool* self) -> AutoreleasePool* {
+                    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be autoreleased\n");
+                    return self;
+                })
         .build();
 }
 

@@ -5,23 +5,19 @@
 
 namespace {
 
-using objc::operator""_sel;
-
-Class blockClass() { return objc_lookUpClass("NSBlock"); }
-
-void dealloc(id self, SEL sel) {
-    delete static_cast<NS::detail::BlockBodyBase*>(objc::ivar<void*>(self, "_body"));
-    objc::sendSuper(blockClass(), self, sel);
-}
-
-// Blocks are immutable: a copy is the same block with one more owner.
-id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
+using NS::Block;
+using NS::Object;
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSBlock", "NSObject")
+    objc::ClassDefinition<Block>()
         .ivar<void*>("_body")
-        .method<&dealloc>("dealloc")
-        .method<&copyWithZone>("copyWithZone:")
+        .method(Object::dealloc_,
+                [](Block* self) {
+                    delete static_cast<NS::detail::BlockBodyBase*>(objc::ivar<void*>(self, "_body"));
+                    Object::dealloc_.super<Block>(self);
+                })
+        // Blocks are immutable: a copy is the same block with one more owner.
+        .method(Object::copyWithZone_, [](Block* self, void*) -> Object* { return self->retain(); })
         .build();
 }
 

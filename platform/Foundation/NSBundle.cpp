@@ -3,7 +3,10 @@
 #include "Foundation/Text.hpp"
 
 #include "Foundation/AtomicFile.hpp"
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
+#include "Foundation/NSURL.hpp"
 #include "Foundation/PropertyList.hpp"
 #include "Foundation/Storage.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -27,7 +30,7 @@ using NS::detail::tidyPath;
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
+using literals::operator""_ns;
 
 // Where the device keeps the user's language choice (AppleLanguages, most preferred first).
 constexpr const char* globalPreferencesPath = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
@@ -53,16 +56,16 @@ constexpr std::size_t keptTableLimit = 64;
 struct State {
     std::string path;
     std::mutex lock;
-    id info = nil; // read once, as the device does
+    Dictionary* info = nullptr; // read once, as the device does; owned
     void* handle = nullptr;
     bool loaded = false;
     std::map<std::string, KeptTable> tables; // by file
     unsigned long tableUses = 0;
 };
 
-State*& stateOf(id self) { return detail::slot<State*, "NSBundle", "_state">(self); }
+State*& stateOf(const Bundle* self) { return detail::slot<State*, "NSBundle", "_state">(objc::toId(self)); }
 
-State& state(id self) {
+State& state(const Bundle* self) {
     static State none;
     State* s = stateOf(self);
     return s != nullptr ? *s : none;
@@ -72,8 +75,8 @@ std::mutex& registryLock() {
     static std::mutex lock;
     return lock;
 }
-std::map<std::string, id>& registry() {
-    static auto* bundles = new std::map<std::string, id>();
+std::map<std::string, Bundle*>& registry() {
+    static auto* bundles = new std::map<std::string, Bundle*>();
     return *bundles;
 }
 
@@ -86,49 +89,40 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<std::string> text(id string) {
-    if (string == nil) {
-        return std::nullopt;
-    }
-    const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
+std::optional<std::string> text(objc::Ptr<String> string) {
+    const char* utf8 = string->utf8String();
     if (utf8 == nullptr) {
         return std::nullopt;
     }
     return std::string(utf8);
 }
 
-id makeString(const std::string& s) { return objc::toId(String::string(std::string_view(s))); }
+objc::Ptr<String> makeString(const std::string& s) { return String::string(std::string_view(s)); }
 
 // The bundle for an existing directory, made on first request; nil when there is no directory.
-id bundleFor(Class cls, id pathString) {
+objc::Ptr<Bundle> bundleFor(Class cls, objc::Ptr<String> pathString) {
     std::optional<std::string> raw = text(pathString);
     if (!raw || raw->empty()) {
-        return nil;
+        return nullptr;
     }
     std::string path = tidyPath(*raw);
     if (!isDirectory(path)) {
-        return nil;
+        return nullptr;
     }
     std::lock_guard guard(registryLock());
     auto found = registry().find(path);
     if (found != registry().end()) {
         return found->second;
     }
-    id bundle = objc::send<id>(cls, "alloc"_sel);
+    Bundle* bundle = Bundle::alloc_.send(cls);
     stateOf(bundle) = new State();
     stateOf(bundle)->path = path;
     registry().emplace(path, bundle);
     return bundle;
 }
 
-id bundleWithPath(Class cls, SEL, id path) { return bundleFor(cls, path); }
-id initWithPath(id self, SEL, id path) {
-    id bundle = bundleFor(object_getClass(self), path);
-    objc::send(self, "release"_sel);
-    return objc::send<id>(bundle, "retain"_sel);
-}
-
-id mainBundle(Class cls, SEL) {
+// The directory that holds the running executable; empty when it cannot be told.
+const std::string& executableDirectory() {
     static const std::string directory = [] {
         char buffer[4096];
         ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -139,36 +133,7 @@ id mainBundle(Class cls, SEL) {
         std::size_t slash = exe.rfind('/');
         return slash == std::string::npos ? std::string() : (slash == 0 ? "/" : exe.substr(0, slash));
     }();
-    if (directory.empty()) {
-        return nil;
-    }
-    return bundleFor(cls, makeString(directory));
-}
-
-id bundlePath(id self, SEL) { return makeString(state(self).path); }
-
-id infoDictionary(id self, SEL) {
-    State& s = state(self);
-    std::lock_guard guard(s.lock);
-    if (s.info == nil) {
-        id info = detail::readPropertyList((s.path + "/Info.plist").c_str());
-        if (!detail::isKind(info, "NSDictionary")) {
-            objc::send(info, "release"_sel);
-            info = objc::send<id>(objc::send<id>(objc_lookUpClass("NSDictionary"), "alloc"_sel), "init"_sel);
-        }
-        s.info = info;
-    }
-    return s.info;
-}
-
-id objectForInfoKey(id self, SEL, id key) {
-    return objc::send<id>(objc::send<id>(self, "infoDictionary"_sel), "objectForKey:"_sel, key);
-}
-
-id bundleIdentifier(id self, SEL) {
-    id value = objc::send<id>(self, "objectForInfoDictionaryKey:"_sel,
-                              objc::toId(String::string("CFBundleIdentifier")));
-    return detail::isKind(value, "NSString") ? value : nil;
+    return directory;
 }
 
 // The .lproj folders to look in, best first: the user's language (and its base language, "en" for
@@ -181,50 +146,16 @@ std::vector<std::string> languages() {
             order.push_back(language);
         }
     };
-    id prefs = detail::readPropertyList(globalPreferencesPath);
-    if (detail::isKind(prefs, "NSDictionary")) {
-        id list = objc::send<id>(prefs, "objectForKey:"_sel, objc::toId(String::string("AppleLanguages")));
-        if (detail::isKind(list, "NSArray") && objc::send<unsigned long>(list, "count"_sel) > 0) {
-            id first = objc::send<id>(list, "objectAtIndex:"_sel, 0ul);
-            if (detail::isKind(first, "NSString")) {
-                std::string preferred = *text(first);
-                add(preferred);
-                add(preferred.substr(0, preferred.find_first_of("-_")));
-            }
-        }
+    auto prefs = objc::adopt(reinterpret_cast<Object*>(detail::readPropertyList(globalPreferencesPath)));
+    auto list = cast<Array>(cast<Dictionary>(prefs.get())->objectForKey("AppleLanguages"_ns));
+    if (auto first = cast<String>(list->firstObject())) {
+        std::string preferred = first->str();
+        add(preferred);
+        add(preferred.substr(0, preferred.find_first_of("-_")));
     }
-    objc::send(prefs, "release"_sel);
     add("en");
     add("Base");
     return order;
-}
-
-id pathForResource(id self, SEL, id name, id type) {
-    std::optional<std::string> base = text(name);
-    if (!base || base->empty()) {
-        return nil;
-    }
-    std::string file = *base;
-    if (std::optional<std::string> extension = text(type); extension && !extension->empty()) {
-        file += "." + *extension;
-    }
-    const std::string& root = state(self).path;
-    std::vector<std::string> places{root};
-    for (const std::string& language : languages()) {
-        places.push_back(root + "/" + language + ".lproj");
-    }
-    for (const std::string& place : places) {
-        std::string candidate = tidyPath(place + "/" + file);
-        if (exists(candidate)) {
-            return makeString(candidate);
-        }
-    }
-    return nil;
-}
-
-id urlForResource(id self, SEL, id name, id extension) {
-    id path = objc::send<id>(self, "pathForResource:ofType:"_sel, name, extension);
-    return path == nil ? nil : objc::send<id>(objc_lookUpClass("NSURL"), "fileURLWithPath:"_sel, path);
 }
 
 // ----- string tables
@@ -460,23 +391,18 @@ std::optional<Table> loadTable(const std::string& file) {
     if (content.starts_with("bplist") ||
         (first != std::string::npos && content.compare(first, 2, "<?") == 0) ||
         (first != std::string::npos && content.compare(first, 6, "<plist") == 0)) {
-        id root = detail::propertyListFromBytes(content);
-        if (!detail::isKind(root, "NSDictionary")) {
-            objc::send(root, "release"_sel);
+        auto read = objc::adopt(reinterpret_cast<Object*>(detail::propertyListFromBytes(content)));
+        auto root = cast<Dictionary>(read.get());
+        if (root == nullptr) {
             std::fprintf(stderr, "NSBundle: string table %s is not a dictionary property list; not used\n",
                          file.c_str());
             return std::nullopt;
         }
-        id keys = objc::send<id>(root, "allKeys"_sel);
-        unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
-        for (unsigned long k = 0; k < n; ++k) {
-            id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
-            id value = objc::send<id>(root, "objectForKey:"_sel, key);
-            if (detail::isKind(value, "NSString")) {
-                table[*text(key)] = *text(value);
+        for (Object* key : root->allKeys()) {
+            if (auto value = cast<String>(root->objectForKey(key))) {
+                table[reinterpret_cast<String*>(key)->str()] = value->str();
             }
         }
-        objc::send(root, "release"_sel);
         return table;
     }
     StringsParser parser(content);
@@ -527,11 +453,36 @@ std::optional<std::string> lookUp(State& s, const std::string& file, const std::
     return found != kept.table->end() ? std::optional<std::string>(found->second) : std::nullopt;
 }
 
-id localizedString(id self, SEL, id key, id value, id tableName) {
-    if (key == nil) {
-        return value != nil ? value : makeString("");
+// The bundle's directory joined with `name` and `type`, in the bundle or one of its .lproj folders.
+objc::Ptr<String> resourcePath(const Bundle* self, objc::Ptr<String> name, objc::Ptr<String> type) {
+    std::optional<std::string> base = text(name);
+    if (!base || base->empty()) {
+        return nullptr;
     }
-    std::string wanted = *text(key);
+    std::string file = *base;
+    if (std::optional<std::string> extension = text(type); extension && !extension->empty()) {
+        file += "." + *extension;
+    }
+    const std::string& root = state(self).path;
+    std::vector<std::string> places{root};
+    for (const std::string& language : languages()) {
+        places.push_back(root + "/" + language + ".lproj");
+    }
+    for (const std::string& place : places) {
+        std::string candidate = tidyPath(place + "/" + file);
+        if (exists(candidate)) {
+            return makeString(candidate);
+        }
+    }
+    return nullptr;
+}
+
+objc::Ptr<String> localizedString(const Bundle* self, objc::Ptr<String> key, objc::Ptr<String> value,
+                                  objc::Ptr<String> tableName) {
+    if (key == nullptr) {
+        return value != nullptr ? value : makeString("");
+    }
+    std::string wanted = key->str();
     std::string table = text(tableName).value_or("");
     if (table.empty()) {
         table = "Localizable";
@@ -543,7 +494,7 @@ id localizedString(id self, SEL, id key, id value, id tableName) {
             return makeString(*found);
         }
     }
-    if (value != nil && objc::send<unsigned long>(value, "length"_sel) > 0) {
+    if (value->length() > 0) {
         return value;
     }
     return key;
@@ -551,7 +502,7 @@ id localizedString(id self, SEL, id key, id value, id tableName) {
 
 // ----- code
 
-bool load(id self, SEL) {
+bool load(const Bundle* self) {
     State& s = state(self);
     {
         std::lock_guard guard(s.lock);
@@ -559,14 +510,13 @@ bool load(id self, SEL) {
             return true;
         }
     }
-    id executable = objc::send<id>(self, "objectForInfoDictionaryKey:"_sel,
-                                   objc::toId(String::string("CFBundleExecutable")));
-    if (!detail::isKind(executable, "NSString")) {
+    auto executable = cast<String>(self->objectForInfoDictionaryKey("CFBundleExecutable"_ns));
+    if (executable == nullptr) {
         std::fprintf(stderr, "NSBundle %s: cannot load: Info.plist names no CFBundleExecutable\n",
                      s.path.c_str());
         return false;
     }
-    std::string file = s.path + "/" + *text(executable);
+    std::string file = s.path + "/" + executable->str();
     if (!exists(file)) {
         std::fprintf(stderr, "NSBundle %s: cannot load: the executable %s couldn't be located\n",
                      s.path.c_str(), file.c_str());
@@ -586,53 +536,81 @@ bool load(id self, SEL) {
     return true;
 }
 
-bool isLoaded(id self, SEL) {
-    State& s = state(self);
-    std::lock_guard guard(s.lock);
-    return s.loaded;
-}
-
-Class principalClass(id self, SEL) {
-    if (!objc::send<bool>(self, "load"_sel)) {
+Class principalClass(const Bundle* self) {
+    if (!self->load()) {
         return Nil;
     }
-    id name = objc::send<id>(self, "objectForInfoDictionaryKey:"_sel,
-                             objc::toId(String::string("NSPrincipalClass")));
-    if (!detail::isKind(name, "NSString")) {
+    auto name = cast<String>(self->objectForInfoDictionaryKey("NSPrincipalClass"_ns));
+    if (name == nullptr) {
         std::fprintf(stderr, "NSBundle %s: Info.plist names no NSPrincipalClass\n", state(self).path.c_str());
         return Nil;
     }
-    Class cls = objc_lookUpClass(text(name)->c_str());
+    Class cls = objc::getClass(name->utf8String());
     if (cls == Nil) {
         std::fprintf(stderr, "NSBundle %s: no class %s after loading\n", state(self).path.c_str(),
-                     text(name)->c_str());
+                     name->utf8String());
     }
     return cls;
 }
 
-id description(id self, SEL) {
-    bool loaded = objc::send<bool>(self, "isLoaded"_sel);
-    return makeString("NSBundle <" + state(self).path + "> (" + (loaded ? "loaded" : "not yet loaded") + ")");
-}
-
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSBundle", "NSObject")
+    objc::ClassDefinition<Bundle>()
         .ivar<void*>("_state")
-        .classMethod<&bundleWithPath>("bundleWithPath:")
-        .classMethod<&mainBundle>("mainBundle")
-        .method<&initWithPath>("initWithPath:")
-        .method<&bundlePath>("bundlePath")
-        .method<&bundlePath>("resourcePath")
-        .method<&bundleIdentifier>("bundleIdentifier")
-        .method<&infoDictionary>("infoDictionary")
-        .method<&objectForInfoKey>("objectForInfoDictionaryKey:")
-        .method<&pathForResource>("pathForResource:ofType:")
-        .method<&urlForResource>("URLForResource:withExtension:")
-        .method<&localizedString>("localizedStringForKey:value:table:")
-        .method<&load>("load")
-        .method<&isLoaded>("isLoaded")
-        .method<&principalClass>("principalClass")
-        .method<&description>("description")
+        .method(Bundle::bundleWithPath_,
+                [](Class cls, String* path) -> Bundle* { return bundleFor(cls, path); })
+        .method(Bundle::mainBundle_,
+                [](Class cls) -> Bundle* {
+                    const std::string& directory = executableDirectory();
+                    return directory.empty() ? nullptr : bundleFor(cls, makeString(directory)).get();
+                })
+        .method(Bundle::initWithPath_,
+                [](Bundle* self, String* path) -> Bundle* {
+                    auto bundle = bundleFor(object_getClass(self->self()), path);
+                    self->release();
+                    return bundle->retain();
+                })
+        .method(Bundle::bundlePath_, [](Bundle* self) -> String* { return makeString(state(self).path); })
+        .method(Bundle::resourcePath_, [](Bundle* self) -> String* { return makeString(state(self).path); })
+        .method(Bundle::bundleIdentifier_,
+                [](Bundle* self) -> String* {
+                    return cast<String>(self->objectForInfoDictionaryKey("CFBundleIdentifier"_ns));
+                })
+        .method(Bundle::infoDictionary_,
+                [](Bundle* self) -> Dictionary* {
+                    State& s = state(self);
+                    std::lock_guard guard(s.lock);
+                    if (s.info == nullptr) {
+                        auto read = objc::adopt(reinterpret_cast<Object*>(
+                            detail::readPropertyList((s.path + "/Info.plist").c_str())));
+                        auto info = cast<Dictionary>(read.get());
+                        s.info =
+                            info != nullptr ? objc::retain(info).leak() : Dictionary::alloc()->init().get();
+                    }
+                    return s.info;
+                })
+        .method(
+            Bundle::objectForInfoDictionaryKey_,
+            [](Bundle* self, String* key) -> Object* { return self->infoDictionary()->objectForKey(key); })
+        .method<&resourcePath>(Bundle::pathForResourceOfType_)
+        .method(Bundle::URLForResourceWithExtension_,
+                [](Bundle* self, String* name, String* extension) -> URL* {
+                    auto path = self->pathForResource(name, extension);
+                    return path == nullptr ? nullptr : URL::fileURLWithPath(path).get();
+                })
+        .method<&localizedString>(Bundle::localizedStringForKeyValueTable_)
+        .method<&load>(Bundle::load_)
+        .method(Bundle::isLoaded_,
+                [](Bundle* self) -> bool {
+                    State& s = state(self);
+                    std::lock_guard guard(s.lock);
+                    return s.loaded;
+                })
+        .method<&principalClass>(Bundle::principalClass_)
+        .method(Object::description_,
+                [](Bundle* self) -> String* {
+                    return makeString("NSBundle <" + state(self).path + "> (" +
+                                      (self->isLoaded() ? "loaded" : "not yet loaded") + ")");
+                })
         .build();
 }
 

@@ -18,7 +18,12 @@ class GLINTMERE_EXPORT Bundle : public Referencing<Bundle, "NSBundle"> {
     // The directory that holds the running executable.
     OBJC_CLASS_MESSAGE(mainBundle, "mainBundle", Bundle*())
 
+    // The same bundle object as bundleWithPath: gives; nullptr when there is no directory at `path`.
+    OBJC_MESSAGE(initWithPath, "initWithPath:", Bundle*(String*))
+
     OBJC_MESSAGE(bundlePath, "bundlePath", String*())
+    // Resources sit in the bundle's directory itself.
+    OBJC_MESSAGE(resourcePath, "resourcePath", String*())
     OBJC_MESSAGE(bundleIdentifier, "bundleIdentifier", String*())
     // The bundle's Info.plist; empty when it has none.
     OBJC_MESSAGE(infoDictionary, "infoDictionary", Dictionary*())

@@ -13,84 +13,22 @@
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
 // Files read whole into memory: anything larger is refused rather than exhaust it.
 constexpr std::size_t fileLimit = std::size_t{1} << 30;
 
-std::string*& bytesOf(id self) { return detail::slot<std::string*, "NSData", "_bytes">(self); }
+std::string*& bytesOf(const Data* self) {
+    return detail::slot<std::string*, "NSData", "_bytes">(objc::toId(self));
+}
 
-const std::string& bytes(id self) {
+const std::string& bytes(const Data* self) {
     static const std::string empty;
     std::string* b = bytesOf(self);
     return b != nullptr ? *b : empty;
 }
 
-id initEmpty(id self, SEL) {
-    bytesOf(self) = new std::string();
-    return self;
-}
-id initWithBytes(id self, SEL, const void* data, unsigned long length) {
-    if (data == nullptr && length > 0) {
-        objc::send(self, "release"_sel);
-        return nil;
-    }
-    bytesOf(self) = new std::string(static_cast<const char*>(data), data == nullptr ? 0 : length);
-    return self;
-}
-id initWithContentsOfFile(id self, SEL, id path) {
-    std::optional<std::string> contents =
-        detail::readFile(objc::send<const char*>(path, "UTF8String"_sel), fileLimit);
-    if (!contents) {
-        objc::send(self, "release"_sel);
-        return nil;
-    }
-    bytesOf(self) = new std::string(std::move(*contents));
-    return self;
-}
-
-id emptyData(Class cls, SEL) { return objc::toId(Data::alloc_.send(cls)->init()->autorelease()); }
-id withBytes(Class cls, SEL, const void* data, unsigned long length) {
-    return objc::toId(Data::alloc_.send(cls)->initWithBytes(data, length)->autorelease());
-}
-id withContentsOfFile(Class cls, SEL, String* path) {
-    return objc::toId(Data::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease());
-}
-
-void dealloc(id self, SEL sel) {
-    delete bytesOf(self);
-    bytesOf(self) = nullptr;
-    objc::sendSuper(objc_lookUpClass("NSData"), self, sel);
-}
-
-const void* bytesPointer(id self, SEL) { return bytes(self).data(); }
-unsigned long length(id self, SEL) { return bytes(self).size(); }
-
-bool isEqualToData(id self, SEL, id other) {
-    if (cast<Data>(other) == nullptr) {
-        return false;
-    }
-    unsigned long n = objc::send<unsigned long>(other, "length"_sel);
-    const std::string& mine = bytes(self);
-    return n == mine.size() &&
-           (n == 0 || std::memcmp(mine.data(), objc::send<const void*>(other, "bytes"_sel), n) == 0);
-}
-unsigned long hash(id self, SEL) {
-    std::uint64_t h = 14695981039346656037ull;
-    const std::string& b = bytes(self);
-    // The first bytes are enough to spread data apart, as Cocoa also hashes a prefix only.
-    std::size_t n = b.size() < 80 ? b.size() : 80;
-    for (std::size_t k = 0; k < n; ++k) {
-        h = (h ^ static_cast<unsigned char>(b[k])) * 1099511628211ull;
-    }
-    return static_cast<unsigned long>(h ^ b.size());
-}
-id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
-
 // "<0001feff 10>": hex, in groups of four bytes.
-id description(id self, SEL) {
+std::string hexDescription(const std::string& b) {
     static const char digits[] = "0123456789abcdef";
-    const std::string& b = bytes(self);
     std::string out = "<";
     for (std::size_t k = 0; k < b.size(); ++k) {
         if (k > 0 && k % 4 == 0) {
@@ -100,32 +38,88 @@ id description(id self, SEL) {
         out += digits[c >> 4];
         out += digits[c & 0xF];
     }
-    out += '>';
-    return objc::toId(String::string(std::string_view(out)));
+    return out + '>';
 }
 
-bool writeToFile(id self, SEL, id path, bool atomically) {
-    return detail::writeFile(objc::send<const char*>(path, "UTF8String"_sel), bytes(self), atomically);
+bool isEqualToData(const Data* self, const Object* other) {
+    auto data = cast<Data>(other);
+    if (data == nullptr) {
+        return false;
+    }
+    const unsigned long n = data->length();
+    const std::string& mine = bytes(self);
+    return n == mine.size() && (n == 0 || std::memcmp(mine.data(), data->bytes(), n) == 0);
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSData", "NSObject")
+    objc::ClassDefinition<Data>()
         .ivar<void*>("_bytes")
-        .classMethod<&emptyData>("data")
-        .classMethod<&withBytes>("dataWithBytes:length:")
-        .classMethod<&withContentsOfFile>("dataWithContentsOfFile:")
-        .method<&initEmpty>("init")
-        .method<&initWithBytes>("initWithBytes:length:")
-        .method<&initWithContentsOfFile>("initWithContentsOfFile:")
-        .method<&dealloc>("dealloc")
-        .method<&bytesPointer>("bytes")
-        .method<&length>("length")
-        .method<&isEqualToData>("isEqualToData:")
-        .method<&isEqualToData>("isEqual:")
-        .method<&hash>("hash")
-        .method<&copyWithZone>("copyWithZone:")
-        .method<&description>("description")
-        .method<&writeToFile>("writeToFile:atomically:")
+        .method(Data::data_, [](Class cls) -> Data* { return Data::alloc_.send(cls)->init()->autorelease(); })
+        .method(Data::dataWithBytesLength_,
+                [](Class cls, const void* data, unsigned long length) -> Data* {
+                    return Data::alloc_.send(cls)->initWithBytes(data, length)->autorelease();
+                })
+        .method(Data::dataWithContentsOfFile_,
+                [](Class cls, String* path) -> Data* {
+                    return Data::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
+                })
+        .method(Data::init_,
+                [](Data* self) -> Data* {
+                    bytesOf(self) = new std::string();
+                    return self;
+                })
+        .method(Data::initWithBytesLength_,
+                [](Data* self, const void* data, unsigned long length) -> Data* {
+                    if (data == nullptr && length > 0) {
+                        self->release();
+                        return nullptr;
+                    }
+                    bytesOf(self) =
+                        new std::string(static_cast<const char*>(data), data == nullptr ? 0 : length);
+                    return self;
+                })
+        .method(Data::initWithContentsOfFile_,
+                [](Data* self, objc::Ptr<String> path) -> Data* {
+                    std::optional<std::string> contents = detail::readFile(path->utf8String(), fileLimit);
+                    if (!contents) {
+                        self->release();
+                        return nullptr;
+                    }
+                    bytesOf(self) = new std::string(std::move(*contents));
+                    return self;
+                })
+        .method(Object::dealloc_,
+                [](Data* self) {
+                    delete bytesOf(self);
+                    bytesOf(self) = nullptr;
+                    Object::dealloc_.super<Data>(self);
+                })
+        .method(Data::bytes_, [](Data* self) -> const void* { return bytes(self).data(); })
+        .method(Data::length_, [](Data* self) -> unsigned long { return bytes(self).size(); })
+        .method(Data::isEqualToData_,
+                [](Data* self, Data* other) -> bool { return isEqualToData(self, other); })
+        .method(Object::isEqual_,
+                [](Data* self, const Object* other) -> bool { return isEqualToData(self, other); })
+        .method(Object::hash_,
+                [](Data* self) -> unsigned long {
+                    std::uint64_t h = 14695981039346656037ull;
+                    const std::string& b = bytes(self);
+                    // The first bytes are enough to spread data apart, as Cocoa also hashes a prefix only.
+                    std::size_t n = b.size() < 80 ? b.size() : 80;
+                    for (std::size_t k = 0; k < n; ++k) {
+                        h = (h ^ static_cast<unsigned char>(b[k])) * 1099511628211ull;
+                    }
+                    return static_cast<unsigned long>(h ^ b.size());
+                })
+        .method(Object::copyWithZone_, [](Data* self, void*) -> Object* { return self->retain(); })
+        .method(Object::description_,
+                [](Data* self) -> String* {
+                    return String::string(std::string_view(hexDescription(bytes(self))));
+                })
+        .method(Data::writeToFileAtomically_,
+                [](Data* self, objc::Ptr<String> path, bool atomically) -> bool {
+                    return detail::writeFile(path->utf8String(), bytes(self), atomically);
+                })
         .build();
 }
 

@@ -15,24 +15,24 @@
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
 // The type the number was made from (an objCType letter), and its value in one of two forms.
-char& typeOf(id self) { return detail::slot<char, "NSNumber", "_type">(self); }
-long long& integerOf(id self) { return detail::slot<long long, "NSNumber", "_integer">(self); }
-double& realOf(id self) { return detail::slot<double, "NSNumber", "_real">(self); }
+char& typeOf(const Number* self) { return detail::slot<char, "NSNumber", "_type">(objc::toId(self)); }
+long long& integerOf(const Number* self) {
+    return detail::slot<long long, "NSNumber", "_integer">(objc::toId(self));
+}
+double& realOf(const Number* self) { return detail::slot<double, "NSNumber", "_real">(objc::toId(self)); }
 
 bool isRealType(char t) { return t == 'd' || t == 'f'; }
 
 // Every integer a number can hold, signed or not, fits here.
-__int128 wideInteger(id self) {
+__int128 wideInteger(const Number* self) {
     if (typeOf(self) == 'Q') {
         return static_cast<unsigned long long>(integerOf(self));
     }
     return integerOf(self);
 }
 
-double asDouble(id self) {
+double asDouble(const Number* self) {
     return isRealType(typeOf(self)) ? realOf(self) : static_cast<double>(wideInteger(self));
 }
 
@@ -50,60 +50,35 @@ template <class T> T clampReal(double v, T lo, T hi) {
     return static_cast<T>(v);
 }
 
-id initInteger(id self, long long value, char type) {
+Number* initInteger(Number* self, long long value, char type) {
     typeOf(self) = type;
     integerOf(self) = value;
     return self;
 }
-id initReal(id self, double value, char type) {
+Number* initReal(Number* self, double value, char type) {
     typeOf(self) = type;
     realOf(self) = value;
     return self;
 }
-
-id initWithBool(id self, SEL, bool v) {
-    object_setClass(self, objc_lookUpClass("__NSCFBoolean"));
-    return initInteger(self, v ? 1 : 0, 'c');
-}
-id initWithInt(id self, SEL, int v) { return initInteger(self, v, 'i'); }
-id initWithUnsignedInt(id self, SEL, unsigned int v) { return initInteger(self, v, 'I'); }
-id initWithLong(id self, SEL, long v) { return initInteger(self, v, 'q'); }
-id initWithLongLong(id self, SEL, long long v) { return initInteger(self, v, 'q'); }
-id initWithUnsignedLongLong(id self, SEL, unsigned long long v) {
+Number* initWithUnsignedLongLong(Number* self, unsigned long long v) {
     return initInteger(self, static_cast<long long>(v), v > LLONG_MAX ? 'Q' : 'q');
 }
-id initWithUnsignedLong(id self, SEL sel, unsigned long v) { return initWithUnsignedLongLong(self, sel, v); }
-id initWithFloat(id self, SEL, float v) { return initReal(self, v, 'f'); }
-id initWithDouble(id self, SEL, double v) { return initReal(self, v, 'd'); }
+template <char Type, class T> Number* initWithInteger(Number* self, T v) {
+    return initInteger(self, v, Type);
+}
+template <char Type, class T> Number* initWithReal(Number* self, T v) { return initReal(self, v, Type); }
 
-template <objc::FixedString Init, class T> id withValue(Class cls, SEL, T v) {
-    id n = objc::send<id>(objc::send<id>(cls, "alloc"_sel), objc::Selector<Init>::get(), v);
-    return objc::send<id>(n, "autorelease"_sel);
+// numberWith...: of a class, by the matching initialiser.
+template <const auto& Init, class T> Number* withValue(Class cls, T v) {
+    return Init.send(Number::alloc_.send(cls), v)->autorelease();
 }
 
-bool boolValue(id self, SEL) { return isRealType(typeOf(self)) ? realOf(self) != 0.0 : integerOf(self) != 0; }
-long long longLongValue(id self, SEL) {
+long long longLongValue(const Number* self) {
     return isRealType(typeOf(self)) ? clampReal<long long>(realOf(self), LLONG_MIN, LLONG_MAX)
                                     : integerOf(self);
 }
-unsigned long long unsignedLongLongValue(id self, SEL) {
-    if (isRealType(typeOf(self))) {
-        double v = realOf(self);
-        return v < 0 ? static_cast<unsigned long long>(clampReal<long long>(v, LLONG_MIN, 0))
-                     : clampReal<unsigned long long>(v, 0, ULLONG_MAX);
-    }
-    return static_cast<unsigned long long>(integerOf(self));
-}
-long integerValue(id self, SEL sel) { return static_cast<long>(longLongValue(self, sel)); }
-int intValue(id self, SEL) {
-    // An integer out of range wraps, as a C conversion does on the device; a real is clamped.
-    return isRealType(typeOf(self)) ? clampReal<int>(realOf(self), INT_MIN, INT_MAX)
-                                    : static_cast<int>(integerOf(self));
-}
-double doubleValue(id self, SEL) { return asDouble(self); }
-float floatValue(id self, SEL) { return static_cast<float>(asDouble(self)); }
 
-const char* objCType(id self, SEL) {
+const char* objCType(Number* self) {
     switch (typeOf(self)) {
     case 'c':
         return "c";
@@ -122,7 +97,7 @@ const char* objCType(id self, SEL) {
     }
 }
 
-std::string text(id self) {
+std::string text(const Number* self) {
     char buffer[64];
     std::to_chars_result r{};
     switch (typeOf(self)) {
@@ -142,9 +117,7 @@ std::string text(id self) {
     return std::string(buffer, r.ptr);
 }
 
-id description(id self, SEL) { return objc::toId(String::string(std::string_view(text(self)))); }
-
-long compareNumbers(id self, id other) {
+long compareNumbers(const Number* self, const Number* other) {
     if (isRealType(typeOf(self)) || isRealType(typeOf(other))) {
         double a = asDouble(self);
         double b = asDouble(other);
@@ -155,15 +128,9 @@ long compareNumbers(id self, id other) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-long compare(id self, SEL, id other) {
-    if (cast<Number>(other) == nullptr) {
-        return 1;
-    }
-    return compareNumbers(self, other);
-}
-
-bool isEqualToNumber(id self, SEL, id other) {
-    if (cast<Number>(other) == nullptr) {
+bool isEqualToNumber(const Number* self, const Object* object) {
+    auto other = cast<Number>(object);
+    if (other == nullptr) {
         return false;
     }
     if (isRealType(typeOf(self)) || isRealType(typeOf(other))) {
@@ -171,70 +138,100 @@ bool isEqualToNumber(id self, SEL, id other) {
     }
     return wideInteger(self) == wideInteger(other);
 }
-bool isEqual(id self, SEL sel, id other) { return isEqualToNumber(self, sel, other); }
 
-unsigned long hash(id self, SEL) {
-    // Numbers that compare equal hash equally: a real with an integral value hashes as that integer.
-    if (isRealType(typeOf(self))) {
-        double v = realOf(self);
-        if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 9.2e18) {
-            return static_cast<unsigned long>(static_cast<long long>(v));
-        }
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &v, sizeof bits);
-        return static_cast<unsigned long>(bits * 0x9E3779B97F4A7C15ull);
-    }
-    return static_cast<unsigned long>(integerOf(self));
-}
-
-id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
+constexpr auto description = [](Number* self) -> String* {
+    return String::string(std::string_view(text(self)));
+};
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSNumber", "NSObject")
+    objc::ClassDefinition<Number>()
         .ivar<char>("_type")
         .ivar<long long>("_integer")
         .ivar<double>("_real")
-        .classMethod<&withValue<"initWithBool:", bool>>("numberWithBool:")
-        .classMethod<&withValue<"initWithInt:", int>>("numberWithInt:")
-        .classMethod<&withValue<"initWithUnsignedInt:", unsigned int>>("numberWithUnsignedInt:")
-        .classMethod<&withValue<"initWithLong:", long>>("numberWithLong:")
-        .classMethod<&withValue<"initWithLong:", long>>("numberWithInteger:")
-        .classMethod<&withValue<"initWithUnsignedLong:", unsigned long>>("numberWithUnsignedLong:")
-        .classMethod<&withValue<"initWithUnsignedLong:", unsigned long>>("numberWithUnsignedInteger:")
-        .classMethod<&withValue<"initWithLongLong:", long long>>("numberWithLongLong:")
-        .classMethod<&withValue<"initWithUnsignedLongLong:", unsigned long long>>(
-            "numberWithUnsignedLongLong:")
-        .classMethod<&withValue<"initWithFloat:", float>>("numberWithFloat:")
-        .classMethod<&withValue<"initWithDouble:", double>>("numberWithDouble:")
-        .method<&initWithBool>("initWithBool:")
-        .method<&initWithInt>("initWithInt:")
-        .method<&initWithUnsignedInt>("initWithUnsignedInt:")
-        .method<&initWithLong>("initWithLong:")
-        .method<&initWithLong>("initWithInteger:")
-        .method<&initWithUnsignedLong>("initWithUnsignedLong:")
-        .method<&initWithUnsignedLong>("initWithUnsignedInteger:")
-        .method<&initWithLongLong>("initWithLongLong:")
-        .method<&initWithUnsignedLongLong>("initWithUnsignedLongLong:")
-        .method<&initWithFloat>("initWithFloat:")
-        .method<&initWithDouble>("initWithDouble:")
-        .method<&boolValue>("boolValue")
-        .method<&intValue>("intValue")
-        .method<&integerValue>("integerValue")
-        .method<&longLongValue>("longLongValue")
-        .method<&unsignedLongLongValue>("unsignedLongLongValue")
-        .method<&doubleValue>("doubleValue")
-        .method<&floatValue>("floatValue")
-        .method<&objCType>("objCType")
-        .method<&description>("description")
-        .method<&description>("stringValue")
-        .method<&compare>("compare:")
-        .method<&isEqualToNumber>("isEqualToNumber:")
-        .method<&isEqual>("isEqual:")
-        .method<&hash>("hash")
-        .method<&copyWithZone>("copyWithZone:")
+        .method<&withValue<Number::initWithBool_, bool>>(Number::numberWithBool_)
+        .method<&withValue<Number::initWithInt_, int>>(Number::numberWithInt_)
+        .method<&withValue<Number::initWithUnsignedInt_, unsigned int>>(Number::numberWithUnsignedInt_)
+        .method<&withValue<Number::initWithLong_, long>>(Number::numberWithLong_)
+        .method<&withValue<Number::initWithLong_, long>>(Number::numberWithInteger_)
+        .method<&withValue<Number::initWithUnsignedLong_, unsigned long>>(Number::numberWithUnsignedLong_)
+        .method<&withValue<Number::initWithUnsignedLong_, unsigned long>>(Number::numberWithUnsignedInteger_)
+        .method<&withValue<Number::initWithLongLong_, long long>>(Number::numberWithLongLong_)
+        .method<&withValue<Number::initWithUnsignedLongLong_, unsigned long long>>(
+            Number::numberWithUnsignedLongLong_)
+        .method<&withValue<Number::initWithFloat_, float>>(Number::numberWithFloat_)
+        .method<&withValue<Number::initWithDouble_, double>>(Number::numberWithDouble_)
+        .method(Number::initWithBool_,
+                [](Number* self, bool v) -> Number* {
+                    object_setClass(self->self(), objc::getClass("__NSCFBoolean"));
+                    return initInteger(self, v ? 1 : 0, 'c');
+                })
+        .method<&initWithInteger<'i', int>>(Number::initWithInt_)
+        .method<&initWithInteger<'I', unsigned int>>(Number::initWithUnsignedInt_)
+        .method<&initWithInteger<'q', long>>(Number::initWithLong_)
+        .method<&initWithInteger<'q', long>>(Number::initWithInteger_)
+        .method(Number::initWithUnsignedLong_,
+                [](Number* self, unsigned long v) -> Number* { return initWithUnsignedLongLong(self, v); })
+        .method(Number::initWithUnsignedInteger_,
+                [](Number* self, unsigned long v) -> Number* { return initWithUnsignedLongLong(self, v); })
+        .method<&initWithInteger<'q', long long>>(Number::initWithLongLong_)
+        .method<&initWithUnsignedLongLong>(Number::initWithUnsignedLongLong_)
+        .method<&initWithReal<'f', float>>(Number::initWithFloat_)
+        .method<&initWithReal<'d', double>>(Number::initWithDouble_)
+        .method(Number::boolValue_,
+                [](Number* self) -> bool {
+                    return isRealType(typeOf(self)) ? realOf(self) != 0.0 : integerOf(self) != 0;
+                })
+        .method(Number::intValue_,
+                [](Number* self) -> int {
+                    // An integer out of range wraps, as a C conversion does on the device; a real is clamped.
+                    return isRealType(typeOf(self)) ? clampReal<int>(realOf(self), INT_MIN, INT_MAX)
+                                                    : static_cast<int>(integerOf(self));
+                })
+        .method(Number::integerValue_,
+                [](Number* self) -> long { return static_cast<long>(longLongValue(self)); })
+        .method<&longLongValue>(Number::longLongValue_)
+        .method(Number::unsignedLongLongValue_,
+                [](Number* self) -> unsigned long long {
+                    if (isRealType(typeOf(self))) {
+                        double v = realOf(self);
+                        return v < 0 ? static_cast<unsigned long long>(clampReal<long long>(v, LLONG_MIN, 0))
+                                     : clampReal<unsigned long long>(v, 0, ULLONG_MAX);
+                    }
+                    return static_cast<unsigned long long>(integerOf(self));
+                })
+        .method(Number::doubleValue_, [](Number* self) -> double { return asDouble(self); })
+        .method(Number::floatValue_, [](Number* self) -> float { return static_cast<float>(asDouble(self)); })
+        .method<&objCType>(Number::objCType_)
+        .method(Object::description_, description)
+        .method(Number::stringValue_, description)
+        .method(Number::compare_,
+                [](Number* self, objc::Ptr<Number> other) -> long {
+                    return cast<Number>(other) == nullptr ? 1 : compareNumbers(self, other);
+                })
+        .method(Number::isEqualToNumber_,
+                [](Number* self, Number* other) -> bool { return isEqualToNumber(self, other); })
+        .method(Object::isEqual_,
+                [](Number* self, const Object* other) -> bool { return isEqualToNumber(self, other); })
+        .method(Object::hash_,
+                [](Number* self) -> unsigned long {
+                    // Numbers that compare equal hash equally: a real with an integral value hashes as
+                    // that integer.
+                    if (isRealType(typeOf(self))) {
+                        double v = realOf(self);
+                        if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 9.2e18) {
+                            return static_cast<unsigned long>(static_cast<long long>(v));
+                        }
+                        std::uint64_t bits = 0;
+                        std::memcpy(&bits, &v, sizeof bits);
+                        return static_cast<unsigned long>(bits * 0x9E3779B97F4A7C15ull);
+                    }
+                    return static_cast<unsigned long>(integerOf(self));
+                })
+        .method(Object::copyWithZone_, [](Number* self, void*) -> Object* { return self->retain(); })
         .build();
 }
 
+// Booleans, kept apart from integers as on the device.
 GLINTMERE_REGISTER_CLASSES { objc::ClassBuilder("__NSCFBoolean", "NSNumber").build(); }
 
 } // namespace

@@ -35,8 +35,20 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     OBJC_DECLARE_CLASS_MESSAGE(numberWithDouble_, "numberWithDouble:", Number*(double))
     static objc::Ptr<Number> number(double v) { return numberWithDouble_.send(runtimeClass(), v); }
 
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithInteger_, "numberWithInteger:", Number*(long))
+    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedInteger_,
+                               "numberWithUnsignedInteger:", Number*(unsigned long))
+
     OBJC_MESSAGE(initWithBool, "initWithBool:", Number*(bool))
+    OBJC_MESSAGE(initWithInt, "initWithInt:", Number*(int))
+    OBJC_MESSAGE(initWithUnsignedInt, "initWithUnsignedInt:", Number*(unsigned int))
+    OBJC_MESSAGE(initWithLong, "initWithLong:", Number*(long))
+    OBJC_MESSAGE(initWithInteger, "initWithInteger:", Number*(long))
+    OBJC_MESSAGE(initWithUnsignedLong, "initWithUnsignedLong:", Number*(unsigned long))
+    OBJC_MESSAGE(initWithUnsignedInteger, "initWithUnsignedInteger:", Number*(unsigned long))
     OBJC_MESSAGE(initWithLongLong, "initWithLongLong:", Number*(long long))
+    OBJC_MESSAGE(initWithUnsignedLongLong, "initWithUnsignedLongLong:", Number*(unsigned long long))
+    OBJC_MESSAGE(initWithFloat, "initWithFloat:", Number*(float))
     OBJC_MESSAGE(initWithDouble, "initWithDouble:", Number*(double))
 
     OBJC_MESSAGE(boolValue, "boolValue", bool())
@@ -51,7 +63,7 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     OBJC_MESSAGE(objCType, "objCType", const char*())
 
     // True when the number was made from a bool.
-    bool isBoolean() const { return isKindOfClass(objc_lookUpClass("__NSCFBoolean")); }
+    bool isBoolean() const { return isKindOfClass(objc::getClass("__NSCFBoolean")); }
     // Made from a float or double rather than an integer type or a bool.
     bool isReal() const {
         const char* t = objCType();

@@ -46,7 +46,7 @@ template <class Self, objc::FixedString Name, class Base = Object> class Referen
             return Base::className();
         }
     }
-    static Class runtimeClass() { return objc_lookUpClass(Name.text); }
+    static Class runtimeClass() { return objc::getClass(Name.text); }
 
     // The caller owns what alloc, make (new) and init give.
     OBJC_CLASS_MESSAGE(alloc, "alloc", Self*())

@@ -22,6 +22,10 @@ class GLINTMERE_EXPORT Timer : public Referencing<Timer, "NSTimer"> {
     OBJC_CLASS_MESSAGE_NAMED(timerWithTimeInterval, timerWithTimeIntervalTargetSelectorUserInfoRepeats_,
                              "timerWithTimeInterval:target:selector:userInfo:repeats:",
                              Timer*(double, Object*, SEL, Object*, bool))
+    // A timer first due at `date` that sends `selector` to `target`, once added to a run loop.
+    OBJC_MESSAGE_NAMED(initWithFireDate, initWithFireDateIntervalTargetSelectorUserInfoRepeats_,
+                       "initWithFireDate:interval:target:selector:userInfo:repeats:",
+                       Timer*(Date*, double, Object*, SEL, Object*, bool))
     // The same, calling `fn` instead of sending a message.
     static Timer* scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats);
     static Timer* timer(double seconds, std::function<void(Timer*)> fn, bool repeats);

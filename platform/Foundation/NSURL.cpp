@@ -14,8 +14,6 @@
 namespace NS {
 namespace {
 
-using objc::operator""_sel;
-
 struct Parts {
     std::string text;
     std::optional<std::string> scheme;
@@ -25,7 +23,7 @@ struct Parts {
     std::optional<std::string> fragment;
 };
 
-Parts*& partsOf(id self) { return detail::slot<Parts*, "NSURL", "_parts">(self); }
+Parts*& partsOf(const URL* self) { return detail::slot<Parts*, "NSURL", "_parts">(objc::toId(self)); }
 
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -138,28 +136,22 @@ std::string percentEncodedPath(std::string_view path) {
     return out;
 }
 
-id string(const std::string& s) { return objc::toId(String::string(std::string_view(s))); }
-id optionalString(const std::optional<std::string>& s) { return s ? string(*s) : nil; }
+objc::Ptr<String> string(const std::string& s) { return String::string(std::string_view(s)); }
+objc::Ptr<String> optionalString(const std::optional<std::string>& s) { return s ? string(*s) : nullptr; }
 
-id adopt(id self, std::optional<Parts> parts) {
+// `self` holding `parts`; released, and nil, when there are none.
+URL* adopt(URL* self, std::optional<Parts> parts) {
     if (!parts) {
-        objc::send(self, "release"_sel);
-        return nil;
+        self->release();
+        return nullptr;
     }
     delete partsOf(self);
     partsOf(self) = new Parts(std::move(*parts));
     return self;
 }
 
-id initWithString(id self, SEL, id text) {
-    if (text == nil) {
-        return adopt(self, std::nullopt);
-    }
-    return adopt(self, parse(objc::send<const char*>(text, "UTF8String"_sel)));
-}
-
-id initFileURL(id self, SEL, id pathString) {
-    const char* raw = pathString == nil ? nullptr : objc::send<const char*>(pathString, "UTF8String"_sel);
+URL* initFileURL(URL* self, objc::Ptr<String> pathString) {
+    const char* raw = pathString->utf8String();
     if (raw == nullptr || raw[0] == '\0') {
         std::fprintf(stderr, "-[NSURL initFileURLWithPath:]: nil or empty string parameter\n");
         return adopt(self, std::nullopt);
@@ -179,34 +171,16 @@ id initFileURL(id self, SEL, id pathString) {
     return adopt(self, parse("file://" + percentEncodedPath(path)));
 }
 
-id withString(Class cls, SEL, String* text) {
-    return objc::toId(URL::alloc_.send(cls)->initWithString(text)->autorelease());
-}
-id fileURL(Class cls, SEL, String* path) {
-    return objc::toId(URL::alloc_.send(cls)->initFileURLWithPath(path)->autorelease());
-}
-
-void dealloc(id self, SEL sel) {
-    delete partsOf(self);
-    partsOf(self) = nullptr;
-    objc::sendSuper(objc_lookUpClass("NSURL"), self, sel);
-}
-
-const Parts& parts(id self) {
+const Parts& parts(const URL* self) {
     static const Parts none;
     Parts* p = partsOf(self);
     return p != nullptr ? *p : none;
 }
 
-id absoluteString(id self, SEL) { return string(parts(self).text); }
-id scheme(id self, SEL) { return optionalString(parts(self).scheme); }
-id query(id self, SEL) { return optionalString(parts(self).query); }
-id fragment(id self, SEL) { return optionalString(parts(self).fragment); }
-
-id host(id self, SEL) {
+objc::Ptr<String> host(const URL* self) {
     const Parts& p = parts(self);
     if (!p.authority) {
-        return nil;
+        return nullptr;
     }
     std::string h = *p.authority;
     std::size_t at = h.rfind('@');
@@ -219,10 +193,10 @@ id host(id self, SEL) {
     } else if (std::size_t port = h.rfind(':'); port != std::string::npos) {
         h = h.substr(0, port);
     }
-    return h.empty() ? nil : string(h);
+    return h.empty() ? nullptr : string(h);
 }
 
-std::optional<std::string> decodedPath(id self) {
+std::optional<std::string> decodedPath(const URL* self) {
     const Parts& p = parts(self);
     // "mailto:someone@example.com" names a resource without a path.
     if (p.scheme && !p.authority && !p.path.starts_with("/")) {
@@ -235,20 +209,7 @@ std::optional<std::string> decodedPath(id self) {
     return decoded;
 }
 
-id path(id self, SEL) {
-    std::optional<std::string> p = decodedPath(self);
-    return p ? objc::toId(String::string(std::string_view(*p))) : nil;
-}
-id lastPathComponent(id self, SEL) {
-    id p = objc::send<id>(self, "path"_sel);
-    return p == nil ? nil : objc::send<id>(p, "lastPathComponent"_sel);
-}
-id pathExtension(id self, SEL) {
-    id p = objc::send<id>(self, "path"_sel);
-    return p == nil ? nil : objc::send<id>(p, "pathExtension"_sel);
-}
-
-bool isFileURL(id self, SEL) {
+bool isFileURL(const URL* self) {
     const std::optional<std::string>& s = parts(self).scheme;
     if (!s || s->size() != 4) {
         return false;
@@ -260,34 +221,57 @@ bool isFileURL(id self, SEL) {
     return lower == "file";
 }
 
-bool isEqual(id self, SEL, id other) {
-    return cast<URL>(other) != nullptr && parts(self).text == parts(other).text;
-}
-unsigned long hash(id self, SEL) { return std::hash<std::string>{}(parts(self).text); }
-id copyWithZone(id self, SEL, void*) { return objc::send<id>(self, "retain"_sel); }
+constexpr auto wholeText = [](URL* self) -> String* { return string(parts(self).text); };
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSURL", "NSObject")
+    objc::ClassDefinition<URL>()
         .ivar<void*>("_parts")
-        .classMethod<&withString>("URLWithString:")
-        .classMethod<&fileURL>("fileURLWithPath:")
-        .method<&initWithString>("initWithString:")
-        .method<&initFileURL>("initFileURLWithPath:")
-        .method<&dealloc>("dealloc")
-        .method<&absoluteString>("absoluteString")
-        .method<&absoluteString>("relativeString")
-        .method<&absoluteString>("description")
-        .method<&scheme>("scheme")
-        .method<&host>("host")
-        .method<&path>("path")
-        .method<&query>("query")
-        .method<&fragment>("fragment")
-        .method<&lastPathComponent>("lastPathComponent")
-        .method<&pathExtension>("pathExtension")
-        .method<&isFileURL>("isFileURL")
-        .method<&isEqual>("isEqual:")
-        .method<&hash>("hash")
-        .method<&copyWithZone>("copyWithZone:")
+        .method(URL::URLWithString_,
+                [](Class cls, String* text) -> URL* {
+                    return URL::alloc_.send(cls)->initWithString(text)->autorelease();
+                })
+        .method(URL::fileURLWithPath_,
+                [](Class cls, String* path) -> URL* {
+                    return URL::alloc_.send(cls)->initFileURLWithPath(path)->autorelease();
+                })
+        .method(URL::initWithString_,
+                [](URL* self, objc::Ptr<String> text) -> URL* {
+                    if (text == nullptr) {
+                        return adopt(self, std::nullopt);
+                    }
+                    return adopt(self, parse(text->utf8String()));
+                })
+        .method<&initFileURL>(URL::initFileURLWithPath_)
+        .method(Object::dealloc_,
+                [](URL* self) {
+                    delete partsOf(self);
+                    partsOf(self) = nullptr;
+                    Object::dealloc_.super<URL>(self);
+                })
+        .method(URL::absoluteString_, wholeText)
+        .method(URL::relativeString_, wholeText)
+        .method(Object::description_, wholeText)
+        .method(URL::scheme_, [](URL* self) -> String* { return optionalString(parts(self).scheme); })
+        .method<&host>(URL::host_)
+        .method(URL::path_,
+                [](URL* self) -> String* {
+                    std::optional<std::string> p = decodedPath(self);
+                    return p ? string(*p).get() : nullptr;
+                })
+        .method(URL::query_, [](URL* self) -> String* { return optionalString(parts(self).query); })
+        .method(URL::fragment_, [](URL* self) -> String* { return optionalString(parts(self).fragment); })
+        .method(URL::lastPathComponent_,
+                [](URL* self) -> String* { return self->path()->lastPathComponent(); })
+        .method(URL::pathExtension_, [](URL* self) -> String* { return self->path()->pathExtension(); })
+        .method<&isFileURL>(URL::isFileURL_)
+        .method(Object::isEqual_,
+                [](URL* self, const Object* other) -> bool {
+                    auto url = cast<URL>(other);
+                    return url != nullptr && parts(self).text == parts(url).text;
+                })
+        .method(Object::hash_,
+                [](URL* self) -> unsigned long { return std::hash<std::string>{}(parts(self).text); })
+        .method(Object::copyWithZone_, [](URL* self, void*) -> Object* { return self->retain(); })
         .build();
 }
 

@@ -18,6 +18,8 @@ class GLINTMERE_EXPORT URL : public Referencing<URL, "NSURL"> {
     OBJC_MESSAGE(initFileURLWithPath, "initFileURLWithPath:", URL*(String*))
 
     OBJC_MESSAGE(absoluteString, "absoluteString", String*())
+    // The same text: a URL here is never relative to another.
+    OBJC_MESSAGE(relativeString, "relativeString", String*())
     // nullptr where the URL has no such part.
     OBJC_MESSAGE(scheme, "scheme", String*())
     OBJC_MESSAGE(host, "host", String*())

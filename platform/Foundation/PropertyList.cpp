@@ -3,6 +3,11 @@
 #include "Foundation/Text.hpp"
 
 #include "Foundation/AtomicFile.hpp"
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSData.hpp"
+#include "Foundation/NSDate.hpp"
+#include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSNumber.hpp"
 #include "Foundation/Storage.hpp"
 
 #include <plist/plist.h>
@@ -21,8 +26,6 @@ using NS::detail::appendUtf8;
 
 namespace NS::detail {
 namespace {
-
-using objc::operator""_sel;
 
 // Property lists nest only a few levels in practice; the limits keep hostile files from exhausting
 // the stack (libplist's parsers and writers recurse), or memory and time (shared objects of a binary
@@ -711,45 +714,48 @@ class BinaryChecker {
 
 // ----- libplist nodes to objects
 
-id alloc(const char* cls) { return objc::send<id>(objc_lookUpClass(cls), "alloc"_sel); }
+using Owned = objc::Ref<Object>;
 
-void releaseAll(std::vector<id>& objects) {
-    for (id o : objects) {
-        objc::send(o, "release"_sel);
+// The objects of `owned`, as an array of the kind Foundation's initialisers take.
+std::vector<Object*> objectsOf(const std::vector<Owned>& owned) {
+    std::vector<Object*> objects;
+    objects.reserve(owned.size());
+    for (const Owned& object : owned) {
+        objects.push_back(object.get());
     }
-    objects.clear();
+    return objects;
 }
 
-// Owned; nil when the node or anything in it has no Foundation form.
-id objectFromNode(plist_t node, int depth, std::size_t& made) {
+// Nil when the node or anything in it has no Foundation form.
+Owned objectFromNode(plist_t node, int depth, std::size_t& made) {
     if (node == nullptr || depth > depthLimit) {
-        return nil;
+        return nullptr;
     }
     ++made;
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         uint8_t v = 0;
         plist_get_bool_val(node, &v);
-        return objc::send<id>(alloc("NSNumber"), "initWithBool:"_sel, v != 0);
+        return objc::adopt(Number::alloc()->initWithBool(v != 0));
     }
     case PLIST_UINT: {
         uint64_t v = 0;
         plist_get_uint_val(node, &v);
-        return objc::send<id>(alloc("NSNumber"), "initWithLongLong:"_sel, static_cast<long long>(v));
+        return objc::adopt(Number::alloc()->initWithLongLong(static_cast<long long>(v)));
     }
     case PLIST_REAL: {
         double v = 0;
         plist_get_real_val(node, &v);
-        return objc::send<id>(alloc("NSNumber"), "initWithDouble:"_sel, v);
+        return objc::adopt(Number::alloc()->initWithDouble(v));
     }
     case PLIST_STRING: {
         char* v = nullptr;
         plist_get_string_val(node, &v);
         if (v == nullptr) {
-            return nil;
+            return nullptr;
         }
-        id s = objc::send<id>(alloc("NSString"), "initWithBytes:length:"_sel, static_cast<const void*>(v),
-                              static_cast<unsigned long>(std::strlen(v)));
+        auto s = objc::adopt(String::alloc()->initWithBytes(static_cast<const void*>(v),
+                                                            static_cast<unsigned long>(std::strlen(v))));
         std::free(v);
         return s;
     }
@@ -757,38 +763,35 @@ id objectFromNode(plist_t node, int depth, std::size_t& made) {
         int32_t sec = 0;
         int32_t usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return objc::send<id>(alloc("NSDate"), "initWithTimeIntervalSinceReferenceDate:"_sel,
-                              static_cast<double>(sec) + static_cast<double>(usec) / 1e6);
+        return objc::adopt(Date::alloc()->initWithTimeIntervalSinceReferenceDate(
+            static_cast<double>(sec) + static_cast<double>(usec) / 1e6));
     }
     case PLIST_DATA: {
         char* v = nullptr;
         uint64_t length = 0;
         plist_get_data_val(node, &v, &length);
-        id d = objc::send<id>(alloc("NSData"), "initWithBytes:length:"_sel, static_cast<const void*>(v),
-                              static_cast<unsigned long>(length));
+        auto d = objc::adopt(
+            Data::alloc()->initWithBytes(static_cast<const void*>(v), static_cast<unsigned long>(length)));
         std::free(v);
         return d;
     }
     case PLIST_ARRAY: {
-        std::vector<id> items;
+        std::vector<Owned> items;
         uint32_t n = plist_array_get_size(node);
         items.reserve(n);
         for (uint32_t k = 0; k < n; ++k) {
-            id item = objectFromNode(plist_array_get_item(node, k), depth + 1, made);
-            if (item == nil) {
-                releaseAll(items);
-                return nil;
+            Owned item = objectFromNode(plist_array_get_item(node, k), depth + 1, made);
+            if (item == nullptr) {
+                return nullptr;
             }
-            items.push_back(item);
+            items.push_back(std::move(item));
         }
-        id array = objc::send<id>(alloc("NSArray"), "initWithObjects:count:"_sel, items.data(),
-                                  static_cast<unsigned long>(items.size()));
-        releaseAll(items);
-        return array;
+        const std::vector<Object*> objects = objectsOf(items);
+        return objc::adopt(Array::alloc()->initWithObjects(objects.data(), static_cast<unsigned long>(n)));
     }
     case PLIST_DICT: {
-        std::vector<id> keys;
-        std::vector<id> values;
+        std::vector<Owned> keys;
+        std::vector<Owned> values;
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
         bool ok = it != nullptr;
@@ -800,41 +803,39 @@ id objectFromNode(plist_t node, int depth, std::size_t& made) {
                 std::free(key);
                 break;
             }
-            id k = key == nullptr ? nil
-                                  : objc::send<id>(alloc("NSString"), "initWithBytes:length:"_sel,
-                                                   static_cast<const void*>(key),
-                                                   static_cast<unsigned long>(std::strlen(key)));
+            Owned k = key == nullptr
+                          ? nullptr
+                          : objc::adopt(String::alloc()->initWithBytes(
+                                static_cast<const void*>(key), static_cast<unsigned long>(std::strlen(key))));
             std::free(key);
-            id v = k == nil ? nil : objectFromNode(value, depth + 1, made);
-            if (k == nil || v == nil) {
-                objc::send(k, "release"_sel);
+            Owned v = k == nullptr ? nullptr : objectFromNode(value, depth + 1, made);
+            if (k == nullptr || v == nullptr) {
                 ok = false;
                 break;
             }
-            keys.push_back(k);
-            values.push_back(v);
+            keys.push_back(std::move(k));
+            values.push_back(std::move(v));
         }
         std::free(it);
-        id dict = nil;
-        if (ok) {
-            dict = objc::send<id>(alloc("NSDictionary"), "initWithObjects:forKeys:count:"_sel, values.data(),
-                                  keys.data(), static_cast<unsigned long>(keys.size()));
+        if (!ok) {
+            return nullptr;
         }
-        releaseAll(keys);
-        releaseAll(values);
-        return dict;
+        const std::vector<Object*> keyObjects = objectsOf(keys);
+        const std::vector<Object*> valueObjects = objectsOf(values);
+        return objc::adopt(Dictionary::alloc()->initWithObjects(
+            valueObjects.data(), keyObjects.data(), static_cast<unsigned long>(keyObjects.size())));
     }
     default:
-        return nil;
+        return nullptr;
     }
 }
 
 // ----- objects to libplist nodes
 
 // The UTF-8 bytes of a string, or false when they hold a NUL that a property-list string cannot.
-bool plainText(id string, std::string& out) {
-    const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
-    unsigned long size = objc::send<unsigned long>(string, "lengthOfBytesUsingEncoding:"_sel, 4ul);
+bool plainText(objc::Ptr<String> string, std::string& out) {
+    const char* utf8 = string->utf8String();
+    unsigned long size = string->byteLength();
     if (utf8 == nullptr || std::strlen(utf8) != size) {
         return false;
     }
@@ -843,69 +844,63 @@ bool plainText(id string, std::string& out) {
 }
 
 // A new node owned by the caller, or nullptr.
-plist_t nodeFromObject(id object, int depth) {
-    if (object == nil || depth > depthLimit) {
+plist_t nodeFromObject(objc::Ptr<Object> object, int depth) {
+    if (object == nullptr || depth > depthLimit) {
         return nullptr;
     }
-    if (isKind(object, "NSString")) {
+    if (auto string = cast<String>(object)) {
         std::string text;
-        return plainText(object, text) ? plist_new_string(text.c_str()) : nullptr;
+        return plainText(string, text) ? plist_new_string(text.c_str()) : nullptr;
     }
-    if (isKind(object, "__NSCFBoolean")) {
-        return plist_new_bool(objc::send<bool>(object, "boolValue"_sel) ? 1 : 0);
-    }
-    if (isKind(object, "NSNumber")) {
-        const char* type = objc::send<const char*>(object, "objCType"_sel);
-        if (type[0] == 'd' || type[0] == 'f') {
-            return plist_new_real(objc::send<double>(object, "doubleValue"_sel));
+    if (auto number = cast<Number>(object)) {
+        if (number->isBoolean()) {
+            return plist_new_bool(number->boolValue() ? 1 : 0);
         }
+        if (number->isReal()) {
+            return plist_new_real(number->doubleValue());
+        }
+        const char* type = number->objCType();
         if (type[0] == 'Q') {
             return nullptr; // past the signed range, which is all that libplist writes correctly
         }
-        return plist_new_uint(static_cast<uint64_t>(objc::send<long long>(object, "longLongValue"_sel)));
+        return plist_new_uint(static_cast<uint64_t>(number->longLongValue()));
     }
-    if (isKind(object, "NSDate")) {
+    if (auto date = cast<Date>(object)) {
         // XML dates carry whole seconds.
-        double seconds = std::floor(objc::send<double>(object, "timeIntervalSinceReferenceDate"_sel));
+        double seconds = std::floor(date->timeIntervalSinceReferenceDate());
         return fitsDateRange(seconds) ? plist_new_date(static_cast<int32_t>(seconds), 0) : nullptr;
     }
-    if (isKind(object, "NSData")) {
-        const void* bytes = objc::send<const void*>(object, "bytes"_sel);
-        unsigned long length = objc::send<unsigned long>(object, "length"_sel);
-        return plist_new_data(static_cast<const char*>(bytes), length);
+    if (auto data = cast<Data>(object)) {
+        return plist_new_data(static_cast<const char*>(data->bytes()), data->length());
     }
-    if (isKind(object, "NSArray")) {
-        plist_t array = plist_new_array();
-        unsigned long n = objc::send<unsigned long>(object, "count"_sel);
-        for (unsigned long k = 0; k < n; ++k) {
-            plist_t item = nodeFromObject(objc::send<id>(object, "objectAtIndex:"_sel, k), depth + 1);
+    if (auto array = cast<Array>(object)) {
+        plist_t node = plist_new_array();
+        for (Object* element : array) {
+            plist_t item = nodeFromObject(element, depth + 1);
             if (item == nullptr) {
-                plist_free(array);
+                plist_free(node);
                 return nullptr;
             }
-            plist_array_append_item(array, item);
+            plist_array_append_item(node, item);
         }
-        return array;
+        return node;
     }
-    if (isKind(object, "NSDictionary")) {
-        plist_t dict = plist_new_dict();
-        id keys = objc::send<id>(object, "allKeys"_sel);
-        unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
-        for (unsigned long k = 0; k < n; ++k) {
-            id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
+    if (auto dictionary = cast<Dictionary>(object)) {
+        plist_t node = plist_new_dict();
+        for (Object* key : dictionary->allKeys()) {
             std::string name;
-            if (!isKind(key, "NSString") || !plainText(key, name)) {
-                plist_free(dict);
+            if (!plainText(cast<String>(key), name)) {
+                plist_free(node);
                 return nullptr;
             }
-            plist_t value = nodeFromObject(objc::send<id>(object, "objectForKey:"_sel, key), depth + 1);
+            plist_t value = nodeFromObject(dictionary->objectForKey(key), depth + 1);
             if (value == nullptr) {
-                plist_free(dict);
+                plist_free(node);
                 return nullptr;
             }
-            plist_dict_set_item(dict, name.c_str(), value);
+            plist_dict_set_item(node, name.c_str(), value);
         }
-        return dict;
+        return node;
     }
     return nullptr;
 }
@@ -953,8 +948,8 @@ std::string quoted(std::string_view s) {
     return out + "\"";
 }
 
-std::string utf8Of(id string) {
-    const char* utf8 = objc::send<const char*>(string, "UTF8String"_sel);
+std::string utf8Of(objc::Ptr<String> string) {
+    const char* utf8 = string->utf8String();
     return utf8 == nullptr ? std::string() : std::string(utf8);
 }
 
@@ -978,14 +973,13 @@ id propertyListFromBytes(std::string_view bytes) {
         return nil;
     }
     std::size_t made = 0;
-    id object = objectFromNode(root, 1, made);
+    Owned object = objectFromNode(root, 1, made);
     plist_free(root);
     // libplist read less (or more) than the file holds: take none of it.
-    if (object != nil && made != expected) {
-        objc::send(object, "release"_sel);
+    if (made != expected) {
         return nil;
     }
-    return object;
+    return objc::toId(object.leak());
 }
 
 id readPropertyList(const char* path) {
@@ -1000,7 +994,7 @@ id readPropertyList(const char* path) {
 }
 
 bool propertyListXml(id object, std::string& xml) {
-    plist_t root = nodeFromObject(object, 1);
+    plist_t root = nodeFromObject(reinterpret_cast<Object*>(object), 1);
     if (root == nullptr) {
         return false;
     }
@@ -1035,8 +1029,9 @@ bool writePropertyList(id object, const char* path, bool atomically) {
     return writeFile(path, xml, atomically);
 }
 
-std::string describe(id object, int indent) {
-    if (object == nil) {
+std::string describe(id anything, int indent) {
+    objc::Ptr<Object> object = reinterpret_cast<Object*>(anything);
+    if (object == nullptr) {
         return "(null)";
     }
     if (indent > depthLimit) {
@@ -1044,30 +1039,27 @@ std::string describe(id object, int indent) {
     }
     const std::string pad(static_cast<std::size_t>(indent) * 4, ' ');
     const std::string inner(static_cast<std::size_t>(indent + 1) * 4, ' ');
-    if (isKind(object, "NSString")) {
-        return quoted(utf8Of(object));
+    if (auto string = cast<String>(object)) {
+        return quoted(utf8Of(string));
     }
-    if (isKind(object, "NSArray")) {
-        unsigned long n = objc::send<unsigned long>(object, "count"_sel);
+    if (auto array = cast<Array>(object)) {
+        const unsigned long n = array->count();
         std::string out = "(\n";
         for (unsigned long k = 0; k < n; ++k) {
-            out += inner + describe(objc::send<id>(object, "objectAtIndex:"_sel, k), indent + 1);
+            out += inner + describe(array->objectAtIndex(k)->self(), indent + 1);
             out += k + 1 < n ? ",\n" : "\n";
         }
         return out + pad + ")";
     }
-    if (isKind(object, "NSDictionary")) {
-        id keys = objc::send<id>(object, "allKeys"_sel);
-        unsigned long n = objc::send<unsigned long>(keys, "count"_sel);
+    if (auto dictionary = cast<Dictionary>(object)) {
         std::string out = "{\n";
-        for (unsigned long k = 0; k < n; ++k) {
-            id key = objc::send<id>(keys, "objectAtIndex:"_sel, k);
-            out += inner + describe(key, indent + 1) + " = " +
-                   describe(objc::send<id>(object, "objectForKey:"_sel, key), indent + 1) + ";\n";
+        for (Object* key : dictionary->allKeys()) {
+            out += inner + describe(key->self(), indent + 1) + " = " +
+                   describe(dictionary->objectForKey(key)->self(), indent + 1) + ";\n";
         }
         return out + pad + "}";
     }
-    return utf8Of(objc::send<id>(object, "description"_sel));
+    return utf8Of(object->description());
 }
 
 } // namespace NS::detail

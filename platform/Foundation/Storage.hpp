@@ -15,13 +15,8 @@ namespace NS::detail {
 // one lookup serves every instance of the class family.
 template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id self) {
     static const std::ptrdiff_t offset =
-        ivar_getOffset(class_getInstanceVariable(objc_lookUpClass(Cls.text), Ivar.text));
+        ivar_getOffset(class_getInstanceVariable(objc::getClass(Cls.text), Ivar.text));
     return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) + offset);
-}
-
-// True when `object` is an instance of the class named `name` or of one of its subclasses.
-inline bool isKind(id object, const char* name) {
-    return objc::send<bool>(object, objc::Selector<"isKindOfClass:">(), objc_lookUpClass(name));
 }
 
 // initWithContentsOfFile: of a collection: `self`, filled by `fill(self, root)` from the property

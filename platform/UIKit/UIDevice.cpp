@@ -7,27 +7,27 @@
 
 namespace {
 
-using objc::operator""_sel;
-
-id currentDevice(Class cls, SEL) {
-    // Made once and never released: the device outlives everything that asks for it.
-    static id const device = objc::send<id>(cls, "new"_sel);
-    return device;
-}
-
-long userInterfaceIdiom(id, SEL) { return CF::deviceFacts().idiom; }
-
-id model(id, SEL) { return objc::toId(NS::String::string(CF::deviceFacts().deviceClass.c_str())); }
+using UI::Device;
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder builder("UIDevice", "NSObject");
-    builder.classMethod<&currentDevice>("currentDevice").method<&model>("model");
+    objc::ClassDefinition<Device> definition;
+    definition
+        .method(Device::currentDevice_,
+                [](Class cls) -> Device* {
+                    // Made once and never released: the device outlives everything that asks for it.
+                    static Device* const device = Device::make_.send(cls);
+                    return device;
+                })
+        .method(Device::model_, [](Device*) -> NS::String* {
+            return NS::String::string(CF::deviceFacts().deviceClass.c_str());
+        });
     // The oldest systems have no idioms: there the method does not exist at all, so
     // `respondsToSelector:` says NO and a send of it fails as it would there.
     if (CF::deviceFacts().answersIdiom) {
-        builder.method<&userInterfaceIdiom>("userInterfaceIdiom");
+        definition.method(Device::userInterfaceIdiom_,
+                          [](Device*) -> long { return CF::deviceFacts().idiom; });
     }
-    builder.build();
+    definition.build();
 }
 
 } // namespace

@@ -21,8 +21,6 @@
 
 namespace {
 
-using objc::operator""_sel;
-
 constexpr const char* kDirectory = "/Library/MobileSubstrate/DynamicLibraries";
 
 // What a filter can name about the process it is asked about.
@@ -55,9 +53,7 @@ struct PlistOwner {
 
 std::string mainBundleIdentifier() {
     // Either may be nil: a program outside any bundle, or a bundle without an identifier.
-    NS::String* identifier = objc::send<NS::String*>(NS::Bundle::mainBundle(), "bundleIdentifier"_sel);
-    const char* text = objc::send<const char*>(identifier, "UTF8String"_sel);
-    return text != nullptr ? text : "";
+    return NS::Bundle::mainBundle()->bundleIdentifier()->str();
 }
 
 std::string executableName() {

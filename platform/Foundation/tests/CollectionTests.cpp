@@ -17,13 +17,14 @@ class CollectionTest : public ::testing::Test {
 };
 
 int deaths = 0;
-void countingDealloc(id self, SEL sel) {
+void countingDealloc(NS::Object* self) {
     ++deaths;
-    objc::sendSuper(objc_lookUpClass("TestMortal"), self, sel);
+    NS::Object::dealloc_.sendSuper(objc_lookUpClass("TestMortal"), self);
 }
 NS::Object* mortal() {
-    static Class cls =
-        objc::ClassBuilder("TestMortal", "NSObject").method<&countingDealloc>("dealloc").build();
+    static Class cls = objc::ClassDefinition<NS::Object>("TestMortal", "NSObject")
+                           .method<&countingDealloc>(NS::Object::dealloc_)
+                           .build();
     return reinterpret_cast<NS::Object*>(objc::send<id>(cls, "new"_sel));
 }
 

@@ -19,35 +19,40 @@ int deallocations = 0;
 
 // A small class family built the way the product builds its classes.
 struct Animal : NS::Referencing<Animal, "TestAnimal"> {
-    std::string sound() { return objc::send<const char*>(this, "sound"_sel); }
+    OBJC_MESSAGE_NAMED(soundText, sound_, "sound", const char*())
+    std::string sound() const { return soundText(); }
+    OBJC_MESSAGE(legs, "legs", int())
+    OBJC_MESSAGE(weight, "weight", double())
+    OBJC_MESSAGE(frame, "frame", Rect())
+    OBJC_DECLARE_CLASS_MESSAGE(kind_, "kind", const char*())
 };
 
-const char* animalSound(id, SEL) { return "..."; }
-const char* dogSound(id, SEL) { return "woof"; }
-int animalLegs(id, SEL) { return 4; }
-double animalWeight(id, SEL) { return 12.5; }
-Rect animalFrame(id, SEL) { return Rect{1, 2, 3, 4}; }
-const char* puppySound(id self, SEL sel) {
+const char* animalSound(Animal*, SEL) { return "..."; }
+const char* dogSound(Animal*, SEL) { return "woof"; }
+int animalLegs(Animal*) { return 4; }
+double animalWeight(Animal*) { return 12.5; }
+Rect animalFrame(Animal*) { return Rect{1, 2, 3, 4}; }
+const char* puppySound(Animal* self) {
     static std::string s;
-    s = std::string("small ") + objc::sendSuper<const char*>(objc_lookUpClass("TestPuppy"), self, sel);
+    s = std::string("small ") + Animal::sound_.sendSuper(objc_lookUpClass("TestPuppy"), self);
     return s.c_str();
 }
-const char* animalKind(Class, SEL) { return "animal"; }
-const char* puppyKind(Class cls, SEL sel) {
+const char* animalKind(Class) { return "animal"; }
+const char* puppyKind(Class cls) {
     static std::string s;
-    s = std::string("young ") + objc::sendSuper<const char*>(objc_lookUpClass("TestPuppy"), cls, sel);
+    s = std::string("young ") + Animal::kind_.sendSuper(objc_lookUpClass("TestPuppy"), cls);
     return s.c_str();
 }
-void countingDealloc(id self, SEL sel) {
+void countingDealloc(NS::Object* self) {
     ++deallocations;
-    objc::sendSuper(objc_lookUpClass("TestCounted"), self, sel);
+    NS::Object::dealloc_.sendSuper(objc_lookUpClass("TestCounted"), self);
 }
 
 // Hands itself to code that takes and drops a reference while it goes, as an observer list might.
-void lendingDealloc(id self, SEL sel) {
+void lendingDealloc(NS::Object* self) {
     ++deallocations;
-    { objc::Ref<NS::Object> lent = objc::retain(reinterpret_cast<NS::Object*>(self)); }
-    objc::sendSuper(objc_lookUpClass("TestLending"), self, sel);
+    { objc::Ref<NS::Object> lent = objc::retain(self); }
+    NS::Object::dealloc_.sendSuper(objc_lookUpClass("TestLending"), self);
 }
 
 struct Counter {
@@ -57,26 +62,30 @@ struct Counter {
 class ObjectFixture : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("TestAnimal", "NSObject")
-            .method<&animalSound>("sound")
-            .method<&animalLegs>("legs")
-            .method<&animalWeight>("weight")
-            .method<&animalFrame>("frame")
+        objc::ClassDefinition<Animal>()
+            .method<&animalSound>(Animal::sound_)
+            .method<&animalLegs>(Animal::legs_)
+            .method<&animalWeight>(Animal::weight_)
+            .method<&animalFrame>(Animal::frame_)
             .property<id>("friend")
             .property<id>("owner", objc::Ownership::Plain)
             .property<double>("age")
             .property<int>("UTF8Length")
             .property<id>("URL")
-            .classMethod<&animalKind>("kind")
+            .method<&animalKind>(Animal::kind_)
             .protocol("TestBarking")
             .build();
-        objc::ClassBuilder("TestDog", "TestAnimal").method<&dogSound>("sound").build();
-        objc::ClassBuilder("TestPuppy", "TestDog")
-            .method<&puppySound>("sound")
-            .classMethod<&puppyKind>("kind")
+        objc::ClassDefinition<Animal>("TestDog", "TestAnimal").method<&dogSound>(Animal::sound_).build();
+        objc::ClassDefinition<Animal>("TestPuppy", "TestDog")
+            .method<&puppySound>(Animal::sound_)
+            .method<&puppyKind>(Animal::kind_)
             .build();
-        objc::ClassBuilder("TestCounted", "NSObject").method<&countingDealloc>("dealloc").build();
-        objc::ClassBuilder("TestLending", "NSObject").method<&lendingDealloc>("dealloc").build();
+        objc::ClassDefinition<NS::Object>("TestCounted", "NSObject")
+            .method<&countingDealloc>(NS::Object::dealloc_)
+            .build();
+        objc::ClassDefinition<NS::Object>("TestLending", "NSObject")
+            .method<&lendingDealloc>(NS::Object::dealloc_)
+            .build();
     }
     void SetUp() override { deallocations = 0; }
 };
@@ -114,9 +123,9 @@ TEST_F(ObjectFixture, SubclassesInheritAndOverride) {
 }
 
 TEST_F(ObjectFixture, ALaterDefinitionOfASelectorWins) {
-    Class cls = objc::ClassBuilder("TestRedefined", "NSObject")
+    Class cls = objc::ClassDefinition<Animal>("TestRedefined", "NSObject")
                     .property<id>("sound")
-                    .method<&dogSound>("sound")
+                    .method<&dogSound>(Animal::sound_)
                     .build();
     id object = objc::send<id>(cls, "new"_sel);
     EXPECT_STREQ(objc::send<const char*>(object, "sound"_sel), "woof");
@@ -132,7 +141,8 @@ TEST_F(ObjectFixture, SelectorLiteralsTravelAsSelectors) {
 
 TEST_F(ObjectFixture, BuildingAnExistingClassKeepsTheLiveOne) {
     Class before = objc_lookUpClass("TestDog");
-    Class again = objc::ClassBuilder("TestDog", "NSObject").method<&animalSound>("sound").build();
+    Class again =
+        objc::ClassDefinition<Animal>("TestDog", "NSObject").method<&animalSound>(Animal::sound_).build();
     EXPECT_EQ(again, before);
     id dog = make("TestDog");
     EXPECT_EQ(reinterpret_cast<Animal*>(dog)->sound(), "woof");
