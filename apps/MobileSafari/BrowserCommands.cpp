@@ -1,5 +1,6 @@
 #include "BrowserCommands.hpp"
 
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
@@ -19,15 +20,19 @@
 namespace {
 
 namespace fs = std::filesystem;
-using objc::operator""_sel;
 
 // How long a tap may leave work behind (the hand-off of a wallpaper takes a fifth of a second).
 constexpr double kSettleSeconds = 10.0;
 
-std::string urlOf(id element) { return "file://" + objc::send<NS::String*>(element, "imagePath"_sel)->str(); }
+using Browser = WK::ActionSheetAssistantDelegate;
+
+std::string urlOf(objc::Ptr<WK::ActivatedElementInfo> element) {
+    return "file://" + element->imagePath()->str();
+}
 
 // The browser's side of the sheet: what a person sees it do for the page actions.
-void performAction(id, SEL, id, long type, id element) {
+void performAction(Browser*, WK::ActionSheetAssistant*, WK::ElementActionType type,
+                   WK::ActivatedElementInfo* element) {
     switch (type) {
     case WK::ElementActionTypeOpen:
         std::cout << "Opening " << urlOf(element) << "\n";
@@ -44,8 +49,8 @@ void performAction(id, SEL, id, long type, id element) {
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("BrowserController", "NSObject")
-        .method<&performAction>("actionSheetAssistant:performAction:forElement:")
+    objc::ClassDefinition<Browser>("BrowserController", "NSObject")
+        .method<&performAction>(Browser::performActionForElement_)
         .build();
 }
 
@@ -69,14 +74,13 @@ ImageSheet longPress(const std::string& imageFile) {
         throw std::runtime_error(imageFile + " is not a PNG image");
     }
     ImageSheet sheet;
-    sheet.browser = objc::adopt(objc::send<NS::Object*>(objc_lookUpClass("BrowserController"), "new"_sel));
+    sheet.browser =
+        objc::adopt(NS::RootObject::make_.send(objc::getClass("BrowserController")).as<NS::Object>());
     sheet.assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     sheet.assistant->setDelegate(sheet.browser.get());
     sheet.element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(pathString, image));
-    NS::Array* actions = sheet.assistant->defaultActionsForImageSheet(sheet.element.get());
-    const auto count = objc::send<unsigned long>(actions, "count"_sel);
-    for (unsigned long i = 0; i < count; ++i) {
-        sheet.actions.push_back(objc::send<WK::ElementAction*>(actions, "objectAtIndex:"_sel, i));
+    for (NS::Object* action : sheet.assistant->defaultActionsForImageSheet(sheet.element.get())) {
+        sheet.actions.push_back(reinterpret_cast<WK::ElementAction*>(action));
     }
     return sheet;
 }

@@ -19,9 +19,10 @@ using NS::literals::operator""_ns;
 // Every text looked up by the recording localizer, in order.
 std::vector<std::string> lookedUp;
 
-id recordLookup(id self, SEL sel, id key, id table) {
-    lookedUp.push_back(reinterpret_cast<NS::String*>(key)->str());
-    return objc::sendSuper<id>(objc_lookUpClass("TestRecordingLocalizer"), self, sel, key, table);
+NS::String* recordLookup(BMGlintmereLocalizer* self, objc::Ptr<NS::String> key, NS::String* table) {
+    lookedUp.push_back(key->str());
+    return BMGlintmereLocalizer::localizedStringForKeyInTable_.sendSuper(
+        objc_lookUpClass("TestRecordingLocalizer"), self, key, table);
 }
 
 std::string text(NS::Object* o) {
@@ -33,8 +34,8 @@ class Localizer : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         ASSERT_NE(settingsBundle(), nullptr);
-        objc::ClassBuilder("TestRecordingLocalizer", "BMGlintmereLocalizer")
-            .method<&recordLookup>("localizedStringForKey:inTable:")
+        objc::ClassDefinition<BMGlintmereLocalizer>("TestRecordingLocalizer", "BMGlintmereLocalizer")
+            .method<&recordLookup>(BMGlintmereLocalizer::localizedStringForKeyInTable_)
             .build();
     }
     void SetUp() override {

@@ -297,15 +297,16 @@ TEST_F(Store, TwoProcessesStoringAtOnceBothKeepTheirEntries) {
 // Records what the host's loader hands back, to compare with what the store passes on.
 NS::Array* lastLoaded = nullptr;
 id lastTarget = nil;
-id recordLoad(id self, SEL sel, id name, id target) {
+NS::Array* recordLoad(PS::ListController* self, NS::String* name, id target) {
     lastTarget = target;
-    lastLoaded = objc::sendSuper<NS::Array*>(objc_lookUpClass("TestLoadingPane"), self, sel, name, target);
-    return objc::toId(lastLoaded);
+    lastLoaded = PS::ListController::loadSpecifiersFromPlistNameTarget_.sendSuper(
+        objc_lookUpClass("TestLoadingPane"), self, name, target);
+    return lastLoaded;
 }
 
 TEST_F(Store, LoadedRowsAreTheVeryArrayLocalizedInPlaceAndOwnedByTheCaller) {
-    objc::ClassBuilder("TestLoadingPane", "BMGlintmereListController")
-        .method<&recordLoad>("loadSpecifiersFromPlistName:target:")
+    objc::ClassDefinition<PS::ListController>("TestLoadingPane", "BMGlintmereListController")
+        .method<&recordLoad>(PS::ListController::loadSpecifiersFromPlistNameTarget_)
         .build();
     auto loading =
         objc::adopt(objc::send<BMGlintmereListController*>(objc_lookUpClass("TestLoadingPane"), "new"_sel));

@@ -23,19 +23,15 @@ using NS::literals::operator""_ns;
 // What the recording controllers were told, in order: "<name> <step>".
 std::vector<std::string> journal;
 
-std::string nameOf(id self) { return reinterpret_cast<UI::ViewController*>(self)->title()->str(); }
+std::string nameOf(UI::ViewController* self) { return self->title()->str(); }
 
 Class recorderClass() { return objc_lookUpClass("TestRecordingController"); }
 
-void recordLoadView(id self, SEL sel) {
-    journal.push_back(nameOf(self) + " loadView");
+void recordStep(UI::ViewController* self, SEL sel) {
+    journal.push_back(nameOf(self) + " " + sel_getName(sel));
     objc::sendSuper(recorderClass(), self, sel);
 }
-void recordDidLoad(id self, SEL sel) {
-    journal.push_back(nameOf(self) + " viewDidLoad");
-    objc::sendSuper(recorderClass(), self, sel);
-}
-void recordAppearance(id self, SEL sel, bool animated) {
+void recordAppearance(UI::ViewController* self, SEL sel, bool animated) {
     journal.push_back(nameOf(self) + " " + sel_getName(sel));
     objc::sendSuper(recorderClass(), self, sel, animated);
 }
@@ -43,13 +39,14 @@ void recordAppearance(id self, SEL sel, bool animated) {
 class ViewControllers : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("TestRecordingController", "UIViewController")
-            .method<&recordLoadView>("loadView")
-            .method<&recordDidLoad>("viewDidLoad")
-            .method<&recordAppearance>("viewWillAppear:")
-            .method<&recordAppearance>("viewDidAppear:")
-            .method<&recordAppearance>("viewWillDisappear:")
-            .method<&recordAppearance>("viewDidDisappear:")
+        using UI::ViewController;
+        objc::ClassDefinition<ViewController>("TestRecordingController", "UIViewController")
+            .method<&recordStep>(ViewController::loadView_)
+            .method<&recordStep>(ViewController::viewDidLoad_)
+            .method<&recordAppearance>(ViewController::viewWillAppear_)
+            .method<&recordAppearance>(ViewController::viewDidAppear_)
+            .method<&recordAppearance>(ViewController::viewWillDisappear_)
+            .method<&recordAppearance>(ViewController::viewDidDisappear_)
             .build();
     }
     void SetUp() override { journal.clear(); }

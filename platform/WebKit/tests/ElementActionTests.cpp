@@ -71,15 +71,17 @@ struct Performed {
 };
 std::vector<Performed>* performed = nullptr;
 
-void performAction(id self, SEL, id assistant, long type, id element) {
-    performed->push_back({self, type, element, assistant});
+void performAction(WK::ActionSheetAssistantDelegate* self, WK::ActionSheetAssistant* assistant,
+                   WK::ElementActionType type, WK::ActivatedElementInfo* element) {
+    performed->push_back({objc::toId(self), type, objc::toId(element), objc::toId(assistant)});
 }
 
 class ImageSheet : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("TestBrowserDelegate", "NSObject")
-            .method<&performAction>("actionSheetAssistant:performAction:forElement:")
+        using Delegate = WK::ActionSheetAssistantDelegate;
+        objc::ClassDefinition<Delegate>("TestBrowserDelegate", "NSObject")
+            .method<&performAction>(Delegate::performActionForElement_)
             .build();
     }
     void SetUp() override {

@@ -1,3 +1,4 @@
+#include "Foundation/NSObject.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "substrate/substrate.h"
 
@@ -9,10 +10,15 @@ namespace {
 
 using objc::operator""_sel;
 
-const char* baseTitle(id, SEL) { return "base"; }
-const char* derivedName(id, SEL) { return "derived"; }
-int baseCount(id, SEL, int n) { return n; }
-const char* factoryKind(id, SEL) { return "factory"; }
+constexpr objc::Message<"title", const char*()> title_{};
+constexpr objc::Message<"name", const char*()> name_{};
+constexpr objc::Message<"count:", int(int)> count_{};
+constexpr objc::Message<"kind", const char*(), objc::Side::Class> kind_{};
+
+const char* baseTitle(NS::Object*) { return "base"; }
+const char* derivedName(NS::Object*) { return "derived"; }
+int baseCount(NS::Object*, int n) { return n; }
+const char* factoryKind(Class) { return "factory"; }
 
 // An implementation handed back by a hook, called with its method's own signature.
 template <class F> F as(IMP imp) { return reinterpret_cast<F>(reinterpret_cast<void (*)()>(imp)); }
@@ -47,12 +53,14 @@ const char* hookedKind(id, SEL) { return "hooked factory"; }
 class Hooking : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("SubstrateTestBase", "NSObject")
-            .method<&baseTitle>("title")
-            .method<&baseCount>("count:")
-            .classMethod<&factoryKind>("kind")
+        objc::ClassDefinition<NS::Object>("SubstrateTestBase", "NSObject")
+            .method<&baseTitle>(title_)
+            .method<&baseCount>(count_)
+            .method<&factoryKind>(kind_)
             .build();
-        objc::ClassBuilder("SubstrateTestMiddle", "SubstrateTestBase").method<&derivedName>("name").build();
+        objc::ClassDefinition<NS::Object>("SubstrateTestMiddle", "SubstrateTestBase")
+            .method<&derivedName>(name_)
+            .build();
         objc::ClassBuilder("SubstrateTestLeaf", "SubstrateTestMiddle").build();
         objc::ClassBuilder("SubstrateTestOther", "SubstrateTestBase").build();
         objc::ClassBuilder("SubstrateTestSpare", "SubstrateTestBase").build();
@@ -94,10 +102,11 @@ TEST_F(Hooking, OwnMethodIsReplacedAndTheOriginalHandedBack) {
     id middle = make("SubstrateTestMiddle");
     id leaf = make("SubstrateTestLeaf");
     ASSERT_EQ(name(middle), "derived");
+    const IMP own = class_getMethodImplementation(objc::getClass("SubstrateTestMiddle"), "name"_sel);
 
     MSHookMessageEx(objc::getClass("SubstrateTestMiddle"), "name"_sel, objc::toImp(&hookedName),
                     &originalName);
-    EXPECT_EQ(originalName, objc::toImp(&derivedName));
+    EXPECT_EQ(originalName, own);
     EXPECT_EQ(name(middle), "[derived]");
     EXPECT_EQ(name(leaf), "[derived]");
 
@@ -125,9 +134,11 @@ TEST_F(Hooking, ArgumentsReachTheReplacementAndTheOriginal) {
 TEST_F(Hooking, ClassMethodsAreHookedThroughTheMetaclass) {
     Class leaf = objc::getClass("SubstrateTestLeaf");
     ASSERT_EQ(std::string(objc::send<const char*>(leaf, "kind"_sel)), "factory");
+    const IMP inherited = class_getMethodImplementation(
+        object_getClass(reinterpret_cast<id>(objc::getClass("SubstrateTestBase"))), "kind"_sel);
     MSHookMessageEx(object_getClass(reinterpret_cast<id>(leaf)), "kind"_sel, objc::toImp(&hookedKind),
                     &originalKind);
-    EXPECT_EQ(originalKind, objc::toImp(&factoryKind));
+    EXPECT_EQ(originalKind, inherited);
     EXPECT_EQ(std::string(objc::send<const char*>(leaf, "kind"_sel)), "hooked factory");
     EXPECT_EQ(std::string(objc::send<const char*>(objc::getClass("SubstrateTestMiddle"), "kind"_sel)),
               "factory");
