@@ -74,8 +74,10 @@ TEST_F(BundleTest, OneObjectPerDirectoryAndNoneWithoutOne) {
     EXPECT_EQ(NS::Bundle::bundleWithPath(ns(path_ + "/")), b);
     EXPECT_EQ(NS::Bundle::bundleWithPath(ns(root_ + "//Test.bundle")), b);
     EXPECT_EQ(str(b->bundlePath()), path_);
-    auto again = objc::adopt(objc::send<NS::Bundle*>(NS::Bundle::alloc(), "initWithPath:"_sel, ns(path_)));
+    auto again = objc::adopt(NS::Bundle::alloc()->initWithPath(ns(path_)));
     EXPECT_EQ(again.get(), b);
+    EXPECT_EQ(NS::Bundle::alloc()->initWithPath(ns(root_ + "/Missing.bundle")), nullptr);
+    EXPECT_EQ(str(b->resourcePath()), path_);
     EXPECT_EQ(NS::Bundle::bundleWithPath(ns(root_ + "/Missing.bundle")), nullptr);
     EXPECT_EQ(NS::Bundle::bundleWithPath(ns(path_ + "/logo.png")), nullptr); // a file is no bundle
     EXPECT_EQ(NS::Bundle::bundleWithPath(nullptr), nullptr);

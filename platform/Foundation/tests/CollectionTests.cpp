@@ -218,6 +218,9 @@ TEST_F(CollectionTest, UrlsSplitIntoTheirParts) {
     EXPECT_EQ(u->query()->str(), "q=1");
     EXPECT_EQ(u->fragment()->str(), "top");
     EXPECT_EQ(u->absoluteString()->str(), "https://user@example.com:8080/a/b%20c/?q=1#top");
+    EXPECT_EQ(u->relativeString()->str(), u->absoluteString()->str());
+    EXPECT_EQ(u->description()->str(), u->absoluteString()->str());
+    EXPECT_EQ(u->lastPathComponent()->str(), "b c");
     EXPECT_FALSE(u->isFileURL());
 
     NS::URL* cydia = NS::URL::URLWithString("cydia://package/com.brightmoth.glintmere"_ns);

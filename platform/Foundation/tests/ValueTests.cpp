@@ -163,6 +163,36 @@ TEST_F(ValueTest, NumberBoolValueAndConversions) {
     EXPECT_EQ(NS::Number::number(18446744073709551615ull)->description()->str(), "18446744073709551615");
 }
 
+// Each initialiser and factory keeps the type it was given, as objCType tells.
+TEST_F(ValueTest, EveryInitialiserKeepsItsType) {
+    using NS::Number;
+    auto made = [](objc::Ptr<Number> number) {
+        objc::Ref<Number> owned = objc::adopt(number);
+        return std::string(owned->objCType()) + " " + owned->description()->str();
+    };
+    EXPECT_EQ(made(Number::alloc()->initWithInt(-3)), "i -3");
+    EXPECT_EQ(made(Number::alloc()->initWithUnsignedInt(4000000000u)), "I 4000000000");
+    EXPECT_EQ(made(Number::alloc()->initWithLong(-5)), "q -5");
+    EXPECT_EQ(made(Number::alloc()->initWithInteger(-6)), "q -6");
+    EXPECT_EQ(made(Number::alloc()->initWithUnsignedLong(7)), "q 7");
+    EXPECT_EQ(made(Number::alloc()->initWithUnsignedInteger(18446744073709551615ul)),
+              "Q 18446744073709551615");
+    EXPECT_EQ(made(Number::alloc()->initWithLongLong(-9)), "q -9");
+    EXPECT_EQ(made(Number::alloc()->initWithUnsignedLongLong(10)), "q 10");
+    EXPECT_EQ(made(Number::alloc()->initWithFloat(0.5f)), "f 0.5");
+    EXPECT_EQ(made(Number::alloc()->initWithDouble(0.25)), "d 0.25");
+    EXPECT_EQ(made(Number::alloc()->initWithBool(false)), "c 0");
+
+    auto kept = [](objc::Ptr<Number> number) {
+        return std::string(number->objCType()) + " " + number->description()->str();
+    };
+    EXPECT_EQ(kept(Number::numberWithInteger_.send(Number::runtimeClass(), -11L)), "q -11");
+    EXPECT_EQ(kept(Number::numberWithUnsignedInteger_.send(Number::runtimeClass(), 12ul)), "q 12");
+    EXPECT_EQ(kept(Number::number(4000000001u)), "I 4000000001");
+    EXPECT_EQ(kept(Number::number(13L)), "q 13");
+    EXPECT_EQ(kept(Number::number(0.75f)), "f 0.75");
+}
+
 TEST_F(ValueTest, NumbersCompareAcrossTypes) {
     EXPECT_TRUE(NS::Number::number(1)->isEqualToNumber(NS::Number::number(1.0)));
     EXPECT_EQ(NS::Number::number(3)->hash(), NS::Number::number(3.0)->hash());
