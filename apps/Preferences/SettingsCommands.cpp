@@ -45,8 +45,8 @@ std::string keyOf(PS::Specifier* specifier) {
 PS::Specifier* controlWithKey(PS::ListController* pane, const std::string& key, const std::string& where) {
     std::string keys;
     // A pane whose specifier file is missing or damaged has no rows at all.
-    NS::Array* rows = pane->specifiers();
-    for (unsigned long i = 0, n = objc::send<unsigned long>(rows, objc::Selector<"count">()); i < n; ++i) {
+    objc::Ptr<NS::Array> rows = pane->specifiers();
+    for (unsigned long i = 0, n = rows->count(); i < n; ++i) {
         auto specifier = rows->objectAtIndex(i).as<PS::Specifier>();
         const std::string k = keyOf(specifier);
         if (k.empty() || !PS::isControl(specifier->cellType())) {
@@ -65,9 +65,10 @@ PS::Specifier* controlWithKey(PS::ListController* pane, const std::string& key, 
 NS::Object* shownValue(PS::Specifier* specifier) {
     const SEL getter = specifier->getter();
     id target = specifier->target();
-    if (getter == nullptr || !objc::send<bool>(target, objc::Selector<"respondsToSelector:">(), getter)) {
+    if (getter == nullptr || !NS::Object::respondsToSelector_.send(target, getter)) {
         return nullptr;
     }
+    // The getter is the one the row names, perhaps in its specifier file: no view declares it.
     return objc::send<NS::Object*>(target, getter, specifier);
 }
 
@@ -182,14 +183,15 @@ int set(const host::Args& args) {
     NS::Object* value = parseValue(control, args[0], args[1]);
     const SEL setter = control->setter();
     id target = control->target();
-    if (setter == nullptr || !objc::send<bool>(target, objc::Selector<"respondsToSelector:">(), setter)) {
+    if (setter == nullptr || !NS::Object::respondsToSelector_.send(target, setter)) {
         throw SettingsError("\"" + args[0] + "\" in \"" + where + "\" cannot be changed");
     }
+    // As the getter: the setter the row names.
     objc::send<void>(target, setter, value, control);
     // A pane does not say when its store fails (a folder where its file belongs, say); what the
     // control shows afterwards does.
     const SEL getter = control->getter();
-    if (getter != nullptr && objc::send<bool>(target, objc::Selector<"respondsToSelector:">(), getter)) {
+    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter)) {
         NS::Object* shown = shownValue(control);
         if (shown == nullptr || !value->isEqual(shown)) {
             throw SettingsError("could not store \"" + args[1] + "\" for \"" + args[0] + "\" in \"" + where +
@@ -230,7 +232,7 @@ int tap(const host::Args& args) {
             PS::Specifier* specifier = row.specifier;
             NS::IndexPath* path = NS::IndexPath::indexPath(row.row, row.section);
             if (const SEL action = specifier->buttonAction()) {
-                if (!objc::send<bool>(specifier->target(), objc::Selector<"respondsToSelector:">(), action)) {
+                if (!NS::Object::respondsToSelector_.send(specifier->target(), action)) {
                     throw SettingsError("\"" + row.title + "\" in \"" + where +
                                         "\" does nothing: the pane has no " + sel_getName(action));
                 }

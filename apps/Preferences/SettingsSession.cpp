@@ -103,12 +103,11 @@ PS::ListController* Session::openEntry(const Entry& entry) {
         throw SettingsError("cannot load the bundle of \"" + entry.label + "\" at " + entry.bundlePath);
     }
     Class principal = bundle->principalClass();
-    if (principal == Nil || !objc::send<bool>(principal, objc::Selector<"isSubclassOfClass:">(),
-                                              PS::ListController::runtimeClass())) {
+    if (principal == Nil ||
+        !NS::RootObject::isSubclassOfClass_.send(principal, PS::ListController::runtimeClass())) {
         throw SettingsError("the bundle of \"" + entry.label + "\" has no pane to show");
     }
-    auto* pane = objc::send<PS::ListController*>(objc::send<id>(principal, objc::Selector<"alloc">()),
-                                                 objc::Selector<"init">());
+    PS::ListController* pane = PS::ListController::alloc_.send(principal)->init();
     if (pane == nullptr) {
         throw SettingsError("the pane of \"" + entry.label + "\" could not be made");
     }
