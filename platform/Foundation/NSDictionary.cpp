@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <list>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace NS {
@@ -41,11 +42,8 @@ Table& table(const Dictionary* self) {
     return *t;
 }
 
-std::list<Entry>::iterator find(Table& t, const Object* key) {
-    if (key == nullptr) {
-        return t.order.end();
-    }
-    auto [first, last] = t.index.equal_range(key->hash());
+std::list<Entry>::iterator find(Table& t, const Object* key, unsigned long hash) {
+    auto [first, last] = t.index.equal_range(hash);
     for (auto it = first; it != last; ++it) {
         Object* stored = object(it->second->key);
         if (stored == key || stored->isEqual(key)) {
@@ -53,6 +51,10 @@ std::list<Entry>::iterator find(Table& t, const Object* key) {
         }
     }
     return t.order.end();
+}
+
+std::list<Entry>::iterator find(Table& t, const Object* key) {
+    return key != nullptr ? find(t, key, key->hash()) : t.order.end();
 }
 
 void unindex(Table& t, std::list<Entry>::iterator entry) {
@@ -65,11 +67,11 @@ void unindex(Table& t, std::list<Entry>::iterator entry) {
     }
 }
 
-// Stores `value` under a copy of `key`, replacing the value of an equal key in its place.
-// Stores `value` (not nil) under a copy of `key` (not nil), replacing the value of an equal key in its place.
-void store(Dictionary* self, Object* value, Object* key) {
+// Stores `value` (not nil) under a copy of `key` (not nil), whose hash is `hash`, replacing the value
+// of an equal key in its place. The copy is equal to the key, so it hashes the same.
+void store(Dictionary* self, Object* value, Object* key, unsigned long hash) {
     Table& t = table(self);
-    auto found = find(t, key);
+    auto found = find(t, key, hash);
     id retainedValue = objc::toId(value->retain());
     if (found != t.order.end()) {
         id old = found->value;
@@ -78,7 +80,7 @@ void store(Dictionary* self, Object* value, Object* key) {
         return;
     }
     auto copiedKey = key->copy();
-    t.order.push_back(Entry{objc::toId(copiedKey), retainedValue, copiedKey->hash()});
+    t.order.push_back(Entry{objc::toId(copiedKey), retainedValue, hash});
     t.index.emplace(t.order.back().hash, std::prev(t.order.end()));
 }
 
@@ -92,10 +94,15 @@ bool refused(Dictionary* self, SEL sel, const Object* value, const Object* key) 
     return false;
 }
 
-// Copies every entry of any dictionary into self.
+void store(Dictionary* self, Object* value, Object* key) { store(self, value, key, key->hash()); }
+
+// Copies every entry of another dictionary into self, in its order, with the hashes it keeps.
 void storeAllFrom(Dictionary* self, objc::Ptr<Dictionary> other) {
-    for (Object* key : other->allKeys()) {
-        store(self, other->objectForKey(key), key);
+    if (other == nullptr) {
+        return;
+    }
+    for (const Entry& e : table(other).order) {
+        store(self, object(e.value), object(e.key), e.hash);
     }
 }
 
@@ -176,6 +183,12 @@ GLINTMERE_REGISTER_CLASSES {
                 [](Dictionary* self, String* path) -> Dictionary* {
                     return detail::initWithContentsOfFile<Dictionary>(
                         self, path, [](Dictionary* d, objc::Ptr<Dictionary> root) {
+                            // The dictionary read is ours alone: its entries move over instead
+                            // of being copied one by one.
+                            if (root->retainCount() == 1 && tableOf(d) == nullptr) {
+                                tableOf(d) = std::exchange(tableOf(root), nullptr);
+                                return;
+                            }
                             table(d);
                             storeAllFrom(d, root);
                         });
@@ -296,4 +309,18 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
+
+std::vector<std::pair<Object*, Object*>> detail::entriesOf(const Dictionary* dictionary) {
+    std::vector<std::pair<Object*, Object*>> entries;
+    if (dictionary == nullptr) {
+        return entries;
+    }
+    const Table& t = table(dictionary);
+    entries.reserve(t.order.size());
+    for (const Entry& e : t.order) {
+        entries.emplace_back(object(e.key), object(e.value));
+    }
+    return entries;
+}
+
 } // namespace NS

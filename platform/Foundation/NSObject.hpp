@@ -3,6 +3,8 @@
 
 #include "objc/Message.hpp"
 
+#include <atomic>
+
 namespace NS {
 
 class String;
@@ -46,7 +48,17 @@ template <class Self, objc::FixedString Name, class Base = Object> class Referen
             return Base::className();
         }
     }
-    static Class runtimeClass() { return objc::getClass(Name.text); }
+    // Looked up once it exists: classes are never taken away, and a kind test on every value of a
+    // large property list would otherwise look the name up each time.
+    static Class runtimeClass() {
+        static std::atomic<Class> found{Nil};
+        Class cls = found.load(std::memory_order_relaxed);
+        if (cls == Nil) {
+            cls = objc::getClass(Name.text);
+            found.store(cls, std::memory_order_relaxed);
+        }
+        return cls;
+    }
 
     // The caller owns what alloc, make (new) and init give.
     OBJC_CLASS_MESSAGE(alloc, "alloc", Self*())

@@ -887,13 +887,13 @@ plist_t nodeFromObject(objc::Ptr<Object> object, int depth) {
     }
     if (auto dictionary = cast<Dictionary>(object)) {
         plist_t node = plist_new_dict();
-        for (Object* key : dictionary->allKeys()) {
+        for (const auto& [key, member] : entriesOf(dictionary)) {
             std::string name;
             if (!plainText(cast<String>(key), name)) {
                 plist_free(node);
                 return nullptr;
             }
-            plist_t value = nodeFromObject(dictionary->objectForKey(key), depth + 1);
+            plist_t value = nodeFromObject(member, depth + 1);
             if (value == nullptr) {
                 plist_free(node);
                 return nullptr;

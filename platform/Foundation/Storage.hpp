@@ -8,8 +8,17 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace NS {
+class Dictionary;
+} // namespace NS
 
 namespace NS::detail {
+
+// A dictionary's keys and values, in its order, without a send per entry; valid while it is unchanged.
+std::vector<std::pair<Object*, Object*>> entriesOf(const Dictionary* dictionary);
 
 // The instance variable `Ivar` of the class named `Cls`, found once: subclasses share the offset, so
 // one lookup serves every instance of the class family.
