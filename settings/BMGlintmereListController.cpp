@@ -52,16 +52,18 @@ objc::Ptr<UI::NavigationBar> paneBar(objc::Ptr<BMGlintmereListController> pane) 
 objc::Ptr<NS::Object> property(objc::Ptr<PS::Specifier> specifier, const char* name) {
     return specifier->properties()->objectForKey(NS::String::string(name));
 }
-// The preferences file as a dictionary; nil when it is missing, unreadable or no dictionary. A link
-// at its path is no preferences file: whatever it points at is somebody else's, and is not read.
-objc::Ptr<NS::Dictionary> readPreferences() {
+// The preferences file as a dictionary, changeable by the caller; nil when it is missing, unreadable
+// or no dictionary. A link at its path is no preferences file: whatever it points at is somebody
+// else's, and is not read.
+objc::Ptr<NS::MutableDictionary> readPreferences() {
     const int fd = open(glintmere::kPreferencesPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
     // The descriptor's own name reads the very file that was opened, whatever the path holds by now.
     const std::string opened = "/dev/fd/" + std::to_string(fd);
-    auto preferences = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(opened.c_str()));
+    auto preferences =
+        NS::MutableDictionary::dictionaryWithContentsOfFile(NS::String::string(opened.c_str()));
     close(fd);
     return preferences;
 }
@@ -149,14 +151,16 @@ void storePreferenceValue(objc::Ptr<NS::Object> value, objc::Ptr<PS::Specifier> 
     }
     {
         PreferencesLock lock;
-        auto merged = objc::adopt(NS::MutableDictionary::alloc()->init());
+        // The dictionary read is the one the value goes into: nothing is copied entry by entry.
+        auto merged = readPreferences();
         bool replace = true;
-        if (auto stored = readPreferences()) {
-            merged->addEntriesFromDictionary(stored);
-        } else if (struct stat info; lstat(glintmere::kPreferencesPath, &info) == 0) {
-            // There is a file, but not one that reads as a dictionary: it goes beside the new one
-            // rather than away, and stays where it is if it cannot be kept.
-            replace = keepAside(glintmere::kPreferencesPath, glintmere::kPreferencesBackupPath);
+        if (merged == nullptr) {
+            if (struct stat info; lstat(glintmere::kPreferencesPath, &info) == 0) {
+                // There is a file, but not one that reads as a dictionary: it goes beside the new
+                // one rather than away, and stays where it is if it cannot be kept.
+                replace = keepAside(glintmere::kPreferencesPath, glintmere::kPreferencesBackupPath);
+            }
+            merged = NS::MutableDictionary::dictionary();
         }
         if (replace) {
             merged->setObjectForKey(value, key);

@@ -137,16 +137,21 @@ NS::Object* parseValue(PS::Specifier* specifier, const std::string& key, const s
     }
 }
 
-// The row that shows `specifier`, read afresh.
-std::string shownRow(PS::ListController* pane, PS::Specifier* specifier) {
+// The row that shows `specifier` and the value its control holds, both read afresh in one pass.
+struct ShownRow {
+    std::string line;
+    NS::Object* value = nullptr; // autoreleased
+};
+ShownRow shownRow(PS::ListController* pane, PS::Specifier* specifier) {
     for (const settings::SectionView& section : settings::readPane(pane)) {
         for (const settings::RowView& row : section.rows) {
             if (row.specifier == specifier) {
-                return settings::rowLine(row);
+                return {settings::rowLine(row), row.cell != nullptr ? row.cell->value().get() : nullptr};
             }
         }
     }
-    return settings::valueText(shownValue(specifier));
+    NS::Object* value = shownValue(specifier);
+    return {settings::valueText(value), value};
 }
 
 int list(const host::Args& args) {
@@ -189,16 +194,16 @@ int set(const host::Args& args) {
     // As the getter: the setter the row names.
     objc::send<void>(target, setter, value, control);
     // A pane does not say when its store fails (a folder where its file belongs, say); what the
-    // control shows afterwards does.
+    // control shows afterwards does. The row is read once: a large file is read once more, not twice.
+    const ShownRow shown = shownRow(pane, control);
     const SEL getter = control->getter();
     if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter)) {
-        NS::Object* shown = shownValue(control);
-        if (shown == nullptr || !value->isEqual(shown)) {
+        if (shown.value == nullptr || !value->isEqual(shown.value)) {
             throw SettingsError("could not store \"" + args[1] + "\" for \"" + args[0] + "\" in \"" + where +
-                                "\": it still shows \"" + shownRow(pane, control) + "\"");
+                                "\": it still shows \"" + shown.line + "\"");
         }
     }
-    std::cout << shownRow(pane, control) << "\n";
+    std::cout << shown.line << "\n";
     return 0;
 }
 
