@@ -1,6 +1,7 @@
 #include "SettingsCommands.hpp"
 
 #include "PaneView.hpp"
+#include "Presented.hpp"
 #include "SettingsSession.hpp"
 
 #include "Foundation/NSArray.hpp"
@@ -13,6 +14,7 @@
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UIViewController.hpp"
 
 #include <cmath>
 #include <iostream>
@@ -242,6 +244,12 @@ int tap(const host::Args& args) {
                                         "\" does nothing: the pane has no " + sel_getName(action));
                 }
                 pane->didSelectRow(pane->table(), path);
+                // A presentation covers every navigation controller that holds the pane.
+                objc::Ptr<UI::ViewController> screen = pane;
+                while (auto holder = screen->navigationController()) {
+                    screen = holder;
+                }
+                settings::reportPresented(screen, std::cout);
                 return 0;
             }
             if (specifier->detailControllerClass() != Nil) {

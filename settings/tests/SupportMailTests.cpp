@@ -7,6 +7,7 @@
 #include "UIKit/UINavigationController.hpp"
 
 #include "../../tests/support/DeviceKind.hpp"
+#include "../../tests/support/Subprocess.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -153,6 +154,40 @@ TEST_F(SupportMail, WithoutAMailAccountAnAlertNamesTheSupportAddressAndNoCompose
     EXPECT_TRUE(UI::tapAlertAction(alert, ok));
     EXPECT_EQ(navigation->presentedViewController(), nullptr) << "the alert goes when tapped";
     EXPECT_FALSE(fs::exists(kListing)) << "no listing is made for a mail that cannot be written";
+}
+
+TEST_F(SupportMail, ASentMailParsesAsTheSupportMailWithBothAttachments) {
+    ASSERT_TRUE(writeSystemVersion("8.4", "12H143"));
+    pane->emailBM();
+    ASSERT_NE(composer(), nullptr);
+    const MF::QueuedMail sent = MF::sendMail(composer());
+    ASSERT_EQ(sent.error, "");
+    const char* script = R"(
+import email, email.policy, sys
+m = email.message_from_binary_file(open(sys.argv[1], 'rb'), policy=email.policy.default)
+parts = list(m.iter_parts())
+print(m['subject']); print(m['to']); print(m.get_content_type())
+print(parts[0].get_content_type(), parts[0].get_content().encode().hex())
+for p in parts[1:]:
+    print(p.get_filename(), p.get_content_type(), p['Content-Transfer-Encoding'], p.get_payload(decode=True).hex())
+)";
+    const testing_support::Outcome parsed =
+        testing_support::runProcess({"/usr/bin/python3", "-c", script, sent.path});
+    ASSERT_EQ(parsed.status, 0) << parsed.err;
+    auto hex = [](const std::string& bytes) {
+        static const char digits[] = "0123456789abcdef";
+        std::string text;
+        for (unsigned char c : bytes) {
+            text += digits[c >> 4];
+            text += digits[c & 15];
+        }
+        return text;
+    };
+    EXPECT_EQ(parsed.out,
+              "Glintmere Support\nBrightmoth <support@brightmoth.example>\nmultipart/mixed\ntext/plain " +
+                  hex("\n\nCurrent Device: iPhone6,1, iOS 8.4 (12H143)") +
+                  "\nGlintmerePrefs.plist application/xml base64 " + hex(readAll(kPreferences)) +
+                  "\ndpkgl.txt text/plain base64 " + hex(readAll(kListing)) + "\n");
 }
 
 } // namespace
