@@ -3,6 +3,8 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/Typesetter.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIFont.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIView.hpp"
 
@@ -43,12 +45,13 @@ View* makeLabel(const char* text, const char* fontName, double size, id color, C
     style.size = size;
     style.numberOfLines = width > 0 ? 0 : 1;
     const text::Extent extent = text::Typesetter::shared().measure(text, style, width);
-    auto label = Label::alloc()->initWithFrame(
-        CGRectMake(origin.x, origin.y, std::ceil(extent.width), std::ceil(extent.height))).as<Label>();
+    auto label =
+        Label::alloc()
+            ->initWithFrame(CGRectMake(origin.x, origin.y, std::ceil(extent.width), std::ceil(extent.height)))
+            .as<Label>();
     label->setText(NS::String::string(text));
-    label->setFont(objc::send<id>(objc::getClass("UIFont"), objc::Selector<"fontWithName:size:">(),
-                                  NS::String::string(fontName).get(), size));
-    label->setTextColor(color);
+    label->setFont(Font::fontWithName(NS::String::string(fontName), size));
+    label->setTextColor(reinterpret_cast<Color*>(color));
     if (width > 0 && label->respondsToSelector(objc::Selector<"setNumberOfLines:">())) {
         objc::send<void>(label, objc::Selector<"setNumberOfLines:">(), 0L);
     }

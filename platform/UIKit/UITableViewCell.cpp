@@ -2,7 +2,9 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIColor.hpp"
 #include "UIKit/UIDisplay.hpp"
+#include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UILabel.hpp"
 
@@ -35,10 +37,7 @@ constexpr double kFontSize = 17;
 constexpr CGSize kChevron = {8, 13};
 constexpr const char* kChevronFile = "/System/Library/Frameworks/UIKit.framework/Artwork/UITableNext@2x.png";
 
-id font() {
-    return objc::send<id>(objc::getClass("UIFont"), objc::Selector<"fontWithName:size:">(),
-                          NS::String::string(kFont).get(), kFontSize);
-}
+UI::Font* font() { return UI::Font::fontWithName(NS::String::string(kFont), kFontSize); }
 
 double makeWidth(objc::Ptr<UI::Label> label) {
     text::Style style;
@@ -121,12 +120,12 @@ GLINTMERE_REGISTER_CLASSES {
                     objc::setIvar<View*>(cell, "_contentView", content);
                     Label* title = addPart<Label>(content, CGRectMake(15, 0, 290, 44));
                     title->setFont(font());
-                    title->setTextColor(UI::colorRGB(0, 0, 0));
+                    title->setTextColor(UI::Color::blackColor());
                     objc::setIvar<Label*>(cell, "_textLabel", title);
                     if (style != UI::TableViewCellStyleDefault) {
                         Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
                         detail->setFont(font());
-                        detail->setTextColor(UI::colorRGB(142, 142, 147));
+                        detail->setTextColor(reinterpret_cast<UI::Color*>(UI::colorRGB(142, 142, 147)));
                         objc::setIvar<Label*>(cell, "_detailTextLabel", detail);
                     }
                     return cell;

@@ -2,9 +2,14 @@
 
 #include "Foundation/NSArray.hpp"
 #include "UIKit/CALayer.hpp"
+#include "UIKit/LayoutPass.hpp"
+#include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/UIColor.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
+
+#include <unordered_set>
+#include <vector>
 
 namespace UI {
 namespace {
@@ -24,6 +29,47 @@ objc::Ptr<CA::Layer> layerOf(View* self) {
     return layer;
 }
 
+objc::Ptr<NS::MutableArray> constraintList(View* self) {
+    return objc::ivar<NS::MutableArray*>(self, "_constraints");
+}
+
+// Priorities are kept as their distance from UIKit's defaults, so that a view whose ivars were
+// never set (one made without initWithFrame:) has the defaults.
+constexpr float kDefaultHugging = NS::LayoutPriorityDefaultLow;
+constexpr float kDefaultCompression = NS::LayoutPriorityDefaultHigh;
+
+const char* huggingIvar(LayoutConstraintAxis axis) {
+    return axis == LayoutConstraintAxisVertical ? "_huggingV" : "_huggingH";
+}
+const char* compressionIvar(LayoutConstraintAxis axis) {
+    return axis == LayoutConstraintAxisVertical ? "_compressionV" : "_compressionH";
+}
+
+// A view leaving its superview takes along every constraint of its old ancestors that names it or
+// one of its subviews, as UIKit does: those could no longer be solved, and they would otherwise
+// keep pointing at views that may soon be gone.
+void dropConstraintsNaming(View* leaving, View* oldParent) {
+    std::unordered_set<const void*> subtree;
+    std::vector<View*> pending{leaving};
+    while (!pending.empty()) {
+        View* v = pending.back();
+        pending.pop_back();
+        subtree.insert(v);
+        for (NS::Object* child : subviewList(v)) {
+            pending.push_back(reinterpret_cast<View*>(child));
+        }
+    }
+    for (objc::Ptr<View> up = oldParent; up != nullptr; up = up->superview()) {
+        auto list = constraintList(up);
+        for (unsigned long i = list->count(); i-- > 0;) {
+            auto c = list->objectAtIndex(i).as<NS::LayoutConstraint>();
+            if (subtree.count(c->firstItem()) != 0 || subtree.count(c->secondItem()) != 0) {
+                list->removeObjectAtIndex(i);
+            }
+        }
+    }
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<View>()
         .ivar<CGRect>("_frame")
@@ -36,6 +82,12 @@ GLINTMERE_REGISTER_CLASSES {
         .property<bool>("clipsToBounds")
         .property<Color*>("backgroundColor")
         .ivar<Color*>("_tintColor", objc::Ownership::Owning)
+        .ivar<NS::MutableArray*>("_constraints", objc::Ownership::Owning)
+        .ivar<unsigned long>("_layoutGeneration")
+        .ivar<float>("_huggingH")
+        .ivar<float>("_huggingV")
+        .ivar<float>("_compressionH")
+        .ivar<float>("_compressionV")
         .method(View::init_, [](View* self) -> View* { return self->initWithFrame(CGRectZero); })
         .method(View::initWithFrame_,
                 [](View* self, CGRect frame) -> View* {
@@ -50,7 +102,13 @@ GLINTMERE_REGISTER_CLASSES {
                     return view;
                 })
         .method(View::frame_, [](View* self) -> CGRect { return objc::ivar<CGRect>(self, "_frame"); })
-        .method(View::setFrame_, [](View* self, CGRect frame) { objc::setIvar(self, "_frame", frame); })
+        .method(View::setFrame_,
+                [](View* self, CGRect frame) {
+                    if (!(objc::ivar<CGRect>(self, "_frame") == frame)) {
+                        objc::setIvar(self, "_frame", frame);
+                        layoutChanged();
+                    }
+                })
         .method(View::bounds_,
                 [](View* self) -> CGRect {
                     const CGRect f = self->frame();
@@ -106,7 +164,83 @@ GLINTMERE_REGISTER_CLASSES {
         .method(View::setTranslatesAutoresizingMaskIntoConstraints_,
                 [](View* self, bool translates) {
                     objc::setIvar<bool>(self, "_translatesAutoresizingMaskIntoConstraints", translates);
+                    layoutChanged();
                 })
+        .method(View::constraints_,
+                [](View* self) -> NS::Array* {
+                    auto list = constraintList(self);
+                    if (list == nullptr) {
+                        return NS::Array::array();
+                    }
+                    return list->copy()->autorelease().as<NS::Array>();
+                })
+        .method(View::addConstraint_,
+                [](View* self, NS::LayoutConstraint* constraint) {
+                    if (constraint == nullptr) {
+                        return;
+                    }
+                    auto list = constraintList(self);
+                    if (list == nullptr) {
+                        list = NS::MutableArray::alloc()->init();
+                        objc::setIvar<NS::MutableArray*>(self, "_constraints", list);
+                    }
+                    if (!list->containsObject(constraint)) {
+                        list->addObject(constraint);
+                    }
+                    layoutChanged();
+                })
+        .method(View::addConstraints_,
+                [](View* self, NS::Array* constraints) {
+                    for (NS::Object* c : objc::Ptr(constraints)) {
+                        if (NS::cast<NS::LayoutConstraint>(c) != nullptr) {
+                            self->addConstraint(reinterpret_cast<NS::LayoutConstraint*>(c));
+                        }
+                    }
+                })
+        .method(View::removeConstraint_,
+                [](View* self, NS::LayoutConstraint* constraint) {
+                    constraintList(self)->removeObject(constraint);
+                    layoutChanged();
+                })
+        .method(View::intrinsicContentSize_,
+                [](View*) -> CGSize {
+                    return CGSize{ViewNoIntrinsicMetric, ViewNoIntrinsicMetric};
+                })
+        .method(View::invalidateIntrinsicContentSize_, [](View*) { layoutChanged(); })
+        .method(View::contentHuggingPriorityForAxis_,
+                [](View* self, LayoutConstraintAxis axis) -> float {
+                    return kDefaultHugging + objc::ivar<float>(self, huggingIvar(axis));
+                })
+        .method(View::setContentHuggingPriority_,
+                [](View* self, float priority, LayoutConstraintAxis axis) {
+                    objc::setIvar<float>(self, huggingIvar(axis), priority - kDefaultHugging);
+                    layoutChanged();
+                })
+        .method(View::contentCompressionResistancePriorityForAxis_,
+                [](View* self, LayoutConstraintAxis axis) -> float {
+                    return kDefaultCompression + objc::ivar<float>(self, compressionIvar(axis));
+                })
+        .method(View::setContentCompressionResistancePriority_,
+                [](View* self, float priority, LayoutConstraintAxis axis) {
+                    objc::setIvar<float>(self, compressionIvar(axis), priority - kDefaultCompression);
+                    layoutChanged();
+                })
+        .method(View::sizeThatFits_, [](View* self, CGSize) -> CGSize { return self->bounds().size; })
+        .method(View::sizeToFit_,
+                [](View* self) {
+                    CGRect f = self->frame();
+                    f.size = self->sizeThatFits(f.size);
+                    self->setFrame(f);
+                })
+        .method(View::setNeedsLayout_, [](View*) { layoutChanged(); })
+        .method(View::layoutIfNeeded_,
+                [](View* self) {
+                    if (!layoutIsCurrent(self)) {
+                        layoutViewTree(self);
+                    }
+                })
+        .method(View::layoutSubviews_, [](View*) {})
+        .method(View::baselineMetrics_, [](View*) -> BaselineMetrics { return BaselineMetrics{}; })
         .method(View::subviews_,
                 [](View* self) -> NS::Array* {
                     auto list = subviewList(self);
@@ -122,7 +256,9 @@ GLINTMERE_REGISTER_CLASSES {
                     if (parent == nullptr) {
                         return;
                     }
+                    dropConstraintsNaming(self, parent);
                     objc::setIvar<View*>(self, "_superview", nullptr);
+                    layoutChanged();
                     // The parent's list holds the only ownership the tree has of `self`.
                     subviewList(parent)->removeObject(self);
                 })
@@ -146,6 +282,7 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     list->addObject(view);
                     objc::setIvar<View*>(view, "_superview", self);
+                    layoutChanged();
                 })
         .method(View::dealloc_,
                 [](View* self) {

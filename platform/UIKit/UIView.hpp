@@ -12,9 +12,26 @@ namespace CA {
 class Layer;
 } // namespace CA
 
+namespace NS {
+class LayoutConstraint;
+} // namespace NS
+
 namespace UI {
 
 class Color;
+
+// UILayoutConstraintAxis.
+enum LayoutConstraintAxis : long { LayoutConstraintAxisHorizontal = 0, LayoutConstraintAxisVertical = 1 };
+
+// UIViewNoIntrinsicMetric: a dimension that the view's content does not decide.
+inline constexpr CGFloat ViewNoIntrinsicMetric = -1;
+
+// Where a view's baselines are, from its top: heightFactor × height + offset.
+struct BaselineMetrics {
+    double heightFactor = 1;
+    double firstOffset = 0;
+    double lastOffset = 0;
+};
 
 class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
   public:
@@ -50,6 +67,33 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
     OBJC_MESSAGE(setTranslatesAutoresizingMaskIntoConstraints,
                  "setTranslatesAutoresizingMaskIntoConstraints:", void(bool))
 
+    // Constraints installed on this view, each solved in its coordinates; never nil. The view keeps
+    // what it is given.
+    OBJC_MESSAGE(constraints, "constraints", NS::Array*())
+    OBJC_MESSAGE(addConstraint, "addConstraint:", void(NS::LayoutConstraint*))
+    OBJC_MESSAGE(addConstraints, "addConstraints:", void(NS::Array*))
+    OBJC_MESSAGE(removeConstraint, "removeConstraint:", void(NS::LayoutConstraint*))
+    // The size the content wants, ViewNoIntrinsicMetric where it wants none (as a plain view does).
+    OBJC_MESSAGE(intrinsicContentSize, "intrinsicContentSize", CGSize())
+    OBJC_MESSAGE(invalidateIntrinsicContentSize, "invalidateIntrinsicContentSize", void())
+    OBJC_MESSAGE(contentHuggingPriorityForAxis, "contentHuggingPriorityForAxis:", float(LayoutConstraintAxis))
+    OBJC_MESSAGE(setContentHuggingPriority,
+                 "setContentHuggingPriority:forAxis:", void(float, LayoutConstraintAxis))
+    OBJC_MESSAGE(contentCompressionResistancePriorityForAxis,
+                 "contentCompressionResistancePriorityForAxis:", float(LayoutConstraintAxis))
+    OBJC_MESSAGE(setContentCompressionResistancePriority,
+                 "setContentCompressionResistancePriority:forAxis:", void(float, LayoutConstraintAxis))
+    // The size that fits the content (a plain view: its own), and the view made that size.
+    OBJC_MESSAGE(sizeThatFits, "sizeThatFits:", CGSize(CGSize))
+    OBJC_MESSAGE(sizeToFit, "sizeToFit", void())
+    // Layout: setNeedsLayout marks the view's tree to be laid out again, layoutIfNeeded lays it out
+    // (see LayoutPass.hpp) when anything changed since, and layoutSubviews is what a subclass
+    // overrides to place subviews itself, after the constraints have placed them.
+    OBJC_MESSAGE(setNeedsLayout, "setNeedsLayout", void())
+    OBJC_MESSAGE(layoutIfNeeded, "layoutIfNeeded", void())
+    OBJC_MESSAGE(layoutSubviews, "layoutSubviews", void())
+    OBJC_MESSAGE_NAMED(baselineMetrics, baselineMetrics_, "_baselineMetrics", BaselineMetrics())
+
     // Subviews in back-to-front order; never nil.
     OBJC_MESSAGE(subviews, "subviews", NS::Array*())
     OBJC_MESSAGE(superview, "superview", View*())
@@ -59,3 +103,7 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
 };
 
 } // namespace UI
+
+template <> struct objc::StructEncoding<UI::BaselineMetrics> {
+    static std::string value() { return "{BaselineMetrics=ddd}"; }
+};
