@@ -4,6 +4,7 @@
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIDevice.hpp"
+#include "UIKit/UIFont.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -26,11 +27,10 @@ objc::Ptr<UI::Label> newLabel() { return UI::Label::alloc()->initWithFrame(CGRec
 
 // Sets the label up as the header shows its lines, grey on clear, and makes it the header's subview.
 void showLabel(Header* header, objc::Ptr<UI::Label> label, NS::String* text, double size) {
-    label->setFont(objc::send<id>(objc_lookUpClass("UIFont"), objc::Selector<"fontWithName:size:">::get(),
-                                  objc::toId("HelveticaNeue-Light"_ns), static_cast<CGFloat>(size)));
+    label->setFont(UI::Font::fontWithName("HelveticaNeue-Light"_ns, static_cast<CGFloat>(size)));
     label->setText(text);
     label->setBackgroundColor(UI::Color::clearColor());
-    label->setTextColor(objc::toId(UI::Color::grayColor()));
+    label->setTextColor(UI::Color::grayColor());
     header->addSubview(label);
     label->setTranslatesAutoresizingMaskIntoConstraints(false);
     // The subview list holds the label from here on.

@@ -207,7 +207,7 @@ GLINTMERE_REGISTER_CLASSES {
                 [](Controller* self, UI::TableView* table, NS::IndexPath* indexPath) -> UI::TableViewCell* {
                     auto cell = PS::ListController::tableViewCellForRowAtIndexPath_.super<Controller>(
                         self, table, indexPath);
-                    cell.as<PS::TableCell>()->titleLabel()->setTextColor(objc::toId(opaqueColor(22, 36, 51)));
+                    cell.as<PS::TableCell>()->titleLabel()->setTextColor(opaqueColor(22, 36, 51));
                     return cell;
                 })
         .method(Controller::specifiersForPlistName_,

@@ -215,6 +215,8 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
         .ivar<void*>("_png")
+        .ivar<ImageRenderingMode>("_renderingMode")
+        .ivar<NS::String*>("_fileName", objc::Ownership::Owning)
         .method(Image::imageWithContentsOfFile_,
                 [](Class cls, NS::String* path) -> Image* {
                     return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
@@ -230,7 +232,14 @@ GLINTMERE_REGISTER_CLASSES {
                         image->release();
                         return nullptr;
                     }
-                    return adoptSurface(image, cairo_image_surface_create_from_png(p));
+                    auto read = objc::Ptr(adoptSurface(image, cairo_image_surface_create_from_png(p)));
+                    if (read != nullptr) {
+                        // Made owned, not autoreleased: an image may be read where no pool is.
+                        const std::string name = std::filesystem::path(p).filename().string();
+                        objc::setIvar<NS::String*>(read, "_fileName",
+                                                   NS::String::alloc()->initWithUTF8String(name.c_str()));
+                    }
+                    return read;
                 })
         .method(Image::initWithData_,
                 [](Image* self, NS::Data* data) -> Image* {
@@ -256,6 +265,24 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)),
                                   static_cast<CGFloat>(cairo_image_surface_get_height(s))};
+                })
+        .method(Image::renderingMode_,
+                [](Image* self) -> ImageRenderingMode {
+                    return objc::ivar<ImageRenderingMode>(self, "_renderingMode");
+                })
+        .method(Image::imageWithRenderingMode_,
+                [](Image* self, ImageRenderingMode mode) -> Image* {
+                    auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
+                    objc::setIvar(copy, "_renderingMode", mode);
+                    objc::setIvar<NS::String*>(
+                        copy, "_fileName",
+                        objc::Ptr(objc::ivar<NS::String*>(self, "_fileName"))->copy().as<NS::String>());
+                    return copy->autorelease();
+                })
+        .method(Image::fileName_,
+                [](Image* self) -> NS::String* {
+                    auto name = objc::ivar<NS::String*>(self, "_fileName");
+                    return name != nullptr ? name : NS::String::string("").get();
                 })
         .method(Image::scale_, [](Image*) -> CGFloat { return 1.0; })
         .method(Image::cairoSurface_, [](Image* self) -> cairo_surface_t* { return surfaceOf(self); })

@@ -17,6 +17,13 @@ class Data;
 
 namespace UI {
 
+// UIImageRenderingMode: a template image draws only its shape, in the tint colour of its view.
+enum ImageRenderingMode : long {
+    ImageRenderingModeAutomatic = 0,
+    ImageRenderingModeAlwaysOriginal = 1,
+    ImageRenderingModeAlwaysTemplate = 2,
+};
+
 class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
   public:
     // An autoreleased image of the PNG file at `path`; nullptr when it is missing or not a PNG.
@@ -28,6 +35,12 @@ class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
     OBJC_MESSAGE(initWithData, "initWithData:", Image*(NS::Data*))
 
     OBJC_MESSAGE(size, "size", CGSize())
+    OBJC_MESSAGE(renderingMode, "renderingMode", ImageRenderingMode())
+    // An autoreleased image of the same pixels drawn in `mode`.
+    OBJC_MESSAGE(imageWithRenderingMode, "imageWithRenderingMode:", Image*(ImageRenderingMode))
+    // The name of the file the image was read from (its last path component); empty for an image
+    // made otherwise.
+    OBJC_MESSAGE_NAMED(fileName, fileName_, "_fileName", NS::String*())
     OBJC_MESSAGE(scale, "scale", CGFloat())
 
     // The pixels as a cairo image surface (ARGB32 or RGB24), owned by the image.

@@ -3,6 +3,7 @@
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/LayoutPass.hpp"
+#include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -124,6 +125,19 @@ GLINTMERE_REGISTER_CLASSES {
                     const double lineHeight = e.height / e.lines;
                     return BaselineMetrics{0.5, e.baseline - e.height / 2,
                                            e.height / 2 - lineHeight + e.baseline};
+                })
+        .method(View::fillSceneNode_,
+                [](Label* self, draw::Node* node) {
+                    View::fillSceneNode_.super<Label>(self, node);
+                    if (node == nullptr) {
+                        return;
+                    }
+                    draw::Node::Text text;
+                    auto string = self->text();
+                    text.text = string != nullptr ? string->str() : std::string();
+                    text.style = styleOf(self);
+                    text.color = sceneColor(rgbaOf(self->textColor()).value_or(CGColor{0, 0, 0, 1}));
+                    node->text = text;
                 })
         .build();
 }

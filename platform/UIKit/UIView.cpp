@@ -4,10 +4,12 @@
 #include "UIKit/CALayer.hpp"
 #include "UIKit/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
+#include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <cmath>
 #include <unordered_set>
 #include <vector>
 
@@ -240,6 +242,38 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                 })
         .method(View::layoutSubviews_, [](View*) {})
+        .method(View::fillSceneNode_,
+                [](View* self, draw::Node* node) {
+                    if (node == nullptr) {
+                        return;
+                    }
+                    node->className = class_getName(object_getClass(objc::toId(self)));
+                    const CGRect f = self->frame();
+                    // A frame that is not a number is drawn, and written, at zero.
+                    auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+                    node->frame = {finite(f.origin.x), finite(f.origin.y), finite(f.size.width),
+                                   finite(f.size.height)};
+                    node->alpha = self->alpha();
+                    node->hidden = self->isHidden();
+                    if (auto background = rgbaOf(self->backgroundColor())) {
+                        node->background = sceneColor(*background);
+                    }
+                    node->clipsToBounds = self->clipsToBounds();
+                    auto layer = self->layer();
+                    if (layer->shadowOpacity() > 0 && layer->shadowColor() != nullptr) {
+                        draw::Shadow shadow;
+                        shadow.color = sceneColor(*layer->shadowColor());
+                        shadow.offsetX = layer->shadowOffset().width;
+                        shadow.offsetY = layer->shadowOffset().height;
+                        shadow.opacity = layer->shadowOpacity();
+                        shadow.radius = layer->shadowRadius();
+                        node->shadow = shadow;
+                    }
+                    // Only a tint the view sets itself: an inherited one is its superview's to show.
+                    if (auto own = rgbaOf(objc::ivar<Color*>(self, "_tintColor"))) {
+                        node->colors.emplace_back("tintColor", sceneColor(*own));
+                    }
+                })
         .method(View::baselineMetrics_, [](View*) -> BaselineMetrics { return BaselineMetrics{}; })
         .method(View::subviews_,
                 [](View* self) -> NS::Array* {

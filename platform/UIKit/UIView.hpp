@@ -12,6 +12,10 @@ namespace CA {
 class Layer;
 } // namespace CA
 
+namespace draw {
+struct Node;
+} // namespace draw
+
 namespace NS {
 class LayoutConstraint;
 } // namespace NS
@@ -93,6 +97,9 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
     OBJC_MESSAGE(layoutIfNeeded, "layoutIfNeeded", void())
     OBJC_MESSAGE(layoutSubviews, "layoutSubviews", void())
     OBJC_MESSAGE_NAMED(baselineMetrics, baselineMetrics_, "_baselineMetrics", BaselineMetrics())
+    // Fills `node` with what this view shows (see SceneSnapshot.hpp); a subclass that shows more
+    // calls super first, then adds its own part.
+    OBJC_MESSAGE_NAMED(fillSceneNode, fillSceneNode_, "_fillSceneNode:", void(draw::Node*))
 
     // Subviews in back-to-front order; never nil.
     OBJC_MESSAGE(subviews, "subviews", NS::Array*())

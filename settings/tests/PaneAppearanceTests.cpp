@@ -225,10 +225,10 @@ TEST_F(PaneAppearance, EveryRowTitleIsDarkNavyAlsoInACellTheHostHandsBackAgain) 
                     auto cell =
                         shown.pane->cellForRow(table, NS::IndexPath::indexPath(r, s)).as<PS::TableCell>();
                     ASSERT_NE(cell, nullptr) << paneClass;
-                    EXPECT_EQ(colorOf(cell->titleLabel()->textColor()), kRowTitle)
+                    EXPECT_EQ(UI::rgbaOf(cell->titleLabel()->textColor()), kRowTitle)
                         << paneClass << " " << s << "/" << r << (reusing ? " reused" : "");
                     // What a row showed before does not stay with the cell.
-                    cell->titleLabel()->setTextColor(objc::toId(UI::Color::redColor()));
+                    cell->titleLabel()->setTextColor(UI::Color::redColor());
                     ++rows;
                 }
             }

@@ -74,7 +74,7 @@ TEST_F(RootPane, TheHeaderStacksTheNameTheTaglineAndALineOfTheList) {
     for (unsigned long i = 0; i < 3; ++i) {
         EXPECT_EQ(subviews->objectAtIndex(i).get(), reinterpret_cast<NS::Object*>(labels[i].get())) << i;
         EXPECT_FALSE(labels[i]->translatesAutoresizingMaskIntoConstraints()) << i;
-        EXPECT_EQ(UI::rgbaOf(reinterpret_cast<UI::Color*>(labels[i]->textColor())),
+        EXPECT_EQ(UI::rgbaOf(labels[i]->textColor()),
                   UI::rgbaOf(UI::Color::grayColor()));
         EXPECT_EQ(UI::rgbaOf(labels[i]->backgroundColor()), (CGColor{0, 0, 0, 0}));
     }

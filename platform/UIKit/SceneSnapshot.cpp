@@ -1,0 +1,44 @@
+#include "UIKit/SceneSnapshot.hpp"
+
+#include "Foundation/NSArray.hpp"
+#include "UIKit/LayoutPass.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIView.hpp"
+
+#include <cmath>
+
+namespace UI {
+namespace {
+
+// Deeper than any screen nests its views: a tree past it is taken down to here only.
+constexpr int kMaxDepth = 256;
+
+draw::Node take(View* view, int depth) {
+    draw::Node node;
+    view->fillSceneNode(&node);
+    if (depth >= kMaxDepth) {
+        return node;
+    }
+    for (NS::Object* child : view->subviews()) {
+        node.children.push_back(take(reinterpret_cast<View*>(child), depth + 1));
+    }
+    return node;
+}
+
+} // namespace
+
+draw::Color sceneColor(const CGColor& c) { return draw::Color{c.red, c.green, c.blue, c.alpha}; }
+
+draw::Node snapshotScene(View* root) {
+    if (root == nullptr) {
+        return {};
+    }
+    if (!layoutIsCurrent(root)) {
+        LayoutPassOptions options;
+        options.findAmbiguity = true;
+        layoutViewTree(root, options);
+    }
+    return take(root, 0);
+}
+
+} // namespace UI

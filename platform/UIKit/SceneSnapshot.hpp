@@ -1,0 +1,24 @@
+// What a tree of runtime views shows, taken as the plain-data scene that draw::render draws and
+// draw::describe writes out.
+#pragma once
+
+#include "UIKit/Scene.hpp"
+#include "UIKit/UIColor.hpp"
+#include "objc/Runtime.hpp"
+
+namespace UI {
+
+class View;
+
+// Lays out the tree of `root` if anything changed since its last pass (reporting loose views too),
+// then takes each view below `root`, back to front, as a node. Each view fills its own node by
+// answering `_fillSceneNode:` (View::fillSceneNode): UIView fills frame, alpha, hidden, background,
+// clipping, shadow and its own tint; a subclass that shows more (a label's text, an image view's
+// picture, a bar's colours) calls super, then adds its part, such as entries of `colors`. Image
+// surfaces in the nodes belong to the images: use the scene while the views live.
+GLINTMERE_EXPORT draw::Node snapshotScene(View* root);
+
+// A colour as the scene takes it.
+GLINTMERE_EXPORT draw::Color sceneColor(const CGColor& color);
+
+} // namespace UI

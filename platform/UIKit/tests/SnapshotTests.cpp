@@ -1,0 +1,140 @@
+// Runtime views taken as a scene: what the dump says of each view and what the picture shows.
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSString.hpp"
+#include "UIKit/CALayer.hpp"
+#include "UIKit/NSLayoutConstraint.hpp"
+#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIFont.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
+#include "UIKit/UILabel.hpp"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using UI::Color;
+using UI::View;
+using NS::literals::operator""_ns;
+
+// The pixel at (x, y) of an ARGB32 surface as (r, g, b), alpha ignored.
+std::array<int, 3> pixel(cairo_surface_t* s, int x, int y) {
+    cairo_surface_flush(s);
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(s) +
+                                                             y * cairo_image_surface_get_stride(s));
+    const std::uint32_t p = row[x];
+    return {static_cast<int>((p >> 16) & 0xff), static_cast<int>((p >> 8) & 0xff),
+            static_cast<int>(p & 0xff)};
+}
+
+::testing::AssertionResult near(std::array<int, 3> got, std::array<int, 3> want, int tolerance = 6) {
+    for (int i = 0; i < 3; ++i) {
+        if (std::abs(got[i] - want[i]) > tolerance) {
+            return ::testing::AssertionFailure()
+                   << "(" << got[0] << " " << got[1] << " " << got[2] << ") is not near (" << want[0] << " "
+                   << want[1] << " " << want[2] << ")";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A black square with a transparent border, as a PNG file.
+std::string writeSquare(const char* path) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 20);
+    cairo_t* cr = cairo_create(s);
+    cairo_rectangle(cr, 5, 5, 10, 10);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(s, path);
+    cairo_surface_destroy(s);
+    return path;
+}
+
+TEST(Snapshots, TheDumpAndThePictureShowTheViewsAsSet) {
+    NS::AutoreleaseScope pool;
+    auto window = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 320, 200)));
+    window->setBackgroundColor(Color::whiteColor());
+    window->setTintColor(Color::colorWithRed(0, 1, 0, 1));
+
+    auto header = View::alloc()->initWithFrame(CGRectMake(0, 0, 320, 140))->autorelease();
+    window->addSubview(header);
+    auto title = UI::Label::alloc()->initWithFrame(CGRectZero)->autorelease().as<UI::Label>();
+    title->setTranslatesAutoresizingMaskIntoConstraints(false);
+    title->setText("Glintmere"_ns);
+    title->setFont(UI::Font::fontWithName("HelveticaNeue-Light"_ns, 36));
+    title->setTextColor(Color::grayColor());
+    header->addSubview(title);
+    header->addConstraint(NS::LayoutConstraint::constraintWithItem(
+        title, NS::LayoutAttributeTop, NS::LayoutRelationEqual, header, NS::LayoutAttributeBottom, 0.2, 0));
+    header->addConstraint(NS::LayoutConstraint::constraintWithItem(title, NS::LayoutAttributeCenterX,
+                                                                   NS::LayoutRelationEqual, header,
+                                                                   NS::LayoutAttributeCenterX, 1, 0));
+
+    auto shadowed = View::alloc()->initWithFrame(CGRectMake(20, 150, 40, 40))->autorelease();
+    shadowed->setBackgroundColor(Color::colorWithRed(1, 0, 0, 1));
+    shadowed->layer()->setShadowOpacity(0.5);
+    shadowed->layer()->setShadowOffset(CGSize{0, 2});
+    window->addSubview(shadowed);
+
+    auto image = UI::Image::imageWithContentsOfFile(NS::String::string(writeSquare("/tmp/square.png")));
+    ASSERT_NE(image, nullptr);
+    auto templated = UI::ImageView::alloc()
+                         ->initWithImage(image->imageWithRenderingMode(UI::ImageRenderingModeAlwaysTemplate))
+                         ->autorelease();
+    EXPECT_EQ(templated->frame(), CGRectMake(0, 0, 20, 20));
+    templated->setFrame(CGRectMake(100, 160, 20, 20));
+    window->addSubview(templated);
+    auto empty = UI::ImageView::alloc()->initWithImage(nullptr)->autorelease();
+    EXPECT_EQ(empty->frame(), CGRectZero);
+    window->addSubview(empty);
+
+    const draw::Node scene = UI::snapshotScene(window.get());
+    const std::string dump = draw::describe(scene);
+    const double x = 160 - title->frame().size.width / 2;
+    EXPECT_NE(
+        dump.find("    <UILabel: frame = (" + draw::number(x) + " 28; " +
+                  draw::number(title->frame().size.width) + " " + draw::number(title->frame().size.height) +
+                  "); text = 'Glintmere'; font = HelveticaNeue-Light 36; textColor = (128 128 128 255)>"),
+        std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("<UIView: frame = (0 0; 320 200); backgroundColor = (255 255 255 255); "
+                        "tintColor = (0 255 0 255)>"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("<UIView: frame = (20 150; 40 40); backgroundColor = (255 0 0 255); "
+                        "shadow = (0 0 0 255) offset (0 2) opacity 0.5 radius 3>"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("<UIImageView: frame = (100 160; 20 20); image = 'square.png'>"), std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("<UIImageView: frame = (0 0; 0 0); image = nil>"), std::string::npos) << dump;
+
+    draw::Canvas canvas(320, 200, 1);
+    draw::render(scene, canvas, text::Typesetter::shared());
+    // The template square takes the tint it inherits; its transparent border shows the window.
+    EXPECT_TRUE(near(pixel(canvas.surface(), 110, 170), {0, 255, 0}));
+    EXPECT_TRUE(near(pixel(canvas.surface(), 102, 162), {255, 255, 255}));
+    EXPECT_TRUE(near(pixel(canvas.surface(), 40, 170), {255, 0, 0}));
+    // The shadow falls two points below the red square, greyer than the window around it.
+    const auto below = pixel(canvas.surface(), 40, 190);
+    EXPECT_LT(below[0], 250);
+    EXPECT_GT(below[0], 60);
+    // Grey text ink somewhere in the title's box, white outside it.
+    bool ink = false;
+    for (int px = static_cast<int>(x); px < static_cast<int>(x + title->frame().size.width); ++px) {
+        ink = ink || near(pixel(canvas.surface(), px, 28 + static_cast<int>(title->frame().size.height / 2)),
+                          {128, 128, 128}, 40);
+    }
+    EXPECT_TRUE(ink);
+    EXPECT_TRUE(near(pixel(canvas.surface(), 5, 100), {255, 255, 255}));
+}
+
+} // namespace
