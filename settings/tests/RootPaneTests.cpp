@@ -3,7 +3,9 @@
 #include "BMGlintmereCustomHeaderView.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "GlintmereListController.hpp"
+#include "UIKit/LayoutPass.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UILabel.hpp"
 #include "UIKit/UITableView.hpp"
 
 #include <map>
@@ -74,8 +76,7 @@ TEST_F(RootPane, TheHeaderStacksTheNameTheTaglineAndALineOfTheList) {
     for (unsigned long i = 0; i < 3; ++i) {
         EXPECT_EQ(subviews->objectAtIndex(i).get(), reinterpret_cast<NS::Object*>(labels[i].get())) << i;
         EXPECT_FALSE(labels[i]->translatesAutoresizingMaskIntoConstraints()) << i;
-        EXPECT_EQ(UI::rgbaOf(labels[i]->textColor()),
-                  UI::rgbaOf(UI::Color::grayColor()));
+        EXPECT_EQ(UI::rgbaOf(labels[i]->textColor()), UI::rgbaOf(UI::Color::grayColor()));
         EXPECT_EQ(UI::rgbaOf(labels[i]->backgroundColor()), (CGColor{0, 0, 0, 0}));
     }
     EXPECT_EQ(textOf(labels[0]), "Glintmere");
@@ -88,6 +89,29 @@ TEST_F(RootPane, TheHeaderStacksTheNameTheTaglineAndALineOfTheList) {
     EXPECT_EQ(shown->subviews()->count(), 3u);
     EXPECT_EQ(other->superview(), nullptr);
     EXPECT_EQ(labels[0]->superview().get(), shown.get());
+}
+
+TEST_F(RootPane, InTheTablesHeaderTheNameHangsAFifthDownAndTheLinesStackCentredFivePointsApart) {
+    auto shown = header(0);
+    ASSERT_NE(shown, nullptr);
+    // The table gives section 0's header the width of the screen and the height the pane asks for.
+    shown->setFrame(CGRect{{0, 0}, {320, 140}});
+    EXPECT_TRUE(UI::layoutViewTree(shown).empty());
+    const CGRect name = shown->headerLabel()->frame();
+    const CGRect tagline = shown->subHeaderLabel()->frame();
+    const CGRect line = shown->randomLabel()->frame();
+    EXPECT_NEAR(name.origin.y, 28, 0.01);
+    EXPECT_NEAR(tagline.origin.y, name.origin.y + name.size.height + 5, 0.01);
+    EXPECT_NEAR(line.origin.y, tagline.origin.y + tagline.size.height + 5, 0.01);
+    for (const CGRect& frame : {name, tagline, line}) {
+        EXPECT_GT(frame.size.width, 0);
+        EXPECT_GT(frame.size.height, 0);
+        EXPECT_NEAR(frame.origin.x + frame.size.width / 2, 160, 0.01);
+    }
+    // Each label is as tall as one line of its font: the name's 36 points stand taller than the tagline's 17.
+    EXPECT_GT(name.size.height, tagline.size.height);
+    EXPECT_EQ(shown->headerLabel()->textAlignment(), UI::TextAlignmentCenter);
+    EXPECT_EQ(shown->randomLabel()->numberOfLines(), 1);
 }
 
 TEST_F(RootPane, TheRandomLineIsDrawnEvenlyFromTheNineLinesOfTheList) {
