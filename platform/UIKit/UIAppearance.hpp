@@ -25,7 +25,8 @@ GLINTMERE_EXPORT NS::Object* appearanceValue(View* view, const char* key);
 
 // Sends `appearanceWhenContainedIn:` as Objective-C does, as a variadic call: `cls` receives it, the
 // list ends with the nil the caller writes last.
-template <class Proxy, class... Classes> objc::Ptr<Proxy> appearanceWhenContainedIn(Class cls, Classes... list) {
+template <class Proxy, class... Classes>
+objc::Ptr<Proxy> appearanceWhenContainedIn(Class cls, Classes... list) {
     static_assert(sizeof...(Classes) > 0 &&
                       std::is_same_v<std::tuple_element_t<sizeof...(Classes) - 1, std::tuple<Classes...>>,
                                      std::nullptr_t>,

@@ -59,8 +59,9 @@ GLINTMERE_REGISTER_CLASSES {
                 [](Application* self) -> long { return objc::ivar<long>(self, "_statusBarStyle"); })
         .method(Application::setStatusBarStyle_,
                 [](Application* self, long style) { self->setStatusBarStyle(style, false); })
-        .method(Application::setStatusBarStyleAnimated_,
-                [](Application* self, long style, bool) { objc::setIvar<long>(self, "_statusBarStyle", style); })
+        .method(
+            Application::setStatusBarStyleAnimated_,
+            [](Application* self, long style, bool) { objc::setIvar<long>(self, "_statusBarStyle", style); })
         .method(Application::canOpenURL_,
                 [](Application*, NS::URL* url) -> bool { return !handlerOf(url).empty(); })
         .method(Application::openURL_,
@@ -104,7 +105,8 @@ std::string applicationForScheme(const std::string& scheme, const std::string& a
     // In a fixed order, so that two apps claiming one scheme always resolve alike.
     std::sort(apps.begin(), apps.end());
     for (const auto& app : apps) {
-        auto info = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string((app / "Info.plist").string()));
+        auto info =
+            NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string((app / "Info.plist").string()));
         if (info != nullptr && claims(info, wanted)) {
             auto identifier = NS::cast<NS::String>(info->objectForKey("CFBundleIdentifier"_ns));
             return identifier != nullptr ? identifier->str() : app.stem().string();

@@ -23,8 +23,8 @@ class GLINTMERE_EXPORT Application : public NS::Referencing<Application, "UIAppl
 
     OBJC_MESSAGE(statusBarStyle, "statusBarStyle", long())
     OBJC_MESSAGE(setStatusBarStyle, "setStatusBarStyle:", void(long))
-    OBJC_MESSAGE_NAMED(setStatusBarStyle, setStatusBarStyleAnimated_, "setStatusBarStyle:animated:",
-                       void(long, bool))
+    OBJC_MESSAGE_NAMED(setStatusBarStyle, setStatusBarStyleAnimated_,
+                       "setStatusBarStyle:animated:", void(long, bool))
 
     // Hands the URL to the installed app whose Info.plist claims its scheme (CFBundleURLTypes);
     // NO when none does, or for nil. Every URL asked for is printed and recorded (see below).

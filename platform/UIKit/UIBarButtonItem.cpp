@@ -46,7 +46,8 @@ GLINTMERE_REGISTER_CLASSES {
                 })
         .method(BarButtonItem::systemItem_,
                 [](BarButtonItem* self) -> long { return objc::ivar<long>(self, "_systemItem"); })
-        .method(BarButtonItem::target_, [](BarButtonItem* self) -> id { return objc::ivar<id>(self, "_target"); })
+        .method(BarButtonItem::target_,
+                [](BarButtonItem* self) -> id { return objc::ivar<id>(self, "_target"); })
         .method(BarButtonItem::setTarget_,
                 [](BarButtonItem* self, id target) { objc::setIvar<id>(self, "_target", target); })
         .method(BarButtonItem::action_,

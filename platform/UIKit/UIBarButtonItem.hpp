@@ -27,8 +27,8 @@ class GLINTMERE_EXPORT BarButtonItem : public NS::Referencing<BarButtonItem, "UI
     // The target is not retained, as on the device: it is normally the controller that owns the bar.
     OBJC_MESSAGE_NAMED(initWithBarButtonSystemItem, initWithBarButtonSystemItemTargetAction_,
                        "initWithBarButtonSystemItem:target:action:", BarButtonItem*(long, id, SEL))
-    OBJC_MESSAGE_NAMED(initWithTitle, initWithTitleStyleTargetAction_, "initWithTitle:style:target:action:",
-                       BarButtonItem*(NS::String*, long, id, SEL))
+    OBJC_MESSAGE_NAMED(initWithTitle, initWithTitleStyleTargetAction_,
+                       "initWithTitle:style:target:action:", BarButtonItem*(NS::String*, long, id, SEL))
 
     // The system item it was made with; -1 for a titled item.
     OBJC_MESSAGE_NAMED(systemItem, systemItem_, "_systemItem", long())

@@ -21,7 +21,8 @@ GLINTMERE_REGISTER_CLASSES {
                 })
         .method(Switch::isOn_, [](Switch* self) -> bool { return objc::ivar<bool>(self, "_on"); })
         .method(Switch::setOn_, [](Switch* self, bool on) { self->setOn(on, false); })
-        .method(Switch::setOnAnimated_, [](Switch* self, bool on, bool) { objc::setIvar<bool>(self, "_on", on); })
+        .method(Switch::setOnAnimated_,
+                [](Switch* self, bool on, bool) { objc::setIvar<bool>(self, "_on", on); })
         .method(Switch::onTintColor_,
                 [](Switch* self) -> id {
                     if (auto own = objc::ivar<NS::Object*>(self, "_onTintColor")) {
@@ -29,13 +30,12 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     return objc::toId(appearanceValue(self, "onTintColor"));
                 })
-        .method(Switch::setOnTintColor_,
-                [](Switch* self, id color) {
-                    objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");
-                    objc::Ptr(reinterpret_cast<NS::Object*>(color))->retain();
-                    objc::setIvar<id>(self, "_onTintColor", color);
-                    old->release();
-                });
+        .method(Switch::setOnTintColor_, [](Switch* self, id color) {
+            objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");
+            objc::Ptr(reinterpret_cast<NS::Object*>(color))->retain();
+            objc::setIvar<id>(self, "_onTintColor", color);
+            old->release();
+        });
     addAppearanceMethods(definition);
     definition.build();
 }

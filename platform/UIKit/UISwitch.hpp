@@ -23,7 +23,8 @@ class GLINTMERE_EXPORT Switch : public NS::Referencing<Switch, "UISwitch", View>
     // The proxy for all switches, and the one for switches inside instances of the classes listed
     // (innermost first, ended by nil).
     OBJC_CLASS_MESSAGE(appearance, "appearance", Switch*())
-    template <class... Classes> static objc::Ptr<Switch> appearanceWhenContainedIn(Class first, Classes... more) {
+    template <class... Classes>
+    static objc::Ptr<Switch> appearanceWhenContainedIn(Class first, Classes... more) {
         return UI::appearanceWhenContainedIn<Switch>(runtimeClass(), first, more...);
     }
 };

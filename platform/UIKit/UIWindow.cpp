@@ -100,15 +100,16 @@ GLINTMERE_REGISTER_CLASSES {
                     for (NS::Object* child : self->subviews()) {
                         reinterpret_cast<View*>(child)->removeFromSuperview();
                     }
-                    const bool light = Application::sharedApplication()->statusBarStyle() ==
-                                       UIStatusBarStyleLightContent;
+                    const bool light =
+                        Application::sharedApplication()->statusBarStyle() == UIStatusBarStyleLightContent;
                     id color = light ? colorRGB(255, 255, 255) : colorRGB(0, 0, 0);
                     const double width = self->frame().size.width;
                     auto place = [&](const char* text, const char* font, int where) {
                         View* label = makeLabel(text, font, 12, color);
                         CGRect f = label->frame();
-                        f.origin.x = where < 0 ? 6 : where == 0 ? (width - f.size.width) / 2
-                                                                : width - 6 - f.size.width;
+                        f.origin.x = where < 0    ? 6
+                                     : where == 0 ? (width - f.size.width) / 2
+                                                  : width - 6 - f.size.width;
                         f.origin.y = (kStatusBarHeight - f.size.height) / 2;
                         label->setFrame(f);
                         self->addSubview(label);

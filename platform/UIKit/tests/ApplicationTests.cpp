@@ -49,10 +49,10 @@ TEST(Application, SchemesAreClaimedOnlyByAnInstalledAppsInfoPlist) {
     const fs::path apps = fs::temp_directory_path() / "application-schemes";
     fs::remove_all(apps);
     writeApp(apps / "Cydia.app", "com.saurik.Cydia", urlTypes("<string>cydia</string>"));
-    writeApp(apps / "Mail.app", "com.apple.mobilemail", urlTypes("<string>MailTo</string><string>message</string>"));
+    writeApp(apps / "Mail.app", "com.apple.mobilemail",
+             urlTypes("<string>MailTo</string><string>message</string>"));
     // Damaged claims claim nothing: a text where a list belongs, a number where a scheme belongs.
-    writeApp(apps / "Odd.app", "com.example.odd",
-             "<key>CFBundleURLTypes</key><string>odd</string>");
+    writeApp(apps / "Odd.app", "com.example.odd", "<key>CFBundleURLTypes</key><string>odd</string>");
     writeApp(apps / "Odder.app", "com.example.odder", urlTypes("<integer>4</integer>"));
     fs::create_directories(apps / "Empty.app");
     std::ofstream(apps / "NotAnApp.txt") << "cydia";
@@ -150,8 +150,8 @@ class Presentation : public ::testing::Test {
             .build();
     }
     UI::ViewController* controller(const char* name) {
-        auto c = objc::send<UI::ViewController*>(objc::send<id>(objc::getClass("TestPresentingController"), "new"_sel),
-                                                 "autorelease"_sel);
+        auto c = objc::send<UI::ViewController*>(
+            objc::send<id>(objc::getClass("TestPresentingController"), "new"_sel), "autorelease"_sel);
         c->setTitle(NS::String::string(name));
         return c;
     }
