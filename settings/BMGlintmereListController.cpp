@@ -231,3 +231,14 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
+
+namespace glintmere {
+
+NS::Array* cachedSpecifiers(BMGlintmereListController* pane, NS::String* name) {
+    if (objc::ivar<NS::Array*>(pane, host::kSpecifiersField) == nullptr) {
+        objc::setIvar<NS::Array*>(pane, host::kSpecifiersField, pane->specifiersForPlistName(name));
+    }
+    return objc::ivar<NS::Array*>(pane, host::kSpecifiersField);
+}
+
+} // namespace glintmere

@@ -19,6 +19,11 @@ class BMGlintmereListController
 
 namespace glintmere {
 
+// The pane's rows as the host keeps them in its `_specifiers` field: loaded from the bundle's
+// specifier file `name` (the field owns them) while the field holds none, so a load that gave no
+// list is tried again on the next call.
+NS::Array* cachedSpecifiers(BMGlintmereListController* pane, NS::String* name);
+
 // The field of BMGlintmereListController that holds the status bar style of before the pane appeared.
 inline constexpr const char* kPrevStatusStyleField = "prevStatusStyle";
 

@@ -29,14 +29,10 @@ GLINTMERE_REGISTER_CLASSES {
         // titles the pane anew from the shared localizer on every call.
         .method(PS::ListController::specifiers_,
                 [](Pane* self) -> NS::Array* {
-                    const char* field = glintmere::host::kSpecifiersField;
-                    if (objc::ivar<NS::Array*>(self, field) == nullptr) {
-                        objc::setIvar<NS::Array*>(self, field,
-                                                  self->specifiersForPlistName("GlintmereZeridOvuvoru"_ns));
-                    }
+                    NS::Array* rows = glintmere::cachedSpecifiers(self, "GlintmereZeridOvuvoru"_ns);
                     self->setTitle(
                         BMGlintmereLocalizer::sharedLocalizer()->localizedStringForKey("ZeridOvuvoru"_ns));
-                    return objc::ivar<NS::Array*>(self, field);
+                    return rows;
                 })
         .method(UI::ViewController::loadView_,
                 [](Pane* self) {

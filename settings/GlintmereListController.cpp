@@ -115,11 +115,8 @@ GLINTMERE_REGISTER_CLASSES {
         // life of the pane.
         .method(PS::ListController::specifiers_,
                 [](Pane* self) -> NS::Array* {
-                    const char* field = glintmere::host::kSpecifiersField;
-                    if (objc::ivar<NS::Array*>(self, field) == nullptr) {
-                        objc::setIvar<NS::Array*>(self, field, self->specifiersForPlistName("Glintmere"_ns));
-                    }
-                    return objc::ivar<NS::Array*>(self, field);
+                    NS::Array* rows = glintmere::cachedSpecifiers(self, "Glintmere"_ns);
+                    return rows;
                 })
         .method(UI::ViewController::loadView_,
                 [](Pane* self) {
