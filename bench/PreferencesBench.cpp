@@ -31,7 +31,10 @@ std::string preferencesFile(long keys) {
                                                : NS::Number::number(k % 2 == 0).as<NS::Object>(),
                                     NS::String::string(key));
         }
-        values->writeToFile(NS::String::string(path), true);
+        if (!values->writeToFile(NS::String::string(path), true)) {
+            std::fprintf(stderr, "preferences_bench: cannot write %s\n", path.c_str());
+            std::exit(1);
+        }
     }
     return path;
 }
@@ -41,6 +44,10 @@ void PreferencesRead(benchmark::State& state) {
     for (auto _ : state) {
         NS::AutoreleaseScope pool;
         auto read = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(file));
+        if (read->count() != static_cast<unsigned long>(state.range(0))) {
+            state.SkipWithError("the file read back short");
+            break;
+        }
         benchmark::DoNotOptimize(read.get());
     }
 }
@@ -57,6 +64,10 @@ void PreferencesSet(benchmark::State& state) {
         stored->writeToFile(path, true);
         auto shown =
             NS::Dictionary::dictionaryWithContentsOfFile(path)->objectForKey(NS::String::string("isEnabled"));
+        if (!NS::cast<NS::Number>(shown) || NS::cast<NS::Number>(shown)->boolValue() != on) {
+            state.SkipWithError("the stored value did not read back");
+            break;
+        }
         benchmark::DoNotOptimize(shown.get());
     }
 }

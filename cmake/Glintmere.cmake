@@ -63,6 +63,9 @@ function(glintmere_framework target name folder)
     # Under the fuzzer, coverage callbacks come from the program that loads the library.
     target_link_options(${target} PRIVATE -Wl,--no-undefined)
   endif()
+  # A framework defines its classes when it loads. A program that only sends messages to them uses
+  # none of its symbols, and the linker would leave it out: every class would then be nil.
+  target_link_options(${target} INTERFACE -Wl,--no-as-needed)
   glintmere_device_file($<TARGET_FILE:${target}> ${folder}/${name})
 endfunction()
 
