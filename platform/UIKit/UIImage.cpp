@@ -1,5 +1,7 @@
 #include "UIKit/UIImage.hpp"
 
+#include "UIKit/PNGEncoder.hpp"
+
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
@@ -10,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -25,11 +28,6 @@
 
 namespace UI {
 namespace {
-
-cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
 
 // An image's PNG encoding, made once: by whoever needs it first, or ahead of time in the
 // background. An image's pixels never change, so the bytes stay right for as long as it lives.
@@ -54,10 +52,7 @@ class Encoding {
             }
             pixels = std::exchange(pixels_, nullptr);
         }
-        std::string out;
-        if (cairo_surface_write_to_png_stream(pixels, &appendBytes, &out) != CAIRO_STATUS_SUCCESS) {
-            out.clear();
-        }
+        std::string out = encodePNG(pixels);
         cairo_surface_destroy(pixels);
         {
             std::lock_guard guard(lock_);
@@ -340,10 +335,24 @@ bool writePNGFile(Image* image, const std::string& path) {
 void writePNGFilesInBackground(Image* image, std::vector<std::string> paths, std::function<void(bool)> done) {
     Background::shared().add(
         [encoding = encodingOf(image), paths = std::move(paths), done = std::move(done)] {
-            bool written = encoding != nullptr;
-            for (const std::string& path : paths) {
-                // One file that cannot be written does not keep the others from being written.
-                written = encoding != nullptr && replaceWithBytes(encoding->bytes(), path) && written;
+            bool written = false;
+            if (encoding != nullptr) {
+                const std::string& bytes = encoding->bytes();
+                // Each file waits for the disk before it is renamed into place; the files wait side
+                // by side rather than one after the other. One that cannot be written does not keep
+                // the others from being written.
+                std::vector<char> done(paths.size(), 0);
+                std::vector<std::thread> writers;
+                for (std::size_t i = 1; i < paths.size(); ++i) {
+                    writers.emplace_back([&, i] { done[i] = replaceWithBytes(bytes, paths[i]); });
+                }
+                if (!paths.empty()) {
+                    done[0] = replaceWithBytes(bytes, paths[0]);
+                }
+                for (std::thread& writer : writers) {
+                    writer.join();
+                }
+                written = std::all_of(done.begin(), done.end(), [](char ok) { return ok != 0; });
             }
             // Whoever waits is told as soon as the files are in place; their folders reach the disk
             // after that, once each, still before the process may exit.
