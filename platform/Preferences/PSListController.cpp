@@ -8,6 +8,7 @@
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "UIKit/UITableView.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -325,8 +326,9 @@ GLINTMERE_REGISTER_CLASSES {
         .method(
             UI::ViewController::loadView_,
             [](ListController* self) {
-                auto table = objc::adopt(
-                    UI::TableView::alloc()->initWithFrame(CGRectMake(0, 0, 320, 568)).as<UI::TableView>());
+                // The Settings app's panes are grouped tables, as large as the screen.
+                auto table = objc::adopt(UI::TableView::alloc()->initWithFrameStyle(
+                    UI::Screen::mainScreen()->bounds(), UI::UITableViewStyleGrouped));
                 table->setDataSource(self->self());
                 table->setDelegate(self->self());
                 objc::storeOwned(self, "_table", table.get());

@@ -1,8 +1,11 @@
 #include "Preferences/PSTableCell.hpp"
 
+#include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UISwitch.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -30,6 +33,47 @@ constexpr std::pair<const char*, long> kCellTypes[] = {
 };
 
 using PS::TableCell;
+using NS::literals::operator""_ns;
+
+// What a switch shows for the cell's value: a number or a text as it reads, else the row's
+// `default`, else off.
+bool switchIsOn(TableCell* cell) {
+    for (NS::Object* shown : {cell->value().get(), cell->specifier()->propertyForKey("default"_ns).get()}) {
+        if (auto number = NS::cast<NS::Number>(shown)) {
+            return number->boolValue();
+        }
+        if (auto string = NS::cast<NS::String>(shown)) {
+            return string->boolValue();
+        }
+    }
+    return false;
+}
+
+// What the row's type shows on screen: a switch for a switch row, the chevron for a link, a
+// button row's title in the tint colour.
+void showType(TableCell* cell) {
+    switch (cell->type()) {
+    case PS::SwitchCell: {
+        auto toggle = NS::cast<UI::Switch>(cell->accessoryView());
+        if (toggle == nullptr) {
+            auto made = objc::adopt(UI::Switch::alloc()->init());
+            cell->setAccessoryView(made.get());
+            toggle = made.get();
+        }
+        toggle->setOn(switchIsOn(cell));
+        break;
+    }
+    case PS::LinkCell:
+    case PS::LinkListCell:
+        cell->setAccessoryType(UI::UITableViewCellAccessoryDisclosureIndicator);
+        break;
+    case PS::ButtonCell:
+        cell->titleLabel()->setTextColor(UI::systemTintColor());
+        break;
+    default:
+        break;
+    }
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableCell>()
@@ -65,6 +109,12 @@ GLINTMERE_REGISTER_CLASSES {
                 })
         .method(TableCell::titleLabel_, [](TableCell* self) -> UI::Label* { return self->textLabel(); })
         .method(TableCell::type_, [](TableCell* self) -> long { return objc::ivar<long>(self, "_type"); })
+        // Sets up what the row's type shows, then lays the cell out as any table cell.
+        .method(UI::Display::prepare_,
+                [](TableCell* self) {
+                    showType(self);
+                    UI::Display::prepare_.super<TableCell>(self);
+                })
         .build();
 }
 

@@ -2,13 +2,21 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Canvas.hpp"
+#include "UIKit/Scene.hpp"
+#include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/Typesetter.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace UI {
 
@@ -25,6 +33,20 @@ void prepareForDisplay(View* root) {
     }
 }
 
+std::string writeScreenshot(View* root, const std::string& path) {
+    prepareForDisplay(root);
+    const draw::Node tree = snapshotScene(root);
+    const CGRect bounds = Screen::mainScreen()->bounds();
+    draw::Canvas canvas(static_cast<int>(bounds.size.width), static_cast<int>(bounds.size.height),
+                        Screen::mainScreen()->scale());
+    draw::render(tree, canvas, text::Typesetter::shared());
+    auto picture = objc::adopt(Image::newImageWithCairoSurface(canvas.surface()));
+    if (!writePNGFile(picture.get(), path)) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    return std::to_string(canvas.pixelWidth()) + "x" + std::to_string(canvas.pixelHeight());
+}
+
 CGPoint originInWindow(View* view) {
     CGPoint origin{};
     for (objc::Ptr<View> v = view; v != nullptr && v->superview() != nullptr; v = v->superview()) {
@@ -34,12 +56,12 @@ CGPoint originInWindow(View* view) {
     return origin;
 }
 
-id colorRGB(double red, double green, double blue, double alpha) {
-    return objc::send<id>(objc::getClass("UIColor"), objc::Selector<"colorWithRed:green:blue:alpha:">(),
-                          red / 255, green / 255, blue / 255, alpha);
+Color* colorRGB(double red, double green, double blue, double alpha) {
+    return Color::colorWithRed(red / 255, green / 255, blue / 255, alpha);
 }
 
-View* makeLabel(const char* text, const char* fontName, double size, id color, CGPoint origin, double width) {
+View* makeLabel(const char* text, const char* fontName, double size, Color* color, CGPoint origin,
+                double width) {
     text::Style style;
     style.fontName = fontName;
     style.size = size;
@@ -51,13 +73,26 @@ View* makeLabel(const char* text, const char* fontName, double size, id color, C
             .as<Label>();
     label->setText(NS::String::string(text));
     label->setFont(Font::fontWithName(NS::String::string(fontName), size));
-    label->setTextColor(reinterpret_cast<Color*>(color));
-    if (width > 0 && label->respondsToSelector(objc::Selector<"setNumberOfLines:">())) {
-        objc::send<void>(label, objc::Selector<"setNumberOfLines:">(), 0L);
+    label->setTextColor(color);
+    if (width > 0) {
+        label->setNumberOfLines(0);
     }
     return label->autorelease().as<View>();
 }
 
-id systemTintColor() { return colorRGB(0, 122, 255); }
+objc::Ptr<View> artworkView(const char* file, CGSize size, Color* tint) {
+    auto image = Image::imageWithContentsOfFile(
+        NS::String::string(std::string("/System/Library/Frameworks/UIKit.framework/Artwork/") + file));
+    // Always-template rendering: only the shape, in the tint colour.
+    auto view = ImageView::alloc()->initWithImage(image->imageWithRenderingMode(ImageRenderingModeAlwaysTemplate));
+    view->setFrame(CGRectMake(0, 0, size.width, size.height));
+    view->setTintColor(tint);
+    return view->autorelease().as<View>();
+}
+
+Color* systemTintColor() {
+    const CGColor tint = defaultTintColor();
+    return Color::colorWithRed(tint.red, tint.green, tint.blue, tint.alpha);
+}
 
 } // namespace UI

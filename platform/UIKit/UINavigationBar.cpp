@@ -3,7 +3,10 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Scene.hpp"
+#include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UIColor.hpp"
 #include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UINavigationItem.hpp"
@@ -24,22 +27,7 @@ class ItemView : public NS::Referencing<ItemView, "UINavigationItemView", View> 
 class BackButton : public NS::Referencing<BackButton, "UINavigationItemButtonView", View> {};
 class BarButton : public NS::Referencing<BarButton, "UINavigationButton", View> {};
 
-constexpr const char* kArtwork = "/System/Library/Frameworks/UIKit.framework/Artwork/";
 constexpr double kMargin = 8;
-
-// An image view of UIKit's artwork `name`, drawn in the tint colour, `size` points big.
-objc::Ptr<View> artwork(const char* name, CGSize size, id tint) {
-    auto image = Image::imageWithContentsOfFile(NS::String::string(std::string(kArtwork) + name));
-    // Template rendering: only the shape, in the tint colour.
-    auto templated = objc::send<Image*>(image, objc::Selector<"imageWithRenderingMode:">(), 2L);
-    id view =
-        objc::send<id>(objc::send<id>(objc::getClass("UIImageView"), objc::Selector<"alloc">()),
-                       objc::Selector<"initWithImage:">(), templated != nullptr ? templated : image.get());
-    objc::Ptr<View> v = reinterpret_cast<View*>(view);
-    v->setFrame(CGRectMake(0, 0, size.width, size.height));
-    objc::send<void>(v, objc::Selector<"setTintColor:">(), tint);
-    return v->autorelease().as<View>();
-}
 
 void clear(View* view) {
     for (NS::Object* child : view->subviews()) {
@@ -48,11 +36,11 @@ void clear(View* view) {
 }
 
 // The button for a bar-button item: its system image or its title, in the tint colour.
-View* buttonFor(BarButtonItem* item, id tint) {
+View* buttonFor(BarButtonItem* item, Color* tint) {
     auto button = BarButton::alloc()->init()->autorelease();
     objc::Ptr<View> content;
     if (item->systemItem() == UIBarButtonSystemItemCompose) {
-        content = artwork("UIButtonBarCompose@2x.png", {22, 22}, tint);
+        content = artworkView("UIButtonBarCompose@2x.png", {22, 22}, tint);
     } else {
         const std::string title = item->title() != nullptr  ? item->title()->str()
                                   : item->systemItem() == 0 ? "Done"
@@ -72,8 +60,7 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarButton>().build();
 
     objc::ClassDefinition<NavigationBar>()
-        .property<NS::Object*>("tintColor")
-        .property<NS::Object*>("barTintColor")
+        .property<Color*>("barTintColor")
         .property<NS::Object*>("titleTextAttributes", objc::Ownership::Copying)
         .ivar<NS::Array*>("_items", objc::Ownership::Owning)
         .method(NavigationBar::items_,
@@ -97,32 +84,53 @@ GLINTMERE_REGISTER_CLASSES {
                     return items->count() < 2 ? nullptr
                                               : items->objectAtIndex(items->count() - 2).as<NavigationItem>();
                 })
+        // Beyond what every view shows: the bar's background colour where it has one, and its
+        // title's colour where its title text attributes give one.
+        .method(View::fillSceneNode_,
+                [](NavigationBar* self, draw::Node* node) {
+                    View::fillSceneNode_.super<NavigationBar>(self, node);
+                    if (node == nullptr) {
+                        return;
+                    }
+                    if (auto background = rgbaOf(self->barTintColor())) {
+                        node->colors.emplace_back("barTintColor", sceneColor(*background));
+                    }
+                    auto title = NS::cast<Color>(
+                        self->titleTextAttributes()->objectForKey(ForegroundColorAttributeName()));
+                    if (auto color = rgbaOf(title)) {
+                        node->colors.emplace_back("titleColor", sceneColor(*color));
+                    }
+                })
         // The background reaches up behind the status bar, as the device's does; then the back
         // button, the title (or the item's title view) and the right button of the top item.
         .method(Display::prepare_,
                 [](NavigationBar* self) {
                     clear(self);
+                    if (self->isHidden()) {
+                        return;
+                    }
                     const CGSize size = self->frame().size;
                     const double above = std::max(0.0, originInWindow(self).y);
                     auto background = BarBackground::alloc()->initWithFrame(
                         CGRectMake(0, -above, size.width, size.height + above));
-                    id barColor = self->barTintColor();
-                    background->setBackgroundColor(
-                        reinterpret_cast<Color*>(barColor != nil ? barColor : colorRGB(247, 247, 247)));
+                    objc::Ptr<Color> barColor = self->barTintColor();
+                    background->setBackgroundColor(barColor != nullptr ? barColor.get()
+                                                                       : colorRGB(247, 247, 247));
                     self->addSubview(background);
                     auto hairline = View::alloc()->initWithFrame(CGRectMake(0, size.height, size.width, 0.5));
-                    hairline->setBackgroundColor(reinterpret_cast<Color*>(colorRGB(0, 0, 0, 0.3)));
+                    hairline->setBackgroundColor(colorRGB(0, 0, 0, 0.3));
                     self->addSubview(hairline);
                     hairline->release();
                     background->release();
 
-                    id tint = self->tintColor() != nil ? self->tintColor() : systemTintColor();
+                    objc::Ptr<Color> tint = self->tintColor();
                     auto item = self->topItem();
                     double left = kMargin;
                     double right = size.width - kMargin;
                     if (auto back = self->backItem()) {
                         auto button = BackButton::alloc()->init()->autorelease();
-                        auto chevron = artwork("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
+                        objc::Ptr<View> chevron =
+                            artworkView("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
                         const std::string title = back->title() != nullptr ? back->title()->str() : "Back";
                         View* label = makeLabel(title.c_str(), "HelveticaNeue", 17, tint, {19, 0});
                         CGRect lf = label->frame();
@@ -146,9 +154,10 @@ GLINTMERE_REGISTER_CLASSES {
                     View* titleView = item->titleView();
                     if (titleView == nullptr && item->title() != nullptr) {
                         auto attributes = self->titleTextAttributes();
-                        id color = objc::toId(attributes->objectForKey(ForegroundColorAttributeName()));
+                        auto color =
+                            NS::cast<Color>(attributes->objectForKey(ForegroundColorAttributeName()));
                         titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
-                                              color != nil ? color : colorRGB(0, 0, 0));
+                                              color != nullptr ? color.get() : colorRGB(0, 0, 0));
                     }
                     if (titleView != nullptr) {
                         auto holder =

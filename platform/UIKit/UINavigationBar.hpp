@@ -18,12 +18,11 @@ GLINTMERE_EXPORT NS::String* ForegroundColorAttributeName();
 
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
-    // Colour of the bar buttons; nil for the system's default.
-    OBJC_MESSAGE(tintColor, "tintColor", id())
-    OBJC_MESSAGE(setTintColor, "setTintColor:", void(id))
+    // The bar's buttons and back indicator take the bar's tintColor (a view's: its own, else the
+    // one around it; nil hands it back to that).
     // Colour of the bar's background; nil for the system's default.
-    OBJC_MESSAGE(barTintColor, "barTintColor", id())
-    OBJC_MESSAGE(setBarTintColor, "setBarTintColor:", void(id))
+    OBJC_MESSAGE(barTintColor, "barTintColor", Color*())
+    OBJC_MESSAGE(setBarTintColor, "setBarTintColor:", void(Color*))
     // Text attributes of the title (for example its foreground colour); nil for the default.
     OBJC_MESSAGE(titleTextAttributes, "titleTextAttributes", NS::Dictionary*())
     OBJC_MESSAGE(setTitleTextAttributes, "setTitleTextAttributes:", void(NS::Dictionary*))

@@ -1,15 +1,43 @@
 #include "UIKit/UISwitch.hpp"
 
+#include "Foundation/NSArray.hpp"
+#include "UIKit/Scene.hpp"
+#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 namespace UI {
 namespace {
 
+constexpr CGSize kKnob = {27, 27};
+constexpr double kKnobInset = 2;
+
+// The track (filled in the on colour when on; white with a gray outline when off) and the white knob
+// at the end the switch is turned to.
+void showState(Switch* self) {
+    for (NS::Object* child : self->subviews()) {
+        reinterpret_cast<View*>(child)->removeFromSuperview();
+    }
+    const bool on = self->isOn();
+    Color* onColor = self->onTintColor() != nullptr ? self->onTintColor().get() : colorRGB(76, 217, 100);
+    self->addSubview(
+        artworkView("UISwitchTrack@2x.png", kSwitchSize, on ? onColor : colorRGB(255, 255, 255)));
+    if (!on) {
+        self->addSubview(artworkView("UISwitchTrackOutline@2x.png", kSwitchSize, colorRGB(229, 229, 229)));
+    }
+    Color* thumb = self->thumbTintColor() != nullptr ? self->thumbTintColor().get() : colorRGB(255, 255, 255);
+    auto knob = artworkView("UISwitchKnob@2x.png", kKnob, thumb);
+    const double x = on ? kSwitchSize.width - kKnobInset - kKnob.width : kKnobInset;
+    knob->setFrame(CGRectMake(x, kKnobInset, kKnob.width, kKnob.height));
+    self->addSubview(knob);
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Switch> definition;
     definition.ivar<bool>("_on")
-        .property<NS::Object*>("thumbTintColor")
+        .property<Color*>("thumbTintColor")
         .ivar<NS::Object*>("_onTintColor", objc::Ownership::Owning)
         .method(View::initWithFrame_,
                 [](Switch* self, CGRect frame) -> View* {
@@ -24,16 +52,29 @@ GLINTMERE_REGISTER_CLASSES {
         .method(Switch::setOnAnimated_,
                 [](Switch* self, bool on, bool) { objc::setIvar<bool>(self, "_on", on); })
         .method(Switch::onTintColor_,
-                [](Switch* self) -> id {
-                    if (auto own = objc::ivar<NS::Object*>(self, "_onTintColor")) {
-                        return objc::toId(own);
+                [](Switch* self) -> Color* {
+                    if (auto own = objc::ivar<Color*>(self, "_onTintColor")) {
+                        return own;
                     }
-                    return objc::toId(appearanceValue(self, "onTintColor"));
+                    return NS::cast<Color>(appearanceValue(self, "onTintColor"));
                 })
-        .method(Switch::setOnTintColor_, [](Switch* self, id color) {
+        .method(Display::prepare_, [](Switch* self) { showState(self); })
+        // The colour the switch shows when on: the system's green where nothing else applies.
+        .method(View::fillSceneNode_,
+                [](Switch* self, draw::Node* node) {
+                    View::fillSceneNode_.super<Switch>(self, node);
+                    if (node == nullptr) {
+                        return;
+                    }
+                    node->colors.emplace_back(
+                        "onTintColor",
+                        sceneColor(rgbaOf(self->onTintColor()).value_or(CGColor{76 / 255.0, 217 / 255.0,
+                                                                                100 / 255.0, 1})));
+                })
+        .method(Switch::setOnTintColor_, [](Switch* self, Color* color) {
             objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");
-            objc::Ptr(reinterpret_cast<NS::Object*>(color))->retain();
-            objc::setIvar<id>(self, "_onTintColor", color);
+            objc::Ptr(color)->retain();
+            objc::setIvar<Color*>(self, "_onTintColor", color);
             old->release();
         });
     addAppearanceMethods(definition);

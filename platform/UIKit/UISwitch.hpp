@@ -15,10 +15,10 @@ class GLINTMERE_EXPORT Switch : public NS::Referencing<Switch, "UISwitch", View>
 
     // The colour of the track when on: the one set on the switch, else the one of the appearance
     // proxy that applies where the switch is, else nil (the system's green).
-    OBJC_MESSAGE(onTintColor, "onTintColor", id())
-    OBJC_MESSAGE(setOnTintColor, "setOnTintColor:", void(id))
-    OBJC_MESSAGE(thumbTintColor, "thumbTintColor", id())
-    OBJC_MESSAGE(setThumbTintColor, "setThumbTintColor:", void(id))
+    OBJC_MESSAGE(onTintColor, "onTintColor", Color*())
+    OBJC_MESSAGE(setOnTintColor, "setOnTintColor:", void(Color*))
+    OBJC_MESSAGE(thumbTintColor, "thumbTintColor", Color*())
+    OBJC_MESSAGE(setThumbTintColor, "setThumbTintColor:", void(Color*))
 
     // The proxy for all switches, and the one for switches inside instances of the classes listed
     // (innermost first, ended by nil).

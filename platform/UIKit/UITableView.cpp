@@ -35,7 +35,7 @@ bool answers(id object, SEL sel) {
     return object != nil && reinterpret_cast<NS::Object*>(object)->respondsToSelector(sel);
 }
 
-id secondaryTextColor() { return colorRGB(109, 109, 114); }
+Color* secondaryTextColor() { return colorRGB(109, 109, 114); }
 
 void clear(View* view) {
     for (NS::Object* child : view->subviews()) {
@@ -58,12 +58,12 @@ View* titleView(const std::string& text, double width, double height, double tex
 }
 
 double textHeight(const std::string& text, double width) {
-    return makeLabel(text.c_str(), "HelveticaNeue", 13, nil, {}, width - 2 * kInset)->frame().size.height;
+    return makeLabel(text.c_str(), "HelveticaNeue", 13, nullptr, {}, width - 2 * kInset)->frame().size.height;
 }
 
 void addSeparator(View* cell, double x, double y, double width) {
     auto line = SeparatorView::alloc()->initWithFrame(CGRectMake(x, y, width, 0.5));
-    line->setBackgroundColor(reinterpret_cast<Color*>(colorRGB(200, 199, 204)));
+    line->setBackgroundColor(colorRGB(200, 199, 204));
     cell->addSubview(line);
     line->release();
 }
@@ -136,7 +136,7 @@ void reload(TableView* self) {
                 if (auto cell = TableViewDataSource::cellForRow_.send(source, self, path)) {
                     cell->setFrame(CGRectMake(0, y, width, rowHeight));
                     if (cell->backgroundColor() == nullptr) {
-                        cell->setBackgroundColor(reinterpret_cast<Color*>(colorRGB(255, 255, 255)));
+                        cell->setBackgroundColor(colorRGB(255, 255, 255));
                     }
                     if (r == 0) {
                         addSeparator(cell, 0, 0, width);
@@ -209,8 +209,8 @@ GLINTMERE_REGISTER_CLASSES {
                 objc::setIvar<long>(table, "_style", style);
                 objc::setIvar<NS::MutableArray*>(table, "_visibleCells", NS::MutableArray::alloc()->init());
                 objc::setIvar<NS::MutableArray*>(table, "_visiblePaths", NS::MutableArray::alloc()->init());
-                table->setBackgroundColor(reinterpret_cast<Color*>(
-                    style == UITableViewStyleGrouped ? colorRGB(239, 239, 244) : colorRGB(255, 255, 255)));
+                table->setBackgroundColor(style == UITableViewStyleGrouped ? colorRGB(239, 239, 244)
+                                                                           : colorRGB(255, 255, 255));
                 // Rows below the bottom edge are not drawn over what lies beneath the table.
                 if (table->respondsToSelector(objc::Selector<"setClipsToBounds:">())) {
                     objc::send<void>(table, objc::Selector<"setClipsToBounds:">(), true);

@@ -35,7 +35,6 @@ constexpr double kInset = 15;
 constexpr const char* kFont = "HelveticaNeue";
 constexpr double kFontSize = 17;
 constexpr CGSize kChevron = {8, 13};
-constexpr const char* kChevronFile = "/System/Library/Frameworks/UIKit.framework/Artwork/UITableNext@2x.png";
 
 UI::Font* font() { return UI::Font::fontWithName(NS::String::string(kFont), kFontSize); }
 
@@ -46,16 +45,9 @@ double makeWidth(objc::Ptr<UI::Label> label) {
     return std::ceil(text::Typesetter::shared().measure(label->text()->str(), style).width);
 }
 
-// The disclosure chevron: UIKit's artwork drawn in the light gray of the system's marks.
+// The disclosure chevron, in the light gray of the system's marks.
 objc::Ptr<View> chevron() {
-    auto image = UI::Image::imageWithContentsOfFile(NS::String::string(kChevronFile));
-    auto templated = objc::send<UI::Image*>(image, objc::Selector<"imageWithRenderingMode:">(), 2L);
-    objc::Ptr<View> view =
-        objc::send<View*>(objc::send<id>(objc::getClass("UIImageView"), objc::Selector<"alloc">()),
-                          objc::Selector<"initWithImage:">(), templated != nullptr ? templated : image.get());
-    view->setFrame(CGRectMake(0, 0, kChevron.width, kChevron.height));
-    objc::send<void>(view, objc::Selector<"setTintColor:">(), UI::colorRGB(199, 199, 204));
-    return view->autorelease().as<View>();
+    return UI::artworkView("UITableNext@2x.png", kChevron, UI::colorRGB(199, 199, 204));
 }
 
 // The accessory (its own view or the chevron) at the right end, the content view beside it, and
@@ -125,7 +117,7 @@ GLINTMERE_REGISTER_CLASSES {
                     if (style != UI::TableViewCellStyleDefault) {
                         Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
                         detail->setFont(font());
-                        detail->setTextColor(reinterpret_cast<UI::Color*>(UI::colorRGB(142, 142, 147)));
+                        detail->setTextColor(UI::colorRGB(142, 142, 147));
                         objc::setIvar<Label*>(cell, "_detailTextLabel", detail);
                     }
                     return cell;

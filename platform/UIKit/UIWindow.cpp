@@ -102,7 +102,7 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     const bool light =
                         Application::sharedApplication()->statusBarStyle() == UIStatusBarStyleLightContent;
-                    id color = light ? colorRGB(255, 255, 255) : colorRGB(0, 0, 0);
+                    Color* color = light ? colorRGB(255, 255, 255) : colorRGB(0, 0, 0);
                     const double width = self->frame().size.width;
                     auto place = [&](const char* text, const char* font, int where) {
                         View* label = makeLabel(text, font, 12, color);

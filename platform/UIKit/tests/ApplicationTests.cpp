@@ -4,6 +4,7 @@
 #include "Foundation/NSURL.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UIColor.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UISwitch.hpp"
 #include "UIKit/UITableView.hpp"
@@ -218,48 +219,48 @@ class AppearanceProxies : public ::testing::Test {
 };
 
 TEST_F(AppearanceProxies, ASwitchTakesTheProxyOfItsContainersElseTheGeneralOneElseNone) {
-    auto red = "red"_ns;
-    auto blue = "blue"_ns;
-    auto green = "green"_ns;
+    UI::Color* red = UI::Color::redColor();
+    UI::Color* blue = UI::Color::blueColor();
+    UI::Color* green = UI::Color::greenColor();
     UI::Switch* inOther = switchIn("TestOtherPane");
-    EXPECT_EQ(inOther->onTintColor(), nil) << "the system's colour while no proxy applies";
+    EXPECT_EQ(inOther->onTintColor(), nullptr) << "the system's colour while no proxy applies";
     EXPECT_EQ(inOther->frame().size, UI::kSwitchSize);
 
     auto rootProxy = UI::Switch::appearanceWhenContainedIn(objc::getClass("TestRootPane"), nullptr);
     ASSERT_NE(rootProxy, nullptr);
     EXPECT_EQ(rootProxy, UI::Switch::appearanceWhenContainedIn(objc::getClass("TestRootPane"), nullptr))
         << "one proxy per class and containers";
-    rootProxy->setOnTintColor(objc::toId(red));
+    rootProxy->setOnTintColor(red);
     auto makersProxy = UI::Switch::appearanceWhenContainedIn(objc::getClass("TestMakersPane"), nullptr);
     EXPECT_NE(makersProxy, rootProxy);
-    makersProxy->setOnTintColor(objc::toId(blue));
+    makersProxy->setOnTintColor(blue);
 
     UI::Switch* inRoot = switchIn("TestRootPane");
     UI::Switch* inMakers = switchIn("TestMakersPane");
-    EXPECT_EQ(inRoot->onTintColor(), objc::toId(red));
-    EXPECT_EQ(inMakers->onTintColor(), objc::toId(blue)) << "the later proxy of a subclass wins";
-    EXPECT_EQ(inOther->onTintColor(), nil) << "a switch elsewhere keeps the system's colour";
+    EXPECT_EQ(inRoot->onTintColor(), red);
+    EXPECT_EQ(inMakers->onTintColor(), blue) << "the later proxy of a subclass wins";
+    EXPECT_EQ(inOther->onTintColor(), nullptr) << "a switch elsewhere keeps the system's colour";
 
-    UI::Switch::appearance()->setOnTintColor(objc::toId(green));
-    EXPECT_EQ(inOther->onTintColor(), objc::toId(green)) << "the general proxy applies where no other does";
-    EXPECT_EQ(inRoot->onTintColor(), objc::toId(red)) << "a proxy naming containers beats the general one";
+    UI::Switch::appearance()->setOnTintColor(green);
+    EXPECT_EQ(inOther->onTintColor(), green) << "the general proxy applies where no other does";
+    EXPECT_EQ(inRoot->onTintColor(), red) << "a proxy naming containers beats the general one";
 
     // Containers are matched innermost first: a table inside the root pane, not the other way round.
     auto nested = UI::Switch::appearanceWhenContainedIn(objc::getClass("UITableView"),
                                                         objc::getClass("TestRootPane"), nullptr);
-    nested->setOnTintColor(objc::toId(blue));
-    EXPECT_EQ(inRoot->onTintColor(), objc::toId(blue));
+    nested->setOnTintColor(blue);
+    EXPECT_EQ(inRoot->onTintColor(), blue);
     auto inverted = UI::Switch::appearanceWhenContainedIn(objc::getClass("TestOtherPane"),
                                                           objc::getClass("UITableView"), nullptr);
-    inverted->setOnTintColor(objc::toId(red));
-    EXPECT_EQ(inOther->onTintColor(), objc::toId(green));
+    inverted->setOnTintColor(red);
+    EXPECT_EQ(inOther->onTintColor(), green);
 
-    inRoot->setOnTintColor(objc::toId(green));
-    EXPECT_EQ(inRoot->onTintColor(), objc::toId(green)) << "the switch's own colour comes first";
+    inRoot->setOnTintColor(green);
+    EXPECT_EQ(inRoot->onTintColor(), green) << "the switch's own colour comes first";
     auto loose = objc::adopt(UI::Switch::alloc()->init());
-    EXPECT_EQ(loose->onTintColor(), objc::toId(green)) << "a switch in nothing takes the general proxy";
-    UI::Switch::appearance()->setOnTintColor(nil);
-    EXPECT_EQ(loose->onTintColor(), nil);
+    EXPECT_EQ(loose->onTintColor(), green) << "a switch in nothing takes the general proxy";
+    UI::Switch::appearance()->setOnTintColor(nullptr);
+    EXPECT_EQ(loose->onTintColor(), nullptr);
 }
 
 } // namespace
