@@ -4,7 +4,11 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
+#include "UIKit/UIScreen.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKElementAction.hpp"
@@ -124,9 +128,97 @@ int tapCommand(const host::Args& args) {
     return 0;
 }
 
+// ---- The page and its sheet on screen ------------------------------------------------------
+
+// The sheet's measures, as the system's action sheets have them.
+constexpr double kSheetMargin = 10;
+constexpr double kButtonHeight = 57;
+constexpr double kTitleHeight = 44;
+constexpr double kCancelGap = 8;
+
+objc::Ptr<UI::View> box(CGRect frame, UI::Color* color) {
+    auto view = UI::View::alloc()->initWithFrame(frame);
+    view->setBackgroundColor(color);
+    return view->autorelease().as<UI::View>();
+}
+
+// A label centred in a row of the sheet.
+void addCentred(UI::View* row, const std::string& text, const char* font, double size, UI::Color* color) {
+    UI::View* label = UI::makeLabel(text.c_str(), font, size, color);
+    CGRect f = label->frame();
+    const CGSize outer = row->frame().size;
+    f.origin = {std::max(0.0, (outer.width - f.size.width) / 2), (outer.height - f.size.height) / 2};
+    f.size.width = std::min(f.size.width, outer.width);
+    label->setFrame(f);
+    row->addSubview(label);
+}
+
+// The browser's window: the page showing the image, dimmed under the sheet of its actions, the
+// image's address as the sheet's title and Cancel apart at the bottom.
+objc::Ref<UI::Window> sheetWindow(const ImageSheet& sheet, UI::Image* image, const std::string& url) {
+    auto window = objc::adopt(UI::Window::alloc()->init().as<UI::Window>());
+    const CGSize screen = window->frame().size;
+    window->setBackgroundColor(UI::colorRGB(255, 255, 255));
+    auto page = box(CGRectMake(0, 0, screen.width, screen.height), UI::colorRGB(255, 255, 255));
+    window->addSubview(page);
+    // The address bar under the status bar.
+    auto bar = box(CGRectMake(0, 0, screen.width, 64), UI::colorRGB(247, 247, 247));
+    page->addSubview(bar);
+    auto field = box(CGRectMake(8, 27, screen.width - 16, 29), UI::colorRGB(227, 227, 230));
+    bar->addSubview(field);
+    addCentred(field, url.substr(url.rfind('/') + 1), "HelveticaNeue", 15, UI::colorRGB(0, 0, 0));
+    // The image at its size, scaled down to the page's width when wider, under the bar.
+    const CGSize size = image->size();
+    const double scale = size.width > screen.width - 20 ? (screen.width - 20) / size.width : 1;
+    auto picture = objc::adopt(UI::ImageView::alloc()->initWithImage(image));
+    picture->setFrame(
+        CGRectMake((screen.width - size.width * scale) / 2, 84, size.width * scale, size.height * scale));
+    page->addSubview(picture);
+    window->addSubview(box(CGRectMake(0, 0, screen.width, screen.height), UI::colorRGB(0, 0, 0, 0.4)));
+
+    // The sheet, no wider than a phone's, from the bottom up: Cancel, then the actions and title.
+    const double width = std::min(screen.width, 320.0) - 2 * kSheetMargin;
+    const double left = (screen.width - width) / 2;
+    double y = screen.height - kSheetMargin - kButtonHeight;
+    auto cancel = box(CGRectMake(left, y, width, kButtonHeight), UI::colorRGB(255, 255, 255));
+    addCentred(cancel, "Cancel", "HelveticaNeue-Medium", 20, UI::systemTintColor());
+    window->addSubview(cancel);
+    const double group = kTitleHeight + kButtonHeight * static_cast<double>(sheet.actions.size());
+    y -= kCancelGap + group;
+    auto actions = box(CGRectMake(left, y, width, group), UI::colorRGB(255, 255, 255));
+    window->addSubview(actions);
+    auto title = box(CGRectMake(0, 0, width, kTitleHeight), nullptr);
+    addCentred(title, url, "HelveticaNeue", 13, UI::colorRGB(143, 143, 143));
+    actions->addSubview(title);
+    double rowY = kTitleHeight;
+    for (WK::ElementAction* action : sheet.actions) {
+        actions->addSubview(box(CGRectMake(0, rowY, width, 0.5), UI::colorRGB(200, 199, 204)));
+        auto row = box(CGRectMake(0, rowY + 0.5, width, kButtonHeight - 0.5), nullptr);
+        addCentred(row, titleOf(action), "HelveticaNeue", 20, UI::systemTintColor());
+        actions->addSubview(row);
+        rowY += kButtonHeight;
+    }
+    window->makeKeyAndVisible();
+    return window;
+}
+
+int screenshotCommand(const host::Args& args) {
+    if (args.size() != 2) {
+        throw host::UsageError("screenshot takes the PNG file to write and the image file");
+    }
+    const ImageSheet sheet = longPress(args[1]);
+    auto window = sheetWindow(sheet, sheet.element->image(), urlOf(sheet.element.get()));
+    const std::string size = UI::writeScreenshot(window.get(), args[0]);
+    std::cout << args[0] << ": " << size << "\n";
+    return 0;
+}
+
 } // namespace
 
 void registerBrowserCommands(host::HostApp& app) {
+    app.addCommand({"screenshot",
+                    "screenshot OUT.png IMAGE  (the page with the image and its sheet, as a PNG)",
+                    &screenshotCommand});
     app.addCommand(
         {"long-press", "long-press IMAGE  (lists the actions of the image's sheet)", &longPressCommand});
     app.addCommand(

@@ -2,6 +2,7 @@
 
 #include "PaneView.hpp"
 #include "Presented.hpp"
+#include "ScreenCommands.hpp"
 #include "SettingsSession.hpp"
 
 #include "Foundation/NSArray.hpp"
@@ -285,4 +286,5 @@ void registerSettingsCommands(host::HostApp& app) {
     app.addCommand(
         {"set", "set KEY VALUE [PANE]  (change the control: true/false, a number, a choice or text)", set});
     app.addCommand({"tap", "tap TITLE [PANE]  (tap a button or link row)", tap});
+    registerScreenCommands(app);
 }

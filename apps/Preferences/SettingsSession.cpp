@@ -10,7 +10,14 @@
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UIWindow.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <CoreFoundation/CoreFoundation.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,6 +30,21 @@ using NS::literals::operator""_ns;
 std::string text(NS::Object* object) {
     auto s = NS::cast<NS::String>(object);
     return s != nullptr ? s->str() : std::string();
+}
+
+// The navigation controller that holds a pane inside the outer one: its own bar stays hidden, and the
+// outer bar shows what its top controller puts there.
+class PaneNavigationController
+    : public NS::Referencing<PaneNavigationController, "PSPaneNavigationController",
+                             UI::NavigationController> {};
+
+GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<PaneNavigationController>()
+        .method(UI::ViewController::navigationItem_,
+                [](PaneNavigationController* self) -> UI::NavigationItem* {
+                    return self->topViewController()->navigationItem();
+                })
+        .build();
 }
 
 std::string joinTitles(const std::vector<std::string>& titles) {
@@ -80,21 +102,55 @@ std::vector<Entry> loadEntries(const std::string& folder) {
     return entries;
 }
 
-Session::Session() : entries_(loadEntries()) {
+bool nestsPanes(double coreFoundationVersion) {
+    // 8.0 (1140.10) to 8.1.2 (1141.18), both ends included.
+    return coreFoundationVersion >= 1140.10 && coreFoundationVersion <= 1141.18;
+}
+
+Session::Session() : entries_(loadEntries()), nested_(nestsPanes(kCFCoreFoundationVersionNumber)) {
     // The top list of Settings; the packages' panes are pushed above it.
     auto top = PS::ListController::alloc()->init();
     top->setTitle("Settings"_ns);
     navigation_ = UI::NavigationController::alloc()->initWithRootViewController(top);
     top->release();
-    navigation_->viewWillAppear(false);
-    navigation_->viewDidAppear(false);
+    window_ = UI::Window::alloc()->init().as<UI::Window>();
+    window_->setRootViewController(navigation_);
+    window_->makeKeyAndVisible();
 }
 
 Session::~Session() {
     close();
     navigation_->viewWillDisappear(false);
     navigation_->viewDidDisappear(false);
+    window_->setRootViewController(nullptr);
+    window_->release();
     navigation_->release();
+}
+
+UI::NavigationController* Session::paneNavigation() {
+    if (nested_) {
+        if (auto inner = NS::cast<UI::NavigationController>(navigation_->topViewController())) {
+            return inner;
+        }
+    }
+    return navigation_;
+}
+
+UI::NavigationBar* Session::bar() { return navigation_->navigationBar(); }
+
+void Session::prepareForDisplay() { UI::prepareForDisplay(window_); }
+
+bool Session::back() {
+    if (top() == nullptr) {
+        return false;
+    }
+    UI::NavigationController* panes = paneNavigation();
+    if (panes != navigation_ && panes->viewControllers()->count() < 2) {
+        navigation_->popViewController(true); // the pane's own navigation controller goes with it
+    } else {
+        panes->popViewController(true);
+    }
+    return true;
 }
 
 PS::ListController* Session::openEntry(const Entry& entry) {
@@ -114,7 +170,14 @@ PS::ListController* Session::openEntry(const Entry& entry) {
     pane->setBundle(bundle);
     pane->setSpecifier(PS::Specifier::preferenceSpecifier(NS::String::string(entry.label), nullptr, nullptr,
                                                           nullptr, principal, PS::LinkCell, 0));
-    navigation_->pushViewController(pane, false);
+    if (nested_) {
+        auto inner = PaneNavigationController::alloc()->initWithRootViewController(pane);
+        inner->setNavigationBarHidden(true);
+        navigation_->pushViewController(inner, false);
+        inner->release();
+    } else {
+        navigation_->pushViewController(pane, false);
+    }
     pane->release();
     return pane;
 }
@@ -181,7 +244,7 @@ PS::ListController* Session::top() {
     if (navigation_->viewControllers()->count() < 2) {
         return nullptr;
     }
-    return NS::cast<PS::ListController>(navigation_->topViewController());
+    return NS::cast<PS::ListController>(paneNavigation()->topViewController());
 }
 
 void Session::close() { navigation_->popToRootViewController(false); }

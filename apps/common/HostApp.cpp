@@ -51,6 +51,8 @@ void waitForInput() {
     loop->removeSource(source);
 }
 
+} // namespace
+
 double parseSeconds(const std::string& text) {
     std::size_t used = 0;
     double seconds = -1;
@@ -64,8 +66,6 @@ double parseSeconds(const std::string& text) {
     }
     return seconds;
 }
-
-} // namespace
 
 Args splitWords(const std::string& line) {
     Args words;
@@ -265,7 +265,19 @@ int HostApp::runScript() {
     return failed ? 1 : 0;
 }
 
+void HostApp::atEnd(std::function<void()> done) { atEnd_.push_back(std::move(done)); }
+
 int HostApp::main(int argc, char** argv) {
+    const int status = mainWithoutEnd(argc, argv);
+    for (const auto& done : atEnd_) {
+        NS::AutoreleaseScope pool;
+        done();
+    }
+    flushOutput();
+    return status;
+}
+
+int HostApp::mainWithoutEnd(int argc, char** argv) {
     const std::string invoked = argc > 0 && argv[0] != nullptr ? argv[0] : "host";
     program_ = invoked.substr(invoked.rfind('/') + 1);
     // Line by line even into a pipe: what callbacks print during a wait is seen as it happens.

@@ -25,6 +25,10 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A number of seconds as a person writes it ("1.5"); throws UsageError for anything else, negative
+// or not finite.
+double parseSeconds(const std::string& text);
+
 // Splits a script line into words: blanks separate, "double quotes" group (with \" and \\ for a
 // quote and a backslash inside). Throws UsageError for an unterminated quote.
 Args splitWords(const std::string& line);
@@ -46,7 +50,12 @@ class HostApp {
     // Runs one command line; what `script` does for each line. Messages go to standard error.
     int runCommand(const Args& words);
 
+    // Runs `done` when main has run its command or script, before the process ends (for what the
+    // commands keep between lines, such as a screen a script has open).
+    void atEnd(std::function<void()> done);
+
   private:
+    int mainWithoutEnd(int argc, char** argv);
     int runScript();
     const Command* find(const std::string& name) const;
     void printUsage(const Command& command) const;
@@ -55,6 +64,7 @@ class HostApp {
     std::string bundleIdentifier_;
     std::string program_;
     std::vector<Command> commands_;
+    std::vector<std::function<void()>> atEnd_;
     bool inScript_ = false;
     std::size_t scriptCommands_ = 0; // command lines a script has run
 };

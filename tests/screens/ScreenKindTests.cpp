@@ -1,0 +1,131 @@
+// The Settings app's screen on each model, and the bar on screen on each side of the system
+// versions whose Settings nests panes: real devices made by the device tool, real processes in them.
+#include "../support/Pictures.hpp"
+#include "../support/Subprocess.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::runProcess;
+
+const std::string kTool = GLINTMERE_DEVICE_TOOL;
+constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
+
+struct Kind {
+    std::string model;
+    std::string version;
+    int pointWidth;
+    int pixelWidth;
+    int pixelHeight;
+    bool nested; // Settings holds the pane's navigation controller in an outer one
+};
+
+// One device of every model, and the versions on both sides of the nesting window.
+const std::vector<Kind> kKinds = {
+    {"iPhone1,1", "7.1", 320, 320, 480, false},
+    {"iPhone6,1", "8.0", 320, 640, 1136, true},
+    {"iPad4,1", "8.1.2", 768, 1536, 2048, true},
+    {"iPhone6,1", "8.2", 320, 640, 1136, false},
+};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::size_t indentOf(const std::string& line) { return line.find_first_not_of(' '); }
+
+// "<UINavigationBar: frame = (0 20; 320 44)" → its frame's numbers.
+std::vector<double> frameOf(const std::string& line) {
+    const auto start = line.find("frame = (");
+    std::vector<double> numbers;
+    if (start == std::string::npos) {
+        return numbers;
+    }
+    std::string inside = line.substr(start + 9, line.find(')', start) - start - 9);
+    for (char& c : inside) {
+        c = c == ';' ? ' ' : c;
+    }
+    std::istringstream in(inside);
+    for (double v; in >> v;) {
+        numbers.push_back(v);
+    }
+    return numbers;
+}
+
+class ScreenKinds : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "screen-kinds-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        scratch_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    fs::path device(const Kind& kind) {
+        const fs::path root = scratch_ / (kind.model + "-" + kind.version);
+        auto made = runProcess({kTool, "create", root, "--model", kind.model, "--ios", kind.version});
+        EXPECT_EQ(made.status, 0) << made.err;
+        auto installed = runProcess({kTool, "install", root});
+        EXPECT_EQ(installed.status, 0) << installed.err;
+        return root;
+    }
+
+    fs::path scratch_;
+};
+
+TEST_F(ScreenKinds, EveryModelShowsTheRootPaneWithTheBarOfItsSystemsSettings) {
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.model + " " + kind.version);
+        const fs::path root = device(kind);
+        auto shown = runProcess({kTool, "run", root, "--", kSettings, "views"});
+        ASSERT_EQ(shown.status, 0) << shown.err;
+        const auto tree = lines(shown.out);
+        ASSERT_GT(tree.size(), 3u) << shown.out;
+        EXPECT_EQ(tree[0], "statusBarStyle = 0") << "the pane sets no style of its own yet";
+        EXPECT_TRUE(tree[1].starts_with("<UIWindow: frame = (0 0; " + std::to_string(kind.pointWidth) + " "))
+            << tree[1];
+
+        // The bars: the visible one under the status bar, the inner one (where panes are nested)
+        // hidden inside the outer controller's view.
+        std::vector<std::string> bars;
+        for (const std::string& line : tree) {
+            if (line.find("<UINavigationBar: ") != std::string::npos) {
+                bars.push_back(line);
+            }
+        }
+        ASSERT_EQ(bars.size(), kind.nested ? 2u : 1u) << shown.out;
+        const std::string& outer = bars.back();
+        EXPECT_EQ(outer.find("hidden = YES"), std::string::npos) << outer;
+        EXPECT_EQ(frameOf(outer).at(1), 20) << outer;
+        EXPECT_EQ(frameOf(outer).at(3), 44) << outer;
+        if (kind.nested) {
+            EXPECT_NE(bars.front().find("hidden = YES"), std::string::npos) << bars.front();
+            EXPECT_GT(indentOf(bars.front()), indentOf(outer)) << "the hidden bar is the inner one's";
+        }
+        EXPECT_NE(shown.out.find("text = 'Glintmere'"), std::string::npos) << "the pane's title is shown";
+        EXPECT_NE(shown.out.find("<UISwitch: "), std::string::npos);
+
+        const std::string picture = "/tmp/root.png";
+        auto taken = runProcess({kTool, "run", root, "--", kSettings, "screenshot", picture});
+        ASSERT_EQ(taken.status, 0) << taken.err;
+        const auto png = testing_support::readPng((root / "tmp/root.png").string());
+        ASSERT_TRUE(png.has_value());
+        EXPECT_EQ(png->width, kind.pixelWidth);
+        EXPECT_EQ(png->height, kind.pixelHeight);
+    }
+}
+
+} // namespace

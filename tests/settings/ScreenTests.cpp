@@ -1,0 +1,162 @@
+// What the Settings app's screen shows on the test's device (an iPhone6,1 on 8.4): the view tree as
+// `views` writes it, the picture `screenshot` draws, and a script moving through panes.
+#include "../support/Pictures.hpp"
+#include "../support/Subprocess.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::runProcess;
+
+constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
+constexpr const char* kBrowser = "/Applications/MobileSafari.app/MobileSafari";
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+testing_support::Outcome settings(const std::vector<std::string>& words) {
+    std::vector<std::string> argv = {kSettings};
+    argv.insert(argv.end(), words.begin(), words.end());
+    return runProcess(argv);
+}
+
+// The pixel at (x, y) in points of a picture at scale 2, as 0xRRGGBB.
+std::uint32_t at(const testing_support::Picture& p, double x, double y) {
+    const int px = static_cast<int>(x * 2);
+    const int py = static_cast<int>(y * 2);
+    return p.pixels[static_cast<std::size_t>(py * p.width + px)] & 0xffffff;
+}
+
+// Whether two colours differ by at most `tolerance` in each channel.
+bool near(std::uint32_t a, std::uint32_t b, int tolerance = 6) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) >
+            tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Of the pixels in the rectangle (points), the share that is near `color`.
+double shareNear(const testing_support::Picture& p, double x, double y, double w, double h,
+                 std::uint32_t color) {
+    int total = 0;
+    int hits = 0;
+    for (double py = y; py < y + h; py += 0.5) {
+        for (double px = x; px < x + w; px += 0.5) {
+            ++total;
+            hits += near(at(p, px, py), color) ? 1 : 0;
+        }
+    }
+    return total == 0 ? 0 : static_cast<double>(hits) / total;
+}
+
+TEST(SettingsScreen, ViewsWritesTheStatusBarStyleThenOneViewALine) {
+    auto shown = settings({"views"});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.out, settings({"views", "Glintmere", "--at", "1.5"}).out) << "the root pane at 1.5 s";
+    const auto tree = lines(shown.out);
+    ASSERT_GT(tree.size(), 10u);
+    EXPECT_EQ(tree[0], "statusBarStyle = 0");
+    EXPECT_EQ(tree[1].rfind("<UIWindow: frame = (0 0; 320 568)", 0), 0u) << tree[1];
+    const std::regex line(
+        R"(^(  )*<[A-Za-z_][A-Za-z0-9_]*: frame = \(-?[0-9]+(\.[0-9]{1,2})? -?[0-9]+(\.[0-9]{1,2})?; )"
+        R"([0-9]+(\.[0-9]{1,2})? [0-9]+(\.[0-9]{1,2})?\)(; [A-Za-z]+ = [^;]+)*>$)");
+    std::size_t depth = 0;
+    for (std::size_t i = 1; i < tree.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(tree[i], line)) << tree[i];
+        const std::size_t indent = tree[i].find('<') / 2;
+        EXPECT_LE(indent, depth + 1) << "a view is at most one level below the line before: " << tree[i];
+        depth = indent;
+    }
+    auto has = [&](const std::string& part) { return shown.out.find(part) != std::string::npos; };
+    EXPECT_TRUE(has("\n  <UIStatusBar: frame = (0 0; 320 20)>\n")) << shown.out;
+    EXPECT_TRUE(has("<UINavigationBar: frame = (0 20; 320 44)")) << shown.out;
+    EXPECT_TRUE(has("<UITableView: frame = (0 0; 320 504)")) << shown.out;
+    EXPECT_TRUE(has("text = 'Glintmere'")) << "the title on the bar";
+    EXPECT_TRUE(has("text = 'Settings'")) << "the back button names the top list";
+    EXPECT_TRUE(has("text = 'Enabled'")) << "the switch row's title";
+    EXPECT_TRUE(has("<UISwitch: frame = (254 6.5; 51 31)")) << shown.out;
+    EXPECT_TRUE(has("text = 'Makers'")) << shown.out;
+    EXPECT_TRUE(has("<_UITableViewCellSeparatorView: ")) << shown.out;
+}
+
+TEST(SettingsScreen, AScreenshotShowsTheStatusBarTheNavigationBarAndTheGroupedTable) {
+    auto taken = settings({"screenshot", "/tmp/screen/root.png"});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    EXPECT_EQ(taken.out, "/tmp/screen/root.png: 640x1136\n");
+    const auto picture = testing_support::readPng("/tmp/screen/root.png");
+    ASSERT_TRUE(picture.has_value());
+    ASSERT_EQ(picture->width, 640);
+    ASSERT_EQ(picture->height, 1136);
+    // The bar's light background reaches up behind the status bar, whose dark text sits on it.
+    EXPECT_GT(shareNear(*picture, 0, 0, 320, 64, 0xf7f7f7), 0.85);
+    EXPECT_GT(shareNear(*picture, 140, 4, 40, 12, 0x000000), 0.05) << "the time, dark on the light bar";
+    // Below the bar, the grouped table's gray shows above the first section and a white row below it.
+    EXPECT_GT(shareNear(*picture, 0, 70, 320, 20, 0xefeff4), 0.95);
+    EXPECT_GT(shareNear(*picture, 0, 64 + 35 + 10, 100, 20, 0xffffff), 0.5);
+}
+
+TEST(SettingsScreen, AScriptOpensAPaneLooksAndGoesBack) {
+    testing_support::Child app({kSettings, "script"});
+    const auto tree = testing_support::ask(app, "open Glintmere\nviews --at 0\n");
+    ASSERT_FALSE(tree.empty());
+    EXPECT_EQ(tree[0], "statusBarStyle = 0");
+    const auto next = testing_support::ask(app, "back\nback\necho after\n");
+    EXPECT_EQ(next, std::vector<std::string>{"after"});
+    EXPECT_NE(app.err().find("back: no pane is open"), std::string::npos) << app.err();
+    EXPECT_EQ(testing_support::ask(app, "tap-bar right\n"), std::vector<std::string>{});
+    app.closeInput();
+    EXPECT_EQ(app.wait(), 1) << "a failed command fails the script";
+    EXPECT_NE(app.err().find("the bar has no right button"), std::string::npos) << app.err();
+}
+
+TEST(SettingsScreen, WrongWordsAreRefusedAndWriteNothing) {
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"views", "--at"},
+                                               {"views", "--at", "soon"},
+                                               {"views", "--at", "-1"},
+                                               {"views", "Glintmere", "Extra"},
+                                               {"screenshot"},
+                                               {"screenshot", "--at", "1"},
+                                               {"views", "Nowhere"},
+                                               {"screenshot", "/tmp/screen/none.png", "Nowhere"},
+                                               {"tap-bar", "left"}}) {
+        auto refused = settings(words);
+        EXPECT_NE(refused.status, 0) << words.back();
+        EXPECT_EQ(refused.out, "") << words.back();
+        EXPECT_FALSE(refused.err.empty());
+    }
+    EXPECT_FALSE(fs::exists("/tmp/screen/none.png"));
+}
+
+TEST(BrowserScreen, AScreenshotShowsThePageWithTheImageAndTheSheet) {
+    const testing_support::Picture image = testing_support::makePicture(40, 30);
+    ASSERT_TRUE(testing_support::writePng(image, "/tmp/screen/page-image.png"));
+    auto taken = runProcess({kBrowser, "screenshot", "/tmp/screen/sheet.png", "/tmp/screen/page-image.png"});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    const auto picture = testing_support::readPng("/tmp/screen/sheet.png");
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->width, 640);
+    EXPECT_EQ(picture->height, 1136);
+    // The sheet's white buttons rise from the bottom over the dimmed page.
+    EXPECT_GT(shareNear(*picture, 20, 500, 280, 20, 0xffffff), 0.6);
+}
+
+} // namespace
