@@ -184,10 +184,10 @@ GLINTMERE_REGISTER_CLASSES {
                     auto bar = paneBar(self);
                     bar->setTitleTextAttributes(NS::Dictionary::dictionaryWithObject(
                         UI::Color::whiteColor(), UI::ForegroundColorAttributeName()));
-                    bar->setTintColor(objc::toId(opaqueColor(238, 238, 238)));
-                    bar->setBarTintColor(objc::toId(opaqueColor(36, 55, 71)));
+                    bar->setTintColor(opaqueColor(238, 238, 238));
+                    bar->setBarTintColor(opaqueColor(36, 55, 71));
                     UI::Switch::appearanceWhenContainedIn(self->getClass(), nullptr)
-                        ->setOnTintColor(objc::toId(opaqueColor(65, 169, 214)));
+                        ->setOnTintColor(opaqueColor(65, 169, 214));
                     auto application = UI::Application::sharedApplication();
                     objc::setIvar<long>(self, glintmere::kPrevStatusStyleField,
                                         application->statusBarStyle());

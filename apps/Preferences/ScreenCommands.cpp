@@ -146,6 +146,7 @@ int tapBar(const host::Args& args) {
     }
     settings::Session& session =
         screenFor(args.size() > 1 ? std::optional<std::string>(args[1]) : std::nullopt);
+    session.prepareForDisplay(); // the bar takes the items of the controllers shown
     auto item = NS::cast<UI::BarButtonItem>(session.bar()->topItem()->rightBarButtonItem());
     if (item == nullptr) {
         throw settings::SettingsError("the bar has no right button");

@@ -53,6 +53,14 @@ View* buttonFor(BarButtonItem* item, Color* tint) {
     return button;
 }
 
+// The colour the bar's buttons are drawn in: its own tint, else the one around it, else the system's.
+Color* shownTint(NavigationBar* bar) {
+    if (auto own = bar->tintColor()) {
+        return own.get();
+    }
+    return bar->superview() != nullptr ? bar->superview()->tintColor().get() : systemTintColor();
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarBackground>().build();
     objc::ClassDefinition<ItemView>().build();
@@ -60,6 +68,9 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarButton>().build();
 
     objc::ClassDefinition<NavigationBar>()
+        // The bar's own tint only: nil until set (its buttons then take the one around the bar).
+        .method(View::tintColor_,
+                [](NavigationBar* self) -> Color* { return objc::ivar<Color*>(self, "_tintColor"); })
         .property<Color*>("barTintColor")
         .property<NS::Object*>("titleTextAttributes", objc::Ownership::Copying)
         .ivar<NS::Array*>("_items", objc::Ownership::Owning)
@@ -92,6 +103,10 @@ GLINTMERE_REGISTER_CLASSES {
                     if (node == nullptr) {
                         return;
                     }
+                    // A bar without a tint of its own (which super wrote) shows the one around it.
+                    if (self->tintColor() == nullptr) {
+                        node->colors.emplace_back("tintColor", sceneColor(rgbaOf(shownTint(self)).value_or(defaultTintColor())));
+                    }
                     if (auto background = rgbaOf(self->barTintColor())) {
                         node->colors.emplace_back("barTintColor", sceneColor(*background));
                     }
@@ -123,7 +138,7 @@ GLINTMERE_REGISTER_CLASSES {
                     hairline->release();
                     background->release();
 
-                    objc::Ptr<Color> tint = self->tintColor();
+                    objc::Ptr<Color> tint = shownTint(self);
                     auto item = self->topItem();
                     double left = kMargin;
                     double right = size.width - kMargin;

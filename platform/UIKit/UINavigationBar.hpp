@@ -18,8 +18,10 @@ GLINTMERE_EXPORT NS::String* ForegroundColorAttributeName();
 
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
-    // The bar's buttons and back indicator take the bar's tintColor (a view's: its own, else the
-    // one around it; nil hands it back to that).
+    // Colour of the bar buttons and back indicator; nil (the colour around the bar, else the
+    // system's blue, is drawn then) until set, and again once set to nil.
+    OBJC_MESSAGE(tintColor, "tintColor", Color*())
+    OBJC_MESSAGE(setTintColor, "setTintColor:", void(Color*))
     // Colour of the bar's background; nil for the system's default.
     OBJC_MESSAGE(barTintColor, "barTintColor", Color*())
     OBJC_MESSAGE(setBarTintColor, "setBarTintColor:", void(Color*))

@@ -32,6 +32,7 @@ const CGColor kSwitchOn = fromBytes(65, 169, 214);
 const CGColor kRowTitle = fromBytes(22, 36, 51);
 
 std::optional<CGColor> colorOf(id object) { return UI::rgbaOf(reinterpret_cast<UI::Color*>(object)); }
+std::optional<CGColor> colorOf(objc::Ptr<UI::Color> color) { return UI::rgbaOf(color); }
 
 // The running system's Core Foundation number, put back when the test ends.
 class SystemNumber {
@@ -93,14 +94,14 @@ TEST_F(PaneAppearance, TheVersionWindowDecidesWhichBarIsColouredBothEndsIncluded
         EXPECT_EQ(colorOf(objc::toId(
                       coloured->titleTextAttributes()->objectForKey(UI::ForegroundColorAttributeName()))),
                   (CGColor{1, 1, 1, 1}));
-        EXPECT_EQ(untouched->tintColor(), nil) << c.number;
-        EXPECT_EQ(untouched->barTintColor(), nil) << c.number;
+        EXPECT_EQ(untouched->tintColor(), nullptr) << c.number;
+        EXPECT_EQ(untouched->barTintColor(), nullptr) << c.number;
         EXPECT_EQ(untouched->titleTextAttributes(), nullptr) << c.number;
         EXPECT_EQ(UI::Application::sharedApplication()->statusBarStyle(), UI::UIStatusBarStyleLightContent);
 
         shown.pane->viewWillDisappear(false);
-        EXPECT_EQ(coloured->tintColor(), nil) << c.number;
-        EXPECT_EQ(coloured->barTintColor(), nil) << c.number;
+        EXPECT_EQ(coloured->tintColor(), nullptr) << c.number;
+        EXPECT_EQ(coloured->barTintColor(), nullptr) << c.number;
         EXPECT_EQ(coloured->titleTextAttributes(), nullptr) << c.number;
         EXPECT_EQ(UI::Application::sharedApplication()->statusBarStyle(), UI::UIStatusBarStyleDefault);
     }
@@ -116,7 +117,7 @@ TEST_F(PaneAppearance, WithoutTheNavigationControllerItNamesOnlyTheBarStepsAreLe
     pane->setBundle(settingsBundle());
     auto alone = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane));
     pane->viewWillAppear(false);
-    EXPECT_EQ(alone->navigationBar()->barTintColor(), nil);
+    EXPECT_EQ(alone->navigationBar()->barTintColor(), nullptr);
     EXPECT_EQ(UI::Application::sharedApplication()->statusBarStyle(), UI::UIStatusBarStyleLightContent);
     pane->viewWillDisappear(false);
     EXPECT_EQ(UI::Application::sharedApplication()->statusBarStyle(), UI::UIStatusBarStyleDefault);
@@ -155,15 +156,15 @@ TEST_F(PaneAppearance, TheStatusBarGetsBackTheStyleThePaneFoundWhenItLastBeganTo
 TEST_F(PaneAppearance, LeavingHandsTheBarBackToTheDefaultsWhateverItHadBefore) {
     NestedPane shown;
     auto bar = shown.inner->navigationBar();
-    bar->setTintColor(objc::toId(UI::Color::redColor()));
-    bar->setBarTintColor(objc::toId(UI::Color::greenColor()));
+    bar->setTintColor(UI::Color::redColor());
+    bar->setBarTintColor(UI::Color::greenColor());
     bar->setTitleTextAttributes(
         NS::Dictionary::dictionaryWithObject(UI::Color::blueColor(), UI::ForegroundColorAttributeName()));
     shown.pane->viewWillAppear(false);
     EXPECT_EQ(colorOf(bar->barTintColor()), kBarBackground);
     shown.pane->viewWillDisappear(false);
-    EXPECT_EQ(bar->tintColor(), nil);
-    EXPECT_EQ(bar->barTintColor(), nil);
+    EXPECT_EQ(bar->tintColor(), nullptr);
+    EXPECT_EQ(bar->barTintColor(), nullptr);
     EXPECT_EQ(bar->titleTextAttributes(), nullptr);
 }
 
@@ -177,12 +178,12 @@ TEST_F(PaneAppearance, TheSwitchColourHoldsOnlyInsidePanesOfTheClassThatRegister
     auto loose = objc::adopt(UI::Switch::alloc()->init());
     registering.pane->view()->addSubview(inPane.get());
     other.pane->view()->addSubview(inOther.get());
-    EXPECT_EQ(inPane->onTintColor(), nil);
+    EXPECT_EQ(inPane->onTintColor(), nullptr);
 
     registering.pane->viewWillAppear(false);
     EXPECT_EQ(colorOf(inPane->onTintColor()), kSwitchOn);
-    EXPECT_EQ(inOther->onTintColor(), nil) << "a pane of another class keeps the host's colour";
-    EXPECT_EQ(loose->onTintColor(), nil);
+    EXPECT_EQ(inOther->onTintColor(), nullptr) << "a pane of another class keeps the host's colour";
+    EXPECT_EQ(loose->onTintColor(), nullptr);
 
     registering.pane->viewWillDisappear(false);
     EXPECT_EQ(colorOf(inPane->onTintColor()), kSwitchOn) << "the registration outlasts the pane";

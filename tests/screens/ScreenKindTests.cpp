@@ -94,7 +94,7 @@ TEST_F(ScreenKinds, EveryModelShowsTheRootPaneWithTheBarOfItsSystemsSettings) {
         ASSERT_EQ(shown.status, 0) << shown.err;
         const auto tree = lines(shown.out);
         ASSERT_GT(tree.size(), 3u) << shown.out;
-        EXPECT_EQ(tree[0], "statusBarStyle = 0") << "the pane sets no style of its own yet";
+        EXPECT_EQ(tree[0], "statusBarStyle = 1") << "the pane asks for light content";
         EXPECT_TRUE(tree[1].starts_with("<UIWindow: frame = (0 0; " + std::to_string(kind.pointWidth) + " "))
             << tree[1];
 
