@@ -1,14 +1,18 @@
 // Runtime views taken as a scene: what the dump says of each view and what the picture shows.
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/CALayer.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UINavigationBar.hpp"
+#include "UIKit/UISwitch.hpp"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -16,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -135,6 +140,75 @@ TEST(Snapshots, TheDumpAndThePictureShowTheViewsAsSet) {
     }
     EXPECT_TRUE(ink);
     EXPECT_TRUE(near(pixel(canvas.surface(), 5, 100), {255, 255, 255}));
+}
+
+// 0–255 components, as the dump writes them.
+Color* rgb(int red, int green, int blue) { return Color::colorWithRed(red / 255.0, green / 255.0, blue / 255.0, 1); }
+
+TEST(Snapshots, BarsAndSwitchesAddTheColoursTheyAreDrawnWith) {
+    NS::AutoreleaseScope pool;
+    auto window = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 320, 200)));
+    window->setTintColor(rgb(0, 255, 0));
+    auto bar = UI::NavigationBar::alloc()->initWithFrame(CGRectMake(0, 20, 320, 44))->autorelease().as<UI::NavigationBar>();
+    window->addSubview(bar);
+    auto toggle = UI::Switch::alloc()->initWithFrame(CGRectMake(10, 100, 0, 0))->autorelease().as<UI::Switch>();
+    window->addSubview(toggle);
+
+    // Nothing set: the bar shows the tint around it, the switch the system's green.
+    std::string dump = draw::describe(UI::snapshotScene(window.get()));
+    EXPECT_NE(dump.find("\n  <UINavigationBar: frame = (0 20; 320 44); tintColor = (0 255 0 255)>\n"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("<UISwitch: frame = (10 100; 51 31); onTintColor = (76 217 100 255)>"), std::string::npos)
+        << dump;
+
+    bar->setTintColor(rgb(238, 238, 238));
+    bar->setBarTintColor(rgb(36, 55, 71));
+    bar->setTitleTextAttributes(NS::Dictionary::dictionaryWithObject(Color::whiteColor(), UI::ForegroundColorAttributeName()));
+    toggle->setOnTintColor(rgb(65, 169, 214));
+    dump = draw::describe(UI::snapshotScene(window.get()));
+    EXPECT_NE(dump.find("<UINavigationBar: frame = (0 20; 320 44); tintColor = (238 238 238 255); "
+                        "barTintColor = (36 55 71 255); titleColor = (255 255 255 255)>"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("<UISwitch: frame = (10 100; 51 31); onTintColor = (65 169 214 255)>"), std::string::npos)
+        << dump;
+
+    // A bar handed back nil has no tint of its own again, and draws with the one around it.
+    bar->setTintColor(nullptr);
+    EXPECT_EQ(bar->tintColor(), nullptr);
+    dump = draw::describe(UI::snapshotScene(window.get()));
+    EXPECT_NE(dump.find("<UINavigationBar: frame = (0 20; 320 44); tintColor = (0 255 0 255); barTintColor"),
+              std::string::npos)
+        << dump;
+}
+
+TEST(Snapshots, ASwitchShowsItsTrackInTheOnColourAndItsKnobAtTheEndItIsTurnedTo) {
+    NS::AutoreleaseScope pool;
+    auto window = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 100, 60)));
+    window->setBackgroundColor(Color::blackColor());
+    auto toggle = UI::Switch::alloc()->initWithFrame(CGRectMake(10, 10, 0, 0))->autorelease().as<UI::Switch>();
+    window->addSubview(toggle);
+    toggle->setOnTintColor(rgb(65, 169, 214));
+    const int middle = 10 + 31 / 2;
+
+    auto draw = [&] {
+        UI::prepareForDisplay(window.get());
+        auto canvas = std::make_unique<draw::Canvas>(100, 60, 1);
+        draw::render(UI::snapshotScene(window.get()), *canvas, text::Typesetter::shared());
+        return canvas;
+    };
+    toggle->setOn(true);
+    auto on = draw();
+    EXPECT_TRUE(near(pixel(on->surface(), 18, middle), {65, 169, 214})) << "the track's left end, in the on colour";
+    EXPECT_TRUE(near(pixel(on->surface(), 46, middle), {255, 255, 255})) << "the knob, at the right";
+    EXPECT_TRUE(near(pixel(on->surface(), 80, middle), {0, 0, 0})) << "nothing beyond the switch";
+
+    toggle->setOn(false);
+    auto off = draw();
+    EXPECT_TRUE(near(pixel(off->surface(), 24, middle), {255, 255, 255})) << "the knob, at the left";
+    EXPECT_TRUE(near(pixel(off->surface(), 50, middle), {255, 255, 255})) << "the white track";
+    EXPECT_FALSE(near(pixel(off->surface(), 50, middle), {65, 169, 214}, 40));
 }
 
 } // namespace
