@@ -323,17 +323,16 @@ GLINTMERE_REGISTER_CLASSES {
                                                              nullptr, nullptr, true);
                     }
                 })
-        .method(
-            UI::ViewController::loadView_,
-            [](ListController* self) {
-                // The Settings app's panes are grouped tables, as large as the screen.
-                auto table = objc::adopt(UI::TableView::alloc()->initWithFrameStyle(
-                    UI::Screen::mainScreen()->bounds(), UI::UITableViewStyleGrouped));
-                table->setDataSource(self->self());
-                table->setDelegate(self->self());
-                objc::storeOwned(self, "_table", table.get());
-                self->setView(table);
-            })
+        .method(UI::ViewController::loadView_,
+                [](ListController* self) {
+                    // The Settings app's panes are grouped tables, as large as the screen.
+                    auto table = objc::adopt(UI::TableView::alloc()->initWithFrameStyle(
+                        UI::Screen::mainScreen()->bounds(), UI::UITableViewStyleGrouped));
+                    table->setDataSource(self->self());
+                    table->setDelegate(self->self());
+                    objc::storeOwned(self, "_table", table.get());
+                    self->setView(table);
+                })
         .method(ListController::pushController_,
                 [](ListController* self, UI::ViewController* controller) {
                     self->navigationController()->pushViewController(controller, true);

@@ -84,7 +84,8 @@ objc::Ptr<View> artworkView(const char* file, CGSize size, Color* tint) {
     auto image = Image::imageWithContentsOfFile(
         NS::String::string(std::string("/System/Library/Frameworks/UIKit.framework/Artwork/") + file));
     // Always-template rendering: only the shape, in the tint colour.
-    auto view = ImageView::alloc()->initWithImage(image->imageWithRenderingMode(ImageRenderingModeAlwaysTemplate));
+    auto view =
+        ImageView::alloc()->initWithImage(image->imageWithRenderingMode(ImageRenderingModeAlwaysTemplate));
     view->setFrame(CGRectMake(0, 0, size.width, size.height));
     view->setTintColor(tint);
     return view->autorelease().as<View>();

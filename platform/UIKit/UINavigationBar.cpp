@@ -105,7 +105,8 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     // A bar without a tint of its own (which super wrote) shows the one around it.
                     if (self->tintColor() == nullptr) {
-                        node->colors.emplace_back("tintColor", sceneColor(rgbaOf(shownTint(self)).value_or(defaultTintColor())));
+                        node->colors.emplace_back(
+                            "tintColor", sceneColor(rgbaOf(shownTint(self)).value_or(defaultTintColor())));
                     }
                     if (auto background = rgbaOf(self->barTintColor())) {
                         node->colors.emplace_back("barTintColor", sceneColor(*background));

@@ -68,8 +68,8 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     node->colors.emplace_back(
                         "onTintColor",
-                        sceneColor(rgbaOf(self->onTintColor()).value_or(CGColor{76 / 255.0, 217 / 255.0,
-                                                                                100 / 255.0, 1})));
+                        sceneColor(rgbaOf(self->onTintColor())
+                                       .value_or(CGColor{76 / 255.0, 217 / 255.0, 100 / 255.0, 1})));
                 })
         .method(Switch::setOnTintColor_, [](Switch* self, Color* color) {
             objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");

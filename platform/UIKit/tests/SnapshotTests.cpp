@@ -143,15 +143,21 @@ TEST(Snapshots, TheDumpAndThePictureShowTheViewsAsSet) {
 }
 
 // 0–255 components, as the dump writes them.
-Color* rgb(int red, int green, int blue) { return Color::colorWithRed(red / 255.0, green / 255.0, blue / 255.0, 1); }
+Color* rgb(int red, int green, int blue) {
+    return Color::colorWithRed(red / 255.0, green / 255.0, blue / 255.0, 1);
+}
 
 TEST(Snapshots, BarsAndSwitchesAddTheColoursTheyAreDrawnWith) {
     NS::AutoreleaseScope pool;
     auto window = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 320, 200)));
     window->setTintColor(rgb(0, 255, 0));
-    auto bar = UI::NavigationBar::alloc()->initWithFrame(CGRectMake(0, 20, 320, 44))->autorelease().as<UI::NavigationBar>();
+    auto bar = UI::NavigationBar::alloc()
+                   ->initWithFrame(CGRectMake(0, 20, 320, 44))
+                   ->autorelease()
+                   .as<UI::NavigationBar>();
     window->addSubview(bar);
-    auto toggle = UI::Switch::alloc()->initWithFrame(CGRectMake(10, 100, 0, 0))->autorelease().as<UI::Switch>();
+    auto toggle =
+        UI::Switch::alloc()->initWithFrame(CGRectMake(10, 100, 0, 0))->autorelease().as<UI::Switch>();
     window->addSubview(toggle);
 
     // Nothing set: the bar shows the tint around it, the switch the system's green.
@@ -159,19 +165,22 @@ TEST(Snapshots, BarsAndSwitchesAddTheColoursTheyAreDrawnWith) {
     EXPECT_NE(dump.find("\n  <UINavigationBar: frame = (0 20; 320 44); tintColor = (0 255 0 255)>\n"),
               std::string::npos)
         << dump;
-    EXPECT_NE(dump.find("<UISwitch: frame = (10 100; 51 31); onTintColor = (76 217 100 255)>"), std::string::npos)
+    EXPECT_NE(dump.find("<UISwitch: frame = (10 100; 51 31); onTintColor = (76 217 100 255)>"),
+              std::string::npos)
         << dump;
 
     bar->setTintColor(rgb(238, 238, 238));
     bar->setBarTintColor(rgb(36, 55, 71));
-    bar->setTitleTextAttributes(NS::Dictionary::dictionaryWithObject(Color::whiteColor(), UI::ForegroundColorAttributeName()));
+    bar->setTitleTextAttributes(
+        NS::Dictionary::dictionaryWithObject(Color::whiteColor(), UI::ForegroundColorAttributeName()));
     toggle->setOnTintColor(rgb(65, 169, 214));
     dump = draw::describe(UI::snapshotScene(window.get()));
     EXPECT_NE(dump.find("<UINavigationBar: frame = (0 20; 320 44); tintColor = (238 238 238 255); "
                         "barTintColor = (36 55 71 255); titleColor = (255 255 255 255)>"),
               std::string::npos)
         << dump;
-    EXPECT_NE(dump.find("<UISwitch: frame = (10 100; 51 31); onTintColor = (65 169 214 255)>"), std::string::npos)
+    EXPECT_NE(dump.find("<UISwitch: frame = (10 100; 51 31); onTintColor = (65 169 214 255)>"),
+              std::string::npos)
         << dump;
 
     // A bar handed back nil has no tint of its own again, and draws with the one around it.
@@ -187,7 +196,8 @@ TEST(Snapshots, ASwitchShowsItsTrackInTheOnColourAndItsKnobAtTheEndItIsTurnedTo)
     NS::AutoreleaseScope pool;
     auto window = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 100, 60)));
     window->setBackgroundColor(Color::blackColor());
-    auto toggle = UI::Switch::alloc()->initWithFrame(CGRectMake(10, 10, 0, 0))->autorelease().as<UI::Switch>();
+    auto toggle =
+        UI::Switch::alloc()->initWithFrame(CGRectMake(10, 10, 0, 0))->autorelease().as<UI::Switch>();
     window->addSubview(toggle);
     toggle->setOnTintColor(rgb(65, 169, 214));
     const int middle = 10 + 31 / 2;
@@ -200,7 +210,8 @@ TEST(Snapshots, ASwitchShowsItsTrackInTheOnColourAndItsKnobAtTheEndItIsTurnedTo)
     };
     toggle->setOn(true);
     auto on = draw();
-    EXPECT_TRUE(near(pixel(on->surface(), 18, middle), {65, 169, 214})) << "the track's left end, in the on colour";
+    EXPECT_TRUE(near(pixel(on->surface(), 18, middle), {65, 169, 214}))
+        << "the track's left end, in the on colour";
     EXPECT_TRUE(near(pixel(on->surface(), 46, middle), {255, 255, 255})) << "the knob, at the right";
     EXPECT_TRUE(near(pixel(on->surface(), 80, middle), {0, 0, 0})) << "nothing beyond the switch";
 
