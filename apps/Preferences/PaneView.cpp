@@ -132,8 +132,9 @@ std::string rowLine(const RowView& row) {
     if (row.cell != nullptr) {
         std::vector<std::string> extra;
         collectLabels(row.cell, extra, {row.cell->titleLabel(), row.cell->detailTextLabel()});
+        // A row without a title of its own (a person's cell, say) starts with its first line.
         for (const std::string& e : extra) {
-            line += " | " + e;
+            line += (line.empty() ? "" : " | ") + e;
         }
     }
     return line;

@@ -3,6 +3,7 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "Preferences/PSTableCell.hpp"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -397,6 +399,13 @@ GLINTMERE_REGISTER_CLASSES {
         .method(ListController::tableViewViewForFooterInSection_, noView)
         .method(ListController::tableViewHeightForHeaderInSection_, automaticHeight)
         .method(ListController::tableViewHeightForFooterInSection_, automaticHeight)
+        .method(ListController::tableViewHeightForRowAtIndexPath_,
+                [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) -> double {
+                    auto height =
+                        NS::cast<NS::Number>(property(self->specifierAtIndexPath(indexPath), "height"));
+                    const double asked = height->doubleValue();
+                    return std::isfinite(asked) && asked > 0 ? asked : UI::TableViewAutomaticDimension;
+                })
         .method(ListController::tableViewDidSelectRowAtIndexPath_,
                 [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) {
                     auto specifier = self->specifierAtIndexPath(indexPath);

@@ -73,6 +73,10 @@ class GLINTMERE_EXPORT ListController
                        "tableView:heightForHeaderInSection:", double(UI::TableView*, long))
     OBJC_MESSAGE_NAMED(heightForFooter, tableViewHeightForFooterInSection_,
                        "tableView:heightForFooterInSection:", double(UI::TableView*, long))
+    // A row's height: the positive number its specifier gives as "height", else the table's own
+    // (TableViewAutomaticDimension).
+    OBJC_MESSAGE_NAMED(heightForRow, tableViewHeightForRowAtIndexPath_,
+                       "tableView:heightForRowAtIndexPath:", double(UI::TableView*, NS::IndexPath*))
     // A tap on the row: a button row sends its action to its target, a link row opens its pane.
     OBJC_MESSAGE_NAMED(didSelectRow, tableViewDidSelectRowAtIndexPath_,
                        "tableView:didSelectRowAtIndexPath:", void(UI::TableView*, NS::IndexPath*))

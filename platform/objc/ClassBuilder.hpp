@@ -153,6 +153,26 @@ template <class R, class... A, R (*Fn)(A...)> struct FunctionCall<Fn> {
     R operator()(A... args) const { return Fn(args...); }
 };
 
+// True when `Setter` is the setter Cocoa names after the property `Getter`: "name" and "setName:".
+template <FixedString Getter, FixedString Setter> constexpr bool isSetterOf() {
+    constexpr std::size_t length = sizeof(Getter.text) - 1;
+    if (sizeof(Setter.text) != length + 5 || length == 0) {
+        return false;
+    }
+    const char first = Getter.text[0] >= 'a' && Getter.text[0] <= 'z'
+                           ? static_cast<char>(Getter.text[0] - 'a' + 'A')
+                           : Getter.text[0];
+    if (Setter.text[0] != 's' || Setter.text[1] != 'e' || Setter.text[2] != 't' || Setter.text[3] != first) {
+        return false;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (Setter.text[3 + i] != Getter.text[i]) {
+            return false;
+        }
+    }
+    return Setter.text[length + 3] == ':';
+}
+
 template <class Declared, class Given> struct SameArguments : std::false_type {};
 template <class... D, class... G>
 requires(sizeof...(D) == sizeof...(G)) struct SameArguments<std::tuple<D...>, std::tuple<G...>>
@@ -249,6 +269,16 @@ template <class View> class ClassDefinition : public ClassBuilder {
     }
     template <class T> ClassDefinition& property(const char* name, Ownership ownership = Ownership::Owning) {
         ClassBuilder::property<T>(name, ownership);
+        return *this;
+    }
+    // The same property from the two messages the view declares for it, `name` and `setName:`:
+    // the setter must be the getter's and take what the getter gives.
+    template <FixedString Getter, class T, FixedString Setter>
+    ClassDefinition& property(const Message<Getter, T(), Side::Instance>&,
+                              const Message<Setter, void(T), Side::Instance>&,
+                              Ownership ownership = Ownership::Owning) {
+        static_assert(detail::isSetterOf<Getter, Setter>(), "the setter is not `set` and the getter's name");
+        ClassBuilder::property<T>(Getter.text, ownership);
         return *this;
     }
     ClassDefinition& protocol(const char* name) {

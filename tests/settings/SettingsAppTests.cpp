@@ -82,6 +82,15 @@ TEST_F(SettingsApp, ListShowsTheRootPaneWithTheSwitchOnBeforeAnyChange) {
     EXPECT_EQ(settings({"get", "isEnabled"}).out, "true\n");
 }
 
+TEST_F(SettingsApp, TheMakersPaneListsEachPersonsNameRealNameAndRole) {
+    const auto listed = settings({"list", "Glintmere/Makers"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("\n  Brightmoth | Wren Halloway | Developer\n"), std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("\n  ZeridOvuvoru | Zerid Ovuvoru | Design and Support\n"), std::string::npos)
+        << listed.out;
+}
+
 TEST_F(SettingsApp, SwitchingOffWritesTheFileAndKeepsTheOtherKeys) {
     plist_t before = plist_new_dict();
     plist_dict_set_item(before, "isEnabled", plist_new_bool(true));

@@ -138,6 +138,31 @@ TEST_F(Panes, ARowsCellClassIsUsedOnlyWhenItIsAHostCell) {
     EXPECT_EQ(cellAt(1, 0)->getClass(), PS::TableCell::runtimeClass());
 }
 
+TEST_F(Panes, ARowIsAsTallAsItsSpecifierAsksAndTheTableGivesItsCellThatHeight) {
+    fillPane();
+    toggle->setProperty(NS::Number::number(100.0), "height"_ns);
+    link->setProperty("tall"_ns, "height"_ns);
+    button->setProperty(NS::Number::number(-5.0), "height"_ns);
+    pane->view();
+    UI::TableView* table = pane->table();
+    EXPECT_EQ(pane->heightForRow(table, NS::IndexPath::indexPath(0, 1)), 100.0);
+    EXPECT_EQ(pane->heightForRow(table, NS::IndexPath::indexPath(0, 0)), UI::TableViewAutomaticDimension);
+    EXPECT_EQ(pane->heightForRow(table, NS::IndexPath::indexPath(0, 2)), UI::TableViewAutomaticDimension)
+        << "a height that is no number";
+    EXPECT_EQ(pane->heightForRow(table, NS::IndexPath::indexPath(1, 2)), UI::TableViewAutomaticDimension)
+        << "a height below zero";
+    EXPECT_EQ(pane->heightForRow(table, NS::IndexPath::indexPath(5, 2)), UI::TableViewAutomaticDimension)
+        << "no such row";
+
+    table->reloadData();
+    auto tall = table->cellForRowAtIndexPath(NS::IndexPath::indexPath(0, 1));
+    auto plain = table->cellForRowAtIndexPath(NS::IndexPath::indexPath(0, 0));
+    ASSERT_NE(tall, nullptr);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(tall->frame().size.height, 100.0);
+    EXPECT_EQ(plain->frame().size.height, 44.0);
+}
+
 TEST_F(Panes, ButtonsSendTheirActionWithOrWithoutTheSpecifier) {
     fillPane();
     pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(1, 2));

@@ -7,7 +7,9 @@ set(cases
   "WRONG_RECEIVER|takes a pointer to its class's view"
   "WRONG_CALL|no matching function"
   "OWNED_AS_PLAIN|cannot convert"
-  "VIEW_BY_VALUE|deleted")
+  "VIEW_BY_VALUE|deleted"
+  "OTHER_SETTER|the setter is not"
+  "SETTER_OF_OTHER_TYPE|no matching")
 function(compile definition result output)
   execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only -I${INCLUDE} -D${definition} ${SOURCE}
     RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE out)

@@ -6,6 +6,10 @@
 class Sample : public NS::Referencing<Sample, "Sample"> {
   public:
     OBJC_MESSAGE(valueForKey, "valueForKey:", NS::Object*(NS::String*))
+    OBJC_MESSAGE(title, "title", NS::String*())
+    OBJC_MESSAGE(setTitle, "setTitle:", void(NS::String*))
+    OBJC_MESSAGE(setName, "setName:", void(NS::String*))
+    OBJC_MESSAGE(setTitleObject, "setTitle:", void(NS::Object*))
 };
 
 void define() {
@@ -15,6 +19,11 @@ void define() {
     objc::Ptr<Sample> sample;
     objc::Ptr<NS::Object> value = sample->valueForKey(nullptr);
     (void)value;
+    objc::ClassDefinition<Sample>().property(Sample::title_, Sample::setTitle_);
+#elif defined(OTHER_SETTER)
+    objc::ClassDefinition<Sample>().property(Sample::title_, Sample::setName_);
+#elif defined(SETTER_OF_OTHER_TYPE)
+    objc::ClassDefinition<Sample>().property(Sample::title_, Sample::setTitleObject_);
 #elif defined(WRONG_RESULT)
     objc::ClassDefinition<Sample>().method(Sample::valueForKey_,
                                            [](Sample*, NS::String*) -> id { return nil; });
