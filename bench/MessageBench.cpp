@@ -8,15 +8,16 @@
 
 namespace {
 
-using objc::operator""_sel;
-
-__attribute__((noinline)) long addOne(id, SEL, long value) { return value + 1; }
+// What the method does, called directly: the floor of every send below.
+__attribute__((noinline)) long addOne(long value) { return value + 1; }
 
 // The view a typed call goes through.
 class Counter : public NS::Referencing<Counter, "BenchPlain"> {
   public:
     OBJC_MESSAGE(addOne, "addOne:", long(long))
 };
+
+constexpr auto addOneMethod = [](Counter*, long value) -> long { return addOne(value); };
 
 long (*originalAddOne)(id, SEL, long) = nullptr;
 long hookedAddOne(id self, SEL sel, long value) { return originalAddOne(self, sel, value); }
@@ -25,13 +26,15 @@ struct Fixture {
     id plain = nil;
     id hooked = nil;
     Fixture() {
-        objc::ClassBuilder("BenchPlain", "NSObject").method<&addOne>("addOne:").build();
-        Class hookedClass = objc::ClassBuilder("BenchHooked", "NSObject").method<&addOne>("addOne:").build();
+        objc::ClassDefinition<Counter>().method(Counter::addOne_, addOneMethod).build();
+        Class hookedClass = objc::ClassDefinition<Counter>("BenchHooked", "NSObject")
+                                .method(Counter::addOne_, addOneMethod)
+                                .build();
         IMP saved = nullptr;
-        MSHookMessageEx(hookedClass, "addOne:"_sel, objc::toImp(&hookedAddOne), &saved);
+        MSHookMessageEx(hookedClass, Counter::addOne_.selector(), objc::toImp(&hookedAddOne), &saved);
         originalAddOne = reinterpret_cast<long (*)(id, SEL, long)>(reinterpret_cast<void (*)()>(saved));
-        plain = objc::send<id>(objc_lookUpClass("BenchPlain"), "new"_sel);
-        hooked = objc::send<id>(hookedClass, "new"_sel);
+        plain = objc::toId(Counter::make());
+        hooked = objc::toId(Counter::make_.send(hookedClass));
     }
 };
 
@@ -43,7 +46,7 @@ Fixture& fixture() {
 void DirectCall(benchmark::State& state) {
     long value = 0;
     for (auto _ : state) {
-        value = addOne(nil, nullptr, value);
+        value = addOne(value);
         benchmark::DoNotOptimize(value);
     }
 }
@@ -52,7 +55,7 @@ void Send(benchmark::State& state, id Fixture::*receiver) {
     id target = fixture().*receiver;
     long value = 0;
     for (auto _ : state) {
-        value = objc::send<long>(target, "addOne:"_sel, value);
+        value = objc::send<long>(target, Counter::addOne_.selector(), value);
         benchmark::DoNotOptimize(value);
     }
 }

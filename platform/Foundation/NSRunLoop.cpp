@@ -34,7 +34,7 @@ struct FdSource {
 
 // A timer (owned reference) or a piece of scheduled work.
 struct Entry {
-    id timer = nil;
+    Timer* timer = nullptr;
     std::function<void()> work;
 };
 
@@ -55,14 +55,14 @@ std::mutex& scheduleMutex() {
 
 namespace {
 
-using objc::operator""_sel;
-
 // Order of scheduling, across all loops; a tie-breaker between equal due times.
 std::atomic<std::uint64_t> nextSeq{1};
 
 constexpr std::uint64_t farFuture = ~0ull / 2;
 
-LoopState* loopState(id loop) { return static_cast<LoopState*>(objc::ivar<void*>(loop, "_state")); }
+LoopState* loopState(const RunLoop* loop) {
+    return static_cast<LoopState*>(objc::ivar<void*>(loop, "_state"));
+}
 
 pid_t currentTid() { return static_cast<pid_t>(gettid()); }
 
@@ -77,10 +77,7 @@ void drainWake(LoopState* state) {
     [[maybe_unused]] ssize_t n = read(state->wakefd, &count, sizeof count);
 }
 
-std::uint64_t deadlineOf(id date) {
-    double seconds = objc::send<double>(date, "timeIntervalSinceNow"_sel);
-    return dueAfter(seconds);
-}
+std::uint64_t deadlineOf(objc::Ptr<Date> date) { return dueAfter(date->timeIntervalSinceNow()); }
 
 // The next fire time of a repeating timer after one that was due at `due`: the first multiple of
 // the interval past `now`, so a loop that fell behind fires once rather than catching up.
@@ -115,17 +112,17 @@ void runDue(LoopState* state) {
             }
             entry = std::move(it->second);
             state->queue.erase(it);
-            if (entry.timer != nil) {
+            if (entry.timer != nullptr) {
                 // A repeating timer goes back in line before its callout, which may invalidate it.
                 TimerState* timer = timerState(entry.timer);
                 if (timer->repeats && timer->valid) {
                     timer->due = nextRepeat(timer, now);
                     timer->key = DueKey{timer->due, nextSeq++};
-                    state->queue.emplace(timer->key, Entry{objc::send<id>(entry.timer, "retain"_sel), {}});
+                    state->queue.emplace(timer->key, Entry{entry.timer->retain(), {}});
                 }
             }
         }
-        if (entry.timer != nil) {
+        if (entry.timer != nullptr) {
             timerFireAndRelease(entry.timer);
         } else {
             entry.work();
@@ -196,8 +193,8 @@ bool onOwnThread(LoopState* state, const char* what) {
     return false;
 }
 
-id makeLoop(pid_t tid) {
-    id loop = objc::send<id>(objc::send<id>(RunLoop::runtimeClass(), "alloc"_sel), "init"_sel);
+RunLoop* makeLoop(pid_t tid) {
+    RunLoop* loop = RunLoop::alloc()->init();
     auto* state = new LoopState;
     state->tid = tid;
     state->epfd = epoll_create1(EPOLL_CLOEXEC);
@@ -215,33 +212,29 @@ id makeLoop(pid_t tid) {
 }
 
 // The main thread's loop lives as long as the process.
-id mainLoop() {
-    static id loop = makeLoop(static_cast<pid_t>(getpid()));
+RunLoop* mainLoop() {
+    static RunLoop* const loop = makeLoop(static_cast<pid_t>(getpid()));
     return loop;
 }
 
 struct ThreadLoop {
-    id loop = nil;
-    ~ThreadLoop() { objc::send(loop, "release"_sel); }
+    objc::Ref<RunLoop> loop;
 };
 
-id currentLoop() {
+RunLoop* currentLoop() {
     if (currentTid() == static_cast<pid_t>(getpid())) {
         return mainLoop();
     }
     thread_local ThreadLoop holder;
-    if (holder.loop == nil) {
-        holder.loop = makeLoop(currentTid());
+    if (holder.loop == nullptr) {
+        holder.loop = objc::adopt(makeLoop(currentTid()));
     }
-    return holder.loop;
+    return holder.loop.get();
 }
 
-id currentRunLoop(Class, SEL) { return currentLoop(); }
-id mainRunLoop(Class, SEL) { return mainLoop(); }
-
-void runUntilDate(id self, SEL, id date) {
+void runUntilDate(RunLoop* self, Date* date) {
     LoopState* state = loopState(self);
-    if (date == nil || !onOwnThread(state, "runUntilDate:")) {
+    if (date == nullptr || !onOwnThread(state, "runUntilDate:")) {
         return;
     }
     const std::uint64_t limit = deadlineOf(date);
@@ -250,7 +243,7 @@ void runUntilDate(id self, SEL, id date) {
     }
 }
 
-bool runModeBeforeDate(id self, SEL, id, id date) {
+bool runModeBeforeDate(RunLoop* self, String*, Date* date) {
     LoopState* state = loopState(self);
     if (!onOwnThread(state, "runMode:beforeDate:")) {
         return false;
@@ -261,21 +254,21 @@ bool runModeBeforeDate(id self, SEL, id, id date) {
             return false;
         }
     }
-    runPass(state, date == nil ? 0 : deadlineOf(date));
+    runPass(state, date == nullptr ? 0 : deadlineOf(date));
     return true;
 }
 
-void run(id self, SEL) {
+void run(RunLoop* self) {
     for (;;) {
         AutoreleaseScope pool;
-        if (!objc::send<bool>(self, "runMode:beforeDate:"_sel, DefaultRunLoopMode(), Date::distantFuture())) {
+        if (!self->runModeBeforeDate(DefaultRunLoopMode(), Date::distantFuture())) {
             return;
         }
     }
 }
 
-void addTimer(id self, SEL, id timer, id) {
-    if (timer == nil) {
+void addTimer(RunLoop* self, Timer* timer, String*) {
+    if (timer == nullptr) {
         std::fprintf(stderr, "NSRunLoop: addTimer:forMode: given no timer; ignored\n");
         return;
     }
@@ -293,14 +286,14 @@ void addTimer(id self, SEL, id timer, id) {
         }
         t->loop = state;
         t->key = DueKey{t->due, nextSeq++};
-        state->queue.emplace(t->key, Entry{objc::send<id>(timer, "retain"_sel), {}});
+        state->queue.emplace(t->key, Entry{timer->retain(), {}});
     }
     if (state->tid != currentTid()) {
         wake(state);
     }
 }
 
-void dealloc(id self, SEL sel) {
+void dealloc(RunLoop* self) {
     LoopState* state = loopState(self);
     if (state != nullptr) {
         std::map<DueKey, Entry> queue;
@@ -310,46 +303,46 @@ void dealloc(id self, SEL sel) {
             queue.swap(state->queue);
             sources.swap(state->sources);
             for (auto& [key, entry] : queue) {
-                if (entry.timer != nil) {
+                if (entry.timer != nullptr) {
                     timerState(entry.timer)->loop = nullptr;
                 }
             }
         }
         for (auto& [key, entry] : queue) {
-            objc::send(entry.timer, "release"_sel);
+            objc::Ptr(entry.timer)->release();
         }
         close(state->epfd);
         close(state->wakefd);
         delete state;
     }
-    objc::sendSuper(RunLoop::runtimeClass(), self, sel);
+    Object::dealloc_.super<RunLoop>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder("NSRunLoop", "NSObject")
+    objc::ClassDefinition<RunLoop>()
         .ivar<void*>("_state")
-        .classMethod<&currentRunLoop>("currentRunLoop")
-        .classMethod<&mainRunLoop>("mainRunLoop")
-        .method<&run>("run")
-        .method<&runUntilDate>("runUntilDate:")
-        .method<&runModeBeforeDate>("runMode:beforeDate:")
-        .method<&addTimer>("addTimer:forMode:")
-        .method<&dealloc>("dealloc")
+        .method(RunLoop::currentRunLoop_, [](Class) -> RunLoop* { return currentLoop(); })
+        .method(RunLoop::mainRunLoop_, [](Class) -> RunLoop* { return mainLoop(); })
+        .method<&run>(RunLoop::run_)
+        .method<&runUntilDate>(RunLoop::runUntilDate_)
+        .method<&runModeBeforeDate>(RunLoop::runModeBeforeDate_)
+        .method<&addTimer>(RunLoop::addTimerForMode_)
+        .method<&dealloc>(Object::dealloc_)
         .build();
 }
 
 } // namespace
 
-id unscheduleLocked(id timer, TimerState* state) {
+Timer* unscheduleLocked(const Timer* timer, TimerState* state) {
     LoopState* loop = std::exchange(state->loop, nullptr);
     if (loop == nullptr) {
-        return nil;
+        return nullptr;
     }
     auto it = loop->queue.find(state->key);
     if (it == loop->queue.end() || it->second.timer != timer) {
-        return nil; // firing right now: the pass holds the reference
+        return nullptr; // firing right now: the pass holds the reference
     }
-    id held = it->second.timer;
+    Timer* held = it->second.timer;
     loop->queue.erase(it);
     return held;
 }
@@ -387,10 +380,10 @@ std::uint64_t RunLoop::monotonicNow() {
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
 }
 
-bool RunLoop::isCurrent() { return loopState(self())->tid == detail::currentTid(); }
+bool RunLoop::isCurrent() { return loopState(this)->tid == detail::currentTid(); }
 
 int RunLoop::addFileDescriptor(int fd, std::function<void()> onReadable) {
-    detail::LoopState* state = loopState(self());
+    detail::LoopState* state = loopState(this);
     std::lock_guard lock(detail::scheduleMutex());
     const int id = state->nextSourceId;
     epoll_event ev{};
@@ -407,7 +400,7 @@ int RunLoop::addFileDescriptor(int fd, std::function<void()> onReadable) {
 }
 
 void RunLoop::removeSource(int id) {
-    detail::LoopState* state = loopState(self());
+    detail::LoopState* state = loopState(this);
     std::shared_ptr<detail::FdSource> source;
     {
         std::lock_guard lock(detail::scheduleMutex());
@@ -423,11 +416,11 @@ void RunLoop::removeSource(int id) {
 }
 
 void RunLoop::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> work) {
-    detail::LoopState* state = loopState(self());
+    detail::LoopState* state = loopState(this);
     {
         std::lock_guard lock(detail::scheduleMutex());
         state->queue.emplace(detail::DueKey{dueNanoseconds, detail::nextSeq++},
-                             detail::Entry{nil, std::move(work)});
+                             detail::Entry{nullptr, std::move(work)});
     }
     if (state->tid != detail::currentTid()) {
         detail::wake(state);
@@ -436,11 +429,11 @@ void RunLoop::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> w
 
 void RunLoop::beginBackgroundWork() {
     std::lock_guard lock(detail::scheduleMutex());
-    ++loopState(self())->backgroundWork;
+    ++loopState(this)->backgroundWork;
 }
 
 void RunLoop::endBackgroundWork() {
-    detail::LoopState* state = loopState(self());
+    detail::LoopState* state = loopState(this);
     {
         std::lock_guard lock(detail::scheduleMutex());
         if (state->backgroundWork > 0) {
@@ -451,7 +444,7 @@ void RunLoop::endBackgroundWork() {
 }
 
 void RunLoop::runFor(double seconds) {
-    detail::LoopState* state = loopState(self());
+    detail::LoopState* state = loopState(this);
     if (!detail::onOwnThread(state, "runFor")) {
         return;
     }
@@ -462,7 +455,7 @@ void RunLoop::runFor(double seconds) {
 }
 
 bool RunLoop::runUntilIdle(double maxSeconds) {
-    detail::LoopState* state = loopState(self());
+    detail::LoopState* state = loopState(this);
     if (!detail::onOwnThread(state, "runUntilIdle")) {
         return false;
     }

@@ -17,7 +17,7 @@ namespace {
 constexpr double minimumInterval = 0.0001;
 
 Timer* setUp(objc::Ptr<Timer> timer, std::uint64_t due, double interval, objc::Ptr<Object> target,
-             SEL selector, objc::Ptr<Object> userInfo, bool repeats, std::function<void(id)> fn) {
+             SEL selector, objc::Ptr<Object> userInfo, bool repeats, std::function<void(Timer*)> fn) {
     if (timer == nullptr) {
         return nullptr;
     }
@@ -26,22 +26,20 @@ Timer* setUp(objc::Ptr<Timer> timer, std::uint64_t due, double interval, objc::P
     state->interval = interval >= minimumInterval ? std::min(interval, 1e9) : minimumInterval;
     state->repeats = repeats;
     state->due = due;
-    state->target = objc::toId(target->retain());
+    state->target = target->retain();
     state->selector = selector;
-    state->userInfo = objc::toId(userInfo->retain());
+    state->userInfo = userInfo->retain();
     state->fn = std::move(fn);
     objc::setIvar<void*>(timer, "_state", state);
     return timer;
 }
 
 Timer* makeTimer(Class cls, std::uint64_t due, double interval, objc::Ptr<Object> target, SEL selector,
-                 objc::Ptr<Object> userInfo, bool repeats, std::function<void(id)> fn) {
+                 objc::Ptr<Object> userInfo, bool repeats, std::function<void(Timer*)> fn) {
     // Made whole here rather than by init, which would give it a state of its own first.
     auto timer = Timer::init_.super<Timer>(Timer::alloc_.send(cls));
     return setUp(timer, due, interval, target, selector, userInfo, repeats, std::move(fn));
 }
-
-TimerState* stateOf(const Timer* timer) { return timerState(objc::toId(timer)); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Timer>()
@@ -81,17 +79,17 @@ GLINTMERE_REGISTER_CLASSES {
                     objc::Ptr<Object> target;
                     objc::Ptr<Object> userInfo;
                     objc::Ptr<Object> held;
-                    std::function<void(id)> fn;
+                    std::function<void(Timer*)> fn;
                     {
                         std::lock_guard lock(scheduleMutex());
-                        TimerState* state = stateOf(self);
+                        TimerState* state = timerState(self);
                         if (state->valid) {
                             state->valid = false;
-                            target = reinterpret_cast<Object*>(std::exchange(state->target, nil));
-                            userInfo = reinterpret_cast<Object*>(std::exchange(state->userInfo, nil));
+                            target = std::exchange(state->target, nullptr);
+                            userInfo = std::exchange(state->userInfo, nullptr);
                             fn = std::move(state->fn);
                             state->fn = nullptr;
-                            held = reinterpret_cast<Object*>(unscheduleLocked(objc::toId(self), state));
+                            held = unscheduleLocked(self, state);
                         }
                     }
                     fn = nullptr;
@@ -102,15 +100,15 @@ GLINTMERE_REGISTER_CLASSES {
         .method(Timer::isValid_,
                 [](Timer* self) -> bool {
                     std::lock_guard lock(scheduleMutex());
-                    return stateOf(self)->valid;
+                    return timerState(self)->valid;
                 })
-        .method(Timer::fire_, [](Timer* self) { timerFireAndRelease(objc::toId(self->retain())); })
+        .method(Timer::fire_, [](Timer* self) { timerFireAndRelease(self->retain()); })
         .method(Timer::fireDate_,
                 [](Timer* self) -> Date* {
                     std::uint64_t due = 0;
                     {
                         std::lock_guard lock(scheduleMutex());
-                        due = stateOf(self)->due;
+                        due = timerState(self)->due;
                     }
                     const std::uint64_t now = RunLoop::monotonicNow();
                     const double fromNow = due >= now ? static_cast<double>(due - now) / 1e9
@@ -120,19 +118,19 @@ GLINTMERE_REGISTER_CLASSES {
         .method(Timer::userInfo_,
                 [](Timer* self) -> Object* {
                     std::lock_guard lock(scheduleMutex());
-                    return reinterpret_cast<Object*>(stateOf(self)->userInfo);
+                    return timerState(self)->userInfo;
                 })
         .method(Timer::timeInterval_,
                 [](Timer* self) -> double {
-                    const TimerState* state = stateOf(self);
+                    const TimerState* state = timerState(self);
                     return state->repeats ? state->interval : 0.0;
                 })
         .method(Object::dealloc_,
                 [](Timer* self) {
-                    if (TimerState* state = stateOf(self)) {
+                    if (TimerState* state = timerState(self)) {
                         // Never scheduled and never invalidated: it still owns what it was given.
-                        Object::release_.send(state->target);
-                        Object::release_.send(state->userInfo);
+                        objc::Ptr(state->target)->release();
+                        objc::Ptr(state->userInfo)->release();
                         delete state;
                     }
                     Object::dealloc_.super<Timer>(self);
@@ -142,14 +140,15 @@ GLINTMERE_REGISTER_CLASSES {
 
 } // namespace
 
-TimerState* timerState(id timer) { return static_cast<TimerState*>(objc::ivar<void*>(timer, "_state")); }
+TimerState* timerState(const Timer* timer) {
+    return static_cast<TimerState*>(objc::ivar<void*>(timer, "_state"));
+}
 
-void timerFireAndRelease(id fired) {
-    auto* timer = reinterpret_cast<Timer*>(fired);
+void timerFireAndRelease(Timer* timer) {
     struct Finish {
         Timer* timer;
         ~Finish() {
-            if (!stateOf(timer)->repeats) {
+            if (!timerState(timer)->repeats) {
                 timer->invalidate();
             }
             timer->release();
@@ -157,23 +156,23 @@ void timerFireAndRelease(id fired) {
     } finish{timer};
     objc::Ref<Object> target;
     SEL selector = nullptr;
-    std::function<void(id)> fn;
+    std::function<void(Timer*)> fn;
     {
         std::lock_guard lock(scheduleMutex());
-        TimerState* state = stateOf(timer);
+        TimerState* state = timerState(timer);
         if (!state->valid) {
             return;
         }
         // The callout may invalidate the timer, which lets go of the target: hold it meanwhile.
-        target = objc::retain(reinterpret_cast<Object*>(state->target));
+        target = objc::retain(state->target);
         selector = state->selector;
         fn = state->fn;
     }
     if (fn) {
-        fn(fired);
+        fn(timer);
     } else if (selector != nullptr) {
         // The selector is the one the timer was made with: no view declares it, so it is sent as named.
-        objc::send(target.get(), selector, fired);
+        objc::send(target.get(), selector, timer);
     }
 }
 
@@ -182,13 +181,9 @@ void timerFireAndRelease(id fired) {
 namespace NS {
 
 Timer* Timer::timer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
-    std::function<void(id)> call;
-    if (fn) {
-        call = [fn = std::move(fn)](id timer) { fn(reinterpret_cast<Timer*>(timer)); };
-    }
     return objc::Ptr(detail::makeTimer(runtimeClass(),
                                        detail::dueAfter(std::max(seconds, detail::minimumInterval)), seconds,
-                                       nullptr, nullptr, nullptr, repeats, std::move(call)))
+                                       nullptr, nullptr, nullptr, repeats, std::move(fn)))
         ->autorelease();
 }
 

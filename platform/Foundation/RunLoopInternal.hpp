@@ -8,6 +8,11 @@
 #include <functional>
 #include <mutex>
 
+namespace NS {
+class Object;
+class Timer;
+} // namespace NS
+
 namespace NS::detail {
 
 struct LoopState;
@@ -24,10 +29,10 @@ struct TimerState {
     bool repeats = false;
     bool valid = true;
     std::uint64_t due = 0;
-    id target = nil; // owned while valid
+    Object* target = nullptr; // owned while valid
     SEL selector = nullptr;
-    id userInfo = nil; // owned while valid
-    std::function<void(id)> fn;
+    Object* userInfo = nullptr; // owned while valid
+    std::function<void(Timer*)> fn;
     LoopState* loop = nullptr; // set while scheduled
     DueKey key;
 };
@@ -36,16 +41,16 @@ struct TimerState {
 // it is held: a callout may schedule, invalidate or release anything.
 std::mutex& scheduleMutex();
 
-TimerState* timerState(id timer);
+TimerState* timerState(const Timer* timer);
 
 // Takes a scheduled timer out of its loop's queue; returns the reference the loop held, or nil.
 // Called with the schedule mutex held; the caller releases the result after unlocking.
-id unscheduleLocked(id timer, TimerState* state);
+Timer* unscheduleLocked(const Timer* timer, TimerState* state);
 
 // Sends the timer's message (or calls its callable) once, if it is still valid, then gives up one
 // reference to the timer that the caller held. A one-shot timer is done afterwards, even when its
 // callout throws.
-void timerFireAndRelease(id timer);
+void timerFireAndRelease(Timer* timer);
 
 // The monotonic time `seconds` from now; negative counts as now, far futures saturate.
 std::uint64_t dueAfter(double seconds);

@@ -16,7 +16,7 @@ GLINTMERE_REGISTER_CLASSES {
         .property<NS::Block*>("handler", objc::Ownership::Owning)
         .method(AlertAction::actionWithTitle_,
                 [](Class cls, NS::String* title, long style, NS::Block* handler) -> AlertAction* {
-                    auto action = objc::adopt(objc::send<AlertAction*>(cls, objc::Selector<"new">()));
+                    auto action = objc::adopt(AlertAction::make_.send(cls));
                     objc::setIvar<NS::Object*>(action, "_title", objc::Ptr(title)->copy());
                     objc::setIvar<long>(action, "_style", style);
                     objc::setIvar<NS::Object*>(action, "_handler", objc::Ptr(handler)->retain());
@@ -30,7 +30,7 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<NS::MutableArray*>("_actions", objc::Ownership::Owning)
         .method(AlertController::alertControllerWithTitle_,
                 [](Class cls, NS::String* title, NS::String* message, long style) -> AlertController* {
-                    auto alert = objc::adopt(objc::send<AlertController*>(cls, objc::Selector<"new">()));
+                    auto alert = objc::adopt(AlertController::make_.send(cls));
                     alert->setTitle(title);
                     alert->setMessage(message);
                     objc::setIvar<long>(alert, "_preferredStyle", style);

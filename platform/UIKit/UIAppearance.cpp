@@ -15,7 +15,9 @@
 namespace UI {
 namespace {
 
-constexpr const char* kProxyClass = "_UIAppearance";
+// The proxies' class. It answers a setter and a getter for each key, made from the list below.
+class AppearanceProxy : public NS::Referencing<AppearanceProxy, "_UIAppearance"> {};
+
 constexpr const char* kKeys[] = {"onTintColor",  "tintColor",           "thumbTintColor",
                                  "barTintColor", "titleTextAttributes", "backgroundColor"};
 // Longer than any real list of containers; a list that runs past it lacks its closing nil.
@@ -41,8 +43,7 @@ id proxyFor(Class styled, std::vector<Class> containers) {
             return p.object;
         }
     }
-    id object = objc::send<id>(objc::send<id>(objc::getClass(kProxyClass), objc::Selector<"alloc">()),
-                               objc::Selector<"init">());
+    id object = objc::toId(AppearanceProxy::alloc()->init());
     auto* values = NS::MutableDictionary::alloc()->init().get();
     objc::setIvar<NS::MutableDictionary*>(object, "_values", values);
     proxies().push_back({styled, std::move(containers), values, object});
@@ -105,12 +106,15 @@ bool isKind(Class cls, Class of) {
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassBuilder builder(kProxyClass, "NSObject");
+    objc::ClassDefinition<AppearanceProxy> builder;
     builder.ivar<NS::MutableDictionary*>("_values", objc::Ownership::Owning);
+    // The selectors come from the list of keys, so no view declares them.
     for (const char* key : kKeys) {
         std::string setter = std::string("set") + key + ":";
         setter[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(setter[3])));
-        builder.method<&proxySet>(setter.c_str()).method<&proxyGet>(key);
+        builder.addMethod(setter.c_str(), objc::toImp(&proxySet), objc::encodeMethod<void, id>().c_str(),
+                          false);
+        builder.addMethod(key, objc::toImp(&proxyGet), objc::encodeMethod<id>().c_str(), false);
     }
     builder.build();
 }
@@ -118,7 +122,7 @@ GLINTMERE_REGISTER_CLASSES {
 } // namespace
 
 void addAppearanceMethods(objc::ClassBuilder& builder) {
-    builder.classMethod<&generalAppearance>("appearance");
+    builder.addMethod("appearance", objc::toImp(&generalAppearance), objc::encodeMethod<id>().c_str(), true);
     builder.addMethod("appearanceWhenContainedIn:", objc::toImp(&containedAppearance),
                       objc::encodeMethod<id, Class>().c_str(), true);
 }

@@ -15,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-using objc::operator""_sel;
 using NS::literals::operator""_ns;
 
 constexpr const char* kGlobalPreferences = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
@@ -24,13 +23,14 @@ constexpr const char* kGlobalPreferences = "/var/mobile/Library/Preferences/.Glo
 std::vector<std::string> loadsAsked;
 int loadsWithoutList = 0;
 
-id countLoad(id self, SEL sel, id name, id target) {
-    loadsAsked.push_back(reinterpret_cast<NS::String*>(name)->str());
+NS::Array* countLoad(PS::ListController* self, NS::String* name, id target) {
+    loadsAsked.push_back(objc::Ptr(name)->str());
     if (loadsWithoutList > 0) {
         --loadsWithoutList;
-        return nil;
+        return nullptr;
     }
-    return objc::sendSuper<id>(object_getClass(self), self, sel, name, target);
+    return PS::ListController::loadSpecifiersFromPlistNameTarget_.sendSuper(self->getClass(), self, name,
+                                                                            target);
 }
 
 bool writeFile(const fs::path& path, const std::string& bytes) {
@@ -78,8 +78,8 @@ class SecondaryPanes : public ::testing::Test {
     static void SetUpTestSuite() {
         ASSERT_NE(settingsBundle(), nullptr);
         for (const PaneKind& kind : kPanes) {
-            objc::ClassBuilder(kind.countingClass, kind.paneClass)
-                .method<&countLoad>("loadSpecifiersFromPlistName:target:")
+            objc::ClassDefinition<PS::ListController>(kind.countingClass, kind.paneClass)
+                .method<&countLoad>(PS::ListController::loadSpecifiersFromPlistNameTarget_)
                 .build();
         }
     }
@@ -90,7 +90,7 @@ class SecondaryPanes : public ::testing::Test {
     void TearDown() override { fs::remove(kGlobalPreferences); }
 
     static objc::Ref<PS::ListController> pane(const char* cls) {
-        auto made = objc::adopt(objc::send<PS::ListController*>(objc_lookUpClass(cls), "new"_sel));
+        auto made = objc::adopt(PS::ListController::make_.send(objc::getClass(cls)));
         made->setBundle(settingsBundle());
         return made;
     }

@@ -26,21 +26,22 @@ int targetDeallocs = 0;
 int targetTicks = 0;
 id lastTickArgument = nil;
 
-void targetTick(id, SEL, id timer) {
-    ++targetTicks;
-    lastTickArgument = timer;
-}
-void targetDealloc(id self, SEL sel) {
-    ++targetDeallocs;
-    objc::sendSuper(objc_lookUpClass("RunLoopTestTarget"), self, sel);
-}
+constexpr objc::Message<"tick:", void(NS::Timer*)> tick_{};
 
 class RunLoopTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("RunLoopTestTarget", "NSObject")
-            .method<&targetTick>("tick:")
-            .method<&targetDealloc>("dealloc")
+        objc::ClassDefinition<NS::Object>("RunLoopTestTarget", "NSObject")
+            .method(tick_,
+                    [](NS::Object*, NS::Timer* timer) {
+                        ++targetTicks;
+                        lastTickArgument = objc::toId(timer);
+                    })
+            .method(NS::Object::dealloc_,
+                    [](NS::Object* self) {
+                        ++targetDeallocs;
+                        NS::Object::dealloc_.sendSuper(objc::getClass("RunLoopTestTarget"), self);
+                    })
             .build();
     }
     void SetUp() override {
@@ -53,7 +54,7 @@ class RunLoopTest : public ::testing::Test {
 
     static RunLoop* loop() { return RunLoop::currentRunLoop(); }
     static NS::Object* makeTarget() {
-        return objc::send<NS::Object*>(objc_lookUpClass("RunLoopTestTarget"), "new"_sel);
+        return NS::RootObject::make_.send(objc::getClass("RunLoopTestTarget"));
     }
 };
 

@@ -25,7 +25,7 @@ using MF::MailComposeViewController;
 std::vector<long> told;
 MailComposeViewController* releaseOnFinish = nullptr;
 
-void didFinish(id, SEL, MailComposeViewController* composer, MF::MailComposeResult result,
+void didFinish(NS::Object*, MailComposeViewController* composer, MF::MailComposeResult result,
                NS::Object* error) {
     EXPECT_EQ(error, nullptr);
     EXPECT_NE(composer, nullptr);
@@ -57,17 +57,17 @@ NS::Data* nsData(std::string_view bytes) { return NS::Data::dataWithBytes(bytes.
 class Composer : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("TestMailDelegate", "NSObject")
+        objc::ClassDefinition<MF::MailComposeViewControllerDelegate>("TestMailDelegate", "NSObject")
             .protocol("MFMailComposeViewControllerDelegate")
-            .method<&didFinish>("mailComposeController:didFinishWithResult:error:")
+            .method<&didFinish>(
+                MF::MailComposeViewControllerDelegate::mailComposeControllerDidFinishWithResultError_)
             .build();
     }
     void SetUp() override {
         told.clear();
         fs::remove_all(outboxBase);
         fs::create_directories(outboxBase);
-        delegate = objc::adopt(
-            objc::send<NS::Object*>(objc_lookUpClass("TestMailDelegate"), objc::Selector<"new">()));
+        delegate = objc::adopt(NS::RootObject::make_.send(objc::getClass("TestMailDelegate")));
     }
     void TearDown() override { fs::remove_all(outboxBase); }
 

@@ -166,17 +166,16 @@ TEST_F(LayoutPasses, AViewLeavingItsSuperviewTakesItsConstraintsAlong) {
 }
 
 // A view that places a subview itself, after the constraints placed the rest.
-void placeFirstSubview(id self, SEL) {
-    auto view = reinterpret_cast<View*>(self);
+void placeFirstSubview(View* view) {
     auto first = view->subviews()->objectAtIndex(0).as<View>();
     first->setFrame(CGRectMake(0, 0, view->bounds().size.width, 30));
 }
 
 TEST_F(LayoutPasses, LayoutSubviewsRunsAfterTheConstraintsAndTheirViewsFollow) {
-    objc::ClassBuilder("TestSelfPlacingView", "UIView").method<&placeFirstSubview>("layoutSubviews").build();
-    auto holder =
-        objc::send<View*>(objc::send<id>(objc::getClass("TestSelfPlacingView"), objc::Selector<"new">()),
-                          objc::Selector<"autorelease">());
+    objc::ClassDefinition<View>("TestSelfPlacingView", "UIView")
+        .method<&placeFirstSubview>(View::layoutSubviews_)
+        .build();
+    auto holder = View::make_.send(objc::getClass("TestSelfPlacingView"))->autorelease();
     holder->setFrame(CGRectMake(0, 0, 200, 200));
     window->addSubview(holder);
     auto bar = addView(holder, CGRectMake(0, 0, 10, 10), false);
