@@ -1,5 +1,7 @@
 #include "Presented.hpp"
 
+#include "SettingsSession.hpp"
+
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
 #include "MessageUI/MFMailComposeViewController.hpp"
@@ -38,6 +40,23 @@ void printAlert(UI::AlertController* alert, std::ostream& out) {
     for (NS::Object* action : objc::Ptr(alert)->actions()) {
         out << "  button " << reinterpret_cast<UI::AlertAction*>(action)->title()->str() << "\n";
     }
+}
+
+// The controller of class T presented over `presenter`; throws, naming what is there instead.
+template <class T> objc::Ptr<T> presented(UI::ViewController* presenter, const char* what) {
+    auto shown = presentedOver(presenter);
+    if (auto wanted = NS::cast<T>(shown)) {
+        return wanted;
+    }
+    throw SettingsError(
+        std::string("no ") + what + " is open" +
+        (shown != nullptr ? std::string(" (") + object_getClassName(objc::toId(shown)) + " is)" : ""));
+}
+
+// After an action, what was on screen is gone (or something else took its place).
+void reportAfter(UI::ViewController* presenter, const char* done) {
+    std::cout << done << "\n";
+    reportPresented(presenter, std::cout);
 }
 
 } // namespace
@@ -92,6 +111,68 @@ void reportPresented(UI::ViewController* presenter, std::ostream& out) {
     } else if (auto alert = NS::cast<UI::AlertController>(shown)) {
         printAlert(alert, out);
     }
+}
+
+void registerPresentedCommands(host::HostApp& app, std::function<UI::ViewController*()> presenter) {
+    app.addCommand({"mail", "mail send|cancel  (the open mail composer's Send or Cancel)",
+                    [presenter](const host::Args& args) {
+                        if (args.size() != 1 || (args[0] != "send" && args[0] != "cancel")) {
+                            throw host::UsageError("mail takes send or cancel");
+                        }
+                        UI::ViewController* over = presenter();
+                        auto composer = presented<MF::MailComposeViewController>(over, "mail composer");
+                        if (args[0] == "cancel") {
+                            MF::cancelMail(composer);
+                            reportAfter(over, "mail cancelled");
+                            return 0;
+                        }
+                        const MF::QueuedMail queued = MF::sendMail(composer);
+                        if (!queued.error.empty()) {
+                            throw SettingsError("the mail could not be sent: " + queued.error);
+                        }
+                        reportAfter(over, ("mail sent " + queued.path).c_str());
+                        return 0;
+                    }});
+    app.addCommand({"compose", "compose post|cancel  (the open share composer's Post or Cancel)",
+                    [presenter](const host::Args& args) {
+                        if (args.size() != 1 || (args[0] != "post" && args[0] != "cancel")) {
+                            throw host::UsageError("compose takes post or cancel");
+                        }
+                        UI::ViewController* over = presenter();
+                        auto composer = presented<SL::ComposeViewController>(over, "share composer");
+                        if (args[0] == "cancel") {
+                            SL::cancel(composer);
+                            reportAfter(over, "post cancelled");
+                            return 0;
+                        }
+                        if (std::string error = SL::post(composer); !error.empty()) {
+                            throw SettingsError("the post could not be sent: " + error);
+                        }
+                        reportAfter(over, "posted");
+                        return 0;
+                    }});
+    app.addCommand({"alert", "alert dismiss  (the open alert's cancel button, else its first)",
+                    [presenter](const host::Args& args) {
+                        if (args.size() != 1 || args[0] != "dismiss") {
+                            throw host::UsageError("alert takes dismiss");
+                        }
+                        UI::ViewController* over = presenter();
+                        auto alert = presented<UI::AlertController>(over, "alert");
+                        objc::Ptr<UI::AlertAction> chosen;
+                        for (NS::Object* object : alert->actions()) {
+                            auto action = objc::Ptr(reinterpret_cast<UI::AlertAction*>(object));
+                            if (chosen == nullptr || action->style() == UI::UIAlertActionStyleCancel) {
+                                chosen = action;
+                            }
+                        }
+                        if (chosen != nullptr) {
+                            UI::tapAlertAction(alert, chosen);
+                        } else {
+                            alert->dismissViewController(true, nullptr);
+                        }
+                        reportAfter(over, "alert dismissed");
+                        return 0;
+                    }});
 }
 
 } // namespace settings

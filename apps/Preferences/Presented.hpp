@@ -1,6 +1,10 @@
-// What Settings shows over its panes (the mail and share composers, alerts), printed as it appears.
+// What Settings shows over its panes (the mail and share composers, alerts) and what a person does
+// with it: printed as it appears, and the commands that send, post, cancel or dismiss it.
 #pragma once
 
+#include "HostApp.hpp"
+
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -18,5 +22,9 @@ void reportPresented(UI::ViewController* presenter, std::ostream& out);
 
 // `text` as a C string literal: quoted, with \n, \t, \r, \", \\ and octal \ooo for other control bytes.
 std::string cQuoted(const std::string& text);
+
+// Adds "mail send|cancel", "compose post|cancel" and "alert dismiss", which act on what is presented
+// over `presenter()` (which may name no controller while nothing is open).
+void registerPresentedCommands(host::HostApp& app, std::function<UI::ViewController*()> presenter);
 
 } // namespace settings

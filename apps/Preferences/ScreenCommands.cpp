@@ -1,5 +1,6 @@
 #include "ScreenCommands.hpp"
 
+#include "Presented.hpp"
 #include "SettingsSession.hpp"
 
 #include "Foundation/NSRunLoop.hpp"
@@ -146,7 +147,8 @@ int tapBar(const host::Args& args) {
     }
     settings::Session& session =
         screenFor(args.size() > 1 ? std::optional<std::string>(args[1]) : std::nullopt);
-    session.prepareForDisplay(); // the bar takes the items of the controllers shown
+    // The bar shows the top pane's item once the screen is laid out.
+    session.prepareForDisplay();
     auto item = NS::cast<UI::BarButtonItem>(session.bar()->topItem()->rightBarButtonItem());
     if (item == nullptr) {
         throw settings::SettingsError("the bar has no right button");
@@ -155,10 +157,13 @@ int tapBar(const host::Args& args) {
         throw settings::SettingsError("the bar's right button does nothing");
     }
     NS::RunLoop::mainRunLoop()->runUntilIdle(kSettleSeconds);
+    settings::reportPresented(session.window()->rootViewController(), std::cout);
     return 0;
 }
 
 } // namespace
+
+settings::Session& currentScreen(const std::optional<std::string>& pane) { return screenFor(pane); }
 
 void registerScreenCommands(host::HostApp& app) {
     app.addCommand({"views", "views [PANE] [--at SECONDS]  (the screen's views, one a line)", views});

@@ -4,4 +4,15 @@
 
 #include "HostApp.hpp"
 
+#include <optional>
+#include <string>
+
+namespace settings {
+class Session;
+} // namespace settings
+
 void registerScreenCommands(host::HostApp& app);
+
+// The screen the commands look at: PANE freshly opened when one is named, else the one a script
+// has open, else the default pane.
+settings::Session& currentScreen(const std::optional<std::string>& pane = std::nullopt);

@@ -15,10 +15,11 @@
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UINavigationController.hpp"
-#include "UIKit/UIViewController.hpp"
+#include "UIKit/UIWindow.hpp"
 
 #include <cmath>
 #include <iostream>
+#include <optional>
 
 namespace {
 
@@ -227,9 +228,13 @@ int tap(const host::Args& args) {
         throw host::UsageError("tap takes a row title and at most a pane");
     }
     NS::AutoreleaseScope pool;
-    settings::Session session;
+    // The screen a script has open, so that what the tap presents stays for the commands after it.
+    settings::Session& session = currentScreen(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
     const std::string where = paneArgument(args, 1);
-    PS::ListController* pane = session.open(where);
+    PS::ListController* pane = session.top();
+    if (pane == nullptr) {
+        throw SettingsError("no pane is open");
+    }
     std::string titles;
     for (const settings::SectionView& section : settings::readPane(pane)) {
         for (const settings::RowView& row : section.rows) {
@@ -245,12 +250,9 @@ int tap(const host::Args& args) {
                                         "\" does nothing: the pane has no " + sel_getName(action));
                 }
                 pane->didSelectRow(pane->table(), path);
-                // A presentation covers every navigation controller that holds the pane.
-                objc::Ptr<UI::ViewController> screen = pane;
-                while (auto holder = screen->navigationController()) {
-                    screen = holder;
-                }
-                settings::reportPresented(screen, std::cout);
+                // A presentation covers every navigation controller that holds the pane: the
+                // window's root is the outermost.
+                settings::reportPresented(session.window()->rootViewController(), std::cout);
                 return 0;
             }
             if (specifier->detailControllerClass() != Nil) {
@@ -287,4 +289,6 @@ void registerSettingsCommands(host::HostApp& app) {
         {"set", "set KEY VALUE [PANE]  (change the control: true/false, a number, a choice or text)", set});
     app.addCommand({"tap", "tap TITLE [PANE]  (tap a button or link row)", tap});
     registerScreenCommands(app);
+    settings::registerPresentedCommands(app,
+                                        [] { return currentScreen().window()->rootViewController().get(); });
 }

@@ -71,10 +71,9 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     const std::string text = objc::Ptr(url->absoluteString())->str();
                     const std::string handler = handlerOf(url);
+                    std::cout << "opened " << text << std::endl;
                     if (handler.empty()) {
-                        std::cout << "Cannot open " << text << ": no app claims its scheme" << std::endl;
-                    } else {
-                        std::cout << "Opening " << text << " in " << handler << std::endl;
+                        std::cerr << "UIApplication: no app claims the scheme of " << text << std::endl;
                     }
                     const std::string error =
                         NS::detail::appendLine(kOpenedURLsBase, kOpenedURLsFolder, kOpenedURLsFile,

@@ -27,7 +27,8 @@ class GLINTMERE_EXPORT Application : public NS::Referencing<Application, "UIAppl
                        "setStatusBarStyle:animated:", void(long, bool))
 
     // Hands the URL to the installed app whose Info.plist claims its scheme (CFBundleURLTypes);
-    // NO when none does, or for nil. Every URL asked for is printed and recorded (see below).
+    // NO when none does, or for nil. Every URL asked for is printed ("opened URL") and recorded
+    // (see below).
     OBJC_MESSAGE(openURL, "openURL:", bool(NS::URL*))
     OBJC_MESSAGE(canOpenURL, "canOpenURL:", bool(NS::URL*))
 };

@@ -123,6 +123,12 @@ TEST(SettingsScreen, AScriptOpensAPaneLooksAndGoesBack) {
     const auto next = testing_support::ask(app, "back\nback\necho after\n");
     EXPECT_EQ(next, std::vector<std::string>{"after"});
     EXPECT_NE(app.err().find("back: no pane is open"), std::string::npos) << app.err();
+    // With no pane left open, the bar's right button is the root pane's share button.
+    EXPECT_EQ(
+        testing_support::ask(app, "tap-bar right\n"),
+        (std::vector<std::string>{"presented SLComposeViewController",
+                                  "  text #Glintmere makes settings a wallpaper easy from Safari, thanks "
+                                  "@Brightmoth"}));
     app.closeInput();
     EXPECT_EQ(app.wait(), 1) << "a failed command fails the script";
 }
