@@ -13,7 +13,7 @@ using objc::operator""_sel;
 void installShareButton(UI::ViewController* pane) {
     auto item = objc::adopt(UI::BarButtonItem::alloc()->initWithBarButtonSystemItem(
         UI::UIBarButtonSystemItemCompose, objc::toId(pane), "tweetSupport:"_sel));
-    pane->navigationItem()->setRightBarButtonItem(objc::toId(item.get()));
+    pane->navigationItem()->setRightBarButtonItem(item);
 }
 
 void presentTwitterComposer(UI::ViewController* pane, const char* text) {

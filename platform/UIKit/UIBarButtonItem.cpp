@@ -23,8 +23,8 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<id>("_target")
         .ivar<SEL>("_action")
         .ivar<bool>("_enabled")
-        .property<NS::String*>("title", objc::Ownership::Copying)
-        .property<NS::Object*>("tintColor")
+        .property(BarButtonItem::title_, BarButtonItem::setTitle_, objc::Ownership::Copying)
+        .property(BarButtonItem::tintColor_, BarButtonItem::setTintColor_)
         .method(BarButtonItem::init_,
                 [](BarButtonItem* self) -> BarButtonItem* {
                     auto item = BarButtonItem::init_.super<BarButtonItem>(self);
@@ -72,6 +72,7 @@ bool tapBarButtonItem(BarButtonItem* item) {
     if (action == nullptr || target == nullptr || !target->respondsToSelector(action)) {
         return false;
     }
+    // The action is whatever selector the item was given: no view declares it, so it is sent as named.
     if (std::strchr(sel_getName(action), ':') != nullptr) {
         objc::send<void>(target, action, item);
     } else {

@@ -9,6 +9,8 @@ class String;
 
 namespace UI {
 
+class Color;
+
 enum UIBarButtonSystemItem : long {
     UIBarButtonSystemItemDone = 0,
     UIBarButtonSystemItemCancel = 1,
@@ -38,8 +40,8 @@ class GLINTMERE_EXPORT BarButtonItem : public NS::Referencing<BarButtonItem, "UI
     OBJC_MESSAGE(setTarget, "setTarget:", void(id))
     OBJC_MESSAGE(action, "action", SEL())
     OBJC_MESSAGE(setAction, "setAction:", void(SEL))
-    OBJC_MESSAGE(tintColor, "tintColor", id())
-    OBJC_MESSAGE(setTintColor, "setTintColor:", void(id))
+    OBJC_MESSAGE(tintColor, "tintColor", Color*())
+    OBJC_MESSAGE(setTintColor, "setTintColor:", void(Color*))
     OBJC_MESSAGE(isEnabled, "isEnabled", bool())
     OBJC_MESSAGE(setEnabled, "setEnabled:", void(bool))
 };

@@ -8,10 +8,10 @@ namespace {
 GLINTMERE_REGISTER_CLASSES {
     using UI::NavigationItem;
     objc::ClassDefinition<NavigationItem>()
-        .property<NS::String*>("title")
-        .property<NS::Object*>("titleView")
-        .property<NS::Object*>("rightBarButtonItem")
-        .property<NS::Object*>("leftBarButtonItem")
+        .property(NavigationItem::title_, NavigationItem::setTitle_)
+        .property(NavigationItem::titleView_, NavigationItem::setTitleView_)
+        .property(NavigationItem::rightBarButtonItem_, NavigationItem::setRightBarButtonItem_)
+        .property(NavigationItem::leftBarButtonItem_, NavigationItem::setLeftBarButtonItem_)
         .method(NavigationItem::initWithTitle_,
                 [](NavigationItem* self, NS::String* title) -> NavigationItem* {
                     auto item = self->init();

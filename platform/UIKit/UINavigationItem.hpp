@@ -9,6 +9,7 @@ class String;
 
 namespace UI {
 
+class BarButtonItem;
 class View;
 
 class GLINTMERE_EXPORT NavigationItem : public NS::Referencing<NavigationItem, "UINavigationItem"> {
@@ -20,10 +21,10 @@ class GLINTMERE_EXPORT NavigationItem : public NS::Referencing<NavigationItem, "
     // A view shown in place of the title text.
     OBJC_MESSAGE(titleView, "titleView", View*())
     OBJC_MESSAGE(setTitleView, "setTitleView:", void(View*))
-    OBJC_MESSAGE(rightBarButtonItem, "rightBarButtonItem", id())
-    OBJC_MESSAGE(setRightBarButtonItem, "setRightBarButtonItem:", void(id))
-    OBJC_MESSAGE(leftBarButtonItem, "leftBarButtonItem", id())
-    OBJC_MESSAGE(setLeftBarButtonItem, "setLeftBarButtonItem:", void(id))
+    OBJC_MESSAGE(rightBarButtonItem, "rightBarButtonItem", BarButtonItem*())
+    OBJC_MESSAGE(setRightBarButtonItem, "setRightBarButtonItem:", void(BarButtonItem*))
+    OBJC_MESSAGE(leftBarButtonItem, "leftBarButtonItem", BarButtonItem*())
+    OBJC_MESSAGE(setLeftBarButtonItem, "setLeftBarButtonItem:", void(BarButtonItem*))
 };
 
 } // namespace UI

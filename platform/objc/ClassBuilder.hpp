@@ -54,15 +54,6 @@ class GLINTMERE_EXPORT ClassBuilder {
         return *this;
     }
 
-    // Adds an instance method. `Fn` is either a function `R (*)(Self*, SEL, Args...)`, whose
-    // signature is the method's own, or a member function `R (Self::*)(Args...)` of a view type.
-    template <auto Fn> ClassBuilder& method(const char* selector) {
-        return addMethod(selector, Implementation<Fn>::imp(), Implementation<Fn>::types().c_str(), false);
-    }
-    template <auto Fn> ClassBuilder& classMethod(const char* selector) {
-        return addMethod(selector, Implementation<Fn>::imp(), Implementation<Fn>::types().c_str(), true);
-    }
-
     ClassBuilder& protocol(const char* name);
 
     // Registers the class and returns it; Nil while its superclass is still to come. A class of that
@@ -72,6 +63,8 @@ class GLINTMERE_EXPORT ClassBuilder {
 
     ClassBuilder& addIvar(const char* name, std::size_t size, std::size_t align, const char* types,
                           bool owning);
+    // A method as the runtime takes it. Methods that a view declares go through ClassDefinition,
+    // which checks them; this is for selectors made at run time, which no view can declare.
     ClassBuilder& addMethod(const char* selector, IMP imp, const char* types, bool classSide);
 
   private:
@@ -88,17 +81,6 @@ class GLINTMERE_EXPORT ClassBuilder {
     // `name` and `setName:` both keep their value in `_name`; the setter of a name that starts with
     // capitals keeps them (`URL`, `setURL:`), so `self`'s ivars decide which spelling it is.
     static std::string ivarName(id self, SEL sel);
-
-    template <auto Fn> struct Implementation;
-    template <class Self, class R, class... Args, R (*Fn)(Self*, SEL, Args...)> struct Implementation<Fn> {
-        static IMP imp() { return toImp(Fn); }
-        static std::string types() { return encodeMethod<R, Args...>(); }
-    };
-    template <class Self, class R, class... Args, R (Self::*Fn)(Args...)> struct Implementation<Fn> {
-        static R trampoline(Self* self, SEL, Args... args) { return (self->*Fn)(args...); }
-        static IMP imp() { return toImp(&trampoline); }
-        static std::string types() { return encodeMethod<R, Args...>(); }
-    };
 
   public:
     // What build() registers; kept whole while the superclass is still to come.

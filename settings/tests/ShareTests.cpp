@@ -53,7 +53,7 @@ struct ShownPane {
     }
     // What a tap on the share button does.
     void tapShare() const {
-        auto item = reinterpret_cast<UI::BarButtonItem*>(pane->navigationItem()->rightBarButtonItem());
+        auto item = pane->navigationItem()->rightBarButtonItem();
         ASSERT_NE(item, nullptr);
         EXPECT_TRUE(UI::tapBarButtonItem(item));
     }
@@ -84,11 +84,11 @@ class Share : public ::testing::Test {
 TEST_F(Share, EveryPaneCarriesTheComposeButtonWithItselfAsTarget) {
     for (const PaneText& kind : kPanes) {
         ShownPane shown(kind.paneClass);
-        auto item = reinterpret_cast<UI::BarButtonItem*>(shown.pane->navigationItem()->rightBarButtonItem());
+        auto item = shown.pane->navigationItem()->rightBarButtonItem();
         ASSERT_NE(item, nullptr) << kind.paneClass;
-        EXPECT_EQ(objc::Ptr(item)->systemItem(), UI::UIBarButtonSystemItemCompose);
-        EXPECT_EQ(objc::Ptr(item)->target(), shown.pane->self());
-        EXPECT_STREQ(sel_getName(objc::Ptr(item)->action()), "tweetSupport:");
+        EXPECT_EQ(item->systemItem(), UI::UIBarButtonSystemItemCompose);
+        EXPECT_EQ(item->target(), shown.pane->self());
+        EXPECT_STREQ(sel_getName(item->action()), "tweetSupport:");
     }
 }
 

@@ -104,15 +104,18 @@ TEST(Application, StatusBarStyleIsKeptWithOrWithoutAnimation) {
 
 int composeTaps = 0;
 id lastSender = nil;
-void compose(id, SEL, id sender) {
-    ++composeTaps;
-    lastSender = sender;
-}
+constexpr objc::Message<"tweetSupport:", void(NS::Object*)> tweetSupport_{};
 
 TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
     NS::AutoreleaseScope pool;
-    objc::ClassBuilder("TestComposeTarget", "NSObject").method<&compose>("tweetSupport:").build();
-    auto target = objc::adopt(objc::send<NS::Object*>(objc::getClass("TestComposeTarget"), "new"_sel));
+    objc::ClassDefinition<NS::Object>("TestComposeTarget", "NSObject")
+        .method(tweetSupport_,
+                [](NS::Object*, NS::Object* sender) {
+                    ++composeTaps;
+                    lastSender = objc::toId(sender);
+                })
+        .build();
+    auto target = objc::adopt(NS::RootObject::make_.send(objc::getClass("TestComposeTarget")));
     auto item = objc::adopt(UI::BarButtonItem::alloc()->initWithBarButtonSystemItem(
         UI::UIBarButtonSystemItemCompose, objc::toId(target), "tweetSupport:"_sel));
     EXPECT_EQ(item->systemItem(), 7);
@@ -135,24 +138,25 @@ TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
 
 std::vector<std::string> journal;
 
-void recordAppearance(id self, SEL sel, bool animated) {
-    journal.push_back(reinterpret_cast<UI::ViewController*>(self)->title()->str() + " " + sel_getName(sel));
-    objc::sendSuper(objc::getClass("TestPresentingController"), self, sel, animated);
-}
+// Notes that the message `M` reached the controller, then passes it on to UIViewController.
+template <const auto& M> constexpr auto recordAppearance = [](UI::ViewController* self, bool animated) {
+    journal.push_back(self->title()->str() + " " + M.name());
+    M.sendSuper(objc::getClass("TestPresentingController"), self, animated);
+};
 
 class Presentation : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        objc::ClassBuilder("TestPresentingController", "UIViewController")
-            .method<&recordAppearance>("viewWillAppear:")
-            .method<&recordAppearance>("viewDidAppear:")
-            .method<&recordAppearance>("viewWillDisappear:")
-            .method<&recordAppearance>("viewDidDisappear:")
+        using UI::ViewController;
+        objc::ClassDefinition<ViewController>("TestPresentingController", "UIViewController")
+            .method(ViewController::viewWillAppear_, recordAppearance<ViewController::viewWillAppear_>)
+            .method(ViewController::viewDidAppear_, recordAppearance<ViewController::viewDidAppear_>)
+            .method(ViewController::viewWillDisappear_, recordAppearance<ViewController::viewWillDisappear_>)
+            .method(ViewController::viewDidDisappear_, recordAppearance<ViewController::viewDidDisappear_>)
             .build();
     }
     UI::ViewController* controller(const char* name) {
-        auto c = objc::send<UI::ViewController*>(
-            objc::send<id>(objc::getClass("TestPresentingController"), "new"_sel), "autorelease"_sel);
+        auto c = UI::ViewController::make_.send(objc::getClass("TestPresentingController"))->autorelease();
         c->setTitle(NS::String::string(name));
         return c;
     }
@@ -204,7 +208,7 @@ class AppearanceProxies : public ::testing::Test {
     }
     // A switch in a cell in a table that is the view of a new controller of `paneClass`.
     UI::Switch* switchIn(const char* paneClass) {
-        auto pane = objc::adopt(objc::send<UI::ViewController*>(objc::getClass(paneClass), "new"_sel));
+        auto pane = objc::adopt(UI::ViewController::make_.send(objc::getClass(paneClass)));
         auto table = objc::adopt(UI::TableView::alloc()->initWithFrame(CGRectMake(0, 0, 320, 568)));
         pane->setView(table.get());
         auto cell = objc::adopt(UI::TableViewCell::alloc()->initWithStyle(0, nullptr));

@@ -8,6 +8,7 @@ set(cases
   "WRONG_CALL|no matching function"
   "OWNED_AS_PLAIN|cannot convert"
   "VIEW_BY_VALUE|deleted"
+  "SELECTOR_BY_NAME|no member named"
   "OTHER_SETTER|the setter is not"
   "SETTER_OF_OTHER_TYPE|no matching")
 function(compile definition result output)

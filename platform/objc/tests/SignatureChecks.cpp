@@ -12,6 +12,8 @@ class Sample : public NS::Referencing<Sample, "Sample"> {
     OBJC_MESSAGE(setTitleObject, "setTitle:", void(NS::Object*))
 };
 
+[[maybe_unused]] id unchecked(id, SEL, id) { return nil; }
+
 void define() {
 #if defined(MATCHING)
     objc::ClassDefinition<Sample>().method(
@@ -20,6 +22,9 @@ void define() {
     objc::Ptr<NS::Object> value = sample->valueForKey(nullptr);
     (void)value;
     objc::ClassDefinition<Sample>().property(Sample::title_, Sample::setTitle_);
+#elif defined(SELECTOR_BY_NAME)
+    // A method is given by the message a view declares, never by a selector's name alone.
+    objc::ClassBuilder("Unchecked", "NSObject").method<&unchecked>("valueForKey:");
 #elif defined(OTHER_SETTER)
     objc::ClassDefinition<Sample>().property(Sample::title_, Sample::setName_);
 #elif defined(SETTER_OF_OTHER_TYPE)
