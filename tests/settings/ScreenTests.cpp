@@ -115,6 +115,23 @@ TEST(SettingsScreen, AScreenshotShowsTheStatusBarTheNavigationBarAndTheGroupedTa
         << "the first row, under the header";
 }
 
+TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBesideIt) {
+    auto taken = settings({"screenshot", "/tmp/screen/makers.png", "Glintmere/Makers"});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    const auto picture = testing_support::readPng("/tmp/screen/makers.png");
+    ASSERT_TRUE(picture.has_value());
+    ASSERT_EQ(picture->width, 640);
+    // The rows are 100 points tall below the bar (64) and the titled group's header (55); each
+    // portrait sits 10 points in and 15 down, 70 points big, on its own coloured ground.
+    EXPECT_GT(shareNear(*picture, 14, 119 + 36, 6, 30, 0xf6c453), 0.9) << "the first portrait";
+    EXPECT_GT(shareNear(*picture, 15, 219 + 36, 5, 25, 0x78b8a0), 0.9) << "the second portrait";
+    // Its shadow falls just below it, outside the picture.
+    EXPECT_LT(shareNear(*picture, 40, 119 + 85, 10, 1.5, 0xffffff), 0.2) << "the shadow";
+    // Nothing between the picture and the lines, which start 110 points in: the name in dark gray.
+    EXPECT_GT(shareNear(*picture, 84, 125, 24, 90, 0xffffff), 0.99);
+    EXPECT_GT(shareNear(*picture, 110, 141, 97, 24, 0x555555), 0.03) << "the name";
+}
+
 TEST(SettingsScreen, AScriptOpensAPaneLooksAndGoesBack) {
     testing_support::Child app({kSettings, "script"});
     const auto tree = testing_support::ask(app, "open Glintmere\nviews --at 0\n");
