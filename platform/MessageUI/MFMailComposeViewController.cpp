@@ -4,8 +4,18 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UIScreen.hpp"
+#include "UIKit/UIView.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace MF {
 namespace {
@@ -34,7 +44,104 @@ void finish(Composer* composer, MailComposeResult result) {
     }
 }
 
+// What the composer shows over the app: a bar with Cancel, the subject and Send, the address and
+// subject fields, the body and the attachments' names, on white.
+class ComposeView : public NS::Referencing<ComposeView, "MFMailComposeView", UI::View> {};
+
+constexpr double kBarHeight = 44;
+constexpr double kFieldHeight = 44;
+constexpr double kInset = 15;
+
+objc::Ptr<UI::View> box(CGRect frame, UI::Color* color) {
+    auto view = UI::View::alloc()->initWithFrame(frame);
+    view->setBackgroundColor(color);
+    return view->autorelease().as<UI::View>();
+}
+
+// A label at (x, y), at most `width` wide (wrapping when `wrap`), vertically centred in `height`
+// when that is positive; returns its bottom.
+double addText(UI::View* parent, const std::string& text, const char* font, UI::Color* color, double x,
+               double y, double width, double height = 0, bool wrap = false) {
+    UI::View* label = UI::makeLabel(text.c_str(), font, 17, color, {}, wrap ? width : -1);
+    CGRect f = label->frame();
+    f.size.width = std::min(f.size.width, width);
+    f.origin = {x, height > 0 ? y + (height - f.size.height) / 2 : y};
+    label->setFrame(f);
+    parent->addSubview(label);
+    return f.origin.y + f.size.height;
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string all;
+    for (const std::string& part : parts) {
+        all += (all.empty() ? "" : ", ") + part;
+    }
+    return all;
+}
+
+void showDraft(ComposeView* self) {
+    for (NS::Object* child : self->subviews()) {
+        reinterpret_cast<UI::View*>(child)->removeFromSuperview();
+    }
+    auto composer = NS::cast<Composer>(UI::controllerOfView(self));
+    if (composer == nullptr) {
+        return;
+    }
+    const MailMessage mail = draftOf(composer);
+    const double width = self->frame().size.width;
+    self->setBackgroundColor(UI::colorRGB(255, 255, 255));
+    UI::Color* gray = UI::colorRGB(142, 142, 147);
+    UI::Color* black = UI::colorRGB(0, 0, 0);
+    UI::Color* line = UI::colorRGB(200, 199, 204);
+
+    // The bar, its light background reaching up behind the status bar.
+    const double top = UI::kStatusBarHeight;
+    self->addSubview(box(CGRectMake(0, 0, width, top + kBarHeight), UI::colorRGB(247, 247, 247)));
+    self->addSubview(box(CGRectMake(0, top + kBarHeight, width, 0.5), UI::colorRGB(0, 0, 0, 0.3)));
+    addText(self, "Cancel", "HelveticaNeue", UI::systemTintColor(), 8, top, width / 3, kBarHeight);
+    UI::View* send = UI::makeLabel("Send", "HelveticaNeue-Medium", 17, UI::systemTintColor());
+    CGRect sf = send->frame();
+    sf.origin = {width - 8 - sf.size.width, top + (kBarHeight - sf.size.height) / 2};
+    send->setFrame(sf);
+    self->addSubview(send);
+    const std::string title = mail.subject.empty() ? "New Message" : mail.subject;
+    UI::View* heading = UI::makeLabel(title.c_str(), "HelveticaNeue-Medium", 17, black);
+    CGRect hf = heading->frame();
+    hf.size.width = std::min(hf.size.width, width - 2 * (sf.size.width + 24));
+    hf.origin = {(width - hf.size.width) / 2, top + (kBarHeight - hf.size.height) / 2};
+    heading->setFrame(hf);
+    self->addSubview(heading);
+
+    // The fields, one a row, each with its label in gray.
+    double y = top + kBarHeight;
+    const std::pair<const char*, std::string> fields[] = {
+        {"To:", joined(mail.to)}, {"Cc/Bcc, From:", mail.from}, {"Subject:", mail.subject}};
+    for (const auto& [name, value] : fields) {
+        UI::View* label = UI::makeLabel(name, "HelveticaNeue", 17, gray);
+        CGRect lf = label->frame();
+        lf.origin = {kInset, y + (kFieldHeight - lf.size.height) / 2};
+        label->setFrame(lf);
+        self->addSubview(label);
+        const double x = kInset + lf.size.width + 6;
+        addText(self, value, "HelveticaNeue", black, x, y, width - x - kInset, kFieldHeight);
+        y += kFieldHeight;
+        self->addSubview(box(CGRectMake(kInset, y, width - kInset, 0.5), line));
+    }
+
+    // The body as written, then each attachment's name and size.
+    y = addText(self, mail.body, "HelveticaNeue", black, kInset, y + 10, width - 2 * kInset, 0, true);
+    for (const MailAttachment& attachment : mail.attachments) {
+        const std::string text =
+            attachment.fileName + " (" + std::to_string(attachment.data.size()) + " bytes)";
+        y = addText(self, text, "HelveticaNeue", gray, kInset, y + 10, width - 2 * kInset);
+    }
+}
+
 GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<ComposeView>()
+        .method(UI::Display::prepare_, [](ComposeView* self) { showDraft(self); })
+        .build();
+
     objc::ClassDefinition<Composer>()
         .ivar<NS::String*>("_subject", objc::Ownership::Copying)
         .ivar<NS::Array*>("_toRecipients", objc::Ownership::Copying)
@@ -53,6 +160,11 @@ GLINTMERE_REGISTER_CLASSES {
                     auto made = Composer::init_.super<Composer>(self);
                     objc::setIvar<NS::MutableArray*>(made, "_attachments", NS::MutableArray::alloc()->init());
                     return made;
+                })
+        .method(UI::ViewController::loadView_,
+                [](Composer* self) {
+                    self->setView(
+                        objc::adopt(ComposeView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds())));
                 })
         .method(Composer::setSubject_,
                 [](Composer* self, NS::String* subject) {

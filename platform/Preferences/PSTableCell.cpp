@@ -49,18 +49,14 @@ bool switchIsOn(TableCell* cell) {
     return false;
 }
 
-// What the row's type shows on screen: a switch for a switch row, the chevron for a link, a
-// button row's title in the tint colour.
-void showType(TableCell* cell) {
+// What the row's type shows, set when the cell is made so that a pane's own cell setup, which
+// comes after, has the last word: the chevron for a link, a button row's title in the tint colour,
+// a switch for a switch row.
+void setUpType(TableCell* cell) {
     switch (cell->type()) {
     case PS::SwitchCell: {
-        auto toggle = NS::cast<UI::Switch>(cell->accessoryView());
-        if (toggle == nullptr) {
-            auto made = objc::adopt(UI::Switch::alloc()->init());
-            cell->setAccessoryView(made.get());
-            toggle = made.get();
-        }
-        toggle->setOn(switchIsOn(cell));
+        auto toggle = objc::adopt(UI::Switch::alloc()->init());
+        cell->setAccessoryView(toggle.get());
         break;
     }
     case PS::LinkCell:
@@ -105,14 +101,17 @@ GLINTMERE_REGISTER_CLASSES {
                     cell->setSpecifier(specifier);
                     objc::setIvar<long>(cell, "_type", specifier->cellType());
                     cell->titleLabel()->setText(specifier->name());
+                    setUpType(cell);
                     return cell;
                 })
         .method(TableCell::titleLabel_, [](TableCell* self) -> UI::Label* { return self->textLabel(); })
         .method(TableCell::type_, [](TableCell* self) -> long { return objc::ivar<long>(self, "_type"); })
-        // Sets up what the row's type shows, then lays the cell out as any table cell.
+        // A switch shows the value the pane gave the cell; then the cell is laid out as any.
         .method(UI::Display::prepare_,
                 [](TableCell* self) {
-                    showType(self);
+                    if (auto toggle = NS::cast<UI::Switch>(self->accessoryView())) {
+                        toggle->setOn(switchIsOn(self));
+                    }
                     UI::Display::prepare_.super<TableCell>(self);
                 })
         .build();

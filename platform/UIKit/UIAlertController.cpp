@@ -3,13 +3,106 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UILabel.hpp"
+#include "UIKit/UIScreen.hpp"
+#include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
+
+#include <algorithm>
+#include <string>
 
 namespace UI {
 namespace {
 
+// What an alert looks like: the screen dimmed, and a light box in its middle with the title, the
+// message and a row of buttons (two side by side, else one under the other).
+class AlertView : public NS::Referencing<AlertView, "_UIAlertControllerView", View> {};
+
+constexpr double kBoxWidth = 270;
+constexpr double kTextInset = 16;
+constexpr double kButtonHeight = 44;
+
+void clear(View* view) {
+    for (NS::Object* child : view->subviews()) {
+        reinterpret_cast<View*>(child)->removeFromSuperview();
+    }
+}
+
+objc::Ptr<View> box(CGRect frame, Color* color) {
+    auto view = View::alloc()->initWithFrame(frame);
+    view->setBackgroundColor(color);
+    return view->autorelease().as<View>();
+}
+
+// A label of `text` wrapped to the box's text width, centred in it at `y`; returns its bottom.
+double addCentredText(View* box, const std::string& text, const char* font, double size, double y) {
+    View* label = makeLabel(text.c_str(), font, size, colorRGB(0, 0, 0), {}, kBoxWidth - 2 * kTextInset);
+    reinterpret_cast<Label*>(label)->setTextAlignment(TextAlignmentCenter);
+    CGRect f = label->frame();
+    f.origin = {(kBoxWidth - f.size.width) / 2, y};
+    label->setFrame(f);
+    box->addSubview(label);
+    return y + f.size.height;
+}
+
+void showAlert(AlertView* self) {
+    clear(self);
+    auto alert = NS::cast<AlertController>(controllerOfView(self));
+    if (alert == nullptr) {
+        return;
+    }
+    const CGSize screen = self->frame().size;
+    self->setBackgroundColor(colorRGB(0, 0, 0, 0.4));
+    const std::string title = alert->title() != nullptr ? alert->title()->str() : "";
+    const std::string message = alert->message() != nullptr ? alert->message()->str() : "";
+    auto panel = box(CGRectZero, colorRGB(247, 247, 247));
+    double y = 20;
+    if (!title.empty()) {
+        y = addCentredText(panel, title, "HelveticaNeue-Medium", 17, y);
+    }
+    if (!message.empty()) {
+        y = addCentredText(panel, message, "HelveticaNeue", 13, title.empty() ? y : y + 4);
+    }
+    y += 20;
+    auto actions = alert->actions();
+    const unsigned long count = actions->count();
+    const bool sideBySide = count == 2;
+    const double buttonWidth = sideBySide ? kBoxWidth / 2 : kBoxWidth;
+    for (unsigned long i = 0; i < count; ++i) {
+        auto action = actions->objectAtIndex(i).as<AlertAction>();
+        const double x = sideBySide ? buttonWidth * static_cast<double>(i) : 0;
+        const double top = sideBySide ? y : y + kButtonHeight * static_cast<double>(i);
+        panel->addSubview(box(CGRectMake(x, top, buttonWidth, 0.5), colorRGB(200, 199, 204)));
+        if (sideBySide && i == 1) {
+            panel->addSubview(box(CGRectMake(x, top, 0.5, kButtonHeight), colorRGB(200, 199, 204)));
+        }
+        const std::string name = action->title() != nullptr ? action->title()->str() : "";
+        const bool cancel = action->style() == UIAlertActionStyleCancel;
+        View* label = makeLabel(name.c_str(), cancel ? "HelveticaNeue-Medium" : "HelveticaNeue", 17,
+                                action->style() == UIAlertActionStyleDestructive ? colorRGB(255, 59, 48)
+                                                                                 : systemTintColor());
+        CGRect f = label->frame();
+        f.size.width = std::min(f.size.width, buttonWidth);
+        f.origin = {x + (buttonWidth - f.size.width) / 2, top + (kButtonHeight - f.size.height) / 2};
+        label->setFrame(f);
+        panel->addSubview(label);
+    }
+    const double height = y + (count == 0   ? 0
+                               : sideBySide ? kButtonHeight
+                                            : kButtonHeight * static_cast<double>(count));
+    panel->setFrame(
+        CGRectMake((screen.width - kBoxWidth) / 2, (screen.height - height) / 2, kBoxWidth, height));
+    self->addSubview(panel);
+}
+
 GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<AlertView>()
+        .method(Display::prepare_, [](AlertView* self) { showAlert(self); })
+        .build();
+
     objc::ClassDefinition<AlertAction>()
         .property<NS::String*>("title", objc::Ownership::Copying)
         .property<long>("style")
@@ -34,6 +127,8 @@ GLINTMERE_REGISTER_CLASSES {
                     alert->setTitle(title);
                     alert->setMessage(message);
                     objc::setIvar<long>(alert, "_preferredStyle", style);
+                    // Shown over the app, which stays on screen under it.
+                    alert->setModalPresentationStyle(ModalPresentationCustom);
                     return alert->retain()->autorelease();
                 })
         .method(AlertController::addAction_,
@@ -47,6 +142,11 @@ GLINTMERE_REGISTER_CLASSES {
                         objc::setIvar<NS::MutableArray*>(self, "_actions", actions);
                     }
                     actions->addObject(action);
+                })
+        .method(ViewController::loadView_,
+                [](AlertController* self) {
+                    self->setView(
+                        objc::adopt(AlertView::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
                 })
         .method(AlertController::actions_,
                 [](AlertController* self) -> NS::Array* {

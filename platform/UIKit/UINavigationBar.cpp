@@ -141,32 +141,6 @@ GLINTMERE_REGISTER_CLASSES {
 
                     objc::Ptr<Color> tint = shownTint(self);
                     auto item = self->topItem();
-                    double left = kMargin;
-                    double right = size.width - kMargin;
-                    if (auto back = self->backItem()) {
-                        auto button = BackButton::alloc()->init()->autorelease();
-                        objc::Ptr<View> chevron =
-                            artworkView("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
-                        const std::string title = back->title() != nullptr ? back->title()->str() : "Back";
-                        View* label = makeLabel(title.c_str(), "HelveticaNeue", 17, tint, {19, 0});
-                        CGRect lf = label->frame();
-                        lf.origin.y = (size.height - lf.size.height) / 2;
-                        label->setFrame(lf);
-                        button->setFrame(CGRectMake(kMargin, 0, lf.origin.x + lf.size.width, size.height));
-                        chevron->setFrame(CGRectMake(0, (size.height - 21) / 2, 13, 21));
-                        button->addSubview(chevron);
-                        button->addSubview(label);
-                        self->addSubview(button);
-                        left = kMargin + button->frame().size.width;
-                    }
-                    if (auto rightItem = NS::cast<BarButtonItem>(item->rightBarButtonItem())) {
-                        View* button = buttonFor(rightItem, tint);
-                        CGRect bf = button->frame();
-                        bf.origin = {right - bf.size.width, (size.height - bf.size.height) / 2};
-                        button->setFrame(bf);
-                        self->addSubview(button);
-                        right = bf.origin.x;
-                    }
                     View* titleView = item->titleView();
                     if (titleView == nullptr && item->title() != nullptr) {
                         auto attributes = self->titleTextAttributes();
@@ -174,6 +148,47 @@ GLINTMERE_REGISTER_CLASSES {
                             NS::cast<Color>(attributes->objectForKey(ForegroundColorAttributeName()));
                         titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
                                               color != nullptr ? color.get() : colorRGB(0, 0, 0));
+                    }
+                    const double titleWidth = titleView != nullptr ? titleView->frame().size.width : 0;
+                    double left = kMargin;
+                    double right = size.width - kMargin;
+                    if (auto rightItem = NS::cast<BarButtonItem>(item->rightBarButtonItem())) {
+                        View* button = buttonFor(rightItem, tint);
+                        CGRect bf = button->frame();
+                        bf.origin = {right - bf.size.width, (size.height - bf.size.height) / 2};
+                        button->setFrame(bf);
+                        self->addSubview(button);
+                        right = bf.origin.x - kMargin;
+                    }
+                    if (auto back = self->backItem()) {
+                        auto button = BackButton::alloc()->init()->autorelease();
+                        objc::Ptr<View> chevron =
+                            artworkView("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
+                        chevron->setFrame(CGRectMake(0, (size.height - 21) / 2, 13, 21));
+                        button->addSubview(chevron);
+                        // The back button names the controller below while that leaves the title
+                        // room in the middle of the bar; else it says "Back", else it is the
+                        // chevron alone.
+                        const double titleStart =
+                            std::min((size.width - titleWidth) / 2, right - titleWidth) - kMargin;
+                        double width = 13;
+                        for (const std::string& title :
+                             {back->title() != nullptr ? back->title()->str() : std::string("Back"),
+                              std::string("Back")}) {
+                            View* label = makeLabel(title.c_str(), "HelveticaNeue", 17, tint, {19, 0});
+                            CGRect lf = label->frame();
+                            if (kMargin + lf.origin.x + lf.size.width > titleStart) {
+                                continue;
+                            }
+                            lf.origin.y = (size.height - lf.size.height) / 2;
+                            label->setFrame(lf);
+                            button->addSubview(label);
+                            width = lf.origin.x + lf.size.width;
+                            break;
+                        }
+                        button->setFrame(CGRectMake(kMargin, 0, width, size.height));
+                        self->addSubview(button);
+                        left = kMargin + width + kMargin;
                     }
                     if (titleView != nullptr) {
                         auto holder =

@@ -48,6 +48,7 @@ GLINTMERE_REGISTER_CLASSES {
         // What this controller presents (owned), and, on a presented one, who presents it.
         .property<ViewController*>("presentedViewController")
         .property<ViewController*>("presentingViewController", objc::Ownership::Plain)
+        .property<long>("modalPresentationStyle")
         .method(ViewController::setView_,
                 [](ViewController* self, View* view) {
                     objc::Ref<View> keep = objc::retain(view);
@@ -72,12 +73,18 @@ GLINTMERE_REGISTER_CLASSES {
                         controller->presentingViewController() != nullptr) {
                         return;
                     }
-                    presenter->viewWillDisappear(animated);
+                    // A custom presentation leaves the presenter on screen, under it.
+                    const bool covers = controller->modalPresentationStyle() != ModalPresentationCustom;
+                    if (covers) {
+                        presenter->viewWillDisappear(animated);
+                    }
                     presenter->setPresentedViewController(controller);
                     controller->setPresentingViewController(presenter);
                     controller->view();
                     controller->viewWillAppear(animated);
-                    presenter->viewDidDisappear(animated);
+                    if (covers) {
+                        presenter->viewDidDisappear(animated);
+                    }
                     controller->viewDidAppear(animated);
                     runCompletion(completion);
                 })
@@ -93,12 +100,17 @@ GLINTMERE_REGISTER_CLASSES {
                         runCompletion(completion);
                         return;
                     }
+                    const bool covered = presented->modalPresentationStyle() != ModalPresentationCustom;
                     presented->viewWillDisappear(animated);
-                    presenter->viewWillAppear(animated);
+                    if (covered) {
+                        presenter->viewWillAppear(animated);
+                    }
                     presenter->setPresentedViewController(nullptr);
                     presented->setPresentingViewController(nullptr);
                     presented->viewDidDisappear(animated);
-                    presenter->viewDidAppear(animated);
+                    if (covered) {
+                        presenter->viewDidAppear(animated);
+                    }
                     runCompletion(completion);
                 })
         .method(NS::Object::dealloc_,

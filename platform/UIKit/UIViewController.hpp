@@ -14,6 +14,13 @@ class View;
 class NavigationItem;
 class NavigationController;
 
+// UIModalPresentationStyle, as far as presentations here differ: a full-screen one takes the
+// presenter off the screen; a custom one (an alert's) shows over it, the presenter staying.
+enum ModalPresentationStyle : long {
+    ModalPresentationFullScreen = 0,
+    ModalPresentationCustom = 4,
+};
+
 class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "UIViewController"> {
   public:
     // The view, made on first use: `loadView` and then `viewDidLoad`, once.
@@ -38,14 +45,18 @@ class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "
     OBJC_MESSAGE(setNavigationController, "setNavigationController:", void(NavigationController*))
 
     // Shows `controller` over this one's screen: this one (and what it holds) is told it will
-    // disappear, the presented one that it will appear; then `completion` (a void() block, or nil)
-    // runs. Nothing happens while this one already presents another.
+    // disappear (unless `controller` is presented in the custom style, over it), the presented one
+    // that it will appear; then `completion` (a void() block, or nil) runs. Nothing happens while this one
+    // already presents another.
     OBJC_MESSAGE_NAMED(presentViewController, presentViewControllerAnimatedCompletion_,
                        "presentViewController:animated:completion:", void(ViewController*, bool, NS::Block*))
     // Takes down what this controller presents (or, sent to the presented one, itself), with the
     // appearance calls the other way round; then `completion` runs.
     OBJC_MESSAGE_NAMED(dismissViewController, dismissViewControllerAnimatedCompletion_,
                        "dismissViewControllerAnimated:completion:", void(bool, NS::Block*))
+    // How this controller is shown when presented; full screen unless set.
+    OBJC_MESSAGE(modalPresentationStyle, "modalPresentationStyle", long())
+    OBJC_MESSAGE(setModalPresentationStyle, "setModalPresentationStyle:", void(long))
     OBJC_MESSAGE(presentedViewController, "presentedViewController", ViewController*())
     OBJC_MESSAGE(presentingViewController, "presentingViewController", ViewController*())
     // Kept by presentation and dismissal; not for apps.

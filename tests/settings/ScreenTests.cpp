@@ -96,6 +96,10 @@ TEST(SettingsScreen, ViewsWritesTheStatusBarStyleThenOneViewALine) {
     EXPECT_TRUE(has("<UISwitch: frame = (254 6.5; 51 31)")) << shown.out;
     EXPECT_TRUE(has("text = 'Makers'")) << shown.out;
     EXPECT_TRUE(has("<_UITableViewCellSeparatorView: ")) << shown.out;
+    // Every row title is the pane's dark navy, a button row's too: the pane colours it after the
+    // host has made the cell.
+    EXPECT_TRUE(has("text = 'Contact Support'; font = HelveticaNeue 17; textColor = (22 36 51 255)>"))
+        << shown.out;
 }
 
 TEST(SettingsScreen, AScreenshotShowsTheStatusBarTheNavigationBarAndTheGroupedTable) {
@@ -113,6 +117,22 @@ TEST(SettingsScreen, AScreenshotShowsTheStatusBarTheNavigationBarAndTheGroupedTa
     EXPECT_GT(shareNear(*picture, 0, 70, 320, 20, 0xefeff4), 0.95);
     EXPECT_GT(shareNear(*picture, 0, 64 + 140 + 10, 100, 20, 0xffffff), 0.5)
         << "the first row, under the header";
+    // Nothing below the bar is drawn in the system's blue: the pane's colours are navy and sky blue.
+    EXPECT_LT(shareNear(*picture, 0, 64, 320, 504, 0x007aff), 0.0001);
+}
+
+TEST(SettingsScreen, TheMailComposerATapPresentsCoversThePane) {
+    auto taken =
+        runProcess({kSettings, "script"}, "tap \"Contact Support\"\nscreenshot /tmp/screen/mail.png\n");
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    ASSERT_NE(taken.out.find("presented MFMailComposeViewController\n"), std::string::npos) << taken.out;
+    const auto picture = testing_support::readPng("/tmp/screen/mail.png");
+    ASSERT_TRUE(picture.has_value());
+    // The composer's light bar with Send in the system's blue at its right, and white below its
+    // fields where the pane's gray table would otherwise show.
+    EXPECT_GT(shareNear(*picture, 0, 0, 320, 64, 0xf7f7f7), 0.8);
+    EXPECT_GT(shareNear(*picture, 250, 20, 70, 44, 0x007aff), 0.02) << "Send";
+    EXPECT_GT(shareNear(*picture, 0, 400, 320, 160, 0xffffff), 0.98);
 }
 
 TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBesideIt) {

@@ -2,6 +2,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
 #include "Foundation/NSURL.hpp"
+#include "UIKit/UIAlertController.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
 #include "UIKit/UIColor.hpp"
@@ -195,6 +196,30 @@ TEST_F(Presentation, APaneInANavigationControllerPresentsOverItAndDismissesBack)
     journal.clear();
     pane->dismissViewController(false, nullptr);
     EXPECT_TRUE(journal.empty()) << "nothing to dismiss";
+}
+
+TEST_F(Presentation, AnAlertShowsOverThePaneWhichStaysOnScreenUnderIt) {
+    UI::ViewController* pane = controller("pane");
+    auto nav = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane));
+    nav->viewWillAppear(false);
+    nav->viewDidAppear(false);
+    journal.clear();
+
+    auto alert = UI::AlertController::alertControllerWithTitle("Title"_ns, "Message"_ns,
+                                                               UI::UIAlertControllerStyleAlert);
+    EXPECT_EQ(alert->modalPresentationStyle(), UI::ModalPresentationCustom);
+    pane->presentViewController(alert, true, nullptr);
+    EXPECT_EQ(nav->presentedViewController(), alert.get());
+    EXPECT_TRUE(journal.empty()) << "the pane is not told it disappears";
+    alert->dismissViewController(true, nullptr);
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
+    EXPECT_TRUE(journal.empty()) << "nor that it appears again";
+
+    UI::ViewController* custom = controller("custom");
+    custom->setModalPresentationStyle(UI::ModalPresentationCustom);
+    pane->presentViewController(custom, false, nullptr);
+    EXPECT_EQ(journal, (std::vector<std::string>{"custom viewWillAppear:", "custom viewDidAppear:"}))
+        << "what is presented is told, whatever its style";
 }
 
 // ---- Appearance proxies --------------------------------------------------------------------

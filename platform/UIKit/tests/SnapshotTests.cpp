@@ -1,10 +1,12 @@
 // Runtime views taken as a scene: what the dump says of each view and what the picture shows.
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/CALayer.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/UIAlertController.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIFont.hpp"
@@ -12,16 +14,21 @@
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UINavigationBar.hpp"
+#include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UISwitch.hpp"
+#include "UIKit/UIViewController.hpp"
+#include "UIKit/UIWindow.hpp"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -220,6 +227,77 @@ TEST(Snapshots, ASwitchShowsItsTrackInTheOnColourAndItsKnobAtTheEndItIsTurnedTo)
     EXPECT_TRUE(near(pixel(off->surface(), 24, middle), {255, 255, 255})) << "the knob, at the left";
     EXPECT_TRUE(near(pixel(off->surface(), 50, middle), {255, 255, 255})) << "the white track";
     EXPECT_FALSE(near(pixel(off->surface(), 50, middle), {65, 169, 214}, 40));
+}
+
+// The line of the dump that shows `text`, and the frame's x and width written in it.
+std::pair<double, double> labelSpan(const std::string& dump, const std::string& text) {
+    const auto at = dump.find("text = '" + text + "'");
+    if (at == std::string::npos) {
+        return {-1, -1};
+    }
+    const auto frame = dump.rfind("frame = (", at) + 9;
+    double x = 0;
+    double y = 0;
+    double w = 0;
+    std::sscanf(dump.c_str() + frame, "%lf %lf; %lf", &x, &y, &w);
+    return {x, w};
+}
+
+TEST(Snapshots, ABackButtonLeavesTheTitleRoomInTheMiddleOfTheBar) {
+    NS::AutoreleaseScope pool;
+    auto bar = objc::adopt(
+        UI::NavigationBar::alloc()->initWithFrame(CGRectMake(0, 0, 320, 44)).as<UI::NavigationBar>());
+    auto show = [&](const char* below, const char* top) {
+        auto lower = objc::adopt(UI::NavigationItem::alloc()->initWithTitle(NS::String::string(below)));
+        auto upper = objc::adopt(UI::NavigationItem::alloc()->initWithTitle(NS::String::string(top)));
+        bar->setItems(NS::Array::arrayWithObjects({lower.get(), upper.get()}), false);
+        UI::prepareForDisplay(bar.get());
+        return draw::describe(UI::snapshotScene(bar.get()));
+    };
+    // Room enough: the back button names the controller below, the title is centred.
+    std::string dump = show("Settings", "Glintmere");
+    EXPECT_GT(labelSpan(dump, "Settings").second, 0) << dump;
+    auto [x, width] = labelSpan(dump, "Glintmere");
+    EXPECT_NEAR(x + width / 2, 160, 1) << dump;
+
+    // A long title: the back button says "Back" and the title starts clear of it.
+    dump = show("Glintmere", "ZeridOvuvoru");
+    EXPECT_EQ(labelSpan(dump, "Glintmere").first, -1) << dump;
+    const auto back = labelSpan(dump, "Back");
+    ASSERT_GT(back.second, 0) << dump;
+    EXPECT_GE(labelSpan(dump, "ZeridOvuvoru").first, 8 + back.first + back.second + 8) << dump;
+
+    // No room even for that: the chevron alone.
+    dump = show("Glintmere", "A title far too long for any back button");
+    EXPECT_EQ(labelSpan(dump, "Back").first, -1) << dump;
+    EXPECT_EQ(labelSpan(dump, "Glintmere").first, -1) << dump;
+}
+
+TEST(Snapshots, AnAlertDimsTheScreenAndShowsItsBoxInTheMiddle) {
+    NS::AutoreleaseScope pool;
+    auto window =
+        objc::adopt(UI::Window::alloc()->initWithFrame(CGRectMake(0, 0, 320, 480)).as<UI::Window>());
+    auto root = objc::adopt(UI::ViewController::alloc()->init());
+    root->view()->setBackgroundColor(Color::whiteColor());
+    window->setRootViewController(root.get());
+    auto alert = UI::AlertController::alertControllerWithTitle("Cannot Send Mail"_ns, "No account."_ns,
+                                                               UI::UIAlertControllerStyleAlert);
+    alert->addAction(UI::AlertAction::actionWithTitle("OK"_ns, UI::UIAlertActionStyleCancel, nullptr));
+    root->presentViewController(alert, false, nullptr);
+
+    UI::prepareForDisplay(window.get());
+    const draw::Node scene = UI::snapshotScene(window.get());
+    const std::string dump = draw::describe(scene);
+    EXPECT_NE(dump.find("text = 'Cannot Send Mail'"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("text = 'OK'"), std::string::npos) << dump;
+    draw::Canvas canvas(320, 480, 1);
+    draw::render(scene, canvas, text::Typesetter::shared());
+    // The white page under it, dimmed; the box's light gray in the middle, as wide as an alert.
+    EXPECT_TRUE(near(pixel(canvas.surface(), 10, 240), {153, 153, 153}, 10));
+    EXPECT_TRUE(near(pixel(canvas.surface(), 30, 240), {247, 247, 247}));
+    EXPECT_TRUE(near(pixel(canvas.surface(), 20, 240), {153, 153, 153}, 10));
+    EXPECT_TRUE(near(pixel(canvas.surface(), 290, 240), {247, 247, 247}));
+    EXPECT_TRUE(near(pixel(canvas.surface(), 160, 10), {153, 153, 153}, 10)) << "above the box";
 }
 
 } // namespace
