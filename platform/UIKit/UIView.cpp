@@ -6,6 +6,7 @@
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/ViewAnimation.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -82,7 +83,7 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<bool>("_translatesAutoresizingMaskIntoConstraints")
         .property<bool>("hidden")
         .property<bool>("clipsToBounds")
-        .property<Color*>("backgroundColor")
+        .ivar<Color*>("_backgroundColor", objc::Ownership::Owning)
         .ivar<Color*>("_tintColor", objc::Ownership::Owning)
         .ivar<NS::MutableArray*>("_constraints", objc::Ownership::Owning)
         .ivar<unsigned long>("_layoutGeneration")
@@ -103,10 +104,24 @@ GLINTMERE_REGISTER_CLASSES {
                     layerOf(view);
                     return view;
                 })
+        .method(View::animateWithDurationAnimations_,
+                [](Class, double duration, NS::Block* animations) {
+                    animation::animate(duration, 0, 0, animations, nullptr);
+                })
+        .method(View::animateWithDurationAnimationsCompletion_,
+                [](Class, double duration, NS::Block* animations, NS::Block* completion) {
+                    animation::animate(duration, 0, 0, animations, completion);
+                })
+        .method(View::animateWithDurationDelayOptionsAnimationsCompletion_,
+                [](Class, double duration, double delay, ViewAnimationOptions options, NS::Block* animations,
+                   NS::Block* completion) {
+                    animation::animate(duration, delay, options, animations, completion);
+                })
         .method(View::frame_, [](View* self) -> CGRect { return objc::ivar<CGRect>(self, "_frame"); })
         .method(View::setFrame_,
                 [](View* self, CGRect frame) {
                     if (!(objc::ivar<CGRect>(self, "_frame") == frame)) {
+                        animation::willSet(self, animation::Property::Frame);
                         objc::setIvar(self, "_frame", frame);
                         layoutChanged();
                     }
@@ -137,7 +152,15 @@ GLINTMERE_REGISTER_CLASSES {
         // Alpha is a fraction of opacity: values outside [0, 1] are clamped, as on the device.
         .method(View::setAlpha_,
                 [](View* self, CGFloat alpha) {
+                    animation::willSet(self, animation::Property::Alpha);
                     objc::setIvar<CGFloat>(self, "_alpha", !(alpha > 0) ? 0 : (alpha > 1 ? 1 : alpha));
+                })
+        .method(View::backgroundColor_,
+                [](View* self) -> Color* { return objc::ivar<Color*>(self, "_backgroundColor"); })
+        .method(View::setBackgroundColor_,
+                [](View* self, Color* color) {
+                    animation::willSet(self, animation::Property::BackgroundColor);
+                    objc::storeOwned(self, "_backgroundColor", color);
                 })
         .method(View::isHidden_, [](View* self) -> bool { return objc::ivar<bool>(self, "_hidden"); })
         .method(View::tintColor_,

@@ -6,6 +6,7 @@
 
 namespace NS {
 class Array;
+class Block;
 } // namespace NS
 
 namespace CA {
@@ -24,6 +25,14 @@ namespace UI {
 
 class Color;
 
+// UIViewAnimationOptions: the timing curve, in bits 16 and 17; other options are accepted and ignored.
+enum ViewAnimationOptions : unsigned long {
+    ViewAnimationOptionCurveEaseInOut = 0UL << 16,
+    ViewAnimationOptionCurveEaseIn = 1UL << 16,
+    ViewAnimationOptionCurveEaseOut = 2UL << 16,
+    ViewAnimationOptionCurveLinear = 3UL << 16,
+};
+
 // UILayoutConstraintAxis.
 enum LayoutConstraintAxis : long { LayoutConstraintAxisHorizontal = 0, LayoutConstraintAxisVertical = 1 };
 
@@ -40,6 +49,20 @@ struct BaselineMetrics {
 class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
   public:
     OBJC_MESSAGE(initWithFrame, "initWithFrame:", View*(CGRect))
+
+    // Animations: `animations` (a block of void()) sets new alphas, frames or background colours;
+    // the screen then goes from the old values to the new over `duration` seconds, after `delay`,
+    // stepped by the main run loop, on the curve the options name (ease in and out unless named).
+    // `completion` (a block of void(bool), or nil) then gets YES, or NO when a newer value of the
+    // same property took over meanwhile. While it runs, a view answers the value it shows.
+    OBJC_CLASS_MESSAGE_NAMED(animateWithDuration, animateWithDurationAnimations_,
+                             "animateWithDuration:animations:", void(double, NS::Block*))
+    OBJC_CLASS_MESSAGE_NAMED(animateWithDuration, animateWithDurationAnimationsCompletion_,
+                             "animateWithDuration:animations:completion:",
+                             void(double, NS::Block*, NS::Block*))
+    OBJC_CLASS_MESSAGE_NAMED(animateWithDuration, animateWithDurationDelayOptionsAnimationsCompletion_,
+                             "animateWithDuration:delay:options:animations:completion:",
+                             void(double, double, ViewAnimationOptions, NS::Block*, NS::Block*))
 
     // The frame is in the superview's coordinates; bounds are the view's own (origin 0, 0), and
     // center is the frame's middle in the superview's. Setting bounds keeps the center.
