@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
 
 namespace UI {
@@ -28,6 +29,7 @@ constexpr double kFooterGap = 8;          // between the last row and a footer's
 // Far more than a screen holds; a data source that claims more is asked for this many.
 constexpr long kMaxSections = 10000;
 constexpr long kMaxRows = 100000;
+constexpr double kMaxHeaderFooterHeight = 10000;
 
 class SeparatorView : public NS::Referencing<SeparatorView, "_UITableViewCellSeparatorView", View> {};
 
@@ -66,6 +68,25 @@ void addSeparator(View* cell, double x, double y, double width) {
     line->setBackgroundColor(colorRGB(200, 199, 204));
     cell->addSubview(line);
     line->release();
+}
+
+// How tall a header or footer view is by its content: laid out at the table's width, down to the
+// lowest edge of what it shows, as a self-sizing header or footer is. For a view that has no height of
+// its own and none from the delegate.
+double contentHeight(View* view, double width) {
+    const CGRect f = view->frame();
+    view->setFrame(CGRectMake(f.origin.x, f.origin.y, width, f.size.height));
+    view->layoutIfNeeded();
+    double bottom = 0;
+    for (NS::Object* child : view->subviews()) {
+        auto shown = reinterpret_cast<View*>(child);
+        const CGRect s = shown->frame();
+        if (!shown->isHidden() && std::isfinite(s.origin.y + s.size.height)) {
+            bottom = std::max(bottom, s.origin.y + s.size.height);
+        }
+    }
+    // Far more than a screen holds: a view claiming more is cut there.
+    return std::min(std::ceil(bottom), kMaxHeaderFooterHeight);
 }
 
 std::string text(NS::String* s) { return s != nullptr ? s->str() : std::string(); }
@@ -114,6 +135,8 @@ void reload(TableView* self) {
             height = asked;
         } else if (header != nullptr && header->frame().size.height > 0) {
             height = header->frame().size.height;
+        } else if (header != nullptr) {
+            height = std::max(height, contentHeight(header, width));
         }
         if (header == nullptr && !title.empty() && y < visible) {
             const double h = textHeight(upper(title), width);
@@ -173,6 +196,8 @@ void reload(TableView* self) {
             height = asked;
         } else if (footer != nullptr && footer->frame().size.height > 0) {
             height = footer->frame().size.height;
+        } else if (footer != nullptr) {
+            height = std::max(height, contentHeight(footer, width));
         }
         if (footer == nullptr && !note.empty() && y < visible) {
             footer = titleView(note, width, height, kFooterGap);

@@ -1,0 +1,83 @@
+// Tables: how tall a section's own header and footer views are when the delegate names no height.
+#include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePool.hpp"
+#include "UIKit/UITableView.hpp"
+#include "UIKit/UITableViewCell.hpp"
+#include "objc/ClassBuilder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using UI::TableView;
+using UI::View;
+
+// What the test source gives below each section: the height of the view's own frame and of what it
+// holds; a negative content height gives no view.
+struct Footer {
+    double ownHeight;
+    double contentBottom;
+};
+std::vector<Footer> footers;
+
+long sectionCount(id, SEL, TableView*) { return static_cast<long>(footers.size()); }
+long rowCount(id, SEL, TableView*, long) { return 1; }
+UI::TableViewCell* cellFor(id, SEL, TableView*, NS::IndexPath*) {
+    return UI::TableViewCell::alloc()->initWithStyle(0, nullptr)->autorelease().as<UI::TableViewCell>();
+}
+View* footerFor(id, SEL, TableView*, long section) {
+    const Footer& f = footers.at(static_cast<std::size_t>(section));
+    if (f.contentBottom < 0) {
+        return nullptr;
+    }
+    auto view = View::alloc()->initWithFrame(CGRectMake(0, 0, 0, f.ownHeight));
+    if (f.contentBottom > 0) {
+        auto inside = objc::adopt(View::alloc()->initWithFrame(CGRectMake(10, f.contentBottom - 30, 60, 30)));
+        view->addSubview(inside.get());
+    }
+    return view->autorelease().as<View>();
+}
+
+Class sourceClass() {
+    static Class cls = objc::ClassBuilder("TestFooterSource", "NSObject")
+                           .method<&sectionCount>("numberOfSectionsInTableView:")
+                           .method<&rowCount>("tableView:numberOfRowsInSection:")
+                           .method<&cellFor>("tableView:cellForRowAtIndexPath:")
+                           .method<&footerFor>("tableView:viewForFooterInSection:")
+                           .build();
+    return cls;
+}
+
+// The footer views of a grouped table laid out over `given`, top to bottom.
+std::vector<CGRect> footerFrames(const std::vector<Footer>& given) {
+    footers = given;
+    auto source = objc::adopt(objc::send<NS::Object*>(sourceClass(), objc::Selector<"new">()));
+    auto table = objc::adopt(
+        TableView::alloc()->initWithFrameStyle(CGRectMake(0, 0, 320, 1000), UI::UITableViewStyleGrouped));
+    table->setDataSource(objc::toId(source));
+    table->setDelegate(objc::toId(source));
+    table->reloadData();
+    std::vector<CGRect> frames;
+    for (NS::Object* child : table->subviews()) {
+        if (NS::cast<UI::TableViewCell>(child) == nullptr) {
+            frames.push_back(reinterpret_cast<View*>(child)->frame());
+        }
+    }
+    return frames;
+}
+
+TEST(TableFooters, AViewWithoutAHeightIsAsTallAsWhatItHolds) {
+    NS::AutoreleaseScope pool;
+    // A logo 80 points down, an empty view, a view of its own height, and no view.
+    const auto frames = footerFrames({{0, 80}, {0, 0}, {25, 200}, {0, -1}});
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].size, (CGSize{320, 80}));
+    EXPECT_EQ(frames[1].size.height, 18) << "nothing in it: the table's usual gap";
+    EXPECT_EQ(frames[2].size.height, 25) << "a view's own height stands";
+    // Each section follows the footer above it, whatever its height.
+    EXPECT_EQ(frames[1].origin.y - frames[0].origin.y, 80 + 17 + 44);
+}
+
+} // namespace
