@@ -1,15 +1,20 @@
 #include "GlintmereListController.hpp"
 
 #include "BMGlintmereCustomHeaderView.hpp"
+#include "BMGlintmereLogoTableCell.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSBlock.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "Foundation/NSTimer.hpp"
 #include "MessageUI/MFMailComposeViewController.hpp"
 #include "MobileGestalt/MobileGestalt.h"
 #include "PackageListing.hpp"
 #include "ShareButton.hpp"
 #include "UIKit/UIAlertController.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -107,6 +112,30 @@ void emailBM(Pane* self) {
 // The section above which the pane shows its header, and that header's height.
 constexpr long kHeaderSection = 0;
 constexpr CGFloat kHeaderHeight = 140.0;
+// The section below which the pane shows the logo.
+constexpr long kLogoSection = 3;
+// The title logo shows nothing for this long after the view has loaded, then fades in over as long.
+constexpr double kTitleLogoDelay = 0.5;
+constexpr double kTitleLogoFade = 0.5;
+
+// The title logo, invisible until the timer fades it in.
+void viewDidLoad(Pane* self) {
+    auto logo = UI::Image::imageWithContentsOfFile(NS::String::string(glintmere::kTitleLogoPath))
+                    ->imageWithRenderingMode(UI::ImageRenderingModeAlwaysTemplate);
+    auto logoView = objc::adopt(UI::ImageView::alloc()->initWithImage(logo));
+    self->navigationItem()->setTitleView(logoView.get());
+    self->navigationItem()->titleView()->setAlpha(0.0);
+    UI::ViewController::viewDidLoad_.super<Pane>(self);
+    NS::Timer::scheduledTimerWithTimeInterval(kTitleLogoDelay, self, Pane::increaseAlpha_.selector(), nullptr,
+                                              false);
+}
+
+void increaseAlpha(Pane* self) {
+    // The step keeps the pane until it has run.
+    auto step = NS::Block::create(
+        [pane = objc::retain(self)] { pane->navigationItem()->titleView()->setAlpha(1.0); });
+    UI::View::animateWithDuration(kTitleLogoFade, step, nullptr);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<GlintmereListController>()
@@ -123,6 +152,8 @@ GLINTMERE_REGISTER_CLASSES {
                     UI::ViewController::loadView_.super<Pane>(self);
                     glintmere::installShareButton(self);
                 })
+        .method<&viewDidLoad>(UI::ViewController::viewDidLoad_)
+        .method<&increaseAlpha>(Pane::increaseAlpha_)
         .method(Pane::tweetSupport_,
                 [](Pane* self, id) { glintmere::presentTwitterComposer(self, kShareText); })
         // A new header on every request, so that each time the table lays out the header it draws a
@@ -133,6 +164,14 @@ GLINTMERE_REGISTER_CLASSES {
                         return nullptr;
                     }
                     return BMGlintmereCustomHeaderView::alloc()->init()->autorelease();
+                })
+        // Likewise a new logo below the fourth section on every request.
+        .method(PS::ListController::tableViewViewForFooterInSection_,
+                [](Pane*, UI::TableView*, long section) -> UI::View* {
+                    if (section != kLogoSection) {
+                        return nullptr;
+                    }
+                    return BMGlintmereLogoTableCell::alloc()->init()->autorelease();
                 })
         .method(PS::ListController::tableViewHeightForHeaderInSection_,
                 [](Pane*, UI::TableView*, long section) -> double {

@@ -8,6 +8,8 @@
 class GlintmereListController
     : public NS::Referencing<GlintmereListController, "GlintmereListController", BMGlintmereListController> {
   public:
+    // Fades the title logo in; sent by the timer that viewDidLoad starts.
+    OBJC_MESSAGE(increaseAlpha, "increaseAlpha", void())
     // The share button's action: opens the Twitter composer with the pane's text.
     OBJC_MESSAGE(tweetSupport, "tweetSupport:", void(id))
     // The support row's action: opens a mail to the maker with the device's
@@ -29,5 +31,7 @@ inline constexpr const char* kSupportRecipient = "Brightmoth <support@brightmoth
 // The preferences file as the support mail reads it.
 inline constexpr const char* kMailedPreferencesPath =
     "/var/mobile//Library/Preferences/com.brightmoth.glintmere.plist";
+// The logo in the navigation bar's title, drawn in the bar's tint.
+inline constexpr const char* kTitleLogoPath = "/Library/PreferenceBundles/Glintmere.bundle/headerLogo.png";
 
 } // namespace glintmere

@@ -1,13 +1,22 @@
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereCustomHeaderView.hpp"
+#include "BMGlintmereLogoTableCell.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSRunLoop.hpp"
 #include "GlintmereListController.hpp"
+#include "UIKit/CALayer.hpp"
 #include "UIKit/LayoutPass.hpp"
+#include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UITableView.hpp"
 
+#include <cstdint>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -44,6 +53,9 @@ class RootPane : public ::testing::Test {
     }
     objc::Ptr<BMGlintmereCustomHeaderView> header(long section) {
         return pane->viewForHeader(pane->table(), section).as<BMGlintmereCustomHeaderView>();
+    }
+    objc::Ptr<BMGlintmereLogoTableCell> footer(long section) {
+        return pane->viewForFooter(pane->table(), section).as<BMGlintmereLogoTableCell>();
     }
 
     NS::AutoreleaseScope pool;
@@ -138,6 +150,149 @@ TEST_F(RootPane, TheRandomLineIsDrawnEvenlyFromTheNineLinesOfTheList) {
         EXPECT_GT(seen[line], 120) << line;
         EXPECT_LT(seen[line], 280) << line;
     }
+}
+
+std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+double secondsSince(std::uint64_t start) { return static_cast<double>(now() - start) / 1e9; }
+
+TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
+    const std::uint64_t loaded = now();
+    pane->view();
+    auto logo = pane->navigationItem()->titleView().as<UI::ImageView>();
+    ASSERT_NE(logo, nullptr);
+    ASSERT_TRUE(logo->isKindOfClass(UI::ImageView::runtimeClass()));
+    // The bundle's logo, drawn in the bar's tint, at its own size.
+    EXPECT_EQ(logo->image()->fileName()->str(), "headerLogo.png");
+    EXPECT_EQ(logo->image()->renderingMode(), UI::ImageRenderingModeAlwaysTemplate);
+    EXPECT_EQ(logo->frame().size, logo->image()->size());
+    EXPECT_EQ(logo->alpha(), 0.0);
+
+    NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
+    loop->runFor(0.45 - secondsSince(loaded));
+    EXPECT_EQ(logo->alpha(), 0.0) << "nothing shows before half a second has passed";
+
+    // The timer fires no sooner than 0.5 s, and the fade takes 0.5 s more.
+    while (logo->alpha() < 1.0 && secondsSince(loaded) < 5) {
+        loop->runFor(0.01);
+    }
+    const double shown = secondsSince(loaded);
+    EXPECT_EQ(logo->alpha(), 1.0);
+    EXPECT_GE(shown, 1.0);
+    EXPECT_LT(shown, 2.0) << "about a second after the view loaded";
+
+    // One fade only: the timer does not repeat.
+    logo->setAlpha(0.3);
+    loop->runFor(1.2);
+    EXPECT_EQ(logo->alpha(), 0.3);
+    // A further fade animates to 1.0 again.
+    pane.get().as<GlintmereListController>()->increaseAlpha();
+    loop->runFor(0.7);
+    EXPECT_EQ(logo->alpha(), 1.0);
+}
+
+TEST_F(RootPane, OnlyTheFourthSectionHasTheLogoBelowItAndEachRequestMakesANewOne) {
+    pane->view();
+    ASSERT_GE(pane->numberOfSections(pane->table()), 4);
+    for (long section : {0, 1, 2, 4}) {
+        EXPECT_EQ(pane->viewForFooter(pane->table(), section), nullptr) << section;
+    }
+    auto first = footer(3);
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isMemberOfClass(BMGlintmereLogoTableCell::runtimeClass()));
+    EXPECT_NE(footer(3).get(), first.get());
+}
+
+TEST_F(RootPane, TheLogoIsAShadowedPictureOfTheCellCentredAtAnyWidth) {
+    auto cell = footer(3);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->frame(), (CGRect{}));
+    auto logo = cell->logoImageView();
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo->superview().get(), cell.get()) << "on the cell itself, not its content view";
+    EXPECT_EQ(logo->image()->fileName()->str(), "footerLogo.png");
+    EXPECT_FALSE(logo->translatesAutoresizingMaskIntoConstraints());
+    EXPECT_FALSE(logo->clipsToBounds());
+    auto layer = logo->layer();
+    ASSERT_NE(layer->shadowColor(), nullptr);
+    EXPECT_EQ(*layer->shadowColor(), (CGColor{0, 0, 0, 1}));
+    EXPECT_EQ(layer->shadowOffset(), (CGSize{0, 1}));
+    EXPECT_EQ(layer->shadowOpacity(), 0.2F);
+    EXPECT_EQ(layer->shadowRadius(), 1.0);
+    NS::Array* constraints = cell->constraints();
+    ASSERT_EQ(constraints->count(), 1u) << "the horizontal centre is all that is tied";
+    auto centre = constraints->objectAtIndex(0).as<NS::LayoutConstraint>();
+    EXPECT_EQ(centre->firstItem().get(), logo.get());
+    EXPECT_EQ(centre->firstAttribute(), NS::LayoutAttributeCenterX);
+    EXPECT_EQ(centre->secondItem().get(), cell.get());
+
+    for (double width : {320.0, 768.0, 1000.0, 41.0}) {
+        cell->setFrame(CGRect{{0, 0}, {width, 80}});
+        UI::layoutViewTree(cell, {.findAmbiguity = false, .report = false});
+        const CGRect placed = logo->frame();
+        EXPECT_NEAR(placed.origin.x + placed.size.width / 2, width / 2, 0.01) << width;
+        EXPECT_EQ(placed.origin.y, 0) << width;
+        EXPECT_EQ(placed.size, (CGSize{80, 80})) << width;
+    }
+
+    // Setting another picture view only replaces the reference.
+    auto other = objc::adopt(UI::ImageView::alloc()->initWithImage(nullptr));
+    cell->setLogoImageView(other.get());
+    EXPECT_EQ(cell->logoImageView().get(), other.get());
+    EXPECT_EQ(other->superview(), nullptr);
+    EXPECT_EQ(logo->superview().get(), cell.get());
+}
+
+TEST_F(RootPane, InATableThatShowsItTheLogoFooterIsTallEnoughForTheWholeLogo) {
+    pane->view();
+    auto table = pane->table();
+    table->setFrame(CGRect{{0, 0}, {320, 2000}});
+    table->reloadData();
+    objc::Ptr<BMGlintmereLogoTableCell> shown;
+    for (NS::Object* child : table->subviews()) {
+        if (auto cell = NS::cast<BMGlintmereLogoTableCell>(child)) {
+            EXPECT_EQ(shown, nullptr) << "one logo";
+            shown = cell;
+        }
+    }
+    ASSERT_NE(shown, nullptr);
+    UI::layoutViewTree(table, {.findAmbiguity = false, .report = false});
+    const CGRect footer = shown->frame();
+    const CGRect logo = shown->logoImageView()->frame();
+    EXPECT_EQ(footer.size.width, 320);
+    EXPECT_GE(logo.origin.y, 0);
+    EXPECT_LE(logo.origin.y + logo.size.height, footer.size.height);
+    EXPECT_NEAR(logo.origin.x + logo.size.width / 2, 160, 0.01);
+    // Nothing of the table is drawn over it: it is the last thing in the table.
+    for (NS::Object* child : table->subviews()) {
+        const CGRect other = reinterpret_cast<UI::View*>(child)->frame();
+        if (child != reinterpret_cast<NS::Object*>(shown.get())) {
+            EXPECT_LE(other.origin.y + other.size.height, footer.origin.y)
+                << class_getName(object_getClass(objc::toId(child)));
+        }
+    }
+}
+
+TEST_F(RootPane, WithoutItsLogoFilesThePaneStillLoadsAndPlacesEmptyPictures) {
+    namespace fs = std::filesystem;
+    const std::string bundle = std::string(kBundlePath) + "/";
+    for (const char* file : {"headerLogo.png", "footerLogo.png"}) {
+        fs::rename(bundle + file, bundle + file + ".away");
+    }
+    pane->view();
+    auto title = pane->navigationItem()->titleView().as<UI::ImageView>();
+    auto cell = footer(3);
+    for (const char* file : {"headerLogo.png", "footerLogo.png"}) {
+        fs::rename(bundle + file + ".away", bundle + file);
+    }
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->image(), nullptr);
+    EXPECT_EQ(title->alpha(), 0.0);
+    ASSERT_NE(cell, nullptr);
+    ASSERT_NE(cell->logoImageView(), nullptr);
+    EXPECT_EQ(cell->logoImageView()->image(), nullptr);
+    EXPECT_EQ(cell->logoImageView()->frame(), (CGRect{{0, 0}, {80, 80}}));
+    EXPECT_EQ(cell->logoImageView()->superview().get(), cell.get());
+    EXPECT_GE(pane->numberOfRows(pane->table(), 0), 1);
 }
 
 } // namespace
