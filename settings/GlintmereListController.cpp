@@ -16,6 +16,7 @@
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
