@@ -61,7 +61,8 @@ TEST_F(ViewAnimations, AFadeStepsTheAlphaOnTheRunLoopAndCompletesOnceAtTheEnd) {
     EXPECT_TRUE(calls->finished.empty());
 
     std::vector<double> seen;
-    for (double at = 0.05; at < 0.5; at += 0.05) {
+    for (int step = 1; step <= 9; ++step) {
+        const double at = step * 0.05;
         runUntil(start, at);
         seen.push_back(view->alpha());
         // Linear: never ahead of the time that has passed.
