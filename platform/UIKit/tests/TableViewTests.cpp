@@ -22,12 +22,7 @@ struct Footer {
 };
 std::vector<Footer> footers;
 
-long sectionCount(id, SEL, TableView*) { return static_cast<long>(footers.size()); }
-long rowCount(id, SEL, TableView*, long) { return 1; }
-UI::TableViewCell* cellFor(id, SEL, TableView*, NS::IndexPath*) {
-    return UI::TableViewCell::alloc()->initWithStyle(0, nullptr)->autorelease().as<UI::TableViewCell>();
-}
-View* footerFor(id, SEL, TableView*, long section) {
+View* footerFor(long section) {
     const Footer& f = footers.at(static_cast<std::size_t>(section));
     if (f.contentBottom < 0) {
         return nullptr;
@@ -41,19 +36,29 @@ View* footerFor(id, SEL, TableView*, long section) {
 }
 
 Class sourceClass() {
-    static Class cls = objc::ClassBuilder("TestFooterSource", "NSObject")
-                           .method<&sectionCount>("numberOfSectionsInTableView:")
-                           .method<&rowCount>("tableView:numberOfRowsInSection:")
-                           .method<&cellFor>("tableView:cellForRowAtIndexPath:")
-                           .method<&footerFor>("tableView:viewForFooterInSection:")
-                           .build();
+    static Class cls =
+        objc::ClassDefinition<NS::Object>("TestFooterSource", "NSObject")
+            .method(UI::TableViewDataSource::numberOfSections_,
+                    [](NS::Object*, TableView*) -> long { return static_cast<long>(footers.size()); })
+            .method(UI::TableViewDataSource::numberOfRows_,
+                    [](NS::Object*, TableView*, long) -> long { return 1; })
+            .method(UI::TableViewDataSource::cellForRow_,
+                    [](NS::Object*, TableView*, NS::IndexPath*) -> UI::TableViewCell* {
+                        return UI::TableViewCell::alloc()
+                            ->initWithStyle(0, nullptr)
+                            ->autorelease()
+                            .as<UI::TableViewCell>();
+                    })
+            .method(UI::TableViewDelegate::viewForFooter_,
+                    [](NS::Object*, TableView*, long section) -> View* { return footerFor(section); })
+            .build();
     return cls;
 }
 
 // The footer views of a grouped table laid out over `given`, top to bottom.
 std::vector<CGRect> footerFrames(const std::vector<Footer>& given) {
     footers = given;
-    auto source = objc::adopt(objc::send<NS::Object*>(sourceClass(), objc::Selector<"new">()));
+    auto source = objc::adopt(NS::RootObject::make_.send(sourceClass()));
     auto table = objc::adopt(
         TableView::alloc()->initWithFrameStyle(CGRectMake(0, 0, 320, 1000), UI::UITableViewStyleGrouped));
     table->setDataSource(objc::toId(source));
