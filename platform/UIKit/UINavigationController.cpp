@@ -53,7 +53,17 @@ GLINTMERE_REGISTER_CLASSES {
                     bar->setHidden(hidden);
                     auto items = NS::MutableArray::array();
                     for (NS::Object* c : stack(controller)) {
-                        items->addObject(reinterpret_cast<ViewController*>(c)->navigationItem());
+                        // A navigation controller held here with its own bar hidden shows its
+                        // stack on this bar, so that the back button names the controller that
+                        // going back shows.
+                        auto held = NS::cast<NavigationController>(c);
+                        if (held != nullptr && held->isNavigationBarHidden()) {
+                            for (NS::Object* inner : stack(held)) {
+                                items->addObject(reinterpret_cast<ViewController*>(inner)->navigationItem());
+                            }
+                        } else {
+                            items->addObject(reinterpret_cast<ViewController*>(c)->navigationItem());
+                        }
                     }
                     bar->setItems(items, false);
 

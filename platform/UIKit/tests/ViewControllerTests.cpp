@@ -1,6 +1,7 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
@@ -126,6 +127,29 @@ TEST_F(ViewControllers, NestedNavigationControllersReachEachOther) {
     EXPECT_EQ(pane->navigationController(), inner.get());
     EXPECT_EQ(pane->navigationController()->navigationController(), outer.get());
     EXPECT_NE(inner->navigationBar(), outer->navigationBar());
+}
+
+TEST_F(ViewControllers, AHeldNavigationControllerWithItsBarHiddenShowsItsStackOnTheOuterBar) {
+    auto outer =
+        objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(controller("Settings")));
+    auto inner =
+        objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(controller("Glintmere")));
+    inner->setNavigationBarHidden(true);
+    outer->pushViewController(inner.get(), false);
+    inner->pushViewController(controller("ZeridOvuvoru"), false);
+    UI::prepareForDisplay(outer->view());
+
+    std::vector<std::string> titles;
+    for (NS::Object* item : outer->navigationBar()->items()) {
+        titles.push_back(reinterpret_cast<UI::NavigationItem*>(item)->title()->str());
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Settings", "Glintmere", "ZeridOvuvoru"}));
+    EXPECT_EQ(outer->navigationBar()->backItem()->title()->str(), "Glintmere")
+        << "back goes to the pane below in the held controller";
+
+    inner->setNavigationBarHidden(false);
+    UI::prepareForDisplay(outer->view());
+    EXPECT_EQ(outer->navigationBar()->items()->count(), 2u) << "a held controller showing its own bar";
 }
 
 TEST_F(ViewControllers, ControllersOutlivingTheirNavigationControllerForgetIt) {
