@@ -33,9 +33,7 @@ constexpr double kMaxHeaderFooterHeight = 10000;
 
 class SeparatorView : public NS::Referencing<SeparatorView, "_UITableViewCellSeparatorView", View> {};
 
-bool answers(id object, SEL sel) {
-    return object != nil && reinterpret_cast<NS::Object*>(object)->respondsToSelector(sel);
-}
+bool answers(id object, SEL sel) { return NS::Object::respondsToSelector_.send(object, sel); }
 
 Color* secondaryTextColor() { return colorRGB(109, 109, 114); }
 
@@ -237,9 +235,7 @@ GLINTMERE_REGISTER_CLASSES {
                 table->setBackgroundColor(style == UITableViewStyleGrouped ? colorRGB(239, 239, 244)
                                                                            : colorRGB(255, 255, 255));
                 // Rows below the bottom edge are not drawn over what lies beneath the table.
-                if (table->respondsToSelector(objc::Selector<"setClipsToBounds:">())) {
-                    objc::send<void>(table, objc::Selector<"setClipsToBounds:">(), true);
-                }
+                table->setClipsToBounds(true);
                 return table;
             })
         .method(TableView::style_, [](TableView* self) -> long { return objc::ivar<long>(self, "_style"); })
