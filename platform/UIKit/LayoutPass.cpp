@@ -149,13 +149,10 @@ Tree collect(View* root) {
     return tree;
 }
 
-// Constraints that cannot all hold are said, as UIKit says them. A view that constraints leave loose
-// is not: it keeps its own frame there, which is how a cell places a picture it centres only across,
-// and UIKit too stays silent on it unless asked (the problems returned still name it).
 void report(const std::vector<layout::Problem>& problems) {
     static std::set<std::string> reported;
     for (const layout::Problem& p : problems) {
-        if (p.kind == layout::Problem::Kind::Ambiguous || reported.count(p.message) != 0) {
+        if (reported.count(p.message) != 0) {
             continue;
         }
         if (reported.size() < kMaxRemembered) {

@@ -144,19 +144,6 @@ TEST_F(LayoutPasses, ConflictsAreReportedByViewAndTheLayoutGoesOn) {
     EXPECT_EQ(f.origin, (CGPoint{5, 5}));
 }
 
-TEST_F(LayoutPasses, ALooseViewIsNamedToTheCallerButNotOnStandardError) {
-    auto box = addView(window.get(), CGRectMake(7, 9, 10, 10), true);
-    window->addConstraint(pin(box, NS::LayoutAttributeCenterX, window.get(), NS::LayoutAttributeCenterX));
-
-    ::testing::internal::CaptureStderr();
-    const auto problems = UI::layoutViewTree(window.get(), {true, true});
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(problems.size(), 1U);
-    EXPECT_EQ(problems[0].kind, layout::Problem::Kind::Ambiguous);
-    EXPECT_EQ(said, "");
-    EXPECT_EQ(box->frame().origin.y, 9);
-}
-
 TEST_F(LayoutPasses, AViewLeavingItsSuperviewTakesItsConstraintsAlong) {
     auto header = addView(window.get(), CGRectMake(0, 0, 320, 100), false);
     auto inner = addView(header, CGRectZero, true);
