@@ -53,7 +53,8 @@ Table table(int cells) {
         }
         const int name = cell + 2;
         for (int line = 0; line < 3; ++line) {
-            t.constraints.push_back(equal(name + line, Attribute::Left, cell + 1, Attribute::Right, 30, cell));
+            t.constraints.push_back(
+                equal(name + line, Attribute::Left, cell + 1, Attribute::Right, 30, cell));
         }
         t.constraints.push_back(equal(name, Attribute::CenterY, cell, Attribute::CenterY, -20, cell));
         t.constraints.push_back(equal(name + 1, Attribute::Top, name, Attribute::Bottom, 0, cell));
