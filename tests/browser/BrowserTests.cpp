@@ -3,6 +3,7 @@
 #include "../support/Pictures.hpp"
 #include "../support/Plists.hpp"
 #include "../support/Subprocess.hpp"
+#include "../support/ViewDump.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::lines;
 using testing_support::PlistFormat;
 using testing_support::runProcess;
 
@@ -30,15 +32,6 @@ constexpr const char* kImage = "/tmp/page-image.png";
 const std::string kSheetWithWallpaper =
     "Open\nOpen in New Tab\nAdd to Reading List\nSet As Wallpaper\nSave Image\n";
 const std::string kSheetWithCopy = "Open\nOpen in New Tab\nAdd to Reading List\nCopy\nSave Image\n";
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
 
 bool writeEnabled(plist_t value, PlistFormat format = PlistFormat::Xml) {
     return testing_support::writePlist(kPreferences, testing_support::dictionaryWith("isEnabled", value),

@@ -2,6 +2,7 @@
 // where the fourth section's footer shows: the whole logo, as the bundle's file has it.
 #include "../support/Pictures.hpp"
 #include "../support/Subprocess.hpp"
+#include "../support/ViewDump.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,40 +15,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::frameOf;
+using testing_support::near;
 using testing_support::Picture;
 using testing_support::runProcess;
 
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
 constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
 constexpr double kTableTop = 64;
-
-// "<BMGlintmereLogoTableCell: frame = (0 517; 768 80)" → 0, 517, 768, 80.
-std::vector<double> frameOf(const std::string& line) {
-    std::vector<double> numbers;
-    const auto start = line.find("frame = (");
-    if (start == std::string::npos) {
-        return numbers;
-    }
-    std::string inside = line.substr(start + 9, line.find(')', start) - start - 9);
-    for (char& c : inside) {
-        c = c == ';' ? ' ' : c;
-    }
-    std::istringstream in(inside);
-    for (double v; in >> v;) {
-        numbers.push_back(v);
-    }
-    return numbers;
-}
-
-bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
-    for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) >
-            tolerance) {
-            return false;
-        }
-    }
-    return true;
-}
 
 class PadScreen : public ::testing::Test {
   protected:

@@ -2,6 +2,7 @@
 // versions whose Settings nests panes: real devices made by the device tool, real processes in them.
 #include "../support/Pictures.hpp"
 #include "../support/Subprocess.hpp"
+#include "../support/ViewDump.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::frameOf;
+using testing_support::lines;
 using testing_support::runProcess;
 
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
@@ -36,34 +39,7 @@ const std::vector<Kind> kKinds = {
     {"iPhone6,1", "8.2", 320, 640, 1136, false},
 };
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        out.push_back(line);
-    }
-    return out;
-}
-
 std::size_t indentOf(const std::string& line) { return line.find_first_not_of(' '); }
-
-// "<UINavigationBar: frame = (0 20; 320 44)" → its frame's numbers.
-std::vector<double> frameOf(const std::string& line) {
-    const auto start = line.find("frame = (");
-    std::vector<double> numbers;
-    if (start == std::string::npos) {
-        return numbers;
-    }
-    std::string inside = line.substr(start + 9, line.find(')', start) - start - 9);
-    for (char& c : inside) {
-        c = c == ';' ? ' ' : c;
-    }
-    std::istringstream in(inside);
-    for (double v; in >> v;) {
-        numbers.push_back(v);
-    }
-    return numbers;
-}
 
 class ScreenKinds : public ::testing::Test {
   protected:

@@ -11,8 +11,14 @@
 
 namespace {
 
+using testing_support::at;
+using testing_support::near;
 using testing_support::Picture;
 using testing_support::runProcess;
+using testing_support::shareNear;
+
+// How far a pixel may stray from the colour it is checked against, in each channel.
+constexpr int kTolerance = 8;
 
 constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
 
@@ -29,36 +35,6 @@ constexpr std::uint32_t kTint = 0xeeeeee;      // the bar's buttons and the titl
 constexpr std::uint32_t kSky = 0x41a9d6;       // a switch that is on, (65, 169, 214)
 constexpr std::uint32_t kNavy = 0x162433;      // row titles, (22, 36, 51)
 constexpr std::uint32_t kTableGrey = 0xefeff4; // the grouped table behind the header
-
-std::uint32_t at(const Picture& p, double x, double y) {
-    const int px = std::clamp(static_cast<int>(x * 2), 0, p.width - 1);
-    const int py = std::clamp(static_cast<int>(y * 2), 0, p.height - 1);
-    return p.pixels[static_cast<std::size_t>(py * p.width + px)] & 0xffffff;
-}
-
-bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
-    for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) >
-            tolerance) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Of the pixels of the rectangle (points), the share within `tolerance` of `color`.
-double shareNear(const Picture& p, double x, double y, double w, double h, std::uint32_t color,
-                 int tolerance = 8) {
-    int total = 0;
-    int hits = 0;
-    for (int py = static_cast<int>(y * 2); py < static_cast<int>((y + h) * 2); ++py) {
-        for (int px = static_cast<int>(x * 2); px < static_cast<int>((x + w) * 2); ++px) {
-            ++total;
-            hits += near(at(p, px / 2.0, py / 2.0), color, tolerance) ? 1 : 0;
-        }
-    }
-    return total == 0 ? 0 : static_cast<double>(hits) / total;
-}
 
 // The box (in points) of the pixels of the rectangle that differ from `background`.
 struct Box {
@@ -99,12 +75,13 @@ TEST(RootPaneScreen, TheTitleLogoIsNotShownAsThePaneAppearsAndShowsInTheBarsTint
     // The 30-point logo sits in the middle of the bar.
     const double logoX = 160 - 15;
     const double logoY = kBarTop + (kBarHeight - 30) / 2;
-    EXPECT_GT(shareNear(appeared, logoX, logoY, 30, 30, kSlate), 0.99)
+    EXPECT_GT(shareNear(appeared, logoX, logoY, 30, 30, kSlate, kTolerance), 0.99)
         << "only the bar where the logo will be";
-    EXPECT_LT(shareNear(faded, logoX, logoY, 30, 30, kSlate), 0.9);
-    EXPECT_GT(shareNear(faded, logoX, logoY, 30, 30, kTint), 0.1) << "the logo, drawn in the bar's tint";
+    EXPECT_LT(shareNear(faded, logoX, logoY, 30, 30, kSlate, kTolerance), 0.9);
+    EXPECT_GT(shareNear(faded, logoX, logoY, 30, 30, kTint, kTolerance), 0.1)
+        << "the logo, drawn in the bar's tint";
     // The rest of the bar is the pane's from the start.
-    EXPECT_GT(shareNear(appeared, 0, 0, 320, kBarTop + kBarHeight, kSlate), 0.8);
+    EXPECT_GT(shareNear(appeared, 0, 0, 320, kBarTop + kBarHeight, kSlate, kTolerance), 0.8);
 }
 
 TEST(RootPaneScreen, TheLookIsSlateBarSkySwitchNavyTitlesAndTheHeaderCentredAFifthDown) {
@@ -112,9 +89,9 @@ TEST(RootPaneScreen, TheLookIsSlateBarSkySwitchNavyTitlesAndTheHeaderCentredAFif
     ASSERT_EQ(shown.width, 640);
     ASSERT_EQ(shown.height, 1136);
     // The bar between the title logo and the share button.
-    EXPECT_GT(shareNear(shown, 190, kBarTop, 60, kBarHeight, kSlate), 0.97);
+    EXPECT_GT(shareNear(shown, 190, kBarTop, 60, kBarHeight, kSlate, kTolerance), 0.97);
     // The switch of the first row is on, in sky blue.
-    EXPECT_GT(shareNear(shown, 254, kFirstRowTop + 6.5, 51, 31, kSky), 0.3);
+    EXPECT_GT(shareNear(shown, 254, kFirstRowTop + 6.5, 51, 31, kSky, kTolerance), 0.3);
     // The row's title "Enabled": its darkest pixels are dark navy, not the table's black.
     const double navy = shareNear(shown, 15, kFirstRowTop + 8, 70, 28, kNavy, 12);
     EXPECT_GT(navy, 0.03);

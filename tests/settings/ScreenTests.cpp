@@ -2,6 +2,7 @@
 // `views` writes it, the picture `screenshot` draws, and a script moving through panes.
 #include "../support/Pictures.hpp"
 #include "../support/Subprocess.hpp"
+#include "../support/ViewDump.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,56 +16,22 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::at;
+using testing_support::lines;
+using testing_support::near;
 using testing_support::runProcess;
+using testing_support::shareNear;
+
+// How far a pixel may stray from the colour it is checked against, in each channel.
+constexpr int kTolerance = 6;
 
 constexpr const char* kSettings = "/Applications/Preferences.app/Preferences";
 constexpr const char* kBrowser = "/Applications/MobileSafari.app/MobileSafari";
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        out.push_back(line);
-    }
-    return out;
-}
 
 testing_support::Outcome settings(const std::vector<std::string>& words) {
     std::vector<std::string> argv = {kSettings};
     argv.insert(argv.end(), words.begin(), words.end());
     return runProcess(argv);
-}
-
-// The pixel at (x, y) in points of a picture at scale 2, as 0xRRGGBB.
-std::uint32_t at(const testing_support::Picture& p, double x, double y) {
-    const int px = static_cast<int>(x * 2);
-    const int py = static_cast<int>(y * 2);
-    return p.pixels[static_cast<std::size_t>(py * p.width + px)] & 0xffffff;
-}
-
-// Whether two colours differ by at most `tolerance` in each channel.
-bool near(std::uint32_t a, std::uint32_t b, int tolerance = 6) {
-    for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) >
-            tolerance) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Of the pixels in the rectangle (points), the share that is near `color`.
-double shareNear(const testing_support::Picture& p, double x, double y, double w, double h,
-                 std::uint32_t color) {
-    int total = 0;
-    int hits = 0;
-    for (double py = y; py < y + h; py += 0.5) {
-        for (double px = x; px < x + w; px += 0.5) {
-            ++total;
-            hits += near(at(p, px, py), color) ? 1 : 0;
-        }
-    }
-    return total == 0 ? 0 : static_cast<double>(hits) / total;
 }
 
 TEST(SettingsScreen, ViewsWritesTheStatusBarStyleThenOneViewALine) {
@@ -111,14 +78,15 @@ TEST(SettingsScreen, AScreenshotShowsTheStatusBarTheNavigationBarAndTheGroupedTa
     ASSERT_EQ(picture->width, 640);
     ASSERT_EQ(picture->height, 1136);
     // The pane's slate bar reaches up behind the status bar, whose light text sits on it.
-    EXPECT_GT(shareNear(*picture, 0, 0, 320, 64, 0x243747), 0.85);
-    EXPECT_GT(shareNear(*picture, 140, 4, 40, 12, 0xffffff), 0.05) << "the time, light on the dark bar";
+    EXPECT_GT(shareNear(*picture, 0, 0, 320, 64, 0x243747, kTolerance), 0.85);
+    EXPECT_GT(shareNear(*picture, 140, 4, 40, 12, 0xffffff, kTolerance), 0.05)
+        << "the time, light on the dark bar";
     // Below the bar, the grouped table's gray shows above the first section and a white row below it.
-    EXPECT_GT(shareNear(*picture, 0, 70, 320, 20, 0xefeff4), 0.95);
-    EXPECT_GT(shareNear(*picture, 0, 64 + 140 + 10, 100, 20, 0xffffff), 0.5)
+    EXPECT_GT(shareNear(*picture, 0, 70, 320, 20, 0xefeff4, kTolerance), 0.95);
+    EXPECT_GT(shareNear(*picture, 0, 64 + 140 + 10, 100, 20, 0xffffff, kTolerance), 0.5)
         << "the first row, under the header";
     // Nothing below the bar is drawn in the system's blue: the pane's colours are navy and sky blue.
-    EXPECT_LT(shareNear(*picture, 0, 64, 320, 504, 0x007aff), 0.0001);
+    EXPECT_LT(shareNear(*picture, 0, 64, 320, 504, 0x007aff, kTolerance), 0.0001);
 }
 
 TEST(SettingsScreen, TheMailComposerATapPresentsCoversThePane) {
@@ -130,9 +98,9 @@ TEST(SettingsScreen, TheMailComposerATapPresentsCoversThePane) {
     ASSERT_TRUE(picture.has_value());
     // The composer's light bar with Send in the system's blue at its right, and white below its
     // fields where the pane's gray table would otherwise show.
-    EXPECT_GT(shareNear(*picture, 0, 0, 320, 64, 0xf7f7f7), 0.8);
-    EXPECT_GT(shareNear(*picture, 250, 20, 70, 44, 0x007aff), 0.02) << "Send";
-    EXPECT_GT(shareNear(*picture, 0, 400, 320, 160, 0xffffff), 0.98);
+    EXPECT_GT(shareNear(*picture, 0, 0, 320, 64, 0xf7f7f7, kTolerance), 0.8);
+    EXPECT_GT(shareNear(*picture, 250, 20, 70, 44, 0x007aff, kTolerance), 0.02) << "Send";
+    EXPECT_GT(shareNear(*picture, 0, 400, 320, 160, 0xffffff, kTolerance), 0.98);
 }
 
 TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBesideIt) {
@@ -143,13 +111,13 @@ TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBe
     ASSERT_EQ(picture->width, 640);
     // The rows are 100 points tall below the bar (64) and the titled group's header (55); each
     // portrait sits 10 points in and 15 down, 70 points big, on its own coloured ground.
-    EXPECT_GT(shareNear(*picture, 14, 119 + 36, 6, 30, 0xf6c453), 0.9) << "the first portrait";
-    EXPECT_GT(shareNear(*picture, 15, 219 + 36, 5, 25, 0x78b8a0), 0.9) << "the second portrait";
+    EXPECT_GT(shareNear(*picture, 14, 119 + 36, 6, 30, 0xf6c453, kTolerance), 0.9) << "the first portrait";
+    EXPECT_GT(shareNear(*picture, 15, 219 + 36, 5, 25, 0x78b8a0, kTolerance), 0.9) << "the second portrait";
     // Its shadow falls just below it, outside the picture.
-    EXPECT_LT(shareNear(*picture, 40, 119 + 85, 10, 1.5, 0xffffff), 0.2) << "the shadow";
+    EXPECT_LT(shareNear(*picture, 40, 119 + 85, 10, 1.5, 0xffffff, kTolerance), 0.2) << "the shadow";
     // Nothing between the picture and the lines, which start 110 points in: the name in dark gray.
-    EXPECT_GT(shareNear(*picture, 84, 125, 24, 90, 0xffffff), 0.99);
-    EXPECT_GT(shareNear(*picture, 110, 141, 97, 24, 0x555555), 0.03) << "the name";
+    EXPECT_GT(shareNear(*picture, 84, 125, 24, 90, 0xffffff, kTolerance), 0.99);
+    EXPECT_GT(shareNear(*picture, 110, 141, 97, 24, 0x555555, kTolerance), 0.03) << "the name";
 }
 
 TEST(SettingsScreen, AScriptOpensAPaneLooksAndGoesBack) {
@@ -199,7 +167,7 @@ TEST(BrowserScreen, AScreenshotShowsThePageWithTheImageAndTheSheet) {
     EXPECT_EQ(picture->width, 640);
     EXPECT_EQ(picture->height, 1136);
     // The sheet's white buttons rise from the bottom over the dimmed page.
-    EXPECT_GT(shareNear(*picture, 20, 500, 280, 20, 0xffffff), 0.6);
+    EXPECT_GT(shareNear(*picture, 20, 500, 280, 20, 0xffffff, kTolerance), 0.6);
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,6 +83,40 @@ inline std::optional<Picture> readPng(const std::string& path) {
     }
     cairo_surface_destroy(s);
     return result;
+}
+
+// Whether two 0xRRGGBB colours differ by at most `tolerance` in each channel.
+inline bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) >
+            tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The pixel at (x, y) in points of a screenshot at scale 2, as 0xRRGGBB; points outside take the
+// nearest edge.
+inline std::uint32_t at(const Picture& p, double x, double y) {
+    const int px = std::clamp(static_cast<int>(x * 2), 0, p.width - 1);
+    const int py = std::clamp(static_cast<int>(y * 2), 0, p.height - 1);
+    return p.pixels[static_cast<std::size_t>(py * p.width + px)] & 0xffffff;
+}
+
+// Of the pixels of a rectangle (points) of a screenshot at scale 2, the share within `tolerance`
+// of `color`.
+inline double shareNear(const Picture& p, double x, double y, double w, double h, std::uint32_t color,
+                        int tolerance) {
+    int total = 0;
+    int hits = 0;
+    for (int py = static_cast<int>(y * 2); py < static_cast<int>((y + h) * 2); ++py) {
+        for (int px = static_cast<int>(x * 2); px < static_cast<int>((x + w) * 2); ++px) {
+            ++total;
+            hits += near(at(p, px / 2.0, py / 2.0), color, tolerance) ? 1 : 0;
+        }
+    }
+    return total == 0 ? 0 : static_cast<double>(hits) / total;
 }
 
 } // namespace testing_support
