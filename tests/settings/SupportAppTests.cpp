@@ -88,18 +88,22 @@ class SupportFromTheApp : public ::testing::Test {
         fs::remove(kPosts);
     }
 
+    // Makes the device answer A for its product type, and B and C for its version and build.
+    void answerABC() {
+        plist_t made = nullptr;
+        plist_from_memory(facts.data(), static_cast<uint32_t>(facts.size()), &made);
+        ASSERT_NE(made, nullptr);
+        plist_dict_set_item(made, "ProductType", plist_new_string("A"));
+        ASSERT_TRUE(writePlist(kDeviceFacts, made));
+        ASSERT_TRUE(writeSystemVersion("B", "C"));
+    }
+
     std::string facts;
     DeviceKindKept kept;
 };
 
 TEST_F(SupportFromTheApp, TheSupportRowShowsTheMailWithTheDeviceFactsAndBothAttachments) {
-    // A device that answers A, B and C.
-    plist_t made = nullptr;
-    plist_from_memory(facts.data(), static_cast<uint32_t>(facts.size()), &made);
-    ASSERT_NE(made, nullptr);
-    plist_dict_set_item(made, "ProductType", plist_new_string("A"));
-    ASSERT_TRUE(writePlist(kDeviceFacts, made));
-    ASSERT_TRUE(writeSystemVersion("B", "C"));
+    ASSERT_NO_FATAL_FAILURE(answerABC());
 
     const Outcome run = runProcess({kSettings, "tap", "Contact Support"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -117,13 +121,7 @@ TEST_F(SupportFromTheApp, TheSupportRowShowsTheMailWithTheDeviceFactsAndBothAtta
 }
 
 TEST_F(SupportFromTheApp, ASentMailIsARealMessageWithTheDeviceFactsAndBothAttachments) {
-    // A device that answers A, B and C.
-    plist_t made = nullptr;
-    plist_from_memory(facts.data(), static_cast<uint32_t>(facts.size()), &made);
-    ASSERT_NE(made, nullptr);
-    plist_dict_set_item(made, "ProductType", plist_new_string("A"));
-    ASSERT_TRUE(writePlist(kDeviceFacts, made));
-    ASSERT_TRUE(writeSystemVersion("B", "C"));
+    ASSERT_NO_FATAL_FAILURE(answerABC());
 
     const Outcome run = settingsScript("tap \"Contact Support\"\nmail send\n");
     ASSERT_EQ(run.status, 0) << run.err;
