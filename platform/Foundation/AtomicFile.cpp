@@ -2,13 +2,17 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace NS::detail {
 namespace {
@@ -25,6 +29,21 @@ bool writeAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+// A path as its folder and its last component.
+struct SplitPath {
+    std::string folder;
+    std::string name;
+};
+
+SplitPath splitPath(const char* path) {
+    const std::string target = path;
+    const std::size_t slash = target.rfind('/');
+    if (slash == std::string::npos) {
+        return {".", target};
+    }
+    return {slash == 0 ? "/" : target.substr(0, slash), target.substr(slash + 1)};
 }
 
 // Closes `fd` when the scope ends, unless it was handed back.
@@ -124,10 +143,9 @@ bool makeTemporary(const std::string& directory, const std::string& name, std::s
 }
 
 bool writeReplacing(const char* path, std::string_view bytes, bool flushFolder) {
-    std::string target = path;
-    std::size_t slash = target.rfind('/');
-    std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const SplitPath split = splitPath(path);
+    const std::string& directory = split.folder;
+    const std::string& name = split.name;
     if (name.empty()) {
         return false;
     }
@@ -216,13 +234,99 @@ bool replaceFileUnflushed(const char* path, std::string_view bytes) {
 }
 
 void flushFolderOf(const char* path) {
-    std::string folder = path == nullptr ? "" : path;
-    const std::size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
-    FileDescriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (path == nullptr) {
+        return;
+    }
+    FileDescriptor dir{::open(splitPath(path).folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (dir.fd >= 0) {
         ::fsync(dir.fd);
     }
+}
+
+void removeStaleTemporariesOf(const char* path) {
+    if (path == nullptr) {
+        return;
+    }
+    const SplitPath split = splitPath(path);
+    const std::string& name = split.name;
+    FileDescriptor dir{::open(split.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0 && !name.empty()) {
+        removeStaleTemporaries(dir.fd,
+                               [&name](std::string_view entry) { return isTemporaryOf(entry, name); });
+    }
+}
+
+namespace {
+
+// The mode of a new file, as Cocoa makes it: readable by all.
+constexpr mode_t kNewFileMode = 0644;
+
+} // namespace
+
+std::unique_ptr<StagedFile> StagedFile::stage(const char* folder, std::string_view bytes) {
+    if (folder == nullptr || folder[0] == '\0') {
+        return nullptr;
+    }
+    FileDescriptor file{::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, kNewFileMode)};
+    // The lock marks the file as in use while it goes through a temporary name in a folder, as a
+    // writer's temporary is marked: a cleaner of stale temporaries leaves it alone.
+    if (file.fd < 0 || ::flock(file.fd, LOCK_EX) != 0 || ::fchmod(file.fd, kNewFileMode) != 0 ||
+        !writeAll(file.fd, bytes) || ::fsync(file.fd) != 0) {
+        return nullptr;
+    }
+    return std::unique_ptr<StagedFile>(new StagedFile(file.release()));
+}
+
+StagedFile::~StagedFile() { ::close(fd_); }
+
+bool StagedFile::replace(const char* path) const {
+    if (path == nullptr || path[0] == '\0') {
+        return false;
+    }
+    const SplitPath split = splitPath(path);
+    const std::string& name = split.name;
+    if (name.empty()) {
+        return false;
+    }
+    FileDescriptor dir{::open(split.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd < 0) {
+        return false;
+    }
+    // A writer that replaces the file keeps its permissions; one file cannot take two sets of them.
+    struct stat old {};
+    if (::fstatat(dir.fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode) &&
+        (old.st_mode & 07777) != kNewFileMode) {
+        return false;
+    }
+    // The only link followed is the kernel's own name for our descriptor; a link in the file's place
+    // is replaced by the rename, not followed. A temporary left by a placing that stopped halfway is
+    // removed by the next writer of the file.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // Names come from a sequence seeded once per thread, not a system call each: a name taken
+    // meanwhile only costs another try.
+    thread_local std::uint64_t sequence = (std::uint64_t{arc4random()} << 32) | arc4random();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::uint64_t bits = (sequence += 0x9E3779B97F4A7C15ull);
+        bits = (bits ^ (bits >> 30)) * 0xBF58476D1CE4E5B9ull;
+        bits = (bits ^ (bits >> 27)) * 0x94D049BB133111EBull;
+        std::string temporary = "." + name + ".";
+        for (int i = 0; i < 6; ++i, bits /= letters.size()) {
+            temporary += letters[bits % letters.size()];
+        }
+        if (::linkat(AT_FDCWD, self.c_str(), dir.fd, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return false;
+        }
+        if (::renameat(dir.fd, temporary.c_str(), dir.fd, name.c_str()) != 0) {
+            ::unlinkat(dir.fd, temporary.c_str(), 0);
+            return false;
+        }
+        return true;
+    }
+    return false;
 }
 
 } // namespace NS::detail

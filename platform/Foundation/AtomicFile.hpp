@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ std::optional<std::string> readFile(const char* path, std::size_t limit);
 [[gnu::visibility("default")]] bool replaceFileUnflushed(const char* path, std::string_view bytes);
 // Flushes the folder that holds `path` to disk, and with it the renames into it.
 [[gnu::visibility("default")]] void flushFolderOf(const char* path);
+// Removes the temporaries of `path` in its folder whose writer is gone (see removeStaleTemporaries).
+[[gnu::visibility("default")]] void removeStaleTemporariesOf(const char* path);
 
 // Removes the temporaries in the folder open at `folder` (the regular files whose names `isTemporary`
 // accepts) whose writer is gone. A writer holds a lock on its temporary from before it writes until
@@ -31,5 +34,28 @@ std::optional<std::string> readFile(const char* path, std::size_t limit);
 // has none. Nothing is followed: a link, or anything but a regular file, is left alone.
 [[gnu::visibility("default")]] void
 removeStaleTemporaries(int folder, const std::function<bool(std::string_view)>& isTemporary);
+
+// Bytes on disk ahead of their name: written to a file without a name in some folder and flushed,
+// so that putting them in place later takes a link and a rename instead of a write and a wait for
+// the disk. Every file placed from one staging is the same file on disk; it is only ever replaced
+// whole, never written in place.
+class [[gnu::visibility("default")]] StagedFile {
+  public:
+    // Null when the folder's filesystem keeps no files without a name, or the bytes cannot be
+    // written and flushed there.
+    static std::unique_ptr<StagedFile> stage(const char* folder, std::string_view bytes);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Replaces `path` with these bytes as replaceFileUnflushed does. False, with `path` as it was,
+    // when they cannot be linked there (another filesystem, or an old file whose permissions differ
+    // from the new file's), for the caller to write the bytes instead.
+    bool replace(const char* path) const;
+
+  private:
+    explicit StagedFile(int fd) : fd_(fd) {}
+    int fd_;
+};
 
 } // namespace NS::detail

@@ -29,8 +29,16 @@
 namespace UI {
 namespace {
 
+// Makes the folders on the way to `path` that are missing; false when that fails.
+bool makeFolderOf(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    return !ec;
+}
+
 // An image's PNG encoding, made once: by whoever needs it first, or ahead of time in the
 // background. An image's pixels never change, so the bytes stay right for as long as it lives.
+// Encoding ahead may also stage the bytes on disk, for files to be made from them without a wait.
 class Encoding {
   public:
     explicit Encoding(cairo_surface_t* pixels) : pixels_(cairo_surface_reference(pixels)) {}
@@ -42,22 +50,42 @@ class Encoding {
     Encoding(const Encoding&) = delete;
     Encoding& operator=(const Encoding&) = delete;
 
-    // Encodes, unless someone has begun already.
+    // Asks that the bytes be staged in `folder` once encoded, unless encoding has begun already.
+    void stageIn(std::string folder) {
+        std::lock_guard guard(lock_);
+        if (pixels_ != nullptr) {
+            stagingFolder_ = std::move(folder);
+        }
+    }
+
+    // Encodes (and stages, when asked to), unless someone has begun already.
     void run() {
         cairo_surface_t* pixels;
+        std::string folder;
         {
             std::lock_guard guard(lock_);
             if (pixels_ == nullptr) {
                 return;
             }
             pixels = std::exchange(pixels_, nullptr);
+            folder = stagingFolder_;
         }
         std::string out = encodePNG(pixels);
         cairo_surface_destroy(pixels);
         {
             std::lock_guard guard(lock_);
             bytes_ = std::move(out);
-            done_ = true;
+            encoded_ = true;
+        }
+        finished_.notify_all();
+        std::unique_ptr<NS::detail::StagedFile> staged;
+        if (!folder.empty() && !bytes_.empty()) {
+            staged = NS::detail::StagedFile::stage(folder.c_str(), bytes_);
+        }
+        {
+            std::lock_guard guard(lock_);
+            staged_ = std::move(staged);
+            settled_ = true;
         }
         finished_.notify_all();
     }
@@ -66,16 +94,44 @@ class Encoding {
     const std::string& bytes() {
         run();
         std::unique_lock guard(lock_);
-        finished_.wait(guard, [this] { return done_; });
+        finished_.wait(guard, [this] { return encoded_; });
         return bytes_;
+    }
+
+    // The bytes on disk, once staged; null when they were not to be, or could not be. With `wait`,
+    // a staging under way is waited for; without, only one that is over counts.
+    const NS::detail::StagedFile* staged(bool wait) {
+        if (wait) {
+            run();
+        }
+        std::unique_lock guard(lock_);
+        if (wait) {
+            finished_.wait(guard, [this] { return settled_; });
+        }
+        return settled_ ? staged_.get() : nullptr;
+    }
+
+    // Replaces `path` with the bytes: linked from the staging when there is one, else written and
+    // flushed. The folder is left for the caller to flush.
+    bool replace(const std::string& path) {
+        makeFolderOf(path);
+        if (const NS::detail::StagedFile* file = staged(true);
+            file != nullptr && file->replace(path.c_str())) {
+            return true;
+        }
+        const std::string& encoded = bytes();
+        return !encoded.empty() && NS::detail::replaceFileUnflushed(path.c_str(), encoded);
     }
 
   private:
     std::mutex lock_;
     std::condition_variable finished_;
     cairo_surface_t* pixels_; // referenced until encoded
-    bool done_ = false;
+    std::string stagingFolder_;
+    bool encoded_ = false;
+    bool settled_ = false; // encoded, and staged or not
     std::string bytes_;
+    std::unique_ptr<NS::detail::StagedFile> staged_;
 };
 
 using EncodingRef = std::shared_ptr<Encoding>;
@@ -303,51 +359,68 @@ std::string pngBytes(Image* image) {
     return encoding ? encoding->bytes() : std::string();
 }
 
-void beginPNGEncoding(Image* image) {
+void beginPNGEncoding(Image* image, const std::string& stagingFolder) {
     if (EncodingRef encoding = encodingOf(image)) {
+        if (!stagingFolder.empty()) {
+            encoding->stageIn(stagingFolder);
+        }
         Background::shared().add([encoding] { encoding->run(); }, false);
     }
 }
 
-namespace {
-
-// Puts the file in place; its folder is flushed by the caller.
-bool replaceWithBytes(const std::string& bytes, const std::string& path) {
-    if (bytes.empty()) {
-        return false;
-    }
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    return NS::detail::replaceFileUnflushed(path.c_str(), bytes);
-}
-
-} // namespace
-
 bool writePNGFile(Image* image, const std::string& path) {
     const EncodingRef encoding = encodingOf(image);
-    if (!encoding || !replaceWithBytes(encoding->bytes(), path)) {
+    if (!encoding || !encoding->replace(path)) {
         return false;
     }
+    NS::detail::removeStaleTemporariesOf(path.c_str());
     NS::detail::flushFolderOf(path.c_str());
     return true;
 }
 
+namespace {
+
+// Flushes each folder of `paths` once, after clearing it of what placings that stopped halfway left.
+void settleFoldersOf(const std::vector<std::string>& paths) {
+    std::set<std::string> folders;
+    for (const std::string& path : paths) {
+        NS::detail::removeStaleTemporariesOf(path.c_str());
+        if (folders.insert(std::filesystem::path(path).parent_path().string()).second) {
+            NS::detail::flushFolderOf(path.c_str());
+        }
+    }
+}
+
+} // namespace
+
 void writePNGFilesInBackground(Image* image, std::vector<std::string> paths, std::function<void(bool)> done) {
+    EncodingRef encoding = encodingOf(image);
+    // Bytes staged on disk already take a link and a rename per file, no wait for the disk: they are
+    // put in place here and now, and only the folders are left to the background.
+    if (const NS::detail::StagedFile* staged = encoding ? encoding->staged(false) : nullptr) {
+        const bool placed = std::all_of(paths.begin(), paths.end(), [&](const std::string& path) {
+            return staged->replace(path.c_str()) || (makeFolderOf(path) && staged->replace(path.c_str()));
+        });
+        if (placed) {
+            done(true);
+            Background::shared().add([paths = std::move(paths)] { settleFoldersOf(paths); }, true);
+            return;
+        }
+    }
     Background::shared().add(
-        [encoding = encodingOf(image), paths = std::move(paths), done = std::move(done)] {
+        [encoding = std::move(encoding), paths = std::move(paths), done = std::move(done)] {
             bool written = false;
             if (encoding != nullptr) {
-                const std::string& bytes = encoding->bytes();
-                // Each file waits for the disk before it is renamed into place; the files wait side
-                // by side rather than one after the other. One that cannot be written does not keep
-                // the others from being written.
+                // Each file written anew waits for the disk before it is renamed into place; the
+                // files wait side by side rather than one after the other. One that cannot be
+                // written does not keep the others from being written.
                 std::vector<char> done(paths.size(), 0);
                 std::vector<std::thread> writers;
                 for (std::size_t i = 1; i < paths.size(); ++i) {
-                    writers.emplace_back([&, i] { done[i] = replaceWithBytes(bytes, paths[i]); });
+                    writers.emplace_back([&, i] { done[i] = encoding->replace(paths[i]); });
                 }
                 if (!paths.empty()) {
-                    done[0] = replaceWithBytes(bytes, paths[0]);
+                    done[0] = encoding->replace(paths[0]);
                 }
                 for (std::thread& writer : writers) {
                     writer.join();
@@ -357,12 +430,7 @@ void writePNGFilesInBackground(Image* image, std::vector<std::string> paths, std
             // Whoever waits is told as soon as the files are in place; their folders reach the disk
             // after that, once each, still before the process may exit.
             done(written);
-            std::set<std::string> folders;
-            for (const std::string& path : paths) {
-                if (folders.insert(std::filesystem::path(path).parent_path().string()).second) {
-                    NS::detail::flushFolderOf(path.c_str());
-                }
-            }
+            settleFoldersOf(paths);
         },
         true);
 }

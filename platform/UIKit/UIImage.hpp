@@ -52,8 +52,10 @@ class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
 GLINTMERE_EXPORT std::string pngBytes(Image* image);
 
 // Starts encoding the image on a background thread, unless that has begun already, so that a later
-// writer finds the bytes ready. Does nothing for nil.
-GLINTMERE_EXPORT void beginPNGEncoding(Image* image);
+// writer finds the bytes ready. With a staging folder, the bytes then also go to disk there, flushed
+// and under no name, and files later written from them on that folder's filesystem are links to
+// them: in place without a wait for the disk. Does nothing for nil.
+GLINTMERE_EXPORT void beginPNGEncoding(Image* image, const std::string& stagingFolder = {});
 
 // Writes `image` as a PNG file at `path`, making missing parent folders. The file is replaced whole
 // (written beside it, then renamed), so no reader ever sees half a picture. False when nothing was
@@ -61,8 +63,9 @@ GLINTMERE_EXPORT void beginPNGEncoding(Image* image);
 GLINTMERE_EXPORT bool writePNGFile(Image* image, const std::string& path);
 
 // Writes `image` as PNG to each of `paths` as writePNGFile does, on a background thread, then calls
-// `done` there with whether every file was written. The image may go away meanwhile; a process that
-// exits waits for the files first.
+// `done` there with whether every file was written; files linked from bytes staged already are put
+// in place on the caller's thread, and `done` is called before this returns. The image may go away meanwhile;
+// a process that exits waits for the files first.
 GLINTMERE_EXPORT void writePNGFilesInBackground(Image* image, std::vector<std::string> paths,
                                                 std::function<void(bool)> done);
 

@@ -5,7 +5,11 @@
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace UI {
@@ -32,6 +36,16 @@ objc::Ptr<NS::Object> read(Pasteboard* self, NS::Object* Contents::*field) {
         value = objc::Ptr(c.*field)->retain();
     }
     return value->autorelease();
+}
+
+// Where copied images are staged: the user's caches, on the filesystem of the user's files.
+std::string stagingFolder() {
+    constexpr const char* folder = "/var/mobile/Library/Caches";
+    // Only the last folder is made; a device without the user's library stages nothing.
+    if (::mkdir(folder, 0755) != 0 && errno != EEXIST) {
+        return {};
+    }
+    return folder;
 }
 
 // Setting one kind of content replaces all of it, as a copy does on the device.
@@ -82,11 +96,12 @@ GLINTMERE_REGISTER_CLASSES {
             Pasteboard::string_,
             [](Pasteboard* self) -> NS::String* { return read(self, &Contents::string).as<NS::String>(); })
         // The device's pasteboard keeps a copied image as PNG data: encoding begins at once, in the
-        // background, so that whoever takes the image from here finds it encoded.
+        // background, so that whoever takes the image from here finds it encoded. An image copied is
+        // likely to be saved next, so its bytes are staged on the device's disk too.
         .method(Pasteboard::setImage_,
                 [](Pasteboard* self, Image* image) {
                     replace(self, image, nullptr);
-                    beginPNGEncoding(image);
+                    beginPNGEncoding(image, stagingFolder());
                 })
         .method(Pasteboard::setString_,
                 [](Pasteboard* self, NS::String* string) { replace(self, nullptr, string); })

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -212,3 +214,73 @@ TEST(AtomicFile, WritersInSeveralProcessesAllSucceed) {
 }
 
 } // namespace
+
+// Staged bytes, placed later by a link: the files are whole, the same on disk, and placed the way a
+// written replacement is.
+class StagedFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        staged = NS::detail::StagedFile::stage(staging.path().c_str(), bytes);
+        if (!staged && errno == EOPNOTSUPP) {
+            GTEST_SKIP() << "this filesystem keeps no files without a name";
+        }
+        ASSERT_TRUE(staged);
+    }
+    static struct stat statOf(const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        return info;
+    }
+
+    TempDir staging;
+    TempDir dir;
+    const std::string bytes = payload();
+    std::unique_ptr<NS::detail::StagedFile> staged;
+};
+
+TEST_F(StagedFile, NothingIsNamedUntilPlacedAndEachPlacingIsTheSameWholeFile) {
+    EXPECT_TRUE(staging.entries().empty());
+    ASSERT_TRUE(staged->replace(dir.file("one.png").c_str()));
+    std::ofstream(dir.file("two.png")) << "an older picture";
+    ASSERT_TRUE(staged->replace(dir.file("two.png").c_str()));
+    EXPECT_EQ(readBytes(dir.file("one.png")), bytes);
+    EXPECT_EQ(readBytes(dir.file("two.png")), bytes);
+    EXPECT_EQ(statOf(dir.file("one.png")).st_ino, statOf(dir.file("two.png")).st_ino);
+    EXPECT_EQ(statOf(dir.file("one.png")).st_mode & 07777, 0644u);
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"one.png", "two.png"})) << "a temporary was left";
+    EXPECT_TRUE(staging.entries().empty());
+}
+
+TEST_F(StagedFile, ALinkInTheFilesPlaceIsReplacedNotFollowed) {
+    TempDir outside;
+    std::ofstream(outside.file("victim")) << "not ours";
+    fs::create_symlink(outside.file("victim"), dir.file(kName));
+    ASSERT_TRUE(staged->replace(dir.file(kName).c_str()));
+    EXPECT_FALSE(fs::is_symlink(dir.file(kName)));
+    EXPECT_EQ(readBytes(dir.file(kName)), bytes);
+    EXPECT_EQ(readBytes(outside.file("victim")), "not ours");
+}
+
+TEST_F(StagedFile, AFileWithOtherPermissionsOrAMissingFolderIsLeftForAWriter) {
+    std::ofstream(dir.file(kName)) << "private";
+    ::chmod(dir.file(kName).c_str(), 0600);
+    EXPECT_FALSE(staged->replace(dir.file(kName).c_str()));
+    EXPECT_EQ(readBytes(dir.file(kName)), "private");
+    EXPECT_EQ(dir.entries(), std::set<std::string>{kName});
+    EXPECT_FALSE(staged->replace(dir.file("missing/file.png").c_str()));
+}
+
+TEST_F(StagedFile, APlacingUnderWayKeepsItsTemporaryAndAStoppedOneIsCleared) {
+    // Both stand as the temporary of kName: one linked from the staging, which is in use while the
+    // staging lives, and one left by a placing that stopped halfway.
+    const std::string inUse = dir.file(".prefs.plist.InUse1");
+    const std::string left = dir.file(".prefs.plist.Left01");
+    ASSERT_TRUE(staged->replace(inUse.c_str()));
+    std::ofstream(left) << "half placed";
+    NS::detail::removeStaleTemporariesOf(dir.file(kName).c_str());
+    EXPECT_TRUE(fs::exists(inUse));
+    EXPECT_FALSE(fs::exists(left));
+    staged.reset();
+    NS::detail::removeStaleTemporariesOf(dir.file(kName).c_str());
+    EXPECT_FALSE(fs::exists(inUse));
+}

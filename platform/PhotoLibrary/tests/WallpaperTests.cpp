@@ -3,11 +3,13 @@
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIPasteboard.hpp"
 
 #include "../../../tests/support/Pictures.hpp"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,6 +113,37 @@ TEST_F(WallpaperSaving, TheCallerGetsItsThreadBackAndBothFilesComeFromOneEncodin
     EXPECT_EQ(readPng(PL::HomeBackgroundPath), picture);
     EXPECT_EQ(contentsOf(PL::LockBackgroundPath), contentsOf(PL::HomeBackgroundPath));
     EXPECT_EQ(contentsOf(PL::LockBackgroundPath), UI::pngBytes(image));
+}
+
+TEST_F(WallpaperSaving, ACopiedImageIsPlacedFromBytesOnDiskWithoutWaitingForTheBackground) {
+    const int probe = ::open("/var/mobile/Library", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (probe < 0) {
+        GTEST_SKIP() << "this filesystem keeps no files without a name";
+    }
+    ::close(probe);
+    UI::Pasteboard::generalPasteboard()->setImage(image);
+    // Writing a first file waits for the copy's bytes to reach the disk.
+    const std::string first = "/var/mobile/Library/first.png";
+    ASSERT_TRUE(UI::writePNGFile(image, first));
+
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    UI::writePNGFilesInBackground(nullptr, {}, [released](bool) { released.wait(); });
+    {
+        NS::AutoreleaseScope inner;
+        startSaving(image, 0);
+    }
+    // In place before the busy background thread could have done anything.
+    EXPECT_EQ(readPng(PL::LockBackgroundPath), picture);
+    EXPECT_EQ(readPng(PL::HomeBackgroundPath), picture);
+    EXPECT_EQ(fs::status(PL::LockBackgroundPath).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    EXPECT_EQ(fs::hard_link_count(first), 3u) << "a file was written anew, not placed from the copy's bytes";
+    release.set_value();
+    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    EXPECT_EQ(contentsOf(PL::LockBackgroundPath), UI::pngBytes(image));
+    fs::remove(first);
 }
 
 // The other side of the test below: this binary again, saving the wallpaper and exiting at once.
