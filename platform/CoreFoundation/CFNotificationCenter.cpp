@@ -41,6 +41,12 @@ __CFNotificationCenter darwinCenter{0};
 // refuses the datagram, and the poster removes it. Every step is taken relative to a directory
 // opened without following links, and sockets are reached through descriptors opened on them
 // without following links: a link planted anywhere on the way is refused, never followed.
+//
+// A poster keeps, for each name it posts, a socket connected to each observer's socket it has
+// reached, known by the entry's name and inode number: a post then lists the name's folder and
+// sends on those. The listing stays the authority. Only an entry listed now is sent to, once per
+// post; one gone from it loses its connection; one refused (its process died, or its inode number
+// now belongs to a new socket) is connected again by name once, and removed if refused again.
 constexpr const char* notifyDirectory = "/private/var/run/notifyd";
 
 // Enough datagrams per pass to empty a socket's queue many times over, few enough that a flood
@@ -71,13 +77,49 @@ struct Endpoint {
     }
 };
 
+// A descriptor that closes itself.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~Fd() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    explicit operator bool() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+// A poster's view of one observer's socket in a name's folder.
+struct Peer {
+    ino_t inode = 0;
+    Fd connection;              // none when it could not be connected, or too many are
+    std::uint64_t lastPost = 0; // the post that last listed it
+};
+
+// Connections kept at most, over all names: each holds a descriptor of this process.
+constexpr std::size_t connectionLimit = 128;
+
 struct Center {
     std::mutex mutex;
     std::vector<Registration> registrations;
     std::map<std::string, std::shared_ptr<Endpoint>> endpoints; // by file name
     std::uint64_t nextId = 1;
+    // What posting needs, under its own lock: posts may come from any thread.
     std::mutex postMutex;
-    int postFd = -1;
+    int postFd = -1; // sends to sockets without a connection
+    std::uint64_t posts = 0;
+    std::size_t connections = 0;
+    std::map<std::string, std::map<std::string, Peer>> peers; // by file name, then by entry
 };
 
 // Lives as long as the process: callbacks may still be registered while it exits.
@@ -112,28 +154,6 @@ std::string fileNameFor(const std::string& name) {
     }
     return out;
 }
-
-// A descriptor that closes itself.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~Fd() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    explicit operator bool() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
 
 // The folder `name` inside `parent`, made when `create` asks for it and it is missing. A link in
 // its place is refused.
@@ -281,11 +301,15 @@ std::shared_ptr<Endpoint> bindEndpoint(const std::string& fileName) {
 // amount per pass) and calls each observer of the name once.
 void deliver(const std::string& fileName, const std::shared_ptr<Endpoint>& endpoint) {
     Center& c = center();
-    char byte;
-    for (int i = 0; i < drainLimit; ++i) {
-        if (recv(endpoint->fd, &byte, sizeof byte, MSG_DONTWAIT) < 0) {
+    // Datagrams are empty; a batch shorter than asked for has emptied the queue.
+    constexpr int batch = 32;
+    mmsghdr messages[batch]{};
+    for (int drained = 0; drained < drainLimit;) {
+        const int n = recvmmsg(endpoint->fd, messages, batch, MSG_DONTWAIT, nullptr);
+        if (n < batch) {
             break;
         }
+        drained += n;
     }
     std::vector<Registration> due;
     {
@@ -331,14 +355,109 @@ std::vector<std::shared_ptr<Endpoint>> dropUnobservedLocked(Center& c) {
     return dropped;
 }
 
-// Sends one datagram to every socket in the folder. A socket nobody holds any more is removed;
-// one whose queue is full already has a wake-up waiting, which is all a post is.
-void postTo(int folder, int sender) {
+// The observer's socket `entry` in `folder`, opened without following a link; fails with errno set
+// (ENOTSOCK for anything that is not a socket).
+Fd openSocketEntry(int folder, const char* entry) {
+    Fd target(openat(folder, entry, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (target && fstat(target.get(), &st) != 0) {
+        return Fd();
+    }
+    if (target && !S_ISSOCK(st.st_mode)) {
+        errno = ENOTSOCK;
+        return Fd();
+    }
+    return target;
+}
+
+// A socket of ours connected to the observer's socket `entry`; fails with errno set.
+Fd connectTo(int folder, const char* entry) {
+    Fd target = openSocketEntry(folder, entry);
+    if (!target) {
+        return target;
+    }
+    Fd connection(socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    fillAddress(address, procPath(target.get()));
+    if (connection &&
+        connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return Fd();
+    }
+    return connection;
+}
+
+// Whether a send's failure says that the socket at the other end is gone.
+bool peerGone(int error) {
+    return error == ECONNREFUSED || error == ECONNRESET || error == ENOTCONN || error == EPIPE;
+}
+
+// One empty datagram to the observer's socket `entry` without keeping a connection; fails as sendto.
+bool sendUnconnected(Center& c, int folder, const char* entry) {
+    Fd target = openSocketEntry(folder, entry);
+    if (!target) {
+        return errno == ENOTSOCK || errno == ENOENT; // nothing to reach, nothing to remove
+    }
+    if (c.postFd < 0) {
+        c.postFd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (c.postFd < 0) {
+            return true;
+        }
+    }
+    sockaddr_un address{};
+    fillAddress(address, procPath(target.get()));
+    return sendto(c.postFd, "", 0, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
+                  sizeof address) == 0 ||
+           !peerGone(errno);
+}
+
+// Connects `peer` afresh to the socket `entry`, within the limit of connections kept. False when
+// the socket refuses: nobody holds it any more.
+bool reconnect(Center& c, Peer& peer, int folder, const char* entry) {
+    if (peer.connection) {
+        peer.connection = Fd();
+        --c.connections;
+    }
+    if (c.connections >= connectionLimit) {
+        return true;
+    }
+    peer.connection = connectTo(folder, entry);
+    if (peer.connection) {
+        ++c.connections;
+        return true;
+    }
+    return errno != ECONNREFUSED;
+}
+
+// One empty datagram to the observer's socket `entry`. False when nobody holds the socket any more.
+bool sendTo(Center& c, Peer& peer, int folder, const char* entry) {
+    // A full queue already has a wake-up waiting, which is all a post is.
+    if (peer.connection &&
+        (send(peer.connection.get(), "", 0, MSG_DONTWAIT | MSG_NOSIGNAL) == 0 || !peerGone(errno))) {
+        return true;
+    }
+    // Not connected yet, or what it was connected to is gone: whatever holds the name now gets
+    // this post.
+    if (!reconnect(c, peer, folder, entry)) {
+        return false;
+    }
+    if (!peer.connection) {
+        return sendUnconnected(c, folder, entry);
+    }
+    return send(peer.connection.get(), "", 0, MSG_DONTWAIT | MSG_NOSIGNAL) == 0 || !peerGone(errno);
+}
+
+// Sends one datagram to every socket listed in the name's folder, once each. A socket nobody holds
+// any more is removed; the connections to entries no longer listed are closed.
+void postTo(Center& c, const std::string& fileName, int folder) {
+    const std::uint64_t post = ++c.posts;
+    auto& peers = c.peers[fileName];
+    bool listed = true;
     alignas(8) char buffer[4096];
     for (;;) {
         const long n = syscall(SYS_getdents64, folder, buffer, sizeof buffer);
         if (n <= 0) {
-            return;
+            listed = n == 0;
+            break;
         }
         for (long at = 0; at < n;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
@@ -346,19 +465,34 @@ void postTo(int folder, int sender) {
             if (entry->d_type != DT_SOCK && entry->d_type != DT_UNKNOWN) {
                 continue; // "." and "..", and anything planted that is not a socket
             }
-            Fd target(openat(folder, entry->d_name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-            struct stat st {};
-            if (!target || fstat(target.get(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
-                continue;
+            Peer& peer = peers.try_emplace(entry->d_name).first->second;
+            if (peer.lastPost == post) {
+                continue; // listed twice while the folder changed: reached already
             }
-            sockaddr_un address{};
-            fillAddress(address, procPath(target.get()));
-            if (sendto(sender, "", 0, MSG_DONTWAIT | MSG_NOSIGNAL,
-                       reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0 &&
-                errno == ECONNREFUSED) {
+            peer.lastPost = post;
+            if (peer.inode != entry->d_ino && peer.connection) {
+                peer.connection = Fd(); // another socket now holds the name
+                --c.connections;
+            }
+            peer.inode = entry->d_ino;
+            if (!sendTo(c, peer, folder, entry->d_name)) {
                 unlinkat(folder, entry->d_name, 0);
             }
         }
+    }
+    if (!listed) {
+        return; // what is not known to be gone stays
+    }
+    std::erase_if(peers, [&](const auto& named) {
+        const Peer& peer = named.second;
+        if (peer.lastPost == post) {
+            return false;
+        }
+        c.connections -= peer.connection ? 1 : 0;
+        return true;
+    });
+    if (peers.empty()) {
+        c.peers.erase(fileName);
     }
 }
 
@@ -439,26 +573,24 @@ void CFNotificationCenterPostNotification(CFNotificationCenterRef centerRef, CFS
         return;
     }
     // No folder means no observer: there is no one to tell. A link in the way is refused.
-    Fd folder = openNameFolder(fileNameFor(text), false);
-    if (!folder) {
-        if (errno != ENOENT) {
-            std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot post %s: %s\n", text.c_str(),
-                         errno == ELOOP || errno == ENOTDIR ? "a link stands in the way"
-                                                            : std::strerror(errno));
-        }
-        return;
+    const std::string fileName = fileNameFor(text);
+    Fd folder = openNameFolder(fileName, false);
+    if (!folder && errno != ENOENT) {
+        std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot post %s: %s\n", text.c_str(),
+                     errno == ELOOP || errno == ENOTDIR ? "a link stands in the way" : std::strerror(errno));
     }
     Center& c = center();
     std::lock_guard lock(c.postMutex);
-    if (c.postFd < 0) {
-        c.postFd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (c.postFd < 0) {
-            std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot make a socket: %s\n",
-                         std::strerror(errno));
-            return;
+    if (!folder) {
+        if (auto it = c.peers.find(fileName); it != c.peers.end()) {
+            for (auto& named : it->second) {
+                c.connections -= named.second.connection ? 1 : 0;
+            }
+            c.peers.erase(it);
         }
+        return;
     }
-    postTo(folder.get(), c.postFd);
+    postTo(c, fileName, folder.get());
 }
 
 } // extern "C"

@@ -190,21 +190,19 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
         static_cast<unsigned long long>(info.st_size) > limit) {
         return std::nullopt;
     }
+    // One byte more than the file holds: a read that stops at the size the file has is at its end,
+    // and a file read in one call takes one read.
+    const auto size = static_cast<std::size_t>(info.st_size);
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
+    bytes.resize(size + 1);
     std::size_t done = 0;
     // The file may change size while it is read: take what is there, up to the limit.
     for (;;) {
         if (done == bytes.size()) {
-            if (bytes.size() >= limit) {
-                char extra;
-                ssize_t more = ::read(file.fd, &extra, 1);
-                if (more != 0) {
-                    return std::nullopt;
-                }
-                break;
+            if (done > limit) {
+                return std::nullopt;
             }
-            bytes.resize(std::min(limit, bytes.size() + 4096));
+            bytes.resize(done + 1 + std::min<std::size_t>(4095, limit - done));
         }
         ssize_t n = ::read(file.fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
@@ -217,6 +215,9 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
             break;
         }
         done += static_cast<std::size_t>(n);
+        if (done == size && size > 0 && done < bytes.size()) {
+            break;
+        }
     }
     bytes.resize(done);
     return bytes;

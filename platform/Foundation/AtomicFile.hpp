@@ -12,7 +12,7 @@ namespace NS::detail {
 
 // The bytes of the regular file at `path`; nothing when it is missing, unreadable, not a regular file
 // or larger than `limit`.
-std::optional<std::string> readFile(const char* path, std::size_t limit);
+[[gnu::visibility("default")]] std::optional<std::string> readFile(const char* path, std::size_t limit);
 
 // Writes `bytes` to `path`. Atomically: into a new file in the same directory, flushed to disk and
 // renamed over `path`, so that a reader sees the old file or the new one and never a part; on any

@@ -6,14 +6,19 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -329,6 +334,152 @@ TEST_F(DarwinNotificationTest, ObserverAddedOnAnotherThreadIsCalledOnTheMainThre
     CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
 }
 
+// A socket bound by hand in a name's folder, as an observer binds one, to count exactly what posts
+// send to it.
+class HandSocket {
+  public:
+    explicit HandSocket(const fs::path& path) : path_(path) {
+        fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        bound_ = fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    HandSocket(const HandSocket&) = delete;
+    HandSocket& operator=(const HandSocket&) = delete;
+    ~HandSocket() { shut(); }
+    bool bound() const { return bound_; }
+    ino_t inode() const {
+        struct stat st {};
+        return lstat(path_.c_str(), &st) == 0 ? st.st_ino : 0;
+    }
+    // The datagrams queued since the last call.
+    int received() {
+        int n = 0;
+        char byte;
+        while (recv(fd_, &byte, sizeof byte, MSG_DONTWAIT) >= 0) {
+            ++n;
+        }
+        return n;
+    }
+    // As when its process dies: the socket is gone, its file stays.
+    void shut() {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+
+  private:
+    fs::path path_;
+    int fd_ = -1;
+    bool bound_ = false;
+};
+
+fs::path freshNameFolder(const char* name) {
+    const fs::path folder = notifyFolder / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+TEST_F(DarwinNotificationTest, EveryPostReachesEachSocketListedExactlyOnceIncludingOnesBoundSinceTheLast) {
+    const fs::path folder = freshNameFolder("test.exact");
+    HandSocket first(folder / "first");
+    ASSERT_TRUE(first.bound());
+    post("test.exact");
+    post("test.exact");
+    EXPECT_EQ(first.received(), 2);
+
+    HandSocket second(folder / "second");
+    ASSERT_TRUE(second.bound());
+    post("test.exact");
+    EXPECT_EQ(first.received(), 1);
+    EXPECT_EQ(second.received(), 1) << "a socket bound after a post was not reached by the next";
+
+    // Posts from several threads at once: each still sends once to each socket.
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 4; ++t) {
+        posters.emplace_back([] {
+            NS::AutoreleaseScope inner;
+            post("test.exact");
+            post("test.exact");
+        });
+    }
+    for (std::thread& t : posters) {
+        t.join();
+    }
+    EXPECT_EQ(first.received(), 8);
+    EXPECT_EQ(second.received(), 8);
+    fs::remove_all(folder);
+}
+
+TEST_F(DarwinNotificationTest, ASocketThatDiedIsRemovedAndWhateverTakesItsNameIsReached) {
+    const fs::path folder = freshNameFolder("test.reborn");
+    auto old = std::make_unique<HandSocket>(folder / "a");
+    ASSERT_TRUE(old->bound());
+    post("test.reborn");
+    EXPECT_EQ(old->received(), 1);
+
+    // Its process died: the next post removes its file.
+    old->shut();
+    post("test.reborn");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "a")));
+
+    // A new socket under the same name, then another after the last one went away by itself; the
+    // file system may give it the inode number the last one had.
+    auto next = std::make_unique<HandSocket>(folder / "a");
+    ASSERT_TRUE(next->bound());
+    post("test.reborn");
+    EXPECT_EQ(next->received(), 1);
+    const ino_t inode = next->inode();
+    next.reset();
+    fs::remove(folder / "a");
+    HandSocket again(folder / "a");
+    ASSERT_TRUE(again.bound());
+    post("test.reborn");
+    EXPECT_EQ(again.received(), 1) << (again.inode() == inode ? "same inode number" : "new inode number");
+    post("test.reborn");
+    EXPECT_EQ(again.received(), 1);
+    fs::remove_all(folder);
+}
+
+TEST_F(DarwinNotificationTest, ASocketPostedToBeforeIsNotReachedBehindALinkNorOnceOutOfTheFolder) {
+    const fs::path folder = freshNameFolder("test.link.known");
+    const fs::path aside = notifyFolder / "test.link.known.aside";
+    fs::remove(aside);
+    HandSocket known(folder / "known");
+    ASSERT_TRUE(known.bound());
+    post("test.link.known");
+    EXPECT_EQ(known.received(), 1);
+
+    // The socket leaves the folder, and a link under its old name points at it.
+    fs::rename(folder / "known", aside);
+    fs::create_symlink(aside, folder / "known");
+    post("test.link.known");
+    EXPECT_EQ(known.received(), 0) << "a post followed a link";
+    EXPECT_TRUE(fs::is_symlink(folder / "known"));
+
+    // Back in place, it is reached again.
+    fs::remove(folder / "known");
+    fs::rename(aside, folder / "known");
+    post("test.link.known");
+    EXPECT_EQ(known.received(), 1);
+
+    // Another live socket takes its name while it lives on elsewhere: the name's holder is reached.
+    const fs::path newcomerPath = notifyFolder / "test.link.known.newcomer";
+    fs::remove(newcomerPath);
+    HandSocket newcomer(newcomerPath);
+    ASSERT_TRUE(newcomer.bound());
+    fs::rename(folder / "known", aside);
+    fs::rename(newcomerPath, folder / "known");
+    post("test.link.known");
+    EXPECT_EQ(newcomer.received(), 1);
+    EXPECT_EQ(known.received(), 0) << "a post reached a socket no longer in the folder";
+    fs::remove(aside);
+    fs::remove_all(folder);
+}
+
 // Another process: this test binary again, told through its environment to post or to observe.
 int runChild(const char* role, const char* name) {
     std::string variable = std::string("NOTIFICATION_TEST_") + role + "=" + name;
@@ -389,6 +540,25 @@ TEST_F(DarwinNotificationTest, AnObserverThatDiedIsCleanedUpByTheNextPost) {
     EXPECT_EQ(entriesIn(folder), 1u) << "the observer's socket";
     post("test.process.died");
     EXPECT_EQ(entriesIn(folder), 0u) << "the dead observer's socket stayed";
+}
+
+TEST_F(DarwinNotificationTest, ObserversThatStartAfterAPostAreReachedAndThoseThatDiedAreRemoved) {
+    const char* name = "test.process.later";
+    const fs::path folder = notifyFolder / name;
+    Seen ready;
+    observe(ready, "test.process.later.ready");
+    for (int round = 1; round <= 3; ++round) {
+        // Each observer sees one post and exits without removing its socket, as a killed one would.
+        const pid_t child = runChild("OBSERVE", name);
+        ASSERT_GT(child, 0);
+        ASSERT_TRUE(runUntil([&] { return ready.count == round; }, 10.0));
+        post(name);
+        EXPECT_EQ(waitChild(child), 0) << "observer " << round << " did not receive the post";
+        EXPECT_EQ(entriesIn(folder), 1u) << "the sockets of earlier observers stayed";
+    }
+    post(name);
+    EXPECT_EQ(entriesIn(folder), 0u) << "the last observer's socket stayed";
+    CFNotificationCenterRemoveEveryObserver(darwin(), &ready);
 }
 
 // The other side of the two tests above, run before any test when the environment asks for it.

@@ -83,6 +83,26 @@ std::string readBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+TEST(AtomicFile, ReadsWholeFilesUpToTheLimitAndNothingLarger) {
+    TempDir dir;
+    const std::string path = dir.file(kName);
+    for (std::size_t size : {0, 1, 4095, 4096, 4097, 10000, 300000}) {
+        const std::string bytes = payload().substr(0, size);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_EQ(NS::detail::readFile(path.c_str(), 300000), bytes) << size << " bytes";
+        EXPECT_EQ(NS::detail::readFile(path.c_str(), size), bytes) << size << " bytes, at the limit";
+        if (size > 0) {
+            EXPECT_EQ(NS::detail::readFile(path.c_str(), size - 1), std::nullopt) << size << " bytes";
+        }
+    }
+    // Files whose size the kernel does not know until they are read, as in /proc, are read to their end.
+    const std::optional<std::string> mounts = NS::detail::readFile("/proc/self/mountinfo", 1 << 20);
+    ASSERT_TRUE(mounts.has_value());
+    EXPECT_GT(mounts->size(), 0u);
+    EXPECT_EQ(*mounts, readBytes("/proc/self/mountinfo"));
+    EXPECT_EQ(NS::detail::readFile(dir.path().c_str(), 1 << 20), std::nullopt) << "a folder";
+}
+
 TEST(AtomicFile, TemporariesOfKilledWritersAreRemovedByTheNextWrite) {
     TempDir dir;
     const std::string target = dir.file(kName);
