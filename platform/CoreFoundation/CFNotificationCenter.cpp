@@ -42,11 +42,13 @@ __CFNotificationCenter darwinCenter{0};
 // opened without following links, and sockets are reached through descriptors opened on them
 // without following links: a link planted anywhere on the way is refused, never followed.
 //
-// A poster keeps, for each name it posts, a socket connected to each observer's socket it has
-// reached, known by the entry's name and inode number: a post then lists the name's folder and
-// sends on those. The listing stays the authority. Only an entry listed now is sent to, once per
-// post; one gone from it loses its connection; one refused (its process died, or its inode number
-// now belongs to a new socket) is connected again by name once, and removed if refused again.
+// A poster keeps, for each name it posts, a socket connected to each observer's socket it found
+// there, known by the entry's name and inode number. A post sends on those first, then lists the
+// name's folder: an entry listed and not reached yet (new, or refused: its process died, or its
+// inode number now belongs to another socket) is connected by name and sent to, and removed if it
+// refuses; one gone from the listing loses its connection. So a post reaches every observer that
+// was there before it, once, and a socket that left the folder hears at most the one post that finds
+// it gone.
 constexpr const char* notifyDirectory = "/private/var/run/notifyd";
 
 // Enough datagrams per pass to empty a socket's queue many times over, few enough that a flood
@@ -102,8 +104,9 @@ class Fd {
 // A poster's view of one observer's socket in a name's folder.
 struct Peer {
     ino_t inode = 0;
-    Fd connection;              // none when it could not be connected, or too many are
-    std::uint64_t lastPost = 0; // the post that last listed it
+    Fd connection;             // none when it could not be connected, or too many are
+    std::uint64_t listed = 0;  // the post that last listed it
+    std::uint64_t reached = 0; // the post that last reached it
 };
 
 // Connections kept at most, over all names: each holds a descriptor of this process.
@@ -119,7 +122,7 @@ struct Center {
     int postFd = -1; // sends to sockets without a connection
     std::uint64_t posts = 0;
     std::size_t connections = 0;
-    std::map<std::string, std::map<std::string, Peer>> peers; // by file name, then by entry
+    std::map<std::string, std::map<std::string, Peer>> peers; // by name, then by entry
 };
 
 // Lives as long as the process: callbacks may still be registered while it exits.
@@ -446,11 +449,30 @@ bool sendTo(Center& c, Peer& peer, int folder, const char* entry) {
     return send(peer.connection.get(), "", 0, MSG_DONTWAIT | MSG_NOSIGNAL) == 0 || !peerGone(errno);
 }
 
-// Sends one datagram to every socket listed in the name's folder, once each. A socket nobody holds
-// any more is removed; the connections to entries no longer listed are closed.
-void postTo(Center& c, const std::string& fileName, int folder) {
-    const std::uint64_t post = ++c.posts;
-    auto& peers = c.peers[fileName];
+// Sends one datagram to each socket in `peers` that is connected; returns the inode numbers of
+// those reached. One that refuses loses its connection: the listing decides what becomes of it.
+std::vector<ino_t> sendToConnected(Center& c, std::map<std::string, Peer>& peers, std::uint64_t post) {
+    std::vector<ino_t> reached;
+    for (auto& [entry, peer] : peers) {
+        if (!peer.connection) {
+            continue;
+        }
+        // A full queue already has a wake-up waiting, which is all a post is.
+        if (send(peer.connection.get(), "", 0, MSG_DONTWAIT | MSG_NOSIGNAL) == 0 || !peerGone(errno)) {
+            peer.reached = post;
+            reached.push_back(peer.inode);
+        } else {
+            peer.connection = Fd();
+            --c.connections;
+        }
+    }
+    return reached;
+}
+
+// Sends one datagram to every socket listed in the name's folder that this post has not reached
+// yet. A socket nobody holds any more is removed; the entries no longer listed are let go.
+void postTo(Center& c, std::map<std::string, Peer>& peers, int folder, std::uint64_t post,
+            const std::vector<ino_t>& reached) {
     bool listed = true;
     alignas(8) char buffer[4096];
     for (;;) {
@@ -466,16 +488,26 @@ void postTo(Center& c, const std::string& fileName, int folder) {
                 continue; // "." and "..", and anything planted that is not a socket
             }
             Peer& peer = peers.try_emplace(entry->d_name).first->second;
-            if (peer.lastPost == post) {
-                continue; // listed twice while the folder changed: reached already
+            if (peer.listed == post) {
+                continue; // listed twice while the folder changed
             }
-            peer.lastPost = post;
-            if (peer.inode != entry->d_ino && peer.connection) {
-                peer.connection = Fd(); // another socket now holds the name
-                --c.connections;
+            peer.listed = post;
+            if (peer.inode != entry->d_ino) {
+                if (peer.connection) {
+                    peer.connection = Fd(); // another socket now holds the name
+                    --c.connections;
+                }
+                peer.reached = 0;
+                peer.inode = entry->d_ino;
             }
-            peer.inode = entry->d_ino;
-            if (!sendTo(c, peer, folder, entry->d_name)) {
+            // Reached already, under this name or, renamed since, under another.
+            if (peer.reached == post ||
+                std::find(reached.begin(), reached.end(), peer.inode) != reached.end()) {
+                continue;
+            }
+            if (sendTo(c, peer, folder, entry->d_name)) {
+                peer.reached = post;
+            } else {
                 unlinkat(folder, entry->d_name, 0);
             }
         }
@@ -485,15 +517,12 @@ void postTo(Center& c, const std::string& fileName, int folder) {
     }
     std::erase_if(peers, [&](const auto& named) {
         const Peer& peer = named.second;
-        if (peer.lastPost == post) {
+        if (peer.listed == post) {
             return false;
         }
         c.connections -= peer.connection ? 1 : 0;
         return true;
     });
-    if (peers.empty()) {
-        c.peers.erase(fileName);
-    }
 }
 
 } // namespace
@@ -572,25 +601,29 @@ void CFNotificationCenterPostNotification(CFNotificationCenterRef centerRef, CFS
                      "CFNotificationCenterPostNotification: a Darwin notification needs a name; ignored\n");
         return;
     }
-    // No folder means no observer: there is no one to tell. A link in the way is refused.
-    const std::string fileName = fileNameFor(text);
-    Fd folder = openNameFolder(fileName, false);
-    if (!folder && errno != ENOENT) {
-        std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot post %s: %s\n", text.c_str(),
-                     errno == ELOOP || errno == ENOTDIR ? "a link stands in the way" : std::strerror(errno));
-    }
     Center& c = center();
     std::lock_guard lock(c.postMutex);
-    if (!folder) {
-        if (auto it = c.peers.find(fileName); it != c.peers.end()) {
-            for (auto& named : it->second) {
-                c.connections -= named.second.connection ? 1 : 0;
-            }
-            c.peers.erase(it);
+    const std::uint64_t post = ++c.posts;
+    auto& peers = c.peers[text];
+    const std::vector<ino_t> reached = sendToConnected(c, peers, post);
+    // No folder means no observer: there is no one to tell. A link in the way is refused.
+    Fd folder = openNameFolder(fileNameFor(text), false);
+    if (folder) {
+        postTo(c, peers, folder.get(), post, reached);
+    } else {
+        if (errno != ENOENT) {
+            std::fprintf(stderr, "CFNotificationCenterPostNotification: cannot post %s: %s\n", text.c_str(),
+                         errno == ELOOP || errno == ENOTDIR ? "a link stands in the way"
+                                                            : std::strerror(errno));
         }
-        return;
+        for (auto& named : peers) {
+            c.connections -= named.second.connection ? 1 : 0;
+        }
+        peers.clear();
     }
-    postTo(c, fileName, folder.get());
+    if (peers.empty()) {
+        c.peers.erase(text);
+    }
 }
 
 } // extern "C"
