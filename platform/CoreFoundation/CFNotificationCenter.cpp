@@ -314,16 +314,23 @@ void deliver(const std::string& fileName, const std::shared_ptr<Endpoint>& endpo
         }
         drained += n;
     }
-    std::vector<Registration> due;
+    // What a call needs, taken under the lock; the name is held for as long as the call runs.
+    struct Due {
+        std::uint64_t id;
+        const void* observer;
+        CFNotificationCallback callback;
+        objc::Ref<NS::String> nameObject;
+    };
+    std::vector<Due> due;
     {
         std::lock_guard lock(c.mutex);
         for (const Registration& r : c.registrations) {
             if (r.fileName == fileName) {
-                due.push_back(r);
+                due.push_back(Due{r.id, r.observer, r.callback, r.nameObject});
             }
         }
     }
-    for (const Registration& r : due) {
+    for (const Due& r : due) {
         {
             // An observer removed by an earlier callback of this delivery is not called.
             std::lock_guard lock(c.mutex);
