@@ -422,7 +422,7 @@ bool sendUnconnected(Center& c, int folder, const char* entry) {
 
 // Connects `peer` afresh to the socket `entry`, within the limit of connections kept. False when
 // the socket refuses: nobody holds it any more.
-bool reconnect(Center& c, Peer& peer, int folder, const char* entry) {
+bool connectPeer(Center& c, Peer& peer, int folder, const char* entry) {
     if (peer.connection) {
         peer.connection = Fd();
         --c.connections;
@@ -438,21 +438,17 @@ bool reconnect(Center& c, Peer& peer, int folder, const char* entry) {
     return errno != ECONNREFUSED;
 }
 
-// One empty datagram to the observer's socket `entry`. False when nobody holds the socket any more.
+// One empty datagram to the observer's socket `entry`, which this post has not reached: new, or
+// what `peer` was connected to is gone and whatever holds the name now gets the post. False when
+// nobody holds the socket any more.
 bool sendTo(Center& c, Peer& peer, int folder, const char* entry) {
-    // A full queue already has a wake-up waiting, which is all a post is.
-    if (peer.connection &&
-        (send(peer.connection.get(), "", 0, MSG_DONTWAIT | MSG_NOSIGNAL) == 0 || !peerGone(errno))) {
-        return true;
-    }
-    // Not connected yet, or what it was connected to is gone: whatever holds the name now gets
-    // this post.
-    if (!reconnect(c, peer, folder, entry)) {
+    if (!connectPeer(c, peer, folder, entry)) {
         return false;
     }
     if (!peer.connection) {
         return sendUnconnected(c, folder, entry);
     }
+    // A full queue already has a wake-up waiting, which is all a post is.
     return send(peer.connection.get(), "", 0, MSG_DONTWAIT | MSG_NOSIGNAL) == 0 || !peerGone(errno);
 }
 

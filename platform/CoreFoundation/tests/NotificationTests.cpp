@@ -414,6 +414,27 @@ TEST_F(DarwinNotificationTest, EveryPostReachesEachSocketListedExactlyOnceInclud
     fs::remove_all(folder);
 }
 
+TEST_F(DarwinNotificationTest, MoreSocketsThanAPosterKeepsConnectedAreEachReachedOncePerPost) {
+    const fs::path folder = freshNameFolder("test.many");
+    std::vector<std::unique_ptr<HandSocket>> sockets;
+    for (int i = 0; i < 300; ++i) {
+        sockets.push_back(std::make_unique<HandSocket>(folder / ("s" + std::to_string(i))));
+        ASSERT_TRUE(sockets.back()->bound());
+    }
+    for (int round = 0; round < 3; ++round) {
+        post("test.many");
+        int reachedOnce = 0;
+        for (auto& socket : sockets) {
+            reachedOnce += socket->received() == 1 ? 1 : 0;
+        }
+        EXPECT_EQ(reachedOnce, 300) << "round " << round;
+    }
+    sockets.clear();
+    post("test.many");
+    EXPECT_EQ(entriesIn(folder), 0u) << "the closed sockets stayed";
+    fs::remove_all(folder);
+}
+
 TEST_F(DarwinNotificationTest, ASocketThatDiedIsRemovedAndWhateverTakesItsNameIsReached) {
     const fs::path folder = freshNameFolder("test.reborn");
     auto old = std::make_unique<HandSocket>(folder / "a");
