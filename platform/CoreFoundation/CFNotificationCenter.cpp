@@ -401,11 +401,13 @@ bool peerGone(int error) {
     return error == ECONNREFUSED || error == ECONNRESET || error == ENOTCONN || error == EPIPE;
 }
 
-// One empty datagram to the observer's socket `entry` without keeping a connection; fails as sendto.
+// One empty datagram to the observer's socket `entry` without keeping a connection. False only when
+// the socket refuses it: what cannot be opened (not a socket, gone, or no descriptor to spare) is
+// not known to be dead.
 bool sendUnconnected(Center& c, int folder, const char* entry) {
     Fd target = openSocketEntry(folder, entry);
     if (!target) {
-        return errno == ENOTSOCK || errno == ENOENT; // nothing to reach, nothing to remove
+        return true;
     }
     if (c.postFd < 0) {
         c.postFd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

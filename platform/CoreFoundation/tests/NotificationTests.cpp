@@ -6,12 +6,14 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -432,6 +434,36 @@ TEST_F(DarwinNotificationTest, MoreSocketsThanAPosterKeepsConnectedAreEachReache
     sockets.clear();
     post("test.many");
     EXPECT_EQ(entriesIn(folder), 0u) << "the closed sockets stayed";
+    fs::remove_all(folder);
+}
+
+TEST_F(DarwinNotificationTest, APosterOutOfDescriptorsRemovesNoLiveSocket) {
+    const fs::path folder = freshNameFolder("test.nofd");
+    HandSocket live(folder / "live");
+    ASSERT_TRUE(live.bound());
+    // One descriptor left: the post opens the folder, and nothing more.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        tight.rlim_cur = std::max<rlim_t>(tight.rlim_cur, std::stoul(entry.path().filename().string()) + 8);
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> fillers;
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+        fillers.push_back(fd);
+    }
+    close(fillers.back());
+    fillers.pop_back();
+    post("test.nofd");
+    for (int fd : fillers) {
+        close(fd);
+    }
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_TRUE(fs::exists(fs::symlink_status(folder / "live"))) << "a live observer's socket was removed";
+    post("test.nofd");
+    EXPECT_GE(live.received(), 1);
     fs::remove_all(folder);
 }
 
