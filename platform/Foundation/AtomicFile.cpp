@@ -1,5 +1,6 @@
 #include "Foundation/AtomicFile.hpp"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -299,10 +300,25 @@ bool StagedFile::replace(const char* path) const {
         (old.st_mode & 07777) != kNewFileMode) {
         return false;
     }
-    // The only link followed is the kernel's own name for our descriptor; a link in the file's place
-    // is replaced by the rename, not followed. A temporary left by a placing that stopped halfway is
-    // removed by the next writer of the file.
+    // The descriptor itself is linked where the kernel allows it; elsewhere its name under /proc is,
+    // the only link ever followed here. A link in the file's place is replaced by the rename, not
+    // followed. A temporary left by a placing that stopped halfway is removed by the next writer of
+    // the file.
+    static std::atomic<bool> linksDescriptors{true};
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const auto link = [&](const std::string& temporary) {
+        if (linksDescriptors.load(std::memory_order_relaxed)) {
+            if (::linkat(fd_, "", dir.fd, temporary.c_str(), AT_EMPTY_PATH) == 0) {
+                return 0;
+            }
+            if (errno != ENOENT && errno != EPERM) {
+                return errno;
+            }
+            linksDescriptors.store(false, std::memory_order_relaxed);
+        }
+        return ::linkat(AT_FDCWD, self.c_str(), dir.fd, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                                   : errno;
+    };
     constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     // Names come from a sequence seeded once per thread, not a system call each: a name taken
     // meanwhile only costs another try.
@@ -315,8 +331,8 @@ bool StagedFile::replace(const char* path) const {
         for (int i = 0; i < 6; ++i, bits /= letters.size()) {
             temporary += letters[bits % letters.size()];
         }
-        if (::linkat(AT_FDCWD, self.c_str(), dir.fd, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            if (errno == EEXIST) {
+        if (const int error = link(temporary); error != 0) {
+            if (error == EEXIST) {
                 continue;
             }
             return false;

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <linux/capability.h>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -269,6 +271,28 @@ TEST_F(StagedFile, NothingIsNamedUntilPlacedAndEachPlacingIsTheSameWholeFile) {
     EXPECT_EQ(statOf(dir.file("one.png")).st_mode & 07777, 0644u);
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"one.png", "two.png"})) << "a temporary was left";
     EXPECT_TRUE(staging.entries().empty());
+}
+
+TEST_F(StagedFile, AProcessWithoutTheRightToLinkADescriptorStillPlacesIt) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Without this capability the kernel refuses to link a descriptor by itself.
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        const bool dropped = syscall(SYS_capget, &header, data) == 0 &&
+                             ((data[0].effective &= ~(1u << CAP_DAC_READ_SEARCH)), true) &&
+                             syscall(SYS_capset, &header, data) == 0;
+        _exit(dropped && staged->replace(dir.file("one.png").c_str()) &&
+                      staged->replace(dir.file("two.png").c_str())
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readBytes(dir.file("two.png")), bytes);
+    EXPECT_EQ(statOf(dir.file("one.png")).st_ino, statOf(dir.file("two.png")).st_ino);
 }
 
 TEST_F(StagedFile, ALinkInTheFilesPlaceIsReplacedNotFollowed) {
