@@ -136,12 +136,6 @@ constexpr double kButtonHeight = 57;
 constexpr double kTitleHeight = 44;
 constexpr double kCancelGap = 8;
 
-objc::Ptr<UI::View> box(CGRect frame, UI::Color* color) {
-    auto view = UI::View::alloc()->initWithFrame(frame);
-    view->setBackgroundColor(color);
-    return view->autorelease().as<UI::View>();
-}
-
 // A label centred in a row of the sheet.
 void addCentred(UI::View* row, const std::string& text, const char* font, double size, UI::Color* color) {
     UI::View* label = UI::makeLabel(text.c_str(), font, size, color);
@@ -159,12 +153,12 @@ objc::Ref<UI::Window> sheetWindow(const ImageSheet& sheet, UI::Image* image, con
     auto window = objc::adopt(UI::Window::alloc()->init().as<UI::Window>());
     const CGSize screen = window->frame().size;
     window->setBackgroundColor(UI::colorRGB(255, 255, 255));
-    auto page = box(CGRectMake(0, 0, screen.width, screen.height), UI::colorRGB(255, 255, 255));
+    auto page = UI::makeBox(CGRectMake(0, 0, screen.width, screen.height), UI::colorRGB(255, 255, 255));
     window->addSubview(page);
     // The address bar under the status bar.
-    auto bar = box(CGRectMake(0, 0, screen.width, 64), UI::colorRGB(247, 247, 247));
+    auto bar = UI::makeBox(CGRectMake(0, 0, screen.width, 64), UI::colorRGB(247, 247, 247));
     page->addSubview(bar);
-    auto field = box(CGRectMake(8, 27, screen.width - 16, 29), UI::colorRGB(227, 227, 230));
+    auto field = UI::makeBox(CGRectMake(8, 27, screen.width - 16, 29), UI::colorRGB(227, 227, 230));
     bar->addSubview(field);
     addCentred(field, url.substr(url.rfind('/') + 1), "HelveticaNeue", 15, UI::colorRGB(0, 0, 0));
     // The image at its size, scaled down to the page's width when wider, under the bar.
@@ -174,26 +168,27 @@ objc::Ref<UI::Window> sheetWindow(const ImageSheet& sheet, UI::Image* image, con
     picture->setFrame(
         CGRectMake((screen.width - size.width * scale) / 2, 84, size.width * scale, size.height * scale));
     page->addSubview(picture);
-    window->addSubview(box(CGRectMake(0, 0, screen.width, screen.height), UI::colorRGB(0, 0, 0, 0.4)));
+    window->addSubview(
+        UI::makeBox(CGRectMake(0, 0, screen.width, screen.height), UI::colorRGB(0, 0, 0, 0.4)));
 
     // The sheet, no wider than a phone's, from the bottom up: Cancel, then the actions and title.
     const double width = std::min(screen.width, 320.0) - 2 * kSheetMargin;
     const double left = (screen.width - width) / 2;
     double y = screen.height - kSheetMargin - kButtonHeight;
-    auto cancel = box(CGRectMake(left, y, width, kButtonHeight), UI::colorRGB(255, 255, 255));
+    auto cancel = UI::makeBox(CGRectMake(left, y, width, kButtonHeight), UI::colorRGB(255, 255, 255));
     addCentred(cancel, "Cancel", "HelveticaNeue-Medium", 20, UI::systemTintColor());
     window->addSubview(cancel);
     const double group = kTitleHeight + kButtonHeight * static_cast<double>(sheet.actions.size());
     y -= kCancelGap + group;
-    auto actions = box(CGRectMake(left, y, width, group), UI::colorRGB(255, 255, 255));
+    auto actions = UI::makeBox(CGRectMake(left, y, width, group), UI::colorRGB(255, 255, 255));
     window->addSubview(actions);
-    auto title = box(CGRectMake(0, 0, width, kTitleHeight), nullptr);
+    auto title = UI::makeBox(CGRectMake(0, 0, width, kTitleHeight), nullptr);
     addCentred(title, url, "HelveticaNeue", 13, UI::colorRGB(143, 143, 143));
     actions->addSubview(title);
     double rowY = kTitleHeight;
     for (WK::ElementAction* action : sheet.actions) {
-        actions->addSubview(box(CGRectMake(0, rowY, width, 0.5), UI::colorRGB(200, 199, 204)));
-        auto row = box(CGRectMake(0, rowY + 0.5, width, kButtonHeight - 0.5), nullptr);
+        actions->addSubview(UI::makeBox(CGRectMake(0, rowY, width, 0.5), UI::colorRGB(200, 199, 204)));
+        auto row = UI::makeBox(CGRectMake(0, rowY + 0.5, width, kButtonHeight - 0.5), nullptr);
         addCentred(row, titleOf(action), "HelveticaNeue", 20, UI::systemTintColor());
         actions->addSubview(row);
         rowY += kButtonHeight;

@@ -52,12 +52,6 @@ constexpr double kBarHeight = 44;
 constexpr double kFieldHeight = 44;
 constexpr double kInset = 15;
 
-objc::Ptr<UI::View> box(CGRect frame, UI::Color* color) {
-    auto view = UI::View::alloc()->initWithFrame(frame);
-    view->setBackgroundColor(color);
-    return view->autorelease().as<UI::View>();
-}
-
 // A label at (x, y), at most `width` wide (wrapping when `wrap`), vertically centred in `height`
 // when that is positive; returns its bottom.
 double addText(UI::View* parent, const std::string& text, const char* font, UI::Color* color, double x,
@@ -96,8 +90,8 @@ void showDraft(ComposeView* self) {
 
     // The bar, its light background reaching up behind the status bar.
     const double top = UI::kStatusBarHeight;
-    self->addSubview(box(CGRectMake(0, 0, width, top + kBarHeight), UI::colorRGB(247, 247, 247)));
-    self->addSubview(box(CGRectMake(0, top + kBarHeight, width, 0.5), UI::colorRGB(0, 0, 0, 0.3)));
+    self->addSubview(UI::makeBox(CGRectMake(0, 0, width, top + kBarHeight), UI::colorRGB(247, 247, 247)));
+    self->addSubview(UI::makeBox(CGRectMake(0, top + kBarHeight, width, 0.5), UI::colorRGB(0, 0, 0, 0.3)));
     addText(self, "Cancel", "HelveticaNeue", UI::systemTintColor(), 8, top, width / 3, kBarHeight);
     UI::View* send = UI::makeLabel("Send", "HelveticaNeue-Medium", 17, UI::systemTintColor());
     CGRect sf = send->frame();
@@ -125,7 +119,7 @@ void showDraft(ComposeView* self) {
         const double x = kInset + lf.size.width + 6;
         addText(self, value, "HelveticaNeue", black, x, y, width - x - kInset, kFieldHeight);
         y += kFieldHeight;
-        self->addSubview(box(CGRectMake(kInset, y, width - kInset, 0.5), line));
+        self->addSubview(UI::makeBox(CGRectMake(kInset, y, width - kInset, 0.5), line));
     }
 
     // The body as written, then each attachment's name and size.

@@ -31,12 +31,6 @@ void clear(View* view) {
     }
 }
 
-objc::Ptr<View> box(CGRect frame, Color* color) {
-    auto view = View::alloc()->initWithFrame(frame);
-    view->setBackgroundColor(color);
-    return view->autorelease().as<View>();
-}
-
 // A label of `text` wrapped to the box's text width, centred in it at `y`; returns its bottom.
 double addCentredText(View* box, const std::string& text, const char* font, double size, double y) {
     View* label = makeLabel(text.c_str(), font, size, colorRGB(0, 0, 0), {}, kBoxWidth - 2 * kTextInset);
@@ -58,7 +52,7 @@ void showAlert(AlertView* self) {
     self->setBackgroundColor(colorRGB(0, 0, 0, 0.4));
     const std::string title = alert->title() != nullptr ? alert->title()->str() : "";
     const std::string message = alert->message() != nullptr ? alert->message()->str() : "";
-    auto panel = box(CGRectZero, colorRGB(247, 247, 247));
+    auto panel = makeBox(CGRectZero, colorRGB(247, 247, 247));
     double y = 20;
     if (!title.empty()) {
         y = addCentredText(panel, title, "HelveticaNeue-Medium", 17, y);
@@ -75,9 +69,9 @@ void showAlert(AlertView* self) {
         auto action = actions->objectAtIndex(i).as<AlertAction>();
         const double x = sideBySide ? buttonWidth * static_cast<double>(i) : 0;
         const double top = sideBySide ? y : y + kButtonHeight * static_cast<double>(i);
-        panel->addSubview(box(CGRectMake(x, top, buttonWidth, 0.5), colorRGB(200, 199, 204)));
+        panel->addSubview(makeBox(CGRectMake(x, top, buttonWidth, 0.5), colorRGB(200, 199, 204)));
         if (sideBySide && i == 1) {
-            panel->addSubview(box(CGRectMake(x, top, 0.5, kButtonHeight), colorRGB(200, 199, 204)));
+            panel->addSubview(makeBox(CGRectMake(x, top, 0.5, kButtonHeight), colorRGB(200, 199, 204)));
         }
         const std::string name = action->title() != nullptr ? action->title()->str() : "";
         const bool cancel = action->style() == UIAlertActionStyleCancel;

@@ -80,6 +80,12 @@ View* makeLabel(const char* text, const char* fontName, double size, Color* colo
     return label->autorelease().as<View>();
 }
 
+objc::Ptr<View> makeBox(CGRect frame, Color* color) {
+    auto view = View::alloc()->initWithFrame(frame);
+    view->setBackgroundColor(color);
+    return view->autorelease().as<View>();
+}
+
 objc::Ptr<View> artworkView(const char* file, CGSize size, Color* tint) {
     auto image = Image::imageWithContentsOfFile(
         NS::String::string(std::string("/System/Library/Frameworks/UIKit.framework/Artwork/") + file));

@@ -41,6 +41,10 @@ GLINTMERE_EXPORT Color* colorRGB(double red, double green, double blue, double a
 GLINTMERE_EXPORT View* makeLabel(const char* text, const char* fontName, double size, Color* color,
                                  CGPoint origin = {}, double width = -1);
 
+// A new plain view (autoreleased) at `frame`, filled with `color` (clear for nil): the boxes and
+// rules the stand-ins draw their screens from.
+GLINTMERE_EXPORT objc::Ptr<View> makeBox(CGRect frame, Color* color);
+
 // A new image view (autoreleased) of UIKit's artwork `file` (in the framework's Artwork folder),
 // drawn as a template in `tint` and `size` points big.
 GLINTMERE_EXPORT objc::Ptr<View> artworkView(const char* file, CGSize size, Color* tint);
