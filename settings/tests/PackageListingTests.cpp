@@ -1,3 +1,4 @@
+#include "../../tests/support/Files.hpp"
 #include "PackageListing.hpp"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using testing_support::readAll;
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+namespace fs = std::filesystem;
 
 // What the device's dpkg lists, read through a pipe of the test's own.
 std::string dpkgList() {

@@ -1,3 +1,4 @@
+#include "../../tests/support/Files.hpp"
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereMakersListController.hpp"
@@ -12,6 +13,8 @@
 #include <sstream>
 
 namespace {
+
+using testing_support::readAll;
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -37,13 +40,6 @@ bool writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
     return static_cast<bool>(out);
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 // The keys a strings table defines.

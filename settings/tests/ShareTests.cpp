@@ -1,3 +1,4 @@
+#include "../../tests/support/Files.hpp"
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereMakersListController.hpp"
@@ -16,6 +17,8 @@
 
 namespace {
 
+using testing_support::readAll;
+
 namespace fs = std::filesystem;
 using namespace testing_support;
 using objc::operator""_sel;
@@ -25,13 +28,6 @@ constexpr const char* kPosts = "/var/mobile/Library/Social/posts.txt";
 constexpr const char* kOpenedURLs = "/var/mobile/Library/SpringBoard/OpenedURLs.txt";
 constexpr const char* kRootText =
     "#Glintmere makes settings a wallpaper easy from Safari, thanks @Brightmoth";
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 struct PaneText {
     const char* paneClass;

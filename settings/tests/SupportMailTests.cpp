@@ -1,3 +1,4 @@
+#include "../../tests/support/Files.hpp"
 #include "SettingsBundle.hpp"
 
 #include "Foundation/NSData.hpp"
@@ -15,6 +16,9 @@
 
 namespace {
 
+using testing_support::hex;
+using testing_support::readAll;
+
 namespace fs = std::filesystem;
 using namespace testing_support;
 using objc::operator""_sel;
@@ -22,13 +26,6 @@ using NS::literals::operator""_ns;
 
 constexpr const char* kListing = "/tmp/dpkgl.log";
 constexpr const char* kOutbox = "/var/mobile/Library/Mail/Outbox";
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 bool isLink(const fs::path& path) { return fs::is_symlink(fs::symlink_status(path)); }
 
@@ -174,15 +171,6 @@ for p in parts[1:]:
     const testing_support::Outcome parsed =
         testing_support::runProcess({"/usr/bin/python3", "-c", script, sent.path});
     ASSERT_EQ(parsed.status, 0) << parsed.err;
-    auto hex = [](const std::string& bytes) {
-        static const char digits[] = "0123456789abcdef";
-        std::string text;
-        for (unsigned char c : bytes) {
-            text += digits[c >> 4];
-            text += digits[c & 15];
-        }
-        return text;
-    };
     EXPECT_EQ(parsed.out,
               "Glintmere Support\nBrightmoth <support@brightmoth.example>\nmultipart/mixed\ntext/plain " +
                   hex("\n\nCurrent Device: iPhone6,1, iOS 8.4 (12H143)") +

@@ -1,4 +1,5 @@
 #include "../support/DeviceKind.hpp"
+#include "../support/Files.hpp"
 #include "../support/Plists.hpp"
 #include "../support/Subprocess.hpp"
 
@@ -13,6 +14,9 @@
 
 namespace {
 
+using testing_support::hex;
+using testing_support::readAll;
+
 namespace fs = std::filesystem;
 using namespace testing_support;
 
@@ -22,13 +26,6 @@ constexpr const char* kDeviceFacts = "/System/Library/CoreServices/DeviceFacts.p
 constexpr const char* kOutbox = "/var/mobile/Library/Mail/Outbox";
 constexpr const char* kPosts = "/var/mobile/Library/Social/posts.txt";
 constexpr const char* kListing = "/tmp/dpkgl.log";
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 // The Settings app running `lines` as a script.
 Outcome settingsScript(const std::string& lines) { return runProcess({kSettings, "script"}, lines); }
@@ -60,16 +57,6 @@ for p in parts[1:]:
     const Outcome parsed = runProcess({"/usr/bin/python3", "-c", script, path.string()});
     EXPECT_EQ(parsed.status, 0) << parsed.err;
     return parsed.out;
-}
-
-std::string hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
 }
 
 class SupportFromTheApp : public ::testing::Test {

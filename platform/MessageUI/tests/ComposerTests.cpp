@@ -1,3 +1,4 @@
+#include "../../../tests/support/Files.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSData.hpp"
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace {
+
+using testing_support::readAll;
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -33,13 +36,6 @@ void didFinish(NS::Object*, MailComposeViewController* composer, MF::MailCompose
     if (releaseOnFinish != nullptr) {
         std::exchange(releaseOnFinish, nullptr)->release();
     }
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 std::vector<fs::path> filesIn(const fs::path& folder) {

@@ -1,3 +1,4 @@
+#include "../../../tests/support/Files.hpp"
 #include "MessageUI/MailOutbox.hpp"
 #include "support/Subprocess.hpp"
 
@@ -13,25 +14,11 @@
 
 namespace {
 
+using testing_support::hex;
+using testing_support::readAll;
+
 namespace fs = std::filesystem;
 using testing_support::runProcess;
-
-std::string hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::string everyByte() {
     std::string bytes;

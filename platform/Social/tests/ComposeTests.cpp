@@ -1,3 +1,4 @@
+#include "../../../tests/support/Files.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
@@ -14,17 +15,12 @@
 
 namespace {
 
+using testing_support::readAll;
+
 namespace fs = std::filesystem;
 using namespace testing_support;
 using NS::literals::operator""_ns;
 using SL::ComposeViewController;
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 class ShareComposer : public ::testing::Test {
   protected:

@@ -1,3 +1,4 @@
+#include "../../../tests/support/Files.hpp"
 #include "Social/PostLog.hpp"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using testing_support::readAll;
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+namespace fs = std::filesystem;
 
 fs::path freshFolder(const std::string& name) {
     const fs::path folder = fs::path("/tmp/social-tests") / name;
