@@ -4,21 +4,17 @@
 #include "Sandbox.hpp"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
-
-extern char** environ;
 
 namespace device {
 namespace {
@@ -26,6 +22,9 @@ namespace {
 // The folder of the device's package database, below its root and as dpkg inside sees it.
 const fs::path kAdminFolder = "private/var/lib/dpkg";
 constexpr const char* kAdminDir = "/var/lib/dpkg";
+// Inside, the device is "/" already. An empty root keeps dpkg from changing root before each
+// maintainer script (a device has no capability for that), and overrides a DPKG_ROOT the caller has.
+constexpr const char* kRootOption = "--root=";
 
 // dpkg looks for the programs it runs on its way (ldconfig, start-stop-daemon) in the sbin folders,
 // which a user's PATH may lack.
@@ -86,16 +85,11 @@ int runInDevice(const fs::path& root, const std::vector<std::string>& command,
     if (captured.get() < 0 || savedOutput.get() < 0 || dup2(captured.get(), 1) < 0) {
         throw Error(std::string("cannot capture dpkg's output: ") + std::strerror(errno));
     }
-    // dpkg works as root, and owns what it unpacks to root. A user who is not root runs it as the
-    // root of a user namespace of its own, whose root is that user outside.
-    std::vector<std::string> asRoot;
-    if (geteuid() != 0) {
-        asRoot = {"unshare", "--map-root-user"};
-    }
-    asRoot.insert(asRoot.end(), command.begin(), command.end());
+    // dpkg works as root, and owns what it unpacks to root: it runs as the root of the sandbox's
+    // user namespace, which is the caller outside and has no capability.
     int status = 0;
     try {
-        status = run(root, asRoot);
+        status = run(root, command, Identity::DeviceRoot);
     } catch (...) {
         dup2(savedOutput.get(), 1);
         throw;
@@ -110,73 +104,6 @@ int runInDevice(const fs::path& root, const std::vector<std::string>& command,
         }
     }
     return status;
-}
-
-// The standard output of a host program; nullopt when it fails (its errors go to standard error).
-std::optional<std::string> hostOutput(const std::vector<std::string>& command) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throw Error(std::string("cannot make a pipe: ") + std::strerror(errno));
-    }
-    Descriptor readEnd(pipeFds[0]);
-    Descriptor writeEnd(pipeFds[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 1);
-    std::vector<char*> argv;
-    std::vector<std::string> words = command;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        throw Error("cannot start " + command[0] + ": " + std::strerror(spawned));
-    }
-    writeEnd = Descriptor();
-    std::string out;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(readEnd.get(), buffer, sizeof buffer)) != 0) {
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            break;
-        }
-        out.append(buffer, static_cast<std::size_t>(got));
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return std::nullopt;
-    }
-    return out;
-}
-
-std::string trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-// A valid dpkg package name: what the tool passes on to dpkg as one.
-bool isPackageName(const std::string& name) {
-    if (name.size() < 2 || !(std::islower(static_cast<unsigned char>(name[0])) ||
-                             std::isdigit(static_cast<unsigned char>(name[0])))) {
-        return false;
-    }
-    for (char c : name) {
-        if (!std::islower(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)) &&
-            c != '+' && c != '-' && c != '.') {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The package files copied into a folder of their own at the top of the device, where dpkg inside
@@ -230,6 +157,39 @@ class StagedPackages {
     std::vector<fs::path> placed_;
 };
 
+// The state of a package in dpkg's database, as the second letter of its status abbreviation.
+constexpr char kNotInstalled = 'n';
+constexpr char kConfigFiles = 'c';
+
+// Installed and configured; triggers it still awaits or has pending change nothing of that.
+bool isConfigured(char state) { return state == 'i' || state == 'W' || state == 't'; }
+
+// The state of every package the device's database knows.
+std::map<std::string, char> statesOf(const fs::path& root) {
+    std::string listed;
+    runInDevice(root,
+                {"dpkg-query", std::string("--admindir=") + kAdminDir, "--show",
+                 "--showformat=${Package}\\t${db:Status-Abbrev}\\n"},
+                &listed);
+    std::map<std::string, char> states;
+    std::istringstream lines(listed);
+    for (std::string line; std::getline(lines, line);) {
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos && tab + 2 < line.size()) {
+            states[line.substr(0, tab)] = line[tab + 2];
+        }
+    }
+    return states;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    return list;
+}
+
 } // namespace
 
 void registerSystem(const DeviceFiles& files, const std::string& systemVersion) {
@@ -246,65 +206,76 @@ void registerSystem(const DeviceFiles& files, const std::string& systemVersion) 
     files.placeContent(status, kAdminFolder / "status");
 }
 
-void installPackages(const fs::path& root, const std::vector<fs::path>& packages) {
+void installPackages(const fs::path& root, const std::vector<CheckedPackage>& packages) {
     if (packages.empty()) {
         return;
     }
+    std::vector<fs::path> files;
     std::vector<std::string> names;
-    for (const fs::path& package : packages) {
-        std::error_code ec;
-        if (!fs::is_regular_file(package, ec)) {
-            throw Error("no package at " + package.string());
+    for (const CheckedPackage& package : packages) {
+        files.push_back(package.file);
+        names.push_back(package.name);
+    }
+    const std::map<std::string, char> before = statesOf(root);
+    {
+        const StagedPackages staged(root, files);
+        std::vector<std::string> command = {"dpkg", kRootOption, "--install"};
+        for (const std::string& path : staged.devicePaths()) {
+            command.push_back(path);
         }
-        const auto name = hostOutput({"dpkg-deb", "--field", package.string(), "Package"});
-        if (!name || !isPackageName(trimmed(*name))) {
-            throw Error(package.string() + " is not a package dpkg can install");
-        }
-        names.push_back(trimmed(*name));
-    }
-    const StagedPackages staged(root, packages);
-    std::vector<std::string> command = {"dpkg", "--root=/", "--install"};
-    for (const std::string& path : staged.devicePaths()) {
-        command.push_back(path);
-    }
-    if (runInDevice(root, command) == 0) {
-        return;
-    }
-    // What dpkg unpacked but would not configure, and that was never configured before, goes again.
-    std::string states;
-    std::vector<std::string> query = {"dpkg-query", std::string("--admindir=") + kAdminDir, "--show",
-                                      "--showformat=${Package}\\t${db:Status-Abbrev}\\t${Config-Version}\\n"};
-    query.insert(query.end(), names.begin(), names.end());
-    runInDevice(root, query, &states);
-    std::vector<std::string> refused;
-    std::istringstream lines(states);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string name, abbrev, configured;
-        std::getline(fields, name, '\t');
-        std::getline(fields, abbrev, '\t');
-        std::getline(fields, configured, '\t');
-        if (trimmed(abbrev) != "ii" && configured.empty() && trimmed(abbrev) != "un") {
-            refused.push_back(name);
+        if (runInDevice(root, command) == 0) {
+            return;
         }
     }
-    if (!refused.empty()) {
-        std::vector<std::string> removal = {"dpkg", "--root=/", "--remove"};
-        removal.insert(removal.end(), refused.begin(), refused.end());
-        runInDevice(root, removal);
-    }
-    std::string list;
+    // What dpkg left half done goes back to how it was before, where that can be had: a package
+    // that was not there is purged (its files, kept settings and record), one that had only its
+    // settings left is removed down to them again. One that was installed before cannot be put
+    // back: dpkg keeps no copy of the version it replaced, so it stays as dpkg left it and is named.
+    const std::map<std::string, char> after = statesOf(root);
+    const auto stateIn = [](const std::map<std::string, char>& states, const std::string& name) {
+        const auto found = states.find(name);
+        return found == states.end() ? kNotInstalled : found->second;
+    };
+    std::vector<std::string> failed, purged, removed, stuck;
     for (const std::string& name : names) {
-        list += (list.empty() ? "" : ", ") + name;
+        const char now = stateIn(after, name);
+        if (isConfigured(now)) {
+            continue;
+        }
+        failed.push_back(name);
+        const char was = stateIn(before, name);
+        if (now == kNotInstalled) {
+            continue;
+        }
+        if (was == kNotInstalled) {
+            purged.push_back(name);
+        } else if (was == kConfigFiles) {
+            removed.push_back(name);
+        } else {
+            stuck.push_back(name);
+        }
     }
-    throw Error("dpkg did not install " + list);
+    for (const auto& [action, which] : {std::pair{"--purge", &purged}, std::pair{"--remove", &removed}}) {
+        if (!which->empty()) {
+            std::vector<std::string> undo = {"dpkg", kRootOption, action};
+            undo.insert(undo.end(), which->begin(), which->end());
+            runInDevice(root, undo);
+        }
+    }
+    std::string message = "dpkg did not install " + joined(failed.empty() ? names : failed);
+    if (!stuck.empty()) {
+        message += "; " + joined(stuck) +
+                   " stays unpacked but not configured, as the version installed before is gone "
+                   "(remove it, or install a version that configures)";
+    }
+    throw Error(message);
 }
 
 void removePackage(const fs::path& root, const std::string& name) {
     if (!isPackageName(name)) {
         throw Error("\"" + name + "\" is not a package name");
     }
-    if (runInDevice(root, {"dpkg", "--root=/", "--remove", name}) != 0) {
+    if (runInDevice(root, {"dpkg", kRootOption, "--remove", name}) != 0) {
         throw Error("dpkg did not remove " + name);
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DeviceFiles.hpp"
+#include "PackageCheck.hpp"
 
 #include <filesystem>
 #include <string>
@@ -15,11 +16,14 @@ namespace device {
 // app's loader as `preferenceloader`, so that dpkg checks a tweak's dependencies for real.
 void registerSystem(const DeviceFiles& files, const std::string& systemVersion);
 
-// Installs the .deb files `packages` into the device at `root` with `dpkg --install`, run inside
-// the device so that no link in it leads dpkg outside. dpkg's messages go to standard error. A
-// package that dpkg refuses to configure (unmet dependencies, say) and that was not installed
-// before is removed again, so that a refused tweak is not left loaded. Throws Error on failure.
-void installPackages(const std::filesystem::path& root, const std::vector<std::filesystem::path>& packages);
+// Installs `packages` (checked by checkPackages) into the device at `root` with `dpkg --install`,
+// run inside the device so that no link in it leads dpkg outside. dpkg's messages go to standard
+// error. When dpkg fails (unmet dependencies, a maintainer script that fails), a package that was
+// not installed before is purged again, so that a refused tweak is neither left loaded nor
+// recorded, and one that had only its settings left goes back to them; one that was installed
+// before stays as dpkg left it. What the package's scripts did elsewhere is not undone. Throws Error
+// naming the packages not installed.
+void installPackages(const std::filesystem::path& root, const std::vector<CheckedPackage>& packages);
 
 // Removes the installed package `name` (`dpkg --remove`); what its users wrote stays.
 void removePackage(const std::filesystem::path& root, const std::string& name);

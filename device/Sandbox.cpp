@@ -195,17 +195,30 @@ fs::path findBubblewrap() {
     throw Error("bubblewrap (bwrap) not found on PATH; install the Debian package bubblewrap");
 }
 
-int run(const fs::path& root, const std::vector<std::string>& command) {
+int run(const fs::path& root, const std::vector<std::string>& command, Identity identity) {
     if (command.empty()) {
         throw Error("missing command to run");
     }
     const fs::path bwrap = findBubblewrap();
-    std::vector<std::string> args = {bwrap.string(), "--bind", root.string(), "/", "--ro-bind", "/usr",
-                                     "/usr", "--ro-bind", "/etc", "/etc", "--proc", "/proc", "--dev", "/dev",
-                                     "--chdir", "/", "--setenv", "HOME", "/var/mobile",
-                                     // Its own process ids: when the sandbox ends, whatever
-                                     // the command left running ends with it.
-                                     "--unshare-pid", "--die-with-parent", "--info-fd", "", "--"};
+    std::vector<std::string> args = {
+        bwrap.string(), "--bind", root.string(), "/", "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc",
+        "/etc", "--proc", "/proc",
+        // A fresh /dev with the few harmless nodes a program needs; the device holds none of its own.
+        "--dev", "/dev", "--chdir", "/", "--setenv", "HOME", "/var/mobile",
+        // Whoever starts it, even root, the device has no power over the host: a user namespace of
+        // its own that cannot make another, and no capability in it, so no mknod, mount or
+        // handle-based open that would reach past its root.
+        "--unshare-user", "--disable-userns", "--cap-drop", "ALL",
+        // Its own process ids: when the sandbox ends, whatever the command left running ends with
+        // it. The apps of one device meet through files and sockets in the device, not through
+        // the other namespaces, so those are its own too; a device needs no network.
+        "--unshare-pid", "--unshare-net", "--unshare-ipc", "--unshare-uts", "--unshare-cgroup",
+        // Out of the caller's session, so nothing inside can push input into its terminal.
+        "--new-session", "--die-with-parent", "--info-fd", ""};
+    if (identity == Identity::DeviceRoot) {
+        args.insert(args.end(), {"--uid", "0", "--gid", "0"});
+    }
+    args.emplace_back("--");
     args.insert(args.end(), command.begin(), command.end());
     // Bubblewrap names the sandbox's first process on this pipe as soon as it has started it.
     int info[2];

@@ -61,13 +61,15 @@ std::vector<fs::path> builtPackages() {
 }
 
 // The device's system files from the build's placement list, then `packages` (the build's own
-// when none is named) through the device's dpkg.
+// when none is named) through the device's dpkg. The packages are checked first: one that is
+// refused leaves the device as it was.
 void install(const fs::path& root, std::vector<fs::path> packages = {}) {
-    device::install(root, device::readManifest(buildFolder() / "device-manifest.txt"));
-    if (packages.empty()) {
-        packages = builtPackages();
-    }
-    device::installPackages(root, packages);
+    const std::vector<device::Placement> placements =
+        device::readManifest(buildFolder() / "device-manifest.txt");
+    const std::vector<device::CheckedPackage> checked =
+        device::checkPackages(packages.empty() ? builtPackages() : packages);
+    device::install(root, placements);
+    device::installPackages(root, checked);
 }
 
 bool keepDevice() {

@@ -1,14 +1,19 @@
 // The device tool seen from outside: each test drives the built program on devices of its own.
+#include "../../tests/support/Files.hpp"
 #include "../../tests/support/Pictures.hpp"
 #include "../../tests/support/Subprocess.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -233,6 +238,308 @@ TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
         runProcess({kTool, "run", root, "--", "true"}, "", {{"GLINTMERE_BWRAP", "/nonexistent/bwrap"}});
     EXPECT_NE(noSandbox.status, 0);
     EXPECT_NE(noSandbox.err.find("bubblewrap not found"), std::string::npos) << noSandbox.err;
+}
+
+// Whoever starts it, a device has no power over the host: no capability, a user namespace (and
+// network, ipc, host name and cgroup view) of its own, a session of its own, no device nodes made
+// or file systems mounted. Run as the test's own user, and as an unprivileged one when the test is
+// root and can drop to one.
+TEST_F(DeviceTool, TheDeviceHasNoPowerOverTheHostWhoeverStartsIt) {
+    std::map<std::string, std::string> ours;
+    for (const char* ns : {"user", "net", "ipc", "uts", "cgroup"}) {
+        ours[ns] = fs::read_symlink(fs::path("/proc/self/ns") / ns).string();
+    }
+    const char* probe =
+        "grep -h '^CapEff' /proc/self/status;"
+        "echo sid $(cut -d' ' -f6 /proc/self/stat);"
+        "for ns in user net ipc uts cgroup; do echo $ns $(readlink /proc/self/ns/$ns); done;"
+        "tail -n +3 /proc/net/dev | cut -d: -f1 | tr -d ' ' | sed 's/^/interface /';"
+        "mknod /tmp/null c 1 3 2>/dev/null && echo power mknod;"
+        "mkfifo /tmp/pipe;"
+        "mkdir -p /tmp/mounted; mount -t tmpfs none /tmp/mounted 2>/dev/null && echo power mount;"
+        "unshare --user --map-root-user true 2>/dev/null && echo power user namespace;"
+        "ls /dev";
+    std::vector<std::vector<std::string>> starters = {{}};
+    if (geteuid() == 0) {
+        starters.push_back({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
+    for (const auto& starter : starters) {
+        const std::string who = starter.empty() ? "the test's user" : "an unprivileged user";
+        const fs::path home = scratch_ / (starter.empty() ? "own" : "unprivileged");
+        fs::create_directories(home);
+        fs::permissions(scratch_, fs::perms::owner_all | fs::perms::others_exec);
+        if (!starter.empty()) {
+            ASSERT_EQ(chown(home.c_str(), 65534, 65534), 0);
+        }
+        auto command = [&](std::vector<std::string> words) {
+            words.insert(words.begin(), starter.begin(), starter.end());
+            return words;
+        };
+        auto made = runProcess(command({kTool, "create", (home / "device").string()}));
+        ASSERT_EQ(made.status, 0) << who << ": " << made.err;
+        auto seen = runProcess(command({kTool, "run", (home / "device").string(), "--", "sh", "-c", probe}));
+        EXPECT_EQ(seen.status, 0) << who << ": " << seen.err;
+        std::istringstream lines(seen.out);
+        std::map<std::string, std::string> inside;
+        std::vector<std::string> interfaces, devices, powers;
+        for (std::string line; std::getline(lines, line);) {
+            const auto space = line.find_first_of(" \t");
+            const std::string key = line.substr(0, space);
+            const std::string value =
+                space == std::string::npos ? "" : line.substr(line.find_first_not_of(" \t", space));
+            if (key == "interface") {
+                interfaces.push_back(value);
+            } else if (key == "power") {
+                powers.push_back(value);
+            } else if (space == std::string::npos) {
+                devices.push_back(key);
+            } else {
+                inside[key] = value;
+            }
+        }
+        EXPECT_EQ(inside["CapEff:"], "0000000000000000") << who;
+        EXPECT_NE(inside["sid"], "0") << who << ": the command shares the caller's session";
+        for (const auto& [ns, link] : ours) {
+            EXPECT_NE(inside[ns], link) << who << ": the device shares the host's " << ns << " namespace";
+        }
+        EXPECT_EQ(interfaces, std::vector<std::string>{"lo"}) << who;
+        EXPECT_EQ(powers, std::vector<std::string>{}) << who << " could do these";
+        EXPECT_TRUE(fs::is_fifo(home / "device/tmp/pipe")) << who << ": a pipe is an ordinary thing to make";
+        EXPECT_FALSE(fs::exists(fs::symlink_status(home / "device/tmp/null"))) << who;
+        for (const std::string& device : devices) {
+            EXPECT_TRUE(
+                std::set<std::string>({"console", "core", "fd", "full", "null", "ptmx", "pts", "random",
+                                       "shm", "stderr", "stdin", "stdout", "tty", "urandom", "zero"})
+                    .contains(device))
+                << who << ": /dev/" << device;
+        }
+    }
+}
+
+// A .deb written entry by entry, for contents that no folder on disk can hold (a device node
+// without the power to make one, a file below a link of the same package). Each entry is
+// "KIND:PATH[:TEXT]", KIND one of dir, file (TEXT its content), link (TEXT its target), chr, blk
+// and fifo; a control file names the package `name`.
+void writePackage(const fs::path& deb, const std::string& name, const std::vector<std::string>& entries) {
+    const char* script = R"(
+import io, sys, tarfile
+out, name, *entries = sys.argv[1:]
+def member(kind, path, text=""):
+    info = tarfile.TarInfo(path)
+    info.mtime, info.uname, info.gname, info.mode = 1700000000, "root", "root", 0o644
+    data = None
+    if kind == "dir": info.type, info.mode = tarfile.DIRTYPE, 0o755
+    elif kind == "file": data = text.encode(); info.size = len(data)
+    elif kind == "link": info.type, info.linkname = tarfile.SYMTYPE, text
+    elif kind in ("chr", "blk"): info.type, info.devmajor, info.devminor = getattr(tarfile, kind.upper() + "TYPE"), 1, 3
+    elif kind == "fifo": info.type = tarfile.FIFOTYPE
+    return info, data
+def tar(members):
+    buffer = io.BytesIO()
+    with tarfile.open(fileobj=buffer, mode="w:gz", format=tarfile.GNU_FORMAT) as t:
+        for info, data in members:
+            t.addfile(info, io.BytesIO(data) if data is not None else None)
+    return buffer.getvalue()
+control = f"Package: {name}\nVersion: 1.0\nArchitecture: all\nMaintainer: P <p@example.com>\nDescription: p\n"
+parts = [("debian-binary", b"2.0\n"),
+         ("control.tar.gz", tar([member("dir", "./"), member("file", "./control", control)])),
+         ("data.tar.gz", tar([member("dir", "./")] + [member(*e.split(":", 2)) for e in entries]))]
+with open(out, "wb") as f:
+    f.write(b"!<arch>\n")
+    for part, body in parts:
+        f.write(f"{part:<16}{0:<12}{0:<6}{0:<6}{'100644':<8}{len(body):<10}`\n".encode())
+        f.write(body + (b"\n" if len(body) % 2 else b""))
+)";
+    std::vector<std::string> command = {"python3", "-c", script, deb.string(), name};
+    command.insert(command.end(), entries.begin(), entries.end());
+    auto written = runProcess(command);
+    ASSERT_EQ(written.status, 0) << written.err;
+}
+
+// Every entry below `root` with what would show that it changed: type, size, inode, time, target.
+std::map<std::string, std::string> treeOf(const fs::path& root) {
+    std::map<std::string, std::string> tree;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        struct stat about {};
+        if (lstat(it->path().c_str(), &about) != 0) {
+            continue;
+        }
+        std::string what = std::to_string(about.st_mode) + " " + std::to_string(about.st_size) + " " +
+                           std::to_string(about.st_ino) + " " + std::to_string(about.st_mtim.tv_sec) + "." +
+                           std::to_string(about.st_mtim.tv_nsec);
+        if (S_ISLNK(about.st_mode)) {
+            what += " -> " + fs::read_symlink(it->path()).string();
+        }
+        tree[it->path().lexically_relative(root).string()] = what;
+    }
+    return tree;
+}
+
+// Refused before anything of the device changes, the build's own files included: device nodes,
+// pipes, the device's marker however it is spelt or reached.
+TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothing) {
+    const fs::path root = makeDevice();
+    ASSERT_EQ(runProcess({kTool, "install", root}).status, 0);
+    const auto before = treeOf(root);
+    struct Case {
+        std::vector<std::string> entries;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"dir:./dev", "chr:./dev/null"}, "holds a character device at /dev/null"},
+        {{"dir:./Library", "blk:./Library/disk"}, "holds a block device at /Library/disk"},
+        {{"dir:./tmp", "fifo:./tmp/pipe"}, "holds a named pipe at /tmp/pipe"},
+        {{"file:./.glintmere-device:glintmere-device 1\n"}, "holds /.glintmere-device, the file that marks"},
+        {{"dir:./Library", "file:./Library/../.glintmere-device:x"}, "holds /.glintmere-device"},
+        {{"dir:./Library", "link:./Library/top:/", "file:./Library/top/.glintmere-device:x"},
+         "puts /Library/top/.glintmere-device beyond /Library/top, a link of its own"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const fs::path deb = scratch_ / ("refused" + std::to_string(n++) + ".deb");
+        ASSERT_NO_FATAL_FAILURE(writePackage(deb, "com.example.refused", c.entries));
+        auto refused = runProcess({kTool, "install", root, deb});
+        EXPECT_EQ(refused.status, 1) << c.message;
+        EXPECT_NE(refused.err.find("refused " + deb.string() + ": it " + c.message), std::string::npos)
+            << refused.err;
+        EXPECT_EQ(treeOf(root), before) << c.message;
+    }
+    // The same writer makes a package the device takes: what was refused was the contents.
+    const fs::path fine = scratch_ / "fine.deb";
+    ASSERT_NO_FATAL_FAILURE(
+        writePackage(fine, "com.example.fine", {"dir:./Library", "file:./Library/fine:ok"}));
+    auto installed = runProcess({kTool, "install", root, fine});
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(slurp(root / "Library/fine"), "ok");
+}
+
+// The file system that holds `path`: its device number, and where `path` is inside it.
+std::pair<dev_t, fs::path> fileSystemOf(const fs::path& path) {
+    struct stat about {};
+    stat(path.c_str(), &about);
+    std::ifstream mounts("/proc/self/mountinfo");
+    fs::path best, inside;
+    for (std::string line; std::getline(mounts, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers, fsRoot, point;
+        fields >> id >> parent >> numbers >> fsRoot >> point;
+        const auto colon = numbers.find(':');
+        if (colon == std::string::npos || makedev(std::stoul(numbers.substr(0, colon)),
+                                                  std::stoul(numbers.substr(colon + 1))) != about.st_dev) {
+            continue;
+        }
+        const fs::path relative = path.lexically_relative(point);
+        if (!relative.empty() && *relative.begin() != ".." && point.size() >= best.string().size()) {
+            best = point;
+            inside = fs::path(fsRoot) / relative;
+        }
+    }
+    return {about.st_dev, inside};
+}
+
+// A package whose maintainer script tries every way out of the device that root has, and fails
+// when none works: a tmpfs that allows devices, a node for the disk that holds the test's folder
+// mounted from there, and a handle to that folder opened past the device's root. Installing it as
+// root leaves no file outside and the package not installed.
+TEST_F(DeviceTool, APackageThatTriesToLeaveTheDeviceInstallsNothingAndWritesNothingOutside) {
+    const fs::path outside = fs::canonical(scratch_);
+    const auto [disk, where] = fileSystemOf(outside);
+    std::string handleType = "0", handleBytes;
+    struct {
+        file_handle head;
+        unsigned char bytes[MAX_HANDLE_SZ];
+    } handle{};
+    handle.head.handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (name_to_handle_at(AT_FDCWD, outside.c_str(), &handle.head, &mountId, 0) == 0) {
+        handleType = std::to_string(handle.head.handle_type);
+        handleBytes = testing_support::hex(
+            std::string(reinterpret_cast<const char*>(handle.head.f_handle), handle.head.handle_bytes));
+    }
+    const fs::path tree = scratch_ / "escape";
+    spill(tree / "DEBIAN/control", "Package: com.example.escape\nVersion: 1.0\nArchitecture: all\n"
+                                   "Maintainer: P <p@example.com>\nDescription: leaves the device\n");
+    spill(tree / "Library/Escape/by-handle.py", R"(import ctypes, os, sys
+libc = ctypes.CDLL(None, use_errno=True)
+data = bytes.fromhex(sys.argv[2])
+handle = ctypes.create_string_buffer(8 + len(data))
+ctypes.memmove(handle, len(data).to_bytes(4, "little") + int(sys.argv[1]).to_bytes(4, "little", signed=True) + data, 8 + len(data))
+fd = libc.open_by_handle_at(os.open("/", os.O_RDONLY), handle, os.O_RDONLY | os.O_DIRECTORY)
+if fd < 0:
+    sys.exit("open_by_handle_at: " + os.strerror(ctypes.get_errno()))
+os.close(os.open("escaped-by-handle", os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd))
+)");
+    spill(tree / "DEBIAN/postinst",
+          "#!/bin/sh\nout=1\nmkdir -p /tmp/devices /tmp/disk\n"
+          "if mount -t tmpfs -o dev,mode=755 devices /tmp/devices && mknod /tmp/devices/disk b " +
+              std::to_string(major(disk)) + " " + std::to_string(minor(disk)) +
+              " && mount /tmp/devices/disk /tmp/disk && touch \"/tmp/disk/" + where.string() +
+              "/escaped-by-mount\"; then out=0; fi\n"
+              "if python3 /Library/Escape/by-handle.py " +
+              handleType + " '" + handleBytes + "'; then out=0; fi\nexit $out\n");
+    fs::permissions(tree / "DEBIAN/postinst", fs::perms::owner_all | fs::perms::group_read |
+                                                  fs::perms::group_exec | fs::perms::others_read |
+                                                  fs::perms::others_exec);
+    ASSERT_EQ(runProcess({"dpkg-deb", "--root-owner-group", "--build", tree, scratch_ / "escape.deb"}).status,
+              0);
+
+    const fs::path root = makeDevice();
+    auto installed = runProcess({kTool, "install", root, scratch_ / "escape.deb"});
+    EXPECT_EQ(installed.status, 1);
+    EXPECT_NE(installed.err.find("dpkg did not install com.example.escape"), std::string::npos)
+        << installed.err;
+    for (const char* escaped : {"escaped-by-mount", "escaped-by-handle"}) {
+        EXPECT_FALSE(fs::exists(outside / escaped))
+            << "the package wrote outside the device: " << installed.err;
+    }
+    auto listed = runProcess({kTool, "run", root, "--", "dpkg-query", "--list"});
+    EXPECT_EQ(listed.out.find("com.example.escape"), std::string::npos) << listed.out;
+    EXPECT_FALSE(fs::exists(root / "Library/Escape"));
+}
+
+// A maintainer script that fails leaves a new package not installed, not even its settings or its
+// record; a package that was installed before is named as left half done.
+TEST_F(DeviceTool, APackageWhoseScriptFailsLeavesNoTrace) {
+    const fs::path root = makeDevice();
+    auto package = [&](const std::string& version, bool fails) {
+        const fs::path tree = scratch_ / ("tree-" + version);
+        spill(tree / "DEBIAN/control", "Package: com.example.failing\nVersion: " + version +
+                                           "\nArchitecture: all\nMaintainer: P <p@example.com>\n"
+                                           "Description: fails\n");
+        spill(tree / "DEBIAN/conffiles", "/Library/Failing/settings.conf\n");
+        spill(tree / "Library/Failing/settings.conf", "setting " + version + "\n");
+        spill(tree / "Library/Failing/code", "code\n");
+        spill(tree / "DEBIAN/postinst",
+              fails ? "#!/bin/sh\necho configuring failed >&2\nexit 1\n" : "#!/bin/sh\n");
+        fs::permissions(tree / "DEBIAN/postinst", fs::perms::owner_all | fs::perms::group_read |
+                                                      fs::perms::group_exec | fs::perms::others_read |
+                                                      fs::perms::others_exec);
+        const fs::path deb = scratch_ / ("failing-" + version + ".deb");
+        EXPECT_EQ(runProcess({"dpkg-deb", "--root-owner-group", "--build", tree, deb}).status, 0);
+        return deb;
+    };
+    auto state = [&] {
+        return runProcess({kTool, "run", root, "--", "dpkg-query", "--show",
+                           "--showformat=${db:Status-Abbrev}${Version}", "com.example.failing"})
+            .out;
+    };
+    auto fresh = runProcess({kTool, "install", root, package("1.0", true)});
+    EXPECT_EQ(fresh.status, 1);
+    EXPECT_NE(fresh.err.find("configuring failed"), std::string::npos) << fresh.err;
+    EXPECT_NE(fresh.err.find("dpkg did not install com.example.failing\n"), std::string::npos) << fresh.err;
+    EXPECT_EQ(state(), "");
+    EXPECT_FALSE(fs::exists(root / "Library/Failing"));
+    for (const auto& entry : fs::directory_iterator(root / "private/var/lib/dpkg/info")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("com.example.failing")) << entry.path();
+    }
+
+    ASSERT_EQ(runProcess({kTool, "install", root, package("1.0", false)}).status, 0);
+    EXPECT_EQ(state(), "ii 1.0");
+    auto upgrade = runProcess({kTool, "install", root, package("2.0", true)});
+    EXPECT_EQ(upgrade.status, 1);
+    EXPECT_NE(upgrade.err.find("com.example.failing stays unpacked but not configured"), std::string::npos)
+        << upgrade.err;
+    EXPECT_EQ(state(), "iF 2.0");
 }
 
 // The entries of a property list the device tool wrote, one line "KEY VALUE" each, in file order.
