@@ -158,6 +158,10 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
     return device::run(root, command);
 }
 
+// A word that the tool would take for an option: never a device root, program or value. A file
+// whose name starts with "-" is named as "./-name".
+bool isOption(const std::string& word) { return word.starts_with("-"); }
+
 // The kind of device that `create`'s options after the root ask for.
 device::Kind kindFrom(const std::vector<std::string>& options) {
     device::Kind kind;
@@ -168,7 +172,7 @@ device::Kind kindFrom(const std::vector<std::string>& options) {
         } else if (option == "--no-twitter-account") {
             kind.twitterAccount = false;
         } else if (option == "--model" || option == "--ios") {
-            if (i + 1 >= options.size()) {
+            if (i + 1 >= options.size() || isOption(options[i + 1])) {
                 throw Usage(option + " needs a value");
             }
             const std::string& value = options[++i];
@@ -197,20 +201,26 @@ int dispatch(const std::vector<std::string>& words) {
     if (verb != "create" && verb != "install" && verb != "remove" && verb != "run" && verb != "test") {
         throw Usage("unknown command \"" + verb + "\"");
     }
-    if (words.size() < 2 || words[1].empty()) {
-        throw Usage(verb == "test" ? "missing test program" : "missing device root");
+    if (words.size() < 2 || words[1].empty() || isOption(words[1])) {
+        const std::string missing = verb == "test" ? "missing test program" : "missing device root";
+        throw Usage(words.size() < 2 || words[1].empty() ? missing : missing + " before " + words[1]);
     }
     if (verb == "create") {
         device::create(words[1], kindFrom({words.begin() + 2, words.end()}));
         return 0;
     }
     if (verb == "install") {
+        for (auto word = words.begin() + 2; word != words.end(); ++word) {
+            if (isOption(*word)) {
+                throw Usage("unknown option " + *word);
+            }
+        }
         const fs::path root = device::open(words[1]);
         install(root, {words.begin() + 2, words.end()});
         return 0;
     }
     if (verb == "remove") {
-        if (words.size() != 3 || words[2].empty()) {
+        if (words.size() != 3 || words[2].empty() || isOption(words[2])) {
             throw Usage("remove takes a device root and one package name");
         }
         device::removePackage(device::open(words[1]), words[2]);
@@ -220,6 +230,8 @@ int dispatch(const std::vector<std::string>& words) {
         std::size_t first = 2;
         if (first < words.size() && words[first] == "--") {
             ++first;
+        } else if (first < words.size() && isOption(words[first])) {
+            throw Usage("unknown option " + words[first] + " (a command that starts with - goes after --)");
         }
         if (first >= words.size()) {
             throw Usage("missing command to run in the device");

@@ -234,6 +234,34 @@ TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
     EXPECT_EQ(noCommand.status, 2);
     EXPECT_NE(noCommand.err.find("missing command"), std::string::npos);
 
+    // An option where a root, a program or a value belongs is a mistake, not a name: nothing is
+    // made under it.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> misplaced = {
+        {{"create", "--model"}, "missing device root before --model"},
+        {{"create", "--ios", "8.4"}, "missing device root before --ios"},
+        {{"install", "--help"}, "missing device root before --help"},
+        {{"run", "--", "true"}, "missing device root before --"},
+        {{"remove", "-x", "com.example.x"}, "missing device root before -x"},
+        {{"test", "--gtest_list_tests"}, "missing test program before --gtest_list_tests"},
+        {{"create", (scratch_ / "new").string(), "--model", "--ios", "8.4"}, "--model needs a value"},
+        {{"install", root.string(), "--frobnicate"}, "unknown option --frobnicate"},
+        {{"run", root.string(), "--frobnicate"},
+         "unknown option --frobnicate (a command that starts with - goes after --)"},
+        {{"remove", root.string(), "--purge"}, "remove takes a device root and one package name"},
+    };
+    for (const auto& [words, message] : misplaced) {
+        std::vector<std::string> command = {"sh", "-c", "cd \"$0\" && exec \"$@\"", scratch_.string(), kTool};
+        command.insert(command.end(), words.begin(), words.end());
+        auto refused = runProcess(command);
+        EXPECT_EQ(refused.status, 2) << message;
+        EXPECT_NE(refused.err.find("glintmere-device: " + message + "\n"), std::string::npos) << refused.err;
+    }
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(scratch_)) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"device", "other"}));
+
     auto noSandbox =
         runProcess({kTool, "run", root, "--", "true"}, "", {{"GLINTMERE_BWRAP", "/nonexistent/bwrap"}});
     EXPECT_NE(noSandbox.status, 0);
