@@ -14,6 +14,8 @@
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <string>
+
 namespace {
 
 using Cell = BMGlintmereDeveloperTableCell;
@@ -48,6 +50,14 @@ void constrain(Cell* cell, UI::View* item, NS::LayoutAttribute attribute, UI::Vi
                                                                  toItem, toAttribute, 1.0, constant));
 }
 
+// A portrait is named by its base name in the bundle: a name with a folder in it, or one that is a
+// folder (".", ".."), would reach past the bundle.
+bool isBaseName(NS::String* name) {
+    const std::string text = name != nullptr ? name->str() : std::string();
+    return !text.empty() && text != "." && text != ".." && text.find('/') == std::string::npos &&
+           text.find('\0') == std::string::npos;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Cell>()
         .property(Cell::devImageView_, Cell::setDevImageView_)
@@ -56,18 +66,20 @@ GLINTMERE_REGISTER_CLASSES {
         .property(Cell::jobLabel_, Cell::setJobLabel_)
         // The host's style and reuse identifier are not used, nor is the specifier kept: the cell is
         // built once from what the row says. The picture comes from the settings bundle alone.
-        .method(
-            PS::TableCell::initWithStyleReuseIdentifierSpecifier_,
-            [](Cell* self, long, NS::String*, objc::Ptr<PS::Specifier> specifier) -> PS::TableCell* {
-                auto bundle = BMGlintmereLocalizer::sharedLocalizer()->localizationBundle();
-                auto imageName = NS::cast<NS::String>(specifier->propertyForKey("devImage"_ns));
-                auto image = objc::adopt(
-                    UI::Image::alloc()->initWithContentsOfFile(bundle->pathForResource(imageName, "png"_ns)));
-                auto text = [&](NS::String* key) {
-                    return NS::cast<NS::String>(specifier->propertyForKey(key));
-                };
-                return self->initWithDevName(text("devName"_ns), text("realName"_ns), text("job"_ns), image);
-            })
+        .method(PS::TableCell::initWithStyleReuseIdentifierSpecifier_,
+                [](Cell* self, long, NS::String*, objc::Ptr<PS::Specifier> specifier) -> PS::TableCell* {
+                    auto bundle = BMGlintmereLocalizer::sharedLocalizer()->localizationBundle();
+                    auto imageName = NS::cast<NS::String>(specifier->propertyForKey("devImage"_ns));
+                    auto image =
+                        objc::adopt(isBaseName(imageName) ? UI::Image::alloc()->initWithContentsOfFile(
+                                                                bundle->pathForResource(imageName, "png"_ns))
+                                                          : nullptr);
+                    auto text = [&](NS::String* key) {
+                        return NS::cast<NS::String>(specifier->propertyForKey(key));
+                    };
+                    return self->initWithDevName(text("devName"_ns), text("realName"_ns), text("job"_ns),
+                                                 image);
+                })
         .method(
             Cell::initWithDevNameRealNameJobSubtitleDevImage_,
             [](Cell* self, NS::String* devName, NS::String* realName, NS::String* job,

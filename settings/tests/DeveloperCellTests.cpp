@@ -1,3 +1,4 @@
+#include "../../tests/support/Pictures.hpp"
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereDeveloperTableCell.hpp"
@@ -14,6 +15,7 @@
 #include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -166,6 +168,26 @@ TEST_F(DeveloperCell, TheLinesStartRightOfThePictureAndStackFromTwentyAboveTheMi
     EXPECT_GT(name.size.height, real.size.height);
     EXPECT_GT(real.size.height, job.size.height);
     EXPECT_EQ(cell->devImageView()->frame(), (CGRect{{10, 15}, {70, 70}})) << "the layout pass keeps it";
+}
+
+// A portrait is a base name in the bundle: a name that climbs out of it, or names a folder, loads
+// no picture even where one waits at the end of the path.
+TEST_F(DeveloperCell, APortraitNamedOutsideTheBundleLoadsNoPicture) {
+    const std::string bundle = settingsBundle()->bundlePath()->str();
+    const std::string outside = "/tmp/outside-portrait";
+    ASSERT_TRUE(writePng(makePicture(4, 4), outside + ".png"));
+    std::string climb;
+    for (std::size_t slash = bundle.find('/'); slash != std::string::npos;
+         slash = bundle.find('/', slash + 1)) {
+        climb += "../";
+    }
+    for (const std::string& name :
+         std::vector<std::string>{climb + "tmp/outside-portrait", outside, "../Glintmere.bundle/brightmoth",
+                                  std::string("./brightmoth"), std::string(".."), std::string(".")}) {
+        auto made = hostCell(personRow(name.c_str(), "Nobody", "No One", "Nothing"));
+        EXPECT_EQ(made.get().as<Cell>()->devImageView()->image(), nullptr) << name;
+    }
+    std::remove((outside + ".png").c_str());
 }
 
 TEST_F(DeveloperCell, AMissingPortraitOrTextLeavesThatPartEmptyAndTheRestInPlace) {
