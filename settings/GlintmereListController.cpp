@@ -102,10 +102,12 @@ void emailBM(Pane* self) {
     composer->addAttachmentData(readAttachment(glintmere::kMailedPreferencesPath), "application/xml"_ns,
                                 "GlintmerePrefs.plist"_ns);
     // Made afresh for each mail, so that it carries the packages installed at
-    // this moment.
+    // this moment. One given up at its limits is empty: the mail goes without.
     glintmere::writePackageListing();
-    composer->addAttachmentData(readAttachment(glintmere::kPackageListingPath), "text/plain"_ns,
-                                "dpkgl.txt"_ns);
+    auto listing = readAttachment(glintmere::kPackageListingPath);
+    if (listing->length() > 0) {
+        composer->addAttachmentData(listing, "text/plain"_ns, "dpkgl.txt"_ns);
+    }
     self->navigationController()->presentViewController(composer, true, nullptr);
     composer->setMailComposeDelegate(self);
 }

@@ -1,8 +1,11 @@
 #include "PackageListing.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -60,34 +63,142 @@ int openListing(const char* path, std::string& error) {
     return -1;
 }
 
+// Milliseconds left until `deadline`, none when it has passed.
+int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+bool writeAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string tookTooLong(const ListingLimits& limits) {
+    return std::string(kDpkg) + " -l took longer than " + std::to_string(limits.time.count()) +
+           " ms; the listing was given up";
+}
+
+// Copies what arrives on `from` to `to` until it ends, within the limits. Returns what went wrong,
+// nothing when all was copied.
+std::string copyListing(int from, int to, std::chrono::steady_clock::time_point deadline,
+                        const ListingLimits& limits) {
+    std::size_t copied = 0;
+    char buffer[65536];
+    for (;;) {
+        pollfd ready{from, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, millisecondsUntil(deadline));
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled <= 0) {
+            return tookTooLong(limits);
+        }
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (n == 0) {
+            return {};
+        }
+        if (n < 0) {
+            return std::string("cannot read what ") + kDpkg + " lists: " + std::strerror(errno);
+        }
+        copied += static_cast<std::size_t>(n);
+        if (copied > limits.bytes) {
+            return std::string(kDpkg) + " -l listed more than " + std::to_string(limits.bytes) +
+                   " bytes; the listing was given up";
+        }
+        if (!writeAll(to, buffer, static_cast<std::size_t>(n))) {
+            return std::string("cannot write the listing: ") + std::strerror(errno);
+        }
+    }
+}
+
+// Waits until `child` has ended, without reaping it, or `deadline` has passed (false).
+bool waitForExit(pid_t child, std::chrono::steady_clock::time_point deadline) {
+    // It has closed its output, so it is about to end: a short poll does.
+    for (;;) {
+        siginfo_t ended{};
+        if (::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT | WNOHANG) == 0 &&
+            ended.si_pid == child) {
+            return true;
+        }
+        if (millisecondsUntil(deadline) == 0) {
+            return false;
+        }
+        ::poll(nullptr, 0, std::min(millisecondsUntil(deadline), 5));
+    }
+}
+
 } // namespace
 
-std::string writePackageListing(const char* path) {
+std::string writePackageListing(const char* path, const ListingLimits& limits) {
     std::string error;
     const int listing = openListing(path, error);
     if (listing < 0) {
         return error;
     }
+    int output[2];
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        ::close(listing);
+        return error;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, listing, 1);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    // A group of its own, so that what it starts can be ended with it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     char name[] = "dpkg";
     char list[] = "-l";
     char* argv[] = {name, list, nullptr};
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, kDpkg, &actions, nullptr, argv, environ);
+    const int spawned = ::posix_spawn(&child, kDpkg, &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(listing);
+    ::close(output[1]);
     if (spawned != 0) {
+        ::close(output[0]);
+        ::close(listing);
         return std::string("cannot start ") + kDpkg + ": " + std::strerror(spawned);
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return std::string("cannot wait for ") + kDpkg + ": " + std::strerror(errno);
-        }
+    const auto deadline = std::chrono::steady_clock::now() + limits.time;
+    error = copyListing(output[0], listing, deadline, limits);
+    ::close(output[0]);
+    if (error.empty() && !waitForExit(child, deadline)) {
+        error = tookTooLong(limits);
     }
+    const bool finished = error.empty();
+    // The group's leader is not reaped yet, so its id still names this group alone.
+    ::kill(-child, SIGKILL);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!finished) {
+        if (::ftruncate(listing, 0) != 0) {
+            error += std::string("; cannot empty ") + path + ": " + std::strerror(errno);
+        }
+        ::close(listing);
+        return error;
+    }
+    ::close(listing);
     if (WIFSIGNALED(status)) {
         return std::string(kDpkg) + " -l was killed by signal " + std::to_string(WTERMSIG(status));
     }

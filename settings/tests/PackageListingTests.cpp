@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -91,6 +94,59 @@ TEST_F(PackageListing, WhatWasPlantedAtTheListingIsRemovedNotWrittenThrough) {
     }
     EXPECT_EQ(readAll(elsewhere / "precious"), "precious");
     EXPECT_FALSE(fs::exists(fs::symlink_status(elsewhere / "made")));
+}
+
+// No process of the device is dpkg, and this one has no child left, running or ended.
+void expectNothingLeftRunning() {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        EXPECT_NE(readAll(entry.path() / "comm"), "dpkg\n") << "left running: " << entry.path();
+    }
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD) << "a child was left unreaped";
+}
+
+// dpkg waits for ever on a database whose status is a pipe that nobody writes; the listing gives it
+// up at its time limit, leaves no part of a listing and nothing running.
+TEST_F(PackageListing, ADpkgThatNeverEndsIsGivenUpAtTheTimeLimit) {
+    const fs::path status = "/var/lib/dpkg/status";
+    const fs::path saved = "/var/lib/dpkg/status.kept";
+    fs::rename(status, saved);
+    struct Restore {
+        fs::path status, saved;
+        ~Restore() {
+            fs::remove(status);
+            fs::rename(saved, status);
+        }
+    } restore{status, saved};
+    ASSERT_EQ(::mkfifo(status.c_str(), 0644), 0);
+    std::ofstream(glintmere::kPackageListingPath) << "a listing from before\n";
+
+    const glintmere::ListingLimits limits;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string error = glintmere::writePackageListing();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(error, "/usr/bin/dpkg -l took longer than 3000 ms; the listing was given up");
+    EXPECT_GE(took, limits.time);
+    EXPECT_LT(took, limits.time + std::chrono::seconds(2));
+    EXPECT_EQ(readAll(glintmere::kPackageListingPath), "");
+    expectNothingLeftRunning();
+}
+
+TEST_F(PackageListing, AListingPastTheSizeLimitIsGivenUpWhole) {
+    const std::string whole = dpkgList();
+    ASSERT_GT(whole.size(), 200u);
+    const std::string error = glintmere::writePackageListing(glintmere::kPackageListingPath,
+                                                             {std::chrono::seconds(3), whole.size() - 1});
+    EXPECT_EQ(error, "/usr/bin/dpkg -l listed more than " + std::to_string(whole.size() - 1) +
+                         " bytes; the listing was given up");
+    EXPECT_EQ(readAll(glintmere::kPackageListingPath), "");
+    expectNothingLeftRunning();
+    // At the limit exactly, it is whole.
+    EXPECT_EQ(glintmere::writePackageListing(glintmere::kPackageListingPath,
+                                             {std::chrono::seconds(3), whole.size()}),
+              "");
+    EXPECT_EQ(readAll(glintmere::kPackageListingPath), whole);
 }
 
 TEST_F(PackageListing, AFolderInThePlaceIsAnErrorAndStays) {

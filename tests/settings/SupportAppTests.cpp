@@ -4,8 +4,10 @@
 #include "../support/Subprocess.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -105,6 +107,42 @@ TEST_F(SupportFromTheApp, TheSupportRowShowsTheMailWithTheDeviceFactsAndBothAtta
                            std::to_string(preferences.size()) + "\n  attachment dpkgl.txt text/plain " +
                            std::to_string(listing.size()) + "\n");
     EXPECT_TRUE(mails().empty()) << "nothing is sent until the person sends it";
+}
+
+// The package database's status a pipe that nobody writes: dpkg would wait on it for ever. The
+// mail still comes, at the listing's time limit, without the listing, and no dpkg is left behind.
+TEST_F(SupportFromTheApp, ADpkgThatNeverEndsHoldsTheMailUpOnlyUntilTheListingsLimit) {
+    const fs::path status = "/var/lib/dpkg/status";
+    const fs::path saved = "/var/lib/dpkg/status.kept";
+    fs::rename(status, saved);
+    struct Restore {
+        fs::path status, saved;
+        ~Restore() {
+            fs::remove(status);
+            fs::rename(saved, status);
+        }
+    } restore{status, saved};
+    ASSERT_EQ(mkfifo(status.c_str(), 0644), 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    testing_support::Child app({kSettings, "tap", "Contact Support"});
+    const auto ended = app.waitFor(std::chrono::seconds(20));
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(ended) << "the Settings app still waits for dpkg";
+    EXPECT_EQ(*ended, 0) << app.err();
+    EXPECT_GE(took, std::chrono::seconds(3)) << "the limit the listing had";
+    EXPECT_LT(took, std::chrono::seconds(8));
+    const std::string preferences = readAll(kPreferences);
+    EXPECT_EQ(app.out(), "presented MFMailComposeViewController\n"
+                         "  to Brightmoth <support@brightmoth.example>\n"
+                         "  subject Glintmere Support\n"
+                         "  body \"\\n\\nCurrent Device: iPhone6,1, iOS 8.4 (12H143)\"\n"
+                         "  attachment GlintmerePrefs.plist application/xml " +
+                             std::to_string(preferences.size()) + "\n");
+    EXPECT_EQ(readAll(kListing), "");
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        EXPECT_NE(readAll(entry.path() / "comm"), "dpkg\n") << "left running: " << entry.path();
+    }
 }
 
 TEST_F(SupportFromTheApp, ASentMailIsARealMessageWithTheDeviceFactsAndBothAttachments) {
