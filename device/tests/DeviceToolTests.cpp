@@ -403,11 +403,10 @@ std::map<std::string, std::string> treeOf(const fs::path& root) {
     return tree;
 }
 
-// Refused before anything of the device changes, the build's own files included: device nodes,
-// pipes, the device's marker however it is spelt or reached.
+// Refused before anything of the device changes, even the build's own files that install places
+// first: device nodes, pipes, the device's marker however it is spelt or reached.
 TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothing) {
     const fs::path root = makeDevice();
-    ASSERT_EQ(runProcess({kTool, "install", root}).status, 0);
     const auto before = treeOf(root);
     struct Case {
         std::vector<std::string> entries;
