@@ -1,4 +1,5 @@
 #include "../../tests/support/Files.hpp"
+#include "../../tests/support/HangingDpkg.hpp"
 #include "PackageListing.hpp"
 
 #include <gtest/gtest.h>
@@ -98,9 +99,7 @@ TEST_F(PackageListing, WhatWasPlantedAtTheListingIsRemovedNotWrittenThrough) {
 
 // No process of the device is dpkg, and this one has no child left, running or ended.
 void expectNothingLeftRunning() {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        EXPECT_NE(readAll(entry.path() / "comm"), "dpkg\n") << "left running: " << entry.path();
-    }
+    testing_support::expectNoDpkgRunning();
     errno = 0;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD) << "a child was left unreaped";
@@ -109,17 +108,8 @@ void expectNothingLeftRunning() {
 // dpkg waits for ever on a database whose status is a pipe that nobody writes; the listing gives it
 // up at its time limit, leaves no part of a listing and nothing running.
 TEST_F(PackageListing, ADpkgThatNeverEndsIsGivenUpAtTheTimeLimit) {
-    const fs::path status = "/var/lib/dpkg/status";
-    const fs::path saved = "/var/lib/dpkg/status.kept";
-    fs::rename(status, saved);
-    struct Restore {
-        fs::path status, saved;
-        ~Restore() {
-            fs::remove(status);
-            fs::rename(saved, status);
-        }
-    } restore{status, saved};
-    ASSERT_EQ(::mkfifo(status.c_str(), 0644), 0);
+    const testing_support::HangingDpkg hanging;
+    ASSERT_TRUE(hanging.made());
     std::ofstream(glintmere::kPackageListingPath) << "a listing from before\n";
 
     const glintmere::ListingLimits limits;

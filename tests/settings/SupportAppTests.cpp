@@ -1,10 +1,10 @@
 #include "../support/DeviceKind.hpp"
 #include "../support/Files.hpp"
+#include "../support/HangingDpkg.hpp"
 #include "../support/Plists.hpp"
 #include "../support/Subprocess.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -112,17 +112,8 @@ TEST_F(SupportFromTheApp, TheSupportRowShowsTheMailWithTheDeviceFactsAndBothAtta
 // The package database's status a pipe that nobody writes: dpkg would wait on it for ever. The
 // mail still comes, at the listing's time limit, without the listing, and no dpkg is left behind.
 TEST_F(SupportFromTheApp, ADpkgThatNeverEndsHoldsTheMailUpOnlyUntilTheListingsLimit) {
-    const fs::path status = "/var/lib/dpkg/status";
-    const fs::path saved = "/var/lib/dpkg/status.kept";
-    fs::rename(status, saved);
-    struct Restore {
-        fs::path status, saved;
-        ~Restore() {
-            fs::remove(status);
-            fs::rename(saved, status);
-        }
-    } restore{status, saved};
-    ASSERT_EQ(mkfifo(status.c_str(), 0644), 0);
+    const HangingDpkg hanging;
+    ASSERT_TRUE(hanging.made());
 
     const auto start = std::chrono::steady_clock::now();
     testing_support::Child app({kSettings, "tap", "Contact Support"});
@@ -140,9 +131,7 @@ TEST_F(SupportFromTheApp, ADpkgThatNeverEndsHoldsTheMailUpOnlyUntilTheListingsLi
                          "  attachment GlintmerePrefs.plist application/xml " +
                              std::to_string(preferences.size()) + "\n");
     EXPECT_EQ(readAll(kListing), "");
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        EXPECT_NE(readAll(entry.path() / "comm"), "dpkg\n") << "left running: " << entry.path();
-    }
+    expectNoDpkgRunning();
 }
 
 TEST_F(SupportFromTheApp, ASentMailIsARealMessageWithTheDeviceFactsAndBothAttachments) {
