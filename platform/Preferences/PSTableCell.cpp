@@ -4,6 +4,8 @@
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "UIKit/UIDisplay.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UISwitch.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -101,6 +103,10 @@ GLINTMERE_REGISTER_CLASSES {
                     cell->setSpecifier(specifier);
                     objc::setIvar<long>(cell, "_type", specifier->cellType());
                     cell->titleLabel()->setText(specifier->name());
+                    // A row's icon, such as a package's in the Settings app's top list.
+                    if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
+                        cell->imageView()->setImage(icon);
+                    }
                     setUpType(cell);
                     return cell;
                 })

@@ -17,6 +17,8 @@ class GLINTMERE_EXPORT TableCell : public NS::Referencing<TableCell, "PSTableCel
     OBJC_CLASS_MESSAGE(cellTypeFromString, "cellTypeFromString:", long(NS::String*))
 
     // The host makes every row's cell this way, for its own cells and for a specifier's `cellClass`.
+    // The cell shows the specifier's name as its title and its `iconImage` property (a UIImage), if
+    // any, as its image.
     OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifierSpecifier_,
                        "initWithStyle:reuseIdentifier:specifier:", TableCell*(long, NS::String*, Specifier*))
 

@@ -6,6 +6,7 @@
 #include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 
 #include "UIKit/Typesetter.hpp"
@@ -35,6 +36,8 @@ constexpr double kInset = 15;
 constexpr const char* kFont = "HelveticaNeue";
 constexpr double kFontSize = 17;
 constexpr CGSize kChevron = {8, 13};
+// Above and below a row's picture, together.
+constexpr double kImageMargin = 15;
 
 UI::Font* font() { return UI::Font::fontWithName(NS::String::string(kFont), kFontSize); }
 
@@ -50,8 +53,22 @@ objc::Ptr<View> chevron() {
     return UI::artworkView("UITableNext@2x.png", kChevron, UI::colorRGB(199, 199, 204));
 }
 
+// The cell's picture, as big as its image but no taller than the row leaves room for (an icon of
+// 29 points in a row of 44), at the left end, centred up and down; zero-sized without an image.
+CGRect imageFrame(TableViewCell* self) {
+    auto shown = objc::ivar<UI::ImageView*>(self, "_imageView");
+    const CGSize image = objc::Ptr(shown)->image()->size();
+    if (!(image.width > 0 && image.height > 0)) {
+        return CGRectZero;
+    }
+    const double height = self->frame().size.height;
+    const double fits = std::min(1.0, std::max(0.0, height - kImageMargin) / image.height);
+    const CGSize size = {image.width * fits, image.height * fits};
+    return CGRectMake(kInset, (height - size.height) / 2, size.width, size.height);
+}
+
 // The accessory (its own view or the chevron) at the right end, the content view beside it, and
-// the labels in the content: the title from the left, a detail text right-aligned.
+// in the content the picture at the left, the title after it and a detail text right-aligned.
 void layoutCell(TableViewCell* self) {
     const CGSize size = self->frame().size;
     objc::Ptr<View> content = self->contentView();
@@ -81,9 +98,24 @@ void layoutCell(TableViewCell* self) {
     if (detail != nullptr) {
         detail->setFrame(CGRectMake(right - kInset - detailWidth, 0, detailWidth, size.height));
     }
-    if (title != nullptr) {
-        title->setFrame(CGRectMake(kInset, 0, std::max(0.0, right - 2 * kInset - detailWidth), size.height));
+    if (auto picture = objc::ivar<UI::ImageView*>(self, "_imageView")) {
+        picture->setFrame(imageFrame(self));
     }
+    const double start = UI::textInset(self);
+    if (title != nullptr) {
+        title->setFrame(
+            CGRectMake(start, 0, std::max(0.0, right - start - kInset - detailWidth), size.height));
+    }
+}
+
+UI::ImageView* imageView(TableViewCell* self) {
+    auto picture = objc::ivar<UI::ImageView*>(self, "_imageView");
+    if (picture == nullptr) {
+        picture = UI::ImageView::alloc()->initWithFrame(CGRectZero).as<UI::ImageView>();
+        objc::setIvar<UI::ImageView*>(self, "_imageView", picture);
+        self->contentView()->addSubview(picture);
+    }
+    return picture;
 }
 
 GLINTMERE_REGISTER_CLASSES {
@@ -93,6 +125,8 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<View*>("_contentView", objc::Ownership::Owning)
         .ivar<Label*>("_textLabel", objc::Ownership::Owning)
         .ivar<Label*>("_detailTextLabel", objc::Ownership::Owning)
+        .ivar<UI::ImageView*>("_imageView", objc::Ownership::Owning)
+        .method<&imageView>(TableViewCell::imageView_)
         .property<long>("accessoryType")
         .property<View*>("accessoryView")
         // The accessory now among the subviews, which the next layout takes out again.
@@ -145,3 +179,8 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
+
+double UI::textInset(TableViewCell* cell) {
+    const CGRect picture = imageFrame(cell);
+    return picture.size.width > 0 ? kInset + picture.size.width + kInset : kInset;
+}

@@ -9,6 +9,7 @@ class String;
 
 namespace UI {
 
+class ImageView;
 class Label;
 
 enum TableViewCellStyle : long {
@@ -37,6 +38,9 @@ class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UI
     OBJC_MESSAGE(textLabel, "textLabel", Label*())
     // Nil in the default style, which has no place for a detail text.
     OBJC_MESSAGE(detailTextLabel, "detailTextLabel", Label*())
+    // The picture at the row's left end, such as an icon; made on first use. While it shows an
+    // image, the title starts after it.
+    OBJC_MESSAGE(imageView, "imageView", ImageView*())
 
     // What the cell shows at its right end: a view of its own (a switch, say), else the mark of
     // its accessory type (the disclosure chevron).
@@ -45,5 +49,9 @@ class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UI
     OBJC_MESSAGE(accessoryView, "accessoryView", View*())
     OBJC_MESSAGE(setAccessoryView, "setAccessoryView:", void(View*))
 };
+
+// Where the cell's title starts: after its image when it shows one. The table parts the rows of a
+// section there.
+double textInset(TableViewCell* cell);
 
 } // namespace UI
