@@ -39,6 +39,9 @@ void draw(const Node& node, Canvas& canvas, text::Typesetter& typesetter, int de
         if (node.clipsToBounds) {
             canvas.clip(bounds);
         }
+        if (node.scroll) {
+            canvas.translate(-node.scroll->offsetX, -node.scroll->offsetY);
+        }
         for (const Node& child : node.children) {
             draw(child, canvas, typesetter, depth + 1);
         }
@@ -66,6 +69,11 @@ void write(const Node& node, int depth, std::string& out) {
     }
     if (node.hidden) {
         out += "; hidden = YES";
+    }
+    if (node.scroll) {
+        const Node::Scroll& s = *node.scroll;
+        out += "; contentOffset = (" + number(s.offsetX) + " " + number(s.offsetY) + "); contentSize = (" +
+               number(s.contentWidth) + " " + number(s.contentHeight) + ")";
     }
     if (node.text) {
         std::string shown;

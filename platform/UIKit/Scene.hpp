@@ -20,6 +20,16 @@ struct Node {
     bool clipsToBounds = false;
     std::optional<Shadow> shadow;
 
+    // A scroll view's content offset, the origin of its bounds: its subviews are drawn moved up and
+    // left by it. Written out with the content's size, as the device describes a scroll view.
+    struct Scroll {
+        double offsetX = 0;
+        double offsetY = 0;
+        double contentWidth = 0;
+        double contentHeight = 0;
+    };
+    std::optional<Scroll> scroll;
+
     // A label's text, set in its bounds.
     struct Text {
         std::string text;

@@ -34,10 +34,13 @@ void prepareForDisplay(View* root) {
 }
 
 std::string writeScreenshot(View* root, const std::string& path) {
+    return writeScreenshot(root, path, Screen::mainScreen()->bounds().size);
+}
+
+std::string writeScreenshot(View* root, const std::string& path, CGSize points) {
     prepareForDisplay(root);
     const draw::Node tree = snapshotScene(root);
-    const CGRect bounds = Screen::mainScreen()->bounds();
-    draw::Canvas canvas(static_cast<int>(bounds.size.width), static_cast<int>(bounds.size.height),
+    draw::Canvas canvas(static_cast<int>(points.width), static_cast<int>(points.height),
                         Screen::mainScreen()->scale());
     draw::render(tree, canvas, text::Typesetter::shared());
     auto picture = objc::adopt(Image::newImageWithCairoSurface(canvas.surface()));
@@ -50,8 +53,10 @@ std::string writeScreenshot(View* root, const std::string& path) {
 CGPoint originInWindow(View* view) {
     CGPoint origin{};
     for (objc::Ptr<View> v = view; v != nullptr && v->superview() != nullptr; v = v->superview()) {
-        origin.x += v->frame().origin.x;
-        origin.y += v->frame().origin.y;
+        // A scroll view shows its subviews moved by its bounds' origin, the content offset.
+        const CGPoint shownFrom = v->superview()->bounds().origin;
+        origin.x += v->frame().origin.x - shownFrom.x;
+        origin.y += v->frame().origin.y - shownFrom.y;
     }
     return origin;
 }

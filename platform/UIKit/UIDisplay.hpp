@@ -27,8 +27,12 @@ GLINTMERE_EXPORT void prepareForDisplay(View* root);
 // `path` (folders made as needed, the file replaced whole). Returns "WIDTHxHEIGHT" in pixels; throws
 // std::runtime_error when the file cannot be written.
 GLINTMERE_EXPORT std::string writeScreenshot(View* root, const std::string& path);
+// The same for a picture of `points` (a window made taller than the screen, say), at the screen's
+// scale.
+GLINTMERE_EXPORT std::string writeScreenshot(View* root, const std::string& path, CGSize points);
 
-// The origin of `view` in the coordinates of the outermost view above it.
+// The origin of `view` in the coordinates of the outermost view above it, as the screen shows it
+// (moved by the content offset of any scroll view it lies in).
 GLINTMERE_EXPORT CGPoint originInWindow(View* view);
 
 // Colours the stand-ins draw with, as `colorWithRed:green:blue:alpha:` of UIColor makes them, from

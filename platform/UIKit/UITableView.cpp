@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace UI {
 namespace {
@@ -29,19 +30,14 @@ constexpr double kFooterGap = 8;          // between the last row and a footer's
 // Far more than a screen holds; a data source that claims more is asked for this many.
 constexpr long kMaxSections = 10000;
 constexpr long kMaxRows = 100000;
-constexpr double kMaxHeaderFooterHeight = 10000;
+// Far taller than a screen: a part claiming more is cut there.
+constexpr double kMaxPartHeight = 10000;
 
 class SeparatorView : public NS::Referencing<SeparatorView, "_UITableViewCellSeparatorView", View> {};
 
 bool answers(id object, SEL sel) { return NS::Object::respondsToSelector_.send(object, sel); }
 
 Color* secondaryTextColor() { return colorRGB(109, 109, 114); }
-
-void clear(View* view) {
-    for (NS::Object* child : view->subviews()) {
-        reinterpret_cast<View*>(child)->removeFromSuperview();
-    }
-}
 
 std::string upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -84,177 +80,320 @@ double contentHeight(View* view, double width) {
         }
     }
     // Far more than a screen holds: a view claiming more is cut there.
-    return std::min(std::ceil(bottom), kMaxHeaderFooterHeight);
+    return std::min(std::ceil(bottom), kMaxPartHeight);
 }
 
 std::string text(NS::String* s) { return s != nullptr ? s->str() : std::string(); }
 
+// A section's header or footer, or one of its rows.
+enum class Part { Header, Row, Footer };
+
+// One part of the table where it lies in the content, and the view that shows it while it is in
+// view (none when the table was given none for it).
+struct Placed {
+    Part part = Part::Row;
+    long section = 0;
+    long row = 0;
+    bool lastRow = false;
+    double y = 0;
+    double height = 0;
+    bool inView = false;
+    objc::Ref<View> shown;
+};
+
+// The parts of the table as reloadData laid them out, top to bottom, for the width it had then.
+struct Layout {
+    std::vector<Placed> parts;
+    double width = 0;
+    bool loaded = false;
+};
+
+Layout& layoutOf(TableView* self) {
+    auto layout = static_cast<Layout*>(objc::ivar<void*>(self, "_layout"));
+    if (layout == nullptr) {
+        layout = new Layout();
+        objc::setIvar<void*>(self, "_layout", layout);
+    }
+    return *layout;
+}
+
+// What the delegate and the data source say of a section's header or footer: the two differ only
+// in the messages asked.
+double askedHeight(TableView* self, Part edge, long s) {
+    id delegate = self->delegate();
+    if (edge == Part::Header && answers(delegate, TableViewDelegate::heightForHeader_.selector())) {
+        return TableViewDelegate::heightForHeader_.send(delegate, self, s);
+    }
+    if (edge == Part::Footer && answers(delegate, TableViewDelegate::heightForFooter_.selector())) {
+        return TableViewDelegate::heightForFooter_.send(delegate, self, s);
+    }
+    return TableViewAutomaticDimension;
+}
+
+objc::Ptr<View> delegateView(TableView* self, Part edge, long s) {
+    id delegate = self->delegate();
+    if (edge == Part::Header && answers(delegate, TableViewDelegate::viewForHeader_.selector())) {
+        return TableViewDelegate::viewForHeader_.send(delegate, self, s);
+    }
+    if (edge == Part::Footer && answers(delegate, TableViewDelegate::viewForFooter_.selector())) {
+        return TableViewDelegate::viewForFooter_.send(delegate, self, s);
+    }
+    return nullptr;
+}
+
+// A header's title is shown in capitals, a footer's text as written.
+std::string sourceTitle(TableView* self, Part edge, long s) {
+    id source = self->dataSource();
+    if (edge == Part::Header && answers(source, TableViewDataSource::titleForHeader_.selector())) {
+        return upper(text(TableViewDataSource::titleForHeader_.send(source, self, s)));
+    }
+    if (edge == Part::Footer && answers(source, TableViewDataSource::titleForFooter_.selector())) {
+        return text(TableViewDataSource::titleForFooter_.send(source, self, s));
+    }
+    return {};
+}
+
+// The table's own height for a header or footer: the grouped style's gaps, and room for a title.
+double ownHeight(TableView* self, Part edge, long s, const std::string& title, bool hasView, double width) {
+    const bool grouped = self->style() == UITableViewStyleGrouped;
+    if (edge == Part::Header) {
+        if (!grouped) {
+            return title.empty() && !hasView ? 0 : 22;
+        }
+        return title.empty() ? (s == 0 ? kFirstHeader : kHeader)
+                             : (s == 0 ? kFirstTitledHeader : kTitledHeader);
+    }
+    if (!title.empty()) {
+        return kFooterGap + textHeight(title, width) + kFooter;
+    }
+    return grouped ? kFooter : 0;
+}
+
+// A header's or footer's height: the delegate's, else that of the delegate's view (its own height,
+// else what it holds), else the table's own. A view asked for here is only measured.
+double edgeHeight(TableView* self, Part edge, long s, double width) {
+    const double asked = askedHeight(self, edge, s);
+    if (asked > 0) {
+        return std::min(asked, kMaxPartHeight);
+    }
+    if (auto view = delegateView(self, edge, s)) {
+        const double own = view->frame().size.height;
+        if (own > 0) {
+            return std::min(own, kMaxPartHeight);
+        }
+        return std::max(ownHeight(self, edge, s, {}, true, width), contentHeight(view, width));
+    }
+    return ownHeight(self, edge, s, sourceTitle(self, edge, s), false, width);
+}
+
+// The view for a header or footer coming into view: the delegate's, made anew, else one of the
+// table's own showing the title; nil when there is neither.
+objc::Ptr<View> makeEdge(TableView* self, const Placed& part, double width) {
+    if (auto view = delegateView(self, part.part, part.section)) {
+        return view;
+    }
+    const std::string title = sourceTitle(self, part.part, part.section);
+    if (title.empty()) {
+        return nullptr;
+    }
+    const double textY =
+        part.part == Part::Header ? part.height - kTitleGap - textHeight(title, width) : kFooterGap;
+    return titleView(title, width, part.height, textY);
+}
+
+objc::Ptr<View> makeCell(TableView* self, const Placed& part, double width) {
+    id source = self->dataSource();
+    if (!answers(source, TableViewDataSource::cellForRow_.selector())) {
+        return nullptr;
+    }
+    auto cell =
+        TableViewDataSource::cellForRow_.send(source, self, NS::IndexPath::indexPath(part.row, part.section));
+    if (cell == nullptr) {
+        return nullptr;
+    }
+    // Placed first, so that it knows its height where its picture goes.
+    cell->setFrame(CGRectMake(0, part.y, width, part.height));
+    if (cell->backgroundColor() == nullptr) {
+        cell->setBackgroundColor(colorRGB(255, 255, 255));
+    }
+    if (part.row == 0) {
+        addSeparator(cell, 0, 0, width);
+    }
+    // Rows of a section are parted where their titles start; the last closes the section.
+    const double inset = part.lastRow ? 0 : textInset(cell);
+    addSeparator(cell, inset, part.height - 0.5, width - inset);
+    return cell.as<View>();
+}
+
+// Whether a part lies in the bounds from `top` to `bottom`; one of no height where it starts.
+bool inBounds(const Placed& part, double top, double bottom) {
+    if (part.height <= 0) {
+        return part.y >= top && part.y < bottom;
+    }
+    return part.y < bottom && part.y + part.height > top;
+}
+
+// Shows what has come into the bounds at the content offset, made as it comes, and lets go of what
+// has left them, as the device's table does while it scrolls.
+void tile(TableView* self) {
+    Layout& layout = layoutOf(self);
+    const double top = self->contentOffset().y;
+    const double bottom = top + self->frame().size.height;
+    for (Placed& part : layout.parts) {
+        const bool shows = inBounds(part, top, bottom);
+        if (shows == part.inView) {
+            continue;
+        }
+        part.inView = shows;
+        if (!shows) {
+            part.shown->removeFromSuperview();
+            part.shown = nullptr;
+            continue;
+        }
+        objc::Ptr<View> view =
+            part.part == Part::Row ? makeCell(self, part, layout.width) : makeEdge(self, part, layout.width);
+        if (view != nullptr) {
+            view->setFrame(CGRectMake(0, part.y, layout.width, part.height));
+            self->addSubview(view);
+            part.shown = objc::retain(view);
+        }
+    }
+}
+
 void reload(TableView* self) {
-    clear(self);
-    auto cells = objc::ivar<NS::MutableArray*>(self, "_visibleCells");
-    cells->removeAllObjects();
-    auto paths = objc::ivar<NS::MutableArray*>(self, "_visiblePaths");
-    paths->removeAllObjects();
+    Layout& layout = layoutOf(self);
+    for (Placed& part : layout.parts) {
+        part.shown->removeFromSuperview();
+    }
+    layout.parts.clear();
+    layout.width = self->frame().size.width;
+    layout.loaded = true;
+    const double width = layout.width;
     id source = self->dataSource();
     id delegate = self->delegate();
-    const bool grouped = self->style() == UITableViewStyleGrouped;
-    const double width = self->frame().size.width;
-    const double visible = self->frame().size.height;
 
     long sections = 1;
     if (answers(source, TableViewDataSource::numberOfSections_.selector())) {
         sections = std::clamp(TableViewDataSource::numberOfSections_.send(source, self), 0L, kMaxSections);
     }
     double y = 0;
+    auto place = [&](Part kind, long s, long r, double height) {
+        Placed part;
+        part.part = kind;
+        part.section = s;
+        part.row = r;
+        part.y = y;
+        part.height = height;
+        layout.parts.push_back(std::move(part));
+        y += height;
+    };
     for (long s = 0; s < sections; ++s) {
+        place(Part::Header, s, 0, edgeHeight(self, Part::Header, s, width));
         long rows = 0;
         if (answers(source, TableViewDataSource::numberOfRows_.selector())) {
             rows = std::clamp(TableViewDataSource::numberOfRows_.send(source, self, s), 0L, kMaxRows);
         }
-        // Header: the delegate's height and view where it gives them, else the title's.
-        double asked = TableViewAutomaticDimension;
-        if (answers(delegate, TableViewDelegate::heightForHeader_.selector())) {
-            asked = TableViewDelegate::heightForHeader_.send(delegate, self, s);
-        }
-        objc::Ptr<View> header;
-        if (y < visible && answers(delegate, TableViewDelegate::viewForHeader_.selector())) {
-            header = TableViewDelegate::viewForHeader_.send(delegate, self, s);
-        }
-        std::string title;
-        if (header == nullptr && answers(source, TableViewDataSource::titleForHeader_.selector())) {
-            title = text(TableViewDataSource::titleForHeader_.send(source, self, s));
-        }
-        double height =
-            title.empty() ? (s == 0 ? kFirstHeader : kHeader) : (s == 0 ? kFirstTitledHeader : kTitledHeader);
-        if (!grouped) {
-            height = title.empty() && header == nullptr ? 0 : 22;
-        }
-        if (asked > 0) {
-            height = asked;
-        } else if (header != nullptr && header->frame().size.height > 0) {
-            height = header->frame().size.height;
-        } else if (header != nullptr) {
-            height = std::max(height, contentHeight(header, width));
-        }
-        if (header == nullptr && !title.empty() && y < visible) {
-            const double h = textHeight(upper(title), width);
-            header = titleView(upper(title), width, height, height - kTitleGap - h);
-        }
-        if (header != nullptr) {
-            header->setFrame(CGRectMake(0, y, width, height));
-            self->addSubview(header);
-        }
-        y += height;
-
         for (long r = 0; r < rows; ++r) {
-            NS::IndexPath* path = NS::IndexPath::indexPath(r, s);
             double rowHeight = kRowHeight;
             if (answers(delegate, TableViewDelegate::heightForRow_.selector())) {
-                const double h = TableViewDelegate::heightForRow_.send(delegate, self, path);
-                rowHeight = h > 0 ? h : kRowHeight;
+                const double h =
+                    TableViewDelegate::heightForRow_.send(delegate, self, NS::IndexPath::indexPath(r, s));
+                rowHeight = h > 0 ? std::min(h, kMaxPartHeight) : kRowHeight;
             }
-            if (y < visible && answers(source, TableViewDataSource::cellForRow_.selector())) {
-                if (auto cell = TableViewDataSource::cellForRow_.send(source, self, path)) {
-                    cell->setFrame(CGRectMake(0, y, width, rowHeight));
-                    if (cell->backgroundColor() == nullptr) {
-                        cell->setBackgroundColor(colorRGB(255, 255, 255));
-                    }
-                    if (r == 0) {
-                        addSeparator(cell, 0, 0, width);
-                    }
-                    const double inset = r + 1 == rows ? 0 : kInset;
-                    addSeparator(cell, inset, rowHeight - 0.5, width - inset);
-                    self->addSubview(cell);
-                    cells->addObject(cell);
-                    paths->addObject(path);
-                }
-            }
-            y += rowHeight;
+            place(Part::Row, s, r, rowHeight);
+            layout.parts.back().lastRow = r + 1 == rows;
         }
-
-        // Footer, likewise.
-        asked = TableViewAutomaticDimension;
-        if (answers(delegate, TableViewDelegate::heightForFooter_.selector())) {
-            asked = TableViewDelegate::heightForFooter_.send(delegate, self, s);
-        }
-        objc::Ptr<View> footer;
-        if (y < visible && answers(delegate, TableViewDelegate::viewForFooter_.selector())) {
-            footer = TableViewDelegate::viewForFooter_.send(delegate, self, s);
-        }
-        std::string note;
-        if (footer == nullptr && answers(source, TableViewDataSource::titleForFooter_.selector())) {
-            note = text(TableViewDataSource::titleForFooter_.send(source, self, s));
-        }
-        height = grouped ? kFooter : 0;
-        const double noteHeight = note.empty() ? 0 : textHeight(note, width);
-        if (!note.empty()) {
-            height = kFooterGap + noteHeight + kFooter;
-        }
-        if (asked > 0) {
-            height = asked;
-        } else if (footer != nullptr && footer->frame().size.height > 0) {
-            height = footer->frame().size.height;
-        } else if (footer != nullptr) {
-            height = std::max(height, contentHeight(footer, width));
-        }
-        if (footer == nullptr && !note.empty() && y < visible) {
-            footer = titleView(note, width, height, kFooterGap);
-        }
-        if (footer != nullptr) {
-            footer->setFrame(CGRectMake(0, y, width, height));
-            self->addSubview(footer);
-        }
-        y += height;
+        place(Part::Footer, s, 0, edgeHeight(self, Part::Footer, s, width));
     }
+    self->setContentSize(CGSize{width, y});
+    tile(self);
+}
+
+// The table is laid out once its data source is there, and again for another width; after that,
+// moving its bounds only brings rows into view and takes others out.
+void prepare(TableView* self) {
+    const Layout& layout = layoutOf(self);
+    if (!layout.loaded || layout.width != self->frame().size.width) {
+        reload(self);
+    } else {
+        tile(self);
+    }
+}
+
+// Another data source or delegate has different rows: they are asked for at the next layout.
+void forgetRows(TableView* self) { layoutOf(self).loaded = false; }
+
+id dataSource(TableView* self) { return objc::ivar<id>(self, "_dataSource"); }
+id delegate(TableView* self) { return objc::ivar<id>(self, "_delegate"); }
+
+void setDataSource(TableView* self, id source) {
+    objc::setIvar<id>(self, "_dataSource", source);
+    forgetRows(self);
+}
+
+void setDelegate(TableView* self, id delegate) {
+    objc::setIvar<id>(self, "_delegate", delegate);
+    forgetRows(self);
+}
+
+TableView* initWithFrameStyle(TableView* self, CGRect frame, long style) {
+    auto table = View::initWithFrame_.super<TableView>(self, frame).as<TableView>();
+    if (table == nullptr) {
+        return nullptr;
+    }
+    objc::setIvar<long>(table, "_style", style);
+    table->setBackgroundColor(style == UITableViewStyleGrouped ? colorRGB(239, 239, 244)
+                                                               : colorRGB(255, 255, 255));
+    // Rows beyond the bounds are not drawn over what lies around the table.
+    table->setClipsToBounds(true);
+    return table;
+}
+
+View* initWithFrame(TableView* self, CGRect frame) {
+    return self->initWithFrameStyle(frame, static_cast<long>(UITableViewStylePlain));
+}
+
+long style(TableView* self) { return objc::ivar<long>(self, "_style"); }
+
+TableViewCell* cellForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
+    objc::Ptr<NS::IndexPath> wanted = path;
+    if (wanted == nullptr) {
+        return nullptr;
+    }
+    for (const Placed& part : layoutOf(self).parts) {
+        if (part.part == Part::Row && part.section == wanted->section() && part.row == wanted->row()) {
+            return part.shown.get().as<TableViewCell>();
+        }
+    }
+    return nullptr;
+}
+
+void dealloc(TableView* self) {
+    delete static_cast<Layout*>(objc::ivar<void*>(self, "_layout"));
+    objc::setIvar<void*>(self, "_layout", nullptr);
+    View::dealloc_.super<TableView>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewHeaderFooterView>().build();
     objc::ClassDefinition<SeparatorView>().build();
     objc::ClassDefinition<TableView>()
-        .property<NS::Object*>("dataSource", objc::Ownership::Plain)
-        .property<NS::Object*>("delegate", objc::Ownership::Plain)
+        .ivar<id>("_dataSource")
+        .ivar<id>("_delegate")
         .ivar<long>("_style")
-        // The cells on screen and their index paths, in step.
-        .ivar<NS::MutableArray*>("_visibleCells", objc::Ownership::Owning)
-        .ivar<NS::MutableArray*>("_visiblePaths", objc::Ownership::Owning)
-        .method(View::initWithFrame_,
-                [](TableView* self, CGRect frame) -> View* {
-                    return self->initWithFrameStyle(frame, static_cast<long>(UITableViewStylePlain));
-                })
-        .method(
-            TableView::initWithFrameStyle_,
-            [](TableView* self, CGRect frame, long style) -> TableView* {
-                auto table = View::initWithFrame_.super<TableView>(self, frame).as<TableView>();
-                if (table == nullptr) {
-                    return nullptr;
-                }
-                objc::setIvar<long>(table, "_style", style);
-                objc::setIvar<NS::MutableArray*>(table, "_visibleCells", NS::MutableArray::alloc()->init());
-                objc::setIvar<NS::MutableArray*>(table, "_visiblePaths", NS::MutableArray::alloc()->init());
-                table->setBackgroundColor(style == UITableViewStyleGrouped ? colorRGB(239, 239, 244)
-                                                                           : colorRGB(255, 255, 255));
-                // Rows below the bottom edge are not drawn over what lies beneath the table.
-                table->setClipsToBounds(true);
-                return table;
-            })
-        .method(TableView::style_, [](TableView* self) -> long { return objc::ivar<long>(self, "_style"); })
-        .method(TableView::reloadData_, [](TableView* self) { reload(self); })
-        .method(TableView::cellForRowAtIndexPath_,
-                [](TableView* self, NS::IndexPath* path) -> TableViewCell* {
-                    objc::Ptr<NS::IndexPath> wanted = path;
-                    auto cells = objc::ivar<NS::MutableArray*>(self, "_visibleCells");
-                    auto paths = objc::ivar<NS::MutableArray*>(self, "_visiblePaths");
-                    for (unsigned long i = 0; i < paths->count(); ++i) {
-                        auto shown = paths->objectAtIndex(i).as<NS::IndexPath>();
-                        if (wanted != nullptr && shown->section() == wanted->section() &&
-                            shown->row() == wanted->row()) {
-                            return cells->objectAtIndex(i).as<TableViewCell>();
-                        }
-                    }
-                    return nullptr;
-                })
-        .method(Display::prepare_, [](TableView* self) { reload(self); })
+        // The parts laid out and the views showing them: a Layout, owned.
+        .ivar<void*>("_layout")
+        .method<&initWithFrame>(View::initWithFrame_)
+        .method<&initWithFrameStyle>(TableView::initWithFrameStyle_)
+        .method<&style>(TableView::style_)
+        .method<&dataSource>(TableView::dataSource_)
+        .method<&setDataSource>(TableView::setDataSource_)
+        .method<&delegate>(TableView::delegate_)
+        .method<&setDelegate>(TableView::setDelegate_)
+        .method<&reload>(TableView::reloadData_)
+        .method<&cellForRowAtIndexPath>(TableView::cellForRowAtIndexPath_)
+        .method<&prepare>(Display::prepare_)
+        .method<&dealloc>(View::dealloc_)
         .build();
 }
 

@@ -1,7 +1,8 @@
-// UITableView: a view of rows in sections, filled by its data source and shaped by its delegate.
+// UITableView: a scrolling view of rows in sections, filled by its data source and shaped by its
+// delegate.
 #pragma once
 
-#include "UIKit/UIView.hpp"
+#include "UIKit/UIScrollView.hpp"
 
 namespace NS {
 class String;
@@ -24,21 +25,24 @@ enum UITableViewStyle : long {
 class GLINTMERE_EXPORT TableViewHeaderFooterView
     : public NS::Referencing<TableViewHeaderFooterView, "UITableViewHeaderFooterView", View> {};
 
-class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableView", View> {
+class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableView", ScrollView> {
   public:
     OBJC_MESSAGE_NAMED(initWithFrameStyle, initWithFrameStyle_,
                        "initWithFrame:style:", TableView*(CGRect, long))
     OBJC_MESSAGE(style, "style", long())
 
-    // Not owned: a table's owner is normally its data source and delegate.
+    // Not owned: a table's owner is normally its data source and delegate. Setting either has the
+    // table ask again when it is next laid out.
     OBJC_MESSAGE(dataSource, "dataSource", id())
     OBJC_MESSAGE(setDataSource, "setDataSource:", void(id))
     OBJC_MESSAGE(delegate, "delegate", id())
     OBJC_MESSAGE(setDelegate, "setDelegate:", void(id))
 
-    // Asks the data source and the delegate again and lays the sections out, top to bottom: each
-    // header (the delegate's view at the delegate's height, else the title), the rows' cells, each
-    // footer. Heights are asked of every section; views and cells only for what the bounds show.
+    // Asks the data source and the delegate again and lays the sections out, top to bottom, as the
+    // content: each header (the delegate's view at the delegate's height, else the title), the rows'
+    // cells, each footer. Heights are asked of every section and row (a header or footer view
+    // without a height is asked for to be measured, then let go); the content size follows. Views
+    // and cells are made only for what lies in the bounds at the content offset.
     OBJC_MESSAGE(reloadData, "reloadData", void())
     // The cell shown at `indexPath`; nil when that row is not on screen.
     OBJC_MESSAGE(cellForRowAtIndexPath, "cellForRowAtIndexPath:", TableViewCell*(NS::IndexPath*))

@@ -136,4 +136,32 @@ TEST(Scene, DrawsWhatIsShownAndNothingElse) {
     }
 }
 
+TEST(Scene, AScrollViewShowsItsContentFromItsOffsetWithinItsBounds) {
+    // Content 300 points tall in a view 100 tall, scrolled 150 down: of three bands of 100 points,
+    // the lower half of the second and the upper half of the third show.
+    Node root = view("UIWindow", {0, 0, 100, 200});
+    root.background = Color{1, 1, 1, 1};
+    Node scroller = view("UIScrollView", {0, 50, 100, 100});
+    scroller.clipsToBounds = true;
+    scroller.scroll = Node::Scroll{0, 150, 100, 300};
+    const Color bands[] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}};
+    for (int i = 0; i < 3; ++i) {
+        Node band = view("UIView", {0, 100.0 * i, 100, 100});
+        band.background = bands[i];
+        scroller.children.push_back(band);
+    }
+    root.children.push_back(scroller);
+
+    const std::string described = draw::describe(scroller);
+    EXPECT_EQ(described.substr(0, described.find('\n')),
+              "<UIScrollView: frame = (0 50; 100 100); contentOffset = (0 150); contentSize = (100 300)>");
+    draw::Canvas canvas(100, 200, 1);
+    draw::render(root, canvas, text::Typesetter::shared());
+    cairo_surface_t* s = canvas.surface();
+    EXPECT_TRUE(near(at(s, 50, 60), {0, 255, 0})) << "the second band's lower half at the top";
+    EXPECT_TRUE(near(at(s, 50, 140), {0, 0, 255})) << "the third band's upper half below it";
+    EXPECT_TRUE(near(at(s, 50, 40), {255, 255, 255})) << "nothing above the bounds";
+    EXPECT_TRUE(near(at(s, 50, 160), {255, 255, 255})) << "nor below them";
+}
+
 } // namespace

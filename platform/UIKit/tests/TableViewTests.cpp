@@ -1,6 +1,9 @@
-// Tables: how tall a section's own header and footer views are when the delegate names no height.
+// Tables: how tall a section's own header and footer views are when the delegate names no height, and
+// what a table makes as it scrolls.
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "UIKit/NSIndexPath.hpp"
+#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UITableView.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -83,6 +86,79 @@ TEST(TableFooters, AViewWithoutAHeightIsAsTallAsWhatItHolds) {
     EXPECT_EQ(frames[2].size.height, 25) << "a view's own height stands";
     // Each section follows the footer above it, whatever its height.
     EXPECT_EQ(frames[1].origin.y - frames[0].origin.y, 80 + 17 + 44);
+}
+
+// One section under a header view 100 points tall, of `rowCount` rows, counting what the table asks.
+long rowCount = 0;
+int cellsAsked = 0;
+int headersAsked = 0;
+
+Class countingSourceClass() {
+    static Class cls =
+        objc::ClassDefinition<NS::Object>("TestCountingSource", "NSObject")
+            .method(UI::TableViewDataSource::numberOfRows_,
+                    [](NS::Object*, TableView*, long) -> long { return rowCount; })
+            .method(UI::TableViewDataSource::cellForRow_,
+                    [](NS::Object*, TableView*, NS::IndexPath*) -> UI::TableViewCell* {
+                        ++cellsAsked;
+                        return UI::TableViewCell::alloc()
+                            ->initWithStyle(0, nullptr)
+                            ->autorelease()
+                            .as<UI::TableViewCell>();
+                    })
+            .method(UI::TableViewDelegate::viewForHeader_,
+                    [](NS::Object*, TableView*, long) -> View* {
+                        ++headersAsked;
+                        return View::alloc()->initWithFrame(CGRectZero)->autorelease().as<View>();
+                    })
+            .method(UI::TableViewDelegate::heightForHeader_,
+                    [](NS::Object*, TableView*, long) -> CGFloat { return 100; })
+            .build();
+    return cls;
+}
+
+TEST(TableScrolling, ATableMakesWhatComesIntoViewKeepsWhatStaysAndLetsGoOfWhatLeaves) {
+    NS::AutoreleaseScope pool;
+    rowCount = 20;
+    cellsAsked = headersAsked = 0;
+    auto source = objc::adopt(NS::RootObject::make_.send(countingSourceClass()));
+    auto table = objc::adopt(
+        TableView::alloc()->initWithFrameStyle(CGRectMake(0, 0, 320, 200), UI::UITableViewStyleGrouped));
+    table->setDataSource(objc::toId(source));
+    table->setDelegate(objc::toId(source));
+    table->reloadData();
+    // The header, then rows of 44 from 100 on, then the section's gap of 18.
+    EXPECT_EQ(table->contentSize(), (CGSize{320, 100 + 20 * 44 + 18}));
+    EXPECT_EQ(UI::bottomOffset(table.get()), 100 + 20 * 44 + 18 - 200);
+    EXPECT_EQ(cellsAsked, 3) << "rows 0 to 2 reach into the first 200 points";
+    EXPECT_EQ(headersAsked, 1);
+    auto path = [](long row) { return NS::IndexPath::indexPath(row, 0); };
+    EXPECT_NE(table->cellForRowAtIndexPath(path(2)), nullptr);
+    EXPECT_EQ(table->cellForRowAtIndexPath(path(3)), nullptr) << "not in view";
+    const UI::TableViewCell* kept = table->cellForRowAtIndexPath(path(2)).get();
+
+    // 120 points down: the header has left, rows 3 and 4 have come.
+    table->setContentOffset(CGPoint{0, 120});
+    UI::prepareForDisplay(table.get());
+    EXPECT_EQ(cellsAsked, 5);
+    EXPECT_EQ(table->cellForRowAtIndexPath(path(2)).get(), kept) << "a row still in view keeps its cell";
+    EXPECT_NE(table->cellForRowAtIndexPath(path(4)), nullptr);
+    EXPECT_EQ(table->cellForRowAtIndexPath(path(5)), nullptr);
+    EXPECT_EQ(table->subviews()->count(), 5u) << "five rows and no header";
+    EXPECT_EQ(table->bounds().origin.y, 120) << "the bounds start at the offset";
+
+    // Back at the top, the header is asked for again and the rows below the bounds are let go.
+    table->setContentOffset(CGPoint{0, 0});
+    UI::prepareForDisplay(table.get());
+    EXPECT_EQ(headersAsked, 2);
+    EXPECT_EQ(cellsAsked, 5) << "rows 0 to 2 kept their cells throughout";
+    EXPECT_EQ(table->cellForRowAtIndexPath(path(3)), nullptr);
+    EXPECT_EQ(table->subviews()->count(), 4u);
+
+    // Laid out again where nothing moved, the table asks for nothing.
+    UI::prepareForDisplay(table.get());
+    EXPECT_EQ(cellsAsked, 5);
+    EXPECT_EQ(headersAsked, 2);
 }
 
 } // namespace
