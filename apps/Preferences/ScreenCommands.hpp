@@ -1,11 +1,8 @@
 // What the Settings app's screen shows: its view tree written out and drawn, and the commands that
-// move through it (open, back, tap-bar) in a script.
+// move through it (open, back, scroll, tap-bar).
 #pragma once
 
 #include "HostApp.hpp"
-
-#include <optional>
-#include <string>
 
 namespace settings {
 class Session;
@@ -13,6 +10,6 @@ class Session;
 
 void registerScreenCommands(host::HostApp& app);
 
-// The screen the commands look at: PANE freshly opened when one is named, else the one a script
-// has open, else the default pane.
-settings::Session& currentScreen(const std::optional<std::string>& pane = std::nullopt);
+// The Settings app's screen, the one every command acts on: made on first use with the top list
+// showing, and kept, as it is, for the commands after, until the app ends.
+settings::Session& currentScreen();

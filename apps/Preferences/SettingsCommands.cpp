@@ -15,6 +15,7 @@
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UITableView.hpp"
 #include "UIKit/UIWindow.hpp"
 
 #include <cmath>
@@ -26,11 +27,9 @@ namespace {
 using NS::literals::operator""_ns;
 using settings::SettingsError;
 
-// The package's root pane, shown when a command names none.
-constexpr const char* kDefaultPane = "Glintmere";
-
-std::string paneArgument(const host::Args& args, std::size_t index) {
-    return args.size() > index ? args[index] : kDefaultPane;
+// The pane named by the word at `index`, if there is one.
+std::optional<std::string> paneArgument(const host::Args& args, std::size_t index) {
+    return args.size() > index ? std::optional(args[index]) : std::nullopt;
 }
 
 void printPane(PS::ListController* pane) {
@@ -141,16 +140,20 @@ NS::Object* parseValue(PS::Specifier* specifier, const std::string& key, const s
     }
 }
 
-// The row that shows `specifier` and the value its control holds, both read afresh in one pass.
+// The row that shows `specifier` and the value its control holds, both read afresh in one pass, and
+// where the row is (section -1 when the pane has no such row).
 struct ShownRow {
     std::string line;
     NS::Object* value = nullptr; // autoreleased
+    long section = -1;
+    long row = -1;
 };
 ShownRow shownRow(PS::ListController* pane, PS::Specifier* specifier) {
     for (const settings::SectionView& section : settings::readPane(pane)) {
         for (const settings::RowView& row : section.rows) {
             if (row.specifier == specifier) {
-                return {settings::rowLine(row), row.cell != nullptr ? row.cell->value().get() : nullptr};
+                return {settings::rowLine(row), row.cell != nullptr ? row.cell->value().get() : nullptr,
+                        row.section, row.row};
             }
         }
     }
@@ -163,8 +166,7 @@ int list(const host::Args& args) {
         throw host::UsageError("list takes at most a pane");
     }
     NS::AutoreleaseScope pool;
-    settings::Session session;
-    printPane(session.open(paneArgument(args, 0)));
+    printPane(currentScreen().paneFor(paneArgument(args, 0)));
     return 0;
 }
 
@@ -173,10 +175,9 @@ int get(const host::Args& args) {
         throw host::UsageError("get takes a key and at most a pane");
     }
     NS::AutoreleaseScope pool;
-    settings::Session session;
-    const std::string where = paneArgument(args, 1);
-    PS::ListController* pane = session.open(where);
-    std::cout << settings::valueText(shownValue(controlWithKey(pane, args[0], where))) << "\n";
+    settings::Session& session = currentScreen();
+    PS::ListController* pane = session.paneFor(paneArgument(args, 1));
+    std::cout << settings::valueText(shownValue(controlWithKey(pane, args[0], session.where()))) << "\n";
     return 0;
 }
 
@@ -185,9 +186,9 @@ int set(const host::Args& args) {
         throw host::UsageError("set takes a key, a value and at most a pane");
     }
     NS::AutoreleaseScope pool;
-    settings::Session session;
-    const std::string where = paneArgument(args, 2);
-    PS::ListController* pane = session.open(where);
+    settings::Session& session = currentScreen();
+    PS::ListController* pane = session.paneFor(paneArgument(args, 2));
+    const std::string where = session.where();
     PS::Specifier* control = controlWithKey(pane, args[0], where);
     NS::Object* value = parseValue(control, args[0], args[1]);
     const SEL setter = control->setter();
@@ -206,6 +207,11 @@ int set(const host::Args& args) {
             throw SettingsError("could not store \"" + args[1] + "\" for \"" + args[0] + "\" in \"" + where +
                                 "\": it still shows \"" + shown.line + "\"");
         }
+    }
+    // The control on screen shows the new value, as it would had the person changed it there.
+    if (shown.section >= 0) {
+        auto cell = pane->table()->cellForRowAtIndexPath(NS::IndexPath::indexPath(shown.row, shown.section));
+        NS::cast<PS::TableCell>(cell)->setValue(shown.value);
     }
     std::cout << shown.line << "\n";
     return 0;
@@ -228,13 +234,17 @@ int tap(const host::Args& args) {
         throw host::UsageError("tap takes a row title and at most a pane");
     }
     NS::AutoreleaseScope pool;
-    // The screen a script has open, so that what the tap presents stays for the commands after it.
-    settings::Session& session = currentScreen(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
-    const std::string where = paneArgument(args, 1);
-    PS::ListController* pane = session.top();
-    if (pane == nullptr) {
-        throw SettingsError("no pane is open");
+    settings::Session& session = currentScreen();
+    // On the top list a package's row opens its pane; any other title is a row of the pane a command
+    // takes there, the first package's.
+    if (args.size() == 1 && session.top() == nullptr) {
+        if (PS::ListController* opened = session.tapTopList(args[0])) {
+            printPane(opened);
+            return 0;
+        }
     }
+    PS::ListController* pane = session.paneFor(paneArgument(args, 1));
+    const std::string where = session.where();
     std::string titles;
     for (const settings::SectionView& section : settings::readPane(pane)) {
         for (const settings::RowView& row : section.rows) {
@@ -243,20 +253,19 @@ int tap(const host::Args& args) {
                 continue;
             }
             PS::Specifier* specifier = row.specifier;
-            NS::IndexPath* path = NS::IndexPath::indexPath(row.row, row.section);
             if (const SEL action = specifier->buttonAction()) {
                 if (!NS::Object::respondsToSelector_.send(specifier->target(), action)) {
                     throw SettingsError("\"" + row.title + "\" in \"" + where +
                                         "\" does nothing: the pane has no " + sel_getName(action));
                 }
-                pane->didSelectRow(pane->table(), path);
+                session.select(pane, row.section, row.row);
                 // A presentation covers every navigation controller that holds the pane: the
                 // window's root is the outermost.
                 settings::reportPresented(session.window()->rootViewController(), std::cout);
                 return 0;
             }
             if (specifier->detailControllerClass() != Nil) {
-                pane->didSelectRow(pane->table(), path);
+                session.select(pane, row.section, row.row);
                 PS::ListController* opened = session.top();
                 if (opened == nullptr || opened == pane) {
                     throw SettingsError("\"" + row.title + "\" in \"" + where + "\" opens no pane");
@@ -283,11 +292,15 @@ int tap(const host::Args& args) {
 } // namespace
 
 void registerSettingsCommands(host::HostApp& app) {
-    app.addCommand({"list", "list [PANE]  (rows of the pane, e.g. Glintmere or Glintmere/Makers)", list});
+    app.addCommand({"list",
+                    "list [PANE]  (rows of the pane, e.g. Glintmere or Glintmere/Makers; else the pane on "
+                    "screen, else the first package's)",
+                    list});
     app.addCommand({"get", "get KEY [PANE]  (the value the control with that key shows)", get});
     app.addCommand(
         {"set", "set KEY VALUE [PANE]  (change the control: true/false, a number, a choice or text)", set});
-    app.addCommand({"tap", "tap TITLE [PANE]  (tap a button or link row)", tap});
+    app.addCommand(
+        {"tap", "tap TITLE [PANE]  (tap a row: a package's in the top list, a button or a link)", tap});
     registerScreenCommands(app);
     settings::registerPresentedCommands(app,
                                         [] { return currentScreen().window()->rootViewController().get(); });

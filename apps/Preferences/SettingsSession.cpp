@@ -6,6 +6,7 @@
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSNumber.hpp"
+#include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSSpecifier.hpp"
@@ -20,7 +21,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <iostream>
 
 namespace settings {
 namespace {
@@ -75,44 +76,19 @@ std::vector<std::string> splitPath(const std::string& path) {
     return parts;
 }
 
-std::vector<Entry> loadEntries(const std::string& folder) {
-    std::vector<Entry> entries;
-    std::error_code ec;
-    for (const auto& file : std::filesystem::directory_iterator(folder, ec)) {
-        if (file.path().extension() != ".plist") {
-            continue;
-        }
-        auto plist = NS::Dictionary::dictionaryWithContentsOfFile(NS::String::string(file.path().c_str()));
-        auto entry = plist != nullptr ? NS::cast<NS::Dictionary>(plist->objectForKey("entry"_ns)) : nullptr;
-        if (entry == nullptr) {
-            continue;
-        }
-        const std::string bundle = text(entry->objectForKey("bundle"_ns));
-        auto isController = NS::cast<NS::Number>(entry->objectForKey("isController"_ns));
-        if (bundle.empty() || bundle.find('/') != std::string::npos || isController == nullptr ||
-            !isController->boolValue()) {
-            continue;
-        }
-        std::string label = text(entry->objectForKey("label"_ns));
-        entries.push_back(
-            {label.empty() ? bundle : label, "/Library/PreferenceBundles/" + bundle + ".bundle"});
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return a.label < b.label; });
-    return entries;
-}
-
 bool nestsPanes(double coreFoundationVersion) {
     // 8.0 (1140.10) to 8.1.2 (1141.18), both ends included.
     return coreFoundationVersion >= 1140.10 && coreFoundationVersion <= 1141.18;
 }
 
-Session::Session() : entries_(loadEntries()), nested_(nestsPanes(kCFCoreFoundationVersionNumber)) {
+Session::Session()
+    : entries_(loadEntries(std::cerr)), nested_(nestsPanes(kCFCoreFoundationVersionNumber)),
+      appearedAt_(NS::RunLoop::monotonicNow()) {
     // The top list of Settings; the packages' panes are pushed above it.
-    auto top = PS::ListController::alloc()->init();
-    top->setTitle("Settings"_ns);
-    navigation_ = UI::NavigationController::alloc()->initWithRootViewController(top);
-    top->release();
+    topList_ = PS::ListController::alloc()->init();
+    topList_->setTitle("Settings"_ns);
+    topList_->setSpecifiers(topListRows(entries_));
+    navigation_ = UI::NavigationController::alloc()->initWithRootViewController(topList_);
     window_ = UI::Window::alloc()->init().as<UI::Window>();
     window_->setRootViewController(navigation_);
     window_->makeKeyAndVisible();
@@ -125,6 +101,7 @@ Session::~Session() {
     window_->setRootViewController(nullptr);
     window_->release();
     navigation_->release();
+    topList_->release();
 }
 
 UI::NavigationController* Session::paneNavigation() {
@@ -150,7 +127,29 @@ bool Session::back() {
     } else {
         panes->popViewController(true);
     }
+    appearedAt_ = NS::RunLoop::monotonicNow();
     return true;
+}
+
+void Session::select(PS::ListController* pane, long section, long row) {
+    PS::ListController* before = shown();
+    pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(row, section));
+    if (shown() != before) {
+        appearedAt_ = NS::RunLoop::monotonicNow();
+    }
+}
+
+PS::ListController* Session::tapTopList(const std::string& title) {
+    for (const Entry& entry : entries_) {
+        if (entry.label == title) {
+            return openEntry(entry);
+        }
+    }
+    if (isSystemRow(title)) {
+        throw SettingsError("\"" + title +
+                            "\" in \"Settings\" opens nothing here: only packages' panes open");
+    }
+    return nullptr;
 }
 
 PS::ListController* Session::openEntry(const Entry& entry) {
@@ -179,6 +178,7 @@ PS::ListController* Session::openEntry(const Entry& entry) {
         navigation_->pushViewController(pane, false);
     }
     pane->release();
+    appearedAt_ = NS::RunLoop::monotonicNow();
     return pane;
 }
 
@@ -187,6 +187,7 @@ PS::ListController* Session::open(const std::string& path) {
     if (titles.empty()) {
         throw SettingsError("no pane named");
     }
+    close();
     const auto entry =
         std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.label == titles[0]; });
     if (entry == entries_.end()) {
@@ -225,7 +226,7 @@ PS::ListController* Session::open(const std::string& path) {
                 throw SettingsError("\"" + titles[i] + "\" in \"" + where + "\" opens no pane" +
                                     (missing.empty() ? "" : " (there is no " + missing + ")"));
             }
-            pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(found->row, found->section));
+            select(pane, found->section, found->row);
             PS::ListController* next = top();
             if (next == nullptr || next == pane) {
                 throw SettingsError("\"" + titles[i] + "\" in \"" + where + "\" opens no pane");
@@ -240,6 +241,25 @@ PS::ListController* Session::open(const std::string& path) {
     }
 }
 
+PS::ListController* Session::openFirst() {
+    if (entries_.empty()) {
+        throw SettingsError("Settings lists no package's pane: there is no entry in "
+                            "/Library/PreferenceLoader/Preferences");
+    }
+    close();
+    return openEntry(entries_.front());
+}
+
+PS::ListController* Session::paneFor(const std::optional<std::string>& path) {
+    if (path) {
+        return open(*path);
+    }
+    if (PS::ListController* pane = top()) {
+        return pane;
+    }
+    return openFirst();
+}
+
 PS::ListController* Session::top() {
     if (navigation_->viewControllers()->count() < 2) {
         return nullptr;
@@ -247,6 +267,43 @@ PS::ListController* Session::top() {
     return NS::cast<PS::ListController>(paneNavigation()->topViewController());
 }
 
-void Session::close() { navigation_->popToRootViewController(false); }
+PS::ListController* Session::shown() {
+    PS::ListController* pane = top();
+    return pane != nullptr ? pane : topList_;
+}
+
+std::vector<PS::ListController*> Session::panes() {
+    std::vector<PS::ListController*> found;
+    auto collect = [&](UI::NavigationController* navigation) {
+        for (NS::Object* controller : navigation->viewControllers()) {
+            if (auto pane = NS::cast<PS::ListController>(controller); pane != nullptr && pane != topList_) {
+                found.push_back(pane);
+            }
+        }
+    };
+    collect(navigation_);
+    if (UI::NavigationController* inner = paneNavigation(); inner != navigation_) {
+        collect(inner);
+    }
+    return found;
+}
+
+std::string Session::where() {
+    std::string path;
+    for (PS::ListController* pane : panes()) {
+        // A pane is titled after the row that opened it.
+        auto opener = pane->specifier();
+        const std::string title = opener != nullptr ? text(opener->name()) : text(pane->title());
+        path += (path.empty() ? "" : "/") + title;
+    }
+    return path.empty() ? "Settings" : path;
+}
+
+void Session::close() {
+    if (navigation_->viewControllers()->count() > 1) {
+        navigation_->popToRootViewController(false);
+        appearedAt_ = NS::RunLoop::monotonicNow();
+    }
+}
 
 } // namespace settings

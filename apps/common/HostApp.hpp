@@ -50,6 +50,9 @@ class HostApp {
     // Runs one command line; what `script` does for each line. Messages go to standard error.
     int runCommand(const Args& words);
 
+    // Whether the command running came from a script's line rather than the program's arguments.
+    bool inScript() const { return inScript_; }
+
     // Runs `done` when main has run its command or script, before the process ends (for what the
     // commands keep between lines, such as a screen a script has open).
     void atEnd(std::function<void()> done);

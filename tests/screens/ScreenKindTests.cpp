@@ -104,4 +104,44 @@ TEST_F(ScreenKinds, EveryModelShowsTheRootPaneWithTheBarOfItsSystemsSettings) {
     }
 }
 
+TEST_F(ScreenKinds, OnEachSideOfNestingAPaneOpensFromTheTopListAndBackLeavesTheTopListAsItWas) {
+    // A phone on 7.1, whose top list joins wallpapers and brightness, and one on 8.0, which nests panes.
+    for (const Kind& kind : {kKinds[0], kKinds[1]}) {
+        SCOPED_TRACE(kind.model + " " + kind.version);
+        const fs::path root = device(kind);
+        auto run = runProcess({kTool, "run", root, "--", kSettings, "script"},
+                              "views\ntap Glintmere\nviews --at 0\nback\nviews\n");
+        ASSERT_EQ(run.status, 0) << run.err;
+        // The three looks, each from its status bar style on.
+        std::vector<std::string> looks;
+        for (const std::string& line : lines(run.out)) {
+            if (line.starts_with("statusBarStyle = ")) {
+                looks.emplace_back();
+            }
+            if (!looks.empty()) {
+                looks.back() += line + "\n";
+            }
+        }
+        ASSERT_EQ(looks.size(), 3u) << run.out;
+        EXPECT_TRUE(looks[0].starts_with("statusBarStyle = 0\n")) << looks[0];
+        const char* joined = "text = 'Wallpapers & Brightness'";
+        EXPECT_EQ(looks[0].find(joined) != std::string::npos, kind.version == "7.1") << looks[0];
+        EXPECT_NE(looks[0].find("text = 'Glintmere'"), std::string::npos);
+
+        EXPECT_TRUE(looks[1].starts_with("statusBarStyle = 1\n")) << looks[1];
+        std::vector<std::string> bars;
+        for (const std::string& line : lines(looks[1])) {
+            if (line.find("<UINavigationBar: ") != std::string::npos) {
+                bars.push_back(line);
+            }
+        }
+        ASSERT_EQ(bars.size(), kind.nested ? 2u : 1u) << looks[1];
+        EXPECT_NE(bars.back().find("barTintColor = (36 55 71 255)"), std::string::npos) << bars.back();
+        EXPECT_NE(looks[1].find("text = 'Settings'"), std::string::npos)
+            << "the back button names the top list";
+
+        EXPECT_EQ(looks[2], looks[0]) << "back on the top list, as it was before";
+    }
+}
+
 } // namespace

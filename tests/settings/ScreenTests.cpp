@@ -128,7 +128,8 @@ TEST(SettingsScreen, AScriptOpensAPaneLooksAndGoesBack) {
     const auto next = testing_support::ask(app, "back\nback\necho after\n");
     EXPECT_EQ(next, std::vector<std::string>{"after"});
     EXPECT_NE(app.err().find("back: no pane is open"), std::string::npos) << app.err();
-    // With no pane left open, the bar's right button is the root pane's share button.
+    // With no pane left open, the top list shows; tapping the bar's right button takes the first
+    // package's pane, as a person taps its row first, and its share button answers.
     EXPECT_EQ(
         testing_support::ask(app, "tap-bar right\n"),
         (std::vector<std::string>{"presented SLComposeViewController",

@@ -34,4 +34,15 @@ inline std::vector<double> frameOf(const std::string& line) {
     return numbers;
 }
 
+// "<UILabel: frame = (12 9.5; 53 25); text = 'Cancel'; font = ..." gives Cancel; a line without a
+// text gives nothing.
+inline std::string textOf(const std::string& line) {
+    const auto start = line.find("text = '");
+    if (start == std::string::npos) {
+        return {};
+    }
+    const auto end = line.find("'; font = ", start);
+    return line.substr(start + 8, end == std::string::npos ? std::string::npos : end - start - 8);
+}
+
 } // namespace testing_support
