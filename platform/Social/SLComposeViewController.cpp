@@ -2,14 +2,21 @@
 
 #include "CoreFoundation/CoreFoundation.h"
 #include "CoreFoundation/DeviceAccounts.hpp"
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UIScreen.hpp"
+#include "UIKit/UIView.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 
 NS::String* const SLServiceTypeTwitter = CFSTR("com.apple.social.twitter");
 
@@ -44,7 +51,75 @@ void finish(Composer* composer, ComposeViewControllerResult result) {
     handler->invoke<void, ComposeViewControllerResult>(result);
 }
 
+// What the composer shows over the app: the screen dimmed, and a card near its top with the
+// service's name between Cancel and Post, and the text below them.
+class SheetView : public NS::Referencing<SheetView, "SLComposeSheetView", UI::View> {};
+
+constexpr double kCardMargin = 8;
+constexpr double kCardWidest = 540; // on a pad, the card stays a card
+constexpr double kCardTop = UI::kStatusBarHeight + 30;
+constexpr double kBarHeight = 44;
+constexpr double kInset = 12;
+constexpr double kLeastTextHeight = 130;
+
+// The name a person knows the service by.
+std::string serviceTitle(NS::String* service) {
+    if (objc::Ptr(service)->isEqualToString(SLServiceTypeTwitter)) {
+        return "Twitter";
+    }
+    return objc::Ptr(service)->str();
+}
+
+// `label` placed at `x`, centred in the bar; returns its frame.
+CGRect placeInBar(UI::View* card, UI::View* label, double x) {
+    CGRect f = label->frame();
+    f.origin = {x, (kBarHeight - f.size.height) / 2};
+    label->setFrame(f);
+    card->addSubview(label);
+    return f;
+}
+
+void showSheet(SheetView* self) {
+    for (NS::Object* child : self->subviews()) {
+        reinterpret_cast<UI::View*>(child)->removeFromSuperview();
+    }
+    auto composer = NS::cast<Composer>(UI::controllerOfView(self));
+    if (composer == nullptr) {
+        return;
+    }
+    const CGSize screen = self->frame().size;
+    self->setBackgroundColor(UI::colorRGB(0, 0, 0, 0.4));
+    const double width = std::max(0.0, std::min(screen.width - 2 * kCardMargin, kCardWidest));
+    UI::View* text = UI::makeLabel(textOf(composer).c_str(), "HelveticaNeue", 17, UI::colorRGB(0, 0, 0), {},
+                                   width - 2 * kInset);
+    const double textHeight = std::max(text->frame().size.height + 2 * kInset, kLeastTextHeight);
+    auto card = UI::makeBox(CGRectMake((screen.width - width) / 2, kCardTop, width, kBarHeight + textHeight),
+                            UI::colorRGB(255, 255, 255));
+    card->addSubview(UI::makeBox(CGRectMake(0, 0, width, kBarHeight), UI::colorRGB(247, 247, 247)));
+    card->addSubview(UI::makeBox(CGRectMake(0, kBarHeight, width, 0.5), UI::colorRGB(200, 199, 204)));
+    const CGRect cancel =
+        placeInBar(card, UI::makeLabel("Cancel", "HelveticaNeue", 17, UI::systemTintColor()), kInset);
+    UI::View* post = UI::makeLabel("Post", "HelveticaNeue-Medium", 17, UI::systemTintColor());
+    placeInBar(card, post, width - kInset - post->frame().size.width);
+    UI::View* title = UI::makeLabel(serviceTitle(composer->serviceType()).c_str(), "HelveticaNeue-Medium", 17,
+                                    UI::colorRGB(0, 0, 0));
+    CGRect tf = title->frame();
+    // Between the buttons, however long the name.
+    tf.size.width = std::min(tf.size.width, std::max(0.0, width - 2 * (cancel.size.width + 2 * kInset)));
+    title->setFrame(tf);
+    placeInBar(card, title, (width - tf.size.width) / 2);
+    CGRect xf = text->frame();
+    xf.origin = {kInset, kBarHeight + kInset};
+    text->setFrame(xf);
+    card->addSubview(text);
+    self->addSubview(card);
+}
+
 GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<SheetView>()
+        .method(UI::Display::prepare_, [](SheetView* self) { showSheet(self); })
+        .build();
+
     objc::ClassDefinition<Composer>()
         .property<NS::String*>("serviceType", objc::Ownership::Copying)
         .ivar<NS::String*>("_initialText", objc::Ownership::Copying)
@@ -61,6 +136,11 @@ GLINTMERE_REGISTER_CLASSES {
                     auto composer = objc::adopt(Composer::alloc()->init());
                     objc::setIvar<NS::Object*>(composer, "_serviceType", objc::Ptr(service)->copy());
                     return composer->retain()->autorelease();
+                })
+        .method(UI::ViewController::loadView_,
+                [](Composer* self) {
+                    self->setView(
+                        objc::adopt(SheetView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds())));
                 })
         .method(Composer::setInitialText_,
                 [](Composer* self, NS::String* text) -> bool {

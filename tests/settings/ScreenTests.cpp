@@ -103,6 +103,59 @@ TEST(SettingsScreen, TheMailComposerATapPresentsCoversThePane) {
     EXPECT_GT(shareNear(*picture, 0, 400, 320, 160, 0xffffff, kTolerance), 0.98);
 }
 
+TEST(SettingsScreen, TheShareSheetIsACardWithTheServiceTheTextCancelAndPostOverTheDimmedPane) {
+    auto shown = runProcess({kSettings, "script"}, "tap-bar right\nscreenshot /tmp/screen/share.png\nviews\n"
+                                                   "compose cancel\nscreenshot /tmp/screen/shared.png\n");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    ASSERT_NE(shown.out.find("presented SLComposeViewController\n"), std::string::npos) << shown.out;
+    // The card and what it holds, from the dump: the sheet covers the screen, the card is its one view.
+    std::vector<double> card;
+    std::vector<std::pair<std::string, std::vector<double>>> texts;
+    bool inSheet = false;
+    for (const std::string& line : lines(shown.out)) {
+        if (line.starts_with("  <SLComposeSheetView: frame = (0 0; 320 568)")) {
+            inSheet = true;
+        } else if (inSheet && line.starts_with("    <UIView: ")) {
+            card = testing_support::frameOf(line);
+        } else if (inSheet && line.starts_with("      <UILabel: ")) {
+            texts.emplace_back(testing_support::textOf(line), testing_support::frameOf(line));
+        } else if (inSheet && line.starts_with("  <")) {
+            inSheet = false;
+        }
+    }
+    ASSERT_EQ(card.size(), 4u) << shown.out;
+    ASSERT_EQ(texts.size(), 4u) << shown.out;
+    EXPECT_EQ(texts[0].first, "Cancel");
+    EXPECT_EQ(texts[1].first, "Post");
+    EXPECT_EQ(texts[2].first, "Twitter");
+    EXPECT_EQ(texts[3].first, "#Glintmere makes settings a wallpaper easy from Safari, thanks @Brightmoth");
+    EXPECT_LT(texts[0].second[0], texts[2].second[0]) << "Cancel, then the service";
+    EXPECT_LT(texts[2].second[0], texts[1].second[0]) << "then Post";
+    EXPECT_GT(texts[3].second[1], texts[2].second[1] + texts[2].second[3]) << "the text under them";
+
+    const auto picture = testing_support::readPng("/tmp/screen/share.png");
+    ASSERT_TRUE(picture.has_value());
+    auto region = [&](const std::vector<double>& f, std::uint32_t color, int tolerance) {
+        return shareNear(*picture, card[0] + f[0], card[1] + f[1], f[2], f[3], color, tolerance);
+    };
+    EXPECT_GT(region(texts[0].second, 0x007aff, kTolerance), 0.05) << "Cancel in the system's blue";
+    EXPECT_GT(region(texts[1].second, 0x007aff, kTolerance), 0.05) << "Post too";
+    EXPECT_GT(region(texts[2].second, 0x000000, 40), 0.05) << "the service's name in black";
+    EXPECT_GT(region(texts[3].second, 0x000000, 40), 0.03) << "the text";
+    EXPECT_GT(region({0, 0, card[2], 40}, 0xf7f7f7, 40), 0.75) << "the card's light bar";
+    EXPECT_GT(region({4, card[3] - 30, card[2] - 8, 26}, 0xffffff, kTolerance), 0.98) << "the card's white";
+    // Below the card the pane shows dimmed: nothing there is near white.
+    const double below = card[1] + card[3] + 10;
+    EXPECT_EQ(shareNear(*picture, 0, below, 320, 568 - below, 0xffffff, 80), 0);
+    EXPECT_GT(shareNear(*picture, 0, below, 320, 568 - below, 0x999999, 12), 0.2) << "the rows, dimmed";
+
+    // Cancelled, the card is gone and the pane has its bar again.
+    const auto after = testing_support::readPng("/tmp/screen/shared.png");
+    ASSERT_TRUE(after.has_value());
+    EXPECT_GT(shareNear(*after, 0, 0, 320, 64, 0x243747, kTolerance), 0.8);
+    EXPECT_EQ(shareNear(*after, card[0], card[1], card[2], card[3], 0xf7f7f7, 2), 0);
+}
+
 TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBesideIt) {
     auto taken = settings({"screenshot", "/tmp/screen/makers.png", "Glintmere/Makers"});
     ASSERT_EQ(taken.status, 0) << taken.err;
