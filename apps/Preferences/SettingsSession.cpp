@@ -187,7 +187,6 @@ PS::ListController* Session::open(const std::string& path) {
     if (titles.empty()) {
         throw SettingsError("no pane named");
     }
-    close();
     const auto entry =
         std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.label == titles[0]; });
     if (entry == entries_.end()) {
@@ -195,9 +194,11 @@ PS::ListController* Session::open(const std::string& path) {
         for (const Entry& e : entries_) {
             labels.push_back(e.label);
         }
+        // Nothing was tapped: the screen stays as it was.
         throw SettingsError("no pane \"" + titles[0] + "\" in Settings (there are: " + joinTitles(labels) +
                             ")");
     }
+    close();
     try {
         PS::ListController* pane = openEntry(*entry);
         std::string where = titles[0];

@@ -47,7 +47,8 @@ class Session {
 
     // Shows the pane at `path`: titles as shown, from a package's row of the top list down through
     // link rows, separated by "/". Goes back to the top list first, then taps each row in turn.
-    // Throws SettingsError, with the top list showing again, when a step is missing.
+    // Throws SettingsError when a step is missing: the screen as it was when no package has that
+    // title, else the top list again.
     PS::ListController* open(const std::string& path);
     // Opens the first package's pane, as a person taps the first package row they see. Throws
     // SettingsError when the top list has none.

@@ -184,6 +184,13 @@ TEST_F(TopList, CommandsInAScriptActOnThePaneOnScreen) {
 
     EXPECT_TRUE(ask(app, "tap Nope\n").empty());
     EXPECT_NE(app.err().find("tap: no row \"Nope\" in \"Glintmere/Makers\""), std::string::npos) << app.err();
+    // A pane that is not there leaves the screen as it was.
+    const auto stayed = ask(app, "open Nowhere\nlist\n");
+    ASSERT_FALSE(stayed.empty()) << app.err();
+    EXPECT_EQ(stayed[0], "== Makers ==");
+    EXPECT_NE(app.err().find("open: no pane \"Nowhere\" in Settings (there are: \"Glintmere\")"),
+              std::string::npos)
+        << app.err();
     EXPECT_TRUE(ask(app, "get isEnabled\n").empty());
     EXPECT_NE(app.err().find("no control with key \"isEnabled\" in \"Glintmere/Makers\""), std::string::npos)
         << app.err();
