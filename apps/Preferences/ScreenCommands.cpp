@@ -48,21 +48,6 @@ void runUntil(settings::Session& session, double at) {
     }
 }
 
-// A number of points as a person writes it ("300"); nullopt for anything else, negative or not finite.
-std::optional<double> parsePoints(const std::string& text) {
-    std::size_t used = 0;
-    double points = -1;
-    try {
-        points = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || !std::isfinite(points) || points < 0) {
-        return std::nullopt;
-    }
-    return points;
-}
-
 // The table on screen, laid out, so that it knows how tall its content is.
 UI::TableView* shownTable(settings::Session& session) {
     session.prepareForDisplay();
@@ -88,7 +73,7 @@ void scroll(settings::Session& session, const std::string& how) {
     } else if (how == "up") {
         to = std::max(0.0, std::min(bottom, now.y) - page);
     } else if (how != "top") {
-        to = std::min(bottom, parsePoints(how).value_or(0));
+        to = std::min(bottom, host::parseAmount(how).value_or(0));
     }
     table->setContentOffset(CGPoint{now.x, to});
 }
@@ -115,8 +100,8 @@ LookArgs lookArgs(const host::Args& args, std::size_t fixed, bool offersFull, co
                                        " seconds, not " + args[i]);
             }
         } else if (args[i] == "--scroll") {
-            if (i + 1 >= args.size() ||
-                (args[i + 1] != "bottom" && args[i + 1] != "top" && !parsePoints(args[i + 1]).has_value())) {
+            if (i + 1 >= args.size() || (args[i + 1] != "bottom" && args[i + 1] != "top" &&
+                                         !host::parseAmount(args[i + 1]).has_value())) {
                 throw host::UsageError(std::string("--scroll takes bottom, top or a number of points; ") +
                                        usage);
             }

@@ -53,18 +53,25 @@ void waitForInput() {
 
 } // namespace
 
-double parseSeconds(const std::string& text) {
+std::optional<double> parseAmount(const std::string& text) {
     std::size_t used = 0;
-    double seconds = -1;
+    double amount = -1;
     try {
-        seconds = std::stod(text, &used);
+        amount = std::stod(text, &used);
     } catch (const std::exception&) {
         used = 0;
     }
-    if (used != text.size() || !std::isfinite(seconds) || seconds < 0) {
-        throw UsageError("not a number of seconds: \"" + text + "\"");
+    if (used != text.size() || !std::isfinite(amount) || amount < 0) {
+        return std::nullopt;
     }
-    return seconds;
+    return amount;
+}
+
+double parseSeconds(const std::string& text) {
+    if (auto seconds = parseAmount(text)) {
+        return *seconds;
+    }
+    throw UsageError("not a number of seconds: \"" + text + "\"");
 }
 
 Args splitWords(const std::string& line) {

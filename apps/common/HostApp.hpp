@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct Command {
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// A number as a person writes it ("1.5", "300"); nullopt for anything else, negative or not finite.
+std::optional<double> parseAmount(const std::string& text);
 
 // A number of seconds as a person writes it ("1.5"); throws UsageError for anything else, negative
 // or not finite.

@@ -117,40 +117,36 @@ Layout& layoutOf(TableView* self) {
     return *layout;
 }
 
-// What the delegate and the data source say of a section's header or footer: the two differ only
-// in the messages asked.
+// What the delegate or the data source says of a section's header or footer: the two differ only in
+// the message asked. `fallback` when the receiver does not answer it.
+template <class Result, class HeaderMessage, class FooterMessage>
+Result askAbout(TableView* self, id receiver, Part edge, long s, const HeaderMessage& header,
+                const FooterMessage& footer, Result fallback) {
+    if (edge == Part::Header && answers(receiver, header.selector())) {
+        return header.send(receiver, self, s);
+    }
+    if (edge == Part::Footer && answers(receiver, footer.selector())) {
+        return footer.send(receiver, self, s);
+    }
+    return fallback;
+}
+
 double askedHeight(TableView* self, Part edge, long s) {
-    id delegate = self->delegate();
-    if (edge == Part::Header && answers(delegate, TableViewDelegate::heightForHeader_.selector())) {
-        return TableViewDelegate::heightForHeader_.send(delegate, self, s);
-    }
-    if (edge == Part::Footer && answers(delegate, TableViewDelegate::heightForFooter_.selector())) {
-        return TableViewDelegate::heightForFooter_.send(delegate, self, s);
-    }
-    return TableViewAutomaticDimension;
+    return askAbout<double>(self, self->delegate(), edge, s, TableViewDelegate::heightForHeader_,
+                            TableViewDelegate::heightForFooter_, TableViewAutomaticDimension);
 }
 
 objc::Ptr<View> delegateView(TableView* self, Part edge, long s) {
-    id delegate = self->delegate();
-    if (edge == Part::Header && answers(delegate, TableViewDelegate::viewForHeader_.selector())) {
-        return TableViewDelegate::viewForHeader_.send(delegate, self, s);
-    }
-    if (edge == Part::Footer && answers(delegate, TableViewDelegate::viewForFooter_.selector())) {
-        return TableViewDelegate::viewForFooter_.send(delegate, self, s);
-    }
-    return nullptr;
+    return askAbout<objc::Ptr<View>>(self, self->delegate(), edge, s, TableViewDelegate::viewForHeader_,
+                                     TableViewDelegate::viewForFooter_, nullptr);
 }
 
 // A header's title is shown in capitals, a footer's text as written.
 std::string sourceTitle(TableView* self, Part edge, long s) {
-    id source = self->dataSource();
-    if (edge == Part::Header && answers(source, TableViewDataSource::titleForHeader_.selector())) {
-        return upper(text(TableViewDataSource::titleForHeader_.send(source, self, s)));
-    }
-    if (edge == Part::Footer && answers(source, TableViewDataSource::titleForFooter_.selector())) {
-        return text(TableViewDataSource::titleForFooter_.send(source, self, s));
-    }
-    return {};
+    const std::string title = text(askAbout<objc::Ptr<NS::String>>(
+        self, self->dataSource(), edge, s, TableViewDataSource::titleForHeader_,
+        TableViewDataSource::titleForFooter_, nullptr));
+    return edge == Part::Header ? upper(title) : title;
 }
 
 // The table's own height for a header or footer: the grouped style's gaps, and room for a title.
