@@ -1088,9 +1088,19 @@ TEST_F(GlintmerePackage, InstallsThroughTheDevicesDpkgAndComesAndGoesWithTheUser
     const std::string own = sheet(root);
     EXPECT_NE(own.find("Copy"), std::string::npos) << own;
     EXPECT_EQ(own.find("Set As Wallpaper"), std::string::npos) << own;
-    auto noPane = settings(root, {"list"});
+    // Settings names no package of its own: the pane is asked for by name.
+    auto noPane = settings(root, {"list", "Glintmere"});
     EXPECT_NE(noPane.status, 0);
     EXPECT_NE(noPane.err.find("no pane \"Glintmere\""), std::string::npos) << noPane.err;
+    // Unnamed, there is no package's pane to take; a look shows the top list alone.
+    auto noneAtAll = settings(root, {"list"});
+    EXPECT_NE(noneAtAll.status, 0);
+    EXPECT_NE(noneAtAll.err.find("Settings lists no package's pane"), std::string::npos) << noneAtAll.err;
+    auto look = settings(root, {"views"});
+    EXPECT_EQ(look.status, 0) << look.err;
+    EXPECT_TRUE(look.out.starts_with("statusBarStyle = 0\n")) << look.out;
+    EXPECT_NE(look.out.find("text = 'Wi-Fi'"), std::string::npos);
+    EXPECT_EQ(look.out.find("Glintmere"), std::string::npos);
 
     // Installed again, both come back with the stored setting.
     ASSERT_EQ(runProcess({kTool, "install", root}).status, 0);

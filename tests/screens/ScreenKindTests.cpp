@@ -110,7 +110,7 @@ TEST_F(ScreenKinds, OnEachSideOfNestingAPaneOpensFromTheTopListAndBackLeavesTheT
         SCOPED_TRACE(kind.model + " " + kind.version);
         const fs::path root = device(kind);
         auto run = runProcess({kTool, "run", root, "--", kSettings, "script"},
-                              "views\ntap Glintmere\nviews --at 0\nback\nviews\n");
+                              "views\nopen Glintmere\nviews --at 0\nback\nviews\n");
         ASSERT_EQ(run.status, 0) << run.err;
         // The three looks, each from its status bar style on.
         std::vector<std::string> looks;
