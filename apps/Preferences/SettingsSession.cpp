@@ -14,6 +14,7 @@
 #include "UIKit/UIDisplay.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"

@@ -2,6 +2,7 @@
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/LayoutPass.hpp"
+#include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 

@@ -1,6 +1,7 @@
 #include "UIKit/UIBarButtonItem.hpp"
 
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIColor.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 

@@ -3,12 +3,14 @@
 
 #include "Foundation/NSObject.hpp"
 #include "UIKit/CGGeometry.hpp"
+#include "objc/TypeEncoding.hpp"
 
 #include <functional>
 #include <string>
 #include <vector>
 
 typedef struct _cairo_surface cairo_surface_t;
+template <> inline constexpr bool objc::isOpaqueHandle<cairo_surface_t> = true;
 
 namespace NS {
 class String;

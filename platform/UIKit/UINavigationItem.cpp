@@ -1,5 +1,8 @@
 #include "UIKit/UINavigationItem.hpp"
 
+#include "Foundation/NSString.hpp"
+#include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 

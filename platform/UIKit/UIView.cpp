@@ -1,6 +1,7 @@
 #include "UIKit/UIView.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSBlock.hpp"
 #include "UIKit/CALayer.hpp"
 #include "UIKit/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"

@@ -41,12 +41,12 @@ class GLINTMERE_EXPORT ClassBuilder {
         const std::string getter = name;
         const std::string setter = setterName(name);
         if constexpr (std::is_pointer_v<T>) {
-            addMethod(getter.c_str(), toImp(&propertyGet<id>), encodeMethod<id>().c_str(), false);
+            addMethod(getter.c_str(), toImp(&propertyGet<id>), encodeMethod<T>().c_str(), false);
             addMethod(setter.c_str(),
                       ownership == Ownership::Owning    ? toImp(&propertySetOwning)
                       : ownership == Ownership::Copying ? toImp(&propertySetCopying)
                                                         : toImp(&propertySet<id>),
-                      encodeMethod<void, id>().c_str(), false);
+                      encodeMethod<void, T>().c_str(), false);
         } else {
             addMethod(getter.c_str(), toImp(&propertyGet<T>), encodeMethod<T>().c_str(), false);
             addMethod(setter.c_str(), toImp(&propertySet<T>), encodeMethod<void, T>().c_str(), false);
