@@ -11,6 +11,7 @@
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSListController.hpp"
+#include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
@@ -64,13 +65,24 @@ PS::Specifier* controlWithKey(PS::ListController* pane, const std::string& key, 
                         "\" (keys: " + (keys.empty() ? "none" : keys) + ")");
 }
 
+// Throws a SettingsError that starts with `refused` when the row's target has no method for its
+// `message` that takes what the host passes (`value` for a setter).
+void requireFits(PS::Specifier* specifier, PS::RowMessage message, const std::string& refused,
+                 NS::Object* value = nullptr) {
+    if (const std::string why = PS::refusalToSend(specifier, message, value); !why.empty()) {
+        throw SettingsError(refused + ": " + why);
+    }
+}
+
 // The shown value of a control, as the Settings app asks for it: its getter, sent to its target.
-NS::Object* shownValue(PS::Specifier* specifier) {
+// `control` names the control for the error thrown when the getter does not fit.
+NS::Object* shownValue(PS::Specifier* specifier, const std::string& control) {
     const SEL getter = specifier->getter();
     id target = specifier->target();
     if (getter == nullptr || !NS::Object::respondsToSelector_.send(target, getter)) {
         return nullptr;
     }
+    requireFits(specifier, PS::RowMessage::Getter, control + " cannot be read");
     // The getter is the one the row names, perhaps in its specifier file: no view declares it.
     return objc::send<NS::Object*>(target, getter, specifier);
 }
@@ -148,7 +160,7 @@ struct ShownRow {
     long section = -1;
     long row = -1;
 };
-ShownRow shownRow(PS::ListController* pane, PS::Specifier* specifier) {
+ShownRow shownRow(PS::ListController* pane, PS::Specifier* specifier, const std::string& control) {
     for (const settings::SectionView& section : settings::readPane(pane)) {
         for (const settings::RowView& row : section.rows) {
             if (row.specifier == specifier) {
@@ -157,7 +169,7 @@ ShownRow shownRow(PS::ListController* pane, PS::Specifier* specifier) {
             }
         }
     }
-    NS::Object* value = shownValue(specifier);
+    NS::Object* value = shownValue(specifier, control);
     return {settings::valueText(value), value};
 }
 
@@ -177,7 +189,10 @@ int get(const host::Args& args) {
     NS::AutoreleaseScope pool;
     settings::Session& session = currentScreen();
     PS::ListController* pane = session.paneFor(paneArgument(args, 1));
-    std::cout << settings::valueText(shownValue(controlWithKey(pane, args[0], session.where()))) << "\n";
+    const std::string where = session.where();
+    std::cout << settings::valueText(shownValue(controlWithKey(pane, args[0], where),
+                                                "\"" + args[0] + "\" in \"" + where + "\""))
+              << "\n";
     return 0;
 }
 
@@ -193,16 +208,19 @@ int set(const host::Args& args) {
     NS::Object* value = parseValue(control, args[0], args[1]);
     const SEL setter = control->setter();
     id target = control->target();
+    const std::string named = "\"" + args[0] + "\" in \"" + where + "\"";
     if (setter == nullptr || !NS::Object::respondsToSelector_.send(target, setter)) {
-        throw SettingsError("\"" + args[0] + "\" in \"" + where + "\" cannot be changed");
+        throw SettingsError(named + " cannot be changed");
     }
+    requireFits(control, PS::RowMessage::Setter, named + " cannot be changed", value);
     // As the getter: the setter the row names.
     objc::send<void>(target, setter, value, control);
     // A pane does not say when its store fails (a folder where its file belongs, say); what the
     // control shows afterwards does. The row is read once: a large file is read once more, not twice.
-    const ShownRow shown = shownRow(pane, control);
+    const ShownRow shown = shownRow(pane, control, named);
     const SEL getter = control->getter();
-    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter)) {
+    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter) &&
+        PS::refusalToSend(control, PS::RowMessage::Getter).empty()) {
         if (shown.value == nullptr || !value->isEqual(shown.value)) {
             throw SettingsError("could not store \"" + args[1] + "\" for \"" + args[0] + "\" in \"" + where +
                                 "\": it still shows \"" + shown.line + "\"");
@@ -258,6 +276,8 @@ int tap(const host::Args& args) {
                     throw SettingsError("\"" + row.title + "\" in \"" + where +
                                         "\" does nothing: the pane has no " + sel_getName(action));
                 }
+                requireFits(specifier, PS::RowMessage::Action,
+                            "\"" + row.title + "\" in \"" + where + "\" does nothing");
                 session.select(pane, row.section, row.row);
                 // A presentation covers every navigation controller that holds the pane: the
                 // window's root is the outermost.

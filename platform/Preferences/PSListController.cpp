@@ -5,6 +5,7 @@
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
+#include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
@@ -209,8 +210,21 @@ Class cellClassFor(objc::Ptr<Specifier> specifier) {
     return PS::TableCell::runtimeClass();
 }
 
+// True when the row's target has a method for its `message` that takes what the host passes; else
+// says on standard error why the row's selector is not sent.
+bool maySend(objc::Ptr<Specifier> specifier, PS::RowMessage message) {
+    const std::string why = PS::refusalToSend(specifier, message);
+    if (why.empty()) {
+        return true;
+    }
+    std::fprintf(stderr, "PSListController: row %s: %s, so it is not sent\n", PS::rowName(specifier).c_str(),
+                 why.c_str());
+    return false;
+}
+
 // A row's action is a selector its specifier file names, so no view declares it: it is sent as
-// named. One that names its arguments with colons takes the specifier; one without takes none.
+// named, once maySend has found it fit. One that names its arguments with colons takes the
+// specifier; one without takes none.
 void sendAction(id target, SEL action, objc::Ptr<Specifier> specifier) {
     const std::string name = sel_getName(action);
     if (name.find(':') != std::string::npos) {
@@ -376,7 +390,8 @@ GLINTMERE_REGISTER_CLASSES {
                                                     specifier);
                     id target = specifier->target();
                     SEL getter = specifier->getter();
-                    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter)) {
+                    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter) &&
+                        maySend(specifier, PS::RowMessage::Getter)) {
                         // The getter is the one the row names, perhaps in its specifier file: no
                         // view declares it, so it is sent as named.
                         cell->setValue(objc::send<NS::Object*>(target, getter, specifier.get()));
@@ -414,7 +429,8 @@ GLINTMERE_REGISTER_CLASSES {
                     }
                     id target = specifier->target();
                     if (SEL action = specifier->buttonAction(); action != nullptr) {
-                        if (NS::Object::respondsToSelector_.send(target, action)) {
+                        if (NS::Object::respondsToSelector_.send(target, action) &&
+                            maySend(specifier, PS::RowMessage::Action)) {
                             sendAction(target, action, specifier);
                         }
                         return;

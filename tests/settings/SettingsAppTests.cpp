@@ -269,6 +269,165 @@ TEST_F(SettingsApp, ASwitchValueOfAnyOtherKindShowsTheDefaultOrOff) {
     }
 }
 
+// Root panes whose rows name methods of the pane that take other arguments than the host passes,
+// or give back no object, beside rows whose methods fit: button rows' actions, and controls'
+// getters and setters.
+constexpr const char* kEnabledRow =
+    "<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>ENABLED</string>"
+    "<key>key</key><string>isEnabled</string><key>default</key><true/>"
+    "<key>get</key><string>readPreferenceValue:</string></dict>";
+
+std::string rootPaneWith(const std::string& rows) {
+    return "<plist><dict><key>items</key><array>" + std::string(kEnabledRow) + rows +
+           "</array></dict></plist>";
+}
+
+std::string buttonRow(const std::string& label, const std::string& action) {
+    return "<dict><key>cell</key><string>PSButtonCell</string><key>label</key><string>" + label +
+           "</string><key>action</key><string>" + action + "</string></dict>";
+}
+
+// A switch whose `get` or `set` (`which`) names `selector`.
+std::string switchRow(const std::string& label, const std::string& key, const char* which,
+                      const std::string& selector) {
+    return "<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>" + label +
+           "</string><key>key</key><string>" + key + "</string><key>" + which + "</key><string>" + selector +
+           "</string></dict>";
+}
+
+const std::string kMisnamedActions =
+    rootPaneWith(buttonRow("Store", "setPreferenceValue:specifier:") +
+                 buttonRow("Present", "presentViewController:animated:completion:") +
+                 buttonRow("Replace View", "setView:") + buttonRow("Retitle", "setTitle:") +
+                 buttonRow("Share", "tweetSupport:") + buttonRow("CONTACT_SUPPORT", "emailBM"));
+
+const std::string kMisnamedValueMethods =
+    rootPaneWith(switchRow("Mail Getter", "mailGetter", "get", "emailBM") +
+                 switchRow("Title Getter", "titleGetter", "get", "setTitle:") +
+                 switchRow("Mail Setter", "mailSetter", "set", "emailBM") +
+                 switchRow("Title Setter", "titleSetter", "set", "setTitle:"));
+
+constexpr const char* kActionRule = "an action returns void and takes nothing or the row's PSSpecifier";
+constexpr const char* kGetterRule = "a getter returns an object and takes the row's PSSpecifier";
+constexpr const char* kSetterRule =
+    "a setter returns void and takes the new value, of class __NSCFBoolean, and the row's PSSpecifier";
+
+// True when the run ended by itself, not killed by a signal or stopped by a sanitizer.
+bool endedCleanly(const testing_support::Outcome& outcome) {
+    return outcome.status < 128 && outcome.err.find("Sanitizer") == std::string::npos &&
+           outcome.err.find("unrecognized selector") == std::string::npos;
+}
+
+TEST_F(SettingsApp, ListingRowsWhoseGetterGivesNoObjectShowsThemWithoutSendingIt) {
+    ReplacedSpecifierFile file;
+    file.write(kMisnamedValueMethods);
+    const auto listed = settings({"list"});
+    ASSERT_TRUE(endedCleanly(listed)) << listed.err;
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(listed.out.starts_with("== Glintmere ==\n")) << "the title is the pane's own";
+    EXPECT_NE(listed.out.find("\n  Enabled: on\n"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("\n  Mail Getter: off\n"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("\n  Title Getter: off\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("presented"), std::string::npos) << "the getter emailBM was not sent";
+    EXPECT_NE(
+        listed.err.find("PSListController: row \"Mail Getter\": its getter emailBM is - (void)emailBM in "
+                        "GlintmereListController, but " +
+                        std::string(kGetterRule) + ", so it is not sent\n"),
+        std::string::npos)
+        << listed.err;
+    EXPECT_NE(listed.err.find("PSListController: row \"Title Getter\": its getter setTitle: is - "
+                              "(void)setTitle:(NSString *) in GlintmereListController, but " +
+                              std::string(kGetterRule)),
+              std::string::npos)
+        << listed.err;
+    EXPECT_EQ(listed.err.find("\"Enabled\""), std::string::npos) << "a fitting getter is sent without a word";
+    EXPECT_FALSE(fs::exists(kPreferences));
+}
+
+TEST_F(SettingsApp, TappingARowWhoseActionTakesOtherArgumentsIsRefusedNamingTheRow) {
+    ReplacedSpecifierFile file;
+    file.write(kMisnamedActions);
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"Store", "its action setPreferenceValue:specifier: is - (void)setPreferenceValue:(id) "
+                  "specifier:(PSSpecifier *)"},
+        {"Present",
+         "its action presentViewController:animated:completion: is - "
+         "(void)presentViewController:(UIViewController *) animated:(BOOL) completion:(NSBlock *)"},
+        {"Replace View", "its action setView: is - (void)setView:(UIView *)"},
+        {"Retitle", "its action setTitle: is - (void)setTitle:(NSString *)"},
+    };
+    for (const auto& [title, method] : refused) {
+        const auto tapped = settings({"tap", title});
+        ASSERT_TRUE(endedCleanly(tapped)) << title << ": " << tapped.err;
+        EXPECT_EQ(tapped.status, 1) << title;
+        EXPECT_EQ(tapped.out, "") << title;
+        EXPECT_EQ(tapped.err, "Preferences: tap: \"" + title + "\" in \"Glintmere\" does nothing: " + method +
+                                  " in GlintmereListController, but " + kActionRule + "\n");
+    }
+    // In one app, a refused tap leaves the pane as it was for what comes after: its view is still
+    // its table when the screen is drawn, and its title its own.
+    const auto script = runProcess({kSettings, "script"}, "tap \"Replace View\"\ntap Retitle\nviews\nlist\n");
+    ASSERT_TRUE(endedCleanly(script)) << script.err;
+    EXPECT_NE(
+        script.out.find("\n    <UINavigationTransitionView: frame = (0 64; 320 504)>\n      <UITableView: "),
+        std::string::npos)
+        << script.out;
+    EXPECT_NE(script.out.find("\n== Glintmere ==\n"), std::string::npos) << script.out;
+    EXPECT_NE(script.out.find("\n  Replace View (button)\n"), std::string::npos) << script.out;
+    EXPECT_FALSE(fs::exists(kPreferences)) << "nothing was stored";
+}
+
+TEST_F(SettingsApp, GettingOrSettingThroughAMethodThatDoesNotFitIsRefusedAndStoresNothing) {
+    ReplacedSpecifierFile file;
+    file.write(kMisnamedValueMethods);
+    for (const char* key : {"mailGetter", "titleGetter"}) {
+        const auto got = settings({"get", key});
+        ASSERT_TRUE(endedCleanly(got)) << key << ": " << got.err;
+        EXPECT_EQ(got.status, 1) << key;
+        EXPECT_EQ(got.out, "") << key;
+        EXPECT_NE(
+            got.err.find("Preferences: get: \"" + std::string(key) + "\" in \"Glintmere\" cannot be read: "),
+            std::string::npos)
+            << got.err;
+        EXPECT_NE(got.err.find(kGetterRule), std::string::npos) << got.err;
+    }
+    const std::vector<std::pair<std::string, std::string>> setters = {
+        {"mailSetter", "its setter emailBM is - (void)emailBM"},
+        {"titleSetter", "its setter setTitle: is - (void)setTitle:(NSString *)"},
+    };
+    for (const auto& [key, method] : setters) {
+        const auto set = settings({"set", key, "true"});
+        ASSERT_TRUE(endedCleanly(set)) << key << ": " << set.err;
+        EXPECT_EQ(set.status, 1) << key;
+        EXPECT_EQ(set.out, "") << key << ": the setter emailBM opens no mail";
+        EXPECT_NE(set.err.find("Preferences: set: \"" + key + "\" in \"Glintmere\" cannot be changed: " +
+                               method + " in GlintmereListController, but " + kSetterRule + "\n"),
+                  std::string::npos)
+            << set.err;
+    }
+    EXPECT_FALSE(fs::exists(kPreferences));
+}
+
+TEST_F(SettingsApp, ActionsGettersAndSettersThatFitAreSentAsBefore) {
+    ReplacedSpecifierFile file;
+    file.write(kMisnamedActions);
+    // tweetSupport: takes its sender, emailBM nothing.
+    const auto shared = settings({"tap", "Share"});
+    EXPECT_EQ(shared.status, 0) << shared.err;
+    EXPECT_TRUE(shared.out.starts_with("presented SLComposeViewController\n")) << shared.out;
+    const auto mailed = settings({"tap", "Contact Support"});
+    EXPECT_EQ(mailed.status, 0) << mailed.err;
+    EXPECT_TRUE(mailed.out.starts_with("presented MFMailComposeViewController\n")) << mailed.out;
+    // The switch's getter is named in the file; its setter is the host's.
+    file.write(kMisnamedValueMethods);
+    EXPECT_EQ(settings({"get", "isEnabled"}).out, "true\n");
+    const auto set = settings({"set", "isEnabled", "false"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "Enabled: off\n");
+    EXPECT_EQ(set.err.find("Enabled"), std::string::npos) << set.err;
+    EXPECT_EQ(settings({"get", "isEnabled"}).out, "false\n");
+}
+
 using testing_support::ask;
 
 TEST_F(SettingsApp, ARunningBrowserFollowsEachFlipOfTheSwitch) {

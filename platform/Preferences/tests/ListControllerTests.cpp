@@ -4,6 +4,7 @@
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Preferences/PSListController.hpp"
+#include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
@@ -29,6 +30,9 @@ std::vector<std::string> taps;
 // The button actions of the test pane.
 constexpr objc::Message<"tapped", void()> tapped_{};
 constexpr objc::Message<"tappedWith:", void(PS::Specifier*)> tappedWith_{};
+// Methods of the test pane that a row may name but that take or give other things than the host's.
+constexpr objc::Message<"storeText:specifier:", void(NS::String*, PS::Specifier*)> storeText_{};
+constexpr objc::Message<"countFor:", long(PS::Specifier*)> countFor_{};
 
 std::string str(NS::String* s) { return s != nullptr ? s->str() : "(nil)"; }
 
@@ -48,6 +52,13 @@ class Panes : public ::testing::Test {
             .method(tappedWith_,
                     [](PS::ListController*, objc::Ptr<PS::Specifier> specifier) {
                         taps.push_back("tappedWith " + specifier->name()->str());
+                    })
+            .method(storeText_,
+                    [](PS::ListController*, NS::String*, PS::Specifier*) { taps.push_back("stored"); })
+            .method(countFor_,
+                    [](PS::ListController*, PS::Specifier*) -> long {
+                        taps.push_back("counted");
+                        return 3;
                     })
             .build();
         objc::ClassBuilder("TestDetailPane", "PSListController").build();
@@ -104,6 +115,81 @@ TEST_F(Panes, GroupsStartSectionsWithTheirTitlesAndFooters) {
     EXPECT_EQ(pane->specifierAtIndexPath(NS::IndexPath::indexPath(2, 2)), nullptr);
     EXPECT_EQ(pane->viewForHeader(table, 1), nullptr);
     EXPECT_EQ(pane->heightForHeader(table, 1), UI::TableViewAutomaticDimension);
+}
+
+TEST_F(Panes, RowMethodsThatTakeOtherArgumentsThanTheHostPassesAreNotSent) {
+    pane->setTitle("Pane"_ns);
+    auto specifier = [&](const char* name, long cell, SEL get, SEL action) {
+        auto made = PS::Specifier::preferenceSpecifier(NS::String::string(name), pane->self(), nullptr, get,
+                                                       Nil, cell, 0);
+        made->setButtonAction(action);
+        return made;
+    };
+    NS::Array* rows = NS::Array::arrayWithObjects({
+        specifier("Store", PS::ButtonCell, nullptr, "setPreferenceValue:specifier:"_sel),
+        specifier("Replace", PS::ButtonCell, nullptr, "setView:"_sel),
+        specifier("Present", PS::ButtonCell, nullptr, "presentViewController:animated:completion:"_sel),
+        specifier("Retitle", PS::ButtonCell, nullptr, "setTitle:"_sel),
+        specifier("Plain", PS::ButtonCell, nullptr, "tapped"_sel),
+        specifier("With Row", PS::ButtonCell, nullptr, "tappedWith:"_sel),
+        specifier("Void Getter", PS::SwitchCell, "tapped"_sel, nullptr),
+        specifier("Number Getter", PS::SwitchCell, "countFor:"_sel, nullptr),
+        specifier("Stored", PS::SwitchCell, "readPreferenceValue:"_sel, nullptr),
+    });
+    pane->setSpecifiers(rows);
+    pane->view();
+    UI::TableView* table = pane->table();
+    testing::internal::CaptureStderr();
+    for (long r = 0; r < static_cast<long>(rows->count()); ++r) {
+        ASSERT_NE(pane->cellForRow(table, NS::IndexPath::indexPath(r, 0)), nullptr);
+        pane->didSelectRow(table, NS::IndexPath::indexPath(r, 0));
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(taps, (std::vector<std::string>{"tapped", "tappedWith With Row"}));
+    EXPECT_EQ(pane->view().get(), table) << "the pane keeps its view";
+    EXPECT_EQ(str(pane->title()), "Pane");
+    for (const char* refused :
+         {"row \"Store\": its action setPreferenceValue:specifier: is - (void)setPreferenceValue:(id) "
+          "specifier:(PSSpecifier *) in TestPane, but an action returns void and takes nothing or the row's "
+          "PSSpecifier, so it is not sent\n",
+          "row \"Replace\": its action setView: is - (void)setView:(UIView *) in TestPane",
+          "row \"Present\": its action presentViewController:animated:completion: is",
+          "row \"Retitle\": its action setTitle: is - (void)setTitle:(NSString *) in TestPane",
+          "row \"Void Getter\": its getter tapped is - (void)tapped in TestPane, but a getter returns an "
+          "object "
+          "and takes the row's PSSpecifier, so it is not sent\n",
+          "row \"Number Getter\": its getter countFor: is - (long)countFor:(PSSpecifier *) in TestPane"}) {
+        EXPECT_NE(said.find(std::string("PSListController: ") + refused), std::string::npos) << said;
+    }
+    EXPECT_EQ(said.find("\"Plain\""), std::string::npos) << said;
+    EXPECT_EQ(said.find("\"Stored\""), std::string::npos) << said;
+}
+
+TEST_F(Panes, ASetterMustTakeTheValueItIsToldAndTheRow) {
+    auto withSetter = [&](SEL set) {
+        return PS::Specifier::preferenceSpecifier("Text"_ns, pane->self(), set, nullptr, Nil,
+                                                  PS::EditTextCell, 0);
+    };
+    PS::Specifier* text = withSetter("storeText:specifier:"_sel);
+    EXPECT_EQ(PS::refusalToSend(text, PS::RowMessage::Setter, "words"_ns), "");
+    EXPECT_EQ(PS::refusalToSend(text, PS::RowMessage::Setter, nullptr), "") << "nil fits any object";
+    EXPECT_EQ(
+        PS::refusalToSend(text, PS::RowMessage::Setter, NS::Number::number(1)),
+        std::string(
+            "its setter storeText:specifier: is - (void)storeText:(NSString *) specifier:(PSSpecifier *) "
+            "in TestPane, but a setter returns void and takes the new value, of class ") +
+            object_getClassName(NS::Number::number(1)->self()) + ", and the row's PSSpecifier");
+    // The host's own storage takes any value; a setter with one argument is refused whatever it is told.
+    EXPECT_EQ(PS::refusalToSend(withSetter("setPreferenceValue:specifier:"_sel), PS::RowMessage::Setter,
+                                NS::Number::number(1)),
+              "");
+    EXPECT_NE(PS::refusalToSend(withSetter("tappedWith:"_sel), PS::RowMessage::Setter, "words"_ns), "");
+    // With no target, or no selector, nothing would be sent.
+    text->setTarget(nil);
+    EXPECT_EQ(PS::refusalToSend(text, PS::RowMessage::Setter, NS::Number::number(1)), "");
+    EXPECT_EQ(PS::refusalToSend(withSetter(nullptr), PS::RowMessage::Setter), "");
+    EXPECT_EQ(PS::rowName(text), "\"Text\"");
+    EXPECT_EQ(PS::rowName(row(nullptr, PS::ButtonCell)), "a row without a title");
 }
 
 TEST_F(Panes, APaneFreesItsTableAndTheTableForgetsThePane) {
