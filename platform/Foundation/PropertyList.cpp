@@ -851,6 +851,43 @@ Owned objectFromNode(plist_t node, int depth, std::size_t& made) {
 
 // ----- Plain XML to objects
 
+// The objects of a container being read, owned until it is made of them; a few are kept in place.
+class Elements {
+  public:
+    Elements() = default;
+    Elements(const Elements&) = delete;
+    Elements& operator=(const Elements&) = delete;
+    ~Elements() {
+        for (std::size_t k = 0; k < count_; ++k) {
+            data()[k]->release();
+        }
+    }
+
+    // Takes `object` over; false for nil.
+    bool add(Owned object) {
+        if (object == nullptr) {
+            return false;
+        }
+        if (count_ < std::size(inPlace_)) {
+            inPlace_[count_] = object.leak();
+        } else {
+            if (more_.empty()) {
+                more_.assign(std::begin(inPlace_), std::end(inPlace_));
+            }
+            more_.push_back(object.leak());
+        }
+        ++count_;
+        return true;
+    }
+    Object* const* data() const { return more_.empty() ? inPlace_ : more_.data(); }
+    std::size_t size() const { return count_; }
+
+  private:
+    Object* inPlace_[8] = {};
+    std::vector<Object*> more_;
+    std::size_t count_ = 0;
+};
+
 // XML as our own writer writes it and most editors leave it: an XML declaration and a document type,
 // elements with nothing between them but white space, entity references only in strings and keys,
 // data in whole groups of base64, and no comment, CDATA section or attribute but the root's. Such a
@@ -861,8 +898,9 @@ class PlainXmlReader : XmlScanner {
   public:
     explicit PlainXmlReader(std::string_view s) : XmlScanner(s) {}
 
-    // What the file holds, or nil when it is not plain.
-    Owned read() {
+    // What the file holds, or nil when it is not plain. A root of the kind of `into` (an allocated
+    // dictionary or array, not yet initialised) is read into it, once the whole file has been read.
+    Owned read(Object* into) {
         constexpr auto npos = std::string_view::npos;
         if (s_.find('\0') != npos || s_.find("<!--") != npos || s_.find("<![CDATA[") != npos || !prolog()) {
             return nullptr;
@@ -875,13 +913,44 @@ class PlainXmlReader : XmlScanner {
             return nullptr;
         }
         skipSpace();
-        Owned root = value(1);
+        const std::size_t rootAt = i_;
+        Tag root;
+        if (!readTag(root) || root.closing) {
+            return nullptr;
+        }
+        const bool container = (root.name == "dict" || root.name == "array") && !root.attributes && ++values_;
+        Elements keys;
+        Elements values;
+        Owned object;
+        if (container) {
+            if ((root.name == "dict" ? !entries(root, 1, keys, values) : !items(root, 1, values))) {
+                return nullptr;
+            }
+        } else {
+            i_ = rootAt;
+            if ((object = value(1)) == nullptr) {
+                return nullptr;
+            }
+        }
         skipSpace();
-        if (root == nullptr || !readTag(tag) || !tag.closing || tag.name != "plist") {
+        if (!readTag(tag) || !tag.closing || tag.name != "plist") {
             return nullptr;
         }
         skipSpace();
-        return i_ == s_.size() ? std::move(root) : nullptr;
+        if (i_ != s_.size()) {
+            return nullptr;
+        }
+        if (!container) {
+            return object;
+        }
+        if (root.name == "dict") {
+            objc::Ptr<Dictionary> target = cast<Dictionary>(into);
+            return objc::adopt((target != nullptr ? target : Dictionary::alloc())
+                                   ->initWithObjects(values.data(), keys.data(), keys.size()));
+        }
+        objc::Ptr<Array> target = cast<Array>(into);
+        return objc::adopt(
+            (target != nullptr ? target : Array::alloc())->initWithObjects(values.data(), values.size()));
     }
 
   private:
@@ -1049,60 +1118,59 @@ class PlainXmlReader : XmlScanner {
             return objc::adopt(Number::alloc()->initWithDouble(real));
         }
         if (name == "array") {
-            std::vector<Owned> items;
-            while (!tag.empty) {
-                skipSpace();
-                if (rest().starts_with("</")) {
-                    if (!readTag(tag) || tag.name != "array") {
-                        return nullptr;
-                    }
-                    break;
-                }
-                Owned item = value(depth + 1);
-                if (item == nullptr) {
-                    return nullptr;
-                }
-                items.push_back(std::move(item));
+            Elements elements;
+            if (!items(tag, depth, elements)) {
+                return nullptr;
             }
-            const std::vector<Object*> objects = objectsOf(items);
-            return objc::adopt(Array::alloc()->initWithObjects(objects.data(), objects.size()));
+            return objc::adopt(Array::alloc()->initWithObjects(elements.data(), elements.size()));
         }
         if (name == "dict") {
-            std::vector<Owned> keys;
-            std::vector<Owned> values;
-            while (!tag.empty) {
-                skipSpace();
-                if (rest().starts_with("</")) {
-                    if (!readTag(tag) || tag.name != "dict") {
-                        return nullptr;
-                    }
-                    break;
-                }
-                // libplist reads no key from <key/>.
-                Tag key;
-                if (!readTag(key) || key.closing || key.empty || key.attributes || key.name != "key" ||
-                    !text("key", true, content)) {
-                    return nullptr;
-                }
-                Owned k = objc::adopt(String::alloc()->initWithBytes(content.data(), content.size()));
-                skipSpace();
-                if (k == nullptr || rest().starts_with("</")) {
-                    return nullptr;
-                }
-                Owned v = value(depth + 1);
-                if (v == nullptr) {
-                    return nullptr;
-                }
-                keys.push_back(std::move(k));
-                values.push_back(std::move(v));
+            Elements keys;
+            Elements values;
+            if (!entries(tag, depth, keys, values)) {
+                return nullptr;
             }
             // A key that comes again replaces the earlier entry's value in its place, as in libplist.
-            const std::vector<Object*> keyObjects = objectsOf(keys);
-            const std::vector<Object*> valueObjects = objectsOf(values);
-            return objc::adopt(Dictionary::alloc()->initWithObjects(valueObjects.data(), keyObjects.data(),
-                                                                    keyObjects.size()));
+            return objc::adopt(Dictionary::alloc()->initWithObjects(values.data(), keys.data(), keys.size()));
         }
         return nullptr;
+    }
+
+    // The elements of the array that `tag` opens, at `depth`.
+    bool items(const Tag& tag, int depth, Elements& elements) {
+        for (Tag end; !tag.empty;) {
+            skipSpace();
+            if (rest().starts_with("</")) {
+                return readTag(end) && end.name == "array";
+            }
+            if (!elements.add(value(depth + 1))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The keys and values of the dictionary that `tag` opens, at `depth`.
+    bool entries(const Tag& tag, int depth, Elements& keys, Elements& values) {
+        for (Tag end; !tag.empty;) {
+            skipSpace();
+            if (rest().starts_with("</")) {
+                return readTag(end) && end.name == "dict";
+            }
+            // libplist reads no key from <key/>.
+            Tag key;
+            std::string_view content;
+            if (!readTag(key) || key.closing || key.empty || key.attributes || key.name != "key" ||
+                !text("key", true, content) ||
+                !keys.add(objc::adopt(String::alloc()->initWithBytes(content.data(), content.size())))) {
+                return false;
+            }
+            skipSpace();
+            if (rest().starts_with("</") || !values.add(value(depth + 1))) {
+                return false;
+            }
+        }
+        return true;
     }
 
     std::string decoded_;
@@ -1266,23 +1334,26 @@ id throughLibplist(std::string_view bytes) {
     return objc::toId(object.leak());
 }
 
-} // namespace
-
-id propertyListFromBytes(std::string_view bytes) {
+// As propertyListFromBytes, with a root of the kind of `into` read into it when it can be.
+id readBytes(std::string_view bytes, Object* into) {
     bytes = withoutByteOrderMark(bytes);
     if (bytes.size() <= propertyListFileLimit && !bytes.starts_with("bplist")) {
-        if (Owned plain = PlainXmlReader(bytes).read()) {
+        if (Owned plain = PlainXmlReader(bytes).read(into)) {
             return objc::toId(plain.leak());
         }
     }
     return throughLibplist(bytes);
 }
 
+} // namespace
+
+id propertyListFromBytes(std::string_view bytes) { return readBytes(bytes, nullptr); }
+
 id propertyListThroughLibplist(std::string_view bytes) {
     return throughLibplist(withoutByteOrderMark(bytes));
 }
 
-id readPropertyList(const char* path) {
+id readPropertyList(const char* path, Object* into) {
     std::optional<std::string> bytes = readFile(path, propertyListFileLimit);
     if (bytes && (bytes->starts_with("\xFF\xFE") || bytes->starts_with("\xFE\xFF"))) {
         std::fprintf(stderr,
@@ -1290,7 +1361,7 @@ id readPropertyList(const char* path) {
                      path);
         return nil;
     }
-    return bytes ? propertyListFromBytes(*bytes) : nil;
+    return bytes ? readBytes(*bytes, into) : nil;
 }
 
 bool propertyListXml(id object, std::string& xml) {

@@ -2,7 +2,7 @@
 // XML is read without libplist.
 #pragma once
 
-#include "objc/Runtime.hpp"
+#include "Foundation/NSObject.hpp"
 
 #include <cstddef>
 #include <string>
@@ -21,8 +21,10 @@ inline constexpr std::size_t propertyListFileLimit = 64u << 20;
 // structural check. propertyListFromBytes reads plain XML (such as our own) by itself, in one pass,
 // to the same values: the tests and the fuzz target hold the two to that.
 [[gnu::visibility("default")]] id propertyListThroughLibplist(std::string_view bytes);
-// As propertyListFromBytes, from the file at `path`; nil when there is no readable file.
-id readPropertyList(const char* path);
+// As propertyListFromBytes, from the file at `path`; nil when there is no readable file. When the
+// root is of the kind of `into` (an allocated dictionary or array, not yet initialised), it may be
+// read into it: the result is then `into` itself, initialised; otherwise `into` is left as it was.
+id readPropertyList(const char* path, Object* into = nullptr);
 
 // `object` as an XML property list; false when something in it has no property-list form.
 bool propertyListXml(id object, std::string& xml);
