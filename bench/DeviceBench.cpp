@@ -123,15 +123,18 @@ BENCHMARK_CAPTURE(MakeCopyAction, Hooked, true)->MeasureProcessCPUTime();
 
 // --- flip ---------------------------------------------------------------------------------------
 
-// The browser's side: the hook library loaded, and after its reload on each notification, the next
-// "Copy" action made and its title told (with the time) on standard output. "floor" instead waits
-// for one datagram on descriptor 3, the bare wake-up between two processes.
+// The browser's side: the hook library loaded, and after its reload on each notification the time
+// told on standard output, with the title of the next "Copy" action. The time is taken as this
+// callback, the next of the same delivery, begins: the first moment the browser can see the flag
+// that the reload wrote, as the floor's time is taken when its byte is written; the action that
+// tells the flag is made after. "floor" instead waits for one datagram on descriptor 3, the bare
+// wake-up between two processes.
 long flipsSeen = 0;
 void afterReload(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+    const std::uint64_t at = now();
     NS::AutoreleaseScope pool;
     auto action = objc::adopt(
         WK::ElementAction::alloc()->initWithTitle(ns("Copy"), nullptr, WK::ElementActionTypeCopy));
-    const std::uint64_t at = now();
     NS::String* title = action->title();
     const bool relabelled = title != nullptr && title->str() == "Set As Wallpaper";
     std::printf("%llu %d\n", static_cast<unsigned long long>(at), relabelled ? 1 : 0);
