@@ -918,12 +918,13 @@ class PlainXmlReader : XmlScanner {
         if (!readTag(root) || root.closing) {
             return nullptr;
         }
-        const bool container = (root.name == "dict" || root.name == "array") && !root.attributes && ++values_;
+        const bool container = (root.name == "dict" || root.name == "array") && !root.attributes;
         Elements keys;
         Elements values;
         Owned object;
         if (container) {
-            if ((root.name == "dict" ? !entries(root, 1, keys, values) : !items(root, 1, values))) {
+            ++values_; // the root counts among the values, as value() counts it
+            if (!(root.name == "dict" ? entries(root, 1, keys, values) : items(root, 1, values))) {
                 return nullptr;
             }
         } else {
