@@ -127,7 +127,7 @@ BENCHMARK_CAPTURE(MakeCopyAction, Hooked, true)->MeasureProcessCPUTime();
 // told on standard output, with the title of the next "Copy" action. The time is taken as this
 // callback, the next of the same delivery, begins: the first moment the browser can see the flag
 // that the reload wrote, as the floor's time is taken when its byte is written; the action that
-// tells the flag is made after. "floor" instead waits for one datagram on descriptor 3, the bare
+// tells the flag is made after. "wake" instead waits for one datagram on descriptor 3, the bare
 // wake-up between two processes.
 long flipsSeen = 0;
 void afterReload(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
@@ -150,7 +150,7 @@ int browserRole() {
     std::fflush(stdout);
     char line[32];
     while (std::fgets(line, sizeof line, stdin) != nullptr) {
-        if (std::strncmp(line, "floor", 5) == 0) {
+        if (std::strncmp(line, "wake", 4) == 0) {
             char byte;
             (void)recv(3, &byte, 1, 0);
             std::printf("%llu 0\n", static_cast<unsigned long long>(now()));
@@ -279,7 +279,7 @@ int flip(int count) {
         std::shuffle(std::begin(steps), std::end(steps), order);
         for (const Step step : steps) {
             Child& child = step == Floor ? floor : browser;
-            std::fputs(step == WakeUp ? "floor\n" : "flip\n", child.in);
+            std::fputs(step == WakeUp ? "wake\n" : "flip\n", child.in);
             std::fflush(child.in);
             if (step != WakeUp) {
                 writePreferences(enabled);
