@@ -5,7 +5,8 @@
 //
 //   glintmere-device-bench micro [BENCHMARK FLAGS]   Google Benchmark: the title hook
 //   glintmere-device-bench flip N | handoff small|screen N | store N | pane N | exit N
-//       each prints lines "FIGURE OURS FLOOR" (nanoseconds; medians, or 99th percentiles for flip p99)
+//       each prints lines "FIGURE OURS FLOOR" (nanoseconds; medians, or 99th percentiles for flip p99);
+//       flip needs glintmere-flip-floor beside this program
 #include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/Foundation.hpp"
 #include "Foundation/NSArray.hpp"
@@ -122,15 +123,18 @@ BENCHMARK_CAPTURE(MakeCopyAction, Hooked, true)->MeasureProcessCPUTime();
 
 // --- flip ---------------------------------------------------------------------------------------
 
-// The browser's side: the hook library loaded, and after its reload on each notification, the next
-// "Copy" action made and its title told (with the time) on standard output. "floor" instead waits
-// for one datagram on descriptor 3, the bare wake-up between two processes.
+// The browser's side: the hook library loaded, and after its reload on each notification the time
+// told on standard output, with the title of the next "Copy" action. The time is taken as this
+// callback, the next of the same delivery, begins: the first moment the browser can see the flag
+// that the reload wrote, as the floor's time is taken when its byte is written; the action that
+// tells the flag is made after. "wake" instead waits for one datagram on descriptor 3, the bare
+// wake-up between two processes.
 long flipsSeen = 0;
 void afterReload(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+    const std::uint64_t at = now();
     NS::AutoreleaseScope pool;
     auto action = objc::adopt(
         WK::ElementAction::alloc()->initWithTitle(ns("Copy"), nullptr, WK::ElementActionTypeCopy));
-    const std::uint64_t at = now();
     NS::String* title = action->title();
     const bool relabelled = title != nullptr && title->str() == "Set As Wallpaper";
     std::printf("%llu %d\n", static_cast<unsigned long long>(at), relabelled ? 1 : 0);
@@ -146,7 +150,7 @@ int browserRole() {
     std::fflush(stdout);
     char line[32];
     while (std::fgets(line, sizeof line, stdin) != nullptr) {
-        if (std::strncmp(line, "floor", 5) == 0) {
+        if (std::strncmp(line, "wake", 4) == 0) {
             char byte;
             (void)recv(3, &byte, 1, 0);
             std::printf("%llu 0\n", static_cast<unsigned long long>(now()));
@@ -171,7 +175,9 @@ struct Child {
     FILE* out = nullptr; // its standard output
 };
 
-Child spawnSelf(const char* role, int extraFd = -1) {
+// `program` with `arguments`, its standard input and output piped to us, and `extraFd` as its
+// descriptor 3 when given.
+Child spawn(const char* program, std::vector<std::string> arguments, int extraFd = -1) {
     int toChild[2], fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
         fail("cannot make pipes");
@@ -183,12 +189,15 @@ Child spawnSelf(const char* role, int extraFd = -1) {
     if (extraFd >= 0) {
         posix_spawn_file_actions_adddup2(&files, extraFd, 3);
     }
-    char self[] = "/proc/self/exe";
-    std::string roleArg = role;
-    char* argv[] = {self, roleArg.data(), nullptr};
+    std::string name = program;
+    std::vector<char*> argv{name.data()};
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     Child child;
-    if (posix_spawn(&child.pid, self, &files, nullptr, argv, environ) != 0) {
-        fail("cannot start a process");
+    if (posix_spawn(&child.pid, program, &files, nullptr, argv.data(), environ) != 0) {
+        fail(std::string("cannot start ") + program);
     }
     posix_spawn_file_actions_destroy(&files);
     close(toChild[0]);
@@ -196,6 +205,15 @@ Child spawnSelf(const char* role, int extraFd = -1) {
     child.in = fdopen(toChild[1], "w");
     child.out = fdopen(fromChild[0], "r");
     return child;
+}
+
+Child spawnSelf(const char* role, int extraFd = -1) { return spawn("/proc/self/exe", {role}, extraFd); }
+
+// The end of a child that reads commands: its input closed, then waited for.
+void finish(Child& child) {
+    std::fclose(child.in);
+    std::fclose(child.out);
+    waitpid(child.pid, nullptr, 0);
 }
 
 std::uint64_t readTime(Child& child, int* flag = nullptr) {
@@ -220,52 +238,73 @@ void writePreferences(bool enabled) {
 
 void settle() { usleep(3000); }
 
+// The same work as the hook library's reload and nothing more, in plain C, beside this program.
+std::string floorProgram() {
+    return (fs::read_symlink("/proc/self/exe").parent_path() / "glintmere-flip-floor").string();
+}
+
+// Its own name: a post of the settings' name wakes only the browser, and one of this only the floor.
+constexpr const char* kFloorName = "com.brightmoth.glintmere.flip-floor";
+
+void post(const char* name) {
+    NS::AutoreleaseScope pool;
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), ns(name), nullptr,
+                                         nullptr, true);
+}
+
+// A flip against two floors, each sample taken in a new random order: the same work done in C, woken
+// by a post as the browser is, and a bare datagram wake-up between two processes. Before a flip
+// and before the C floor the preferences are written anew, so both read a file just replaced.
 int flip(int count) {
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, pair) != 0) {
         fail("cannot make a socket pair");
     }
     Child browser = spawnSelf("browser", pair[1]);
+    Child floor = spawn(floorProgram().c_str(), {kFloorName});
     char ready[16] = {};
     if (std::fgets(ready, sizeof ready, browser.out) == nullptr) {
         fail("the browser process did not start");
     }
-    std::vector<std::uint64_t> flips, floors;
+    if (std::fgets(ready, sizeof ready, floor.out) == nullptr) {
+        fail("the floor process did not start");
+    }
+    std::vector<std::uint64_t> flips, floors, wakeUps;
     int wrong = 0;
     std::mt19937 order(42);
+    enum Step { Flip, Floor, WakeUp };
     for (int i = 0; i < count; ++i) {
-        const bool floorFirst = order() % 2 == 0;
-        for (int step = 0; step < 2; ++step) {
-            if ((step == 0) == floorFirst) {
-                std::fputs("floor\n", browser.in);
-                std::fflush(browser.in);
-                settle();
-                const std::uint64_t sent = now();
-                (void)send(pair[0], "x", 1, 0);
-                floors.push_back(readTime(browser) - sent);
-            } else {
-                const bool enabled = i % 2 == 1;
-                std::fputs("flip\n", browser.in);
-                std::fflush(browser.in);
+        const bool enabled = i % 2 == 1;
+        Step steps[] = {Flip, Floor, WakeUp};
+        std::shuffle(std::begin(steps), std::end(steps), order);
+        for (const Step step : steps) {
+            Child& child = step == Floor ? floor : browser;
+            std::fputs(step == WakeUp ? "wake\n" : "flip\n", child.in);
+            std::fflush(child.in);
+            if (step != WakeUp) {
                 writePreferences(enabled);
-                settle();
-                NS::AutoreleaseScope pool;
-                const std::uint64_t posted = now();
-                CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                                     ns(kSettingsChanged), nullptr, nullptr, true);
-                int relabelled = 0;
-                flips.push_back(readTime(browser, &relabelled) - posted);
-                wrong += relabelled != (enabled ? 1 : 0);
             }
+            settle();
+            const std::uint64_t start = now();
+            if (step == WakeUp) {
+                (void)send(pair[0], "x", 1, 0);
+            } else {
+                post(step == Flip ? kSettingsChanged : kFloorName);
+            }
+            int flag = 0;
+            const std::uint64_t took = readTime(child, &flag) - start;
+            (step == Flip ? flips : step == Floor ? floors : wakeUps).push_back(took);
+            wrong += step != WakeUp && flag != (enabled ? 1 : 0);
         }
     }
-    std::fclose(browser.in);
-    waitpid(browser.pid, nullptr, 0);
+    finish(browser);
+    finish(floor);
     if (wrong != 0) {
         std::fprintf(stderr, "glintmere-device-bench: %d flips not followed\n", wrong);
     }
     report("flip_p50", quantile(flips, 0.5), quantile(floors, 0.5));
     report("flip_p99", quantile(flips, 0.99), quantile(floors, 0.99));
+    report("flip_floor", quantile(floors, 0.5), quantile(wakeUps, 0.5));
     return wrong == 0 ? 0 : 1;
 }
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -314,23 +315,33 @@ void deliver(const std::string& fileName, const std::shared_ptr<Endpoint>& endpo
         }
         drained += n;
     }
-    // What a call needs, taken under the lock; the name is held for as long as the call runs.
+    // What a call needs, taken under the lock; the name is held for as long as the call runs. A
+    // process observes a name a few times at most: those calls are kept in place.
     struct Due {
-        std::uint64_t id;
-        const void* observer;
-        CFNotificationCallback callback;
+        std::uint64_t id = 0;
+        const void* observer = nullptr;
+        CFNotificationCallback callback = nullptr;
         objc::Ref<NS::String> nameObject;
     };
-    std::vector<Due> due;
+    std::array<Due, 4> few;
+    std::vector<Due> more;
+    std::size_t count = 0;
     {
         std::lock_guard lock(c.mutex);
         for (const Registration& r : c.registrations) {
             if (r.fileName == fileName) {
-                due.push_back(Due{r.id, r.observer, r.callback, r.nameObject});
+                Due call{r.id, r.observer, r.callback, r.nameObject};
+                if (count < few.size()) {
+                    few[count] = std::move(call);
+                } else {
+                    more.push_back(std::move(call));
+                }
+                ++count;
             }
         }
     }
-    for (const Due& r : due) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const Due& r = k < few.size() ? few[k] : more[k - few.size()];
         {
             // An observer removed by an earlier callback of this delivery is not called.
             std::lock_guard lock(c.mutex);

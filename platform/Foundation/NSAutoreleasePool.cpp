@@ -3,6 +3,7 @@
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -22,36 +23,45 @@ std::vector<PoolFrame>& frames() {
     return stack;
 }
 
-void drainPool(AutoreleasePool* pool) {
-    const id self = objc::toId(pool);
+// A pool pushed for a scope has no object of its own: its frame carries an odd token, which no
+// object's address is, made from its place in the stack.
+bool isToken(id pool) { return (reinterpret_cast<std::uintptr_t>(pool) & 1) != 0; }
+
+// Drains the frame of `pool` and the frames nested in it, innermost first; the pool objects of the
+// nested frames are freed.
+void drainFrames(id pool) {
     auto& stack = frames();
     bool found = false;
     for (const PoolFrame& frame : stack) {
-        found = found || frame.pool == self;
+        found = found || frame.pool == pool;
     }
-    if (found) {
-        for (;;) {
-            // Releasing may autorelease more objects into this same frame, so take them out first.
-            std::vector<id> objects = std::move(stack.back().objects);
-            stack.back().objects.clear();
-            if (objects.empty()) {
-                bool last = stack.back().pool == self;
-                id pool = stack.back().pool;
-                stack.pop_back();
-                if (pool != self) {
-                    std::free(pool);
-                }
-                if (last) {
-                    break;
-                }
-                continue;
+    if (!found) {
+        return;
+    }
+    for (;;) {
+        // Releasing may autorelease more objects into this same frame, so take them out first.
+        std::vector<id> objects = std::move(stack.back().objects);
+        stack.back().objects.clear();
+        if (objects.empty()) {
+            const id innermost = stack.back().pool;
+            stack.pop_back();
+            if (innermost == pool) {
+                return;
             }
-            for (id object : objects) {
-                Object::release_.send(object);
+            if (!isToken(innermost)) {
+                std::free(innermost);
             }
+            continue;
+        }
+        for (id object : objects) {
+            Object::release_.send(object);
         }
     }
-    std::free(self);
+}
+
+void drainPool(AutoreleasePool* pool) {
+    drainFrames(objc::toId(pool));
+    std::free(objc::toId(pool));
 }
 
 GLINTMERE_REGISTER_CLASSES {
@@ -87,6 +97,15 @@ void AutoreleasePool::addObject(id object) {
     }
     stack.back().objects.push_back(object);
 }
+
+void* AutoreleasePool::push() {
+    auto& stack = frames();
+    const id token = reinterpret_cast<id>((stack.size() << 1) | 1);
+    stack.push_back(PoolFrame{token, {}});
+    return token;
+}
+
+void AutoreleasePool::pop(void* token) { drainFrames(static_cast<id>(token)); }
 
 std::size_t AutoreleasePool::pendingCount() {
     auto& stack = frames();

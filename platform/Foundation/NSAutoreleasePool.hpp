@@ -13,18 +13,21 @@ class GLINTMERE_EXPORT AutoreleasePool : public Referencing<AutoreleasePool, "NS
     static void addObject(id object);
     // How many objects the innermost pool of this thread holds; 0 when there is none.
     static std::size_t pendingCount();
+    // A pool without an object, as @autoreleasepool makes one: push gives the token that pop drains.
+    static void* push();
+    static void pop(void* token);
 };
 
-// A pool for the length of a C++ scope.
+// A pool for the length of a C++ scope: @autoreleasepool { ... }.
 class AutoreleaseScope {
   public:
-    AutoreleaseScope() : pool_(AutoreleasePool::alloc()->init()) {}
+    AutoreleaseScope() : token_(AutoreleasePool::push()) {}
     AutoreleaseScope(const AutoreleaseScope&) = delete;
     AutoreleaseScope& operator=(const AutoreleaseScope&) = delete;
-    ~AutoreleaseScope() { pool_->drain(); }
+    ~AutoreleaseScope() { AutoreleasePool::pop(token_); }
 
   private:
-    AutoreleasePool* pool_;
+    void* token_;
 };
 
 } // namespace NS

@@ -22,11 +22,16 @@ struct Entry {
     unsigned long hash;
 };
 
-// Entries in insertion order, found by their key's hash.
+// Entries in insertion order, found by their key's hash: by a look at each while there are few (most
+// dictionaries, such as a preferences file's), through an index once there are more.
 struct Table {
     std::list<Entry> order;
-    std::unordered_multimap<unsigned long, std::list<Entry>::iterator> index;
+    std::unordered_multimap<unsigned long, std::list<Entry>::iterator> index; // past `fewEntries` only
 };
+
+constexpr std::size_t fewEntries = 8;
+
+bool indexed(const Table& t) { return t.order.size() > fewEntries; }
 
 Object* object(id o) { return reinterpret_cast<Object*>(o); }
 
@@ -42,11 +47,23 @@ Table& table(const Dictionary* self) {
     return *t;
 }
 
+bool sameKey(const Entry& e, const Object* key, unsigned long hash) {
+    Object* stored = object(e.key);
+    return e.hash == hash && (stored == key || stored->isEqual(key));
+}
+
 std::list<Entry>::iterator find(Table& t, const Object* key, unsigned long hash) {
+    if (!indexed(t)) {
+        for (auto it = t.order.begin(); it != t.order.end(); ++it) {
+            if (sameKey(*it, key, hash)) {
+                return it;
+            }
+        }
+        return t.order.end();
+    }
     auto [first, last] = t.index.equal_range(hash);
     for (auto it = first; it != last; ++it) {
-        Object* stored = object(it->second->key);
-        if (stored == key || stored->isEqual(key)) {
+        if (sameKey(*it->second, key, hash)) {
             return it->second;
         }
     }
@@ -57,13 +74,20 @@ std::list<Entry>::iterator find(Table& t, const Object* key) {
     return key != nullptr ? find(t, key, key->hash()) : t.order.end();
 }
 
-void unindex(Table& t, std::list<Entry>::iterator entry) {
-    auto [first, last] = t.index.equal_range(entry->hash);
-    for (auto it = first; it != last; ++it) {
-        if (it->second == entry) {
-            t.index.erase(it);
-            return;
+// Takes `entry` out of the table; the index goes when few entries are left.
+void erase(Table& t, std::list<Entry>::iterator entry) {
+    if (indexed(t)) {
+        auto [first, last] = t.index.equal_range(entry->hash);
+        for (auto it = first; it != last; ++it) {
+            if (it->second == entry) {
+                t.index.erase(it);
+                break;
+            }
         }
+    }
+    t.order.erase(entry);
+    if (!indexed(t)) {
+        t.index.clear();
     }
 }
 
@@ -81,7 +105,13 @@ void store(Dictionary* self, Object* value, Object* key, unsigned long hash) {
     }
     auto copiedKey = key->copy();
     t.order.push_back(Entry{objc::toId(copiedKey), retainedValue, hash});
-    t.index.emplace(t.order.back().hash, std::prev(t.order.end()));
+    if (t.order.size() == fewEntries + 1) {
+        for (auto it = t.order.begin(); it != t.order.end(); ++it) {
+            t.index.emplace(it->hash, it);
+        }
+    } else if (indexed(t)) {
+        t.index.emplace(hash, std::prev(t.order.end()));
+    }
 }
 
 bool refused(Dictionary* self, SEL sel, const Object* value, const Object* key) {
@@ -270,7 +300,9 @@ GLINTMERE_REGISTER_CLASSES {
                 })
         .method(MutableDictionary::initWithCapacity_,
                 [](MutableDictionary* self, unsigned long capacity) -> MutableDictionary* {
-                    table(self).index.reserve(capacity < 4096 ? capacity : 4096);
+                    if (capacity > fewEntries) {
+                        table(self).index.reserve(capacity < 4096 ? capacity : 4096);
+                    }
                     return self;
                 })
         .method(Object::copyWithZone_,
@@ -293,8 +325,7 @@ GLINTMERE_REGISTER_CLASSES {
                         return;
                     }
                     Entry gone = *found;
-                    unindex(t, found);
-                    t.order.erase(found);
+                    erase(t, found);
                     object(gone.key)->release();
                     object(gone.value)->release();
                 })

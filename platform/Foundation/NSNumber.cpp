@@ -24,6 +24,9 @@ double& realOf(const Number* self) { return detail::slot<double, "NSNumber", "_r
 
 bool isRealType(char t) { return t == 'd' || t == 'f'; }
 
+// Booleans are numbers of their own class, looked up once (each boolean read from a file is made as one).
+class Boolean : public Referencing<Boolean, "__NSCFBoolean", Number> {};
+
 // Every integer a number can hold, signed or not, fits here.
 __int128 wideInteger(const Number* self) {
     if (typeOf(self) == 'Q') {
@@ -162,7 +165,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&withValue<Number::initWithDouble_, double>>(Number::numberWithDouble_)
         .method(Number::initWithBool_,
                 [](Number* self, bool v) -> Number* {
-                    object_setClass(self->self(), objc::getClass("__NSCFBoolean"));
+                    object_setClass(self->self(), Boolean::runtimeClass());
                     return initInteger(self, v ? 1 : 0, 'c');
                 })
         .method<&initWithInteger<'i', int>>(Number::initWithInt_)

@@ -78,41 +78,21 @@ bool fitsDateRange(double secondsSinceReference) {
            secondsSinceReference < 2147483648.0;
 }
 
-// ----- XML: a structural check before libplist parses, so that what libplist would read only in part
-// (a key without a value, text after the end, an unknown element) is refused as a whole.
+// ----- XML
 
 struct Tag {
     std::string_view name;
     bool closing = false;
     bool empty = false;
+    bool attributes = false;
 };
 
-class XmlChecker {
-  public:
-    explicit XmlChecker(std::string_view s) : s_(s) {}
+// What the two XML readers below share: the way through tags, white space, comments and entity
+// references, and the texts of numbers and dates.
+class XmlScanner {
+  protected:
+    explicit XmlScanner(std::string_view s) : s_(s) {}
 
-    bool check(std::size_t& values) {
-        // XML has no NUL character, and libplist cannot hold one in a string: it stops the program.
-        if (s_.find('\0') != std::string_view::npos) {
-            return false;
-        }
-        Tag tag;
-        if (!skipMisc() || !readTag(tag) || tag.closing || tag.empty || tag.name != "plist") {
-            return false;
-        }
-        std::size_t kept = 0;
-        if (!skipInside() || !value(1, kept) || !skipInside() || !readTag(tag) || !tag.closing ||
-            tag.name != "plist") {
-            return false;
-        }
-        if (!skipMisc() || i_ != s_.size()) {
-            return false;
-        }
-        values = kept;
-        return true;
-    }
-
-  private:
     std::string_view rest() const { return s_.substr(i_); }
 
     bool skipPast(std::string_view end) {
@@ -206,6 +186,7 @@ class XmlChecker {
                 return false;
             }
             // An attribute: name = "value" or 'value'.
+            tag.attributes = true;
             std::size_t nameStart = i_;
             while (i_ < s_.size() && isNameChar(s_[i_])) {
                 ++i_;
@@ -235,6 +216,129 @@ class XmlChecker {
         }
     }
 
+    // The entity reference at `i_`, checked and appended to `out` as the character it stands for.
+    bool entity(std::string& out) {
+        std::size_t end = s_.find(';', i_);
+        if (end == std::string_view::npos || end - i_ > 10) {
+            return false;
+        }
+        std::string_view name = s_.substr(i_ + 1, end - i_ - 1);
+        if (name == "amp") {
+            out += '&';
+        } else if (name == "lt") {
+            out += '<';
+        } else if (name == "gt") {
+            out += '>';
+        } else if (name == "quot") {
+            out += '"';
+        } else if (name == "apos") {
+            out += '\'';
+        } else if (name.size() > 1 && name[0] == '#') {
+            std::string_view digits = name.substr(1);
+            int base = 10;
+            if (digits[0] == 'x' || digits[0] == 'X') {
+                digits.remove_prefix(1);
+                base = 16;
+            }
+            std::uint32_t cp = 0;
+            auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, base);
+            if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() || cp == 0 ||
+                cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+                return false;
+            }
+            appendUtf8(out, cp);
+        } else {
+            return false;
+        }
+        i_ = end + 1;
+        return true;
+    }
+
+    // The texts of integers, reals and dates, as libplist reads them, within the range of the types
+    // they are read into.
+    static bool integerValue(std::string_view t, long long& value) {
+        t = trimmed(t);
+        if (t.empty()) {
+            return false;
+        }
+        std::string_view digits = (t[0] == '+') ? t.substr(1) : t;
+        if (!isDigits(digits[0] == '-' ? digits.substr(1) : digits)) {
+            return false;
+        }
+        auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return r.ec == std::errc() && r.ptr == digits.data() + digits.size();
+    }
+
+    static bool realValue(std::string_view t, double& value) {
+        t = trimmed(t);
+        if (!t.empty() && t[0] == '+') {
+            t.remove_prefix(1);
+        }
+        if (t.empty()) {
+            return false;
+        }
+        auto r = std::from_chars(t.data(), t.data() + t.size(), value);
+        return r.ec == std::errc() && r.ptr == t.data() + t.size();
+    }
+
+    // "2001-01-01T00:00:00Z", as seconds from the reference date.
+    static bool dateValue(std::string_view t, double& seconds) {
+        t = trimmed(t);
+        if (t.size() != 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' ||
+            t[19] != 'Z') {
+            return false;
+        }
+        auto number = [&](std::size_t at, std::size_t len, int& out) {
+            std::string_view part = t.substr(at, len);
+            return isDigits(part) && std::from_chars(part.data(), part.data() + len, out).ec == std::errc();
+        };
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+        if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) ||
+            !number(14, 2, mi) || !number(17, 2, s)) {
+            return false;
+        }
+        if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) {
+            return false;
+        }
+        seconds = static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d))) *
+                      86400.0 +
+                  h * 3600.0 + mi * 60.0 + s - referenceDateSince1970;
+        return fitsDateRange(seconds);
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+    std::size_t values_ = 0;
+};
+
+// A structural check before libplist parses, so that what libplist would read only in part (a key
+// without a value, text after the end, an unknown element) is refused as a whole.
+class XmlChecker : XmlScanner {
+  public:
+    explicit XmlChecker(std::string_view s) : XmlScanner(s) {}
+
+    bool check(std::size_t& values) {
+        // XML has no NUL character, and libplist cannot hold one in a string: it stops the program.
+        if (s_.find('\0') != std::string_view::npos) {
+            return false;
+        }
+        Tag tag;
+        if (!skipMisc() || !readTag(tag) || tag.closing || tag.empty || tag.name != "plist") {
+            return false;
+        }
+        std::size_t kept = 0;
+        if (!skipInside() || !value(1, kept) || !skipInside() || !readTag(tag) || !tag.closing ||
+            tag.name != "plist") {
+            return false;
+        }
+        if (!skipMisc() || i_ != s_.size()) {
+            return false;
+        }
+        values = kept;
+        return true;
+    }
+
+  private:
     // Character data up to the closing tag `</name>`, with comments and CDATA sections; entity
     // references are checked, and the text is returned with the predefined ones replaced.
     bool text(std::string_view name, std::string& out) {
@@ -263,97 +367,14 @@ class XmlChecker {
                 return readTag(tag) && tag.closing && tag.name == name;
             }
             if (c == '&') {
-                std::size_t end = s_.find(';', i_);
-                if (end == std::string_view::npos || end - i_ > 10) {
+                if (!entity(out)) {
                     return false;
                 }
-                std::string_view entity = s_.substr(i_ + 1, end - i_ - 1);
-                if (entity == "amp") {
-                    out += '&';
-                } else if (entity == "lt") {
-                    out += '<';
-                } else if (entity == "gt") {
-                    out += '>';
-                } else if (entity == "quot") {
-                    out += '"';
-                } else if (entity == "apos") {
-                    out += '\'';
-                } else if (entity.size() > 1 && entity[0] == '#') {
-                    std::string_view digits = entity.substr(1);
-                    int base = 10;
-                    if (digits[0] == 'x' || digits[0] == 'X') {
-                        digits.remove_prefix(1);
-                        base = 16;
-                    }
-                    std::uint32_t cp = 0;
-                    auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, base);
-                    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() ||
-                        cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
-                        return false;
-                    }
-                    appendUtf8(out, cp);
-                } else {
-                    return false;
-                }
-                i_ = end + 1;
                 continue;
             }
             out += c;
             ++i_;
         }
-    }
-
-    static bool validInteger(std::string_view t) {
-        t = trimmed(t);
-        if (t.empty()) {
-            return false;
-        }
-        long long value = 0;
-        std::string_view digits = (t[0] == '+') ? t.substr(1) : t;
-        if (!isDigits(digits[0] == '-' ? digits.substr(1) : digits)) {
-            return false;
-        }
-        auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        return r.ec == std::errc() && r.ptr == digits.data() + digits.size();
-    }
-
-    static bool validReal(std::string_view t) {
-        t = trimmed(t);
-        if (!t.empty() && t[0] == '+') {
-            t.remove_prefix(1);
-        }
-        if (t.empty()) {
-            return false;
-        }
-        double value = 0;
-        auto r = std::from_chars(t.data(), t.data() + t.size(), value);
-        return r.ec == std::errc() && r.ptr == t.data() + t.size();
-    }
-
-    // "2001-01-01T00:00:00Z", within the range that the parsed value can hold.
-    static bool validDate(std::string_view t) {
-        t = trimmed(t);
-        if (t.size() != 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' ||
-            t[19] != 'Z') {
-            return false;
-        }
-        auto number = [&](std::size_t at, std::size_t len, int& out) {
-            std::string_view part = t.substr(at, len);
-            return isDigits(part) && std::from_chars(part.data(), part.data() + len, out).ec == std::errc();
-        };
-        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-        if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) ||
-            !number(14, 2, mi) || !number(17, 2, s)) {
-            return false;
-        }
-        if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) {
-            return false;
-        }
-        double seconds =
-            static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d))) *
-                86400.0 +
-            h * 3600.0 + mi * 60.0 + s - referenceDateSince1970;
-        return fitsDateRange(seconds);
     }
 
     static bool validBase64(std::string_view t) {
@@ -397,14 +418,16 @@ class XmlChecker {
             if (!text(name, content)) {
                 return false;
             }
+            long long integer = 0;
+            double real = 0;
             if (name == "integer") {
-                return validInteger(content);
+                return integerValue(content, integer);
             }
             if (name == "real") {
-                return validReal(content);
+                return realValue(content, real);
             }
             if (name == "date") {
-                return validDate(content);
+                return dateValue(content, real);
             }
             return validBase64(content);
         }
@@ -461,10 +484,6 @@ class XmlChecker {
         }
         return false;
     }
-
-    std::string_view s_;
-    std::size_t i_ = 0;
-    std::size_t values_ = 0;
 };
 
 // ----- Binary: the object table is walked before libplist sees it: every offset, length and
@@ -830,6 +849,334 @@ Owned objectFromNode(plist_t node, int depth, std::size_t& made) {
     }
 }
 
+// ----- Plain XML to objects
+
+// The objects of a container being read, owned until it is made of them; a few are kept in place.
+class Elements {
+  public:
+    Elements() = default;
+    Elements(const Elements&) = delete;
+    Elements& operator=(const Elements&) = delete;
+    ~Elements() {
+        for (std::size_t k = 0; k < count_; ++k) {
+            data()[k]->release();
+        }
+    }
+
+    // Takes `object` over; false for nil.
+    bool add(Owned object) {
+        if (object == nullptr) {
+            return false;
+        }
+        if (count_ < std::size(inPlace_)) {
+            inPlace_[count_] = object.leak();
+        } else {
+            if (more_.empty()) {
+                more_.assign(std::begin(inPlace_), std::end(inPlace_));
+            }
+            more_.push_back(object.leak());
+        }
+        ++count_;
+        return true;
+    }
+    Object* const* data() const { return more_.empty() ? inPlace_ : more_.data(); }
+    std::size_t size() const { return count_; }
+
+  private:
+    Object* inPlace_[8] = {};
+    std::vector<Object*> more_;
+    std::size_t count_ = 0;
+};
+
+// XML as our own writer writes it and most editors leave it: an XML declaration and a document type,
+// elements with nothing between them but white space, entity references only in strings and keys,
+// data in whole groups of base64, and no comment, CDATA section or attribute but the root's. Such a
+// file is read in one pass into the objects it holds, with the values libplist gives them (the
+// property-list fuzz target holds the two readers to the same values). Anything else, well-formed or
+// not, is left to the check and libplist.
+class PlainXmlReader : XmlScanner {
+  public:
+    explicit PlainXmlReader(std::string_view s) : XmlScanner(s) {}
+
+    // What the file holds, or nil when it is not plain. A root of the kind of `into` (an allocated
+    // dictionary or array, not yet initialised) is read into it, once the whole file has been read.
+    Owned read(Object* into) {
+        constexpr auto npos = std::string_view::npos;
+        if (s_.find('\0') != npos || s_.find("<!--") != npos || s_.find("<![CDATA[") != npos || !prolog()) {
+            return nullptr;
+        }
+        // The root's attributes may not hide a '>' in their quotes.
+        const std::size_t start = i_;
+        Tag tag;
+        if (!readTag(tag) || tag.closing || tag.empty || tag.name != "plist" ||
+            s_.find('>', start) + 1 != i_) {
+            return nullptr;
+        }
+        skipSpace();
+        const std::size_t rootAt = i_;
+        Tag root;
+        if (!readTag(root) || root.closing) {
+            return nullptr;
+        }
+        const bool container = (root.name == "dict" || root.name == "array") && !root.attributes;
+        Elements keys;
+        Elements values;
+        Owned object;
+        if (container) {
+            ++values_; // the root counts among the values, as value() counts it
+            if (!(root.name == "dict" ? entries(root, 1, keys, values) : items(root, 1, values))) {
+                return nullptr;
+            }
+        } else {
+            i_ = rootAt;
+            if ((object = value(1)) == nullptr) {
+                return nullptr;
+            }
+        }
+        skipSpace();
+        if (!readTag(tag) || !tag.closing || tag.name != "plist") {
+            return nullptr;
+        }
+        skipSpace();
+        if (i_ != s_.size()) {
+            return nullptr;
+        }
+        if (!container) {
+            return object;
+        }
+        if (root.name == "dict") {
+            objc::Ptr<Dictionary> target = cast<Dictionary>(into);
+            return objc::adopt((target != nullptr ? target : Dictionary::alloc())
+                                   ->initWithObjects(values.data(), keys.data(), keys.size()));
+        }
+        objc::Ptr<Array> target = cast<Array>(into);
+        return objc::adopt(
+            (target != nullptr ? target : Array::alloc())->initWithObjects(values.data(), values.size()));
+    }
+
+  private:
+    void skipSpace() {
+        while (i_ < s_.size() && isSpace(s_[i_])) {
+            ++i_;
+        }
+    }
+
+    // An XML declaration, then a document type without an internal subset, each with white space
+    // around it and either left out.
+    bool prolog() {
+        skipSpace();
+        if (rest().starts_with("<?xml") && !skipDeclaration("?>")) {
+            return false;
+        }
+        skipSpace();
+        if (rest().starts_with("<!DOCTYPE") && !skipDeclaration(">")) {
+            return false;
+        }
+        skipSpace();
+        return true;
+    }
+
+    // Past the `end` of the declaration at `i_`, with no '<' or '[' on the way and none of '<', '>' and
+    // '[' in its quotes, which libplist reads with care.
+    bool skipDeclaration(std::string_view end) {
+        for (std::size_t at = i_ + 2; at < s_.size(); ++at) {
+            const char c = s_[at];
+            if (c == '"' || c == '\'') {
+                const std::size_t close = s_.find(c, at + 1);
+                if (close == std::string_view::npos ||
+                    s_.substr(at + 1, close - at - 1).find_first_of("<>[") != std::string_view::npos) {
+                    return false;
+                }
+                at = close;
+            } else if (c == '<' || c == '[') {
+                return false;
+            } else if (s_.substr(at).starts_with(end)) {
+                i_ = at + end.size();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The character data up to the closing tag `</name>`; its entity references are replaced where
+    // `references` allows them, and refused elsewhere. Valid until the next call.
+    bool text(std::string_view name, bool references, std::string_view& out) {
+        const std::size_t end = s_.find('<', i_);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        out = s_.substr(i_, end - i_);
+        if (out.find('&') != std::string_view::npos) {
+            if (!references) {
+                return false;
+            }
+            decoded_.clear();
+            while (i_ < end) {
+                if (s_[i_] != '&') {
+                    decoded_ += s_[i_++];
+                } else if (!entity(decoded_) || i_ > end) {
+                    return false;
+                }
+            }
+            out = decoded_;
+        }
+        i_ = end;
+        Tag tag;
+        return readTag(tag) && tag.closing && tag.name == name;
+    }
+
+    static int sextet(char c) {
+        if (c >= 'A' && c <= 'Z') {
+            return c - 'A';
+        }
+        if (c >= 'a' && c <= 'z') {
+            return c - 'a' + 26;
+        }
+        if (c >= '0' && c <= '9') {
+            return c - '0' + 52;
+        }
+        return c == '+' ? 62 : c == '/' ? 63 : -1;
+    }
+
+    // Base64 in whole groups of four characters, padded at the end alone, with white space anywhere.
+    static bool base64Value(std::string_view t, std::string& out) {
+        out.clear();
+        std::uint32_t group = 0;
+        int count = 0;
+        int padding = 0;
+        for (char c : t) {
+            if (isSpace(c)) {
+                continue;
+            }
+            const int v = c == '=' ? 0 : sextet(c);
+            // Padding fills the end of the last group: "xx==" or "xxx=".
+            if (v < 0 || (padding > 0 && c != '=') || (c == '=' && count < 2) ||
+                (padding > 0 && count == 0)) {
+                return false;
+            }
+            padding += c == '=' ? 1 : 0;
+            group = (group << 6) | static_cast<std::uint32_t>(v);
+            if (++count == 4) {
+                const char bytes[] = {static_cast<char>(group >> 16), static_cast<char>(group >> 8),
+                                      static_cast<char>(group)};
+                out.append(bytes, static_cast<std::size_t>(3 - padding));
+                group = 0;
+                count = 0;
+            }
+        }
+        return count == 0;
+    }
+
+    // One value, or nil when it is not plain.
+    Owned value(int depth) {
+        Tag tag;
+        if (depth > depthLimit || ++values_ > valueLimit || !readTag(tag) || tag.closing || tag.attributes) {
+            return nullptr;
+        }
+        const std::string_view name = tag.name;
+        std::string_view content;
+        if (name == "true" || name == "false") {
+            Tag end;
+            if (!tag.empty && (skipSpace(), !readTag(end) || !end.closing || end.name != name)) {
+                return nullptr;
+            }
+            return objc::adopt(Number::alloc()->initWithBool(name == "true"));
+        }
+        if (name == "string") {
+            if (!tag.empty && !text(name, true, content)) {
+                return nullptr;
+            }
+            return objc::adopt(String::alloc()->initWithBytes(content.data(), content.size()));
+        }
+        if (name == "data") {
+            std::string bytes;
+            if (!tag.empty && (!text(name, false, content) || !base64Value(content, bytes))) {
+                return nullptr;
+            }
+            return objc::adopt(Data::alloc()->initWithBytes(bytes.data(), bytes.size()));
+        }
+        if (name == "integer" || name == "real" || name == "date") {
+            if (tag.empty || !text(name, false, content)) {
+                return nullptr;
+            }
+            long long integer = 0;
+            double real = 0;
+            if (name == "integer") {
+                return integerValue(content, integer)
+                           ? objc::adopt(Number::alloc()->initWithLongLong(integer))
+                           : nullptr;
+            }
+            if (name == "date") {
+                return dateValue(content, real)
+                           ? objc::adopt(Date::alloc()->initWithTimeIntervalSinceReferenceDate(real))
+                           : nullptr;
+            }
+            // Infinities and NaNs are left to libplist, whose reading of them is its own.
+            if (content.find_first_not_of("0123456789+-.eE \t\r\n") != std::string_view::npos ||
+                !realValue(content, real)) {
+                return nullptr;
+            }
+            return objc::adopt(Number::alloc()->initWithDouble(real));
+        }
+        if (name == "array") {
+            Elements elements;
+            if (!items(tag, depth, elements)) {
+                return nullptr;
+            }
+            return objc::adopt(Array::alloc()->initWithObjects(elements.data(), elements.size()));
+        }
+        if (name == "dict") {
+            Elements keys;
+            Elements values;
+            if (!entries(tag, depth, keys, values)) {
+                return nullptr;
+            }
+            // A key that comes again replaces the earlier entry's value in its place, as in libplist.
+            return objc::adopt(Dictionary::alloc()->initWithObjects(values.data(), keys.data(), keys.size()));
+        }
+        return nullptr;
+    }
+
+    // The elements of the array that `tag` opens, at `depth`.
+    bool items(const Tag& tag, int depth, Elements& elements) {
+        for (Tag end; !tag.empty;) {
+            skipSpace();
+            if (rest().starts_with("</")) {
+                return readTag(end) && end.name == "array";
+            }
+            if (!elements.add(value(depth + 1))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The keys and values of the dictionary that `tag` opens, at `depth`.
+    bool entries(const Tag& tag, int depth, Elements& keys, Elements& values) {
+        for (Tag end; !tag.empty;) {
+            skipSpace();
+            if (rest().starts_with("</")) {
+                return readTag(end) && end.name == "dict";
+            }
+            // libplist reads no key from <key/>.
+            Tag key;
+            std::string_view content;
+            if (!readTag(key) || key.closing || key.empty || key.attributes || key.name != "key" ||
+                !text("key", true, content) ||
+                !keys.add(objc::adopt(String::alloc()->initWithBytes(content.data(), content.size())))) {
+                return false;
+            }
+            skipSpace();
+            if (rest().starts_with("</") || !values.add(value(depth + 1))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::string decoded_;
+};
+
 // ----- objects to libplist nodes
 
 // The UTF-8 bytes of a string, or false when they hold a NUL that a property-list string cannot.
@@ -955,15 +1302,21 @@ std::string utf8Of(objc::Ptr<String> string) {
 
 } // namespace
 
-id propertyListFromBytes(std::string_view bytes) {
-    // Editors may begin UTF-8 text with a byte-order mark, which libplist does not take; text in
-    // UTF-16 is not read at all.
+namespace {
+
+// Editors may begin UTF-8 text with a byte-order mark, which libplist does not take; text in UTF-16
+// is not read at all.
+std::string_view withoutByteOrderMark(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
     }
+    return bytes;
+}
+
+id throughLibplist(std::string_view bytes) {
     std::size_t expected = 0;
-    bool checked = bytes.starts_with("bplist") ? BinaryChecker(bytes).check(expected)
-                                               : XmlChecker(bytes).check(expected);
+    const bool checked = bytes.starts_with("bplist") ? BinaryChecker(bytes).check(expected)
+                                                     : XmlChecker(bytes).check(expected);
     if (!checked || bytes.size() > propertyListFileLimit) {
         return nil;
     }
@@ -982,7 +1335,26 @@ id propertyListFromBytes(std::string_view bytes) {
     return objc::toId(object.leak());
 }
 
-id readPropertyList(const char* path) {
+// As propertyListFromBytes, with a root of the kind of `into` read into it when it can be.
+id readBytes(std::string_view bytes, Object* into) {
+    bytes = withoutByteOrderMark(bytes);
+    if (bytes.size() <= propertyListFileLimit && !bytes.starts_with("bplist")) {
+        if (Owned plain = PlainXmlReader(bytes).read(into)) {
+            return objc::toId(plain.leak());
+        }
+    }
+    return throughLibplist(bytes);
+}
+
+} // namespace
+
+id propertyListFromBytes(std::string_view bytes) { return readBytes(bytes, nullptr); }
+
+id propertyListThroughLibplist(std::string_view bytes) {
+    return throughLibplist(withoutByteOrderMark(bytes));
+}
+
+id readPropertyList(const char* path, Object* into) {
     std::optional<std::string> bytes = readFile(path, propertyListFileLimit);
     if (bytes && (bytes->starts_with("\xFF\xFE") || bytes->starts_with("\xFE\xFF"))) {
         std::fprintf(stderr,
@@ -990,7 +1362,7 @@ id readPropertyList(const char* path) {
                      path);
         return nil;
     }
-    return bytes ? propertyListFromBytes(*bytes) : nil;
+    return bytes ? readBytes(*bytes, into) : nil;
 }
 
 bool propertyListXml(id object, std::string& xml) {

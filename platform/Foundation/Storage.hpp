@@ -28,11 +28,16 @@ template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id sel
     return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) + offset);
 }
 
-// initWithContentsOfFile: of a collection: `self`, filled by `fill(self, root)` from the property
-// list at `path` when its root is a `Kind`; otherwise `self` is released and nil is the result.
+// initWithContentsOfFile: of a collection: `self`, read into, or filled by `fill(self, root)` from
+// the property list at `path` when its root is a `Kind`; otherwise `self` is released and nil is the
+// result.
 template <class Kind, class Self, class Fill>
 Self* initWithContentsOfFile(Self* self, String* path, Fill fill) {
-    auto root = objc::adopt(reinterpret_cast<Object*>(readPropertyList(objc::Ptr(path)->utf8String())));
+    id read = readPropertyList(objc::Ptr(path)->utf8String(), self);
+    if (read == objc::toId(self)) {
+        return self;
+    }
+    auto root = objc::adopt(reinterpret_cast<Object*>(read));
     auto contents = cast<Kind>(root.get());
     if (contents == nullptr) {
         self->release();

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <set>
 #include <shared_mutex>
+#include <unordered_map>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -193,20 +195,47 @@ void ClassBuilder::propertySetCopying(id self, SEL sel, id value) {
     send<void>(old, Selector<"release">::get());
 }
 
-void releaseOwnedIvars(id object) {
-    std::vector<std::string> names;
+namespace {
+
+// Where the owned ivars of an instance of `cls` lie, its superclasses' included; found once per
+// class, as every dealloc asks. A class's chain and ivars do not change once it has instances.
+const std::vector<std::ptrdiff_t>& ownedIvarOffsets(Class cls) {
+    static std::shared_mutex lock;
+    static auto* offsets = new std::unordered_map<Class, std::vector<std::ptrdiff_t>>();
     {
-        std::shared_lock lock(factsLock());
-        for (Class c = object_getClass(object); c != Nil; c = class_getSuperclass(c)) {
+        std::shared_lock read(lock);
+        auto it = offsets->find(cls);
+        if (it != offsets->end()) {
+            return it->second;
+        }
+    }
+    std::vector<std::ptrdiff_t> found;
+    {
+        std::shared_lock read(factsLock());
+        for (Class c = cls; c != Nil; c = class_getSuperclass(c)) {
             auto it = facts().find(c);
-            if (it != facts().end()) {
-                names.insert(names.end(), it->second.ownedIvars.begin(), it->second.ownedIvars.end());
+            if (it == facts().end()) {
+                continue;
+            }
+            // By name from the instance's own class, as a send of the ivar's name would find it.
+            for (const std::string& name : it->second.ownedIvars) {
+                if (Ivar ivar = class_getInstanceVariable(cls, name.c_str())) {
+                    found.push_back(ivar_getOffset(ivar));
+                }
             }
         }
     }
-    for (const std::string& name : names) {
-        id value = objc::ivar<id>(object, name.c_str());
-        setIvar<id>(object, name.c_str(), nil);
+    std::unique_lock write(lock);
+    // Entries of an unordered map stay where they are as it grows.
+    return offsets->try_emplace(cls, std::move(found)).first->second;
+}
+
+} // namespace
+
+void releaseOwnedIvars(id object) {
+    for (const std::ptrdiff_t offset : ownedIvarOffsets(object_getClass(object))) {
+        // A name that a subclass declares again is listed twice, and released once.
+        id value = std::exchange(*reinterpret_cast<id*>(reinterpret_cast<char*>(object) + offset), nil);
         send<void>(value, Selector<"release">::get());
     }
 }

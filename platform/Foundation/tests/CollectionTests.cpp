@@ -155,6 +155,47 @@ TEST_F(CollectionTest, DictionaryKeysCompareByValueAndKeepInsertionOrder) {
     EXPECT_EQ(strings(d->allValues()), (std::vector<std::string>{"4", "again", "4", "one"}));
 }
 
+TEST_F(CollectionTest, DictionariesFindEveryKeyAsTheyGrowPastAFewEntriesAndShrinkBack) {
+    NS::MutableDictionary* d = NS::MutableDictionary::dictionary();
+    auto key = [](int k) { return NS::String::string(("key" + std::to_string(k)).c_str()); };
+    // The keys `held` says find their own values; no other key is there.
+    auto holds = [&](auto held) {
+        unsigned long count = 0;
+        for (int k = 0; k < 24; ++k) {
+            NS::Object* value = d->objectForKey(key(k));
+            if (held(k)) {
+                ++count;
+                ASSERT_NE(value, nullptr) << k;
+                EXPECT_EQ(NS::cast<NS::Number>(value)->intValue(), k);
+            } else {
+                EXPECT_EQ(value, nullptr) << k;
+            }
+        }
+        EXPECT_EQ(d->count(), count);
+    };
+    for (int k = 0; k < 20; ++k) {
+        d->setObjectForKey(NS::Number::number(k), key(k));
+        holds([&](int n) { return n <= k; });
+    }
+    d->setObjectForKey(NS::Number::number(3), key(3)); // replaces in place
+    EXPECT_EQ(NS::cast<NS::String>(d->allKeys()->objectAtIndex(3))->str(), "key3");
+    for (int k = 0; k < 17; ++k) {
+        d->removeObjectForKey(key(k));
+        holds([&](int n) { return n > k && n < 20; });
+    }
+    // Past a few entries again, with keys that were there before, then some taken out again.
+    for (int k = 16; k > 4; --k) {
+        d->setObjectForKey(NS::Number::number(k), key(k));
+    }
+    holds([](int n) { return n >= 5 && n < 20; });
+    for (int k = 12; k < 17; ++k) {
+        d->removeObjectForKey(key(k));
+    }
+    holds([](int n) { return (n >= 5 && n < 12) || (n >= 17 && n < 20); });
+    EXPECT_EQ(strings(d->allKeys()), (std::vector<std::string>{"key17", "key18", "key19", "key11", "key10",
+                                                               "key9", "key8", "key7", "key6", "key5"}));
+}
+
 TEST_F(CollectionTest, StoredKeysAreCopiesSoLaterChangesCannotMoveThem) {
     NS::MutableDictionary* d = NS::MutableDictionary::dictionary();
     auto keyArray = objc::adopt(NS::MutableArray::alloc()->init());

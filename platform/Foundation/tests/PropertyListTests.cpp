@@ -1,4 +1,6 @@
+#include "../../../tests/support/SameValues.hpp"
 #include "Foundation/Foundation.hpp"
+#include "Foundation/PropertyList.hpp"
 
 #include <gtest/gtest.h>
 
@@ -342,6 +344,51 @@ TEST_F(PropertyListTest, XmlEntitiesAndRepeatedKeysReadAsCocoaReadsThem) {
     EXPECT_EQ(NS::cast<NS::String>(d->objectForKey("b"_ns))->str(), "xAB<y");
     EXPECT_EQ(readDict(std::string(xmlHead) + "<dict><key>a</key><string>&#0;</string></dict></plist>"),
               nullptr);
+}
+
+TEST_F(PropertyListTest, PlainXmlReadsToTheValuesLibplistGivesIt) {
+    ASSERT_TRUE(sample()->writeToFile(ns(dir.file("ours.plist")), true));
+    const std::string ours = readBytes(dir.file("ours.plist"));
+    const std::string bodies[] = {
+        "<dict><key>a</key><integer> +5 </integer><key>b</key><integer>-0</integer><key>c</key>"
+        "<integer>007</integer><key>d</key><integer>-9223372036854775808</integer></dict>",
+        "<array><real>.5</real><real>5.</real><real>-0.0</real><real> 1E-3 </real><real>+2.5e2</real>"
+        "<real>123456789012345678901234567890</real></array>",
+        "<array><date>2001-02-30T00:00:00Z</date><date>2000-02-29T23:59:60Z</date>"
+        "<date> 1933-12-31T23:59:59Z </date></array>",
+        "<array><data>AAEC</data><data>AAE=</data><data>AA==</data><data> AA\r\nE\tC </data><data></data>"
+        "<data/><data>/+/+</data></array>",
+        "<dict><key>a&amp;</key><string> x&#65;&#x1F600;\r\n&lt;&gt;&quot;&apos; "
+        "</string><key></key><string/>"
+        "<key>a&amp;</key><true></true><key>e</key><false> </false></dict>",
+        "<array><dict/><array/><dict>\n</dict><array></array><string>]]&gt; > '</string></array>",
+    };
+    std::vector<std::string> documents{ours};
+    for (const std::string& body : bodies) {
+        documents.push_back(std::string(xmlHead) + body + "</plist>\n");
+        documents.push_back("<plist>" + body + "</plist>");
+        documents.push_back("<?xml version='1.0'?><!DOCTYPE plist><plist version=\"1.0\">\n" + body +
+                            "\n</plist>");
+    }
+    for (const std::string& document : documents) {
+        auto plain = objc::adopt(reinterpret_cast<NS::Object*>(NS::detail::propertyListFromBytes(document)));
+        auto reference =
+            objc::adopt(reinterpret_cast<NS::Object*>(NS::detail::propertyListThroughLibplist(document)));
+        ASSERT_NE(reference.get(), nullptr) << document;
+        EXPECT_TRUE(testing_support::sameValues(plain.get(), reference.get())) << document;
+    }
+    expectSample(readDict(ours));
+    // A key that comes again keeps its place with the later value; padding ends the data early.
+    auto strings = NS::cast<NS::Dictionary>(readDict(documents[13]));
+    ASSERT_NE(strings, nullptr);
+    EXPECT_EQ(NS::cast<NS::String>(strings->allKeys()->objectAtIndex(0))->str(), "a&");
+    EXPECT_TRUE(NS::cast<NS::Number>(strings->objectForKey("a&"_ns))->boolValue());
+    EXPECT_EQ(NS::cast<NS::String>(strings->objectForKey(""_ns))->str(), "");
+    writeBytes(dir.file("data.plist"), documents[10]);
+    auto data = NS::Array::arrayWithContentsOfFile(ns(dir.file("data.plist")));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(NS::cast<NS::Data>(data->objectAtIndex(1))->length(), 2u);
+    EXPECT_EQ(NS::cast<NS::Data>(data->objectAtIndex(3))->length(), 3u);
 }
 
 TEST_F(PropertyListTest, TruncatedFilesAreRefusedAtEveryLength) {
