@@ -249,10 +249,194 @@ objc::Ptr<NS::MutableDictionary> storedValues(ListController* self) {
     return objc::ivar<NS::MutableDictionary*>(self, "_values");
 }
 
-constexpr auto noView = [](ListController*, UI::TableView*, long) -> UI::View* { return nullptr; };
-constexpr auto automaticHeight = [](ListController*, UI::TableView*, long) -> double {
-    return UI::TableViewAutomaticDimension;
-};
+UI::View* noView(ListController*, UI::TableView*, long) { return nullptr; }
+
+double automaticHeight(ListController*, UI::TableView*, long) { return UI::TableViewAutomaticDimension; }
+
+NS::Array* specifiers(ListController* self) { return objc::ivar<NS::Array*>(self, "_specifiers"); }
+
+void setSpecifiers(ListController* self, NS::Array* list) {
+    objc::storeOwned(self, "_specifiers", list);
+    forgetSections(self);
+}
+
+NS::Array* loadSpecifiersFromPlistNameTarget(ListController* self, NS::String* name, id target) {
+    auto path = self->bundle()->pathForResource(name, "plist"_ns);
+    if (path == nullptr) {
+        return nullptr;
+    }
+    auto items =
+        NS::cast<NS::Array>(NS::Dictionary::dictionaryWithContentsOfFile(path)->objectForKey("items"_ns));
+    if (items == nullptr) {
+        return nullptr;
+    }
+    auto result = NS::MutableArray::array();
+    for (NS::Object* entry : items) {
+        if (auto row = NS::cast<NS::Dictionary>(entry)) {
+            result->addObject(specifierFromEntry(row, target));
+        }
+    }
+    return result;
+}
+
+Specifier* specifier(ListController* self) { return objc::ivar<Specifier*>(self, "_specifier"); }
+
+void setSpecifier(ListController* self, objc::Ptr<Specifier> specifier) {
+    objc::storeOwned(self, "_specifier", specifier);
+    self->setTitle(specifier->name());
+}
+
+NS::Object* readPreferenceValue(ListController* self, objc::Ptr<Specifier> specifier) {
+    auto key = property(specifier, "key");
+    objc::Ptr<NS::Object> value;
+    if (auto domain = NS::cast<NS::String>(property(specifier, "defaults"));
+        key != nullptr && domain != nullptr) {
+        value = NS::Dictionary::dictionaryWithContentsOfFile(domainPath(domain))->objectForKey(key);
+    } else if (key != nullptr) {
+        value = storedValues(self)->objectForKey(key);
+    }
+    return value != nullptr ? value : property(specifier, "default");
+}
+
+void setPreferenceValueSpecifier(ListController* self, objc::Ptr<NS::Object> value,
+                                 objc::Ptr<Specifier> specifier) {
+    auto key = property(specifier, "key");
+    if (key == nullptr || value == nullptr) {
+        return;
+    }
+    if (auto domain = NS::cast<NS::String>(property(specifier, "defaults"))) {
+        auto path = domainPath(domain);
+        auto stored = NS::MutableDictionary::dictionary();
+        stored->addEntriesFromDictionary(NS::Dictionary::dictionaryWithContentsOfFile(path));
+        stored->setObjectForKey(value, key);
+        stored->writeToFile(path, true);
+    } else {
+        auto values = storedValues(self);
+        if (values == nullptr) {
+            // The ivar takes the ownership that alloc gave.
+            values = NS::MutableDictionary::alloc()->init();
+            objc::setIvar<NS::MutableDictionary*>(self, "_values", values);
+        }
+        values->setObjectForKey(value, key);
+    }
+    if (auto name = NS::cast<NS::String>(property(specifier, "PostNotification"))) {
+        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                             reinterpret_cast<CFStringRef>(name.get()), nullptr, nullptr,
+                                             true);
+    }
+}
+
+void loadView(ListController* self) {
+    // The Settings app's panes are grouped tables, as large as the screen.
+    auto table = objc::adopt(UI::TableView::alloc()->initWithFrameStyle(UI::Screen::mainScreen()->bounds(),
+                                                                        UI::UITableViewStyleGrouped));
+    table->setDataSource(self->self());
+    table->setDelegate(self->self());
+    objc::storeOwned(self, "_table", table.get());
+    self->setView(table);
+}
+
+void pushController(ListController* self, UI::ViewController* controller) {
+    self->navigationController()->pushViewController(controller, true);
+}
+
+long numberOfSectionsInTableView(ListController* self, UI::TableView*) {
+    return static_cast<long>(sectionsOf(self).sections.size());
+}
+
+long tableViewNumberOfRowsInSection(ListController* self, UI::TableView*, long section) {
+    const Section* s = sectionAt(sectionsOf(self), section);
+    return s != nullptr ? static_cast<long>(s->end - s->first) : 0;
+}
+
+Specifier* specifierAtIndexPath(ListController* self, objc::Ptr<NS::IndexPath> indexPath) {
+    if (indexPath == nullptr) {
+        return nullptr;
+    }
+    const long section = indexPath->section();
+    const long row = indexPath->row();
+    const SectionIndex& index = sectionsOf(self);
+    const Section* s = sectionAt(index, section);
+    if (s == nullptr || row < 0 || static_cast<unsigned long>(row) >= s->end - s->first) {
+        return nullptr;
+    }
+    return index.list->objectAtIndex(s->first + static_cast<unsigned long>(row)).as<Specifier>();
+}
+
+UI::TableViewCell* tableViewCellForRowAtIndexPath(ListController* self, UI::TableView*,
+                                                  NS::IndexPath* indexPath) {
+    auto specifier = self->specifierAtIndexPath(indexPath);
+    if (specifier == nullptr) {
+        return nullptr;
+    }
+    const long style =
+        PS::isControl(specifier->cellType()) ? UI::TableViewCellStyleValue1 : UI::TableViewCellStyleDefault;
+    auto cell = PS::TableCell::alloc_.send(cellClassFor(specifier))
+                    ->initWithStyle(style, NS::cast<NS::String>(property(specifier, "cell")), specifier);
+    id target = specifier->target();
+    SEL getter = specifier->getter();
+    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter) &&
+        maySend(specifier, PS::RowMessage::Getter)) {
+        // The getter is the one the row names, perhaps in its specifier file: no
+        // view declares it, so it is sent as named.
+        cell->setValue(objc::send<NS::Object*>(target, getter, specifier.get()));
+    }
+    return cell->autorelease();
+}
+
+NS::String* tableViewTitleForHeaderInSection(ListController* self, UI::TableView*, long section) {
+    const SectionIndex& index = sectionsOf(self);
+    return groupOf(index, sectionAt(index, section))->name();
+}
+
+NS::String* tableViewTitleForFooterInSection(ListController* self, UI::TableView*, long section) {
+    const SectionIndex& index = sectionsOf(self);
+    // The table shows the footer as text; a specifier file may hold anything there.
+    return NS::cast<NS::String>(property(groupOf(index, sectionAt(index, section)), "footerText"));
+}
+
+double tableViewHeightForRowAtIndexPath(ListController* self, UI::TableView*, NS::IndexPath* indexPath) {
+    auto height = NS::cast<NS::Number>(property(self->specifierAtIndexPath(indexPath), "height"));
+    const double asked = height->doubleValue();
+    return std::isfinite(asked) && asked > 0 ? asked : UI::TableViewAutomaticDimension;
+}
+
+void tableViewDidSelectRowAtIndexPath(ListController* self, UI::TableView*, NS::IndexPath* indexPath) {
+    auto specifier = self->specifierAtIndexPath(indexPath);
+    if (specifier == nullptr) {
+        return;
+    }
+    id target = specifier->target();
+    if (SEL action = specifier->buttonAction(); action != nullptr) {
+        if (NS::Object::respondsToSelector_.send(target, action) &&
+            maySend(specifier, PS::RowMessage::Action)) {
+            sendAction(target, action, specifier);
+        }
+        return;
+    }
+    Class detail = specifier->detailControllerClass();
+    // A specifier file may name any class; only a view controller can be shown.
+    if (detail == Nil ||
+        !NS::RootObject::isSubclassOfClass_.send(detail, UI::ViewController::runtimeClass())) {
+        return;
+    }
+    auto child = objc::adopt(UI::ViewController::alloc_.send(detail)->init());
+    if (auto pane = NS::cast<ListController>(child.get())) {
+        pane->setBundle(self->bundle());
+        pane->setParentController(self);
+        pane->setSpecifier(specifier);
+    }
+    self->pushController(child);
+}
+
+void dealloc(ListController* self) {
+    // The table may outlive the pane in someone else's hands; it must not call back into it.
+    auto table = self->table();
+    table->setDataSource(nil);
+    table->setDelegate(nil);
+    forgetSections(self);
+    NS::Object::dealloc_.super<ListController>(self);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ListController>()
@@ -264,200 +448,28 @@ GLINTMERE_REGISTER_CLASSES {
         .property<UI::TableView*>("table")
         .property<NS::Bundle*>("bundle")
         .property<ListController*>("parentController", objc::Ownership::Plain)
-        .method(
-            ListController::specifiers_,
-            [](ListController* self) -> NS::Array* { return objc::ivar<NS::Array*>(self, "_specifiers"); })
-        .method(ListController::setSpecifiers_,
-                [](ListController* self, NS::Array* list) {
-                    objc::storeOwned(self, "_specifiers", list);
-                    forgetSections(self);
-                })
-        .method(ListController::loadSpecifiersFromPlistNameTarget_,
-                [](ListController* self, NS::String* name, id target) -> NS::Array* {
-                    auto path = self->bundle()->pathForResource(name, "plist"_ns);
-                    if (path == nullptr) {
-                        return nullptr;
-                    }
-                    auto items = NS::cast<NS::Array>(
-                        NS::Dictionary::dictionaryWithContentsOfFile(path)->objectForKey("items"_ns));
-                    if (items == nullptr) {
-                        return nullptr;
-                    }
-                    auto result = NS::MutableArray::array();
-                    for (NS::Object* entry : items) {
-                        if (auto row = NS::cast<NS::Dictionary>(entry)) {
-                            result->addObject(specifierFromEntry(row, target));
-                        }
-                    }
-                    return result;
-                })
-        .method(ListController::specifier_,
-                [](ListController* self) -> Specifier* { return objc::ivar<Specifier*>(self, "_specifier"); })
-        .method(ListController::setSpecifier_,
-                [](ListController* self, objc::Ptr<Specifier> specifier) {
-                    objc::storeOwned(self, "_specifier", specifier);
-                    self->setTitle(specifier->name());
-                })
-        .method(
-            ListController::readPreferenceValue_,
-            [](ListController* self, objc::Ptr<Specifier> specifier) -> NS::Object* {
-                auto key = property(specifier, "key");
-                objc::Ptr<NS::Object> value;
-                if (auto domain = NS::cast<NS::String>(property(specifier, "defaults"));
-                    key != nullptr && domain != nullptr) {
-                    value =
-                        NS::Dictionary::dictionaryWithContentsOfFile(domainPath(domain))->objectForKey(key);
-                } else if (key != nullptr) {
-                    value = storedValues(self)->objectForKey(key);
-                }
-                return value != nullptr ? value : property(specifier, "default");
-            })
-        .method(ListController::setPreferenceValueSpecifier_,
-                [](ListController* self, objc::Ptr<NS::Object> value, objc::Ptr<Specifier> specifier) {
-                    auto key = property(specifier, "key");
-                    if (key == nullptr || value == nullptr) {
-                        return;
-                    }
-                    if (auto domain = NS::cast<NS::String>(property(specifier, "defaults"))) {
-                        auto path = domainPath(domain);
-                        auto stored = NS::MutableDictionary::dictionary();
-                        stored->addEntriesFromDictionary(NS::Dictionary::dictionaryWithContentsOfFile(path));
-                        stored->setObjectForKey(value, key);
-                        stored->writeToFile(path, true);
-                    } else {
-                        auto values = storedValues(self);
-                        if (values == nullptr) {
-                            // The ivar takes the ownership that alloc gave.
-                            values = NS::MutableDictionary::alloc()->init();
-                            objc::setIvar<NS::MutableDictionary*>(self, "_values", values);
-                        }
-                        values->setObjectForKey(value, key);
-                    }
-                    if (auto name = NS::cast<NS::String>(property(specifier, "PostNotification"))) {
-                        CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                                             reinterpret_cast<CFStringRef>(name.get()),
-                                                             nullptr, nullptr, true);
-                    }
-                })
-        .method(UI::ViewController::loadView_,
-                [](ListController* self) {
-                    // The Settings app's panes are grouped tables, as large as the screen.
-                    auto table = objc::adopt(UI::TableView::alloc()->initWithFrameStyle(
-                        UI::Screen::mainScreen()->bounds(), UI::UITableViewStyleGrouped));
-                    table->setDataSource(self->self());
-                    table->setDelegate(self->self());
-                    objc::storeOwned(self, "_table", table.get());
-                    self->setView(table);
-                })
-        .method(ListController::pushController_,
-                [](ListController* self, UI::ViewController* controller) {
-                    self->navigationController()->pushViewController(controller, true);
-                })
-        .method(ListController::numberOfSectionsInTableView_,
-                [](ListController* self, UI::TableView*) -> long {
-                    return static_cast<long>(sectionsOf(self).sections.size());
-                })
-        .method(ListController::tableViewNumberOfRowsInSection_,
-                [](ListController* self, UI::TableView*, long section) -> long {
-                    const Section* s = sectionAt(sectionsOf(self), section);
-                    return s != nullptr ? static_cast<long>(s->end - s->first) : 0;
-                })
-        .method(
-            ListController::specifierAtIndexPath_,
-            [](ListController* self, objc::Ptr<NS::IndexPath> indexPath) -> Specifier* {
-                if (indexPath == nullptr) {
-                    return nullptr;
-                }
-                const long section = indexPath->section();
-                const long row = indexPath->row();
-                const SectionIndex& index = sectionsOf(self);
-                const Section* s = sectionAt(index, section);
-                if (s == nullptr || row < 0 || static_cast<unsigned long>(row) >= s->end - s->first) {
-                    return nullptr;
-                }
-                return index.list->objectAtIndex(s->first + static_cast<unsigned long>(row)).as<Specifier>();
-            })
-        .method(ListController::tableViewCellForRowAtIndexPath_,
-                [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) -> UI::TableViewCell* {
-                    auto specifier = self->specifierAtIndexPath(indexPath);
-                    if (specifier == nullptr) {
-                        return nullptr;
-                    }
-                    const long style = PS::isControl(specifier->cellType()) ? UI::TableViewCellStyleValue1
-                                                                            : UI::TableViewCellStyleDefault;
-                    auto cell = PS::TableCell::alloc_.send(cellClassFor(specifier))
-                                    ->initWithStyle(style, NS::cast<NS::String>(property(specifier, "cell")),
-                                                    specifier);
-                    id target = specifier->target();
-                    SEL getter = specifier->getter();
-                    if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter) &&
-                        maySend(specifier, PS::RowMessage::Getter)) {
-                        // The getter is the one the row names, perhaps in its specifier file: no
-                        // view declares it, so it is sent as named.
-                        cell->setValue(objc::send<NS::Object*>(target, getter, specifier.get()));
-                    }
-                    return cell->autorelease();
-                })
-        .method(ListController::tableViewTitleForHeaderInSection_,
-                [](ListController* self, UI::TableView*, long section) -> NS::String* {
-                    const SectionIndex& index = sectionsOf(self);
-                    return groupOf(index, sectionAt(index, section))->name();
-                })
-        .method(ListController::tableViewTitleForFooterInSection_,
-                [](ListController* self, UI::TableView*, long section) -> NS::String* {
-                    const SectionIndex& index = sectionsOf(self);
-                    // The table shows the footer as text; a specifier file may hold anything there.
-                    return NS::cast<NS::String>(
-                        property(groupOf(index, sectionAt(index, section)), "footerText"));
-                })
-        .method(ListController::tableViewViewForHeaderInSection_, noView)
-        .method(ListController::tableViewViewForFooterInSection_, noView)
-        .method(ListController::tableViewHeightForHeaderInSection_, automaticHeight)
-        .method(ListController::tableViewHeightForFooterInSection_, automaticHeight)
-        .method(ListController::tableViewHeightForRowAtIndexPath_,
-                [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) -> double {
-                    auto height =
-                        NS::cast<NS::Number>(property(self->specifierAtIndexPath(indexPath), "height"));
-                    const double asked = height->doubleValue();
-                    return std::isfinite(asked) && asked > 0 ? asked : UI::TableViewAutomaticDimension;
-                })
-        .method(ListController::tableViewDidSelectRowAtIndexPath_,
-                [](ListController* self, UI::TableView*, NS::IndexPath* indexPath) {
-                    auto specifier = self->specifierAtIndexPath(indexPath);
-                    if (specifier == nullptr) {
-                        return;
-                    }
-                    id target = specifier->target();
-                    if (SEL action = specifier->buttonAction(); action != nullptr) {
-                        if (NS::Object::respondsToSelector_.send(target, action) &&
-                            maySend(specifier, PS::RowMessage::Action)) {
-                            sendAction(target, action, specifier);
-                        }
-                        return;
-                    }
-                    Class detail = specifier->detailControllerClass();
-                    // A specifier file may name any class; only a view controller can be shown.
-                    if (detail == Nil || !NS::RootObject::isSubclassOfClass_.send(
-                                             detail, UI::ViewController::runtimeClass())) {
-                        return;
-                    }
-                    auto child = objc::adopt(UI::ViewController::alloc_.send(detail)->init());
-                    if (auto pane = NS::cast<ListController>(child.get())) {
-                        pane->setBundle(self->bundle());
-                        pane->setParentController(self);
-                        pane->setSpecifier(specifier);
-                    }
-                    self->pushController(child);
-                })
-        .method(NS::Object::dealloc_,
-                [](ListController* self) {
-                    // The table may outlive the pane in someone else's hands; it must not call back into it.
-                    auto table = self->table();
-                    table->setDataSource(nil);
-                    table->setDelegate(nil);
-                    forgetSections(self);
-                    NS::Object::dealloc_.super<ListController>(self);
-                })
+        .method<&specifiers>(ListController::specifiers_)
+        .method<&setSpecifiers>(ListController::setSpecifiers_)
+        .method<&loadSpecifiersFromPlistNameTarget>(ListController::loadSpecifiersFromPlistNameTarget_)
+        .method<&specifier>(ListController::specifier_)
+        .method<&setSpecifier>(ListController::setSpecifier_)
+        .method<&readPreferenceValue>(ListController::readPreferenceValue_)
+        .method<&setPreferenceValueSpecifier>(ListController::setPreferenceValueSpecifier_)
+        .method<&loadView>(UI::ViewController::loadView_)
+        .method<&pushController>(ListController::pushController_)
+        .method<&numberOfSectionsInTableView>(ListController::numberOfSectionsInTableView_)
+        .method<&tableViewNumberOfRowsInSection>(ListController::tableViewNumberOfRowsInSection_)
+        .method<&specifierAtIndexPath>(ListController::specifierAtIndexPath_)
+        .method<&tableViewCellForRowAtIndexPath>(ListController::tableViewCellForRowAtIndexPath_)
+        .method<&tableViewTitleForHeaderInSection>(ListController::tableViewTitleForHeaderInSection_)
+        .method<&tableViewTitleForFooterInSection>(ListController::tableViewTitleForFooterInSection_)
+        .method<&noView>(ListController::tableViewViewForHeaderInSection_)
+        .method<&noView>(ListController::tableViewViewForFooterInSection_)
+        .method<&automaticHeight>(ListController::tableViewHeightForHeaderInSection_)
+        .method<&automaticHeight>(ListController::tableViewHeightForFooterInSection_)
+        .method<&tableViewHeightForRowAtIndexPath>(ListController::tableViewHeightForRowAtIndexPath_)
+        .method<&tableViewDidSelectRowAtIndexPath>(ListController::tableViewDidSelectRowAtIndexPath_)
+        .method<&dealloc>(NS::Object::dealloc_)
         .build();
 }
 

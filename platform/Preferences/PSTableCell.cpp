@@ -73,53 +73,60 @@ void setUpType(TableCell* cell) {
     }
 }
 
+long cellTypeFromString(Class, objc::Ptr<NS::String> name) {
+    const char* text = name->utf8String();
+    if (text == nullptr) {
+        return -1;
+    }
+    for (const auto& [known, type] : kCellTypes) {
+        if (std::strcmp(known, text) == 0) {
+            return type;
+        }
+    }
+    return -1;
+}
+
+TableCell* initWithStyleReuseIdentifierSpecifier(TableCell* self, long style, NS::String* reuseIdentifier,
+                                                 objc::Ptr<PS::Specifier> specifier) {
+    auto cell =
+        UI::TableViewCell::initWithStyleReuseIdentifier_.super<TableCell>(self, style, reuseIdentifier)
+            .as<TableCell>();
+    if (cell == nullptr) {
+        return nullptr;
+    }
+    cell->setSpecifier(specifier);
+    objc::setIvar<long>(cell, "_type", specifier->cellType());
+    cell->titleLabel()->setText(specifier->name());
+    // A row's icon, such as a package's in the Settings app's top list.
+    if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
+        cell->imageView()->setImage(icon);
+    }
+    setUpType(cell);
+    return cell;
+}
+
+UI::Label* titleLabel(TableCell* self) { return self->textLabel(); }
+
+long type(TableCell* self) { return objc::ivar<long>(self, "_type"); }
+
+// A switch shows the value the pane gave the cell; then the cell is laid out as any.
+void prepare(TableCell* self) {
+    if (auto toggle = NS::cast<UI::Switch>(self->accessoryView())) {
+        toggle->setOn(switchIsOn(self));
+    }
+    UI::Display::prepare_.super<TableCell>(self);
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableCell>()
         .property<PS::Specifier*>("specifier")
         .property<NS::Object*>("value")
         .ivar<long>("_type")
-        .method(TableCell::cellTypeFromString_,
-                [](Class, objc::Ptr<NS::String> name) -> long {
-                    const char* text = name->utf8String();
-                    if (text == nullptr) {
-                        return -1;
-                    }
-                    for (const auto& [known, type] : kCellTypes) {
-                        if (std::strcmp(known, text) == 0) {
-                            return type;
-                        }
-                    }
-                    return -1;
-                })
-        .method(TableCell::initWithStyleReuseIdentifierSpecifier_,
-                [](TableCell* self, long style, NS::String* reuseIdentifier,
-                   objc::Ptr<PS::Specifier> specifier) -> TableCell* {
-                    auto cell = UI::TableViewCell::initWithStyleReuseIdentifier_
-                                    .super<TableCell>(self, style, reuseIdentifier)
-                                    .as<TableCell>();
-                    if (cell == nullptr) {
-                        return nullptr;
-                    }
-                    cell->setSpecifier(specifier);
-                    objc::setIvar<long>(cell, "_type", specifier->cellType());
-                    cell->titleLabel()->setText(specifier->name());
-                    // A row's icon, such as a package's in the Settings app's top list.
-                    if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
-                        cell->imageView()->setImage(icon);
-                    }
-                    setUpType(cell);
-                    return cell;
-                })
-        .method(TableCell::titleLabel_, [](TableCell* self) -> UI::Label* { return self->textLabel(); })
-        .method(TableCell::type_, [](TableCell* self) -> long { return objc::ivar<long>(self, "_type"); })
-        // A switch shows the value the pane gave the cell; then the cell is laid out as any.
-        .method(UI::Display::prepare_,
-                [](TableCell* self) {
-                    if (auto toggle = NS::cast<UI::Switch>(self->accessoryView())) {
-                        toggle->setOn(switchIsOn(self));
-                    }
-                    UI::Display::prepare_.super<TableCell>(self);
-                })
+        .method<&cellTypeFromString>(TableCell::cellTypeFromString_)
+        .method<&initWithStyleReuseIdentifierSpecifier>(TableCell::initWithStyleReuseIdentifierSpecifier_)
+        .method<&titleLabel>(TableCell::titleLabel_)
+        .method<&type>(TableCell::type_)
+        .method<&prepare>(UI::Display::prepare_)
         .build();
 }
 

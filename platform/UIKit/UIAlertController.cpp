@@ -92,61 +92,65 @@ void showAlert(AlertView* self) {
     self->addSubview(panel);
 }
 
+void prepare(AlertView* self) { showAlert(self); }
+
+AlertAction* actionWithTitle(Class cls, NS::String* title, long style, NS::Block* handler) {
+    auto action = objc::adopt(AlertAction::make_.send(cls));
+    objc::setIvar<NS::Object*>(action, "_title", objc::Ptr(title)->copy());
+    objc::setIvar<long>(action, "_style", style);
+    objc::setIvar<NS::Object*>(action, "_handler", objc::Ptr(handler)->retain());
+    return action->retain()->autorelease();
+}
+
+AlertController* alertControllerWithTitle(Class cls, NS::String* title, NS::String* message, long style) {
+    auto alert = objc::adopt(AlertController::make_.send(cls));
+    alert->setTitle(title);
+    alert->setMessage(message);
+    objc::setIvar<long>(alert, "_preferredStyle", style);
+    // Shown over the app, which stays on screen under it.
+    alert->setModalPresentationStyle(ModalPresentationCustom);
+    return alert->retain()->autorelease();
+}
+
+void addAction(AlertController* self, AlertAction* action) {
+    if (action == nullptr) {
+        return;
+    }
+    auto actions = objc::ivar<NS::MutableArray*>(self, "_actions");
+    if (actions == nullptr) {
+        actions = NS::MutableArray::alloc()->init();
+        objc::setIvar<NS::MutableArray*>(self, "_actions", actions);
+    }
+    actions->addObject(action);
+}
+
+void loadView(AlertController* self) {
+    self->setView(objc::adopt(AlertView::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
+}
+
+NS::Array* actions(AlertController* self) {
+    auto actions = objc::ivar<NS::MutableArray*>(self, "_actions");
+    return actions != nullptr ? static_cast<NS::Array*>(actions) : NS::Array::array().get();
+}
+
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<AlertView>()
-        .method(Display::prepare_, [](AlertView* self) { showAlert(self); })
-        .build();
+    objc::ClassDefinition<AlertView>().method<&prepare>(Display::prepare_).build();
 
     objc::ClassDefinition<AlertAction>()
         .property<NS::String*>("title", objc::Ownership::Copying)
         .property<long>("style")
         .property<NS::Block*>("handler", objc::Ownership::Owning)
-        .method(AlertAction::actionWithTitle_,
-                [](Class cls, NS::String* title, long style, NS::Block* handler) -> AlertAction* {
-                    auto action = objc::adopt(AlertAction::make_.send(cls));
-                    objc::setIvar<NS::Object*>(action, "_title", objc::Ptr(title)->copy());
-                    objc::setIvar<long>(action, "_style", style);
-                    objc::setIvar<NS::Object*>(action, "_handler", objc::Ptr(handler)->retain());
-                    return action->retain()->autorelease();
-                })
+        .method<&actionWithTitle>(AlertAction::actionWithTitle_)
         .build();
 
     objc::ClassDefinition<AlertController>()
         .property<NS::String*>("message", objc::Ownership::Copying)
         .property<long>("preferredStyle")
         .ivar<NS::MutableArray*>("_actions", objc::Ownership::Owning)
-        .method(AlertController::alertControllerWithTitle_,
-                [](Class cls, NS::String* title, NS::String* message, long style) -> AlertController* {
-                    auto alert = objc::adopt(AlertController::make_.send(cls));
-                    alert->setTitle(title);
-                    alert->setMessage(message);
-                    objc::setIvar<long>(alert, "_preferredStyle", style);
-                    // Shown over the app, which stays on screen under it.
-                    alert->setModalPresentationStyle(ModalPresentationCustom);
-                    return alert->retain()->autorelease();
-                })
-        .method(AlertController::addAction_,
-                [](AlertController* self, AlertAction* action) {
-                    if (action == nullptr) {
-                        return;
-                    }
-                    auto actions = objc::ivar<NS::MutableArray*>(self, "_actions");
-                    if (actions == nullptr) {
-                        actions = NS::MutableArray::alloc()->init();
-                        objc::setIvar<NS::MutableArray*>(self, "_actions", actions);
-                    }
-                    actions->addObject(action);
-                })
-        .method(ViewController::loadView_,
-                [](AlertController* self) {
-                    self->setView(
-                        objc::adopt(AlertView::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
-                })
-        .method(AlertController::actions_,
-                [](AlertController* self) -> NS::Array* {
-                    auto actions = objc::ivar<NS::MutableArray*>(self, "_actions");
-                    return actions != nullptr ? static_cast<NS::Array*>(actions) : NS::Array::array().get();
-                })
+        .method<&alertControllerWithTitle>(AlertController::alertControllerWithTitle_)
+        .method<&addAction>(AlertController::addAction_)
+        .method<&loadView>(ViewController::loadView_)
+        .method<&actions>(AlertController::actions_)
         .build();
 }
 

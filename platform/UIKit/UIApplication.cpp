@@ -46,43 +46,49 @@ std::string handlerOf(NS::URL* url) {
     return scheme != nullptr ? applicationForScheme(scheme->str()) : std::string();
 }
 
+Application* sharedApplication(Class) {
+    // Made once and never released: the application outlives everything that asks.
+    static Application* const shared = Application::alloc()->init();
+    return shared;
+}
+
+long statusBarStyle(Application* self) { return objc::ivar<long>(self, "_statusBarStyle"); }
+
+void setStatusBarStyle(Application* self, long style) { self->setStatusBarStyle(style, false); }
+
+void setStatusBarStyleAnimated(Application* self, long style, bool) {
+    objc::setIvar<long>(self, "_statusBarStyle", style);
+}
+
+bool canOpenURL(Application*, NS::URL* url) { return !handlerOf(url).empty(); }
+
+bool openURL(Application*, NS::URL* url) {
+    if (url == nullptr) {
+        return false;
+    }
+    const std::string text = objc::Ptr(url->absoluteString())->str();
+    const std::string handler = handlerOf(url);
+    std::cout << "opened " << text << std::endl;
+    if (handler.empty()) {
+        std::cerr << "UIApplication: no app claims the scheme of " << text << std::endl;
+    }
+    const std::string error = NS::detail::appendLine(kOpenedURLsBase, kOpenedURLsFolder, kOpenedURLsFile,
+                                                     text + " -> " + (handler.empty() ? "(none)" : handler));
+    if (!error.empty()) {
+        std::cerr << "UIApplication: " << error << std::endl;
+    }
+    return !handler.empty();
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Application>()
         .ivar<long>("_statusBarStyle")
-        .method(Application::sharedApplication_,
-                [](Class) -> Application* {
-                    // Made once and never released: the application outlives everything that asks.
-                    static Application* const shared = Application::alloc()->init();
-                    return shared;
-                })
-        .method(Application::statusBarStyle_,
-                [](Application* self) -> long { return objc::ivar<long>(self, "_statusBarStyle"); })
-        .method(Application::setStatusBarStyle_,
-                [](Application* self, long style) { self->setStatusBarStyle(style, false); })
-        .method(
-            Application::setStatusBarStyleAnimated_,
-            [](Application* self, long style, bool) { objc::setIvar<long>(self, "_statusBarStyle", style); })
-        .method(Application::canOpenURL_,
-                [](Application*, NS::URL* url) -> bool { return !handlerOf(url).empty(); })
-        .method(Application::openURL_,
-                [](Application*, NS::URL* url) -> bool {
-                    if (url == nullptr) {
-                        return false;
-                    }
-                    const std::string text = objc::Ptr(url->absoluteString())->str();
-                    const std::string handler = handlerOf(url);
-                    std::cout << "opened " << text << std::endl;
-                    if (handler.empty()) {
-                        std::cerr << "UIApplication: no app claims the scheme of " << text << std::endl;
-                    }
-                    const std::string error =
-                        NS::detail::appendLine(kOpenedURLsBase, kOpenedURLsFolder, kOpenedURLsFile,
-                                               text + " -> " + (handler.empty() ? "(none)" : handler));
-                    if (!error.empty()) {
-                        std::cerr << "UIApplication: " << error << std::endl;
-                    }
-                    return !handler.empty();
-                })
+        .method<&sharedApplication>(Application::sharedApplication_)
+        .method<&statusBarStyle>(Application::statusBarStyle_)
+        .method<&setStatusBarStyle>(Application::setStatusBarStyle_)
+        .method<&setStatusBarStyleAnimated>(Application::setStatusBarStyleAnimated_)
+        .method<&canOpenURL>(Application::canOpenURL_)
+        .method<&openURL>(Application::openURL_)
         .build();
 }
 

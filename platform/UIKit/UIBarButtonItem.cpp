@@ -18,6 +18,41 @@ BarButtonItem* setUp(BarButtonItem* item, long systemItem, id target, SEL action
     return item;
 }
 
+BarButtonItem* init(BarButtonItem* self) {
+    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
+    return item != nullptr ? setUp(item, -1, nil, nullptr) : nullptr;
+}
+
+BarButtonItem* initWithBarButtonSystemItemTargetAction(BarButtonItem* self, long systemItem, id target,
+                                                       SEL action) {
+    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
+    return item != nullptr ? setUp(item, systemItem, target, action) : nullptr;
+}
+
+BarButtonItem* initWithTitleStyleTargetAction(BarButtonItem* self, NS::String* title, long, id target,
+                                              SEL action) {
+    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
+    if (item == nullptr) {
+        return nullptr;
+    }
+    item->setTitle(title);
+    return setUp(item, -1, target, action);
+}
+
+long systemItem(BarButtonItem* self) { return objc::ivar<long>(self, "_systemItem"); }
+
+id target(BarButtonItem* self) { return objc::ivar<id>(self, "_target"); }
+
+void setTarget(BarButtonItem* self, id target) { objc::setIvar<id>(self, "_target", target); }
+
+SEL action(BarButtonItem* self) { return objc::ivar<SEL>(self, "_action"); }
+
+void setAction(BarButtonItem* self, SEL action) { objc::setIvar<SEL>(self, "_action", action); }
+
+bool isEnabled(BarButtonItem* self) { return objc::ivar<bool>(self, "_enabled"); }
+
+void setEnabled(BarButtonItem* self, bool enabled) { objc::setIvar<bool>(self, "_enabled", enabled); }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarButtonItem>()
         .ivar<long>("_systemItem")
@@ -26,39 +61,17 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<bool>("_enabled")
         .property(BarButtonItem::title_, BarButtonItem::setTitle_, objc::Ownership::Copying)
         .property(BarButtonItem::tintColor_, BarButtonItem::setTintColor_)
-        .method(BarButtonItem::init_,
-                [](BarButtonItem* self) -> BarButtonItem* {
-                    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
-                    return item != nullptr ? setUp(item, -1, nil, nullptr) : nullptr;
-                })
-        .method(BarButtonItem::initWithBarButtonSystemItemTargetAction_,
-                [](BarButtonItem* self, long systemItem, id target, SEL action) -> BarButtonItem* {
-                    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
-                    return item != nullptr ? setUp(item, systemItem, target, action) : nullptr;
-                })
-        .method(BarButtonItem::initWithTitleStyleTargetAction_,
-                [](BarButtonItem* self, NS::String* title, long, id target, SEL action) -> BarButtonItem* {
-                    auto item = BarButtonItem::init_.super<BarButtonItem>(self);
-                    if (item == nullptr) {
-                        return nullptr;
-                    }
-                    item->setTitle(title);
-                    return setUp(item, -1, target, action);
-                })
-        .method(BarButtonItem::systemItem_,
-                [](BarButtonItem* self) -> long { return objc::ivar<long>(self, "_systemItem"); })
-        .method(BarButtonItem::target_,
-                [](BarButtonItem* self) -> id { return objc::ivar<id>(self, "_target"); })
-        .method(BarButtonItem::setTarget_,
-                [](BarButtonItem* self, id target) { objc::setIvar<id>(self, "_target", target); })
-        .method(BarButtonItem::action_,
-                [](BarButtonItem* self) -> SEL { return objc::ivar<SEL>(self, "_action"); })
-        .method(BarButtonItem::setAction_,
-                [](BarButtonItem* self, SEL action) { objc::setIvar<SEL>(self, "_action", action); })
-        .method(BarButtonItem::isEnabled_,
-                [](BarButtonItem* self) -> bool { return objc::ivar<bool>(self, "_enabled"); })
-        .method(BarButtonItem::setEnabled_,
-                [](BarButtonItem* self, bool enabled) { objc::setIvar<bool>(self, "_enabled", enabled); })
+        .method<&init>(BarButtonItem::init_)
+        .method<&initWithBarButtonSystemItemTargetAction>(
+            BarButtonItem::initWithBarButtonSystemItemTargetAction_)
+        .method<&initWithTitleStyleTargetAction>(BarButtonItem::initWithTitleStyleTargetAction_)
+        .method<&systemItem>(BarButtonItem::systemItem_)
+        .method<&target>(BarButtonItem::target_)
+        .method<&setTarget>(BarButtonItem::setTarget_)
+        .method<&action>(BarButtonItem::action_)
+        .method<&setAction>(BarButtonItem::setAction_)
+        .method<&isEnabled>(BarButtonItem::isEnabled_)
+        .method<&setEnabled>(BarButtonItem::setEnabled_)
         .build();
 }
 

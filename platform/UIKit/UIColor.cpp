@@ -28,44 +28,67 @@ objc::Ptr<Color> make(Class cls, CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
     return Color::alloc_.send(cls)->initWithRed(r, g, b, a)->autorelease();
 }
 
+Color* init(Color* self) { return self->initWithRed(0, 0, 0, 1); }
+
+Color* initWithRedGreenBlueAlpha(Color* self, CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
+    auto color = Color::init_.super<Color>(self);
+    if (color == nullptr) {
+        return nullptr;
+    }
+    *storage(color) = CGColor{component(r), component(g), component(b), component(a)};
+    return color;
+}
+
+Color* colorWithRedGreenBlueAlpha(Class cls, CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
+    return make(cls, r, g, b, a);
+}
+
+Color* colorWithWhiteAlpha(Class cls, CGFloat white, CGFloat a) { return make(cls, white, white, white, a); }
+
+// The grey levels and hues UIKit names.
+Color* whiteColor(Class cls) { return make(cls, 1, 1, 1, 1); }
+
+Color* blackColor(Class cls) { return make(cls, 0, 0, 0, 1); }
+
+Color* grayColor(Class cls) { return make(cls, 0.5, 0.5, 0.5, 1); }
+
+Color* lightGrayColor(Class cls) { return make(cls, 2 / 3.0, 2 / 3.0, 2 / 3.0, 1); }
+
+Color* darkGrayColor(Class cls) { return make(cls, 1 / 3.0, 1 / 3.0, 1 / 3.0, 1); }
+
+Color* redColor(Class cls) { return make(cls, 1, 0, 0, 1); }
+
+Color* greenColor(Class cls) { return make(cls, 0, 1, 0, 1); }
+
+Color* blueColor(Class cls) { return make(cls, 0, 0, 1, 1); }
+
+Color* clearColor(Class cls) { return make(cls, 0, 0, 0, 0); }
+
+Color* colorWithAlphaComponent(Color* self, CGFloat alpha) {
+    const CGColor c = *rgbaOf(self);
+    return make(object_getClass(objc::toId(self)), c.red, c.green, c.blue, alpha);
+}
+
+CGColorRef cgColor(Color* self) { return storage(self); }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Color>()
         .ivar<CGColor>("_rgba")
-        .method(Color::init_, [](Color* self) -> Color* { return self->initWithRed(0, 0, 0, 1); })
-        .method(Color::initWithRedGreenBlueAlpha_,
-                [](Color* self, CGFloat r, CGFloat g, CGFloat b, CGFloat a) -> Color* {
-                    auto color = Color::init_.super<Color>(self);
-                    if (color == nullptr) {
-                        return nullptr;
-                    }
-                    *storage(color) = CGColor{component(r), component(g), component(b), component(a)};
-                    return color;
-                })
-        .method(Color::colorWithRedGreenBlueAlpha_,
-                [](Class cls, CGFloat r, CGFloat g, CGFloat b, CGFloat a) -> Color* {
-                    return make(cls, r, g, b, a);
-                })
-        .method(
-            Color::colorWithWhiteAlpha_,
-            [](Class cls, CGFloat white, CGFloat a) -> Color* { return make(cls, white, white, white, a); })
-        // The grey levels and hues UIKit names.
-        .method(Color::whiteColor_, [](Class cls) -> Color* { return make(cls, 1, 1, 1, 1); })
-        .method(Color::blackColor_, [](Class cls) -> Color* { return make(cls, 0, 0, 0, 1); })
-        .method(Color::grayColor_, [](Class cls) -> Color* { return make(cls, 0.5, 0.5, 0.5, 1); })
-        .method(Color::lightGrayColor_,
-                [](Class cls) -> Color* { return make(cls, 2 / 3.0, 2 / 3.0, 2 / 3.0, 1); })
-        .method(Color::darkGrayColor_,
-                [](Class cls) -> Color* { return make(cls, 1 / 3.0, 1 / 3.0, 1 / 3.0, 1); })
-        .method(Color::redColor_, [](Class cls) -> Color* { return make(cls, 1, 0, 0, 1); })
-        .method(Color::greenColor_, [](Class cls) -> Color* { return make(cls, 0, 1, 0, 1); })
-        .method(Color::blueColor_, [](Class cls) -> Color* { return make(cls, 0, 0, 1, 1); })
-        .method(Color::clearColor_, [](Class cls) -> Color* { return make(cls, 0, 0, 0, 0); })
-        .method(Color::colorWithAlphaComponent_,
-                [](Color* self, CGFloat alpha) -> Color* {
-                    const CGColor c = *rgbaOf(self);
-                    return make(object_getClass(objc::toId(self)), c.red, c.green, c.blue, alpha);
-                })
-        .method(Color::CGColor_, [](Color* self) -> CGColorRef { return storage(self); })
+        .method<&init>(Color::init_)
+        .method<&initWithRedGreenBlueAlpha>(Color::initWithRedGreenBlueAlpha_)
+        .method<&colorWithRedGreenBlueAlpha>(Color::colorWithRedGreenBlueAlpha_)
+        .method<&colorWithWhiteAlpha>(Color::colorWithWhiteAlpha_)
+        .method<&whiteColor>(Color::whiteColor_)
+        .method<&blackColor>(Color::blackColor_)
+        .method<&grayColor>(Color::grayColor_)
+        .method<&lightGrayColor>(Color::lightGrayColor_)
+        .method<&darkGrayColor>(Color::darkGrayColor_)
+        .method<&redColor>(Color::redColor_)
+        .method<&greenColor>(Color::greenColor_)
+        .method<&blueColor>(Color::blueColor_)
+        .method<&clearColor>(Color::clearColor_)
+        .method<&colorWithAlphaComponent>(Color::colorWithAlphaComponent_)
+        .method<&cgColor>(Color::CGColor_)
         .build();
 }
 

@@ -9,23 +9,23 @@ namespace {
 
 using UI::Device;
 
+Device* currentDevice(Class cls) {
+    // Made once and never released: the device outlives everything that asks for it.
+    static Device* const device = Device::make_.send(cls);
+    return device;
+}
+
+NS::String* model(Device*) { return NS::String::string(CF::deviceFacts().deviceClass.c_str()); }
+
+long userInterfaceIdiom(Device*) { return CF::deviceFacts().idiom; }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Device> definition;
-    definition
-        .method(Device::currentDevice_,
-                [](Class cls) -> Device* {
-                    // Made once and never released: the device outlives everything that asks for it.
-                    static Device* const device = Device::make_.send(cls);
-                    return device;
-                })
-        .method(Device::model_, [](Device*) -> NS::String* {
-            return NS::String::string(CF::deviceFacts().deviceClass.c_str());
-        });
+    definition.method<&currentDevice>(Device::currentDevice_).method<&model>(Device::model_);
     // The oldest systems have no idioms: there the method does not exist at all, so
     // `respondsToSelector:` says NO and a send of it fails as it would there.
     if (CF::deviceFacts().answersIdiom) {
-        definition.method(Device::userInterfaceIdiom_,
-                          [](Device*) -> long { return CF::deviceFacts().idiom; });
+        definition.method<&userInterfaceIdiom>(Device::userInterfaceIdiom_);
     }
     definition.build();
 }

@@ -27,33 +27,39 @@ Font* make(Class cls, NS::String* name, CGFloat size) {
     return font->autorelease();
 }
 
+Font* fontWithNameSize(Class cls, NS::String* name, CGFloat size) {
+    if (name == nullptr || !text::Typesetter::shared().resolve(name->str())) {
+        return nullptr;
+    }
+    return make(cls, name, size);
+}
+
+Font* systemFontOfSize(Class cls, CGFloat size) {
+    return make(cls, NS::String::string(systemFontName(false)), size);
+}
+
+Font* boldSystemFontOfSize(Class cls, CGFloat size) {
+    return make(cls, NS::String::string(systemFontName(true)), size);
+}
+
+NS::String* fontName(Font* self) { return objc::ivar<NS::String*>(self, "_fontName"); }
+
+CGFloat pointSize(Font* self) { return objc::ivar<CGFloat>(self, "_pointSize"); }
+
+Font* fontWithSize(Font* self, CGFloat size) {
+    return make(object_getClass(objc::toId(self)), self->fontName(), size);
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Font>()
         .ivar<NS::Object*>("_fontName", objc::Ownership::Owning)
         .ivar<CGFloat>("_pointSize")
-        .method(Font::fontWithNameSize_,
-                [](Class cls, NS::String* name, CGFloat size) -> Font* {
-                    if (name == nullptr || !text::Typesetter::shared().resolve(name->str())) {
-                        return nullptr;
-                    }
-                    return make(cls, name, size);
-                })
-        .method(Font::systemFontOfSize_,
-                [](Class cls, CGFloat size) -> Font* {
-                    return make(cls, NS::String::string(systemFontName(false)), size);
-                })
-        .method(Font::boldSystemFontOfSize_,
-                [](Class cls, CGFloat size) -> Font* {
-                    return make(cls, NS::String::string(systemFontName(true)), size);
-                })
-        .method(Font::fontName_,
-                [](Font* self) -> NS::String* { return objc::ivar<NS::String*>(self, "_fontName"); })
-        .method(Font::pointSize_,
-                [](Font* self) -> CGFloat { return objc::ivar<CGFloat>(self, "_pointSize"); })
-        .method(Font::fontWithSize_,
-                [](Font* self, CGFloat size) -> Font* {
-                    return make(object_getClass(objc::toId(self)), self->fontName(), size);
-                })
+        .method<&fontWithNameSize>(Font::fontWithNameSize_)
+        .method<&systemFontOfSize>(Font::systemFontOfSize_)
+        .method<&boldSystemFontOfSize>(Font::boldSystemFontOfSize_)
+        .method<&fontName>(Font::fontName_)
+        .method<&pointSize>(Font::pointSize_)
+        .method<&fontWithSize>(Font::fontWithSize_)
         .build();
 }
 

@@ -46,6 +46,87 @@ template <class T> void setAndRelayout(Label* self, const char* ivar, T value) {
     layoutChanged();
 }
 
+View* initWithFrame(Label* self, CGRect frame) {
+    auto label = View::initWithFrame_.super<Label>(self, frame);
+    objc::setIvar<long>(label, "_numberOfLines", 1);
+    return label;
+}
+
+void setText(Label* self, NS::String* text) {
+    objc::Ptr<NS::Object> copy = objc::Ptr(text)->copy();
+    auto old = objc::ivar<NS::Object*>(self, "_text");
+    objc::setIvar<NS::Object*>(self, "_text", copy);
+    objc::Ptr(old)->release();
+    layoutChanged();
+}
+
+Color* textColor(Label* self) {
+    auto own = objc::ivar<Color*>(self, "_textColor");
+    return own != nullptr ? own : Color::blackColor().get();
+}
+
+Font* font(Label* self) {
+    auto own = objc::ivar<Font*>(self, "_font");
+    return own != nullptr ? own : Font::systemFontOfSize(17).get();
+}
+
+void setFont(Label* self, Font* font) {
+    objc::Ptr(font)->retain();
+    auto old = objc::ivar<Font*>(self, "_font");
+    objc::setIvar<Font*>(self, "_font", font);
+    objc::Ptr(old)->release();
+    layoutChanged();
+}
+
+TextAlignment textAlignment(Label* self) { return objc::ivar<TextAlignment>(self, "_textAlignment"); }
+
+void setTextAlignment(Label* self, TextAlignment alignment) {
+    objc::setIvar(self, "_textAlignment", alignment);
+}
+
+long numberOfLines(Label* self) { return objc::ivar<long>(self, "_numberOfLines"); }
+
+void setNumberOfLines(Label* self, long lines) {
+    setAndRelayout<long>(self, "_numberOfLines", lines < 0 ? 0 : lines);
+}
+
+CGFloat preferredMaxLayoutWidth(Label* self) { return objc::ivar<CGFloat>(self, "_preferredMaxLayoutWidth"); }
+
+void setPreferredMaxLayoutWidth(Label* self, CGFloat width) {
+    setAndRelayout<CGFloat>(self, "_preferredMaxLayoutWidth", std::isfinite(width) ? width : 0);
+}
+
+CGSize intrinsicContentSize(Label* self) {
+    const text::Extent e = extentOf(self);
+    return CGSize{pixelCeil(e.width), pixelCeil(e.height)};
+}
+
+CGSize sizeThatFits(Label* self, CGSize) { return self->intrinsicContentSize(); }
+
+// The text is centred vertically in the label's bounds, so its baselines keep their distance
+// from the label's middle.
+BaselineMetrics baselineMetrics(Label* self) {
+    const text::Extent e = extentOf(self);
+    if (e.lines <= 0) {
+        return BaselineMetrics{};
+    }
+    const double lineHeight = e.height / e.lines;
+    return BaselineMetrics{0.5, e.baseline - e.height / 2, e.height / 2 - lineHeight + e.baseline};
+}
+
+void fillSceneNode(Label* self, draw::Node* node) {
+    View::fillSceneNode_.super<Label>(self, node);
+    if (node == nullptr) {
+        return;
+    }
+    draw::Node::Text text;
+    auto string = self->text();
+    text.text = string != nullptr ? string->str() : std::string();
+    text.style = styleOf(self);
+    text.color = sceneColor(rgbaOf(self->textColor()).value_or(CGColor{0, 0, 0, 1}));
+    node->text = text;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Label>()
         // Texts are copied on the way in, as Cocoa's `copy` properties do, so that a mutable string
@@ -56,89 +137,21 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<TextAlignment>("_textAlignment")
         .ivar<long>("_numberOfLines")
         .ivar<CGFloat>("_preferredMaxLayoutWidth")
-        .method(View::initWithFrame_,
-                [](Label* self, CGRect frame) -> View* {
-                    auto label = View::initWithFrame_.super<Label>(self, frame);
-                    objc::setIvar<long>(label, "_numberOfLines", 1);
-                    return label;
-                })
-        .method(Label::setText_,
-                [](Label* self, NS::String* text) {
-                    objc::Ptr<NS::Object> copy = objc::Ptr(text)->copy();
-                    auto old = objc::ivar<NS::Object*>(self, "_text");
-                    objc::setIvar<NS::Object*>(self, "_text", copy);
-                    objc::Ptr(old)->release();
-                    layoutChanged();
-                })
-        .method(Label::textColor_,
-                [](Label* self) -> Color* {
-                    auto own = objc::ivar<Color*>(self, "_textColor");
-                    return own != nullptr ? own : Color::blackColor().get();
-                })
-        .method(Label::font_,
-                [](Label* self) -> Font* {
-                    auto own = objc::ivar<Font*>(self, "_font");
-                    return own != nullptr ? own : Font::systemFontOfSize(17).get();
-                })
-        .method(Label::setFont_,
-                [](Label* self, Font* font) {
-                    objc::Ptr(font)->retain();
-                    auto old = objc::ivar<Font*>(self, "_font");
-                    objc::setIvar<Font*>(self, "_font", font);
-                    objc::Ptr(old)->release();
-                    layoutChanged();
-                })
-        .method(
-            Label::textAlignment_,
-            [](Label* self) -> TextAlignment { return objc::ivar<TextAlignment>(self, "_textAlignment"); })
-        .method(
-            Label::setTextAlignment_,
-            [](Label* self, TextAlignment alignment) { objc::setIvar(self, "_textAlignment", alignment); })
-        .method(Label::numberOfLines_,
-                [](Label* self) -> long { return objc::ivar<long>(self, "_numberOfLines"); })
-        .method(Label::setNumberOfLines_,
-                [](Label* self, long lines) {
-                    setAndRelayout<long>(self, "_numberOfLines", lines < 0 ? 0 : lines);
-                })
-        .method(Label::preferredMaxLayoutWidth_,
-                [](Label* self) -> CGFloat { return objc::ivar<CGFloat>(self, "_preferredMaxLayoutWidth"); })
-        .method(Label::setPreferredMaxLayoutWidth_,
-                [](Label* self, CGFloat width) {
-                    setAndRelayout<CGFloat>(self, "_preferredMaxLayoutWidth",
-                                            std::isfinite(width) ? width : 0);
-                })
-        .method(View::intrinsicContentSize_,
-                [](Label* self) -> CGSize {
-                    const text::Extent e = extentOf(self);
-                    return CGSize{pixelCeil(e.width), pixelCeil(e.height)};
-                })
-        .method(View::sizeThatFits_,
-                [](Label* self, CGSize) -> CGSize { return self->intrinsicContentSize(); })
-        // The text is centred vertically in the label's bounds, so its baselines keep their distance
-        // from the label's middle.
-        .method(View::baselineMetrics_,
-                [](Label* self) -> BaselineMetrics {
-                    const text::Extent e = extentOf(self);
-                    if (e.lines <= 0) {
-                        return BaselineMetrics{};
-                    }
-                    const double lineHeight = e.height / e.lines;
-                    return BaselineMetrics{0.5, e.baseline - e.height / 2,
-                                           e.height / 2 - lineHeight + e.baseline};
-                })
-        .method(View::fillSceneNode_,
-                [](Label* self, draw::Node* node) {
-                    View::fillSceneNode_.super<Label>(self, node);
-                    if (node == nullptr) {
-                        return;
-                    }
-                    draw::Node::Text text;
-                    auto string = self->text();
-                    text.text = string != nullptr ? string->str() : std::string();
-                    text.style = styleOf(self);
-                    text.color = sceneColor(rgbaOf(self->textColor()).value_or(CGColor{0, 0, 0, 1}));
-                    node->text = text;
-                })
+        .method<&initWithFrame>(View::initWithFrame_)
+        .method<&setText>(Label::setText_)
+        .method<&textColor>(Label::textColor_)
+        .method<&font>(Label::font_)
+        .method<&setFont>(Label::setFont_)
+        .method<&textAlignment>(Label::textAlignment_)
+        .method<&setTextAlignment>(Label::setTextAlignment_)
+        .method<&numberOfLines>(Label::numberOfLines_)
+        .method<&setNumberOfLines>(Label::setNumberOfLines_)
+        .method<&preferredMaxLayoutWidth>(Label::preferredMaxLayoutWidth_)
+        .method<&setPreferredMaxLayoutWidth>(Label::setPreferredMaxLayoutWidth_)
+        .method<&intrinsicContentSize>(View::intrinsicContentSize_)
+        .method<&sizeThatFits>(View::sizeThatFits_)
+        .method<&baselineMetrics>(View::baselineMetrics_)
+        .method<&fillSceneNode>(View::fillSceneNode_)
         .build();
 }
 

@@ -61,6 +61,129 @@ Color* shownTint(NavigationBar* bar) {
     return bar->superview() != nullptr ? bar->superview()->tintColor().get() : systemTintColor();
 }
 
+// The bar's own tint only: nil until set (its buttons then take the one around the bar).
+Color* tintColor(NavigationBar* self) { return objc::ivar<Color*>(self, "_tintColor"); }
+
+NS::Array* items(NavigationBar* self) {
+    auto items = objc::ivar<NS::Array*>(self, "_items");
+    return items != nullptr ? items : NS::Array::array().get();
+}
+
+void setItemsAnimated(NavigationBar* self, NS::Array* items, bool) {
+    objc::Ptr<NS::Array> old = objc::ivar<NS::Array*>(self, "_items");
+    objc::setIvar<NS::Array*>(self, "_items", objc::Ptr(items)->copy().as<NS::Array>());
+    old->release();
+}
+
+NavigationItem* topItem(NavigationBar* self) { return self->items()->lastObject().as<NavigationItem>(); }
+
+NavigationItem* backItem(NavigationBar* self) {
+    auto items = self->items();
+    return items->count() < 2 ? nullptr : items->objectAtIndex(items->count() - 2).as<NavigationItem>();
+}
+
+// Beyond what every view shows: the bar's background colour where it has one, and its
+// title's colour where its title text attributes give one.
+void fillSceneNode(NavigationBar* self, draw::Node* node) {
+    View::fillSceneNode_.super<NavigationBar>(self, node);
+    if (node == nullptr) {
+        return;
+    }
+    // A bar without a tint of its own (which super wrote) shows the one around it.
+    if (self->tintColor() == nullptr) {
+        node->colors.emplace_back("tintColor",
+                                  sceneColor(rgbaOf(shownTint(self)).value_or(defaultTintColor())));
+    }
+    if (auto background = rgbaOf(self->barTintColor())) {
+        node->colors.emplace_back("barTintColor", sceneColor(*background));
+    }
+    auto title = NS::cast<Color>(self->titleTextAttributes()->objectForKey(ForegroundColorAttributeName()));
+    if (auto color = rgbaOf(title)) {
+        node->colors.emplace_back("titleColor", sceneColor(*color));
+    }
+}
+
+// The background reaches up behind the status bar, as the device's does; then the back
+// button, the title (or the item's title view) and the right button of the top item.
+void prepare(NavigationBar* self) {
+    clear(self);
+    if (self->isHidden()) {
+        return;
+    }
+    const CGSize size = self->frame().size;
+    const double above = std::max(0.0, originInWindow(self).y);
+    auto background =
+        BarBackground::alloc()->initWithFrame(CGRectMake(0, -above, size.width, size.height + above));
+    objc::Ptr<Color> barColor = self->barTintColor();
+    background->setBackgroundColor(barColor != nullptr ? barColor.get() : colorRGB(247, 247, 247));
+    self->addSubview(background);
+    auto hairline = View::alloc()->initWithFrame(CGRectMake(0, size.height, size.width, 0.5));
+    hairline->setBackgroundColor(colorRGB(0, 0, 0, 0.3));
+    self->addSubview(hairline);
+    hairline->release();
+    background->release();
+
+    objc::Ptr<Color> tint = shownTint(self);
+    auto item = self->topItem();
+    View* titleView = item->titleView();
+    if (titleView == nullptr && item->title() != nullptr) {
+        auto attributes = self->titleTextAttributes();
+        auto color = NS::cast<Color>(attributes->objectForKey(ForegroundColorAttributeName()));
+        titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
+                              color != nullptr ? color.get() : colorRGB(0, 0, 0));
+    }
+    const double titleWidth = titleView != nullptr ? titleView->frame().size.width : 0;
+    double left = kMargin;
+    double right = size.width - kMargin;
+    if (auto rightItem = NS::cast<BarButtonItem>(item->rightBarButtonItem())) {
+        View* button = buttonFor(rightItem, tint);
+        CGRect bf = button->frame();
+        bf.origin = {right - bf.size.width, (size.height - bf.size.height) / 2};
+        button->setFrame(bf);
+        self->addSubview(button);
+        right = bf.origin.x - kMargin;
+    }
+    if (auto back = self->backItem()) {
+        auto button = BackButton::alloc()->init()->autorelease();
+        objc::Ptr<View> chevron = artworkView("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
+        chevron->setFrame(CGRectMake(0, (size.height - 21) / 2, 13, 21));
+        button->addSubview(chevron);
+        // The back button names the controller below while that leaves the title
+        // room in the middle of the bar; else it says "Back", else it is the
+        // chevron alone.
+        const double titleStart = std::min((size.width - titleWidth) / 2, right - titleWidth) - kMargin;
+        double width = 13;
+        for (const std::string& title :
+             {back->title() != nullptr ? back->title()->str() : std::string("Back"), std::string("Back")}) {
+            View* label = makeLabel(title.c_str(), "HelveticaNeue", 17, tint, {19, 0});
+            CGRect lf = label->frame();
+            if (kMargin + lf.origin.x + lf.size.width > titleStart) {
+                continue;
+            }
+            lf.origin.y = (size.height - lf.size.height) / 2;
+            label->setFrame(lf);
+            button->addSubview(label);
+            width = lf.origin.x + lf.size.width;
+            break;
+        }
+        button->setFrame(CGRectMake(kMargin, 0, width, size.height));
+        self->addSubview(button);
+        left = kMargin + width + kMargin;
+    }
+    if (titleView != nullptr) {
+        auto holder = ItemView::alloc()->initWithFrame(CGRectMake(0, 0, size.width, size.height));
+        // Centred on the bar, unless that would run into a button.
+        CGRect tf = titleView->frame();
+        tf.origin.x =
+            std::clamp((size.width - tf.size.width) / 2, left, std::max(left, right - tf.size.width));
+        tf.origin.y = (size.height - tf.size.height) / 2;
+        titleView->setFrame(tf);
+        holder->addSubview(titleView);
+        self->addSubview(holder);
+        holder->release();
+    }
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarBackground>().build();
     objc::ClassDefinition<ItemView>().build();
@@ -68,142 +191,16 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarButton>().build();
 
     objc::ClassDefinition<NavigationBar>()
-        // The bar's own tint only: nil until set (its buttons then take the one around the bar).
-        .method(View::tintColor_,
-                [](NavigationBar* self) -> Color* { return objc::ivar<Color*>(self, "_tintColor"); })
+        .method<&tintColor>(View::tintColor_)
         .property<Color*>("barTintColor")
         .property<NS::Object*>("titleTextAttributes", objc::Ownership::Copying)
         .ivar<NS::Array*>("_items", objc::Ownership::Owning)
-        .method(NavigationBar::items_,
-                [](NavigationBar* self) -> NS::Array* {
-                    auto items = objc::ivar<NS::Array*>(self, "_items");
-                    return items != nullptr ? items : NS::Array::array().get();
-                })
-        .method(NavigationBar::setItemsAnimated_,
-                [](NavigationBar* self, NS::Array* items, bool) {
-                    objc::Ptr<NS::Array> old = objc::ivar<NS::Array*>(self, "_items");
-                    objc::setIvar<NS::Array*>(self, "_items", objc::Ptr(items)->copy().as<NS::Array>());
-                    old->release();
-                })
-        .method(NavigationBar::topItem_,
-                [](NavigationBar* self) -> NavigationItem* {
-                    return self->items()->lastObject().as<NavigationItem>();
-                })
-        .method(NavigationBar::backItem_,
-                [](NavigationBar* self) -> NavigationItem* {
-                    auto items = self->items();
-                    return items->count() < 2 ? nullptr
-                                              : items->objectAtIndex(items->count() - 2).as<NavigationItem>();
-                })
-        // Beyond what every view shows: the bar's background colour where it has one, and its
-        // title's colour where its title text attributes give one.
-        .method(View::fillSceneNode_,
-                [](NavigationBar* self, draw::Node* node) {
-                    View::fillSceneNode_.super<NavigationBar>(self, node);
-                    if (node == nullptr) {
-                        return;
-                    }
-                    // A bar without a tint of its own (which super wrote) shows the one around it.
-                    if (self->tintColor() == nullptr) {
-                        node->colors.emplace_back(
-                            "tintColor", sceneColor(rgbaOf(shownTint(self)).value_or(defaultTintColor())));
-                    }
-                    if (auto background = rgbaOf(self->barTintColor())) {
-                        node->colors.emplace_back("barTintColor", sceneColor(*background));
-                    }
-                    auto title = NS::cast<Color>(
-                        self->titleTextAttributes()->objectForKey(ForegroundColorAttributeName()));
-                    if (auto color = rgbaOf(title)) {
-                        node->colors.emplace_back("titleColor", sceneColor(*color));
-                    }
-                })
-        // The background reaches up behind the status bar, as the device's does; then the back
-        // button, the title (or the item's title view) and the right button of the top item.
-        .method(Display::prepare_,
-                [](NavigationBar* self) {
-                    clear(self);
-                    if (self->isHidden()) {
-                        return;
-                    }
-                    const CGSize size = self->frame().size;
-                    const double above = std::max(0.0, originInWindow(self).y);
-                    auto background = BarBackground::alloc()->initWithFrame(
-                        CGRectMake(0, -above, size.width, size.height + above));
-                    objc::Ptr<Color> barColor = self->barTintColor();
-                    background->setBackgroundColor(barColor != nullptr ? barColor.get()
-                                                                       : colorRGB(247, 247, 247));
-                    self->addSubview(background);
-                    auto hairline = View::alloc()->initWithFrame(CGRectMake(0, size.height, size.width, 0.5));
-                    hairline->setBackgroundColor(colorRGB(0, 0, 0, 0.3));
-                    self->addSubview(hairline);
-                    hairline->release();
-                    background->release();
-
-                    objc::Ptr<Color> tint = shownTint(self);
-                    auto item = self->topItem();
-                    View* titleView = item->titleView();
-                    if (titleView == nullptr && item->title() != nullptr) {
-                        auto attributes = self->titleTextAttributes();
-                        auto color =
-                            NS::cast<Color>(attributes->objectForKey(ForegroundColorAttributeName()));
-                        titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
-                                              color != nullptr ? color.get() : colorRGB(0, 0, 0));
-                    }
-                    const double titleWidth = titleView != nullptr ? titleView->frame().size.width : 0;
-                    double left = kMargin;
-                    double right = size.width - kMargin;
-                    if (auto rightItem = NS::cast<BarButtonItem>(item->rightBarButtonItem())) {
-                        View* button = buttonFor(rightItem, tint);
-                        CGRect bf = button->frame();
-                        bf.origin = {right - bf.size.width, (size.height - bf.size.height) / 2};
-                        button->setFrame(bf);
-                        self->addSubview(button);
-                        right = bf.origin.x - kMargin;
-                    }
-                    if (auto back = self->backItem()) {
-                        auto button = BackButton::alloc()->init()->autorelease();
-                        objc::Ptr<View> chevron =
-                            artworkView("UINavigationBarBackIndicatorDefault@2x.png", {13, 21}, tint);
-                        chevron->setFrame(CGRectMake(0, (size.height - 21) / 2, 13, 21));
-                        button->addSubview(chevron);
-                        // The back button names the controller below while that leaves the title
-                        // room in the middle of the bar; else it says "Back", else it is the
-                        // chevron alone.
-                        const double titleStart =
-                            std::min((size.width - titleWidth) / 2, right - titleWidth) - kMargin;
-                        double width = 13;
-                        for (const std::string& title :
-                             {back->title() != nullptr ? back->title()->str() : std::string("Back"),
-                              std::string("Back")}) {
-                            View* label = makeLabel(title.c_str(), "HelveticaNeue", 17, tint, {19, 0});
-                            CGRect lf = label->frame();
-                            if (kMargin + lf.origin.x + lf.size.width > titleStart) {
-                                continue;
-                            }
-                            lf.origin.y = (size.height - lf.size.height) / 2;
-                            label->setFrame(lf);
-                            button->addSubview(label);
-                            width = lf.origin.x + lf.size.width;
-                            break;
-                        }
-                        button->setFrame(CGRectMake(kMargin, 0, width, size.height));
-                        self->addSubview(button);
-                        left = kMargin + width + kMargin;
-                    }
-                    if (titleView != nullptr) {
-                        auto holder =
-                            ItemView::alloc()->initWithFrame(CGRectMake(0, 0, size.width, size.height));
-                        // Centred on the bar, unless that would run into a button.
-                        CGRect tf = titleView->frame();
-                        tf.origin.x = std::clamp((size.width - tf.size.width) / 2, left,
-                                                 std::max(left, right - tf.size.width));
-                        tf.origin.y = (size.height - tf.size.height) / 2;
-                        titleView->setFrame(tf);
-                        holder->addSubview(titleView);
-                        self->addSubview(holder);
-                        holder->release();
-                    }
-                })
+        .method<&items>(NavigationBar::items_)
+        .method<&setItemsAnimated>(NavigationBar::setItemsAnimated_)
+        .method<&topItem>(NavigationBar::topItem_)
+        .method<&backItem>(NavigationBar::backItem_)
+        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&prepare>(Display::prepare_)
         .build();
 }
 

@@ -33,182 +33,199 @@ CGRect boundsOf(UI::View* view) {
     return CGRectMake(0, 0, f.size.width, f.size.height);
 }
 
+// The bar under the status bar (when the view starts at the screen's top), the top
+// controller's view below the bar, and the bar showing the stack's items.
+void prepare(ContainerView* self) {
+    auto controller = NS::cast<NavigationController>(UI::controllerOfView(self));
+    if (controller == nullptr) {
+        return;
+    }
+    const CGSize size = self->frame().size;
+    auto bar = controller->navigationBar();
+    const bool hidden = controller->isNavigationBarHidden();
+    const double barTop = UI::originInWindow(self).y < UI::kStatusBarHeight ? UI::kStatusBarHeight : 0;
+    bar->setFrame(CGRectMake(0, barTop, size.width, UI::kNavigationBarHeight));
+    bar->setHidden(hidden);
+    auto items = NS::MutableArray::array();
+    for (NS::Object* c : stack(controller)) {
+        // A navigation controller held here with its own bar hidden shows its
+        // stack on this bar, so that the back button names the controller that
+        // going back shows.
+        auto held = NS::cast<NavigationController>(c);
+        if (held != nullptr && held->isNavigationBarHidden()) {
+            for (NS::Object* inner : stack(held)) {
+                items->addObject(reinterpret_cast<ViewController*>(inner)->navigationItem());
+            }
+        } else {
+            items->addObject(reinterpret_cast<ViewController*>(c)->navigationItem());
+        }
+    }
+    bar->setItems(items, false);
+
+    const double contentTop = hidden ? 0 : barTop + UI::kNavigationBarHeight;
+    objc::Ptr<UI::View> transition = objc::ivar<UI::View*>(controller, "_transitionView");
+    transition->setFrame(CGRectMake(0, contentTop, size.width, size.height - contentTop));
+    auto shown = top(controller);
+    for (NS::Object* child : transition->subviews()) {
+        if (child != shown->view()) {
+            reinterpret_cast<UI::View*>(child)->removeFromSuperview();
+        }
+    }
+    if (shown != nullptr) {
+        shown->view()->setFrame(boundsOf(transition));
+        transition->addSubview(shown->view());
+    }
+    self->addSubview(bar); // in front of the content
+}
+
+bool isNavigationBarHidden(NavigationController* self) { return self->navigationBar()->isHidden(); }
+
+void setNavigationBarHidden(NavigationController* self, bool hidden) {
+    self->setNavigationBarHidden(hidden, false);
+}
+
+void setNavigationBarHiddenAnimated(NavigationController* self, bool hidden, bool) {
+    self->navigationBar()->setHidden(hidden);
+}
+
+void loadView(NavigationController* self) {
+    auto view = ContainerView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds());
+    auto transition = TransitionView::alloc()->initWithFrame(boundsOf(view));
+    view->addSubview(transition);
+    view->addSubview(self->navigationBar());
+    objc::setIvar<UI::View*>(self, "_transitionView", transition);
+    self->setView(view);
+    view->release();
+}
+
+NavigationController* init(NavigationController* self) {
+    auto controller = NavigationController::init_.super<NavigationController>(self);
+    if (controller == nullptr) {
+        return nullptr;
+    }
+    objc::setIvar<NS::MutableArray*>(controller, "_stack", NS::MutableArray::alloc()->init());
+    objc::setIvar<UI::View*>(
+        controller, "_navigationBar",
+        UI::NavigationBar::alloc()->initWithFrame(
+            CGRectMake(0, 0, UI::Screen::mainScreen()->bounds().size.width, UI::kNavigationBarHeight)));
+    return controller;
+}
+
+NavigationController* initWithRootViewController(NavigationController* self, ViewController* root) {
+    auto controller = self->init();
+    controller->pushViewController(root, false);
+    return controller;
+}
+
+NS::Array* viewControllers(NavigationController* self) {
+    return stack(self)->copy()->autorelease().as<NS::Array>();
+}
+
+ViewController* topViewController(NavigationController* self) { return top(self); }
+
+void pushViewControllerAnimated(NavigationController* self, ViewController* controller, bool animated) {
+    if (controller == nullptr || stack(self)->containsObject(controller)) {
+        return;
+    }
+    auto leaving = top(self);
+    const bool shown = onScreen(self);
+    if (shown) {
+        leaving->viewWillDisappear(animated);
+    }
+    stack(self)->addObject(controller);
+    controller->setNavigationController(self);
+    if (shown) {
+        controller->view();
+        controller->viewWillAppear(animated);
+        leaving->viewDidDisappear(animated);
+        controller->viewDidAppear(animated);
+    }
+}
+
+ViewController* popViewControllerAnimated(NavigationController* self, bool animated) {
+    if (stack(self)->count() <= 1) {
+        return nullptr;
+    }
+    auto leaving = top(self)->retain()->autorelease();
+    const bool shown = onScreen(self);
+    if (shown) {
+        leaving->viewWillDisappear(animated);
+    }
+    stack(self)->removeLastObject();
+    leaving->setNavigationController(nullptr);
+    auto coming = top(self);
+    if (shown) {
+        coming->viewWillAppear(animated);
+        leaving->viewDidDisappear(animated);
+        coming->viewDidAppear(animated);
+    }
+    return leaving;
+}
+
+NS::Array* popToRootViewControllerAnimated(NavigationController* self, bool animated) {
+    auto popped = NS::MutableArray::array();
+    while (auto leaving = self->popViewController(animated)) {
+        popped->addObject(leaving);
+    }
+    return popped;
+}
+
+// The controllers of the stack appear and disappear with the navigation controller itself.
+void viewWillAppear(NavigationController* self, bool animated) {
+    ViewController::viewWillAppear_.super<NavigationController>(self, animated);
+    objc::setIvar<bool>(self, "_onScreen", true);
+    top(self)->view();
+    top(self)->viewWillAppear(animated);
+}
+
+void viewDidAppear(NavigationController* self, bool animated) {
+    ViewController::viewDidAppear_.super<NavigationController>(self, animated);
+    top(self)->viewDidAppear(animated);
+}
+
+void viewWillDisappear(NavigationController* self, bool animated) {
+    ViewController::viewWillDisappear_.super<NavigationController>(self, animated);
+    top(self)->viewWillDisappear(animated);
+    objc::setIvar<bool>(self, "_onScreen", false);
+}
+
+void viewDidDisappear(NavigationController* self, bool animated) {
+    ViewController::viewDidDisappear_.super<NavigationController>(self, animated);
+    top(self)->viewDidDisappear(animated);
+}
+
+void dealloc(NavigationController* self) {
+    for (NS::Object* controller : stack(self)) {
+        reinterpret_cast<ViewController*>(controller)->setNavigationController(nullptr);
+    }
+    NS::Object::dealloc_.super<NavigationController>(self);
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TransitionView>().build();
-    objc::ClassDefinition<ContainerView>()
-        // The bar under the status bar (when the view starts at the screen's top), the top
-        // controller's view below the bar, and the bar showing the stack's items.
-        .method(UI::Display::prepare_,
-                [](ContainerView* self) {
-                    auto controller = NS::cast<NavigationController>(UI::controllerOfView(self));
-                    if (controller == nullptr) {
-                        return;
-                    }
-                    const CGSize size = self->frame().size;
-                    auto bar = controller->navigationBar();
-                    const bool hidden = controller->isNavigationBarHidden();
-                    const double barTop =
-                        UI::originInWindow(self).y < UI::kStatusBarHeight ? UI::kStatusBarHeight : 0;
-                    bar->setFrame(CGRectMake(0, barTop, size.width, UI::kNavigationBarHeight));
-                    bar->setHidden(hidden);
-                    auto items = NS::MutableArray::array();
-                    for (NS::Object* c : stack(controller)) {
-                        // A navigation controller held here with its own bar hidden shows its
-                        // stack on this bar, so that the back button names the controller that
-                        // going back shows.
-                        auto held = NS::cast<NavigationController>(c);
-                        if (held != nullptr && held->isNavigationBarHidden()) {
-                            for (NS::Object* inner : stack(held)) {
-                                items->addObject(reinterpret_cast<ViewController*>(inner)->navigationItem());
-                            }
-                        } else {
-                            items->addObject(reinterpret_cast<ViewController*>(c)->navigationItem());
-                        }
-                    }
-                    bar->setItems(items, false);
-
-                    const double contentTop = hidden ? 0 : barTop + UI::kNavigationBarHeight;
-                    objc::Ptr<UI::View> transition = objc::ivar<UI::View*>(controller, "_transitionView");
-                    transition->setFrame(CGRectMake(0, contentTop, size.width, size.height - contentTop));
-                    auto shown = top(controller);
-                    for (NS::Object* child : transition->subviews()) {
-                        if (child != shown->view()) {
-                            reinterpret_cast<UI::View*>(child)->removeFromSuperview();
-                        }
-                    }
-                    if (shown != nullptr) {
-                        shown->view()->setFrame(boundsOf(transition));
-                        transition->addSubview(shown->view());
-                    }
-                    self->addSubview(bar); // in front of the content
-                })
-        .build();
+    objc::ClassDefinition<ContainerView>().method<&prepare>(UI::Display::prepare_).build();
 
     objc::ClassDefinition<NavigationController>()
         .ivar<NS::MutableArray*>("_stack", objc::Ownership::Owning)
         .ivar<bool>("_onScreen")
         .ivar<UI::View*>("_transitionView", objc::Ownership::Owning)
         .property<UI::NavigationBar*>("navigationBar")
-        .method(NavigationController::isNavigationBarHidden_,
-                [](NavigationController* self) -> bool { return self->navigationBar()->isHidden(); })
-        .method(NavigationController::setNavigationBarHidden_,
-                [](NavigationController* self, bool hidden) { self->setNavigationBarHidden(hidden, false); })
-        .method(
-            NavigationController::setNavigationBarHiddenAnimated_,
-            [](NavigationController* self, bool hidden, bool) { self->navigationBar()->setHidden(hidden); })
-        .method(ViewController::loadView_,
-                [](NavigationController* self) {
-                    auto view = ContainerView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds());
-                    auto transition = TransitionView::alloc()->initWithFrame(boundsOf(view));
-                    view->addSubview(transition);
-                    view->addSubview(self->navigationBar());
-                    objc::setIvar<UI::View*>(self, "_transitionView", transition);
-                    self->setView(view);
-                    view->release();
-                })
-        .method(NavigationController::init_,
-                [](NavigationController* self) -> NavigationController* {
-                    auto controller = NavigationController::init_.super<NavigationController>(self);
-                    if (controller == nullptr) {
-                        return nullptr;
-                    }
-                    objc::setIvar<NS::MutableArray*>(controller, "_stack", NS::MutableArray::alloc()->init());
-                    objc::setIvar<UI::View*>(
-                        controller, "_navigationBar",
-                        UI::NavigationBar::alloc()->initWithFrame(CGRectMake(
-                            0, 0, UI::Screen::mainScreen()->bounds().size.width, UI::kNavigationBarHeight)));
-                    return controller;
-                })
-        .method(NavigationController::initWithRootViewController_,
-                [](NavigationController* self, ViewController* root) -> NavigationController* {
-                    auto controller = self->init();
-                    controller->pushViewController(root, false);
-                    return controller;
-                })
-        .method(NavigationController::viewControllers_,
-                [](NavigationController* self) -> NS::Array* {
-                    return stack(self)->copy()->autorelease().as<NS::Array>();
-                })
-        .method(NavigationController::topViewController_,
-                [](NavigationController* self) -> ViewController* { return top(self); })
-        .method(NavigationController::pushViewControllerAnimated_,
-                [](NavigationController* self, ViewController* controller, bool animated) {
-                    if (controller == nullptr || stack(self)->containsObject(controller)) {
-                        return;
-                    }
-                    auto leaving = top(self);
-                    const bool shown = onScreen(self);
-                    if (shown) {
-                        leaving->viewWillDisappear(animated);
-                    }
-                    stack(self)->addObject(controller);
-                    controller->setNavigationController(self);
-                    if (shown) {
-                        controller->view();
-                        controller->viewWillAppear(animated);
-                        leaving->viewDidDisappear(animated);
-                        controller->viewDidAppear(animated);
-                    }
-                })
-        .method(NavigationController::popViewControllerAnimated_,
-                [](NavigationController* self, bool animated) -> ViewController* {
-                    if (stack(self)->count() <= 1) {
-                        return nullptr;
-                    }
-                    auto leaving = top(self)->retain()->autorelease();
-                    const bool shown = onScreen(self);
-                    if (shown) {
-                        leaving->viewWillDisappear(animated);
-                    }
-                    stack(self)->removeLastObject();
-                    leaving->setNavigationController(nullptr);
-                    auto coming = top(self);
-                    if (shown) {
-                        coming->viewWillAppear(animated);
-                        leaving->viewDidDisappear(animated);
-                        coming->viewDidAppear(animated);
-                    }
-                    return leaving;
-                })
-        .method(NavigationController::popToRootViewControllerAnimated_,
-                [](NavigationController* self, bool animated) -> NS::Array* {
-                    auto popped = NS::MutableArray::array();
-                    while (auto leaving = self->popViewController(animated)) {
-                        popped->addObject(leaving);
-                    }
-                    return popped;
-                })
-        // The controllers of the stack appear and disappear with the navigation controller itself.
-        .method(ViewController::viewWillAppear_,
-                [](NavigationController* self, bool animated) {
-                    ViewController::viewWillAppear_.super<NavigationController>(self, animated);
-                    objc::setIvar<bool>(self, "_onScreen", true);
-                    top(self)->view();
-                    top(self)->viewWillAppear(animated);
-                })
-        .method(ViewController::viewDidAppear_,
-                [](NavigationController* self, bool animated) {
-                    ViewController::viewDidAppear_.super<NavigationController>(self, animated);
-                    top(self)->viewDidAppear(animated);
-                })
-        .method(ViewController::viewWillDisappear_,
-                [](NavigationController* self, bool animated) {
-                    ViewController::viewWillDisappear_.super<NavigationController>(self, animated);
-                    top(self)->viewWillDisappear(animated);
-                    objc::setIvar<bool>(self, "_onScreen", false);
-                })
-        .method(ViewController::viewDidDisappear_,
-                [](NavigationController* self, bool animated) {
-                    ViewController::viewDidDisappear_.super<NavigationController>(self, animated);
-                    top(self)->viewDidDisappear(animated);
-                })
-        .method(NS::Object::dealloc_,
-                [](NavigationController* self) {
-                    for (NS::Object* controller : stack(self)) {
-                        reinterpret_cast<ViewController*>(controller)->setNavigationController(nullptr);
-                    }
-                    NS::Object::dealloc_.super<NavigationController>(self);
-                })
+        .method<&isNavigationBarHidden>(NavigationController::isNavigationBarHidden_)
+        .method<&setNavigationBarHidden>(NavigationController::setNavigationBarHidden_)
+        .method<&setNavigationBarHiddenAnimated>(NavigationController::setNavigationBarHiddenAnimated_)
+        .method<&loadView>(ViewController::loadView_)
+        .method<&init>(NavigationController::init_)
+        .method<&initWithRootViewController>(NavigationController::initWithRootViewController_)
+        .method<&viewControllers>(NavigationController::viewControllers_)
+        .method<&topViewController>(NavigationController::topViewController_)
+        .method<&pushViewControllerAnimated>(NavigationController::pushViewControllerAnimated_)
+        .method<&popViewControllerAnimated>(NavigationController::popViewControllerAnimated_)
+        .method<&popToRootViewControllerAnimated>(NavigationController::popToRootViewControllerAnimated_)
+        .method<&viewWillAppear>(ViewController::viewWillAppear_)
+        .method<&viewDidAppear>(ViewController::viewDidAppear_)
+        .method<&viewWillDisappear>(ViewController::viewWillDisappear_)
+        .method<&viewDidDisappear>(ViewController::viewDidDisappear_)
+        .method<&dealloc>(NS::Object::dealloc_)
         .build();
 }
 

@@ -8,19 +8,21 @@
 
 namespace {
 
+using UI::NavigationItem;
+
+NavigationItem* initWithTitle(NavigationItem* self, NS::String* title) {
+    auto item = self->init();
+    item->setTitle(title);
+    return item;
+}
+
 GLINTMERE_REGISTER_CLASSES {
-    using UI::NavigationItem;
     objc::ClassDefinition<NavigationItem>()
         .property(NavigationItem::title_, NavigationItem::setTitle_)
         .property(NavigationItem::titleView_, NavigationItem::setTitleView_)
         .property(NavigationItem::rightBarButtonItem_, NavigationItem::setRightBarButtonItem_)
         .property(NavigationItem::leftBarButtonItem_, NavigationItem::setLeftBarButtonItem_)
-        .method(NavigationItem::initWithTitle_,
-                [](NavigationItem* self, NS::String* title) -> NavigationItem* {
-                    auto item = self->init();
-                    item->setTitle(title);
-                    return item;
-                })
+        .method<&initWithTitle>(NavigationItem::initWithTitle_)
         .build();
 }
 

@@ -65,52 +65,59 @@ void replace(Pasteboard* self, objc::Ptr<NS::Object> image, objc::Ptr<NS::Object
     oldString->release();
 }
 
+Pasteboard* generalPasteboard(Class cls) {
+    static Pasteboard* const general = Pasteboard::make_.send(cls);
+    return general;
+}
+
+Pasteboard* init(Pasteboard* self) {
+    auto pasteboard = Pasteboard::init_.super<Pasteboard>(self);
+    if (pasteboard != nullptr) {
+        objc::setIvar<void*>(pasteboard, "_contents", new Contents);
+    }
+    return pasteboard;
+}
+
+void dealloc(Pasteboard* self) {
+    if (auto* contents = static_cast<Contents*>(objc::ivar<void*>(self, "_contents"))) {
+        objc::Ptr(contents->image)->release();
+        objc::Ptr(contents->string)->release();
+        delete contents;
+    }
+    NS::Object::dealloc_.super<Pasteboard>(self);
+}
+
+Image* image(Pasteboard* self) { return read(self, &Contents::image).as<Image>(); }
+
+NS::String* string(Pasteboard* self) { return read(self, &Contents::string).as<NS::String>(); }
+
+// The device's pasteboard keeps a copied image as PNG data: encoding begins at once, in the
+// background, so that whoever takes the image from here finds it encoded. An image copied is
+// likely to be saved next, so its bytes are staged on the device's disk too.
+void setImage(Pasteboard* self, Image* image) {
+    replace(self, image, nullptr);
+    beginPNGEncoding(image, stagingFolder());
+}
+
+void setString(Pasteboard* self, NS::String* string) { replace(self, nullptr, string); }
+
+long changeCount(Pasteboard* self) {
+    Contents& c = contentsOf(self);
+    std::lock_guard guard(c.lock);
+    return c.changeCount;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Pasteboard>()
         .ivar<void*>("_contents")
-        .method(Pasteboard::generalPasteboard_,
-                [](Class cls) -> Pasteboard* {
-                    static Pasteboard* const general = Pasteboard::make_.send(cls);
-                    return general;
-                })
-        .method(Pasteboard::init_,
-                [](Pasteboard* self) -> Pasteboard* {
-                    auto pasteboard = Pasteboard::init_.super<Pasteboard>(self);
-                    if (pasteboard != nullptr) {
-                        objc::setIvar<void*>(pasteboard, "_contents", new Contents);
-                    }
-                    return pasteboard;
-                })
-        .method(NS::Object::dealloc_,
-                [](Pasteboard* self) {
-                    if (auto* contents = static_cast<Contents*>(objc::ivar<void*>(self, "_contents"))) {
-                        objc::Ptr(contents->image)->release();
-                        objc::Ptr(contents->string)->release();
-                        delete contents;
-                    }
-                    NS::Object::dealloc_.super<Pasteboard>(self);
-                })
-        .method(Pasteboard::image_,
-                [](Pasteboard* self) -> Image* { return read(self, &Contents::image).as<Image>(); })
-        .method(
-            Pasteboard::string_,
-            [](Pasteboard* self) -> NS::String* { return read(self, &Contents::string).as<NS::String>(); })
-        // The device's pasteboard keeps a copied image as PNG data: encoding begins at once, in the
-        // background, so that whoever takes the image from here finds it encoded. An image copied is
-        // likely to be saved next, so its bytes are staged on the device's disk too.
-        .method(Pasteboard::setImage_,
-                [](Pasteboard* self, Image* image) {
-                    replace(self, image, nullptr);
-                    beginPNGEncoding(image, stagingFolder());
-                })
-        .method(Pasteboard::setString_,
-                [](Pasteboard* self, NS::String* string) { replace(self, nullptr, string); })
-        .method(Pasteboard::changeCount_,
-                [](Pasteboard* self) -> long {
-                    Contents& c = contentsOf(self);
-                    std::lock_guard guard(c.lock);
-                    return c.changeCount;
-                })
+        .method<&generalPasteboard>(Pasteboard::generalPasteboard_)
+        .method<&init>(Pasteboard::init_)
+        .method<&dealloc>(NS::Object::dealloc_)
+        .method<&image>(Pasteboard::image_)
+        .method<&string>(Pasteboard::string_)
+        .method<&setImage>(Pasteboard::setImage_)
+        .method<&setString>(Pasteboard::setString_)
+        .method<&changeCount>(Pasteboard::changeCount_)
         .build();
 }
 

@@ -7,20 +7,24 @@
 namespace UI {
 namespace {
 
+Screen* mainScreen(Class) {
+    // Made once and never released, as the device's one screen.
+    static Screen* const screen = Screen::alloc()->init();
+    return screen;
+}
+
+CGRect bounds(Screen*) {
+    const CF::DeviceFacts& facts = CF::deviceFacts();
+    return CGRectMake(0, 0, facts.screenWidth, facts.screenHeight);
+}
+
+CGFloat scale(Screen*) { return CF::deviceFacts().scale; }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Screen>()
-        .method(Screen::mainScreen_,
-                [](Class) -> Screen* {
-                    // Made once and never released, as the device's one screen.
-                    static Screen* const screen = Screen::alloc()->init();
-                    return screen;
-                })
-        .method(Screen::bounds_,
-                [](Screen*) -> CGRect {
-                    const CF::DeviceFacts& facts = CF::deviceFacts();
-                    return CGRectMake(0, 0, facts.screenWidth, facts.screenHeight);
-                })
-        .method(Screen::scale_, [](Screen*) -> CGFloat { return CF::deviceFacts().scale; })
+        .method<&mainScreen>(Screen::mainScreen_)
+        .method<&bounds>(Screen::bounds_)
+        .method<&scale>(Screen::scale_)
         .build();
 }
 

@@ -34,49 +34,61 @@ void showState(Switch* self) {
     self->addSubview(knob);
 }
 
+View* initWithFrame(Switch* self, CGRect frame) {
+    return View::initWithFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
+}
+
+void setFrame(Switch* self, CGRect frame) {
+    View::setFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
+}
+
+bool isOn(Switch* self) { return objc::ivar<bool>(self, "_on"); }
+
+void setOn(Switch* self, bool on) { self->setOn(on, false); }
+
+void setOnAnimated(Switch* self, bool on, bool) { objc::setIvar<bool>(self, "_on", on); }
+
+Color* onTintColor(Switch* self) {
+    if (auto own = objc::ivar<Color*>(self, "_onTintColor")) {
+        return own;
+    }
+    return NS::cast<Color>(appearanceValue(self, "onTintColor"));
+}
+
+void prepare(Switch* self) { showState(self); }
+
+// The colour the switch shows when on: the system's green where nothing else applies.
+void fillSceneNode(Switch* self, draw::Node* node) {
+    View::fillSceneNode_.super<Switch>(self, node);
+    if (node == nullptr) {
+        return;
+    }
+    node->colors.emplace_back(
+        "onTintColor",
+        sceneColor(rgbaOf(self->onTintColor()).value_or(CGColor{76 / 255.0, 217 / 255.0, 100 / 255.0, 1})));
+}
+
+void setOnTintColor(Switch* self, Color* color) {
+    objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");
+    objc::Ptr(color)->retain();
+    objc::setIvar<Color*>(self, "_onTintColor", color);
+    old->release();
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Switch> definition;
     definition.ivar<bool>("_on")
         .property<Color*>("thumbTintColor")
         .ivar<NS::Object*>("_onTintColor", objc::Ownership::Owning)
-        .method(View::initWithFrame_,
-                [](Switch* self, CGRect frame) -> View* {
-                    return View::initWithFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
-                })
-        .method(View::setFrame_,
-                [](Switch* self, CGRect frame) {
-                    View::setFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
-                })
-        .method(Switch::isOn_, [](Switch* self) -> bool { return objc::ivar<bool>(self, "_on"); })
-        .method(Switch::setOn_, [](Switch* self, bool on) { self->setOn(on, false); })
-        .method(Switch::setOnAnimated_,
-                [](Switch* self, bool on, bool) { objc::setIvar<bool>(self, "_on", on); })
-        .method(Switch::onTintColor_,
-                [](Switch* self) -> Color* {
-                    if (auto own = objc::ivar<Color*>(self, "_onTintColor")) {
-                        return own;
-                    }
-                    return NS::cast<Color>(appearanceValue(self, "onTintColor"));
-                })
-        .method(Display::prepare_, [](Switch* self) { showState(self); })
-        // The colour the switch shows when on: the system's green where nothing else applies.
-        .method(View::fillSceneNode_,
-                [](Switch* self, draw::Node* node) {
-                    View::fillSceneNode_.super<Switch>(self, node);
-                    if (node == nullptr) {
-                        return;
-                    }
-                    node->colors.emplace_back(
-                        "onTintColor",
-                        sceneColor(rgbaOf(self->onTintColor())
-                                       .value_or(CGColor{76 / 255.0, 217 / 255.0, 100 / 255.0, 1})));
-                })
-        .method(Switch::setOnTintColor_, [](Switch* self, Color* color) {
-            objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");
-            objc::Ptr(color)->retain();
-            objc::setIvar<Color*>(self, "_onTintColor", color);
-            old->release();
-        });
+        .method<&initWithFrame>(View::initWithFrame_)
+        .method<&setFrame>(View::setFrame_)
+        .method<&isOn>(Switch::isOn_)
+        .method<&setOn>(Switch::setOn_)
+        .method<&setOnAnimated>(Switch::setOnAnimated_)
+        .method<&onTintColor>(Switch::onTintColor_)
+        .method<&prepare>(Display::prepare_)
+        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&setOnTintColor>(Switch::setOnTintColor_);
     addAppearanceMethods(definition);
     definition.build();
 }

@@ -118,6 +118,47 @@ UI::ImageView* imageView(TableViewCell* self) {
     return picture;
 }
 
+void prepare(TableViewCell* self) { layoutCell(self); }
+
+TableViewCell* initWithStyleReuseIdentifier(TableViewCell* self, long style, NS::String* reuseIdentifier) {
+    // UIView's initialiser, not ours: initWithFrame: of a cell comes back here.
+    auto cell = View::initWithFrame_.super<TableViewCell>(self, kRowFrame).as<TableViewCell>();
+    if (cell == nullptr) {
+        return nullptr;
+    }
+    objc::setIvar<long>(cell, "_style", style);
+    objc::setIvar<NS::Object*>(cell, "_reuseIdentifier", objc::Ptr(reuseIdentifier)->copy());
+    View* content = addPart<View>(cell, kRowFrame);
+    objc::setIvar<View*>(cell, "_contentView", content);
+    Label* title = addPart<Label>(content, CGRectMake(15, 0, 290, 44));
+    title->setFont(font());
+    title->setTextColor(UI::Color::blackColor());
+    objc::setIvar<Label*>(cell, "_textLabel", title);
+    if (style != UI::TableViewCellStyleDefault) {
+        Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
+        detail->setFont(font());
+        detail->setTextColor(UI::colorRGB(142, 142, 147));
+        objc::setIvar<Label*>(cell, "_detailTextLabel", detail);
+    }
+    return cell;
+}
+
+View* initWithFrame(TableViewCell* self, CGRect frame) {
+    auto cell = self->initWithStyle(static_cast<long>(UI::TableViewCellStyleDefault), nullptr);
+    cell->setFrame(frame);
+    return cell;
+}
+
+long style(TableViewCell* self) { return objc::ivar<long>(self, "_style"); }
+
+NS::String* reuseIdentifier(TableViewCell* self) { return objc::ivar<NS::String*>(self, "_reuseIdentifier"); }
+
+View* contentView(TableViewCell* self) { return objc::ivar<View*>(self, "_contentView"); }
+
+Label* textLabel(TableViewCell* self) { return objc::ivar<Label*>(self, "_textLabel"); }
+
+Label* detailTextLabel(TableViewCell* self) { return objc::ivar<Label*>(self, "_detailTextLabel"); }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewCell>()
         .ivar<long>("_style")
@@ -131,50 +172,14 @@ GLINTMERE_REGISTER_CLASSES {
         .property<View*>("accessoryView")
         // The accessory now among the subviews, which the next layout takes out again.
         .ivar<View*>("_shownAccessory", objc::Ownership::Owning)
-        .method(UI::Display::prepare_, [](TableViewCell* self) { layoutCell(self); })
-        .method(TableViewCell::initWithStyleReuseIdentifier_,
-                [](TableViewCell* self, long style, NS::String* reuseIdentifier) -> TableViewCell* {
-                    // UIView's initialiser, not ours: initWithFrame: of a cell comes back here.
-                    auto cell =
-                        View::initWithFrame_.super<TableViewCell>(self, kRowFrame).as<TableViewCell>();
-                    if (cell == nullptr) {
-                        return nullptr;
-                    }
-                    objc::setIvar<long>(cell, "_style", style);
-                    objc::setIvar<NS::Object*>(cell, "_reuseIdentifier", objc::Ptr(reuseIdentifier)->copy());
-                    View* content = addPart<View>(cell, kRowFrame);
-                    objc::setIvar<View*>(cell, "_contentView", content);
-                    Label* title = addPart<Label>(content, CGRectMake(15, 0, 290, 44));
-                    title->setFont(font());
-                    title->setTextColor(UI::Color::blackColor());
-                    objc::setIvar<Label*>(cell, "_textLabel", title);
-                    if (style != UI::TableViewCellStyleDefault) {
-                        Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
-                        detail->setFont(font());
-                        detail->setTextColor(UI::colorRGB(142, 142, 147));
-                        objc::setIvar<Label*>(cell, "_detailTextLabel", detail);
-                    }
-                    return cell;
-                })
-        .method(View::initWithFrame_,
-                [](TableViewCell* self, CGRect frame) -> View* {
-                    auto cell =
-                        self->initWithStyle(static_cast<long>(UI::TableViewCellStyleDefault), nullptr);
-                    cell->setFrame(frame);
-                    return cell;
-                })
-        .method(TableViewCell::style_,
-                [](TableViewCell* self) -> long { return objc::ivar<long>(self, "_style"); })
-        .method(TableViewCell::reuseIdentifier_,
-                [](TableViewCell* self) -> NS::String* {
-                    return objc::ivar<NS::String*>(self, "_reuseIdentifier");
-                })
-        .method(TableViewCell::contentView_,
-                [](TableViewCell* self) -> View* { return objc::ivar<View*>(self, "_contentView"); })
-        .method(TableViewCell::textLabel_,
-                [](TableViewCell* self) -> Label* { return objc::ivar<Label*>(self, "_textLabel"); })
-        .method(TableViewCell::detailTextLabel_,
-                [](TableViewCell* self) -> Label* { return objc::ivar<Label*>(self, "_detailTextLabel"); })
+        .method<&prepare>(UI::Display::prepare_)
+        .method<&initWithStyleReuseIdentifier>(TableViewCell::initWithStyleReuseIdentifier_)
+        .method<&initWithFrame>(View::initWithFrame_)
+        .method<&style>(TableViewCell::style_)
+        .method<&reuseIdentifier>(TableViewCell::reuseIdentifier_)
+        .method<&contentView>(TableViewCell::contentView_)
+        .method<&textLabel>(TableViewCell::textLabel_)
+        .method<&detailTextLabel>(TableViewCell::detailTextLabel_)
         .build();
 }
 

@@ -37,6 +37,119 @@ void runCompletion(NS::Block* completion) {
     }
 }
 
+void setView(ViewController* self, View* view) {
+    objc::Ref<View> keep = objc::retain(view);
+    objc::Ptr<View> old = objc::ivar<View*>(self, "_view");
+    if (old == view) {
+        return;
+    }
+    if (old != nullptr) {
+        owners().erase(old.get());
+        old->release();
+    }
+    objc::setIvar<View*>(self, "_view", view);
+    if (view != nullptr) {
+        view->retain();
+        owners()[view] = self;
+    }
+}
+
+void presentViewControllerAnimatedCompletion(ViewController* self, ViewController* controller, bool animated,
+                                             NS::Block* completion) {
+    auto presenter = presenterFor(self);
+    if (controller == nullptr || presenter->presentedViewController() != nullptr ||
+        controller->presentingViewController() != nullptr) {
+        return;
+    }
+    // A custom presentation leaves the presenter on screen, under it.
+    const bool covers = controller->modalPresentationStyle() != ModalPresentationCustom;
+    if (covers) {
+        presenter->viewWillDisappear(animated);
+    }
+    presenter->setPresentedViewController(controller);
+    controller->setPresentingViewController(presenter);
+    controller->view();
+    controller->viewWillAppear(animated);
+    if (covers) {
+        presenter->viewDidDisappear(animated);
+    }
+    controller->viewDidAppear(animated);
+    runCompletion(completion);
+}
+
+void dismissViewControllerAnimatedCompletion(ViewController* self, bool animated, NS::Block* completion) {
+    // Sent to the presented controller itself, it is passed to its presenter.
+    auto presenter = self->presentingViewController() != nullptr &&
+                             presenterFor(self)->presentedViewController() == nullptr
+                         ? self->presentingViewController()
+                         : presenterFor(self);
+    objc::Ref<ViewController> presented = objc::retain(presenter->presentedViewController());
+    if (presented == nullptr) {
+        runCompletion(completion);
+        return;
+    }
+    const bool covered = presented->modalPresentationStyle() != ModalPresentationCustom;
+    presented->viewWillDisappear(animated);
+    if (covered) {
+        presenter->viewWillAppear(animated);
+    }
+    presenter->setPresentedViewController(nullptr);
+    presented->setPresentingViewController(nullptr);
+    presented->viewDidDisappear(animated);
+    if (covered) {
+        presenter->viewDidAppear(animated);
+    }
+    runCompletion(completion);
+}
+
+void dealloc(ViewController* self) {
+    owners().erase(objc::ivar<View*>(self, "_view"));
+    NS::Object::dealloc_.super<ViewController>(self);
+}
+
+View* view(ViewController* self) {
+    if (objc::ivar<View*>(self, "_view") == nullptr) {
+        self->loadView();
+        self->viewDidLoad();
+    }
+    return objc::ivar<View*>(self, "_view");
+}
+
+bool isViewLoaded(ViewController* self) { return objc::ivar<View*>(self, "_view") != nullptr; }
+
+void loadView(ViewController* self) {
+    self->setView(objc::adopt(View::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
+}
+
+void viewDidLoad(ViewController*) {}
+
+void viewWillAppear(ViewController*, bool) {}
+
+void viewDidAppear(ViewController*, bool) {}
+
+void viewWillDisappear(ViewController*, bool) {}
+
+void viewDidDisappear(ViewController*, bool) {}
+
+NS::String* title(ViewController* self) { return objc::ivar<NS::String*>(self, "_title"); }
+
+void setTitle(ViewController* self, NS::String* title) {
+    auto copy = objc::Ptr(title)->copy().as<NS::String>();
+    objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_title");
+    objc::setIvar<NS::String*>(self, "_title", copy);
+    old->release();
+    self->navigationItem()->setTitle(copy);
+}
+
+NavigationItem* navigationItem(ViewController* self) {
+    auto item = objc::ivar<NavigationItem*>(self, "_navigationItem");
+    if (item == nullptr) {
+        item = NavigationItem::alloc()->initWithTitle(objc::ivar<NS::String*>(self, "_title"));
+        objc::setIvar<NavigationItem*>(self, "_navigationItem", item);
+    }
+    return item;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ViewController>()
         // setView: keeps the view; the getter below makes it on first use.
@@ -49,114 +162,23 @@ GLINTMERE_REGISTER_CLASSES {
         .property<ViewController*>("presentedViewController")
         .property<ViewController*>("presentingViewController", objc::Ownership::Plain)
         .property<long>("modalPresentationStyle")
-        .method(ViewController::setView_,
-                [](ViewController* self, View* view) {
-                    objc::Ref<View> keep = objc::retain(view);
-                    objc::Ptr<View> old = objc::ivar<View*>(self, "_view");
-                    if (old == view) {
-                        return;
-                    }
-                    if (old != nullptr) {
-                        owners().erase(old.get());
-                        old->release();
-                    }
-                    objc::setIvar<View*>(self, "_view", view);
-                    if (view != nullptr) {
-                        view->retain();
-                        owners()[view] = self;
-                    }
-                })
-        .method(ViewController::presentViewControllerAnimatedCompletion_,
-                [](ViewController* self, ViewController* controller, bool animated, NS::Block* completion) {
-                    auto presenter = presenterFor(self);
-                    if (controller == nullptr || presenter->presentedViewController() != nullptr ||
-                        controller->presentingViewController() != nullptr) {
-                        return;
-                    }
-                    // A custom presentation leaves the presenter on screen, under it.
-                    const bool covers = controller->modalPresentationStyle() != ModalPresentationCustom;
-                    if (covers) {
-                        presenter->viewWillDisappear(animated);
-                    }
-                    presenter->setPresentedViewController(controller);
-                    controller->setPresentingViewController(presenter);
-                    controller->view();
-                    controller->viewWillAppear(animated);
-                    if (covers) {
-                        presenter->viewDidDisappear(animated);
-                    }
-                    controller->viewDidAppear(animated);
-                    runCompletion(completion);
-                })
-        .method(ViewController::dismissViewControllerAnimatedCompletion_,
-                [](ViewController* self, bool animated, NS::Block* completion) {
-                    // Sent to the presented controller itself, it is passed to its presenter.
-                    auto presenter = self->presentingViewController() != nullptr &&
-                                             presenterFor(self)->presentedViewController() == nullptr
-                                         ? self->presentingViewController()
-                                         : presenterFor(self);
-                    objc::Ref<ViewController> presented = objc::retain(presenter->presentedViewController());
-                    if (presented == nullptr) {
-                        runCompletion(completion);
-                        return;
-                    }
-                    const bool covered = presented->modalPresentationStyle() != ModalPresentationCustom;
-                    presented->viewWillDisappear(animated);
-                    if (covered) {
-                        presenter->viewWillAppear(animated);
-                    }
-                    presenter->setPresentedViewController(nullptr);
-                    presented->setPresentingViewController(nullptr);
-                    presented->viewDidDisappear(animated);
-                    if (covered) {
-                        presenter->viewDidAppear(animated);
-                    }
-                    runCompletion(completion);
-                })
-        .method(NS::Object::dealloc_,
-                [](ViewController* self) {
-                    owners().erase(objc::ivar<View*>(self, "_view"));
-                    NS::Object::dealloc_.super<ViewController>(self);
-                })
-        .method(ViewController::view_,
-                [](ViewController* self) -> View* {
-                    if (objc::ivar<View*>(self, "_view") == nullptr) {
-                        self->loadView();
-                        self->viewDidLoad();
-                    }
-                    return objc::ivar<View*>(self, "_view");
-                })
-        .method(ViewController::isViewLoaded_,
-                [](ViewController* self) -> bool { return objc::ivar<View*>(self, "_view") != nullptr; })
-        .method(ViewController::loadView_,
-                [](ViewController* self) {
-                    self->setView(objc::adopt(View::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
-                })
-        .method(ViewController::viewDidLoad_, [](ViewController*) {})
-        .method(ViewController::viewWillAppear_, [](ViewController*, bool) {})
-        .method(ViewController::viewDidAppear_, [](ViewController*, bool) {})
-        .method(ViewController::viewWillDisappear_, [](ViewController*, bool) {})
-        .method(ViewController::viewDidDisappear_, [](ViewController*, bool) {})
-        .method(ViewController::title_,
-                [](ViewController* self) -> NS::String* { return objc::ivar<NS::String*>(self, "_title"); })
-        .method(ViewController::setTitle_,
-                [](ViewController* self, NS::String* title) {
-                    auto copy = objc::Ptr(title)->copy().as<NS::String>();
-                    objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_title");
-                    objc::setIvar<NS::String*>(self, "_title", copy);
-                    old->release();
-                    self->navigationItem()->setTitle(copy);
-                })
-        .method(ViewController::navigationItem_,
-                [](ViewController* self) -> NavigationItem* {
-                    auto item = objc::ivar<NavigationItem*>(self, "_navigationItem");
-                    if (item == nullptr) {
-                        item =
-                            NavigationItem::alloc()->initWithTitle(objc::ivar<NS::String*>(self, "_title"));
-                        objc::setIvar<NavigationItem*>(self, "_navigationItem", item);
-                    }
-                    return item;
-                })
+        .method<&setView>(ViewController::setView_)
+        .method<&presentViewControllerAnimatedCompletion>(
+            ViewController::presentViewControllerAnimatedCompletion_)
+        .method<&dismissViewControllerAnimatedCompletion>(
+            ViewController::dismissViewControllerAnimatedCompletion_)
+        .method<&dealloc>(NS::Object::dealloc_)
+        .method<&view>(ViewController::view_)
+        .method<&isViewLoaded>(ViewController::isViewLoaded_)
+        .method<&loadView>(ViewController::loadView_)
+        .method<&viewDidLoad>(ViewController::viewDidLoad_)
+        .method<&viewWillAppear>(ViewController::viewWillAppear_)
+        .method<&viewDidAppear>(ViewController::viewDidAppear_)
+        .method<&viewWillDisappear>(ViewController::viewWillDisappear_)
+        .method<&viewDidDisappear>(ViewController::viewDidDisappear_)
+        .method<&title>(ViewController::title_)
+        .method<&setTitle>(ViewController::setTitle_)
+        .method<&navigationItem>(ViewController::navigationItem_)
         .build();
 }
 
