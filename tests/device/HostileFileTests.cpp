@@ -1,6 +1,7 @@
 // Files of the device that are not what they should be, as a hostile package or person may leave
-// them: no app waits on one for ever.
+// them: no app waits on one for ever, and no picture costs more than the device's pictures need.
 #include "../support/NotFiles.hpp"
+#include "../support/PngBytes.hpp"
 #include "../support/Subprocess.hpp"
 
 #include <gtest/gtest.h>
@@ -24,11 +25,17 @@ const std::string kSettings = "/Applications/Preferences.app/Preferences";
 const fs::path kBundle = "/Library/PreferenceBundles/Glintmere.bundle";
 const fs::path kHookLibraries = "/Library/MobileSubstrate/DynamicLibraries";
 const fs::path kFontCaches = "/var/mobile/Library/Caches/fontconfig";
+const fs::path kHomeBackground = "/var/mobile/Library/SpringBoard/HomeBackground.png";
+
+// What a device's pictures and lists cost at most (an app takes about 60 MB here, sanitizers and all):
+// a picture decoded whole at two gigabytes is far beyond it.
+constexpr long kMemoryBoundKilobytes = 256 * 1024;
 
 struct Ended {
     int status = -1;
     std::string out;
     std::string err;
+    long peakKilobytes = 0;
 };
 
 // Runs an app to its end, which must come within a minute.
@@ -43,7 +50,7 @@ Ended finish(const std::vector<std::string>& argv) {
         ADD_FAILURE() << command << " had not ended after a minute; it is stopped";
         return {};
     }
-    return {*status, app.out(), app.err()};
+    return {*status, app.out(), app.err(), app.peakKilobytes()};
 }
 
 void writeFile(const fs::path& path, const std::string& bytes) {
@@ -58,6 +65,26 @@ TEST(NotAFile, EveryAppStartsWhateverStandsInPlaceOfTheDeviceFacts) {
             EXPECT_EQ(help.status, 0) << app << " with " << describe(kind) << ": " << help.err;
             EXPECT_NE(help.out.find(" commands:\n"), std::string::npos) << help.out;
         }
+    }
+}
+
+TEST(NotAFile, APictureThatIsNoFileIsNoPicture) {
+    for (const NotAFile kind : kNotFiles) {
+        InPlaceOf header(kBundle / "headerLogo.png", kind);
+        InPlaceOf footer(kBundle / "footerLogo.png", kind);
+        InPlaceOf portrait(kBundle / "brightmoth.png", kind);
+        const Ended list = finish({kSettings, "list"});
+        EXPECT_EQ(list.status, 0) << describe(kind) << ": " << list.err;
+        EXPECT_NE(list.out.find("\n  Enabled: on\n"), std::string::npos) << list.out;
+        const Ended makers = finish({kSettings, "views", "Glintmere/Makers", "--at", "0"});
+        EXPECT_EQ(makers.status, 0) << describe(kind) << ": " << makers.err;
+
+        const fs::path image = "/tmp/long-pressed.png";
+        ASSERT_TRUE(testing_support::plant(kind, image));
+        const Ended pressed = finish({kSafari, "long-press", image.string()});
+        fs::remove_all(image);
+        EXPECT_NE(pressed.status, 0) << describe(kind);
+        EXPECT_NE(pressed.err.find("is not a PNG image"), std::string::npos) << pressed.err;
     }
 }
 
@@ -123,6 +150,37 @@ TEST(NotAFile, FontSetupAndFontCachesThatAreNoFilesHoldNothingUp) {
                     << describe(kind) << " left at " << cache;
             }
         }
+    }
+}
+
+// A 44-byte picture whose text chunk declares two gigabytes, and one of 23000 by 23000 pixels in
+// two and a half megabytes: each cost two gigabytes and more and many seconds to decode.
+TEST(HugePictures, CostNoMoreThanTheDevicesOwnPictures) {
+    const std::string claimsText = testing_support::kPngSignature + testing_support::pngHeader(1, 1) +
+                                   testing_support::pngChunk("tEXt", "abc", 0x7fff0000).substr(0, 11);
+    const std::string huge = testing_support::zeroPng(23000, 23000);
+    for (const std::string* picture : {&claimsText, &huge}) {
+        const std::string what = picture == &huge ? "23000 by 23000 pixels" : "a text chunk of 2 GB";
+        {
+            InPlaceOf header(kBundle / "headerLogo.png", *picture);
+            InPlaceOf footer(kBundle / "footerLogo.png", *picture);
+            const Ended list = finish({kSettings, "list"});
+            EXPECT_EQ(list.status, 0) << what << ": " << list.err;
+            EXPECT_NE(list.out.find("\n  Enabled: on\n"), std::string::npos) << list.out;
+            EXPECT_LT(list.peakKilobytes, kMemoryBoundKilobytes) << what;
+        }
+
+        const fs::path image = "/tmp/page-picture.png";
+        writeFile(image, *picture);
+        fs::remove(kHomeBackground);
+        const Ended pressed = finish({kSafari, "long-press", image.string()});
+        EXPECT_NE(pressed.err.find("is not a PNG image"), std::string::npos) << what << ": " << pressed.err;
+        EXPECT_LT(pressed.peakKilobytes, kMemoryBoundKilobytes) << what;
+        const Ended tapped = finish({kSafari, "tap", image.string(), "Set As Wallpaper"});
+        EXPECT_NE(tapped.status, 0) << what;
+        EXPECT_LT(tapped.peakKilobytes, kMemoryBoundKilobytes) << what;
+        EXPECT_FALSE(fs::exists(kHomeBackground)) << what << " became the wallpaper";
+        fs::remove(image);
     }
 }
 
