@@ -1,11 +1,11 @@
 #include "CoreFoundation/DeviceAccounts.hpp"
 
+#include "Foundation/AtomicFile.hpp"
+
 #include <plist/plist.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <memory>
+#include <optional>
 
 namespace CF {
 namespace {
@@ -27,38 +27,16 @@ std::string stringItem(plist_t dict, const char* key) {
     return text != nullptr ? std::string(text, length) : std::string();
 }
 
-// The file's bytes, or nothing when it cannot be read or is too large to be an accounts file.
-std::string readLimited(const char* path) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return {};
-    }
-    std::string bytes;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0 || bytes.size() + static_cast<std::size_t>(n) > kLimit) {
-            if (n > 0) {
-                bytes.clear();
-            }
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return bytes;
-}
-
 } // namespace
 
 std::vector<DeviceAccount> readDeviceAccounts(const char* path) {
     std::vector<DeviceAccount> accounts;
-    const std::string bytes = readLimited(path);
-    if (bytes.empty()) {
+    const std::optional<std::string> bytes = NS::detail::readFile(path, kLimit);
+    if (!bytes || bytes->empty()) {
         return accounts;
     }
     plist_t parsed = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &parsed);
+    plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &parsed);
     const std::unique_ptr<void, PlistFree> root(parsed);
     if (parsed == nullptr || plist_get_node_type(parsed) != PLIST_DICT) {
         return accounts;

@@ -1,10 +1,12 @@
 #include "CoreFoundation/DeviceFacts.hpp"
 
+#include "Foundation/AtomicFile.hpp"
+
 #include <plist/plist.h>
 
 #include <cmath>
-#include <fstream>
 #include <memory>
+#include <optional>
 
 namespace CF {
 namespace {
@@ -47,18 +49,12 @@ void readNumber(plist_t dict, const char* key, double& out) {
 
 DeviceFacts readDeviceFacts(const char* path) {
     DeviceFacts facts;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return facts;
-    }
-    std::string bytes(kLimit + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto length = static_cast<std::size_t>(in.gcount());
-    if (length == 0 || length > kLimit) {
+    const std::optional<std::string> bytes = NS::detail::readFile(path, kLimit);
+    if (!bytes || bytes->empty()) {
         return facts;
     }
     plist_t parsed = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(length), &parsed);
+    plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &parsed);
     const std::unique_ptr<void, PlistFree> root(parsed);
     if (parsed == nullptr || plist_get_node_type(parsed) != PLIST_DICT) {
         return facts;

@@ -1,5 +1,7 @@
 #include "Foundation/AtomicFile.hpp"
 
+#include "Foundation/RegularFile.hpp"
+
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -181,19 +183,13 @@ bool writeReplacing(const char* path, std::string_view bytes, bool flushFolder) 
 } // namespace
 
 std::optional<std::string> readFile(const char* path, std::size_t limit) {
-    if (path == nullptr) {
-        return std::nullopt;
-    }
-    // Without O_NONBLOCK, opening a pipe would wait for a writer; the type check below then refuses it.
-    FileDescriptor file{::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-    struct stat info {};
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<unsigned long long>(info.st_size) > limit) {
+    std::optional<RegularFile> file = RegularFile::open(path);
+    if (!file || file->size() > limit) {
         return std::nullopt;
     }
     // One byte more than the file holds: a read that stops at the size the file has is at its end,
     // and a file read in one call takes one read.
-    const auto size = static_cast<std::size_t>(info.st_size);
+    const auto size = static_cast<std::size_t>(file->size());
     std::string bytes;
     bytes.resize(size + 1);
     std::size_t done = 0;
@@ -205,11 +201,8 @@ std::optional<std::string> readFile(const char* path, std::size_t limit) {
             }
             bytes.resize(done + 1 + std::min<std::size_t>(4095, limit - done));
         }
-        ssize_t n = ::read(file.fd, bytes.data() + done, bytes.size() - done);
+        const long n = file->read(bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return std::nullopt;
         }
         if (n == 0) {

@@ -8,6 +8,7 @@
 #include "Foundation/NSString.hpp"
 #include "Foundation/NSURL.hpp"
 #include "Foundation/PropertyList.hpp"
+#include "Foundation/RegularFile.hpp"
 #include "Foundation/Storage.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -517,7 +518,9 @@ bool load(const Bundle* self) {
         return false;
     }
     std::string file = s.path + "/" + executable->str();
-    if (!exists(file)) {
+    // dlopen's own open of a FIFO would wait for a writer for ever: anything but a regular file is
+    // no executable.
+    if (!detail::RegularFile::open(file.c_str())) {
         std::fprintf(stderr, "NSBundle %s: cannot load: the executable %s couldn't be located\n",
                      s.path.c_str(), file.c_str());
         return false;

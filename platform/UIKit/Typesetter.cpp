@@ -1,9 +1,14 @@
 #include "UIKit/Typesetter.hpp"
 
+#include "Foundation/AtomicFile.hpp"
+
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -33,13 +38,47 @@ std::string stringOf(FcPattern* p, const char* object, int index = 0) {
     return reinterpret_cast<const char*>(value);
 }
 
+// A fontconfig file maps a few dozen names; anything far larger is not one and is not read whole.
+constexpr std::size_t kConfigLimit = 1 << 20;
+
+// Fontconfig opens its cache files with a plain open, which waits for ever on a FIFO. It only ever
+// writes regular files there, so whatever else a cache folder holds (a FIFO, a socket, a device node,
+// a link to one of those) was put there by someone else, and goes: fontconfig rebuilds what it misses.
+void removeNonFilesFromCaches(FcConfig* config) {
+    FcStrList* folders = FcConfigGetCacheDirs(config);
+    if (folders == nullptr) {
+        return;
+    }
+    while (const FcChar8* folder = FcStrListNext(folders)) {
+        DIR* entries = opendir(reinterpret_cast<const char*>(folder));
+        if (entries == nullptr) {
+            continue;
+        }
+        const int fd = dirfd(entries);
+        while (const dirent* entry = readdir(entries)) {
+            struct stat info {};
+            if (fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(info.st_mode) &&
+                !S_ISDIR(info.st_mode)) {
+                unlinkat(fd, entry->d_name, 0);
+            }
+        }
+        closedir(entries);
+    }
+    FcStrListDone(folders);
+}
+
 } // namespace
 
 Typesetter::Typesetter(const std::string& configFile) {
     FcConfig* config = FcConfigCreate();
-    if (access(configFile.c_str(), R_OK) == 0 &&
-        FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(configFile.c_str()), FcTrue) &&
-        FcConfigBuildFonts(config)) {
+    // Read here rather than by fontconfig, whose own open of a FIFO would wait for ever.
+    const std::optional<std::string> settings = NS::detail::readFile(configFile.c_str(), kConfigLimit);
+    const bool parsed = settings && FcConfigParseAndLoadFromMemory(
+                                        config, reinterpret_cast<const FcChar8*>(settings->c_str()), FcTrue);
+    if (parsed) {
+        removeNonFilesFromCaches(config);
+    }
+    if (parsed && FcConfigBuildFonts(config)) {
         config_ = config;
     } else {
         FcConfigDestroy(config);

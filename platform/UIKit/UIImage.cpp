@@ -1,5 +1,6 @@
 #include "UIKit/UIImage.hpp"
 
+#include "UIKit/PNGDecoder.hpp"
 #include "UIKit/PNGEncoder.hpp"
 
 #include "Foundation/AtomicFile.hpp"
@@ -230,38 +231,6 @@ class Background {
     const pid_t owner_;
 };
 
-// PNG files start with these eight bytes; checking them first keeps other formats (and
-// directories, devices, half-written files) from reaching the decoder at all.
-constexpr std::string_view pngSignature{"\x89PNG\r\n\x1a\n", 8};
-
-bool hasPngSignature(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        return false;
-    }
-    char head[8] = {};
-    const bool ok =
-        std::fread(head, 1, sizeof head, f) == sizeof head && std::string_view(head, 8) == pngSignature;
-    std::fclose(f);
-    return ok;
-}
-
-struct ByteReader {
-    const unsigned char* bytes;
-    std::size_t length;
-    std::size_t offset = 0;
-};
-
-cairo_status_t readBytes(void* closure, unsigned char* out, unsigned int length) {
-    auto* reader = static_cast<ByteReader*>(closure);
-    if (reader->length - reader->offset < length) {
-        return CAIRO_STATUS_READ_ERROR;
-    }
-    std::memcpy(out, reader->bytes + reader->offset, length);
-    reader->offset += length;
-    return CAIRO_STATUS_SUCCESS;
-}
-
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
@@ -279,11 +248,7 @@ GLINTMERE_REGISTER_CLASSES {
                         return nullptr;
                     }
                     const char* p = objc::Ptr(path)->utf8String();
-                    if (p == nullptr || !hasPngSignature(p)) {
-                        image->release();
-                        return nullptr;
-                    }
-                    auto read = objc::Ptr(adoptSurface(image, cairo_image_surface_create_from_png(p)));
+                    auto read = objc::Ptr(adoptSurface(image, decodePNGFile(p)));
                     if (read != nullptr) {
                         // Made owned, not autoreleased: an image may be read where no pool is.
                         const std::string name = std::filesystem::path(p).filename().string();
@@ -298,15 +263,8 @@ GLINTMERE_REGISTER_CLASSES {
                     if (image == nullptr) {
                         return nullptr;
                     }
-                    ByteReader reader{static_cast<const unsigned char*>(objc::Ptr(data)->bytes()),
-                                      objc::Ptr(data)->length()};
-                    if (reader.bytes == nullptr || reader.length < pngSignature.size() ||
-                        std::memcmp(reader.bytes, pngSignature.data(), pngSignature.size()) != 0) {
-                        image->release();
-                        return nullptr;
-                    }
                     return adoptSurface(image,
-                                        cairo_image_surface_create_from_png_stream(&readBytes, &reader));
+                                        decodePNGBytes(objc::Ptr(data)->bytes(), objc::Ptr(data)->length()));
                 })
         .method(Image::size_,
                 [](Image* self) -> CGSize {

@@ -1,6 +1,8 @@
+#include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSString.hpp"
+#include "Foundation/RegularFile.hpp"
 #include "objc/Runtime.hpp"
 #include "substrate/substrate.h"
 
@@ -12,8 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <variant>
@@ -22,6 +22,8 @@
 namespace {
 
 constexpr const char* kDirectory = "/Library/MobileSubstrate/DynamicLibraries";
+// A filter names a few bundles; anything far larger is not one and is not read whole.
+constexpr std::size_t kFilterLimit = 1 << 20;
 
 // What a filter can name about the process it is asked about.
 struct Process {
@@ -91,14 +93,13 @@ std::optional<Malformed> readList(plist_t filter, const char* key, std::vector<s
 // The filter of a library: nullopt when it has none (no file, or no Filter entry), else the
 // filter or what is wrong with the file.
 std::optional<std::variant<Filter, Malformed>> readFilter(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const std::optional<std::string> data = NS::detail::readFile(path.c_str(), kFilterLimit);
+    if (!data) {
         return std::nullopt;
     }
-    const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     PlistOwner root;
-    if (!data.empty()) {
-        plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root.node);
+    if (!data->empty()) {
+        plist_from_memory(data->data(), static_cast<uint32_t>(data->size()), &root.node);
     }
     if (root.node == nullptr) {
         return Malformed{"not a property list"};
@@ -169,6 +170,11 @@ extern "C" void MSLoadDynamicLibraries(void) {
         }
         const Filter& f = std::get<Filter>(*filter);
         if (f.empty() || !matches(f, process)) {
+            continue;
+        }
+        // The loader's own open of a FIFO would wait for a writer for ever.
+        if (!NS::detail::RegularFile::open(library.c_str())) {
+            std::fprintf(stderr, "MobileSubstrate: cannot load %s: not a regular file\n", library.c_str());
             continue;
         }
         if (dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr) {

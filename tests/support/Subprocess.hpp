@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,9 +170,11 @@ class Child {
         }
         if (!status_) {
             int raw = 0;
-            while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+            rusage usage{};
+            while (wait4(pid_, &raw, 0, &usage) < 0 && errno == EINTR) {
             }
             status_ = exitStatus(raw);
+            peakKilobytes_ = usage.ru_maxrss;
         }
         return status_;
     }
@@ -180,6 +183,8 @@ class Child {
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
     pid_t pid() const { return pid_; }
+    // The most memory the child held at once, once it has ended.
+    long peakKilobytes() const { return peakKilobytes_; }
 
   private:
     // Reads whatever either pipe holds, waiting up to `timeoutMs`; false when nothing came.
@@ -209,6 +214,7 @@ class Child {
     bool outClosed_ = false, errClosed_ = false;
     std::string out_, err_;
     std::optional<int> status_;
+    long peakKilobytes_ = 0;
 };
 
 struct Outcome {

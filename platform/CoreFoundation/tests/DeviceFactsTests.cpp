@@ -1,5 +1,7 @@
 #include "CoreFoundation/DeviceFacts.hpp"
 
+#include "../../../tests/support/NotFiles.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -84,6 +86,19 @@ TEST_F(DeviceFactsFile, AnythingMalformedKeepsTheDefaults) {
     EXPECT_EQ(wild.idiom, 0);
     EXPECT_EQ(CF::readDeviceFacts((dir_ / "absent").c_str()).productType, standard.productType);
     EXPECT_EQ(CF::readDeviceFacts(dir_.c_str()).productType, standard.productType);
+}
+
+TEST_F(DeviceFactsFile, AnythingButARegularFileKeepsTheDefaultsWithoutWaiting) {
+    const CF::DeviceFacts standard;
+    for (const testing_support::NotAFile kind : testing_support::kNotFiles) {
+        const fs::path path = dir_ / "DeviceFacts.plist";
+        ASSERT_TRUE(testing_support::plant(kind, path)) << describe(kind);
+        const bool returned = testing_support::returnsWithoutAWriter(path, [&] {
+            EXPECT_EQ(CF::readDeviceFacts(path.c_str()).productType, standard.productType) << describe(kind);
+        });
+        EXPECT_TRUE(returned) << describe(kind) << " was waited on";
+        fs::remove_all(path);
+    }
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "../../../tests/support/FileEvents.hpp"
+#include "../../../tests/support/NotFiles.hpp"
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/Foundation.hpp"
+#include "Foundation/RegularFile.hpp"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +105,40 @@ TEST(AtomicFile, ReadsWholeFilesUpToTheLimitAndNothingLarger) {
     EXPECT_GT(mounts->size(), 0u);
     EXPECT_EQ(*mounts, readBytes("/proc/self/mountinfo"));
     EXPECT_EQ(NS::detail::readFile(dir.path().c_str(), 1 << 20), std::nullopt) << "a folder";
+}
+
+TEST(RegularFile, OnlyARegularFileOpensAndNothingElseIsWaitedOn) {
+    TempDir dir;
+    const std::string path = dir.file(kName);
+    std::ofstream(path, std::ios::binary) << "0123456789";
+    ASSERT_EQ(::symlink(path.c_str(), dir.file("link").c_str()), 0);
+    for (const std::string& name : {std::string(kName), std::string("link")}) {
+        std::optional<NS::detail::RegularFile> file = NS::detail::RegularFile::open(dir.file(name).c_str());
+        ASSERT_TRUE(file) << name;
+        EXPECT_EQ(file->size(), 10u);
+        char bytes[4] = {};
+        ASSERT_TRUE(file->readFully(bytes, 3));
+        EXPECT_EQ(std::string(bytes, 3), "012");
+        ASSERT_TRUE(file->skip(4));
+        EXPECT_EQ(file->read(bytes, sizeof bytes), 3);
+        EXPECT_EQ(std::string(bytes, 3), "789");
+        EXPECT_FALSE(file->readFully(bytes, 1)) << "past the end";
+    }
+    EXPECT_FALSE(NS::detail::RegularFile::open(dir.file("missing").c_str()));
+    EXPECT_FALSE(NS::detail::RegularFile::open(""));
+    EXPECT_FALSE(NS::detail::RegularFile::open(nullptr));
+    EXPECT_FALSE(NS::detail::RegularFile::open("/dev/null")) << "a device";
+
+    for (const testing_support::NotAFile kind : testing_support::kNotFiles) {
+        const std::string other = dir.file("other");
+        ASSERT_TRUE(testing_support::plant(kind, other)) << describe(kind);
+        const bool returned = testing_support::returnsWithoutAWriter(other, [&] {
+            EXPECT_FALSE(NS::detail::RegularFile::open(other.c_str())) << describe(kind);
+            EXPECT_EQ(NS::detail::readFile(other.c_str(), 1 << 20), std::nullopt) << describe(kind);
+        });
+        EXPECT_TRUE(returned) << describe(kind) << " was waited on";
+        fs::remove_all(other);
+    }
 }
 
 TEST(AtomicFile, TemporariesOfKilledWritersAreRemovedByTheNextWrite) {

@@ -1,9 +1,15 @@
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
 
+#include "UIKit/PNGDecoder.hpp"
+
+#include "../../../tests/support/Files.hpp"
+#include "../../../tests/support/NotFiles.hpp"
 #include "../../../tests/support/Pictures.hpp"
+#include "../../../tests/support/PngBytes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +21,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::kPngSignature;
 using testing_support::makePicture;
 using testing_support::pictureOf;
+using testing_support::pngChunk;
+using testing_support::pngHeader;
 using testing_support::readPng;
 using testing_support::writePng;
+using testing_support::zeroPng;
 
 NS::String* str(const std::string& s) { return NS::String::string(s.c_str()); }
 
@@ -39,6 +49,24 @@ class ImageFiles : public ::testing::Test {
     UI::Image* load(const std::string& path) {
         return objc::send<UI::Image*>(UI::Image::alloc(), objc::Selector<"initWithContentsOfFile:">(),
                                       str(path));
+    }
+    // The image of `bytes` read from a file, after checking that the same bytes as data make the
+    // same image or none alike.
+    objc::Ref<UI::Image> loadBoth(const std::string& bytes) {
+        auto fromFile = objc::adopt(load(file("bytes.png", bytes)));
+        auto fromData = objc::adopt(UI::Image::alloc()->initWithData(
+            NS::Data::dataWithBytes(static_cast<const void*>(bytes.data()), bytes.size())));
+        EXPECT_EQ(fromFile == nullptr, fromData == nullptr);
+        if (fromFile && fromData) {
+            EXPECT_EQ(pictureOf(fromFile->cairoSurface()), pictureOf(fromData->cairoSurface()));
+        }
+        return fromFile;
+    }
+    // The bytes of a PNG file of `picture` as cairo writes it.
+    std::string pngOf(const testing_support::Picture& picture) {
+        const std::string path = (dir / "written.png").string();
+        EXPECT_TRUE(writePng(picture, path));
+        return testing_support::readAll(path);
     }
 
     NS::AutoreleaseScope pool;
@@ -72,6 +100,19 @@ TEST_F(ImageFiles, AnythingButAReadablePngGivesNil) {
     EXPECT_EQ(load(dir.string()), nullptr);
     EXPECT_EQ(objc::send<id>(UI::Image::alloc(), objc::Selector<"initWithContentsOfFile:">(), nil), nil);
     EXPECT_EQ(UI::Image::imageWithContentsOfFile(str((dir / "missing.png").string())), nullptr);
+}
+
+TEST_F(ImageFiles, AnythingButARegularFileIsNoImageAndIsNeverWaitedOn) {
+    for (const testing_support::NotAFile kind : testing_support::kNotFiles) {
+        const fs::path path = dir / "not-a-file.png";
+        ASSERT_TRUE(testing_support::plant(kind, path)) << describe(kind);
+        const bool returned = testing_support::returnsWithoutAWriter(path, [&] {
+            NS::AutoreleaseScope pool;
+            EXPECT_EQ(UI::Image::imageWithContentsOfFile(str(path.string())), nullptr) << describe(kind);
+        });
+        EXPECT_TRUE(returned) << "loading " << describe(kind) << " waited for a writer";
+        fs::remove_all(path);
+    }
 }
 
 TEST_F(ImageFiles, PngDataMakesTheSameImageAgain) {
@@ -137,6 +178,100 @@ TEST_F(ImageFiles, SavingToThePhotoAlbumNumbersEachPicture) {
     EXPECT_EQ(readPng((album / "IMG_0002.PNG").string()), makePicture(4, 2, 5));
     EXPECT_FALSE(fs::exists(album / "IMG_0003.PNG"));
     fs::remove_all(album);
+}
+
+// Pictures whose bytes promise more than a device's pictures ever need are refused before the
+// decoder spends anything on them; whatever draws nothing is passed over unread.
+TEST_F(ImageFiles, AChunkLongerThanWhatFollowsItIsNoPicture) {
+    const std::string header = kPngSignature + pngHeader(1, 1);
+    // 44 bytes whose text chunk declares two gigabytes.
+    const std::string claimsText = header + pngChunk("tEXt", "abc", 0x7fff0000).substr(0, 11);
+    ASSERT_EQ(claimsText.size(), 44u);
+    EXPECT_FALSE(loadBoth(claimsText));
+    const std::string whole = zeroPng(1, 1);
+    const std::string data = whole.substr(header.size(), whole.size() - header.size());
+    EXPECT_FALSE(loadBoth(header + pngChunk("zTXt", "k\0\0", 1 << 20) + data));
+    EXPECT_FALSE(loadBoth(header + pngChunk("IDAT", "", 5000) + data));
+    // A whole picture loads; one byte short of its last checksum, none does.
+    EXPECT_TRUE(loadBoth(whole));
+    EXPECT_FALSE(loadBoth(whole.substr(0, whole.size() - 1)));
+}
+
+TEST_F(ImageFiles, NoPictureHasMorePixelsThanTheBound) {
+    // 23000 by 23000 pixels in a few megabytes would take two gigabytes decoded.
+    EXPECT_FALSE(loadBoth(zeroPng(23000, 23000)));
+    EXPECT_FALSE(loadBoth(zeroPng(4097, 4096)));
+    EXPECT_FALSE(loadBoth(zeroPng(UI::kMaxPicturePixels / 1024 + 1, 1024)));
+    EXPECT_FALSE(loadBoth(zeroPng(0, 10)));
+    auto largest = objc::adopt(load(file("largest.png", zeroPng(4096, 4096))));
+    ASSERT_TRUE(largest) << "a picture of exactly the bound";
+    EXPECT_EQ(largest->size(), (CGSize{4096, 4096}));
+    // Larger than the largest screen, and than a camera's photo.
+    EXPECT_GE(UI::kMaxPicturePixels, 2048u * 2732u);
+    EXPECT_GE(UI::kMaxPicturePixels, 4032u * 3024u);
+}
+
+TEST_F(ImageFiles, ChunksThatDrawNothingArePassedOverWhateverTheyHold) {
+    const auto picture = makePicture(6, 5, 3);
+    const std::string png = pngOf(picture);
+    const std::size_t afterHeader = kPngSignature.size() + 25;
+    const auto with = [&](const std::string& chunks) {
+        return png.substr(0, afterHeader) + chunks + png.substr(afterHeader);
+    };
+    // Text that unpacks to 16 MiB, a text chunk of every kind, a chunk of someone's own.
+    const std::string zeros(16u << 20, '\0');
+    uLongf packedSize = compressBound(static_cast<uLong>(zeros.size()));
+    std::string packed(packedSize, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                        reinterpret_cast<const Bytef*>(zeros.data()), static_cast<uLong>(zeros.size()), 9),
+              Z_OK);
+    packed.resize(packedSize);
+    const std::string chunks = pngChunk("zTXt", std::string("Comment\0\0", 9) + packed) +
+                               pngChunk("tEXt", std::string("Title\0cat", 9)) +
+                               pngChunk("iTXt", std::string("Title\0\0\0\0\0cat", 13)) +
+                               pngChunk("prVt", "mine");
+    auto image = loadBoth(with(chunks));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pictureOf(image->cairoSurface()), picture);
+
+    // A thousand of them are passed over; a file of more is made to be costly, not to be looked at.
+    std::string many;
+    for (int i = 0; i < 1000; ++i) {
+        many += pngChunk("tEXt", std::string("k\0v", 3));
+    }
+    EXPECT_TRUE(loadBoth(zeroPng(1, 1, many)));
+    EXPECT_FALSE(loadBoth(zeroPng(1, 1, many + pngChunk("tEXt", std::string("k\0v", 3)))));
+}
+
+TEST_F(ImageFiles, OnlyTheChunksOfAWellMadePictureReachTheDecoder) {
+    const std::string header = pngHeader(1, 1);
+    const std::string whole = zeroPng(1, 1);
+    const std::string rest = whole.substr(kPngSignature.size() + header.size());
+    // A palette picture with transparency: the chunks it draws with are all handed on.
+    const std::string row{0, 0, 1};
+    uLongf size = compressBound(static_cast<uLong>(row.size()) * 2);
+    std::string rows(size, '\0');
+    const std::string raw = row + row;
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(rows.data()), &size,
+                       reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size())),
+              Z_OK);
+    rows.resize(size);
+    const std::string palette =
+        kPngSignature + pngHeader(2, 2, 3) + pngChunk("PLTE", std::string("\xff\x00\x00\x00\x00\xff", 6)) +
+        pngChunk("tRNS", std::string("\xff\x00", 2)) + pngChunk("IDAT", rows) + pngChunk("IEND", "");
+    auto image = loadBoth(palette);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pictureOf(image->cairoSurface()),
+              (testing_support::Picture{2, 2, {0xffff0000u, 0u, 0xffff0000u, 0u}}));
+
+    // The header first, and only once; no critical chunk PNG lacks; no more image data than the
+    // pixels can need.
+    EXPECT_FALSE(loadBoth(kPngSignature + pngChunk("tEXt", std::string("k\0v", 3)) + header + rest));
+    EXPECT_FALSE(loadBoth(kPngSignature + header + header + rest));
+    EXPECT_FALSE(loadBoth(kPngSignature + header + pngChunk("ABCD", "") + rest));
+    EXPECT_FALSE(loadBoth(kPngSignature + header + pngChunk("PLTE", std::string(771, '\0')) + rest));
+    EXPECT_FALSE(loadBoth(whole.substr(0, whole.size() - 12) + pngChunk("IDAT", std::string(200000, 'x')) +
+                          pngChunk("IEND", "")));
 }
 
 TEST(Pasteboard, OneGeneralPasteboardHoldsTheLastCopy) {
