@@ -5,14 +5,17 @@
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 #include <cairo.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -262,12 +265,53 @@ cairo_status_t readBytes(void* closure, unsigned char* out, unsigned int length)
     return CAIRO_STATUS_SUCCESS;
 }
 
+// A picture file, and the screen pixels per point it was drawn for.
+struct ScaledFile {
+    std::string path;
+    CGFloat scale = 1;
+};
+
+// What a name such as "logo@2x" declares: two pixels a point. 1 for a name without such an ending.
+CGFloat scaleInName(std::string_view stem) {
+    for (int n = 2; n <= 3; ++n) {
+        if (stem.ends_with("@" + std::to_string(n) + "x")) {
+            return n;
+        }
+    }
+    return 1;
+}
+
+// The file a device reads for `path`: on a screen of more than one pixel a point, NAME@3x.EXT or
+// NAME@2x.EXT beside NAME.EXT, the one for the screen's scale first, where such a file is there;
+// else the file named. A name that says its scale itself is read as it is, at that scale.
+ScaledFile fileForScreen(const char* path) {
+    const std::filesystem::path named(path);
+    const std::string stem = named.stem().string();
+    if (const CGFloat declared = scaleInName(stem); declared > 1) {
+        return {path, declared};
+    }
+    const CGFloat screen = Screen::mainScreen()->scale();
+    const int wanted = std::isfinite(screen) ? static_cast<int>(std::clamp(std::lround(screen), 1L, 3L)) : 1;
+    for (int n = wanted; n >= 2; --n) {
+        std::filesystem::path variant = named;
+        variant.replace_filename(stem + "@" + std::to_string(n) + "x" + named.extension().string());
+        // One that is no picture is passed over rather than taken for the one the app asked for.
+        struct stat about {};
+        if (::stat(variant.c_str(), &about) == 0 && S_ISREG(about.st_mode) &&
+            hasPngSignature(variant.c_str())) {
+            return {variant.string(), static_cast<CGFloat>(n)};
+        }
+    }
+    return {path, 1};
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
         .ivar<void*>("_png")
         .ivar<ImageRenderingMode>("_renderingMode")
         .ivar<NS::String*>("_fileName", objc::Ownership::Owning)
+        .ivar<CGFloat>("_scale")
         .method(Image::imageWithContentsOfFile_,
                 [](Class cls, NS::String* path) -> Image* {
                     return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
@@ -278,7 +322,9 @@ GLINTMERE_REGISTER_CLASSES {
                     if (image == nullptr) {
                         return nullptr;
                     }
-                    const char* p = objc::Ptr(path)->utf8String();
+                    const char* named = objc::Ptr(path)->utf8String();
+                    const ScaledFile file = named != nullptr ? fileForScreen(named) : ScaledFile{};
+                    const char* p = named != nullptr ? file.path.c_str() : nullptr;
                     if (p == nullptr || !hasPngSignature(p)) {
                         image->release();
                         return nullptr;
@@ -289,6 +335,7 @@ GLINTMERE_REGISTER_CLASSES {
                         const std::string name = std::filesystem::path(p).filename().string();
                         objc::setIvar<NS::String*>(read, "_fileName",
                                                    NS::String::alloc()->initWithUTF8String(name.c_str()));
+                        objc::setIvar<CGFloat>(read, "_scale", file.scale);
                     }
                     return read;
                 })
@@ -314,8 +361,10 @@ GLINTMERE_REGISTER_CLASSES {
                     if (s == nullptr) {
                         return {};
                     }
-                    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)),
-                                  static_cast<CGFloat>(cairo_image_surface_get_height(s))};
+                    // In points: a picture drawn for a finer screen covers fewer of them.
+                    const CGFloat scale = self->scale();
+                    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)) / scale,
+                                  static_cast<CGFloat>(cairo_image_surface_get_height(s)) / scale};
                 })
         .method(Image::renderingMode_,
                 [](Image* self) -> ImageRenderingMode {
@@ -325,6 +374,7 @@ GLINTMERE_REGISTER_CLASSES {
                 [](Image* self, ImageRenderingMode mode) -> Image* {
                     auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
                     objc::setIvar(copy, "_renderingMode", mode);
+                    objc::setIvar<CGFloat>(copy, "_scale", self->scale());
                     objc::setIvar<NS::String*>(
                         copy, "_fileName",
                         objc::Ptr(objc::ivar<NS::String*>(self, "_fileName"))->copy().as<NS::String>());
@@ -335,7 +385,12 @@ GLINTMERE_REGISTER_CLASSES {
                     auto name = objc::ivar<NS::String*>(self, "_fileName");
                     return name != nullptr ? name : NS::String::string("").get();
                 })
-        .method(Image::scale_, [](Image*) -> CGFloat { return 1.0; })
+        .method(Image::scale_,
+                [](Image* self) -> CGFloat {
+                    // Only a file read for a finer screen sets it; every other image has one.
+                    const auto scale = objc::ivar<CGFloat>(self, "_scale");
+                    return scale > 0 ? scale : 1.0;
+                })
         .method(Image::cairoSurface_, [](Image* self) -> cairo_surface_t* { return surfaceOf(self); })
         .method(NS::Object::dealloc_,
                 [](Image* self) {
