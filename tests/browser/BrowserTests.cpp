@@ -1,5 +1,6 @@
 #include "CoreFoundation/CoreFoundation.h"
 
+#include "../support/Files.hpp"
 #include "../support/Pictures.hpp"
 #include "../support/Plists.hpp"
 #include "../support/Subprocess.hpp"
@@ -153,6 +154,39 @@ TEST_F(Browser, BadRequestsAreRefusedWithTheReason) {
         EXPECT_EQ(result.out, "");
     }
     EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
+}
+
+// A link at the preferences path (as a person's restore tool or another tweak may leave) names the
+// settings for every reader: the browser, the pane's switch and the support mail all read the file it
+// names, and the pane's next store puts a file of its own in the link's place.
+TEST_F(Browser, ThePaneTheMailAndTheBrowserReadALinkedPreferencesFileAlike) {
+    const fs::path linked = "/var/mobile/Documents/restored.plist";
+    fs::create_directories(linked.parent_path());
+    ASSERT_TRUE(testing_support::writePlist(
+        linked, testing_support::dictionaryWith("isEnabled", plist_new_bool(false))));
+    const std::string settings = testing_support::readAll(linked);
+    fs::create_symlink(linked, kPreferences);
+
+    auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kSheetWithCopy) << "the browser reads the linked file";
+    result = runProcess({kSettings, "list"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\n  Enabled: off\n"), std::string::npos) << result.out;
+    result = runProcess({kSettings, "tap", "Contact Support"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("  attachment GlintmerePrefs.plist application/xml " +
+                              std::to_string(settings.size()) + "\n"),
+              std::string::npos)
+        << result.out;
+
+    result = runProcess({kSettings, "set", "isEnabled", "true"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(kPreferences))) << "the link is replaced by a file";
+    EXPECT_EQ(testing_support::readAll(linked), settings) << "what the link named is left as it was";
+    result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.out, kSheetWithWallpaper);
+    fs::remove(linked);
 }
 
 using testing_support::ask;
