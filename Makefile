@@ -1,6 +1,7 @@
 # The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work,
-# `make package` builds Glintmere's .deb in build/packages/, `make fuzz` runs the fuzz targets for a while.
-.PHONY: all deps configure build test demo package bench fuzz format clean
+# `make package` builds Glintmere's .deb in build/packages/, `make repo` writes build/repo/, a package
+# source holding every package built, `make fuzz` runs the fuzz targets for a while.
+.PHONY: all deps configure build test demo package repo bench fuzz format clean
 
 JOBS ?= $(shell nproc)
 # Seconds that `make fuzz` runs each fuzz target.
@@ -30,6 +31,10 @@ demo: configure
 
 package: configure
 	@cmake --build --preset default --target glintmere-package -j $(JOBS)
+
+# After the whole build, so that the source holds every package it makes.
+repo: build
+	@cmake --build --preset default --target glintmere-repo
 
 bench: deps
 	@cmake --preset release >/dev/null

@@ -153,3 +153,12 @@ function(glintmere_write_package)
     endif()
   endforeach()
 endfunction()
+
+# glintmere-repo writes repo/, a package source that a device's package manager can add, from every
+# .deb in packages/ at the time it runs (see scripts/build-repo). It runs whenever it is asked for.
+function(glintmere_write_repo)
+  add_custom_target(glintmere-repo
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-repo ${CMAKE_BINARY_DIR}/packages ${CMAKE_BINARY_DIR}/repo
+    VERBATIM)
+  add_dependencies(glintmere-repo glintmere-package)
+endfunction()

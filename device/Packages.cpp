@@ -26,13 +26,6 @@ constexpr const char* kAdminDir = "/var/lib/dpkg";
 // maintainer script (a device has no capability for that), and overrides a DPKG_ROOT the caller has.
 constexpr const char* kRootOption = "--root=";
 
-// dpkg looks for the programs it runs on its way (ldconfig, start-stop-daemon) in the sbin folders,
-// which a user's PATH may lack.
-std::string dpkgPath() {
-    const char* path = std::getenv("PATH");
-    return std::string(path != nullptr && *path != '\0' ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
-}
-
 struct SystemPackage {
     const char* name;
     const char* version; // nullptr: the device's system version
@@ -191,6 +184,11 @@ std::string joined(const std::vector<std::string>& names) {
 }
 
 } // namespace
+
+std::string dpkgPath() {
+    const char* path = std::getenv("PATH");
+    return std::string(path != nullptr && *path != '\0' ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
+}
 
 void registerSystem(const DeviceFiles& files, const std::string& systemVersion) {
     std::string status;

@@ -25,6 +25,10 @@ void registerSystem(const DeviceFiles& files, const std::string& systemVersion);
 // naming the packages not installed.
 void installPackages(const std::filesystem::path& root, const std::vector<CheckedPackage>& packages);
 
+// The caller's PATH with the sbin folders after it: dpkg looks there for the programs it runs on its
+// way (ldconfig, start-stop-daemon), which a user's PATH may lack.
+std::string dpkgPath();
+
 // Removes the installed package `name` (`dpkg --remove`); what its users wrote stays.
 void removePackage(const std::filesystem::path& root, const std::string& name);
 

@@ -26,7 +26,7 @@ const char* const kUsage = "usage: glintmere-device create ROOT [--model MODEL] 
                            "                                     [--no-mail-account] [--no-twitter-account]\n"
                            "       glintmere-device install ROOT [PACKAGE.deb...]\n"
                            "       glintmere-device remove ROOT PACKAGE\n"
-                           "       glintmere-device run ROOT -- CMD [ARG...]\n"
+                           "       glintmere-device run ROOT [--as-root] -- CMD [ARG...]\n"
                            "       glintmere-device test BINARY [ARG...]\n";
 
 // Thrown for a command line that the tool cannot make sense of.
@@ -228,6 +228,14 @@ int dispatch(const std::vector<std::string>& words) {
     }
     if (verb == "run") {
         std::size_t first = 2;
+        // As the device's root, as dpkg runs: a package manager run by hand owns what it unpacks to
+        // root, as on the phone. It is still confined to the device, with no capability.
+        auto identity = device::Identity::Caller;
+        if (first < words.size() && words[first] == "--as-root") {
+            identity = device::Identity::DeviceRoot;
+            setenv("PATH", device::dpkgPath().c_str(), 1);
+            ++first;
+        }
         if (first < words.size() && words[first] == "--") {
             ++first;
         } else if (first < words.size() && isOption(words[first])) {
@@ -237,7 +245,7 @@ int dispatch(const std::vector<std::string>& words) {
             throw Usage("missing command to run in the device");
         }
         const fs::path root = device::open(words[1]);
-        return device::run(root, {words.begin() + static_cast<long>(first), words.end()});
+        return device::run(root, {words.begin() + static_cast<long>(first), words.end()}, identity);
     }
     return test(words[1], {words.begin() + 2, words.end()});
 }

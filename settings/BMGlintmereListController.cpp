@@ -53,19 +53,12 @@ objc::Ptr<NS::Object> property(objc::Ptr<PS::Specifier> specifier, const char* n
     return specifier->properties()->objectForKey(NS::String::string(name));
 }
 // The preferences file as a dictionary, changeable by the caller; nil when it is missing, unreadable
-// or no dictionary. A link at its path is no preferences file: whatever it points at is somebody
-// else's, and is not read.
+// or no dictionary. It is read as the hook library and the platform's own readers read it: a link at
+// its path is followed, so that every reader sees the same settings. (A store never writes through
+// one: the atomic write puts a file in the link's place.)
 objc::Ptr<NS::MutableDictionary> readPreferences() {
-    const int fd = open(glintmere::kPreferencesPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
-    // The descriptor's own name reads the very file that was opened, whatever the path holds by now.
-    const std::string opened = "/dev/fd/" + std::to_string(fd);
-    auto preferences =
-        NS::MutableDictionary::dictionaryWithContentsOfFile(NS::String::string(opened.c_str()));
-    close(fd);
-    return preferences;
+    return NS::MutableDictionary::dictionaryWithContentsOfFile(
+        NS::String::string(glintmere::kPreferencesPath));
 }
 
 // An exclusive advisory lock for one read-merge-write of the preferences file, so that two Settings

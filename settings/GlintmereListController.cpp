@@ -46,10 +46,15 @@ std::string deviceFact(const char* question) {
     return text != nullptr ? text->str() : "unknown";
 }
 
-// The bytes of the regular file at `path`, nil when it cannot be read. A link
-// there is not followed: what it points at is not ours to mail.
-objc::Ptr<NS::Data> readAttachment(const char* path) {
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+// Whether a link at an attachment's path is followed to the file it names.
+enum class Links { Follow, Refuse };
+
+// The bytes of the regular file at `path`, nil when it cannot be read. The
+// preferences file is read through a link, as every other reader of it reads it;
+// a link at the scratch listing is not followed: what it points at is not ours to
+// mail.
+objc::Ptr<NS::Data> readAttachment(const char* path, Links links) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0));
     if (fd < 0) {
         return nullptr;
     }
@@ -99,12 +104,12 @@ void emailBM(Pane* self) {
     const std::string build = deviceFact("BuildVersion");
     const std::string body = "\n\nCurrent Device: " + type + ", iOS " + version + " (" + build + ")";
     composer->setMessageBody(NS::String::string(body), false);
-    composer->addAttachmentData(readAttachment(glintmere::kMailedPreferencesPath), "application/xml"_ns,
-                                "GlintmerePrefs.plist"_ns);
+    composer->addAttachmentData(readAttachment(glintmere::kMailedPreferencesPath, Links::Follow),
+                                "application/xml"_ns, "GlintmerePrefs.plist"_ns);
     // Made afresh for each mail, so that it carries the packages installed at
     // this moment. One given up at its limits is empty: the mail goes without.
     glintmere::writePackageListing();
-    auto listing = readAttachment(glintmere::kPackageListingPath);
+    auto listing = readAttachment(glintmere::kPackageListingPath, Links::Refuse);
     if (listing->length() > 0) {
         composer->addAttachmentData(listing, "text/plain"_ns, "dpkgl.txt"_ns);
     }

@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 using testing_support::runProcess;
 
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
+// Where `make repo` writes the package source.
+const fs::path kRepo = GLINTMERE_REPO_DIR;
 
 std::string slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -94,6 +96,13 @@ TEST_F(DeviceTool, RunSeesTheDeviceAsItsRoot) {
         runProcess({kTool, "run", root, "--", "sh", "-c", "echo $HOME; pwd; echo $PROBE; ls /Applications"},
                    "", {{"PROBE", "kept"}});
     EXPECT_EQ(where.out, "/var/mobile\n/\nkept\n") << where.err;
+
+    // As the device's root, as dpkg runs, with the folders of root's programs on its PATH.
+    auto caller = runProcess({kTool, "run", root, "--", "id", "-u"});
+    EXPECT_EQ(caller.out, std::to_string(getuid()) + "\n") << caller.err;
+    auto asRoot = runProcess({kTool, "run", root, "--as-root", "--", "sh", "-c", "id -u; echo $PATH"}, "",
+                             {{"PATH", "/usr/bin:/bin"}});
+    EXPECT_EQ(asRoot.out, "0\n/usr/bin:/bin:/usr/sbin:/sbin\n") << asRoot.err;
 
     // Writes land in the device, and the host's /usr cannot be written.
     auto wrote =
@@ -1170,6 +1179,131 @@ TEST_F(GlintmerePackage, IsRefusedByAnOldFirmwareAndWithoutSubstrate) {
             EXPECT_FALSE(entry.path().filename().string().starts_with(".glintmere-packages")) << entry.path();
         }
     }
+}
+
+// The package source that `make repo` writes, as a device's package manager takes it: every package
+// the build made, an index of them and a Release that vouches for the index.
+TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHashes) {
+    const fs::path source = kRepo;
+    const std::string index = slurp(source / "Packages");
+    ASSERT_FALSE(index.empty()) << source;
+    int built = 0;
+    for (const auto& entry : fs::directory_iterator(builtPackage().parent_path())) {
+        if (entry.path().extension() != ".deb") {
+            continue;
+        }
+        ++built;
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(slurp(source / name), slurp(entry.path())) << name;
+        EXPECT_NE(index.find("\nFilename: ./" + name + "\n"), std::string::npos) << index;
+    }
+    EXPECT_GE(built, 1);
+    auto unpacked = runProcess({"gzip", "-dc", source / "Packages.gz"});
+    EXPECT_EQ(unpacked.status, 0) << unpacked.err;
+    EXPECT_EQ(unpacked.out, index);
+
+    // The Release names both index files with their sizes and hashes, and the packages' architectures.
+    const std::string release = slurp(source / "Release");
+    EXPECT_NE(release.find("Architectures: " + field(builtPackage(), "Architecture")), std::string::npos)
+        << release;
+    const auto sha256 = release.find("\nSHA256:\n");
+    ASSERT_NE(sha256, std::string::npos) << release;
+    for (const char* file : {"Packages", "Packages.gz"}) {
+        auto summed = runProcess({"sha256sum", source / file});
+        ASSERT_EQ(summed.status, 0) << summed.err;
+        const std::string hash = summed.out.substr(0, summed.out.find(' '));
+        const std::string line = " " + hash + " " +
+                                 std::string(16 - std::to_string(fs::file_size(source / file)).size(), ' ') +
+                                 std::to_string(fs::file_size(source / file)) + " " + file + "\n";
+        EXPECT_NE(release.find(line, sha256), std::string::npos) << line << release;
+    }
+
+    // Written again from a folder without packages, or with a file that is no package, the source
+    // already there stays as it was, and the reason is given.
+    const fs::path script = fs::path(GLINTMERE_SOURCE_DIR) / "scripts/build-repo";
+    const fs::path kept = scratch_ / "repo";
+    ASSERT_EQ(runProcess({script, builtPackage().parent_path(), kept}).status, 0);
+    const std::string keptIndex = slurp(kept / "Packages");
+    EXPECT_EQ(keptIndex, index);
+    fs::create_directories(scratch_ / "empty");
+    spill(scratch_ / "broken/notes.deb", "not a package\n");
+    for (const auto& [folder, reason] : {std::pair{scratch_ / "empty", "no .deb in"},
+                                         std::pair{scratch_ / "broken", "is not a package dpkg can read"}}) {
+        auto refused = runProcess({script, folder, kept});
+        EXPECT_NE(refused.status, 0);
+        EXPECT_NE(refused.err.find(reason), std::string::npos) << refused.err;
+        EXPECT_EQ(slurp(kept / "Packages"), keptIndex);
+    }
+    for (const auto& entry : fs::directory_iterator(scratch_)) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".repo-")) << entry.path();
+    }
+}
+
+// apt inside the device takes Glintmere from the source as a file: source, resolving its dependencies
+// from the device's own database (the host's knows no mobilesubstrate), and removes it again. It
+// runs as dpkg does, as the device's root, with its own configuration: the host's /etc/apt, which the
+// device sees read-only, has no say.
+TEST_F(GlintmerePackage, InstallsFromTheSourceWithTheDevicesAptAndIsRemovedAgain) {
+    const fs::path root = installedDevice();
+    ASSERT_EQ(runProcess({kTool, "remove", root, kPackage}).status, 0);
+    ASSERT_EQ(installedVersion(root), "");
+    fs::copy(kRepo, root / "tmp/source", fs::copy_options::recursive);
+    for (const char* folder : {"tmp/apt/none", "private/var/lib/apt/lists/partial",
+                               "private/var/cache/apt/archives/partial", "private/var/log/apt"}) {
+        fs::create_directories(root / folder);
+    }
+    spill(root / "tmp/apt/sources.list", "deb [trusted=yes] file:/tmp/source ./\n");
+    spill(root / "tmp/apt/apt.conf", "Dir::Etc::Main \"/dev/null\";\n"
+                                     "Dir::Etc::Parts \"/tmp/apt/none\";\n"
+                                     "Dir::Etc::SourceList \"/tmp/apt/sources.list\";\n"
+                                     "Dir::Etc::SourceParts \"/tmp/apt/none\";\n"
+                                     "Dir::Etc::Preferences \"/dev/null\";\n"
+                                     "Dir::Etc::PreferencesParts \"/tmp/apt/none\";\n"
+                                     "Dir::State::status \"/var/lib/dpkg/status\";\n"
+                                     "Dir::Log::Terminal \"/dev/null\";\n"
+                                     "APT::Sandbox::User \"root\";\n"
+                                     "DPkg::Options { \"--root=\"; };\n");
+    const auto apt = [&](const std::vector<std::string>& words) {
+        std::vector<std::string> command = {kTool, "run", root, "--as-root", "--", "apt-get", "-q", "-y"};
+        command.insert(command.end(), words.begin(), words.end());
+        return runProcess(command, "", {{"APT_CONFIG", "/tmp/apt/apt.conf"}});
+    };
+    auto updated = apt({"update"});
+    ASSERT_EQ(updated.status, 0) << updated.out << updated.err;
+
+    // A device whose Settings loader is older than Glintmere asks for is refused, with nothing left.
+    const fs::path status = root / "private/var/lib/dpkg/status";
+    const std::string database = slurp(status);
+    std::string older = database;
+    const auto loader = older.find("Package: preferenceloader\n");
+    ASSERT_NE(loader, std::string::npos);
+    const auto version = older.find("Version: ", loader);
+    older.replace(version, older.find('\n', version) - version, "Version: 2.0");
+    spill(status, older);
+    auto refused = apt({"install", kPackage});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_NE((refused.out + refused.err).find("preferenceloader"), std::string::npos)
+        << refused.out << refused.err;
+    EXPECT_EQ(installedVersion(root), "");
+    spill(status, database);
+
+    auto installed = apt({"install", kPackage});
+    ASSERT_EQ(installed.status, 0) << installed.out << installed.err;
+    EXPECT_EQ(installedVersion(root), field(builtPackage(), "Version"));
+    EXPECT_NE(sheet(root).find("Set As Wallpaper"), std::string::npos);
+    auto pane = settings(root, {"list"});
+    EXPECT_NE(pane.out.find("Enabled: on"), std::string::npos) << pane.out << pane.err;
+    struct stat owned {};
+    ASSERT_EQ(lstat((root / "Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib").c_str(), &owned), 0);
+    EXPECT_EQ(owned.st_uid, getuid()) << "the device's root is the caller outside";
+
+    auto removed = apt({"remove", kPackage});
+    ASSERT_EQ(removed.status, 0) << removed.out << removed.err;
+    EXPECT_EQ(installedVersion(root), "");
+    EXPECT_FALSE(fs::exists(root / "Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib"));
+    const std::string own = sheet(root);
+    EXPECT_NE(own.find("Copy"), std::string::npos) << own;
+    EXPECT_EQ(own.find("Set As Wallpaper"), std::string::npos) << own;
 }
 
 // dpkg runs inside the device, so the links planted there mean what they mean to the device: one

@@ -6,14 +6,18 @@
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "Foundation/RegularFile.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 #include <cairo.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -231,12 +235,61 @@ class Background {
     const pid_t owner_;
 };
 
+// PNG files start with these eight bytes; checking them first keeps other formats (and
+// directories, devices, half-written files) from reaching the decoder at all.
+constexpr std::string_view pngSignature{"\x89PNG\r\n\x1a\n", 8};
+
+bool hasPngSignature(const char* path) {
+    auto file = NS::detail::RegularFile::open(path);
+    char head[8] = {};
+    return file && file->readFully(head, sizeof head) && std::string_view(head, 8) == pngSignature;
+}
+
+// A picture file, and the screen pixels per point it was drawn for.
+struct ScaledFile {
+    std::string path;
+    CGFloat scale = 1;
+};
+
+// What a name such as "logo@2x" declares: two pixels a point. 1 for a name without such an ending.
+CGFloat scaleInName(std::string_view stem) {
+    for (int n = 2; n <= 3; ++n) {
+        if (stem.ends_with("@" + std::to_string(n) + "x")) {
+            return n;
+        }
+    }
+    return 1;
+}
+
+// The file a device reads for `path`: on a screen of more than one pixel a point, NAME@3x.EXT or
+// NAME@2x.EXT beside NAME.EXT, the one for the screen's scale first, where such a file is there;
+// else the file named. A name that says its scale itself is read as it is, at that scale.
+ScaledFile fileForScreen(const char* path) {
+    const std::filesystem::path named(path);
+    const std::string stem = named.stem().string();
+    if (const CGFloat declared = scaleInName(stem); declared > 1) {
+        return {path, declared};
+    }
+    const CGFloat screen = Screen::mainScreen()->scale();
+    const int wanted = std::isfinite(screen) ? static_cast<int>(std::clamp(std::lround(screen), 1L, 3L)) : 1;
+    for (int n = wanted; n >= 2; --n) {
+        std::filesystem::path variant = named;
+        variant.replace_filename(stem + "@" + std::to_string(n) + "x" + named.extension().string());
+        // One that is no picture is passed over rather than taken for the one the app asked for.
+        if (hasPngSignature(variant.c_str())) {
+            return {variant.string(), static_cast<CGFloat>(n)};
+        }
+    }
+    return {path, 1};
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
         .ivar<void*>("_png")
         .ivar<ImageRenderingMode>("_renderingMode")
         .ivar<NS::String*>("_fileName", objc::Ownership::Owning)
+        .ivar<CGFloat>("_scale")
         .method(Image::imageWithContentsOfFile_,
                 [](Class cls, NS::String* path) -> Image* {
                     return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
@@ -247,13 +300,16 @@ GLINTMERE_REGISTER_CLASSES {
                     if (image == nullptr) {
                         return nullptr;
                     }
-                    const char* p = objc::Ptr(path)->utf8String();
-                    auto read = objc::Ptr(adoptSurface(image, decodePNGFile(p)));
+                    const char* named = objc::Ptr(path)->utf8String();
+                    const ScaledFile file = named != nullptr ? fileForScreen(named) : ScaledFile{};
+                    const char* p = named != nullptr ? file.path.c_str() : nullptr;
+                    auto read = objc::Ptr(adoptSurface(image, p != nullptr ? decodePNGFile(p) : nullptr));
                     if (read != nullptr) {
                         // Made owned, not autoreleased: an image may be read where no pool is.
                         const std::string name = std::filesystem::path(p).filename().string();
                         objc::setIvar<NS::String*>(read, "_fileName",
                                                    NS::String::alloc()->initWithUTF8String(name.c_str()));
+                        objc::setIvar<CGFloat>(read, "_scale", file.scale);
                     }
                     return read;
                 })
@@ -272,8 +328,10 @@ GLINTMERE_REGISTER_CLASSES {
                     if (s == nullptr) {
                         return {};
                     }
-                    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)),
-                                  static_cast<CGFloat>(cairo_image_surface_get_height(s))};
+                    // In points: a picture drawn for a finer screen covers fewer of them.
+                    const CGFloat scale = self->scale();
+                    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)) / scale,
+                                  static_cast<CGFloat>(cairo_image_surface_get_height(s)) / scale};
                 })
         .method(Image::renderingMode_,
                 [](Image* self) -> ImageRenderingMode {
@@ -283,6 +341,7 @@ GLINTMERE_REGISTER_CLASSES {
                 [](Image* self, ImageRenderingMode mode) -> Image* {
                     auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
                     objc::setIvar(copy, "_renderingMode", mode);
+                    objc::setIvar<CGFloat>(copy, "_scale", self->scale());
                     objc::setIvar<NS::String*>(
                         copy, "_fileName",
                         objc::Ptr(objc::ivar<NS::String*>(self, "_fileName"))->copy().as<NS::String>());
@@ -293,7 +352,12 @@ GLINTMERE_REGISTER_CLASSES {
                     auto name = objc::ivar<NS::String*>(self, "_fileName");
                     return name != nullptr ? name : NS::String::string("").get();
                 })
-        .method(Image::scale_, [](Image*) -> CGFloat { return 1.0; })
+        .method(Image::scale_,
+                [](Image* self) -> CGFloat {
+                    // Only a file read for a finer screen sets it; every other image has one.
+                    const auto scale = objc::ivar<CGFloat>(self, "_scale");
+                    return scale > 0 ? scale : 1.0;
+                })
         .method(Image::cairoSurface_, [](Image* self) -> cairo_surface_t* { return surfaceOf(self); })
         .method(NS::Object::dealloc_,
                 [](Image* self) {

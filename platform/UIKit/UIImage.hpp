@@ -28,14 +28,20 @@ enum ImageRenderingMode : long {
 
 class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
   public:
-    // An autoreleased image of the PNG file at `path`; nullptr when it is missing or not a PNG.
+    // An autoreleased image of the PNG file at `path`; nullptr when it is missing or not a PNG. On a
+    // screen of scale 2 or 3, NAME@2x.png or NAME@3x.png beside NAME.png is read instead where it is
+    // there, and the image has that scale (see initWithContentsOfFile:).
     OBJC_CLASS_MESSAGE(imageWithContentsOfFile, "imageWithContentsOfFile:", Image*(NS::String*))
     // A new (owned) image sharing the pixels of `surface` (which the image references, not copies).
     static Image* newImageWithCairoSurface(cairo_surface_t* surface);
 
+    // As a device reads a picture file: the variant for the main screen's scale (@3x, then @2x) beside
+    // the file named where one is there, else the file itself; a name ending in @2x or @3x gives
+    // that scale.
     OBJC_MESSAGE(initWithContentsOfFile, "initWithContentsOfFile:", Image*(NS::String*))
     OBJC_MESSAGE(initWithData, "initWithData:", Image*(NS::Data*))
 
+    // In points: the pixels divided by the scale.
     OBJC_MESSAGE(size, "size", CGSize())
     OBJC_MESSAGE(renderingMode, "renderingMode", ImageRenderingMode())
     // An autoreleased image of the same pixels drawn in `mode`.
@@ -43,6 +49,7 @@ class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
     // The name of the file the image was read from (its last path component); empty for an image
     // made otherwise.
     OBJC_MESSAGE_NAMED(fileName, fileName_, "_fileName", NS::String*())
+    // Pixels per point: 1, or what the file read for the screen was drawn for.
     OBJC_MESSAGE(scale, "scale", CGFloat())
 
     // The pixels as a cairo image surface (ARGB32 or RGB24), owned by the image.

@@ -2,6 +2,7 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
+#include "Foundation/NSBundle.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
@@ -42,10 +43,20 @@ objc::Ref<NS::Block> saveHandler() {
     });
 }
 
+// The title in the device's language, from WebKit's own string tables: on a device set to another
+// language than English, no action is titled "Copy".
+objc::Ptr<NS::String> localizedTitle(const char* english) {
+    auto title = NS::String::string(english);
+    auto webKit =
+        NS::Bundle::bundleWithPath(NS::String::string("/System/Library/Frameworks/WebKit.framework"));
+    auto localized = webKit->localizedStringForKey(title, title, nullptr);
+    return localized != nullptr ? localized : title;
+}
+
 // Made through the runtime, as any code in the process may watch or change how actions are made.
 objc::Ptr<ElementAction> makeAction(const char* title, const objc::Ref<NS::Block>& handler,
                                     ElementActionType type) {
-    return ElementAction::alloc()->initWithTitle(NS::String::string(title), handler, type)->autorelease();
+    return ElementAction::alloc()->initWithTitle(localizedTitle(title), handler, type)->autorelease();
 }
 
 GLINTMERE_REGISTER_CLASSES {

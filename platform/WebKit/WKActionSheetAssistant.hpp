@@ -25,7 +25,8 @@ class GLINTMERE_EXPORT ActionSheetAssistant
     OBJC_MESSAGE(setDelegate, "setDelegate:", void(NS::Object*))
 
     // The actions of an image's sheet, in sheet order: "Open", "Open in New Tab",
-    // "Add to Reading List", "Copy", "Save Image". Autoreleased array of _WKElementAction.
+    // "Add to Reading List", "Copy", "Save Image", titled in the device's language as WebKit's
+    // string tables have them. Autoreleased array of _WKElementAction.
     OBJC_MESSAGE(defaultActionsForImageSheet,
                  "defaultActionsForImageSheet:", NS::Array*(ActivatedElementInfo*))
 };

@@ -136,7 +136,7 @@ TEST_F(DeveloperCell, ThePictureIsTheBundlesPortraitFramedAndShadowedOnTheCell) 
     auto picture = cell->devImageView();
     ASSERT_NE(picture, nullptr);
     ASSERT_NE(picture->image(), nullptr);
-    EXPECT_EQ(picture->image()->fileName()->str(), "zeridovuvoru.png");
+    EXPECT_EQ(picture->image()->fileName()->str(), "zeridovuvoru@2x.png") << "the one for a 2x screen";
     EXPECT_EQ(picture->frame(), (CGRect{{10, 15}, {70, 70}}));
     EXPECT_EQ(picture->superview().get(), cell.get());
     EXPECT_TRUE(picture->translatesAutoresizingMaskIntoConstraints()) << "the frame stays as set";
@@ -246,7 +246,7 @@ TEST_F(DeveloperCell, TheMakersPaneShowsItsPeopleInDeveloperCellsAHundredPointsT
     auto table = pane->table();
     ASSERT_GE(pane->numberOfRows(table, 0), 2);
     const char* names[] = {"Brightmoth", "ZeridOvuvoru"};
-    const char* portraits[] = {"brightmoth.png", "zeridovuvoru.png"};
+    const char* portraits[] = {"brightmoth@2x.png", "zeridovuvoru@2x.png"};
     table->reloadData();
     for (long r = 0; r < 2; ++r) {
         auto path = NS::IndexPath::indexPath(r, 0);

@@ -223,33 +223,42 @@ TEST_F(Store, LinksPlantedAtTheLockAndBackupNamesAreNeverFollowed) {
     fs::remove(kLock);
 }
 
-TEST_F(Store, ALinkAtThePreferencesPathIsNeitherReadNorWrittenThrough) {
-    const std::string elsewhere = "/tmp/elsewhere.plist";
-    ASSERT_TRUE(NS::Dictionary::dictionaryWithObjects({NS::Number::number(true), "not ours"_ns},
-                                                      {"isEnabled"_ns, "secret"_ns})
+// A link at the preferences path reads as the file it names, as the hook library and the platform's
+// own readers read it; a store never writes through it.
+TEST_F(Store, ALinkAtThePreferencesPathIsReadThroughButNeverWrittenThrough) {
+    const std::string elsewhere = "/var/mobile/Documents/linked.plist";
+    fs::create_directories(fs::path(elsewhere).parent_path());
+    ASSERT_TRUE(NS::Dictionary::dictionaryWithObjects({NS::Number::number(false), "kept"_ns},
+                                                      {"isEnabled"_ns, "other"_ns})
                     ->writeToFile(ns(elsewhere), true));
     const std::string target = fileText(elsewhere.c_str());
     fs::create_symlink(elsewhere, kPreferences);
-    PS::Specifier* enabled = control("isEnabled", NS::Number::number(false));
-    EXPECT_FALSE(boolOf(pane->readPreferenceValue(enabled)))
-        << "the default shows, not what the link points at";
+    PS::Specifier* enabled = control("isEnabled", NS::Number::number(true));
+    NS::Object* shown = pane->readPreferenceValue(enabled);
+    ASSERT_NE(NS::cast<NS::Number>(shown), nullptr);
+    EXPECT_FALSE(boolOf(shown)) << "the linked file's false shows, not the default";
 
-    pane->setPreferenceValue(NS::Number::number(false), enabled);
+    pane->setPreferenceValue(NS::Number::number(true), control("count"));
     EXPECT_EQ(fileText(elsewhere.c_str()), target) << "the link's target is left as it was";
-    EXPECT_FALSE(isLink(kPreferences));
+    EXPECT_FALSE(isLink(kPreferences)) << "the store replaced the link with a file";
     ASSERT_NE(stored(), nullptr);
-    EXPECT_EQ(stored()->count(), 1u) << "nothing of the link's target was copied in";
-    EXPECT_EQ(stored()->objectForKey("secret"_ns), nullptr);
-    EXPECT_TRUE(isLink(kBackup)) << "the link itself is kept aside, as a file that does not read";
+    EXPECT_EQ(stored()->count(), 3u) << "what was read through the link is kept, and the new entry added";
+    EXPECT_FALSE(boolOf(stored()->objectForKey("isEnabled"_ns)));
+    EXPECT_EQ(NS::cast<NS::String>(stored()->objectForKey("other"_ns))->str(), "kept");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(kBackup))) << "a file that read needs no keeping aside";
 
+    // A link to nothing reads as no file; the store makes a file in its place, not where it points.
     fs::remove(kPreferences);
     const std::string nowhere = "/tmp/nowhere.plist";
     fs::create_symlink(nowhere, kPreferences);
-    pane->setPreferenceValue(NS::Number::number(true), enabled);
+    EXPECT_TRUE(boolOf(pane->readPreferenceValue(enabled))) << "the default";
+    pane->setPreferenceValue(NS::Number::number(false), enabled);
     EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
     EXPECT_FALSE(isLink(kPreferences));
     ASSERT_NE(stored(), nullptr);
-    EXPECT_TRUE(boolOf(stored()->objectForKey("isEnabled"_ns)));
+    EXPECT_EQ(stored()->count(), 1u);
+    EXPECT_FALSE(boolOf(stored()->objectForKey("isEnabled"_ns)));
+    EXPECT_TRUE(isLink(kBackup)) << "the link itself is kept aside, as a file that does not read";
     fs::remove(elsewhere);
 }
 

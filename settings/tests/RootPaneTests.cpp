@@ -162,7 +162,7 @@ TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
     ASSERT_NE(logo, nullptr);
     ASSERT_TRUE(logo->isKindOfClass(UI::ImageView::runtimeClass()));
     // The bundle's logo, drawn in the bar's tint, at its own size.
-    EXPECT_EQ(logo->image()->fileName()->str(), "headerLogo.png");
+    EXPECT_EQ(logo->image()->fileName()->str(), "headerLogo@2x.png") << "the one for a 2x screen";
     EXPECT_EQ(logo->image()->renderingMode(), UI::ImageRenderingModeAlwaysTemplate);
     EXPECT_EQ(logo->frame().size, logo->image()->size());
     EXPECT_EQ(logo->alpha(), 0.0);
@@ -209,7 +209,7 @@ TEST_F(RootPane, TheLogoIsAShadowedPictureOfTheCellCentredAtAnyWidth) {
     auto logo = cell->logoImageView();
     ASSERT_NE(logo, nullptr);
     EXPECT_EQ(logo->superview().get(), cell.get()) << "on the cell itself, not its content view";
-    EXPECT_EQ(logo->image()->fileName()->str(), "footerLogo.png");
+    EXPECT_EQ(logo->image()->fileName()->str(), "footerLogo@2x.png") << "the one for a 2x screen";
     EXPECT_FALSE(logo->translatesAutoresizingMaskIntoConstraints());
     EXPECT_FALSE(logo->clipsToBounds());
     auto layer = logo->layer();
@@ -276,13 +276,13 @@ TEST_F(RootPane, InATableThatShowsItTheLogoFooterIsTallEnoughForTheWholeLogo) {
 TEST_F(RootPane, WithoutItsLogoFilesThePaneStillLoadsAndPlacesEmptyPictures) {
     namespace fs = std::filesystem;
     const std::string bundle = std::string(kBundlePath) + "/";
-    for (const char* file : {"headerLogo.png", "footerLogo.png"}) {
+    for (const char* file : {"headerLogo.png", "headerLogo@2x.png", "footerLogo.png", "footerLogo@2x.png"}) {
         fs::rename(bundle + file, bundle + file + ".away");
     }
     pane->view();
     auto title = pane->navigationItem()->titleView().as<UI::ImageView>();
     auto cell = footer(3);
-    for (const char* file : {"headerLogo.png", "footerLogo.png"}) {
+    for (const char* file : {"headerLogo.png", "headerLogo@2x.png", "footerLogo.png", "footerLogo@2x.png"}) {
         fs::rename(bundle + file + ".away", bundle + file);
     }
     ASSERT_NE(title, nullptr);

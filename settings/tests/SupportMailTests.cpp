@@ -122,6 +122,21 @@ TEST_F(SupportMail, EachUseWritesTheListingAfresh) {
     EXPECT_EQ(MF::draftOf(composer()).attachments.at(1).data, first) << "made anew, the same packages";
 }
 
+TEST_F(SupportMail, ALinkedPreferencesFileIsAttachedAsTheFileItNames) {
+    const fs::path linked = "/var/mobile/Documents/linked.plist";
+    fs::create_directories(linked.parent_path());
+    const std::string settings = readAll(kPreferences);
+    fs::rename(kPreferences, linked);
+    fs::create_symlink(linked, kPreferences);
+    pane->emailBM();
+    const MF::MailMessage mail = MF::draftOf(composer());
+    ASSERT_EQ(mail.attachments.size(), 2u);
+    EXPECT_EQ(mail.attachments[0].fileName, "GlintmerePrefs.plist");
+    EXPECT_EQ(mail.attachments[0].data, settings) << "the settings the pane and the hook library read";
+    EXPECT_TRUE(isLink(kPreferences)) << "reading changes nothing";
+    fs::remove(linked);
+}
+
 TEST_F(SupportMail, ALinkPlantedAtTheListingChangesNothingItPointsAt) {
     const fs::path outside = "/var/mobile/Documents/precious.txt";
     fs::create_directories(outside.parent_path());

@@ -1,5 +1,6 @@
 #include "CoreFoundation/CoreFoundation.h"
 
+#include "../support/Files.hpp"
 #include "../support/Pictures.hpp"
 #include "../support/Plists.hpp"
 #include "../support/Subprocess.hpp"
@@ -7,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,6 +157,143 @@ TEST_F(Browser, BadRequestsAreRefusedWithTheReason) {
         EXPECT_EQ(result.out, "");
     }
     EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
+}
+
+// A link at the preferences path (as a person's restore tool or another tweak may leave) names the
+// settings for every reader: the browser, the pane's switch and the support mail all read the file it
+// names, and the pane's next store puts a file of its own in the link's place.
+TEST_F(Browser, ThePaneTheMailAndTheBrowserReadALinkedPreferencesFileAlike) {
+    const fs::path linked = "/var/mobile/Documents/restored.plist";
+    fs::create_directories(linked.parent_path());
+    ASSERT_TRUE(testing_support::writePlist(
+        linked, testing_support::dictionaryWith("isEnabled", plist_new_bool(false))));
+    const std::string settings = testing_support::readAll(linked);
+    fs::create_symlink(linked, kPreferences);
+
+    auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kSheetWithCopy) << "the browser reads the linked file";
+    result = runProcess({kSettings, "list"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\n  Enabled: off\n"), std::string::npos) << result.out;
+    result = runProcess({kSettings, "tap", "Contact Support"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("  attachment GlintmerePrefs.plist application/xml " +
+                              std::to_string(settings.size()) + "\n"),
+              std::string::npos)
+        << result.out;
+
+    result = runProcess({kSettings, "set", "isEnabled", "true"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(kPreferences))) << "the link is replaced by a file";
+    EXPECT_EQ(testing_support::readAll(linked), settings) << "what the link named is left as it was";
+    result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.out, kSheetWithWallpaper);
+    fs::remove(linked);
+}
+
+constexpr const char* kGlobalPreferences = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
+constexpr const char* kSettingsBundle = "/Library/PreferenceBundles/Glintmere.bundle";
+
+// The texts that `text` quotes: „…“, “…”, «…» or "…".
+std::set<std::string> quotedIn(const std::string& text) {
+    const std::pair<std::string, std::string> marks[] = {{"„", "“"}, {"“", "”"}, {"«", "»"}, {"\"", "\""}};
+    std::set<std::string> quoted;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        for (const auto& [open, close] : marks) {
+            if (text.compare(at, open.size(), open) != 0) {
+                continue;
+            }
+            const std::size_t start = at + open.size();
+            const std::size_t end = text.find(close, start);
+            if (end != std::string::npos) {
+                quoted.insert(text.substr(start, end - start));
+                at = end + close.size() - 1;
+            }
+            break;
+        }
+    }
+    return quoted;
+}
+
+// Every language the settings bundle has a string table for says, under the switch, what the switch
+// does to the image sheet on a device set to that language: the feature relabels the browser's
+// English "Copy" alone, so a translation that promised its own language's title a new one would
+// promise what never happens.
+TEST_F(Browser, EachTranslationOfTheSwitchsFooterSaysWhatTheSheetShowsInItsLanguage) {
+    struct Language {
+        std::string name;
+        std::string footer;
+        std::vector<std::string> on;  // the sheet with the switch on
+        std::vector<std::string> off; // and off
+    };
+    std::vector<Language> languages;
+    for (const auto& entry : fs::directory_iterator(kSettingsBundle)) {
+        if (entry.path().extension() != ".lproj" || entry.path().stem() == "Base") {
+            continue;
+        }
+        Language language{entry.path().stem().string(), {}, {}, {}};
+        plist_t chosen = plist_new_array();
+        plist_array_append_item(chosen, plist_new_string(language.name.c_str()));
+        ASSERT_TRUE(testing_support::writePlist(kGlobalPreferences,
+                                                testing_support::dictionaryWith("AppleLanguages", chosen)));
+        fs::remove(kPreferences);
+        auto sheet = runProcess({kBrowser, "long-press", kImage});
+        ASSERT_EQ(sheet.status, 0) << sheet.err;
+        language.on = lines(sheet.out);
+        ASSERT_TRUE(writeEnabled(plist_new_bool(false)));
+        sheet = runProcess({kBrowser, "long-press", kImage});
+        ASSERT_EQ(sheet.status, 0) << sheet.err;
+        language.off = lines(sheet.out);
+        ASSERT_EQ(language.on.size(), language.off.size());
+        const auto pane = runProcess({kSettings, "list"});
+        ASSERT_EQ(pane.status, 0) << pane.err;
+        for (const std::string& line : lines(pane.out)) {
+            if (line.starts_with("  (footer) ")) {
+                language.footer = line.substr(11);
+                break;
+            }
+        }
+        languages.push_back(language);
+    }
+    fs::remove(kGlobalPreferences);
+    ASSERT_GE(languages.size(), 2u) << "English and its translations";
+
+    // Every title a sheet shows on some device, and where the switch changes one.
+    std::set<std::string> titles;
+    std::vector<std::size_t> changed;
+    for (const Language& language : languages) {
+        for (std::size_t i = 0; i < language.on.size(); ++i) {
+            titles.insert(language.on[i]);
+            titles.insert(language.off[i]);
+            if (language.on[i] != language.off[i] &&
+                std::find(changed.begin(), changed.end(), i) == changed.end()) {
+                changed.push_back(i);
+            }
+        }
+    }
+    ASSERT_FALSE(changed.empty()) << "the switch changes the sheet on some device";
+
+    for (const Language& language : languages) {
+        SCOPED_TRACE(language.name + ": " + language.footer);
+        const std::set<std::string> quoted = quotedIn(language.footer);
+        for (const std::string& text : quoted) {
+            EXPECT_TRUE(titles.contains(text)) << "„" << text << "“ is on no sheet of any device";
+        }
+        for (const Language& other : languages) {
+            for (std::size_t i : changed) {
+                if (other.on[i] != other.off[i]) {
+                    // What the feature does where it does anything: this title becomes that one.
+                    EXPECT_TRUE(quoted.contains(other.off[i])) << other.off[i];
+                    EXPECT_TRUE(quoted.contains(other.on[i])) << other.on[i];
+                }
+            }
+        }
+        // And what a person sees there on a device in this language, changed or not.
+        for (std::size_t i : changed) {
+            EXPECT_TRUE(quoted.contains(language.on[i])) << language.on[i];
+        }
+    }
 }
 
 using testing_support::ask;

@@ -93,6 +93,12 @@ TEST_F(ScreenKinds, EveryModelShowsTheRootPaneWithTheBarOfItsSystemsSettings) {
         }
         EXPECT_NE(shown.out.find("text = 'Glintmere'"), std::string::npos) << "the pane's title is shown";
         EXPECT_NE(shown.out.find("<UISwitch: "), std::string::npos);
+        // The title logo is the bundle's file drawn for the screen: the 2x one where the screen has
+        // two pixels a point.
+        const bool fine = kind.pixelWidth == 2 * kind.pointWidth;
+        EXPECT_NE(shown.out.find(fine ? "image = 'headerLogo@2x.png'" : "image = 'headerLogo.png'"),
+                  std::string::npos)
+            << shown.out;
 
         const std::string picture = "/tmp/root.png";
         auto taken = runProcess({kTool, "run", root, "--", kSettings, "screenshot", picture});

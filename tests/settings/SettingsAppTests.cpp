@@ -486,11 +486,11 @@ TEST_F(SettingsApp, TheRootPaneHeadsItsFirstSectionWithANewRandomLineEachTimeItI
 TEST_F(SettingsApp, TheRootPaneShowsItsRowsWithoutItsLogoFiles) {
     const std::string bundle = "/Library/PreferenceBundles/Glintmere.bundle/";
     const std::string with = withoutHeader(settings({"list"}).out);
-    for (const char* logo : {"headerLogo.png", "footerLogo.png"}) {
+    for (const char* logo : {"headerLogo.png", "headerLogo@2x.png", "footerLogo.png", "footerLogo@2x.png"}) {
         fs::rename(bundle + logo, bundle + logo + ".away");
     }
     const auto listed = settings({"list"});
-    for (const char* logo : {"headerLogo.png", "footerLogo.png"}) {
+    for (const char* logo : {"headerLogo.png", "headerLogo@2x.png", "footerLogo.png", "footerLogo@2x.png"}) {
         fs::rename(bundle + logo + ".away", bundle + logo);
     }
     EXPECT_EQ(listed.status, 0) << listed.err;

@@ -3,6 +3,7 @@
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
+#include "UIKit/UIScreen.hpp"
 
 #include "UIKit/PNGDecoder.hpp"
 
@@ -12,6 +13,8 @@
 #include "../../../tests/support/PngBytes.hpp"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -139,6 +142,64 @@ TEST_F(ImageFiles, PngDataMakesTheSameImageAgain) {
                                  static_cast<unsigned long>(broken.size()));
         EXPECT_EQ(objc::send<id>(UI::Image::alloc(), objc::Selector<"initWithData:">(), junk), nil);
     }
+}
+
+// The device these tests run in has a screen of two pixels a point, as the default device has.
+TEST_F(ImageFiles, OnATwoPixelScreenTheDoubleSizedFileBesideTheNamedOneIsRead) {
+    ASSERT_EQ(UI::Screen::mainScreen()->scale(), 2.0);
+    const std::string named = (dir / "logo.png").string();
+    ASSERT_TRUE(writePng(makePicture(5, 3, 1), named));
+    ASSERT_TRUE(writePng(makePicture(10, 6, 2), (dir / "logo@2x.png").string()));
+    ASSERT_TRUE(writePng(makePicture(15, 9, 3), (dir / "logo@3x.png").string()));
+    auto owned = objc::adopt(load(named));
+    for (UI::Image* image : {UI::Image::imageWithContentsOfFile(str(named)), owned.get()}) {
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->scale(), 2.0);
+        EXPECT_EQ(image->size(), (CGSize{5, 3})) << "the same size in points";
+        EXPECT_EQ(pictureOf(image->cairoSurface()), makePicture(10, 6, 2)) << "the finer pixels";
+        EXPECT_EQ(image->fileName()->str(), "logo@2x.png");
+        // A template of it stays as fine.
+        UI::Image* shape = image->imageWithRenderingMode(UI::ImageRenderingModeAlwaysTemplate);
+        EXPECT_EQ(shape->scale(), 2.0);
+        EXPECT_EQ(shape->size(), (CGSize{5, 3}));
+    }
+
+    // A file named with its scale is read at that scale; another name has no variant to take.
+    UI::Image* finest = UI::Image::imageWithContentsOfFile(str((dir / "logo@3x.png").string()));
+    ASSERT_NE(finest, nullptr);
+    EXPECT_EQ(finest->scale(), 3.0);
+    EXPECT_EQ(finest->size(), (CGSize{5, 3}));
+    ASSERT_TRUE(writePng(makePicture(4, 4, 4), (dir / "plain.png").string()));
+    UI::Image* plain = UI::Image::imageWithContentsOfFile(str((dir / "plain.png").string()));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->scale(), 1.0);
+    EXPECT_EQ(plain->size(), (CGSize{4, 4}));
+}
+
+TEST_F(ImageFiles, AVariantThatIsNoPictureLeavesTheNamedFileToBeRead) {
+    const std::string named = (dir / "logo.png").string();
+    ASSERT_TRUE(writePng(makePicture(5, 3, 1), named));
+    const auto readsTheNamedFile = [&](const char* why) {
+        UI::Image* image = UI::Image::imageWithContentsOfFile(str(named));
+        ASSERT_NE(image, nullptr) << why;
+        EXPECT_EQ(image->scale(), 1.0) << why;
+        EXPECT_EQ(pictureOf(image->cairoSurface()), makePicture(5, 3, 1)) << why;
+    };
+    fs::create_directory(dir / "logo@2x.png");
+    readsTheNamedFile("a folder");
+    fs::remove(dir / "logo@2x.png");
+    file("logo@2x.png", "not a picture at all");
+    readsTheNamedFile("text");
+    fs::remove(dir / "logo@2x.png");
+    ASSERT_EQ(mkfifo((dir / "logo@2x.png").c_str(), 0644), 0);
+    readsTheNamedFile("a pipe, which is not waited on");
+    fs::remove(dir / "logo@2x.png");
+
+    // Without the named file, a variant beside it is still what the screen wants.
+    ASSERT_TRUE(writePng(makePicture(2, 2, 5), (dir / "only@2x.png").string()));
+    UI::Image* only = UI::Image::imageWithContentsOfFile(str((dir / "only.png").string()));
+    ASSERT_NE(only, nullptr);
+    EXPECT_EQ(only->size(), (CGSize{1, 1}));
 }
 
 TEST_F(ImageFiles, WritingAPngFileMakesFoldersAndReplacesTheFileWhole) {

@@ -1,5 +1,7 @@
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
+#include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
@@ -125,6 +127,28 @@ TEST_F(ImageSheet, ListsTheBrowsersActionsInOrderWithTheirKinds) {
         {"Save Image", WK::ElementActionTypeSaveImage},
     };
     EXPECT_EQ(seen, expected);
+}
+
+// The language a device is set to decides the titles, as WebKit's string tables give them; a
+// language WebKit has no table for keeps the English ones.
+TEST_F(ImageSheet, TitlesTheActionsInTheDevicesLanguage) {
+    const char* global = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
+    const auto titlesIn = [&](const char* language) {
+        EXPECT_TRUE(NS::Dictionary::dictionaryWithObjects({NS::Array::arrayWithObjects({str(language)})},
+                                                          {str("AppleLanguages")})
+                        ->writeToFile(str(global), true));
+        std::vector<std::string> titles;
+        for (auto* action : actionsOf(assistant->defaultActionsForImageSheet(element.get()))) {
+            titles.push_back(action->title()->str());
+        }
+        fs::remove(global);
+        return titles;
+    };
+    EXPECT_EQ(titlesIn("de-DE"),
+              (std::vector<std::string>{"Öffnen", "In neuem Tab öffnen", "Zur Leseliste hinzufügen",
+                                        "Kopieren", "Bild sichern"}));
+    EXPECT_EQ(titlesIn("sv"), (std::vector<std::string>{"Open", "Open in New Tab", "Add to Reading List",
+                                                        "Copy", "Save Image"}));
 }
 
 std::vector<std::string>* madeTitles = nullptr;
