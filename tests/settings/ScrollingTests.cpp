@@ -59,7 +59,7 @@ PaneShown paneShown(const std::vector<std::string>& dump) {
         } else if (line.find("<BMGlintmereLogoTableCell: ") != std::string::npos) {
             EXPECT_TRUE(shown.logoCell.empty()) << "one logo";
             shown.logoCell = frameOf(line);
-        } else if (line.find("image = 'footerLogo.png'") != std::string::npos) {
+        } else if (line.find("image = 'footerLogo@2x.png'") != std::string::npos) {
             shown.logo = frameOf(line);
         }
         if (line.find("<BMGlintmereCustomHeaderView: ") != std::string::npos) {

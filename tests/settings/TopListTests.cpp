@@ -115,12 +115,13 @@ TEST_F(TopList, AScriptStartsOnTheTopListWithTheSystemsRowsThenEachPackageWithIt
     std::vector<std::string> expected = kSystemRows;
     expected.push_back("Glintmere");
     ASSERT_EQ(titlesOf(rows), expected) << shown.out;
-    // Every row has its icon at its left end, the title after it; the package's is its entry's.
+    // Every row has its icon at its left end, the title after it; the package's is its entry's. On
+    // this phone's screen of two pixels a point, each is read from its 2x file.
     for (const Row& row : rows) {
         EXPECT_EQ(frameOf(row.picture), (std::vector<double>{15, 7.5, 29, 29})) << row.title;
     }
-    EXPECT_NE(rows.back().picture.find("image = 'icon.png'"), std::string::npos) << rows.back().picture;
-    EXPECT_NE(rows[0].picture.find("image = 'WiFi.png'"), std::string::npos) << rows[0].picture;
+    EXPECT_NE(rows.back().picture.find("image = 'icon@2x.png'"), std::string::npos) << rows.back().picture;
+    EXPECT_NE(rows[0].picture.find("image = 'WiFi@2x.png'"), std::string::npos) << rows[0].picture;
 
     // The icons as drawn: the Wi-Fi row's blue square, Glintmere's slate frame round a sky.
     const auto picture = testing_support::readPng("/tmp/top-list/first.png");
