@@ -1,6 +1,8 @@
 // A file of the device opened for reading only when it is a regular file, without ever waiting.
 #pragma once
 
+#include "objc/Runtime.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,7 +13,7 @@ namespace NS::detail {
 // expected it may hold a FIFO (whose plain open waits for a writer for ever), a socket, a device
 // node or a folder. Those are refused as a missing file would be, on the descriptor that was opened,
 // so nothing put in the file's place between a check and the open gets read instead.
-class [[gnu::visibility("default")]] RegularFile {
+class GLINTMERE_EXPORT RegularFile {
   public:
     // The file at `path`, open for reading; nothing when it is missing, unreadable or anything but a
     // regular file (a link is followed to what it names).

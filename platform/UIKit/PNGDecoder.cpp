@@ -139,7 +139,7 @@ class ChunkFilter {
     // cairo's read function.
     static cairo_status_t read(void* closure, unsigned char* out, unsigned int length) {
         return static_cast<ChunkFilter*>(closure)->fill(out, length) ? CAIRO_STATUS_SUCCESS
-                                                                      : CAIRO_STATUS_READ_ERROR;
+                                                                     : CAIRO_STATUS_READ_ERROR;
     }
 
   private:
@@ -240,7 +240,7 @@ class ChunkFilter {
     }
 
     Source& source_;
-    std::string held_;          // bytes read ahead, to be handed on before anything else
+    std::string held_; // bytes read ahead, to be handed on before anything else
     std::size_t heldOffset_ = 0;
     std::uint64_t passing_ = 0; // bytes of the current chunk still to go from the source to the decoder
     std::uint64_t imageDataLeft_ = 0;

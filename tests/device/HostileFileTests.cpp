@@ -116,7 +116,8 @@ TEST(NotAFile, CodeThatIsNoFileIsNotLoaded) {
         // The settings bundle's code.
         InPlaceOf code(kBundle / "Glintmere", kind);
         const Ended list = finish({kSettings, "list"});
-        EXPECT_NE(list.err.find("couldn't be located"), std::string::npos) << describe(kind) << ": " << list.err;
+        EXPECT_NE(list.err.find("couldn't be located"), std::string::npos)
+            << describe(kind) << ": " << list.err;
     }
 }
 
@@ -146,7 +147,8 @@ TEST(NotAFile, FontSetupAndFontCachesThatAreNoFilesHoldNothingUp) {
             if (kind == NotAFile::Folder) {
                 fs::remove_all(cache);
             } else {
-                EXPECT_TRUE(!fs::exists(fs::symlink_status(cache)) || fs::is_regular_file(fs::symlink_status(cache)))
+                EXPECT_TRUE(!fs::exists(fs::symlink_status(cache)) ||
+                            fs::is_regular_file(fs::symlink_status(cache)))
                     << describe(kind) << " left at " << cache;
             }
         }

@@ -53,7 +53,8 @@ inline bool plant(NotAFile kind, const std::filesystem::path& path) {
         std::strcpy(address.sun_path, path.c_str());
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         // The socket's name stays in the folder after its descriptor is closed; nothing listens.
-        const bool bound = fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const bool bound =
+            fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         if (fd >= 0) {
             close(fd);
         }
