@@ -14,6 +14,9 @@ set(GLINTMERE_FRAMEWORK_DIRS
   /System/Library/Frameworks/MessageUI.framework
   /System/Library/Frameworks/Social.framework
   /System/Library/PrivateFrameworks/MobileGestalt.framework)
+# The side of the runtime seam this build takes: the simulated device's, GNU libobjc.
+set(GLINTMERE_RUNTIME_SIDE ${PROJECT_SOURCE_DIR}/platform/objc/gnu)
+
 set(CMAKE_BUILD_RPATH ${GLINTMERE_LIB_DIR} ${GLINTMERE_FRAMEWORK_DIRS})
 set(CMAKE_BUILD_RPATH_USE_ORIGIN OFF)
 
@@ -57,7 +60,9 @@ function(glintmere_framework target name folder)
   set_target_properties(${target} PROPERTIES
     PREFIX "" SUFFIX "" OUTPUT_NAME ${name}
     LIBRARY_OUTPUT_DIRECTORY ${GLINTMERE_LIB_DIR})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform)
+  # The GNU side of the runtime seam (see README): how messages, blocks and classes work on libobjc.
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform ${GLINTMERE_RUNTIME_SIDE})
+  target_include_directories(${target} SYSTEM PUBLIC ${GLINTMERE_RUNTIME_SIDE}/include)
   target_link_libraries(${target} PUBLIC ${ARG_LIBS})
   if(NOT GLINTMERE_FUZZ)
     # Under the fuzzer, coverage callbacks come from the program that loads the library.

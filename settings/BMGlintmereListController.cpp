@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -61,9 +62,10 @@ objc::Ptr<NS::MutableDictionary> readPreferences() {
         return nullptr;
     }
     // The descriptor's own name reads the very file that was opened, whatever the path holds by now.
-    const std::string opened = "/dev/fd/" + std::to_string(fd);
-    auto preferences =
-        NS::MutableDictionary::dictionaryWithContentsOfFile(NS::String::string(opened.c_str()));
+    char opened[32];
+    std::snprintf(opened, sizeof opened, "/dev/fd/%d", fd);
+    auto preferences = NS::MutableDictionary::dictionaryWithContentsOfFile(
+        NS::String::string(static_cast<const char*>(opened)));
     close(fd);
     return preferences;
 }
@@ -183,7 +185,7 @@ GLINTMERE_REGISTER_CLASSES {
                     UI::ViewController::viewWillAppear_.super<Controller>(self, animated);
                     auto bar = paneBar(self);
                     bar->setTitleTextAttributes(NS::Dictionary::dictionaryWithObject(
-                        UI::Color::whiteColor(), UI::ForegroundColorAttributeName()));
+                        UI::Color::whiteColor(), NSForegroundColorAttributeName));
                     bar->setTintColor(opaqueColor(238, 238, 238));
                     bar->setBarTintColor(opaqueColor(36, 55, 71));
                     UI::Switch::appearanceWhenContainedIn(self->getClass(), nullptr)

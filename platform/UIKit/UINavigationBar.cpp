@@ -1,5 +1,6 @@
 #include "UIKit/UINavigationBar.hpp"
 
+#include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <string>
+
+NS::String* const NSForegroundColorAttributeName = CFSTR("NSColor");
 
 namespace UI {
 namespace {
@@ -112,7 +115,7 @@ GLINTMERE_REGISTER_CLASSES {
                         node->colors.emplace_back("barTintColor", sceneColor(*background));
                     }
                     auto title = NS::cast<Color>(
-                        self->titleTextAttributes()->objectForKey(ForegroundColorAttributeName()));
+                        self->titleTextAttributes()->objectForKey(NSForegroundColorAttributeName));
                     if (auto color = rgbaOf(title)) {
                         node->colors.emplace_back("titleColor", sceneColor(*color));
                     }
@@ -145,7 +148,7 @@ GLINTMERE_REGISTER_CLASSES {
                     if (titleView == nullptr && item->title() != nullptr) {
                         auto attributes = self->titleTextAttributes();
                         auto color =
-                            NS::cast<Color>(attributes->objectForKey(ForegroundColorAttributeName()));
+                            NS::cast<Color>(attributes->objectForKey(NSForegroundColorAttributeName));
                         titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
                                               color != nullptr ? color.get() : colorRGB(0, 0, 0));
                     }
@@ -208,7 +211,5 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
-
-NS::String* ForegroundColorAttributeName() { return "NSColor"_ns; }
 
 } // namespace UI

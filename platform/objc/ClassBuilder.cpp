@@ -1,12 +1,12 @@
 #include "objc/ClassBuilder.hpp"
 
+// What registering a class involves beyond the runtime's calls differs between the runtimes; the
+// include path chooses (see README).
+#include "runtime/Classes.hpp"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <mutex>
-#include <set>
-#include <shared_mutex>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -14,23 +14,6 @@
 
 namespace objc {
 namespace {
-
-// What the runtime cannot hold for us: which ivars own their object, which protocols a class
-// declared. Classes are only ever added, never removed, so entries live as long as the process.
-struct ClassFacts {
-    std::vector<std::string> ownedIvars;
-    std::set<std::string> protocols;
-};
-
-std::shared_mutex& factsLock() {
-    static std::shared_mutex lock;
-    return lock;
-}
-
-std::map<Class, ClassFacts>& facts() {
-    static auto* table = new std::map<Class, ClassFacts>();
-    return *table;
-}
 
 std::size_t log2Of(std::size_t align) {
     std::size_t shift = 0;
@@ -41,8 +24,8 @@ std::size_t log2Of(std::size_t align) {
 }
 
 // Classes built before their superclass, waiting for it.
-std::mutex& pendingLock() {
-    static std::mutex lock;
+runtime::Mutex& pendingLock() {
+    static runtime::Mutex lock;
     return lock;
 }
 
@@ -71,10 +54,7 @@ Class realize(ClassBuilder::Definition& definition) {
         class_addMethod(target, sel_registerName(key.first.c_str()), method.imp, method.types.c_str());
     }
     objc_registerClassPair(cls);
-    std::unique_lock lock(factsLock());
-    ClassFacts& entry = facts()[cls];
-    entry.ownedIvars = std::move(definition.ownedIvars);
-    entry.protocols.insert(definition.protocols.begin(), definition.protocols.end());
+    runtime::classRegistered(cls, std::move(definition.ownedIvars), definition.protocols);
     return cls;
 }
 
@@ -118,7 +98,7 @@ Class ClassBuilder::build() {
     if (existing_ != Nil) {
         return existing_;
     }
-    std::lock_guard lock(pendingLock());
+    runtime::MutexLock lock(pendingLock());
     if (!ready(definition_)) {
         pending().push_back(std::move(definition_));
         return Nil;
@@ -142,7 +122,7 @@ Class ClassBuilder::build() {
 }
 
 void requireClassesRegistered() {
-    std::lock_guard lock(pendingLock());
+    runtime::MutexLock lock(pendingLock());
     if (pending().empty()) {
         return;
     }
@@ -191,35 +171,6 @@ void ClassBuilder::propertySetCopying(id self, SEL sel, id value) {
     id old = objc::ivar<id>(self, name.c_str());
     setIvar<id>(self, name.c_str(), copy);
     send<void>(old, Selector<"release">::get());
-}
-
-void releaseOwnedIvars(id object) {
-    std::vector<std::string> names;
-    {
-        std::shared_lock lock(factsLock());
-        for (Class c = object_getClass(object); c != Nil; c = class_getSuperclass(c)) {
-            auto it = facts().find(c);
-            if (it != facts().end()) {
-                names.insert(names.end(), it->second.ownedIvars.begin(), it->second.ownedIvars.end());
-            }
-        }
-    }
-    for (const std::string& name : names) {
-        id value = objc::ivar<id>(object, name.c_str());
-        setIvar<id>(object, name.c_str(), nil);
-        send<void>(value, Selector<"release">::get());
-    }
-}
-
-bool conformsToProtocol(Class cls, const char* protocol) {
-    std::shared_lock lock(factsLock());
-    for (Class c = cls; c != Nil; c = class_getSuperclass(c)) {
-        auto it = facts().find(c);
-        if (it != facts().end() && it->second.protocols.contains(protocol)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace objc
