@@ -1,6 +1,7 @@
 # The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work,
-# `make package` builds Glintmere's .deb in build/packages/, `make fuzz` runs the fuzz targets for a while.
-.PHONY: all deps configure build test demo package bench fuzz format clean
+# `make package` builds Glintmere's .debs in build/packages/, `make device` the phone's binaries in
+# build/device/, `make fuzz` runs the fuzz targets for a while.
+.PHONY: all deps configure build test demo package device bench fuzz format clean
 
 JOBS ?= $(shell nproc)
 # Seconds that `make fuzz` runs each fuzz target.
@@ -30,6 +31,9 @@ demo: configure
 
 package: configure
 	@cmake --build --preset default --target glintmere-package -j $(JOBS)
+
+device: configure
+	@cmake --build --preset default --target device -j $(JOBS)
 
 bench: deps
 	@cmake --preset release >/dev/null
