@@ -1,7 +1,8 @@
 # The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work,
-# `make package` builds Glintmere's .deb in build/packages/, `make repo` writes build/repo/, a package
-# source holding every package built, `make fuzz` runs the fuzz targets for a while.
-.PHONY: all deps configure build test demo package repo bench fuzz format clean
+# `make package` builds Glintmere's .debs in build/packages/, `make device` the phone's binaries in
+# build/device/, `make repo` writes build/repo/, a package source holding every package built, `make
+# fuzz` runs the fuzz targets for a while.
+.PHONY: all deps configure build test demo package repo device bench fuzz format clean
 
 JOBS ?= $(shell nproc)
 # Seconds that `make fuzz` runs each fuzz target.
@@ -35,6 +36,9 @@ package: configure
 # After the whole build, so that the source holds every package it makes.
 repo: build
 	@cmake --build --preset default --target glintmere-repo
+
+device: configure
+	@cmake --build --preset default --target device -j $(JOBS)
 
 bench: deps
 	@cmake --preset release >/dev/null

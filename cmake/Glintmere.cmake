@@ -14,6 +14,9 @@ set(GLINTMERE_FRAMEWORK_DIRS
   /System/Library/Frameworks/MessageUI.framework
   /System/Library/Frameworks/Social.framework
   /System/Library/PrivateFrameworks/MobileGestalt.framework)
+# The side of the runtime seam this build takes: the simulated device's, GNU libobjc.
+set(GLINTMERE_RUNTIME_SIDE ${PROJECT_SOURCE_DIR}/platform/objc/gnu)
+
 set(CMAKE_BUILD_RPATH ${GLINTMERE_LIB_DIR} ${GLINTMERE_FRAMEWORK_DIRS})
 set(CMAKE_BUILD_RPATH_USE_ORIGIN OFF)
 
@@ -57,7 +60,9 @@ function(glintmere_framework target name folder)
   set_target_properties(${target} PROPERTIES
     PREFIX "" SUFFIX "" OUTPUT_NAME ${name}
     LIBRARY_OUTPUT_DIRECTORY ${GLINTMERE_LIB_DIR})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform)
+  # The GNU side of the runtime seam (see README): how messages, blocks and classes work on libobjc.
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform ${GLINTMERE_RUNTIME_SIDE})
+  target_include_directories(${target} SYSTEM PUBLIC ${GLINTMERE_RUNTIME_SIDE}/include)
   target_link_libraries(${target} PUBLIC ${ARG_LIBS})
   if(NOT GLINTMERE_FUZZ)
     # Under the fuzzer, coverage callbacks come from the program that loads the library.
@@ -120,30 +125,59 @@ function(glintmere_write_device_manifest)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/device-manifest.txt CONTENT "${content}\n")
 endfunction()
 
-# Glintmere's .deb, built with every build from the control file at the top of the repository
-# (which alone holds the version) and the package files, to packages/PACKAGE_VERSION_ARCH.deb.
-# packages.txt names it for glintmere-device install.
+# Glintmere's .debs, built with every build from the control file at the top of the repository
+# (which alone holds the version) and the package files: packages/PACKAGE_VERSION_ARCH.deb for the
+# simulated device, and packages/PACKAGE_VERSION_iphoneos-arm.deb for a phone, which holds the
+# phone's binaries in the same places and the same other files. packages.txt names the first for
+# glintmere-device install.
 function(glintmere_write_package)
   set(control ${GLINTMERE_CONTROL})
   set(package ${GLINTMERE_PACKAGE})
   set(version ${GLINTMERE_VERSION})
   set(deb ${CMAKE_BINARY_DIR}/packages/${package}_${version}_${GLINTMERE_ARCHITECTURE}.deb)
+  set(device_deb ${CMAKE_BINARY_DIR}/packages/${package}_${version}_iphoneos-arm.deb)
 
   get_property(entries GLOBAL PROPERTY GLINTMERE_PACKAGE_FILES)
+  get_property(device_binaries GLOBAL PROPERTY GLINTMERE_DEVICE_PACKAGE_FILES)
   set(sources "")
+  set(device_sources "")
+  set(device_entries "")
   foreach(entry ${entries})
     string(REGEX REPLACE "\t.*" "" source "${entry}")
+    string(REGEX REPLACE "^[^\t]*\t" "" destination "${entry}")
     list(APPEND sources "${source}")
+    if(source MATCHES "^\\$<TARGET_FILE:")
+      # A binary of the simulated device: the phone's package holds the phone's build of it.
+      set(replacement "")
+      foreach(binary ${device_binaries})
+        string(REGEX REPLACE "^[^\t]*\t" "" place "${binary}")
+        if(place STREQUAL destination)
+          string(REGEX REPLACE "\t.*" "" replacement "${binary}")
+        endif()
+      endforeach()
+      if(NOT replacement)
+        message(FATAL_ERROR "no phone build of the package's ${destination}")
+      endif()
+      set(source ${replacement})
+    endif()
+    list(APPEND device_sources "${source}")
+    list(APPEND device_entries "${source}\t${destination}")
   endforeach()
   list(JOIN entries "\n" content)
   set(placements ${CMAKE_BINARY_DIR}/package-manifest.txt)
   file(GENERATE OUTPUT ${placements} CONTENT "${content}\n")
+  list(JOIN device_entries "\n" device_content)
+  set(device_placements ${CMAKE_BINARY_DIR}/package-manifest-iphoneos-arm.txt)
+  file(GENERATE OUTPUT ${device_placements} CONTENT "${device_content}\n")
   add_custom_command(OUTPUT ${deb}
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-package ${control} ${placements} ${GLINTMERE_ARCHITECTURE} ${deb}
     DEPENDS ${sources} ${control} ${placements} ${PROJECT_SOURCE_DIR}/scripts/build-package
-    COMMENT "Packing ${package}_${version}_${GLINTMERE_ARCHITECTURE}.deb"
     VERBATIM)
-  add_custom_target(glintmere-package ALL DEPENDS ${deb})
+  add_custom_command(OUTPUT ${device_deb}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-package ${control} ${device_placements} iphoneos-arm ${device_deb}
+    DEPENDS ${device_sources} ${control} ${device_placements} ${PROJECT_SOURCE_DIR}/scripts/build-package
+    VERBATIM)
+  add_custom_target(glintmere-package ALL DEPENDS ${deb} ${device_deb})
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packages.txt CONTENT "${deb}\n")
   # A target's file named in DEPENDS orders nothing by itself: without these, a parallel build may
   # pack before the library is linked, and stop for want of a rule to make it.
@@ -152,6 +186,7 @@ function(glintmere_write_package)
       add_dependencies(glintmere-package ${CMAKE_MATCH_1})
     endif()
   endforeach()
+  add_dependencies(glintmere-package device)
 endfunction()
 
 # glintmere-repo writes repo/, a package source that a device's package manager can add, from every

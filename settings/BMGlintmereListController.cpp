@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -176,7 +177,7 @@ GLINTMERE_REGISTER_CLASSES {
                     UI::ViewController::viewWillAppear_.super<Controller>(self, animated);
                     auto bar = paneBar(self);
                     bar->setTitleTextAttributes(NS::Dictionary::dictionaryWithObject(
-                        UI::Color::whiteColor(), UI::ForegroundColorAttributeName()));
+                        UI::Color::whiteColor(), NSForegroundColorAttributeName));
                     bar->setTintColor(opaqueColor(238, 238, 238));
                     bar->setBarTintColor(opaqueColor(36, 55, 71));
                     UI::Switch::appearanceWhenContainedIn(self->getClass(), nullptr)

@@ -2,16 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <crt_externs.h>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace glintmere {
 namespace {
@@ -63,12 +65,33 @@ int openListing(const char* path, std::string& error) {
     return -1;
 }
 
-// Milliseconds left until `deadline`, none when it has passed.
-int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
+// The time left of a limit that starts when it is made. It reads the time of day, which every
+// system version has (a monotonic clock came to the phone's C library only with iOS 10), and counts
+// only the time that moves forward, so that a clock set back meanwhile cannot stretch the limit.
+class Deadline {
+  public:
+    explicit Deadline(long long milliseconds) : left_(milliseconds), last_(now()) {}
+
+    // Milliseconds left, none when it has passed.
+    int millisecondsLeft() {
+        const long long reading = now();
+        if (reading > last_) {
+            left_ -= reading - last_;
+        }
+        last_ = reading;
+        return static_cast<int>(std::clamp<long long>(left_, 0, INT_MAX));
+    }
+
+  private:
+    static long long now() {
+        timeval time{};
+        ::gettimeofday(&time, nullptr);
+        return static_cast<long long>(time.tv_sec) * 1000 + time.tv_usec / 1000;
+    }
+
+    long long left_;
+    long long last_;
+};
 
 bool writeAll(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
@@ -86,19 +109,20 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
 }
 
 std::string tookTooLong(const ListingLimits& limits) {
-    return std::string(kDpkg) + " -l took longer than " + std::to_string(limits.time.count()) +
-           " ms; the listing was given up";
+    char message[128];
+    std::snprintf(message, sizeof message, "%s -l took longer than %lld ms; the listing was given up", kDpkg,
+                  static_cast<long long>(limits.time.count()));
+    return message;
 }
 
 // Copies what arrives on `from` to `to` until it ends, within the limits. Returns what went wrong,
 // nothing when all was copied.
-std::string copyListing(int from, int to, std::chrono::steady_clock::time_point deadline,
-                        const ListingLimits& limits) {
+std::string copyListing(int from, int to, Deadline& deadline, const ListingLimits& limits) {
     std::size_t copied = 0;
     char buffer[65536];
     for (;;) {
         pollfd ready{from, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, millisecondsUntil(deadline));
+        const int polled = ::poll(&ready, 1, deadline.millisecondsLeft());
         if (polled < 0 && errno == EINTR) {
             continue;
         }
@@ -117,8 +141,10 @@ std::string copyListing(int from, int to, std::chrono::steady_clock::time_point 
         }
         copied += static_cast<std::size_t>(n);
         if (copied > limits.bytes) {
-            return std::string(kDpkg) + " -l listed more than " + std::to_string(limits.bytes) +
-                   " bytes; the listing was given up";
+            char message[128];
+            std::snprintf(message, sizeof message,
+                          "%s -l listed more than %zu bytes; the listing was given up", kDpkg, limits.bytes);
+            return message;
         }
         if (!writeAll(to, buffer, static_cast<std::size_t>(n))) {
             return std::string("cannot write the listing: ") + std::strerror(errno);
@@ -127,7 +153,7 @@ std::string copyListing(int from, int to, std::chrono::steady_clock::time_point 
 }
 
 // Waits until `child` has ended, without reaping it, or `deadline` has passed (false).
-bool waitForExit(pid_t child, std::chrono::steady_clock::time_point deadline) {
+bool waitForExit(pid_t child, Deadline& deadline) {
     // It has closed its output, so it is about to end: a short poll does.
     for (;;) {
         siginfo_t ended{};
@@ -135,10 +161,11 @@ bool waitForExit(pid_t child, std::chrono::steady_clock::time_point deadline) {
             ended.si_pid == child) {
             return true;
         }
-        if (millisecondsUntil(deadline) == 0) {
+        const int left = deadline.millisecondsLeft();
+        if (left == 0) {
             return false;
         }
-        ::poll(nullptr, 0, std::min(millisecondsUntil(deadline), 5));
+        ::poll(nullptr, 0, std::min(left, 5));
     }
 }
 
@@ -151,11 +178,15 @@ std::string writePackageListing(const char* path, const ListingLimits& limits) {
         return error;
     }
     int output[2];
-    if (::pipe2(output, O_CLOEXEC) != 0) {
+    // Both ends are closed on exec (pipe2 is not on every system), so that dpkg gets only the end
+    // it is given and nothing else this process starts keeps the pipe open.
+    if (::pipe(output) != 0) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
         ::close(listing);
         return error;
     }
+    ::fcntl(output[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(output[1], F_SETFD, FD_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -169,7 +200,7 @@ std::string writePackageListing(const char* path, const ListingLimits& limits) {
     char list[] = "-l";
     char* argv[] = {name, list, nullptr};
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, kDpkg, &actions, &attributes, argv, environ);
+    const int spawned = ::posix_spawn(&child, kDpkg, &actions, &attributes, argv, *_NSGetEnviron());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
@@ -178,7 +209,7 @@ std::string writePackageListing(const char* path, const ListingLimits& limits) {
         ::close(listing);
         return std::string("cannot start ") + kDpkg + ": " + std::strerror(spawned);
     }
-    const auto deadline = std::chrono::steady_clock::now() + limits.time;
+    Deadline deadline(limits.time.count());
     error = copyListing(output[0], listing, deadline, limits);
     ::close(output[0]);
     if (error.empty() && !waitForExit(child, deadline)) {
@@ -199,13 +230,13 @@ std::string writePackageListing(const char* path, const ListingLimits& limits) {
         return error;
     }
     ::close(listing);
+    char outcome[96] = "";
     if (WIFSIGNALED(status)) {
-        return std::string(kDpkg) + " -l was killed by signal " + std::to_string(WTERMSIG(status));
+        std::snprintf(outcome, sizeof outcome, "%s -l was killed by signal %d", kDpkg, WTERMSIG(status));
+    } else if (WEXITSTATUS(status) != 0) {
+        std::snprintf(outcome, sizeof outcome, "%s -l failed with status %d", kDpkg, WEXITSTATUS(status));
     }
-    if (WEXITSTATUS(status) != 0) {
-        return std::string(kDpkg) + " -l failed with status " + std::to_string(WEXITSTATUS(status));
-    }
-    return {};
+    return outcome;
 }
 
 } // namespace glintmere

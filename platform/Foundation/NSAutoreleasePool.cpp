@@ -98,18 +98,18 @@ void AutoreleasePool::addObject(id object) {
     stack.back().objects.push_back(object);
 }
 
-void* AutoreleasePool::push() {
-    auto& stack = frames();
-    const id token = reinterpret_cast<id>((stack.size() << 1) | 1);
-    stack.push_back(PoolFrame{token, {}});
-    return token;
-}
-
-void AutoreleasePool::pop(void* token) { drainFrames(static_cast<id>(token)); }
-
 std::size_t AutoreleasePool::pendingCount() {
     auto& stack = frames();
     return stack.empty() ? 0 : stack.back().objects.size();
 }
 
 } // namespace NS
+
+void* objc_autoreleasePoolPush(void) {
+    auto& stack = NS::frames();
+    const id token = reinterpret_cast<id>((stack.size() << 1) | 1);
+    stack.push_back(NS::PoolFrame{token, {}});
+    return token;
+}
+
+void objc_autoreleasePoolPop(void* token) { NS::drainFrames(static_cast<id>(token)); }

@@ -13,18 +13,25 @@ class GLINTMERE_EXPORT AutoreleasePool : public Referencing<AutoreleasePool, "NS
     static void addObject(id object);
     // How many objects the innermost pool of this thread holds; 0 when there is none.
     static std::size_t pendingCount();
-    // A pool without an object, as @autoreleasepool makes one: push gives the token that pop drains.
-    static void* push();
-    static void pop(void* token);
 };
+
+} // namespace NS
+
+// A pool without an object, as @autoreleasepool makes one: the runtime's entry points that the
+// compiler calls for it, so that code using them runs on a phone's runtime as it is. Push gives the
+// token that pop drains.
+extern "C" GLINTMERE_EXPORT void* objc_autoreleasePoolPush(void);
+extern "C" GLINTMERE_EXPORT void objc_autoreleasePoolPop(void* token);
+
+namespace NS {
 
 // A pool for the length of a C++ scope: @autoreleasepool { ... }.
 class AutoreleaseScope {
   public:
-    AutoreleaseScope() : token_(AutoreleasePool::push()) {}
+    AutoreleaseScope() : token_(objc_autoreleasePoolPush()) {}
     AutoreleaseScope(const AutoreleaseScope&) = delete;
     AutoreleaseScope& operator=(const AutoreleaseScope&) = delete;
-    ~AutoreleaseScope() { AutoreleasePool::pop(token_); }
+    ~AutoreleaseScope() { objc_autoreleasePoolPop(token_); }
 
   private:
     void* token_;

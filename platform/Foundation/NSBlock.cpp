@@ -13,7 +13,7 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<void*>("_body")
         .method(Object::dealloc_,
                 [](Block* self) {
-                    delete static_cast<NS::detail::BlockBodyBase*>(objc::ivar<void*>(self, "_body"));
+                    objc::runtime::destroyBlockBody(self->self());
                     Object::dealloc_.super<Block>(self);
                 })
         // Blocks are immutable: a copy is the same block with one more owner.

@@ -1,62 +1,38 @@
-// Blocks: a C++ callable wrapped in a runtime object, so that it can travel as `id`.
+// Blocks: a C++ callable as a block object, so that it can travel as `id` and be called by anyone.
 #pragma once
 
 #include "Foundation/NSObject.hpp"
+// How a block is laid out differs between the runtimes; the include path chooses (see README).
+#include "runtime/Block.hpp"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <typeinfo>
+#include <utility>
 
 namespace NS {
 
 namespace detail {
-struct BlockBodyBase {
-    virtual ~BlockBodyBase() = default;
-    virtual const char* signature() const = 0;
-};
-
-template <class Sig> struct BlockBody : BlockBodyBase {
-    explicit BlockBody(std::function<Sig> f) : fn(std::move(f)) {}
-    const char* signature() const override { return typeid(Sig).name(); }
-    std::function<Sig> fn;
-};
-
-// Compares signatures by name: type_info objects of hidden types differ between libraries.
-inline bool sameSignature(const char* a, const char* b) {
-    return std::strcmp(a[0] == '*' ? a + 1 : a, b[0] == '*' ? b + 1 : b) == 0;
-}
+// The signature `R(Args...)` of a callable's one call operator.
+template <class F> struct CallOperator : CallOperator<decltype(&F::operator())> {};
+template <class L, class R, class... A> struct CallOperator<R (L::*)(A...) const> { using type = R(A...); };
+template <class L, class R, class... A> struct CallOperator<R (L::*)(A...)> { using type = R(A...); };
 } // namespace detail
 
 class GLINTMERE_EXPORT Block : public Referencing<Block, "NSBlock"> {
   public:
-    // A new block that owns `fn`; the caller owns the block.
-    template <class R, class... Args> static objc::Ref<Block> create(std::function<R(Args...)> fn) {
-        Block* block = alloc()->init();
-        block->setBody(new detail::BlockBody<R(Args...)>(std::move(fn)));
-        return objc::adopt(block);
+    // A new block that calls `fn` (a lambda or other callable with one call operator); the caller
+    // owns the block.
+    template <class F> static objc::Ref<Block> create(F fn) {
+        using Signature = typename detail::CallOperator<F>::type;
+        return objc::adopt(reinterpret_cast<Block*>(objc::runtime::makeBlock<Signature>(std::move(fn))));
     }
-    template <class F> static objc::Ref<Block> create(F fn) { return create(std::function(std::move(fn))); }
 
-    // Calls the block. The types given must be those the block was made with: a block is
-    // untyped once it travels as `id`, so a mismatch is caught here rather than miscalled.
+    // Calls the block with the types it was made with.
     template <class R = void, class... Args> R invoke(Args... args) {
-        auto* body = static_cast<detail::BlockBodyBase*>(bodyPointer());
-        if (body == nullptr) {
+        id block = self();
+        if (block == nil) {
             return objc::zeroValue<R>();
         }
-        if (!detail::sameSignature(body->signature(), typeid(R(Args...)).name())) {
-            std::fprintf(stderr, "NSBlock: called as %s, made as %s\n", typeid(R(Args...)).name(),
-                         body->signature());
-            std::abort();
-        }
-        return static_cast<detail::BlockBody<R(Args...)>*>(body)->fn(args...);
+        return objc::runtime::callBlock<R, Args...>(block, args...);
     }
-
-  private:
-    void* bodyPointer() { return objc::ivar<void*>(this, "_body"); }
-    void setBody(detail::BlockBodyBase* body) { objc::setIvar<void*>(this, "_body", body); }
 };
 
 } // namespace NS

@@ -4,6 +4,7 @@
 #include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
+#include "runtime/Classes.hpp"
 
 #include <atomic>
 #include <cstdio>

@@ -19,9 +19,13 @@ class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
     OBJC_CLASS_MESSAGE_NAMED(string, stringWithUTF8String_, "stringWithUTF8String:", String*(const char*))
     OBJC_DECLARE_CLASS_MESSAGE(stringWithBytesLength_,
                                "stringWithBytes:length:", String*(const void*, unsigned long))
+    // Made through Foundation's public initializer, as a device's Foundation has no class method
+    // for bytes without an encoding.
     static objc::Ptr<String> string(std::string_view text) {
-        return stringWithBytesLength_.send(runtimeClass(), static_cast<const void*>(text.data()),
-                                           static_cast<unsigned long>(text.size()));
+        auto made =
+            initWithBytesLengthEncoding_.send(alloc(), static_cast<const void*>(text.data()),
+                                              static_cast<unsigned long>(text.size()), UTF8StringEncoding);
+        return autorelease_.send(made);
     }
     OBJC_CLASS_MESSAGE(stringWithString, "stringWithString:", String*(String*))
     // An empty string.

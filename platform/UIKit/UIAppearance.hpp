@@ -23,22 +23,20 @@ GLINTMERE_EXPORT void addAppearanceMethods(objc::ClassBuilder& builder);
 // several, the one naming more containers, then the one set last. nil when none applies.
 GLINTMERE_EXPORT NS::Object* appearanceValue(View* view, const char* key);
 
-// Sends `appearanceWhenContainedIn:` as Objective-C does, as a variadic call: `cls` receives it, the
-// list ends with the nil the caller writes last.
+// Sends `appearanceWhenContainedIn:` as Objective-C does: `cls` receives it, the first container is
+// its one fixed argument and the rest, up to the nil the caller writes last, are variadic.
 template <class Proxy, class... Classes>
-objc::Ptr<Proxy> appearanceWhenContainedIn(Class cls, Classes... list) {
+objc::Ptr<Proxy> appearanceWhenContainedIn(Class cls, Class first, Classes... more) {
     static_assert(sizeof...(Classes) > 0 &&
                       std::is_same_v<std::tuple_element_t<sizeof...(Classes) - 1, std::tuple<Classes...>>,
                                      std::nullptr_t>,
                   "the list of container classes ends with nil");
-    const SEL sel = objc::Selector<"appearanceWhenContainedIn:">::get();
     id receiver = objc::toId(cls);
     if (objc::isNil(receiver)) {
         return nullptr;
     }
-    auto imp = reinterpret_cast<id (*)(id, SEL, ...)>(
-        reinterpret_cast<void (*)()>(objc::runtime::lookup(receiver, sel)));
-    return reinterpret_cast<Proxy*>(imp(receiver, sel, static_cast<Class>(list)...));
+    return reinterpret_cast<Proxy*>(objc::runtime::send<id(Class, ...)>(
+        receiver, objc::Selector<"appearanceWhenContainedIn:">::get(), first, static_cast<Class>(more)...));
 }
 
 } // namespace UI

@@ -1,5 +1,6 @@
 #include "UIKit/UINavigationBar.hpp"
 
+#include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <string>
+
+NS::String* const NSForegroundColorAttributeName = CFSTR("NSColor");
 
 namespace UI {
 namespace {
@@ -97,7 +100,7 @@ void fillSceneNode(NavigationBar* self, draw::Node* node) {
     if (auto background = rgbaOf(self->barTintColor())) {
         node->colors.emplace_back("barTintColor", sceneColor(*background));
     }
-    auto title = NS::cast<Color>(self->titleTextAttributes()->objectForKey(ForegroundColorAttributeName()));
+    auto title = NS::cast<Color>(self->titleTextAttributes()->objectForKey(NSForegroundColorAttributeName));
     if (auto color = rgbaOf(title)) {
         node->colors.emplace_back("titleColor", sceneColor(*color));
     }
@@ -128,7 +131,7 @@ void prepare(NavigationBar* self) {
     View* titleView = item->titleView();
     if (titleView == nullptr && item->title() != nullptr) {
         auto attributes = self->titleTextAttributes();
-        auto color = NS::cast<Color>(attributes->objectForKey(ForegroundColorAttributeName()));
+        auto color = NS::cast<Color>(attributes->objectForKey(NSForegroundColorAttributeName));
         titleView = makeLabel(item->title()->str().c_str(), "HelveticaNeue-Medium", 17,
                               color != nullptr ? color.get() : colorRGB(0, 0, 0));
     }
@@ -205,7 +208,5 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
-
-NS::String* ForegroundColorAttributeName() { return "NSColor"_ns; }
 
 } // namespace UI

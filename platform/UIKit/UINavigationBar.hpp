@@ -9,12 +9,13 @@ class Dictionary;
 class String;
 } // namespace NS
 
+// The key of a title text attribute that holds the title's colour (a UIColor), "NSColor", as UIKit
+// exports it.
+extern "C" GLINTMERE_EXPORT NS::String* const NSForegroundColorAttributeName;
+
 namespace UI {
 
 class NavigationItem;
-
-// The key of a title text attribute that holds the title's colour (a UIColor).
-GLINTMERE_EXPORT NS::String* ForegroundColorAttributeName();
 
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:

@@ -6,15 +6,18 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 struct dispatch_queue_s {
     const char* label;
 };
 
-namespace {
+extern "C" {
+dispatch_queue_s _dispatch_main_q{"com.apple.main-thread"};
+}
 
-dispatch_queue_s mainQueue{"com.apple.main-thread"};
+namespace {
 
 // Times from here on are as good as never: nanosecond counts stay within the signed range.
 constexpr std::uint64_t neverBefore = static_cast<std::uint64_t>(INT64_MAX);
@@ -23,7 +26,7 @@ constexpr long onceRunning = 1;
 constexpr long onceDone = ~0l;
 
 bool acceptQueue(dispatch_queue_t queue, const char* what) {
-    if (queue == &mainQueue) {
+    if (queue == &_dispatch_main_q) {
         return true;
     }
     std::fprintf(stderr, "dispatch: %s given %s; only the main queue exists here; ignored\n", what,
@@ -47,11 +50,45 @@ std::function<void()> blockWork(dispatch_block_t block) {
     return [held = objc::retain(block)] { held->invoke<void>(); };
 }
 
+// Runs `work` once per predicate; see dispatch_once.
+void runOnce(dispatch_once_t* predicate, const std::function<void()>& work) {
+    if (predicate == nullptr || !work) {
+        std::fprintf(stderr, "dispatch: dispatch_once given no %s; ignored\n",
+                     predicate ? "work" : "predicate");
+        return;
+    }
+    std::atomic_ref<long> state(*predicate);
+    for (;;) {
+        long seen = state.load(std::memory_order_acquire);
+        if (seen == onceDone) {
+            return;
+        }
+        if (seen == 0 && state.compare_exchange_strong(seen, onceRunning, std::memory_order_acq_rel)) {
+            try {
+                work();
+            } catch (...) {
+                state.store(0, std::memory_order_release);
+                state.notify_all();
+                throw;
+            }
+            state.store(onceDone, std::memory_order_release);
+            state.notify_all();
+            return;
+        }
+        if (seen == onceRunning) {
+            state.wait(onceRunning, std::memory_order_acquire);
+        } else if (seen != 0) {
+            std::fprintf(stderr,
+                         "dispatch: dispatch_once predicate holds %ld, not a value it ever sets; ignored\n",
+                         seen);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 extern "C" {
-
-dispatch_queue_t dispatch_get_main_queue(void) { return &mainQueue; }
 
 dispatch_time_t dispatch_time(dispatch_time_t when, std::int64_t delta) {
     if (when >= neverBefore) {
@@ -102,7 +139,7 @@ void dispatch_once(dispatch_once_t* predicate, dispatch_block_t block) {
         std::fprintf(stderr, "dispatch: dispatch_once given no block; ignored\n");
         return;
     }
-    dispatch_once(predicate, std::function<void()>([block] { block->invoke<void>(); }));
+    runOnce(predicate, std::function<void()>([block] { block->invoke<void>(); }));
 }
 
 void dispatch_once_f(dispatch_once_t* predicate, void* context, dispatch_function_t function) {
@@ -110,57 +147,7 @@ void dispatch_once_f(dispatch_once_t* predicate, void* context, dispatch_functio
         std::fprintf(stderr, "dispatch: dispatch_once_f given no function; ignored\n");
         return;
     }
-    dispatch_once(predicate, std::function<void()>([function, context] { function(context); }));
+    runOnce(predicate, std::function<void()>([function, context] { function(context); }));
 }
 
 } // extern "C"
-
-void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, std::function<void()> work) {
-    if (!acceptQueue(queue, "dispatch_after")) {
-        return;
-    }
-    if (!work) {
-        std::fprintf(stderr, "dispatch: dispatch_after given no work; ignored\n");
-        return;
-    }
-    enqueue(when, std::move(work));
-}
-
-void dispatch_async(dispatch_queue_t queue, std::function<void()> work) {
-    dispatch_after(DISPATCH_TIME_NOW, queue, std::move(work));
-}
-
-void dispatch_once(dispatch_once_t* predicate, const std::function<void()>& work) {
-    if (predicate == nullptr || !work) {
-        std::fprintf(stderr, "dispatch: dispatch_once given no %s; ignored\n",
-                     predicate ? "work" : "predicate");
-        return;
-    }
-    std::atomic_ref<long> state(*predicate);
-    for (;;) {
-        long seen = state.load(std::memory_order_acquire);
-        if (seen == onceDone) {
-            return;
-        }
-        if (seen == 0 && state.compare_exchange_strong(seen, onceRunning, std::memory_order_acq_rel)) {
-            try {
-                work();
-            } catch (...) {
-                state.store(0, std::memory_order_release);
-                state.notify_all();
-                throw;
-            }
-            state.store(onceDone, std::memory_order_release);
-            state.notify_all();
-            return;
-        }
-        if (seen == onceRunning) {
-            state.wait(onceRunning, std::memory_order_acquire);
-        } else if (seen != 0) {
-            std::fprintf(stderr,
-                         "dispatch: dispatch_once predicate holds %ld, not a value it ever sets; ignored\n",
-                         seen);
-            return;
-        }
-    }
-}

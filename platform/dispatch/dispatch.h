@@ -1,14 +1,12 @@
 // libdispatch as far as this platform uses it: the main queue, delayed work and once-guards.
 #pragma once
 
+#include "Foundation/NSBlock.hpp"
 #include "objc/Runtime.hpp"
 
 #include <cstdint>
-#include <functional>
-
-namespace NS {
-class Block;
-}
+#include <type_traits>
+#include <utility>
 
 // Nanoseconds on the monotonic clock; DISPATCH_TIME_NOW and DISPATCH_TIME_FOREVER are markers.
 typedef std::uint64_t dispatch_time_t;
@@ -27,8 +25,9 @@ typedef void (*dispatch_function_t)(void*);
 
 extern "C" {
 
-// The queue whose work runs on the main thread's run loop, one item at a time.
-GLINTMERE_EXPORT dispatch_queue_t dispatch_get_main_queue(void);
+// The queue whose work runs on the main thread's run loop, one item at a time. As in libdispatch, it
+// is an exported object, not a function: dispatch_get_main_queue() is its address.
+GLINTMERE_EXPORT extern struct dispatch_queue_s _dispatch_main_q;
 
 // `when` (or now, for DISPATCH_TIME_NOW) moved by `delta` nanoseconds. FOREVER stays FOREVER, and so
 // does any time past the signed 64-bit range.
@@ -50,8 +49,26 @@ GLINTMERE_EXPORT void dispatch_once_f(dispatch_once_t* predicate, void* context,
                                       dispatch_function_t function);
 }
 
-// The same for C++ callables.
-GLINTMERE_EXPORT void dispatch_after(dispatch_time_t when, dispatch_queue_t queue,
-                                     std::function<void()> work);
-GLINTMERE_EXPORT void dispatch_async(dispatch_queue_t queue, std::function<void()> work);
-GLINTMERE_EXPORT void dispatch_once(dispatch_once_t* predicate, const std::function<void()>& work);
+inline dispatch_queue_t dispatch_get_main_queue(void) { return &_dispatch_main_q; }
+
+// The same for C++ callables: a callable becomes a block, which the queue keeps until it has run.
+template <class F>
+requires std::is_class_v<F> && std::is_invocable_v<F&>
+void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, F work) {
+    if constexpr (std::is_constructible_v<bool, F&>) {
+        if (!static_cast<bool>(work)) {
+            return; // an empty std::function: nothing to run
+        }
+    }
+    dispatch_after(when, queue, NS::Block::create(std::move(work)).get());
+}
+template <class F>
+requires std::is_class_v<F> && std::is_invocable_v<F&>
+void dispatch_async(dispatch_queue_t queue, F work) {
+    dispatch_after(DISPATCH_TIME_NOW, queue, std::move(work));
+}
+template <class F>
+requires std::is_class_v<F> && std::is_invocable_v<F&>
+void dispatch_once(dispatch_once_t* predicate, F work) {
+    dispatch_once_f(predicate, &work, [](void* context) { (*static_cast<F*>(context))(); });
+}

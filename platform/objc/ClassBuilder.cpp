@@ -1,14 +1,12 @@
 #include "objc/ClassBuilder.hpp"
 
+// What registering a class involves beyond the runtime's calls differs between the runtimes; the
+// include path chooses (see README).
+#include "runtime/Classes.hpp"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <mutex>
-#include <set>
-#include <shared_mutex>
-#include <unordered_map>
-#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -16,23 +14,6 @@
 
 namespace objc {
 namespace {
-
-// What the runtime cannot hold for us: which ivars own their object, which protocols a class
-// declared. Classes are only ever added, never removed, so entries live as long as the process.
-struct ClassFacts {
-    std::vector<std::string> ownedIvars;
-    std::set<std::string> protocols;
-};
-
-std::shared_mutex& factsLock() {
-    static std::shared_mutex lock;
-    return lock;
-}
-
-std::map<Class, ClassFacts>& facts() {
-    static auto* table = new std::map<Class, ClassFacts>();
-    return *table;
-}
 
 std::size_t log2Of(std::size_t align) {
     std::size_t shift = 0;
@@ -43,8 +24,8 @@ std::size_t log2Of(std::size_t align) {
 }
 
 // Classes built before their superclass, waiting for it.
-std::mutex& pendingLock() {
-    static std::mutex lock;
+runtime::Mutex& pendingLock() {
+    static runtime::Mutex lock;
     return lock;
 }
 
@@ -73,10 +54,7 @@ Class realize(ClassBuilder::Definition& definition) {
         class_addMethod(target, sel_registerName(key.first.c_str()), method.imp, method.types.c_str());
     }
     objc_registerClassPair(cls);
-    std::unique_lock lock(factsLock());
-    ClassFacts& entry = facts()[cls];
-    entry.ownedIvars = std::move(definition.ownedIvars);
-    entry.protocols.insert(definition.protocols.begin(), definition.protocols.end());
+    runtime::classRegistered(cls, std::move(definition.ownedIvars), definition.protocols);
     return cls;
 }
 
@@ -120,7 +98,7 @@ Class ClassBuilder::build() {
     if (existing_ != Nil) {
         return existing_;
     }
-    std::lock_guard lock(pendingLock());
+    runtime::MutexLock lock(pendingLock());
     if (!ready(definition_)) {
         pending().push_back(std::move(definition_));
         return Nil;
@@ -144,7 +122,7 @@ Class ClassBuilder::build() {
 }
 
 void requireClassesRegistered() {
-    std::lock_guard lock(pendingLock());
+    runtime::MutexLock lock(pendingLock());
     if (pending().empty()) {
         return;
     }
@@ -193,62 +171,6 @@ void ClassBuilder::propertySetCopying(id self, SEL sel, id value) {
     id old = objc::ivar<id>(self, name.c_str());
     setIvar<id>(self, name.c_str(), copy);
     send<void>(old, Selector<"release">::get());
-}
-
-namespace {
-
-// Where the owned ivars of an instance of `cls` lie, its superclasses' included; found once per
-// class, as every dealloc asks. A class's chain and ivars do not change once it has instances.
-const std::vector<std::ptrdiff_t>& ownedIvarOffsets(Class cls) {
-    static std::shared_mutex lock;
-    static auto* offsets = new std::unordered_map<Class, std::vector<std::ptrdiff_t>>();
-    {
-        std::shared_lock read(lock);
-        auto it = offsets->find(cls);
-        if (it != offsets->end()) {
-            return it->second;
-        }
-    }
-    std::vector<std::ptrdiff_t> found;
-    {
-        std::shared_lock read(factsLock());
-        for (Class c = cls; c != Nil; c = class_getSuperclass(c)) {
-            auto it = facts().find(c);
-            if (it == facts().end()) {
-                continue;
-            }
-            // By name from the instance's own class, as a send of the ivar's name would find it.
-            for (const std::string& name : it->second.ownedIvars) {
-                if (Ivar ivar = class_getInstanceVariable(cls, name.c_str())) {
-                    found.push_back(ivar_getOffset(ivar));
-                }
-            }
-        }
-    }
-    std::unique_lock write(lock);
-    // Entries of an unordered map stay where they are as it grows.
-    return offsets->try_emplace(cls, std::move(found)).first->second;
-}
-
-} // namespace
-
-void releaseOwnedIvars(id object) {
-    for (const std::ptrdiff_t offset : ownedIvarOffsets(object_getClass(object))) {
-        // A name that a subclass declares again is listed twice, and released once.
-        id value = std::exchange(*reinterpret_cast<id*>(reinterpret_cast<char*>(object) + offset), nil);
-        send<void>(value, Selector<"release">::get());
-    }
-}
-
-bool conformsToProtocol(Class cls, const char* protocol) {
-    std::shared_lock lock(factsLock());
-    for (Class c = cls; c != Nil; c = class_getSuperclass(c)) {
-        auto it = facts().find(c);
-        if (it != facts().end() && it->second.protocols.contains(protocol)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace objc

@@ -281,10 +281,4 @@ template <class Recv, class T> void storeOwned(Recv object, const char* name, T 
     storeOwned(toId(object), name, toId(value));
 }
 
-// Releases every owning ivar of `object`, for the root class's dealloc.
-GLINTMERE_EXPORT void releaseOwnedIvars(id object);
-
-// Protocols that a builder class declared, by name, including those of its superclasses.
-GLINTMERE_EXPORT bool conformsToProtocol(Class cls, const char* protocol);
-
 } // namespace objc

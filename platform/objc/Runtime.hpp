@@ -1,7 +1,8 @@
 // Typed C++ access to the Objective-C runtime: selectors, message sends, nil-safe and owning references.
 #pragma once
 
-#include "objc/MessageSend.hpp"
+// The runtime this build runs on decides how a message is sent (the include path chooses: see README).
+#include "runtime/MessageSend.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -114,9 +115,7 @@ template <class R = void, class Recv, class... Args> R send(Recv receiver, SEL s
     if (isNil(self)) {
         return zeroValue<R>();
     }
-    IMP imp = runtime::lookup(self, sel);
-    return reinterpret_cast<R (*)(id, SEL, Passed<Args>...)>(reinterpret_cast<void (*)()>(imp))(
-        self, sel, static_cast<Passed<Args>>(args)...);
+    return runtime::send<R(Passed<Args>...)>(self, sel, static_cast<Passed<Args>>(args)...);
 }
 
 // Sends `sel` to `receiver`, starting the method lookup at the superclass of `cls` (the class whose
@@ -131,17 +130,13 @@ R sendSuper(Class cls, Recv receiver, SEL sel, Args... args) {
     if (class_isMetaClass(object_getClass(self)) && !class_isMetaClass(cls)) {
         cls = object_getClass(reinterpret_cast<id>(cls));
     }
-    IMP imp = runtime::lookupSuper(self, class_getSuperclass(cls), sel);
-    return reinterpret_cast<R (*)(id, SEL, Passed<Args>...)>(reinterpret_cast<void (*)()>(imp))(
-        self, sel, static_cast<Passed<Args>>(args)...);
+    return runtime::sendSuper<R(Passed<Args>...)>(self, class_getSuperclass(cls), sel,
+                                                  static_cast<Passed<Args>>(args)...);
 }
 
-// Any function pointer as a method implementation. The detour through `void (*)()` is the one
-// function-pointer cast that compilers accept without a warning.
+// Any function pointer as a method implementation.
 template <class F>
-requires std::is_function_v<std::remove_pointer_t<F>> IMP toImp(F fn) {
-    return reinterpret_cast<IMP>(reinterpret_cast<void (*)()>(fn));
-}
+requires std::is_function_v<std::remove_pointer_t<F>> IMP toImp(F fn) { return runtime::functionAs<IMP>(fn); }
 
 // Looks a class up by name; nil when there is none.
 inline Class getClass(const char* name) { return objc_lookUpClass(name); }

@@ -1,6 +1,8 @@
 // Runtime type encodings of C++ types, for the method and ivar descriptions given to the runtime.
 #pragma once
 
+#include "runtime/Encoding.hpp"
+
 #include <objc/runtime.h>
 
 #include <concepts>
@@ -45,9 +47,9 @@ template <class T> std::string encode() {
     } else if constexpr (std::is_same_v<U, unsigned int>) {
         return "I";
     } else if constexpr (std::is_same_v<U, long>) {
-        return "l";
+        return runtime::longEncoding;
     } else if constexpr (std::is_same_v<U, unsigned long>) {
-        return "L";
+        return runtime::unsignedLongEncoding;
     } else if constexpr (std::is_same_v<U, long long>) {
         return "q";
     } else if constexpr (std::is_same_v<U, unsigned long long>) {

@@ -92,7 +92,7 @@ TEST_F(PaneAppearance, TheVersionWindowDecidesWhichBarIsColouredBothEndsIncluded
         ASSERT_NE(coloured->titleTextAttributes(), nullptr) << c.number;
         EXPECT_EQ(coloured->titleTextAttributes()->count(), 1u);
         EXPECT_EQ(colorOf(objc::toId(
-                      coloured->titleTextAttributes()->objectForKey(UI::ForegroundColorAttributeName()))),
+                      coloured->titleTextAttributes()->objectForKey(NSForegroundColorAttributeName))),
                   (CGColor{1, 1, 1, 1}));
         EXPECT_EQ(untouched->tintColor(), nullptr) << c.number;
         EXPECT_EQ(untouched->barTintColor(), nullptr) << c.number;
@@ -159,7 +159,7 @@ TEST_F(PaneAppearance, LeavingHandsTheBarBackToTheDefaultsWhateverItHadBefore) {
     bar->setTintColor(UI::Color::redColor());
     bar->setBarTintColor(UI::Color::greenColor());
     bar->setTitleTextAttributes(
-        NS::Dictionary::dictionaryWithObject(UI::Color::blueColor(), UI::ForegroundColorAttributeName()));
+        NS::Dictionary::dictionaryWithObject(UI::Color::blueColor(), NSForegroundColorAttributeName));
     shown.pane->viewWillAppear(false);
     EXPECT_EQ(colorOf(bar->barTintColor()), kBarBackground);
     shown.pane->viewWillDisappear(false);

@@ -2,6 +2,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSObject.hpp"
 #include "objc/ClassBuilder.hpp"
+#include "runtime/Classes.hpp"
 
 #include <gtest/gtest.h>
 

@@ -179,7 +179,7 @@ TEST(Snapshots, BarsAndSwitchesAddTheColoursTheyAreDrawnWith) {
     bar->setTintColor(rgb(238, 238, 238));
     bar->setBarTintColor(rgb(36, 55, 71));
     bar->setTitleTextAttributes(
-        NS::Dictionary::dictionaryWithObject(Color::whiteColor(), UI::ForegroundColorAttributeName()));
+        NS::Dictionary::dictionaryWithObject(Color::whiteColor(), NSForegroundColorAttributeName));
     toggle->setOnTintColor(rgb(65, 169, 214));
     dump = draw::describe(UI::snapshotScene(window.get()));
     EXPECT_NE(dump.find("<UINavigationBar: frame = (0 20; 320 44); tintColor = (238 238 238 255); "

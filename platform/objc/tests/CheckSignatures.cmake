@@ -12,7 +12,8 @@ set(cases
   "OTHER_SETTER|the setter is not"
   "SETTER_OF_OTHER_TYPE|no matching")
 function(compile definition result output)
-  execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only -I${INCLUDE} -D${definition} ${SOURCE}
+  list(TRANSFORM INCLUDE PREPEND -I OUTPUT_VARIABLE include_flags)
+  execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only ${include_flags} -D${definition} ${SOURCE}
     RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE out)
   set(${result} ${code} PARENT_SCOPE)
   set(${output} "${out}" PARENT_SCOPE)

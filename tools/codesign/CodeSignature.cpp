@@ -1,0 +1,355 @@
+#include "CodeSignature.hpp"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace codesign {
+namespace {
+
+constexpr std::uint32_t kMachOMagic64 = 0xfeedfacf;
+constexpr std::uint32_t kCpuTypeArm64 = 0x0100000c;
+constexpr std::uint32_t kSegment64 = 0x19;
+constexpr std::uint32_t kCodeSignature = 0x1d;
+constexpr std::size_t kHeaderSize = 32;
+
+constexpr std::uint32_t kSuperBlobMagic = 0xfade0cc0;
+constexpr std::uint32_t kCodeDirectoryMagic = 0xfade0c02;
+constexpr std::uint32_t kRequirementsMagic = 0xfade0c01;
+constexpr std::uint32_t kVersion = 0x20001;
+constexpr std::uint32_t kAdHoc = 0x2;
+constexpr std::uint32_t kAlternateSlot = 0x1000;
+constexpr std::uint32_t kRequirementsSlot = 2;
+constexpr std::uint8_t kPageLog2 = 12;
+constexpr std::size_t kPage = std::size_t{1} << kPageLog2;
+// The CodeDirectory fields of version 0x20001, up to and including spare2.
+constexpr std::size_t kDirectoryHeader = 44;
+// Special slots: -1 (Info.plist, none here) and -2 (Requirements).
+constexpr std::uint32_t kSpecialSlots = 2;
+// __LINKEDIT grows by whole pages of the 16 KiB that arm64 segments are aligned to.
+constexpr std::uint64_t kSegmentAlign = 0x4000;
+
+[[noreturn]] void fail(const std::string& why) { throw std::runtime_error(why); }
+
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    if (at + 4 > b.size()) {
+        fail("the file ends inside its load commands");
+    }
+    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+std::uint64_t le64(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint64_t>(le32(b, at)) | static_cast<std::uint64_t>(le32(b, at + 4)) << 32;
+}
+void putLe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+void putLe64(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v) {
+    putLe32(b, at, static_cast<std::uint32_t>(v));
+    putLe32(b, at + 4, static_cast<std::uint32_t>(v >> 32));
+}
+std::uint32_t be32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    if (at + 4 > b.size()) {
+        fail("the signature runs past the end of the file");
+    }
+    return static_cast<std::uint32_t>(b[at]) << 24 | static_cast<std::uint32_t>(b[at + 1]) << 16 |
+           static_cast<std::uint32_t>(b[at + 2]) << 8 | static_cast<std::uint32_t>(b[at + 3]);
+}
+void appendBe32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        b.push_back(static_cast<std::uint8_t>(v >> shift));
+    }
+}
+
+// What signing needs to know of the load commands.
+struct Layout {
+    std::uint32_t commandCount = 0;
+    std::uint32_t commandsSize = 0;
+    std::size_t linkeditCommand = 0; // offset of __LINKEDIT's segment command
+    std::uint64_t linkeditFileOffset = 0;
+    std::uint64_t linkeditFileSize = 0;
+    std::size_t signatureCommand = 0; // offset of LC_CODE_SIGNATURE, 0 when there is none
+    std::uint64_t firstSectionOffset = UINT64_MAX;
+};
+
+Layout readLayout(const std::vector<std::uint8_t>& image) {
+    if (image.size() < kHeaderSize) {
+        fail("too short for a Mach-O header");
+    }
+    if (le32(image, 0) != kMachOMagic64) {
+        fail("not a 64-bit little-endian Mach-O file");
+    }
+    if (le32(image, 4) != kCpuTypeArm64) {
+        fail("not an arm64 Mach-O file");
+    }
+    Layout layout;
+    layout.commandCount = le32(image, 16);
+    layout.commandsSize = le32(image, 20);
+    if (kHeaderSize + std::uint64_t{layout.commandsSize} > image.size()) {
+        fail("the load commands run past the end of the file");
+    }
+    std::size_t at = kHeaderSize;
+    const std::size_t end = kHeaderSize + layout.commandsSize;
+    for (std::uint32_t i = 0; i < layout.commandCount; ++i) {
+        if (at + 8 > end) {
+            fail("the load commands are fewer or shorter than the header says");
+        }
+        const std::uint32_t cmd = le32(image, at);
+        const std::uint32_t size = le32(image, at + 4);
+        if (size < 8 || size % 8 != 0 || at + size > end) {
+            fail("a load command has a size that does not fit");
+        }
+        if (cmd == kSegment64) {
+            if (size < 72) {
+                fail("a segment command is too short");
+            }
+            char name[17] = {};
+            std::memcpy(name, &image[at + 8], 16);
+            const std::uint64_t fileOffset = le64(image, at + 40);
+            const std::uint64_t fileSize = le64(image, at + 48);
+            const std::uint32_t sections = le32(image, at + 64);
+            if (72 + std::uint64_t{sections} * 80 > size) {
+                fail("a segment command holds more sections than fit in it");
+            }
+            for (std::uint32_t s = 0; s < sections; ++s) {
+                const std::size_t section = at + 72 + s * 80;
+                const std::uint32_t offset = le32(image, section + 48);
+                const std::uint32_t type = le32(image, section + 64) & 0xff;
+                // Zero-fill sections take no room in the file.
+                if (offset != 0 && type != 0x1 && type != 0xc && type != 0x12) {
+                    layout.firstSectionOffset = std::min<std::uint64_t>(layout.firstSectionOffset, offset);
+                }
+            }
+            if (std::strcmp(name, "__LINKEDIT") == 0) {
+                layout.linkeditCommand = at;
+                layout.linkeditFileOffset = fileOffset;
+                layout.linkeditFileSize = fileSize;
+            }
+        } else if (cmd == kCodeSignature) {
+            if (size != 16) {
+                fail("LC_CODE_SIGNATURE has the wrong size");
+            }
+            layout.signatureCommand = at;
+        }
+        at += size;
+    }
+    if (layout.linkeditCommand == 0) {
+        fail("no __LINKEDIT segment");
+    }
+    if (layout.linkeditFileOffset + layout.linkeditFileSize > image.size()) {
+        fail("__LINKEDIT runs past the end of the file");
+    }
+    return layout;
+}
+
+std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& image, std::uint32_t codeLimit,
+                      const std::string& identifier, const std::vector<std::uint8_t>& requirements) {
+    const std::size_t hashSize = hashType == 1 ? 20 : 32;
+    const auto pages = static_cast<std::uint32_t>((codeLimit + kPage - 1) / kPage);
+    const std::uint32_t identOffset = kDirectoryHeader;
+    const auto hashOffset =
+        static_cast<std::uint32_t>(identOffset + identifier.size() + 1 + kSpecialSlots * hashSize);
+    const auto length = static_cast<std::uint32_t>(hashOffset + pages * hashSize);
+
+    std::vector<std::uint8_t> out;
+    appendBe32(out, kCodeDirectoryMagic);
+    appendBe32(out, length);
+    appendBe32(out, kVersion);
+    appendBe32(out, kAdHoc);
+    appendBe32(out, hashOffset);
+    appendBe32(out, identOffset);
+    appendBe32(out, kSpecialSlots);
+    appendBe32(out, pages);
+    appendBe32(out, codeLimit);
+    out.push_back(static_cast<std::uint8_t>(hashSize));
+    out.push_back(hashType);
+    out.push_back(0); // platform
+    out.push_back(kPageLog2);
+    appendBe32(out, 0); // spare2
+    out.insert(out.end(), identifier.begin(), identifier.end());
+    out.push_back(0);
+    // Special slots run backwards from the code hashes: -2 (Requirements) first, then -1 (none).
+    const std::string requirementsHash = digest(hashType, requirements.data(), requirements.size());
+    out.insert(out.end(), requirementsHash.begin(), requirementsHash.end());
+    out.insert(out.end(), hashSize, 0);
+    for (std::uint32_t page = 0; page < pages; ++page) {
+        const std::size_t start = page * kPage;
+        const std::string hash =
+            digest(hashType, &image[start], std::min<std::size_t>(kPage, codeLimit - start));
+        out.insert(out.end(), hash.begin(), hash.end());
+    }
+    return std::string(out.begin(), out.end());
+}
+
+std::uint64_t alignUp(std::uint64_t value, std::uint64_t to) { return (value + to - 1) / to * to; }
+
+} // namespace
+
+std::string digest(std::uint8_t hashType, const std::uint8_t* bytes, std::size_t size) {
+    const EVP_MD* md = hashType == 1 ? EVP_sha1() : hashType == 2 ? EVP_sha256() : nullptr;
+    if (md == nullptr) {
+        fail("unknown hash type " + std::to_string(hashType));
+    }
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes, size, out, &length, md, nullptr) != 1) {
+        fail("the hash could not be computed");
+    }
+    return std::string(reinterpret_cast<const char*>(out), length);
+}
+
+std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::string& identifier) {
+    if (identifier.empty() || identifier.find('\0') != std::string::npos) {
+        fail("the identifier must be a non-empty string");
+    }
+    Layout layout = readLayout(image);
+    const std::uint64_t linkeditEnd = layout.linkeditFileOffset + layout.linkeditFileSize;
+    if (layout.signatureCommand != 0) {
+        // An old signature goes: the code ends where it began.
+        const std::uint32_t old = le32(image, layout.signatureCommand + 8);
+        if (old < layout.linkeditFileOffset || old > linkeditEnd) {
+            fail("the present signature lies outside __LINKEDIT");
+        }
+        image.resize(old);
+        layout.linkeditFileSize = old - layout.linkeditFileOffset;
+    } else {
+        if (linkeditEnd != image.size()) {
+            fail("__LINKEDIT does not end the file; nothing can follow it");
+        }
+        const std::uint64_t commandsEnd = kHeaderSize + layout.commandsSize;
+        if (commandsEnd + 16 > layout.firstSectionOffset) {
+            fail("no room after the load commands for LC_CODE_SIGNATURE (link with more header padding)");
+        }
+        layout.signatureCommand = commandsEnd;
+        putLe32(image, commandsEnd, kCodeSignature);
+        putLe32(image, commandsEnd + 4, 16);
+        putLe32(image, 16, layout.commandCount + 1);
+        putLe32(image, 20, layout.commandsSize + 16);
+    }
+    // The signature starts 16-byte aligned, where the code it covers stops.
+    const std::uint64_t codeLimit = alignUp(image.size(), 16);
+    if (codeLimit > UINT32_MAX / 2) {
+        fail("too large to sign");
+    }
+    image.resize(codeLimit, 0);
+
+    std::vector<std::uint8_t> requirements;
+    appendBe32(requirements, kRequirementsMagic);
+    appendBe32(requirements, 12);
+    appendBe32(requirements, 0);
+
+    // The sizes are known before the hashes: the load commands, which page 0 holds, are final first.
+    const auto pages = (codeLimit + kPage - 1) / kPage;
+    const auto directorySize = [&](std::size_t hashSize) {
+        return kDirectoryHeader + identifier.size() + 1 + (kSpecialSlots + pages) * hashSize;
+    };
+    const std::size_t indexSize = 12 + 3 * 8;
+    const std::size_t total = indexSize + directorySize(20) + requirements.size() + directorySize(32);
+    const auto size = static_cast<std::uint32_t>(alignUp(total, 16));
+
+    putLe32(image, layout.signatureCommand + 8, static_cast<std::uint32_t>(codeLimit));
+    putLe32(image, layout.signatureCommand + 12, size);
+    const std::uint64_t fileSize = codeLimit + size - layout.linkeditFileOffset;
+    putLe64(image, layout.linkeditCommand + 32, alignUp(fileSize, kSegmentAlign)); // vmsize
+    putLe64(image, layout.linkeditCommand + 48, fileSize);
+
+    const auto limit = static_cast<std::uint32_t>(codeLimit);
+    const std::string sha1 = directory(1, image, limit, identifier, requirements);
+    const std::string sha256 = directory(2, image, limit, identifier, requirements);
+
+    std::vector<std::uint8_t> blob;
+    appendBe32(blob, kSuperBlobMagic);
+    appendBe32(blob, size);
+    appendBe32(blob, 3);
+    const auto first = static_cast<std::uint32_t>(indexSize);
+    appendBe32(blob, 0);
+    appendBe32(blob, first);
+    appendBe32(blob, kRequirementsSlot);
+    appendBe32(blob, static_cast<std::uint32_t>(first + sha1.size()));
+    appendBe32(blob, kAlternateSlot);
+    appendBe32(blob, static_cast<std::uint32_t>(first + sha1.size() + requirements.size()));
+    blob.insert(blob.end(), sha1.begin(), sha1.end());
+    blob.insert(blob.end(), requirements.begin(), requirements.end());
+    blob.insert(blob.end(), sha256.begin(), sha256.end());
+    blob.resize(size, 0);
+    image.insert(image.end(), blob.begin(), blob.end());
+    return image;
+}
+
+Signature readSignature(const std::vector<std::uint8_t>& image) {
+    const Layout layout = readLayout(image);
+    if (layout.signatureCommand == 0) {
+        fail("not signed: no LC_CODE_SIGNATURE");
+    }
+    Signature signature;
+    signature.offset = le32(image, layout.signatureCommand + 8);
+    signature.size = le32(image, layout.signatureCommand + 12);
+    if (std::uint64_t{signature.offset} + signature.size > image.size()) {
+        fail("the signature runs past the end of the file");
+    }
+    const std::size_t base = signature.offset;
+    if (be32(image, base) != kSuperBlobMagic) {
+        fail("the signature is no SuperBlob");
+    }
+    const std::uint32_t length = be32(image, base + 4);
+    const std::uint32_t count = be32(image, base + 8);
+    if (length > signature.size || count > 16) {
+        fail("the SuperBlob's length or count does not fit");
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t type = be32(image, base + 12 + i * 8);
+        const std::uint32_t offset = be32(image, base + 16 + i * 8);
+        if (offset + std::uint64_t{8} > length) {
+            fail("a blob lies outside the SuperBlob");
+        }
+        const std::size_t at = base + offset;
+        const std::uint32_t magic = be32(image, at);
+        const std::uint32_t blobLength = be32(image, at + 4);
+        if (offset + std::uint64_t{blobLength} > length) {
+            fail("a blob runs past the end of the SuperBlob");
+        }
+        if (magic == kRequirementsMagic) {
+            signature.emptyRequirements =
+                type == kRequirementsSlot && blobLength == 12 && be32(image, at + 8) == 0;
+            continue;
+        }
+        if (magic != kCodeDirectoryMagic || blobLength < kDirectoryHeader) {
+            fail("a blob is neither a CodeDirectory nor a Requirements blob");
+        }
+        Signature::Directory d;
+        d.slot = type;
+        d.version = be32(image, at + 8);
+        d.flags = be32(image, at + 12);
+        const std::uint32_t hashOffset = be32(image, at + 16);
+        const std::uint32_t identOffset = be32(image, at + 20);
+        const std::uint32_t specials = be32(image, at + 24);
+        const std::uint32_t codeSlots = be32(image, at + 28);
+        d.codeLimit = be32(image, at + 32);
+        const std::uint8_t hashSize = image[at + 36];
+        d.hashType = image[at + 37];
+        d.pageSizeLog2 = image[at + 39];
+        if (hashSize == 0 || identOffset >= blobLength || hashOffset > blobLength ||
+            std::uint64_t{specials} * hashSize > hashOffset ||
+            hashOffset + std::uint64_t{codeSlots} * hashSize > blobLength) {
+            fail("a CodeDirectory's offsets do not fit in it");
+        }
+        const char* ident = reinterpret_cast<const char*>(&image[at + identOffset]);
+        d.identifier.assign(ident, strnlen(ident, blobLength - identOffset));
+        for (std::uint32_t s = 1; s <= specials; ++s) {
+            d.specialHashes.emplace_back(
+                reinterpret_cast<const char*>(&image[at + hashOffset - s * hashSize]), hashSize);
+        }
+        for (std::uint32_t s = 0; s < codeSlots; ++s) {
+            d.codeHashes.emplace_back(reinterpret_cast<const char*>(&image[at + hashOffset + s * hashSize]),
+                                      hashSize);
+        }
+        signature.directories.push_back(std::move(d));
+    }
+    return signature;
+}
+
+} // namespace codesign
