@@ -64,25 +64,28 @@ void drainPool(AutoreleasePool* pool) {
     std::free(objc::toId(pool));
 }
 
+AutoreleasePool* init(AutoreleasePool* self) {
+    frames().push_back(PoolFrame{objc::toId(self), {}});
+    return self;
+}
+
+AutoreleasePool* retain(AutoreleasePool* self) {
+    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be retained\n");
+    return self;
+}
+
+AutoreleasePool* autorelease(AutoreleasePool* self) {
+    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be autoreleased\n");
+    return self;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<AutoreleasePool>()
-        .method(AutoreleasePool::init_,
-                [](AutoreleasePool* self) -> AutoreleasePool* {
-                    frames().push_back(PoolFrame{objc::toId(self), {}});
-                    return self;
-                })
+        .method<&init>(AutoreleasePool::init_)
         .method<&drainPool>(AutoreleasePool::drain_)
         .method<&drainPool>(Object::release_)
-        .method(AutoreleasePool::retain_,
-                [](AutoreleasePool* self) -> AutoreleasePool* {
-                    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be retained\n");
-                    return self;
-                })
-        .method(AutoreleasePool::autorelease_,
-                [](AutoreleasePool* self) -> AutoreleasePool* {
-                    std::fprintf(stderr, "NSAutoreleasePool: a pool cannot be autoreleased\n");
-                    return self;
-                })
+        .method<&retain>(AutoreleasePool::retain_)
+        .method<&autorelease>(AutoreleasePool::autorelease_)
         .build();
 }
 

@@ -8,16 +8,19 @@ namespace {
 using NS::Block;
 using NS::Object;
 
+void dealloc(Block* self) {
+    objc::runtime::destroyBlockBody(self->self());
+    Object::dealloc_.super<Block>(self);
+}
+
+// Blocks are immutable: a copy is the same block with one more owner.
+Object* copyWithZone(Block* self, void*) { return self->retain(); }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Block>()
         .ivar<void*>("_body")
-        .method(Object::dealloc_,
-                [](Block* self) {
-                    objc::runtime::destroyBlockBody(self->self());
-                    Object::dealloc_.super<Block>(self);
-                })
-        // Blocks are immutable: a copy is the same block with one more owner.
-        .method(Object::copyWithZone_, [](Block* self, void*) -> Object* { return self->retain(); })
+        .method<&dealloc>(Object::dealloc_)
+        .method<&copyWithZone>(Object::copyWithZone_)
         .build();
 }
 

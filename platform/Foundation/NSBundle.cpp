@@ -455,7 +455,7 @@ std::optional<std::string> lookUp(State& s, const std::string& file, const std::
 }
 
 // The bundle's directory joined with `name` and `type`, in the bundle or one of its .lproj folders.
-objc::Ptr<String> resourcePath(const Bundle* self, objc::Ptr<String> name, objc::Ptr<String> type) {
+objc::Ptr<String> pathForResourceOfType(const Bundle* self, objc::Ptr<String> name, objc::Ptr<String> type) {
     std::optional<std::string> base = text(name);
     if (!base || base->empty()) {
         return nullptr;
@@ -556,64 +556,76 @@ Class principalClass(const Bundle* self) {
     return cls;
 }
 
+Bundle* bundleWithPath(Class cls, String* path) { return bundleFor(cls, path); }
+
+Bundle* mainBundle(Class cls) {
+    const std::string& directory = executableDirectory();
+    return directory.empty() ? nullptr : bundleFor(cls, makeString(directory)).get();
+}
+
+Bundle* initWithPath(Bundle* self, String* path) {
+    auto bundle = bundleFor(object_getClass(self->self()), path);
+    self->release();
+    return bundle->retain();
+}
+
+// Also resourcePath: an iOS bundle keeps its resources at its top.
+String* bundlePath(Bundle* self) { return makeString(state(self).path); }
+
+String* bundleIdentifier(Bundle* self) {
+    return cast<String>(self->objectForInfoDictionaryKey("CFBundleIdentifier"_ns));
+}
+
+Dictionary* infoDictionary(Bundle* self) {
+    State& s = state(self);
+    std::lock_guard guard(s.lock);
+    if (s.info == nullptr) {
+        auto read = objc::adopt(
+            reinterpret_cast<Object*>(detail::readPropertyList((s.path + "/Info.plist").c_str())));
+        auto info = cast<Dictionary>(read.get());
+        s.info = info != nullptr ? objc::retain(info).leak() : Dictionary::alloc()->init().get();
+    }
+    return s.info;
+}
+
+Object* objectForInfoDictionaryKey(Bundle* self, String* key) {
+    return self->infoDictionary()->objectForKey(key);
+}
+
+URL* URLForResourceWithExtension(Bundle* self, String* name, String* extension) {
+    auto path = self->pathForResource(name, extension);
+    return path == nullptr ? nullptr : URL::fileURLWithPath(path).get();
+}
+
+bool isLoaded(Bundle* self) {
+    State& s = state(self);
+    std::lock_guard guard(s.lock);
+    return s.loaded;
+}
+
+String* description(Bundle* self) {
+    return makeString("NSBundle <" + state(self).path + "> (" +
+                      (self->isLoaded() ? "loaded" : "not yet loaded") + ")");
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Bundle>()
         .ivar<void*>("_state")
-        .method(Bundle::bundleWithPath_,
-                [](Class cls, String* path) -> Bundle* { return bundleFor(cls, path); })
-        .method(Bundle::mainBundle_,
-                [](Class cls) -> Bundle* {
-                    const std::string& directory = executableDirectory();
-                    return directory.empty() ? nullptr : bundleFor(cls, makeString(directory)).get();
-                })
-        .method(Bundle::initWithPath_,
-                [](Bundle* self, String* path) -> Bundle* {
-                    auto bundle = bundleFor(object_getClass(self->self()), path);
-                    self->release();
-                    return bundle->retain();
-                })
-        .method(Bundle::bundlePath_, [](Bundle* self) -> String* { return makeString(state(self).path); })
-        .method(Bundle::resourcePath_, [](Bundle* self) -> String* { return makeString(state(self).path); })
-        .method(Bundle::bundleIdentifier_,
-                [](Bundle* self) -> String* {
-                    return cast<String>(self->objectForInfoDictionaryKey("CFBundleIdentifier"_ns));
-                })
-        .method(Bundle::infoDictionary_,
-                [](Bundle* self) -> Dictionary* {
-                    State& s = state(self);
-                    std::lock_guard guard(s.lock);
-                    if (s.info == nullptr) {
-                        auto read = objc::adopt(reinterpret_cast<Object*>(
-                            detail::readPropertyList((s.path + "/Info.plist").c_str())));
-                        auto info = cast<Dictionary>(read.get());
-                        s.info =
-                            info != nullptr ? objc::retain(info).leak() : Dictionary::alloc()->init().get();
-                    }
-                    return s.info;
-                })
-        .method(
-            Bundle::objectForInfoDictionaryKey_,
-            [](Bundle* self, String* key) -> Object* { return self->infoDictionary()->objectForKey(key); })
-        .method<&resourcePath>(Bundle::pathForResourceOfType_)
-        .method(Bundle::URLForResourceWithExtension_,
-                [](Bundle* self, String* name, String* extension) -> URL* {
-                    auto path = self->pathForResource(name, extension);
-                    return path == nullptr ? nullptr : URL::fileURLWithPath(path).get();
-                })
+        .method<&bundleWithPath>(Bundle::bundleWithPath_)
+        .method<&mainBundle>(Bundle::mainBundle_)
+        .method<&initWithPath>(Bundle::initWithPath_)
+        .method<&bundlePath>(Bundle::bundlePath_)
+        .method<&bundlePath>(Bundle::resourcePath_)
+        .method<&bundleIdentifier>(Bundle::bundleIdentifier_)
+        .method<&infoDictionary>(Bundle::infoDictionary_)
+        .method<&objectForInfoDictionaryKey>(Bundle::objectForInfoDictionaryKey_)
+        .method<&pathForResourceOfType>(Bundle::pathForResourceOfType_)
+        .method<&URLForResourceWithExtension>(Bundle::URLForResourceWithExtension_)
         .method<&localizedString>(Bundle::localizedStringForKeyValueTable_)
         .method<&load>(Bundle::load_)
-        .method(Bundle::isLoaded_,
-                [](Bundle* self) -> bool {
-                    State& s = state(self);
-                    std::lock_guard guard(s.lock);
-                    return s.loaded;
-                })
+        .method<&isLoaded>(Bundle::isLoaded_)
         .method<&principalClass>(Bundle::principalClass_)
-        .method(Object::description_,
-                [](Bundle* self) -> String* {
-                    return makeString("NSBundle <" + state(self).path + "> (" +
-                                      (self->isLoaded() ? "loaded" : "not yet loaded") + ")");
-                })
+        .method<&description>(Object::description_)
         .build();
 }
 

@@ -160,182 +160,216 @@ objc::Ptr<Array> collect(Dictionary* self, bool keys) {
                                               static_cast<unsigned long>(out.size()));
 }
 
-GLINTMERE_REGISTER_CLASSES {
-    auto objectForKey = [](Dictionary* self, const Object* key) -> Object* {
-        Table& t = table(self);
-        auto found = find(t, key);
-        return found == t.order.end() ? nullptr : object(found->value);
-    };
-    objc::ClassDefinition<Dictionary>()
-        .ivar<void*>("_table")
-        .method(Dictionary::dictionary_,
-                [](Class cls) -> Dictionary* { return Dictionary::alloc_.send(cls)->init()->autorelease(); })
-        .method(
-            Dictionary::dictionaryWithObjectsForKeysCount_,
-            [](Class cls, Object* const* values, Object* const* keys, unsigned long count) -> Dictionary* {
-                return Dictionary::alloc_.send(cls)->initWithObjects(values, keys, count)->autorelease();
-            })
-        .method(Dictionary::dictionaryWithObjectForKey_,
-                [](Class cls, Object* value, Object* key) -> Dictionary* {
-                    return Dictionary::alloc_.send(cls)->initWithObjects(&value, &key, 1UL)->autorelease();
-                })
-        .method(Dictionary::dictionaryWithDictionary_,
-                [](Class cls, Dictionary* other) -> Dictionary* {
-                    return Dictionary::alloc_.send(cls)->initWithDictionary(other)->autorelease();
-                })
-        .method(Dictionary::dictionaryWithContentsOfFile_,
-                [](Class cls, String* path) -> Dictionary* {
-                    return Dictionary::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
-                })
-        .method(Dictionary::init_,
-                [](Dictionary* self) -> Dictionary* {
-                    table(self);
-                    return self;
-                })
-        .method(Dictionary::initWithObjectsForKeysCount_,
-                [](Dictionary* self, SEL sel, Object* const* values, Object* const* keys,
-                   unsigned long count) -> Dictionary* {
-                    table(self);
-                    for (unsigned long k = 0; k < count; ++k) {
-                        if (!refused(self, sel, values[k], keys[k])) {
-                            store(self, values[k], keys[k]);
-                        }
-                    }
-                    return self;
-                })
-        .method(Dictionary::initWithDictionary_,
-                [](Dictionary* self, Dictionary* other) -> Dictionary* {
-                    table(self);
-                    storeAllFrom(self, other);
-                    return self;
-                })
-        .method(Dictionary::initWithContentsOfFile_,
-                [](Dictionary* self, String* path) -> Dictionary* {
-                    return detail::initWithContentsOfFile<Dictionary>(
-                        self, path, [](Dictionary* d, objc::Ptr<Dictionary> root) {
-                            // The dictionary read is ours alone: its entries move over instead
-                            // of being copied one by one.
-                            if (root->retainCount() == 1 && tableOf(d) == nullptr) {
-                                tableOf(d) = std::exchange(tableOf(root), nullptr);
-                                return;
-                            }
-                            table(d);
-                            storeAllFrom(d, root);
-                        });
-                })
-        .method(Object::dealloc_,
-                [](Dictionary* self) {
-                    clear(self);
-                    delete tableOf(self);
-                    tableOf(self) = nullptr;
-                    Object::dealloc_.super<Dictionary>(self);
-                })
-        .method(Dictionary::count_,
-                [](Dictionary* self) -> unsigned long { return table(self).order.size(); })
-        .method(Dictionary::objectForKey_, objectForKey)
-        .method(Dictionary::objectForKeyedSubscript_, objectForKey)
-        .method(Dictionary::valueForKey_, objectForKey)
-        .method(Dictionary::allKeys_, [](Dictionary* self) -> Array* { return collect(self, true); })
-        .method(Dictionary::allValues_, [](Dictionary* self) -> Array* { return collect(self, false); })
-        .method(Dictionary::isEqualToDictionary_,
-                [](Dictionary* self, Dictionary* other) -> bool { return self->isEqual(other); })
-        .method(Object::isEqual_,
-                [](Dictionary* self, const Object* candidate) -> bool {
-                    if (candidate == self) {
-                        return true;
-                    }
-                    auto other = cast<Dictionary>(candidate);
-                    if (other == nullptr) {
-                        return false;
-                    }
-                    Table& t = table(self);
-                    if (other->count() != t.order.size()) {
-                        return false;
-                    }
-                    for (const Entry& e : t.order) {
-                        auto theirs = other->objectForKey(object(e.key));
-                        if (theirs == nullptr ||
-                            (theirs != object(e.value) && !object(e.value)->isEqual(theirs))) {
-                            return false;
-                        }
-                    }
-                    return true;
-                })
-        .method(Object::hash_, [](Dictionary* self) -> unsigned long { return table(self).order.size(); })
-        .method(Object::copyWithZone_, [](Dictionary* self, void*) -> Object* { return self->retain(); })
-        .method(Object::mutableCopyWithZone_,
-                [](Dictionary* self, void*) -> Object* {
-                    return MutableDictionary::alloc()->initWithDictionary(self);
-                })
-        .method(Object::description_,
-                [](Dictionary* self) -> String* {
-                    return String::string(std::string_view(detail::describe(self->self(), 0)));
-                })
-        .method(Dictionary::writeToFileAtomically_,
-                [](Dictionary* self, String* path, bool atomically) -> bool {
-                    return detail::writePropertyList(self->self(), objc::Ptr(path)->utf8String(), atomically);
-                })
-        .build();
+Dictionary* dictionary(Class cls) { return Dictionary::alloc_.send(cls)->init()->autorelease(); }
+
+Dictionary* dictionaryWithObjectsForKeysCount(Class cls, Object* const* values, Object* const* keys,
+                                              unsigned long count) {
+    return Dictionary::alloc_.send(cls)->initWithObjects(values, keys, count)->autorelease();
+}
+
+Dictionary* dictionaryWithObjectForKey(Class cls, Object* value, Object* key) {
+    return Dictionary::alloc_.send(cls)->initWithObjects(&value, &key, 1UL)->autorelease();
+}
+
+Dictionary* dictionaryWithDictionary(Class cls, Dictionary* other) {
+    return Dictionary::alloc_.send(cls)->initWithDictionary(other)->autorelease();
+}
+
+Dictionary* dictionaryWithContentsOfFile(Class cls, String* path) {
+    return Dictionary::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
+}
+
+Dictionary* init(Dictionary* self) {
+    table(self);
+    return self;
+}
+
+Dictionary* initWithObjectsForKeysCount(Dictionary* self, SEL sel, Object* const* values, Object* const* keys,
+                                        unsigned long count) {
+    table(self);
+    for (unsigned long k = 0; k < count; ++k) {
+        if (!refused(self, sel, values[k], keys[k])) {
+            store(self, values[k], keys[k]);
+        }
+    }
+    return self;
+}
+
+Dictionary* initWithDictionary(Dictionary* self, Dictionary* other) {
+    table(self);
+    storeAllFrom(self, other);
+    return self;
+}
+
+Dictionary* initWithContentsOfFile(Dictionary* self, String* path) {
+    return detail::initWithContentsOfFile<Dictionary>(
+        self, path, [](Dictionary* d, objc::Ptr<Dictionary> root) {
+            // The dictionary read is ours alone: its entries move over instead
+            // of being copied one by one.
+            if (root->retainCount() == 1 && tableOf(d) == nullptr) {
+                tableOf(d) = std::exchange(tableOf(root), nullptr);
+                return;
+            }
+            table(d);
+            storeAllFrom(d, root);
+        });
+}
+
+void dealloc(Dictionary* self) {
+    clear(self);
+    delete tableOf(self);
+    tableOf(self) = nullptr;
+    Object::dealloc_.super<Dictionary>(self);
+}
+
+unsigned long count(Dictionary* self) { return table(self).order.size(); }
+
+// Also the subscript d[key] and the key-value form.
+Object* objectForKey(Dictionary* self, const Object* key) {
+    Table& t = table(self);
+    auto found = find(t, key);
+    return found == t.order.end() ? nullptr : object(found->value);
+}
+
+Array* allKeys(Dictionary* self) { return collect(self, true); }
+
+Array* allValues(Dictionary* self) { return collect(self, false); }
+
+bool isEqualToDictionary(Dictionary* self, Dictionary* other) { return self->isEqual(other); }
+
+bool isEqual(Dictionary* self, const Object* candidate) {
+    if (candidate == self) {
+        return true;
+    }
+    auto other = cast<Dictionary>(candidate);
+    if (other == nullptr) {
+        return false;
+    }
+    Table& t = table(self);
+    if (other->count() != t.order.size()) {
+        return false;
+    }
+    for (const Entry& e : t.order) {
+        auto theirs = other->objectForKey(object(e.key));
+        if (theirs == nullptr || (theirs != object(e.value) && !object(e.value)->isEqual(theirs))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+unsigned long hash(Dictionary* self) { return table(self).order.size(); }
+
+Object* copyWithZone(Dictionary* self, void*) { return self->retain(); }
+
+Object* mutableCopyWithZone(Dictionary* self, void*) {
+    return MutableDictionary::alloc()->initWithDictionary(self);
+}
+
+String* description(Dictionary* self) {
+    return String::string(std::string_view(detail::describe(self->self(), 0)));
+}
+
+bool writeToFileAtomically(Dictionary* self, String* path, bool atomically) {
+    return detail::writePropertyList(self->self(), objc::Ptr(path)->utf8String(), atomically);
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    // The subscript and key-value forms remove the entry when given nil, as Cocoa's do.
-    auto setObjectOrRemove = [](MutableDictionary* self, Object* value, Object* key) {
-        if (key == nullptr) {
-            std::fprintf(stderr,
-                         "-[%s setObject:forKeyedSubscript:]: key cannot be nil; nothing was stored\n",
-                         class_getName(object_getClass(self->self())));
-            return;
-        }
-        if (value == nullptr) {
-            self->removeObjectForKey(key);
-        } else {
-            self->setObjectForKey(value, key);
-        }
-    };
+    objc::ClassDefinition<Dictionary>()
+        .ivar<void*>("_table")
+        .method<&dictionary>(Dictionary::dictionary_)
+        .method<&dictionaryWithObjectsForKeysCount>(Dictionary::dictionaryWithObjectsForKeysCount_)
+        .method<&dictionaryWithObjectForKey>(Dictionary::dictionaryWithObjectForKey_)
+        .method<&dictionaryWithDictionary>(Dictionary::dictionaryWithDictionary_)
+        .method<&dictionaryWithContentsOfFile>(Dictionary::dictionaryWithContentsOfFile_)
+        .method<&init>(Dictionary::init_)
+        .method<&initWithObjectsForKeysCount>(Dictionary::initWithObjectsForKeysCount_)
+        .method<&initWithDictionary>(Dictionary::initWithDictionary_)
+        .method<&initWithContentsOfFile>(Dictionary::initWithContentsOfFile_)
+        .method<&dealloc>(Object::dealloc_)
+        .method<&count>(Dictionary::count_)
+        .method<&objectForKey>(Dictionary::objectForKey_)
+        .method<&objectForKey>(Dictionary::objectForKeyedSubscript_)
+        .method<&objectForKey>(Dictionary::valueForKey_)
+        .method<&allKeys>(Dictionary::allKeys_)
+        .method<&allValues>(Dictionary::allValues_)
+        .method<&isEqualToDictionary>(Dictionary::isEqualToDictionary_)
+        .method<&isEqual>(Object::isEqual_)
+        .method<&hash>(Object::hash_)
+        .method<&copyWithZone>(Object::copyWithZone_)
+        .method<&mutableCopyWithZone>(Object::mutableCopyWithZone_)
+        .method<&description>(Object::description_)
+        .method<&writeToFileAtomically>(Dictionary::writeToFileAtomically_)
+        .build();
+}
+
+MutableDictionary* dictionaryWithCapacity(Class cls, unsigned long capacity) {
+    return MutableDictionary::alloc_.send(cls)->initWithCapacity(capacity)->autorelease();
+}
+
+MutableDictionary* initWithCapacity(MutableDictionary* self, unsigned long capacity) {
+    if (capacity > fewEntries) {
+        table(self).index.reserve(capacity < 4096 ? capacity : 4096);
+    }
+    return self;
+}
+
+// A copy of a mutable dictionary is an immutable one, as in Cocoa.
+Object* immutableCopy(MutableDictionary* self, void*) {
+    return Dictionary::alloc()->initWithDictionary(self);
+}
+
+void setObjectForKey(MutableDictionary* self, SEL sel, Object* value, Object* key) {
+    if (!refused(self, sel, value, key)) {
+        store(self, value, key);
+    }
+}
+
+void removeObjectForKey(MutableDictionary* self, Object* key) {
+    Table& t = table(self);
+    auto found = find(t, key);
+    if (found == t.order.end()) {
+        return;
+    }
+    Entry gone = *found;
+    erase(t, found);
+    object(gone.key)->release();
+    object(gone.value)->release();
+}
+
+void addEntriesFromDictionary(MutableDictionary* self, Dictionary* other) {
+    if (other != self) {
+        storeAllFrom(self, other);
+    }
+}
+
+// The subscript and key-value forms remove the entry when given nil, as Cocoa's do.
+void setObjectOrRemove(MutableDictionary* self, Object* value, Object* key) {
+    if (key == nullptr) {
+        std::fprintf(stderr, "-[%s setObject:forKeyedSubscript:]: key cannot be nil; nothing was stored\n",
+                     class_getName(object_getClass(self->self())));
+        return;
+    }
+    if (value == nullptr) {
+        self->removeObjectForKey(key);
+    } else {
+        self->setObjectForKey(value, key);
+    }
+}
+
+void removeAllObjects(MutableDictionary* self) { clear(self); }
+
+GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<MutableDictionary>()
-        .method(MutableDictionary::dictionaryWithCapacity_,
-                [](Class cls, unsigned long capacity) -> MutableDictionary* {
-                    return MutableDictionary::alloc_.send(cls)->initWithCapacity(capacity)->autorelease();
-                })
-        .method(MutableDictionary::initWithCapacity_,
-                [](MutableDictionary* self, unsigned long capacity) -> MutableDictionary* {
-                    if (capacity > fewEntries) {
-                        table(self).index.reserve(capacity < 4096 ? capacity : 4096);
-                    }
-                    return self;
-                })
-        .method(Object::copyWithZone_,
-                [](MutableDictionary* self, void*) -> Object* {
-                    return Dictionary::alloc()->initWithDictionary(self);
-                })
-        .method(MutableDictionary::setObjectForKey_,
-                [](MutableDictionary* self, SEL sel, Object* value, Object* key) {
-                    if (!refused(self, sel, value, key)) {
-                        store(self, value, key);
-                    }
-                })
-        .method(MutableDictionary::setObjectForKeyedSubscript_, setObjectOrRemove)
-        .method(MutableDictionary::setValueForKey_, setObjectOrRemove)
-        .method(MutableDictionary::removeObjectForKey_,
-                [](MutableDictionary* self, Object* key) {
-                    Table& t = table(self);
-                    auto found = find(t, key);
-                    if (found == t.order.end()) {
-                        return;
-                    }
-                    Entry gone = *found;
-                    erase(t, found);
-                    object(gone.key)->release();
-                    object(gone.value)->release();
-                })
-        .method(MutableDictionary::addEntriesFromDictionary_,
-                [](MutableDictionary* self, Dictionary* other) {
-                    if (other != self) {
-                        storeAllFrom(self, other);
-                    }
-                })
-        .method(MutableDictionary::removeAllObjects_, [](MutableDictionary* self) { clear(self); })
+        .method<&dictionaryWithCapacity>(MutableDictionary::dictionaryWithCapacity_)
+        .method<&initWithCapacity>(MutableDictionary::initWithCapacity_)
+        .method<&immutableCopy>(Object::copyWithZone_)
+        .method<&setObjectForKey>(MutableDictionary::setObjectForKey_)
+        .method<&setObjectOrRemove>(MutableDictionary::setObjectForKeyedSubscript_)
+        .method<&setObjectOrRemove>(MutableDictionary::setValueForKey_)
+        .method<&removeObjectForKey>(MutableDictionary::removeObjectForKey_)
+        .method<&addEntriesFromDictionary>(MutableDictionary::addEntriesFromDictionary_)
+        .method<&removeAllObjects>(MutableDictionary::removeAllObjects_)
         .build();
 }
 

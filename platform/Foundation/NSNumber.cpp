@@ -131,7 +131,7 @@ long compareNumbers(const Number* self, const Number* other) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-bool isEqualToNumber(const Number* self, const Object* object) {
+bool isEqual(Number* self, const Object* object) {
     auto other = cast<Number>(object);
     if (other == nullptr) {
         return false;
@@ -142,9 +142,62 @@ bool isEqualToNumber(const Number* self, const Object* object) {
     return wideInteger(self) == wideInteger(other);
 }
 
-constexpr auto description = [](Number* self) -> String* {
-    return String::string(std::string_view(text(self)));
-};
+// Also stringValue.
+String* description(Number* self) { return String::string(std::string_view(text(self))); }
+
+Number* initWithBool(Number* self, bool v) {
+    object_setClass(self->self(), Boolean::runtimeClass());
+    return initInteger(self, v ? 1 : 0, 'c');
+}
+
+// Also initWithUnsignedInteger: NSUInteger is an unsigned long.
+Number* initWithUnsignedLong(Number* self, unsigned long v) { return initWithUnsignedLongLong(self, v); }
+
+bool boolValue(Number* self) { return isRealType(typeOf(self)) ? realOf(self) != 0.0 : integerOf(self) != 0; }
+
+int intValue(Number* self) {
+    // An integer out of range wraps, as a C conversion does on the device; a real is clamped.
+    return isRealType(typeOf(self)) ? clampReal<int>(realOf(self), INT_MIN, INT_MAX)
+                                    : static_cast<int>(integerOf(self));
+}
+
+long integerValue(Number* self) { return static_cast<long>(longLongValue(self)); }
+
+unsigned long long unsignedLongLongValue(Number* self) {
+    if (isRealType(typeOf(self))) {
+        double v = realOf(self);
+        return v < 0 ? static_cast<unsigned long long>(clampReal<long long>(v, LLONG_MIN, 0))
+                     : clampReal<unsigned long long>(v, 0, ULLONG_MAX);
+    }
+    return static_cast<unsigned long long>(integerOf(self));
+}
+
+double doubleValue(Number* self) { return asDouble(self); }
+
+float floatValue(Number* self) { return static_cast<float>(asDouble(self)); }
+
+long compare(Number* self, objc::Ptr<Number> other) {
+    return cast<Number>(other) == nullptr ? 1 : compareNumbers(self, other);
+}
+
+bool isEqualToNumber(Number* self, Number* other) { return isEqual(self, other); }
+
+unsigned long hash(Number* self) {
+    // Numbers that compare equal hash equally: a real with an integral value hashes as
+    // that integer.
+    if (isRealType(typeOf(self))) {
+        double v = realOf(self);
+        if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 9.2e18) {
+            return static_cast<unsigned long>(static_cast<long long>(v));
+        }
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        return static_cast<unsigned long>(bits * 0x9E3779B97F4A7C15ull);
+    }
+    return static_cast<unsigned long>(integerOf(self));
+}
+
+Object* copyWithZone(Number* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Number>()
@@ -163,74 +216,32 @@ GLINTMERE_REGISTER_CLASSES {
             Number::numberWithUnsignedLongLong_)
         .method<&withValue<Number::initWithFloat_, float>>(Number::numberWithFloat_)
         .method<&withValue<Number::initWithDouble_, double>>(Number::numberWithDouble_)
-        .method(Number::initWithBool_,
-                [](Number* self, bool v) -> Number* {
-                    object_setClass(self->self(), Boolean::runtimeClass());
-                    return initInteger(self, v ? 1 : 0, 'c');
-                })
+        .method<&initWithBool>(Number::initWithBool_)
         .method<&initWithInteger<'i', int>>(Number::initWithInt_)
         .method<&initWithInteger<'I', unsigned int>>(Number::initWithUnsignedInt_)
         .method<&initWithInteger<'q', long>>(Number::initWithLong_)
         .method<&initWithInteger<'q', long>>(Number::initWithInteger_)
-        .method(Number::initWithUnsignedLong_,
-                [](Number* self, unsigned long v) -> Number* { return initWithUnsignedLongLong(self, v); })
-        .method(Number::initWithUnsignedInteger_,
-                [](Number* self, unsigned long v) -> Number* { return initWithUnsignedLongLong(self, v); })
+        .method<&initWithUnsignedLong>(Number::initWithUnsignedLong_)
+        .method<&initWithUnsignedLong>(Number::initWithUnsignedInteger_)
         .method<&initWithInteger<'q', long long>>(Number::initWithLongLong_)
         .method<&initWithUnsignedLongLong>(Number::initWithUnsignedLongLong_)
         .method<&initWithReal<'f', float>>(Number::initWithFloat_)
         .method<&initWithReal<'d', double>>(Number::initWithDouble_)
-        .method(Number::boolValue_,
-                [](Number* self) -> bool {
-                    return isRealType(typeOf(self)) ? realOf(self) != 0.0 : integerOf(self) != 0;
-                })
-        .method(Number::intValue_,
-                [](Number* self) -> int {
-                    // An integer out of range wraps, as a C conversion does on the device; a real is clamped.
-                    return isRealType(typeOf(self)) ? clampReal<int>(realOf(self), INT_MIN, INT_MAX)
-                                                    : static_cast<int>(integerOf(self));
-                })
-        .method(Number::integerValue_,
-                [](Number* self) -> long { return static_cast<long>(longLongValue(self)); })
+        .method<&boolValue>(Number::boolValue_)
+        .method<&intValue>(Number::intValue_)
+        .method<&integerValue>(Number::integerValue_)
         .method<&longLongValue>(Number::longLongValue_)
-        .method(Number::unsignedLongLongValue_,
-                [](Number* self) -> unsigned long long {
-                    if (isRealType(typeOf(self))) {
-                        double v = realOf(self);
-                        return v < 0 ? static_cast<unsigned long long>(clampReal<long long>(v, LLONG_MIN, 0))
-                                     : clampReal<unsigned long long>(v, 0, ULLONG_MAX);
-                    }
-                    return static_cast<unsigned long long>(integerOf(self));
-                })
-        .method(Number::doubleValue_, [](Number* self) -> double { return asDouble(self); })
-        .method(Number::floatValue_, [](Number* self) -> float { return static_cast<float>(asDouble(self)); })
+        .method<&unsignedLongLongValue>(Number::unsignedLongLongValue_)
+        .method<&doubleValue>(Number::doubleValue_)
+        .method<&floatValue>(Number::floatValue_)
         .method<&objCType>(Number::objCType_)
-        .method(Object::description_, description)
-        .method(Number::stringValue_, description)
-        .method(Number::compare_,
-                [](Number* self, objc::Ptr<Number> other) -> long {
-                    return cast<Number>(other) == nullptr ? 1 : compareNumbers(self, other);
-                })
-        .method(Number::isEqualToNumber_,
-                [](Number* self, Number* other) -> bool { return isEqualToNumber(self, other); })
-        .method(Object::isEqual_,
-                [](Number* self, const Object* other) -> bool { return isEqualToNumber(self, other); })
-        .method(Object::hash_,
-                [](Number* self) -> unsigned long {
-                    // Numbers that compare equal hash equally: a real with an integral value hashes as
-                    // that integer.
-                    if (isRealType(typeOf(self))) {
-                        double v = realOf(self);
-                        if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 9.2e18) {
-                            return static_cast<unsigned long>(static_cast<long long>(v));
-                        }
-                        std::uint64_t bits = 0;
-                        std::memcpy(&bits, &v, sizeof bits);
-                        return static_cast<unsigned long>(bits * 0x9E3779B97F4A7C15ull);
-                    }
-                    return static_cast<unsigned long>(integerOf(self));
-                })
-        .method(Object::copyWithZone_, [](Number* self, void*) -> Object* { return self->retain(); })
+        .method<&description>(Object::description_)
+        .method<&description>(Number::stringValue_)
+        .method<&compare>(Number::compare_)
+        .method<&isEqualToNumber>(Number::isEqualToNumber_)
+        .method<&isEqual>(Object::isEqual_)
+        .method<&hash>(Object::hash_)
+        .method<&copyWithZone>(Object::copyWithZone_)
         .build();
 }
 

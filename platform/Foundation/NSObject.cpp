@@ -47,104 +47,141 @@ bool isSubclass(Class cls, Class other) {
     std::abort();
 }
 
+// Instances come from the C heap rather than the runtime's allocator, so that a leaked object
+// is reported at the place that made it (the runtime's own allocations are exempt from leak
+// reports).
+RootObject* alloc(Class cls) {
+    id object = static_cast<id>(std::calloc(1, class_getInstanceSize(cls)));
+    if (object != nil) {
+        object_setClass(object, cls);
+    }
+    return reinterpret_cast<RootObject*>(object);
+}
+
+RootObject* make(Class cls) { return RootObject::alloc_.send(cls)->init(); }
+
+Class superclass(Class cls) { return class_getSuperclass(cls); }
+
+bool instancesRespondToSelector(Class cls, SEL sel) { return class_respondsToSelector(cls, sel); }
+
+bool isSubclassOfClass(Class cls, Class other) { return isSubclass(cls, other); }
+
+String* classDescription(Class cls) { return String::string(class_getName(cls)); }
+
+// A class object is not reference counted (a count would be written into the class itself): +retain
+// and +autorelease answer the class, as +class does, and +release does nothing.
+Class theClass(Class cls) { return cls; }
+
+void classRelease(Class) {}
+
+unsigned long classRetainCount(Class) { return ~0UL; }
+
+RootObject* init(RootObject* self) { return self; }
+
+Object* self(Object* self) { return self; }
+
+Class getClass(Object* self) { return object_getClass(self->self()); }
+
+Object* retain(Object* self) {
+    extraOwners(self->self()).fetch_add(1, std::memory_order_relaxed);
+    return self;
+}
+
+void release(Object* self) {
+    std::uintptr_t before = extraOwners(self->self()).fetch_sub(1, std::memory_order_acq_rel);
+    if (before == 0) {
+        extraOwners(self->self()).store(deallocating, std::memory_order_relaxed);
+        self->dealloc();
+    }
+}
+
+Object* autorelease(Object* self) {
+    NS::AutoreleasePool::addObject(self->self());
+    return self;
+}
+
+unsigned long retainCount(Object* self) {
+    return extraOwners(self->self()).load(std::memory_order_relaxed) + 1;
+}
+
+void dealloc(Object* self) {
+    objc::releaseOwnedIvars(self->self());
+    std::free(self);
+}
+
+bool isKindOfClass(Object* self, Class cls) { return isSubclass(object_getClass(self->self()), cls); }
+
+bool isMemberOfClass(Object* self, Class cls) { return object_getClass(self->self()) == cls; }
+
+bool respondsToSelector(Object* self, SEL sel) {
+    return class_respondsToSelector(object_getClass(self->self()), sel);
+}
+
+bool isEqual(Object* self, const Object* other) { return self == other; }
+
+unsigned long hash(Object* self) { return reinterpret_cast<std::uintptr_t>(self); }
+
+Object* copy(Object* self) { return self->copyWithZone(nullptr); }
+
+Object* mutableCopy(Object* self) { return self->mutableCopyWithZone(nullptr); }
+
+Object* performSelector(Object* self, SEL sel) {
+    // The selector is data here: there is no declared message to send.
+    return objc::send<Object*>(self, sel);
+}
+
+Object* performSelectorWithObject(Object* self, SEL sel, Object* object) {
+    // As above: a selector that came as an argument.
+    return objc::send<Object*>(self, sel, object);
+}
+
+bool conformsToProtocolNamed(Object* self, const char* name) {
+    return objc::conformsToProtocol(object_getClass(self->self()), name);
+}
+
+// "<ClassName: 0x...>", what Cocoa prints for an object that says nothing better of itself.
+String* description(Object* self) {
+    char text[256];
+    std::snprintf(text, sizeof text, "<%s: %p>", class_getName(object_getClass(self->self())),
+                  static_cast<void*>(self));
+    return String::string(static_cast<const char*>(text));
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::runtime::setUnrecognizedSelectorHandler(&unrecognizedSelector);
     objc::ClassDefinition<RootObject>(nullptr)
         .ivar<Class>("isa")
         .ivar<std::uintptr_t>("_extraOwners")
-        // Instances come from the C heap rather than the runtime's allocator, so that a leaked object
-        // is reported at the place that made it (the runtime's own allocations are exempt from leak
-        // reports).
-        .method(RootObject::alloc_,
-                [](Class cls) -> RootObject* {
-                    id object = static_cast<id>(std::calloc(1, class_getInstanceSize(cls)));
-                    if (object != nil) {
-                        object_setClass(object, cls);
-                    }
-                    return reinterpret_cast<RootObject*>(object);
-                })
-        .method(RootObject::make_,
-                [](Class cls) -> RootObject* { return RootObject::alloc_.send(cls)->init(); })
-        .method(RootObject::classOfClass_, [](Class cls) -> Class { return cls; })
-        .method(RootObject::superclass_, [](Class cls) -> Class { return class_getSuperclass(cls); })
-        .method(RootObject::instancesRespondToSelector_,
-                [](Class cls, SEL sel) -> bool { return class_respondsToSelector(cls, sel); })
-        .method(RootObject::isSubclassOfClass_,
-                [](Class cls, Class other) -> bool { return isSubclass(cls, other); })
-        .method(RootObject::classDescription_,
-                [](Class cls) -> String* { return String::string(class_getName(cls)); })
-        // A class object is not reference counted: these would write into the class itself.
-        .method(RootObject::classRetain_, [](Class cls) -> Class { return cls; })
-        .method(RootObject::classRelease_, [](Class) {})
-        .method(RootObject::classAutorelease_, [](Class cls) -> Class { return cls; })
-        .method(RootObject::classRetainCount_, [](Class) -> unsigned long { return ~0UL; })
-        .method(RootObject::init_, [](RootObject* self) -> RootObject* { return self; })
-        .method(RootObject::self_, [](Object* self) -> Object* { return self; })
-        .method(Object::getClass_, [](Object* self) -> Class { return object_getClass(self->self()); })
-        .method(Object::retain_,
-                [](Object* self) -> Object* {
-                    extraOwners(self->self()).fetch_add(1, std::memory_order_relaxed);
-                    return self;
-                })
-        .method(Object::release_,
-                [](Object* self) {
-                    std::uintptr_t before = extraOwners(self->self()).fetch_sub(1, std::memory_order_acq_rel);
-                    if (before == 0) {
-                        extraOwners(self->self()).store(deallocating, std::memory_order_relaxed);
-                        self->dealloc();
-                    }
-                })
-        .method(Object::autorelease_,
-                [](Object* self) -> Object* {
-                    NS::AutoreleasePool::addObject(self->self());
-                    return self;
-                })
-        .method(Object::retainCount_,
-                [](Object* self) -> unsigned long {
-                    return extraOwners(self->self()).load(std::memory_order_relaxed) + 1;
-                })
-        .method(Object::dealloc_,
-                [](Object* self) {
-                    objc::releaseOwnedIvars(self->self());
-                    std::free(self);
-                })
-        .method(
-            Object::isKindOfClass_,
-            [](Object* self, Class cls) -> bool { return isSubclass(object_getClass(self->self()), cls); })
-        .method(Object::isMemberOfClass_,
-                [](Object* self, Class cls) -> bool { return object_getClass(self->self()) == cls; })
-        .method(Object::respondsToSelector_,
-                [](Object* self, SEL sel) -> bool {
-                    return class_respondsToSelector(object_getClass(self->self()), sel);
-                })
-        .method(Object::isEqual_, [](Object* self, const Object* other) -> bool { return self == other; })
-        .method(Object::hash_,
-                [](Object* self) -> unsigned long { return reinterpret_cast<std::uintptr_t>(self); })
-        .method(Object::copy_, [](Object* self) -> Object* { return self->copyWithZone(nullptr); })
-        .method(Object::mutableCopy_,
-                [](Object* self) -> Object* { return self->mutableCopyWithZone(nullptr); })
-        .method(RootObject::performSelector_,
-                [](Object* self, SEL sel) -> Object* {
-                    // The selector is data here: there is no declared message to send.
-                    return objc::send<Object*>(self, sel);
-                })
-        .method(RootObject::performSelectorWithObject_,
-                [](Object* self, SEL sel, Object* object) -> Object* {
-                    // As above: a selector that came as an argument.
-                    return objc::send<Object*>(self, sel, object);
-                })
-        .method(RootObject::conformsToProtocolNamed_,
-                [](Object* self, const char* name) -> bool {
-                    return objc::conformsToProtocol(object_getClass(self->self()), name);
-                })
-        // "<ClassName: 0x...>", what Cocoa prints for an object that says nothing better of itself.
-        .method(Object::description_,
-                [](Object* self) -> String* {
-                    char text[256];
-                    std::snprintf(text, sizeof text, "<%s: %p>", class_getName(object_getClass(self->self())),
-                                  static_cast<void*>(self));
-                    return String::string(static_cast<const char*>(text));
-                })
+        .method<&alloc>(RootObject::alloc_)
+        .method<&make>(RootObject::make_)
+        .method<&theClass>(RootObject::classOfClass_)
+        .method<&superclass>(RootObject::superclass_)
+        .method<&instancesRespondToSelector>(RootObject::instancesRespondToSelector_)
+        .method<&isSubclassOfClass>(RootObject::isSubclassOfClass_)
+        .method<&classDescription>(RootObject::classDescription_)
+        .method<&theClass>(RootObject::classRetain_)
+        .method<&classRelease>(RootObject::classRelease_)
+        .method<&theClass>(RootObject::classAutorelease_)
+        .method<&classRetainCount>(RootObject::classRetainCount_)
+        .method<&init>(RootObject::init_)
+        .method<&self>(RootObject::self_)
+        .method<&getClass>(Object::getClass_)
+        .method<&retain>(Object::retain_)
+        .method<&release>(Object::release_)
+        .method<&autorelease>(Object::autorelease_)
+        .method<&retainCount>(Object::retainCount_)
+        .method<&dealloc>(Object::dealloc_)
+        .method<&isKindOfClass>(Object::isKindOfClass_)
+        .method<&isMemberOfClass>(Object::isMemberOfClass_)
+        .method<&respondsToSelector>(Object::respondsToSelector_)
+        .method<&isEqual>(Object::isEqual_)
+        .method<&hash>(Object::hash_)
+        .method<&copy>(Object::copy_)
+        .method<&mutableCopy>(Object::mutableCopy_)
+        .method<&performSelector>(RootObject::performSelector_)
+        .method<&performSelectorWithObject>(RootObject::performSelectorWithObject_)
+        .method<&conformsToProtocolNamed>(RootObject::conformsToProtocolNamed_)
+        .method<&description>(Object::description_)
         .build();
 }
 

@@ -343,11 +343,15 @@ void dealloc(RunLoop* self) {
     Object::dealloc_.super<RunLoop>(self);
 }
 
+RunLoop* currentRunLoop(Class) { return currentLoop(); }
+
+RunLoop* mainRunLoop(Class) { return mainLoop(); }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<RunLoop>()
         .ivar<void*>("_state")
-        .method(RunLoop::currentRunLoop_, [](Class) -> RunLoop* { return currentLoop(); })
-        .method(RunLoop::mainRunLoop_, [](Class) -> RunLoop* { return mainLoop(); })
+        .method<&currentRunLoop>(RunLoop::currentRunLoop_)
+        .method<&mainRunLoop>(RunLoop::mainRunLoop_)
         .method<&run>(RunLoop::run_)
         .method<&runUntilDate>(RunLoop::runUntilDate_)
         .method<&runModeBeforeDate>(RunLoop::runModeBeforeDate_)

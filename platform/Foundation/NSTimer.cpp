@@ -41,100 +41,117 @@ Timer* makeTimer(Class cls, std::uint64_t due, double interval, objc::Ptr<Object
     return setUp(timer, due, interval, target, selector, userInfo, repeats, std::move(fn));
 }
 
+Timer* scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(Class cls, double seconds, Object* target,
+                                                                   SEL selector, Object* userInfo,
+                                                                   bool repeats) {
+    auto timer = Timer::timerWithTimeIntervalTargetSelectorUserInfoRepeats_.send(cls, seconds, target,
+                                                                                 selector, userInfo, repeats);
+    RunLoop::currentRunLoop()->addTimer(timer, DefaultRunLoopMode());
+    return timer;
+}
+
+Timer* timerWithTimeIntervalTargetSelectorUserInfoRepeats(Class cls, double seconds, Object* target,
+                                                          SEL selector, Object* userInfo, bool repeats) {
+    return objc::Ptr(makeTimer(cls, dueAfter(std::max(seconds, minimumInterval)), seconds, target, selector,
+                               userInfo, repeats, {}))
+        ->autorelease();
+}
+
+// A plain init makes a timer that does nothing, so that every timer has a schedule to ask about.
+Timer* init(Timer* self) {
+    return setUp(Timer::init_.super<Timer>(self), RunLoop::monotonicNow(), 0, nullptr, nullptr, nullptr,
+                 false, {});
+}
+
+Timer* initWithFireDateIntervalTargetSelectorUserInfoRepeats(Timer* self, objc::Ptr<Date> date,
+                                                             double interval, Object* target, SEL selector,
+                                                             Object* userInfo, bool repeats) {
+    auto timer = Timer::init_.super<Timer>(self);
+    return setUp(timer, dueAfter(date->timeIntervalSinceNow()), interval, target, selector, userInfo, repeats,
+                 {});
+}
+
+void invalidate(Timer* self) {
+    // The loop's reference may be the last one: keep the timer until this is done with it.
+    const objc::Ref<Timer> kept = objc::retain(self);
+    objc::Ptr<Object> target;
+    objc::Ptr<Object> userInfo;
+    objc::Ptr<Object> held;
+    std::function<void(Timer*)> fn;
+    {
+        std::lock_guard lock(scheduleMutex());
+        TimerState* state = timerState(self);
+        if (state->valid) {
+            state->valid = false;
+            target = std::exchange(state->target, nullptr);
+            userInfo = std::exchange(state->userInfo, nullptr);
+            fn = std::move(state->fn);
+            state->fn = nullptr;
+            held = unscheduleLocked(self, state);
+        }
+    }
+    fn = nullptr;
+    target->release();
+    userInfo->release();
+    held->release();
+}
+
+bool isValid(Timer* self) {
+    std::lock_guard lock(scheduleMutex());
+    return timerState(self)->valid;
+}
+
+void fire(Timer* self) { timerFireAndRelease(self->retain()); }
+
+Date* fireDate(Timer* self) {
+    std::uint64_t due = 0;
+    {
+        std::lock_guard lock(scheduleMutex());
+        due = timerState(self)->due;
+    }
+    const std::uint64_t now = RunLoop::monotonicNow();
+    const double fromNow =
+        due >= now ? static_cast<double>(due - now) / 1e9 : -static_cast<double>(now - due) / 1e9;
+    return Date::dateWithTimeIntervalSinceNow(fromNow);
+}
+
+Object* userInfo(Timer* self) {
+    std::lock_guard lock(scheduleMutex());
+    return timerState(self)->userInfo;
+}
+
+double timeInterval(Timer* self) {
+    const TimerState* state = timerState(self);
+    return state->repeats ? state->interval : 0.0;
+}
+
+void dealloc(Timer* self) {
+    if (TimerState* state = timerState(self)) {
+        // Never scheduled and never invalidated: it still owns what it was given.
+        objc::Ptr(state->target)->release();
+        objc::Ptr(state->userInfo)->release();
+        delete state;
+    }
+    Object::dealloc_.super<Timer>(self);
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Timer>()
         .ivar<void*>("_state")
-        .method(Timer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_,
-                [](Class cls, double seconds, Object* target, SEL selector, Object* userInfo,
-                   bool repeats) -> Timer* {
-                    auto timer = Timer::timerWithTimeIntervalTargetSelectorUserInfoRepeats_.send(
-                        cls, seconds, target, selector, userInfo, repeats);
-                    RunLoop::currentRunLoop()->addTimer(timer, DefaultRunLoopMode());
-                    return timer;
-                })
-        .method(Timer::timerWithTimeIntervalTargetSelectorUserInfoRepeats_,
-                [](Class cls, double seconds, Object* target, SEL selector, Object* userInfo,
-                   bool repeats) -> Timer* {
-                    return objc::Ptr(makeTimer(cls, dueAfter(std::max(seconds, minimumInterval)), seconds,
-                                               target, selector, userInfo, repeats, {}))
-                        ->autorelease();
-                })
-        // A plain init makes a timer that does nothing, so that every timer has a schedule to ask about.
-        .method(Timer::init_,
-                [](Timer* self) -> Timer* {
-                    return setUp(Timer::init_.super<Timer>(self), RunLoop::monotonicNow(), 0, nullptr,
-                                 nullptr, nullptr, false, {});
-                })
-        .method(Timer::initWithFireDateIntervalTargetSelectorUserInfoRepeats_,
-                [](Timer* self, objc::Ptr<Date> date, double interval, Object* target, SEL selector,
-                   Object* userInfo, bool repeats) -> Timer* {
-                    auto timer = Timer::init_.super<Timer>(self);
-                    return setUp(timer, dueAfter(date->timeIntervalSinceNow()), interval, target, selector,
-                                 userInfo, repeats, {});
-                })
-        .method(Timer::invalidate_,
-                [](Timer* self) {
-                    // The loop's reference may be the last one: keep the timer until this is done with it.
-                    const objc::Ref<Timer> kept = objc::retain(self);
-                    objc::Ptr<Object> target;
-                    objc::Ptr<Object> userInfo;
-                    objc::Ptr<Object> held;
-                    std::function<void(Timer*)> fn;
-                    {
-                        std::lock_guard lock(scheduleMutex());
-                        TimerState* state = timerState(self);
-                        if (state->valid) {
-                            state->valid = false;
-                            target = std::exchange(state->target, nullptr);
-                            userInfo = std::exchange(state->userInfo, nullptr);
-                            fn = std::move(state->fn);
-                            state->fn = nullptr;
-                            held = unscheduleLocked(self, state);
-                        }
-                    }
-                    fn = nullptr;
-                    target->release();
-                    userInfo->release();
-                    held->release();
-                })
-        .method(Timer::isValid_,
-                [](Timer* self) -> bool {
-                    std::lock_guard lock(scheduleMutex());
-                    return timerState(self)->valid;
-                })
-        .method(Timer::fire_, [](Timer* self) { timerFireAndRelease(self->retain()); })
-        .method(Timer::fireDate_,
-                [](Timer* self) -> Date* {
-                    std::uint64_t due = 0;
-                    {
-                        std::lock_guard lock(scheduleMutex());
-                        due = timerState(self)->due;
-                    }
-                    const std::uint64_t now = RunLoop::monotonicNow();
-                    const double fromNow = due >= now ? static_cast<double>(due - now) / 1e9
-                                                      : -static_cast<double>(now - due) / 1e9;
-                    return Date::dateWithTimeIntervalSinceNow(fromNow);
-                })
-        .method(Timer::userInfo_,
-                [](Timer* self) -> Object* {
-                    std::lock_guard lock(scheduleMutex());
-                    return timerState(self)->userInfo;
-                })
-        .method(Timer::timeInterval_,
-                [](Timer* self) -> double {
-                    const TimerState* state = timerState(self);
-                    return state->repeats ? state->interval : 0.0;
-                })
-        .method(Object::dealloc_,
-                [](Timer* self) {
-                    if (TimerState* state = timerState(self)) {
-                        // Never scheduled and never invalidated: it still owns what it was given.
-                        objc::Ptr(state->target)->release();
-                        objc::Ptr(state->userInfo)->release();
-                        delete state;
-                    }
-                    Object::dealloc_.super<Timer>(self);
-                })
+        .method<&scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats>(
+            Timer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_)
+        .method<&timerWithTimeIntervalTargetSelectorUserInfoRepeats>(
+            Timer::timerWithTimeIntervalTargetSelectorUserInfoRepeats_)
+        .method<&init>(Timer::init_)
+        .method<&initWithFireDateIntervalTargetSelectorUserInfoRepeats>(
+            Timer::initWithFireDateIntervalTargetSelectorUserInfoRepeats_)
+        .method<&invalidate>(Timer::invalidate_)
+        .method<&isValid>(Timer::isValid_)
+        .method<&fire>(Timer::fire_)
+        .method<&fireDate>(Timer::fireDate_)
+        .method<&userInfo>(Timer::userInfo_)
+        .method<&timeInterval>(Timer::timeInterval_)
+        .method<&dealloc>(Object::dealloc_)
         .build();
 }
 

@@ -221,57 +221,76 @@ bool isFileURL(const URL* self) {
     return lower == "file";
 }
 
-constexpr auto wholeText = [](URL* self) -> String* { return string(parts(self).text); };
+// Also relativeString and description: a URL here is never relative to another.
+String* absoluteString(URL* self) { return string(parts(self).text); }
+
+URL* URLWithString(Class cls, String* text) {
+    return URL::alloc_.send(cls)->initWithString(text)->autorelease();
+}
+
+URL* fileURLWithPath(Class cls, String* path) {
+    return URL::alloc_.send(cls)->initFileURLWithPath(path)->autorelease();
+}
+
+URL* initWithString(URL* self, objc::Ptr<String> text) {
+    if (text == nullptr) {
+        return adopt(self, std::nullopt);
+    }
+    return adopt(self, parse(text->utf8String()));
+}
+
+void dealloc(URL* self) {
+    delete partsOf(self);
+    partsOf(self) = nullptr;
+    Object::dealloc_.super<URL>(self);
+}
+
+String* scheme(URL* self) { return optionalString(parts(self).scheme); }
+
+String* path(URL* self) {
+    std::optional<std::string> p = decodedPath(self);
+    return p ? string(*p).get() : nullptr;
+}
+
+String* query(URL* self) { return optionalString(parts(self).query); }
+
+String* fragment(URL* self) { return optionalString(parts(self).fragment); }
+
+String* lastPathComponent(URL* self) { return self->path()->lastPathComponent(); }
+
+String* pathExtension(URL* self) { return self->path()->pathExtension(); }
+
+bool isEqual(URL* self, const Object* other) {
+    auto url = cast<URL>(other);
+    return url != nullptr && parts(self).text == parts(url).text;
+}
+
+unsigned long hash(URL* self) { return std::hash<std::string>{}(parts(self).text); }
+
+Object* copyWithZone(URL* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<URL>()
         .ivar<void*>("_parts")
-        .method(URL::URLWithString_,
-                [](Class cls, String* text) -> URL* {
-                    return URL::alloc_.send(cls)->initWithString(text)->autorelease();
-                })
-        .method(URL::fileURLWithPath_,
-                [](Class cls, String* path) -> URL* {
-                    return URL::alloc_.send(cls)->initFileURLWithPath(path)->autorelease();
-                })
-        .method(URL::initWithString_,
-                [](URL* self, objc::Ptr<String> text) -> URL* {
-                    if (text == nullptr) {
-                        return adopt(self, std::nullopt);
-                    }
-                    return adopt(self, parse(text->utf8String()));
-                })
+        .method<&URLWithString>(URL::URLWithString_)
+        .method<&fileURLWithPath>(URL::fileURLWithPath_)
+        .method<&initWithString>(URL::initWithString_)
         .method<&initFileURL>(URL::initFileURLWithPath_)
-        .method(Object::dealloc_,
-                [](URL* self) {
-                    delete partsOf(self);
-                    partsOf(self) = nullptr;
-                    Object::dealloc_.super<URL>(self);
-                })
-        .method(URL::absoluteString_, wholeText)
-        .method(URL::relativeString_, wholeText)
-        .method(Object::description_, wholeText)
-        .method(URL::scheme_, [](URL* self) -> String* { return optionalString(parts(self).scheme); })
+        .method<&dealloc>(Object::dealloc_)
+        .method<&absoluteString>(URL::absoluteString_)
+        .method<&absoluteString>(URL::relativeString_)
+        .method<&absoluteString>(Object::description_)
+        .method<&scheme>(URL::scheme_)
         .method<&host>(URL::host_)
-        .method(URL::path_,
-                [](URL* self) -> String* {
-                    std::optional<std::string> p = decodedPath(self);
-                    return p ? string(*p).get() : nullptr;
-                })
-        .method(URL::query_, [](URL* self) -> String* { return optionalString(parts(self).query); })
-        .method(URL::fragment_, [](URL* self) -> String* { return optionalString(parts(self).fragment); })
-        .method(URL::lastPathComponent_,
-                [](URL* self) -> String* { return self->path()->lastPathComponent(); })
-        .method(URL::pathExtension_, [](URL* self) -> String* { return self->path()->pathExtension(); })
+        .method<&path>(URL::path_)
+        .method<&query>(URL::query_)
+        .method<&fragment>(URL::fragment_)
+        .method<&lastPathComponent>(URL::lastPathComponent_)
+        .method<&pathExtension>(URL::pathExtension_)
         .method<&isFileURL>(URL::isFileURL_)
-        .method(Object::isEqual_,
-                [](URL* self, const Object* other) -> bool {
-                    auto url = cast<URL>(other);
-                    return url != nullptr && parts(self).text == parts(url).text;
-                })
-        .method(Object::hash_,
-                [](URL* self) -> unsigned long { return std::hash<std::string>{}(parts(self).text); })
-        .method(Object::copyWithZone_, [](URL* self, void*) -> Object* { return self->retain(); })
+        .method<&isEqual>(Object::isEqual_)
+        .method<&hash>(Object::hash_)
+        .method<&copyWithZone>(Object::copyWithZone_)
         .build();
 }
 

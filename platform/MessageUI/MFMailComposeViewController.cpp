@@ -131,10 +131,53 @@ void showDraft(ComposeView* self) {
     }
 }
 
+void prepare(ComposeView* self) { showDraft(self); }
+
+bool canSendMail(Class) { return CF::findDeviceAccount(kMailAccountType); }
+
+Composer* init(Composer* self) {
+    if (!Composer::canSendMail()) {
+        self->release();
+        return nullptr;
+    }
+    auto made = Composer::init_.super<Composer>(self);
+    objc::setIvar<NS::MutableArray*>(made, "_attachments", NS::MutableArray::alloc()->init());
+    return made;
+}
+
+void loadView(Composer* self) {
+    self->setView(objc::adopt(ComposeView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds())));
+}
+
+// The composer keeps copies of what it is given, as a copying property does.
+void storeCopy(Composer* self, const char* name, NS::Object* value) {
+    auto old = objc::ivar<NS::Object*>(self, name);
+    objc::setIvar<NS::Object*>(self, name, objc::Ptr(value)->copy());
+    objc::Ptr(old)->release();
+}
+
+void setSubject(Composer* self, NS::String* subject) { storeCopy(self, "_subject", subject); }
+
+void setToRecipients(Composer* self, NS::Array* recipients) { storeCopy(self, "_toRecipients", recipients); }
+
+void setMessageBodyIsHTML(Composer* self, NS::String* body, bool html) {
+    storeCopy(self, "_messageBody", body);
+    objc::setIvar<bool>(self, "_isHTML", html);
+}
+
+void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::String* type, NS::String* name) {
+    if (data == nullptr || type == nullptr || name == nullptr) {
+        return;
+    }
+    auto entry = objc::adopt(NS::MutableArray::alloc()->init());
+    entry->addObject(objc::adopt(objc::Ptr(data)->copy()));
+    entry->addObject(objc::adopt(objc::Ptr(type)->copy()));
+    entry->addObject(objc::adopt(objc::Ptr(name)->copy()));
+    objc::Ptr(objc::ivar<NS::MutableArray*>(self, "_attachments"))->addObject(entry);
+}
+
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<ComposeView>()
-        .method(UI::Display::prepare_, [](ComposeView* self) { showDraft(self); })
-        .build();
+    objc::ClassDefinition<ComposeView>().method<&prepare>(UI::Display::prepare_).build();
 
     objc::ClassDefinition<Composer>()
         .ivar<NS::String*>("_subject", objc::Ownership::Copying)
@@ -144,52 +187,13 @@ GLINTMERE_REGISTER_CLASSES {
         // Each attachment as [data, MIME type, file name], in the order added.
         .ivar<NS::MutableArray*>("_attachments", objc::Ownership::Owning)
         .property<NS::Object*>("mailComposeDelegate", objc::Ownership::Plain)
-        .method(Composer::canSendMail_, [](Class) -> bool { return CF::findDeviceAccount(kMailAccountType); })
-        .method(Composer::init_,
-                [](Composer* self) -> Composer* {
-                    if (!Composer::canSendMail()) {
-                        self->release();
-                        return nullptr;
-                    }
-                    auto made = Composer::init_.super<Composer>(self);
-                    objc::setIvar<NS::MutableArray*>(made, "_attachments", NS::MutableArray::alloc()->init());
-                    return made;
-                })
-        .method(UI::ViewController::loadView_,
-                [](Composer* self) {
-                    self->setView(
-                        objc::adopt(ComposeView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds())));
-                })
-        .method(Composer::setSubject_,
-                [](Composer* self, NS::String* subject) {
-                    auto old = objc::ivar<NS::Object*>(self, "_subject");
-                    objc::setIvar<NS::Object*>(self, "_subject", objc::Ptr(subject)->copy());
-                    objc::Ptr(old)->release();
-                })
-        .method(Composer::setToRecipients_,
-                [](Composer* self, NS::Array* recipients) {
-                    auto old = objc::ivar<NS::Object*>(self, "_toRecipients");
-                    objc::setIvar<NS::Object*>(self, "_toRecipients", objc::Ptr(recipients)->copy());
-                    objc::Ptr(old)->release();
-                })
-        .method(Composer::setMessageBodyIsHTML_,
-                [](Composer* self, NS::String* body, bool html) {
-                    auto old = objc::ivar<NS::Object*>(self, "_messageBody");
-                    objc::setIvar<NS::Object*>(self, "_messageBody", objc::Ptr(body)->copy());
-                    objc::Ptr(old)->release();
-                    objc::setIvar<bool>(self, "_isHTML", html);
-                })
-        .method(Composer::addAttachmentDataMimeTypeFileName_,
-                [](Composer* self, NS::Data* data, NS::String* type, NS::String* name) {
-                    if (data == nullptr || type == nullptr || name == nullptr) {
-                        return;
-                    }
-                    auto entry = objc::adopt(NS::MutableArray::alloc()->init());
-                    entry->addObject(objc::adopt(objc::Ptr(data)->copy()));
-                    entry->addObject(objc::adopt(objc::Ptr(type)->copy()));
-                    entry->addObject(objc::adopt(objc::Ptr(name)->copy()));
-                    objc::Ptr(objc::ivar<NS::MutableArray*>(self, "_attachments"))->addObject(entry);
-                })
+        .method<&canSendMail>(Composer::canSendMail_)
+        .method<&init>(Composer::init_)
+        .method<&loadView>(UI::ViewController::loadView_)
+        .method<&setSubject>(Composer::setSubject_)
+        .method<&setToRecipients>(Composer::setToRecipients_)
+        .method<&setMessageBodyIsHTML>(Composer::setMessageBodyIsHTML_)
+        .method<&addAttachmentDataMimeTypeFileName>(Composer::addAttachmentDataMimeTypeFileName_)
         .build();
 }
 

@@ -43,26 +43,32 @@ void savePhoto(Controller* self) {
     });
 }
 
+Controller* initWithUIImage(Controller* self, UI::Image* image) {
+    auto controller = Controller::init_.super<Controller>(self);
+    if (controller == nullptr) {
+        return nullptr;
+    }
+    objc::setIvar<UI::Image*>(controller, "_image", objc::Ptr(image)->retain());
+    return controller;
+}
+
+UI::Image* image(Controller* self) { return objc::ivar<UI::Image*>(self, "_image"); }
+
+void setSaveWallpaperData(Controller* self, bool save) {
+    objc::setIvar<bool>(self, "_saveWallpaperData", save);
+}
+
+bool saveWallpaperData(Controller* self) { return objc::ivar<bool>(self, "_saveWallpaperData"); }
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Controller>()
         .ivar<UI::Image*>("_image", objc::Ownership::Owning)
         .ivar<bool>("_saveWallpaperData")
         .ivar<std::intptr_t>("_wallpaperMode")
-        .method(Controller::initWithUIImage_,
-                [](Controller* self, UI::Image* image) -> Controller* {
-                    auto controller = Controller::init_.super<Controller>(self);
-                    if (controller == nullptr) {
-                        return nullptr;
-                    }
-                    objc::setIvar<UI::Image*>(controller, "_image", objc::Ptr(image)->retain());
-                    return controller;
-                })
-        .method(Controller::image_,
-                [](Controller* self) -> UI::Image* { return objc::ivar<UI::Image*>(self, "_image"); })
-        .method(Controller::setSaveWallpaperData_,
-                [](Controller* self, bool save) { objc::setIvar<bool>(self, "_saveWallpaperData", save); })
-        .method(Controller::saveWallpaperData_,
-                [](Controller* self) -> bool { return objc::ivar<bool>(self, "_saveWallpaperData"); })
+        .method<&initWithUIImage>(Controller::initWithUIImage_)
+        .method<&image>(Controller::image_)
+        .method<&setSaveWallpaperData>(Controller::setSaveWallpaperData_)
+        .method<&saveWallpaperData>(Controller::saveWallpaperData_)
         .method<&savePhoto>(Controller::_savePhoto_)
         .build();
 }

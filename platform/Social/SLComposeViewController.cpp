@@ -115,43 +115,46 @@ void showSheet(SheetView* self) {
     self->addSubview(card);
 }
 
+void prepare(SheetView* self) { showSheet(self); }
+
+bool isAvailableForServiceType(Class, NS::String* service) {
+    return systemCarries(service) && CF::findDeviceAccount(kTwitterAccountType);
+}
+
+Composer* composeViewControllerForServiceType(Class, NS::String* service) {
+    if (!systemCarries(service)) {
+        return nullptr;
+    }
+    auto composer = objc::adopt(Composer::alloc()->init());
+    objc::setIvar<NS::Object*>(composer, "_serviceType", objc::Ptr(service)->copy());
+    return composer->retain()->autorelease();
+}
+
+void loadView(Composer* self) {
+    self->setView(objc::adopt(SheetView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds())));
+}
+
+bool setInitialText(Composer* self, NS::String* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    auto old = objc::ivar<NS::Object*>(self, "_initialText");
+    objc::setIvar<NS::Object*>(self, "_initialText", objc::Ptr(text)->copy());
+    objc::Ptr(old)->release();
+    return true;
+}
+
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<SheetView>()
-        .method(UI::Display::prepare_, [](SheetView* self) { showSheet(self); })
-        .build();
+    objc::ClassDefinition<SheetView>().method<&prepare>(UI::Display::prepare_).build();
 
     objc::ClassDefinition<Composer>()
         .property<NS::String*>("serviceType", objc::Ownership::Copying)
         .ivar<NS::String*>("_initialText", objc::Ownership::Copying)
         .property<NS::Block*>("completionHandler", objc::Ownership::Owning)
-        .method(Composer::isAvailableForServiceType_,
-                [](Class, NS::String* service) -> bool {
-                    return systemCarries(service) && CF::findDeviceAccount(kTwitterAccountType);
-                })
-        .method(Composer::composeViewControllerForServiceType_,
-                [](Class, NS::String* service) -> Composer* {
-                    if (!systemCarries(service)) {
-                        return nullptr;
-                    }
-                    auto composer = objc::adopt(Composer::alloc()->init());
-                    objc::setIvar<NS::Object*>(composer, "_serviceType", objc::Ptr(service)->copy());
-                    return composer->retain()->autorelease();
-                })
-        .method(UI::ViewController::loadView_,
-                [](Composer* self) {
-                    self->setView(
-                        objc::adopt(SheetView::alloc()->initWithFrame(UI::Screen::mainScreen()->bounds())));
-                })
-        .method(Composer::setInitialText_,
-                [](Composer* self, NS::String* text) -> bool {
-                    if (text == nullptr) {
-                        return false;
-                    }
-                    auto old = objc::ivar<NS::Object*>(self, "_initialText");
-                    objc::setIvar<NS::Object*>(self, "_initialText", objc::Ptr(text)->copy());
-                    objc::Ptr(old)->release();
-                    return true;
-                })
+        .method<&isAvailableForServiceType>(Composer::isAvailableForServiceType_)
+        .method<&composeViewControllerForServiceType>(Composer::composeViewControllerForServiceType_)
+        .method<&loadView>(UI::ViewController::loadView_)
+        .method<&setInitialText>(Composer::setInitialText_)
         .build();
 }
 

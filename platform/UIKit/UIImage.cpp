@@ -283,6 +283,81 @@ ScaledFile fileForScreen(const char* path) {
     return {path, 1};
 }
 
+Image* imageWithContentsOfFile(Class cls, NS::String* path) {
+    return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
+}
+
+Image* initWithContentsOfFile(Image* self, NS::String* path) {
+    auto image = Image::init_.super<Image>(self);
+    if (image == nullptr) {
+        return nullptr;
+    }
+    const char* named = objc::Ptr(path)->utf8String();
+    const ScaledFile file = named != nullptr ? fileForScreen(named) : ScaledFile{};
+    const char* p = named != nullptr ? file.path.c_str() : nullptr;
+    auto read = objc::Ptr(adoptSurface(image, p != nullptr ? decodePNGFile(p) : nullptr));
+    if (read != nullptr) {
+        // Made owned, not autoreleased: an image may be read where no pool is.
+        const std::string name = std::filesystem::path(p).filename().string();
+        objc::setIvar<NS::String*>(read, "_fileName", NS::String::alloc()->initWithUTF8String(name.c_str()));
+        objc::setIvar<CGFloat>(read, "_scale", file.scale);
+    }
+    return read;
+}
+
+Image* initWithData(Image* self, NS::Data* data) {
+    auto image = Image::init_.super<Image>(self);
+    if (image == nullptr) {
+        return nullptr;
+    }
+    return adoptSurface(image, decodePNGBytes(objc::Ptr(data)->bytes(), objc::Ptr(data)->length()));
+}
+
+CGSize size(Image* self) {
+    cairo_surface_t* s = surfaceOf(self);
+    if (s == nullptr) {
+        return {};
+    }
+    // In points: a picture drawn for a finer screen covers fewer of them.
+    const CGFloat scale = self->scale();
+    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)) / scale,
+                  static_cast<CGFloat>(cairo_image_surface_get_height(s)) / scale};
+}
+
+ImageRenderingMode renderingMode(Image* self) {
+    return objc::ivar<ImageRenderingMode>(self, "_renderingMode");
+}
+
+Image* imageWithRenderingMode(Image* self, ImageRenderingMode mode) {
+    auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
+    objc::setIvar(copy, "_renderingMode", mode);
+    objc::setIvar<CGFloat>(copy, "_scale", self->scale());
+    objc::setIvar<NS::String*>(
+        copy, "_fileName", objc::Ptr(objc::ivar<NS::String*>(self, "_fileName"))->copy().as<NS::String>());
+    return copy->autorelease();
+}
+
+NS::String* fileName(Image* self) {
+    auto name = objc::ivar<NS::String*>(self, "_fileName");
+    return name != nullptr ? name : NS::String::string("").get();
+}
+
+CGFloat scale(Image* self) {
+    // Only a file read for a finer screen sets it; every other image has one.
+    const auto scale = objc::ivar<CGFloat>(self, "_scale");
+    return scale > 0 ? scale : 1.0;
+}
+
+cairo_surface_t* cairoSurface(Image* self) { return surfaceOf(self); }
+
+void dealloc(Image* self) {
+    if (cairo_surface_t* s = surfaceOf(self)) {
+        cairo_surface_destroy(s);
+    }
+    delete static_cast<EncodingRef*>(objc::ivar<void*>(self, "_png"));
+    NS::Object::dealloc_.super<Image>(self);
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
         .ivar<void*>("_surface")
@@ -290,83 +365,16 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<ImageRenderingMode>("_renderingMode")
         .ivar<NS::String*>("_fileName", objc::Ownership::Owning)
         .ivar<CGFloat>("_scale")
-        .method(Image::imageWithContentsOfFile_,
-                [](Class cls, NS::String* path) -> Image* {
-                    return Image::alloc_.send(cls)->initWithContentsOfFile(path)->autorelease();
-                })
-        .method(Image::initWithContentsOfFile_,
-                [](Image* self, NS::String* path) -> Image* {
-                    auto image = Image::init_.super<Image>(self);
-                    if (image == nullptr) {
-                        return nullptr;
-                    }
-                    const char* named = objc::Ptr(path)->utf8String();
-                    const ScaledFile file = named != nullptr ? fileForScreen(named) : ScaledFile{};
-                    const char* p = named != nullptr ? file.path.c_str() : nullptr;
-                    auto read = objc::Ptr(adoptSurface(image, p != nullptr ? decodePNGFile(p) : nullptr));
-                    if (read != nullptr) {
-                        // Made owned, not autoreleased: an image may be read where no pool is.
-                        const std::string name = std::filesystem::path(p).filename().string();
-                        objc::setIvar<NS::String*>(read, "_fileName",
-                                                   NS::String::alloc()->initWithUTF8String(name.c_str()));
-                        objc::setIvar<CGFloat>(read, "_scale", file.scale);
-                    }
-                    return read;
-                })
-        .method(Image::initWithData_,
-                [](Image* self, NS::Data* data) -> Image* {
-                    auto image = Image::init_.super<Image>(self);
-                    if (image == nullptr) {
-                        return nullptr;
-                    }
-                    return adoptSurface(image,
-                                        decodePNGBytes(objc::Ptr(data)->bytes(), objc::Ptr(data)->length()));
-                })
-        .method(Image::size_,
-                [](Image* self) -> CGSize {
-                    cairo_surface_t* s = surfaceOf(self);
-                    if (s == nullptr) {
-                        return {};
-                    }
-                    // In points: a picture drawn for a finer screen covers fewer of them.
-                    const CGFloat scale = self->scale();
-                    return CGSize{static_cast<CGFloat>(cairo_image_surface_get_width(s)) / scale,
-                                  static_cast<CGFloat>(cairo_image_surface_get_height(s)) / scale};
-                })
-        .method(Image::renderingMode_,
-                [](Image* self) -> ImageRenderingMode {
-                    return objc::ivar<ImageRenderingMode>(self, "_renderingMode");
-                })
-        .method(Image::imageWithRenderingMode_,
-                [](Image* self, ImageRenderingMode mode) -> Image* {
-                    auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
-                    objc::setIvar(copy, "_renderingMode", mode);
-                    objc::setIvar<CGFloat>(copy, "_scale", self->scale());
-                    objc::setIvar<NS::String*>(
-                        copy, "_fileName",
-                        objc::Ptr(objc::ivar<NS::String*>(self, "_fileName"))->copy().as<NS::String>());
-                    return copy->autorelease();
-                })
-        .method(Image::fileName_,
-                [](Image* self) -> NS::String* {
-                    auto name = objc::ivar<NS::String*>(self, "_fileName");
-                    return name != nullptr ? name : NS::String::string("").get();
-                })
-        .method(Image::scale_,
-                [](Image* self) -> CGFloat {
-                    // Only a file read for a finer screen sets it; every other image has one.
-                    const auto scale = objc::ivar<CGFloat>(self, "_scale");
-                    return scale > 0 ? scale : 1.0;
-                })
-        .method(Image::cairoSurface_, [](Image* self) -> cairo_surface_t* { return surfaceOf(self); })
-        .method(NS::Object::dealloc_,
-                [](Image* self) {
-                    if (cairo_surface_t* s = surfaceOf(self)) {
-                        cairo_surface_destroy(s);
-                    }
-                    delete static_cast<EncodingRef*>(objc::ivar<void*>(self, "_png"));
-                    NS::Object::dealloc_.super<Image>(self);
-                })
+        .method<&imageWithContentsOfFile>(Image::imageWithContentsOfFile_)
+        .method<&initWithContentsOfFile>(Image::initWithContentsOfFile_)
+        .method<&initWithData>(Image::initWithData_)
+        .method<&size>(Image::size_)
+        .method<&renderingMode>(Image::renderingMode_)
+        .method<&imageWithRenderingMode>(Image::imageWithRenderingMode_)
+        .method<&fileName>(Image::fileName_)
+        .method<&scale>(Image::scale_)
+        .method<&cairoSurface>(Image::cairoSurface_)
+        .method<&dealloc>(NS::Object::dealloc_)
         .build();
 }
 

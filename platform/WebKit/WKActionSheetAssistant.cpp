@@ -59,24 +59,24 @@ objc::Ptr<ElementAction> makeAction(const char* title, const objc::Ref<NS::Block
     return ElementAction::alloc()->initWithTitle(localizedTitle(title), handler, type)->autorelease();
 }
 
+NS::Array* defaultActionsForImageSheet(ActionSheetAssistant* self, ActivatedElementInfo*) {
+    auto actions = NS::MutableArray::make()->autorelease();
+    actions->addObject(
+        makeAction("Open", delegatedHandler(self, ElementActionTypeOpen), ElementActionTypeOpen));
+    actions->addObject(makeAction("Open in New Tab", delegatedHandler(self, ElementActionTypeOpenInNewTab),
+                                  ElementActionTypeOpenInNewTab));
+    actions->addObject(makeAction("Add to Reading List",
+                                  delegatedHandler(self, ElementActionTypeAddToReadingList),
+                                  ElementActionTypeAddToReadingList));
+    actions->addObject(makeAction("Copy", copyHandler(), ElementActionTypeCopy));
+    actions->addObject(makeAction("Save Image", saveHandler(), ElementActionTypeSaveImage));
+    return actions;
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ActionSheetAssistant>()
         .property<NS::Object*>("delegate", objc::Ownership::Plain)
-        .method(ActionSheetAssistant::defaultActionsForImageSheet_,
-                [](ActionSheetAssistant* self, ActivatedElementInfo*) -> NS::Array* {
-                    auto actions = NS::MutableArray::make()->autorelease();
-                    actions->addObject(makeAction("Open", delegatedHandler(self, ElementActionTypeOpen),
-                                                  ElementActionTypeOpen));
-                    actions->addObject(makeAction("Open in New Tab",
-                                                  delegatedHandler(self, ElementActionTypeOpenInNewTab),
-                                                  ElementActionTypeOpenInNewTab));
-                    actions->addObject(makeAction("Add to Reading List",
-                                                  delegatedHandler(self, ElementActionTypeAddToReadingList),
-                                                  ElementActionTypeAddToReadingList));
-                    actions->addObject(makeAction("Copy", copyHandler(), ElementActionTypeCopy));
-                    actions->addObject(makeAction("Save Image", saveHandler(), ElementActionTypeSaveImage));
-                    return actions;
-                })
+        .method<&defaultActionsForImageSheet>(ActionSheetAssistant::defaultActionsForImageSheet_)
         .build();
 }
 

@@ -236,6 +236,15 @@ TEST_F(ObjectFixture, ClassObjectsIgnoreReferenceCounting) {
     objc::send(animal, "release"_sel);
 }
 
+// +class, +retain and +autorelease all answer the class itself, and its count never runs out.
+TEST_F(ObjectFixture, ClassObjectsAnswerThemselves) {
+    Class cls = objc_lookUpClass("TestAnimal");
+    EXPECT_EQ(objc::send<Class>(cls, "class"_sel), cls);
+    EXPECT_EQ(objc::send<Class>(cls, "retain"_sel), cls);
+    EXPECT_EQ(objc::send<Class>(cls, "autorelease"_sel), cls);
+    EXPECT_EQ(objc::send<unsigned long>(cls, "retainCount"_sel), ~0UL);
+}
+
 TEST(ObjectDeathTest, UnknownSelectorNamesTheClass) {
     id object = objc::send<id>(objc_lookUpClass("NSObject"), "new"_sel);
     EXPECT_DEATH(objc::send(object, "noSuchThing"_sel), "-\\[NSObject noSuchThing\\]: unrecognized selector");

@@ -163,6 +163,12 @@ TEST_F(ValueTest, NumberBoolValueAndConversions) {
     EXPECT_EQ(NS::Number::number(18446744073709551615ull)->description()->str(), "18446744073709551615");
 }
 
+TEST_F(ValueTest, NumberStringValueIsItsDescription) {
+    EXPECT_EQ(NS::Number::number(0.5)->stringValue()->str(), "0.5");
+    EXPECT_EQ(NS::Number::number(-12LL)->stringValue()->str(), "-12");
+    EXPECT_EQ(NS::Number::number(true)->stringValue()->str(), "1");
+}
+
 // Each initialiser and factory keeps the type it was given, as objCType tells.
 TEST_F(ValueTest, EveryInitialiserKeepsItsType) {
     using NS::Number;
