@@ -13,7 +13,8 @@ set(GLINTMERE_FRAMEWORK_DIRS
   /System/Library/PrivateFrameworks/Preferences.framework
   /System/Library/Frameworks/MessageUI.framework
   /System/Library/Frameworks/Social.framework
-  /System/Library/PrivateFrameworks/MobileGestalt.framework)
+  /System/Library/PrivateFrameworks/MobileGestalt.framework
+  /System/Library/PrivateFrameworks/Dyld.framework)
 # The side of the runtime seam this build takes: the simulated device's, GNU libobjc.
 set(GLINTMERE_RUNTIME_SIDE ${PROJECT_SOURCE_DIR}/platform/objc/gnu)
 
