@@ -28,6 +28,15 @@ std::map<std::pair<const Signature*, std::uint64_t>, void*>& hostCallables() {
     static auto* const table = new std::map<std::pair<const Signature*, std::uint64_t>, void*>();
     return *table;
 }
+struct ClosureTarget {
+    const Signature* signature;
+    std::uint64_t function;
+};
+// What each closure runs; the closures themselves live in libffi's memory, which leak checks do not read.
+std::deque<ClosureTarget>& closureData() {
+    static auto* const data = new std::deque<ClosureTarget>();
+    return *data;
+}
 std::map<const void*, std::uint64_t>& closureTargets() {
     static auto* const table = new std::map<const void*, std::uint64_t>();
     return *table;
@@ -549,11 +558,6 @@ void Signature::callGuest(std::uint64_t function, void* result, void** arguments
 
 namespace {
 
-struct ClosureTarget {
-    const Signature* signature;
-    std::uint64_t function;
-};
-
 void runClosure(ffi_cif*, void* result, void** arguments, void* data) {
     const auto* target = static_cast<const ClosureTarget*>(data);
     target->signature->callGuest(target->function, result, arguments);
@@ -569,8 +573,9 @@ void* Signature::callableByHost(std::uint64_t function) const {
     }
     void* code = nullptr;
     auto* closure = static_cast<ffi_closure*>(ffi_closure_alloc(sizeof(ffi_closure), &code));
-    if (closure == nullptr || ffi_prep_closure_loc(closure, const_cast<ffi_cif*>(&cif_), &runClosure,
-                                                   new ClosureTarget{this, function}, code) != FFI_OK) {
+    if (closure == nullptr ||
+        ffi_prep_closure_loc(closure, const_cast<ffi_cif*>(&cif_), &runClosure,
+                             &closureData().emplace_back(ClosureTarget{this, function}), code) != FFI_OK) {
         guestFault("cannot make a host function for guest code (" + encoding_ + ")");
     }
     table.emplace(std::pair{this, function}, code);
