@@ -3,10 +3,16 @@
 #include "dyld/Bindings.hpp"
 #include "dyld/Cpu.hpp"
 
+#include <dlfcn.h>
+
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+
+// The leak checker's, when the process has one: an image's data holds the only pointers to objects it
+// keeps for good, as a library's globals do, and the checker reads only what it knows is memory.
+extern "C" __attribute__((weak)) void __lsan_register_root_region(const void* begin, std::size_t size);
 
 namespace dyld {
 
@@ -25,6 +31,12 @@ std::map<std::string, std::unique_ptr<MachOImage>>& images() {
 }
 
 } // namespace
+
+const MachOImage* loadedImage(const std::string& path) {
+    std::lock_guard<std::mutex> hold(imagesLock());
+    auto it = images().find(path);
+    return it == images().end() ? nullptr : it->second.get();
+}
 
 bool isMachO(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -49,10 +61,24 @@ const MachOImage* load(const std::string& path, std::string& error) {
     if (!image) {
         return nullptr;
     }
+    // The frameworks it names are the device's stand-ins, loaded as a device loads them: their classes
+    // must exist before its code runs. The C, C++ and runtime libraries are the host's own.
+    for (const Dependency& dependency : image->dependencies()) {
+        if (dependency.installName.starts_with("/usr/lib/")) {
+            continue;
+        }
+        if (dlopen(dependency.installName.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr && !dependency.weak) {
+            error = path + ": needs " + dependency.installName + ", which cannot be loaded here";
+            return nullptr;
+        }
+    }
     const MachOImage* loaded = image.get();
     images().emplace(path, std::move(image));
     hold.unlock();
     Cpu::addCode(reinterpret_cast<std::uint64_t>(loaded->mapping()), loaded->size());
+    if (__lsan_register_root_region != nullptr) {
+        __lsan_register_root_region(loaded->mapping(), loaded->size());
+    }
     for (std::uint64_t initializer : loaded->initializers()) {
         std::uint64_t ignored = 0;
         Signature::of("v").callGuest(initializer, &ignored, nullptr);
@@ -62,8 +88,15 @@ const MachOImage* load(const std::string& path, std::string& error) {
 
 } // namespace dyld
 
-const char* dyld_load_image(const char* path) {
+const char* dyld_open(const char* path) {
     thread_local std::string error;
     error.clear();
-    return dyld::load(path, error) != nullptr ? nullptr : error.c_str();
+    if (dyld::isMachO(path)) {
+        return dyld::load(path, error) != nullptr ? nullptr : error.c_str();
+    }
+    if (dlopen(path, RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+        error = dlerror();
+        return error.c_str();
+    }
+    return nullptr;
 }

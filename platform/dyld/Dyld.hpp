@@ -16,8 +16,12 @@ GLINTMERE_EXPORT bool isMachO(const std::string& path);
 // the first.
 GLINTMERE_EXPORT const MachOImage* load(const std::string& path, std::string& error);
 
+// The image loaded from `path`, or null when none was.
+GLINTMERE_EXPORT const MachOImage* loadedImage(const std::string& path);
+
 } // namespace dyld
 
-// The same for a loader that reaches this library through dlsym: null on success, else the reason
-// (kept until the next call on this thread).
-extern "C" __attribute__((visibility("default"))) const char* dyld_load_image(const char* path);
+// Opens the library or bundle at `path` as a device's dlopen does: a Mach-O through load() above,
+// anything else through the host's dlopen (RTLD_NOW, RTLD_GLOBAL). Null on success, else the reason
+// (kept until the next call on this thread). For loaders that find it with dlsym.
+extern "C" __attribute__((visibility("default"))) const char* dyld_open(const char* path);

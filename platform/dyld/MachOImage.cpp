@@ -154,6 +154,7 @@ class MachOReader {
         readLoadCommands();
         auto image = std::unique_ptr<MachOImage>(new MachOImage());
         image->path_ = path_;
+        image->dependencies_ = dependencies_;
         map(*image);
         image_ = image.get();
         if (info_.present) {
@@ -275,6 +276,7 @@ class MachOReader {
             }
             const auto* name = reinterpret_cast<const char*>(file_.data() + offset + nameOffset);
             libraries_.emplace_back(name, strnlen(name, cmdsize - nameOffset));
+            dependencies_.push_back({libraries_.back(), cmd == LoadWeakDylib});
             break;
         }
         case EncryptionInfo:
@@ -579,6 +581,7 @@ class MachOReader {
     std::vector<Segment> segments_;
     std::vector<Section> sections_;
     std::vector<std::string> libraries_;
+    std::vector<Dependency> dependencies_;
     InfoTables info_;
     MachOImage* image_ = nullptr;
 };

@@ -20,6 +20,12 @@ struct Import {
     bool weak = false;   // an absent definition binds to 0 instead of refusing the image
 };
 
+// A library the image names (LC_LOAD_DYLIB and its kin).
+struct Dependency {
+    std::string installName;
+    bool weak = false; // may be missing where the image runs
+};
+
 // A pointer the loader wrote, for those who check the loader against other readers of the image.
 struct Fixup {
     enum class Kind { Rebase, Bind, LazyBind, WeakBind };
@@ -62,6 +68,7 @@ class GLINTMERE_EXPORT MachOImage {
     // The initializers (`__mod_init_func`), host addresses, in the order they run.
     const std::vector<std::uint64_t>& initializers() const { return initializers_; }
     const std::vector<Fixup>& fixups() const { return fixups_; }
+    const std::vector<Dependency>& dependencies() const { return dependencies_; }
 
   private:
     MachOImage() = default;
@@ -73,6 +80,7 @@ class GLINTMERE_EXPORT MachOImage {
     std::vector<std::uint8_t> exports_;
     std::vector<std::uint64_t> initializers_;
     std::vector<Fixup> fixups_;
+    std::vector<Dependency> dependencies_;
 
     friend class MachOReader;
 };
