@@ -1,11 +1,11 @@
 #include "dyld/Dyld.hpp"
 
+#include "Foundation/RegularFile.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Cpu.hpp"
 
 #include <dlfcn.h>
 
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,9 +39,9 @@ const MachOImage* loadedImage(const std::string& path) {
 }
 
 bool isMachO(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    auto in = NS::detail::RegularFile::open(path.c_str());
     unsigned char magic[4] = {};
-    if (!in.read(reinterpret_cast<char*>(magic), 4)) {
+    if (!in || !in->readFully(magic, sizeof magic)) {
         return false;
     }
     // 0xfeedface and 0xfeedfacf little-endian, or a fat file's 0xcafebabe.

@@ -1,10 +1,11 @@
 #include "dyld/MachOImage.hpp"
 
+#include "Foundation/RegularFile.hpp"
+
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 namespace dyld {
@@ -53,6 +54,7 @@ struct Segment {
     std::string name;
     std::uint64_t vmaddr, vmsize, fileoff, filesize;
     std::uint32_t initprot;
+    bool mapped; // false for __PAGEZERO and empty segments, which keep their place in the numbering
 };
 
 struct Section {
@@ -180,18 +182,15 @@ class MachOReader {
     };
 
     void readFile() {
-        std::ifstream in(path_, std::ios::binary);
+        auto in = NS::detail::RegularFile::open(path_.c_str());
         if (!in) {
-            throw Failure{"cannot be read"};
+            throw Failure{"cannot be read, or is not a regular file"};
         }
-        in.seekg(0, std::ios::end);
-        const auto length = in.tellg();
-        if (length < 0 || static_cast<std::uint64_t>(length) > kMaxFileSize) {
+        if (in->size() > kMaxFileSize) {
             throw Failure{"is larger than any library the loader takes"};
         }
-        in.seekg(0);
-        file_.resize(static_cast<std::size_t>(length));
-        if (!in.read(reinterpret_cast<char*>(file_.data()), length)) {
+        file_.resize(static_cast<std::size_t>(in->size()));
+        if (!in->readFully(file_.data(), file_.size())) {
             throw Failure{"cannot be read"};
         }
     }
@@ -328,10 +327,12 @@ class MachOReader {
             throw Failure{"has a segment outside the file or too large"};
         }
         const std::string name = fixedName(c.segname);
-        if (name == "__PAGEZERO" || c.vmsize == 0) {
+        // Fix-ups number segments in load-command order, unmapped ones included.
+        const bool mapped = name != "__PAGEZERO" && c.vmsize != 0;
+        segments_.push_back({name, c.vmaddr, c.vmsize, c.fileoff, c.filesize, c.initprot, mapped});
+        if (!mapped) {
             return;
         }
-        segments_.push_back({name, c.vmaddr, c.vmsize, c.fileoff, c.filesize, c.initprot});
         for (std::uint32_t i = 0; i < c.nsects; ++i) {
             const auto s = at<Section64>(offset + sizeof(Command) + i * sizeof(Section64));
             if (s.addr < c.vmaddr || s.size > c.vmsize || s.addr - c.vmaddr > c.vmsize - s.size) {
@@ -344,8 +345,13 @@ class MachOReader {
     void map(MachOImage& image) {
         std::uint64_t low = UINT64_MAX, high = 0;
         for (const auto& s : segments_) {
-            low = std::min(low, s.vmaddr);
-            high = std::max(high, s.vmaddr + s.vmsize);
+            if (s.mapped) {
+                low = std::min(low, s.vmaddr);
+                high = std::max(high, s.vmaddr + s.vmsize);
+            }
+        }
+        if (high == 0) {
+            throw Failure{"has no segments"};
         }
         if (high - low > kMaxMappedSize) {
             throw Failure{"spans more address space than any library the loader takes"};
@@ -360,6 +366,9 @@ class MachOReader {
         image.base_ = reinterpret_cast<std::uint64_t>(base) - low;
         image.size_ = size;
         for (const auto& s : segments_) {
+            if (!s.mapped) {
+                continue;
+            }
             std::memcpy(reinterpret_cast<void*>(image.base_ + s.vmaddr), file_.data() + s.fileoff,
                         s.filesize);
         }
@@ -370,7 +379,7 @@ class MachOReader {
             throw Failure{"has a fix-up in a segment it does not have"};
         }
         const auto& s = segments_[segment];
-        if (offset > s.vmsize || s.vmsize - offset < 8 || (offset & 7) != 0) {
+        if (!s.mapped || offset > s.vmsize || s.vmsize - offset < 8 || (offset & 7) != 0) {
             throw Failure{"has a fix-up outside its segment " + s.name};
         }
         return *reinterpret_cast<std::uint64_t*>(image_->base_ + s.vmaddr + offset);
@@ -570,7 +579,7 @@ class MachOReader {
 
     bool inCode(std::uint64_t address) const {
         return std::any_of(segments_.begin(), segments_.end(), [&](const Segment& s) {
-            return (s.initprot & kVmProtExecute) != 0 && address >= image_->base_ + s.vmaddr &&
+            return s.mapped && (s.initprot & kVmProtExecute) != 0 && address >= image_->base_ + s.vmaddr &&
                    address - (image_->base_ + s.vmaddr) < s.vmsize;
         });
     }

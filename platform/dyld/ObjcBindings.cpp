@@ -1,5 +1,6 @@
 // The Objective-C runtime's imports. A send is marshalled by the types of the method it reaches, as
 // the host runtime records them; a send to nil yields zeros, as on a device.
+#include "Foundation/NSAutoreleasePool.hpp"
 #include "dyld/Bindings.hpp"
 
 #include <objc/message.h>
@@ -97,6 +98,8 @@ const std::array bindings{
     Binding{"_objc_msgSend", msgSend},
     Binding{"_objc_msgSendSuper", msgSendSuper},
     Binding{"_objc_getClass", call<objc_getClass>},
+    Binding{"_objc_autoreleasePoolPush", call<objc_autoreleasePoolPush>},
+    Binding{"_objc_autoreleasePoolPop", call<objc_autoreleasePoolPop>},
     Binding{"_objc_lookUpClass", call<objc_lookUpClass>},
     Binding{"_object_getClass", call<object_getClass>},
     Binding{"_object_setInstanceVariable", call<object_setInstanceVariable>},

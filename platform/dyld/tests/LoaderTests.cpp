@@ -5,6 +5,8 @@
 #include "support/Files.hpp"
 #include "support/Subprocess.hpp"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -170,12 +172,17 @@ TEST(MachOImage, RefusesWhatItCannotLoadSayingWhy) {
          "does not know"},
         {"cut.dylib", [](std::string& b) { b.resize(2000); }, "outside the file"},
         {"empty.dylib", [](std::string& b) { b.clear(); }, "is cut short"},
+        {"fifo.dylib", [](std::string&) {}, "not a regular file"},
         {"text.dylib", [](std::string& b) { b = "#!/bin/sh\necho this is a shell script, not a library\n"; },
          "not a 64-bit Mach-O"},
     };
     for (const auto& c : cases) {
         std::string error;
-        const std::string path = alteredProbe(c.name, c.change);
+        std::string path = alteredProbe(c.name, c.change);
+        if (c.name == "fifo.dylib") {
+            std::filesystem::remove(path);
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        }
         EXPECT_EQ(loadWith(path, error), nullptr) << c.name;
         EXPECT_NE(error.find(path + ": "), std::string::npos) << error;
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
