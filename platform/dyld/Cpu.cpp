@@ -212,9 +212,8 @@ struct CpuHooks {
         return cpu->state_->mapHost(address);
     }
 
-    static void read(uc_engine* uc, Registers& r) {
-        int ids[18];
-        void* values[18];
+    // Unicorn's names of x0-x8, d0-d7 and sp, and where each lives in `r`.
+    static void locate(Registers& r, int (&ids)[18], void* (&values)[18]) {
         for (int i = 0; i < 9; ++i) {
             ids[i] = UC_ARM64_REG_X0 + i;
             values[i] = &r.x[i];
@@ -225,6 +224,12 @@ struct CpuHooks {
         }
         ids[17] = UC_ARM64_REG_SP;
         values[17] = &r.sp;
+    }
+
+    static void read(uc_engine* uc, Registers& r) {
+        int ids[18];
+        void* values[18];
+        locate(r, ids, values);
         uc_reg_read_batch(uc, ids, values, 18);
     }
 
@@ -232,16 +237,7 @@ struct CpuHooks {
         int ids[18];
         void* values[18];
         Registers copy = r;
-        for (int i = 0; i < 9; ++i) {
-            ids[i] = UC_ARM64_REG_X0 + i;
-            values[i] = &copy.x[i];
-        }
-        for (int i = 0; i < 8; ++i) {
-            ids[9 + i] = UC_ARM64_REG_D0 + i;
-            values[9 + i] = &copy.d[i];
-        }
-        ids[17] = UC_ARM64_REG_SP;
-        values[17] = &copy.sp;
+        locate(copy, ids, values);
         uc_reg_write_batch(uc, ids, values, withStack ? 18 : 17);
     }
 };

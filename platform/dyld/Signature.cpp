@@ -76,6 +76,15 @@ void skipQualifiersAndOffsets(std::string_view& text) {
 
 } // namespace
 
+ffi_type* Signature::structType(std::vector<ffi_type*>& elements) {
+    auto& ffi = structs_.emplace_back();
+    ffi.size = 0;
+    ffi.alignment = 0;
+    ffi.type = FFI_TYPE_STRUCT;
+    ffi.elements = elements.data();
+    return &ffi;
+}
+
 bool Signature::parseType(std::string_view& text, ValueType& into, std::string& error) {
     while (!text.empty() && std::string_view("rnNoORV").find(text.front()) != std::string_view::npos) {
         text.remove_prefix(1);
@@ -93,39 +102,42 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
         into.ffi = &ffi_type_void;
         return true;
     case 'c':
-        into = scalar(K::Integer, 1, true, &ffi_type_sint8);
-        return true;
     case 'C':
     case 'B':
-        into = scalar(K::Integer, 1, false, &ffi_type_uint8);
-        return true;
     case 's':
-        into = scalar(K::Integer, 2, true, &ffi_type_sint16);
-        return true;
     case 'S':
-        into = scalar(K::Integer, 2, false, &ffi_type_uint16);
-        return true;
     case 'i':
-        into = scalar(K::Integer, 4, true, &ffi_type_sint32);
-        return true;
     case 'I':
-        into = scalar(K::Integer, 4, false, &ffi_type_uint32);
-        return true;
-    // The host's encodings: `long` is 64 bits here, as on a device.
     case 'l':
     case 'q':
-        into = scalar(K::Integer, 8, true, &ffi_type_sint64);
-        return true;
     case 'L':
     case 'Q':
-        into = scalar(K::Integer, 8, false, &ffi_type_uint64);
-        return true;
     case 'f':
-        into = scalar(K::Floating, 4, true, &ffi_type_float);
+    case 'd': {
+        // The host's encodings: `long` is 64 bits here, as on a device.
+        struct Scalar {
+            char code;
+            K kind;
+            std::size_t size;
+            bool isSigned;
+            ffi_type* ffi;
+        };
+        static const Scalar scalars[] = {
+            {'c', K::Integer, 1, true, &ffi_type_sint8},   {'C', K::Integer, 1, false, &ffi_type_uint8},
+            {'B', K::Integer, 1, false, &ffi_type_uint8},  {'s', K::Integer, 2, true, &ffi_type_sint16},
+            {'S', K::Integer, 2, false, &ffi_type_uint16}, {'i', K::Integer, 4, true, &ffi_type_sint32},
+            {'I', K::Integer, 4, false, &ffi_type_uint32}, {'l', K::Integer, 8, true, &ffi_type_sint64},
+            {'q', K::Integer, 8, true, &ffi_type_sint64},  {'L', K::Integer, 8, false, &ffi_type_uint64},
+            {'Q', K::Integer, 8, false, &ffi_type_uint64}, {'f', K::Floating, 4, true, &ffi_type_float},
+            {'d', K::Floating, 8, true, &ffi_type_double},
+        };
+        for (const Scalar& s : scalars) {
+            if (s.code == c) {
+                into = scalar(s.kind, s.size, s.isSigned, s.ffi);
+            }
+        }
         return true;
-    case 'd':
-        into = scalar(K::Floating, 8, true, &ffi_type_double);
-        return true;
+    }
     case '@':
         if (text.starts_with("?")) {
             text.remove_prefix(1); // a block
@@ -212,12 +224,7 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
             s.floats = static_cast<int>(floats);
             s.member = floatSize;
         }
-        auto& ffi = structs_.emplace_back();
-        ffi.size = 0;
-        ffi.alignment = 0;
-        ffi.type = FFI_TYPE_STRUCT;
-        ffi.elements = elements.data();
-        s.ffi = &ffi;
+        s.ffi = structType(elements);
         into = s;
         return true;
     }
@@ -251,12 +258,7 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
             s.floats = element.floats * static_cast<int>(count);
             s.member = element.member;
         }
-        auto& ffi = structs_.emplace_back();
-        ffi.size = 0;
-        ffi.alignment = 0;
-        ffi.type = FFI_TYPE_STRUCT;
-        ffi.elements = elements.data();
-        s.ffi = &ffi;
+        s.ffi = structType(elements);
         into = s;
         return true;
     }

@@ -61,6 +61,8 @@ class GLINTMERE_EXPORT Signature {
     Signature() = default;
     bool parse(std::string_view encoding, std::string& error);
     bool parseType(std::string_view& text, ValueType& into, std::string& error);
+    // A libffi struct of `elements` (null-terminated), kept with the signature.
+    ffi_type* structType(std::vector<ffi_type*>& elements);
 
     std::string encoding_;
     ValueType result_;
