@@ -13,7 +13,8 @@ set(GLINTMERE_FRAMEWORK_DIRS
   /System/Library/PrivateFrameworks/Preferences.framework
   /System/Library/Frameworks/MessageUI.framework
   /System/Library/Frameworks/Social.framework
-  /System/Library/PrivateFrameworks/MobileGestalt.framework)
+  /System/Library/PrivateFrameworks/MobileGestalt.framework
+  /System/Library/PrivateFrameworks/Dyld.framework)
 # The side of the runtime seam this build takes: the simulated device's, GNU libobjc.
 set(GLINTMERE_RUNTIME_SIDE ${PROJECT_SOURCE_DIR}/platform/objc/gnu)
 
@@ -92,13 +93,21 @@ function(glintmere_framework_here name folder)
   endif()
 endfunction()
 
-# glintmere_add_test(<target>): registers a GoogleTest binary with CTest, run inside a fresh device.
+# glintmere_add_test(<target> [ARM64]): registers a GoogleTest binary with CTest, run inside a fresh
+# device; with ARM64, also as <target>_arm64 in a device with a phone's processor, which holds the phone's
+# build of the deliverables.
 function(glintmere_add_test target)
+  cmake_parse_arguments(ARG "ARM64" "" "" ${ARGN})
   glintmere_program(${target})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
   add_test(NAME ${target}
     COMMAND $<TARGET_FILE:glintmere-device> test $<TARGET_FILE:${target}>)
   set_tests_properties(${target} PROPERTIES TIMEOUT 300)
+  if(ARG_ARM64)
+    add_test(NAME ${target}_arm64
+      COMMAND $<TARGET_FILE:glintmere-device> test --arch arm64 $<TARGET_FILE:${target}>)
+    set_tests_properties(${target}_arm64 PROPERTIES TIMEOUT 300)
+  endif()
 endfunction()
 
 # glintmere_program(<target>): settings every executable of the project shares.
@@ -179,6 +188,7 @@ function(glintmere_write_package)
     VERBATIM)
   add_custom_target(glintmere-package ALL DEPENDS ${deb} ${device_deb})
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packages.txt CONTENT "${deb}\n")
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packages-iphoneos-arm.txt CONTENT "${device_deb}\n")
   # A target's file named in DEPENDS orders nothing by itself: without these, a parallel build may
   # pack before the library is linked, and stop for want of a rule to make it.
   foreach(entry ${entries})

@@ -45,7 +45,12 @@ struct Kind {
     const SystemVersion* system = &device::systemVersion(kDefaultVersion);
     bool mailAccount = true;
     bool twitterAccount = true;
+    // A phone's processor: packages are iphoneos-arm, and its loaders run the phone's arm64 binaries.
+    bool arm64 = false;
 };
+
+// The package architecture of a device whose processor is a phone's.
+inline constexpr const char* kPhoneArchitecture = "iphoneos-arm";
 
 // Device paths of the files that carry a kind into the device, for the stand-ins to read.
 inline constexpr const char* kSystemVersionFile = "/System/Library/CoreServices/SystemVersion.plist";

@@ -1,6 +1,7 @@
 #include "Packages.hpp"
 
 #include "Device.hpp"
+#include "Kinds.hpp"
 #include "Sandbox.hpp"
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -190,18 +192,33 @@ std::string dpkgPath() {
     return std::string(path != nullptr && *path != '\0' ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
 }
 
-void registerSystem(const DeviceFiles& files, const std::string& systemVersion) {
+void registerSystem(const DeviceFiles& files, const std::string& systemVersion,
+                    const std::string& architecture) {
     std::string status;
     for (const SystemPackage& package : kSystemPackages) {
         status += std::string("Package: ") + package.name + "\n" + "Status: install ok installed\n" +
                   "Priority: required\n" + "Section: System\n" + "Installed-Size: 0\n" +
                   "Maintainer: Glintmere simulated device <device@brightmoth.example>\n" +
-                  "Architecture: " GLINTMERE_ARCHITECTURE "\n" +
+                  "Architecture: " + architecture + "\n" +
                   "Version: " + (package.version != nullptr ? package.version : systemVersion) + "\n" +
                   "Description: " + package.description + "\n\n";
         files.placeContent(package.folders, kAdminFolder / "info" / (std::string(package.name) + ".list"));
     }
     files.placeContent(status, kAdminFolder / "status");
+    // dpkg's list of the architectures the database takes; the host's is always its own.
+    if (architecture != GLINTMERE_ARCHITECTURE) {
+        files.placeContent(architecture + "\n", kAdminFolder / "arch");
+    }
+}
+
+std::string packageArchitecture(const fs::path& root) {
+    std::ifstream in(root / kAdminFolder / "arch");
+    for (std::string line; std::getline(in, line);) {
+        if (line == kPhoneArchitecture) {
+            return line;
+        }
+    }
+    return GLINTMERE_ARCHITECTURE;
 }
 
 void installPackages(const fs::path& root, const std::vector<CheckedPackage>& packages) {

@@ -14,7 +14,12 @@ namespace device {
 // Registers the device's system in its dpkg database as the packages a jailbroken phone lists:
 // `firmware` at `systemVersion`, the hooking framework as `mobilesubstrate` and the Settings
 // app's loader as `preferenceloader`, so that dpkg checks a tweak's dependencies for real.
-void registerSystem(const DeviceFiles& files, const std::string& systemVersion);
+void registerSystem(const DeviceFiles& files, const std::string& systemVersion,
+                    const std::string& architecture);
+
+// The architecture of the device's packages: the host's, or iphoneos-arm for a device with a phone's
+// processor (as its package database records it).
+std::string packageArchitecture(const std::filesystem::path& root);
 
 // Installs `packages` (checked by checkPackages) into the device at `root` with `dpkg --install`,
 // run inside the device so that no link in it leads dpkg outside. dpkg's messages go to standard

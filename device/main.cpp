@@ -22,12 +22,13 @@ namespace fs = std::filesystem;
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 
-const char* const kUsage = "usage: glintmere-device create ROOT [--model MODEL] [--ios VERSION]\n"
-                           "                                     [--no-mail-account] [--no-twitter-account]\n"
-                           "       glintmere-device install ROOT [PACKAGE.deb...]\n"
-                           "       glintmere-device remove ROOT PACKAGE\n"
-                           "       glintmere-device run ROOT [--as-root] -- CMD [ARG...]\n"
-                           "       glintmere-device test BINARY [ARG...]\n";
+const char* const kUsage =
+    "usage: glintmere-device create ROOT [--model MODEL] [--ios VERSION] [--arch arm64]\n"
+    "                                     [--no-mail-account] [--no-twitter-account]\n"
+    "       glintmere-device install ROOT [PACKAGE.deb...]\n"
+    "       glintmere-device remove ROOT PACKAGE\n"
+    "       glintmere-device run ROOT [--as-root] -- CMD [ARG...]\n"
+    "       glintmere-device test [--arch arm64] BINARY [ARG...]\n";
 
 // Thrown for a command line that the tool cannot make sense of.
 struct Usage : device::Error {
@@ -44,9 +45,12 @@ fs::path buildFolder() {
     return self.parent_path().parent_path();
 }
 
-// The packages the build made, as its list names them: what a device gets when none is named.
-std::vector<fs::path> builtPackages() {
-    const fs::path list = buildFolder() / "packages.txt";
+// The packages the build made for a device of `architecture`, as its list names them: what a device
+// gets when none is named.
+std::vector<fs::path> builtPackages(const std::string& architecture) {
+    const fs::path list =
+        buildFolder() /
+        (architecture == device::kPhoneArchitecture ? "packages-iphoneos-arm.txt" : "packages.txt");
     std::ifstream in(list);
     if (!in) {
         throw device::Error("no package list at " + list.string() + " (build the project first)");
@@ -67,7 +71,7 @@ void install(const fs::path& root, std::vector<fs::path> packages = {}) {
     const std::vector<device::Placement> placements =
         device::readManifest(buildFolder() / "device-manifest.txt");
     const std::vector<device::CheckedPackage> checked =
-        device::checkPackages(packages.empty() ? builtPackages() : packages);
+        device::checkPackages(packages.empty() ? builtPackages(device::packageArchitecture(root)) : packages);
     device::install(root, placements);
     device::installPackages(root, checked);
 }
@@ -122,7 +126,7 @@ void removeDevice(const fs::path& root) {
 }
 
 // A fresh device holding the build and the test program; removed afterwards unless asked to keep it.
-int test(const fs::path& binary, const std::vector<std::string>& args) {
+int test(const fs::path& binary, const std::vector<std::string>& args, const device::Kind& kind) {
     std::error_code ec;
     if (!fs::is_regular_file(binary, ec)) {
         throw device::Error("no test program at " + binary.string());
@@ -145,7 +149,7 @@ int test(const fs::path& binary, const std::vector<std::string>& args) {
     } cleanup{root};
 
     const std::string devicePath = "/private/var/tmp/tests/" + binary.filename().string();
-    device::create(root);
+    device::create(root, kind);
     install(root);
     device::copyInto(root, binary, devicePath);
     if (const int sig = held.takeArrived()) {
@@ -171,6 +175,14 @@ device::Kind kindFrom(const std::vector<std::string>& options) {
             kind.mailAccount = false;
         } else if (option == "--no-twitter-account") {
             kind.twitterAccount = false;
+        } else if (option == "--arch") {
+            if (i + 1 >= options.size() || isOption(options[i + 1])) {
+                throw Usage(option + " needs a value");
+            }
+            if (options[++i] != "arm64") {
+                throw Usage("unknown architecture " + options[i] + " (arm64 is the one besides the host's)");
+            }
+            kind.arm64 = true;
         } else if (option == "--model" || option == "--ios") {
             if (i + 1 >= options.size() || isOption(options[i + 1])) {
                 throw Usage(option + " needs a value");
@@ -200,6 +212,15 @@ int dispatch(const std::vector<std::string>& words) {
     }
     if (verb != "create" && verb != "install" && verb != "remove" && verb != "run" && verb != "test") {
         throw Usage("unknown command \"" + verb + "\"");
+    }
+    if (verb == "test" && words.size() > 2 && words[1] == "--arch") {
+        // The test's device is of the kind the option names; the option goes before the program.
+        std::vector<std::string> rest(words.begin() + 3, words.end());
+        const device::Kind kind = kindFrom({words[1], words[2]});
+        if (rest.empty() || rest[0].empty() || isOption(rest[0])) {
+            throw Usage("missing test program");
+        }
+        return test(rest[0], {rest.begin() + 1, rest.end()}, kind);
     }
     if (words.size() < 2 || words[1].empty() || isOption(words[1])) {
         const std::string missing = verb == "test" ? "missing test program" : "missing device root";
@@ -247,7 +268,7 @@ int dispatch(const std::vector<std::string>& words) {
         const fs::path root = device::open(words[1]);
         return device::run(root, {words.begin() + static_cast<long>(first), words.end()}, identity);
     }
-    return test(words[1], {words.begin() + 2, words.end()});
+    return test(words[1], {words.begin() + 2, words.end()}, device::Kind{});
 }
 
 } // namespace

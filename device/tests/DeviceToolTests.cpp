@@ -995,6 +995,30 @@ class GlintmerePackage : public DeviceTool {
     }
 };
 
+// A device with a phone's processor takes the phone's package, and its browser runs the phone's build
+// of the hook library: the title changes there too.
+TEST_F(GlintmerePackage, AnArm64DeviceInstallsThePhonesPackageAndRunsItsLibrary) {
+    const fs::path root = scratch_ / "phone";
+    auto made = runProcess({kTool, "create", root, "--arch", "arm64"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    auto installed = runProcess({kTool, "install", root});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    for (const char* package : {kPackage, "mobilesubstrate", "firmware"}) {
+        auto architecture = runProcess(
+            {kTool, "run", root, "--", "dpkg-query", "--show", "--showformat=${Architecture}", package});
+        EXPECT_EQ(architecture.out, "iphoneos-arm") << package;
+    }
+    EXPECT_EQ(slurp(root / "Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib").substr(0, 4),
+              std::string("\xcf\xfa\xed\xfe", 4));
+    ASSERT_TRUE(
+        testing_support::writePng(testing_support::makePicture(6, 4), (root / "tmp/image.png").string()));
+    EXPECT_NE(sheet(root).find("Set As Wallpaper"), std::string::npos);
+
+    auto unknown = runProcess({kTool, "create", scratch_ / "other", "--arch", "armv7"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown architecture armv7"), std::string::npos) << unknown.err;
+}
+
 TEST_F(GlintmerePackage, HoldsTheDeliverablesAndTheFieldsOfATweak) {
     const fs::path deb = builtPackage();
     ASSERT_TRUE(fs::is_regular_file(deb)) << deb;

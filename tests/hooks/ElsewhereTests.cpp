@@ -1,4 +1,5 @@
-#include <dlfcn.h>
+#include "../support/DeviceLibrary.hpp"
+
 #include <objc/runtime.h>
 
 #include <gtest/gtest.h>
@@ -21,13 +22,13 @@ namespace {
 
 TEST(ProcessWithoutElementActions, LoadingTheLibraryHooksNothing) {
     ASSERT_EQ(objc_lookUpClass("_WKElementAction"), Nil);
-    void* library = dlopen("/Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib", RTLD_NOW);
-    ASSERT_NE(library, nullptr) << dlerror();
+    const std::string library = "/Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib";
+    ASSERT_EQ(testing_support::openLibrary(library), "");
     EXPECT_EQ(hookRequests, 0);
     EXPECT_EQ(objc_lookUpClass("_WKElementAction"), Nil);
     // The library is whole all the same: its frameworks are up and its variable is there.
     EXPECT_NE(objc_lookUpClass("PLStaticWallpaperImageViewController"), Nil);
-    EXPECT_NE(dlsym(library, "wallpaperMode"), nullptr);
+    EXPECT_NE(testing_support::exportedSymbol(library, "wallpaperMode"), nullptr);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKElementAction.hpp"
 
+#include "../support/DeviceLibrary.hpp"
 #include "../support/Pictures.hpp"
 #include "../support/Plists.hpp"
 
@@ -86,7 +87,7 @@ class LoadedLibrary : public ::testing::Environment {
   public:
     void SetUp() override {
         fs::remove(kPreferences);
-        ASSERT_NE(dlopen(kLibrary, RTLD_NOW), nullptr) << dlerror();
+        ASSERT_EQ(testing_support::openLibrary(kLibrary), "");
         CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &countDelivery,
                                         CFSTR("com.brightmoth.glintmere/settingschanged"), nullptr,
                                         CFNotificationSuspensionBehaviorCoalesce);

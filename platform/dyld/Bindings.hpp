@@ -1,0 +1,69 @@
+// What each platform symbol a loaded image imports is bound to: one line per symbol, by library.
+#pragma once
+
+#include "dyld/Signature.hpp"
+#include "objc/TypeEncoding.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace dyld {
+
+// A symbol and how to find the host address guest code is bound to for it.
+struct Binding {
+    std::string_view symbol;
+    std::uint64_t (*address)(std::string_view symbol);
+};
+
+// The host address for `symbol` (with its underscore), made on first use; nullopt if nothing binds it.
+GLINTMERE_EXPORT std::optional<std::uint64_t> bindingFor(std::string_view symbol);
+
+// Each library's table (one file each).
+std::span<const Binding> libSystemBindings();
+std::span<const Binding> objcBindings();
+std::span<const Binding> cxxBindings();
+std::span<const Binding> coreFoundationBindings();
+std::span<const Binding> substrateBindings();
+
+// The type encoding of a C function's prototype.
+template <class R, class... Args> std::string encodingOf(R (*)(Args...)) {
+    return objc::encode<R>() + (std::string() + ... + objc::encode<Args>());
+}
+
+// A host C function that guest code calls with its own prototype: `{"_strlen", call<strlen>}`.
+template <auto Function> std::uint64_t call(std::string_view symbol) {
+    static const std::uint64_t address =
+        Signature::of(encodingOf(Function))
+            .callableByGuest(reinterpret_cast<void*>(Function), std::string(symbol));
+    return address;
+}
+
+// A host object that guest code refers to by address: `{"__dispatch_main_q", object<&_dispatch_main_q>}`.
+template <auto* Object> std::uint64_t object(std::string_view) {
+    return reinterpret_cast<std::uint64_t>(Object);
+}
+
+// A guest function pointer of the C type `F` as a host function pointer that runs it.
+template <class F> F hostFunction(std::uint64_t guest) {
+    if (guest == 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<F>(Signature::of(encodingOf(F{})).callableByHost(guest));
+}
+
+// A block as Apple's compiler lays it out.
+struct GuestBlock {
+    void* isa;
+    int flags;
+    int reserved;
+    std::uint64_t invoke;
+    const void* descriptor;
+};
+
+// Runs a guest block that takes nothing and returns nothing.
+GLINTMERE_EXPORT void invokeGuestBlock(std::uint64_t block);
+
+} // namespace dyld

@@ -1,0 +1,102 @@
+#include "dyld/Dyld.hpp"
+
+#include "Foundation/RegularFile.hpp"
+#include "dyld/Bindings.hpp"
+#include "dyld/Cpu.hpp"
+
+#include <dlfcn.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+// The leak checker's, when the process has one: an image's data holds the only pointers to objects it
+// keeps for good, as a library's globals do, and the checker reads only what it knows is memory.
+extern "C" __attribute__((weak)) void __lsan_register_root_region(const void* begin, std::size_t size);
+
+namespace dyld {
+
+namespace {
+
+std::mutex& imagesLock() {
+    static auto* const lock = new std::mutex();
+    return *lock;
+}
+
+// Loaded images by path, for the life of the process: engines map their memory, and guest code and
+// host tables hold addresses into them.
+std::map<std::string, std::unique_ptr<MachOImage>>& images() {
+    static auto* const table = new std::map<std::string, std::unique_ptr<MachOImage>>();
+    return *table;
+}
+
+} // namespace
+
+const MachOImage* loadedImage(const std::string& path) {
+    std::lock_guard<std::mutex> hold(imagesLock());
+    auto it = images().find(path);
+    return it == images().end() ? nullptr : it->second.get();
+}
+
+bool isMachO(const std::string& path) {
+    auto in = NS::detail::RegularFile::open(path.c_str());
+    unsigned char magic[4] = {};
+    if (!in || !in->readFully(magic, sizeof magic)) {
+        return false;
+    }
+    // 0xfeedface and 0xfeedfacf little-endian, or a fat file's 0xcafebabe.
+    const bool thin =
+        (magic[0] == 0xce || magic[0] == 0xcf) && magic[1] == 0xfa && magic[2] == 0xed && magic[3] == 0xfe;
+    const bool fat = magic[0] == 0xca && magic[1] == 0xfe && magic[2] == 0xba && magic[3] == 0xbe;
+    return thin || fat;
+}
+
+const MachOImage* load(const std::string& path, std::string& error) {
+    std::unique_lock<std::mutex> hold(imagesLock());
+    if (auto it = images().find(path); it != images().end()) {
+        return it->second.get();
+    }
+    auto image = MachOImage::load(
+        path, [](const Import& import) { return bindingFor(import.symbol); }, error);
+    if (!image) {
+        return nullptr;
+    }
+    // The frameworks it names are the device's stand-ins, loaded as a device loads them: their classes
+    // must exist before its code runs. The C, C++ and runtime libraries are the host's own.
+    for (const Dependency& dependency : image->dependencies()) {
+        if (dependency.installName.starts_with("/usr/lib/")) {
+            continue;
+        }
+        if (dlopen(dependency.installName.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr && !dependency.weak) {
+            error = path + ": needs " + dependency.installName + ", which cannot be loaded here";
+            return nullptr;
+        }
+    }
+    const MachOImage* loaded = image.get();
+    images().emplace(path, std::move(image));
+    hold.unlock();
+    Cpu::addCode(reinterpret_cast<std::uint64_t>(loaded->mapping()), loaded->size());
+    if (__lsan_register_root_region != nullptr) {
+        __lsan_register_root_region(loaded->mapping(), loaded->size());
+    }
+    for (std::uint64_t initializer : loaded->initializers()) {
+        std::uint64_t ignored = 0;
+        Signature::of("v").callGuest(initializer, &ignored, nullptr);
+    }
+    return loaded;
+}
+
+} // namespace dyld
+
+const char* dyld_open(const char* path) {
+    thread_local std::string error;
+    error.clear();
+    if (dyld::isMachO(path)) {
+        return dyld::load(path, error) != nullptr ? nullptr : error.c_str();
+    }
+    if (dlopen(path, RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+        error = dlerror();
+        return error.c_str();
+    }
+    return nullptr;
+}

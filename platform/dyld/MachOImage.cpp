@@ -1,0 +1,655 @@
+#include "dyld/MachOImage.hpp"
+
+#include "Foundation/RegularFile.hpp"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace dyld {
+
+namespace {
+
+constexpr std::uint32_t kMagic64 = 0xfeedfacf;
+constexpr std::uint32_t kCpuArm64 = 0x0100000c;
+constexpr std::uint32_t kDylib = 6;
+constexpr std::uint32_t kBundle = 8;
+constexpr std::uint32_t kRequiredByDyld = 0x80000000;
+
+enum LoadCommand : std::uint32_t {
+    Segment64 = 0x19,
+    Symtab = 0x2,
+    Dysymtab = 0xb,
+    LoadDylib = 0xc,
+    IdDylib = 0xd,
+    Uuid = 0x1b,
+    CodeSignature = 0x1d,
+    EncryptionInfo = 0x21,
+    DyldInfo = 0x22,
+    DyldInfoOnly = 0x22 | kRequiredByDyld,
+    LoadWeakDylib = 0x18 | kRequiredByDyld,
+    Rpath = 0x1c | kRequiredByDyld,
+    ReexportDylib = 0x1f | kRequiredByDyld,
+    LoadUpwardDylib = 0x23 | kRequiredByDyld,
+    VersionMinIphoneos = 0x25,
+    FunctionStarts = 0x26,
+    DataInCode = 0x29,
+    SourceVersion = 0x2a,
+    EncryptionInfo64 = 0x2c,
+    BuildVersion = 0x32,
+};
+
+constexpr std::uint32_t kSectionTypeMask = 0xff;
+constexpr std::uint32_t kModInitFuncPointers = 0x9;
+constexpr std::uint32_t kVmProtExecute = 0x4;
+
+// A library or bundle this large is not one the device builds; refusing it bounds what a hostile
+// file can make the loader read and reserve.
+constexpr std::size_t kMaxFileSize = 256u << 20;
+constexpr std::uint64_t kMaxMappedSize = 1ull << 30;
+
+struct Segment {
+    std::string name;
+    std::uint64_t vmaddr, vmsize, fileoff, filesize;
+    std::uint32_t initprot;
+    bool mapped; // false for __PAGEZERO and empty segments, which keep their place in the numbering
+};
+
+struct Section {
+    std::string segment, name;
+    std::uint64_t addr, size;
+    std::uint32_t flags;
+};
+
+struct Failure {
+    std::string message;
+};
+
+std::string fixedName(const char (&text)[16]) { return std::string(text, strnlen(text, 16)); }
+
+// Reads LEB128 numbers, C strings and bytes from one stretch of the file, failing past its end.
+class Cursor {
+  public:
+    Cursor(const std::uint8_t* begin, std::size_t size) : begin_(begin), size_(size) {}
+    bool atEnd() const { return at_ >= size_; }
+    std::size_t offset() const { return at_; }
+    void seek(std::size_t offset) {
+        if (offset > size_) {
+            throw Failure{"a fix-up or export table points outside itself"};
+        }
+        at_ = offset;
+    }
+    std::uint8_t byte() {
+        if (atEnd()) {
+            throw Failure{"a fix-up or export table ends in the middle of an entry"};
+        }
+        return begin_[at_++];
+    }
+    std::uint64_t uleb() {
+        std::uint64_t value = 0;
+        for (unsigned shift = 0;; shift += 7) {
+            const std::uint8_t b = byte();
+            if (shift >= 64) {
+                throw Failure{"a number in a fix-up or export table is too long"};
+            }
+            value |= static_cast<std::uint64_t>(b & 0x7f) << shift;
+            if ((b & 0x80) == 0) {
+                return value;
+            }
+        }
+    }
+    std::int64_t sleb() {
+        std::int64_t value = 0;
+        unsigned shift = 0;
+        std::uint8_t b = 0;
+        do {
+            b = byte();
+            if (shift >= 64) {
+                throw Failure{"a number in a fix-up table is too long"};
+            }
+            value |= static_cast<std::int64_t>(static_cast<std::uint64_t>(b & 0x7f) << shift);
+            shift += 7;
+        } while ((b & 0x80) != 0);
+        if (shift < 64 && (b & 0x40) != 0) {
+            value |= static_cast<std::int64_t>(~0ull << shift);
+        }
+        return value;
+    }
+    std::string cstring() {
+        const auto* start = begin_ + at_;
+        const auto* end =
+            static_cast<const std::uint8_t*>(std::memchr(start, 0, size_ - std::min(at_, size_)));
+        if (atEnd() || end == nullptr) {
+            throw Failure{"a symbol name in a fix-up or export table has no end"};
+        }
+        at_ += static_cast<std::size_t>(end - start) + 1;
+        return std::string(reinterpret_cast<const char*>(start), static_cast<std::size_t>(end - start));
+    }
+
+  private:
+    const std::uint8_t* begin_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+std::string leafName(const std::string& installName) {
+    std::string leaf = installName.substr(installName.rfind('/') + 1);
+    // "libSystem.B.dylib" is "libSystem" to the tools that list binds.
+    if (auto dot = leaf.find('.'); dot != std::string::npos) {
+        leaf.resize(dot);
+    }
+    return leaf;
+}
+
+} // namespace
+
+// Reads the file, checks it and fills an image; every fault is a Failure naming what is wrong.
+class MachOReader {
+  public:
+    MachOReader(const std::string& path, const MachOImage::Resolver& resolve)
+        : path_(path), resolve_(resolve) {}
+
+    std::unique_ptr<MachOImage> read() {
+        readFile();
+        readLoadCommands();
+        auto image = std::unique_ptr<MachOImage>(new MachOImage());
+        image->path_ = path_;
+        image->dependencies_ = dependencies_;
+        map(*image);
+        image_ = image.get();
+        if (info_.present) {
+            rebase(info_.rebase);
+            bind(info_.bind, Fixup::Kind::Bind);
+            bind(info_.lazyBind, Fixup::Kind::LazyBind);
+            bind(info_.weakBind, Fixup::Kind::WeakBind);
+            image->exports_.assign(
+                file_.begin() + static_cast<std::ptrdiff_t>(info_.exports.offset),
+                file_.begin() + static_cast<std::ptrdiff_t>(info_.exports.offset + info_.exports.size));
+        }
+        findInitializers();
+        return image;
+    }
+
+  private:
+    struct Range {
+        std::uint64_t offset = 0, size = 0;
+    };
+    struct InfoTables {
+        bool present = false;
+        Range rebase, bind, weakBind, lazyBind, exports;
+    };
+
+    void readFile() {
+        auto in = NS::detail::RegularFile::open(path_.c_str());
+        if (!in) {
+            throw Failure{"cannot be read, or is not a regular file"};
+        }
+        if (in->size() > kMaxFileSize) {
+            throw Failure{"is larger than any library the loader takes"};
+        }
+        file_.resize(static_cast<std::size_t>(in->size()));
+        if (!in->readFully(file_.data(), file_.size())) {
+            throw Failure{"cannot be read"};
+        }
+    }
+
+    template <class T> T at(std::uint64_t offset) const {
+        T value;
+        if (offset > file_.size() || file_.size() - offset < sizeof(T)) {
+            throw Failure{"is cut short"};
+        }
+        std::memcpy(&value, file_.data() + offset, sizeof(T));
+        return value;
+    }
+
+    Range range(std::uint32_t offset, std::uint32_t size) const {
+        if (static_cast<std::uint64_t>(offset) + size > file_.size()) {
+            throw Failure{"has a table past the end of the file"};
+        }
+        return {offset, size};
+    }
+
+    void readLoadCommands() {
+        struct Header {
+            std::uint32_t magic, cputype, cpusubtype, filetype, ncmds, sizeofcmds, flags, reserved;
+        };
+        const auto header = at<Header>(0);
+        if (header.magic != kMagic64) {
+            throw Failure{"is not a 64-bit Mach-O file"};
+        }
+        if (header.cputype != kCpuArm64) {
+            throw Failure{"is not for arm64 (CPU type " + std::to_string(header.cputype) + ")"};
+        }
+        if (header.filetype != kDylib && header.filetype != kBundle) {
+            throw Failure{"is neither a dynamic library nor a bundle (file type " +
+                          std::to_string(header.filetype) + ")"};
+        }
+        std::uint64_t offset = sizeof(Header);
+        const std::uint64_t end = offset + header.sizeofcmds;
+        if (end > file_.size()) {
+            throw Failure{"has load commands past the end of the file"};
+        }
+        for (std::uint32_t i = 0; i < header.ncmds; ++i) {
+            const auto cmd = at<std::uint32_t>(offset);
+            const auto cmdsize = at<std::uint32_t>(offset + 4);
+            if (cmdsize < 8 || offset + cmdsize > end) {
+                throw Failure{"has a malformed load command"};
+            }
+            readLoadCommand(cmd, offset, cmdsize);
+            offset += cmdsize;
+        }
+        if (segments_.empty()) {
+            throw Failure{"has no segments"};
+        }
+    }
+
+    void readLoadCommand(std::uint32_t cmd, std::uint64_t offset, std::uint32_t cmdsize) {
+        switch (cmd) {
+        case Segment64:
+            readSegment(offset, cmdsize);
+            break;
+        case DyldInfo:
+        case DyldInfoOnly: {
+            struct Command {
+                std::uint32_t cmd, cmdsize, rebaseOff, rebaseSize, bindOff, bindSize, weakOff, weakSize,
+                    lazyOff, lazySize, exportOff, exportSize;
+            };
+            const auto c = at<Command>(offset);
+            info_ = {true,
+                     range(c.rebaseOff, c.rebaseSize),
+                     range(c.bindOff, c.bindSize),
+                     range(c.weakOff, c.weakSize),
+                     range(c.lazyOff, c.lazySize),
+                     range(c.exportOff, c.exportSize)};
+            break;
+        }
+        case LoadDylib:
+        case LoadWeakDylib:
+        case ReexportDylib:
+        case LoadUpwardDylib: {
+            const auto nameOffset = at<std::uint32_t>(offset + 8);
+            if (nameOffset >= cmdsize) {
+                throw Failure{"names a library outside its load command"};
+            }
+            const auto* name = reinterpret_cast<const char*>(file_.data() + offset + nameOffset);
+            libraries_.emplace_back(name, strnlen(name, cmdsize - nameOffset));
+            dependencies_.push_back({libraries_.back(), cmd == LoadWeakDylib});
+            break;
+        }
+        case EncryptionInfo:
+        case EncryptionInfo64:
+            if (at<std::uint32_t>(offset + 16) != 0) {
+                throw Failure{"is encrypted"};
+            }
+            break;
+        case Symtab:
+        case Dysymtab:
+        case IdDylib:
+        case Uuid:
+        case CodeSignature:
+        case Rpath:
+        case VersionMinIphoneos:
+        case FunctionStarts:
+        case DataInCode:
+        case SourceVersion:
+        case BuildVersion:
+            break;
+        default:
+            // A command a loader may ignore says so by leaving this bit clear.
+            if ((cmd & kRequiredByDyld) != 0) {
+                char text[16];
+                std::snprintf(text, sizeof text, "0x%x", cmd);
+                throw Failure{std::string("has a load command this loader does not know (") + text + ")"};
+            }
+        }
+    }
+
+    void readSegment(std::uint64_t offset, std::uint32_t cmdsize) {
+        struct Command {
+            std::uint32_t cmd, cmdsize;
+            char segname[16];
+            std::uint64_t vmaddr, vmsize, fileoff, filesize;
+            std::uint32_t maxprot, initprot, nsects, flags;
+        };
+        struct Section64 {
+            char sectname[16], segname[16];
+            std::uint64_t addr, size;
+            std::uint32_t offset, align, reloff, nreloc, flags, reserved1, reserved2, reserved3;
+        };
+        const auto c = at<Command>(offset);
+        if (sizeof(Command) + static_cast<std::uint64_t>(c.nsects) * sizeof(Section64) > cmdsize) {
+            throw Failure{"has a segment whose sections overflow it"};
+        }
+        if (c.filesize > c.vmsize || c.fileoff > file_.size() || file_.size() - c.fileoff < c.filesize ||
+            c.vmsize > kMaxMappedSize || c.vmaddr > kMaxMappedSize) {
+            throw Failure{"has a segment outside the file or too large"};
+        }
+        const std::string name = fixedName(c.segname);
+        // Fix-ups number segments in load-command order, unmapped ones included.
+        const bool mapped = name != "__PAGEZERO" && c.vmsize != 0;
+        segments_.push_back({name, c.vmaddr, c.vmsize, c.fileoff, c.filesize, c.initprot, mapped});
+        if (!mapped) {
+            return;
+        }
+        for (std::uint32_t i = 0; i < c.nsects; ++i) {
+            const auto s = at<Section64>(offset + sizeof(Command) + i * sizeof(Section64));
+            if (s.addr < c.vmaddr || s.size > c.vmsize || s.addr - c.vmaddr > c.vmsize - s.size) {
+                throw Failure{"has a section outside its segment"};
+            }
+            sections_.push_back({name, fixedName(s.sectname), s.addr, s.size, s.flags});
+        }
+    }
+
+    void map(MachOImage& image) {
+        std::uint64_t low = UINT64_MAX, high = 0;
+        for (const auto& s : segments_) {
+            if (s.mapped) {
+                low = std::min(low, s.vmaddr);
+                high = std::max(high, s.vmaddr + s.vmsize);
+            }
+        }
+        if (high == 0) {
+            throw Failure{"has no segments"};
+        }
+        if (high - low > kMaxMappedSize) {
+            throw Failure{"spans more address space than any library the loader takes"};
+        }
+        const std::uint64_t size = (high - low + 0x3fff) & ~0x3fffull;
+        void* base =
+            mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (base == MAP_FAILED) {
+            throw Failure{"cannot be mapped: out of address space"};
+        }
+        image.mapping_ = base;
+        image.base_ = reinterpret_cast<std::uint64_t>(base) - low;
+        image.size_ = size;
+        for (const auto& s : segments_) {
+            if (!s.mapped) {
+                continue;
+            }
+            std::memcpy(reinterpret_cast<void*>(image.base_ + s.vmaddr), file_.data() + s.fileoff,
+                        s.filesize);
+        }
+    }
+
+    std::uint64_t& slot(std::size_t segment, std::uint64_t offset) {
+        if (segment >= segments_.size()) {
+            throw Failure{"has a fix-up in a segment it does not have"};
+        }
+        const auto& s = segments_[segment];
+        if (!s.mapped || offset > s.vmsize || s.vmsize - offset < 8 || (offset & 7) != 0) {
+            throw Failure{"has a fix-up outside its segment " + s.name};
+        }
+        return *reinterpret_cast<std::uint64_t*>(image_->base_ + s.vmaddr + offset);
+    }
+
+    void note(Fixup::Kind kind, std::size_t segment, std::uint64_t offset, const Import* import,
+              std::int64_t addend) {
+        const auto& s = segments_[segment];
+        const std::uint64_t address = s.vmaddr + offset;
+        std::string section;
+        for (const auto& sec : sections_) {
+            if (sec.segment == s.name && address >= sec.addr && address - sec.addr < sec.size) {
+                section = sec.name;
+            }
+        }
+        image_->fixups_.push_back({kind, s.name, section, address, import ? leafName(import->library) : "",
+                                   import ? import->symbol : "", addend});
+    }
+
+    void rebase(Range table) {
+        Cursor in(file_.data() + table.offset, table.size);
+        std::size_t segment = SIZE_MAX;
+        std::uint64_t offset = 0;
+        const std::uint64_t slide = image_->base_;
+        auto doRebase = [&] {
+            slot(segment, offset) += slide;
+            note(Fixup::Kind::Rebase, segment, offset, nullptr, 0);
+        };
+        while (!in.atEnd()) {
+            const std::uint8_t byte = in.byte();
+            const std::uint8_t imm = byte & 0x0f;
+            switch (byte & 0xf0) {
+            case 0x00: // done
+                return;
+            case 0x10: // set type
+                if (imm != 1) {
+                    throw Failure{"has a rebase of a kind other than a pointer"};
+                }
+                break;
+            case 0x20:
+                segment = imm;
+                offset = in.uleb();
+                break;
+            case 0x30:
+                offset += in.uleb();
+                break;
+            case 0x40:
+                offset += imm * 8ull;
+                break;
+            case 0x50:
+                for (unsigned i = 0; i < imm; ++i, offset += 8) {
+                    doRebase();
+                }
+                break;
+            case 0x60:
+                for (std::uint64_t i = 0, n = in.uleb(); i < n; ++i, offset += 8) {
+                    doRebase();
+                }
+                break;
+            case 0x70:
+                doRebase();
+                offset += in.uleb() + 8;
+                break;
+            case 0x80: {
+                const std::uint64_t count = in.uleb(), skip = in.uleb();
+                for (std::uint64_t i = 0; i < count; ++i, offset += skip + 8) {
+                    doRebase();
+                }
+                break;
+            }
+            default:
+                throw Failure{"has a rebase instruction this loader does not know"};
+            }
+        }
+    }
+
+    void bind(Range table, Fixup::Kind kind) {
+        Cursor in(file_.data() + table.offset, table.size);
+        std::size_t segment = SIZE_MAX;
+        std::uint64_t offset = 0;
+        std::int64_t ordinal = 0, addend = 0;
+        Import import;
+        bool nonWeakDefinition = false;
+        std::optional<std::uint64_t> target;
+        auto doBind = [&] {
+            auto& pointer = slot(segment, offset);
+            if (kind == Fixup::Kind::WeakBind) {
+                // A strong definition in this image stays as the rebase left it; others take the
+                // host's definition where there is one.
+                if (nonWeakDefinition) {
+                    return;
+                }
+                if (auto found = resolve_(import)) {
+                    pointer = *found + static_cast<std::uint64_t>(addend);
+                }
+            } else {
+                if (!target) {
+                    target = resolve_(import);
+                    if (!target && !import.weak) {
+                        throw Failure{"imports " + import.symbol + " from " +
+                                      (import.library.empty() ? std::string("anywhere") : import.library) +
+                                      ", which nothing here provides"};
+                    }
+                }
+                pointer = target ? *target + static_cast<std::uint64_t>(addend) : 0;
+            }
+            note(kind, segment, offset, &import, addend);
+        };
+        auto setOrdinal = [&](std::int64_t value) {
+            ordinal = value;
+            if (ordinal > 0 && static_cast<std::size_t>(ordinal) > libraries_.size()) {
+                throw Failure{"binds from library number " + std::to_string(ordinal) +
+                              ", which it does not load"};
+            }
+            import.library = ordinal > 0 ? libraries_[static_cast<std::size_t>(ordinal - 1)] : "";
+            target.reset();
+        };
+        while (!in.atEnd()) {
+            const std::uint8_t byte = in.byte();
+            const std::uint8_t imm = byte & 0x0f;
+            switch (byte & 0xf0) {
+            case 0x00: // done; lazy binds keep one entry per stretch
+                if (kind != Fixup::Kind::LazyBind) {
+                    return;
+                }
+                break;
+            case 0x10:
+                setOrdinal(imm);
+                break;
+            case 0x20:
+                setOrdinal(static_cast<std::int64_t>(in.uleb()));
+                break;
+            case 0x30:
+                setOrdinal(imm == 0 ? 0 : static_cast<std::int8_t>(0xf0 | imm));
+                break;
+            case 0x40:
+                import.symbol = in.cstring();
+                import.weak = (imm & 0x1) != 0;
+                nonWeakDefinition = (imm & 0x8) != 0;
+                target.reset();
+                break;
+            case 0x50:
+                if (imm != 1) {
+                    throw Failure{"has a bind of a kind other than a pointer"};
+                }
+                break;
+            case 0x60:
+                addend = in.sleb();
+                break;
+            case 0x70:
+                segment = imm;
+                offset = in.uleb();
+                break;
+            case 0x80:
+                offset += in.uleb();
+                break;
+            case 0x90:
+                doBind();
+                offset += 8;
+                break;
+            case 0xa0:
+                doBind();
+                offset += in.uleb() + 8;
+                break;
+            case 0xb0:
+                doBind();
+                offset += imm * 8ull + 8;
+                break;
+            case 0xc0: {
+                const std::uint64_t count = in.uleb(), skip = in.uleb();
+                for (std::uint64_t i = 0; i < count; ++i, offset += skip + 8) {
+                    doBind();
+                }
+                break;
+            }
+            default:
+                throw Failure{"has a bind instruction this loader does not know"};
+            }
+        }
+    }
+
+    void findInitializers() {
+        for (const auto& section : sections_) {
+            if ((section.flags & kSectionTypeMask) != kModInitFuncPointers) {
+                continue;
+            }
+            for (std::uint64_t at = 0; at + 8 <= section.size; at += 8) {
+                std::uint64_t function;
+                std::memcpy(&function, reinterpret_cast<const void*>(image_->base_ + section.addr + at), 8);
+                if (!inCode(function)) {
+                    throw Failure{"has an initializer outside its code"};
+                }
+                image_->initializers_.push_back(function);
+            }
+        }
+    }
+
+    bool inCode(std::uint64_t address) const {
+        return std::any_of(segments_.begin(), segments_.end(), [&](const Segment& s) {
+            return s.mapped && (s.initprot & kVmProtExecute) != 0 && address >= image_->base_ + s.vmaddr &&
+                   address - (image_->base_ + s.vmaddr) < s.vmsize;
+        });
+    }
+
+    const std::string& path_;
+    const MachOImage::Resolver& resolve_;
+    std::vector<std::uint8_t> file_;
+    std::vector<Segment> segments_;
+    std::vector<Section> sections_;
+    std::vector<std::string> libraries_;
+    std::vector<Dependency> dependencies_;
+    InfoTables info_;
+    MachOImage* image_ = nullptr;
+};
+
+std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, const Resolver& resolve,
+                                             std::string& error) {
+    try {
+        return MachOReader(path, resolve).read();
+    } catch (const Failure& failure) {
+        error = path + ": " + failure.message;
+        return nullptr;
+    }
+}
+
+MachOImage::~MachOImage() {
+    if (mapping_ != nullptr) {
+        munmap(mapping_, size_);
+    }
+}
+
+std::optional<std::uint64_t> MachOImage::symbol(std::string_view name) const {
+    // The exports trie: each node has the symbol's data (if one ends there) and edges labelled by the
+    // next characters of the name.
+    try {
+        Cursor in(exports_.data(), exports_.size());
+        std::size_t matched = 0;
+        for (int steps = 0; steps < 4096 && !exports_.empty(); ++steps) {
+            const std::uint64_t terminal = in.uleb();
+            const std::size_t children = in.offset() + terminal;
+            if (matched == name.size()) {
+                if (terminal == 0) {
+                    return std::nullopt;
+                }
+                const std::uint64_t flags = in.uleb();
+                // Re-exports and resolvers are ld64 features the device build does not use.
+                if ((flags & 0x18) != 0) {
+                    return std::nullopt;
+                }
+                return base_ + in.uleb();
+            }
+            in.seek(children);
+            const std::uint8_t count = in.byte();
+            bool followed = false;
+            for (std::uint8_t i = 0; i < count && !followed; ++i) {
+                const std::string edge = in.cstring();
+                const std::uint64_t next = in.uleb();
+                if (name.substr(matched).starts_with(edge) && !edge.empty()) {
+                    matched += edge.size();
+                    in.seek(next);
+                    followed = true;
+                }
+            }
+            if (!followed) {
+                return std::nullopt;
+            }
+        }
+    } catch (const Failure&) {
+    }
+    return std::nullopt;
+}
+
+} // namespace dyld

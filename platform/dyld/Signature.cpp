@@ -1,0 +1,611 @@
+#include "dyld/Signature.hpp"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+namespace dyld {
+
+namespace {
+
+std::mutex& tablesLock() {
+    static std::mutex* const lock = new std::mutex();
+    return *lock;
+}
+
+// Signatures by encoding, and the crossings made for each function, kept for the process: guest code
+// may hold any of them at any time.
+std::map<std::string, std::unique_ptr<Signature>, std::less<>>& signatures() {
+    static auto* const table = new std::map<std::string, std::unique_ptr<Signature>, std::less<>>();
+    return *table;
+}
+std::map<std::pair<const Signature*, std::uint64_t>, void*>& hostCallables() {
+    static auto* const table = new std::map<std::pair<const Signature*, std::uint64_t>, void*>();
+    return *table;
+}
+struct ClosureTarget {
+    const Signature* signature;
+    std::uint64_t function;
+};
+// What each closure runs; the closures themselves live in libffi's memory, which leak checks do not read.
+std::deque<ClosureTarget>& closureData() {
+    static auto* const data = new std::deque<ClosureTarget>();
+    return *data;
+}
+std::map<const void*, std::uint64_t>& closureTargets() {
+    static auto* const table = new std::map<const void*, std::uint64_t>();
+    return *table;
+}
+std::map<std::pair<const Signature*, void*>, std::uint64_t>& guestCallables() {
+    static auto* const table = new std::map<std::pair<const Signature*, void*>, std::uint64_t>();
+    return *table;
+}
+
+std::size_t alignUp(std::size_t value, std::size_t align) { return (value + align - 1) / align * align; }
+
+ValueType scalar(ValueType::Kind kind, std::size_t size, bool isSigned, ffi_type* ffi) {
+    ValueType t;
+    t.kind = kind;
+    t.size = size;
+    t.align = size;
+    t.isSigned = isSigned;
+    t.ffi = ffi;
+    if (kind == ValueType::Kind::Floating) {
+        t.floats = 1;
+        t.member = size;
+    }
+    return t;
+}
+
+void skipQualifiersAndOffsets(std::string_view& text) {
+    while (!text.empty() &&
+           std::string_view("rnNoORV+-0123456789\"").find(text.front()) != std::string_view::npos) {
+        if (text.front() == '"') {
+            const auto end = text.find('"', 1);
+            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        } else {
+            text.remove_prefix(1);
+        }
+    }
+}
+
+} // namespace
+
+ffi_type* Signature::structType(std::vector<ffi_type*>& elements) {
+    auto& ffi = structs_.emplace_back();
+    ffi.size = 0;
+    ffi.alignment = 0;
+    ffi.type = FFI_TYPE_STRUCT;
+    ffi.elements = elements.data();
+    return &ffi;
+}
+
+bool Signature::parseType(std::string_view& text, ValueType& into, std::string& error) {
+    while (!text.empty() && std::string_view("rnNoORV").find(text.front()) != std::string_view::npos) {
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        error = "ends where a type was expected";
+        return false;
+    }
+    const char c = text.front();
+    text.remove_prefix(1);
+    using K = ValueType::Kind;
+    switch (c) {
+    case 'v':
+        into = ValueType{};
+        into.ffi = &ffi_type_void;
+        return true;
+    case 'c':
+    case 'C':
+    case 'B':
+    case 's':
+    case 'S':
+    case 'i':
+    case 'I':
+    case 'l':
+    case 'q':
+    case 'L':
+    case 'Q':
+    case 'f':
+    case 'd': {
+        // The host's encodings: `long` is 64 bits here, as on a device.
+        struct Scalar {
+            char code;
+            K kind;
+            std::size_t size;
+            bool isSigned;
+            ffi_type* ffi;
+        };
+        static const Scalar scalars[] = {
+            {'c', K::Integer, 1, true, &ffi_type_sint8},   {'C', K::Integer, 1, false, &ffi_type_uint8},
+            {'B', K::Integer, 1, false, &ffi_type_uint8},  {'s', K::Integer, 2, true, &ffi_type_sint16},
+            {'S', K::Integer, 2, false, &ffi_type_uint16}, {'i', K::Integer, 4, true, &ffi_type_sint32},
+            {'I', K::Integer, 4, false, &ffi_type_uint32}, {'l', K::Integer, 8, true, &ffi_type_sint64},
+            {'q', K::Integer, 8, true, &ffi_type_sint64},  {'L', K::Integer, 8, false, &ffi_type_uint64},
+            {'Q', K::Integer, 8, false, &ffi_type_uint64}, {'f', K::Floating, 4, true, &ffi_type_float},
+            {'d', K::Floating, 8, true, &ffi_type_double},
+        };
+        for (const Scalar& s : scalars) {
+            if (s.code == c) {
+                into = scalar(s.kind, s.size, s.isSigned, s.ffi);
+            }
+        }
+        return true;
+    }
+    case '@':
+        if (text.starts_with("?")) {
+            text.remove_prefix(1); // a block
+        } else if (text.starts_with("\"")) {
+            const auto end = text.find('"', 1);
+            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        }
+        into = scalar(K::Integer, 8, false, &ffi_type_pointer);
+        return true;
+    case '#':
+    case ':':
+    case '*':
+    case '?':
+        into = scalar(K::Integer, 8, false, &ffi_type_pointer);
+        return true;
+    case '^': {
+        ValueType pointee;
+        // What a pointer points at needs no layout; a struct's name and members are skipped whole.
+        std::string ignored;
+        if (!text.empty() && (text.front() == '{' || text.front() == '(')) {
+            const char open = text.front(), close = open == '{' ? '}' : ')';
+            int level = 0;
+            std::size_t i = 0;
+            for (; i < text.size(); ++i) {
+                level += text[i] == open ? 1 : text[i] == close ? -1 : 0;
+                if (level == 0) {
+                    break;
+                }
+            }
+            text.remove_prefix(std::min(i + 1, text.size()));
+        } else if (!parseType(text, pointee, ignored)) {
+            error = "has a pointer to a type it cannot read";
+            return false;
+        }
+        into = scalar(K::Integer, 8, false, &ffi_type_pointer);
+        return true;
+    }
+    case '{': {
+        const auto equals = text.find_first_of("=}");
+        if (equals == std::string_view::npos) {
+            error = "has a struct without an end";
+            return false;
+        }
+        const bool hasMembers = text[equals] == '=';
+        text.remove_prefix(equals + 1);
+        std::vector<ValueType> members;
+        while (hasMembers && !text.empty() && text.front() != '}') {
+            ValueType member;
+            if (!parseType(text, member, error)) {
+                return false;
+            }
+            members.push_back(member);
+        }
+        if (text.empty()) {
+            error = "has a struct without an end";
+            return false;
+        }
+        if (hasMembers) {
+            text.remove_prefix(1);
+        }
+        if (members.empty()) {
+            error = "has a struct whose members it does not name";
+            return false;
+        }
+        ValueType s;
+        s.kind = K::Struct;
+        auto& elements = elements_.emplace_back();
+        std::size_t floats = 0, floatSize = 0;
+        bool homogeneous = true;
+        for (const auto& m : members) {
+            s.size = alignUp(s.size, m.align) + m.size;
+            s.align = std::max(s.align, m.align);
+            elements.push_back(m.ffi);
+            if (m.floats == 0 || (floatSize != 0 && m.member != floatSize)) {
+                homogeneous = false;
+            } else {
+                floats += static_cast<std::size_t>(m.floats);
+                floatSize = m.member;
+            }
+        }
+        elements.push_back(nullptr);
+        s.size = alignUp(s.size, s.align);
+        if (homogeneous && floats >= 1 && floats <= 4) {
+            s.floats = static_cast<int>(floats);
+            s.member = floatSize;
+        }
+        s.ffi = structType(elements);
+        into = s;
+        return true;
+    }
+    case '[': {
+        std::size_t count = 0;
+        while (!text.empty() && text.front() >= '0' && text.front() <= '9') {
+            count = count * 10 + static_cast<std::size_t>(text.front() - '0');
+            text.remove_prefix(1);
+            if (count > 4096) {
+                error = "has an array too long to pass";
+                return false;
+            }
+        }
+        ValueType element;
+        if (!parseType(text, element, error)) {
+            return false;
+        }
+        if (!text.starts_with("]") || count == 0) {
+            error = "has a malformed array";
+            return false;
+        }
+        text.remove_prefix(1);
+        // An array inside a struct is its elements one after another.
+        ValueType s;
+        s.kind = K::Struct;
+        s.size = element.size * count;
+        s.align = element.align;
+        auto& elements = elements_.emplace_back(count, element.ffi);
+        elements.push_back(nullptr);
+        if (element.floats != 0 && static_cast<std::size_t>(element.floats) * count <= 4) {
+            s.floats = element.floats * static_cast<int>(count);
+            s.member = element.member;
+        }
+        s.ffi = structType(elements);
+        into = s;
+        return true;
+    }
+    default:
+        error = std::string("has the type '") + c + "', which cannot cross between guest and host";
+        return false;
+    }
+}
+
+bool Signature::parse(std::string_view text, std::string& error) {
+    skipQualifiersAndOffsets(text);
+    if (!parseType(text, result_, error)) {
+        return false;
+    }
+    skipQualifiersAndOffsets(text);
+    while (!text.empty()) {
+        ValueType argument;
+        if (!parseType(text, argument, error)) {
+            return false;
+        }
+        if (argument.kind == ValueType::Kind::Void) {
+            error = "has an argument of type void";
+            return false;
+        }
+        arguments_.push_back(argument);
+        skipQualifiersAndOffsets(text);
+    }
+    for (const auto& argument : arguments_) {
+        ffiArguments_.push_back(argument.ffi);
+    }
+    const auto count = static_cast<unsigned>(ffiArguments_.size());
+    const ffi_status status =
+        variadicFrom_ > 0 ? ffi_prep_cif_var(&cif_, FFI_DEFAULT_ABI, static_cast<unsigned>(variadicFrom_),
+                                             count, result_.ffi, ffiArguments_.data())
+                          : ffi_prep_cif(&cif_, FFI_DEFAULT_ABI, count, result_.ffi, ffiArguments_.data());
+    if (status != FFI_OK) {
+        error = "cannot be described to libffi";
+        return false;
+    }
+    return true;
+}
+
+const Signature* Signature::of(std::string_view encoding, std::string& error, std::size_t variadicFrom) {
+    std::string key(encoding);
+    if (variadicFrom > 0) {
+        key += "|" + std::to_string(variadicFrom);
+    }
+    std::lock_guard<std::mutex> hold(tablesLock());
+    auto& table = signatures();
+    if (auto it = table.find(key); it != table.end()) {
+        return it->second.get();
+    }
+    std::unique_ptr<Signature> signature(new Signature());
+    signature->encoding_ = std::string(encoding);
+    signature->variadicFrom_ = variadicFrom;
+    if (!signature->parse(encoding, error)) {
+        error = "the type encoding \"" + std::string(encoding) + "\" " + error;
+        return nullptr;
+    }
+    return table.emplace(key, std::move(signature)).first->second.get();
+}
+
+const Signature& Signature::of(std::string_view encoding) {
+    std::string error;
+    const Signature* signature = of(encoding, error);
+    if (signature == nullptr) {
+        guestFault(error);
+    }
+    return *signature;
+}
+
+namespace {
+
+// Walks the arguments as Apple's arm64 convention places them: integers in x0-x7, floating point
+// values and homogeneous float aggregates in v0-v7, other structs up to 16 bytes in x registers and
+// larger ones by address; what does not fit goes on the stack, packed by natural alignment.
+// Variadic arguments always take the stack, 8 bytes each.
+class Placement {
+  public:
+    enum class Where { X, D, Stack, XIndirect, StackIndirect };
+    struct Place {
+        Where where;
+        unsigned reg = 0;       // the first register
+        std::size_t offset = 0; // on the stack, from sp
+    };
+
+    Place next(const ValueType& t, bool variadic) {
+        using K = ValueType::Kind;
+        if (variadic) {
+            nsaa_ = alignUp(nsaa_, 8);
+            const Place p{t.kind == K::Struct && t.size > 16 ? Where::StackIndirect : Where::Stack, 0, nsaa_};
+            nsaa_ += t.kind == K::Struct && t.size <= 16 ? alignUp(t.size, 8) : 8;
+            return p;
+        }
+        if (t.floats != 0 && (t.kind == K::Floating || t.kind == K::Struct)) {
+            if (nsrn_ + static_cast<unsigned>(t.floats) <= 8) {
+                const Place p{Where::D, nsrn_};
+                nsrn_ += static_cast<unsigned>(t.floats);
+                return p;
+            }
+            nsrn_ = 8;
+            return onStack(t.kind == K::Struct ? std::max<std::size_t>(t.align, 8) : t.align,
+                           t.kind == K::Struct ? alignUp(t.size, 8) : t.size);
+        }
+        if (t.kind == K::Struct && t.size > 16) {
+            if (ngrn_ < 8) {
+                return {Where::XIndirect, ngrn_++};
+            }
+            const Place p = onStack(8, 8);
+            return {Where::StackIndirect, 0, p.offset};
+        }
+        if (t.kind == K::Struct) {
+            const unsigned words = static_cast<unsigned>(alignUp(t.size, 8) / 8);
+            if (t.align == 16) {
+                ngrn_ = alignUp(ngrn_, 2);
+            }
+            if (ngrn_ + words <= 8) {
+                const Place p{Where::X, ngrn_};
+                ngrn_ += words;
+                return p;
+            }
+            ngrn_ = 8;
+            return onStack(std::max<std::size_t>(t.align, 8), alignUp(t.size, 8));
+        }
+        if (ngrn_ < 8) {
+            return {Where::X, ngrn_++};
+        }
+        return onStack(t.align, t.size);
+    }
+
+    std::size_t stackBytes() const { return alignUp(nsaa_, 16); }
+
+  private:
+    Place onStack(std::size_t align, std::size_t size) {
+        nsaa_ = alignUp(nsaa_, align);
+        const Place p{Where::Stack, 0, nsaa_};
+        nsaa_ += size;
+        return p;
+    }
+
+    unsigned ngrn_ = 0, nsrn_ = 0;
+    std::size_t nsaa_ = 0;
+};
+
+// Reads an n-member float aggregate (or one float or double) from consecutive v registers.
+void fromFloatRegisters(const ValueType& t, const std::uint64_t* d, void* into) {
+    auto* bytes = static_cast<std::uint8_t*>(into);
+    for (int i = 0; i < t.floats; ++i) {
+        std::memcpy(bytes + static_cast<std::size_t>(i) * t.member, &d[i], t.member);
+    }
+}
+
+void toFloatRegisters(const ValueType& t, const void* from, std::uint64_t* d) {
+    const auto* bytes = static_cast<const std::uint8_t*>(from);
+    for (int i = 0; i < t.floats; ++i) {
+        d[i] = 0;
+        std::memcpy(&d[i], bytes + static_cast<std::size_t>(i) * t.member, t.member);
+    }
+}
+
+// An integer of `size` bytes widened to 64 bits by its sign.
+std::uint64_t widen(const void* value, std::size_t size, bool isSigned) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, value, size);
+    if (isSigned && size < 8 && (bits >> (size * 8 - 1) & 1) != 0) {
+        bits |= ~0ull << (size * 8);
+    }
+    return bits;
+}
+
+} // namespace
+
+void Signature::callHost(void* function, Registers& r) const {
+    const std::size_t count = arguments_.size();
+    // Each argument's bytes, 16-aligned; and libffi's table of where each one is.
+    std::vector<std::uint64_t> storage;
+    std::vector<std::size_t> offsets(count);
+    std::size_t words = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        offsets[i] = words;
+        words += alignUp(std::max<std::size_t>(arguments_[i].size, 8), 16) / 8;
+    }
+    storage.assign(words + 2, 0);
+    std::vector<void*> values(count);
+    Placement placement;
+    const auto* stack = reinterpret_cast<const std::uint8_t*>(r.sp);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ValueType& t = arguments_[i];
+        void* into = &storage[offsets[i]];
+        values[i] = into;
+        const auto place = placement.next(t, variadicFrom_ > 0 && i >= variadicFrom_);
+        switch (place.where) {
+        case Placement::Where::X:
+            std::memcpy(into, &r.x[place.reg], t.size);
+            break;
+        case Placement::Where::D:
+            fromFloatRegisters(t, &r.d[place.reg], into);
+            break;
+        case Placement::Where::Stack:
+            std::memcpy(into, stack + place.offset, t.size);
+            break;
+        case Placement::Where::XIndirect:
+            std::memcpy(into, reinterpret_cast<const void*>(r.x[place.reg]), t.size);
+            break;
+        case Placement::Where::StackIndirect: {
+            std::uint64_t address = 0;
+            std::memcpy(&address, stack + place.offset, 8);
+            std::memcpy(into, reinterpret_cast<const void*>(address), t.size);
+            break;
+        }
+        }
+    }
+    std::vector<std::uint64_t> result(alignUp(std::max<std::size_t>(result_.size, 16), 8) / 8, 0);
+    ffi_call(const_cast<ffi_cif*>(&cif_), reinterpret_cast<void (*)()>(function), result.data(),
+             values.data());
+    using K = ValueType::Kind;
+    if (result_.kind == K::Integer) {
+        // libffi widens integers narrower than a register to a whole ffi_arg.
+        r.x[0] = result[0];
+    } else if (result_.floats != 0) {
+        toFloatRegisters(result_, result.data(), r.d);
+    } else if (result_.kind == K::Struct && result_.size <= 16) {
+        std::memcpy(&r.x[0], result.data(), 16);
+    } else if (result_.kind == K::Struct) {
+        std::memcpy(reinterpret_cast<void*>(r.x[8]), result.data(), result_.size);
+    }
+}
+
+void Signature::callGuest(std::uint64_t function, void* result, void** arguments) const {
+    Cpu& cpu = Cpu::current();
+    Registers r;
+    // The frame below the caller's stack: the stack arguments at sp, then copies of large structs,
+    // then room for a large result.
+    Placement placement;
+    std::vector<Placement::Place> places;
+    std::size_t copies = 0;
+    for (const auto& t : arguments_) {
+        places.push_back(placement.next(t, false));
+        if (t.kind == ValueType::Kind::Struct && t.size > 16) {
+            copies += alignUp(t.size, 16);
+        }
+    }
+    const bool indirectResult =
+        result_.kind == ValueType::Kind::Struct && result_.size > 16 && result_.floats == 0;
+    const std::size_t frame =
+        placement.stackBytes() + copies + (indirectResult ? alignUp(result_.size, 16) : 0);
+    const std::uint64_t sp = (cpu.stackPointer() - frame) & ~15ull;
+    auto* stack = reinterpret_cast<std::uint8_t*>(sp);
+    std::uint8_t* copy = stack + placement.stackBytes();
+    for (std::size_t i = 0; i < arguments_.size(); ++i) {
+        const ValueType& t = arguments_[i];
+        const auto& place = places[i];
+        const void* value = arguments[i];
+        std::uint64_t indirect = 0;
+        if (place.where == Placement::Where::XIndirect || place.where == Placement::Where::StackIndirect) {
+            std::memcpy(copy, value, t.size);
+            indirect = reinterpret_cast<std::uint64_t>(copy);
+            copy += alignUp(t.size, 16);
+        }
+        switch (place.where) {
+        case Placement::Where::X:
+            if (t.kind == ValueType::Kind::Integer) {
+                r.x[place.reg] = widen(value, t.size, t.isSigned);
+            } else {
+                std::memcpy(&r.x[place.reg], value, t.size);
+            }
+            break;
+        case Placement::Where::D:
+            toFloatRegisters(t, value, &r.d[place.reg]);
+            break;
+        case Placement::Where::Stack:
+            std::memcpy(stack + place.offset, value, t.size);
+            break;
+        case Placement::Where::XIndirect:
+            r.x[place.reg] = indirect;
+            break;
+        case Placement::Where::StackIndirect:
+            std::memcpy(stack + place.offset, &indirect, 8);
+            break;
+        }
+    }
+    if (indirectResult) {
+        r.x[8] = reinterpret_cast<std::uint64_t>(copy);
+    }
+    r.sp = sp;
+    cpu.run(function, r);
+    using K = ValueType::Kind;
+    if (result_.kind == K::Integer) {
+        const std::uint64_t value = widen(&r.x[0], result_.size, result_.isSigned);
+        std::memcpy(result, &value, std::max<std::size_t>(result_.size, sizeof(ffi_arg)));
+    } else if (result_.floats != 0) {
+        fromFloatRegisters(result_, r.d, result);
+    } else if (result_.kind == K::Struct && result_.size <= 16) {
+        std::memcpy(result, &r.x[0], result_.size);
+    } else if (indirectResult) {
+        std::memcpy(result, copy, result_.size);
+    }
+}
+
+namespace {
+
+void runClosure(ffi_cif*, void* result, void** arguments, void* data) {
+    const auto* target = static_cast<const ClosureTarget*>(data);
+    target->signature->callGuest(target->function, result, arguments);
+}
+
+} // namespace
+
+void* Signature::callableByHost(std::uint64_t function) const {
+    std::lock_guard<std::mutex> hold(tablesLock());
+    auto& table = hostCallables();
+    if (auto it = table.find({this, function}); it != table.end()) {
+        return it->second;
+    }
+    void* code = nullptr;
+    auto* closure = static_cast<ffi_closure*>(ffi_closure_alloc(sizeof(ffi_closure), &code));
+    if (closure == nullptr ||
+        ffi_prep_closure_loc(closure, const_cast<ffi_cif*>(&cif_), &runClosure,
+                             &closureData().emplace_back(ClosureTarget{this, function}), code) != FFI_OK) {
+        guestFault("cannot make a host function for guest code (" + encoding_ + ")");
+    }
+    table.emplace(std::pair{this, function}, code);
+    closureTargets().emplace(code, function);
+    return code;
+}
+
+std::uint64_t Signature::callableByGuest(void* function, const std::string& name) const {
+    {
+        std::lock_guard<std::mutex> hold(tablesLock());
+        if (auto it = closureTargets().find(function); it != closureTargets().end()) {
+            return it->second;
+        }
+        if (auto it = guestCallables().find({this, function}); it != guestCallables().end()) {
+            return it->second;
+        }
+    }
+    const std::uint64_t address =
+        Cpu::trampoline([this, function](Registers& r) { callHost(function, r); }, name);
+    std::lock_guard<std::mutex> hold(tablesLock());
+    guestCallables().emplace(std::pair{this, function}, address);
+    return address;
+}
+
+std::uint64_t guestFunctionOf(const void* hostFunction) {
+    std::lock_guard<std::mutex> hold(tablesLock());
+    auto it = closureTargets().find(hostFunction);
+    return it == closureTargets().end() ? 0 : it->second;
+}
+
+} // namespace dyld

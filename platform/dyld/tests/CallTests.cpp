@@ -1,0 +1,171 @@
+// Calls across the loader's boundary: the host calling guest functions with each kind of argument, and
+// guest code sending messages to a host object (narrow integers, floats, a float aggregate in and out,
+// a struct over 16 bytes, a variadic send, nil), nested both ways.
+#include "Foundation/NSObject.hpp"
+#include "dyld/Bindings.hpp"
+#include "dyld/Dyld.hpp"
+#include "dyld/Signature.hpp"
+#include "objc/ClassBuilder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+
+struct ProbeRect {
+    double x, y, width, height;
+    friend bool operator==(const ProbeRect&, const ProbeRect&) = default;
+};
+struct ProbeTriple {
+    long a, b, c;
+    friend bool operator==(const ProbeTriple&, const ProbeTriple&) = default;
+};
+template <> struct objc::StructEncoding<ProbeRect> {
+    static std::string value() { return "{ProbeRect=dddd}"; }
+};
+template <> struct objc::StructEncoding<ProbeTriple> {
+    static std::string value() { return "{ProbeTriple=qqq}"; }
+};
+
+namespace {
+
+class Target : public NS::Referencing<Target, "DyldTestTarget"> {
+  public:
+    OBJC_MESSAGE(narrow, "narrow:wide:flag:", int(signed char, unsigned short, bool))
+    OBJC_MESSAGE(scale, "scale:by:", double(float, double))
+    OBJC_MESSAGE(inset, "inset:by:", ProbeRect(ProbeRect, double))
+    OBJC_MESSAGE(twice, "twice:", ProbeTriple(ProbeTriple))
+    OBJC_MESSAGE(nest, "nest:", long(int))
+};
+
+const dyld::MachOImage& probe() {
+    static const dyld::MachOImage* image = [] {
+        std::string error;
+        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Probe.dylib", error);
+        EXPECT_NE(loaded, nullptr) << error;
+        return loaded;
+    }();
+    return *image;
+}
+
+// A function of the probe, callable from here.
+template <class F> F guest(const char* name) {
+    const auto address = probe().symbol(name);
+    EXPECT_TRUE(address) << name;
+    return dyld::hostFunction<F>(address.value_or(0));
+}
+
+long countObjects(id, SEL, id first, ...) {
+    long count = 0;
+    va_list list;
+    va_start(list, first);
+    for (id next = first; next != nil; next = va_arg(list, id)) {
+        ++count;
+    }
+    va_end(list);
+    return count;
+}
+
+class Calls : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        Class cls = objc::ClassDefinition<Target>()
+                        .method(Target::narrow_,
+                                [](Target*, signed char a, unsigned short b, bool flag) -> int {
+                                    return a * 100000 + b + (flag ? 1 : 0);
+                                })
+                        .method(Target::scale_, [](Target*, float a, double b) -> double { return a * b; })
+                        .method(Target::inset_,
+                                [](Target*, ProbeRect r, double by) -> ProbeRect {
+                                    return {r.x + by, r.y + by, r.width - 2 * by, r.height - 2 * by};
+                                })
+                        .method(Target::twice_,
+                                [](Target*, ProbeTriple t) -> ProbeTriple {
+                                    return {t.a * 2, t.b * 2, t.c * 2};
+                                })
+                        .method(Target::nest_,
+                                [](Target* self, int depth) -> long {
+                                    return guest<long (*)(id, int)>("_probeSendNested")(self->self(), depth);
+                                })
+                        .build();
+        class_addMethod(cls, sel_registerName("arrayWithObjects:"), objc::toImp(&countObjects), "q@:@");
+    }
+    void SetUp() override { target = objc::adopt(Target::alloc()->init()); }
+    objc::Ref<Target> target;
+};
+
+TEST_F(Calls, HostCallsGuestWithEachKindOfArgument) {
+    EXPECT_EQ(guest<int (*)(signed char, unsigned short, short, bool)>("_probeNarrow")(-3, 65535, -2, true),
+              -3 * 1000000 + 65535 - 2 + 7);
+    EXPECT_DOUBLE_EQ(guest<double (*)(float, double, int, float)>("_probeFloats")(1.5f, 3.0, -4, 0.25f),
+                     0.75);
+    EXPECT_EQ(guest<ProbeRect (*)(ProbeRect, double)>("_probeRect")({1, 2, 3, 4}, 0.5),
+              (ProbeRect{0.5, 1, 1.5, 2}));
+    EXPECT_EQ(guest<ProbeTriple (*)(ProbeTriple, long)>("_probeTriple")({1, -2, 3}, 10),
+              (ProbeTriple{11, 8, 13}));
+    // Nine integers fill x0-x7; the char, short and int after them lie packed on the stack.
+    EXPECT_EQ(guest<long (*)(long, long, long, long, long, long, long, long, char, short, int)>("_probeMany")(
+                  1, 2, 3, 4, 5, 6, 7, 8, 9, -10, 11),
+              36 + 900 - 10000 + 110000);
+}
+
+TEST_F(Calls, GuestSendsEachKindOfArgumentToTheHost) {
+    const id self = target->self();
+    EXPECT_EQ(guest<int (*)(id)>("_probeSendNarrow")(self), -5 * 100000 + 65000 + 1);
+    EXPECT_DOUBLE_EQ(guest<double (*)(id)>("_probeSendFloats")(self), 6.0);
+    EXPECT_EQ(guest<ProbeRect (*)(id, ProbeRect)>("_probeSendRect")(self, {10, 20, 30, 40}),
+              (ProbeRect{12, 22, 26, 36}));
+    EXPECT_EQ(guest<ProbeTriple (*)(id)>("_probeSendTriple")(self), (ProbeTriple{2, 4, 6}));
+}
+
+TEST_F(Calls, AVariadicSendPassesTheListOnTheStack) {
+    auto send = guest<long (*)(id, id, id, id)>("_probeSendList");
+    const id self = target->self();
+    EXPECT_EQ(send(self, self, self, self), 3);
+    EXPECT_EQ(send(self, self, nil, self), 1);
+    EXPECT_EQ(send(self, nil, self, self), 0);
+}
+
+TEST_F(Calls, ASendToNilYieldsZeros) {
+    EXPECT_EQ(guest<int (*)(id)>("_probeSendNarrow")(nil), 0);
+    EXPECT_EQ(guest<double (*)(id)>("_probeSendFloats")(nil), 0.0);
+    EXPECT_EQ(guest<ProbeRect (*)(id, ProbeRect)>("_probeSendRect")(nil, {10, 20, 30, 40}),
+              (ProbeRect{0, 0, 0, 0}));
+}
+
+TEST_F(Calls, GuestAndHostCallsNest) {
+    // Each level is guest code sending to the host, whose method calls the guest again.
+    EXPECT_EQ(guest<long (*)(id, int)>("_probeSendNested")(target->self(), 20), 20);
+    EXPECT_EQ(dyld::Cpu::current().depth(), 0);
+}
+
+TEST_F(Calls, RunawayNestingStopsWithAMessage) {
+    EXPECT_DEATH(guest<long (*)(id, int)>("_probeSendNested")(target->self(), 60),
+                 "nest deeper than 48 levels");
+}
+
+void hostOnly() {}
+
+TEST(GuestFaults, ABranchToHostCodeStopsWithAMessage) {
+    auto jump = dyld::hostFunction<void (*)()>(reinterpret_cast<std::uint64_t>(&hostOnly));
+    EXPECT_DEATH(jump(), "guest code stopped at");
+}
+
+TEST(Signatures, ReadTypeEncodings) {
+    const auto& rect = dyld::Signature::of("{CGRect={CGPoint=dd}{CGSize=dd}}32@0:8");
+    EXPECT_EQ(rect.result().floats, 4);
+    EXPECT_EQ(rect.result().size, 32u);
+    EXPECT_EQ(rect.arguments().size(), 2u);
+    const auto& mixed = dyld::Signature::of("v@:{Mixed=fi}[4f]^{Opaque=ii}r*");
+    EXPECT_EQ(mixed.arguments()[2].floats, 0);
+    EXPECT_EQ(mixed.arguments()[2].size, 8u);
+    EXPECT_EQ(mixed.arguments()[3].floats, 4);
+    EXPECT_EQ(mixed.arguments()[4].size, 8u);
+    EXPECT_EQ(mixed.arguments()[5].size, 8u);
+    for (const char* bad : {"D@:", "v@:(Union=id)", "v@:{Open=ii", "v@:{Empty=}", "v@:[0i]", "vv"}) {
+        std::string error;
+        EXPECT_EQ(dyld::Signature::of(bad, error), nullptr) << bad;
+        EXPECT_NE(error.find(bad), std::string::npos) << error;
+    }
+}
+
+} // namespace
