@@ -4,8 +4,8 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIWindow.hpp"
@@ -131,7 +131,7 @@ void showDraft(ComposeView* self) {
     }
 }
 
-void prepare(ComposeView* self) { showDraft(self); }
+void layoutDraft(ComposeView* self) { showDraft(self); }
 
 bool canSendMail(Class) { return CF::findDeviceAccount(kMailAccountType); }
 
@@ -177,7 +177,7 @@ void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::Strin
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<ComposeView>().method<&prepare>(UI::Display::prepare_).build();
+    objc::ClassDefinition<ComposeView>().method<&layoutDraft>(UI::View::layoutSubviews_).build();
 
     objc::ClassDefinition<Composer>()
         .ivar<NS::String*>("_subject", objc::Ownership::Copying)

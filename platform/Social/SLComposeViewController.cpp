@@ -7,7 +7,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/UIDisplay.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIWindow.hpp"
@@ -115,7 +115,7 @@ void showSheet(SheetView* self) {
     self->addSubview(card);
 }
 
-void prepare(SheetView* self) { showSheet(self); }
+void layoutSheet(SheetView* self) { showSheet(self); }
 
 bool isAvailableForServiceType(Class, NS::String* service) {
     return systemCarries(service) && CF::findDeviceAccount(kTwitterAccountType);
@@ -145,7 +145,7 @@ bool setInitialText(Composer* self, NS::String* text) {
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<SheetView>().method<&prepare>(UI::Display::prepare_).build();
+    objc::ClassDefinition<SheetView>().method<&layoutSheet>(UI::View::layoutSubviews_).build();
 
     objc::ClassDefinition<Composer>()
         .property<NS::String*>("serviceType", objc::Ownership::Copying)

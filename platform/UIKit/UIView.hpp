@@ -129,6 +129,9 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
     OBJC_MESSAGE(superview, "superview", View*())
     // Takes `view` from its old superview, if any, and puts it in front of the others.
     OBJC_MESSAGE(addSubview, "addSubview:", void(View*))
+    // The same, but just behind `sibling` (in front of all when `sibling` is not a subview).
+    OBJC_MESSAGE_NAMED(insertSubview, insertSubviewBelowSubview_,
+                       "insertSubview:belowSubview:", void(View*, View*))
     OBJC_MESSAGE(removeFromSuperview, "removeFromSuperview", void())
 };
 
