@@ -16,8 +16,8 @@ class View;
 GLINTMERE_EXPORT void layoutChanged();
 
 // Marks `view` for the next pass of its tree to send it layoutSubviews (what setNeedsLayout does, and
-// what a new size or a new subview does). A view that marks itself while it lays out its own subviews
-// is not marked again by the subviews it adds or the frames it sets.
+// what a new frame or a new subview does). Nothing marks a view while its own layoutSubviews runs, so
+// that the frames it sets and the subviews it adds do not have it laid out again and again.
 GLINTMERE_EXPORT void markNeedsLayout(View* view);
 
 // Whether a pass of the tree that `view` belongs to has anything to do: a view of it is marked, or

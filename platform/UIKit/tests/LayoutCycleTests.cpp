@@ -10,6 +10,7 @@
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UINavigationItem.hpp"
+#include "UIKit/UIScreen.hpp"
 #include "UIKit/UISwitch.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "UIKit/UIView.hpp"
@@ -44,7 +45,8 @@ std::map<const View*, int>& passes() {
 void countAndPlace(View* self) {
     ++passes()[self];
     if (self->subviews()->count() > 0) {
-        self->subviews()->objectAtIndex(0).as<View>()->setFrame(CGRectMake(0, 0, self->frame().size.width, 30));
+        self->subviews()->objectAtIndex(0).as<View>()->setFrame(
+            CGRectMake(0, 0, self->frame().size.width, 30));
     }
 }
 
@@ -73,7 +75,8 @@ std::array<int, 3> pixelOfFile(const std::string& path, int x, int y) {
         cairo_surface_flush(s);
         const auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
         const std::uint32_t p = reinterpret_cast<const std::uint32_t*>(row)[x];
-        rgb = {static_cast<int>((p >> 16) & 0xff), static_cast<int>((p >> 8) & 0xff), static_cast<int>(p & 0xff)};
+        rgb = {static_cast<int>((p >> 16) & 0xff), static_cast<int>((p >> 8) & 0xff),
+               static_cast<int>(p & 0xff)};
     }
     cairo_surface_destroy(s);
     return rgb;
@@ -82,13 +85,37 @@ std::array<int, 3> pixelOfFile(const std::string& path, int x, int y) {
 ::testing::AssertionResult near(std::array<int, 3> got, std::array<int, 3> want) {
     for (int i = 0; i < 3; ++i) {
         if (std::abs(got[i] - want[i]) > 6) {
-            return ::testing::AssertionFailure() << "(" << got[0] << " " << got[1] << " " << got[2]
-                                                 << ") is not near (" << want[0] << " " << want[1] << " "
-                                                 << want[2] << ")";
+            return ::testing::AssertionFailure()
+                   << "(" << got[0] << " " << got[1] << " " << got[2] << ") is not near (" << want[0] << " "
+                   << want[1] << " " << want[2] << ")";
         }
     }
     return ::testing::AssertionSuccess();
 }
+
+// A view filled with `color` in `holder`, which places it.
+objc::Ptr<View> stripIn(View* holder, UI::Color* color) {
+    auto strip = View::alloc()->initWithFrame(CGRectZero)->autorelease();
+    strip->setBackgroundColor(color);
+    holder->addSubview(strip);
+    return strip;
+}
+
+// A picture of `window` in a file of its own, gone with it.
+struct Picture {
+    explicit Picture(View* window, const char* name)
+        : path((std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()) + ".png"))
+                   .string()) {
+        UI::writeScreenshot(window, path, CGSize{320, 480});
+    }
+    ~Picture() { std::filesystem::remove(path); }
+    // The colour at (x, y) in points.
+    std::array<int, 3> at(double x, double y) const {
+        const double scale = UI::Screen::mainScreen()->scale();
+        return pixelOfFile(path, static_cast<int>(x * scale), static_cast<int>(y * scale));
+    }
+    std::string path;
+};
 
 class LayoutCycle : public ::testing::Test {
   protected:
@@ -118,8 +145,7 @@ TEST_F(LayoutCycle, AMarkedViewIsLaidOutOnceAndAnUnmarkedOneNotAtAll) {
 
     // A new size, a new subview: the view is laid out again, once, and places the subview.
     marked->setFrame(CGRectMake(0, 0, 200, 100));
-    auto strip = View::alloc()->initWithFrame(CGRectZero)->autorelease();
-    marked->addSubview(strip);
+    auto strip = stripIn(marked, nullptr);
     window->layoutIfNeeded();
     EXPECT_EQ(passes()[marked.get()], 2);
     EXPECT_EQ(strip->frame(), CGRectMake(0, 0, 200, 30));
@@ -129,9 +155,7 @@ TEST_F(LayoutCycle, AMarkedViewIsLaidOutOnceAndAnUnmarkedOneNotAtAll) {
 TEST_F(LayoutCycle, TheRunLoopLaysOutAWindowBeforeItWaits) {
     window->setBackgroundColor(UI::Color::whiteColor());
     auto holder = countingView(window.get(), CGRectMake(0, 100, 100, 100));
-    auto strip = View::alloc()->initWithFrame(CGRectZero)->autorelease();
-    strip->setBackgroundColor(UI::Color::colorWithRed(0, 0, 1, 1));
-    holder->addSubview(strip);
+    auto strip = stripIn(holder, UI::Color::colorWithRed(0, 0, 1, 1));
     NS::RunLoop::mainRunLoop()->runFor(0.05);
     ASSERT_EQ(passes()[holder.get()], 1) << "a new view is laid out without being asked";
     EXPECT_EQ(strip->frame(), CGRectMake(0, 0, 100, 30));
@@ -144,29 +168,20 @@ TEST_F(LayoutCycle, TheRunLoopLaysOutAWindowBeforeItWaits) {
     EXPECT_EQ(strip->frame(), CGRectMake(0, 0, 300, 30));
 
     // The picture shows it, and drawing it lays out nothing more.
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("layout-cycle-" + std::to_string(::getpid()) + ".png"))
-            .string();
-    UI::writeScreenshot(window.get(), path, CGSize{320, 480});
+    const Picture picture(window.get(), "layout-cycle-");
     EXPECT_EQ(passes()[holder.get()], 2);
-    EXPECT_TRUE(near(pixelOfFile(path, 2 * 250, 2 * 115), {0, 0, 255})) << "the strip, at its new width";
-    EXPECT_TRUE(near(pixelOfFile(path, 2 * 250, 2 * 150), {255, 255, 255})) << "below the strip";
-    std::filesystem::remove(path);
+    EXPECT_TRUE(near(picture.at(250, 115), {0, 0, 255})) << "the strip, at its new width";
+    EXPECT_TRUE(near(picture.at(250, 150), {255, 255, 255})) << "below the strip";
 }
 
 TEST_F(LayoutCycle, AScreenshotLaysOutWhatIsPending) {
     window->setBackgroundColor(UI::Color::whiteColor());
     auto holder = countingView(window.get(), CGRectMake(0, 0, 320, 100));
-    auto strip = View::alloc()->initWithFrame(CGRectZero)->autorelease();
-    strip->setBackgroundColor(UI::Color::colorWithRed(1, 0, 0, 1));
-    holder->addSubview(strip);
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("layout-pending-" + std::to_string(::getpid()) + ".png"))
-            .string();
-    UI::writeScreenshot(window.get(), path, CGSize{320, 480});
+    stripIn(holder, UI::Color::colorWithRed(1, 0, 0, 1));
+    const Picture picture(window.get(), "layout-pending-");
     EXPECT_EQ(passes()[holder.get()], 1);
-    EXPECT_TRUE(near(pixelOfFile(path, 2 * 160, 2 * 15), {255, 0, 0}));
-    std::filesystem::remove(path);
+    EXPECT_TRUE(near(picture.at(160, 15), {255, 0, 0})) << "the strip, placed before the picture was drawn";
+    EXPECT_TRUE(near(picture.at(160, 45), {255, 255, 255}));
 }
 
 // The subviews of `view`, as objects.
@@ -184,7 +199,8 @@ TEST_F(LayoutCycle, APassKeepsTheViewsThatTheStandInsMade) {
     auto navigation = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(root.get()));
     window->setRootViewController(navigation.get());
     window->makeKeyAndVisible();
-    auto cell = objc::adopt(UI::TableViewCell::alloc()->initWithStyle(UI::TableViewCellStyleDefault, nullptr));
+    auto cell =
+        objc::adopt(UI::TableViewCell::alloc()->initWithStyle(UI::TableViewCellStyleDefault, nullptr));
     cell->setAccessoryType(UI::UITableViewCellAccessoryDisclosureIndicator);
     root->view()->addSubview(cell.get());
     auto toggle = objc::adopt(UI::Switch::alloc()->init().as<UI::Switch>());
@@ -203,8 +219,8 @@ TEST_F(LayoutCycle, APassKeepsTheViewsThatTheStandInsMade) {
 
     // Every view marked and laid out again, twice: each keeps what it showed.
     for (int i = 0; i < 2; ++i) {
-        const std::vector<View*> all = {window.get(), navigation->view().get(), bar.get(),
-                                        statusBar.get(), cell.get(), toggle.get()};
+        const std::vector<View*> all = {
+            window.get(), navigation->view().get(), bar.get(), statusBar.get(), cell.get(), toggle.get()};
         for (View* v : all) {
             v->setNeedsLayout();
         }
