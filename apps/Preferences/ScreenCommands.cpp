@@ -7,9 +7,9 @@
 #include "Preferences/PSListController.hpp"
 #include "UIKit/Scene.hpp"
 #include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Screenshot.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIScreen.hpp"
@@ -50,7 +50,7 @@ void runUntil(settings::Session& session, double at) {
 
 // The table on screen, laid out, so that it knows how tall its content is.
 UI::TableView* shownTable(settings::Session& session) {
-    session.prepareForDisplay();
+    session.window()->layoutIfNeeded();
     UI::TableView* table = session.shown()->table();
     if (table == nullptr) {
         throw settings::SettingsError("\"" + session.where() + "\" has nothing to scroll");
@@ -162,7 +162,7 @@ std::string writeFullScreenshot(settings::Session& session, const std::string& p
     }
     window->setFrame(screenBounds);
     table->setContentOffset(offset);
-    session.prepareForDisplay();
+    session.window()->layoutIfNeeded();
     return written;
 }
 
@@ -170,7 +170,7 @@ int views(const host::HostApp& app, const host::Args& args) {
     const LookArgs look =
         lookArgs(args, 0, false, "views [PANE] [--at SECONDS] [--scroll bottom|top|POINTS]");
     settings::Session& session = screenToLookAt(look, app.inScript());
-    session.prepareForDisplay();
+    session.window()->layoutIfNeeded();
     const draw::Node tree = UI::snapshotScene(session.window());
     std::cout << "statusBarStyle = " << UI::Application::sharedApplication()->statusBarStyle() << "\n"
               << draw::describe(tree);
@@ -224,7 +224,7 @@ int tapBar(const host::Args& args) {
     settings::Session& session = currentScreen();
     session.paneFor(args.size() > 1 ? std::optional<std::string>(args[1]) : std::nullopt);
     // The bar shows the top pane's item once the screen is laid out.
-    session.prepareForDisplay();
+    session.window()->layoutIfNeeded();
     auto item = NS::cast<UI::BarButtonItem>(session.bar()->topItem()->rightBarButtonItem());
     if (item == nullptr) {
         throw settings::SettingsError("the bar has no right button");

@@ -11,7 +11,6 @@
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "UIKit/NSIndexPath.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UINavigationItem.hpp"
@@ -115,8 +114,6 @@ UI::NavigationController* Session::paneNavigation() {
 }
 
 UI::NavigationBar* Session::bar() { return navigation_->navigationBar(); }
-
-void Session::prepareForDisplay() { UI::prepareForDisplay(window_); }
 
 bool Session::back() {
     if (top() == nullptr) {

@@ -81,8 +81,6 @@ class Session {
     UI::Window* window() { return window_; }
     // The bar on screen: the outer navigation controller's.
     UI::NavigationBar* bar();
-    // Lays the window out for a look at it.
-    void prepareForDisplay();
 
     const std::vector<Entry>& entries() const { return entries_; }
 

@@ -4,8 +4,8 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIWindow.hpp"
@@ -131,7 +131,11 @@ void showDraft(ComposeView* self) {
     }
 }
 
-void prepare(ComposeView* self) { showDraft(self); }
+// The draft is shown as it is when the composer appears: it is filled in before it is presented.
+void viewWillAppear(Composer* self, bool animated) {
+    UI::ViewController::viewWillAppear_.super<Composer>(self, animated);
+    showDraft(self->view().as<ComposeView>());
+}
 
 bool canSendMail(Class) { return CF::findDeviceAccount(kMailAccountType); }
 
@@ -177,7 +181,7 @@ void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::Strin
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<ComposeView>().method<&prepare>(UI::Display::prepare_).build();
+    objc::ClassDefinition<ComposeView>().build();
 
     objc::ClassDefinition<Composer>()
         .ivar<NS::String*>("_subject", objc::Ownership::Copying)
@@ -190,6 +194,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&canSendMail>(Composer::canSendMail_)
         .method<&init>(Composer::init_)
         .method<&loadView>(UI::ViewController::loadView_)
+        .method<&viewWillAppear>(UI::ViewController::viewWillAppear_)
         .method<&setSubject>(Composer::setSubject_)
         .method<&setToRecipients>(Composer::setToRecipients_)
         .method<&setMessageBodyIsHTML>(Composer::setMessageBodyIsHTML_)

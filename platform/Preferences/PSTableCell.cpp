@@ -3,7 +3,7 @@
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
-#include "UIKit/UIDisplay.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
@@ -110,11 +110,11 @@ UI::Label* titleLabel(TableCell* self) { return self->textLabel(); }
 long type(TableCell* self) { return objc::ivar<long>(self, "_type"); }
 
 // A switch shows the value the pane gave the cell; then the cell is laid out as any.
-void prepare(TableCell* self) {
+void layoutCell(TableCell* self) {
     if (auto toggle = NS::cast<UI::Switch>(self->accessoryView())) {
         toggle->setOn(switchIsOn(self));
     }
-    UI::Display::prepare_.super<TableCell>(self);
+    UI::View::layoutSubviews_.super<TableCell>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
@@ -126,7 +126,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&initWithStyleReuseIdentifierSpecifier>(TableCell::initWithStyleReuseIdentifierSpecifier_)
         .method<&titleLabel>(TableCell::titleLabel_)
         .method<&type>(TableCell::type_)
-        .method<&prepare>(UI::Display::prepare_)
+        .method<&layoutCell>(UI::View::layoutSubviews_)
         .build();
 }
 

@@ -7,7 +7,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/UIDisplay.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIWindow.hpp"
@@ -115,7 +115,11 @@ void showSheet(SheetView* self) {
     self->addSubview(card);
 }
 
-void prepare(SheetView* self) { showSheet(self); }
+// The sheet is shown as it is when the composer appears: its text is given before it is presented.
+void viewWillAppear(Composer* self, bool animated) {
+    UI::ViewController::viewWillAppear_.super<Composer>(self, animated);
+    showSheet(self->view().as<SheetView>());
+}
 
 bool isAvailableForServiceType(Class, NS::String* service) {
     return systemCarries(service) && CF::findDeviceAccount(kTwitterAccountType);
@@ -145,7 +149,7 @@ bool setInitialText(Composer* self, NS::String* text) {
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<SheetView>().method<&prepare>(UI::Display::prepare_).build();
+    objc::ClassDefinition<SheetView>().build();
 
     objc::ClassDefinition<Composer>()
         .property<NS::String*>("serviceType", objc::Ownership::Copying)
@@ -154,6 +158,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&isAvailableForServiceType>(Composer::isAvailableForServiceType_)
         .method<&composeViewControllerForServiceType>(Composer::composeViewControllerForServiceType_)
         .method<&loadView>(UI::ViewController::loadView_)
+        .method<&viewWillAppear>(UI::ViewController::viewWillAppear_)
         .method<&setInitialText>(Composer::setInitialText_)
         .build();
 }

@@ -1,11 +1,13 @@
 #include "UIKit/LayoutPass.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIView.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -23,6 +25,47 @@ constexpr std::size_t kMaxRemembered = 1000;
 
 // Deeper than any screen nests its views: a tree past it is laid out down to here only.
 constexpr std::size_t kMaxDepth = 256;
+
+// A view's own layoutSubviews may move views that constraints hang on, or mark a view already passed;
+// a few rounds settle any ordinary screen, and a layout that keeps moving stops here rather than
+// spinning.
+constexpr int kMaxRounds = 3;
+
+// The view whose layoutSubviews is running: what it does to itself does not mark it again.
+View* layingOut = nullptr;
+
+// Windows, not owned: each removes itself as it goes.
+std::vector<View*>& windows() {
+    static std::vector<View*> list;
+    return list;
+}
+
+// Whether the main run loop has a pass of the windows to come.
+bool passScheduled = false;
+
+void layOutWindows() {
+    passScheduled = false;
+    // A copy: a window's layoutSubviews may make or let go of another window.
+    const std::vector<View*> now = windows();
+    for (View* window : now) {
+        if (std::find(windows().begin(), windows().end(), window) != windows().end()) {
+            objc::Ref<View> keep = objc::retain(window);
+            window->layoutIfNeeded();
+        }
+    }
+}
+
+// Like the device's, the main run loop lays out what changed once its current work is done, before
+// it waits again.
+void schedulePass() {
+    if (passScheduled) {
+        return;
+    }
+    passScheduled = true;
+    NS::RunLoop::mainRunLoop()->scheduleWork(NS::RunLoop::monotonicNow(), &layOutWindows);
+}
+
+bool isMarked(View* view) { return objc::ivar<bool>(view, "_needsLayout"); }
 
 char* addressText(const void* object, char (&buffer)[32]) {
     std::snprintf(buffer, sizeof buffer, "%p", object);
@@ -162,9 +205,80 @@ void report(const std::vector<layout::Problem>& problems) {
     }
 }
 
+// Sends layoutSubviews to every marked view of the tree below `root`, each before its subviews, which
+// are looked at as they are after it ran.
+void layOutMarked(View* root) {
+    std::vector<std::pair<objc::Ref<View>, std::size_t>> stack;
+    stack.emplace_back(objc::retain(root), 0);
+    while (!stack.empty()) {
+        auto [view, depth] = std::move(stack.back());
+        stack.pop_back();
+        if (isMarked(view.get())) {
+            objc::setIvar<bool>(view.get(), "_needsLayout", false);
+            View* outer = layingOut;
+            layingOut = view.get();
+            view->layoutSubviews();
+            layingOut = outer;
+        }
+        if (depth >= kMaxDepth) {
+            continue;
+        }
+        auto subviews = view->subviews();
+        for (unsigned long k = subviews->count(); k-- > 0;) {
+            stack.emplace_back(objc::retain(subviews->objectAtIndex(k).as<View>().get()), depth + 1);
+        }
+    }
+}
+
+bool anyMarked(View* root) {
+    std::vector<std::pair<View*, std::size_t>> stack{{root, 0}};
+    while (!stack.empty()) {
+        const auto [view, depth] = stack.back();
+        stack.pop_back();
+        if (isMarked(view)) {
+            return true;
+        }
+        if (depth >= kMaxDepth) {
+            continue;
+        }
+        for (NS::Object* child : view->subviews()) {
+            stack.emplace_back(reinterpret_cast<View*>(child), depth + 1);
+        }
+    }
+    return false;
+}
+
 } // namespace
 
-void layoutChanged() { ++generation; }
+void layoutChanged() {
+    ++generation;
+    schedulePass();
+}
+
+void markNeedsLayout(View* view) {
+    if (view == nullptr || view == layingOut) {
+        return;
+    }
+    objc::setIvar<bool>(view, "_needsLayout", true);
+    schedulePass();
+}
+
+bool treeNeedsLayout(View* view) {
+    return view != nullptr && (!layoutIsCurrent(view) || anyMarked(topmost(view)));
+}
+
+void addWindowToLayOut(View* window) {
+    windows().push_back(window);
+    schedulePass();
+}
+
+void removeWindowToLayOut(View* window) { std::erase(windows(), window); }
+
+const std::vector<View*>& windowsToLayOut() { return windows(); }
+
+bool ambiguityIsChecked(View* view) {
+    return view != nullptr && objc::ivar<unsigned long>(topmost(view), "_checkedGeneration") == generation;
+}
 
 bool layoutIsCurrent(View* view) {
     return view != nullptr && objc::ivar<unsigned long>(topmost(view), "_layoutGeneration") == generation;
@@ -176,9 +290,7 @@ std::vector<layout::Problem> layoutViewTree(View* view, const LayoutPassOptions&
     }
     objc::Ref<View> root = objc::retain(topmost(view));
     std::vector<layout::Problem> problems;
-    // A view's own layoutSubviews may move views that constraints hang on; a few rounds settle
-    // any ordinary screen, and a layout that keeps moving stops here rather than spinning.
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < kMaxRounds; ++round) {
         const Tree tree = collect(root.get());
         layout::Options engine;
         engine.findAmbiguity = options.findAmbiguity && round == 0;
@@ -191,18 +303,22 @@ std::vector<layout::Problem> layoutViewTree(View* view, const LayoutPassOptions&
                 tree.views[i]->setFrame(cgRectOf(solved.frames[i]));
             }
         }
-        for (const auto& v : tree.views) {
-            v->layoutSubviews();
-        }
-        bool moved = false;
+        const unsigned long solvedAt = generation;
+        layOutMarked(root.get());
+        // Views added or moved by layoutSubviews (a table's rows coming into view) may hang on
+        // constraints that this round did not solve.
+        bool moved = generation != solvedAt;
         for (std::size_t i = 1; i < tree.views.size() && i < solved.frames.size(); ++i) {
             moved = moved || !(rectOf(tree.views[i]->frame()) == solved.frames[i]);
         }
-        if (!moved) {
+        if (!moved && !anyMarked(root.get())) {
             break;
         }
     }
     objc::setIvar<unsigned long>(root, "_layoutGeneration", generation);
+    if (options.findAmbiguity) {
+        objc::setIvar<unsigned long>(root, "_checkedGeneration", generation);
+    }
     if (options.report) {
         report(problems);
     }

@@ -33,7 +33,7 @@ draw::Node snapshotScene(View* root) {
     if (root == nullptr) {
         return {};
     }
-    if (!layoutIsCurrent(root)) {
+    if (!ambiguityIsChecked(root) || treeNeedsLayout(root)) {
         LayoutPassOptions options;
         options.findAmbiguity = true;
         layoutViewTree(root, options);

@@ -3,8 +3,8 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
@@ -42,13 +42,13 @@ double addCentredText(View* box, const std::string& text, const char* font, doub
     return y + f.size.height;
 }
 
+// The box, made as the alert appears, when its title, message and actions are all given.
 void showAlert(AlertView* self) {
     clear(self);
     auto alert = NS::cast<AlertController>(controllerOfView(self));
     if (alert == nullptr) {
         return;
     }
-    const CGSize screen = self->frame().size;
     self->setBackgroundColor(colorRGB(0, 0, 0, 0.4));
     const std::string title = alert->title() != nullptr ? alert->title()->str() : "";
     const std::string message = alert->message() != nullptr ? alert->message()->str() : "";
@@ -87,12 +87,25 @@ void showAlert(AlertView* self) {
     const double height = y + (count == 0   ? 0
                                : sideBySide ? kButtonHeight
                                             : kButtonHeight * static_cast<double>(count));
-    panel->setFrame(
-        CGRectMake((screen.width - kBoxWidth) / 2, (screen.height - height) / 2, kBoxWidth, height));
+    panel->setFrame(CGRectMake(0, 0, kBoxWidth, height));
     self->addSubview(panel);
 }
 
-void prepare(AlertView* self) { showAlert(self); }
+// The box in the middle of the screen.
+void layoutAlert(AlertView* self) {
+    const CGSize screen = self->frame().size;
+    for (NS::Object* child : self->subviews()) {
+        auto panel = reinterpret_cast<View*>(child);
+        const CGSize box = panel->frame().size;
+        panel->setFrame(CGRectMake((screen.width - box.width) / 2, (screen.height - box.height) / 2,
+                                   box.width, box.height));
+    }
+}
+
+void viewWillAppear(AlertController* self, bool animated) {
+    ViewController::viewWillAppear_.super<AlertController>(self, animated);
+    showAlert(self->view().as<AlertView>());
+}
 
 AlertAction* actionWithTitle(Class cls, NS::String* title, long style, NS::Block* handler) {
     auto action = objc::adopt(AlertAction::make_.send(cls));
@@ -134,7 +147,7 @@ NS::Array* actions(AlertController* self) {
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<AlertView>().method<&prepare>(Display::prepare_).build();
+    objc::ClassDefinition<AlertView>().method<&layoutAlert>(View::layoutSubviews_).build();
 
     objc::ClassDefinition<AlertAction>()
         .property<NS::String*>("title", objc::Ownership::Copying)
@@ -150,6 +163,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&alertControllerWithTitle>(AlertController::alertControllerWithTitle_)
         .method<&addAction>(AlertController::addAction_)
         .method<&loadView>(ViewController::loadView_)
+        .method<&viewWillAppear>(ViewController::viewWillAppear_)
         .method<&actions>(AlertController::actions_)
         .build();
 }

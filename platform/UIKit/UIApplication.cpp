@@ -6,6 +6,7 @@
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
 #include "Foundation/NSURL.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -58,6 +59,7 @@ void setStatusBarStyle(Application* self, long style) { self->setStatusBarStyle(
 
 void setStatusBarStyleAnimated(Application* self, long style, bool) {
     objc::setIvar<long>(self, "_statusBarStyle", style);
+    statusBarStyleChanged();
 }
 
 bool canOpenURL(Application*, NS::URL* url) { return !handlerOf(url).empty(); }

@@ -4,11 +4,11 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/Scene.hpp"
 #include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UINavigationItem.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 NS::String* const NSForegroundColorAttributeName = CFSTR("NSColor");
 
@@ -72,10 +73,71 @@ NS::Array* items(NavigationBar* self) {
     return items != nullptr ? items : NS::Array::array().get();
 }
 
+void rebuild(NavigationBar* self);
+
+// Bars alive, not owned: an item that changes is shown anew by the bars that hold it.
+std::vector<NavigationBar*>& bars() {
+    static std::vector<NavigationBar*> list;
+    return list;
+}
+
 void setItemsAnimated(NavigationBar* self, NS::Array* items, bool) {
     objc::Ptr<NS::Array> old = objc::ivar<NS::Array*>(self, "_items");
     objc::setIvar<NS::Array*>(self, "_items", objc::Ptr(items)->copy().as<NS::Array>());
     old->release();
+    rebuild(self);
+}
+
+void setTintColor(NavigationBar* self, Color* color) {
+    View::setTintColor_.super<NavigationBar>(self, color);
+    rebuild(self);
+}
+
+Color* barTintColor(NavigationBar* self) { return objc::ivar<Color*>(self, "_barTintColor"); }
+
+void setBarTintColor(NavigationBar* self, Color* color) {
+    objc::storeOwned(self, "_barTintColor", color);
+    rebuild(self);
+}
+
+NS::Dictionary* titleTextAttributes(NavigationBar* self) {
+    return objc::ivar<NS::Dictionary*>(self, "_titleTextAttributes");
+}
+
+void setTitleTextAttributes(NavigationBar* self, NS::Dictionary* attributes) {
+    objc::Ptr<NS::Dictionary> old = objc::ivar<NS::Dictionary*>(self, "_titleTextAttributes");
+    objc::setIvar<NS::Dictionary*>(self, "_titleTextAttributes",
+                                   objc::Ptr(attributes)->copy().as<NS::Dictionary>());
+    old->release();
+    rebuild(self);
+}
+
+void setHidden(NavigationBar* self, bool hidden) {
+    View::setHidden_.super<NavigationBar>(self, hidden);
+    rebuild(self);
+}
+
+// A bar of another width places its back button and title anew.
+void setFrame(NavigationBar* self, CGRect frame) {
+    const CGSize before = self->frame().size;
+    View::setFrame_.super<NavigationBar>(self, frame);
+    if (!(self->frame().size == before)) {
+        rebuild(self);
+    }
+}
+
+View* initWithFrame(NavigationBar* self, CGRect frame) {
+    auto bar = View::initWithFrame_.super<NavigationBar>(self, frame);
+    if (bar != nullptr) {
+        bars().push_back(bar.as<NavigationBar>());
+        rebuild(bar.as<NavigationBar>());
+    }
+    return bar;
+}
+
+void dealloc(NavigationBar* self) {
+    std::erase(bars(), self);
+    View::dealloc_.super<NavigationBar>(self);
 }
 
 NavigationItem* topItem(NavigationBar* self) { return self->items()->lastObject().as<NavigationItem>(); }
@@ -106,17 +168,17 @@ void fillSceneNode(NavigationBar* self, draw::Node* node) {
     }
 }
 
-// The background reaches up behind the status bar, as the device's does; then the back
-// button, the title (or the item's title view) and the right button of the top item.
-void prepare(NavigationBar* self) {
+// The background, then the back button, the title (or the item's title view) and the right button of
+// the top item: made anew when the items, the bar's colours, its visibility or its width change, placed
+// for the bar's width as they are made. A hidden bar shows nothing.
+void rebuild(NavigationBar* self) {
     clear(self);
+    self->setNeedsLayout();
     if (self->isHidden()) {
         return;
     }
     const CGSize size = self->frame().size;
-    const double above = std::max(0.0, originInWindow(self).y);
-    auto background =
-        BarBackground::alloc()->initWithFrame(CGRectMake(0, -above, size.width, size.height + above));
+    auto background = BarBackground::alloc()->initWithFrame(CGRectMake(0, 0, size.width, size.height));
     objc::Ptr<Color> barColor = self->barTintColor();
     background->setBackgroundColor(barColor != nullptr ? barColor.get() : colorRGB(247, 247, 247));
     self->addSubview(background);
@@ -187,6 +249,17 @@ void prepare(NavigationBar* self) {
     }
 }
 
+// The background reaches up behind the status bar, as the device's does, however far down the bar sits.
+void layoutBar(NavigationBar* self) {
+    for (NS::Object* child : self->subviews()) {
+        if (auto background = NS::cast<BarBackground>(child)) {
+            const CGSize size = self->frame().size;
+            const double above = std::max(0.0, originInWindow(self).y);
+            background->setFrame(CGRectMake(0, -above, size.width, size.height + above));
+        }
+    }
+}
+
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarBackground>().build();
     objc::ClassDefinition<ItemView>().build();
@@ -195,18 +268,37 @@ GLINTMERE_REGISTER_CLASSES {
 
     objc::ClassDefinition<NavigationBar>()
         .method<&tintColor>(View::tintColor_)
-        .property<Color*>("barTintColor")
-        .property<NS::Object*>("titleTextAttributes", objc::Ownership::Copying)
+        .method<&setTintColor>(View::setTintColor_)
+        .ivar<Color*>("_barTintColor", objc::Ownership::Owning)
+        .method<&barTintColor>(NavigationBar::barTintColor_)
+        .method<&setBarTintColor>(NavigationBar::setBarTintColor_)
+        .ivar<NS::Dictionary*>("_titleTextAttributes", objc::Ownership::Owning)
+        .method<&titleTextAttributes>(NavigationBar::titleTextAttributes_)
+        .method<&setTitleTextAttributes>(NavigationBar::setTitleTextAttributes_)
+        .method<&setHidden>(View::setHidden_)
+        .method<&setFrame>(View::setFrame_)
+        .method<&initWithFrame>(View::initWithFrame_)
+        .method<&dealloc>(View::dealloc_)
         .ivar<NS::Array*>("_items", objc::Ownership::Owning)
         .method<&items>(NavigationBar::items_)
         .method<&setItemsAnimated>(NavigationBar::setItemsAnimated_)
         .method<&topItem>(NavigationBar::topItem_)
         .method<&backItem>(NavigationBar::backItem_)
         .method<&fillSceneNode>(View::fillSceneNode_)
-        .method<&prepare>(Display::prepare_)
+        .method<&layoutBar>(View::layoutSubviews_)
         .build();
 }
 
 } // namespace
+
+void navigationItemChanged(NavigationItem* item) {
+    // A copy: showing an item anew changes no bar's life, but stays safe if it did.
+    const std::vector<NavigationBar*> now = bars();
+    for (NavigationBar* bar : now) {
+        if (bar->items()->containsObject(item)) {
+            rebuild(bar);
+        }
+    }
+}
 
 } // namespace UI

@@ -17,6 +17,9 @@ namespace UI {
 
 class NavigationItem;
 
+// Shows `item` anew on every bar that holds it: what a change of its title, title view or buttons does.
+void navigationItemChanged(NavigationItem* item);
+
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
     // Colour of the bar buttons and back indicator; nil (the colour around the bar, else the

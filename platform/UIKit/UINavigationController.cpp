@@ -1,7 +1,7 @@
 #include "UIKit/UINavigationController.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/UIDisplay.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIScreen.hpp"
@@ -33,24 +33,40 @@ CGRect boundsOf(UI::View* view) {
     return CGRectMake(0, 0, f.size.width, f.size.height);
 }
 
-// The bar under the status bar (when the view starts at the screen's top), the top
-// controller's view below the bar, and the bar showing the stack's items.
-void prepare(ContainerView* self) {
-    auto controller = NS::cast<NavigationController>(UI::controllerOfView(self));
-    if (controller == nullptr) {
+// The container of `self` and those of the navigation controllers holding it lay out again: what
+// they show (the top view, the bar's items) hangs on the stacks below them.
+void containersNeedLayout(NavigationController* self) {
+    for (objc::Ptr<ViewController> c = self; c != nullptr; c = c->navigationController()) {
+        if (c->isViewLoaded()) {
+            c->view()->setNeedsLayout();
+        }
+    }
+}
+
+// The transition view holds the top controller's view alone: what a push or a pop changes.
+void showTop(NavigationController* self) {
+    containersNeedLayout(self);
+    if (!self->isViewLoaded()) {
         return;
     }
-    const CGSize size = self->frame().size;
-    auto bar = controller->navigationBar();
-    const bool hidden = controller->isNavigationBarHidden();
-    const double barTop = UI::originInWindow(self).y < UI::kStatusBarHeight ? UI::kStatusBarHeight : 0;
-    bar->setFrame(CGRectMake(0, barTop, size.width, UI::kNavigationBarHeight));
-    bar->setHidden(hidden);
+    objc::Ptr<UI::View> transition = objc::ivar<UI::View*>(self, "_transitionView");
+    auto shown = top(self);
+    for (NS::Object* child : transition->subviews()) {
+        if (child != shown->view()) {
+            reinterpret_cast<UI::View*>(child)->removeFromSuperview();
+        }
+    }
+    if (shown != nullptr && shown->view()->superview() != transition) {
+        shown->view()->setFrame(boundsOf(transition));
+        transition->addSubview(shown->view());
+    }
+}
+
+// The items of the stack, for the bar. A navigation controller held here with its own bar hidden
+// shows its stack on this bar, so that the back button names the controller that going back shows.
+objc::Ptr<NS::Array> barItems(NavigationController* controller) {
     auto items = NS::MutableArray::array();
     for (NS::Object* c : stack(controller)) {
-        // A navigation controller held here with its own bar hidden shows its
-        // stack on this bar, so that the back button names the controller that
-        // going back shows.
         auto held = NS::cast<NavigationController>(c);
         if (held != nullptr && held->isNavigationBarHidden()) {
             for (NS::Object* inner : stack(held)) {
@@ -60,22 +76,32 @@ void prepare(ContainerView* self) {
             items->addObject(reinterpret_cast<ViewController*>(c)->navigationItem());
         }
     }
-    bar->setItems(items, false);
+    return items.as<NS::Array>();
+}
+
+// The bar under the status bar (when the view starts at the screen's top) showing the stack's items,
+// and the top controller's view below the bar.
+void layoutContainer(ContainerView* self) {
+    auto controller = NS::cast<NavigationController>(UI::controllerOfView(self));
+    if (controller == nullptr) {
+        return;
+    }
+    const CGSize size = self->frame().size;
+    auto bar = controller->navigationBar();
+    const bool hidden = controller->isNavigationBarHidden();
+    const double barTop = UI::originInWindow(self).y < UI::kStatusBarHeight ? UI::kStatusBarHeight : 0;
+    bar->setFrame(CGRectMake(0, barTop, size.width, UI::kNavigationBarHeight));
+    auto items = barItems(controller);
+    if (!items->isEqualToArray(bar->items())) {
+        bar->setItems(items, false);
+    }
 
     const double contentTop = hidden ? 0 : barTop + UI::kNavigationBarHeight;
     objc::Ptr<UI::View> transition = objc::ivar<UI::View*>(controller, "_transitionView");
     transition->setFrame(CGRectMake(0, contentTop, size.width, size.height - contentTop));
-    auto shown = top(controller);
-    for (NS::Object* child : transition->subviews()) {
-        if (child != shown->view()) {
-            reinterpret_cast<UI::View*>(child)->removeFromSuperview();
-        }
-    }
-    if (shown != nullptr) {
+    if (auto shown = top(controller)) {
         shown->view()->setFrame(boundsOf(transition));
-        transition->addSubview(shown->view());
     }
-    self->addSubview(bar); // in front of the content
 }
 
 bool isNavigationBarHidden(NavigationController* self) { return self->navigationBar()->isHidden(); }
@@ -86,6 +112,7 @@ void setNavigationBarHidden(NavigationController* self, bool hidden) {
 
 void setNavigationBarHiddenAnimated(NavigationController* self, bool hidden, bool) {
     self->navigationBar()->setHidden(hidden);
+    containersNeedLayout(self);
 }
 
 void loadView(NavigationController* self) {
@@ -96,6 +123,7 @@ void loadView(NavigationController* self) {
     objc::setIvar<UI::View*>(self, "_transitionView", transition);
     self->setView(view);
     view->release();
+    showTop(self);
 }
 
 NavigationController* init(NavigationController* self) {
@@ -134,6 +162,7 @@ void pushViewControllerAnimated(NavigationController* self, ViewController* cont
     }
     stack(self)->addObject(controller);
     controller->setNavigationController(self);
+    showTop(self);
     if (shown) {
         controller->view();
         controller->viewWillAppear(animated);
@@ -153,6 +182,7 @@ ViewController* popViewControllerAnimated(NavigationController* self, bool anima
     }
     stack(self)->removeLastObject();
     leaving->setNavigationController(nullptr);
+    showTop(self);
     auto coming = top(self);
     if (shown) {
         coming->viewWillAppear(animated);
@@ -203,7 +233,7 @@ void dealloc(NavigationController* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TransitionView>().build();
-    objc::ClassDefinition<ContainerView>().method<&prepare>(UI::Display::prepare_).build();
+    objc::ClassDefinition<ContainerView>().method<&layoutContainer>(UI::View::layoutSubviews_).build();
 
     objc::ClassDefinition<NavigationController>()
         .ivar<NS::MutableArray*>("_stack", objc::Ownership::Owning)

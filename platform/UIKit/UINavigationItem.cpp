@@ -2,6 +2,7 @@
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -9,6 +10,41 @@
 namespace {
 
 using UI::NavigationItem;
+
+// What the bars holding the item show changes with it.
+NS::String* title(NavigationItem* self) { return objc::ivar<NS::String*>(self, "_title"); }
+
+void setTitle(NavigationItem* self, NS::String* title) {
+    objc::Ptr<NS::String> old = objc::ivar<NS::String*>(self, "_title");
+    objc::setIvar<NS::String*>(self, "_title", objc::Ptr(title)->copy().as<NS::String>());
+    old->release();
+    UI::navigationItemChanged(self);
+}
+
+UI::View* titleView(NavigationItem* self) { return objc::ivar<UI::View*>(self, "_titleView"); }
+
+void setTitleView(NavigationItem* self, UI::View* view) {
+    objc::storeOwned(self, "_titleView", view);
+    UI::navigationItemChanged(self);
+}
+
+UI::BarButtonItem* rightBarButtonItem(NavigationItem* self) {
+    return objc::ivar<UI::BarButtonItem*>(self, "_rightBarButtonItem");
+}
+
+void setRightBarButtonItem(NavigationItem* self, UI::BarButtonItem* item) {
+    objc::storeOwned(self, "_rightBarButtonItem", item);
+    UI::navigationItemChanged(self);
+}
+
+UI::BarButtonItem* leftBarButtonItem(NavigationItem* self) {
+    return objc::ivar<UI::BarButtonItem*>(self, "_leftBarButtonItem");
+}
+
+void setLeftBarButtonItem(NavigationItem* self, UI::BarButtonItem* item) {
+    objc::storeOwned(self, "_leftBarButtonItem", item);
+    UI::navigationItemChanged(self);
+}
 
 NavigationItem* initWithTitle(NavigationItem* self, NS::String* title) {
     auto item = self->init();
@@ -18,10 +54,18 @@ NavigationItem* initWithTitle(NavigationItem* self, NS::String* title) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<NavigationItem>()
-        .property(NavigationItem::title_, NavigationItem::setTitle_)
-        .property(NavigationItem::titleView_, NavigationItem::setTitleView_)
-        .property(NavigationItem::rightBarButtonItem_, NavigationItem::setRightBarButtonItem_)
-        .property(NavigationItem::leftBarButtonItem_, NavigationItem::setLeftBarButtonItem_)
+        .ivar<NS::String*>("_title", objc::Ownership::Owning)
+        .ivar<UI::View*>("_titleView", objc::Ownership::Owning)
+        .ivar<UI::BarButtonItem*>("_rightBarButtonItem", objc::Ownership::Owning)
+        .ivar<UI::BarButtonItem*>("_leftBarButtonItem", objc::Ownership::Owning)
+        .method<&title>(NavigationItem::title_)
+        .method<&setTitle>(NavigationItem::setTitle_)
+        .method<&titleView>(NavigationItem::titleView_)
+        .method<&setTitleView>(NavigationItem::setTitleView_)
+        .method<&rightBarButtonItem>(NavigationItem::rightBarButtonItem_)
+        .method<&setRightBarButtonItem>(NavigationItem::setRightBarButtonItem_)
+        .method<&leftBarButtonItem>(NavigationItem::leftBarButtonItem_)
+        .method<&setLeftBarButtonItem>(NavigationItem::setLeftBarButtonItem_)
         .method<&initWithTitle>(NavigationItem::initWithTitle_)
         .build();
 }

@@ -21,6 +21,7 @@ void setContentOffset(ScrollView* self, CGPoint offset) {
     objc::setIvar(self, "_contentOffset", offset);
     // What the view shows changed: a table fills in the rows that came into view.
     layoutChanged();
+    self->setNeedsLayout();
 }
 
 void setContentOffsetAnimated(ScrollView* self, CGPoint offset, bool) { self->setContentOffset(offset); }

@@ -1,10 +1,10 @@
 #include "UIKit/UISwitch.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/Scene.hpp"
 #include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -14,28 +14,36 @@ namespace {
 constexpr CGSize kKnob = {27, 27};
 constexpr double kKnobInset = 2;
 
-// The track (filled in the on colour when on; white with a gray outline when off) and the white knob
-// at the end the switch is turned to.
-void showState(Switch* self) {
-    for (NS::Object* child : self->subviews()) {
-        reinterpret_cast<View*>(child)->removeFromSuperview();
+// The track, the gray outline that an off switch shows around it, and the knob: views made once, in
+// this order back to front.
+View* track(Switch* self) { return self->subviews()->objectAtIndex(0).as<View>(); }
+View* knob(Switch* self) { return self->subviews()->lastObject().as<View>(); }
+
+// An off switch shows the outline between its track and its knob; an on one does not.
+void showOutline(Switch* self, bool shown) {
+    const bool showing = self->subviews()->count() == 3;
+    if (shown == showing) {
+        return;
     }
-    const bool on = self->isOn();
-    Color* onColor = self->onTintColor() != nullptr ? self->onTintColor().get() : colorRGB(76, 217, 100);
-    self->addSubview(
-        artworkView("UISwitchTrack@2x.png", kSwitchSize, on ? onColor : colorRGB(255, 255, 255)));
-    if (!on) {
-        self->addSubview(artworkView("UISwitchTrackOutline@2x.png", kSwitchSize, colorRGB(229, 229, 229)));
+    if (!shown) {
+        self->subviews()->objectAtIndex(1).as<View>()->removeFromSuperview();
+        return;
     }
-    Color* thumb = self->thumbTintColor() != nullptr ? self->thumbTintColor().get() : colorRGB(255, 255, 255);
-    auto knob = artworkView("UISwitchKnob@2x.png", kKnob, thumb);
-    const double x = on ? kSwitchSize.width - kKnobInset - kKnob.width : kKnobInset;
-    knob->setFrame(CGRectMake(x, kKnobInset, kKnob.width, kKnob.height));
-    self->addSubview(knob);
+    objc::Ref<View> front = objc::retain(knob(self));
+    front->removeFromSuperview();
+    self->addSubview(artworkView("UISwitchTrackOutline@2x.png", kSwitchSize, colorRGB(229, 229, 229)));
+    self->addSubview(front.get());
 }
 
 View* initWithFrame(Switch* self, CGRect frame) {
-    return View::initWithFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
+    auto toggle = View::initWithFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize}).as<Switch>();
+    if (toggle == nullptr) {
+        return nullptr;
+    }
+    toggle->addSubview(artworkView("UISwitchTrack@2x.png", kSwitchSize, nullptr));
+    toggle->addSubview(artworkView("UISwitchKnob@2x.png", kKnob, nullptr));
+    showOutline(toggle, !toggle->isOn());
+    return toggle;
 }
 
 void setFrame(Switch* self, CGRect frame) {
@@ -46,7 +54,14 @@ bool isOn(Switch* self) { return objc::ivar<bool>(self, "_on"); }
 
 void setOn(Switch* self, bool on) { self->setOn(on, false); }
 
-void setOnAnimated(Switch* self, bool on, bool) { objc::setIvar<bool>(self, "_on", on); }
+void setOnAnimated(Switch* self, bool on, bool) {
+    if (on == self->isOn()) {
+        return;
+    }
+    objc::setIvar<bool>(self, "_on", on);
+    showOutline(self, !on);
+    self->setNeedsLayout();
+}
 
 Color* onTintColor(Switch* self) {
     if (auto own = objc::ivar<Color*>(self, "_onTintColor")) {
@@ -55,7 +70,18 @@ Color* onTintColor(Switch* self) {
     return NS::cast<Color>(appearanceValue(self, "onTintColor"));
 }
 
-void prepare(Switch* self) { showState(self); }
+// The track filled in the on colour when on (white when off), and the knob at the end the switch is
+// turned to.
+void layoutSwitch(Switch* self) {
+    const bool on = self->isOn();
+    Color* onColor = self->onTintColor() != nullptr ? self->onTintColor().get() : colorRGB(76, 217, 100);
+    track(self)->setTintColor(on ? onColor : colorRGB(255, 255, 255));
+    Color* thumb = self->thumbTintColor() != nullptr ? self->thumbTintColor().get() : colorRGB(255, 255, 255);
+    auto shownKnob = knob(self);
+    shownKnob->setTintColor(thumb);
+    const double x = on ? kSwitchSize.width - kKnobInset - kKnob.width : kKnobInset;
+    shownKnob->setFrame(CGRectMake(x, kKnobInset, kKnob.width, kKnob.height));
+}
 
 // The colour the switch shows when on: the system's green where nothing else applies.
 void fillSceneNode(Switch* self, draw::Node* node) {
@@ -73,6 +99,7 @@ void setOnTintColor(Switch* self, Color* color) {
     objc::Ptr(color)->retain();
     objc::setIvar<Color*>(self, "_onTintColor", color);
     old->release();
+    self->setNeedsLayout();
 }
 
 GLINTMERE_REGISTER_CLASSES {
@@ -86,7 +113,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setOn>(Switch::setOn_)
         .method<&setOnAnimated>(Switch::setOnAnimated_)
         .method<&onTintColor>(Switch::onTintColor_)
-        .method<&prepare>(Display::prepare_)
+        .method<&layoutSwitch>(View::layoutSubviews_)
         .method<&fillSceneNode>(View::fillSceneNode_)
         .method<&setOnTintColor>(Switch::setOnTintColor_);
     addAppearanceMethods(definition);

@@ -2,8 +2,8 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/NSIndexPath.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -57,10 +57,11 @@ double textHeight(const std::string& text, double width) {
     return makeLabel(text.c_str(), "HelveticaNeue", 13, nullptr, {}, width - 2 * kInset)->frame().size.height;
 }
 
-void addSeparator(View* cell, double x, double y, double width) {
+// A separator line in `cell`, in front of what the cell shows but behind its accessory.
+void addSeparator(TableViewCell* cell, double x, double y, double width) {
     auto line = SeparatorView::alloc()->initWithFrame(CGRectMake(x, y, width, 0.5));
     line->setBackgroundColor(colorRGB(200, 199, 204));
-    cell->addSubview(line);
+    cell->insertSubview(line, shownAccessory(cell));
     line->release();
 }
 
@@ -305,9 +306,9 @@ void reload(TableView* self) {
     tile(self);
 }
 
-// The table is laid out once its data source is there, and again for another width; after that,
-// moving its bounds only brings rows into view and takes others out.
-void prepare(TableView* self) {
+// The rows are asked for at the table's first layout once its data source is there, and again for
+// another width; after that, moving its bounds only brings rows into view and takes others out.
+void layoutTable(TableView* self) {
     const Layout& layout = layoutOf(self);
     if (!layout.loaded || layout.width != self->frame().size.width) {
         reload(self);
@@ -317,7 +318,10 @@ void prepare(TableView* self) {
 }
 
 // Another data source or delegate has different rows: they are asked for at the next layout.
-void forgetRows(TableView* self) { layoutOf(self).loaded = false; }
+void forgetRows(TableView* self) {
+    layoutOf(self).loaded = false;
+    self->setNeedsLayout();
+}
 
 id dataSource(TableView* self) { return objc::ivar<id>(self, "_dataSource"); }
 id delegate(TableView* self) { return objc::ivar<id>(self, "_delegate"); }
@@ -388,7 +392,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setDelegate>(TableView::setDelegate_)
         .method<&reload>(TableView::reloadData_)
         .method<&cellForRowAtIndexPath>(TableView::cellForRowAtIndexPath_)
-        .method<&prepare>(Display::prepare_)
+        .method<&layoutTable>(View::layoutSubviews_)
         .method<&dealloc>(View::dealloc_)
         .build();
 }

@@ -2,8 +2,8 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
@@ -67,26 +67,54 @@ CGRect imageFrame(TableViewCell* self) {
     return CGRectMake(kInset, (height - size.height) / 2, size.width, size.height);
 }
 
-// The accessory (its own view or the chevron) at the right end, the content view beside it, and
-// in the content the picture at the left, the title after it and a detail text right-aligned.
+// What the cell shows at its right end: its accessory view, else the chevron of its accessory type, else
+// nothing. The shown one is among the subviews, in front of the rest.
+void showAccessory(TableViewCell* self) {
+    objc::Ptr<View> shown = objc::ivar<View*>(self, "_shownAccessory");
+    objc::Ptr<View> wanted = self->accessoryView();
+    if (wanted == nullptr && self->accessoryType() == UI::UITableViewCellAccessoryDisclosureIndicator) {
+        wanted = objc::ivar<View*>(self, "_chevron");
+        if (wanted == nullptr) {
+            wanted = chevron();
+            objc::setIvar<View*>(self, "_chevron", wanted->retain().as<View>());
+        }
+    }
+    if (wanted == shown) {
+        return;
+    }
+    shown->removeFromSuperview();
+    shown->release();
+    objc::setIvar<View*>(self, "_shownAccessory", objc::Ptr(wanted)->retain().as<View>());
+    self->addSubview(wanted);
+}
+
+long accessoryType(TableViewCell* self) { return objc::ivar<long>(self, "_accessoryType"); }
+
+void setAccessoryType(TableViewCell* self, long type) {
+    objc::setIvar<long>(self, "_accessoryType", type);
+    showAccessory(self);
+}
+
+View* accessoryView(TableViewCell* self) { return objc::ivar<View*>(self, "_accessoryView"); }
+
+void setAccessoryView(TableViewCell* self, View* view) {
+    objc::Ptr<View> old = objc::ivar<View*>(self, "_accessoryView");
+    objc::setIvar<View*>(self, "_accessoryView", objc::Ptr(view)->retain().as<View>());
+    old->release();
+    showAccessory(self);
+}
+
+// The accessory at the right end, the content view beside it, and in the content the picture at the
+// left, the title after it and a detail text right-aligned.
 void layoutCell(TableViewCell* self) {
     const CGSize size = self->frame().size;
     objc::Ptr<View> content = self->contentView();
-    objc::Ptr<View> shown = objc::ivar<View*>(self, "_shownAccessory");
-    shown->removeFromSuperview();
-    shown->release();
-    objc::setIvar<View*>(self, "_shownAccessory", nullptr);
-    objc::Ptr<View> accessory = self->accessoryView();
-    if (accessory == nullptr && self->accessoryType() == UI::UITableViewCellAccessoryDisclosureIndicator) {
-        accessory = chevron();
-    }
+    objc::Ptr<View> accessory = objc::ivar<View*>(self, "_shownAccessory");
     double right = size.width;
     if (accessory != nullptr) {
         CGRect f = accessory->frame();
         f.origin = {size.width - kInset - f.size.width, (size.height - f.size.height) / 2};
         accessory->setFrame(f);
-        self->addSubview(accessory);
-        objc::setIvar<View*>(self, "_shownAccessory", accessory->retain().as<View>());
         right = f.origin.x - 8;
     }
     content->setFrame(CGRectMake(0, 0, right, size.height));
@@ -117,8 +145,6 @@ UI::ImageView* imageView(TableViewCell* self) {
     }
     return picture;
 }
-
-void prepare(TableViewCell* self) { layoutCell(self); }
 
 TableViewCell* initWithStyleReuseIdentifier(TableViewCell* self, long style, NS::String* reuseIdentifier) {
     // UIView's initialiser, not ours: initWithFrame: of a cell comes back here.
@@ -168,11 +194,16 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<Label*>("_detailTextLabel", objc::Ownership::Owning)
         .ivar<UI::ImageView*>("_imageView", objc::Ownership::Owning)
         .method<&imageView>(TableViewCell::imageView_)
-        .property<long>("accessoryType")
-        .property<View*>("accessoryView")
-        // The accessory now among the subviews, which the next layout takes out again.
+        .ivar<long>("_accessoryType")
+        .ivar<View*>("_accessoryView", objc::Ownership::Owning)
+        // The accessory among the subviews: the accessory view, or the chevron made for the type.
         .ivar<View*>("_shownAccessory", objc::Ownership::Owning)
-        .method<&prepare>(UI::Display::prepare_)
+        .ivar<View*>("_chevron", objc::Ownership::Owning)
+        .method<&accessoryType>(TableViewCell::accessoryType_)
+        .method<&setAccessoryType>(TableViewCell::setAccessoryType_)
+        .method<&accessoryView>(TableViewCell::accessoryView_)
+        .method<&setAccessoryView>(TableViewCell::setAccessoryView_)
+        .method<&layoutCell>(UI::View::layoutSubviews_)
         .method<&initWithStyleReuseIdentifier>(TableViewCell::initWithStyleReuseIdentifier_)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&style>(TableViewCell::style_)
@@ -189,3 +220,5 @@ double UI::textInset(TableViewCell* cell) {
     const CGRect picture = imageFrame(cell);
     return picture.size.width > 0 ? kInset + picture.size.width + kInset : kInset;
 }
+
+UI::View* UI::shownAccessory(TableViewCell* cell) { return objc::ivar<View*>(cell, "_shownAccessory"); }

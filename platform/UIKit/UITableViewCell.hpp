@@ -54,4 +54,8 @@ class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UI
 // section there.
 double textInset(TableViewCell* cell);
 
+// What the cell shows at its right end (its accessory view, or the chevron of its accessory type), in
+// front of its other subviews; nil when it shows none.
+View* shownAccessory(TableViewCell* cell);
+
 } // namespace UI

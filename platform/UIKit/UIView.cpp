@@ -85,6 +85,7 @@ View* initWithFrame(View* self, CGRect frame) {
     objc::setIvar<CGFloat>(view, "_alpha", 1.0);
     objc::setIvar<bool>(view, "_translatesAutoresizingMaskIntoConstraints", true);
     layerOf(view);
+    markNeedsLayout(view);
     return view;
 }
 
@@ -108,6 +109,9 @@ void setFrame(View* self, CGRect frame) {
         animation::willSet(self, animation::Property::Frame);
         objc::setIvar(self, "_frame", frame);
         layoutChanged();
+        // What a view shows inside may hang on where it is, not only on its size (a bar reaches up
+        // behind the status bar above it).
+        markNeedsLayout(self);
     }
 }
 
@@ -245,10 +249,10 @@ void sizeToFit(View* self) {
     self->setFrame(f);
 }
 
-void setNeedsLayout(View*) { layoutChanged(); }
+void setNeedsLayout(View* self) { markNeedsLayout(self); }
 
 void layoutIfNeeded(View* self) {
-    if (!layoutIsCurrent(self)) {
+    if (treeNeedsLayout(self)) {
         layoutViewTree(self);
     }
 }
@@ -306,11 +310,13 @@ void removeFromSuperview(View* self) {
     dropConstraintsNaming(self, parent);
     objc::setIvar<View*>(self, "_superview", nullptr);
     layoutChanged();
+    markNeedsLayout(parent);
     // The parent's list holds the only ownership the tree has of `self`.
     subviewList(parent)->removeObject(self);
 }
 
-void addSubview(View* self, View* view) {
+// Puts `view` just behind `sibling` among the subviews of `self`, or in front of all.
+void insert(View* self, View* view, View* sibling) {
     if (view == nullptr || view == self) {
         return;
     }
@@ -327,10 +333,21 @@ void addSubview(View* self, View* view) {
         list = NS::MutableArray::alloc()->init();
         objc::setIvar<NS::MutableArray*>(self, "_subviews", list);
     }
-    list->addObject(view);
+    const unsigned long at = sibling != nullptr ? list->indexOfObjectIdenticalTo(sibling) : NS::NotFound;
+    if (at == NS::NotFound) {
+        list->addObject(view);
+    } else {
+        list->insertObject(view, at);
+    }
     objc::setIvar<View*>(view, "_superview", self);
     layoutChanged();
+    markNeedsLayout(self);
+    markNeedsLayout(view);
 }
+
+void addSubview(View* self, View* view) { insert(self, view, nullptr); }
+
+void insertSubviewBelowSubview(View* self, View* view, View* sibling) { insert(self, view, sibling); }
 
 void dealloc(View* self) {
     // Subviews that live on must not point at a freed superview.
@@ -354,6 +371,8 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar<Color*>("_tintColor", objc::Ownership::Owning)
         .ivar<NS::MutableArray*>("_constraints", objc::Ownership::Owning)
         .ivar<unsigned long>("_layoutGeneration")
+        .ivar<bool>("_needsLayout")
+        .ivar<unsigned long>("_checkedGeneration")
         .ivar<float>("_huggingH")
         .ivar<float>("_huggingV")
         .ivar<float>("_compressionH")
@@ -402,6 +421,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&superview>(View::superview_)
         .method<&removeFromSuperview>(View::removeFromSuperview_)
         .method<&addSubview>(View::addSubview_)
+        .method<&insertSubviewBelowSubview>(View::insertSubviewBelowSubview_)
         .method<&dealloc>(View::dealloc_)
         .build();
 }

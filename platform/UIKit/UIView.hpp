@@ -113,9 +113,11 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
     // The size that fits the content (a plain view: its own), and the view made that size.
     OBJC_MESSAGE(sizeThatFits, "sizeThatFits:", CGSize(CGSize))
     OBJC_MESSAGE(sizeToFit, "sizeToFit", void())
-    // Layout: setNeedsLayout marks the view's tree to be laid out again, layoutIfNeeded lays it out
-    // (see LayoutPass.hpp) when anything changed since, and layoutSubviews is what a subclass
-    // overrides to place subviews itself, after the constraints have placed them.
+    // Layout: setNeedsLayout marks the view (as a new size, a new subview or a lost one do), and
+    // layoutIfNeeded lays out the view's tree when a view of it is marked or a constraint changed (see
+    // LayoutPass.hpp): each marked view gets layoutSubviews once, after its superview's. layoutSubviews
+    // is what a subclass overrides to place its subviews itself, after the constraints placed them;
+    // the main run loop lays out the windows before it waits.
     OBJC_MESSAGE(setNeedsLayout, "setNeedsLayout", void())
     OBJC_MESSAGE(layoutIfNeeded, "layoutIfNeeded", void())
     OBJC_MESSAGE(layoutSubviews, "layoutSubviews", void())
@@ -129,6 +131,9 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
     OBJC_MESSAGE(superview, "superview", View*())
     // Takes `view` from its old superview, if any, and puts it in front of the others.
     OBJC_MESSAGE(addSubview, "addSubview:", void(View*))
+    // The same, but just behind `sibling` (in front of all when `sibling` is not a subview).
+    OBJC_MESSAGE_NAMED(insertSubview, insertSubviewBelowSubview_,
+                       "insertSubview:belowSubview:", void(View*, View*))
     OBJC_MESSAGE(removeFromSuperview, "removeFromSuperview", void())
 };
 

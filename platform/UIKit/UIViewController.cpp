@@ -6,6 +6,7 @@
 #include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -69,6 +70,7 @@ void presentViewControllerAnimatedCompletion(ViewController* self, ViewControlle
     presenter->setPresentedViewController(controller);
     controller->setPresentingViewController(presenter);
     controller->view();
+    showPresentedViewInWindow(presenter);
     controller->viewWillAppear(animated);
     if (covers) {
         presenter->viewDidDisappear(animated);
@@ -95,6 +97,9 @@ void dismissViewControllerAnimatedCompletion(ViewController* self, bool animated
     }
     presenter->setPresentedViewController(nullptr);
     presented->setPresentingViewController(nullptr);
+    if (presented->isViewLoaded() && NS::cast<Window>(presented->view()->superview()) != nullptr) {
+        presented->view()->removeFromSuperview();
+    }
     presented->viewDidDisappear(animated);
     if (covered) {
         presenter->viewDidAppear(animated);

@@ -1,8 +1,10 @@
 #include "UIKit/UIWindow.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "UIKit/Drawing.hpp"
+#include "UIKit/LayoutPass.hpp"
 #include "UIKit/UIApplication.hpp"
-#include "UIKit/UIDisplay.hpp"
+#include "UIKit/UILabel.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIViewController.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -22,6 +24,22 @@ ViewController* rootViewController(Window* self) {
     return objc::ivar<ViewController*>(self, "_rootViewController");
 }
 
+StatusBar* statusBarOf(Window* self) { return objc::ivar<StatusBar*>(self, "_statusBar"); }
+
+// The view of the controller that the root presents, in front of the root's, under the status bar.
+void showPresented(Window* self) {
+    auto root = self->rootViewController();
+    objc::Ptr<ViewController> presented = root->presentedViewController();
+    if (presented == nullptr) {
+        return;
+    }
+    presented->view()->setFrame(boundsOf(self));
+    self->addSubview(presented->view());
+    if (auto bar = statusBarOf(self)) {
+        self->addSubview(bar); // stays in front
+    }
+}
+
 void setRootViewController(Window* self, ViewController* controller) {
     objc::Ptr<ViewController> old = objc::ivar<ViewController*>(self, "_rootViewController");
     if (old == controller) {
@@ -37,19 +55,20 @@ void setRootViewController(Window* self, ViewController* controller) {
         View* view = controller->view();
         view->setFrame(boundsOf(self));
         self->addSubview(view);
-        if (auto bar = objc::ivar<StatusBar*>(self, "_statusBar")) {
+        if (auto bar = statusBarOf(self)) {
             self->addSubview(bar); // stays in front
         }
+        showPresented(self);
     }
 }
 
 void makeKeyAndVisible(Window* self) {
-    if (objc::ivar<StatusBar*>(self, "_statusBar") == nullptr) {
+    if (statusBarOf(self) == nullptr) {
         auto bar =
             StatusBar::alloc()->initWithFrame(CGRectMake(0, 0, self->frame().size.width, kStatusBarHeight));
         objc::setIvar<StatusBar*>(self, "_statusBar", bar.as<StatusBar>());
     }
-    self->addSubview(objc::ivar<StatusBar*>(self, "_statusBar"));
+    self->addSubview(statusBarOf(self));
     if (objc::ivar<bool>(self, "_visible")) {
         return;
     }
@@ -59,51 +78,84 @@ void makeKeyAndVisible(Window* self) {
     root->viewDidAppear(false);
 }
 
-// The root view fills the window; a controller the root presents covers it, under the
-// status bar.
-void prepareWindow(Window* self) {
+View* initWithFrame(Window* self, CGRect frame) {
+    auto window = View::initWithFrame_.super<Window>(self, frame);
+    if (window != nullptr) {
+        addWindowToLayOut(window);
+    }
+    return window;
+}
+
+void dealloc(Window* self) {
+    removeWindowToLayOut(self);
+    View::dealloc_.super<Window>(self);
+}
+
+// The root view fills the window; a controller the root presents covers it, under the status bar.
+void layoutWindow(Window* self) {
     auto root = self->rootViewController();
     if (root == nullptr) {
         return;
     }
     root->view()->setFrame(boundsOf(self));
-    objc::Ptr<ViewController> presented = root->presentedViewController();
-    for (NS::Object* child : self->subviews()) {
-        auto view = reinterpret_cast<View*>(child);
-        if (view != root->view() && !view->isKindOf<StatusBar>() &&
-            (presented == nullptr || view != presented->view())) {
-            view->removeFromSuperview();
-        }
-    }
-    if (presented != nullptr) {
+    if (objc::Ptr<ViewController> presented = root->presentedViewController()) {
         presented->view()->setFrame(boundsOf(self));
-        self->addSubview(presented->view());
     }
-    if (auto bar = objc::ivar<StatusBar*>(self, "_statusBar")) {
+    if (auto bar = statusBarOf(self)) {
         bar->setFrame(CGRectMake(0, 0, self->frame().size.width, kStatusBarHeight));
-        self->addSubview(bar);
     }
 }
 
-void prepareStatusBar(StatusBar* self) {
-    for (NS::Object* child : self->subviews()) {
-        reinterpret_cast<View*>(child)->removeFromSuperview();
+// Carrier, time and battery, made once; the style of the moment decides their colour.
+View* initStatusBar(StatusBar* self, CGRect frame) {
+    auto bar = View::initWithFrame_.super<StatusBar>(self, frame);
+    if (bar == nullptr) {
+        return nullptr;
     }
+    bar->addSubview(makeLabel("Carrier", "HelveticaNeue", 12, nullptr));
+    bar->addSubview(makeLabel("9:41 AM", "HelveticaNeue-Medium", 12, nullptr));
+    bar->addSubview(makeLabel("100%", "HelveticaNeue", 12, nullptr));
+    return bar;
+}
+
+void layoutStatusBar(StatusBar* self) {
     const bool light = Application::sharedApplication()->statusBarStyle() == UIStatusBarStyleLightContent;
     Color* color = light ? colorRGB(255, 255, 255) : colorRGB(0, 0, 0);
     const double width = self->frame().size.width;
-    auto place = [&](const char* text, const char* font, int where) {
-        View* label = makeLabel(text, font, 12, color);
+    auto labels = self->subviews();
+    for (unsigned long i = 0; i < labels->count(); ++i) {
+        auto label = labels->objectAtIndex(i).as<Label>();
+        label->setTextColor(color);
         CGRect f = label->frame();
-        f.origin.x = where < 0 ? 6 : where == 0 ? (width - f.size.width) / 2 : width - 6 - f.size.width;
+        f.origin.x = i == 0 ? 6 : i == 1 ? (width - f.size.width) / 2 : width - 6 - f.size.width;
         f.origin.y = (kStatusBarHeight - f.size.height) / 2;
         label->setFrame(f);
-        self->addSubview(label);
-    };
-    place("Carrier", "HelveticaNeue", -1);
-    place("9:41 AM", "HelveticaNeue-Medium", 0);
-    place("100%", "HelveticaNeue", 1);
+    }
 }
+
+} // namespace
+
+void showPresentedViewInWindow(ViewController* presenter) {
+    if (presenter == nullptr || !presenter->isViewLoaded()) {
+        return;
+    }
+    objc::Ptr<View> top = presenter->view();
+    while (top->superview() != nullptr) {
+        top = top->superview();
+    }
+    if (auto window = NS::cast<Window>(top.get());
+        window != nullptr && window->rootViewController() == presenter) {
+        showPresented(window);
+    }
+}
+
+void statusBarStyleChanged() {
+    for (View* window : windowsToLayOut()) {
+        objc::Ptr(statusBarOf(reinterpret_cast<Window*>(window)))->setNeedsLayout();
+    }
+}
+
+namespace {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Window>()
@@ -114,10 +166,15 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&rootViewController>(Window::rootViewController_)
         .method<&setRootViewController>(Window::setRootViewController_)
         .method<&makeKeyAndVisible>(Window::makeKeyAndVisible_)
-        .method<&prepareWindow>(Display::prepare_)
+        .method<&initWithFrame>(View::initWithFrame_)
+        .method<&dealloc>(View::dealloc_)
+        .method<&layoutWindow>(View::layoutSubviews_)
         .build();
 
-    objc::ClassDefinition<StatusBar>().method<&prepareStatusBar>(Display::prepare_).build();
+    objc::ClassDefinition<StatusBar>()
+        .method<&initStatusBar>(View::initWithFrame_)
+        .method<&layoutStatusBar>(View::layoutSubviews_)
+        .build();
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/UIAlertController.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
@@ -210,7 +209,7 @@ TEST(Snapshots, ASwitchShowsItsTrackInTheOnColourAndItsKnobAtTheEndItIsTurnedTo)
     const int middle = 10 + 31 / 2;
 
     auto draw = [&] {
-        UI::prepareForDisplay(window.get());
+        window->layoutIfNeeded();
         auto canvas = std::make_unique<draw::Canvas>(100, 60, 1);
         draw::render(UI::snapshotScene(window.get()), *canvas, text::Typesetter::shared());
         return canvas;
@@ -251,7 +250,7 @@ TEST(Snapshots, ABackButtonLeavesTheTitleRoomInTheMiddleOfTheBar) {
         auto lower = objc::adopt(UI::NavigationItem::alloc()->initWithTitle(NS::String::string(below)));
         auto upper = objc::adopt(UI::NavigationItem::alloc()->initWithTitle(NS::String::string(top)));
         bar->setItems(NS::Array::arrayWithObjects({lower.get(), upper.get()}), false);
-        UI::prepareForDisplay(bar.get());
+        bar->layoutIfNeeded();
         return draw::describe(UI::snapshotScene(bar.get()));
     };
     // Room enough: the back button names the controller below, the title is centred.
@@ -285,7 +284,7 @@ TEST(Snapshots, AnAlertDimsTheScreenAndShowsItsBoxInTheMiddle) {
     alert->addAction(UI::AlertAction::actionWithTitle("OK"_ns, UI::UIAlertActionStyleCancel, nullptr));
     root->presentViewController(alert, false, nullptr);
 
-    UI::prepareForDisplay(window.get());
+    window->layoutIfNeeded();
     const draw::Node scene = UI::snapshotScene(window.get());
     const std::string dump = draw::describe(scene);
     EXPECT_NE(dump.find("text = 'Cannot Send Mail'"), std::string::npos) << dump;

@@ -3,7 +3,6 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "UIKit/NSIndexPath.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UITableView.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -139,7 +138,7 @@ TEST(TableScrolling, ATableMakesWhatComesIntoViewKeepsWhatStaysAndLetsGoOfWhatLe
 
     // 120 points down: the header has left, rows 3 and 4 have come.
     table->setContentOffset(CGPoint{0, 120});
-    UI::prepareForDisplay(table.get());
+    table->layoutIfNeeded();
     EXPECT_EQ(cellsAsked, 5);
     EXPECT_EQ(table->cellForRowAtIndexPath(path(2)).get(), kept) << "a row still in view keeps its cell";
     EXPECT_NE(table->cellForRowAtIndexPath(path(4)), nullptr);
@@ -149,14 +148,14 @@ TEST(TableScrolling, ATableMakesWhatComesIntoViewKeepsWhatStaysAndLetsGoOfWhatLe
 
     // Back at the top, the header is asked for again and the rows below the bounds are let go.
     table->setContentOffset(CGPoint{0, 0});
-    UI::prepareForDisplay(table.get());
+    table->layoutIfNeeded();
     EXPECT_EQ(headersAsked, 2);
     EXPECT_EQ(cellsAsked, 5) << "rows 0 to 2 kept their cells throughout";
     EXPECT_EQ(table->cellForRowAtIndexPath(path(3)), nullptr);
     EXPECT_EQ(table->subviews()->count(), 4u);
 
     // Laid out again where nothing moved, the table asks for nothing.
-    UI::prepareForDisplay(table.get());
+    table->layoutIfNeeded();
     EXPECT_EQ(cellsAsked, 5);
     EXPECT_EQ(headersAsked, 2);
 }

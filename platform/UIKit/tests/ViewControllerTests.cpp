@@ -1,7 +1,6 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/UIDisplay.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
@@ -137,7 +136,7 @@ TEST_F(ViewControllers, AHeldNavigationControllerWithItsBarHiddenShowsItsStackOn
     inner->setNavigationBarHidden(true);
     outer->pushViewController(inner.get(), false);
     inner->pushViewController(controller("ZeridOvuvoru"), false);
-    UI::prepareForDisplay(outer->view());
+    outer->view()->layoutIfNeeded();
 
     std::vector<std::string> titles;
     for (NS::Object* item : outer->navigationBar()->items()) {
@@ -148,7 +147,7 @@ TEST_F(ViewControllers, AHeldNavigationControllerWithItsBarHiddenShowsItsStackOn
         << "back goes to the pane below in the held controller";
 
     inner->setNavigationBarHidden(false);
-    UI::prepareForDisplay(outer->view());
+    outer->view()->layoutIfNeeded();
     EXPECT_EQ(outer->navigationBar()->items()->count(), 2u) << "a held controller showing its own bar";
 }
 

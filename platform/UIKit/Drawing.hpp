@@ -1,35 +1,14 @@
-// Getting a window's views ready to be looked at: bars, containers and tables arrange what they show.
+// What the stand-in views draw their screens from: colours, labels, boxes and UIKit's artwork.
 #pragma once
 
 #include "Foundation/NSObject.hpp"
 #include "UIKit/CGGeometry.hpp"
-
-#include <string>
 
 namespace UI {
 
 class Color;
 class View;
 class Label;
-
-// The message that views which arrange their own subviews (navigation bars, the containers of
-// navigation controllers, tables, cells, the status bar) answer; sent top-down by prepareForDisplay,
-// so that each finds its own frame already set by its superview.
-struct Display {
-    OBJC_DECLARE_MESSAGE(prepare_, "_prepareForDisplay", void())
-};
-
-// Sends `_prepareForDisplay` to `root` and every view below it that answers it, each before its
-// subviews (as they are after it ran).
-GLINTMERE_EXPORT void prepareForDisplay(View* root);
-
-// Lays out what `root` shows for display and writes it as a PNG of the screen's size in pixels at
-// `path` (folders made as needed, the file replaced whole). Returns "WIDTHxHEIGHT" in pixels; throws
-// std::runtime_error when the file cannot be written.
-GLINTMERE_EXPORT std::string writeScreenshot(View* root, const std::string& path);
-// The same for a picture of `points` (a window made taller than the screen, say), at the screen's
-// scale.
-GLINTMERE_EXPORT std::string writeScreenshot(View* root, const std::string& path, CGSize points);
 
 // The origin of `view` in the coordinates of the outermost view above it, as the screen shows it
 // (moved by the content offset of any scroll view it lies in).

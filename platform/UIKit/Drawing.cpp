@@ -1,54 +1,17 @@
-#include "UIKit/UIDisplay.hpp"
+#include "UIKit/Drawing.hpp"
 
-#include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Canvas.hpp"
-#include "UIKit/Scene.hpp"
-#include "UIKit/SceneSnapshot.hpp"
 #include "UIKit/Typesetter.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
-#include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 
 #include <cmath>
-#include <stdexcept>
-#include <string>
 
 namespace UI {
-
-void prepareForDisplay(View* root) {
-    objc::Ptr<View> view = root;
-    if (view == nullptr) {
-        return;
-    }
-    if (view->respondsToSelector(Display::prepare_.selector())) {
-        Display::prepare_.send(view);
-    }
-    for (NS::Object* child : view->subviews()) {
-        prepareForDisplay(reinterpret_cast<View*>(child));
-    }
-}
-
-std::string writeScreenshot(View* root, const std::string& path) {
-    return writeScreenshot(root, path, Screen::mainScreen()->bounds().size);
-}
-
-std::string writeScreenshot(View* root, const std::string& path, CGSize points) {
-    prepareForDisplay(root);
-    const draw::Node tree = snapshotScene(root);
-    draw::Canvas canvas(static_cast<int>(points.width), static_cast<int>(points.height),
-                        Screen::mainScreen()->scale());
-    draw::render(tree, canvas, text::Typesetter::shared());
-    auto picture = objc::adopt(Image::newImageWithCairoSurface(canvas.surface()));
-    if (!writePNGFile(picture.get(), path)) {
-        throw std::runtime_error("cannot write " + path);
-    }
-    return std::to_string(canvas.pixelWidth()) + "x" + std::to_string(canvas.pixelHeight());
-}
 
 CGPoint originInWindow(View* view) {
     CGPoint origin{};
