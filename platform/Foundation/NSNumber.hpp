@@ -63,7 +63,7 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     OBJC_MESSAGE(objCType, "objCType", const char*())
 
     // True when the number was made from a bool.
-    bool isBoolean() const { return isKindOfClass(objc::getClass("__NSCFBoolean")); }
+    bool isBoolean() const { return isKindOfClass(objc_lookUpClass("__NSCFBoolean")); }
     // Made from a float or double rather than an integer type or a bool.
     bool isReal() const {
         const char* t = objCType();

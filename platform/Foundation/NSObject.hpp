@@ -54,7 +54,7 @@ template <class Self, objc::FixedString Name, class Base = Object> class Referen
         static std::atomic<Class> found{Nil};
         Class cls = found.load(std::memory_order_relaxed);
         if (cls == Nil) {
-            cls = objc::getClass(Name.text);
+            cls = objc_lookUpClass(Name.text);
             found.store(cls, std::memory_order_relaxed);
         }
         return cls;

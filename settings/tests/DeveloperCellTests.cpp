@@ -64,7 +64,7 @@ class DeviceSeenAs {
   public:
     explicit DeviceSeenAs(const char* cls) : device_(UI::Device::currentDevice()) {
         kept_ = object_getClass(reinterpret_cast<id>(device_.get()));
-        object_setClass(reinterpret_cast<id>(device_.get()), objc::getClass(cls));
+        object_setClass(reinterpret_cast<id>(device_.get()), objc_lookUpClass(cls));
     }
     DeviceSeenAs(const DeviceSeenAs&) = delete;
     DeviceSeenAs& operator=(const DeviceSeenAs&) = delete;
@@ -88,7 +88,7 @@ class DeveloperCell : public ::testing::Test {
                     [](UI::Device* self, SEL sel) -> bool {
                         return sel != UI::Device::userInterfaceIdiom_.selector() &&
                                NS::Object::respondsToSelector_.sendSuper(
-                                   objc::getClass("TestIdiomlessPadDevice"), self, sel);
+                                   objc_lookUpClass("TestIdiomlessPadDevice"), self, sel);
                     })
             .build();
     }
@@ -240,7 +240,7 @@ TEST_F(DeveloperCell, OnAPadTheNameIsThirtyPointsUnlessTheDeviceCannotTellItsIdi
 
 TEST_F(DeveloperCell, TheMakersPaneShowsItsPeopleInDeveloperCellsAHundredPointsTall) {
     auto pane = objc::adopt(
-        PS::ListController::alloc_.send(objc::getClass("BMGlintmereMakersListController"))->init());
+        PS::ListController::alloc_.send(objc_lookUpClass("BMGlintmereMakersListController"))->init());
     pane->setBundle(settingsBundle());
     pane->view();
     auto table = pane->table();

@@ -86,7 +86,7 @@ class SecondaryPanes : public ::testing::Test {
     void TearDown() override { fs::remove(kGlobalPreferences); }
 
     static objc::Ref<PS::ListController> pane(const char* cls) {
-        auto made = objc::adopt(PS::ListController::make_.send(objc::getClass(cls)));
+        auto made = objc::adopt(PS::ListController::make_.send(objc_lookUpClass(cls)));
         made->setBundle(settingsBundle());
         return made;
     }

@@ -40,7 +40,7 @@ class RunLoopTest : public ::testing::Test {
             .method(NS::Object::dealloc_,
                     [](NS::Object* self) {
                         ++targetDeallocs;
-                        NS::Object::dealloc_.sendSuper(objc::getClass("RunLoopTestTarget"), self);
+                        NS::Object::dealloc_.sendSuper(objc_lookUpClass("RunLoopTestTarget"), self);
                     })
             .build();
     }
@@ -54,7 +54,7 @@ class RunLoopTest : public ::testing::Test {
 
     static RunLoop* loop() { return RunLoop::currentRunLoop(); }
     static NS::Object* makeTarget() {
-        return NS::RootObject::make_.send(objc::getClass("RunLoopTestTarget"));
+        return NS::RootObject::make_.send(objc_lookUpClass("RunLoopTestTarget"));
     }
 };
 
