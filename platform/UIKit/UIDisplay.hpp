@@ -16,7 +16,7 @@ class Label;
 // navigation controllers, tables, cells, the status bar) answer; sent top-down by prepareForDisplay,
 // so that each finds its own frame already set by its superview.
 struct Display {
-    OBJC_DECLARE_MESSAGE(prepare_, "_prepareForDisplay", void())
+    OBJC_MESSAGE(prepare, "_prepareForDisplay", void())
 };
 
 // Sends `_prepareForDisplay` to `root` and every view below it that answers it, each before its

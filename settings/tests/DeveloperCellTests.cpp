@@ -59,6 +59,8 @@ void layOut(objc::Ptr<Cell> cell) {
     EXPECT_TRUE(UI::layoutViewTree(cell).empty());
 }
 
+struct IdiomlessPadDevice : NS::Referencing<IdiomlessPadDevice, "TestIdiomlessPadDevice", UI::Device> {};
+
 // The shared device seen, while one lives, as a pad or as a device of a system without idioms.
 class DeviceSeenAs {
   public:
@@ -87,8 +89,7 @@ class DeveloperCell : public ::testing::Test {
             .method(NS::Object::respondsToSelector_,
                     [](UI::Device* self, SEL sel) -> bool {
                         return sel != UI::Device::userInterfaceIdiom_.selector() &&
-                               NS::Object::respondsToSelector_.sendSuper(
-                                   objc_lookUpClass("TestIdiomlessPadDevice"), self, sel);
+                               NS::Object::respondsToSelector_.super<IdiomlessPadDevice>(self, sel);
                     })
             .build();
     }

@@ -105,12 +105,14 @@ TEST(Application, StatusBarStyleIsKeptWithOrWithoutAnimation) {
 
 int composeTaps = 0;
 id lastSender = nil;
-constexpr objc::Message<"tweetSupport:", void(NS::Object*)> tweetSupport_{};
+struct ComposeTarget : NS::Referencing<ComposeTarget, "TestComposeTarget"> {
+    OBJC_MESSAGE(tweetSupport, "tweetSupport:", void(NS::Object*))
+};
 
 TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
     NS::AutoreleaseScope pool;
     objc::ClassDefinition<NS::Object>("TestComposeTarget", "NSObject")
-        .method(tweetSupport_,
+        .method(ComposeTarget::tweetSupport_,
                 [](NS::Object*, NS::Object* sender) {
                     ++composeTaps;
                     lastSender = objc::toId(sender);
@@ -138,11 +140,13 @@ TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
 // ---- Presentation --------------------------------------------------------------------------
 
 std::vector<std::string> journal;
+struct PresentingController
+    : NS::Referencing<PresentingController, "TestPresentingController", UI::ViewController> {};
 
 // Notes that the message `M` reached the controller, then passes it on to UIViewController.
 template <const auto& M> constexpr auto recordAppearance = [](UI::ViewController* self, bool animated) {
     journal.push_back(self->title()->str() + " " + M.name());
-    M.sendSuper(objc_lookUpClass("TestPresentingController"), self, animated);
+    M.template super<PresentingController>(self, animated);
 };
 
 class Presentation : public ::testing::Test {

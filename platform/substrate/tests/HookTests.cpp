@@ -10,10 +10,13 @@ namespace {
 
 using objc::operator""_sel;
 
-constexpr objc::Message<"title", const char*()> title_{};
-constexpr objc::Message<"name", const char*()> name_{};
-constexpr objc::Message<"count:", int(int)> count_{};
-constexpr objc::Message<"kind", const char*(), objc::Side::Class> kind_{};
+// The messages of the test classes, as a view of the base class declares them.
+struct Base : NS::Referencing<Base, "SubstrateTestBase"> {
+    OBJC_MESSAGE(title, "title", const char*())
+    OBJC_MESSAGE(name, "name", const char*())
+    OBJC_MESSAGE(count, "count:", int(int))
+    OBJC_CLASS_MESSAGE(kind, "kind", const char*())
+};
 
 const char* baseTitle(NS::Object*) { return "base"; }
 const char* derivedName(NS::Object*) { return "derived"; }
@@ -54,12 +57,12 @@ class Hooking : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         objc::ClassDefinition<NS::Object>("SubstrateTestBase", "NSObject")
-            .method<&baseTitle>(title_)
-            .method<&baseCount>(count_)
-            .method<&factoryKind>(kind_)
+            .method<&baseTitle>(Base::title_)
+            .method<&baseCount>(Base::count_)
+            .method<&factoryKind>(Base::kind_)
             .build();
         objc::ClassDefinition<NS::Object>("SubstrateTestMiddle", "SubstrateTestBase")
-            .method<&derivedName>(name_)
+            .method<&derivedName>(Base::name_)
             .build();
         objc::ClassBuilder("SubstrateTestLeaf", "SubstrateTestMiddle").build();
         objc::ClassBuilder("SubstrateTestOther", "SubstrateTestBase").build();
