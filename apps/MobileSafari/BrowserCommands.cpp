@@ -80,7 +80,7 @@ ImageSheet longPress(const std::string& imageFile) {
     }
     ImageSheet sheet;
     sheet.browser =
-        objc::adopt(NS::RootObject::make_.send(objc::getClass("BrowserController")).as<NS::Object>());
+        objc::adopt(NS::RootObject::make_.send(objc_lookUpClass("BrowserController")).as<NS::Object>());
     sheet.assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     sheet.assistant->setDelegate(sheet.browser.get());
     sheet.element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(pathString, image));

@@ -15,8 +15,8 @@ inline constexpr unsigned long NotFound = 0x7fffffffffffffffUL;
 class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
   public:
     OBJC_CLASS_MESSAGE(array, "array", Array*())
-    OBJC_DECLARE_CLASS_MESSAGE(arrayWithObjectsCount_,
-                               "arrayWithObjects:count:", Array*(Object* const*, unsigned long))
+    OBJC_CLASS_MESSAGE_NAMED(arrayWithObjects, arrayWithObjectsCount_,
+                             "arrayWithObjects:count:", Array*(Object* const*, unsigned long))
     // nullptr elements are refused (with a message on stderr) and left out.
     static objc::Ptr<Array> arrayWithObjects(std::initializer_list<Object*> objects) {
         return arrayWithObjectsCount_.send(runtimeClass(), objects.begin(),
@@ -67,8 +67,8 @@ class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
 class GLINTMERE_EXPORT MutableArray : public Referencing<MutableArray, "NSMutableArray", Array> {
   public:
     OBJC_CLASS_MESSAGE(array, "array", MutableArray*())
-    OBJC_DECLARE_CLASS_MESSAGE(arrayWithObjectsCount_,
-                               "arrayWithObjects:count:", MutableArray*(Object* const*, unsigned long))
+    OBJC_CLASS_MESSAGE_NAMED(arrayWithObjects, arrayWithObjectsCount_,
+                             "arrayWithObjects:count:", MutableArray*(Object* const*, unsigned long))
     static objc::Ptr<MutableArray> arrayWithObjects(std::initializer_list<Object*> objects) {
         return arrayWithObjectsCount_.send(runtimeClass(), objects.begin(),
                                            static_cast<unsigned long>(objects.size()));

@@ -548,7 +548,7 @@ Class principalClass(const Bundle* self) {
         std::fprintf(stderr, "NSBundle %s: Info.plist names no NSPrincipalClass\n", state(self).path.c_str());
         return Nil;
     }
-    Class cls = objc::getClass(name->utf8String());
+    Class cls = objc_lookUpClass(name->utf8String());
     if (cls == Nil) {
         std::fprintf(stderr, "NSBundle %s: no class %s after loading\n", state(self).path.c_str(),
                      name->utf8String());

@@ -16,8 +16,9 @@ class GLINTMERE_EXPORT Dictionary : public Referencing<Dictionary, "NSDictionary
   public:
     OBJC_CLASS_MESSAGE(dictionary, "dictionary", Dictionary*())
     // Pairs objects[k] with keys[k]; pairs with a nullptr are refused (with a message) and left out.
-    OBJC_DECLARE_CLASS_MESSAGE(dictionaryWithObjectsForKeysCount_, "dictionaryWithObjects:forKeys:count:",
-                               Dictionary*(Object* const*, Object* const*, unsigned long))
+    OBJC_CLASS_MESSAGE_NAMED(dictionaryWithObjects, dictionaryWithObjectsForKeysCount_,
+                             "dictionaryWithObjects:forKeys:count:",
+                             Dictionary*(Object* const*, Object* const*, unsigned long))
     static objc::Ptr<Dictionary> dictionaryWithObjects(std::initializer_list<Object*> objects,
                                                        std::initializer_list<Object*> keys) {
         return dictionaryWithObjectsForKeysCount_.send(

@@ -11,33 +11,31 @@ class String;
 // YES apart from 1 while both still answer to everything an NSNumber does.
 class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
   public:
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithBool_, "numberWithBool:", Number*(bool))
+    OBJC_CLASS_MESSAGE(numberWithBool, "numberWithBool:", Number*(bool))
     static objc::Ptr<Number> number(bool v) { return numberWithBool_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithInt_, "numberWithInt:", Number*(int))
+    OBJC_CLASS_MESSAGE(numberWithInt, "numberWithInt:", Number*(int))
     static objc::Ptr<Number> number(int v) { return numberWithInt_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedInt_, "numberWithUnsignedInt:", Number*(unsigned int))
+    OBJC_CLASS_MESSAGE(numberWithUnsignedInt, "numberWithUnsignedInt:", Number*(unsigned int))
     static objc::Ptr<Number> number(unsigned int v) { return numberWithUnsignedInt_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithLong_, "numberWithLong:", Number*(long))
+    OBJC_CLASS_MESSAGE(numberWithLong, "numberWithLong:", Number*(long))
     static objc::Ptr<Number> number(long v) { return numberWithLong_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLong_, "numberWithUnsignedLong:", Number*(unsigned long))
+    OBJC_CLASS_MESSAGE(numberWithUnsignedLong, "numberWithUnsignedLong:", Number*(unsigned long))
     static objc::Ptr<Number> number(unsigned long v) {
         return numberWithUnsignedLong_.send(runtimeClass(), v);
     }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithLongLong_, "numberWithLongLong:", Number*(long long))
+    OBJC_CLASS_MESSAGE(numberWithLongLong, "numberWithLongLong:", Number*(long long))
     static objc::Ptr<Number> number(long long v) { return numberWithLongLong_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedLongLong_,
-                               "numberWithUnsignedLongLong:", Number*(unsigned long long))
+    OBJC_CLASS_MESSAGE(numberWithUnsignedLongLong, "numberWithUnsignedLongLong:", Number*(unsigned long long))
     static objc::Ptr<Number> number(unsigned long long v) {
         return numberWithUnsignedLongLong_.send(runtimeClass(), v);
     }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithFloat_, "numberWithFloat:", Number*(float))
+    OBJC_CLASS_MESSAGE(numberWithFloat, "numberWithFloat:", Number*(float))
     static objc::Ptr<Number> number(float v) { return numberWithFloat_.send(runtimeClass(), v); }
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithDouble_, "numberWithDouble:", Number*(double))
+    OBJC_CLASS_MESSAGE(numberWithDouble, "numberWithDouble:", Number*(double))
     static objc::Ptr<Number> number(double v) { return numberWithDouble_.send(runtimeClass(), v); }
 
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithInteger_, "numberWithInteger:", Number*(long))
-    OBJC_DECLARE_CLASS_MESSAGE(numberWithUnsignedInteger_,
-                               "numberWithUnsignedInteger:", Number*(unsigned long))
+    OBJC_CLASS_MESSAGE(numberWithInteger, "numberWithInteger:", Number*(long))
+    OBJC_CLASS_MESSAGE(numberWithUnsignedInteger, "numberWithUnsignedInteger:", Number*(unsigned long))
 
     OBJC_MESSAGE(initWithBool, "initWithBool:", Number*(bool))
     OBJC_MESSAGE(initWithInt, "initWithInt:", Number*(int))
@@ -63,7 +61,7 @@ class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
     OBJC_MESSAGE(objCType, "objCType", const char*())
 
     // True when the number was made from a bool.
-    bool isBoolean() const { return isKindOfClass(objc::getClass("__NSCFBoolean")); }
+    bool isBoolean() const { return isKindOfClass(objc_lookUpClass("__NSCFBoolean")); }
     // Made from a float or double rather than an integer type or a bool.
     bool isReal() const {
         const char* t = objCType();

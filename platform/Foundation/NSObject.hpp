@@ -54,7 +54,7 @@ template <class Self, objc::FixedString Name, class Base = Object> class Referen
         static std::atomic<Class> found{Nil};
         Class cls = found.load(std::memory_order_relaxed);
         if (cls == Nil) {
-            cls = objc::getClass(Name.text);
+            cls = objc_lookUpClass(Name.text);
             found.store(cls, std::memory_order_relaxed);
         }
         return cls;
@@ -85,13 +85,14 @@ class RootObject : public Referencing<RootObject, "NSObject"> {
     OBJC_MESSAGE(conformsToProtocolNamed, "conformsToProtocolNamed:", bool(const char*))
 
     // A class object answers these too; it is not reference counted.
-    static constexpr objc::Message<"class", Class(), objc::Side::Class> classOfClass_{};
-    static constexpr objc::Message<"description", String*(), objc::Side::Class> classDescription_{};
-    static constexpr objc::Message<"retain", Class(), objc::Side::Class> classRetain_{};
-    static constexpr objc::Message<"release", void(), objc::Side::Class> classRelease_{};
-    static constexpr objc::Message<"autorelease", Class(), objc::Side::Class> classAutorelease_{};
-    static constexpr objc::Message<"retainCount", unsigned long(), objc::Side::Class> classRetainCount_{};
-    static constexpr objc::Message<"self", Object*()> self_{};
+    OBJC_CLASS_MESSAGE(classOfClass, "class", Class())
+    OBJC_CLASS_MESSAGE(classDescription, "description", String*())
+    OBJC_CLASS_MESSAGE(classRetain, "retain", Class())
+    OBJC_CLASS_MESSAGE(classRelease, "release", void())
+    OBJC_CLASS_MESSAGE(classAutorelease, "autorelease", Class())
+    OBJC_CLASS_MESSAGE(classRetainCount, "retainCount", unsigned long())
+    // The member `self` is Object's accessor, so the message is sent through `selfObject`.
+    OBJC_MESSAGE_NAMED(selfObject, self_, "self", Object*())
 };
 
 } // namespace NS

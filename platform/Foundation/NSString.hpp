@@ -17,8 +17,8 @@ class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
   public:
     // A string holding a copy of `utf8`; nullptr (or bytes that are not UTF-8) gives nullptr.
     OBJC_CLASS_MESSAGE_NAMED(string, stringWithUTF8String_, "stringWithUTF8String:", String*(const char*))
-    OBJC_DECLARE_CLASS_MESSAGE(stringWithBytesLength_,
-                               "stringWithBytes:length:", String*(const void*, unsigned long))
+    OBJC_CLASS_MESSAGE_NAMED(stringWithBytes, stringWithBytesLength_,
+                             "stringWithBytes:length:", String*(const void*, unsigned long))
     // Made through Foundation's public initializer, as a device's Foundation has no class method
     // for bytes without an encoding.
     static objc::Ptr<String> string(std::string_view text) {
@@ -29,7 +29,7 @@ class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
     }
     OBJC_CLASS_MESSAGE(stringWithString, "stringWithString:", String*(String*))
     // An empty string.
-    OBJC_DECLARE_CLASS_MESSAGE(emptyString_, "string", String*())
+    OBJC_CLASS_MESSAGE_NAMED(string, emptyString_, "string", String*())
 
     OBJC_MESSAGE(initWithUTF8String, "initWithUTF8String:", String*(const char*))
     OBJC_MESSAGE(initWithString, "initWithString:", String*(String*))

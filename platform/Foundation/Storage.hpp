@@ -24,7 +24,7 @@ std::vector<std::pair<Object*, Object*>> entriesOf(const Dictionary* dictionary)
 // one lookup serves every instance of the class family.
 template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id self) {
     static const std::ptrdiff_t offset =
-        ivar_getOffset(class_getInstanceVariable(objc::getClass(Cls.text), Ivar.text));
+        ivar_getOffset(class_getInstanceVariable(objc_lookUpClass(Cls.text), Ivar.text));
     return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) + offset);
 }
 

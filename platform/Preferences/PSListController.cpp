@@ -118,7 +118,7 @@ objc::Ptr<Specifier> specifierFromEntry(objc::Ptr<NS::Dictionary> entry, id targ
 
     Class detail = Nil;
     if (auto detailName = NS::cast<NS::String>(entry->objectForKey("detail"_ns))) {
-        detail = objc::getClass(detailName->utf8String());
+        detail = objc_lookUpClass(detailName->utf8String());
     }
     auto specifier = Specifier::preferenceSpecifier(NS::cast<NS::String>(entry->objectForKey("label"_ns)),
                                                     target, set, get, detail, type, 0L);
@@ -203,7 +203,7 @@ objc::Ptr<Specifier> groupOf(const SectionIndex& index, const Section* s) {
 // The cell class a row names in `cellClass`, when it is one of the host's cells; else the host's own.
 Class cellClassFor(objc::Ptr<Specifier> specifier) {
     auto name = NS::cast<NS::String>(property(specifier, "cellClass"));
-    Class named = name != nullptr ? objc::getClass(name->utf8String()) : Nil;
+    Class named = name != nullptr ? objc_lookUpClass(name->utf8String()) : Nil;
     if (named != Nil && NS::RootObject::isSubclassOfClass_.send(named, PS::TableCell::runtimeClass())) {
         return named;
     }

@@ -49,21 +49,31 @@ class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableVie
 };
 
 // The table's messages to its data source and delegate, sent only where they are answered.
-struct TableViewDataSource {
-    OBJC_DECLARE_MESSAGE(numberOfSections_, "numberOfSectionsInTableView:", long(TableView*))
-    OBJC_DECLARE_MESSAGE(numberOfRows_, "tableView:numberOfRowsInSection:", long(TableView*, long))
-    OBJC_DECLARE_MESSAGE(cellForRow_,
-                         "tableView:cellForRowAtIndexPath:", TableViewCell*(TableView*, NS::IndexPath*))
-    OBJC_DECLARE_MESSAGE(titleForHeader_, "tableView:titleForHeaderInSection:", NS::String*(TableView*, long))
-    OBJC_DECLARE_MESSAGE(titleForFooter_, "tableView:titleForFooterInSection:", NS::String*(TableView*, long))
+class TableViewDataSource : public NS::Object {
+  public:
+    OBJC_MESSAGE_NAMED(numberOfSectionsInTableView, numberOfSections_,
+                       "numberOfSectionsInTableView:", long(TableView*))
+    OBJC_MESSAGE_NAMED(tableViewNumberOfRowsInSection, numberOfRows_,
+                       "tableView:numberOfRowsInSection:", long(TableView*, long))
+    OBJC_MESSAGE_NAMED(tableViewCellForRowAtIndexPath, cellForRow_,
+                       "tableView:cellForRowAtIndexPath:", TableViewCell*(TableView*, NS::IndexPath*))
+    OBJC_MESSAGE_NAMED(tableViewTitleForHeaderInSection, titleForHeader_,
+                       "tableView:titleForHeaderInSection:", NS::String*(TableView*, long))
+    OBJC_MESSAGE_NAMED(tableViewTitleForFooterInSection, titleForFooter_,
+                       "tableView:titleForFooterInSection:", NS::String*(TableView*, long))
 };
-struct TableViewDelegate {
-    OBJC_DECLARE_MESSAGE(heightForHeader_, "tableView:heightForHeaderInSection:", CGFloat(TableView*, long))
-    OBJC_DECLARE_MESSAGE(heightForFooter_, "tableView:heightForFooterInSection:", CGFloat(TableView*, long))
-    OBJC_DECLARE_MESSAGE(heightForRow_,
-                         "tableView:heightForRowAtIndexPath:", CGFloat(TableView*, NS::IndexPath*))
-    OBJC_DECLARE_MESSAGE(viewForHeader_, "tableView:viewForHeaderInSection:", View*(TableView*, long))
-    OBJC_DECLARE_MESSAGE(viewForFooter_, "tableView:viewForFooterInSection:", View*(TableView*, long))
+class TableViewDelegate : public NS::Object {
+  public:
+    OBJC_MESSAGE_NAMED(tableViewHeightForHeaderInSection, heightForHeader_,
+                       "tableView:heightForHeaderInSection:", CGFloat(TableView*, long))
+    OBJC_MESSAGE_NAMED(tableViewHeightForFooterInSection, heightForFooter_,
+                       "tableView:heightForFooterInSection:", CGFloat(TableView*, long))
+    OBJC_MESSAGE_NAMED(tableViewHeightForRowAtIndexPath, heightForRow_,
+                       "tableView:heightForRowAtIndexPath:", CGFloat(TableView*, NS::IndexPath*))
+    OBJC_MESSAGE_NAMED(tableViewViewForHeaderInSection, viewForHeader_,
+                       "tableView:viewForHeaderInSection:", View*(TableView*, long))
+    OBJC_MESSAGE_NAMED(tableViewViewForFooterInSection, viewForFooter_,
+                       "tableView:viewForFooterInSection:", View*(TableView*, long))
 };
 
 } // namespace UI

@@ -35,10 +35,10 @@ std::vector<ClassBuilder::Definition>& pending() {
 }
 
 Class realize(ClassBuilder::Definition& definition) {
-    if (Class found = getClass(definition.name.c_str())) {
+    if (Class found = objc_lookUpClass(definition.name.c_str())) {
         return found;
     }
-    Class super = definition.root ? Nil : getClass(definition.superName.c_str());
+    Class super = definition.root ? Nil : objc_lookUpClass(definition.superName.c_str());
     Class cls = objc_allocateClassPair(super, definition.name.c_str(), 0);
     for (const auto& ivar : definition.ivars) {
         class_addIvar(cls, ivar.name.c_str(), ivar.size, static_cast<unsigned char>(log2Of(ivar.align)),
@@ -59,13 +59,13 @@ Class realize(ClassBuilder::Definition& definition) {
 }
 
 bool ready(const ClassBuilder::Definition& definition) {
-    return definition.root || getClass(definition.superName.c_str()) != Nil;
+    return definition.root || objc_lookUpClass(definition.superName.c_str()) != Nil;
 }
 
 } // namespace
 
 ClassBuilder::ClassBuilder(const char* name, const char* superName) {
-    existing_ = getClass(name);
+    existing_ = objc_lookUpClass(name);
     definition_.name = name;
     definition_.root = superName == nullptr;
     if (superName != nullptr) {

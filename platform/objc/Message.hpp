@@ -50,11 +50,6 @@ template <FixedString Name, class R, class... Params, Side S> struct Message<Nam
     static typename Returned<R>::type super(Recv receiver, Params... args) {
         return objc::sendSuper<R>(Defining::runtimeClass(), receiver, selector(), args...);
     }
-    // `[super name...]` from a method of `cls`.
-    template <class Recv>
-    static typename Returned<R>::type sendSuper(Class cls, Recv receiver, Params... args) {
-        return objc::sendSuper<R>(cls, receiver, selector(), args...);
-    }
 };
 
 // True when `M` can be sent with arguments of types `A...`, after owning references are unwrapped.
@@ -69,7 +64,8 @@ concept Accepts = requires(A&&... args) {
 // `Object*(unsigned long)`): the member `name` sends it, and `name_` describes it for the class builder.
 #define OBJC_MESSAGE(name, selector, ...) OBJC_MESSAGE_NAMED(name, name##_, selector, __VA_ARGS__)
 
-// The same, with a descriptor name of its own for a member name that is overloaded.
+// The same, with a descriptor name of its own: for a member name that is overloaded, or one that
+// another member already has.
 #define OBJC_MESSAGE_NAMED(name, descriptor, selector, ...)                                                  \
     static constexpr ::objc::Message<selector, __VA_ARGS__> descriptor{};                                    \
     template <class... A>                                                                                    \
@@ -78,16 +74,10 @@ concept Accepts = requires(A&&... args) {
         return descriptor.send(this, ::objc::unwrap(static_cast<A&&>(args))...);                             \
     }
 
-// Declares a message without a member that sends it, for members written by hand (overloads on
-// argument type, arguments that need converting) and for messages only implemented, never sent.
-#define OBJC_DECLARE_MESSAGE(descriptor, selector, ...)                                                      \
-    static constexpr ::objc::Message<selector, __VA_ARGS__> descriptor{};
-#define OBJC_DECLARE_CLASS_MESSAGE(descriptor, selector, ...)                                                \
-    static constexpr ::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class> descriptor{};
-
 // Declares a message to the view's class object; the static member `name` sends it.
 #define OBJC_CLASS_MESSAGE(name, selector, ...) OBJC_CLASS_MESSAGE_NAMED(name, name##_, selector, __VA_ARGS__)
 
+// The same, with a descriptor name of its own.
 #define OBJC_CLASS_MESSAGE_NAMED(name, descriptor, selector, ...)                                            \
     static constexpr ::objc::Message<selector, __VA_ARGS__, ::objc::Side::Class> descriptor{};               \
     template <class... A>                                                                                    \

@@ -138,9 +138,6 @@ R sendSuper(Class cls, Recv receiver, SEL sel, Args... args) {
 template <class F>
 requires std::is_function_v<std::remove_pointer_t<F>> IMP toImp(F fn) { return runtime::functionAs<IMP>(fn); }
 
-// Looks a class up by name; nil when there is none.
-inline Class getClass(const char* name) { return objc_lookUpClass(name); }
-
 template <class T = id, class Recv> T ivar(Recv object, const char* name) {
     id self = toId(object);
     if (isNil(self)) {

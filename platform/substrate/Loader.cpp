@@ -131,7 +131,7 @@ bool matches(const Filter& filter, const Process& process) {
     };
     return has(filter.bundles, process.bundleIdentifier) || has(filter.executables, process.executable) ||
            std::any_of(filter.classes.begin(), filter.classes.end(),
-                       [](const std::string& name) { return objc::getClass(name.c_str()) != Nil; });
+                       [](const std::string& name) { return objc_lookUpClass(name.c_str()) != Nil; });
 }
 
 // Opens a library through the device's loader, which runs a phone's arm64 build on an emulated

@@ -59,12 +59,14 @@ void layOut(objc::Ptr<Cell> cell) {
     EXPECT_TRUE(UI::layoutViewTree(cell).empty());
 }
 
+struct IdiomlessPadDevice : NS::Referencing<IdiomlessPadDevice, "TestIdiomlessPadDevice", UI::Device> {};
+
 // The shared device seen, while one lives, as a pad or as a device of a system without idioms.
 class DeviceSeenAs {
   public:
     explicit DeviceSeenAs(const char* cls) : device_(UI::Device::currentDevice()) {
         kept_ = object_getClass(reinterpret_cast<id>(device_.get()));
-        object_setClass(reinterpret_cast<id>(device_.get()), objc::getClass(cls));
+        object_setClass(reinterpret_cast<id>(device_.get()), objc_lookUpClass(cls));
     }
     DeviceSeenAs(const DeviceSeenAs&) = delete;
     DeviceSeenAs& operator=(const DeviceSeenAs&) = delete;
@@ -87,8 +89,7 @@ class DeveloperCell : public ::testing::Test {
             .method(NS::Object::respondsToSelector_,
                     [](UI::Device* self, SEL sel) -> bool {
                         return sel != UI::Device::userInterfaceIdiom_.selector() &&
-                               NS::Object::respondsToSelector_.sendSuper(
-                                   objc::getClass("TestIdiomlessPadDevice"), self, sel);
+                               NS::Object::respondsToSelector_.super<IdiomlessPadDevice>(self, sel);
                     })
             .build();
     }
@@ -240,7 +241,7 @@ TEST_F(DeveloperCell, OnAPadTheNameIsThirtyPointsUnlessTheDeviceCannotTellItsIdi
 
 TEST_F(DeveloperCell, TheMakersPaneShowsItsPeopleInDeveloperCellsAHundredPointsTall) {
     auto pane = objc::adopt(
-        PS::ListController::alloc_.send(objc::getClass("BMGlintmereMakersListController"))->init());
+        PS::ListController::alloc_.send(objc_lookUpClass("BMGlintmereMakersListController"))->init());
     pane->setBundle(settingsBundle());
     pane->view();
     auto table = pane->table();

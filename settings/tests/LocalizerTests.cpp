@@ -19,10 +19,12 @@ using NS::literals::operator""_ns;
 // Every text looked up by the recording localizer, in order.
 std::vector<std::string> lookedUp;
 
+struct RecordingLocalizer
+    : NS::Referencing<RecordingLocalizer, "TestRecordingLocalizer", BMGlintmereLocalizer> {};
+
 NS::String* recordLookup(BMGlintmereLocalizer* self, objc::Ptr<NS::String> key, NS::String* table) {
     lookedUp.push_back(key->str());
-    return BMGlintmereLocalizer::localizedStringForKeyInTable_.sendSuper(
-        objc_lookUpClass("TestRecordingLocalizer"), self, key, table);
+    return BMGlintmereLocalizer::localizedStringForKeyInTable_.super<RecordingLocalizer>(self, key, table);
 }
 
 std::string text(NS::Object* o) {

@@ -306,10 +306,11 @@ TEST_F(Store, TwoProcessesStoringAtOnceBothKeepTheirEntries) {
 // Records what the host's loader hands back, to compare with what the store passes on.
 NS::Array* lastLoaded = nullptr;
 id lastTarget = nil;
+struct LoadingPane : NS::Referencing<LoadingPane, "TestLoadingPane", BMGlintmereListController> {};
 NS::Array* recordLoad(PS::ListController* self, NS::String* name, id target) {
     lastTarget = target;
-    lastLoaded = PS::ListController::loadSpecifiersFromPlistNameTarget_.sendSuper(
-        objc_lookUpClass("TestLoadingPane"), self, name, target);
+    lastLoaded =
+        PS::ListController::loadSpecifiersFromPlistNameTarget_.super<LoadingPane>(self, name, target);
     return lastLoaded;
 }
 

@@ -26,14 +26,18 @@ constexpr const char* kGlobalPreferences = "/var/mobile/Library/Preferences/.Glo
 std::vector<std::string> loadsAsked;
 int loadsWithoutList = 0;
 
-NS::Array* countLoad(PS::ListController* self, NS::String* name, id target) {
+// The panes that count their loads, one per pane of the bundle.
+struct CountingMakers : NS::Referencing<CountingMakers, "TestCountingMakers", PS::ListController> {};
+struct CountingZeridOvuvoru
+    : NS::Referencing<CountingZeridOvuvoru, "TestCountingZeridOvuvoru", PS::ListController> {};
+
+template <class Counting> NS::Array* countLoad(PS::ListController* self, NS::String* name, id target) {
     loadsAsked.push_back(objc::Ptr(name)->str());
     if (loadsWithoutList > 0) {
         --loadsWithoutList;
         return nullptr;
     }
-    return PS::ListController::loadSpecifiersFromPlistNameTarget_.sendSuper(self->getClass(), self, name,
-                                                                            target);
+    return PS::ListController::loadSpecifiersFromPlistNameTarget_.super<Counting>(self, name, target);
 }
 
 bool writeFile(const fs::path& path, const std::string& bytes) {
@@ -69,15 +73,19 @@ constexpr PaneKind kPanes[] = {
      "ZeridOvuvoru", "ZeridOvuvoru", "ZeridOvuvoru"},
 };
 
+template <class Counting> void defineCounting(const PaneKind& kind) {
+    ASSERT_STREQ(kind.countingClass, Counting::className());
+    objc::ClassDefinition<PS::ListController>(kind.countingClass, kind.paneClass)
+        .method<&countLoad<Counting>>(PS::ListController::loadSpecifiersFromPlistNameTarget_)
+        .build();
+}
+
 class SecondaryPanes : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         ASSERT_NE(settingsBundle(), nullptr);
-        for (const PaneKind& kind : kPanes) {
-            objc::ClassDefinition<PS::ListController>(kind.countingClass, kind.paneClass)
-                .method<&countLoad>(PS::ListController::loadSpecifiersFromPlistNameTarget_)
-                .build();
-        }
+        defineCounting<CountingMakers>(kPanes[0]);
+        defineCounting<CountingZeridOvuvoru>(kPanes[1]);
     }
     void SetUp() override {
         loadsAsked.clear();
@@ -86,7 +94,7 @@ class SecondaryPanes : public ::testing::Test {
     void TearDown() override { fs::remove(kGlobalPreferences); }
 
     static objc::Ref<PS::ListController> pane(const char* cls) {
-        auto made = objc::adopt(PS::ListController::make_.send(objc::getClass(cls)));
+        auto made = objc::adopt(PS::ListController::make_.send(objc_lookUpClass(cls)));
         made->setBundle(settingsBundle());
         return made;
     }

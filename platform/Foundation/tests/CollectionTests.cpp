@@ -17,9 +17,10 @@ class CollectionTest : public ::testing::Test {
 };
 
 int deaths = 0;
+struct Mortal : NS::Referencing<Mortal, "TestMortal"> {};
 void countingDealloc(NS::Object* self) {
     ++deaths;
-    NS::Object::dealloc_.sendSuper(objc_lookUpClass("TestMortal"), self);
+    NS::Object::dealloc_.super<Mortal>(self);
 }
 NS::Object* mortal() {
     static Class cls = objc::ClassDefinition<NS::Object>("TestMortal", "NSObject")

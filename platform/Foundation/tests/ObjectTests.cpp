@@ -25,8 +25,11 @@ struct Animal : NS::Referencing<Animal, "TestAnimal"> {
     OBJC_MESSAGE(legs, "legs", int())
     OBJC_MESSAGE(weight, "weight", double())
     OBJC_MESSAGE(frame, "frame", Rect())
-    OBJC_DECLARE_CLASS_MESSAGE(kind_, "kind", const char*())
+    OBJC_CLASS_MESSAGE(kind, "kind", const char*())
 };
+struct Puppy : NS::Referencing<Puppy, "TestPuppy", Animal> {};
+struct Counted : NS::Referencing<Counted, "TestCounted"> {};
+struct Lending : NS::Referencing<Lending, "TestLending"> {};
 
 const char* animalSound(Animal*, SEL) { return "..."; }
 const char* dogSound(Animal*, SEL) { return "woof"; }
@@ -35,25 +38,25 @@ double animalWeight(Animal*) { return 12.5; }
 Rect animalFrame(Animal*) { return Rect{1, 2, 3, 4}; }
 const char* puppySound(Animal* self) {
     static std::string s;
-    s = std::string("small ") + Animal::sound_.sendSuper(objc_lookUpClass("TestPuppy"), self);
+    s = std::string("small ") + Animal::sound_.super<Puppy>(self);
     return s.c_str();
 }
 const char* animalKind(Class) { return "animal"; }
 const char* puppyKind(Class cls) {
     static std::string s;
-    s = std::string("young ") + Animal::kind_.sendSuper(objc_lookUpClass("TestPuppy"), cls);
+    s = std::string("young ") + Animal::kind_.super<Puppy>(cls);
     return s.c_str();
 }
 void countingDealloc(NS::Object* self) {
     ++deallocations;
-    NS::Object::dealloc_.sendSuper(objc_lookUpClass("TestCounted"), self);
+    NS::Object::dealloc_.super<Counted>(self);
 }
 
 // Hands itself to code that takes and drops a reference while it goes, as an observer list might.
 void lendingDealloc(NS::Object* self) {
     ++deallocations;
     { objc::Ref<NS::Object> lent = objc::retain(self); }
-    NS::Object::dealloc_.sendSuper(objc_lookUpClass("TestLending"), self);
+    NS::Object::dealloc_.super<Lending>(self);
 }
 
 struct Counter {

@@ -26,13 +26,15 @@ int targetDeallocs = 0;
 int targetTicks = 0;
 id lastTickArgument = nil;
 
-constexpr objc::Message<"tick:", void(NS::Timer*)> tick_{};
+struct TimerTarget : NS::Referencing<TimerTarget, "RunLoopTestTarget"> {
+    OBJC_MESSAGE(tick, "tick:", void(NS::Timer*))
+};
 
 class RunLoopTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         objc::ClassDefinition<NS::Object>("RunLoopTestTarget", "NSObject")
-            .method(tick_,
+            .method(TimerTarget::tick_,
                     [](NS::Object*, NS::Timer* timer) {
                         ++targetTicks;
                         lastTickArgument = objc::toId(timer);
@@ -40,7 +42,7 @@ class RunLoopTest : public ::testing::Test {
             .method(NS::Object::dealloc_,
                     [](NS::Object* self) {
                         ++targetDeallocs;
-                        NS::Object::dealloc_.sendSuper(objc::getClass("RunLoopTestTarget"), self);
+                        NS::Object::dealloc_.super<TimerTarget>(self);
                     })
             .build();
     }
@@ -54,7 +56,7 @@ class RunLoopTest : public ::testing::Test {
 
     static RunLoop* loop() { return RunLoop::currentRunLoop(); }
     static NS::Object* makeTarget() {
-        return NS::RootObject::make_.send(objc::getClass("RunLoopTestTarget"));
+        return NS::RootObject::make_.send(objc_lookUpClass("RunLoopTestTarget"));
     }
 };
 

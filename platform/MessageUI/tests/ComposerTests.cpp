@@ -63,7 +63,7 @@ class Composer : public ::testing::Test {
         told.clear();
         fs::remove_all(outboxBase);
         fs::create_directories(outboxBase);
-        delegate = objc::adopt(NS::RootObject::make_.send(objc::getClass("TestMailDelegate")));
+        delegate = objc::adopt(NS::RootObject::make_.send(objc_lookUpClass("TestMailDelegate")));
     }
     void TearDown() override { fs::remove_all(outboxBase); }
 

@@ -27,12 +27,15 @@ using NS::literals::operator""_ns;
 
 std::vector<std::string> taps;
 
-// The button actions of the test pane.
-constexpr objc::Message<"tapped", void()> tapped_{};
-constexpr objc::Message<"tappedWith:", void(PS::Specifier*)> tappedWith_{};
-// Methods of the test pane that a row may name but that take or give other things than the host's.
-constexpr objc::Message<"storeText:specifier:", void(NS::String*, PS::Specifier*)> storeText_{};
-constexpr objc::Message<"countFor:", long(PS::Specifier*)> countFor_{};
+struct TestPane : NS::Referencing<TestPane, "TestPane", PS::ListController> {
+    // The button actions of the test pane.
+    OBJC_MESSAGE(tapped, "tapped", void())
+    OBJC_MESSAGE(tappedWith, "tappedWith:", void(PS::Specifier*))
+    // Methods that a row may name but that take or give other things than the host's.
+    OBJC_MESSAGE(storeText, "storeText:specifier:", void(NS::String*, PS::Specifier*))
+    OBJC_MESSAGE(countFor, "countFor:", long(PS::Specifier*))
+};
+struct CountingSpecifier : NS::Referencing<CountingSpecifier, "TestCountingSpecifier", PS::Specifier> {};
 
 std::string str(NS::String* s) { return s != nullptr ? s->str() : "(nil)"; }
 
@@ -48,14 +51,14 @@ class Panes : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         objc::ClassDefinition<PS::ListController>("TestPane", "PSListController")
-            .method(tapped_, [](PS::ListController*) { taps.push_back("tapped"); })
-            .method(tappedWith_,
+            .method(TestPane::tapped_, [](PS::ListController*) { taps.push_back("tapped"); })
+            .method(TestPane::tappedWith_,
                     [](PS::ListController*, objc::Ptr<PS::Specifier> specifier) {
                         taps.push_back("tappedWith " + specifier->name()->str());
                     })
-            .method(storeText_,
+            .method(TestPane::storeText_,
                     [](PS::ListController*, NS::String*, PS::Specifier*) { taps.push_back("stored"); })
-            .method(countFor_,
+            .method(TestPane::countFor_,
                     [](PS::ListController*, PS::Specifier*) -> long {
                         taps.push_back("counted");
                         return 3;
@@ -310,8 +313,7 @@ TEST_F(Panes, SectionsAreWorkedOutOnceForTheRowsTheyCameFrom) {
             .method(PS::Specifier::cellType_,
                     [](PS::Specifier* self) -> long {
                         ++cellTypeAsked;
-                        return PS::Specifier::cellType_.sendSuper(objc_lookUpClass("TestCountingSpecifier"),
-                                                                  self);
+                        return PS::Specifier::cellType_.super<CountingSpecifier>(self);
                     })
             .build();
         return true;

@@ -105,18 +105,20 @@ TEST(Application, StatusBarStyleIsKeptWithOrWithoutAnimation) {
 
 int composeTaps = 0;
 id lastSender = nil;
-constexpr objc::Message<"tweetSupport:", void(NS::Object*)> tweetSupport_{};
+struct ComposeTarget : NS::Referencing<ComposeTarget, "TestComposeTarget"> {
+    OBJC_MESSAGE(tweetSupport, "tweetSupport:", void(NS::Object*))
+};
 
 TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
     NS::AutoreleaseScope pool;
     objc::ClassDefinition<NS::Object>("TestComposeTarget", "NSObject")
-        .method(tweetSupport_,
+        .method(ComposeTarget::tweetSupport_,
                 [](NS::Object*, NS::Object* sender) {
                     ++composeTaps;
                     lastSender = objc::toId(sender);
                 })
         .build();
-    auto target = objc::adopt(NS::RootObject::make_.send(objc::getClass("TestComposeTarget")));
+    auto target = objc::adopt(NS::RootObject::make_.send(objc_lookUpClass("TestComposeTarget")));
     auto item = objc::adopt(UI::BarButtonItem::alloc()->initWithBarButtonSystemItem(
         UI::UIBarButtonSystemItemCompose, objc::toId(target), "tweetSupport:"_sel));
     EXPECT_EQ(item->systemItem(), 7);
@@ -138,11 +140,13 @@ TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
 // ---- Presentation --------------------------------------------------------------------------
 
 std::vector<std::string> journal;
+struct PresentingController
+    : NS::Referencing<PresentingController, "TestPresentingController", UI::ViewController> {};
 
 // Notes that the message `M` reached the controller, then passes it on to UIViewController.
 template <const auto& M> constexpr auto recordAppearance = [](UI::ViewController* self, bool animated) {
     journal.push_back(self->title()->str() + " " + M.name());
-    M.sendSuper(objc::getClass("TestPresentingController"), self, animated);
+    M.template super<PresentingController>(self, animated);
 };
 
 class Presentation : public ::testing::Test {
@@ -157,7 +161,7 @@ class Presentation : public ::testing::Test {
             .build();
     }
     UI::ViewController* controller(const char* name) {
-        auto c = UI::ViewController::make_.send(objc::getClass("TestPresentingController"))->autorelease();
+        auto c = UI::ViewController::make_.send(objc_lookUpClass("TestPresentingController"))->autorelease();
         c->setTitle(NS::String::string(name));
         return c;
     }
@@ -233,7 +237,7 @@ class AppearanceProxies : public ::testing::Test {
     }
     // A switch in a cell in a table that is the view of a new controller of `paneClass`.
     UI::Switch* switchIn(const char* paneClass) {
-        auto pane = objc::adopt(UI::ViewController::make_.send(objc::getClass(paneClass)));
+        auto pane = objc::adopt(UI::ViewController::make_.send(objc_lookUpClass(paneClass)));
         auto table = objc::adopt(UI::TableView::alloc()->initWithFrame(CGRectMake(0, 0, 320, 568)));
         pane->setView(table.get());
         auto cell = objc::adopt(UI::TableViewCell::alloc()->initWithStyle(0, nullptr));
@@ -255,12 +259,12 @@ TEST_F(AppearanceProxies, ASwitchTakesTheProxyOfItsContainersElseTheGeneralOneEl
     EXPECT_EQ(inOther->onTintColor(), nullptr) << "the system's colour while no proxy applies";
     EXPECT_EQ(inOther->frame().size, UI::kSwitchSize);
 
-    auto rootProxy = UI::Switch::appearanceWhenContainedIn(objc::getClass("TestRootPane"), nullptr);
+    auto rootProxy = UI::Switch::appearanceWhenContainedIn(objc_lookUpClass("TestRootPane"), nullptr);
     ASSERT_NE(rootProxy, nullptr);
-    EXPECT_EQ(rootProxy, UI::Switch::appearanceWhenContainedIn(objc::getClass("TestRootPane"), nullptr))
+    EXPECT_EQ(rootProxy, UI::Switch::appearanceWhenContainedIn(objc_lookUpClass("TestRootPane"), nullptr))
         << "one proxy per class and containers";
     rootProxy->setOnTintColor(red);
-    auto makersProxy = UI::Switch::appearanceWhenContainedIn(objc::getClass("TestMakersPane"), nullptr);
+    auto makersProxy = UI::Switch::appearanceWhenContainedIn(objc_lookUpClass("TestMakersPane"), nullptr);
     EXPECT_NE(makersProxy, rootProxy);
     makersProxy->setOnTintColor(blue);
 
@@ -275,12 +279,12 @@ TEST_F(AppearanceProxies, ASwitchTakesTheProxyOfItsContainersElseTheGeneralOneEl
     EXPECT_EQ(inRoot->onTintColor(), red) << "a proxy naming containers beats the general one";
 
     // Containers are matched innermost first: a table inside the root pane, not the other way round.
-    auto nested = UI::Switch::appearanceWhenContainedIn(objc::getClass("UITableView"),
-                                                        objc::getClass("TestRootPane"), nullptr);
+    auto nested = UI::Switch::appearanceWhenContainedIn(objc_lookUpClass("UITableView"),
+                                                        objc_lookUpClass("TestRootPane"), nullptr);
     nested->setOnTintColor(blue);
     EXPECT_EQ(inRoot->onTintColor(), blue);
-    auto inverted = UI::Switch::appearanceWhenContainedIn(objc::getClass("TestOtherPane"),
-                                                          objc::getClass("UITableView"), nullptr);
+    auto inverted = UI::Switch::appearanceWhenContainedIn(objc_lookUpClass("TestOtherPane"),
+                                                          objc_lookUpClass("UITableView"), nullptr);
     inverted->setOnTintColor(red);
     EXPECT_EQ(inOther->onTintColor(), green);
 

@@ -55,7 +55,7 @@ Class countingViewClass() {
         objc::ClassDefinition<View>("TestCountingView", "UIView")
             .method<&countAndPlace>(View::layoutSubviews_)
             .build();
-        return objc::getClass("TestCountingView");
+        return objc_lookUpClass("TestCountingView");
     }();
     return cls;
 }

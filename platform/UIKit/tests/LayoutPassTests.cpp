@@ -175,7 +175,7 @@ TEST_F(LayoutPasses, LayoutSubviewsRunsAfterTheConstraintsAndTheirViewsFollow) {
     objc::ClassDefinition<View>("TestSelfPlacingView", "UIView")
         .method<&placeFirstSubview>(View::layoutSubviews_)
         .build();
-    auto holder = View::make_.send(objc::getClass("TestSelfPlacingView"))->autorelease();
+    auto holder = View::make_.send(objc_lookUpClass("TestSelfPlacingView"))->autorelease();
     holder->setFrame(CGRectMake(0, 0, 200, 200));
     window->addSubview(holder);
     auto bar = addView(holder, CGRectMake(0, 0, 10, 10), false);

@@ -25,15 +25,19 @@ std::vector<std::string> journal;
 
 std::string nameOf(UI::ViewController* self) { return self->title()->str(); }
 
-Class recorderClass() { return objc_lookUpClass("TestRecordingController"); }
+struct RecordingController
+    : NS::Referencing<RecordingController, "TestRecordingController", UI::ViewController> {};
 
-void recordStep(UI::ViewController* self, SEL sel) {
-    journal.push_back(nameOf(self) + " " + sel_getName(sel));
-    objc::sendSuper(recorderClass(), self, sel);
+Class recorderClass() { return RecordingController::runtimeClass(); }
+
+// Notes that the message `M` reached the controller, then passes it on to UIViewController.
+template <const auto& M> void recordStep(UI::ViewController* self) {
+    journal.push_back(nameOf(self) + " " + M.name());
+    M.template super<RecordingController>(self);
 }
-void recordAppearance(UI::ViewController* self, SEL sel, bool animated) {
-    journal.push_back(nameOf(self) + " " + sel_getName(sel));
-    objc::sendSuper(recorderClass(), self, sel, animated);
+template <const auto& M> void recordAppearance(UI::ViewController* self, bool animated) {
+    journal.push_back(nameOf(self) + " " + M.name());
+    M.template super<RecordingController>(self, animated);
 }
 
 class ViewControllers : public ::testing::Test {
@@ -41,12 +45,12 @@ class ViewControllers : public ::testing::Test {
     static void SetUpTestSuite() {
         using UI::ViewController;
         objc::ClassDefinition<ViewController>("TestRecordingController", "UIViewController")
-            .method<&recordStep>(ViewController::loadView_)
-            .method<&recordStep>(ViewController::viewDidLoad_)
-            .method<&recordAppearance>(ViewController::viewWillAppear_)
-            .method<&recordAppearance>(ViewController::viewDidAppear_)
-            .method<&recordAppearance>(ViewController::viewWillDisappear_)
-            .method<&recordAppearance>(ViewController::viewDidDisappear_)
+            .method<&recordStep<ViewController::loadView_>>(ViewController::loadView_)
+            .method<&recordStep<ViewController::viewDidLoad_>>(ViewController::viewDidLoad_)
+            .method<&recordAppearance<ViewController::viewWillAppear_>>(ViewController::viewWillAppear_)
+            .method<&recordAppearance<ViewController::viewDidAppear_>>(ViewController::viewDidAppear_)
+            .method<&recordAppearance<ViewController::viewWillDisappear_>>(ViewController::viewWillDisappear_)
+            .method<&recordAppearance<ViewController::viewDidDisappear_>>(ViewController::viewDidDisappear_)
             .build();
     }
     void SetUp() override { journal.clear(); }

@@ -10,10 +10,13 @@ namespace {
 
 using objc::operator""_sel;
 
-constexpr objc::Message<"title", const char*()> title_{};
-constexpr objc::Message<"name", const char*()> name_{};
-constexpr objc::Message<"count:", int(int)> count_{};
-constexpr objc::Message<"kind", const char*(), objc::Side::Class> kind_{};
+// The messages of the test classes, as a view of the base class declares them.
+struct Base : NS::Referencing<Base, "SubstrateTestBase"> {
+    OBJC_MESSAGE(title, "title", const char*())
+    OBJC_MESSAGE(name, "name", const char*())
+    OBJC_MESSAGE(count, "count:", int(int))
+    OBJC_CLASS_MESSAGE(kind, "kind", const char*())
+};
 
 const char* baseTitle(NS::Object*) { return "base"; }
 const char* derivedName(NS::Object*) { return "derived"; }
@@ -54,19 +57,19 @@ class Hooking : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         objc::ClassDefinition<NS::Object>("SubstrateTestBase", "NSObject")
-            .method<&baseTitle>(title_)
-            .method<&baseCount>(count_)
-            .method<&factoryKind>(kind_)
+            .method<&baseTitle>(Base::title_)
+            .method<&baseCount>(Base::count_)
+            .method<&factoryKind>(Base::kind_)
             .build();
         objc::ClassDefinition<NS::Object>("SubstrateTestMiddle", "SubstrateTestBase")
-            .method<&derivedName>(name_)
+            .method<&derivedName>(Base::name_)
             .build();
         objc::ClassBuilder("SubstrateTestLeaf", "SubstrateTestMiddle").build();
         objc::ClassBuilder("SubstrateTestOther", "SubstrateTestBase").build();
         objc::ClassBuilder("SubstrateTestSpare", "SubstrateTestBase").build();
     }
 
-    static id make(const char* cls) { return objc::send<id>(objc::getClass(cls), "new"_sel); }
+    static id make(const char* cls) { return objc::send<id>(objc_lookUpClass(cls), "new"_sel); }
     static std::string title(id object) { return objc::send<const char*>(object, "title"_sel); }
     static std::string name(id object) { return objc::send<const char*>(object, "name"_sel); }
 };
@@ -79,8 +82,8 @@ TEST_F(Hooking, InheritedMethodGetsAnOverrideAndTheSuperclassKeepsItsOwn) {
     // Every class has answered once, so each has a filled dispatch table that the hook must reach.
     ASSERT_EQ(title(base) + title(middle) + title(leaf) + title(other), "basebasebasebase");
 
-    const IMP baseImp = class_getMethodImplementation(objc::getClass("SubstrateTestBase"), "title"_sel);
-    MSHookMessageEx(objc::getClass("SubstrateTestMiddle"), "title"_sel, objc::toImp(&hookedTitle),
+    const IMP baseImp = class_getMethodImplementation(objc_lookUpClass("SubstrateTestBase"), "title"_sel);
+    MSHookMessageEx(objc_lookUpClass("SubstrateTestMiddle"), "title"_sel, objc::toImp(&hookedTitle),
                     &originalTitle);
 
     EXPECT_EQ(originalTitle, baseImp);
@@ -88,11 +91,11 @@ TEST_F(Hooking, InheritedMethodGetsAnOverrideAndTheSuperclassKeepsItsOwn) {
     EXPECT_EQ(title(leaf), "hooked base");
     EXPECT_EQ(title(base), "base");
     EXPECT_EQ(title(other), "base");
-    EXPECT_EQ(class_getMethodImplementation(objc::getClass("SubstrateTestBase"), "title"_sel), baseImp);
+    EXPECT_EQ(class_getMethodImplementation(objc_lookUpClass("SubstrateTestBase"), "title"_sel), baseImp);
     // The override carries the inherited method's types, so it is called the same way.
     EXPECT_STREQ(
-        method_getTypeEncoding(class_getInstanceMethod(objc::getClass("SubstrateTestMiddle"), "title"_sel)),
-        method_getTypeEncoding(class_getInstanceMethod(objc::getClass("SubstrateTestBase"), "title"_sel)));
+        method_getTypeEncoding(class_getInstanceMethod(objc_lookUpClass("SubstrateTestMiddle"), "title"_sel)),
+        method_getTypeEncoding(class_getInstanceMethod(objc_lookUpClass("SubstrateTestBase"), "title"_sel)));
     for (id object : {base, middle, leaf, other}) {
         objc::send(object, "release"_sel);
     }
@@ -102,16 +105,16 @@ TEST_F(Hooking, OwnMethodIsReplacedAndTheOriginalHandedBack) {
     id middle = make("SubstrateTestMiddle");
     id leaf = make("SubstrateTestLeaf");
     ASSERT_EQ(name(middle), "derived");
-    const IMP own = class_getMethodImplementation(objc::getClass("SubstrateTestMiddle"), "name"_sel);
+    const IMP own = class_getMethodImplementation(objc_lookUpClass("SubstrateTestMiddle"), "name"_sel);
 
-    MSHookMessageEx(objc::getClass("SubstrateTestMiddle"), "name"_sel, objc::toImp(&hookedName),
+    MSHookMessageEx(objc_lookUpClass("SubstrateTestMiddle"), "name"_sel, objc::toImp(&hookedName),
                     &originalName);
     EXPECT_EQ(originalName, own);
     EXPECT_EQ(name(middle), "[derived]");
     EXPECT_EQ(name(leaf), "[derived]");
 
     // A second hook wraps the first: its slot receives the first replacement.
-    MSHookMessageEx(objc::getClass("SubstrateTestMiddle"), "name"_sel, objc::toImp(&hookedNameAgain),
+    MSHookMessageEx(objc_lookUpClass("SubstrateTestMiddle"), "name"_sel, objc::toImp(&hookedNameAgain),
                     &originalNameAgain);
     EXPECT_EQ(originalNameAgain, objc::toImp(&hookedName));
     EXPECT_EQ(name(middle), "{[derived]}");
@@ -122,7 +125,7 @@ TEST_F(Hooking, OwnMethodIsReplacedAndTheOriginalHandedBack) {
 TEST_F(Hooking, ArgumentsReachTheReplacementAndTheOriginal) {
     id other = make("SubstrateTestOther");
     ASSERT_EQ(objc::send<int>(other, "count:"_sel, 4), 4);
-    MSHookMessageEx(objc::getClass("SubstrateTestOther"), "count:"_sel, objc::toImp(&hookedCount),
+    MSHookMessageEx(objc_lookUpClass("SubstrateTestOther"), "count:"_sel, objc::toImp(&hookedCount),
                     &originalCount);
     EXPECT_EQ(objc::send<int>(other, "count:"_sel, 4), 40);
     id base = make("SubstrateTestBase");
@@ -132,20 +135,20 @@ TEST_F(Hooking, ArgumentsReachTheReplacementAndTheOriginal) {
 }
 
 TEST_F(Hooking, ClassMethodsAreHookedThroughTheMetaclass) {
-    Class leaf = objc::getClass("SubstrateTestLeaf");
+    Class leaf = objc_lookUpClass("SubstrateTestLeaf");
     ASSERT_EQ(std::string(objc::send<const char*>(leaf, "kind"_sel)), "factory");
     const IMP inherited = class_getMethodImplementation(
-        object_getClass(reinterpret_cast<id>(objc::getClass("SubstrateTestBase"))), "kind"_sel);
+        object_getClass(reinterpret_cast<id>(objc_lookUpClass("SubstrateTestBase"))), "kind"_sel);
     MSHookMessageEx(object_getClass(reinterpret_cast<id>(leaf)), "kind"_sel, objc::toImp(&hookedKind),
                     &originalKind);
     EXPECT_EQ(originalKind, inherited);
     EXPECT_EQ(std::string(objc::send<const char*>(leaf, "kind"_sel)), "hooked factory");
-    EXPECT_EQ(std::string(objc::send<const char*>(objc::getClass("SubstrateTestMiddle"), "kind"_sel)),
+    EXPECT_EQ(std::string(objc::send<const char*>(objc_lookUpClass("SubstrateTestMiddle"), "kind"_sel)),
               "factory");
 }
 
 TEST_F(Hooking, NothingToHookChangesNothingAndClearsTheSlot) {
-    Class base = objc::getClass("SubstrateTestBase");
+    Class base = objc_lookUpClass("SubstrateTestBase");
     const IMP before = class_getMethodImplementation(base, "title"_sel);
     const IMP stale = objc::toImp(&hookedTitle);
 
@@ -164,7 +167,7 @@ TEST_F(Hooking, NothingToHookChangesNothingAndClearsTheSlot) {
     EXPECT_EQ(class_getMethodImplementation(base, "title"_sel), before);
 
     // No slot at all is allowed: the hook is installed, the original just not handed back.
-    MSHookMessageEx(objc::getClass("SubstrateTestSpare"), "title"_sel, objc::toImp(&hookedKind), nullptr);
+    MSHookMessageEx(objc_lookUpClass("SubstrateTestSpare"), "title"_sel, objc::toImp(&hookedKind), nullptr);
     id object = make("SubstrateTestSpare");
     EXPECT_EQ(title(object), "hooked factory");
     EXPECT_EQ(class_getMethodImplementation(base, "title"_sel), before);

@@ -31,7 +31,7 @@ inline bool sameSignature(const char* a, const char* b) {
 
 // A new block of the signature `Sig` (`R(Args...)`) that calls `fn`; the caller owns it.
 template <class Sig, class F> id makeBlock(F fn) {
-    id block = objc::send<id>(objc::send<id>(getClass("NSBlock"), Selector<"alloc">::get()),
+    id block = objc::send<id>(objc::send<id>(objc_lookUpClass("NSBlock"), Selector<"alloc">::get()),
                               Selector<"init">::get());
     block::BodyBase* body = new block::Body<Sig>(std::function<Sig>(std::move(fn)));
     setIvar<void*>(block, "_body", body);
