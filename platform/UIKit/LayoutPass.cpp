@@ -167,7 +167,7 @@ void report(const std::vector<layout::Problem>& problems) {
 void layoutChanged() { ++generation; }
 
 bool layoutIsCurrent(View* view) {
-    return view != nullptr && objc::ivar<unsigned long>(topmost(view), "_layoutGeneration") == generation;
+    return view != nullptr && objc::ivar(topmost(view), UI::View::_layoutGeneration) == generation;
 }
 
 std::vector<layout::Problem> layoutViewTree(View* view, const LayoutPassOptions& options) {
@@ -202,7 +202,7 @@ std::vector<layout::Problem> layoutViewTree(View* view, const LayoutPassOptions&
             break;
         }
     }
-    objc::setIvar<unsigned long>(root, "_layoutGeneration", generation);
+    objc::setIvar(root, UI::View::_layoutGeneration, generation);
     if (options.report) {
         report(problems);
     }

@@ -65,16 +65,16 @@ Color* shownTint(NavigationBar* bar) {
 }
 
 // The bar's own tint only: nil until set (its buttons then take the one around the bar).
-Color* tintColor(NavigationBar* self) { return objc::ivar<Color*>(self, "_tintColor"); }
+Color* tintColor(NavigationBar* self) { return objc::ivar(self, UI::View::_tintColor); }
 
 NS::Array* items(NavigationBar* self) {
-    auto items = objc::ivar<NS::Array*>(self, "_items");
+    auto items = objc::ivar(self, UI::NavigationBar::_items);
     return items != nullptr ? items : NS::Array::array().get();
 }
 
 void setItemsAnimated(NavigationBar* self, NS::Array* items, bool) {
-    objc::Ptr<NS::Array> old = objc::ivar<NS::Array*>(self, "_items");
-    objc::setIvar<NS::Array*>(self, "_items", objc::Ptr(items)->copy().as<NS::Array>());
+    objc::Ptr<NS::Array> old = objc::ivar(self, UI::NavigationBar::_items);
+    objc::setIvar(self, UI::NavigationBar::_items, objc::Ptr(items)->copy().as<NS::Array>());
     old->release();
 }
 
@@ -197,7 +197,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&tintColor>(View::tintColor_)
         .property<Color*>("barTintColor")
         .property<NS::Object*>("titleTextAttributes", objc::Ownership::Copying)
-        .ivar<NS::Array*>("_items", objc::Ownership::Owning)
+        .ivar(NavigationBar::_items)
         .method<&items>(NavigationBar::items_)
         .method<&setItemsAnimated>(NavigationBar::setItemsAnimated_)
         .method<&topItem>(NavigationBar::topItem_)

@@ -19,6 +19,8 @@ class NavigationItem;
 
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
+    OBJC_IVAR(_items, NS::Array*, Owning)
+
     // Colour of the bar buttons and back indicator; nil (the colour around the bar, else the
     // system's blue, is drawn then) until set, and again once set to nil.
     OBJC_MESSAGE(tintColor, "tintColor", Color*())

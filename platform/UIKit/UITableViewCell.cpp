@@ -56,7 +56,7 @@ objc::Ptr<View> chevron() {
 // The cell's picture, as big as its image but no taller than the row leaves room for (an icon of
 // 29 points in a row of 44), at the left end, centred up and down; zero-sized without an image.
 CGRect imageFrame(TableViewCell* self) {
-    auto shown = objc::ivar<UI::ImageView*>(self, "_imageView");
+    auto shown = objc::ivar(self, UI::TableViewCell::_imageView);
     const CGSize image = objc::Ptr(shown)->image()->size();
     if (!(image.width > 0 && image.height > 0)) {
         return CGRectZero;
@@ -72,10 +72,10 @@ CGRect imageFrame(TableViewCell* self) {
 void layoutCell(TableViewCell* self) {
     const CGSize size = self->frame().size;
     objc::Ptr<View> content = self->contentView();
-    objc::Ptr<View> shown = objc::ivar<View*>(self, "_shownAccessory");
+    objc::Ptr<View> shown = objc::ivar(self, UI::TableViewCell::_shownAccessory);
     shown->removeFromSuperview();
     shown->release();
-    objc::setIvar<View*>(self, "_shownAccessory", nullptr);
+    objc::setIvar(self, UI::TableViewCell::_shownAccessory, nullptr);
     objc::Ptr<View> accessory = self->accessoryView();
     if (accessory == nullptr && self->accessoryType() == UI::UITableViewCellAccessoryDisclosureIndicator) {
         accessory = chevron();
@@ -86,7 +86,7 @@ void layoutCell(TableViewCell* self) {
         f.origin = {size.width - kInset - f.size.width, (size.height - f.size.height) / 2};
         accessory->setFrame(f);
         self->addSubview(accessory);
-        objc::setIvar<View*>(self, "_shownAccessory", accessory->retain().as<View>());
+        objc::setIvar(self, UI::TableViewCell::_shownAccessory, accessory->retain().as<View>());
         right = f.origin.x - 8;
     }
     content->setFrame(CGRectMake(0, 0, right, size.height));
@@ -98,7 +98,7 @@ void layoutCell(TableViewCell* self) {
     if (detail != nullptr) {
         detail->setFrame(CGRectMake(right - kInset - detailWidth, 0, detailWidth, size.height));
     }
-    if (auto picture = objc::ivar<UI::ImageView*>(self, "_imageView")) {
+    if (auto picture = objc::ivar(self, UI::TableViewCell::_imageView)) {
         picture->setFrame(imageFrame(self));
     }
     const double start = UI::textInset(self);
@@ -109,10 +109,10 @@ void layoutCell(TableViewCell* self) {
 }
 
 UI::ImageView* imageView(TableViewCell* self) {
-    auto picture = objc::ivar<UI::ImageView*>(self, "_imageView");
+    auto picture = objc::ivar(self, UI::TableViewCell::_imageView);
     if (picture == nullptr) {
         picture = UI::ImageView::alloc()->initWithFrame(CGRectZero).as<UI::ImageView>();
-        objc::setIvar<UI::ImageView*>(self, "_imageView", picture);
+        objc::setIvar(self, UI::TableViewCell::_imageView, picture);
         self->contentView()->addSubview(picture);
     }
     return picture;
@@ -126,19 +126,20 @@ TableViewCell* initWithStyleReuseIdentifier(TableViewCell* self, long style, NS:
     if (cell == nullptr) {
         return nullptr;
     }
-    objc::setIvar<long>(cell, "_style", style);
-    objc::setIvar<NS::Object*>(cell, "_reuseIdentifier", objc::Ptr(reuseIdentifier)->copy());
+    objc::setIvar(cell, UI::TableViewCell::_style, style);
+    objc::setIvar(cell, UI::TableViewCell::_reuseIdentifier,
+                  objc::Ptr(reuseIdentifier)->copy().as<NS::String>());
     View* content = addPart<View>(cell, kRowFrame);
-    objc::setIvar<View*>(cell, "_contentView", content);
+    objc::setIvar(cell, UI::TableViewCell::_contentView, content);
     Label* title = addPart<Label>(content, CGRectMake(15, 0, 290, 44));
     title->setFont(font());
     title->setTextColor(UI::Color::blackColor());
-    objc::setIvar<Label*>(cell, "_textLabel", title);
+    objc::setIvar(cell, UI::TableViewCell::_textLabel, title);
     if (style != UI::TableViewCellStyleDefault) {
         Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
         detail->setFont(font());
         detail->setTextColor(UI::colorRGB(142, 142, 147));
-        objc::setIvar<Label*>(cell, "_detailTextLabel", detail);
+        objc::setIvar(cell, UI::TableViewCell::_detailTextLabel, detail);
     }
     return cell;
 }
@@ -149,29 +150,30 @@ View* initWithFrame(TableViewCell* self, CGRect frame) {
     return cell;
 }
 
-long style(TableViewCell* self) { return objc::ivar<long>(self, "_style"); }
+long style(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_style); }
 
-NS::String* reuseIdentifier(TableViewCell* self) { return objc::ivar<NS::String*>(self, "_reuseIdentifier"); }
+NS::String* reuseIdentifier(TableViewCell* self) {
+    return objc::ivar(self, UI::TableViewCell::_reuseIdentifier);
+}
 
-View* contentView(TableViewCell* self) { return objc::ivar<View*>(self, "_contentView"); }
+View* contentView(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_contentView); }
 
-Label* textLabel(TableViewCell* self) { return objc::ivar<Label*>(self, "_textLabel"); }
+Label* textLabel(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_textLabel); }
 
-Label* detailTextLabel(TableViewCell* self) { return objc::ivar<Label*>(self, "_detailTextLabel"); }
+Label* detailTextLabel(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_detailTextLabel); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewCell>()
-        .ivar<long>("_style")
-        .ivar<NS::Object*>("_reuseIdentifier", objc::Ownership::Owning)
-        .ivar<View*>("_contentView", objc::Ownership::Owning)
-        .ivar<Label*>("_textLabel", objc::Ownership::Owning)
-        .ivar<Label*>("_detailTextLabel", objc::Ownership::Owning)
-        .ivar<UI::ImageView*>("_imageView", objc::Ownership::Owning)
+        .ivar(TableViewCell::_style)
+        .ivar(TableViewCell::_reuseIdentifier)
+        .ivar(TableViewCell::_contentView)
+        .ivar(TableViewCell::_textLabel)
+        .ivar(TableViewCell::_detailTextLabel)
+        .ivar(TableViewCell::_imageView)
         .method<&imageView>(TableViewCell::imageView_)
         .property<long>("accessoryType")
         .property<View*>("accessoryView")
-        // The accessory now among the subviews, which the next layout takes out again.
-        .ivar<View*>("_shownAccessory", objc::Ownership::Owning)
+        .ivar(TableViewCell::_shownAccessory)
         .method<&prepare>(UI::Display::prepare_)
         .method<&initWithStyleReuseIdentifier>(TableViewCell::initWithStyleReuseIdentifier_)
         .method<&initWithFrame>(View::initWithFrame_)

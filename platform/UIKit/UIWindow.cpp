@@ -18,12 +18,10 @@ CGRect boundsOf(View* view) {
 
 Window* init(Window* self) { return self->initWithFrame(Screen::mainScreen()->bounds()).as<Window>(); }
 
-ViewController* rootViewController(Window* self) {
-    return objc::ivar<ViewController*>(self, "_rootViewController");
-}
+ViewController* rootViewController(Window* self) { return objc::ivar(self, UI::Window::_rootViewController); }
 
 void setRootViewController(Window* self, ViewController* controller) {
-    objc::Ptr<ViewController> old = objc::ivar<ViewController*>(self, "_rootViewController");
+    objc::Ptr<ViewController> old = objc::ivar(self, UI::Window::_rootViewController);
     if (old == controller) {
         return;
     }
@@ -31,29 +29,29 @@ void setRootViewController(Window* self, ViewController* controller) {
         old->view()->removeFromSuperview();
     }
     objc::Ptr(controller)->retain();
-    objc::setIvar<ViewController*>(self, "_rootViewController", controller);
+    objc::setIvar(self, UI::Window::_rootViewController, controller);
     old->release();
     if (controller != nullptr) {
         View* view = controller->view();
         view->setFrame(boundsOf(self));
         self->addSubview(view);
-        if (auto bar = objc::ivar<StatusBar*>(self, "_statusBar")) {
+        if (auto bar = objc::ivar(self, UI::Window::_statusBar)) {
             self->addSubview(bar); // stays in front
         }
     }
 }
 
 void makeKeyAndVisible(Window* self) {
-    if (objc::ivar<StatusBar*>(self, "_statusBar") == nullptr) {
+    if (objc::ivar(self, UI::Window::_statusBar) == nullptr) {
         auto bar =
             StatusBar::alloc()->initWithFrame(CGRectMake(0, 0, self->frame().size.width, kStatusBarHeight));
-        objc::setIvar<StatusBar*>(self, "_statusBar", bar.as<StatusBar>());
+        objc::setIvar(self, UI::Window::_statusBar, bar.as<StatusBar>());
     }
-    self->addSubview(objc::ivar<StatusBar*>(self, "_statusBar"));
-    if (objc::ivar<bool>(self, "_visible")) {
+    self->addSubview(objc::ivar(self, UI::Window::_statusBar));
+    if (objc::ivar(self, UI::Window::_visible)) {
         return;
     }
-    objc::setIvar<bool>(self, "_visible", true);
+    objc::setIvar(self, UI::Window::_visible, true);
     auto root = self->rootViewController();
     root->viewWillAppear(false);
     root->viewDidAppear(false);
@@ -79,7 +77,7 @@ void prepareWindow(Window* self) {
         presented->view()->setFrame(boundsOf(self));
         self->addSubview(presented->view());
     }
-    if (auto bar = objc::ivar<StatusBar*>(self, "_statusBar")) {
+    if (auto bar = objc::ivar(self, UI::Window::_statusBar)) {
         bar->setFrame(CGRectMake(0, 0, self->frame().size.width, kStatusBarHeight));
         self->addSubview(bar);
     }
@@ -107,9 +105,9 @@ void prepareStatusBar(StatusBar* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Window>()
-        .ivar<ViewController*>("_rootViewController", objc::Ownership::Owning)
-        .ivar<StatusBar*>("_statusBar", objc::Ownership::Owning)
-        .ivar<bool>("_visible")
+        .ivar(Window::_rootViewController)
+        .ivar(Window::_statusBar)
+        .ivar(Window::_visible)
         .method<&init>(Window::init_)
         .method<&rootViewController>(Window::rootViewController_)
         .method<&setRootViewController>(Window::setRootViewController_)
