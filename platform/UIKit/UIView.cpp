@@ -38,7 +38,7 @@ objc::Ptr<NS::MutableArray> constraintList(View* self) { return objc::ivar(self,
 constexpr float kDefaultHugging = NS::LayoutPriorityDefaultLow;
 constexpr float kDefaultCompression = NS::LayoutPriorityDefaultHigh;
 
-// `Variable`, one of a pair kept per axis, of `axis`.
+// The priority kept for `axis`, of the pair `horizontal`, `vertical`.
 template <class Horizontal, class Vertical>
 float onAxis(View* self, LayoutConstraintAxis axis, const Horizontal& horizontal, const Vertical& vertical) {
     return axis == LayoutConstraintAxisVertical ? objc::ivar(self, vertical) : objc::ivar(self, horizontal);

@@ -65,7 +65,8 @@ void setIvar(std::type_identity_t<const Owner*> object, const InstanceVariable<N
     if (isNil(object)) {
         return;
     }
-    __builtin_memcpy(reinterpret_cast<char*>(const_cast<Owner*>(object)) + variable.offset(), &value, sizeof(T));
+    __builtin_memcpy(reinterpret_cast<char*>(const_cast<Owner*>(object)) + variable.offset(), &value,
+                     sizeof(T));
 }
 
 // The same through an owning reference.
@@ -74,7 +75,8 @@ T ivar(const Ref<U>& object, const InstanceVariable<N, T, Owner, O>& variable) {
     return ivar(object.get(), variable);
 }
 template <FixedString N, class T, class Owner, Ownership O, class U>
-void setIvar(const Ref<U>& object, const InstanceVariable<N, T, Owner, O>& variable, std::type_identity_t<T> value) {
+void setIvar(const Ref<U>& object, const InstanceVariable<N, T, Owner, O>& variable,
+             std::type_identity_t<T> value) {
     setIvar(object.get(), variable, value);
 }
 
@@ -88,6 +90,6 @@ void setIvar(const Ref<U>& object, const InstanceVariable<N, T, Owner, O>& varia
 
 // The same, with a member name of its own for a variable whose name a message already takes.
 #define OBJC_IVAR_NAMED(member, ivarName, type, ...)                                                         \
-    static constexpr ::objc::InstanceVariable<ivarName, type, DeclaringView __VA_OPT__(, ::objc::Ownership::) \
-                                                  __VA_ARGS__>                                               \
+    static constexpr ::objc::InstanceVariable<ivarName, type,                                                \
+                                              DeclaringView __VA_OPT__(, ::objc::Ownership::) __VA_ARGS__>   \
         member{};
