@@ -54,22 +54,33 @@ void showLabel(Header* header, objc::Ptr<UI::Label> label, NS::String* text, dou
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Header>()
-        .ivar<UI::Label*>("headerLabel")
-        .ivar<UI::Label*>("subHeaderLabel")
-        .ivar<UI::Label*>("randomLabel")
+        .ivar(Header::headerLabelIvar)
+        .ivar(Header::subHeaderLabelIvar)
+        .ivar(Header::randomLabelIvar)
         .method(Header::headerLabel_,
-                [](Header* self) -> UI::Label* { return objc::ivar<UI::Label*>(self, "headerLabel"); })
+                [](Header* self) -> UI::Label* {
+                    return objc::ivar(self, BMGlintmereCustomHeaderView::headerLabelIvar);
+                })
         .method(Header::setHeaderLabel_,
-                [](Header* self, UI::Label* label) { objc::setIvar<UI::Label*>(self, "headerLabel", label); })
+                [](Header* self, UI::Label* label) {
+                    objc::setIvar(self, BMGlintmereCustomHeaderView::headerLabelIvar, label);
+                })
         .method(Header::subHeaderLabel_,
-                [](Header* self) -> UI::Label* { return objc::ivar<UI::Label*>(self, "subHeaderLabel"); })
-        .method(
-            Header::setSubHeaderLabel_,
-            [](Header* self, UI::Label* label) { objc::setIvar<UI::Label*>(self, "subHeaderLabel", label); })
+                [](Header* self) -> UI::Label* {
+                    return objc::ivar(self, BMGlintmereCustomHeaderView::subHeaderLabelIvar);
+                })
+        .method(Header::setSubHeaderLabel_,
+                [](Header* self, UI::Label* label) {
+                    objc::setIvar(self, BMGlintmereCustomHeaderView::subHeaderLabelIvar, label);
+                })
         .method(Header::randomLabel_,
-                [](Header* self) -> UI::Label* { return objc::ivar<UI::Label*>(self, "randomLabel"); })
+                [](Header* self) -> UI::Label* {
+                    return objc::ivar(self, BMGlintmereCustomHeaderView::randomLabelIvar);
+                })
         .method(Header::setRandomLabel_,
-                [](Header* self, UI::Label* label) { objc::setIvar<UI::Label*>(self, "randomLabel", label); })
+                [](Header* self, UI::Label* label) {
+                    objc::setIvar(self, BMGlintmereCustomHeaderView::randomLabelIvar, label);
+                })
         .method(Header::randomTexts_,
                 [](Header*) -> NS::Array* {
                     return NS::Array::arrayWithObjects(

@@ -12,6 +12,10 @@ class Array;
 class BMGlintmereCustomHeaderView
     : public NS::Referencing<BMGlintmereCustomHeaderView, "BMGlintmereCustomHeaderView", UI::View> {
   public:
+    OBJC_IVAR_NAMED(headerLabelIvar, "headerLabel", UI::Label*)
+    OBJC_IVAR_NAMED(subHeaderLabelIvar, "subHeaderLabel", UI::Label*)
+    OBJC_IVAR_NAMED(randomLabelIvar, "randomLabel", UI::Label*)
+
     // The labels are held by the view's subview list; these only point at them, and setting one
     // neither adds nor removes a subview.
     OBJC_MESSAGE(headerLabel, "headerLabel", UI::Label*())

@@ -171,7 +171,7 @@ void storePreferenceValue(objc::Ptr<NS::Object> value, objc::Ptr<PS::Specifier> 
 GLINTMERE_REGISTER_CLASSES {
     using Controller = BMGlintmereListController;
     objc::ClassDefinition<Controller>()
-        .ivar<long>(glintmere::kPrevStatusStyleField)
+        .ivar(BMGlintmereListController::prevStatusStyle)
         .method(UI::ViewController::viewWillAppear_,
                 [](Controller* self, bool animated) {
                     UI::ViewController::viewWillAppear_.super<Controller>(self, animated);
@@ -183,8 +183,8 @@ GLINTMERE_REGISTER_CLASSES {
                     UI::Switch::appearanceWhenContainedIn(self->getClass(), nullptr)
                         ->setOnTintColor(opaqueColor(65, 169, 214));
                     auto application = UI::Application::sharedApplication();
-                    objc::setIvar<long>(self, glintmere::kPrevStatusStyleField,
-                                        application->statusBarStyle());
+                    objc::setIvar(self, BMGlintmereListController::prevStatusStyle,
+                                  application->statusBarStyle());
                     application->setStatusBarStyle(UI::UIStatusBarStyleLightContent);
                 })
         .method(UI::ViewController::viewWillDisappear_,
@@ -195,7 +195,7 @@ GLINTMERE_REGISTER_CLASSES {
                     bar->setBarTintColor(nullptr);
                     bar->setTitleTextAttributes(nullptr);
                     UI::Application::sharedApplication()->setStatusBarStyle(
-                        objc::ivar<long>(self, glintmere::kPrevStatusStyleField));
+                        objc::ivar(self, BMGlintmereListController::prevStatusStyle));
                 })
         .method(PS::ListController::tableViewCellForRowAtIndexPath_,
                 [](Controller* self, UI::TableView* table, NS::IndexPath* indexPath) -> UI::TableViewCell* {
@@ -229,10 +229,10 @@ GLINTMERE_REGISTER_CLASSES {
 namespace glintmere {
 
 NS::Array* cachedSpecifiers(BMGlintmereListController* pane, NS::String* name) {
-    if (objc::ivar<NS::Array*>(pane, host::kSpecifiersField) == nullptr) {
-        objc::setIvar<NS::Array*>(pane, host::kSpecifiersField, pane->specifiersForPlistName(name));
+    if (objc::ivar(pane, PS::ListController::_specifiers) == nullptr) {
+        objc::setIvar(pane, PS::ListController::_specifiers, pane->specifiersForPlistName(name));
     }
-    return objc::ivar<NS::Array*>(pane, host::kSpecifiersField);
+    return objc::ivar(pane, PS::ListController::_specifiers);
 }
 
 } // namespace glintmere

@@ -7,6 +7,8 @@
 class BMGlintmereListController
     : public NS::Referencing<BMGlintmereListController, "BMGlintmereListController", PS::ListController> {
   public:
+    OBJC_IVAR(prevStatusStyle, long)
+
     // The rows of the bundle's specifier file `name`, localized in place. The caller owns the array.
     OBJC_MESSAGE(specifiersForPlistName, "specifiersForPlistName:", NS::Array*(NS::String*))
     // readPreferenceValue: and setPreferenceValue:specifier: (declared by the host's view) read the
@@ -23,9 +25,6 @@ namespace glintmere {
 // specifier file `name` (the field owns them) while the field holds none, so a load that gave no
 // list is tried again on the next call.
 NS::Array* cachedSpecifiers(BMGlintmereListController* pane, NS::String* name);
-
-// The field of BMGlintmereListController that holds the status bar style of before the pane appeared.
-inline constexpr const char* kPrevStatusStyleField = "prevStatusStyle";
 
 // The preferences file, as the settings bundle spells its path.
 inline constexpr const char* kPreferencesPath = "/User/Library/Preferences/com.brightmoth.glintmere.plist";

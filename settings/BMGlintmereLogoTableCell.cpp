@@ -18,12 +18,15 @@ constexpr CGFloat kLogoSide = 80;
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Cell>()
-        .ivar<UI::ImageView*>("logoImageView", objc::Ownership::Owning)
-        .method(
-            Cell::logoImageView_,
-            [](Cell* self) -> UI::ImageView* { return objc::ivar<UI::ImageView*>(self, "logoImageView"); })
+        .ivar(Cell::logoImageViewIvar)
+        .method(Cell::logoImageView_,
+                [](Cell* self) -> UI::ImageView* {
+                    return objc::ivar(self, BMGlintmereLogoTableCell::logoImageViewIvar);
+                })
         .method(Cell::setLogoImageView_,
-                [](Cell* self, UI::ImageView* view) { objc::storeOwned(self, "logoImageView", view); })
+                [](Cell* self, UI::ImageView* view) {
+                    objc::storeOwned(self, BMGlintmereLogoTableCell::logoImageViewIvar, view);
+                })
         .method(Cell::init_,
                 [](Cell* self) -> Cell* {
                     auto made = UI::View::initWithFrame_.super<Cell>(self, CGRect{}).as<Cell>();

@@ -7,6 +7,8 @@
 class BMGlintmereLogoTableCell
     : public NS::Referencing<BMGlintmereLogoTableCell, "BMGlintmereLogoTableCell", PS::TableCell> {
   public:
+    OBJC_IVAR_NAMED(logoImageViewIvar, "logoImageView", UI::ImageView*, Owning)
+
     // The picture; the cell owns it. Setting another only replaces the reference: it neither adds
     // nor removes a subview.
     OBJC_MESSAGE(logoImageView, "logoImageView", UI::ImageView*())

@@ -8,9 +8,6 @@
 
 namespace glintmere::host {
 
-// The field of PSListController in which a pane keeps its rows; it owns what it holds.
-inline constexpr const char* kSpecifiersField = "_specifiers";
-
 // Properties of a row, as the specifier files spell them.
 inline constexpr const char* kKey = "key";
 inline constexpr const char* kDefault = "default";

@@ -221,7 +221,7 @@ bool writeToFileAtomically(Array* self, String* path, bool atomically) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Array>()
-        .ivar<void*>("_items")
+        .ivar(Array::_items)
         .method<&array>(Array::array_)
         .method<&arrayWithObjectsCount>(Array::arrayWithObjectsCount_)
         .method<&arrayWithObject>(Array::arrayWithObject_)

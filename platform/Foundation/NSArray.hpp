@@ -14,6 +14,8 @@ inline constexpr unsigned long NotFound = 0x7fffffffffffffffUL;
 
 class GLINTMERE_EXPORT Array : public Referencing<Array, "NSArray"> {
   public:
+    OBJC_IVAR(_items, void*)
+
     OBJC_CLASS_MESSAGE(array, "array", Array*())
     OBJC_CLASS_MESSAGE_NAMED(arrayWithObjects, arrayWithObjectsCount_,
                              "arrayWithObjects:count:", Array*(Object* const*, unsigned long))

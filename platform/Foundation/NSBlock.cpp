@@ -18,7 +18,7 @@ Object* copyWithZone(Block* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Block>()
-        .ivar<void*>("_body")
+        .ivar(objc::runtime::block::Storage::_body)
         .method<&dealloc>(Object::dealloc_)
         .method<&copyWithZone>(Object::copyWithZone_)
         .build();

@@ -610,7 +610,7 @@ String* description(Bundle* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Bundle>()
-        .ivar<void*>("_state")
+        .ivar(Bundle::_state)
         .method<&bundleWithPath>(Bundle::bundleWithPath_)
         .method<&mainBundle>(Bundle::mainBundle_)
         .method<&initWithPath>(Bundle::initWithPath_)

@@ -13,6 +13,8 @@ class URL;
 // object, which lives as long as the process.
 class GLINTMERE_EXPORT Bundle : public Referencing<Bundle, "NSBundle"> {
   public:
+    OBJC_IVAR(_state, void*)
+
     // nullptr when there is no directory at `path`.
     OBJC_CLASS_MESSAGE(bundleWithPath, "bundleWithPath:", Bundle*(String*))
     // The directory that holds the running executable.

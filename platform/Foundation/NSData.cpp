@@ -120,7 +120,7 @@ bool writeToFileAtomically(Data* self, objc::Ptr<String> path, bool atomically) 
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Data>()
-        .ivar<void*>("_bytes")
+        .ivar(Data::_bytes)
         .method<&data>(Data::data_)
         .method<&dataWithBytesLength>(Data::dataWithBytesLength_)
         .method<&dataWithContentsOfFile>(Data::dataWithContentsOfFile_)

@@ -9,6 +9,8 @@ class String;
 
 class GLINTMERE_EXPORT Data : public Referencing<Data, "NSData"> {
   public:
+    OBJC_IVAR(_bytes, void*)
+
     OBJC_CLASS_MESSAGE(data, "data", Data*())
     OBJC_CLASS_MESSAGE_NAMED(dataWithBytes, dataWithBytesLength_,
                              "dataWithBytes:length:", Data*(const void*, unsigned long))

@@ -129,7 +129,7 @@ String* description(Date* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Date>()
-        .ivar<double>("_interval")
+        .ivar(Date::_interval)
         .method<&date>(Date::date_)
         .method<&dateWithTimeIntervalSinceReferenceDate>(Date::dateWithTimeIntervalSinceReferenceDate_)
         .method<&dateWithTimeIntervalSinceNow>(Date::dateWithTimeIntervalSinceNow_)

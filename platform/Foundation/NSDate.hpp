@@ -10,6 +10,8 @@ inline constexpr double TimeIntervalSince1970 = 978307200.0;
 
 class GLINTMERE_EXPORT Date : public Referencing<Date, "NSDate"> {
   public:
+    OBJC_IVAR(_interval, double)
+
     OBJC_CLASS_MESSAGE(date, "date", Date*())
     OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceNow, "dateWithTimeIntervalSinceNow:", Date*(double))
     OBJC_CLASS_MESSAGE(dateWithTimeIntervalSinceReferenceDate,

@@ -276,7 +276,7 @@ bool writeToFileAtomically(Dictionary* self, String* path, bool atomically) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Dictionary>()
-        .ivar<void*>("_table")
+        .ivar(Dictionary::_table)
         .method<&dictionary>(Dictionary::dictionary_)
         .method<&dictionaryWithObjectsForKeysCount>(Dictionary::dictionaryWithObjectsForKeysCount_)
         .method<&dictionaryWithObjectForKey>(Dictionary::dictionaryWithObjectForKey_)

@@ -14,6 +14,8 @@ class String;
 // Keys are compared with hash and isEqual:, and copied when stored; values are retained.
 class GLINTMERE_EXPORT Dictionary : public Referencing<Dictionary, "NSDictionary"> {
   public:
+    OBJC_IVAR(_table, void*)
+
     OBJC_CLASS_MESSAGE(dictionary, "dictionary", Dictionary*())
     // Pairs objects[k] with keys[k]; pairs with a nullptr are refused (with a message) and left out.
     OBJC_CLASS_MESSAGE_NAMED(dictionaryWithObjects, dictionaryWithObjectsForKeysCount_,

@@ -201,9 +201,9 @@ Object* copyWithZone(Number* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Number>()
-        .ivar<char>("_type")
-        .ivar<long long>("_integer")
-        .ivar<double>("_real")
+        .ivar(Number::_type)
+        .ivar(Number::_integer)
+        .ivar(Number::_real)
         .method<&withValue<Number::initWithBool_, bool>>(Number::numberWithBool_)
         .method<&withValue<Number::initWithInt_, int>>(Number::numberWithInt_)
         .method<&withValue<Number::initWithUnsignedInt_, unsigned int>>(Number::numberWithUnsignedInt_)

@@ -11,6 +11,10 @@ class String;
 // YES apart from 1 while both still answer to everything an NSNumber does.
 class GLINTMERE_EXPORT Number : public Referencing<Number, "NSNumber"> {
   public:
+    OBJC_IVAR(_type, char)
+    OBJC_IVAR(_integer, long long)
+    OBJC_IVAR(_real, double)
+
     OBJC_CLASS_MESSAGE(numberWithBool, "numberWithBool:", Number*(bool))
     static objc::Ptr<Number> number(bool v) { return numberWithBool_.send(runtimeClass(), v); }
     OBJC_CLASS_MESSAGE(numberWithInt, "numberWithInt:", Number*(int))

@@ -150,8 +150,8 @@ String* description(Object* self) {
 GLINTMERE_REGISTER_CLASSES {
     objc::runtime::setUnrecognizedSelectorHandler(&unrecognizedSelector);
     objc::ClassDefinition<RootObject>(nullptr)
-        .ivar<Class>("isa")
-        .ivar<std::uintptr_t>("_extraOwners")
+        .ivar(RootObject::isa)
+        .ivar(RootObject::_extraOwners)
         .method<&alloc>(RootObject::alloc_)
         .method<&make>(RootObject::make_)
         .method<&theClass>(RootObject::classOfClass_)

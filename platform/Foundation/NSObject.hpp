@@ -1,6 +1,7 @@
 // The root class NSObject: reference counting, allocation, identity and introspection.
 #pragma once
 
+#include "objc/InstanceVariable.hpp"
 #include "objc/Message.hpp"
 
 #include <atomic>
@@ -39,6 +40,8 @@ class Object : public objc::ObjectView {
 // Gives a view type its runtime class and typed allocation: `T::alloc()->init()` as in Cocoa.
 template <class Self, objc::FixedString Name, class Base = Object> class Referencing : public Base {
   public:
+    // Whose instance variables OBJC_IVAR declares in the view's body.
+    using DeclaringView = Self;
     static constexpr const char* className() { return Name.text; }
     // The superclass a class defined for this view gets: the class of the base view.
     static constexpr const char* superclassName() {
@@ -77,6 +80,9 @@ template <class T, class U> objc::Ptr<T> cast(U object) {
 // NSObject itself, with what only the root class answers.
 class RootObject : public Referencing<RootObject, "NSObject"> {
   public:
+    OBJC_IVAR(isa, Class)
+    OBJC_IVAR(_extraOwners, std::uintptr_t)
+
     OBJC_CLASS_MESSAGE(superclass, "superclass", Class())
     OBJC_CLASS_MESSAGE(instancesRespondToSelector, "instancesRespondToSelector:", bool(SEL))
     OBJC_CLASS_MESSAGE(isSubclassOfClass, "isSubclassOfClass:", bool(Class))

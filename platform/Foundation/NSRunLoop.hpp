@@ -19,6 +19,8 @@ GLINTMERE_EXPORT String* RunLoopCommonModes();
 
 class GLINTMERE_EXPORT RunLoop : public Referencing<RunLoop, "NSRunLoop"> {
   public:
+    OBJC_IVAR(_state, void*)
+
     // The loop of the calling thread, made on first use.
     OBJC_CLASS_MESSAGE(currentRunLoop, "currentRunLoop", RunLoop*())
     // The loop of the process's main thread (the one whose thread id is the process id), from any thread.

@@ -356,7 +356,7 @@ float floatValue(String* self) { return static_cast<float>(leadingReal(text(self
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<String>()
-        .ivar<void*>("_text")
+        .ivar(String::_text)
         .method<&withUTF8String>(String::stringWithUTF8String_)
         .method<&withBytesLength>(String::stringWithBytesLength_)
         .method<&withString>(String::stringWithString_)

@@ -15,6 +15,8 @@ inline constexpr unsigned long UTF8StringEncoding = 4;
 
 class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
   public:
+    OBJC_IVAR(_text, void*)
+
     // A string holding a copy of `utf8`; nullptr (or bytes that are not UTF-8) gives nullptr.
     OBJC_CLASS_MESSAGE_NAMED(string, stringWithUTF8String_, "stringWithUTF8String:", String*(const char*))
     OBJC_CLASS_MESSAGE_NAMED(stringWithBytes, stringWithBytesLength_,

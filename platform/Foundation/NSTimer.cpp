@@ -30,7 +30,7 @@ Timer* setUp(objc::Ptr<Timer> timer, std::uint64_t due, double interval, objc::P
     state->selector = selector;
     state->userInfo = userInfo->retain();
     state->fn = std::move(fn);
-    objc::setIvar<void*>(timer, "_state", state);
+    objc::setIvar(timer, NS::Timer::_state, state);
     return timer;
 }
 
@@ -137,7 +137,7 @@ void dealloc(Timer* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Timer>()
-        .ivar<void*>("_state")
+        .ivar(Timer::_state)
         .method<&scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats>(
             Timer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_)
         .method<&timerWithTimeIntervalTargetSelectorUserInfoRepeats>(
@@ -158,7 +158,7 @@ GLINTMERE_REGISTER_CLASSES {
 } // namespace
 
 TimerState* timerState(const Timer* timer) {
-    return static_cast<TimerState*>(objc::ivar<void*>(timer, "_state"));
+    return static_cast<TimerState*>(objc::ivar(timer, NS::Timer::_state));
 }
 
 void timerFireAndRelease(Timer* timer) {

@@ -13,6 +13,8 @@ class Date;
 // loop that it is scheduled on keeps the timer. Intervals of zero or less count as 0.1 ms.
 class GLINTMERE_EXPORT Timer : public Referencing<Timer, "NSTimer"> {
   public:
+    OBJC_IVAR(_state, void*)
+
     // A timer on the current thread's run loop; the selector receives the timer as its argument.
     OBJC_CLASS_MESSAGE_NAMED(scheduledTimerWithTimeInterval,
                              scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_,

@@ -271,7 +271,7 @@ Object* copyWithZone(URL* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<URL>()
-        .ivar<void*>("_parts")
+        .ivar(URL::_parts)
         .method<&URLWithString>(URL::URLWithString_)
         .method<&fileURLWithPath>(URL::fileURLWithPath_)
         .method<&initWithString>(URL::initWithString_)

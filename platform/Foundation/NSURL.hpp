@@ -9,6 +9,8 @@ class String;
 
 class GLINTMERE_EXPORT URL : public Referencing<URL, "NSURL"> {
   public:
+    OBJC_IVAR(_parts, void*)
+
     // nullptr for nil, an empty string, or text that is not a URL (spaces, quotes, a stray '%', ...).
     OBJC_CLASS_MESSAGE(URLWithString, "URLWithString:", URL*(String*))
     // A "file://" URL for an absolute path, or a relative one taken from the working directory; an

@@ -145,7 +145,7 @@ Composer* init(Composer* self) {
         return nullptr;
     }
     auto made = Composer::init_.super<Composer>(self);
-    objc::setIvar<NS::MutableArray*>(made, "_attachments", NS::MutableArray::alloc()->init());
+    objc::setIvar(made, MF::MailComposeViewController::_attachments, NS::MutableArray::alloc()->init());
     return made;
 }
 
@@ -154,19 +154,22 @@ void loadView(Composer* self) {
 }
 
 // The composer keeps copies of what it is given, as a copying property does.
-void storeCopy(Composer* self, const char* name, NS::Object* value) {
-    auto old = objc::ivar<NS::Object*>(self, name);
-    objc::setIvar<NS::Object*>(self, name, objc::Ptr(value)->copy());
+template <class Variable> void storeCopy(Composer* self, const Variable& variable, NS::Object* value) {
+    auto old = objc::ivar(self, variable);
+    objc::setIvar(self, variable,
+                  objc::Ptr(value)->copy().template as<std::remove_pointer_t<typename Variable::Type>>());
     objc::Ptr(old)->release();
 }
 
-void setSubject(Composer* self, NS::String* subject) { storeCopy(self, "_subject", subject); }
+void setSubject(Composer* self, NS::String* subject) { storeCopy(self, Composer::_subject, subject); }
 
-void setToRecipients(Composer* self, NS::Array* recipients) { storeCopy(self, "_toRecipients", recipients); }
+void setToRecipients(Composer* self, NS::Array* recipients) {
+    storeCopy(self, Composer::_toRecipients, recipients);
+}
 
 void setMessageBodyIsHTML(Composer* self, NS::String* body, bool html) {
-    storeCopy(self, "_messageBody", body);
-    objc::setIvar<bool>(self, "_isHTML", html);
+    storeCopy(self, Composer::_messageBody, body);
+    objc::setIvar(self, MF::MailComposeViewController::_isHTML, html);
 }
 
 void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::String* type, NS::String* name) {
@@ -177,19 +180,18 @@ void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::Strin
     entry->addObject(objc::adopt(objc::Ptr(data)->copy()));
     entry->addObject(objc::adopt(objc::Ptr(type)->copy()));
     entry->addObject(objc::adopt(objc::Ptr(name)->copy()));
-    objc::Ptr(objc::ivar<NS::MutableArray*>(self, "_attachments"))->addObject(entry);
+    objc::Ptr(objc::ivar(self, MF::MailComposeViewController::_attachments))->addObject(entry);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ComposeView>().build();
 
     objc::ClassDefinition<Composer>()
-        .ivar<NS::String*>("_subject", objc::Ownership::Copying)
-        .ivar<NS::Array*>("_toRecipients", objc::Ownership::Copying)
-        .ivar<NS::String*>("_messageBody", objc::Ownership::Copying)
-        .ivar<bool>("_isHTML")
-        // Each attachment as [data, MIME type, file name], in the order added.
-        .ivar<NS::MutableArray*>("_attachments", objc::Ownership::Owning)
+        .ivar(Composer::_subject)
+        .ivar(Composer::_toRecipients)
+        .ivar(Composer::_messageBody)
+        .ivar(Composer::_isHTML)
+        .ivar(Composer::_attachments)
         .property<NS::Object*>("mailComposeDelegate", objc::Ownership::Plain)
         .method<&canSendMail>(Composer::canSendMail_)
         .method<&init>(Composer::init_)
@@ -210,13 +212,14 @@ MailMessage draftOf(MailComposeViewController* composer) {
     if (CF::findDeviceAccount(kMailAccountType, &account)) {
         mail.from = account.username;
     }
-    for (NS::Object* recipient : objc::Ptr(objc::ivar<NS::Array*>(composer, "_toRecipients"))) {
+    for (NS::Object* recipient :
+         objc::Ptr(objc::ivar(composer, MF::MailComposeViewController::_toRecipients))) {
         mail.to.push_back(text(recipient));
     }
-    mail.subject = text(objc::ivar<NS::Object*>(composer, "_subject"));
-    mail.body = text(objc::ivar<NS::Object*>(composer, "_messageBody"));
-    mail.html = objc::ivar<bool>(composer, "_isHTML");
-    for (NS::Object* entry : objc::Ptr(objc::ivar<NS::Array*>(composer, "_attachments"))) {
+    mail.subject = text(objc::ivar(composer, MF::MailComposeViewController::_subject));
+    mail.body = text(objc::ivar(composer, MF::MailComposeViewController::_messageBody));
+    mail.html = objc::ivar(composer, MF::MailComposeViewController::_isHTML);
+    for (NS::Object* entry : objc::Ptr(objc::ivar(composer, MF::MailComposeViewController::_attachments))) {
         auto parts = objc::Ptr(reinterpret_cast<NS::Array*>(entry));
         mail.attachments.push_back(
             {text(parts->objectAtIndex(2)), text(parts->objectAtIndex(1)), bytes(parts->objectAtIndex(0))});

@@ -8,6 +8,7 @@
 namespace NS {
 class Array;
 class Data;
+class MutableArray;
 class String;
 } // namespace NS
 
@@ -24,6 +25,13 @@ enum MailComposeResult : long {
 class GLINTMERE_EXPORT MailComposeViewController
     : public NS::Referencing<MailComposeViewController, "MFMailComposeViewController", UI::ViewController> {
   public:
+    OBJC_IVAR(_subject, NS::String*, Copying)
+    OBJC_IVAR(_toRecipients, NS::Array*, Copying)
+    OBJC_IVAR(_messageBody, NS::String*, Copying)
+    OBJC_IVAR(_isHTML, bool)
+    // Each attachment as [data, MIME type, file name], in the order added.
+    OBJC_IVAR(_attachments, NS::MutableArray*, Owning)
+
     // Whether the device has a mail account to send from.
     OBJC_CLASS_MESSAGE(canSendMail, "canSendMail", bool())
     // Nil (and nothing kept) on a device without a mail account, as on iOS 10 and later: the

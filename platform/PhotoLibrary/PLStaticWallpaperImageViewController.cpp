@@ -16,11 +16,11 @@ namespace {
 using Controller = StaticWallpaperImageViewController;
 
 void savePhoto(Controller* self) {
-    auto* picture = objc::ivar<UI::Image*>(self, "_image");
-    if (!objc::ivar<bool>(self, "_saveWallpaperData") || picture == nullptr) {
+    auto* picture = objc::ivar(self, PL::StaticWallpaperImageViewController::_image);
+    if (!objc::ivar(self, PL::StaticWallpaperImageViewController::_saveWallpaperData) || picture == nullptr) {
         return;
     }
-    const auto mode = objc::ivar<std::intptr_t>(self, "_wallpaperMode");
+    const auto mode = objc::ivar(self, PL::StaticWallpaperImageViewController::_wallpaperMode);
     std::vector<std::string> files;
     if (mode == WallpaperModeBoth || mode == WallpaperModeLockScreen) {
         files.emplace_back(LockBackgroundPath);
@@ -48,23 +48,27 @@ Controller* initWithUIImage(Controller* self, UI::Image* image) {
     if (controller == nullptr) {
         return nullptr;
     }
-    objc::setIvar<UI::Image*>(controller, "_image", objc::Ptr(image)->retain());
+    objc::setIvar(controller, PL::StaticWallpaperImageViewController::_image, objc::Ptr(image)->retain());
     return controller;
 }
 
-UI::Image* image(Controller* self) { return objc::ivar<UI::Image*>(self, "_image"); }
-
-void setSaveWallpaperData(Controller* self, bool save) {
-    objc::setIvar<bool>(self, "_saveWallpaperData", save);
+UI::Image* image(Controller* self) {
+    return objc::ivar(self, PL::StaticWallpaperImageViewController::_image);
 }
 
-bool saveWallpaperData(Controller* self) { return objc::ivar<bool>(self, "_saveWallpaperData"); }
+void setSaveWallpaperData(Controller* self, bool save) {
+    objc::setIvar(self, PL::StaticWallpaperImageViewController::_saveWallpaperData, save);
+}
+
+bool saveWallpaperData(Controller* self) {
+    return objc::ivar(self, PL::StaticWallpaperImageViewController::_saveWallpaperData);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Controller>()
-        .ivar<UI::Image*>("_image", objc::Ownership::Owning)
-        .ivar<bool>("_saveWallpaperData")
-        .ivar<std::intptr_t>("_wallpaperMode")
+        .ivar(Controller::_image)
+        .ivar(Controller::_saveWallpaperData)
+        .ivar(Controller::_wallpaperMode)
         .method<&initWithUIImage>(Controller::initWithUIImage_)
         .method<&image>(Controller::image_)
         .method<&setSaveWallpaperData>(Controller::setSaveWallpaperData_)

@@ -27,6 +27,10 @@ class GLINTMERE_EXPORT StaticWallpaperImageViewController
     : public NS::Referencing<StaticWallpaperImageViewController, "PLStaticWallpaperImageViewController",
                              UI::ViewController> {
   public:
+    OBJC_IVAR(_image, UI::Image*, Owning)
+    OBJC_IVAR(_saveWallpaperData, bool)
+    OBJC_IVAR(_wallpaperMode, std::intptr_t)
+
     // Keeps the image (which may be nil).
     OBJC_MESSAGE(initWithUIImage, "initWithUIImage:", StaticWallpaperImageViewController*(UI::Image*))
     OBJC_MESSAGE(image, "image", UI::Image*())

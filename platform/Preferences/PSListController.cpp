@@ -246,17 +246,17 @@ objc::Ptr<NS::String> domainPath(objc::Ptr<NS::String> domain) {
 
 // The values of a pane that names no defaults domain; nil until the first is stored.
 objc::Ptr<NS::MutableDictionary> storedValues(ListController* self) {
-    return objc::ivar<NS::MutableDictionary*>(self, "_values");
+    return objc::ivar(self, PS::ListController::_values);
 }
 
 UI::View* noView(ListController*, UI::TableView*, long) { return nullptr; }
 
 double automaticHeight(ListController*, UI::TableView*, long) { return UI::TableViewAutomaticDimension; }
 
-NS::Array* specifiers(ListController* self) { return objc::ivar<NS::Array*>(self, "_specifiers"); }
+NS::Array* specifiers(ListController* self) { return objc::ivar(self, PS::ListController::_specifiers); }
 
 void setSpecifiers(ListController* self, NS::Array* list) {
-    objc::storeOwned(self, "_specifiers", list);
+    objc::storeOwned(self, PS::ListController::_specifiers, list);
     forgetSections(self);
 }
 
@@ -279,10 +279,10 @@ NS::Array* loadSpecifiersFromPlistNameTarget(ListController* self, NS::String* n
     return result;
 }
 
-Specifier* specifier(ListController* self) { return objc::ivar<Specifier*>(self, "_specifier"); }
+Specifier* specifier(ListController* self) { return objc::ivar(self, PS::ListController::_specifier); }
 
 void setSpecifier(ListController* self, objc::Ptr<Specifier> specifier) {
-    objc::storeOwned(self, "_specifier", specifier);
+    objc::storeOwned(self, PS::ListController::_specifier, specifier);
     self->setTitle(specifier->name());
 }
 
@@ -315,7 +315,7 @@ void setPreferenceValueSpecifier(ListController* self, objc::Ptr<NS::Object> val
         if (values == nullptr) {
             // The ivar takes the ownership that alloc gave.
             values = NS::MutableDictionary::alloc()->init();
-            objc::setIvar<NS::MutableDictionary*>(self, "_values", values);
+            objc::setIvar(self, PS::ListController::_values, values);
         }
         values->setObjectForKey(value, key);
     }
@@ -332,7 +332,7 @@ void loadView(ListController* self) {
                                                                         UI::UITableViewStyleGrouped));
     table->setDataSource(self->self());
     table->setDelegate(self->self());
-    objc::storeOwned(self, "_table", table.get());
+    objc::storeOwned(self, ListController::_table, table.get());
     self->setView(table);
 }
 
@@ -440,12 +440,11 @@ void dealloc(ListController* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ListController>()
-        // The pane's rows, owned; panes fill it straight from `specifiers`.
-        .ivar<NS::Array*>("_specifiers", objc::Ownership::Owning)
-        .ivar<Specifier*>("_specifier", objc::Ownership::Owning)
-        .ivar<NS::MutableDictionary*>("_values", objc::Ownership::Owning)
-        .ivar<void*>("_sectionIndex")
-        .property<UI::TableView*>("table")
+        .ivar(ListController::_specifiers)
+        .ivar(ListController::_specifier)
+        .ivar(ListController::_values)
+        .ivar(ListController::_sectionIndex)
+        .property(ListController::_table)
         .property<NS::Bundle*>("bundle")
         .property<ListController*>("parentController", objc::Ownership::Plain)
         .method<&specifiers>(ListController::specifiers_)

@@ -8,6 +8,7 @@ class Array;
 class Bundle;
 class String;
 class IndexPath;
+class MutableDictionary;
 } // namespace NS
 
 namespace UI {
@@ -23,6 +24,13 @@ class Specifier;
 class GLINTMERE_EXPORT ListController
     : public NS::Referencing<ListController, "PSListController", UI::ViewController> {
   public:
+    // The pane's rows, owned; panes fill it straight from `specifiers`.
+    OBJC_IVAR(_specifiers, NS::Array*, Owning)
+    OBJC_IVAR(_specifier, Specifier*, Owning)
+    OBJC_IVAR(_values, NS::MutableDictionary*, Owning)
+    OBJC_IVAR(_sectionIndex, void*)
+    OBJC_IVAR(_table, UI::TableView*, Owning)
+
     // The pane's rows. The host's own version returns the field `_specifiers` (nil until a pane
     // fills it); panes override it to fill the field on first use.
     OBJC_MESSAGE(specifiers, "specifiers", NS::Array*())

@@ -12,7 +12,7 @@ using NS::literals::operator""_ns;
 using PS::Specifier;
 
 objc::Ptr<NS::MutableDictionary> propertiesOf(Specifier* self) {
-    return objc::ivar<NS::MutableDictionary*>(self, "_properties");
+    return objc::ivar(self, PS::Specifier::_properties);
 }
 
 Specifier* preferenceSpecifierNamedTargetSetGetDetailCellEdit(Class cls, NS::String* name, id target, SEL set,
@@ -20,8 +20,8 @@ Specifier* preferenceSpecifierNamedTargetSetGetDetailCellEdit(Class cls, NS::Str
     auto specifier = Specifier::alloc_.send(cls)->init();
     specifier->setName(name);
     specifier->setTarget(target);
-    objc::setIvar<SEL>(specifier, "_setter", set);
-    objc::setIvar<SEL>(specifier, "_getter", get);
+    objc::setIvar(specifier, Specifier::_setter, set);
+    objc::setIvar(specifier, Specifier::_getter, get);
     specifier->setDetailControllerClass(detail);
     specifier->setCellType(cell);
     return specifier->autorelease();
@@ -30,8 +30,7 @@ Specifier* preferenceSpecifierNamedTargetSetGetDetailCellEdit(Class cls, NS::Str
 Specifier* init(Specifier* self) {
     auto specifier = Specifier::init_.super<Specifier>(self);
     if (specifier != nullptr) {
-        objc::setIvar<NS::MutableDictionary*>(specifier, "_properties",
-                                              NS::MutableDictionary::alloc()->init());
+        objc::setIvar(specifier, PS::Specifier::_properties, NS::MutableDictionary::alloc()->init());
     }
     return specifier;
 }
@@ -42,7 +41,7 @@ void setProperties(Specifier* self, objc::Ptr<NS::Dictionary> dictionary) {
     auto fresh = dictionary != nullptr ? dictionary->mutableCopy().as<NS::MutableDictionary>()
                                        : NS::MutableDictionary::alloc()->init();
     propertiesOf(self)->release();
-    objc::setIvar<NS::MutableDictionary*>(self, "_properties", fresh);
+    objc::setIvar(self, PS::Specifier::_properties, fresh);
 }
 
 NS::Object* propertyForKey(Specifier* self, objc::Ptr<NS::String> key) {
@@ -79,14 +78,14 @@ NS::Array* values(Specifier* self) { return NS::cast<NS::Array>(self->propertyFo
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Specifier>()
-        .ivar<NS::MutableDictionary*>("_properties", objc::Ownership::Owning)
+        .ivar(Specifier::_properties)
         // Strings and dictionaries may come mutable: these keep a copy.
         .property<NS::String*>("name", objc::Ownership::Copying)
         .property<NS::Dictionary*>("titleDictionary", objc::Ownership::Copying)
         .property<NS::Dictionary*>("shortTitleDictionary", objc::Ownership::Copying)
         .property<id>("target", objc::Ownership::Plain)
-        .property<SEL>("getter", objc::Ownership::Plain)
-        .property<SEL>("setter", objc::Ownership::Plain)
+        .property(Specifier::_getter)
+        .property(Specifier::_setter)
         .property<SEL>("buttonAction", objc::Ownership::Plain)
         .property<Class>("detailControllerClass", objc::Ownership::Plain)
         .property<long>("cellType")

@@ -39,6 +39,10 @@ constexpr bool isControl(long type) {
 
 class GLINTMERE_EXPORT Specifier : public NS::Referencing<Specifier, "PSSpecifier"> {
   public:
+    OBJC_IVAR(_properties, NS::MutableDictionary*, Owning)
+    OBJC_IVAR(_getter, SEL)
+    OBJC_IVAR(_setter, SEL)
+
     // An autoreleased specifier. `set` and `get` are the target's value setter and getter (for
     // controls: setPreferenceValue:specifier: and readPreferenceValue:), `detail` the class of
     // the pane a link row opens.

@@ -95,7 +95,7 @@ TableCell* initWithStyleReuseIdentifierSpecifier(TableCell* self, long style, NS
         return nullptr;
     }
     cell->setSpecifier(specifier);
-    objc::setIvar<long>(cell, "_type", specifier->cellType());
+    objc::setIvar(cell, PS::TableCell::_type, specifier->cellType());
     cell->titleLabel()->setText(specifier->name());
     // A row's icon, such as a package's in the Settings app's top list.
     if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
@@ -107,7 +107,7 @@ TableCell* initWithStyleReuseIdentifierSpecifier(TableCell* self, long style, NS
 
 UI::Label* titleLabel(TableCell* self) { return self->textLabel(); }
 
-long type(TableCell* self) { return objc::ivar<long>(self, "_type"); }
+long type(TableCell* self) { return objc::ivar(self, PS::TableCell::_type); }
 
 // A switch shows the value the pane gave the cell; then the cell is laid out as any.
 void layoutCell(TableCell* self) {
@@ -121,7 +121,7 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableCell>()
         .property<PS::Specifier*>("specifier")
         .property<NS::Object*>("value")
-        .ivar<long>("_type")
+        .ivar(TableCell::_type)
         .method<&cellTypeFromString>(TableCell::cellTypeFromString_)
         .method<&initWithStyleReuseIdentifierSpecifier>(TableCell::initWithStyleReuseIdentifierSpecifier_)
         .method<&titleLabel>(TableCell::titleLabel_)

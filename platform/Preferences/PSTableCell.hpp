@@ -13,6 +13,8 @@ class Specifier;
 
 class GLINTMERE_EXPORT TableCell : public NS::Referencing<TableCell, "PSTableCell", UI::TableViewCell> {
   public:
+    OBJC_IVAR(_type, long)
+
     // The cell type named by a specifier file's `cell` entry (e.g. "PSSwitchCell"); -1 when unknown.
     OBJC_CLASS_MESSAGE(cellTypeFromString, "cellTypeFromString:", long(NS::String*))
 

@@ -130,7 +130,7 @@ Composer* composeViewControllerForServiceType(Class, NS::String* service) {
         return nullptr;
     }
     auto composer = objc::adopt(Composer::alloc()->init());
-    objc::setIvar<NS::Object*>(composer, "_serviceType", objc::Ptr(service)->copy());
+    objc::setIvar(composer, ComposeViewController::_serviceType, objc::Ptr(service)->copy().as<NS::String>());
     return composer->retain()->autorelease();
 }
 
@@ -142,8 +142,8 @@ bool setInitialText(Composer* self, NS::String* text) {
     if (text == nullptr) {
         return false;
     }
-    auto old = objc::ivar<NS::Object*>(self, "_initialText");
-    objc::setIvar<NS::Object*>(self, "_initialText", objc::Ptr(text)->copy());
+    auto old = objc::ivar(self, SL::ComposeViewController::_initialText);
+    objc::setIvar(self, SL::ComposeViewController::_initialText, objc::Ptr(text)->copy().as<NS::String>());
     objc::Ptr(old)->release();
     return true;
 }
@@ -152,8 +152,8 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<SheetView>().build();
 
     objc::ClassDefinition<Composer>()
-        .property<NS::String*>("serviceType", objc::Ownership::Copying)
-        .ivar<NS::String*>("_initialText", objc::Ownership::Copying)
+        .property(ComposeViewController::_serviceType)
+        .ivar(Composer::_initialText)
         .property<NS::Block*>("completionHandler", objc::Ownership::Owning)
         .method<&isAvailableForServiceType>(Composer::isAvailableForServiceType_)
         .method<&composeViewControllerForServiceType>(Composer::composeViewControllerForServiceType_)
@@ -166,7 +166,7 @@ GLINTMERE_REGISTER_CLASSES {
 } // namespace
 
 std::string textOf(ComposeViewController* composer) {
-    return objc::Ptr(objc::ivar<NS::String*>(composer, "_initialText"))->str();
+    return objc::Ptr(objc::ivar(composer, SL::ComposeViewController::_initialText))->str();
 }
 
 std::string post(ComposeViewController* composer, const PostLog& log) {

@@ -24,6 +24,9 @@ enum ComposeViewControllerResult : long {
 class GLINTMERE_EXPORT ComposeViewController
     : public NS::Referencing<ComposeViewController, "SLComposeViewController", UI::ViewController> {
   public:
+    OBJC_IVAR(_initialText, NS::String*, Copying)
+    OBJC_IVAR(_serviceType, NS::String*, Copying)
+
     OBJC_CLASS_MESSAGE(isAvailableForServiceType, "isAvailableForServiceType:", bool(NS::String*))
     // A new composer, autoreleased; nil for a service this system does not carry.
     OBJC_CLASS_MESSAGE(composeViewControllerForServiceType,

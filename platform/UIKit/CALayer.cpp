@@ -18,46 +18,46 @@ Layer* init(Layer* self) {
         return nullptr;
     }
     *shadowStorage(layer) = CGColor{0, 0, 0, 1};
-    objc::setIvar<bool>(layer, "_hasShadowColor", true);
-    objc::setIvar(layer, "_shadowOffset", CGSize{0, -3});
-    objc::setIvar<CGFloat>(layer, "_shadowRadius", 3);
+    objc::setIvar(layer, CA::Layer::_hasShadowColor, true);
+    objc::setIvar(layer, CA::Layer::_shadowOffset, CGSize{0, -3});
+    objc::setIvar(layer, CA::Layer::_shadowRadius, 3);
     return layer;
 }
 
 CGColorRef shadowColor(Layer* self) {
-    return objc::ivar<bool>(self, "_hasShadowColor") ? shadowStorage(self) : nullptr;
+    return objc::ivar(self, CA::Layer::_hasShadowColor) ? shadowStorage(self) : nullptr;
 }
 
 void setShadowColor(Layer* self, CGColorRef color) {
-    objc::setIvar<bool>(self, "_hasShadowColor", color != nullptr);
+    objc::setIvar(self, CA::Layer::_hasShadowColor, color != nullptr);
     if (color != nullptr && color != shadowStorage(self)) {
         *shadowStorage(self) = *color;
     }
 }
 
-CGSize shadowOffset(Layer* self) { return objc::ivar<CGSize>(self, "_shadowOffset"); }
+CGSize shadowOffset(Layer* self) { return objc::ivar(self, CA::Layer::_shadowOffset); }
 
-void setShadowOffset(Layer* self, CGSize offset) { objc::setIvar(self, "_shadowOffset", offset); }
+void setShadowOffset(Layer* self, CGSize offset) { objc::setIvar(self, CA::Layer::_shadowOffset, offset); }
 
-float shadowOpacity(Layer* self) { return objc::ivar<float>(self, "_shadowOpacity"); }
+float shadowOpacity(Layer* self) { return objc::ivar(self, CA::Layer::_shadowOpacity); }
 
 void setShadowOpacity(Layer* self, float opacity) {
-    objc::setIvar<float>(self, "_shadowOpacity", !(opacity > 0) ? 0.0F : (opacity > 1 ? 1.0F : opacity));
+    objc::setIvar(self, CA::Layer::_shadowOpacity, !(opacity > 0) ? 0.0F : (opacity > 1 ? 1.0F : opacity));
 }
 
-CGFloat shadowRadius(Layer* self) { return objc::ivar<CGFloat>(self, "_shadowRadius"); }
+CGFloat shadowRadius(Layer* self) { return objc::ivar(self, CA::Layer::_shadowRadius); }
 
 void setShadowRadius(Layer* self, CGFloat radius) {
-    objc::setIvar<CGFloat>(self, "_shadowRadius", radius > 0 ? radius : 0);
+    objc::setIvar(self, CA::Layer::_shadowRadius, radius > 0 ? radius : 0);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Layer>()
-        .ivar<CGColor>("_shadowColor")
-        .ivar<bool>("_hasShadowColor")
-        .ivar<CGSize>("_shadowOffset")
-        .ivar<float>("_shadowOpacity")
-        .ivar<CGFloat>("_shadowRadius")
+        .ivar(Layer::_shadowColor)
+        .ivar(Layer::_hasShadowColor)
+        .ivar(Layer::_shadowOffset)
+        .ivar(Layer::_shadowOpacity)
+        .ivar(Layer::_shadowRadius)
         .method<&init>(Layer::init_)
         .method<&shadowColor>(Layer::shadowColor_)
         .method<&setShadowColor>(Layer::setShadowColor_)

@@ -9,8 +9,8 @@ using NS::IndexPath;
 
 IndexPath* indexPathForRowInSection(Class cls, long row, long section) {
     auto path = IndexPath::alloc_.send(cls)->init();
-    objc::setIvar<long>(path, "_row", row);
-    objc::setIvar<long>(path, "_section", section);
+    objc::setIvar(path, IndexPath::_row, row);
+    objc::setIvar(path, IndexPath::_section, section);
     return path->autorelease();
 }
 
@@ -28,8 +28,8 @@ NS::Object* copyWithZone(IndexPath* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<IndexPath>()
-        .property<long>("row")
-        .property<long>("section")
+        .property(IndexPath::_row)
+        .property(IndexPath::_section)
         .method<&indexPathForRowInSection>(IndexPath::indexPathForRowInSection_)
         .method<&isEqual>(NS::Object::isEqual_)
         .method<&hash>(NS::Object::hash_)

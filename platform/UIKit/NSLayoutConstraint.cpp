@@ -13,59 +13,57 @@ LayoutConstraint* constraintWithItem(Class cls, UI::View* item, LayoutAttribute 
                                      LayoutRelation relation, UI::View* toItem, LayoutAttribute toAttribute,
                                      CGFloat multiplier, CGFloat constant) {
     auto c = LayoutConstraint::alloc_.send(cls)->init();
-    objc::setIvar(c, "_firstItem", item);
-    objc::setIvar(c, "_firstAttribute", attribute);
-    objc::setIvar(c, "_relation", relation);
-    objc::setIvar(c, "_secondItem", toItem);
-    objc::setIvar(c, "_secondAttribute", toAttribute);
-    objc::setIvar(c, "_multiplier", multiplier);
-    objc::setIvar(c, "_constant", constant);
-    objc::setIvar(c, "_priority", LayoutPriorityRequired);
+    objc::setIvar(c, NS::LayoutConstraint::_firstItem, item);
+    objc::setIvar(c, NS::LayoutConstraint::_firstAttribute, attribute);
+    objc::setIvar(c, NS::LayoutConstraint::_relation, relation);
+    objc::setIvar(c, NS::LayoutConstraint::_secondItem, toItem);
+    objc::setIvar(c, NS::LayoutConstraint::_secondAttribute, toAttribute);
+    objc::setIvar(c, NS::LayoutConstraint::_multiplier, multiplier);
+    objc::setIvar(c, NS::LayoutConstraint::_constant, constant);
+    objc::setIvar(c, NS::LayoutConstraint::_priority, LayoutPriorityRequired);
     return c->autorelease();
 }
 
-UI::View* firstItem(LayoutConstraint* self) { return objc::ivar<UI::View*>(self, "_firstItem"); }
+UI::View* firstItem(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_firstItem); }
 
 LayoutAttribute firstAttribute(LayoutConstraint* self) {
-    return objc::ivar<LayoutAttribute>(self, "_firstAttribute");
+    return objc::ivar(self, NS::LayoutConstraint::_firstAttribute);
 }
 
-LayoutRelation relation(LayoutConstraint* self) { return objc::ivar<LayoutRelation>(self, "_relation"); }
+LayoutRelation relation(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_relation); }
 
-UI::View* secondItem(LayoutConstraint* self) { return objc::ivar<UI::View*>(self, "_secondItem"); }
+UI::View* secondItem(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_secondItem); }
 
 LayoutAttribute secondAttribute(LayoutConstraint* self) {
-    return objc::ivar<LayoutAttribute>(self, "_secondAttribute");
+    return objc::ivar(self, NS::LayoutConstraint::_secondAttribute);
 }
 
-CGFloat multiplier(LayoutConstraint* self) { return objc::ivar<CGFloat>(self, "_multiplier"); }
+CGFloat multiplier(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_multiplier); }
 
-CGFloat constant(LayoutConstraint* self) { return objc::ivar<CGFloat>(self, "_constant"); }
+CGFloat constant(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_constant); }
 
 void setConstant(LayoutConstraint* self, CGFloat constant) {
-    objc::setIvar(self, "_constant", constant);
+    objc::setIvar(self, NS::LayoutConstraint::_constant, constant);
     UI::layoutChanged();
 }
 
-LayoutPriority priority(LayoutConstraint* self) { return objc::ivar<LayoutPriority>(self, "_priority"); }
+LayoutPriority priority(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_priority); }
 
 void setPriority(LayoutConstraint* self, LayoutPriority priority) {
-    objc::setIvar(self, "_priority", priority);
+    objc::setIvar(self, NS::LayoutConstraint::_priority, priority);
     UI::layoutChanged();
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<LayoutConstraint>()
-        // The items are never sent anything by the constraint: a layout pass only compares them with
-        // the views it lays out, so a view gone before its constraint is never touched through it.
-        .ivar<UI::View*>("_firstItem")
-        .ivar<LayoutAttribute>("_firstAttribute")
-        .ivar<LayoutRelation>("_relation")
-        .ivar<UI::View*>("_secondItem")
-        .ivar<LayoutAttribute>("_secondAttribute")
-        .ivar<CGFloat>("_multiplier")
-        .ivar<CGFloat>("_constant")
-        .ivar<LayoutPriority>("_priority")
+        .ivar(LayoutConstraint::_firstItem)
+        .ivar(LayoutConstraint::_firstAttribute)
+        .ivar(LayoutConstraint::_relation)
+        .ivar(LayoutConstraint::_secondItem)
+        .ivar(LayoutConstraint::_secondAttribute)
+        .ivar(LayoutConstraint::_multiplier)
+        .ivar(LayoutConstraint::_constant)
+        .ivar(LayoutConstraint::_priority)
         .property<String*>("identifier", objc::Ownership::Copying)
         .method<&constraintWithItem>(LayoutConstraint::constraintWithItem_)
         .method<&firstItem>(LayoutConstraint::firstItem_)

@@ -109,9 +109,9 @@ void viewWillAppear(AlertController* self, bool animated) {
 
 AlertAction* actionWithTitle(Class cls, NS::String* title, long style, NS::Block* handler) {
     auto action = objc::adopt(AlertAction::make_.send(cls));
-    objc::setIvar<NS::Object*>(action, "_title", objc::Ptr(title)->copy());
-    objc::setIvar<long>(action, "_style", style);
-    objc::setIvar<NS::Object*>(action, "_handler", objc::Ptr(handler)->retain());
+    objc::setIvar(action, AlertAction::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(action, AlertAction::_style, style);
+    objc::setIvar(action, AlertAction::_handler, objc::Ptr(handler)->retain().as<NS::Block>());
     return action->retain()->autorelease();
 }
 
@@ -119,7 +119,7 @@ AlertController* alertControllerWithTitle(Class cls, NS::String* title, NS::Stri
     auto alert = objc::adopt(AlertController::make_.send(cls));
     alert->setTitle(title);
     alert->setMessage(message);
-    objc::setIvar<long>(alert, "_preferredStyle", style);
+    objc::setIvar(alert, AlertController::_preferredStyle, style);
     // Shown over the app, which stays on screen under it.
     alert->setModalPresentationStyle(ModalPresentationCustom);
     return alert->retain()->autorelease();
@@ -129,10 +129,10 @@ void addAction(AlertController* self, AlertAction* action) {
     if (action == nullptr) {
         return;
     }
-    auto actions = objc::ivar<NS::MutableArray*>(self, "_actions");
+    auto actions = objc::ivar(self, UI::AlertController::_actions);
     if (actions == nullptr) {
         actions = NS::MutableArray::alloc()->init();
-        objc::setIvar<NS::MutableArray*>(self, "_actions", actions);
+        objc::setIvar(self, UI::AlertController::_actions, actions);
     }
     actions->addObject(action);
 }
@@ -142,7 +142,7 @@ void loadView(AlertController* self) {
 }
 
 NS::Array* actions(AlertController* self) {
-    auto actions = objc::ivar<NS::MutableArray*>(self, "_actions");
+    auto actions = objc::ivar(self, UI::AlertController::_actions);
     return actions != nullptr ? static_cast<NS::Array*>(actions) : NS::Array::array().get();
 }
 
@@ -150,16 +150,16 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<AlertView>().method<&layoutAlert>(View::layoutSubviews_).build();
 
     objc::ClassDefinition<AlertAction>()
-        .property<NS::String*>("title", objc::Ownership::Copying)
-        .property<long>("style")
-        .property<NS::Block*>("handler", objc::Ownership::Owning)
+        .property(AlertAction::_title)
+        .property(AlertAction::_style)
+        .property(AlertAction::_handler)
         .method<&actionWithTitle>(AlertAction::actionWithTitle_)
         .build();
 
     objc::ClassDefinition<AlertController>()
         .property<NS::String*>("message", objc::Ownership::Copying)
-        .property<long>("preferredStyle")
-        .ivar<NS::MutableArray*>("_actions", objc::Ownership::Owning)
+        .property(AlertController::_preferredStyle)
+        .ivar(AlertController::_actions)
         .method<&alertControllerWithTitle>(AlertController::alertControllerWithTitle_)
         .method<&addAction>(AlertController::addAction_)
         .method<&loadView>(ViewController::loadView_)
@@ -177,7 +177,7 @@ bool tapAlertAction(AlertController* alert, AlertAction* action) {
     }
     auto keepAction = objc::retain(action);
     keepAlert->dismissViewController(true, nullptr);
-    auto handler = objc::retain(objc::ivar<NS::Block*>(action, "_handler"));
+    auto handler = objc::retain(objc::ivar(action, AlertAction::_handler));
     handler->invoke<void, AlertAction*>(action);
     return true;
 }

@@ -7,6 +7,7 @@
 namespace NS {
 class Array;
 class Block;
+class MutableArray;
 class String;
 } // namespace NS
 
@@ -27,6 +28,10 @@ enum UIAlertActionStyle : long {
 // type void(UI::AlertAction*), or nil.
 class GLINTMERE_EXPORT AlertAction : public NS::Referencing<AlertAction, "UIAlertAction"> {
   public:
+    OBJC_IVAR(_title, NS::String*, Copying)
+    OBJC_IVAR(_style, long)
+    OBJC_IVAR(_handler, NS::Block*, Owning)
+
     // Autoreleased.
     OBJC_CLASS_MESSAGE(actionWithTitle,
                        "actionWithTitle:style:handler:", AlertAction*(NS::String*, long, NS::Block*))
@@ -37,6 +42,9 @@ class GLINTMERE_EXPORT AlertAction : public NS::Referencing<AlertAction, "UIAler
 class GLINTMERE_EXPORT AlertController
     : public NS::Referencing<AlertController, "UIAlertController", ViewController> {
   public:
+    OBJC_IVAR(_actions, NS::MutableArray*, Owning)
+    OBJC_IVAR(_preferredStyle, long)
+
     // Autoreleased; the title is the controller's `title`.
     OBJC_CLASS_MESSAGE(alertControllerWithTitle, "alertControllerWithTitle:message:preferredStyle:",
                        AlertController*(NS::String*, NS::String*, long))

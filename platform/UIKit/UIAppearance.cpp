@@ -16,7 +16,10 @@ namespace UI {
 namespace {
 
 // The proxies' class. It answers a setter and a getter for each key, made from the list below.
-class AppearanceProxy : public NS::Referencing<AppearanceProxy, "_UIAppearance"> {};
+class AppearanceProxy : public NS::Referencing<AppearanceProxy, "_UIAppearance"> {
+  public:
+    OBJC_IVAR(_values, NS::MutableDictionary*, Owning)
+};
 
 constexpr const char* kKeys[] = {"onTintColor",  "tintColor",           "thumbTintColor",
                                  "barTintColor", "titleTextAttributes", "backgroundColor"};
@@ -45,7 +48,7 @@ id proxyFor(Class styled, std::vector<Class> containers) {
     }
     id object = objc::toId(AppearanceProxy::alloc()->init());
     auto* values = NS::MutableDictionary::alloc()->init().get();
-    objc::setIvar<NS::MutableDictionary*>(object, "_values", values);
+    objc::setIvar(reinterpret_cast<AppearanceProxy*>(object), AppearanceProxy::_values, values);
     proxies().push_back({styled, std::move(containers), values, object});
     return object;
 }
@@ -74,7 +77,7 @@ std::string keyOfSetter(SEL sel) {
 }
 
 void proxySet(id self, SEL sel, id value) {
-    auto values = objc::ivar<NS::MutableDictionary*>(self, "_values");
+    auto values = objc::ivar(reinterpret_cast<AppearanceProxy*>(self), AppearanceProxy::_values);
     auto key = NS::String::string(keyOfSetter(sel).c_str());
     if (value == nil) {
         values->removeObjectForKey(key);
@@ -84,7 +87,7 @@ void proxySet(id self, SEL sel, id value) {
 }
 
 id proxyGet(id self, SEL sel) {
-    return objc::toId(objc::ivar<NS::MutableDictionary*>(self, "_values")
+    return objc::toId(objc::ivar(reinterpret_cast<AppearanceProxy*>(self), AppearanceProxy::_values)
                           ->objectForKey(NS::String::string(sel_getName(sel))));
 }
 
@@ -107,7 +110,7 @@ bool isKind(Class cls, Class of) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<AppearanceProxy> builder;
-    builder.ivar<NS::MutableDictionary*>("_values", objc::Ownership::Owning);
+    builder.ivar(AppearanceProxy::_values);
     // The selectors come from the list of keys, so no view declares them.
     for (const char* key : kKeys) {
         std::string setter = std::string("set") + key + ":";

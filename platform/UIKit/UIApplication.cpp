@@ -53,12 +53,12 @@ Application* sharedApplication(Class) {
     return shared;
 }
 
-long statusBarStyle(Application* self) { return objc::ivar<long>(self, "_statusBarStyle"); }
+long statusBarStyle(Application* self) { return objc::ivar(self, UI::Application::_statusBarStyle); }
 
 void setStatusBarStyle(Application* self, long style) { self->setStatusBarStyle(style, false); }
 
 void setStatusBarStyleAnimated(Application* self, long style, bool) {
-    objc::setIvar<long>(self, "_statusBarStyle", style);
+    objc::setIvar(self, UI::Application::_statusBarStyle, style);
     statusBarStyleChanged();
 }
 
@@ -84,7 +84,7 @@ bool openURL(Application*, NS::URL* url) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Application>()
-        .ivar<long>("_statusBarStyle")
+        .ivar(Application::_statusBarStyle)
         .method<&sharedApplication>(Application::sharedApplication_)
         .method<&statusBarStyle>(Application::statusBarStyle_)
         .method<&setStatusBarStyle>(Application::setStatusBarStyle_)

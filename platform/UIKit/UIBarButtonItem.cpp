@@ -11,10 +11,10 @@ namespace UI {
 namespace {
 
 BarButtonItem* setUp(BarButtonItem* item, long systemItem, id target, SEL action) {
-    objc::setIvar<long>(item, "_systemItem", systemItem);
-    objc::setIvar<id>(item, "_target", target);
-    objc::setIvar<SEL>(item, "_action", action);
-    objc::setIvar<bool>(item, "_enabled", true);
+    objc::setIvar(item, UI::BarButtonItem::_systemItem, systemItem);
+    objc::setIvar(item, UI::BarButtonItem::_target, target);
+    objc::setIvar(item, UI::BarButtonItem::_action, action);
+    objc::setIvar(item, UI::BarButtonItem::_enabled, true);
     return item;
 }
 
@@ -39,26 +39,28 @@ BarButtonItem* initWithTitleStyleTargetAction(BarButtonItem* self, NS::String* t
     return setUp(item, -1, target, action);
 }
 
-long systemItem(BarButtonItem* self) { return objc::ivar<long>(self, "_systemItem"); }
+long systemItem(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_systemItem); }
 
-id target(BarButtonItem* self) { return objc::ivar<id>(self, "_target"); }
+id target(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_target); }
 
-void setTarget(BarButtonItem* self, id target) { objc::setIvar<id>(self, "_target", target); }
+void setTarget(BarButtonItem* self, id target) { objc::setIvar(self, UI::BarButtonItem::_target, target); }
 
-SEL action(BarButtonItem* self) { return objc::ivar<SEL>(self, "_action"); }
+SEL action(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_action); }
 
-void setAction(BarButtonItem* self, SEL action) { objc::setIvar<SEL>(self, "_action", action); }
+void setAction(BarButtonItem* self, SEL action) { objc::setIvar(self, UI::BarButtonItem::_action, action); }
 
-bool isEnabled(BarButtonItem* self) { return objc::ivar<bool>(self, "_enabled"); }
+bool isEnabled(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_enabled); }
 
-void setEnabled(BarButtonItem* self, bool enabled) { objc::setIvar<bool>(self, "_enabled", enabled); }
+void setEnabled(BarButtonItem* self, bool enabled) {
+    objc::setIvar(self, UI::BarButtonItem::_enabled, enabled);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarButtonItem>()
-        .ivar<long>("_systemItem")
-        .ivar<id>("_target")
-        .ivar<SEL>("_action")
-        .ivar<bool>("_enabled")
+        .ivar(BarButtonItem::_systemItem)
+        .ivar(BarButtonItem::_target)
+        .ivar(BarButtonItem::_action)
+        .ivar(BarButtonItem::_enabled)
         .property(BarButtonItem::title_, BarButtonItem::setTitle_, objc::Ownership::Copying)
         .property(BarButtonItem::tintColor_, BarButtonItem::setTintColor_)
         .method<&init>(BarButtonItem::init_)

@@ -73,7 +73,7 @@ CGColorRef cgColor(Color* self) { return storage(self); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Color>()
-        .ivar<CGColor>("_rgba")
+        .ivar(Color::_rgba)
         .method<&init>(Color::init_)
         .method<&initWithRedGreenBlueAlpha>(Color::initWithRedGreenBlueAlpha_)
         .method<&colorWithRedGreenBlueAlpha>(Color::colorWithRedGreenBlueAlpha_)

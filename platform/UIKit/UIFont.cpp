@@ -22,8 +22,8 @@ const char* systemFontName(bool bold) {
 
 Font* make(Class cls, NS::String* name, CGFloat size) {
     auto font = Font::alloc_.send(cls)->init();
-    objc::setIvar<NS::Object*>(font, "_fontName", objc::Ptr(name)->copy());
-    objc::setIvar<CGFloat>(font, "_pointSize", size);
+    objc::setIvar(font, UI::Font::_fontName, objc::Ptr(name)->copy().as<NS::String>());
+    objc::setIvar(font, UI::Font::_pointSize, size);
     return font->autorelease();
 }
 
@@ -42,9 +42,9 @@ Font* boldSystemFontOfSize(Class cls, CGFloat size) {
     return make(cls, NS::String::string(systemFontName(true)), size);
 }
 
-NS::String* fontName(Font* self) { return objc::ivar<NS::String*>(self, "_fontName"); }
+NS::String* fontName(Font* self) { return objc::ivar(self, UI::Font::_fontName); }
 
-CGFloat pointSize(Font* self) { return objc::ivar<CGFloat>(self, "_pointSize"); }
+CGFloat pointSize(Font* self) { return objc::ivar(self, UI::Font::_pointSize); }
 
 Font* fontWithSize(Font* self, CGFloat size) {
     return make(object_getClass(objc::toId(self)), self->fontName(), size);
@@ -52,8 +52,8 @@ Font* fontWithSize(Font* self, CGFloat size) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Font>()
-        .ivar<NS::Object*>("_fontName", objc::Ownership::Owning)
-        .ivar<CGFloat>("_pointSize")
+        .ivar(Font::_fontName)
+        .ivar(Font::_pointSize)
         .method<&fontWithNameSize>(Font::fontWithNameSize_)
         .method<&systemFontOfSize>(Font::systemFontOfSize_)
         .method<&boldSystemFontOfSize>(Font::boldSystemFontOfSize_)

@@ -14,6 +14,9 @@ namespace UI {
 
 class GLINTMERE_EXPORT Font : public NS::Referencing<Font, "UIFont"> {
   public:
+    OBJC_IVAR(_fontName, NS::String*, Owning)
+    OBJC_IVAR(_pointSize, CGFloat)
+
     // An autoreleased font; nil when the device has no font of that name, as on iOS.
     OBJC_CLASS_MESSAGE_NAMED(fontWithName, fontWithNameSize_,
                              "fontWithName:size:", Font*(NS::String*, CGFloat))

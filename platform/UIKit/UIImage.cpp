@@ -142,7 +142,7 @@ class Encoding {
 using EncodingRef = std::shared_ptr<Encoding>;
 
 cairo_surface_t* surfaceOf(const Image* self) {
-    return static_cast<cairo_surface_t*>(objc::ivar<void*>(self, "_surface"));
+    return static_cast<cairo_surface_t*>(objc::ivar(self, UI::Image::_surface));
 }
 
 // Set once, when the image is made, and read from any thread after.
@@ -150,7 +150,7 @@ EncodingRef encodingOf(const Image* self) {
     if (self == nullptr) {
         return nullptr;
     }
-    auto* held = static_cast<EncodingRef*>(objc::ivar<void*>(self, "_png"));
+    auto* held = static_cast<EncodingRef*>(objc::ivar(self, UI::Image::_png));
     return held == nullptr ? nullptr : *held;
 }
 
@@ -164,8 +164,8 @@ Image* adoptSurface(objc::Ptr<Image> self, cairo_surface_t* surface) {
         self->release();
         return nullptr;
     }
-    objc::setIvar<void*>(self, "_surface", surface);
-    objc::setIvar<void*>(self, "_png", new EncodingRef(std::make_shared<Encoding>(surface)));
+    objc::setIvar(self, UI::Image::_surface, surface);
+    objc::setIvar(self, UI::Image::_png, new EncodingRef(std::make_shared<Encoding>(surface)));
     return self;
 }
 
@@ -299,8 +299,8 @@ Image* initWithContentsOfFile(Image* self, NS::String* path) {
     if (read != nullptr) {
         // Made owned, not autoreleased: an image may be read where no pool is.
         const std::string name = std::filesystem::path(p).filename().string();
-        objc::setIvar<NS::String*>(read, "_fileName", NS::String::alloc()->initWithUTF8String(name.c_str()));
-        objc::setIvar<CGFloat>(read, "_scale", file.scale);
+        objc::setIvar(read, UI::Image::_fileName, NS::String::alloc()->initWithUTF8String(name.c_str()));
+        objc::setIvar(read, UI::Image::_scale, file.scale);
     }
     return read;
 }
@@ -324,27 +324,25 @@ CGSize size(Image* self) {
                   static_cast<CGFloat>(cairo_image_surface_get_height(s)) / scale};
 }
 
-ImageRenderingMode renderingMode(Image* self) {
-    return objc::ivar<ImageRenderingMode>(self, "_renderingMode");
-}
+ImageRenderingMode renderingMode(Image* self) { return objc::ivar(self, UI::Image::_renderingMode); }
 
 Image* imageWithRenderingMode(Image* self, ImageRenderingMode mode) {
     auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
-    objc::setIvar(copy, "_renderingMode", mode);
-    objc::setIvar<CGFloat>(copy, "_scale", self->scale());
-    objc::setIvar<NS::String*>(
-        copy, "_fileName", objc::Ptr(objc::ivar<NS::String*>(self, "_fileName"))->copy().as<NS::String>());
+    objc::setIvar(copy, UI::Image::_renderingMode, mode);
+    objc::setIvar(copy, UI::Image::_scale, self->scale());
+    objc::setIvar(copy, UI::Image::_fileName,
+                  objc::Ptr(objc::ivar(self, UI::Image::_fileName))->copy().as<NS::String>());
     return copy->autorelease();
 }
 
 NS::String* fileName(Image* self) {
-    auto name = objc::ivar<NS::String*>(self, "_fileName");
+    auto name = objc::ivar(self, UI::Image::_fileName);
     return name != nullptr ? name : NS::String::string("").get();
 }
 
 CGFloat scale(Image* self) {
     // Only a file read for a finer screen sets it; every other image has one.
-    const auto scale = objc::ivar<CGFloat>(self, "_scale");
+    const auto scale = objc::ivar(self, UI::Image::_scale);
     return scale > 0 ? scale : 1.0;
 }
 
@@ -354,17 +352,17 @@ void dealloc(Image* self) {
     if (cairo_surface_t* s = surfaceOf(self)) {
         cairo_surface_destroy(s);
     }
-    delete static_cast<EncodingRef*>(objc::ivar<void*>(self, "_png"));
+    delete static_cast<EncodingRef*>(objc::ivar(self, UI::Image::_png));
     NS::Object::dealloc_.super<Image>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
-        .ivar<void*>("_surface")
-        .ivar<void*>("_png")
-        .ivar<ImageRenderingMode>("_renderingMode")
-        .ivar<NS::String*>("_fileName", objc::Ownership::Owning)
-        .ivar<CGFloat>("_scale")
+        .ivar(Image::_surface)
+        .ivar(Image::_png)
+        .ivar(Image::_renderingMode)
+        .ivar(Image::_fileName)
+        .ivar(Image::_scale)
         .method<&imageWithContentsOfFile>(Image::imageWithContentsOfFile_)
         .method<&initWithContentsOfFile>(Image::initWithContentsOfFile_)
         .method<&initWithData>(Image::initWithData_)

@@ -18,12 +18,12 @@ ImageView* initWithImage(ImageView* self, Image* image) {
     return view;
 }
 
-Image* image(ImageView* self) { return objc::ivar<Image*>(self, "_image"); }
+Image* image(ImageView* self) { return objc::ivar(self, UI::ImageView::_image); }
 
 void setImage(ImageView* self, Image* image) {
     objc::Ptr(image)->retain();
-    auto old = objc::ivar<Image*>(self, "_image");
-    objc::setIvar<Image*>(self, "_image", image);
+    auto old = objc::ivar(self, UI::ImageView::_image);
+    objc::setIvar(self, UI::ImageView::_image, image);
     objc::Ptr(old)->release();
     layoutChanged();
 }
@@ -58,7 +58,7 @@ void fillSceneNode(ImageView* self, draw::Node* node) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ImageView>()
-        .ivar<Image*>("_image", objc::Ownership::Owning)
+        .ivar(ImageView::_image)
         .method<&initWithImage>(ImageView::initWithImage_)
         .method<&image>(ImageView::image_)
         .method<&setImage>(ImageView::setImage_)

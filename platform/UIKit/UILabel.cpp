@@ -41,59 +41,60 @@ CGFloat pixelCeil(double points) {
 }
 
 // Changing what the label shows changes its intrinsic size.
-template <class T> void setAndRelayout(Label* self, const char* ivar, T value) {
-    objc::setIvar<T>(self, ivar, value);
+template <class Variable>
+void setAndRelayout(Label* self, const Variable& variable, typename Variable::Type value) {
+    objc::setIvar(self, variable, value);
     layoutChanged();
 }
 
 View* initWithFrame(Label* self, CGRect frame) {
     auto label = View::initWithFrame_.super<Label>(self, frame);
-    objc::setIvar<long>(label, "_numberOfLines", 1);
+    objc::setIvar(label.as<Label>(), Label::_numberOfLines, 1);
     return label;
 }
 
 void setText(Label* self, NS::String* text) {
-    objc::Ptr<NS::Object> copy = objc::Ptr(text)->copy();
-    auto old = objc::ivar<NS::Object*>(self, "_text");
-    objc::setIvar<NS::Object*>(self, "_text", copy);
+    auto copy = objc::Ptr(text)->copy().as<NS::String>();
+    auto old = objc::ivar(self, Label::_text);
+    objc::setIvar(self, Label::_text, copy);
     objc::Ptr(old)->release();
     layoutChanged();
 }
 
 Color* textColor(Label* self) {
-    auto own = objc::ivar<Color*>(self, "_textColor");
+    auto own = objc::ivar(self, Label::_textColor);
     return own != nullptr ? own : Color::blackColor().get();
 }
 
 Font* font(Label* self) {
-    auto own = objc::ivar<Font*>(self, "_font");
+    auto own = objc::ivar(self, Label::_font);
     return own != nullptr ? own : Font::systemFontOfSize(17).get();
 }
 
 void setFont(Label* self, Font* font) {
     objc::Ptr(font)->retain();
-    auto old = objc::ivar<Font*>(self, "_font");
-    objc::setIvar<Font*>(self, "_font", font);
+    auto old = objc::ivar(self, Label::_font);
+    objc::setIvar(self, Label::_font, font);
     objc::Ptr(old)->release();
     layoutChanged();
 }
 
-TextAlignment textAlignment(Label* self) { return objc::ivar<TextAlignment>(self, "_textAlignment"); }
+TextAlignment textAlignment(Label* self) { return objc::ivar(self, UI::Label::_textAlignment); }
 
 void setTextAlignment(Label* self, TextAlignment alignment) {
-    objc::setIvar(self, "_textAlignment", alignment);
+    objc::setIvar(self, UI::Label::_textAlignment, alignment);
 }
 
-long numberOfLines(Label* self) { return objc::ivar<long>(self, "_numberOfLines"); }
+long numberOfLines(Label* self) { return objc::ivar(self, UI::Label::_numberOfLines); }
 
 void setNumberOfLines(Label* self, long lines) {
-    setAndRelayout<long>(self, "_numberOfLines", lines < 0 ? 0 : lines);
+    setAndRelayout(self, Label::_numberOfLines, lines < 0 ? 0 : lines);
 }
 
-CGFloat preferredMaxLayoutWidth(Label* self) { return objc::ivar<CGFloat>(self, "_preferredMaxLayoutWidth"); }
+CGFloat preferredMaxLayoutWidth(Label* self) { return objc::ivar(self, UI::Label::_preferredMaxLayoutWidth); }
 
 void setPreferredMaxLayoutWidth(Label* self, CGFloat width) {
-    setAndRelayout<CGFloat>(self, "_preferredMaxLayoutWidth", std::isfinite(width) ? width : 0);
+    setAndRelayout(self, Label::_preferredMaxLayoutWidth, std::isfinite(width) ? width : 0);
 }
 
 CGSize intrinsicContentSize(Label* self) {
@@ -131,12 +132,12 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Label>()
         // Texts are copied on the way in, as Cocoa's `copy` properties do, so that a mutable string
         // changed later by its owner does not change what the label shows.
-        .property<NS::String*>("text", objc::Ownership::Copying)
-        .property<Color*>("textColor")
-        .property<Font*>("font")
-        .ivar<TextAlignment>("_textAlignment")
-        .ivar<long>("_numberOfLines")
-        .ivar<CGFloat>("_preferredMaxLayoutWidth")
+        .property(Label::_text)
+        .property(Label::_textColor)
+        .property(Label::_font)
+        .ivar(Label::_textAlignment)
+        .ivar(Label::_numberOfLines)
+        .ivar(Label::_preferredMaxLayoutWidth)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&setText>(Label::setText_)
         .method<&textColor>(Label::textColor_)

@@ -12,37 +12,37 @@ namespace {
 using UI::NavigationItem;
 
 // What the bars holding the item show changes with it.
-NS::String* title(NavigationItem* self) { return objc::ivar<NS::String*>(self, "_title"); }
+NS::String* title(NavigationItem* self) { return objc::ivar(self, UI::NavigationItem::_title); }
 
 void setTitle(NavigationItem* self, NS::String* title) {
-    objc::Ptr<NS::String> old = objc::ivar<NS::String*>(self, "_title");
-    objc::setIvar<NS::String*>(self, "_title", objc::Ptr(title)->copy().as<NS::String>());
+    objc::Ptr<NS::String> old = objc::ivar(self, UI::NavigationItem::_title);
+    objc::setIvar(self, UI::NavigationItem::_title, objc::Ptr(title)->copy().as<NS::String>());
     old->release();
     UI::navigationItemChanged(self);
 }
 
-UI::View* titleView(NavigationItem* self) { return objc::ivar<UI::View*>(self, "_titleView"); }
+UI::View* titleView(NavigationItem* self) { return objc::ivar(self, UI::NavigationItem::_titleView); }
 
 void setTitleView(NavigationItem* self, UI::View* view) {
-    objc::storeOwned(self, "_titleView", view);
+    objc::storeOwned(self, UI::NavigationItem::_titleView, view);
     UI::navigationItemChanged(self);
 }
 
 UI::BarButtonItem* rightBarButtonItem(NavigationItem* self) {
-    return objc::ivar<UI::BarButtonItem*>(self, "_rightBarButtonItem");
+    return objc::ivar(self, UI::NavigationItem::_rightBarButtonItem);
 }
 
 void setRightBarButtonItem(NavigationItem* self, UI::BarButtonItem* item) {
-    objc::storeOwned(self, "_rightBarButtonItem", item);
+    objc::storeOwned(self, UI::NavigationItem::_rightBarButtonItem, item);
     UI::navigationItemChanged(self);
 }
 
 UI::BarButtonItem* leftBarButtonItem(NavigationItem* self) {
-    return objc::ivar<UI::BarButtonItem*>(self, "_leftBarButtonItem");
+    return objc::ivar(self, UI::NavigationItem::_leftBarButtonItem);
 }
 
 void setLeftBarButtonItem(NavigationItem* self, UI::BarButtonItem* item) {
-    objc::storeOwned(self, "_leftBarButtonItem", item);
+    objc::storeOwned(self, UI::NavigationItem::_leftBarButtonItem, item);
     UI::navigationItemChanged(self);
 }
 
@@ -54,10 +54,10 @@ NavigationItem* initWithTitle(NavigationItem* self, NS::String* title) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<NavigationItem>()
-        .ivar<NS::String*>("_title", objc::Ownership::Owning)
-        .ivar<UI::View*>("_titleView", objc::Ownership::Owning)
-        .ivar<UI::BarButtonItem*>("_rightBarButtonItem", objc::Ownership::Owning)
-        .ivar<UI::BarButtonItem*>("_leftBarButtonItem", objc::Ownership::Owning)
+        .ivar(UI::NavigationItem::_title)
+        .ivar(UI::NavigationItem::_titleView)
+        .ivar(UI::NavigationItem::_rightBarButtonItem)
+        .ivar(UI::NavigationItem::_leftBarButtonItem)
         .method<&title>(NavigationItem::title_)
         .method<&setTitle>(NavigationItem::setTitle_)
         .method<&titleView>(NavigationItem::titleView_)

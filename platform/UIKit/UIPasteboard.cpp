@@ -25,7 +25,7 @@ struct Contents {
 };
 
 Contents& contentsOf(Pasteboard* self) {
-    return *static_cast<Contents*>(objc::ivar<void*>(self, "_contents"));
+    return *static_cast<Contents*>(objc::ivar(self, UI::Pasteboard::_contents));
 }
 
 objc::Ptr<NS::Object> read(Pasteboard* self, NS::Object* Contents::*field) {
@@ -73,13 +73,13 @@ Pasteboard* generalPasteboard(Class cls) {
 Pasteboard* init(Pasteboard* self) {
     auto pasteboard = Pasteboard::init_.super<Pasteboard>(self);
     if (pasteboard != nullptr) {
-        objc::setIvar<void*>(pasteboard, "_contents", new Contents);
+        objc::setIvar(pasteboard, UI::Pasteboard::_contents, new Contents);
     }
     return pasteboard;
 }
 
 void dealloc(Pasteboard* self) {
-    if (auto* contents = static_cast<Contents*>(objc::ivar<void*>(self, "_contents"))) {
+    if (auto* contents = static_cast<Contents*>(objc::ivar(self, UI::Pasteboard::_contents))) {
         objc::Ptr(contents->image)->release();
         objc::Ptr(contents->string)->release();
         delete contents;
@@ -109,7 +109,7 @@ long changeCount(Pasteboard* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Pasteboard>()
-        .ivar<void*>("_contents")
+        .ivar(Pasteboard::_contents)
         .method<&generalPasteboard>(Pasteboard::generalPasteboard_)
         .method<&init>(Pasteboard::init_)
         .method<&dealloc>(NS::Object::dealloc_)

@@ -50,7 +50,7 @@ void setFrame(Switch* self, CGRect frame) {
     View::setFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
 }
 
-bool isOn(Switch* self) { return objc::ivar<bool>(self, "_on"); }
+bool isOn(Switch* self) { return objc::ivar(self, UI::Switch::_on); }
 
 void setOn(Switch* self, bool on) { self->setOn(on, false); }
 
@@ -58,13 +58,13 @@ void setOnAnimated(Switch* self, bool on, bool) {
     if (on == self->isOn()) {
         return;
     }
-    objc::setIvar<bool>(self, "_on", on);
+    objc::setIvar(self, UI::Switch::_on, on);
     showOutline(self, !on);
     self->setNeedsLayout();
 }
 
 Color* onTintColor(Switch* self) {
-    if (auto own = objc::ivar<Color*>(self, "_onTintColor")) {
+    if (auto own = objc::ivar(self, UI::Switch::_onTintColor)) {
         return own;
     }
     return NS::cast<Color>(appearanceValue(self, "onTintColor"));
@@ -95,18 +95,18 @@ void fillSceneNode(Switch* self, draw::Node* node) {
 }
 
 void setOnTintColor(Switch* self, Color* color) {
-    objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_onTintColor");
+    objc::Ptr<NS::Object> old = objc::ivar(self, UI::Switch::_onTintColor);
     objc::Ptr(color)->retain();
-    objc::setIvar<Color*>(self, "_onTintColor", color);
+    objc::setIvar(self, UI::Switch::_onTintColor, color);
     old->release();
     self->setNeedsLayout();
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Switch> definition;
-    definition.ivar<bool>("_on")
+    definition.ivar(Switch::_on)
         .property<Color*>("thumbTintColor")
-        .ivar<NS::Object*>("_onTintColor", objc::Ownership::Owning)
+        .ivar(Switch::_onTintColor)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&setFrame>(View::setFrame_)
         .method<&isOn>(Switch::isOn_)

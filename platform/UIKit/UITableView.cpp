@@ -110,10 +110,10 @@ struct Layout {
 };
 
 Layout& layoutOf(TableView* self) {
-    auto layout = static_cast<Layout*>(objc::ivar<void*>(self, "_layout"));
+    auto layout = static_cast<Layout*>(objc::ivar(self, UI::TableView::_layout));
     if (layout == nullptr) {
         layout = new Layout();
-        objc::setIvar<void*>(self, "_layout", layout);
+        objc::setIvar(self, UI::TableView::_layout, layout);
     }
     return *layout;
 }
@@ -323,16 +323,16 @@ void forgetRows(TableView* self) {
     self->setNeedsLayout();
 }
 
-id dataSource(TableView* self) { return objc::ivar<id>(self, "_dataSource"); }
-id delegate(TableView* self) { return objc::ivar<id>(self, "_delegate"); }
+id dataSource(TableView* self) { return objc::ivar(self, UI::TableView::_dataSource); }
+id delegate(TableView* self) { return objc::ivar(self, UI::TableView::_delegate); }
 
 void setDataSource(TableView* self, id source) {
-    objc::setIvar<id>(self, "_dataSource", source);
+    objc::setIvar(self, UI::TableView::_dataSource, source);
     forgetRows(self);
 }
 
 void setDelegate(TableView* self, id delegate) {
-    objc::setIvar<id>(self, "_delegate", delegate);
+    objc::setIvar(self, UI::TableView::_delegate, delegate);
     forgetRows(self);
 }
 
@@ -341,7 +341,7 @@ TableView* initWithFrameStyle(TableView* self, CGRect frame, long style) {
     if (table == nullptr) {
         return nullptr;
     }
-    objc::setIvar<long>(table, "_style", style);
+    objc::setIvar(table, UI::TableView::_style, style);
     table->setBackgroundColor(style == UITableViewStyleGrouped ? colorRGB(239, 239, 244)
                                                                : colorRGB(255, 255, 255));
     // Rows beyond the bounds are not drawn over what lies around the table.
@@ -353,7 +353,7 @@ View* initWithFrame(TableView* self, CGRect frame) {
     return self->initWithFrameStyle(frame, static_cast<long>(UITableViewStylePlain));
 }
 
-long style(TableView* self) { return objc::ivar<long>(self, "_style"); }
+long style(TableView* self) { return objc::ivar(self, UI::TableView::_style); }
 
 TableViewCell* cellForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
     objc::Ptr<NS::IndexPath> wanted = path;
@@ -369,8 +369,8 @@ TableViewCell* cellForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
 }
 
 void dealloc(TableView* self) {
-    delete static_cast<Layout*>(objc::ivar<void*>(self, "_layout"));
-    objc::setIvar<void*>(self, "_layout", nullptr);
+    delete static_cast<Layout*>(objc::ivar(self, UI::TableView::_layout));
+    objc::setIvar(self, UI::TableView::_layout, nullptr);
     View::dealloc_.super<TableView>(self);
 }
 
@@ -378,11 +378,10 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewHeaderFooterView>().build();
     objc::ClassDefinition<SeparatorView>().build();
     objc::ClassDefinition<TableView>()
-        .ivar<id>("_dataSource")
-        .ivar<id>("_delegate")
-        .ivar<long>("_style")
-        // The parts laid out and the views showing them: a Layout, owned.
-        .ivar<void*>("_layout")
+        .ivar(TableView::_dataSource)
+        .ivar(TableView::_delegate)
+        .ivar(TableView::_style)
+        .ivar(TableView::_layout)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&initWithFrameStyle>(TableView::initWithFrameStyle_)
         .method<&style>(TableView::style_)

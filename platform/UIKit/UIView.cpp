@@ -19,34 +19,38 @@ namespace UI {
 namespace {
 
 // Subviews are kept in an NSMutableArray made on first use; the superview link is not owning.
-objc::Ptr<NS::MutableArray> subviewList(View* self) {
-    return objc::ivar<NS::MutableArray*>(self, "_subviews");
-}
+objc::Ptr<NS::MutableArray> subviewList(View* self) { return objc::ivar(self, UI::View::_subviews); }
 
 objc::Ptr<CA::Layer> layerOf(View* self) {
-    auto layer = objc::ivar<CA::Layer*>(self, "_layer");
+    auto layer = objc::ivar(self, UI::View::_layer);
     if (layer == nullptr) {
         // A view made without initWithFrame: (a subclass's own initialiser) gets its layer here.
         layer = CA::Layer::alloc()->init();
-        objc::setIvar<CA::Layer*>(self, "_layer", layer);
+        objc::setIvar(self, UI::View::_layer, layer);
     }
     return layer;
 }
 
-objc::Ptr<NS::MutableArray> constraintList(View* self) {
-    return objc::ivar<NS::MutableArray*>(self, "_constraints");
-}
+objc::Ptr<NS::MutableArray> constraintList(View* self) { return objc::ivar(self, UI::View::_constraints); }
 
 // Priorities are kept as their distance from UIKit's defaults, so that a view whose ivars were
 // never set (one made without initWithFrame:) has the defaults.
 constexpr float kDefaultHugging = NS::LayoutPriorityDefaultLow;
 constexpr float kDefaultCompression = NS::LayoutPriorityDefaultHigh;
 
-const char* huggingIvar(LayoutConstraintAxis axis) {
-    return axis == LayoutConstraintAxisVertical ? "_huggingV" : "_huggingH";
+// The priority kept for `axis`, of the pair `horizontal`, `vertical`.
+template <class Horizontal, class Vertical>
+float onAxis(View* self, LayoutConstraintAxis axis, const Horizontal& horizontal, const Vertical& vertical) {
+    return axis == LayoutConstraintAxisVertical ? objc::ivar(self, vertical) : objc::ivar(self, horizontal);
 }
-const char* compressionIvar(LayoutConstraintAxis axis) {
-    return axis == LayoutConstraintAxisVertical ? "_compressionV" : "_compressionH";
+template <class Horizontal, class Vertical> void setOnAxis(View* self, LayoutConstraintAxis axis,
+                                                           const Horizontal& horizontal,
+                                                           const Vertical& vertical, float value) {
+    if (axis == LayoutConstraintAxisVertical) {
+        objc::setIvar(self, vertical, value);
+    } else {
+        objc::setIvar(self, horizontal, value);
+    }
 }
 
 // A view leaving its superview takes along every constraint of its old ancestors that names it or
@@ -81,9 +85,9 @@ View* initWithFrame(View* self, CGRect frame) {
     if (view == nullptr) {
         return nullptr;
     }
-    objc::setIvar(view, "_frame", frame);
-    objc::setIvar<CGFloat>(view, "_alpha", 1.0);
-    objc::setIvar<bool>(view, "_translatesAutoresizingMaskIntoConstraints", true);
+    objc::setIvar(view, UI::View::_frame, frame);
+    objc::setIvar(view, UI::View::_alpha, 1.0);
+    objc::setIvar(view, UI::View::_translatesAutoresizingMaskIntoConstraints, true);
     layerOf(view);
     markNeedsLayout(view);
     return view;
@@ -102,12 +106,12 @@ void animateWithDurationDelayOptions(Class, double duration, double delay, ViewA
     animation::animate(duration, delay, options, animations, completion);
 }
 
-CGRect frame(View* self) { return objc::ivar<CGRect>(self, "_frame"); }
+CGRect frame(View* self) { return objc::ivar(self, UI::View::_frame); }
 
 void setFrame(View* self, CGRect frame) {
-    if (!(objc::ivar<CGRect>(self, "_frame") == frame)) {
+    if (!(objc::ivar(self, UI::View::_frame) == frame)) {
         animation::willSet(self, animation::Property::Frame);
-        objc::setIvar(self, "_frame", frame);
+        objc::setIvar(self, UI::View::_frame, frame);
         layoutChanged();
         // What a view shows inside may hang on where it is, not only on its size (a bar reaches up
         // behind the status bar above it).
@@ -137,27 +141,27 @@ void setCenter(View* self, CGPoint center) {
     self->setFrame(f);
 }
 
-CGFloat alpha(View* self) { return objc::ivar<CGFloat>(self, "_alpha"); }
+CGFloat alpha(View* self) { return objc::ivar(self, UI::View::_alpha); }
 
 // Alpha is a fraction of opacity: values outside [0, 1] are clamped, as on the device.
 void setAlpha(View* self, CGFloat alpha) {
     animation::willSet(self, animation::Property::Alpha);
-    objc::setIvar<CGFloat>(self, "_alpha", !(alpha > 0) ? 0 : (alpha > 1 ? 1 : alpha));
+    objc::setIvar(self, UI::View::_alpha, !(alpha > 0) ? 0 : (alpha > 1 ? 1 : alpha));
 }
 
-Color* backgroundColor(View* self) { return objc::ivar<Color*>(self, "_backgroundColor"); }
+Color* backgroundColor(View* self) { return objc::ivar(self, UI::View::_backgroundColor); }
 
 void setBackgroundColor(View* self, Color* color) {
     animation::willSet(self, animation::Property::BackgroundColor);
-    objc::storeOwned(self, "_backgroundColor", color);
+    objc::storeOwned(self, UI::View::_backgroundColor, color);
 }
 
-bool isHidden(View* self) { return objc::ivar<bool>(self, "_hidden"); }
+bool isHidden(View* self) { return objc::ivar(self, View::_hidden); }
 
 Color* tintColor(View* self) {
     // Walks up rather than recursing through sends, so that a deep tree costs no stack.
     for (objc::Ptr<View> v = self; v != nullptr; v = v->superview()) {
-        if (auto own = objc::ivar<Color*>(v, "_tintColor"); own != nullptr) {
+        if (auto own = objc::ivar(v, UI::View::_tintColor); own != nullptr) {
             return own;
         }
     }
@@ -167,19 +171,19 @@ Color* tintColor(View* self) {
 
 void setTintColor(View* self, Color* color) {
     objc::Ref<Color> keep = objc::retain(color);
-    auto old = objc::ivar<Color*>(self, "_tintColor");
-    objc::setIvar<Color*>(self, "_tintColor", keep.leak());
+    auto old = objc::ivar(self, UI::View::_tintColor);
+    objc::setIvar(self, UI::View::_tintColor, keep.leak());
     objc::Ptr(old)->release();
 }
 
 CA::Layer* layer(View* self) { return layerOf(self); }
 
 bool translatesAutoresizingMaskIntoConstraints(View* self) {
-    return objc::ivar<bool>(self, "_translatesAutoresizingMaskIntoConstraints");
+    return objc::ivar(self, UI::View::_translatesAutoresizingMaskIntoConstraints);
 }
 
 void setTranslatesAutoresizingMaskIntoConstraints(View* self, bool translates) {
-    objc::setIvar<bool>(self, "_translatesAutoresizingMaskIntoConstraints", translates);
+    objc::setIvar(self, UI::View::_translatesAutoresizingMaskIntoConstraints, translates);
     layoutChanged();
 }
 
@@ -198,7 +202,7 @@ void addConstraint(View* self, NS::LayoutConstraint* constraint) {
     auto list = constraintList(self);
     if (list == nullptr) {
         list = NS::MutableArray::alloc()->init();
-        objc::setIvar<NS::MutableArray*>(self, "_constraints", list);
+        objc::setIvar(self, UI::View::_constraints, list);
     }
     if (!list->containsObject(constraint)) {
         list->addObject(constraint);
@@ -224,20 +228,20 @@ CGSize intrinsicContentSize(View*) { return CGSize{ViewNoIntrinsicMetric, ViewNo
 void invalidateIntrinsicContentSize(View*) { layoutChanged(); }
 
 float contentHuggingPriorityForAxis(View* self, LayoutConstraintAxis axis) {
-    return kDefaultHugging + objc::ivar<float>(self, huggingIvar(axis));
+    return kDefaultHugging + onAxis(self, axis, View::_huggingH, View::_huggingV);
 }
 
 void setContentHuggingPriority(View* self, float priority, LayoutConstraintAxis axis) {
-    objc::setIvar<float>(self, huggingIvar(axis), priority - kDefaultHugging);
+    setOnAxis(self, axis, View::_huggingH, View::_huggingV, priority - kDefaultHugging);
     layoutChanged();
 }
 
 float contentCompressionResistancePriorityForAxis(View* self, LayoutConstraintAxis axis) {
-    return kDefaultCompression + objc::ivar<float>(self, compressionIvar(axis));
+    return kDefaultCompression + onAxis(self, axis, View::_compressionH, View::_compressionV);
 }
 
 void setContentCompressionResistancePriority(View* self, float priority, LayoutConstraintAxis axis) {
-    objc::setIvar<float>(self, compressionIvar(axis), priority - kDefaultCompression);
+    setOnAxis(self, axis, View::_compressionH, View::_compressionV, priority - kDefaultCompression);
     layoutChanged();
 }
 
@@ -285,7 +289,7 @@ void fillSceneNode(View* self, draw::Node* node) {
         node->shadow = shadow;
     }
     // Only a tint the view sets itself: an inherited one is its superview's to show.
-    if (auto own = rgbaOf(objc::ivar<Color*>(self, "_tintColor"))) {
+    if (auto own = rgbaOf(objc::ivar(self, UI::View::_tintColor))) {
         node->colors.emplace_back("tintColor", sceneColor(*own));
     }
 }
@@ -300,15 +304,15 @@ NS::Array* subviews(View* self) {
     return list->copy()->autorelease().as<NS::Array>();
 }
 
-View* superview(View* self) { return objc::ivar<View*>(self, "_superview"); }
+View* superview(View* self) { return objc::ivar(self, UI::View::_superview); }
 
 void removeFromSuperview(View* self) {
-    auto parent = objc::ivar<View*>(self, "_superview");
+    auto parent = objc::ivar(self, UI::View::_superview);
     if (parent == nullptr) {
         return;
     }
     dropConstraintsNaming(self, parent);
-    objc::setIvar<View*>(self, "_superview", nullptr);
+    objc::setIvar(self, UI::View::_superview, nullptr);
     layoutChanged();
     markNeedsLayout(parent);
     // The parent's list holds the only ownership the tree has of `self`.
@@ -331,7 +335,7 @@ void insert(View* self, View* view, View* sibling) {
     auto list = subviewList(self);
     if (list == nullptr) {
         list = NS::MutableArray::alloc()->init();
-        objc::setIvar<NS::MutableArray*>(self, "_subviews", list);
+        objc::setIvar(self, UI::View::_subviews, list);
     }
     const unsigned long at = sibling != nullptr ? list->indexOfObjectIdenticalTo(sibling) : NS::NotFound;
     if (at == NS::NotFound) {
@@ -339,7 +343,7 @@ void insert(View* self, View* view, View* sibling) {
     } else {
         list->insertObject(view, at);
     }
-    objc::setIvar<View*>(view, "_superview", self);
+    objc::setIvar(view, UI::View::_superview, self);
     layoutChanged();
     markNeedsLayout(self);
     markNeedsLayout(view);
@@ -352,31 +356,31 @@ void insertSubviewBelowSubview(View* self, View* view, View* sibling) { insert(s
 void dealloc(View* self) {
     // Subviews that live on must not point at a freed superview.
     for (NS::Object* subview : subviewList(self)) {
-        objc::setIvar<View*>(subview, "_superview", nullptr);
+        objc::setIvar(static_cast<View*>(subview), View::_superview, nullptr);
     }
     View::dealloc_.super<View>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<View>()
-        .ivar<CGRect>("_frame")
-        .ivar<CGFloat>("_alpha")
-        .ivar<NS::MutableArray*>("_subviews", objc::Ownership::Owning)
-        .ivar<View*>("_superview")
-        .ivar<CA::Layer*>("_layer", objc::Ownership::Owning)
-        .ivar<bool>("_translatesAutoresizingMaskIntoConstraints")
-        .property<bool>("hidden")
+        .ivar(View::_frame)
+        .ivar(View::_alpha)
+        .ivar(View::_subviews)
+        .ivar(View::_superview)
+        .ivar(View::_layer)
+        .ivar(View::_translatesAutoresizingMaskIntoConstraints)
+        .property(View::_hidden)
         .property<bool>("clipsToBounds")
-        .ivar<Color*>("_backgroundColor", objc::Ownership::Owning)
-        .ivar<Color*>("_tintColor", objc::Ownership::Owning)
-        .ivar<NS::MutableArray*>("_constraints", objc::Ownership::Owning)
-        .ivar<unsigned long>("_layoutGeneration")
-        .ivar<bool>("_needsLayout")
-        .ivar<unsigned long>("_checkedGeneration")
-        .ivar<float>("_huggingH")
-        .ivar<float>("_huggingV")
-        .ivar<float>("_compressionH")
-        .ivar<float>("_compressionV")
+        .ivar(View::_backgroundColor)
+        .ivar(View::_tintColor)
+        .ivar(View::_constraints)
+        .ivar(View::_layoutGeneration)
+        .ivar(View::_needsLayout)
+        .ivar(View::_checkedGeneration)
+        .ivar(View::_huggingH)
+        .ivar(View::_huggingV)
+        .ivar(View::_compressionH)
+        .ivar(View::_compressionV)
         .method<&init>(View::init_)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&animateWithDuration>(View::animateWithDurationAnimations_)

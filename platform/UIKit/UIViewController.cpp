@@ -40,7 +40,7 @@ void runCompletion(NS::Block* completion) {
 
 void setView(ViewController* self, View* view) {
     objc::Ref<View> keep = objc::retain(view);
-    objc::Ptr<View> old = objc::ivar<View*>(self, "_view");
+    objc::Ptr<View> old = objc::ivar(self, ViewController::_view);
     if (old == view) {
         return;
     }
@@ -48,7 +48,7 @@ void setView(ViewController* self, View* view) {
         owners().erase(old.get());
         old->release();
     }
-    objc::setIvar<View*>(self, "_view", view);
+    objc::setIvar(self, ViewController::_view, view);
     if (view != nullptr) {
         view->retain();
         owners()[view] = self;
@@ -108,19 +108,19 @@ void dismissViewControllerAnimatedCompletion(ViewController* self, bool animated
 }
 
 void dealloc(ViewController* self) {
-    owners().erase(objc::ivar<View*>(self, "_view"));
+    owners().erase(objc::ivar(self, ViewController::_view));
     NS::Object::dealloc_.super<ViewController>(self);
 }
 
 View* view(ViewController* self) {
-    if (objc::ivar<View*>(self, "_view") == nullptr) {
+    if (objc::ivar(self, ViewController::_view) == nullptr) {
         self->loadView();
         self->viewDidLoad();
     }
-    return objc::ivar<View*>(self, "_view");
+    return objc::ivar(self, ViewController::_view);
 }
 
-bool isViewLoaded(ViewController* self) { return objc::ivar<View*>(self, "_view") != nullptr; }
+bool isViewLoaded(ViewController* self) { return objc::ivar(self, ViewController::_view) != nullptr; }
 
 void loadView(ViewController* self) {
     self->setView(objc::adopt(View::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
@@ -136,21 +136,21 @@ void viewWillDisappear(ViewController*, bool) {}
 
 void viewDidDisappear(ViewController*, bool) {}
 
-NS::String* title(ViewController* self) { return objc::ivar<NS::String*>(self, "_title"); }
+NS::String* title(ViewController* self) { return objc::ivar(self, UI::ViewController::_title); }
 
 void setTitle(ViewController* self, NS::String* title) {
     auto copy = objc::Ptr(title)->copy().as<NS::String>();
-    objc::Ptr<NS::Object> old = objc::ivar<NS::Object*>(self, "_title");
-    objc::setIvar<NS::String*>(self, "_title", copy);
+    objc::Ptr<NS::Object> old = objc::ivar(self, UI::ViewController::_title);
+    objc::setIvar(self, UI::ViewController::_title, copy);
     old->release();
     self->navigationItem()->setTitle(copy);
 }
 
 NavigationItem* navigationItem(ViewController* self) {
-    auto item = objc::ivar<NavigationItem*>(self, "_navigationItem");
+    auto item = objc::ivar(self, UI::ViewController::_navigationItem);
     if (item == nullptr) {
-        item = NavigationItem::alloc()->initWithTitle(objc::ivar<NS::String*>(self, "_title"));
-        objc::setIvar<NavigationItem*>(self, "_navigationItem", item);
+        item = NavigationItem::alloc()->initWithTitle(objc::ivar(self, UI::ViewController::_title));
+        objc::setIvar(self, UI::ViewController::_navigationItem, item);
     }
     return item;
 }
@@ -158,9 +158,9 @@ NavigationItem* navigationItem(ViewController* self) {
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ViewController>()
         // setView: keeps the view; the getter below makes it on first use.
-        .property<View*>("view")
-        .ivar<NS::Object*>("_title", objc::Ownership::Owning)
-        .ivar<NS::Object*>("_navigationItem", objc::Ownership::Owning)
+        .property(ViewController::_view)
+        .ivar(ViewController::_title)
+        .ivar(ViewController::_navigationItem)
         // Set by the navigation controller that holds this one; not owning, as the holder owns us.
         .property<NavigationController*>("navigationController", objc::Ownership::Plain)
         // What this controller presents (owned), and, on a presented one, who presents it.

@@ -20,11 +20,9 @@ CGRect boundsOf(View* view) {
 
 Window* init(Window* self) { return self->initWithFrame(Screen::mainScreen()->bounds()).as<Window>(); }
 
-ViewController* rootViewController(Window* self) {
-    return objc::ivar<ViewController*>(self, "_rootViewController");
-}
+ViewController* rootViewController(Window* self) { return objc::ivar(self, UI::Window::_rootViewController); }
 
-StatusBar* statusBarOf(Window* self) { return objc::ivar<StatusBar*>(self, "_statusBar"); }
+StatusBar* statusBarOf(Window* self) { return objc::ivar(self, UI::Window::_statusBar); }
 
 // The view of the controller that the root presents, in front of the root's, under the status bar.
 void showPresented(Window* self) {
@@ -41,7 +39,7 @@ void showPresented(Window* self) {
 }
 
 void setRootViewController(Window* self, ViewController* controller) {
-    objc::Ptr<ViewController> old = objc::ivar<ViewController*>(self, "_rootViewController");
+    objc::Ptr<ViewController> old = objc::ivar(self, UI::Window::_rootViewController);
     if (old == controller) {
         return;
     }
@@ -49,7 +47,7 @@ void setRootViewController(Window* self, ViewController* controller) {
         old->view()->removeFromSuperview();
     }
     objc::Ptr(controller)->retain();
-    objc::setIvar<ViewController*>(self, "_rootViewController", controller);
+    objc::setIvar(self, UI::Window::_rootViewController, controller);
     old->release();
     if (controller != nullptr) {
         View* view = controller->view();
@@ -66,13 +64,13 @@ void makeKeyAndVisible(Window* self) {
     if (statusBarOf(self) == nullptr) {
         auto bar =
             StatusBar::alloc()->initWithFrame(CGRectMake(0, 0, self->frame().size.width, kStatusBarHeight));
-        objc::setIvar<StatusBar*>(self, "_statusBar", bar.as<StatusBar>());
+        objc::setIvar(self, UI::Window::_statusBar, bar.as<StatusBar>());
     }
     self->addSubview(statusBarOf(self));
-    if (objc::ivar<bool>(self, "_visible")) {
+    if (objc::ivar(self, UI::Window::_visible)) {
         return;
     }
-    objc::setIvar<bool>(self, "_visible", true);
+    objc::setIvar(self, UI::Window::_visible, true);
     auto root = self->rootViewController();
     root->viewWillAppear(false);
     root->viewDidAppear(false);
@@ -159,9 +157,9 @@ namespace {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Window>()
-        .ivar<ViewController*>("_rootViewController", objc::Ownership::Owning)
-        .ivar<StatusBar*>("_statusBar", objc::Ownership::Owning)
-        .ivar<bool>("_visible")
+        .ivar(Window::_rootViewController)
+        .ivar(Window::_statusBar)
+        .ivar(Window::_visible)
         .method<&init>(Window::init_)
         .method<&rootViewController>(Window::rootViewController_)
         .method<&setRootViewController>(Window::setRootViewController_)

@@ -15,23 +15,23 @@ Info* initWithImage(Info* self, NS::String* imagePath, UI::Image* image) {
     if (info == nullptr) {
         return nullptr;
     }
-    objc::setIvar<NS::Object*>(info, "_imagePath", objc::Ptr(imagePath)->copy());
-    objc::setIvar<UI::Image*>(info, "_image", objc::Ptr(image)->retain());
-    objc::setIvar(info, "_type", ActivatedElementTypeImage);
+    objc::setIvar(info, WK::ActivatedElementInfo::_imagePath, objc::Ptr(imagePath)->copy().as<NS::String>());
+    objc::setIvar(info, WK::ActivatedElementInfo::_image, objc::Ptr(image)->retain());
+    objc::setIvar(info, WK::ActivatedElementInfo::_type, ActivatedElementTypeImage);
     return info;
 }
 
-NS::String* imagePath(Info* self) { return objc::ivar<NS::String*>(self, "_imagePath"); }
+NS::String* imagePath(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_imagePath); }
 
-UI::Image* image(Info* self) { return objc::ivar<UI::Image*>(self, "_image"); }
+UI::Image* image(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_image); }
 
-ActivatedElementType type(Info* self) { return objc::ivar<ActivatedElementType>(self, "_type"); }
+ActivatedElementType type(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_type); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Info>()
-        .ivar<NS::Object*>("_imagePath", objc::Ownership::Owning)
-        .ivar<UI::Image*>("_image", objc::Ownership::Owning)
-        .ivar<ActivatedElementType>("_type")
+        .ivar(Info::_imagePath)
+        .ivar(Info::_image)
+        .ivar(Info::_type)
         .method<&initWithImage>(Info::initWithImage_)
         .method<&imagePath>(Info::imagePath_)
         .method<&image>(Info::image_)

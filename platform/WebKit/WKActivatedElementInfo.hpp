@@ -20,6 +20,10 @@ enum ActivatedElementType : long {
 class GLINTMERE_EXPORT ActivatedElementInfo
     : public NS::Referencing<ActivatedElementInfo, "_WKActivatedElementInfo"> {
   public:
+    OBJC_IVAR(_type, ActivatedElementType)
+    OBJC_IVAR(_image, UI::Image*, Owning)
+    OBJC_IVAR(_imagePath, NS::String*, Owning)
+
     // An image element: where the picture came from and the decoded picture.
     OBJC_MESSAGE_NAMED(initWithImage, initWithImage_,
                        "_initWithImagePath:image:", ActivatedElementInfo*(NS::String*, UI::Image*))

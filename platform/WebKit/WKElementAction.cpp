@@ -14,27 +14,27 @@ ElementAction* initWithTitle(ElementAction* self, NS::String* title, NS::Block* 
     if (action == nullptr) {
         return nullptr;
     }
-    objc::setIvar<NS::Object*>(action, "_title", objc::Ptr(title)->copy());
-    objc::setIvar<NS::Object*>(action, "_actionHandler", objc::Ptr(handler)->copy());
-    objc::setIvar(action, "_type", type);
+    objc::setIvar(action, WK::ElementAction::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(action, WK::ElementAction::_actionHandler, objc::Ptr(handler)->copy().as<NS::Block>());
+    objc::setIvar(action, WK::ElementAction::_type, type);
     return action;
 }
 
-NS::String* title(ElementAction* self) { return objc::ivar<NS::String*>(self, "_title"); }
+NS::String* title(ElementAction* self) { return objc::ivar(self, WK::ElementAction::_title); }
 
-ElementActionType type(ElementAction* self) { return objc::ivar<ElementActionType>(self, "_type"); }
+ElementActionType type(ElementAction* self) { return objc::ivar(self, WK::ElementAction::_type); }
 
 void runActionWithElementInfo(ElementAction* self, NS::Object* elementInfo, NS::Object*) {
-    if (auto* handler = objc::ivar<NS::Block*>(self, "_actionHandler")) {
+    if (auto* handler = objc::ivar(self, WK::ElementAction::_actionHandler)) {
         handler->invoke<void, id>(objc::toId(elementInfo));
     }
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ElementAction>()
-        .ivar<NS::Object*>("_title", objc::Ownership::Owning)
-        .ivar<NS::Object*>("_actionHandler", objc::Ownership::Owning)
-        .ivar<ElementActionType>("_type")
+        .ivar(ElementAction::_title)
+        .ivar(ElementAction::_actionHandler)
+        .ivar(ElementAction::_type)
         .method<&initWithTitle>(ElementAction::initWithTitle_)
         .method<&title>(ElementAction::title_)
         .method<&type>(ElementAction::type_)

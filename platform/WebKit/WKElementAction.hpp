@@ -23,6 +23,10 @@ enum ElementActionType : long {
 // The handler is an NS::Block made from a callable of type void(id elementInfo).
 class GLINTMERE_EXPORT ElementAction : public NS::Referencing<ElementAction, "_WKElementAction"> {
   public:
+    OBJC_IVAR(_type, ElementActionType)
+    OBJC_IVAR(_title, NS::String*, Owning)
+    OBJC_IVAR(_actionHandler, NS::Block*, Owning)
+
     // Keeps a copy of the title and of the handler.
     OBJC_MESSAGE_NAMED(initWithTitle, initWithTitle_, "_initWithTitle:actionHandler:type:",
                        ElementAction*(NS::String*, NS::Block*, ElementActionType))

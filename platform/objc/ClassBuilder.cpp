@@ -58,6 +58,17 @@ Class realize(ClassBuilder::Definition& definition) {
     return cls;
 }
 
+// Keeps `value`, retained, in the owning ivar `name` of `object`, and releases what it held.
+void storeOwnedByName(id object, const char* name, id value) {
+    id old = ivarByName<id>(object, name);
+    if (old == value) {
+        return;
+    }
+    send<id>(value, Selector<"retain">::get());
+    setIvarByName<id>(object, name, value);
+    send<void>(old, Selector<"release">::get());
+}
+
 bool ready(const ClassBuilder::Definition& definition) {
     return definition.root || objc_lookUpClass(definition.superName.c_str()) != Nil;
 }
@@ -133,6 +144,15 @@ void requireClassesRegistered() {
     std::abort();
 }
 
+void ClassBuilder::requireOwnClass(const char* className, const char* ivar) const {
+    if (definition_.name == className) {
+        return;
+    }
+    std::fprintf(stderr, "objc: class %s cannot hold %s, an instance variable of %s\n",
+                 definition_.name.c_str(), ivar, className);
+    std::abort();
+}
+
 std::string ClassBuilder::setterName(const char* property) {
     std::string name = "set";
     name += property;
@@ -152,24 +172,14 @@ std::string ClassBuilder::ivarName(id self, SEL sel) {
 }
 
 void ClassBuilder::propertySetOwning(id self, SEL sel, id value) {
-    storeOwned(self, ivarName(self, sel).c_str(), value);
-}
-
-void storeOwned(id object, const char* name, id value) {
-    id old = objc::ivar<id>(object, name);
-    if (old == value) {
-        return;
-    }
-    send<id>(value, Selector<"retain">::get());
-    setIvar<id>(object, name, value);
-    send<void>(old, Selector<"release">::get());
+    storeOwnedByName(self, ivarName(self, sel).c_str(), value);
 }
 
 void ClassBuilder::propertySetCopying(id self, SEL sel, id value) {
     const std::string name = ivarName(self, sel);
     id copy = send<id>(value, Selector<"copy">::get());
-    id old = objc::ivar<id>(self, name.c_str());
-    setIvar<id>(self, name.c_str(), copy);
+    id old = ivarByName<id>(self, name.c_str());
+    setIvarByName<id>(self, name.c_str(), copy);
     send<void>(old, Selector<"release">::get());
 }
 

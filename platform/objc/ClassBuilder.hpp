@@ -1,6 +1,7 @@
 // Defines runtime classes from C++: superclass by name, ivars, properties, methods and protocols.
 #pragma once
 
+#include "objc/InstanceVariable.hpp"
 #include "objc/Message.hpp"
 #include "objc/Runtime.hpp"
 #include "objc/TypeEncoding.hpp"
@@ -13,12 +14,6 @@
 
 namespace objc {
 
-// How an object-typed ivar or property holds its value: owning ones retain on set and are
-// released when the object is deallocated; copying ones keep a copy instead (Cocoa's `copy`
-// properties, so that a mutable value changed later by its owner does not change what is kept);
-// plain ones only store the pointer.
-enum class Ownership { Owning, Copying, Plain };
-
 // Collects a class and registers it with build(). A class whose superclass does not exist yet waits
 // until it does: classes may be built in any order, and each is registered right after its
 // superclass. What still waits when a library has loaded stops the program (see Registration.hpp).
@@ -30,14 +25,10 @@ class GLINTMERE_EXPORT ClassBuilder {
     ClassBuilder& operator=(const ClassBuilder&) = delete;
     ~ClassBuilder();
 
-    template <class T> ClassBuilder& ivar(const char* name, Ownership ownership = Ownership::Plain) {
-        return addIvar(name, sizeof(T), alignof(T), encode<T>().c_str(),
-                       std::is_pointer_v<T> && ownership != Ownership::Plain);
-    }
-
     // Adds the ivar `_name` with the accessors `name` and `setName:`.
     template <class T> ClassBuilder& property(const char* name, Ownership ownership = Ownership::Owning) {
-        ivar<T>(("_" + std::string(name)).c_str(), ownership);
+        addIvar(("_" + std::string(name)).c_str(), sizeof(T), alignof(T), encode<T>().c_str(),
+                std::is_pointer_v<T> && ownership != Ownership::Plain);
         const std::string getter = name;
         const std::string setter = setterName(name);
         if constexpr (std::is_pointer_v<T>) {
@@ -67,14 +58,18 @@ class GLINTMERE_EXPORT ClassBuilder {
     // which checks them; this is for selectors made at run time, which no view can declare.
     ClassBuilder& addMethod(const char* selector, IMP imp, const char* types, bool classSide);
 
+  protected:
+    // Stops the program unless the class being defined is `className`, whose view declares `ivar`.
+    void requireOwnClass(const char* className, const char* ivar) const;
+
   private:
     static std::string setterName(const char* property);
 
     template <class T> static T propertyGet(id self, SEL sel) {
-        return objc::ivar<T>(self, ivarName(self, sel).c_str());
+        return ivarByName<T>(self, ivarName(self, sel).c_str());
     }
     template <class T> static void propertySet(id self, SEL sel, T value) {
-        setIvar<T>(self, ivarName(self, sel).c_str(), value);
+        setIvarByName<T>(self, ivarName(self, sel).c_str(), value);
     }
     static void propertySetOwning(id self, SEL sel, id value);
     static void propertySetCopying(id self, SEL sel, id value);
@@ -245,8 +240,21 @@ template <class View> class ClassDefinition : public ClassBuilder {
         return method(message, detail::FunctionCall<Fn>{});
     }
 
-    template <class T> ClassDefinition& ivar(const char* name, Ownership ownership = Ownership::Plain) {
-        ClassBuilder::ivar<T>(name, ownership);
+    // The instance variable a view declares, with its ownership: a view's own class holds it, so the
+    // class defined must be the one the variable's view stands for, else registering it stops.
+    template <FixedString N, class T, class Owner, Ownership O>
+    ClassDefinition& ivar(const InstanceVariable<N, T, Owner, O>&) {
+        requireOwnClass(Owner::className(), N.text);
+        addIvar(N.text, sizeof(T), alignof(T), encode<T>().c_str(), O != Ownership::Plain);
+        return *this;
+    }
+    // The property whose value the view's variable `_name` keeps: the variable, with its ownership, and
+    // the accessors `name` and `setName:`.
+    template <FixedString N, class T, class Owner, Ownership O>
+    ClassDefinition& property(const InstanceVariable<N, T, Owner, O>&) {
+        static_assert(N.text[0] == '_', "a property keeps its value in `_` and its name");
+        requireOwnClass(Owner::className(), N.text);
+        ClassBuilder::property<T>(N.text + 1, O);
         return *this;
     }
     template <class T> ClassDefinition& property(const char* name, Ownership ownership = Ownership::Owning) {
@@ -274,11 +282,19 @@ template <class View> class ClassDefinition : public ClassBuilder {
     }
 };
 
-// Keeps `value`, retained, in the owning ivar `name` of `object`, and releases what it held: the
+// Keeps `value`, retained, in the owning `variable` of `object`, and releases what it held: the
 // setter of an owning property, for setters that do more than store.
-GLINTMERE_EXPORT void storeOwned(id object, const char* name, id value);
-template <class Recv, class T> void storeOwned(Recv object, const char* name, T value) {
-    storeOwned(toId(object), name, toId(value));
+template <FixedString N, class T, class Owner, class V>
+void storeOwned(std::type_identity_t<const Owner*> object,
+                const InstanceVariable<N, T, Owner, Ownership::Owning>& variable, V value) {
+    T kept = value;
+    T old = ivar(object, variable);
+    if (old == kept) {
+        return;
+    }
+    send<id>(kept, Selector<"retain">::get());
+    setIvar(object, variable, kept);
+    send<void>(old, Selector<"release">::get());
 }
 
 } // namespace objc

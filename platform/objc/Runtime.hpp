@@ -138,7 +138,10 @@ R sendSuper(Class cls, Recv receiver, SEL sel, Args... args) {
 template <class F>
 requires std::is_function_v<std::remove_pointer_t<F>> IMP toImp(F fn) { return runtime::functionAs<IMP>(fn); }
 
-template <class T = id, class Recv> T ivar(Recv object, const char* name) {
+// Reads and writes an instance variable by a name known only at run time (a property's accessors
+// find theirs from the selector, a class's dealloc from the list of its owning ones). Code that
+// knows the variable declares it in its view instead (objc/InstanceVariable.hpp).
+template <class T, class Recv> T ivarByName(Recv object, const char* name) {
     id self = toId(object);
     if (isNil(self)) {
         return T{};
@@ -152,8 +155,8 @@ template <class T = id, class Recv> T ivar(Recv object, const char* name) {
     return value;
 }
 
-// Stores a plain value into an instance variable, with no retain or release.
-template <class T, class Recv> bool setIvar(Recv object, const char* name, T value) {
+// Stores a plain value into an instance variable named at run time, with no retain or release.
+template <class T, class Recv> bool setIvarByName(Recv object, const char* name, T value) {
     id self = toId(object);
     if (isNil(self)) {
         return false;

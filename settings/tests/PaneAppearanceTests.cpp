@@ -129,7 +129,9 @@ TEST_F(PaneAppearance, TheStatusBarGetsBackTheStyleThePaneFoundWhenItLastBeganTo
         // Leaving without having appeared: the field still holds its first value, the default style.
         application->setStatusBarStyle(UI::UIStatusBarStyleLightContent);
         NestedPane never;
-        EXPECT_EQ(objc::ivar<long>(never.pane.get(), glintmere::kPrevStatusStyleField), 0);
+        EXPECT_EQ(objc::ivar(never.pane.get().as<BMGlintmereListController>(),
+                             BMGlintmereListController::prevStatusStyle),
+                  0);
         never.pane->viewWillDisappear(false);
         EXPECT_EQ(application->statusBarStyle(), UI::UIStatusBarStyleDefault);
     }
@@ -139,7 +141,9 @@ TEST_F(PaneAppearance, TheStatusBarGetsBackTheStyleThePaneFoundWhenItLastBeganTo
         NestedPane twice;
         twice.pane->viewWillAppear(false);
         twice.pane->viewWillAppear(true);
-        EXPECT_EQ(objc::ivar<long>(twice.pane.get(), glintmere::kPrevStatusStyleField), 1);
+        EXPECT_EQ(objc::ivar(twice.pane.get().as<BMGlintmereListController>(),
+                             BMGlintmereListController::prevStatusStyle),
+                  1);
         twice.pane->viewWillDisappear(false);
         EXPECT_EQ(application->statusBarStyle(), UI::UIStatusBarStyleLightContent);
     }

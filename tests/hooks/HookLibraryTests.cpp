@@ -69,7 +69,8 @@ void recordingSave(id self, SEL sel) {
         HandOff& h = handOffs.back();
         h.saved = true;
         h.saveFlag = objc::send<bool>(self, "saveWallpaperData"_sel);
-        h.mode = objc::ivar<std::intptr_t>(self, "_wallpaperMode");
+        h.mode = objc::ivar(reinterpret_cast<PL::StaticWallpaperImageViewController*>(self),
+                            PL::StaticWallpaperImageViewController::_wallpaperMode);
     }
     as<void (*)(id, SEL)>(controllerSave)(self, sel);
 }
@@ -201,7 +202,8 @@ TEST_F(Relabelling, CopyBecomesSetAsWallpaperWithItsHandlerAndKindUntouched) {
         ASSERT_TRUE(action);
         EXPECT_EQ(titleOf(action.get()), "Set As Wallpaper") << "kind " << type;
         EXPECT_EQ(action->type(), type);
-        EXPECT_EQ(objc::ivar<id>(action.get(), "_actionHandler"), objc::toId(handler.get()));
+        EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementAction::_actionHandler)),
+                  objc::toId(handler.get()));
     }
     auto action = makeAction(str("Copy"), handler.get());
     auto element =

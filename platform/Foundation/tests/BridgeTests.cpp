@@ -29,6 +29,8 @@ namespace {
 // One message of each result kind.
 class Probe : public NS::Referencing<Probe, "TestBridgeProbe"> {
   public:
+    OBJC_IVAR(_nextProbe, Probe*, Owning)
+
     OBJC_MESSAGE(number, "number", int())
     OBJC_MESSAGE(flag, "flag", bool())
     OBJC_MESSAGE(real, "real", double())
@@ -52,7 +54,7 @@ class BridgeFixture : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         objc::ClassDefinition<Probe>()
-            .property<Probe*>("nextProbe")
+            .property(Probe::_nextProbe)
             .property<NS::Array*>("items", objc::Ownership::Copying)
             .method(Probe::number_, [](Probe*) -> int { return 7; })
             .method(Probe::flag_, [](Probe*) -> bool { return true; })
@@ -62,8 +64,7 @@ class BridgeFixture : public ::testing::Test {
                     [](Probe*) -> Box {
                         return Box{1, 2, 3, 4};
                     })
-            .method(Probe::next_,
-                    [](Probe* self) -> Probe* { return objc::ivar<Probe*>(self, "_nextProbe"); })
+            .method(Probe::next_, [](Probe* self) -> Probe* { return objc::ivar(self, Probe::_nextProbe); })
             .method(Probe::setNext_, [](Probe* self, objc::Ptr<Probe> next) { self->setNextProbe(next); })
             .method(Probe::name_, [](Probe*) -> NS::String* { return NS::String::string("probe"); })
             .method(Probe::text_, [](Probe*) -> const char* { return "text"; })
@@ -199,6 +200,86 @@ TEST(ClassRegistrationDeathTest, AMissingSuperclassStopsTheProgramNamingTheClass
             objc::requireClassesRegistered();
         },
         "TestBridgeOrphan.*TestBridgeNoSuchClass");
+}
+
+// One instance variable of each kind, and one the class below never gets.
+class Holder : public NS::Referencing<Holder, "TestBridgeHolder"> {
+  public:
+    OBJC_IVAR(_count, long)
+    OBJC_IVAR(_extent, Box)
+    OBJC_IVAR(_owned, NS::Object*, Owning)
+    OBJC_IVAR(_missing, int)
+};
+class HolderChild : public NS::Referencing<HolderChild, "TestBridgeHolderChild", Holder> {
+  public:
+    OBJC_IVAR(_flag, bool)
+};
+
+class InstanceVariables : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        objc::ClassDefinition<Holder>()
+            .ivar(Holder::_count)
+            .ivar(Holder::_extent)
+            .ivar(Holder::_owned)
+            .build();
+        objc::ClassDefinition<HolderChild>().ivar(HolderChild::_flag).build();
+    }
+};
+
+TEST_F(InstanceVariables, EachKindReadsBackWhatWasStoredAndNilReadsZero) {
+    auto holder = objc::adopt(HolderChild::alloc()->init());
+    EXPECT_EQ(objc::ivar(holder, Holder::_count), 0);
+    objc::setIvar(holder, Holder::_count, -12);
+    objc::setIvar(holder, Holder::_extent, Box{1.5, -2, 30, 40.25});
+    objc::setIvar(holder, HolderChild::_flag, true);
+    auto object = objc::adopt(NS::RootObject::alloc()->init());
+    objc::storeOwned(holder.get(), Holder::_owned, object.get());
+    EXPECT_EQ(objc::ivar(holder, Holder::_count), -12);
+    EXPECT_EQ(objc::ivar(holder, Holder::_extent), (Box{1.5, -2, 30, 40.25}));
+    EXPECT_TRUE(objc::ivar(holder, HolderChild::_flag));
+    EXPECT_EQ(objc::toId(objc::ivar(holder, Holder::_owned)), objc::toId(object));
+    // Stored owned: the holder's reference beside ours, given up when another value takes its place.
+    EXPECT_EQ(object->retainCount(), 2U);
+    objc::storeOwned(holder.get(), Holder::_owned, nullptr);
+    EXPECT_EQ(object->retainCount(), 1U);
+    // The variables do not overlap: each kept its own value.
+    EXPECT_EQ(objc::ivar(holder, Holder::_count), -12);
+    EXPECT_EQ(objc::ivar(holder, Holder::_extent), (Box{1.5, -2, 30, 40.25}));
+
+    objc::Ptr<Holder> none;
+    objc::setIvar(none, Holder::_count, 5);
+    EXPECT_EQ(objc::ivar(none, Holder::_count), 0);
+    EXPECT_EQ(objc::ivar(none, Holder::_extent), (Box{0, 0, 0, 0}));
+    EXPECT_EQ(objc::ivar(none, Holder::_owned), nullptr);
+}
+
+TEST_F(InstanceVariables, TheClassDefinitionDeclaresThemWithTheirTypesAndOwnership) {
+    Class cls = objc_lookUpClass("TestBridgeHolder");
+    ASSERT_NE(cls, Nil);
+    Ivar extent = class_getInstanceVariable(cls, "_extent");
+    ASSERT_NE(extent, nullptr);
+    EXPECT_STREQ(ivar_getTypeEncoding(extent), "{Box=dddd}");
+    EXPECT_EQ(class_getInstanceVariable(cls, "_missing"), nullptr);
+    // An owning variable is released with its object: the object outlives the holder only by our reference.
+    auto object = objc::adopt(NS::RootObject::alloc()->init());
+    {
+        auto holder = objc::adopt(Holder::alloc()->init());
+        objc::storeOwned(holder.get(), Holder::_owned, object.get());
+        ASSERT_EQ(object->retainCount(), 2U);
+    }
+    EXPECT_EQ(object->retainCount(), 1U);
+}
+
+TEST_F(InstanceVariables, ADeclaredVariableTheClassLacksStopsTheProgramNamingBoth) {
+    auto holder = objc::adopt(Holder::alloc()->init());
+    EXPECT_DEATH(objc::ivar(holder, Holder::_missing),
+                 "class TestBridgeHolder has no instance variable _missing");
+}
+
+TEST(InstanceVariablesDeathTest, AClassCannotDeclareAnotherViewsVariable) {
+    EXPECT_DEATH(objc::ClassDefinition<HolderChild>().ivar(Holder::_count),
+                 "class TestBridgeHolderChild cannot hold _count, an instance variable of TestBridgeHolder");
 }
 
 } // namespace

@@ -192,12 +192,12 @@ TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
         EXPECT_EQ(image->retainCount(), 2u);
         EXPECT_FALSE(controller->saveWallpaperData());
         EXPECT_TRUE(controller->isKindOfClass(objc_lookUpClass("UIViewController")));
-        EXPECT_EQ(objc::ivar<std::intptr_t>(controller.get(), "_wallpaperMode"), 0);
+        EXPECT_EQ(objc::ivar(controller.get(), PL::StaticWallpaperImageViewController::_wallpaperMode), 0);
         // Callers set the mode through the runtime, which writes a whole pointer.
         const auto wide = static_cast<std::intptr_t>(0x0102030405060708);
         object_setInstanceVariable(objc::toId(controller.get()), "_wallpaperMode",
                                    reinterpret_cast<void*>(wide));
-        EXPECT_EQ(objc::ivar<std::intptr_t>(controller.get(), "_wallpaperMode"), wide);
+        EXPECT_EQ(objc::ivar(controller.get(), PL::StaticWallpaperImageViewController::_wallpaperMode), wide);
         EXPECT_EQ(controller->image(), image.get());
         EXPECT_FALSE(controller->saveWallpaperData());
     }

@@ -53,7 +53,8 @@ TEST(ElementAction, KeepsTitleHandlerAndType) {
     ASSERT_TRUE(action);
     EXPECT_EQ(action->title()->str(), "Copy");
     EXPECT_EQ(action->type(), WK::ElementActionTypeCopy);
-    EXPECT_EQ(objc::ivar<id>(action.get(), "_actionHandler"), objc::toId(handler.get()));
+    EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementAction::_actionHandler)),
+              objc::toId(handler.get()));
     EXPECT_TRUE(calls->empty());
 
     auto element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/x.png"), nullptr));

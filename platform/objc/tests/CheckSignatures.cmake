@@ -10,7 +10,10 @@ set(cases
   "VIEW_BY_VALUE|deleted"
   "SELECTOR_BY_NAME|no member named"
   "OTHER_SETTER|the setter is not"
-  "SETTER_OF_OTHER_TYPE|no matching")
+  "SETTER_OF_OTHER_TYPE|no matching"
+  "IVAR_OF_OTHER_VIEW|no matching function"
+  "IVAR_OF_OTHER_TYPE|no matching function"
+  "PLAIN_IVAR_STORED_OWNED|no matching function")
 function(compile definition result output)
   list(TRANSFORM INCLUDE PREPEND -I OUTPUT_VARIABLE include_flags)
   execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only ${include_flags} -D${definition} ${SOURCE}

@@ -10,7 +10,11 @@ class Sample : public NS::Referencing<Sample, "Sample"> {
     OBJC_MESSAGE(setTitle, "setTitle:", void(NS::String*))
     OBJC_MESSAGE(setName, "setName:", void(NS::String*))
     OBJC_MESSAGE(setTitleObject, "setTitle:", void(NS::Object*))
+    OBJC_IVAR(_count, long)
+    OBJC_IVAR(_title, NS::String*, Owning)
 };
+
+class Other : public NS::Referencing<Other, "Other"> {};
 
 [[maybe_unused]] id unchecked(id, SEL, id) { return nil; }
 
@@ -22,6 +26,21 @@ void define() {
     objc::Ptr<NS::Object> value = sample->valueForKey(nullptr);
     (void)value;
     objc::ClassDefinition<Sample>().property(Sample::title_, Sample::setTitle_);
+    objc::ClassDefinition<Sample>().ivar(Sample::_count).ivar(Sample::_title);
+    long count = objc::ivar(sample, Sample::_count);
+    objc::setIvar(sample, Sample::_count, count + 1);
+    objc::Ptr<NS::String> kept = objc::ivar(sample, Sample::_title);
+    objc::storeOwned(sample, Sample::_title, kept);
+#elif defined(IVAR_OF_OTHER_VIEW)
+    // A variable is read from its own class's objects only.
+    objc::Ptr<Other> other;
+    objc::ivar(other, Sample::_count);
+#elif defined(IVAR_OF_OTHER_TYPE)
+    objc::Ptr<Sample> sample;
+    objc::setIvar(sample, Sample::_title, NS::RootObject::alloc()->init());
+#elif defined(PLAIN_IVAR_STORED_OWNED)
+    objc::Ptr<Sample> sample;
+    objc::storeOwned(sample, Sample::_count, 1L);
 #elif defined(SELECTOR_BY_NAME)
     // A method is given by the message a view declares, never by a selector's name alone.
     objc::ClassBuilder("Unchecked", "NSObject").method<&unchecked>("valueForKey:");

@@ -24,8 +24,8 @@ void classRegistered(Class cls, std::vector<std::string> ownedIvars,
     // The block lives as long as the class: the implementation made from it keeps it.
     id release = makeBlock<void(id)>([cls, owned = std::move(ownedIvars)](id self) {
         for (const std::string& name : owned) {
-            id value = ivar<id>(self, name.c_str());
-            setIvar<id>(self, name.c_str(), nil);
+            id value = ivarByName<id>(self, name.c_str());
+            setIvarByName<id>(self, name.c_str(), nil);
             objc::send<void>(value, Selector<"release">::get());
         }
         sendSuper<void()>(self, class_getSuperclass(cls), Selector<"dealloc">::get());

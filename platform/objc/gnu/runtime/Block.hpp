@@ -1,6 +1,7 @@
 // Blocks on the simulated device: a C++ callable held by an object of the runtime class NSBlock.
 #pragma once
 
+#include "objc/InstanceVariable.hpp"
 #include "objc/Runtime.hpp"
 
 #include <cstdio>
@@ -12,6 +13,14 @@
 namespace objc::runtime {
 
 namespace block {
+// An NSBlock as this side sees it: where it keeps its body.
+struct Storage {
+    using DeclaringView = Storage;
+    static constexpr const char* className() { return "NSBlock"; }
+    OBJC_IVAR(_body, void*)
+};
+inline const Storage* storage(id block) { return reinterpret_cast<const Storage*>(block); }
+
 struct BodyBase {
     virtual ~BodyBase() = default;
     virtual const char* signature() const = 0;
@@ -34,14 +43,14 @@ template <class Sig, class F> id makeBlock(F fn) {
     id block = objc::send<id>(objc::send<id>(objc_lookUpClass("NSBlock"), Selector<"alloc">::get()),
                               Selector<"init">::get());
     block::BodyBase* body = new block::Body<Sig>(std::function<Sig>(std::move(fn)));
-    setIvar<void*>(block, "_body", body);
+    setIvar(block::storage(block), block::Storage::_body, body);
     return block;
 }
 
 // Calls `block`. The types given must be those the block was made with: a block is untyped once it
 // travels as `id`, so a mismatch is caught here rather than miscalled.
 template <class R, class... Args> R callBlock(id block, Args... args) {
-    auto* body = static_cast<block::BodyBase*>(ivar<void*>(block, "_body"));
+    auto* body = static_cast<block::BodyBase*>(ivar(block::storage(block), block::Storage::_body));
     if (body == nullptr) {
         return zeroValue<R>();
     }
@@ -54,6 +63,8 @@ template <class R, class... Args> R callBlock(id block, Args... args) {
 }
 
 // Destroys what `block` holds, when the block goes.
-inline void destroyBlockBody(id block) { delete static_cast<block::BodyBase*>(ivar<void*>(block, "_body")); }
+inline void destroyBlockBody(id block) {
+    delete static_cast<block::BodyBase*>(ivar(block::storage(block), block::Storage::_body));
+}
 
 } // namespace objc::runtime
