@@ -13,9 +13,7 @@
 namespace NS {
 namespace {
 
-std::vector<id>*& itemsOf(const Array* self) {
-    return detail::slot<std::vector<id>*, "NSArray", "_items">(objc::toId(self));
-}
+std::vector<id>*& itemsOf(const Array* self) { return objc::storage<std::vector<id>*>(self, Array::_items); }
 
 std::vector<id>& items(const Array* self) {
     std::vector<id>*& v = itemsOf(self);

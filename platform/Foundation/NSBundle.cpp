@@ -64,7 +64,7 @@ struct State {
     unsigned long tableUses = 0;
 };
 
-State*& stateOf(const Bundle* self) { return detail::slot<State*, "NSBundle", "_state">(objc::toId(self)); }
+State*& stateOf(const Bundle* self) { return objc::storage<State*>(self, Bundle::_state); }
 
 State& state(const Bundle* self) {
     static State none;

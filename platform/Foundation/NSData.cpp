@@ -16,9 +16,7 @@ namespace {
 // Files read whole into memory: anything larger is refused rather than exhaust it.
 constexpr std::size_t fileLimit = std::size_t{1} << 30;
 
-std::string*& bytesOf(const Data* self) {
-    return detail::slot<std::string*, "NSData", "_bytes">(objc::toId(self));
-}
+std::string*& bytesOf(const Data* self) { return objc::storage<std::string*>(self, Data::_bytes); }
 
 const std::string& storedBytes(const Data* self) {
     static const std::string empty;

@@ -18,7 +18,7 @@ namespace {
 constexpr double distantFutureInterval = 63113904000.0;
 constexpr double distantPastInterval = -63114076800.0;
 
-double& intervalOf(const Date* self) { return detail::slot<double, "NSDate", "_interval">(objc::toId(self)); }
+double& intervalOf(const Date* self) { return objc::storage(self, Date::_interval); }
 
 double now() {
     timespec ts{};

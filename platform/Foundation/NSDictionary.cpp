@@ -35,9 +35,7 @@ bool indexed(const Table& t) { return t.order.size() > fewEntries; }
 
 Object* object(id o) { return reinterpret_cast<Object*>(o); }
 
-Table*& tableOf(const Dictionary* self) {
-    return detail::slot<Table*, "NSDictionary", "_table">(objc::toId(self));
-}
+Table*& tableOf(const Dictionary* self) { return objc::storage<Table*>(self, Dictionary::_table); }
 
 Table& table(const Dictionary* self) {
     Table*& t = tableOf(self);

@@ -16,11 +16,9 @@ namespace NS {
 namespace {
 
 // The type the number was made from (an objCType letter), and its value in one of two forms.
-char& typeOf(const Number* self) { return detail::slot<char, "NSNumber", "_type">(objc::toId(self)); }
-long long& integerOf(const Number* self) {
-    return detail::slot<long long, "NSNumber", "_integer">(objc::toId(self));
-}
-double& realOf(const Number* self) { return detail::slot<double, "NSNumber", "_real">(objc::toId(self)); }
+char& typeOf(const Number* self) { return objc::storage(self, Number::_type); }
+long long& integerOf(const Number* self) { return objc::storage(self, Number::_integer); }
+double& realOf(const Number* self) { return objc::storage(self, Number::_real); }
 
 bool isRealType(char t) { return t == 'd' || t == 'f'; }
 

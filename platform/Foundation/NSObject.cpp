@@ -14,10 +14,8 @@ namespace {
 
 // The root keeps its extra-owner count in a word after `isa`: 0 means one owner.
 std::atomic_ref<std::uintptr_t> extraOwners(id self) {
-    static const std::ptrdiff_t offset =
-        ivar_getOffset(class_getInstanceVariable(NS::RootObject::runtimeClass(), "_extraOwners"));
     return std::atomic_ref<std::uintptr_t>(
-        *reinterpret_cast<std::uintptr_t*>(reinterpret_cast<char*>(self) + offset));
+        objc::storage(reinterpret_cast<NS::RootObject*>(self), NS::RootObject::_extraOwners));
 }
 
 using NS::Object;

@@ -17,9 +17,7 @@ using NS::detail::tidyPath;
 namespace NS {
 namespace {
 
-std::string*& textOf(const String* self) {
-    return detail::slot<std::string*, "NSString", "_text">(objc::toId(self));
-}
+std::string*& textOf(const String* self) { return objc::storage<std::string*>(self, String::_text); }
 
 // The text of a string; an instance that was never initialised reads as empty.
 const std::string& text(const String* self) {

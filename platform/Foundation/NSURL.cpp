@@ -23,7 +23,7 @@ struct Parts {
     std::optional<std::string> fragment;
 };
 
-Parts*& partsOf(const URL* self) { return detail::slot<Parts*, "NSURL", "_parts">(objc::toId(self)); }
+Parts*& partsOf(const URL* self) { return objc::storage<Parts*>(self, URL::_parts); }
 
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }

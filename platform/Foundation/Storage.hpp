@@ -1,4 +1,4 @@
-// Where Foundation's value classes keep their state: typed access to their instance variables.
+// What Foundation's value classes share: their entries, their reading from files, their errors.
 #pragma once
 
 #include "Foundation/NSObject.hpp"
@@ -19,14 +19,6 @@ namespace NS::detail {
 
 // A dictionary's keys and values, in its order, without a send per entry; valid while it is unchanged.
 std::vector<std::pair<Object*, Object*>> entriesOf(const Dictionary* dictionary);
-
-// The instance variable `Ivar` of the class named `Cls`, found once: subclasses share the offset, so
-// one lookup serves every instance of the class family.
-template <class T, objc::FixedString Cls, objc::FixedString Ivar> T& slot(id self) {
-    static const std::ptrdiff_t offset =
-        ivar_getOffset(class_getInstanceVariable(objc_lookUpClass(Cls.text), Ivar.text));
-    return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) + offset);
-}
 
 // initWithContentsOfFile: of a collection: `self`, read into, or filled by `fill(self, root)` from
 // the property list at `path` when its root is a `Kind`; otherwise `self` is released and nil is the

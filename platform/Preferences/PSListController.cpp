@@ -149,9 +149,7 @@ struct SectionIndex {
 };
 
 SectionIndex*& indexField(ListController* self) {
-    static const std::ptrdiff_t offset =
-        ivar_getOffset(class_getInstanceVariable(ListController::runtimeClass(), "_sectionIndex"));
-    return *reinterpret_cast<SectionIndex**>(reinterpret_cast<char*>(self) + offset);
+    return objc::storage<SectionIndex*>(self, ListController::_sectionIndex);
 }
 
 void forgetSections(ListController* self) {

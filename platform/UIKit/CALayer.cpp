@@ -7,10 +7,7 @@ namespace CA {
 namespace {
 
 // The layer's own copy of its shadow colour, which shadowColor hands out.
-CGColor* shadowStorage(const Layer* self) {
-    Ivar v = class_getInstanceVariable(object_getClass(objc::toId(self)), "_shadowColor");
-    return reinterpret_cast<CGColor*>(reinterpret_cast<char*>(objc::toId(self)) + ivar_getOffset(v));
-}
+CGColor* shadowStorage(const Layer* self) { return &objc::storage(self, Layer::_shadowColor); }
 
 Layer* init(Layer* self) {
     auto layer = Layer::init_.super<Layer>(self);

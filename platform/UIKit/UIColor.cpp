@@ -16,13 +16,7 @@ CGFloat component(CGFloat value) {
 }
 
 // The components live in the colour itself, so that its CGColor needs no allocation of its own.
-CGColor* storage(const Color* self) {
-    Ivar v = class_getInstanceVariable(object_getClass(objc::toId(self)), "_rgba");
-    if (v == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<CGColor*>(reinterpret_cast<char*>(objc::toId(self)) + ivar_getOffset(v));
-}
+CGColor* storage(const Color* self) { return &objc::storage(self, Color::_rgba); }
 
 objc::Ptr<Color> make(Class cls, CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
     return Color::alloc_.send(cls)->initWithRed(r, g, b, a)->autorelease();
@@ -96,11 +90,10 @@ GLINTMERE_REGISTER_CLASSES {
 
 std::optional<CGColor> rgbaOf(const Color* color) {
     // Colours travel as `id` in many places: anything that is not one has no components.
-    const CGColor* c = objc::isNil(color) ? nullptr : storage(color);
-    if (c == nullptr) {
+    if (!NS::Object::isKindOfClass_.send(objc::toId(color), Color::runtimeClass())) {
         return std::nullopt;
     }
-    return *c;
+    return *storage(color);
 }
 
 CGColor defaultTintColor() { return CGColor{0, 122 / 255.0, 1, 1}; }

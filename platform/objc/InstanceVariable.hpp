@@ -69,6 +69,17 @@ void setIvar(std::type_identity_t<const Owner*> object, const InstanceVariable<N
                      sizeof(T));
 }
 
+// The variable's own storage in `object`, for the class's implementation, which keeps its state
+// there: as the declared type, or as `Stored`, the type of what the class keeps in a variable its
+// view declares as a plain pointer (its private state). `object` is not nil.
+template <class Stored = void, FixedString N, class T, class Owner, Ownership O>
+auto& storage(std::type_identity_t<const Owner*> object, const InstanceVariable<N, T, Owner, O>& variable) {
+    using Kept = std::conditional_t<std::is_void_v<Stored>, T, Stored>;
+    static_assert(sizeof(Kept) == sizeof(T) && alignof(Kept) == alignof(T),
+                  "the storage holds the variable's type");
+    return *reinterpret_cast<Kept*>(reinterpret_cast<char*>(const_cast<Owner*>(object)) + variable.offset());
+}
+
 // The same through an owning reference.
 template <FixedString N, class T, class Owner, Ownership O, class U>
 T ivar(const Ref<U>& object, const InstanceVariable<N, T, Owner, O>& variable) {
