@@ -1,4 +1,5 @@
 #include "Foundation/NSBundle.hpp"
+#include "Foundation/LibraryLoader.hpp"
 
 #include "Foundation/Text.hpp"
 
@@ -13,7 +14,6 @@
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,7 +58,6 @@ struct State {
     std::string path;
     std::mutex lock;
     Dictionary* info = nullptr; // read once, as the device does; owned
-    void* handle = nullptr;
     bool loaded = false;
     std::map<std::string, KeptTable> tables; // by file
     unsigned long tableUses = 0;
@@ -525,16 +524,15 @@ bool load(const Bundle* self) {
                      s.path.c_str(), file.c_str());
         return false;
     }
-    void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (handle == nullptr) {
-        const char* why = ::dlerror();
-        std::fprintf(stderr, "NSBundle %s: cannot load: dlopen(%s) failed: %s\n", s.path.c_str(),
-                     file.c_str(), why != nullptr ? why : "unknown error");
+    // Through the device's loader, as a device's bundle loader goes through dyld: a phone's arm64
+    // build runs there, anything else is dlopened.
+    if (const auto error = detail::openLibrary(file)) {
+        std::fprintf(stderr, "NSBundle %s: cannot load %s: %s\n", s.path.c_str(), file.c_str(),
+                     error->c_str());
         return false;
     }
     std::lock_guard guard(s.lock);
     // A bundle's code stays loaded for the life of the process: its classes are registered for good.
-    s.handle = handle;
     s.loaded = true;
     return true;
 }

@@ -1,4 +1,5 @@
 #include "Foundation/AtomicFile.hpp"
+#include "Foundation/LibraryLoader.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSString.hpp"
@@ -7,7 +8,6 @@
 #include "substrate/substrate.h"
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <plist/plist.h>
 #include <unistd.h>
 
@@ -134,24 +134,6 @@ bool matches(const Filter& filter, const Process& process) {
                        [](const std::string& name) { return objc_lookUpClass(name.c_str()) != Nil; });
 }
 
-// Opens a library through the device's loader, which runs a phone's arm64 build on an emulated
-// processor and hands anything else to dlopen. It is found at run time, not linked: it binds the
-// phone's calls to this framework among others. Returns what went wrong, or nothing.
-std::optional<std::string> openLibrary(const std::string& path) {
-    using Open = const char* (*)(const char*);
-    static const Open open = [] {
-        void* loader = dlopen("/System/Library/PrivateFrameworks/Dyld.framework/Dyld", RTLD_NOW);
-        return loader != nullptr ? reinterpret_cast<Open>(dlsym(loader, "dyld_open")) : nullptr;
-    }();
-    if (open == nullptr) {
-        return std::string("the device has no loader of libraries");
-    }
-    if (const char* error = open(path.c_str())) {
-        return std::string(error);
-    }
-    return std::nullopt;
-}
-
 std::vector<std::string> libraryNames(const char* directory) {
     std::vector<std::string> names;
     DIR* dir = opendir(directory);
@@ -195,7 +177,7 @@ extern "C" void MSLoadDynamicLibraries(void) {
             std::fprintf(stderr, "MobileSubstrate: cannot load %s: not a regular file\n", library.c_str());
             continue;
         }
-        if (const auto error = openLibrary(library)) {
+        if (const auto error = NS::detail::openLibrary(library)) {
             std::fprintf(stderr, "MobileSubstrate: cannot load %s: %s\n", library.c_str(), error->c_str());
         }
     }
