@@ -54,16 +54,4 @@ template <class F> F hostFunction(std::uint64_t guest) {
     return reinterpret_cast<F>(Signature::of(encodingOf(F{})).callableByHost(guest));
 }
 
-// A block as Apple's compiler lays it out.
-struct GuestBlock {
-    void* isa;
-    int flags;
-    int reserved;
-    std::uint64_t invoke;
-    const void* descriptor;
-};
-
-// Runs a guest block that takes nothing and returns nothing.
-GLINTMERE_EXPORT void invokeGuestBlock(std::uint64_t block);
-
 } // namespace dyld

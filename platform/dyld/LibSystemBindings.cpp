@@ -1,6 +1,7 @@
 // libSystem's imports: the C library, blocks and dispatch.
 #include "dispatch/dispatch.h"
 #include "dyld/Bindings.hpp"
+#include "dyld/Blocks.hpp"
 
 #include <array>
 #include <cstdlib>
@@ -10,9 +11,6 @@ namespace dyld {
 
 namespace {
 
-// The classes of guest blocks. Guest code only takes their addresses, to mark its blocks.
-void* globalBlockClass[4];
-void* stackBlockClass[4];
 std::uint64_t stackGuard = 0x5f3759df2c1b8e3aull;
 
 // The image stays loaded until the process ends, and its static objects with it: their destructors
@@ -29,17 +27,16 @@ std::uint64_t stubBinder(std::string_view) {
     return address;
 }
 
+// The block may be a literal of guest code: the host takes it as the NSBlock that runs it.
 void dispatchAfter(dispatch_time_t when, dispatch_queue_t queue, std::uint64_t block) {
-    if (block == 0) {
-        dispatch_after(when, queue, static_cast<dispatch_block_t>(nullptr));
-        return;
-    }
-    dispatch_after(when, queue, [block] { invokeGuestBlock(block); });
+    dispatch_after(when, queue, reinterpret_cast<dispatch_block_t>(objectForHost(block)));
 }
 
 void dispatchOnce(long* predicate, std::uint64_t block) {
-    dispatch_once(predicate, [block] { invokeGuestBlock(block); });
+    dispatch_once(predicate, [block] { runBlock(block); });
 }
+
+std::uint64_t blockCopy(std::uint64_t block) { return copyBlock(block); }
 
 void* copyMemory(void* to, const void* from, std::size_t size) { return std::memcpy(to, from, size); }
 void* fillMemory(void* to, int value, std::size_t size) { return std::memset(to, value, size); }
@@ -50,8 +47,9 @@ void release(void* pointer) { std::free(pointer); }
 [[noreturn]] void abortGuest() { guestFault("guest code called abort()"); }
 
 const std::array bindings{
-    Binding{"__NSConcreteGlobalBlock", object<&globalBlockClass>},
-    Binding{"__NSConcreteStackBlock", object<&stackBlockClass>},
+    Binding{"__NSConcreteGlobalBlock", [](std::string_view) { return globalBlockClass(); }},
+    Binding{"__NSConcreteStackBlock", [](std::string_view) { return stackBlockClass(); }},
+    Binding{"__Block_copy", call<blockCopy>},
     Binding{"___stack_chk_guard", object<&stackGuard>},
     Binding{"___stack_chk_fail", call<stackCheckFailed>},
     Binding{"___cxa_atexit", call<atExit>},
@@ -70,14 +68,6 @@ const std::array bindings{
 };
 
 } // namespace
-
-void invokeGuestBlock(std::uint64_t block) {
-    const auto* header = reinterpret_cast<const GuestBlock*>(block);
-    void* argument = reinterpret_cast<void*>(block);
-    void* arguments[] = {&argument};
-    std::uint64_t result = 0;
-    Signature::of("v^v").callGuest(header->invoke, &result, arguments);
-}
 
 std::span<const Binding> libSystemBindings() { return bindings; }
 

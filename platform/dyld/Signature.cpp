@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <utility>
 
 namespace dyld {
@@ -24,13 +25,15 @@ std::map<std::string, std::unique_ptr<Signature>, std::less<>>& signatures() {
     static auto* const table = new std::map<std::string, std::unique_ptr<Signature>, std::less<>>();
     return *table;
 }
-std::map<std::pair<const Signature*, std::uint64_t>, void*>& hostCallables() {
-    static auto* const table = new std::map<std::pair<const Signature*, std::uint64_t>, void*>();
+using HostCallableKey = std::tuple<const Signature*, std::uint64_t, std::uint64_t>;
+std::map<HostCallableKey, void*>& hostCallables() {
+    static auto* const table = new std::map<HostCallableKey, void*>();
     return *table;
 }
 struct ClosureTarget {
     const Signature* signature;
     std::uint64_t function;
+    std::uint64_t block = 0; // for a method made from a block: the block, run in place of self
 };
 // What each closure runs; the closures themselves live in libffi's memory, which leak checks do not read.
 std::deque<ClosureTarget>& closureData() {
@@ -146,6 +149,7 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
             text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         }
         into = scalar(K::Integer, 8, false, &ffi_type_pointer);
+        into.object = true;
         return true;
     case '#':
     case ':':
@@ -431,7 +435,7 @@ std::uint64_t widen(const void* value, std::size_t size, bool isSigned) {
 
 } // namespace
 
-void Signature::callHost(void* function, Registers& r) const {
+void Signature::callHost(void* function, Registers& r, ObjectFilter objects) const {
     const std::size_t count = arguments_.size();
     // Each argument's bytes, 16-aligned; and libffi's table of where each one is.
     std::vector<std::uint64_t> storage;
@@ -469,6 +473,10 @@ void Signature::callHost(void* function, Registers& r) const {
             std::memcpy(into, reinterpret_cast<const void*>(address), t.size);
             break;
         }
+        }
+        if (t.object && objects != nullptr) {
+            auto* object = static_cast<std::uint64_t*>(into);
+            *object = objects(*object);
         }
     }
     std::vector<std::uint64_t> result(alignUp(std::max<std::size_t>(result_.size, 16), 8) / 8, 0);
@@ -562,7 +570,26 @@ namespace {
 
 void runClosure(ffi_cif*, void* result, void** arguments, void* data) {
     const auto* target = static_cast<const ClosureTarget*>(data);
-    target->signature->callGuest(target->function, result, arguments);
+    if (target->block == 0) {
+        target->signature->callGuest(target->function, result, arguments);
+        return;
+    }
+    // A method made from a block: (self, _cmd, ...) becomes (block, self, ...).
+    std::vector<void*> shifted(arguments, arguments + target->signature->arguments().size());
+    std::uint64_t block = target->block;
+    shifted[1] = arguments[0];
+    shifted[0] = &block;
+    target->signature->callGuest(target->function, result, shifted.data());
+}
+
+void* makeClosure(const ffi_cif* cif, const ClosureTarget& target, const std::string& encoding) {
+    void* code = nullptr;
+    auto* closure = static_cast<ffi_closure*>(ffi_closure_alloc(sizeof(ffi_closure), &code));
+    if (closure == nullptr || ffi_prep_closure_loc(closure, const_cast<ffi_cif*>(cif), &runClosure,
+                                                   &closureData().emplace_back(target), code) != FFI_OK) {
+        guestFault("cannot make a host function for guest code (" + encoding + ")");
+    }
+    return code;
 }
 
 } // namespace
@@ -570,19 +597,42 @@ void runClosure(ffi_cif*, void* result, void** arguments, void* data) {
 void* Signature::callableByHost(std::uint64_t function) const {
     std::lock_guard<std::mutex> hold(tablesLock());
     auto& table = hostCallables();
-    if (auto it = table.find({this, function}); it != table.end()) {
+    if (auto it = table.find({this, function, 0}); it != table.end()) {
         return it->second;
     }
-    void* code = nullptr;
-    auto* closure = static_cast<ffi_closure*>(ffi_closure_alloc(sizeof(ffi_closure), &code));
-    if (closure == nullptr ||
-        ffi_prep_closure_loc(closure, const_cast<ffi_cif*>(&cif_), &runClosure,
-                             &closureData().emplace_back(ClosureTarget{this, function}), code) != FFI_OK) {
-        guestFault("cannot make a host function for guest code (" + encoding_ + ")");
-    }
-    table.emplace(std::pair{this, function}, code);
+    void* code = makeClosure(&cif_, ClosureTarget{this, function}, encoding_);
+    table.emplace(HostCallableKey{this, function, 0}, code);
     closureTargets().emplace(code, function);
     return code;
+}
+
+void* Signature::callableByHostAsMethod(std::uint64_t invoke, std::uint64_t block) const {
+    std::lock_guard<std::mutex> hold(tablesLock());
+    auto& table = hostCallables();
+    if (auto it = table.find({this, invoke, block}); it != table.end()) {
+        return it->second;
+    }
+    if (arguments_.size() < 2 || !arguments_[1].object) {
+        guestFault("a block whose first argument is no object (" + encoding_ + ") cannot implement a method");
+    }
+    void* code = makeClosure(&cif_, ClosureTarget{this, invoke, block}, encoding_);
+    table.emplace(HostCallableKey{this, invoke, block}, code);
+    return code;
+}
+
+bool Signature::takesLike(const Signature& other, std::size_t skip) const {
+    const auto same = [](const ValueType& a, const ValueType& b) {
+        return a.kind == b.kind && a.size == b.size && a.floats == b.floats && a.member == b.member;
+    };
+    if (!same(result_, other.result_) || arguments_.size() != other.arguments_.size() + skip) {
+        return false;
+    }
+    for (std::size_t i = 0; i < other.arguments_.size(); ++i) {
+        if (!same(arguments_[i + skip], other.arguments_[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::uint64_t Signature::callableByGuest(void* function, const std::string& name) const {

@@ -23,6 +23,7 @@ struct ValueType {
     bool isSigned = false;
     int floats = 0;         // a homogeneous float aggregate's member count (1-4), else 0
     std::size_t member = 0; // and the size of each member (4 or 8)
+    bool object = false;    // an object ('@')
     ffi_type* ffi = nullptr;
 };
 
@@ -40,9 +41,13 @@ class GLINTMERE_EXPORT Signature {
     const std::vector<ValueType>& arguments() const { return arguments_; }
     const std::string& encoding() const { return encoding_; }
 
+    // What an object argument from the guest becomes for the host.
+    using ObjectFilter = std::uint64_t (*)(std::uint64_t object);
+
     // Guest code called with `registers`: calls the host `function` and leaves the results in them.
     // For a variadic signature, `extra` more arguments follow the fixed ones, each an 8-byte stack slot.
-    void callHost(void* function, Registers& registers) const;
+    // Each object argument passes through `objects` where one is given.
+    void callHost(void* function, Registers& registers, ObjectFilter objects = nullptr) const;
     // Calls the guest `function` from the host: `arguments` point at the values, `result` receives
     // the result (widened to a whole ffi_arg for integers, as libffi closures return them).
     void callGuest(std::uint64_t function, void* result, void** arguments) const;
@@ -50,6 +55,15 @@ class GLINTMERE_EXPORT Signature {
     // A host function pointer that runs the guest `function` (a libffi closure; one per function and
     // signature, kept for the process). A pointer that callableByGuest made comes back as it was.
     void* callableByHost(std::uint64_t function) const;
+    // The same for a method's implementation made from a guest block: called with the method's self
+    // and selector first, it runs the block's `invoke` with the block and self in their place (both
+    // pointers, so the other arguments lie where they did). `this` is the block's own signature.
+    void* callableByHostAsMethod(std::uint64_t invoke, std::uint64_t block) const;
+
+    // Whether guest code of this signature can be called with `other`'s arguments and result, taking
+    // the first `skip` arguments of this one as given: the same kinds and sizes ('q' and 'l' are both
+    // 64-bit integers, '@' and '^v' both pointers).
+    bool takesLike(const Signature& other, std::size_t skip) const;
     // A guest address that calls the host `function` (a trampoline; one per function and signature). A
     // closure that callableByHost made gives back its guest function.
     std::uint64_t callableByGuest(void* function, const std::string& name) const;

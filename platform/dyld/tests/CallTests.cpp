@@ -1,11 +1,13 @@
 // Calls across the loader's boundary: the host calling guest functions with each kind of argument, and
 // guest code sending messages to a host object (narrow integers, floats, a float aggregate in and out,
-// a struct over 16 bytes, a variadic send, nil), nested both ways.
+// a struct over 16 bytes, a variadic send, nil), nested both ways; classes and blocks guest code makes.
+#include "Foundation/NSBlock.hpp"
 #include "Foundation/NSObject.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Dyld.hpp"
 #include "dyld/Signature.hpp"
 #include "objc/ClassBuilder.hpp"
+#include "runtime/Classes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +30,8 @@ template <> struct objc::StructEncoding<ProbeTriple> {
 
 namespace {
 
+using objc::operator""_sel;
+
 class Target : public NS::Referencing<Target, "DyldTestTarget"> {
   public:
     OBJC_MESSAGE(narrow, "narrow:wide:flag:", int(signed char, unsigned short, bool))
@@ -35,7 +39,12 @@ class Target : public NS::Referencing<Target, "DyldTestTarget"> {
     OBJC_MESSAGE(inset, "inset:by:", ProbeRect(ProbeRect, double))
     OBJC_MESSAGE(twice, "twice:", ProbeTriple(ProbeTriple))
     OBJC_MESSAGE(nest, "nest:", long(int))
+    OBJC_MESSAGE(run, "run:", long(NS::Block*))
+    OBJC_MESSAGE(keep, "keep:", void(NS::Block*))
 };
+
+// The last block keep: was given.
+objc::Ref<NS::Block> kept;
 
 const dyld::MachOImage& probe() {
     static const dyld::MachOImage* image = [] {
@@ -68,25 +77,28 @@ long countObjects(id, SEL, id first, ...) {
 class Calls : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        Class cls = objc::ClassDefinition<Target>()
-                        .method(Target::narrow_,
-                                [](Target*, signed char a, unsigned short b, bool flag) -> int {
-                                    return a * 100000 + b + (flag ? 1 : 0);
-                                })
-                        .method(Target::scale_, [](Target*, float a, double b) -> double { return a * b; })
-                        .method(Target::inset_,
-                                [](Target*, ProbeRect r, double by) -> ProbeRect {
-                                    return {r.x + by, r.y + by, r.width - 2 * by, r.height - 2 * by};
-                                })
-                        .method(Target::twice_,
-                                [](Target*, ProbeTriple t) -> ProbeTriple {
-                                    return {t.a * 2, t.b * 2, t.c * 2};
-                                })
-                        .method(Target::nest_,
-                                [](Target* self, int depth) -> long {
-                                    return guest<long (*)(id, int)>("_probeSendNested")(self->self(), depth);
-                                })
-                        .build();
+        Class cls =
+            objc::ClassDefinition<Target>()
+                .method(Target::narrow_,
+                        [](Target*, signed char a, unsigned short b, bool flag) -> int {
+                            return a * 100000 + b + (flag ? 1 : 0);
+                        })
+                .method(Target::scale_, [](Target*, float a, double b) -> double { return a * b; })
+                .method(Target::inset_,
+                        [](Target*, ProbeRect r, double by) -> ProbeRect {
+                            return {r.x + by, r.y + by, r.width - 2 * by, r.height - 2 * by};
+                        })
+                .method(Target::twice_,
+                        [](Target*, ProbeTriple t) -> ProbeTriple {
+                            return {t.a * 2, t.b * 2, t.c * 2};
+                        })
+                .method(Target::run_, [](Target*, NS::Block* block) { return block->invoke<long>(4L); })
+                .method(Target::keep_, [](Target*, NS::Block* block) { kept = objc::retain(block); })
+                .method(Target::nest_,
+                        [](Target* self, int depth) -> long {
+                            return guest<long (*)(id, int)>("_probeSendNested")(self->self(), depth);
+                        })
+                .build();
         class_addMethod(cls, sel_registerName("arrayWithObjects:"), objc::toImp(&countObjects), "q@:@");
     }
     void SetUp() override { target = objc::adopt(Target::alloc()->init()); }
@@ -130,6 +142,48 @@ TEST_F(Calls, ASendToNilYieldsZeros) {
     EXPECT_EQ(guest<double (*)(id)>("_probeSendFloats")(nil), 0.0);
     EXPECT_EQ(guest<ProbeRect (*)(id, ProbeRect)>("_probeSendRect")(nil, {10, 20, 30, 40}),
               (ProbeRect{0, 0, 0, 0}));
+    // A struct returned in memory is zeroed there, not left as the call before left it.
+    EXPECT_EQ(guest<ProbeTriple (*)(id)>("_probeSendTriple")(target->self()), (ProbeTriple{2, 4, 6}));
+    EXPECT_EQ(guest<ProbeTriple (*)(id)>("_probeSendTriple")(nil), (ProbeTriple{0, 0, 0}));
+}
+
+TEST_F(Calls, GuestCodeDefinesAClassTheHostUses) {
+    Class shape = guest<Class (*)(long)>("_probeDefineShape")(3);
+    ASSERT_NE(shape, Nil);
+    EXPECT_EQ(objc_lookUpClass("ProbeShape"), shape);
+    EXPECT_TRUE(objc::conformsToProtocol(shape, "ProbeDrawing"));
+    id object = objc::send<id>(objc::send<id>(shape, "alloc"_sel), "init"_sel);
+    objc::send(object, "setSide:"_sel, 2.5);
+    EXPECT_EQ(objc::ivarByName<double>(object, "_side"), 2.5);
+    EXPECT_EQ(objc::send<ProbeRect>(object, "bounds"_sel), (ProbeRect{1, 2, 2.5, 5}));
+    // A method whose body is a block, which captured the factor.
+    EXPECT_EQ(objc::send<long>(object, "scaled:"_sel, 7L), 21);
+    // A method that takes a block and hands it on to the host, which calls it.
+    auto tenfold = NS::Block::create([](long n) { return n * 10; });
+    EXPECT_EQ(objc::send<long>(object, "apply:to:"_sel, tenfold.get(), target->self()), 40);
+    objc::send(object, "release"_sel);
+}
+
+TEST_F(Calls, GuestBlocksRunOnTheHostAndLetGoOfWhatTheyKeep) {
+    auto witness = objc::adopt(NS::RootObject::alloc()->init());
+    guest<void (*)(id, id, long)>("_probeHandBlock")(target->self(), witness->self(), 100);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(object_getClass(kept->self()), NS::Block::runtimeClass());
+    EXPECT_EQ(witness->retainCount(), 2u);
+    EXPECT_EQ(kept->invoke<long>(5L), 105);
+    EXPECT_DEATH(kept->invoke<long>(1.5), "which its own signature does not take");
+    kept = nullptr;
+    EXPECT_EQ(witness->retainCount(), 1u);
+
+    // A global block: retain and release do nothing to it, and the host gets one NSBlock for it.
+    const id literal = guest<id (*)(id)>("_probeHandGlobalBlock")(target->self());
+    ASSERT_TRUE(kept);
+    const id first = kept->self();
+    EXPECT_NE(first, literal);
+    EXPECT_EQ(kept->invoke<long>(7L), 14);
+    EXPECT_EQ(guest<id (*)(id)>("_probeHandGlobalBlock")(target->self()), literal);
+    EXPECT_EQ(kept->self(), first);
+    kept = nullptr;
 }
 
 TEST_F(Calls, GuestAndHostCallsNest) {

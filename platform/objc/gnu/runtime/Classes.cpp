@@ -31,7 +31,7 @@ void runtime::classRegistered(Class cls, std::vector<std::string> ownedIvars,
                               const std::vector<std::string>& protocols) {
     std::unique_lock lock(factsLock());
     ClassFacts& entry = facts()[cls];
-    entry.ownedIvars = std::move(ownedIvars);
+    entry.ownedIvars.insert(entry.ownedIvars.end(), ownedIvars.begin(), ownedIvars.end());
     entry.protocols.insert(protocols.begin(), protocols.end());
 }
 

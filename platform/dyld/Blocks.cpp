@@ -1,0 +1,194 @@
+#include "dyld/Blocks.hpp"
+
+#include "Foundation/NSBlock.hpp"
+#include "dyld/Signature.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace dyld {
+
+namespace {
+
+void* globalClass[4];
+void* stackClass[4];
+
+enum Flags : int {
+    HasCopyDispose = 1 << 25,
+    HasSignature = 1 << 30,
+};
+
+// A block literal as Apple's compiler lays it out, and its descriptor: the copy and dispose helpers
+// come before the signature where the flags say there are some.
+struct Descriptor {
+    unsigned long reserved;
+    unsigned long size;
+    std::uint64_t rest[3];
+};
+struct Literal {
+    std::uint64_t isa;
+    int flags;
+    int reserved;
+    std::uint64_t invoke;
+    const Descriptor* descriptor;
+};
+
+const Literal& literalAt(std::uint64_t address) { return *reinterpret_cast<const Literal*>(address); }
+
+// What an NSBlock made from a guest literal runs: the literal's invoke, called with the literal and
+// the host's arguments once their types are seen to fit the literal's own.
+class GuestBody final : public objc::runtime::block::BodyBase {
+  public:
+    // `owned`: a heap copy this body disposes of and frees when it goes.
+    GuestBody(std::uint64_t literal, bool owned) : literal_(literal), owned_(owned) {}
+    GuestBody(const GuestBody&) = delete;
+    GuestBody& operator=(const GuestBody&) = delete;
+
+    ~GuestBody() override {
+        if (!owned_) {
+            return;
+        }
+        const Literal& literal = literalAt(literal_);
+        if ((literal.flags & HasCopyDispose) != 0) {
+            void* copy = reinterpret_cast<void*>(literal_);
+            void* arguments[] = {&copy};
+            std::uint64_t ignored = 0;
+            Signature::of("v^v").callGuest(literal.descriptor->rest[1], &ignored, arguments);
+        }
+        std::free(reinterpret_cast<void*>(literal_));
+    }
+
+    const char* signature() const override { return nullptr; }
+
+    bool call(const char* encoding, void* result, void** arguments) override {
+        const char* own = literalSignature(literal_);
+        if (own == nullptr) {
+            return false;
+        }
+        std::string error;
+        const Signature* mine = Signature::of(own, error);
+        const Signature* caller = Signature::of(encoding, error);
+        if (mine == nullptr || caller == nullptr || !mine->takesLike(*caller, 1)) {
+            return false;
+        }
+        std::uint64_t self = literal_;
+        std::vector<void*> all{&self};
+        all.insert(all.end(), arguments, arguments + caller->arguments().size());
+        // Integers come back widened to a whole register.
+        std::vector<std::uint64_t> value(std::max<std::size_t>(mine->result().size, 16) / 8 + 1, 0);
+        mine->callGuest(literalAt(literal_).invoke, value.data(), all.data());
+        if (result != nullptr) {
+            std::memcpy(result, value.data(), mine->result().size);
+        }
+        return true;
+    }
+
+    std::uint64_t literal() const { return literal_; }
+
+  private:
+    std::uint64_t literal_;
+    bool owned_;
+};
+
+Class blockClass() {
+    static const Class cls = objc_lookUpClass("NSBlock");
+    return cls;
+}
+
+id hostBlock(std::uint64_t literal, bool owned) {
+    return objc::runtime::makeBlockWithBody(new GuestBody(literal, owned));
+}
+
+} // namespace
+
+std::uint64_t globalBlockClass() { return reinterpret_cast<std::uint64_t>(&globalClass); }
+std::uint64_t stackBlockClass() { return reinterpret_cast<std::uint64_t>(&stackClass); }
+
+bool isGuestLiteral(std::uint64_t object) {
+    if (object == 0) {
+        return false;
+    }
+    const std::uint64_t isa = literalAt(object).isa;
+    return isa == globalBlockClass() || isa == stackBlockClass();
+}
+
+std::uint64_t copyBlock(std::uint64_t block) {
+    if (block == 0 || literalAt(block).isa == globalBlockClass()) {
+        return block;
+    }
+    if (literalAt(block).isa != stackBlockClass()) {
+        objc::send<id>(reinterpret_cast<id>(block), objc::Selector<"retain">::get());
+        return block;
+    }
+    const Literal& literal = literalAt(block);
+    void* copy = std::malloc(literal.descriptor->size);
+    if (copy == nullptr) {
+        guestFault("no memory to copy a block");
+    }
+    std::memcpy(copy, &literal, literal.descriptor->size);
+    if ((literal.flags & HasCopyDispose) != 0) {
+        std::uint64_t from = block;
+        void* arguments[] = {&copy, &from};
+        std::uint64_t ignored = 0;
+        Signature::of("v^v^v").callGuest(literal.descriptor->rest[0], &ignored, arguments);
+    }
+    return reinterpret_cast<std::uint64_t>(hostBlock(reinterpret_cast<std::uint64_t>(copy), true));
+}
+
+std::uint64_t objectForHost(std::uint64_t object) {
+    if (!isGuestLiteral(object)) {
+        return object;
+    }
+    if (literalAt(object).isa == stackBlockClass()) {
+        const std::uint64_t copy = copyBlock(object);
+        objc::send<id>(reinterpret_cast<id>(copy), objc::Selector<"autorelease">::get());
+        return copy;
+    }
+    static std::mutex lock;
+    static auto* const kept = new std::map<std::uint64_t, id>();
+    std::lock_guard<std::mutex> hold(lock);
+    auto [it, added] = kept->try_emplace(object, nil);
+    if (added) {
+        it->second = hostBlock(object, false);
+    }
+    return reinterpret_cast<std::uint64_t>(it->second);
+}
+
+std::uint64_t guestLiteralOf(std::uint64_t block) {
+    if (block == 0 || isGuestLiteral(block)) {
+        return block;
+    }
+    auto object = reinterpret_cast<id>(block);
+    if (object_getClass(object) != blockClass()) {
+        return 0;
+    }
+    auto* body = objc::runtime::blockBody(object);
+    // Only this loader makes bodies that are not C++.
+    return body != nullptr && body->signature() == nullptr ? static_cast<GuestBody*>(body)->literal() : 0;
+}
+
+const char* literalSignature(std::uint64_t literal) {
+    const Literal& l = literalAt(literal);
+    if ((l.flags & HasSignature) == 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<const char*>(l.descriptor->rest[(l.flags & HasCopyDispose) != 0 ? 2 : 0]);
+}
+
+std::uint64_t literalInvoke(std::uint64_t literal) { return literalAt(literal).invoke; }
+
+void runBlock(std::uint64_t block) {
+    if (!isGuestLiteral(block)) {
+        reinterpret_cast<NS::Block*>(block)->invoke<void>();
+        return;
+    }
+    void* argument = reinterpret_cast<void*>(block);
+    void* arguments[] = {&argument};
+    std::uint64_t ignored = 0;
+    Signature::of("v^v").callGuest(literalAt(block).invoke, &ignored, arguments);
+}
+
+} // namespace dyld
