@@ -9,7 +9,8 @@ std::optional<std::uint64_t> bindingFor(std::string_view symbol) {
     static const auto* const table = [] {
         auto* all = new std::map<std::string_view, const Binding*>();
         for (auto library : {libSystemBindings(), objcBindings(), cxxBindings(), coreFoundationBindings(),
-                             substrateBindings()}) {
+                             substrateBindings(), fileBindings(), processBindings(),
+                             formattedOutputBindings(), libcBindings(), frameworkBindings()}) {
             for (const Binding& binding : library) {
                 all->emplace(binding.symbol, &binding);
             }

@@ -27,6 +27,13 @@ std::span<const Binding> objcBindings();
 std::span<const Binding> cxxBindings();
 std::span<const Binding> coreFoundationBindings();
 std::span<const Binding> substrateBindings();
+// The C library's: files, processes, formatted output, and the rest (errno, strings, the mutex).
+std::span<const Binding> fileBindings();
+std::span<const Binding> processBindings();
+std::span<const Binding> formattedOutputBindings();
+std::span<const Binding> libcBindings();
+// The data and functions imported from UIKit, Social and MobileGestalt.
+std::span<const Binding> frameworkBindings();
 
 // The type encoding of a C function's prototype.
 template <class R, class... Args> std::string encodingOf(R (*)(Args...)) {
@@ -38,6 +45,12 @@ template <auto Function> std::uint64_t call(std::string_view symbol) {
     static const std::uint64_t address =
         Signature::of(encodingOf(Function))
             .callableByGuest(reinterpret_cast<void*>(Function), std::string(symbol));
+    return address;
+}
+
+// A host function that reads the guest's registers itself, as a variadic one must: `{"_open", raw<open>}`.
+template <void (*Handler)(Registers&)> std::uint64_t raw(std::string_view symbol) {
+    static const std::uint64_t address = Cpu::trampoline(Handler, std::string(symbol));
     return address;
 }
 

@@ -314,6 +314,24 @@ std::uint64_t Cpu::stackPointer() const {
     return (sp - kRedZone) & ~15ull;
 }
 
+bool Cpu::onStack(std::uint64_t address, std::size_t size) const {
+    const auto start = reinterpret_cast<std::uint64_t>(state_->stack);
+    return address >= start && address <= start + kStackSize && size <= start + kStackSize - address;
+}
+
+// Each level of Cpu::run holds the guest lock once.
+Cpu::Waiting::Waiting() : released_(Cpu::current().depth()) {
+    for (int i = 0; i < released_; ++i) {
+        guestLock().unlock();
+    }
+}
+
+Cpu::Waiting::~Waiting() {
+    for (int i = 0; i < released_; ++i) {
+        guestLock().lock();
+    }
+}
+
 std::size_t Cpu::lazyRegions() const { return state_->lazy.size(); }
 
 void Cpu::run(std::uint64_t function, Registers& registers) {

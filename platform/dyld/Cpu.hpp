@@ -41,6 +41,23 @@ class GLINTMERE_EXPORT Cpu {
     // host function the guest calls may call into the guest again, to a fixed depth.
     void run(std::uint64_t function, Registers& registers);
 
+    // Whether [address, address+size) lies within this engine's stack, where a caller's stack arguments
+    // are: a host function reading variadic arguments stops at its end.
+    bool onStack(std::uint64_t address, std::size_t size) const;
+
+    // Lets guest code on other threads run while this thread's host code waits (for a lock, a child, a
+    // descriptor): held by a host function the guest called, for as long as it may block.
+    class GLINTMERE_EXPORT Waiting {
+      public:
+        Waiting();
+        ~Waiting();
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+
+      private:
+        int released_;
+    };
+
     // How deep guest and host calls are nested on this thread (0 outside the guest).
     int depth() const { return depth_; }
     // Host memory regions mapped into this engine on demand (the budget is far below Unicorn's limit).

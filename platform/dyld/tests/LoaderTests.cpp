@@ -199,11 +199,11 @@ TEST(MachOImage, RefusesWhatItCannotLoadSayingWhy) {
 TEST(MachOImage, RefusesAnImportWithoutBindingNamingFileAndSymbol) {
     std::string error;
     auto image = dyld::MachOImage::load(
-        kUnbound, [](const dyld::Import& i) { return i.symbol == "_kill" ? std::nullopt : bindAnything(i); },
-        error);
+        kUnbound,
+        [](const dyld::Import& i) { return i.symbol == "_getpid" ? std::nullopt : bindAnything(i); }, error);
     EXPECT_EQ(image, nullptr);
     EXPECT_EQ(error,
-              kUnbound + ": imports _kill from /usr/lib/libSystem.B.dylib, which nothing here provides");
+              kUnbound + ": imports _getpid from /usr/lib/libSystem.B.dylib, which nothing here provides");
 }
 
 TEST(MachOImage, SurvivesEveryTruncationOfItsTables) {
@@ -232,7 +232,7 @@ TEST(Dyld, LoadsTheImageAndRunsItsInitializersInOrder) {
 TEST(Dyld, RefusesAnImageWithAnImportNothingProvides) {
     std::string error;
     EXPECT_EQ(dyld::load(kUnbound, error), nullptr);
-    EXPECT_NE(error.find("_kill"), std::string::npos) << error;
+    EXPECT_NE(error.find("_getpid"), std::string::npos) << error;
     EXPECT_TRUE(dyld::isMachO(kUnbound));
     EXPECT_FALSE(dyld::isMachO("/System/Library/PrivateFrameworks/Dyld.framework/Dyld"));
 }

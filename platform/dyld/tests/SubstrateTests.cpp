@@ -35,7 +35,7 @@ TEST(SubstrateLoading, AnArm64LibraryWhoseFilterMatchesRunsHere) {
 
     EXPECT_EQ(notes, "MobileSubstrate: cannot load " + (kFolder / "Unbound.dylib").string() + ": " +
                          (kFolder / "Unbound.dylib").string() +
-                         ": imports _kill from /usr/lib/libSystem.B.dylib, which nothing here provides\n");
+                         ": imports _getpid from /usr/lib/libSystem.B.dylib, which nothing here provides\n");
     EXPECT_EQ(dyld::loadedImage(kFolder / "ProbeElsewhere.dylib"), nullptr);
     const dyld::MachOImage* image = dyld::loadedImage(kFolder / "ProbeHere.dylib");
     ASSERT_NE(image, nullptr);

@@ -24,6 +24,8 @@ extern "C" {
 
 #define F_GETFD 1
 #define F_SETFD 2
+#define F_GETFL 3
+#define F_SETFL 4
 #define FD_CLOEXEC 1
 
 /* The mode, when O_CREAT asks for one, is a variadic argument: it travels on the stack. */

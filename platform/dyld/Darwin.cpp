@@ -1,0 +1,206 @@
+#include "dyld/Darwin.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <utility>
+
+namespace dyld::darwin {
+
+namespace {
+
+// Darwin's numbers beside the host's, where they differ. EPERM to ECHILD (1-10) and ENOMEM to ERANGE
+// (12-34) are numbered alike on both, as in the Unix they come from.
+constexpr std::array<std::pair<int, int>, 10> kErrors{{
+    {35, EAGAIN},
+    {11, EDEADLK},
+    {45, ENOTSUP},
+    {60, ETIMEDOUT},
+    {62, ELOOP},
+    {63, ENAMETOOLONG},
+    {66, ENOTEMPTY},
+    {78, ENOSYS},
+    {kEOVERFLOW, EOVERFLOW},
+    {89, ECANCELED},
+}};
+
+// 0, no error, is shared too.
+bool sharedErrorNumber(int error) { return (error >= 0 && error <= 10) || (error >= 12 && error <= 34); }
+
+constexpr std::array<std::pair<int, int>, 9> kOpenFlags{{
+    {0x4, O_NONBLOCK},
+    {0x8, O_APPEND},
+    {0x100, O_NOFOLLOW},
+    {0x200, O_CREAT},
+    {0x400, O_TRUNC},
+    {0x800, O_EXCL},
+    {0x20000, O_NOCTTY},
+    {0x100000, O_DIRECTORY},
+    {0x1000000, O_CLOEXEC},
+}};
+constexpr int kAccessMode = 0x3;
+
+// Darwin's signals by number, 1-31, as the host names them (0 where the host has none: SIGEMT, SIGINFO).
+constexpr std::array<int, 32> kSignals{0,       SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, 0,
+                                       SIGFPE,  SIGKILL, SIGBUS,    SIGSEGV, SIGSYS,  SIGPIPE,   SIGALRM, SIGTERM,
+                                       SIGURG,  SIGSTOP, SIGTSTP,   SIGCONT, SIGCHLD, SIGTTIN,   SIGTTOU, SIGIO,
+                                       SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGWINCH, 0,        SIGUSR1, SIGUSR2};
+
+constexpr int kWNOHANG = 0x1, kWEXITED = 0x4, kWNOWAIT = 0x20;
+constexpr short kSpawnSetPgroup = 0x2;
+
+// A Darwin dev_t: the major number in the top byte, the minor in the low 24 bits.
+std::int32_t deviceFromHost(unsigned major, unsigned minor) {
+    return static_cast<std::int32_t>(((major & 0xffu) << 24) | (minor & 0xffffffu));
+}
+
+Timespec timeFromHost(const struct statx_timestamp& time) { return {time.tv_sec, time.tv_nsec}; }
+
+} // namespace
+
+int errorFromHost(int hostError) {
+    if (sharedErrorNumber(hostError)) {
+        return hostError;
+    }
+    for (const auto& [darwin, host] : kErrors) {
+        if (host == hostError) {
+            return darwin;
+        }
+    }
+    return kEIO;
+}
+
+std::optional<int> errorToHost(int darwinError) {
+    if (sharedErrorNumber(darwinError)) {
+        return darwinError;
+    }
+    for (const auto& [darwin, host] : kErrors) {
+        if (darwin == darwinError) {
+            return host;
+        }
+    }
+    return std::nullopt;
+}
+
+int* guestErrno() {
+    thread_local int error = 0;
+    return &error;
+}
+
+int refuse(int darwinError) {
+    *guestErrno() = darwinError;
+    return -1;
+}
+
+std::optional<int> openFlagsToHost(int darwinFlags) {
+    int host = darwinFlags & kAccessMode;
+    int left = darwinFlags & ~kAccessMode;
+    for (const auto& [darwin, flag] : kOpenFlags) {
+        if ((left & darwin) != 0) {
+            host |= flag;
+            left &= ~darwin;
+        }
+    }
+    if (left != 0 || (darwinFlags & kAccessMode) == kAccessMode) {
+        return std::nullopt;
+    }
+    return host;
+}
+
+int statusFlagsFromHost(int hostFlags) {
+    int darwin = hostFlags & O_ACCMODE;
+    for (const auto& [flag, host] : kOpenFlags) {
+        if ((host == O_NONBLOCK || host == O_APPEND) && (hostFlags & host) != 0) {
+            darwin |= flag;
+        }
+    }
+    return darwin;
+}
+
+std::optional<int> signalToHost(int darwinSignal) {
+    if (darwinSignal == 0) {
+        return 0;
+    }
+    if (darwinSignal < 0 || darwinSignal >= static_cast<int>(kSignals.size()) || kSignals[darwinSignal] == 0) {
+        return std::nullopt;
+    }
+    return kSignals[static_cast<std::size_t>(darwinSignal)];
+}
+
+std::optional<int> signalFromHost(int hostSignal) {
+    if (hostSignal == 0) {
+        return 0;
+    }
+    const auto found = std::find(kSignals.begin(), kSignals.end(), hostSignal);
+    if (found == kSignals.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - kSignals.begin());
+}
+
+int waitStatusFromHost(int hostStatus) {
+    // The layout is the same; only the signal numbers in it differ. One without a Darwin name keeps
+    // the host's, so that the child still reads as ended by a signal.
+    auto translate = [](int signal) { return signalFromHost(signal).value_or(signal); };
+    if (WIFSIGNALED(hostStatus)) {
+        return (hostStatus & ~0x7f) | translate(WTERMSIG(hostStatus));
+    }
+    if (WIFSTOPPED(hostStatus)) {
+        return (hostStatus & 0xff) | (translate(WSTOPSIG(hostStatus)) << 8);
+    }
+    return hostStatus;
+}
+
+std::optional<int> waitOptionsToHost(int darwinOptions) {
+    if ((darwinOptions & ~(kWNOHANG | kWEXITED | kWNOWAIT)) != 0) {
+        return std::nullopt;
+    }
+    return ((darwinOptions & kWNOHANG) != 0 ? WNOHANG : 0) | ((darwinOptions & kWEXITED) != 0 ? WEXITED : 0) |
+           ((darwinOptions & kWNOWAIT) != 0 ? WNOWAIT : 0);
+}
+
+std::optional<short> spawnFlagsToHost(short darwinFlags) {
+    if ((darwinFlags & ~kSpawnSetPgroup) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<short>((darwinFlags & kSpawnSetPgroup) != 0 ? POSIX_SPAWN_SETPGROUP : 0);
+}
+
+Stat statFromHost(const struct statx& host) {
+    Stat out{};
+    out.st_dev = deviceFromHost(host.stx_dev_major, host.stx_dev_minor);
+    out.st_mode = static_cast<std::uint16_t>(host.stx_mode);
+    out.st_nlink = static_cast<std::uint16_t>(std::min<std::uint32_t>(host.stx_nlink, 0xffff));
+    out.st_ino = host.stx_ino;
+    out.st_uid = host.stx_uid;
+    out.st_gid = host.stx_gid;
+    out.st_rdev = deviceFromHost(host.stx_rdev_major, host.stx_rdev_minor);
+    out.st_atimespec = timeFromHost(host.stx_atime);
+    out.st_mtimespec = timeFromHost(host.stx_mtime);
+    out.st_ctimespec = timeFromHost(host.stx_ctime);
+    // Where the file system keeps no birth time, the change time stands in for it.
+    out.st_birthtimespec = timeFromHost((host.stx_mask & STATX_BTIME) != 0 ? host.stx_btime : host.stx_ctime);
+    out.st_size = static_cast<std::int64_t>(host.stx_size);
+    out.st_blocks = static_cast<std::int64_t>(host.stx_blocks);
+    out.st_blksize = static_cast<std::int32_t>(host.stx_blksize);
+    return out;
+}
+
+std::uint64_t VariadicArguments::next() {
+    const std::uint64_t slot = registers_.sp + 8 * used_;
+    if (!Cpu::current().onStack(slot, 8)) {
+        guestFault(std::string(function_) + ": guest code asks for more variadic arguments than it passed");
+    }
+    ++used_;
+    return *reinterpret_cast<const std::uint64_t*>(slot);
+}
+
+} // namespace dyld::darwin

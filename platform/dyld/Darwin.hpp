@@ -1,0 +1,119 @@
+// Darwin's C library values and records as arm64 guest code sees them, and their translation to the host's.
+#pragma once
+
+#include "dyld/Cpu.hpp"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+struct stat;
+struct statx;
+
+namespace dyld::darwin {
+
+// Error numbers. A host number Darwin has no name for reads as EIO.
+constexpr int kEIO = 5;
+constexpr int kEFAULT = 14;
+constexpr int kEINVAL = 22;
+constexpr int kEOVERFLOW = 84;
+int errorFromHost(int hostError);
+// The host's number for a Darwin one, nullopt for one that Darwin does not define.
+std::optional<int> errorToHost(int darwinError);
+
+// The calling thread's errno, where `__error()` points guest code.
+int* guestErrno();
+// Sets the guest's errno from the host's and passes `result` on: `return failing(::close(fd));`.
+template <class T> T failing(T result) {
+    if (result < 0) {
+        *guestErrno() = errorFromHost(errno);
+    }
+    return result;
+}
+// Sets the guest's errno to a Darwin number and yields -1.
+int refuse(int darwinError);
+
+// open(2) flags; nullopt for a flag the host cannot honour as Darwin means it.
+std::optional<int> openFlagsToHost(int darwinFlags);
+// The status flags F_GETFL reports (access mode, O_NONBLOCK, O_APPEND), in Darwin's values.
+int statusFlagsFromHost(int hostFlags);
+// Signal numbers 1-31; nullopt for one the other side has no name for.
+std::optional<int> signalToHost(int darwinSignal);
+std::optional<int> signalFromHost(int hostSignal);
+// A wait status with the host's signal numbers in it, given Darwin's.
+int waitStatusFromHost(int hostStatus);
+// waitpid and waitid options (WNOHANG, WEXITED, WNOWAIT); nullopt for others.
+std::optional<int> waitOptionsToHost(int darwinOptions);
+// posix_spawnattr flags (POSIX_SPAWN_SETPGROUP); nullopt for others.
+std::optional<short> spawnFlagsToHost(short darwinFlags);
+
+// struct stat on arm64 (64-bit inodes).
+struct Timespec {
+    std::int64_t tv_sec;
+    std::int64_t tv_nsec;
+};
+struct Stat {
+    std::int32_t st_dev;
+    std::uint16_t st_mode;
+    std::uint16_t st_nlink;
+    std::uint64_t st_ino;
+    std::uint32_t st_uid;
+    std::uint32_t st_gid;
+    std::int32_t st_rdev;
+    Timespec st_atimespec;
+    Timespec st_mtimespec;
+    Timespec st_ctimespec;
+    Timespec st_birthtimespec;
+    std::int64_t st_size;
+    std::int64_t st_blocks;
+    std::int32_t st_blksize;
+    std::uint32_t st_flags;
+    std::uint32_t st_gen;
+    std::int32_t st_lspare;
+    std::int64_t st_qspare[2];
+};
+static_assert(sizeof(Stat) == 144 && offsetof(Stat, st_ino) == 8 && offsetof(Stat, st_atimespec) == 32 &&
+              offsetof(Stat, st_size) == 96 && offsetof(Stat, st_blksize) == 112 &&
+              offsetof(Stat, st_qspare) == 128);
+Stat statFromHost(const struct statx& host);
+
+// struct timeval: microseconds are 32 bits, then padding.
+struct Timeval {
+    std::int64_t tv_sec;
+    std::int32_t tv_usec;
+};
+static_assert(sizeof(Timeval) == 16);
+
+// siginfo_t as waitid fills it (its fields named apart from the host's, whose names are macros).
+struct Siginfo {
+    std::int32_t signo;
+    std::int32_t error;
+    std::int32_t code;
+    std::int32_t pid;
+    std::uint32_t uid;
+    std::int32_t status;
+    std::uint64_t address;
+    std::uint64_t value;
+    std::int64_t band;
+    std::uint64_t pad[7];
+};
+static_assert(sizeof(Siginfo) == 104 && offsetof(Siginfo, address) == 24 && offsetof(Siginfo, band) == 40);
+
+// The arguments of a variadic call, read as Apple's arm64 convention passes them: the fixed ones in
+// registers, each variadic one in an 8-byte stack slot from the caller's stack pointer.
+class VariadicArguments {
+  public:
+    VariadicArguments(const Registers& registers, const char* function)
+        : registers_(registers), function_(function) {}
+    // The next slot's 64 bits; a read past the caller's stack is a guest fault.
+    std::uint64_t next();
+    const char* function() const { return function_; }
+
+  private:
+    const Registers& registers_;
+    const char* function_;
+    std::size_t used_ = 0;
+};
+
+} // namespace dyld::darwin

@@ -1,0 +1,143 @@
+// libSystem's file calls: Darwin's open flags, errno and struct stat translated to the host's and back.
+// A call that may wait (a lock, a pipe, a FIFO) lets guest code on other threads run meanwhile.
+#include "dyld/Bindings.hpp"
+#include "dyld/Darwin.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+
+namespace dyld {
+
+namespace {
+
+using darwin::failing;
+using darwin::refuse;
+
+constexpr int kO_CREAT = 0x200;
+constexpr int kF_GETFD = 1, kF_SETFD = 2, kF_GETFL = 3, kF_SETFL = 4;
+constexpr int kFD_CLOEXEC = 1;
+constexpr int kO_NONBLOCK = 0x4, kO_APPEND = 0x8;
+
+std::uint64_t intResult(long long value) { return static_cast<std::uint64_t>(value); }
+
+// open(path, flags, ...): the mode, read only with O_CREAT, is the first variadic slot.
+void openFile(Registers& r) {
+    const auto* path = reinterpret_cast<const char*>(r.x[0]);
+    const int flags = static_cast<int>(r.x[1]);
+    darwin::VariadicArguments rest(r, "open");
+    const unsigned mode = (flags & kO_CREAT) != 0 ? static_cast<unsigned>(rest.next()) & 07777 : 0;
+    const auto host = darwin::openFlagsToHost(flags);
+    if (!host) {
+        r.x[0] = intResult(refuse(darwin::kEINVAL));
+        return;
+    }
+    Cpu::Waiting waiting; // opening a FIFO waits for its other end
+    r.x[0] = intResult(failing(::open(path, *host, mode)));
+}
+
+// fcntl(fd, command, ...): the commands the C library's users here need; others are refused.
+void controlFile(Registers& r) {
+    const int fd = static_cast<int>(r.x[0]);
+    const int command = static_cast<int>(r.x[1]);
+    darwin::VariadicArguments rest(r, "fcntl");
+    int result = 0;
+    switch (command) {
+    case kF_GETFD:
+        result = failing(::fcntl(fd, F_GETFD));
+        result = result < 0 ? result : ((result & FD_CLOEXEC) != 0 ? kFD_CLOEXEC : 0);
+        break;
+    case kF_SETFD:
+        result = failing(
+            ::fcntl(fd, F_SETFD, (static_cast<int>(rest.next()) & kFD_CLOEXEC) != 0 ? FD_CLOEXEC : 0));
+        break;
+    case kF_GETFL:
+        result = failing(::fcntl(fd, F_GETFL));
+        result = result < 0 ? result : darwin::statusFlagsFromHost(result);
+        break;
+    case kF_SETFL: {
+        const int flags = static_cast<int>(rest.next());
+        result = failing(::fcntl(fd, F_SETFL,
+                                 ((flags & kO_NONBLOCK) != 0 ? O_NONBLOCK : 0) |
+                                     ((flags & kO_APPEND) != 0 ? O_APPEND : 0)));
+        break;
+    }
+    default:
+        result = refuse(darwin::kEINVAL);
+    }
+    r.x[0] = intResult(result);
+}
+
+int statWith(int fd, const char* path, int flags, void* into) {
+    struct statx host {};
+    if (failing(::statx(fd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &host)) != 0) {
+        return -1;
+    }
+    if (into == nullptr) {
+        return refuse(darwin::kEFAULT);
+    }
+    *static_cast<darwin::Stat*>(into) = darwin::statFromHost(host);
+    return 0;
+}
+int fileStatus(int fd, void* into) { return statWith(fd, "", AT_EMPTY_PATH, into); }
+int linkStatus(const char* path, void* into) {
+    if (path == nullptr) {
+        return refuse(darwin::kEFAULT);
+    }
+    return statWith(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, into);
+}
+
+int closeFile(int fd) { return failing(::close(fd)); }
+long readFile(int fd, void* bytes, unsigned long size) {
+    Cpu::Waiting waiting;
+    return failing(::read(fd, bytes, size));
+}
+long writeFile(int fd, const void* bytes, unsigned long size) {
+    Cpu::Waiting waiting;
+    return failing(::write(fd, bytes, size));
+}
+int makePipe(int* ends) { return failing(::pipe(ends)); }
+// struct pollfd and the event bits are the same on both sides.
+int pollFiles(void* files, unsigned count, int timeout) {
+    Cpu::Waiting waiting;
+    return failing(::poll(static_cast<pollfd*>(files), count, timeout));
+}
+int unlinkFile(const char* path) { return failing(::unlink(path)); }
+int linkFile(const char* existing, const char* made) { return failing(::link(existing, made)); }
+int renameFile(const char* from, const char* to) { return failing(::rename(from, to)); }
+int changeMode(int fd, unsigned short mode) { return failing(::fchmod(fd, mode & 07777)); }
+int truncateFile(int fd, long long length) { return failing(::ftruncate(fd, length)); }
+// LOCK_SH, LOCK_EX, LOCK_NB and LOCK_UN are numbered alike.
+int lockFile(int fd, int operation) {
+    Cpu::Waiting waiting;
+    return failing(::flock(fd, operation));
+}
+
+const std::array bindings{
+    Binding{"_open", raw<openFile>},
+    Binding{"_fcntl", raw<controlFile>},
+    Binding{"_fstat", call<fileStatus>},
+    Binding{"_lstat", call<linkStatus>},
+    Binding{"_close", call<closeFile>},
+    Binding{"_read", call<readFile>},
+    Binding{"_write", call<writeFile>},
+    Binding{"_pipe", call<makePipe>},
+    Binding{"_poll", call<pollFiles>},
+    Binding{"_unlink", call<unlinkFile>},
+    Binding{"_link", call<linkFile>},
+    Binding{"_rename", call<renameFile>},
+    Binding{"_fchmod", call<changeMode>},
+    Binding{"_ftruncate", call<truncateFile>},
+    Binding{"_flock", call<lockFile>},
+};
+
+} // namespace
+
+std::span<const Binding> fileBindings() { return bindings; }
+
+} // namespace dyld

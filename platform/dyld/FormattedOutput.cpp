@@ -1,0 +1,369 @@
+#include "dyld/FormattedOutput.hpp"
+
+#include "dyld/Bindings.hpp"
+#include "dyld/Darwin.hpp"
+
+#include <array>
+#include <bit>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace dyld {
+
+namespace {
+
+// Far beyond any text the project formats, and small enough that no conversion needs much memory.
+constexpr int kMaxWidth = 1 << 16;
+
+enum class Length { None, Char, Short, Long, LongLong, Size, Max, Difference, LongDouble };
+
+// One conversion done by the host's printf, whose formats agree with Darwin's for these.
+template <class T> std::string hostPiece(const std::string& spec, T value) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    const int size = std::snprintf(nullptr, 0, spec.c_str(), value);
+    std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    std::snprintf(text.data(), text.size() + 1, spec.c_str(), value);
+#pragma GCC diagnostic pop
+    return text;
+}
+
+class Formatter {
+  public:
+    Formatter(const char* format, const std::function<std::uint64_t()>& next,
+              const std::function<void(std::string_view)>& out)
+        : format_(format), at_(format), next_(next), out_(out) {}
+
+    bool run(std::string& error) {
+        while (*at_ != '\0') {
+            if (*at_ != '%') {
+                const char* start = at_;
+                while (*at_ != '\0' && *at_ != '%') {
+                    ++at_;
+                }
+                out_(std::string_view(start, static_cast<std::size_t>(at_ - start)));
+                continue;
+            }
+            const char* start = at_++;
+            if (!conversion()) {
+                std::string shown(format_, std::min<std::size_t>(std::strlen(format_), 80));
+                error = "the format \"" + shown + "\" " + problem_ + " at offset " +
+                        std::to_string(start - format_);
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    bool fail(std::string problem) {
+        problem_ = std::move(problem);
+        return false;
+    }
+
+    // Digits of a width or precision; false past the limit or for a positional argument ("%1$d").
+    bool number(int& into) {
+        long long value = 0;
+        while (*at_ >= '0' && *at_ <= '9') {
+            value = value * 10 + (*at_++ - '0');
+            if (value > kMaxWidth) {
+                return fail("asks for a width or precision over " + std::to_string(kMaxWidth));
+            }
+        }
+        if (*at_ == '$') {
+            return fail("names an argument by position, which this C library does not take");
+        }
+        into = static_cast<int>(value);
+        return true;
+    }
+
+    int starArgument() { return static_cast<int>(static_cast<std::uint32_t>(next_())); }
+
+    bool conversion() {
+        std::string flags;
+        while (*at_ != '\0' && std::strchr("-+ #0", *at_) != nullptr) {
+            if (flags.find(*at_) == std::string::npos) {
+                flags += *at_;
+            }
+            ++at_;
+        }
+        int width = -1;
+        if (*at_ == '*') {
+            ++at_;
+            long long given = starArgument();
+            if (given < 0) {
+                flags += '-';
+                given = -given;
+            }
+            if (given > kMaxWidth) {
+                return fail("asks for a width over " + std::to_string(kMaxWidth));
+            }
+            width = static_cast<int>(given);
+        } else if (*at_ >= '1' && *at_ <= '9' && !number(width)) {
+            return false;
+        }
+        int precision = -1;
+        if (*at_ == '.') {
+            ++at_;
+            if (*at_ == '*') {
+                ++at_;
+                const int given = starArgument();
+                if (given > kMaxWidth) {
+                    return fail("asks for a precision over " + std::to_string(kMaxWidth));
+                }
+                precision = given < 0 ? -1 : given;
+            } else if (!number(precision)) {
+                return false;
+            }
+        }
+        const Length length = lengthModifier();
+        const char kind = *at_;
+        if (kind == '\0') {
+            return fail("ends inside a conversion");
+        }
+        ++at_;
+        std::string spec = "%" + flags;
+        if (width >= 0) {
+            spec += std::to_string(width);
+        }
+        if (precision >= 0) {
+            spec += "." + std::to_string(precision);
+        }
+        switch (kind) {
+        case 'd':
+        case 'i':
+            return signedInteger(spec, length, kind);
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X':
+            return unsignedInteger(spec, length, kind);
+        case 'c':
+            if (length != Length::None) {
+                return fail("has a wide or sized %c");
+            }
+            out_(hostPiece(spec + 'c', static_cast<int>(static_cast<unsigned char>(next_()))));
+            return true;
+        case 's':
+            return string(spec, length);
+        case 'p':
+            return pointer(flags, width, length);
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            if (length != Length::None && length != Length::Long && length != Length::LongDouble) {
+                return fail(std::string("has a length that does not apply to %") + kind);
+            }
+            // A long double is a double on Apple's arm64.
+            out_(hostPiece(spec + kind, std::bit_cast<double>(next_())));
+            return true;
+        case '%':
+            out_("%");
+            return true;
+        case 'n':
+            return fail("has %n, which would write through a pointer; it is refused");
+        default:
+            return fail(std::string("has a conversion %") + kind + " that this C library does not know");
+        }
+    }
+
+    Length lengthModifier() {
+        switch (*at_) {
+        case 'h':
+            ++at_;
+            if (*at_ == 'h') {
+                ++at_;
+                return Length::Char;
+            }
+            return Length::Short;
+        case 'l':
+            ++at_;
+            if (*at_ == 'l') {
+                ++at_;
+                return Length::LongLong;
+            }
+            return Length::Long;
+        case 'q':
+            ++at_;
+            return Length::LongLong;
+        case 'z':
+            ++at_;
+            return Length::Size;
+        case 'j':
+            ++at_;
+            return Length::Max;
+        case 't':
+            ++at_;
+            return Length::Difference;
+        case 'L':
+            ++at_;
+            return Length::LongDouble;
+        default:
+            return Length::None;
+        }
+    }
+
+    bool signedInteger(const std::string& spec, Length length, char kind) {
+        const std::uint64_t bits = next_();
+        switch (length) {
+        case Length::None:
+            out_(hostPiece(spec + kind, static_cast<int>(bits)));
+            return true;
+        case Length::Char:
+            out_(hostPiece(spec + kind, static_cast<int>(static_cast<signed char>(bits))));
+            return true;
+        case Length::Short:
+            out_(hostPiece(spec + kind, static_cast<int>(static_cast<short>(bits))));
+            return true;
+        case Length::LongDouble:
+            return fail(std::string("has %L") + kind);
+        default: // every other length is 64 bits on arm64
+            out_(hostPiece(spec + "ll" + kind, static_cast<long long>(bits)));
+            return true;
+        }
+    }
+
+    bool unsignedInteger(const std::string& spec, Length length, char kind) {
+        const std::uint64_t bits = next_();
+        switch (length) {
+        case Length::None:
+            out_(hostPiece(spec + kind, static_cast<unsigned>(bits)));
+            return true;
+        case Length::Char:
+            out_(hostPiece(spec + kind, static_cast<unsigned>(static_cast<unsigned char>(bits))));
+            return true;
+        case Length::Short:
+            out_(hostPiece(spec + kind, static_cast<unsigned>(static_cast<unsigned short>(bits))));
+            return true;
+        case Length::LongDouble:
+            return fail(std::string("has %L") + kind);
+        default:
+            out_(hostPiece(spec + "ll" + kind, static_cast<unsigned long long>(bits)));
+            return true;
+        }
+    }
+
+    bool string(const std::string& spec, Length length) {
+        if (length != Length::None) {
+            return fail("has a wide or sized %s");
+        }
+        const auto* text = reinterpret_cast<const char*>(next_());
+        out_(hostPiece(spec + 's', text == nullptr ? "(null)" : text));
+        return true;
+    }
+
+    // Darwin writes a pointer as 0x and its hexadecimal digits, null as 0x0.
+    bool pointer(const std::string& flags, int width, Length length) {
+        if (length != Length::None) {
+            return fail("has a sized %p");
+        }
+        const std::string digits = "0x" + hostPiece("%llx", static_cast<unsigned long long>(next_()));
+        std::string spec = flags.find('-') != std::string::npos ? "%-" : "%";
+        if (width >= 0) {
+            spec += std::to_string(width);
+        }
+        out_(hostPiece(spec + 's', digits.c_str()));
+        return true;
+    }
+
+    const char* format_;
+    const char* at_;
+    const std::function<std::uint64_t()>& next_;
+    const std::function<void(std::string_view)>& out_;
+    std::string problem_;
+};
+
+// The output of a guest printf call, or a guest fault for a format it cannot follow.
+std::size_t formatCall(const char* function, const char* format, darwin::VariadicArguments& arguments,
+                       const std::function<void(std::string_view)>& out) {
+    if (format == nullptr) {
+        guestFault(std::string(function) + ": guest code passed no format");
+    }
+    std::size_t total = 0;
+    std::string error;
+    const bool done = formatGuest(
+        format, [&] { return arguments.next(); },
+        [&](std::string_view piece) {
+            total += piece.size();
+            out(piece);
+        },
+        error);
+    if (!done) {
+        guestFault(std::string(function) + ": " + error);
+    }
+    return total;
+}
+
+// An int result, or -1 with EOVERFLOW for a length an int cannot hold.
+std::uint64_t lengthResult(std::size_t total) {
+    if (total > INT_MAX) {
+        return static_cast<std::uint64_t>(static_cast<long long>(darwin::refuse(darwin::kEOVERFLOW)));
+    }
+    return total;
+}
+
+// fprintf(stream, format, ...): the guest holds no streams but the standard ones the host gave it.
+void printToStream(Registers& r) {
+    auto* stream = reinterpret_cast<FILE*>(r.x[0]);
+    if (stream != stderr && stream != stdout) {
+        guestFault("fprintf: guest code wrote to a stream that is not stdout or stderr");
+    }
+    darwin::VariadicArguments arguments(r, "fprintf");
+    std::string text;
+    formatCall("fprintf", reinterpret_cast<const char*>(r.x[1]), arguments,
+               [&](std::string_view piece) { text.append(piece); });
+    if (std::fwrite(text.data(), 1, text.size(), stream) != text.size()) {
+        r.x[0] = static_cast<std::uint64_t>(static_cast<long long>(darwin::refuse(darwin::kEIO)));
+        return;
+    }
+    r.x[0] = lengthResult(text.size());
+}
+
+// snprintf(buffer, size, format, ...): writes at most size - 1 bytes and a NUL, and returns the whole
+// length.
+void printToBuffer(Registers& r) {
+    auto* buffer = reinterpret_cast<char*>(r.x[0]);
+    const std::size_t size = r.x[1];
+    if (buffer == nullptr && size > 0) {
+        guestFault("snprintf: guest code passed no buffer");
+    }
+    darwin::VariadicArguments arguments(r, "snprintf");
+    std::size_t written = 0;
+    const std::size_t room = size > 0 ? size - 1 : 0;
+    const std::size_t total =
+        formatCall("snprintf", reinterpret_cast<const char*>(r.x[2]), arguments, [&](std::string_view piece) {
+            const std::size_t copied = std::min(piece.size(), room - written);
+            if (copied > 0) {
+                std::memcpy(buffer + written, piece.data(), copied);
+                written += copied;
+            }
+        });
+    if (size > 0) {
+        buffer[written] = '\0';
+    }
+    r.x[0] = lengthResult(total);
+}
+
+const std::array bindings{
+    Binding{"___stderrp", object<&stderr>},
+    Binding{"___stdoutp", object<&stdout>},
+    Binding{"_fprintf", raw<printToStream>},
+    Binding{"_snprintf", raw<printToBuffer>},
+};
+
+} // namespace
+
+bool formatGuest(const char* format, const std::function<std::uint64_t()>& next,
+                 const std::function<void(std::string_view)>& out, std::string& error) {
+    return Formatter(format, next, out).run(error);
+}
+
+std::span<const Binding> formattedOutputBindings() { return bindings; }
+
+} // namespace dyld

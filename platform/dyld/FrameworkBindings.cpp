@@ -1,0 +1,52 @@
+// The data and functions that the settings bundle imports from frameworks other than the runtime's
+// and the C library's: found in the device's stand-in of each, which is loaded for them.
+#include "dyld/Bindings.hpp"
+
+#include <dlfcn.h>
+
+#include <array>
+
+namespace dyld {
+
+namespace {
+
+// Where each stand-in lies in the device. MobileGestalt's install name is under /usr/lib on a phone,
+// where the host's own libraries are, so its stand-in lives among the private frameworks.
+constexpr char kUIKit[] = "/System/Library/Frameworks/UIKit.framework/UIKit";
+constexpr char kSocial[] = "/System/Library/Frameworks/Social.framework/Social";
+constexpr char kMobileGestalt[] = "/System/Library/PrivateFrameworks/MobileGestalt.framework/MobileGestalt";
+
+void* exported(const char* library, std::string_view symbol) {
+    void* handle = dlopen(library, RTLD_NOW | RTLD_GLOBAL);
+    void* found = handle == nullptr ? nullptr : dlsym(handle, std::string(symbol.substr(1)).c_str());
+    if (found == nullptr) {
+        guestFault(std::string(symbol) + " is not exported by " + library + " in this device");
+    }
+    return found;
+}
+
+// A variable of the stand-in, at its address.
+template <const char* Library> std::uint64_t data(std::string_view symbol) {
+    return reinterpret_cast<std::uint64_t>(exported(Library, symbol));
+}
+
+// A function of the stand-in with the C prototype `F`.
+template <const char* Library, class F> std::uint64_t function(std::string_view symbol) {
+    static const std::uint64_t address =
+        Signature::of(encodingOf(F{})).callableByGuest(exported(Library, symbol), std::string(symbol));
+    return address;
+}
+
+using CopyAnswer = const void* (*)(const void*);
+
+const std::array bindings{
+    Binding{"_NSForegroundColorAttributeName", data<kUIKit>},
+    Binding{"_SLServiceTypeTwitter", data<kSocial>},
+    Binding{"_MGCopyAnswer", function<kMobileGestalt, CopyAnswer>},
+};
+
+} // namespace
+
+std::span<const Binding> frameworkBindings() { return bindings; }
+
+} // namespace dyld

@@ -1,0 +1,140 @@
+// The rest of libSystem's C library that the project imports: errno, the environment, bytes and
+// characters, error texts, the time of day, random numbers, dispatch_once_f and Darwin's mutex.
+#include "dispatch/dispatch.h"
+#include "dyld/Bindings.hpp"
+#include "dyld/Darwin.hpp"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+extern char** environ;
+
+namespace dyld {
+
+namespace {
+
+int* errorLocation() { return darwin::guestErrno(); }
+void* environment() { return &environ; }
+
+void* findByte(const void* bytes, int byte, unsigned long size) {
+    return const_cast<void*>(std::memchr(bytes, byte, size));
+}
+int compareBytes(const void* a, const void* b, unsigned long size) { return std::memcmp(a, b, size); }
+void* moveBytes(void* to, const void* from, unsigned long size) { return std::memmove(to, from, size); }
+// The C locale's, for every int: the host's tables only take EOF and the unsigned chars.
+int lowerCase(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+int upperCase(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+const char* errorText(int darwinError) {
+    if (const auto host = darwin::errorToHost(darwinError)) {
+        return std::strerror(*host);
+    }
+    thread_local char unknown[48];
+    std::snprintf(unknown, sizeof unknown, "Unknown error: %d", darwinError);
+    return unknown;
+}
+
+int timeOfDay(void* into, void* zone) {
+    timeval now{};
+    if (darwin::failing(::gettimeofday(&now, static_cast<struct timezone*>(zone))) != 0) {
+        return -1;
+    }
+    if (into != nullptr) {
+        *static_cast<darwin::Timeval*>(into) = {now.tv_sec, static_cast<std::int32_t>(now.tv_usec)};
+    }
+    return 0;
+}
+
+unsigned randomBelow(unsigned bound) { return ::arc4random_uniform(bound); }
+
+void onceWithFunction(long* predicate, void* context, std::uint64_t function) {
+    dispatch_once_f(predicate, context, hostFunction<void (*)(void*)>(function));
+}
+
+// Darwin's pthread_mutex_t: a signature word, then 56 opaque bytes that hold a host mutex from first use.
+struct GuestMutex {
+    std::atomic<long> signature;
+    alignas(pthread_mutex_t) unsigned char opaque[56];
+};
+static_assert(sizeof(GuestMutex) == 64 && sizeof(pthread_mutex_t) <= 56);
+constexpr long kStaticInitializer = 0x32AAABA7;
+constexpr long kMaking = 0x4d4b4e47;
+constexpr long kMade = 0x4d555458;
+
+// The host mutex inside a guest one, made by whichever thread comes first; null for a word that is
+// no mutex.
+pthread_mutex_t* hostMutex(GuestMutex* mutex) {
+    if (mutex == nullptr) {
+        return nullptr;
+    }
+    for (;;) {
+        long seen = mutex->signature.load(std::memory_order_acquire);
+        if (seen == kMade) {
+            return reinterpret_cast<pthread_mutex_t*>(mutex->opaque);
+        }
+        if (seen == kStaticInitializer &&
+            mutex->signature.compare_exchange_strong(seen, kMaking, std::memory_order_acq_rel)) {
+            auto* made = new (mutex->opaque) pthread_mutex_t;
+            pthread_mutex_init(made, nullptr);
+            mutex->signature.store(kMade, std::memory_order_release);
+            return made;
+        }
+        if (seen != kMaking && seen != kStaticInitializer) {
+            return nullptr;
+        }
+        sched_yield(); // another thread is making it
+    }
+}
+
+int lockMutex(void* mutex) {
+    pthread_mutex_t* host = hostMutex(static_cast<GuestMutex*>(mutex));
+    if (host == nullptr) {
+        return darwin::kEINVAL;
+    }
+    int error = pthread_mutex_trylock(host);
+    if (error == EBUSY) {
+        // Its holder may be guest code on another thread, which must be let run to let it go.
+        Cpu::Waiting waiting;
+        error = pthread_mutex_lock(host);
+    }
+    return darwin::errorFromHost(error);
+}
+
+int unlockMutex(void* mutex) {
+    pthread_mutex_t* host = hostMutex(static_cast<GuestMutex*>(mutex));
+    if (host == nullptr) {
+        return darwin::kEINVAL;
+    }
+    return darwin::errorFromHost(pthread_mutex_unlock(host));
+}
+
+const std::array bindings{
+    Binding{"___error", call<errorLocation>},
+    Binding{"__NSGetEnviron", call<environment>},
+    Binding{"_memchr", call<findByte>},
+    Binding{"_memcmp", call<compareBytes>},
+    Binding{"_memmove", call<moveBytes>},
+    Binding{"_tolower", call<lowerCase>},
+    Binding{"_toupper", call<upperCase>},
+    Binding{"_strerror", call<errorText>},
+    Binding{"_gettimeofday", call<timeOfDay>},
+    Binding{"_arc4random_uniform", call<randomBelow>},
+    Binding{"_dispatch_once_f", call<onceWithFunction>},
+    Binding{"_pthread_mutex_lock", call<lockMutex>},
+    Binding{"_pthread_mutex_unlock", call<unlockMutex>},
+};
+
+} // namespace
+
+std::span<const Binding> libcBindings() { return bindings; }
+
+} // namespace dyld

@@ -1,0 +1,208 @@
+// libSystem's process calls: signals, waiting for children (Darwin's wait options and siginfo_t), and
+// posix_spawn, whose attribute and action objects are each one pointer on Darwin: to a host object
+// that only these calls hand out.
+#include "dyld/Bindings.hpp"
+#include "dyld/Darwin.hpp"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <mutex>
+#include <set>
+
+namespace dyld {
+
+namespace {
+
+using darwin::failing;
+using darwin::refuse;
+
+int sendSignal(int pid, int signal) {
+    const auto host = darwin::signalToHost(signal);
+    if (!host) {
+        return refuse(darwin::kEINVAL);
+    }
+    return failing(::kill(pid, *host));
+}
+
+int waitForChild(int pid, int* status, int options) {
+    const auto host = darwin::waitOptionsToHost(options);
+    if (!host) {
+        return refuse(darwin::kEINVAL);
+    }
+    int hostStatus = 0;
+    int result = 0;
+    {
+        Cpu::Waiting waiting;
+        result = failing(::waitpid(pid, &hostStatus, *host));
+    }
+    if (result > 0 && status != nullptr) {
+        *status = darwin::waitStatusFromHost(hostStatus);
+    }
+    return result;
+}
+
+// P_ALL, P_PID and P_PGID are numbered alike.
+int waitForState(int type, unsigned id, void* into, int options) {
+    const auto host = darwin::waitOptionsToHost(options);
+    if (!host || type < P_ALL || type > P_PGID) {
+        return refuse(darwin::kEINVAL);
+    }
+    siginfo_t info{};
+    int result = 0;
+    {
+        Cpu::Waiting waiting;
+        result = failing(::waitid(static_cast<idtype_t>(type), id, &info, *host));
+    }
+    if (result != 0 || into == nullptr) {
+        return result;
+    }
+    darwin::Siginfo out{};
+    // With WNOHANG and no child ready, nothing is reported: the process id stays 0.
+    if (info.si_pid != 0) {
+        out.signo = darwin::signalFromHost(info.si_signo).value_or(0);
+        out.code = info.si_code; // CLD_EXITED, CLD_KILLED, ... are numbered alike
+        out.pid = info.si_pid;
+        out.uid = info.si_uid;
+        out.status = info.si_code == CLD_EXITED
+                            ? info.si_status
+                            : darwin::signalFromHost(info.si_status).value_or(info.si_status);
+    }
+    *static_cast<darwin::Siginfo*>(into) = out;
+    return 0;
+}
+
+// The live objects of one kind: a pointer guest code passes is used only if these calls made it.
+template <class T> class Handles {
+  public:
+    int make(void** handle, int (*init)(T*)) {
+        if (handle == nullptr) {
+            return darwin::kEINVAL;
+        }
+        auto* made = new T;
+        if (const int error = init(made); error != 0) {
+            delete made;
+            return darwin::errorFromHost(error);
+        }
+        std::lock_guard<std::mutex> hold(lock_);
+        live_.insert(made);
+        *handle = made;
+        return 0;
+    }
+    T* find(void* const* handle) {
+        if (handle == nullptr) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = live_.find(static_cast<T*>(*handle));
+        return it == live_.end() ? nullptr : *it;
+    }
+    int destroy(void** handle, int (*destroy)(T*)) {
+        T* found = find(handle);
+        if (found == nullptr) {
+            return darwin::kEINVAL;
+        }
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            live_.erase(found);
+        }
+        destroy(found);
+        delete found;
+        *handle = nullptr;
+        return 0;
+    }
+
+  private:
+    std::mutex lock_;
+    std::set<T*> live_;
+};
+
+Handles<posix_spawn_file_actions_t>& fileActions() {
+    static auto* const handles = new Handles<posix_spawn_file_actions_t>();
+    return *handles;
+}
+Handles<posix_spawnattr_t>& attributes() {
+    static auto* const handles = new Handles<posix_spawnattr_t>();
+    return *handles;
+}
+
+int initActions(void** handle) { return fileActions().make(handle, posix_spawn_file_actions_init); }
+int destroyActions(void** handle) { return fileActions().destroy(handle, posix_spawn_file_actions_destroy); }
+int addOpen(void** handle, int fd, const char* path, int flags, unsigned short mode) {
+    auto* actions = fileActions().find(handle);
+    const auto hostFlags = darwin::openFlagsToHost(flags);
+    if (actions == nullptr || !hostFlags || path == nullptr) {
+        return darwin::kEINVAL;
+    }
+    return darwin::errorFromHost(posix_spawn_file_actions_addopen(actions, fd, path, *hostFlags, mode & 07777));
+}
+int addDup2(void** handle, int fd, int to) {
+    auto* actions = fileActions().find(handle);
+    if (actions == nullptr) {
+        return darwin::kEINVAL;
+    }
+    return darwin::errorFromHost(posix_spawn_file_actions_adddup2(actions, fd, to));
+}
+
+int initAttributes(void** handle) { return attributes().make(handle, posix_spawnattr_init); }
+int destroyAttributes(void** handle) { return attributes().destroy(handle, posix_spawnattr_destroy); }
+int setFlags(void** handle, short flags) {
+    auto* found = attributes().find(handle);
+    const auto host = darwin::spawnFlagsToHost(flags);
+    if (found == nullptr || !host) {
+        return darwin::kEINVAL;
+    }
+    return darwin::errorFromHost(posix_spawnattr_setflags(found, *host));
+}
+int setGroup(void** handle, int group) {
+    auto* found = attributes().find(handle);
+    if (found == nullptr) {
+        return darwin::kEINVAL;
+    }
+    return darwin::errorFromHost(posix_spawnattr_setpgroup(found, group));
+}
+
+// Like the calls above, posix_spawn returns an error number rather than setting errno.
+int spawn(int* pid, const char* path, void* const* actionsHandle, void* const* attributesHandle,
+          char* const* argv, char* const* envp) {
+    const posix_spawn_file_actions_t* actions = nullptr;
+    const posix_spawnattr_t* attrs = nullptr;
+    if (actionsHandle != nullptr && (actions = fileActions().find(actionsHandle)) == nullptr) {
+        return darwin::kEINVAL;
+    }
+    if (attributesHandle != nullptr && (attrs = attributes().find(attributesHandle)) == nullptr) {
+        return darwin::kEINVAL;
+    }
+    if (path == nullptr || argv == nullptr) {
+        return darwin::kEFAULT;
+    }
+    pid_t child = 0;
+    const int error = posix_spawn(&child, path, actions, attrs, argv, envp);
+    if (error == 0 && pid != nullptr) {
+        *pid = child;
+    }
+    return darwin::errorFromHost(error);
+}
+
+const std::array bindings{
+    Binding{"_kill", call<sendSignal>},
+    Binding{"_waitpid", call<waitForChild>},
+    Binding{"_waitid", call<waitForState>},
+    Binding{"_posix_spawn", call<spawn>},
+    Binding{"_posix_spawn_file_actions_init", call<initActions>},
+    Binding{"_posix_spawn_file_actions_destroy", call<destroyActions>},
+    Binding{"_posix_spawn_file_actions_addopen", call<addOpen>},
+    Binding{"_posix_spawn_file_actions_adddup2", call<addDup2>},
+    Binding{"_posix_spawnattr_init", call<initAttributes>},
+    Binding{"_posix_spawnattr_destroy", call<destroyAttributes>},
+    Binding{"_posix_spawnattr_setflags", call<setFlags>},
+    Binding{"_posix_spawnattr_setpgroup", call<setGroup>},
+};
+
+} // namespace
+
+std::span<const Binding> processBindings() { return bindings; }
+
+} // namespace dyld

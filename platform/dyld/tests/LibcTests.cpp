@@ -1,0 +1,274 @@
+// The C library as arm64 guest code sees it: Darwin's flags, errno, struct stat, wait statuses and
+// siginfo_t, formatted output and the mutex, from a library built for the phone that calls them as the
+// settings bundle does.
+#include "dyld/Bindings.hpp"
+#include "dyld/Darwin.hpp"
+#include "dyld/Dyld.hpp"
+#include "dyld/FormattedOutput.hpp"
+
+#include <dlfcn.h>
+#include <pthread.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// Darwin's values, as the phone's headers give them.
+constexpr int kO_RDONLY = 0, kO_WRONLY = 1, kO_NOFOLLOW = 0x100, kO_CREAT = 0x200, kO_EXCL = 0x800;
+constexpr int kEEXIST = 17, kELOOP = 62, kENOENT = 2, kEINVAL = 22, kEAGAIN = 35;
+constexpr int kSIGCHLD = 20, kSIGUSR1 = 30;
+constexpr int kCLD_EXITED = 1, kCLD_KILLED = 2;
+
+const dyld::MachOImage& library() {
+    static const dyld::MachOImage* image = [] {
+        std::string error;
+        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Libc.dylib", error);
+        EXPECT_NE(loaded, nullptr) << error;
+        return loaded;
+    }();
+    return *image;
+}
+
+template <class F> F guest(const char* name) {
+    const auto address = library().symbol(name);
+    EXPECT_TRUE(address) << name;
+    return dyld::hostFunction<F>(address.value_or(0));
+}
+
+class LibcFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/libc-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf " + folder).c_str()); }
+    std::string at(const char* name) const { return folder + "/" + name; }
+    std::string folder;
+};
+
+TEST_F(LibcFiles, OpenTranslatesFlagsAndErrnoReadsDarwinsNumbers) {
+    auto openError = guest<int (*)(const char*, int)>("_libcOpenError");
+    const std::string file = at("file"), link = at("link");
+    ASSERT_EQ(openError(file.c_str(), kO_WRONLY | kO_CREAT | kO_EXCL), 0);
+    EXPECT_EQ(openError(file.c_str(), kO_WRONLY | kO_CREAT | kO_EXCL), kEEXIST);
+    ASSERT_EQ(::symlink(file.c_str(), link.c_str()), 0);
+    EXPECT_EQ(openError(link.c_str(), kO_RDONLY | kO_NOFOLLOW), kELOOP);
+    EXPECT_EQ(openError(link.c_str(), kO_RDONLY), 0);
+    EXPECT_EQ(openError(at("missing").c_str(), kO_RDONLY), kENOENT);
+    // O_SHLOCK has no host counterpart: refused rather than dropped.
+    EXPECT_EQ(openError(file.c_str(), kO_RDONLY | 0x10), kEINVAL);
+}
+
+TEST_F(LibcFiles, StatFillsDarwinsLayout) {
+    const std::string file = at("made"), link = at("link");
+    dyld::darwin::Stat about{};
+    ASSERT_EQ(guest<int (*)(const char*, const char*, void*)>("_libcCreate")(file.c_str(), "hello", &about), 0);
+    struct stat host {};
+    ASSERT_EQ(::stat(file.c_str(), &host), 0);
+    EXPECT_EQ(about.st_mode, S_IFREG | 0640); // the mode came through open's variadic argument
+    EXPECT_EQ(host.st_mode, S_IFREG | 0640);
+    EXPECT_EQ(about.st_size, 5);
+    EXPECT_EQ(about.st_nlink, 1);
+    EXPECT_EQ(about.st_ino, host.st_ino);
+    EXPECT_EQ(about.st_uid, host.st_uid);
+    EXPECT_EQ(about.st_mtimespec.tv_sec, host.st_mtim.tv_sec);
+    EXPECT_EQ(about.st_mtimespec.tv_nsec, host.st_mtim.tv_nsec);
+    EXPECT_EQ(about.st_blksize, host.st_blksize);
+
+    auto lstatOf = guest<int (*)(const char*, void*)>("_libcLstat");
+    ASSERT_EQ(::symlink("made", link.c_str()), 0);
+    ASSERT_EQ(::link(file.c_str(), at("second").c_str()), 0);
+    dyld::darwin::Stat linked{};
+    ASSERT_EQ(lstatOf(link.c_str(), &linked), 0);
+    EXPECT_EQ(linked.st_mode & S_IFMT, S_IFLNK);
+    EXPECT_EQ(linked.st_size, 4);
+    ASSERT_EQ(lstatOf(file.c_str(), &linked), 0);
+    EXPECT_EQ(linked.st_nlink, 2);
+    EXPECT_EQ(lstatOf(at("missing").c_str(), &linked), kENOENT);
+}
+
+TEST_F(LibcFiles, LinkRenameModeTruncateAndLocks) {
+    const std::string file = at("file");
+    { std::ofstream(file) << "contents"; }
+    EXPECT_EQ(guest<int (*)(const char*, const char*)>("_libcFiles")(file.c_str(), at("other").c_str()),
+              2 * 10000 + 0604);
+    // A second lock on the file: EWOULDBLOCK, which is Darwin's EAGAIN.
+    EXPECT_EQ(guest<int (*)(const char*)>("_libcLockFile")(at("lock").c_str()), kEAGAIN);
+}
+
+TEST(LibcDescriptors, APipeIsPolledAndReadAsTheBundleReadsIt) {
+    int results[7] = {-9, -9, -9, -9, -9, -9, -9};
+    char read[8] = {};
+    guest<void (*)(int*, char*)>("_libcPipe")(results, read);
+    EXPECT_EQ(results[0], 0); // nothing to read yet
+    EXPECT_EQ(results[1], 1);
+    EXPECT_EQ(results[2], 0x1); // POLLIN
+    EXPECT_EQ(results[3], 4);
+    EXPECT_STREQ(read, "ping");
+    EXPECT_EQ(results[4], 1); // FD_CLOEXEC
+    EXPECT_EQ(results[5], 1); // O_NONBLOCK, read back in Darwin's value
+    EXPECT_EQ(results[6], kEAGAIN);
+}
+
+TEST(LibcProcesses, ASpawnedChildsExitIsReadThroughWaitidAndWaitpid) {
+    int results[6] = {-9, -9, -9, -9, -9, 0};
+    guest<void (*)(const char*, const char*, const char*, int, int*)>("_libcSpawn")("/usr/bin/sh", "-c",
+                                                                                  "exit 3", 0, results);
+    EXPECT_EQ(results[5], 0);
+    EXPECT_EQ(results[0], 3 << 8);
+    EXPECT_EQ(results[1], kSIGCHLD);
+    EXPECT_EQ(results[2], kCLD_EXITED);
+    EXPECT_EQ(results[3], 3);
+    EXPECT_EQ(results[4], 1);
+}
+
+TEST(LibcProcesses, ASignalCrossesInDarwinsNumbers) {
+    // Killed through its group (which POSIX_SPAWN_SETPGROUP made) with Darwin's SIGUSR1, the host's 10.
+    int results[6] = {-9, -9, -9, -9, -9, 0};
+    guest<void (*)(const char*, const char*, const char*, int, int*)>("_libcSpawn")("/usr/bin/sleep", "30",
+                                                                                  nullptr, kSIGUSR1, results);
+    EXPECT_EQ(results[5], 0);
+    EXPECT_EQ(results[0], kSIGUSR1); // WTERMSIG, no exit status
+    EXPECT_EQ(results[1], kSIGCHLD);
+    EXPECT_EQ(results[2], kCLD_KILLED);
+    EXPECT_EQ(results[3], kSIGUSR1);
+    EXPECT_EQ(results[4], 1);
+}
+
+TEST(LibcMutex, AStaticMutexIsMadeOnFirstUseAndLetsOtherThreadsWait) {
+    EXPECT_EQ(guest<long (*)()>("_libcMutexSignature")(), 0x32AAABA7);
+    auto lock = guest<int (*)()>("_libcLockMutex");
+    auto unlock = guest<int (*)()>("_libcUnlockMutex");
+    auto countLocked = guest<int (*)()>("_libcCountLocked");
+    ASSERT_EQ(lock(), 0);
+    EXPECT_NE(guest<long (*)()>("_libcMutexSignature")(), 0x32AAABA7);
+    // Another thread's guest code waits for the lock; while it does, this thread's guest code must run
+    // to let it go. The host mutex inside the guest's reads as contended (2) once a waiter sleeps on it.
+    int counted = -1;
+    std::thread other([&] { counted = countLocked(); });
+    const auto* inside = reinterpret_cast<const pthread_mutex_t*>(library().symbol("_libcLock").value_or(0) + 8);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (__atomic_load_n(&inside->__data.__lock, __ATOMIC_ACQUIRE) != 2 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(inside->__data.__lock, 2);
+    EXPECT_EQ(unlock(), 0);
+    other.join();
+    EXPECT_EQ(counted, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                countLocked();
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(*reinterpret_cast<long*>(library().symbol("_libcCount").value_or(0)), 151);
+    EXPECT_EQ(guest<int (*)()>("_libcLockGarbage")(), kEINVAL);
+}
+
+TEST(LibcFormat, SnprintfReadsEachArgumentFromItsSlot) {
+    auto format = guest<int (*)(char*, unsigned long)>("_libcFormat");
+    const std::string expected = "text -42 1099511627776 ff  3.14 z %";
+    char buffer[64];
+    EXPECT_EQ(format(buffer, sizeof buffer), static_cast<int>(expected.size()));
+    EXPECT_EQ(buffer, expected);
+    char small[8];
+    EXPECT_EQ(format(small, sizeof small), static_cast<int>(expected.size()));
+    EXPECT_STREQ(small, "text -4");
+    EXPECT_EQ(format(nullptr, 0), static_cast<int>(expected.size()));
+
+    char more[160];
+    const std::string all = "[   42|ab  |xy|44|4464|8589934592|010|+1.235e+04|0.0001|0x0|0xbeef|(null)|-003.142|ABCDEF|"
+                            "0x1p+0]";
+    EXPECT_EQ(guest<int (*)(char*, unsigned long, int, int)>("_libcFormatMore")(more, sizeof more, 300, 70000),
+              static_cast<int>(all.size()));
+    EXPECT_EQ(more, all);
+}
+
+TEST(LibcFormat, FprintfWritesToTheHostsStandardError) {
+    ::testing::internal::CaptureStderr();
+    const int written = guest<int (*)(const char*, int)>("_libcPrintError")("seen", 7);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "libc: seen 7\n");
+    EXPECT_EQ(written, 13);
+}
+
+TEST(LibcFormat, AFormatItCannotFollowIsAGuestFault) {
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatWith")("%d then %n"),
+                 "snprintf: the format \"%d then %n\" has %n, which would write through a pointer; it is "
+                 "refused at offset 8");
+    auto refusal = [](const char* format) {
+        std::string error;
+        std::string text;
+        const bool done = dyld::formatGuest(
+            format, [] { return std::uint64_t{7}; }, [&](std::string_view piece) { text.append(piece); }, error);
+        return done ? "formatted " + text : error;
+    };
+    EXPECT_EQ(refusal("%1$d"), "the format \"%1$d\" names an argument by position, which this C library does not "
+                               "take at offset 0");
+    EXPECT_EQ(refusal("ab%k"), "the format \"ab%k\" has a conversion %k that this C library does not know at offset 2");
+    EXPECT_EQ(refusal("%99999999d"),
+              "the format \"%99999999d\" asks for a width or precision over 65536 at offset 0");
+    EXPECT_EQ(refusal("%5"), "the format \"%5\" ends inside a conversion at offset 0");
+    EXPECT_EQ(refusal("%ls"), "the format \"%ls\" has a wide or sized %s at offset 0");
+    EXPECT_EQ(refusal("%hf"), "the format \"%hf\" has a length that does not apply to %f at offset 0");
+    EXPECT_EQ(refusal("%-*d|"), "formatted 7      |");
+}
+
+TEST(LibcRest, ErrorTextsEnvironmentTimeOnceAndBytes) {
+    auto text = guest<const char* (*)(int)>("_libcErrorText");
+    EXPECT_STREQ(text(kELOOP), "Too many levels of symbolic links");
+    EXPECT_STREQ(text(kEAGAIN), "Resource temporarily unavailable");
+    EXPECT_STREQ(text(9999), "Unknown error: 9999");
+    EXPECT_EQ(guest<char** (*)()>("_libcEnvironment")(), environ);
+    const long now = guest<long (*)()>("_libcNow")();
+    EXPECT_LE(std::labs(now - static_cast<long>(std::time(nullptr))), 2);
+    EXPECT_EQ(guest<int (*)()>("_libcOnce")(), 1);
+    EXPECT_EQ(guest<int (*)()>("_libcBytes")(), 15);
+}
+
+TEST(LibcImports, EverySettingsBundleImportOutsideTheRuntimeIsBound) {
+    std::ifstream list("/Developer/Library/bundle-imports.txt");
+    ASSERT_TRUE(list);
+    std::string line, library;
+    int checked = 0;
+    while (std::getline(list, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        if (line[0] != ' ') {
+            library = line;
+            continue;
+        }
+        const std::string symbol = line.substr(line.find_first_not_of(' '));
+        // The runtime's imports and blocks are the runtime bindings' part.
+        if (library == "/usr/lib/libobjc.A.dylib" || symbol == "__Block_copy") {
+            continue;
+        }
+        EXPECT_TRUE(dyld::bindingFor(symbol)) << symbol << " from " << library;
+        ++checked;
+    }
+    EXPECT_GT(checked, 60);
+    // Framework data binds to the stand-in's own variable.
+    void* uikit = dlopen("/System/Library/Frameworks/UIKit.framework/UIKit", RTLD_NOW);
+    ASSERT_NE(uikit, nullptr);
+    EXPECT_EQ(dyld::bindingFor("_NSForegroundColorAttributeName"),
+              reinterpret_cast<std::uint64_t>(dlsym(uikit, "NSForegroundColorAttributeName")));
+}
+
+} // namespace
