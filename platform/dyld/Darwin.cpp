@@ -49,10 +49,10 @@ constexpr std::array<std::pair<int, int>, 9> kOpenFlags{{
 constexpr int kAccessMode = 0x3;
 
 // Darwin's signals by number, 1-31, as the host names them (0 where the host has none: SIGEMT, SIGINFO).
-constexpr std::array<int, 32> kSignals{0,       SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, 0,
-                                       SIGFPE,  SIGKILL, SIGBUS,    SIGSEGV, SIGSYS,  SIGPIPE,   SIGALRM, SIGTERM,
-                                       SIGURG,  SIGSTOP, SIGTSTP,   SIGCONT, SIGCHLD, SIGTTIN,   SIGTTOU, SIGIO,
-                                       SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGWINCH, 0,        SIGUSR1, SIGUSR2};
+constexpr std::array<int, 32> kSignals{
+    0,       SIGHUP, SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT,  0,       SIGFPE,  SIGKILL, SIGBUS,
+    SIGSEGV, SIGSYS, SIGPIPE, SIGALRM, SIGTERM,   SIGURG,  SIGSTOP,  SIGTSTP, SIGCONT, SIGCHLD, SIGTTIN,
+    SIGTTOU, SIGIO,  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGWINCH, 0,       SIGUSR1, SIGUSR2};
 
 constexpr int kWNOHANG = 0x1, kWEXITED = 0x4, kWNOWAIT = 0x20;
 constexpr short kSpawnSetPgroup = 0x2;
@@ -129,7 +129,8 @@ std::optional<int> signalToHost(int darwinSignal) {
     if (darwinSignal == 0) {
         return 0;
     }
-    if (darwinSignal < 0 || darwinSignal >= static_cast<int>(kSignals.size()) || kSignals[darwinSignal] == 0) {
+    if (darwinSignal < 0 || darwinSignal >= static_cast<int>(kSignals.size()) ||
+        kSignals[darwinSignal] == 0) {
         return std::nullopt;
     }
     return kSignals[static_cast<std::size_t>(darwinSignal)];

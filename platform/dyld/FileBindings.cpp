@@ -119,20 +119,13 @@ int lockFile(int fd, int operation) {
 }
 
 const std::array bindings{
-    Binding{"_open", raw<openFile>},
-    Binding{"_fcntl", raw<controlFile>},
-    Binding{"_fstat", call<fileStatus>},
-    Binding{"_lstat", call<linkStatus>},
-    Binding{"_close", call<closeFile>},
-    Binding{"_read", call<readFile>},
-    Binding{"_write", call<writeFile>},
-    Binding{"_pipe", call<makePipe>},
-    Binding{"_poll", call<pollFiles>},
-    Binding{"_unlink", call<unlinkFile>},
-    Binding{"_link", call<linkFile>},
-    Binding{"_rename", call<renameFile>},
-    Binding{"_fchmod", call<changeMode>},
-    Binding{"_ftruncate", call<truncateFile>},
+    Binding{"_open", raw<openFile>},      Binding{"_fcntl", raw<controlFile>},
+    Binding{"_fstat", call<fileStatus>},  Binding{"_lstat", call<linkStatus>},
+    Binding{"_close", call<closeFile>},   Binding{"_read", call<readFile>},
+    Binding{"_write", call<writeFile>},   Binding{"_pipe", call<makePipe>},
+    Binding{"_poll", call<pollFiles>},    Binding{"_unlink", call<unlinkFile>},
+    Binding{"_link", call<linkFile>},     Binding{"_rename", call<renameFile>},
+    Binding{"_fchmod", call<changeMode>}, Binding{"_ftruncate", call<truncateFile>},
     Binding{"_flock", call<lockFile>},
 };
 

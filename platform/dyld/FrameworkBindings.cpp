@@ -18,7 +18,14 @@ constexpr char kMobileGestalt[] = "/System/Library/PrivateFrameworks/MobileGesta
 
 void* exported(const char* library, std::string_view symbol) {
     void* handle = dlopen(library, RTLD_NOW | RTLD_GLOBAL);
-    void* found = handle == nullptr ? nullptr : dlsym(handle, std::string(symbol.substr(1)).c_str());
+    const std::string name(symbol.substr(1));
+    // A program that refers to a framework's variable itself holds the copy that every library uses
+    // (a copy relocation), and the framework's own stays as it was linked: the process's first
+    // definition is the live one.
+    void* found = handle == nullptr ? nullptr : dlsym(RTLD_DEFAULT, name.c_str());
+    if (found == nullptr && handle != nullptr) {
+        found = dlsym(handle, name.c_str());
+    }
     if (found == nullptr) {
         guestFault(std::string(symbol) + " is not exported by " + library + " in this device");
     }

@@ -67,8 +67,8 @@ int waitForState(int type, unsigned id, void* into, int options) {
         out.pid = info.si_pid;
         out.uid = info.si_uid;
         out.status = info.si_code == CLD_EXITED
-                            ? info.si_status
-                            : darwin::signalFromHost(info.si_status).value_or(info.si_status);
+                         ? info.si_status
+                         : darwin::signalFromHost(info.si_status).value_or(info.si_status);
     }
     *static_cast<darwin::Siginfo*>(into) = out;
     return 0;
@@ -136,7 +136,8 @@ int addOpen(void** handle, int fd, const char* path, int flags, unsigned short m
     if (actions == nullptr || !hostFlags || path == nullptr) {
         return darwin::kEINVAL;
     }
-    return darwin::errorFromHost(posix_spawn_file_actions_addopen(actions, fd, path, *hostFlags, mode & 07777));
+    return darwin::errorFromHost(
+        posix_spawn_file_actions_addopen(actions, fd, path, *hostFlags, mode & 07777));
 }
 int addDup2(void** handle, int fd, int to) {
     auto* actions = fileActions().find(handle);
