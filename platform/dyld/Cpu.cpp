@@ -1,4 +1,5 @@
 #include "dyld/Cpu.hpp"
+#include "dyld/PerThread.hpp"
 
 #include <sys/mman.h>
 #include <unicorn/unicorn.h>
@@ -282,7 +283,10 @@ Cpu::~Cpu() {
 }
 
 Cpu& Cpu::current() {
-    thread_local std::unique_ptr<Cpu> cpu(new Cpu());
+    auto& cpu = perThread<std::unique_ptr<Cpu>>();
+    if (!cpu) {
+        cpu.reset(new Cpu());
+    }
     return *cpu;
 }
 

@@ -1,4 +1,5 @@
 #include "dyld/Darwin.hpp"
+#include "dyld/PerThread.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -91,8 +92,10 @@ std::optional<int> errorToHost(int darwinError) {
 }
 
 int* guestErrno() {
-    thread_local int error = 0;
-    return &error;
+    struct Errno {
+        int value = 0;
+    };
+    return &perThread<Errno>().value;
 }
 
 int refuse(int darwinError) {

@@ -1,4 +1,5 @@
 #include "dyld/Dyld.hpp"
+#include "dyld/PerThread.hpp"
 
 #include "Foundation/RegularFile.hpp"
 #include "dyld/Bindings.hpp"
@@ -89,7 +90,8 @@ const MachOImage* load(const std::string& path, std::string& error) {
 } // namespace dyld
 
 const char* dyld_open(const char* path) {
-    thread_local std::string error;
+    struct Error {};
+    std::string& error = dyld::perThread<std::string, Error>();
     error.clear();
     if (dyld::isMachO(path)) {
         return dyld::load(path, error) != nullptr ? nullptr : error.c_str();

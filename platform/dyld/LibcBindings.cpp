@@ -3,6 +3,7 @@
 #include "dispatch/dispatch.h"
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
+#include "dyld/PerThread.hpp"
 
 #include <pthread.h>
 #include <sched.h>
@@ -38,8 +39,11 @@ const char* errorText(int darwinError) {
     if (const auto host = darwin::errorToHost(darwinError)) {
         return std::strerror(*host);
     }
-    thread_local char unknown[48];
-    std::snprintf(unknown, sizeof unknown, "Unknown error: %d", darwinError);
+    struct Text {
+        char unknown[48];
+    };
+    char* unknown = perThread<Text>().unknown;
+    std::snprintf(unknown, sizeof(Text::unknown), "Unknown error: %d", darwinError);
     return unknown;
 }
 

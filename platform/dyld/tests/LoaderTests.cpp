@@ -5,6 +5,7 @@
 #include "support/Files.hpp"
 #include "support/Subprocess.hpp"
 
+#include <link.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -235,6 +236,30 @@ TEST(Dyld, RefusesAnImageWithAnImportNothingProvides) {
     EXPECT_NE(error.find("_getpid"), std::string::npos) << error;
     EXPECT_TRUE(dyld::isMachO(kUnbound));
     EXPECT_FALSE(dyld::isMachO("/System/Library/PrivateFrameworks/Dyld.framework/Dyld"));
+}
+
+// The loader is loaded into processes that already run threads (the Settings app's bundle loader opens
+// it late); thread-local storage in a library loaded so makes the leak checker fault at exit.
+TEST(LoaderLibrary, HasNoThreadLocalStorage) {
+    struct Found {
+        bool library = false;
+        bool tls = false;
+    } found;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            auto* into = static_cast<Found*>(data);
+            if (info->dlpi_name == nullptr || !std::string_view(info->dlpi_name).ends_with("/Dyld")) {
+                return 0;
+            }
+            into->library = true;
+            for (int i = 0; i < info->dlpi_phnum; ++i) {
+                into->tls = into->tls || info->dlpi_phdr[i].p_type == PT_TLS;
+            }
+            return 0;
+        },
+        &found);
+    ASSERT_TRUE(found.library);
+    EXPECT_FALSE(found.tls);
 }
 
 } // namespace
