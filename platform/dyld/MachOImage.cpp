@@ -3,6 +3,7 @@
 #include "Foundation/RegularFile.hpp"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -342,6 +343,25 @@ class MachOReader {
         }
     }
 
+    // Memory for the image that the process's map names after its file, as a loader's mapping of a
+    // library is named (a memory file's private copy; the file itself is read once, already). Plain
+    // anonymous memory where no memory file can be made.
+    void* mapNamed(std::uint64_t size) const {
+        const std::string name = path_.size() > 200 ? path_.substr(path_.size() - 200) : path_;
+        const int fd = memfd_create(name.c_str(), MFD_CLOEXEC);
+        if (fd >= 0 && ftruncate(fd, static_cast<off_t>(size)) == 0) {
+            void* base = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_NORESERVE, fd, 0);
+            close(fd);
+            if (base != MAP_FAILED) {
+                return base;
+            }
+        } else if (fd >= 0) {
+            close(fd);
+        }
+        return mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1,
+                    0);
+    }
+
     void map(MachOImage& image) {
         std::uint64_t low = UINT64_MAX, high = 0;
         for (const auto& s : segments_) {
@@ -357,8 +377,7 @@ class MachOReader {
             throw Failure{"spans more address space than any library the loader takes"};
         }
         const std::uint64_t size = (high - low + 0x3fff) & ~0x3fffull;
-        void* base =
-            mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        void* base = mapNamed(size);
         if (base == MAP_FAILED) {
             throw Failure{"cannot be mapped: out of address space"};
         }

@@ -228,6 +228,16 @@ TEST(Dyld, LoadsTheImageAndRunsItsInitializersInOrder) {
     // Loading it again gives the same image, and runs nothing again.
     EXPECT_EQ(dyld::load(kProbe, error), image);
     EXPECT_EQ(*reinterpret_cast<const int*>(*image->symbol("_probeOrderCount")), 3);
+    // The process's map names the image's memory after its file, as it names a library dlopen mapped.
+    std::ifstream maps("/proc/self/maps");
+    const auto start = reinterpret_cast<std::uintptr_t>(image->mapping());
+    std::string line, named;
+    while (std::getline(maps, line)) {
+        if (std::stoull(line.substr(0, line.find('-')), nullptr, 16) == start) {
+            named = line;
+        }
+    }
+    EXPECT_NE(named.find(kProbe), std::string::npos) << named;
 }
 
 TEST(Dyld, RefusesAnImageWithAnImportNothingProvides) {
