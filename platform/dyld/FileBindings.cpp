@@ -78,19 +78,10 @@ int statWith(int fd, const char* path, int flags, void* into) {
     if (failing(::statx(fd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &host)) != 0) {
         return -1;
     }
-    if (into == nullptr) {
-        return refuse(darwin::kEFAULT);
-    }
-    *static_cast<darwin::Stat*>(into) = darwin::statFromHost(host);
-    return 0;
+    return darwin::copyToGuest(into, darwin::statFromHost(host)) ? 0 : refuse(darwin::kEFAULT);
 }
 int fileStatus(int fd, void* into) { return statWith(fd, "", AT_EMPTY_PATH, into); }
-int linkStatus(const char* path, void* into) {
-    if (path == nullptr) {
-        return refuse(darwin::kEFAULT);
-    }
-    return statWith(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, into);
-}
+int linkStatus(const char* path, void* into) { return statWith(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, into); }
 
 int closeFile(int fd) { return failing(::close(fd)); }
 long readFile(int fd, void* bytes, unsigned long size) {
@@ -119,20 +110,13 @@ int lockFile(int fd, int operation) {
 }
 
 const std::array bindings{
-    Binding{"_open", raw<openFile>},
-    Binding{"_fcntl", raw<controlFile>},
-    Binding{"_fstat", call<fileStatus>},
-    Binding{"_lstat", call<linkStatus>},
-    Binding{"_close", call<closeFile>},
-    Binding{"_read", call<readFile>},
-    Binding{"_write", call<writeFile>},
-    Binding{"_pipe", call<makePipe>},
-    Binding{"_poll", call<pollFiles>},
-    Binding{"_unlink", call<unlinkFile>},
-    Binding{"_link", call<linkFile>},
-    Binding{"_rename", call<renameFile>},
-    Binding{"_fchmod", call<changeMode>},
-    Binding{"_ftruncate", call<truncateFile>},
+    Binding{"_open", raw<openFile>},      Binding{"_fcntl", raw<controlFile>},
+    Binding{"_fstat", call<fileStatus>},  Binding{"_lstat", call<linkStatus>},
+    Binding{"_close", call<closeFile>},   Binding{"_read", call<readFile>},
+    Binding{"_write", call<writeFile>},   Binding{"_pipe", call<makePipe>},
+    Binding{"_poll", call<pollFiles>},    Binding{"_unlink", call<unlinkFile>},
+    Binding{"_link", call<linkFile>},     Binding{"_rename", call<renameFile>},
+    Binding{"_fchmod", call<changeMode>}, Binding{"_ftruncate", call<truncateFile>},
     Binding{"_flock", call<lockFile>},
 };
 

@@ -2,6 +2,7 @@
 // guest code sending messages to a host object (narrow integers, floats, a float aggregate in and out,
 // a struct over 16 bytes, a variadic send, nil), nested both ways.
 #include "Foundation/NSObject.hpp"
+#include "GuestLibrary.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Dyld.hpp"
 #include "dyld/Signature.hpp"
@@ -37,22 +38,10 @@ class Target : public NS::Referencing<Target, "DyldTestTarget"> {
     OBJC_MESSAGE(nest, "nest:", long(int))
 };
 
-const dyld::MachOImage& probe() {
-    static const dyld::MachOImage* image = [] {
-        std::string error;
-        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Probe.dylib", error);
-        EXPECT_NE(loaded, nullptr) << error;
-        return loaded;
-    }();
-    return *image;
-}
+const dyld::MachOImage& probe() { return dyld::testing::loadedLibrary("/Developer/Library/Probe.dylib"); }
 
 // A function of the probe, callable from here.
-template <class F> F guest(const char* name) {
-    const auto address = probe().symbol(name);
-    EXPECT_TRUE(address) << name;
-    return dyld::hostFunction<F>(address.value_or(0));
-}
+template <class F> F guest(const char* name) { return dyld::testing::function<F>(probe(), name); }
 
 long countObjects(id, SEL, id first, ...) {
     long count = 0;

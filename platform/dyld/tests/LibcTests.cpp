@@ -1,14 +1,15 @@
 // The C library as arm64 guest code sees it: Darwin's flags, errno, struct stat, wait statuses and
 // siginfo_t, formatted output and the mutex, from a library built for the phone that calls them as the
 // settings bundle does.
+#include "GuestLibrary.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
 #include "dyld/Dyld.hpp"
 #include "dyld/FormattedOutput.hpp"
 
 #include <dlfcn.h>
-#include <pthread.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,25 +27,13 @@ namespace {
 
 // Darwin's values, as the phone's headers give them.
 constexpr int kO_RDONLY = 0, kO_WRONLY = 1, kO_NOFOLLOW = 0x100, kO_CREAT = 0x200, kO_EXCL = 0x800;
-constexpr int kEEXIST = 17, kELOOP = 62, kENOENT = 2, kEINVAL = 22, kEAGAIN = 35;
+constexpr int kEFAULT = 14, kEEXIST = 17, kELOOP = 62, kENOENT = 2, kEINVAL = 22, kEAGAIN = 35;
 constexpr int kSIGCHLD = 20, kSIGUSR1 = 30;
 constexpr int kCLD_EXITED = 1, kCLD_KILLED = 2;
 
-const dyld::MachOImage& library() {
-    static const dyld::MachOImage* image = [] {
-        std::string error;
-        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Libc.dylib", error);
-        EXPECT_NE(loaded, nullptr) << error;
-        return loaded;
-    }();
-    return *image;
-}
+const dyld::MachOImage& library() { return dyld::testing::loadedLibrary("/Developer/Library/Libc.dylib"); }
 
-template <class F> F guest(const char* name) {
-    const auto address = library().symbol(name);
-    EXPECT_TRUE(address) << name;
-    return dyld::hostFunction<F>(address.value_or(0));
-}
+template <class F> F guest(const char* name) { return dyld::testing::function<F>(library(), name); }
 
 class LibcFiles : public ::testing::Test {
   protected:
@@ -74,7 +63,8 @@ TEST_F(LibcFiles, OpenTranslatesFlagsAndErrnoReadsDarwinsNumbers) {
 TEST_F(LibcFiles, StatFillsDarwinsLayout) {
     const std::string file = at("made"), link = at("link");
     dyld::darwin::Stat about{};
-    ASSERT_EQ(guest<int (*)(const char*, const char*, void*)>("_libcCreate")(file.c_str(), "hello", &about), 0);
+    ASSERT_EQ(guest<int (*)(const char*, const char*, void*)>("_libcCreate")(file.c_str(), "hello", &about),
+              0);
     struct stat host {};
     ASSERT_EQ(::stat(file.c_str(), &host), 0);
     EXPECT_EQ(about.st_mode, S_IFREG | 0640); // the mode came through open's variadic argument
@@ -97,6 +87,8 @@ TEST_F(LibcFiles, StatFillsDarwinsLayout) {
     ASSERT_EQ(lstatOf(file.c_str(), &linked), 0);
     EXPECT_EQ(linked.st_nlink, 2);
     EXPECT_EQ(lstatOf(at("missing").c_str(), &linked), kENOENT);
+    // A record the host cannot write is EFAULT, as the kernel reports it, not a crash.
+    EXPECT_EQ(lstatOf(file.c_str(), reinterpret_cast<void*>(16)), kEFAULT);
 }
 
 TEST_F(LibcFiles, LinkRenameModeTruncateAndLocks) {
@@ -125,7 +117,7 @@ TEST(LibcDescriptors, APipeIsPolledAndReadAsTheBundleReadsIt) {
 TEST(LibcProcesses, ASpawnedChildsExitIsReadThroughWaitidAndWaitpid) {
     int results[6] = {-9, -9, -9, -9, -9, 0};
     guest<void (*)(const char*, const char*, const char*, int, int*)>("_libcSpawn")("/usr/bin/sh", "-c",
-                                                                                  "exit 3", 0, results);
+                                                                                    "exit 3", 0, results);
     EXPECT_EQ(results[5], 0);
     EXPECT_EQ(results[0], 3 << 8);
     EXPECT_EQ(results[1], kSIGCHLD);
@@ -137,14 +129,18 @@ TEST(LibcProcesses, ASpawnedChildsExitIsReadThroughWaitidAndWaitpid) {
 TEST(LibcProcesses, ASignalCrossesInDarwinsNumbers) {
     // Killed through its group (which POSIX_SPAWN_SETPGROUP made) with Darwin's SIGUSR1, the host's 10.
     int results[6] = {-9, -9, -9, -9, -9, 0};
-    guest<void (*)(const char*, const char*, const char*, int, int*)>("_libcSpawn")("/usr/bin/sleep", "30",
-                                                                                  nullptr, kSIGUSR1, results);
+    guest<void (*)(const char*, const char*, const char*, int, int*)>("_libcSpawn")(
+        "/usr/bin/sleep", "30", nullptr, kSIGUSR1, results);
     EXPECT_EQ(results[5], 0);
     EXPECT_EQ(results[0], kSIGUSR1); // WTERMSIG, no exit status
     EXPECT_EQ(results[1], kSIGCHLD);
     EXPECT_EQ(results[2], kCLD_KILLED);
     EXPECT_EQ(results[3], kSIGUSR1);
     EXPECT_EQ(results[4], 1);
+}
+
+TEST(LibcProcesses, OnlyObjectsTheCallsMadeAreTaken) {
+    EXPECT_EQ(guest<int (*)()>("_libcDestroyForeignActions")(), kEINVAL);
 }
 
 TEST(LibcMutex, AStaticMutexIsMadeOnFirstUseAndLetsOtherThreadsWait) {
@@ -158,9 +154,11 @@ TEST(LibcMutex, AStaticMutexIsMadeOnFirstUseAndLetsOtherThreadsWait) {
     // to let it go. The host mutex inside the guest's reads as contended (2) once a waiter sleeps on it.
     int counted = -1;
     std::thread other([&] { counted = countLocked(); });
-    const auto* inside = reinterpret_cast<const pthread_mutex_t*>(library().symbol("_libcLock").value_or(0) + 8);
+    const auto* inside =
+        reinterpret_cast<const pthread_mutex_t*>(library().symbol("_libcLock").value_or(0) + 8);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (__atomic_load_n(&inside->__data.__lock, __ATOMIC_ACQUIRE) != 2 && std::chrono::steady_clock::now() < until) {
+    while (__atomic_load_n(&inside->__data.__lock, __ATOMIC_ACQUIRE) != 2 &&
+           std::chrono::steady_clock::now() < until) {
         std::this_thread::yield();
     }
     EXPECT_EQ(inside->__data.__lock, 2);
@@ -194,10 +192,12 @@ TEST(LibcFormat, SnprintfReadsEachArgumentFromItsSlot) {
     EXPECT_EQ(format(nullptr, 0), static_cast<int>(expected.size()));
 
     char more[160];
-    const std::string all = "[   42|ab  |xy|44|4464|8589934592|010|+1.235e+04|0.0001|0x0|0xbeef|(null)|-003.142|ABCDEF|"
-                            "0x1p+0]";
-    EXPECT_EQ(guest<int (*)(char*, unsigned long, int, int)>("_libcFormatMore")(more, sizeof more, 300, 70000),
-              static_cast<int>(all.size()));
+    const std::string all =
+        "[   42|ab  |xy|44|4464|8589934592|010|+1.235e+04|0.0001|0x0|0xbeef|(null)|-003.142|ABCDEF|"
+        "0x1p+0]";
+    EXPECT_EQ(
+        guest<int (*)(char*, unsigned long, int, int)>("_libcFormatMore")(more, sizeof more, 300, 70000),
+        static_cast<int>(all.size()));
     EXPECT_EQ(more, all);
 }
 
@@ -212,16 +212,23 @@ TEST(LibcFormat, AFormatItCannotFollowIsAGuestFault) {
     EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatWith")("%d then %n"),
                  "snprintf: the format \"%d then %n\" has %n, which would write through a pointer; it is "
                  "refused at offset 8");
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatWith")("%s"),
+                 "snprintf: the format \"%s\" has a %s whose string cannot be read at offset 0");
+    EXPECT_DEATH(guest<int (*)(char*, unsigned long)>("_libcFormat")(reinterpret_cast<char*>(16), 64),
+                 "snprintf: guest code passed a buffer it cannot write");
     auto refusal = [](const char* format) {
         std::string error;
         std::string text;
         const bool done = dyld::formatGuest(
-            format, [] { return std::uint64_t{7}; }, [&](std::string_view piece) { text.append(piece); }, error);
+            format, [] { return std::uint64_t{7}; }, [&](std::string_view piece) { text.append(piece); },
+            error);
         return done ? "formatted " + text : error;
     };
-    EXPECT_EQ(refusal("%1$d"), "the format \"%1$d\" names an argument by position, which this C library does not "
-                               "take at offset 0");
-    EXPECT_EQ(refusal("ab%k"), "the format \"ab%k\" has a conversion %k that this C library does not know at offset 2");
+    EXPECT_EQ(refusal("%1$d"),
+              "the format \"%1$d\" names an argument by position, which this C library does not "
+              "take at offset 0");
+    EXPECT_EQ(refusal("ab%k"),
+              "the format \"ab%k\" has a conversion %k that this C library does not know at offset 2");
     EXPECT_EQ(refusal("%99999999d"),
               "the format \"%99999999d\" asks for a width or precision over 65536 at offset 0");
     EXPECT_EQ(refusal("%5"), "the format \"%5\" ends inside a conversion at offset 0");
