@@ -6,11 +6,14 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -196,6 +199,48 @@ Stat statFromHost(const struct statx& host) {
     out.st_blocks = static_cast<std::int64_t>(host.stx_blocks);
     out.st_blksize = static_cast<std::int32_t>(host.stx_blksize);
     return out;
+}
+
+// The kernel copies between this process and itself, and tells of a bad address instead of faulting.
+bool copyToGuest(void* to, const void* from, std::size_t size) {
+    if (size == 0) {
+        return true;
+    }
+    iovec local{const_cast<void*>(from), size};
+    iovec remote{to, size};
+    return process_vm_writev(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+}
+
+bool copyFromGuest(void* to, const void* from, std::size_t size) {
+    if (size == 0) {
+        return true;
+    }
+    iovec local{to, size};
+    iovec remote{const_cast<void*>(from), size};
+    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+}
+
+std::optional<std::string> stringFromGuest(const char* text, std::size_t limit) {
+    std::string read;
+    char chunk[256];
+    while (read.size() < limit) {
+        // A chunk never crosses a 256-byte boundary, so that a string ending just before an unmapped
+        // page reads whole.
+        const auto at = reinterpret_cast<std::uintptr_t>(text) + read.size();
+        const std::size_t size = std::min<std::size_t>(sizeof chunk - at % sizeof chunk, limit - read.size());
+        iovec local{chunk, size};
+        iovec remote{reinterpret_cast<void*>(at), size};
+        if (process_vm_readv(getpid(), &local, 1, &remote, 1, 0) != static_cast<ssize_t>(size)) {
+            return std::nullopt;
+        }
+        const void* end = std::memchr(chunk, '\0', size);
+        if (end != nullptr) {
+            read.append(chunk, static_cast<const char*>(end) - chunk);
+            return read;
+        }
+        read.append(chunk, size);
+    }
+    return read;
 }
 
 std::uint64_t VariadicArguments::next() {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct stat;
 struct statx;
@@ -99,6 +100,20 @@ struct Siginfo {
     std::uint64_t pad[7];
 };
 static_assert(sizeof(Siginfo) == 104 && offsetof(Siginfo, address) == 24 && offsetof(Siginfo, band) == 40);
+
+// Guest memory that host code reads or writes on a call's behalf, checked as the kernel checks a system
+// call's buffers: a bad address is reported, never a crash of the host.
+// Copies `size` bytes to the guest's `to`; false if any of them cannot be written.
+bool copyToGuest(void* to, const void* from, std::size_t size);
+template <class T> bool copyToGuest(void* to, const T& value) {
+    return copyToGuest(to, &value, sizeof value);
+}
+// Copies `size` bytes from the guest's `from`; false if any of them cannot be read.
+bool copyFromGuest(void* to, const void* from, std::size_t size);
+template <class T> bool copyFromGuest(T& to, const void* from) { return copyFromGuest(&to, from, sizeof to); }
+// The guest's C string at `text`, of at most `limit` bytes (the rest cut off); nullopt if it cannot be
+// read up to its end or the limit.
+std::optional<std::string> stringFromGuest(const char* text, std::size_t limit);
 
 // The arguments of a variadic call, read as Apple's arm64 convention passes them: the fixed ones in
 // registers, each variadic one in an 8-byte stack slot from the caller's stack pointer.

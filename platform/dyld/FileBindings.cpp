@@ -78,19 +78,10 @@ int statWith(int fd, const char* path, int flags, void* into) {
     if (failing(::statx(fd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &host)) != 0) {
         return -1;
     }
-    if (into == nullptr) {
-        return refuse(darwin::kEFAULT);
-    }
-    *static_cast<darwin::Stat*>(into) = darwin::statFromHost(host);
-    return 0;
+    return darwin::copyToGuest(into, darwin::statFromHost(host)) ? 0 : refuse(darwin::kEFAULT);
 }
 int fileStatus(int fd, void* into) { return statWith(fd, "", AT_EMPTY_PATH, into); }
-int linkStatus(const char* path, void* into) {
-    if (path == nullptr) {
-        return refuse(darwin::kEFAULT);
-    }
-    return statWith(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, into);
-}
+int linkStatus(const char* path, void* into) { return statWith(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, into); }
 
 int closeFile(int fd) { return failing(::close(fd)); }
 long readFile(int fd, void* bytes, unsigned long size) {

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 namespace dyld {
 
@@ -15,8 +17,15 @@ namespace {
 
 // Far beyond any text the project formats, and small enough that no conversion needs much memory.
 constexpr int kMaxWidth = 1 << 16;
+constexpr std::size_t kMaxFormat = 1 << 16;
+constexpr std::size_t kMaxString = 1 << 24;
 
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, Difference, LongDouble };
+// The modifiers, the doubled ones before their single letters.
+constexpr std::pair<const char*, Length> kLengths[] = {
+    {"hh", Length::Char}, {"ll", Length::LongLong},  {"h", Length::Short},
+    {"l", Length::Long},  {"q", Length::LongLong},   {"z", Length::Size},
+    {"j", Length::Max},   {"t", Length::Difference}, {"L", Length::LongDouble}};
 
 // One conversion done by the host's printf, whose formats agree with Darwin's for these.
 template <class T> std::string hostPiece(const std::string& spec, T value) {
@@ -133,12 +142,12 @@ class Formatter {
         switch (kind) {
         case 'd':
         case 'i':
-            return signedInteger(spec, length, kind);
+            return integer<true>(spec, length, kind);
         case 'u':
         case 'o':
         case 'x':
         case 'X':
-            return unsignedInteger(spec, length, kind);
+            return integer<false>(spec, length, kind);
         case 'c':
             if (length != Length::None) {
                 return fail("has a wide or sized %c");
@@ -146,7 +155,7 @@ class Formatter {
             out_(hostPiece(spec + 'c', static_cast<int>(static_cast<unsigned char>(next_()))));
             return true;
         case 's':
-            return string(spec, length);
+            return string(spec, length, precision);
         case 'p':
             return pointer(flags, width, length);
         case 'f':
@@ -174,87 +183,56 @@ class Formatter {
     }
 
     Length lengthModifier() {
-        switch (*at_) {
-        case 'h':
-            ++at_;
-            if (*at_ == 'h') {
-                ++at_;
-                return Length::Char;
+        for (const auto& [letters, length] : kLengths) {
+            const std::size_t size = std::strlen(letters);
+            if (std::strncmp(at_, letters, size) == 0) {
+                at_ += size;
+                return length;
             }
-            return Length::Short;
-        case 'l':
-            ++at_;
-            if (*at_ == 'l') {
-                ++at_;
-                return Length::LongLong;
-            }
-            return Length::Long;
-        case 'q':
-            ++at_;
-            return Length::LongLong;
-        case 'z':
-            ++at_;
-            return Length::Size;
-        case 'j':
-            ++at_;
-            return Length::Max;
-        case 't':
-            ++at_;
-            return Length::Difference;
-        case 'L':
-            ++at_;
-            return Length::LongDouble;
-        default:
-            return Length::None;
         }
+        return Length::None;
     }
 
-    bool signedInteger(const std::string& spec, Length length, char kind) {
+    // d and i read a signed value, u o x and X an unsigned one, narrowed from its slot as its length says.
+    template <bool Signed> bool integer(const std::string& spec, Length length, char kind) {
+        using Int = std::conditional_t<Signed, int, unsigned>;
+        using Char = std::conditional_t<Signed, signed char, unsigned char>;
+        using Short = std::conditional_t<Signed, short, unsigned short>;
+        using Wide = std::conditional_t<Signed, long long, unsigned long long>;
         const std::uint64_t bits = next_();
         switch (length) {
         case Length::None:
-            out_(hostPiece(spec + kind, static_cast<int>(bits)));
+            out_(hostPiece(spec + kind, static_cast<Int>(bits)));
             return true;
         case Length::Char:
-            out_(hostPiece(spec + kind, static_cast<int>(static_cast<signed char>(bits))));
+            out_(hostPiece(spec + kind, static_cast<Int>(static_cast<Char>(bits))));
             return true;
         case Length::Short:
-            out_(hostPiece(spec + kind, static_cast<int>(static_cast<short>(bits))));
+            out_(hostPiece(spec + kind, static_cast<Int>(static_cast<Short>(bits))));
             return true;
         case Length::LongDouble:
             return fail(std::string("has %L") + kind);
         default: // every other length is 64 bits on arm64
-            out_(hostPiece(spec + "ll" + kind, static_cast<long long>(bits)));
+            out_(hostPiece(spec + "ll" + kind, static_cast<Wide>(bits)));
             return true;
         }
     }
 
-    bool unsignedInteger(const std::string& spec, Length length, char kind) {
-        const std::uint64_t bits = next_();
-        switch (length) {
-        case Length::None:
-            out_(hostPiece(spec + kind, static_cast<unsigned>(bits)));
-            return true;
-        case Length::Char:
-            out_(hostPiece(spec + kind, static_cast<unsigned>(static_cast<unsigned char>(bits))));
-            return true;
-        case Length::Short:
-            out_(hostPiece(spec + kind, static_cast<unsigned>(static_cast<unsigned short>(bits))));
-            return true;
-        case Length::LongDouble:
-            return fail(std::string("has %L") + kind);
-        default:
-            out_(hostPiece(spec + "ll" + kind, static_cast<unsigned long long>(bits)));
-            return true;
-        }
-    }
-
-    bool string(const std::string& spec, Length length) {
+    bool string(const std::string& spec, Length length, int precision) {
         if (length != Length::None) {
             return fail("has a wide or sized %s");
         }
         const auto* text = reinterpret_cast<const char*>(next_());
-        out_(hostPiece(spec + 's', text == nullptr ? "(null)" : text));
+        if (text == nullptr) {
+            out_(hostPiece(spec + 's', "(null)"));
+            return true;
+        }
+        const auto read =
+            darwin::stringFromGuest(text, precision >= 0 ? static_cast<std::size_t>(precision) : kMaxString);
+        if (!read) {
+            return fail("has a %s whose string cannot be read");
+        }
+        out_(hostPiece(spec + 's', read->c_str()));
         return true;
     }
 
@@ -282,13 +260,14 @@ class Formatter {
 // The output of a guest printf call, or a guest fault for a format it cannot follow.
 std::size_t formatCall(const char* function, const char* format, darwin::VariadicArguments& arguments,
                        const std::function<void(std::string_view)>& out) {
-    if (format == nullptr) {
-        guestFault(std::string(function) + ": guest code passed no format");
+    const auto text = darwin::stringFromGuest(format, kMaxFormat);
+    if (!text) {
+        guestFault(std::string(function) + ": guest code passed a format it cannot read");
     }
     std::size_t total = 0;
     std::string error;
     const bool done = formatGuest(
-        format, [&] { return arguments.next(); },
+        text->c_str(), [&] { return arguments.next(); },
         [&](std::string_view piece) {
             total += piece.size();
             out(piece);
@@ -330,22 +309,19 @@ void printToStream(Registers& r) {
 void printToBuffer(Registers& r) {
     auto* buffer = reinterpret_cast<char*>(r.x[0]);
     const std::size_t size = r.x[1];
-    if (buffer == nullptr && size > 0) {
-        guestFault("snprintf: guest code passed no buffer");
-    }
     darwin::VariadicArguments arguments(r, "snprintf");
     std::size_t written = 0;
     const std::size_t room = size > 0 ? size - 1 : 0;
     const std::size_t total =
         formatCall("snprintf", reinterpret_cast<const char*>(r.x[2]), arguments, [&](std::string_view piece) {
             const std::size_t copied = std::min(piece.size(), room - written);
-            if (copied > 0) {
-                std::memcpy(buffer + written, piece.data(), copied);
-                written += copied;
+            if (!darwin::copyToGuest(buffer + written, piece.data(), copied)) {
+                guestFault("snprintf: guest code passed a buffer it cannot write");
             }
+            written += copied;
         });
-    if (size > 0) {
-        buffer[written] = '\0';
+    if (size > 0 && !darwin::copyToGuest(buffer + written, '\0')) {
+        guestFault("snprintf: guest code passed a buffer it cannot write");
     }
     r.x[0] = lengthResult(total);
 }

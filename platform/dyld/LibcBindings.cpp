@@ -52,15 +52,16 @@ int timeOfDay(void* into, void* zone) {
     if (darwin::failing(::gettimeofday(&now, static_cast<struct timezone*>(zone))) != 0) {
         return -1;
     }
-    if (into != nullptr) {
-        *static_cast<darwin::Timeval*>(into) = {now.tv_sec, static_cast<std::int32_t>(now.tv_usec)};
-    }
-    return 0;
+    const darwin::Timeval time{now.tv_sec, static_cast<std::int32_t>(now.tv_usec)};
+    return into == nullptr || darwin::copyToGuest(into, time) ? 0 : darwin::refuse(darwin::kEFAULT);
 }
 
 unsigned randomBelow(unsigned bound) { return ::arc4random_uniform(bound); }
 
 void onceWithFunction(long* predicate, void* context, std::uint64_t function) {
+    if (long done = 0; !darwin::copyFromGuest(done, predicate)) {
+        guestFault("dispatch_once_f: guest code passed a predicate it cannot read");
+    }
     dispatch_once_f(predicate, context, hostFunction<void (*)(void*)>(function));
 }
 
@@ -77,8 +78,8 @@ constexpr long kMade = 0x4d555458;
 // The host mutex inside a guest one, made by whichever thread comes first; null for a word that is
 // no mutex.
 pthread_mutex_t* hostMutex(GuestMutex* mutex) {
-    if (mutex == nullptr) {
-        return nullptr;
+    if (GuestMutex copy; !darwin::copyFromGuest(&copy, mutex, sizeof copy)) {
+        guestFault("pthread_mutex: guest code passed a mutex it cannot read");
     }
     for (;;) {
         long seen = mutex->signature.load(std::memory_order_acquire);

@@ -38,8 +38,9 @@ int waitForChild(int pid, int* status, int options) {
         Cpu::Waiting waiting;
         result = failing(::waitpid(pid, &hostStatus, *host));
     }
-    if (result > 0 && status != nullptr) {
-        *status = darwin::waitStatusFromHost(hostStatus);
+    if (result > 0 && status != nullptr &&
+        !darwin::copyToGuest(status, darwin::waitStatusFromHost(hostStatus))) {
+        return refuse(darwin::kEFAULT);
     }
     return result;
 }
@@ -70,47 +71,51 @@ int waitForState(int type, unsigned id, void* into, int options) {
                          ? info.si_status
                          : darwin::signalFromHost(info.si_status).value_or(info.si_status);
     }
-    *static_cast<darwin::Siginfo*>(into) = out;
-    return 0;
+    return darwin::copyToGuest(into, out) ? 0 : refuse(darwin::kEFAULT);
 }
 
 // The live objects of one kind: a pointer guest code passes is used only if these calls made it.
 template <class T> class Handles {
   public:
-    int make(void** handle, int (*init)(T*)) {
-        if (handle == nullptr) {
-            return darwin::kEINVAL;
-        }
+    int make(void** handle, int (*init)(T*), int (*finish)(T*)) {
         auto* made = new T;
         if (const int error = init(made); error != 0) {
             delete made;
             return darwin::errorFromHost(error);
         }
+        if (!darwin::copyToGuest(handle, made)) {
+            finish(made);
+            delete made;
+            return darwin::kEFAULT;
+        }
         std::lock_guard<std::mutex> hold(lock_);
         live_.insert(made);
-        *handle = made;
         return 0;
     }
     T* find(void* const* handle) {
-        if (handle == nullptr) {
+        void* given = nullptr;
+        if (!darwin::copyFromGuest(given, handle)) {
             return nullptr;
         }
         std::lock_guard<std::mutex> hold(lock_);
-        auto it = live_.find(static_cast<T*>(*handle));
+        auto it = live_.find(static_cast<T*>(given));
         return it == live_.end() ? nullptr : *it;
     }
-    int destroy(void** handle, int (*destroy)(T*)) {
-        T* found = find(handle);
-        if (found == nullptr) {
+    int destroy(void** handle, int (*finish)(T*)) {
+        void* given = nullptr;
+        if (!darwin::copyFromGuest(given, handle)) {
             return darwin::kEINVAL;
         }
         {
             std::lock_guard<std::mutex> hold(lock_);
-            live_.erase(found);
+            if (live_.erase(static_cast<T*>(given)) == 0) {
+                return darwin::kEINVAL;
+            }
         }
-        destroy(found);
+        auto* found = static_cast<T*>(given);
+        finish(found);
         delete found;
-        *handle = nullptr;
+        darwin::copyToGuest(handle, static_cast<void*>(nullptr));
         return 0;
     }
 
@@ -128,7 +133,9 @@ Handles<posix_spawnattr_t>& attributes() {
     return *handles;
 }
 
-int initActions(void** handle) { return fileActions().make(handle, posix_spawn_file_actions_init); }
+int initActions(void** handle) {
+    return fileActions().make(handle, posix_spawn_file_actions_init, posix_spawn_file_actions_destroy);
+}
 int destroyActions(void** handle) { return fileActions().destroy(handle, posix_spawn_file_actions_destroy); }
 int addOpen(void** handle, int fd, const char* path, int flags, unsigned short mode) {
     auto* actions = fileActions().find(handle);
@@ -147,7 +154,9 @@ int addDup2(void** handle, int fd, int to) {
     return darwin::errorFromHost(posix_spawn_file_actions_adddup2(actions, fd, to));
 }
 
-int initAttributes(void** handle) { return attributes().make(handle, posix_spawnattr_init); }
+int initAttributes(void** handle) {
+    return attributes().make(handle, posix_spawnattr_init, posix_spawnattr_destroy);
+}
 int destroyAttributes(void** handle) { return attributes().destroy(handle, posix_spawnattr_destroy); }
 int setFlags(void** handle, short flags) {
     auto* found = attributes().find(handle);
@@ -181,8 +190,8 @@ int spawn(int* pid, const char* path, void* const* actionsHandle, void* const* a
     }
     pid_t child = 0;
     const int error = posix_spawn(&child, path, actions, attrs, argv, envp);
-    if (error == 0 && pid != nullptr) {
-        *pid = child;
+    if (error == 0 && pid != nullptr && !darwin::copyToGuest(pid, child)) {
+        return darwin::kEFAULT;
     }
     return darwin::errorFromHost(error);
 }

@@ -3,6 +3,7 @@
 // a struct over 16 bytes, a variadic send, nil), nested both ways; classes and blocks guest code makes.
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSObject.hpp"
+#include "GuestLibrary.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Dyld.hpp"
 #include "dyld/Signature.hpp"
@@ -46,22 +47,10 @@ class Target : public NS::Referencing<Target, "DyldTestTarget"> {
 // The last block keep: was given.
 objc::Ref<NS::Block> kept;
 
-const dyld::MachOImage& probe() {
-    static const dyld::MachOImage* image = [] {
-        std::string error;
-        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Probe.dylib", error);
-        EXPECT_NE(loaded, nullptr) << error;
-        return loaded;
-    }();
-    return *image;
-}
+const dyld::MachOImage& probe() { return dyld::testing::loadedLibrary("/Developer/Library/Probe.dylib"); }
 
 // A function of the probe, callable from here.
-template <class F> F guest(const char* name) {
-    const auto address = probe().symbol(name);
-    EXPECT_TRUE(address) << name;
-    return dyld::hostFunction<F>(address.value_or(0));
-}
+template <class F> F guest(const char* name) { return dyld::testing::function<F>(probe(), name); }
 
 long countObjects(id, SEL, id first, ...) {
     long count = 0;

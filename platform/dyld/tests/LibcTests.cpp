@@ -1,6 +1,7 @@
 // The C library as arm64 guest code sees it: Darwin's flags, errno, struct stat, wait statuses and
 // siginfo_t, formatted output and the mutex, from a library built for the phone that calls them as the
 // settings bundle does.
+#include "GuestLibrary.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
@@ -27,25 +28,13 @@ namespace {
 
 // Darwin's values, as the phone's headers give them.
 constexpr int kO_RDONLY = 0, kO_WRONLY = 1, kO_NOFOLLOW = 0x100, kO_CREAT = 0x200, kO_EXCL = 0x800;
-constexpr int kEEXIST = 17, kELOOP = 62, kENOENT = 2, kEINVAL = 22, kEAGAIN = 35;
+constexpr int kEFAULT = 14, kEEXIST = 17, kELOOP = 62, kENOENT = 2, kEINVAL = 22, kEAGAIN = 35;
 constexpr int kSIGCHLD = 20, kSIGUSR1 = 30;
 constexpr int kCLD_EXITED = 1, kCLD_KILLED = 2;
 
-const dyld::MachOImage& library() {
-    static const dyld::MachOImage* image = [] {
-        std::string error;
-        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Libc.dylib", error);
-        EXPECT_NE(loaded, nullptr) << error;
-        return loaded;
-    }();
-    return *image;
-}
+const dyld::MachOImage& library() { return dyld::testing::loadedLibrary("/Developer/Library/Libc.dylib"); }
 
-template <class F> F guest(const char* name) {
-    const auto address = library().symbol(name);
-    EXPECT_TRUE(address) << name;
-    return dyld::hostFunction<F>(address.value_or(0));
-}
+template <class F> F guest(const char* name) { return dyld::testing::function<F>(library(), name); }
 
 class LibcFiles : public ::testing::Test {
   protected:
@@ -99,6 +88,8 @@ TEST_F(LibcFiles, StatFillsDarwinsLayout) {
     ASSERT_EQ(lstatOf(file.c_str(), &linked), 0);
     EXPECT_EQ(linked.st_nlink, 2);
     EXPECT_EQ(lstatOf(at("missing").c_str(), &linked), kENOENT);
+    // A record the host cannot write is EFAULT, as the kernel reports it, not a crash.
+    EXPECT_EQ(lstatOf(file.c_str(), reinterpret_cast<void*>(16)), kEFAULT);
 }
 
 TEST_F(LibcFiles, LinkRenameModeTruncateAndLocks) {
@@ -147,6 +138,10 @@ TEST(LibcProcesses, ASignalCrossesInDarwinsNumbers) {
     EXPECT_EQ(results[2], kCLD_KILLED);
     EXPECT_EQ(results[3], kSIGUSR1);
     EXPECT_EQ(results[4], 1);
+}
+
+TEST(LibcProcesses, OnlyObjectsTheCallsMadeAreTaken) {
+    EXPECT_EQ(guest<int (*)()>("_libcDestroyForeignActions")(), kEINVAL);
 }
 
 TEST(LibcMutex, AStaticMutexIsMadeOnFirstUseAndLetsOtherThreadsWait) {
@@ -218,6 +213,10 @@ TEST(LibcFormat, AFormatItCannotFollowIsAGuestFault) {
     EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatWith")("%d then %n"),
                  "snprintf: the format \"%d then %n\" has %n, which would write through a pointer; it is "
                  "refused at offset 8");
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatWith")("%s"),
+                 "snprintf: the format \"%s\" has a %s whose string cannot be read at offset 0");
+    EXPECT_DEATH(guest<int (*)(char*, unsigned long)>("_libcFormat")(reinterpret_cast<char*>(16), 64),
+                 "snprintf: guest code passed a buffer it cannot write");
     auto refusal = [](const char* format) {
         std::string error;
         std::string text;
