@@ -1,8 +1,10 @@
 // Calls across the loader's boundary: the host calling guest functions with each kind of argument, and
 // guest code sending messages to a host object (narrow integers, floats, a float aggregate in and out,
 // a struct over 16 bytes, a variadic send, nil), nested both ways; classes and blocks guest code makes.
+#include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSObject.hpp"
+#include "Foundation/NSRunLoop.hpp"
 #include "GuestLibrary.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Dyld.hpp"
@@ -151,6 +153,18 @@ TEST_F(Calls, GuestCodeDefinesAClassTheHostUses) {
     auto tenfold = NS::Block::create([](long n) { return n * 10; });
     EXPECT_EQ(objc::send<long>(object, "apply:to:"_sel, tenfold.get(), target->self()), 40);
     objc::send(object, "release"_sel);
+}
+
+TEST_F(Calls, TheMainQueueRunsGuestBlocksCopiedOrNot) {
+    // Guest code writes it: not on the host's stack.
+    static long runs = 0;
+    {
+        NS::AutoreleaseScope pool;
+        guest<void (*)(long*)>("_probeDispatchCounting")(&runs);
+    }
+    EXPECT_EQ(runs, 0);
+    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(2.0));
+    EXPECT_EQ(runs, 2);
 }
 
 TEST_F(Calls, GuestBlocksRunOnTheHostAndLetGoOfWhatTheyKeep) {
