@@ -19,10 +19,10 @@
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKElementAction.hpp"
+#include "dyld/Dyld.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cairo.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -75,9 +75,11 @@ void report(const char* figure, std::uint64_t ours, std::uint64_t floor) {
     std::exit(1);
 }
 
+// Through the device's loader, which runs the phone's build on the emulated processor on a device
+// that holds it, and dlopens the native one elsewhere.
 void loadLibrary() {
-    if (dlopen(kLibrary, RTLD_NOW) == nullptr) {
-        fail(std::string("cannot load the hook library: ") + dlerror());
+    if (const char* error = dyld_open(kLibrary)) {
+        fail(std::string("cannot load the hook library: ") + error);
     }
 }
 
