@@ -50,6 +50,12 @@ constexpr std::uint32_t kVmProtExecute = 0x4;
 // file can make the loader read and reserve.
 constexpr std::size_t kMaxFileSize = 256u << 20;
 constexpr std::uint64_t kMaxMappedSize = 1ull << 30;
+// What the list of fix-ups may take, names included: far more than the device's libraries need, and a
+// bound on the time and memory that tables repeating a fix-up (or skipping back onto one) can cost.
+constexpr std::size_t kMaxFixupBytes = 64u << 20;
+// Symbol tables number sections in one byte.
+constexpr std::size_t kMaxSections = 255;
+constexpr std::uint64_t kPageSize = 0x1000;
 
 struct Segment {
     std::string name;
@@ -59,7 +65,8 @@ struct Segment {
 };
 
 struct Section {
-    std::string segment, name;
+    std::size_t segment; // its index in load-command order
+    std::string name;
     std::uint64_t addr, size;
     std::uint32_t flags;
 };
@@ -92,7 +99,8 @@ class Cursor {
         std::uint64_t value = 0;
         for (unsigned shift = 0;; shift += 7) {
             const std::uint8_t b = byte();
-            if (shift >= 64) {
+            // Bits past the 64th would be lost, and the number read as another.
+            if (shift >= 64 || (shift == 63 && (b & 0x7e) != 0)) {
                 throw Failure{"a number in a fix-up or export table is too long"};
             }
             value |= static_cast<std::uint64_t>(b & 0x7f) << shift;
@@ -246,6 +254,12 @@ class MachOReader {
         }
     }
 
+    static void need(std::uint32_t cmdsize, std::size_t size) {
+        if (cmdsize < size) {
+            throw Failure{"has a malformed load command"};
+        }
+    }
+
     void readLoadCommand(std::uint32_t cmd, std::uint64_t offset, std::uint32_t cmdsize) {
         switch (cmd) {
         case Segment64:
@@ -257,6 +271,7 @@ class MachOReader {
                 std::uint32_t cmd, cmdsize, rebaseOff, rebaseSize, bindOff, bindSize, weakOff, weakSize,
                     lazyOff, lazySize, exportOff, exportSize;
             };
+            need(cmdsize, sizeof(Command));
             const auto c = at<Command>(offset);
             info_ = {true,
                      range(c.rebaseOff, c.rebaseSize),
@@ -270,6 +285,7 @@ class MachOReader {
         case LoadWeakDylib:
         case ReexportDylib:
         case LoadUpwardDylib: {
+            need(cmdsize, 24);
             const auto nameOffset = at<std::uint32_t>(offset + 8);
             if (nameOffset >= cmdsize) {
                 throw Failure{"names a library outside its load command"};
@@ -281,6 +297,7 @@ class MachOReader {
         }
         case EncryptionInfo:
         case EncryptionInfo64:
+            need(cmdsize, 20);
             if (at<std::uint32_t>(offset + 16) != 0) {
                 throw Failure{"is encrypted"};
             }
@@ -319,6 +336,7 @@ class MachOReader {
             std::uint64_t addr, size;
             std::uint32_t offset, align, reloff, nreloc, flags, reserved1, reserved2, reserved3;
         };
+        need(cmdsize, sizeof(Command));
         const auto c = at<Command>(offset);
         if (sizeof(Command) + static_cast<std::uint64_t>(c.nsects) * sizeof(Section64) > cmdsize) {
             throw Failure{"has a segment whose sections overflow it"};
@@ -334,12 +352,19 @@ class MachOReader {
         if (!mapped) {
             return;
         }
+        // A fix-up writes a whole pointer: on a page boundary, the segment's slots are aligned.
+        if (c.vmaddr % kPageSize != 0) {
+            throw Failure{"has a segment that does not start on a page boundary"};
+        }
+        if (sections_.size() + c.nsects > kMaxSections) {
+            throw Failure{"has more sections than a Mach-O file can number"};
+        }
         for (std::uint32_t i = 0; i < c.nsects; ++i) {
             const auto s = at<Section64>(offset + sizeof(Command) + i * sizeof(Section64));
             if (s.addr < c.vmaddr || s.size > c.vmsize || s.addr - c.vmaddr > c.vmsize - s.size) {
                 throw Failure{"has a section outside its segment"};
             }
-            sections_.push_back({name, fixedName(s.sectname), s.addr, s.size, s.flags});
+            sections_.push_back({segments_.size() - 1, fixedName(s.sectname), s.addr, s.size, s.flags});
         }
     }
 
@@ -370,6 +395,16 @@ class MachOReader {
                 high = std::max(high, s.vmaddr + s.vmsize);
             }
         }
+        // One segment's bytes would land on another's, and its fix-ups change the other's contents.
+        for (std::size_t i = 0; i < segments_.size(); ++i) {
+            for (std::size_t j = i + 1; j < segments_.size(); ++j) {
+                const auto &a = segments_[i], &b = segments_[j];
+                if (a.mapped && b.mapped && a.vmaddr < b.vmaddr + b.vmsize &&
+                    b.vmaddr < a.vmaddr + a.vmsize) {
+                    throw Failure{"has segments that overlap"};
+                }
+            }
+        }
         if (high == 0) {
             throw Failure{"has no segments"};
         }
@@ -393,6 +428,13 @@ class MachOReader {
         }
     }
 
+    void charge(std::size_t bytes) {
+        fixupBytes_ += bytes;
+        if (fixupBytes_ > kMaxFixupBytes) {
+            throw Failure{"has more fix-ups than any library the loader takes"};
+        }
+    }
+
     std::uint64_t& slot(std::size_t segment, std::uint64_t offset) {
         if (segment >= segments_.size()) {
             throw Failure{"has a fix-up in a segment it does not have"};
@@ -401,6 +443,8 @@ class MachOReader {
         if (!s.mapped || offset > s.vmsize || s.vmsize - offset < 8 || (offset & 7) != 0) {
             throw Failure{"has a fix-up outside its segment " + s.name};
         }
+        // Every fix-up counts, those that change nothing included: a table may skip back onto one slot.
+        charge(sizeof(Fixup));
         return *reinterpret_cast<std::uint64_t*>(image_->base_ + s.vmaddr + offset);
     }
 
@@ -410,12 +454,19 @@ class MachOReader {
         const std::uint64_t address = s.vmaddr + offset;
         std::string section;
         for (const auto& sec : sections_) {
-            if (sec.segment == s.name && address >= sec.addr && address - sec.addr < sec.size) {
+            if (sec.segment == segment && address >= sec.addr && address - sec.addr < sec.size) {
                 section = sec.name;
             }
         }
-        image_->fixups_.push_back({kind, s.name, section, address, import ? leafName(import->library) : "",
-                                   import ? import->symbol : "", addend});
+        Fixup fixup{kind,
+                    s.name,
+                    section,
+                    address,
+                    import ? leafName(import->library) : "",
+                    import ? import->symbol : "",
+                    addend};
+        charge(fixup.segment.size() + fixup.section.size() + fixup.library.size() + fixup.symbol.size());
+        image_->fixups_.push_back(std::move(fixup));
     }
 
     void rebase(Range table) {
@@ -509,7 +560,8 @@ class MachOReader {
         };
         auto setOrdinal = [&](std::int64_t value) {
             ordinal = value;
-            if (ordinal > 0 && static_cast<std::size_t>(ordinal) > libraries_.size()) {
+            // Below 1: the image itself (0), the main program (-1), a flat (-2) or weak (-3) lookup.
+            if ((ordinal > 0 && static_cast<std::size_t>(ordinal) > libraries_.size()) || ordinal < -3) {
                 throw Failure{"binds from library number " + std::to_string(ordinal) +
                               ", which it does not load"};
             }
@@ -612,6 +664,7 @@ class MachOReader {
     std::vector<Dependency> dependencies_;
     InfoTables info_;
     MachOImage* image_ = nullptr;
+    std::size_t fixupBytes_ = 0;
 };
 
 std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, const Resolver& resolve,
@@ -638,17 +691,22 @@ std::optional<std::uint64_t> MachOImage::symbol(std::string_view name) const {
         std::size_t matched = 0;
         for (int steps = 0; steps < 4096 && !exports_.empty(); ++steps) {
             const std::uint64_t terminal = in.uleb();
+            if (terminal > exports_.size() - in.offset()) {
+                return std::nullopt;
+            }
             const std::size_t children = in.offset() + terminal;
             if (matched == name.size()) {
                 if (terminal == 0) {
                     return std::nullopt;
                 }
                 const std::uint64_t flags = in.uleb();
-                // Re-exports and resolvers are ld64 features the device build does not use.
-                if ((flags & 0x18) != 0) {
+                // Re-exports, resolvers, thread-local and absolute symbols are features the device build
+                // does not use; a regular symbol is an address in the image.
+                if ((flags & 0x1b) != 0) {
                     return std::nullopt;
                 }
-                return base_ + in.uleb();
+                const std::uint64_t address = base_ + in.uleb();
+                return contains(address) ? std::optional(address) : std::nullopt;
             }
             in.seek(children);
             const std::uint8_t count = in.byte();
