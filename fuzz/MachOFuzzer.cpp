@@ -5,6 +5,7 @@
 
 #include "dyld/MachOImage.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (image == nullptr) {
         if (!error.starts_with(path + ": ") || error.size() == path.size() + 2) {
             fail("a refused image's message does not name the file and the fault: " + error);
+        }
+        // The names a message quotes from the file are shortened and keep no control bytes.
+        if (error.size() > path.size() + 1024 || std::any_of(error.begin(), error.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20;
+            })) {
+            fail("a refused image's message is long or holds control bytes");
         }
         return 0;
     }

@@ -143,6 +143,18 @@ class Cursor {
     std::size_t at_ = 0;
 };
 
+// A name from the file as a message shows it: a hostile file's names may be long or hold bytes that
+// drive a terminal, so the message carries no control bytes and at most 256 characters of it.
+std::string shown(std::string_view name) {
+    constexpr std::size_t kLongest = 256;
+    std::string out;
+    for (const char c : name.substr(0, kLongest)) {
+        const auto u = static_cast<unsigned char>(c);
+        out += u < 0x20 || u == 0x7f ? '?' : c;
+    }
+    return name.size() > kLongest ? out + "..." : out;
+}
+
 std::string leafName(const std::string& installName) {
     std::string leaf = installName.substr(installName.rfind('/') + 1);
     // "libSystem.B.dylib" is "libSystem" to the tools that list binds.
@@ -441,7 +453,7 @@ class MachOReader {
         }
         const auto& s = segments_[segment];
         if (!s.mapped || offset > s.vmsize || s.vmsize - offset < 8 || (offset & 7) != 0) {
-            throw Failure{"has a fix-up outside its segment " + s.name};
+            throw Failure{"has a fix-up outside its segment " + shown(s.name)};
         }
         // Every fix-up counts, those that change nothing included: a table may skip back onto one slot.
         charge(sizeof(Fixup));
@@ -549,9 +561,10 @@ class MachOReader {
                 if (!target) {
                     target = resolve_(import);
                     if (!target && !import.weak) {
-                        throw Failure{"imports " + import.symbol + " from " +
-                                      (import.library.empty() ? std::string("anywhere") : import.library) +
-                                      ", which nothing here provides"};
+                        throw Failure{
+                            "imports " + shown(import.symbol) + " from " +
+                            (import.library.empty() ? std::string("anywhere") : shown(import.library)) +
+                            ", which nothing here provides"};
                     }
                 }
                 pointer = target ? *target + static_cast<std::uint64_t>(addend) : 0;

@@ -212,6 +212,18 @@ TEST(HostileImage, RefusesFixupTablesThatNeverEndOrOutgrowAnyLibrary) {
     EXPECT_EQ(refusalOf("strong-weak-binds.dylib", strongWeakBinds), tooMany);
 }
 
+TEST(HostileImage, NamesAnUnboundImportShortAndWithoutControlBytes) {
+    TinyImage image;
+    image.bind = bindAt("_\x1b[2J" + std::string(1000, 'a'), 1, 0) + "\x90";
+    const std::string path = fileOf("hostile-name.dylib", image);
+    std::string error;
+    EXPECT_EQ(dyld::MachOImage::load(
+                  path, [](const dyld::Import&) { return std::optional<std::uint64_t>(); }, error),
+              nullptr);
+    EXPECT_EQ(error, path + ": imports _?[2J" + std::string(251, 'a') +
+                         "... from /usr/lib/libSystem.B.dylib, which nothing here provides");
+}
+
 TEST(HostileImage, RefusesNumbersTooLongForSixtyFourBits) {
     // Ten bytes whose last holds more than the 64th bit: an offset of 2^65, which is not 0.
     TinyImage image;
