@@ -53,8 +53,10 @@ constexpr std::uint64_t kMaxMappedSize = 1ull << 30;
 // What the list of fix-ups may take, names included: far more than the device's libraries need, and a
 // bound on the time and memory that tables repeating a fix-up (or skipping back onto one) can cost.
 constexpr std::size_t kMaxFixupBytes = 64u << 20;
-// Symbol tables number sections in one byte.
+// Symbol tables number sections in one byte. The device's images have three or four segments; a bound
+// on them keeps the checks that compare segments with each other, or an address with each, cheap.
 constexpr std::size_t kMaxSections = 255;
+constexpr std::size_t kMaxSegments = 64;
 constexpr std::uint64_t kPageSize = 0x1000;
 
 struct Segment {
@@ -356,6 +358,9 @@ class MachOReader {
         if (c.filesize > c.vmsize || c.fileoff > file_.size() || file_.size() - c.fileoff < c.filesize ||
             c.vmsize > kMaxMappedSize || c.vmaddr > kMaxMappedSize) {
             throw Failure{"has a segment outside the file or too large"};
+        }
+        if (segments_.size() == kMaxSegments) {
+            throw Failure{"has more segments than any library the loader takes"};
         }
         const std::string name = fixedName(c.segname);
         // Fix-ups number segments in load-command order, unmapped ones included.

@@ -272,6 +272,11 @@ TEST(HostileImage, RefusesSegmentsAndCommandsThatDoNotFit) {
              t.alter = [](Segments& s) { s[1].sections.assign(256, {"__s", kTextSize, 8, 0}); };
          },
          "has more sections than a Mach-O file can number"},
+        {"many-segments.dylib",
+         [](TinyImage& t) {
+             t.alter = [](Segments& s) { s.insert(s.end(), 62, {"__EMPTY", 0, 0, 0, 0, 0, {}}); };
+         },
+         "has more segments than any library the loader takes"},
         {"section-outside.dylib",
          [](TinyImage& t) {
              t.alter = [](Segments& s) { s[1].sections = {{"__data", kTextSize + 0x3ff8, 16, 0}}; };
