@@ -1,6 +1,7 @@
 #include "dyld/MachOImage.hpp"
 
 #include "Foundation/RegularFile.hpp"
+#include "dyld/MachO.hpp"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -13,34 +14,7 @@ namespace dyld {
 
 namespace {
 
-constexpr std::uint32_t kMagic64 = 0xfeedfacf;
-constexpr std::uint32_t kCpuArm64 = 0x0100000c;
-constexpr std::uint32_t kDylib = 6;
-constexpr std::uint32_t kBundle = 8;
-constexpr std::uint32_t kRequiredByDyld = 0x80000000;
-
-enum LoadCommand : std::uint32_t {
-    Segment64 = 0x19,
-    Symtab = 0x2,
-    Dysymtab = 0xb,
-    LoadDylib = 0xc,
-    IdDylib = 0xd,
-    Uuid = 0x1b,
-    CodeSignature = 0x1d,
-    EncryptionInfo = 0x21,
-    DyldInfo = 0x22,
-    DyldInfoOnly = 0x22 | kRequiredByDyld,
-    LoadWeakDylib = 0x18 | kRequiredByDyld,
-    Rpath = 0x1c | kRequiredByDyld,
-    ReexportDylib = 0x1f | kRequiredByDyld,
-    LoadUpwardDylib = 0x23 | kRequiredByDyld,
-    VersionMinIphoneos = 0x25,
-    FunctionStarts = 0x26,
-    DataInCode = 0x29,
-    SourceVersion = 0x2a,
-    EncryptionInfo64 = 0x2c,
-    BuildVersion = 0x32,
-};
+using namespace macho;
 
 constexpr std::uint32_t kSectionTypeMask = 0xff;
 constexpr std::uint32_t kModInitFuncPointers = 0x9;

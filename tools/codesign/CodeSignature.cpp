@@ -1,5 +1,7 @@
 #include "CodeSignature.hpp"
 
+#include "dyld/MachO.hpp"
+
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -8,12 +10,6 @@
 
 namespace codesign {
 namespace {
-
-constexpr std::uint32_t kMachOMagic64 = 0xfeedfacf;
-constexpr std::uint32_t kCpuTypeArm64 = 0x0100000c;
-constexpr std::uint32_t kSegment64 = 0x19;
-constexpr std::uint32_t kCodeSignature = 0x1d;
-constexpr std::size_t kHeaderSize = 32;
 
 constexpr std::uint32_t kSuperBlobMagic = 0xfade0cc0;
 constexpr std::uint32_t kCodeDirectoryMagic = 0xfade0c02;
@@ -77,23 +73,23 @@ struct Layout {
 };
 
 Layout readLayout(const std::vector<std::uint8_t>& image) {
-    if (image.size() < kHeaderSize) {
+    if (image.size() < macho::kHeaderSize) {
         fail("too short for a Mach-O header");
     }
-    if (le32(image, 0) != kMachOMagic64) {
+    if (le32(image, 0) != macho::kMagic64) {
         fail("not a 64-bit little-endian Mach-O file");
     }
-    if (le32(image, 4) != kCpuTypeArm64) {
+    if (le32(image, 4) != macho::kCpuArm64) {
         fail("not an arm64 Mach-O file");
     }
     Layout layout;
     layout.commandCount = le32(image, 16);
     layout.commandsSize = le32(image, 20);
-    if (kHeaderSize + std::uint64_t{layout.commandsSize} > image.size()) {
+    if (macho::kHeaderSize + std::uint64_t{layout.commandsSize} > image.size()) {
         fail("the load commands run past the end of the file");
     }
-    std::size_t at = kHeaderSize;
-    const std::size_t end = kHeaderSize + layout.commandsSize;
+    std::size_t at = macho::kHeaderSize;
+    const std::size_t end = macho::kHeaderSize + layout.commandsSize;
     for (std::uint32_t i = 0; i < layout.commandCount; ++i) {
         if (at + 8 > end) {
             fail("the load commands are fewer or shorter than the header says");
@@ -103,7 +99,7 @@ Layout readLayout(const std::vector<std::uint8_t>& image) {
         if (size < 8 || size % 8 != 0 || at + size > end) {
             fail("a load command has a size that does not fit");
         }
-        if (cmd == kSegment64) {
+        if (cmd == macho::Segment64) {
             if (size < 72) {
                 fail("a segment command is too short");
             }
@@ -129,7 +125,7 @@ Layout readLayout(const std::vector<std::uint8_t>& image) {
                 layout.linkeditFileOffset = fileOffset;
                 layout.linkeditFileSize = fileSize;
             }
-        } else if (cmd == kCodeSignature) {
+        } else if (cmd == macho::CodeSignature) {
             if (size != 16) {
                 fail("LC_CODE_SIGNATURE has the wrong size");
             }
@@ -220,12 +216,12 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
         if (linkeditEnd != image.size()) {
             fail("__LINKEDIT does not end the file; nothing can follow it");
         }
-        const std::uint64_t commandsEnd = kHeaderSize + layout.commandsSize;
+        const std::uint64_t commandsEnd = macho::kHeaderSize + layout.commandsSize;
         if (commandsEnd + 16 > layout.firstSectionOffset) {
             fail("no room after the load commands for LC_CODE_SIGNATURE (link with more header padding)");
         }
         layout.signatureCommand = commandsEnd;
-        putLe32(image, commandsEnd, kCodeSignature);
+        putLe32(image, commandsEnd, macho::CodeSignature);
         putLe32(image, commandsEnd + 4, 16);
         putLe32(image, 16, layout.commandCount + 1);
         putLe32(image, 20, layout.commandsSize + 16);
