@@ -28,12 +28,12 @@ constexpr std::pair<const char*, Length> kLengths[] = {
     {"j", Length::Max},   {"t", Length::Difference}, {"L", Length::LongDouble}};
 
 // One conversion done by the host's printf, whose formats agree with Darwin's for these.
-template <class T> std::string hostPiece(const std::string& spec, T value) {
+template <class T> std::string hostPiece(const std::string& pattern, T value) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int size = std::snprintf(nullptr, 0, spec.c_str(), value);
+    const int size = std::snprintf(nullptr, 0, pattern.c_str(), value);
     std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    std::snprintf(text.data(), text.size() + 1, spec.c_str(), value);
+    std::snprintf(text.data(), text.size() + 1, pattern.c_str(), value);
 #pragma GCC diagnostic pop
     return text;
 }
@@ -132,30 +132,30 @@ class Formatter {
             return fail("ends inside a conversion");
         }
         ++at_;
-        std::string spec = "%" + flags;
+        std::string pattern = "%" + flags;
         if (width >= 0) {
-            spec += std::to_string(width);
+            pattern += std::to_string(width);
         }
         if (precision >= 0) {
-            spec += "." + std::to_string(precision);
+            pattern += "." + std::to_string(precision);
         }
         switch (kind) {
         case 'd':
         case 'i':
-            return integer<true>(spec, length, kind);
+            return integer<true>(pattern, length, kind);
         case 'u':
         case 'o':
         case 'x':
         case 'X':
-            return integer<false>(spec, length, kind);
+            return integer<false>(pattern, length, kind);
         case 'c':
             if (length != Length::None) {
                 return fail("has a wide or sized %c");
             }
-            out_(hostPiece(spec + 'c', static_cast<int>(static_cast<unsigned char>(next_()))));
+            out_(hostPiece(pattern + 'c', static_cast<int>(static_cast<unsigned char>(next_()))));
             return true;
         case 's':
-            return string(spec, length, precision);
+            return string(pattern, length, precision);
         case 'p':
             return pointer(flags, width, length);
         case 'f':
@@ -170,7 +170,7 @@ class Formatter {
                 return fail(std::string("has a length that does not apply to %") + kind);
             }
             // A long double is a double on Apple's arm64.
-            out_(hostPiece(spec + kind, std::bit_cast<double>(next_())));
+            out_(hostPiece(pattern + kind, std::bit_cast<double>(next_())));
             return true;
         case '%':
             out_("%");
@@ -194,7 +194,7 @@ class Formatter {
     }
 
     // d and i read a signed value, u o x and X an unsigned one, narrowed from its slot as its length says.
-    template <bool Signed> bool integer(const std::string& spec, Length length, char kind) {
+    template <bool Signed> bool integer(const std::string& pattern, Length length, char kind) {
         using Int = std::conditional_t<Signed, int, unsigned>;
         using Char = std::conditional_t<Signed, signed char, unsigned char>;
         using Short = std::conditional_t<Signed, short, unsigned short>;
@@ -202,29 +202,29 @@ class Formatter {
         const std::uint64_t bits = next_();
         switch (length) {
         case Length::None:
-            out_(hostPiece(spec + kind, static_cast<Int>(bits)));
+            out_(hostPiece(pattern + kind, static_cast<Int>(bits)));
             return true;
         case Length::Char:
-            out_(hostPiece(spec + kind, static_cast<Int>(static_cast<Char>(bits))));
+            out_(hostPiece(pattern + kind, static_cast<Int>(static_cast<Char>(bits))));
             return true;
         case Length::Short:
-            out_(hostPiece(spec + kind, static_cast<Int>(static_cast<Short>(bits))));
+            out_(hostPiece(pattern + kind, static_cast<Int>(static_cast<Short>(bits))));
             return true;
         case Length::LongDouble:
             return fail(std::string("has %L") + kind);
         default: // every other length is 64 bits on arm64
-            out_(hostPiece(spec + "ll" + kind, static_cast<Wide>(bits)));
+            out_(hostPiece(pattern + "ll" + kind, static_cast<Wide>(bits)));
             return true;
         }
     }
 
-    bool string(const std::string& spec, Length length, int precision) {
+    bool string(const std::string& pattern, Length length, int precision) {
         if (length != Length::None) {
             return fail("has a wide or sized %s");
         }
         const auto* text = reinterpret_cast<const char*>(next_());
         if (text == nullptr) {
-            out_(hostPiece(spec + 's', "(null)"));
+            out_(hostPiece(pattern + 's', "(null)"));
             return true;
         }
         const auto read =
@@ -232,7 +232,7 @@ class Formatter {
         if (!read) {
             return fail("has a %s whose string cannot be read");
         }
-        out_(hostPiece(spec + 's', read->c_str()));
+        out_(hostPiece(pattern + 's', read->c_str()));
         return true;
     }
 
@@ -242,11 +242,11 @@ class Formatter {
             return fail("has a sized %p");
         }
         const std::string digits = "0x" + hostPiece("%llx", static_cast<unsigned long long>(next_()));
-        std::string spec = flags.find('-') != std::string::npos ? "%-" : "%";
+        std::string pattern = flags.find('-') != std::string::npos ? "%-" : "%";
         if (width >= 0) {
-            spec += std::to_string(width);
+            pattern += std::to_string(width);
         }
-        out_(hostPiece(spec + 's', digits.c_str()));
+        out_(hostPiece(pattern + 's', digits.c_str()));
         return true;
     }
 
