@@ -1,11 +1,9 @@
-// libSystem's imports: the C library, blocks and dispatch.
+// libSystem's imports beyond its C library: blocks, dispatch, the stack guard and the loader's own.
 #include "dispatch/dispatch.h"
 #include "dyld/Bindings.hpp"
 #include "dyld/Blocks.hpp"
 
 #include <array>
-#include <cstdlib>
-#include <cstring>
 
 namespace dyld {
 
@@ -38,14 +36,6 @@ void dispatchOnce(long* predicate, std::uint64_t block) {
 
 std::uint64_t blockCopy(std::uint64_t block) { return copyBlock(block); }
 
-void* copyMemory(void* to, const void* from, std::size_t size) { return std::memcpy(to, from, size); }
-void* fillMemory(void* to, int value, std::size_t size) { return std::memset(to, value, size); }
-std::size_t stringLength(const char* text) { return std::strlen(text); }
-int compareStrings(const char* a, const char* b) { return std::strcmp(a, b); }
-void* allocate(std::size_t size) { return std::malloc(size); }
-void release(void* pointer) { std::free(pointer); }
-[[noreturn]] void abortGuest() { guestFault("guest code called abort()"); }
-
 const std::array bindings{
     Binding{"__NSConcreteGlobalBlock", [](std::string_view) { return globalBlockClass(); }},
     Binding{"__NSConcreteStackBlock", [](std::string_view) { return stackBlockClass(); }},
@@ -57,13 +47,6 @@ const std::array bindings{
     Binding{"_dispatch_after", call<dispatchAfter>},
     Binding{"_dispatch_once", call<dispatchOnce>},
     Binding{"_dispatch_time", call<dispatch_time>},
-    Binding{"_abort", call<abortGuest>},
-    Binding{"_memcpy", call<copyMemory>},
-    Binding{"_memset", call<fillMemory>},
-    Binding{"_strlen", call<stringLength>},
-    Binding{"_strcmp", call<compareStrings>},
-    Binding{"_malloc", call<allocate>},
-    Binding{"_free", call<release>},
     Binding{"dyld_stub_binder", stubBinder},
 };
 

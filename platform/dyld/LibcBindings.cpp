@@ -1,5 +1,6 @@
-// The rest of libSystem's C library that the project imports: errno, the environment, bytes and
-// characters, error texts, the time of day, random numbers, dispatch_once_f and Darwin's mutex.
+// libSystem's C library, but for files, processes and formatted output (each a file of its own): errno,
+// the environment, memory, bytes, strings and characters, error texts, the time of day, random
+// numbers, abort, dispatch_once_f and Darwin's mutex.
 #include "dispatch/dispatch.h"
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
@@ -26,6 +27,13 @@ namespace {
 int* errorLocation() { return darwin::guestErrno(); }
 void* environment() { return &environ; }
 
+void* copyMemory(void* to, const void* from, std::size_t size) { return std::memcpy(to, from, size); }
+void* fillMemory(void* to, int value, std::size_t size) { return std::memset(to, value, size); }
+std::size_t stringLength(const char* text) { return std::strlen(text); }
+int compareStrings(const char* a, const char* b) { return std::strcmp(a, b); }
+void* allocate(std::size_t size) { return std::malloc(size); }
+void release(void* pointer) { std::free(pointer); }
+[[noreturn]] void abortGuest() { guestFault("guest code called abort()"); }
 void* findByte(const void* bytes, int byte, unsigned long size) {
     return const_cast<void*>(std::memchr(bytes, byte, size));
 }
@@ -125,11 +133,18 @@ int unlockMutex(void* mutex) {
 const std::array bindings{
     Binding{"___error", call<errorLocation>},
     Binding{"__NSGetEnviron", call<environment>},
+    Binding{"_memcpy", call<copyMemory>},
+    Binding{"_memset", call<fillMemory>},
     Binding{"_memchr", call<findByte>},
     Binding{"_memcmp", call<compareBytes>},
     Binding{"_memmove", call<moveBytes>},
     Binding{"_tolower", call<lowerCase>},
     Binding{"_toupper", call<upperCase>},
+    Binding{"_strlen", call<stringLength>},
+    Binding{"_strcmp", call<compareStrings>},
+    Binding{"_malloc", call<allocate>},
+    Binding{"_free", call<release>},
+    Binding{"_abort", call<abortGuest>},
     Binding{"_strerror", call<errorText>},
     Binding{"_gettimeofday", call<timeOfDay>},
     Binding{"_arc4random_uniform", call<randomBelow>},
