@@ -121,6 +121,12 @@ void create(const fs::path& root, const Kind& kind) {
         made = true;
     }
     try {
+        // The caller's alone: what runs inside runs with the caller's power, and nothing of it is
+        // for the host's other users.
+        fs::permissions(root, fs::perms::owner_all, ec);
+        if (ec) {
+            throw Error("cannot make " + root.string() + " private: " + ec.message());
+        }
         for (const std::string& folder : kFolders) {
             fs::create_directories(root / folder, ec);
             if (ec) {

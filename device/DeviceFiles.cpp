@@ -9,10 +9,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 namespace device {
@@ -112,6 +116,62 @@ void copyContent(int from, int to) {
                 throw std::system_error(errno, std::generic_category());
             }
             done += put;
+        }
+    }
+}
+
+constexpr mode_t kPrivilegeBits = S_ISUID | S_ISGID;
+// Deeper than any tree a package or an app makes; a folder below it is made unreachable instead.
+constexpr int kSweepDepth = 256;
+
+// Clears the set-id bits of everything below the open folder `folder`, never following a link.
+void clearSetIdBelow(int folder, int depth) {
+    const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
+        return;
+    }
+    struct CloseListing {
+        void operator()(DIR* listed) const { closedir(listed); }
+    };
+    const std::unique_ptr<DIR, CloseListing> entries(fdopendir(listing));
+    if (!entries) {
+        close(listing);
+        return;
+    }
+    while (const dirent* entry = readdir(entries.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        struct stat about {};
+        if (fstatat(folder, entry->d_name, &about, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;
+        }
+        if (S_ISDIR(about.st_mode)) {
+            const Descriptor inner(
+                openat(folder, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (inner.get() < 0) {
+                continue;
+            }
+            if ((about.st_mode & kPrivilegeBits) != 0) {
+                fchmod(inner.get(), about.st_mode & 0777 & ~kPrivilegeBits);
+            }
+            if (depth + 1 >= kSweepDepth) {
+                fchmod(inner.get(), 0);
+                continue;
+            }
+            clearSetIdBelow(inner.get(), depth + 1);
+        } else if (S_ISREG(about.st_mode) && (about.st_mode & kPrivilegeBits) != 0) {
+            // Opened as a path, which needs no permission to read, and checked to be the very file
+            // seen: the mode is changed through the descriptor, so nothing swapped in meanwhile is.
+            const Descriptor file(openat(folder, entry->d_name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+            struct stat opened {};
+            if (file.get() < 0 || fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+                opened.st_ino != about.st_ino || opened.st_dev != about.st_dev) {
+                continue;
+            }
+            const std::string self = "/proc/self/fd/" + std::to_string(file.get());
+            chmod(self.c_str(), opened.st_mode & 0777);
         }
     }
 }
@@ -283,6 +343,46 @@ std::string DeviceFiles::makeUniqueFolder(const std::string& prefix) const {
         }
     }
     throw failure("cannot make", prefix, EEXIST);
+}
+
+std::optional<std::string> DeviceFiles::readFile(const fs::path& relative, std::size_t limit) const {
+    // Non-blocking, so that a pipe planted there cannot hold the reader; it is no file anyway.
+    const Descriptor file(openBeneath(rootFd_.get(), relative, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    struct stat about {};
+    if (file.get() < 0 || fstat(file.get(), &about) != 0 || !S_ISREG(about.st_mode)) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw failure("cannot read", relative, errno);
+        }
+        if (got == 0) {
+            return content;
+        }
+        if (content.size() + static_cast<std::size_t>(got) > limit) {
+            throw Error("the device's " + describe(relative) + " holds more than " + std::to_string(limit) +
+                        " bytes; it is not what the device's system would write there");
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+void DeviceFiles::withdrawPrivileges() const {
+    const Descriptor root(openat(rootFd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat about {};
+    if (root.get() < 0 || fstat(root.get(), &about) != 0) {
+        throw Error("cannot open the device root " + root_.string() + ": " + std::strerror(errno));
+    }
+    if ((about.st_mode & 07077) != 0) {
+        fchmod(root.get(), about.st_mode & 0700);
+    }
+    clearSetIdBelow(root.get(), 0);
 }
 
 } // namespace device

@@ -1,7 +1,9 @@
 // Writes inside a device root, each made relative to a descriptor of the root, never through a link.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -51,6 +53,16 @@ class DeviceFiles {
 
     // Removes the file, link or empty folder at `relative`; one that is not there is no error.
     void remove(const std::filesystem::path& relative) const;
+
+    // The content of the regular file at `relative`; nullopt when there is none there, or a link,
+    // a pipe or anything else stands in its place. Throws Error when it holds more than `limit`
+    // bytes: what a device plants is read only as far as the reader needs.
+    std::optional<std::string> readFile(const std::filesystem::path& relative, std::size_t limit) const;
+
+    // Takes back what programs run inside may have handed to other users of the host, where the
+    // device's root is the host's: the root folder is its owner's alone again, and no file or folder
+    // inside keeps a set-user-id or set-group-id bit. Links are never followed.
+    void withdrawPrivileges() const;
 
     // A new, empty folder named after `prefix` with a random ending, at the top of the device.
     // Returns its name.

@@ -1,6 +1,7 @@
 #include "Sandbox.hpp"
 
 #include "Device.hpp"
+#include "DeviceFiles.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -26,6 +27,7 @@ namespace {
 
 volatile sig_atomic_t child = 0;
 volatile sig_atomic_t forwardedStop = 0;
+volatile sig_atomic_t timedOut = 0;
 
 // How long a sandbox has to end after a stop request before it is killed outright.
 constexpr unsigned kStopGraceSeconds = 2;
@@ -43,8 +45,12 @@ void forward(int signal) {
 // A sandbox that does not act on a forwarded stop request (a bubblewrap that ignores it, or the
 // first process of a pid namespace, which ignores every signal it has no handler for but SIGKILL)
 // is killed once the grace period is over, and --die-with-parent takes everything inside along.
+// The same alarm ends a sandbox that ran past its time limit.
 void killAfterGrace(int) {
     if (child > 0) {
+        if (forwardedStop == 0) {
+            timedOut = 1;
+        }
         kill(static_cast<pid_t>(child), SIGKILL);
     }
 }
@@ -164,6 +170,22 @@ void sweepOrphans(const FirstProcess& first, bool bubblewrapFailed) {
     }
 }
 
+// What a command in the device sees of the caller's environment: a fixed list of names, so that
+// nothing else the caller's shell holds (keys, tokens, the caller's own paths) is readable inside,
+// by the command or through /proc. HOME is the device's own.
+std::vector<std::string> sandboxEnvironment() {
+    std::vector<std::string> kept = {"HOME=/var/mobile"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view variable = *entry;
+        const std::string_view name = variable.substr(0, variable.find('='));
+        if (name == "PATH" || name == "LANG" || name == "TERM" || name.starts_with("GLINTMERE_") ||
+            name == "ASAN_OPTIONS" || name == "UBSAN_OPTIONS" || name == "LSAN_OPTIONS") {
+            kept.emplace_back(variable);
+        }
+    }
+    return kept;
+}
+
 bool isExecutable(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec) && access(path.c_str(), X_OK) == 0;
@@ -195,7 +217,8 @@ fs::path findBubblewrap() {
     throw Error("bubblewrap (bwrap) not found on PATH; install the Debian package bubblewrap");
 }
 
-int run(const fs::path& root, const std::vector<std::string>& command, Identity identity) {
+int run(const fs::path& root, const std::vector<std::string>& command, Identity identity,
+        unsigned timeLimitSeconds) {
     if (command.empty()) {
         throw Error("missing command to run");
     }
@@ -204,7 +227,7 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
         bwrap.string(), "--bind", root.string(), "/", "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc",
         "/etc", "--proc", "/proc",
         // A fresh /dev with the few harmless nodes a program needs; the device holds none of its own.
-        "--dev", "/dev", "--chdir", "/", "--setenv", "HOME", "/var/mobile",
+        "--dev", "/dev", "--chdir", "/",
         // Whoever starts it, even root, the device has no power over the host: a user namespace of
         // its own that cannot make another, and no capability in it, so no mknod, mount or
         // handle-based open that would reach past its root.
@@ -220,18 +243,27 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     }
     args.emplace_back("--");
     args.insert(args.end(), command.begin(), command.end());
-    // Bubblewrap names the sandbox's first process on this pipe as soon as it has started it.
+    // Bubblewrap names the sandbox's first process on this pipe as soon as it has started it. It is
+    // the one descriptor besides the standard three that passes in: any other the caller left open
+    // (a folder of the host, say) would be a way out of the device's root.
+    constexpr int kInfoFd = 3;
     int info[2];
     if (pipe2(info, O_CLOEXEC) != 0) {
         throw Error(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
     const auto infoArg = std::find(args.begin(), args.end(), "--info-fd") + 1;
-    *infoArg = std::to_string(info[1]);
+    *infoArg = std::to_string(kInfoFd);
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    std::vector<std::string> environment = sandboxEnvironment();
+    std::vector<char*> envp;
+    for (std::string& variable : environment) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
 
     // The forwarded signals stay blocked until the sandbox's id is known, so that a request to stop
     // that comes while it starts is held rather than lost. Signals the caller ignores (nohup's
@@ -265,6 +297,7 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     struct sigaction previousAlarm {};
     sigaction(SIGALRM, &escalation, &previousAlarm);
     forwardedStop = 0;
+    timedOut = 0;
     const auto restore = [&] {
         sigprocmask(SIG_BLOCK, &forwarded, nullptr);
         child = 0;
@@ -283,9 +316,10 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, info[1], info[1]); // kept open across exec
+    posix_spawn_file_actions_adddup2(&files, info[1], kInfoFd); // kept open across exec
+    posix_spawn_file_actions_addclosefrom_np(&files, kInfoFd + 1);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, bwrap.c_str(), &files, &attributes, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, bwrap.c_str(), &files, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
     close(info[1]);
@@ -295,6 +329,7 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
         throw Error("cannot start " + bwrap.string() + ": " + std::strerror(spawned));
     }
     child = pid;
+    alarm(timeLimitSeconds);
     sigprocmask(SIG_SETMASK, &openMask, nullptr);
     FirstProcess first;
     learnFirstProcess(info[0], pid, first);
@@ -314,8 +349,14 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
         }
     }
     sweepOrphans(first, waited != 0 || ended.si_code != CLD_EXITED || ended.si_status != 0);
+    // The device's root is the caller's, root included: a set-user-id file made inside would run
+    // with the caller's power for any user of the host who reached it.
+    DeviceFiles(root).withdrawPrivileges();
     if (waited < 0) {
         throw Error(std::string("lost the sandbox: ") + std::strerror(waitError));
+    }
+    if (timedOut != 0) {
+        return kTimedOut;
     }
     if (WIFSIGNALED(status)) {
         // Killed after a stop request: what ended it is the request, not the kill that enforced it.

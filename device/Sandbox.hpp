@@ -19,9 +19,16 @@ enum class Identity {
 };
 
 // Runs `command` (its first word a program found on the device's PATH or a device path) in the
-// device at `root`, with this process's standard streams and environment, HOME=/var/mobile and
-// "/" as working directory. Returns its exit status, 128+n when signal n ended it.
+// device at `root`, with this process's standard streams and no other descriptor, HOME=/var/mobile
+// and of the rest of the environment only PATH, LANG, TERM, GLINTMERE_* and the sanitizers' options,
+// and "/" as working directory. When it ends, nothing in the device is left set-user-id or
+// set-group-id and the root is the caller's alone. Returns its exit status, 128+n when signal n
+// ended it, and kTimedOut when it ran past `timeLimitSeconds` (0: no limit) and was stopped with all
+// it started.
 int run(const std::filesystem::path& root, const std::vector<std::string>& command,
-        Identity identity = Identity::Caller);
+        Identity identity = Identity::Caller, unsigned timeLimitSeconds = 0);
+
+// What `run` returns for a command stopped at its time limit, as timeout(1) does.
+inline constexpr int kTimedOut = 124;
 
 } // namespace device

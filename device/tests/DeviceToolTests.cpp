@@ -92,9 +92,9 @@ TEST_F(DeviceTool, RunSeesTheDeviceAsItsRoot) {
     EXPECT_EQ(link.status, 0) << link.err;
     EXPECT_EQ(link.out, "var/mobile\n");
 
-    auto where =
-        runProcess({kTool, "run", root, "--", "sh", "-c", "echo $HOME; pwd; echo $PROBE; ls /Applications"},
-                   "", {{"PROBE", "kept"}});
+    auto where = runProcess(
+        {kTool, "run", root, "--", "sh", "-c", "echo $HOME; pwd; echo $GLINTMERE_PROBE; ls /Applications"},
+        "", {{"GLINTMERE_PROBE", "kept"}});
     EXPECT_EQ(where.out, "/var/mobile\n/\nkept\n") << where.err;
 
     // As the device's root, as dpkg runs, with the folders of root's programs on its PATH.
@@ -355,8 +355,9 @@ TEST_F(DeviceTool, TheDeviceHasNoPowerOverTheHostWhoeverStartsIt) {
 
 // A .deb written entry by entry, for contents that no folder on disk can hold (a device node
 // without the power to make one, a file below a link of the same package). Each entry is
-// "KIND:PATH[:TEXT]", KIND one of dir, file (TEXT its content), link (TEXT its target), chr, blk
-// and fifo; a control file names the package `name`.
+// "KIND:PATH[:TEXT]", KIND one of dir, file (TEXT its content), setuid and setgid (files of mode
+// 4755 and 2755), zeros (TEXT megabytes of zeros), link (TEXT its target), chr, blk and fifo; a
+// control file names the package `name`.
 void writePackage(const fs::path& deb, const std::string& name, const std::vector<std::string>& entries) {
     const char* script = R"(
 import io, sys, tarfile
@@ -367,13 +368,15 @@ def member(kind, path, text=""):
     data = None
     if kind == "dir": info.type, info.mode = tarfile.DIRTYPE, 0o755
     elif kind == "file": data = text.encode(); info.size = len(data)
+    elif kind in ("setuid", "setgid"): data = b"#!/bin/sh\n"; info.size, info.mode = len(data), 0o4755 if kind == "setuid" else 0o2755
+    elif kind == "zeros": data = bytes(int(text) << 20); info.size = len(data)
     elif kind == "link": info.type, info.linkname = tarfile.SYMTYPE, text
     elif kind in ("chr", "blk"): info.type, info.devmajor, info.devminor = getattr(tarfile, kind.upper() + "TYPE"), 1, 3
     elif kind == "fifo": info.type = tarfile.FIFOTYPE
     return info, data
 def tar(members):
     buffer = io.BytesIO()
-    with tarfile.open(fileobj=buffer, mode="w:gz", format=tarfile.GNU_FORMAT) as t:
+    with tarfile.open(fileobj=buffer, mode="w:gz", compresslevel=1, format=tarfile.GNU_FORMAT) as t:
         for info, data in members:
             t.addfile(info, io.BytesIO(data) if data is not None else None)
     return buffer.getvalue()
@@ -429,6 +432,10 @@ TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothin
         {{"dir:./Library", "file:./Library/../.glintmere-device:x"}, "holds /.glintmere-device"},
         {{"dir:./Library", "link:./Library/top:/", "file:./Library/top/.glintmere-device:x"},
          "puts /Library/top/.glintmere-device beyond /Library/top, a link of its own"},
+        {{"dir:./usr2", "setuid:./usr2/id"}, "holds /usr2/id with its set-user-id or set-group-id bit set"},
+        {{"dir:./usr2", "setgid:./usr2/id"}, "holds /usr2/id with its set-user-id or set-group-id bit set"},
+        {{"dir:./Library", "zeros:./Library/a:200", "zeros:./Library/b:60"},
+         "s files add up to more than 256 MB"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -436,7 +443,9 @@ TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothin
         ASSERT_NO_FATAL_FAILURE(writePackage(deb, "com.example.refused", c.entries));
         auto refused = runProcess({kTool, "install", root, deb});
         EXPECT_EQ(refused.status, 1) << c.message;
-        EXPECT_NE(refused.err.find("refused " + deb.string() + ": it " + c.message), std::string::npos)
+        EXPECT_NE(refused.err.find("refused " + deb.string() + ": it" +
+                                   (c.message.starts_with("s ") ? "" : " ") + c.message),
+                  std::string::npos)
             << refused.err;
         EXPECT_EQ(treeOf(root), before) << c.message;
     }
@@ -576,6 +585,92 @@ TEST_F(DeviceTool, APackageWhoseScriptFailsLeavesNoTrace) {
     EXPECT_NE(upgrade.err.find("com.example.failing stays unpacked but not configured"), std::string::npos)
         << upgrade.err;
     EXPECT_EQ(state(), "iF 2.0");
+}
+
+// A device's root is the host's root when root runs it: nothing made inside may keep the power to
+// act as that user for anyone else on the host.
+TEST_F(DeviceTool, WhatRunsInsideGivesOtherUsersNothing) {
+    const fs::path root = makeDevice();
+    EXPECT_EQ(fs::status(root).permissions() & fs::perms::mask, fs::perms::owner_all);
+    struct stat host {};
+    ASSERT_EQ(stat("/usr/bin/passwd", &host), 0);
+    auto made =
+        runProcess({kTool, "run", root, "--", "sh", "-c",
+                    "cp /usr/bin/id /tmp/suid-id && chmod 4755 /tmp/suid-id && "
+                    "mkdir -p /tmp/shared/deep && chmod 2775 /tmp/shared && "
+                    "cp /usr/bin/id /tmp/shared/deep/sgid-id && chmod 2755 /tmp/shared/deep/sgid-id && "
+                    "ln -s /usr/bin/passwd /tmp/passwd && chmod 0755 /"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    for (const char* made : {"tmp/suid-id", "tmp/shared", "tmp/shared/deep/sgid-id"}) {
+        const auto perms = fs::status(root / made).permissions();
+        EXPECT_EQ(perms & (fs::perms::set_uid | fs::perms::set_gid), fs::perms::none) << made;
+        EXPECT_EQ(perms & fs::perms::owner_exec, fs::perms::owner_exec)
+            << made << " lost more than its set-id bits";
+    }
+    EXPECT_EQ(fs::status(root).permissions() & fs::perms::mask, fs::perms::owner_all);
+    struct stat after {};
+    ASSERT_EQ(stat("/usr/bin/passwd", &after), 0);
+    EXPECT_EQ(after.st_mode, host.st_mode) << "the sweep followed the device's link to a host file";
+}
+
+// The caller's open files and environment stay outside: a descriptor of the host's "/" would lead
+// out of the device's root, and the caller's variables are the caller's.
+TEST_F(DeviceTool, NothingOfTheCallersReachesInside) {
+    const fs::path root = makeDevice();
+    const int hostRoot = ::open("/", O_RDONLY | O_DIRECTORY); // inherited by whatever the test starts
+    ASSERT_GE(hostRoot, 3);
+    const testing_support::EnvChanges env = {{"CALLER_SECRET", "hush"}, {"GLINTMERE_OWN", "kept"}};
+    // ls lists the descriptors of the shell that started it, which has opened nothing of its own.
+    auto seen = runProcess({kTool, "run", root, "--", "sh", "-c",
+                            "echo fds; ls /proc/$$/fd; echo end; tr '\\0' '\\n' </proc/1/environ; env"},
+                           "", env);
+    close(hostRoot);
+    ASSERT_EQ(seen.status, 0) << seen.err;
+    EXPECT_NE(seen.out.find("fds\n0\n1\n2\nend\n"), std::string::npos) << seen.out;
+    EXPECT_EQ(seen.out.find("CALLER_SECRET"), std::string::npos) << seen.out;
+    EXPECT_NE(seen.out.find("GLINTMERE_OWN=kept"), std::string::npos) << seen.out;
+    EXPECT_NE(seen.out.find("HOME=/var/mobile"), std::string::npos) << seen.out;
+}
+
+// What a device plants where the tool reads is read as no file, never followed and never waited on.
+TEST_F(DeviceTool, InstallReadsNoLinkOrPipeThatTheDevicePlanted) {
+    const fs::path arch = "private/var/lib/dpkg/arch";
+    for (const std::string planted : {"link", "pipe"}) {
+        const fs::path root = makeDevice(planted);
+        if (planted == "link") {
+            fs::create_symlink("/dev/zero", root / arch);
+        } else {
+            ASSERT_EQ(mkfifo((root / arch).c_str(), 0644), 0);
+        }
+        const fs::path fine = scratch_ / "fine.deb";
+        ASSERT_NO_FATAL_FAILURE(writePackage(fine, "com.example.fine", {"file:./fine:ok"}));
+        auto installed = runProcess({kTool, "install", root, fine});
+        // The device's own dpkg makes of its database what it will; the tool ends either way.
+        EXPECT_TRUE(installed.status == 0 || installed.status == 1) << planted << ": " << installed.err;
+    }
+}
+
+// A maintainer script that never ends is stopped with everything it started, and the package goes.
+TEST_F(DeviceTool, AMaintainerScriptThatDoesNotEndIsStopped) {
+    const fs::path root = makeDevice();
+    const fs::path tree = scratch_ / "tree";
+    spill(tree / "DEBIAN/control", "Package: com.example.sleeper\nVersion: 1.0\nArchitecture: all\n"
+                                   "Maintainer: P <p@example.com>\nDescription: sleeps\n");
+    spill(tree / "Library/Sleeper/code", "code\n");
+    spill(tree / "DEBIAN/postinst", "#!/bin/sh\n(sleep 600 &)\nexec sleep 600\n");
+    fs::permissions(tree / "DEBIAN/postinst", fs::perms::owner_all | fs::perms::group_read |
+                                                  fs::perms::group_exec | fs::perms::others_read |
+                                                  fs::perms::others_exec);
+    const fs::path deb = scratch_ / "sleeper.deb";
+    ASSERT_EQ(runProcess({"dpkg-deb", "--root-owner-group", "--build", tree, deb}).status, 0);
+    auto installed = runProcess({kTool, "install", root, deb}, "", {{"GLINTMERE_DPKG_TIME_LIMIT", "2"}});
+    EXPECT_EQ(installed.status, 1);
+    EXPECT_NE(installed.err.find("dpkg did not install com.example.sleeper within 2 s and was stopped"),
+              std::string::npos)
+        << installed.err;
+    EXPECT_FALSE(fs::exists(root / "Library/Sleeper"));
+    auto sleeping = runProcess({"pgrep", "-f", "sleep 600"});
+    EXPECT_NE(sleeping.status, 0) << "left running: " << sleeping.out;
 }
 
 // The entries of a property list the device tool wrote, one line "KEY VALUE" each, in file order.
@@ -1288,9 +1383,12 @@ TEST_F(GlintmerePackage, InstallsFromTheSourceWithTheDevicesAptAndIsRemovedAgain
                                      "APT::Sandbox::User \"root\";\n"
                                      "DPkg::Options { \"--root=\"; };\n");
     const auto apt = [&](const std::vector<std::string>& words) {
-        std::vector<std::string> command = {kTool, "run", root, "--as-root", "--", "apt-get", "-q", "-y"};
+        // The sandbox takes no variable from its caller but the project's own, so apt's is set inside.
+        std::vector<std::string> command = {
+            kTool,     "run", root, "--as-root", "--", "env", "APT_CONFIG=/tmp/apt/apt.conf",
+            "apt-get", "-q",  "-y"};
         command.insert(command.end(), words.begin(), words.end());
-        return runProcess(command, "", {{"APT_CONFIG", "/tmp/apt/apt.conf"}});
+        return runProcess(command);
     };
     auto updated = apt({"update"});
     ASSERT_EQ(updated.status, 0) << updated.out << updated.err;
