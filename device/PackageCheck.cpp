@@ -11,8 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -139,6 +141,11 @@ std::optional<std::string> linkOnTheWay(const std::string& path, const std::set<
     return std::nullopt;
 }
 
+// What all the files of one package may add up to: far beyond any tweak (a tweak's package is a
+// few megabytes), far below what a device's disk can lose to a package that claims little and
+// unpacks much.
+constexpr std::int64_t kPackageContentLimit = std::int64_t{256} << 20;
+
 // Looks through the files `package` unpacks, as dpkg itself would read them; throws Error at the
 // first that a device may not get.
 void checkContents(const fs::path& package) {
@@ -154,6 +161,7 @@ void checkContents(const fs::path& package) {
         throw refuse(std::string("cannot read its files: ") + archive_error_string(reader.get()));
     }
     std::set<std::string> links;
+    std::int64_t content = 0;
     archive_entry* entry = nullptr;
     int read = ARCHIVE_OK;
     while ((read = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
@@ -165,6 +173,17 @@ void checkContents(const fs::path& package) {
         if (const char* kind = forbiddenKind(archive_entry_filetype(entry))) {
             throw refuse(std::string("it holds ") + kind + " at " + path +
                          "; a device's packages may hold only files, folders and links");
+        }
+        if ((archive_entry_mode(entry) & 06000) != 0) {
+            throw refuse("it holds " + path + " with its set-user-id or set-group-id bit set; a device's " +
+                         "programs run with the power of whoever runs the device");
+        }
+        if (archive_entry_size_is_set(entry) != 0 && archive_entry_filetype(entry) == AE_IFREG) {
+            content += std::max<std::int64_t>(archive_entry_size(entry), 0);
+            if (content > kPackageContentLimit) {
+                throw refuse("its files add up to more than " + std::to_string(kPackageContentLimit >> 20) +
+                             " MB, more than any tweak holds");
+            }
         }
         if (path == marker) {
             throw refuse("it holds " + marker + ", the file that marks the device's root; a package " +

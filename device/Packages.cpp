@@ -71,6 +71,17 @@ class EnvironmentSetting {
 
 // Runs `command` inside the device with dpkg's PATH, its standard output captured (dpkg's progress
 // is not for the tool's user); its standard error stays the tool's. Returns the exit status.
+// How long one dpkg run may take, in seconds: 60, or GLINTMERE_DPKG_TIME_LIMIT. Unpacking a tweak
+// takes a moment; a maintainer script that sleeps or waits for input must not hold the tool for ever.
+unsigned dpkgTimeLimit() {
+    const char* chosen = std::getenv("GLINTMERE_DPKG_TIME_LIMIT");
+    char* end = nullptr;
+    const unsigned long seconds = chosen != nullptr ? std::strtoul(chosen, &end, 10) : 0;
+    return chosen != nullptr && *chosen != '\0' && *end == '\0' && seconds > 0 && seconds <= 3600
+               ? static_cast<unsigned>(seconds)
+               : 60;
+}
+
 int runInDevice(const fs::path& root, const std::vector<std::string>& command,
                 std::string* output = nullptr) {
     const EnvironmentSetting path("PATH", dpkgPath().c_str());
@@ -84,7 +95,7 @@ int runInDevice(const fs::path& root, const std::vector<std::string>& command,
     // user namespace, which is the caller outside and has no capability.
     int status = 0;
     try {
-        status = run(root, command, Identity::DeviceRoot);
+        status = run(root, command, Identity::DeviceRoot, dpkgTimeLimit());
     } catch (...) {
         dup2(savedOutput.get(), 1);
         throw;
@@ -212,7 +223,9 @@ void registerSystem(const DeviceFiles& files, const std::string& systemVersion,
 }
 
 std::string packageArchitecture(const fs::path& root) {
-    std::ifstream in(root / kAdminFolder / "arch");
+    // A few architecture names at most; the device may have put anything there.
+    const std::optional<std::string> architectures = DeviceFiles(root).readFile(kAdminFolder / "arch", 4096);
+    std::istringstream in(architectures.value_or(""));
     for (std::string line; std::getline(in, line);) {
         if (line == kPhoneArchitecture) {
             return line;
@@ -232,15 +245,18 @@ void installPackages(const fs::path& root, const std::vector<CheckedPackage>& pa
         names.push_back(package.name);
     }
     const std::map<std::string, char> before = statesOf(root);
+    bool timedOut = false;
     {
         const StagedPackages staged(root, files);
         std::vector<std::string> command = {"dpkg", kRootOption, "--install"};
         for (const std::string& path : staged.devicePaths()) {
             command.push_back(path);
         }
-        if (runInDevice(root, command) == 0) {
+        const int status = runInDevice(root, command);
+        if (status == 0) {
             return;
         }
+        timedOut = status == kTimedOut;
     }
     // What dpkg left half done goes back to how it was before, where that can be had: a package
     // that was not there is purged (its files, kept settings and record), one that had only its
@@ -278,6 +294,10 @@ void installPackages(const fs::path& root, const std::vector<CheckedPackage>& pa
         }
     }
     std::string message = "dpkg did not install " + joined(failed.empty() ? names : failed);
+    if (timedOut) {
+        message += " within " + std::to_string(dpkgTimeLimit()) +
+                   " s and was stopped (a maintainer script that does not end?)";
+    }
     if (!stuck.empty()) {
         message += "; " + joined(stuck) +
                    " stays unpacked but not configured, as the version installed before is gone "
@@ -290,7 +310,12 @@ void removePackage(const fs::path& root, const std::string& name) {
     if (!isPackageName(name)) {
         throw Error("\"" + name + "\" is not a package name");
     }
-    if (runInDevice(root, {"dpkg", kRootOption, "--remove", name}) != 0) {
+    const int status = runInDevice(root, {"dpkg", kRootOption, "--remove", name});
+    if (status == kTimedOut) {
+        throw Error("dpkg did not remove " + name + " within " + std::to_string(dpkgTimeLimit()) +
+                    " s and was stopped (a maintainer script that does not end?)");
+    }
+    if (status != 0) {
         throw Error("dpkg did not remove " + name);
     }
 }
