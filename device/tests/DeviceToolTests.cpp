@@ -650,6 +650,37 @@ TEST_F(DeviceTool, InstallReadsNoLinkOrPipeThatTheDevicePlanted) {
     }
 }
 
+// The host's picture tool writes a picture in place of a link a device process planted, never
+// through it, and reads neither an endless device file nor a pipe.
+TEST_F(DeviceTool, PngToolNeitherFollowsNorSwallowsWhatTheDevicePlanted) {
+    const std::string tool = (fs::path(GLINTMERE_SOURCE_DIR) / "scripts/png-tool").string();
+    const fs::path root = makeDevice();
+    const fs::path host = scratch_ / "host-file";
+    spill(host, "the host's own\n");
+    fs::create_symlink(host, root / "tmp/cat.png");
+    auto wrote = runProcess({tool, "write", (root / "tmp/cat.png").string(), "4", "3"});
+    EXPECT_EQ(wrote.status, 0) << wrote.err;
+    EXPECT_EQ(slurp(host), "the host's own\n");
+    EXPECT_FALSE(fs::is_symlink(root / "tmp/cat.png"));
+    EXPECT_EQ(slurp(root / "tmp/cat.png").substr(1, 3), "PNG");
+
+    // A folder on the way that is a link is refused, and nothing lands where it points.
+    fs::create_directories(scratch_ / "outside");
+    fs::create_directory_symlink(scratch_ / "outside", root / "var/mobile/Planted");
+    auto through = runProcess({tool, "write", (root / "var/mobile/Planted/cat.png").string(), "4", "3"});
+    EXPECT_NE(through.status, 0);
+    EXPECT_NE(through.err.find("png-tool: "), std::string::npos) << through.err;
+    EXPECT_TRUE(fs::is_empty(scratch_ / "outside"));
+
+    fs::create_symlink("/dev/zero", root / "tmp/zero.png");
+    ASSERT_EQ(mkfifo((root / "tmp/pipe.png").c_str(), 0644), 0);
+    for (const char* planted : {"tmp/zero.png", "tmp/pipe.png"}) {
+        auto read = runProcess({tool, "compare", (root / "tmp/cat.png").string(), (root / planted).string()});
+        EXPECT_NE(read.status, 0) << planted;
+        EXPECT_NE(read.err.find("png-tool: "), std::string::npos) << planted << ": " << read.err;
+    }
+}
+
 // A maintainer script that never ends is stopped with everything it started, and the package goes.
 TEST_F(DeviceTool, AMaintainerScriptThatDoesNotEndIsStopped) {
     const fs::path root = makeDevice();
