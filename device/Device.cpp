@@ -176,7 +176,8 @@ fs::path open(const fs::path& root) {
     if (ec || !fs::is_directory(absolute, ec)) {
         throw Error(root.string() + " is not a directory");
     }
-    if (!fs::is_regular_file(absolute / kMarker, ec)) {
+    // The marker itself, not what a link in its place points at.
+    if (!fs::is_regular_file(fs::symlink_status(absolute / kMarker, ec))) {
         throw Error(root.string() + " is not a device (make one with: glintmere-device create ROOT)");
     }
     return fs::canonical(absolute, ec);

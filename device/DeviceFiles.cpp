@@ -373,6 +373,69 @@ std::optional<std::string> DeviceFiles::readFile(const fs::path& relative, std::
     }
 }
 
+Descriptor DeviceFiles::regularFile(const fs::path& relative) const {
+    Descriptor file(openBeneath(rootFd_.get(), relative, O_PATH));
+    struct stat about {};
+    if (file.get() < 0) {
+        throw failure("cannot open", relative, errno);
+    }
+    if (fstat(file.get(), &about) != 0 || !S_ISREG(about.st_mode)) {
+        throw Error("the device's " + describe(relative) + " is not a regular file");
+    }
+    return file;
+}
+
+std::optional<fs::path> DeviceFiles::resolve(const fs::path& relative) const {
+    // As the kernel allows a path inside: past this many links it gives up with ELOOP.
+    constexpr int kMostLinks = 40;
+    std::vector<std::string> pending;
+    const auto push = [&pending](const fs::path& path) {
+        std::vector<std::string> parts;
+        for (const fs::path& part : path) {
+            parts.push_back(part.string());
+        }
+        pending.insert(pending.end(), parts.rbegin(), parts.rend());
+    };
+    push(relative);
+    fs::path resolved;
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string part = pending.back();
+        pending.pop_back();
+        if (part.empty() || part == "." || part == "/") {
+            continue;
+        }
+        if (part == "..") {
+            resolved = resolved.parent_path();
+            continue;
+        }
+        // Every part of `resolved` is a folder, not a link, so the kernel follows none on the way.
+        const fs::path candidate = resolved / part;
+        struct stat about {};
+        if (fstatat(rootFd_.get(), candidate.c_str(), &about, AT_SYMLINK_NOFOLLOW) != 0) {
+            return std::nullopt;
+        }
+        if (!S_ISLNK(about.st_mode)) {
+            resolved = candidate;
+            continue;
+        }
+        if (++links > kMostLinks) {
+            return std::nullopt;
+        }
+        char target[4096];
+        const ssize_t length = readlinkat(rootFd_.get(), candidate.c_str(), target, sizeof target);
+        if (length <= 0 || static_cast<std::size_t>(length) == sizeof target) {
+            return std::nullopt;
+        }
+        const fs::path text(std::string(target, static_cast<std::size_t>(length)));
+        if (text.is_absolute()) {
+            resolved.clear();
+        }
+        push(text);
+    }
+    return resolved;
+}
+
 void DeviceFiles::withdrawPrivileges() const {
     const Descriptor root(openat(rootFd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat about {};

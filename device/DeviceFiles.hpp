@@ -59,6 +59,15 @@ class DeviceFiles {
     // bytes: what a device plants is read only as far as the reader needs.
     std::optional<std::string> readFile(const std::filesystem::path& relative, std::size_t limit) const;
 
+    // A descriptor (O_PATH) of the regular file at `relative`; throws Error when a link or anything
+    // but a regular file stands there.
+    Descriptor regularFile(const std::filesystem::path& relative) const;
+
+    // Where `relative` leads inside the device when each link already there is followed as a
+    // process inside would follow it (an absolute target starts again at the top, ".." stops
+    // there); nullopt when a part is missing or the links go round. The empty path is the top.
+    std::optional<std::filesystem::path> resolve(const std::filesystem::path& relative) const;
+
     // Takes back what programs run inside may have handed to other users of the host, where the
     // device's root is the host's: the root folder is its owner's alone again, and no file or folder
     // inside keeps a set-user-id or set-group-id bit. Links are never followed.

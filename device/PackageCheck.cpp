@@ -148,7 +148,8 @@ constexpr std::int64_t kPackageContentLimit = std::int64_t{256} << 20;
 
 // Looks through the files `package` unpacks, as dpkg itself would read them; throws Error at the
 // first that a device may not get.
-void checkContents(const fs::path& package) {
+// `links` holds the links of the packages checked before this one, which go in with it.
+void checkContents(const DeviceFiles& device, const fs::path& package, std::set<std::string>& links) {
     HostProgram contents({"dpkg-deb", "--fsys-tarfile", package.string()});
     const std::unique_ptr<archive, decltype(&archive_read_free)> reader(archive_read_new(),
                                                                         archive_read_free);
@@ -160,7 +161,6 @@ void checkContents(const fs::path& package) {
     if (archive_read_open_fd(reader.get(), contents.output(), 65536) != ARCHIVE_OK) {
         throw refuse(std::string("cannot read its files: ") + archive_error_string(reader.get()));
     }
-    std::set<std::string> links;
     std::int64_t content = 0;
     archive_entry* entry = nullptr;
     int read = ARCHIVE_OK;
@@ -185,12 +185,17 @@ void checkContents(const fs::path& package) {
                              " MB, more than any tweak holds");
             }
         }
-        if (path == marker) {
-            throw refuse("it holds " + marker + ", the file that marks the device's root; a package " +
-                         "that owned it would unmake the device when removed");
+        const fs::path devicePath(path);
+        if (devicePath.filename() == kMarker &&
+            device.resolve(devicePath.parent_path().relative_path()) == fs::path()) {
+            const std::string through =
+                path == marker ? "" : " (as " + path + ", through the device's links)";
+            throw refuse("it holds " + marker + through + ", the file that marks the device's root; a " +
+                         "package that owned it would unmake the device when removed");
         }
         if (const auto link = linkOnTheWay(path, links)) {
-            throw refuse("it puts " + path + " beyond " + *link + ", a link of its own");
+            throw refuse("it puts " + path + " beyond " + *link +
+                         ", a link of its own or of a package it goes in with");
         }
         if (archive_entry_filetype(entry) == AE_IFLNK) {
             links.insert(path);
@@ -221,7 +226,9 @@ bool isPackageName(const std::string& name) {
     return true;
 }
 
-std::vector<CheckedPackage> checkPackages(const std::vector<fs::path>& packages) {
+std::vector<CheckedPackage> checkPackages(const fs::path& root, const std::vector<fs::path>& packages) {
+    const DeviceFiles device(root);
+    std::set<std::string> links;
     std::vector<CheckedPackage> checked;
     for (const fs::path& package : packages) {
         std::error_code ec;
@@ -232,7 +239,7 @@ std::vector<CheckedPackage> checkPackages(const std::vector<fs::path>& packages)
         if (!name || !isPackageName(trimmed(*name))) {
             throw Error(package.string() + " is not a package dpkg can install");
         }
-        checkContents(package);
+        checkContents(device, package, links);
         checked.push_back({package, trimmed(*name)});
     }
     return checked;

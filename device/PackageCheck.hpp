@@ -15,10 +15,12 @@ struct CheckedPackage {
 
 // Checks each of `packages`: a .deb that dpkg can read, with a valid package name, whose files are
 // regular files, folders and links only (a device has no device nodes, pipes or sockets of its own)
-// and none of which is set-user-id or set-group-id, nor the device's marker, nor reached through a
-// link the package itself ships, and which add up to no more than 256 MB.
+// and none of which is set-user-id or set-group-id, nor the device's marker (directly or through a
+// link already in the device at `root`), nor reached through a link the package itself ships, and
+// which add up to no more than 256 MB.
 // Throws Error naming the package and what is wrong with it; nothing is unpacked anywhere.
-std::vector<CheckedPackage> checkPackages(const std::vector<std::filesystem::path>& packages);
+std::vector<CheckedPackage> checkPackages(const std::filesystem::path& root,
+                                          const std::vector<std::filesystem::path>& packages);
 
 // A valid dpkg package name: what the tool passes on to dpkg as one.
 bool isPackageName(const std::string& name);

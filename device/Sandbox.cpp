@@ -223,9 +223,19 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
         throw Error("missing command to run");
     }
     const fs::path bwrap = findBubblewrap();
+    // Bubblewrap names the sandbox's first process on the info pipe as soon as it has started it,
+    // and mounts the marker from its descriptor. They are the descriptors besides the standard three
+    // that pass to bubblewrap, which closes the marker's once mounted: any other the caller left
+    // open (a folder of the host, say) would be a way out of the device's root.
+    constexpr int kInfoFd = 3;
+    constexpr int kMarkerFd = 4;
+    const Descriptor marker = DeviceFiles(root).regularFile(kMarker);
     std::vector<std::string> args = {
-        bwrap.string(), "--bind", root.string(), "/", "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc",
-        "/etc", "--proc", "/proc",
+        bwrap.string(), "--bind", root.string(), "/",
+        // The marker is mounted read-only over itself: nothing inside, through whatever link, can
+        // change or remove what tells the tools that this folder is a device.
+        "--ro-bind-fd", std::to_string(kMarkerFd), std::string("/") + kMarker, "--ro-bind", "/usr", "/usr",
+        "--ro-bind", "/etc", "/etc", "--proc", "/proc",
         // A fresh /dev with the few harmless nodes a program needs; the device holds none of its own.
         "--dev", "/dev", "--chdir", "/",
         // Whoever starts it, even root, the device has no power over the host: a user namespace of
@@ -243,10 +253,6 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     }
     args.emplace_back("--");
     args.insert(args.end(), command.begin(), command.end());
-    // Bubblewrap names the sandbox's first process on this pipe as soon as it has started it. It is
-    // the one descriptor besides the standard three that passes in: any other the caller left open
-    // (a folder of the host, say) would be a way out of the device's root.
-    constexpr int kInfoFd = 3;
     int info[2];
     if (pipe2(info, O_CLOEXEC) != 0) {
         throw Error(std::string("cannot make a pipe: ") + std::strerror(errno));
@@ -317,7 +323,8 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_adddup2(&files, info[1], kInfoFd); // kept open across exec
-    posix_spawn_file_actions_addclosefrom_np(&files, kInfoFd + 1);
+    posix_spawn_file_actions_adddup2(&files, marker.get(), kMarkerFd);
+    posix_spawn_file_actions_addclosefrom_np(&files, kMarkerFd + 1);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, bwrap.c_str(), &files, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&files);

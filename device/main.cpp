@@ -70,8 +70,8 @@ std::vector<fs::path> builtPackages(const std::string& architecture) {
 void install(const fs::path& root, std::vector<fs::path> packages = {}) {
     const std::vector<device::Placement> placements =
         device::readManifest(buildFolder() / "device-manifest.txt");
-    const std::vector<device::CheckedPackage> checked =
-        device::checkPackages(packages.empty() ? builtPackages(device::packageArchitecture(root)) : packages);
+    const std::vector<device::CheckedPackage> checked = device::checkPackages(
+        root, packages.empty() ? builtPackages(device::packageArchitecture(root)) : packages);
     device::install(root, placements);
     device::installPackages(root, checked);
 }

@@ -358,10 +358,12 @@ TEST_F(DeviceTool, TheDeviceHasNoPowerOverTheHostWhoeverStartsIt) {
 // "KIND:PATH[:TEXT]", KIND one of dir, file (TEXT its content), setuid and setgid (files of mode
 // 4755 and 2755), zeros (TEXT megabytes of zeros), link (TEXT its target), chr, blk and fifo; a
 // control file names the package `name`.
-void writePackage(const fs::path& deb, const std::string& name, const std::vector<std::string>& entries) {
+// `architecture` is the Architecture field's text as it stands in the control file.
+void writePackage(const fs::path& deb, const std::string& name, const std::vector<std::string>& entries,
+                  const std::string& architecture = "all") {
     const char* script = R"(
 import io, sys, tarfile
-out, name, *entries = sys.argv[1:]
+out, name, architecture, *entries = sys.argv[1:]
 def member(kind, path, text=""):
     info = tarfile.TarInfo(path)
     info.mtime, info.uname, info.gname, info.mode = 1700000000, "root", "root", 0o644
@@ -380,7 +382,7 @@ def tar(members):
         for info, data in members:
             t.addfile(info, io.BytesIO(data) if data is not None else None)
     return buffer.getvalue()
-control = f"Package: {name}\nVersion: 1.0\nArchitecture: all\nMaintainer: P <p@example.com>\nDescription: p\n"
+control = f"Package: {name}\nVersion: 1.0\nArchitecture: {architecture}\nMaintainer: P <p@example.com>\nDescription: p\n"
 parts = [("debian-binary", b"2.0\n"),
          ("control.tar.gz", tar([member("dir", "./"), member("file", "./control", control)])),
          ("data.tar.gz", tar([member("dir", "./")] + [member(*e.split(":", 2)) for e in entries]))]
@@ -390,7 +392,7 @@ with open(out, "wb") as f:
         f.write(f"{part:<16}{0:<12}{0:<6}{0:<6}{'100644':<8}{len(body):<10}`\n".encode())
         f.write(body + (b"\n" if len(body) % 2 else b""))
 )";
-    std::vector<std::string> command = {"python3", "-c", script, deb.string(), name};
+    std::vector<std::string> command = {"python3", "-c", script, deb.string(), name, architecture};
     command.insert(command.end(), entries.begin(), entries.end());
     auto written = runProcess(command);
     ASSERT_EQ(written.status, 0) << written.err;
@@ -456,6 +458,57 @@ TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothin
     auto installed = runProcess({kTool, "install", root, fine});
     EXPECT_EQ(installed.status, 0) << installed.err;
     EXPECT_EQ(slurp(root / "Library/fine"), "ok");
+}
+
+// The marker is out of reach of everything inside: of programs, as the caller and as the device's
+// root, of packages that get at it through a link another package left, and of dpkg run by hand,
+// which no check of the tool's stands before.
+TEST_F(DeviceTool, NothingInsideReachesTheMarker) {
+    const fs::path root = makeDevice();
+    const std::string marker = slurp(root / ".glintmere-device");
+    for (const char* as : {"--", "--as-root"}) {
+        std::vector<std::string> command = {kTool, "run", root, as};
+        if (std::string(as) != "--") {
+            command.emplace_back("--");
+        }
+        command.insert(command.end(), {"sh", "-c",
+                                       "ln -s / /rl; rm -f /.glintmere-device; rm -f /rl/.glintmere-device;"
+                                       "echo x >/rl/.glintmere-device; mv /rl/.glintmere-device /tmp/m;"
+                                       "chmod 0 /.glintmere-device; rm /rl"});
+        auto tried = runProcess(command);
+        EXPECT_EQ(slurp(root / ".glintmere-device"), marker) << as << ": " << tried.err;
+        EXPECT_EQ(fs::status(root / ".glintmere-device").permissions(), fs::perms(0644)) << as;
+        EXPECT_FALSE(fs::exists(root / "tmp/m")) << as;
+    }
+
+    const fs::path linker = scratch_ / "linker.deb";
+    const fs::path taker = scratch_ / "taker.deb";
+    ASSERT_NO_FATAL_FAILURE(writePackage(linker, "com.example.linker", {"link:./rootlink:/"}));
+    ASSERT_NO_FATAL_FAILURE(
+        writePackage(taker, "com.example.taker", {"file:./rootlink/.glintmere-device:x"}));
+    auto together = runProcess({kTool, "install", root, linker, taker});
+    EXPECT_EQ(together.status, 1);
+    EXPECT_NE(together.err.find("refused " + taker.string() +
+                                ": it puts /rootlink/.glintmere-device beyond "
+                                "/rootlink, a link of its own or of a package it goes in with"),
+              std::string::npos)
+        << together.err;
+    ASSERT_EQ(runProcess({kTool, "install", root, linker}).status, 0);
+    auto after = runProcess({kTool, "install", root, taker});
+    EXPECT_EQ(after.status, 1);
+    EXPECT_NE(after.err.find("refused " + taker.string() +
+                             ": it holds /.glintmere-device (as /rootlink/.glintmere-device, through the "
+                             "device's links)"),
+              std::string::npos)
+        << after.err;
+
+    fs::copy_file(taker, root / "tmp/taker.deb");
+    auto byHand =
+        runProcess({kTool, "run", root, "--as-root", "--", "dpkg", "--root=", "-i", "/tmp/taker.deb"});
+    EXPECT_NE(byHand.status, 0);
+    runProcess({kTool, "run", root, "--as-root", "--", "dpkg", "--root=", "--purge", "com.example.taker"});
+    EXPECT_EQ(slurp(root / ".glintmere-device"), marker) << byHand.err;
+    EXPECT_EQ(runProcess({kTool, "run", root, "--", "true"}).status, 0);
 }
 
 // The file system that holds `path`: its device number, and where `path` is inside it.
@@ -1377,8 +1430,14 @@ TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHash
     EXPECT_EQ(keptIndex, index);
     fs::create_directories(scratch_ / "empty");
     spill(scratch_ / "broken/notes.deb", "not a package\n");
-    for (const auto& [folder, reason] : {std::pair{scratch_ / "empty", "no .deb in"},
-                                         std::pair{scratch_ / "broken", "is not a package dpkg can read"}}) {
+    // A field the Release repeats would carry its continuation lines in ahead of the real hashes.
+    fs::create_directories(scratch_ / "forged");
+    ASSERT_NO_FATAL_FAILURE(writePackage(scratch_ / "forged/forged.deb", "com.example.forged", {},
+                                         "all\n MD5Sum:\n  d41d8cd98f00b204e9800998ecf8427e 0 Packages"));
+    for (const auto& [folder, reason] :
+         {std::pair{scratch_ / "empty", "no .deb in"},
+          std::pair{scratch_ / "broken", "is not a package dpkg can read"},
+          std::pair{scratch_ / "forged", "forged.deb: its Architecture is not one word on one line"}}) {
         auto refused = runProcess({script, folder, kept});
         EXPECT_NE(refused.status, 0);
         EXPECT_NE(refused.err.find(reason), std::string::npos) << refused.err;
