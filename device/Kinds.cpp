@@ -18,11 +18,14 @@ constexpr std::array kModels = {
 };
 
 constexpr std::array kSystemVersions = {
-    SystemVersion{"7.0", "11A465", 838.00},    SystemVersion{"7.1", "11D167", 847.24},
+    SystemVersion{"7.0", "11A465", 847.20},    SystemVersion{"7.1", "11D167", 847.24},
     SystemVersion{"8.0", "12A365", 1140.10},   SystemVersion{"8.1", "12B411", 1141.14},
     SystemVersion{"8.1.2", "12B440", 1141.18}, SystemVersion{"8.2", "12D508", 1142.16},
-    SystemVersion{"8.4", "12H143", 1145.15},   SystemVersion{"9.0", "13A344", 1240.10},
+    SystemVersion{"8.3", "12F70", 1144.17},    SystemVersion{"8.4", "12H143", 1145.15},
+    SystemVersion{"9.0", "13A344", 1240.10},   SystemVersion{"9.3", "13E233", 1242.13},
     SystemVersion{"10.0", "14A346", 1348.00},  SystemVersion{"11.0", "15A372", 1443.00},
+    SystemVersion{"12.0", "16A366", 1556.00},  SystemVersion{"13.0", "17A577", 1665.15},
+    SystemVersion{"14.0", "18A373", 1751.108},
 };
 
 template <typename Entry, typename Key>

@@ -814,7 +814,7 @@ TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
     const std::string oldFacts = factsOf(old / "System/Library/CoreServices/DeviceFacts.plist");
     EXPECT_EQ(oldFacts.find("UserInterfaceIdiom"), std::string::npos) << oldFacts;
     EXPECT_NE(oldFacts.find("ScreenScale 1"), std::string::npos) << oldFacts;
-    EXPECT_NE(oldFacts.find("CoreFoundationVersionNumber 838"), std::string::npos) << oldFacts;
+    EXPECT_NE(oldFacts.find("CoreFoundationVersionNumber 847.2"), std::string::npos) << oldFacts;
     const std::string none = slurp(old / "private/var/mobile/Library/Accounts/Accounts.plist");
     EXPECT_EQ(none.find("com.apple.account.IMAP"), std::string::npos) << none;
     EXPECT_EQ(none.find("com.apple.twitter"), std::string::npos) << none;
@@ -826,11 +826,11 @@ TEST_F(DeviceTool, AnUnknownKindIsRefusedNamingTheKnownOnes) {
     EXPECT_NE(model.err.find("unknown model \"iPhone99,9\"; known models: iPhone6,1, iPad4,1, iPhone1,1"),
               std::string::npos)
         << model.err;
-    auto version = runProcess({kTool, "create", scratch_ / "a", "--ios", "8.3"});
+    auto version = runProcess({kTool, "create", scratch_ / "a", "--ios", "6.1"});
     EXPECT_EQ(version.status, 1);
     EXPECT_NE(
-        version.err.find("unknown version \"8.3\"; known versions: 7.0, 7.1, 8.0, 8.1, 8.1.2, 8.2, 8.4, "
-                         "9.0, 10.0, 11.0"),
+        version.err.find("unknown version \"6.1\"; known versions: 7.0, 7.1, 8.0, 8.1, 8.1.2, 8.2, 8.3, 8.4, "
+                         "9.0, 9.3, 10.0, 11.0, 12.0, 13.0, 14.0"),
         std::string::npos)
         << version.err;
     for (const auto& args : std::vector<std::vector<std::string>>{
