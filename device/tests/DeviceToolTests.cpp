@@ -717,7 +717,11 @@ TEST_F(DeviceTool, PngToolNeitherFollowsNorSwallowsWhatTheDevicePlanted) {
     EXPECT_FALSE(fs::is_symlink(root / "tmp/cat.png"));
     EXPECT_EQ(slurp(root / "tmp/cat.png").substr(1, 3), "PNG");
 
-    // A folder on the way that is a link is refused, and nothing lands where it points.
+    // The device's own links lead where they lead inside it; one that names a host folder leads to no
+    // folder of the device, and nothing lands in the host's.
+    auto inside = runProcess({tool, "write", (root / "var/mobile/cat.png").string(), "4", "3"});
+    EXPECT_EQ(inside.status, 0) << inside.err;
+    EXPECT_TRUE(fs::is_regular_file(root / "private/var/mobile/cat.png"));
     fs::create_directories(scratch_ / "outside");
     fs::create_directory_symlink(scratch_ / "outside", root / "var/mobile/Planted");
     auto through = runProcess({tool, "write", (root / "var/mobile/Planted/cat.png").string(), "4", "3"});
