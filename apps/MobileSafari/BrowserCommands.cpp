@@ -2,13 +2,18 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSBlock.hpp"
+#include "Foundation/NSBundle.hpp"
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
+#include "Foundation/NSURL.hpp"
 #include "UIKit/Drawing.hpp"
 #include "UIKit/Screenshot.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
+#include "UIKit/UIPasteboard.hpp"
 #include "UIKit/UIScreen.hpp"
+#include "UIKit/UIWebElementAction.hpp"
 #include "UIKit/UIWindow.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
@@ -17,6 +22,7 @@
 #include "objc/Registration.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -59,13 +65,56 @@ GLINTMERE_REGISTER_CLASSES {
         .build();
 }
 
-// The sheet the browser shows for a long-pressed image, with everything its actions need.
+// The sheet the browser shows for a long-pressed image, with everything its actions need. Its
+// entries are WebKit's element actions wherever the system has them (iOS 8 and later), and UIKit's
+// web element actions on iOS 7, made and run through the methods of the release.
 struct ImageSheet {
     objc::Ref<NS::Object> browser;
+    objc::Ref<UI::Image> image;
+    std::string url;
+    // From iOS 8.0: WebKit's assistant that makes the actions, and the element they are run with.
     objc::Ref<WK::ActionSheetAssistant> assistant;
     objc::Ref<WK::ActivatedElementInfo> element;
-    std::vector<WK::ElementAction*> actions; // kept by the command's autorelease pool
+    // Either kind of action: kept by the command's autorelease pool.
+    std::vector<NS::Object*> actions;
 };
+
+bool hasWebKitActions() { return WK::ElementAction::runtimeClass() != Nil; }
+
+// Where the press was, in the page's points: on the image, under the address bar.
+constexpr CGPoint kPressLocation = {160, 120};
+
+// iOS 7's web view makes the sheet itself, titled from WebKit's string tables as later releases.
+objc::Ptr<NS::Object> makeLegacyAction(const char* english, std::function<void()> perform, int type) {
+    auto title = NS::String::string(english);
+    auto webKit =
+        NS::Bundle::bundleWithPath(NS::String::string("/System/Library/Frameworks/WebKit.framework"));
+    auto localized = webKit->localizedStringForKey(title, title, nullptr);
+    auto handler = NS::Block::create([perform = std::move(perform)](id) { perform(); });
+    return UI::WebElementAction::alloc()
+        ->initWithTitle(localized != nullptr ? localized : title, handler, type)
+        ->autorelease()
+        .as<NS::Object>();
+}
+
+std::vector<NS::Object*> legacyActions(const objc::Ref<UI::Image>& image, const std::string& url) {
+    std::vector<NS::Object*> actions;
+    actions.push_back(makeLegacyAction(
+        "Open", [url] { std::cout << "Opening " << url << "\n"; }, WK::ElementActionTypeOpen));
+    actions.push_back(makeLegacyAction(
+        "Open in New Tab", [url] { std::cout << "Opening " << url << " in a new tab\n"; },
+        WK::ElementActionTypeOpenInNewTab));
+    actions.push_back(makeLegacyAction(
+        "Add to Reading List", [url] { std::cout << "Added " << url << " to the Reading List\n"; },
+        WK::ElementActionTypeAddToReadingList));
+    actions.push_back(makeLegacyAction(
+        "Copy", [image] { UI::Pasteboard::generalPasteboard()->setImage(image.get()); },
+        WK::ElementActionTypeCopy));
+    actions.push_back(makeLegacyAction(
+        "Save Image", [image] { UIImageWriteToSavedPhotosAlbum(image.get(), nil, nullptr, nullptr); },
+        WK::ElementActionTypeSaveImage));
+    return actions;
+}
 
 ImageSheet longPress(const std::string& imageFile) {
     std::error_code ec;
@@ -79,20 +128,43 @@ ImageSheet longPress(const std::string& imageFile) {
         throw std::runtime_error(imageFile + " is not a PNG image");
     }
     ImageSheet sheet;
+    sheet.image = objc::retain(image);
+    sheet.url = "file://" + path.string();
+    if (!hasWebKitActions()) {
+        sheet.actions = legacyActions(sheet.image, sheet.url);
+        return sheet;
+    }
     sheet.browser =
         objc::adopt(NS::RootObject::make_.send(objc_lookUpClass("BrowserController")).as<NS::Object>());
     sheet.assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     sheet.assistant->setDelegate(sheet.browser.get());
     sheet.element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(pathString, image));
     for (NS::Object* action : sheet.assistant->defaultActionsForImageSheet(sheet.element.get())) {
-        sheet.actions.push_back(reinterpret_cast<WK::ElementAction*>(action));
+        sheet.actions.push_back(action);
     }
     return sheet;
 }
 
-std::string titleOf(WK::ElementAction* action) {
-    NS::String* title = action->title();
+std::string titleOf(NS::Object* action) {
+    NS::String* title = hasWebKitActions() ? reinterpret_cast<WK::ElementAction*>(action)->title()
+                                           : reinterpret_cast<UI::WebElementAction*>(action)->title();
     return title == nullptr ? std::string() : title->str();
+}
+
+// Runs `action` as the release's sheet does, through its private run method.
+void run(const ImageSheet& sheet, NS::Object* chosen) {
+    if (!hasWebKitActions()) {
+        auto url = objc::adopt(NS::URL::alloc()->initWithString(NS::String::string(sheet.url)));
+        reinterpret_cast<UI::WebElementAction*>(chosen)->runActionWithElement(nullptr, url.get(), nullptr,
+                                                                              kPressLocation);
+        return;
+    }
+    auto* action = reinterpret_cast<WK::ElementAction*>(chosen);
+    if (action->respondsToSelector(WK::ElementAction::runActionWithElementInfoForAssistant_.selector())) {
+        action->runActionWithElementInfoForAssistant(sheet.element.get(), sheet.assistant.get());
+    } else {
+        action->runActionWithElementInfo(sheet.element.get(), nullptr);
+    }
 }
 
 int longPressCommand(const host::Args& args) {
@@ -100,7 +172,7 @@ int longPressCommand(const host::Args& args) {
         throw host::UsageError("long-press takes the image file");
     }
     const ImageSheet sheet = longPress(args[0]);
-    for (WK::ElementAction* action : sheet.actions) {
+    for (NS::Object* action : sheet.actions) {
         std::cout << titleOf(action) << "\n";
     }
     return 0;
@@ -111,9 +183,9 @@ int tapCommand(const host::Args& args) {
         throw host::UsageError("tap takes the image file and the title of an action");
     }
     const ImageSheet sheet = longPress(args[0]);
-    WK::ElementAction* chosen = nullptr;
+    NS::Object* chosen = nullptr;
     std::string titles;
-    for (WK::ElementAction* action : sheet.actions) {
+    for (NS::Object* action : sheet.actions) {
         const std::string title = titleOf(action);
         if (title == args[1] && chosen == nullptr) {
             chosen = action;
@@ -123,7 +195,7 @@ int tapCommand(const host::Args& args) {
     if (chosen == nullptr) {
         throw std::runtime_error("the sheet has no action \"" + args[1] + "\"; it has " + titles);
     }
-    chosen->runActionWithElementInfo(sheet.element.get(), nullptr);
+    run(sheet, chosen);
     // What the tap set going (a hand-off on the main queue, a timer) finishes before the command does.
     NS::RunLoop::mainRunLoop()->runUntilIdle(kSettleSeconds);
     return 0;
@@ -187,7 +259,7 @@ objc::Ref<UI::Window> sheetWindow(const ImageSheet& sheet, UI::Image* image, con
     addCentred(title, url, "HelveticaNeue", 13, UI::colorRGB(143, 143, 143));
     actions->addSubview(title);
     double rowY = kTitleHeight;
-    for (WK::ElementAction* action : sheet.actions) {
+    for (NS::Object* action : sheet.actions) {
         actions->addSubview(UI::makeBox(CGRectMake(0, rowY, width, 0.5), UI::colorRGB(200, 199, 204)));
         auto row = UI::makeBox(CGRectMake(0, rowY + 0.5, width, kButtonHeight - 0.5), nullptr);
         addCentred(row, titleOf(action), "HelveticaNeue", 20, UI::systemTintColor());
@@ -203,7 +275,7 @@ int screenshotCommand(const host::Args& args) {
         throw host::UsageError("screenshot takes the PNG file to write and the image file");
     }
     const ImageSheet sheet = longPress(args[1]);
-    auto window = sheetWindow(sheet, sheet.element->image(), urlOf(sheet.element.get()));
+    auto window = sheetWindow(sheet, sheet.image.get(), sheet.url);
     const std::string size = UI::writeScreenshot(window.get(), args[0]);
     std::cout << args[0] << ": " << size << "\n";
     return 0;

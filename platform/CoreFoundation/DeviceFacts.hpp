@@ -30,4 +30,16 @@ GLINTMERE_EXPORT DeviceFacts readDeviceFacts(const char* path);
 // This process's device, read on first use.
 GLINTMERE_EXPORT const DeviceFacts& deviceFacts();
 
+// The Core Foundation numbers of the releases whose frameworks differ in what they hold.
+namespace release {
+inline constexpr double iOS7_0 = 847.20;
+inline constexpr double iOS8_0 = 1140.10;
+inline constexpr double iOS8_3 = 1144.17;
+inline constexpr double iOS9_0 = 1240.10;
+inline constexpr double iOS14_0 = 1751.108;
+} // namespace release
+
+// Whether the device's system is `release` (one of the numbers above) or later.
+inline bool systemIsAtLeast(double release) { return deviceFacts().coreFoundationVersion >= release; }
+
 } // namespace CF

@@ -1,5 +1,6 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSRunLoop.hpp"
 #include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -13,14 +14,15 @@
 namespace PL {
 namespace {
 
+using Base = WallpaperImageViewController;
 using Controller = StaticWallpaperImageViewController;
 
 void savePhoto(Controller* self) {
-    auto* picture = objc::ivar(self, PL::StaticWallpaperImageViewController::_image);
-    if (!objc::ivar(self, PL::StaticWallpaperImageViewController::_saveWallpaperData) || picture == nullptr) {
+    auto* picture = objc::ivar(self, Base::_image);
+    if (!objc::ivar(self, Base::_saveWallpaperData) || picture == nullptr) {
         return;
     }
-    const auto mode = objc::ivar(self, PL::StaticWallpaperImageViewController::_wallpaperMode);
+    const auto mode = objc::ivar(self, Base::_wallpaperMode);
     std::vector<std::string> files;
     if (mode == WallpaperModeBoth || mode == WallpaperModeLockScreen) {
         files.emplace_back(LockBackgroundPath);
@@ -48,27 +50,29 @@ Controller* initWithUIImage(Controller* self, UI::Image* image) {
     if (controller == nullptr) {
         return nullptr;
     }
-    objc::setIvar(controller, PL::StaticWallpaperImageViewController::_image, objc::Ptr(image)->retain());
+    objc::setIvar(controller, Base::_image, objc::Ptr(image)->retain());
     return controller;
 }
 
-UI::Image* image(Controller* self) {
-    return objc::ivar(self, PL::StaticWallpaperImageViewController::_image);
-}
+UI::Image* image(Controller* self) { return objc::ivar(self, Base::_image); }
 
 void setSaveWallpaperData(Controller* self, bool save) {
-    objc::setIvar(self, PL::StaticWallpaperImageViewController::_saveWallpaperData, save);
+    objc::setIvar(self, Base::_saveWallpaperData, save);
 }
 
-bool saveWallpaperData(Controller* self) {
-    return objc::ivar(self, PL::StaticWallpaperImageViewController::_saveWallpaperData);
-}
+bool saveWallpaperData(Controller* self) { return objc::ivar(self, Base::_saveWallpaperData); }
 
 GLINTMERE_REGISTER_CLASSES {
+    if (CF::systemIsAtLeast(CF::release::iOS14_0)) {
+        return;
+    }
+    // The mode sits between a flag and a pointer, as 4 bytes, with the pointer right after it.
+    objc::ClassDefinition<Base>()
+        .ivar(Base::_saveWallpaperData)
+        .ivar(Base::_wallpaperMode)
+        .ivar(Base::_image)
+        .build();
     objc::ClassDefinition<Controller>()
-        .ivar(Controller::_image)
-        .ivar(Controller::_saveWallpaperData)
-        .ivar(Controller::_wallpaperMode)
         .method<&initWithUIImage>(Controller::initWithUIImage_)
         .method<&image>(Controller::image_)
         .method<&setSaveWallpaperData>(Controller::setSaveWallpaperData_)

@@ -11,9 +11,9 @@ class Image;
 
 namespace PL {
 
-// Which screens receive the wallpaper; the controller keeps it in its ivar `_wallpaperMode`
-// (pointer-sized), set by whoever prepares the controller.
-enum WallpaperMode : std::intptr_t {
+// Which screens receive the wallpaper; the controller keeps it in its `int` ivar `_wallpaperMode`,
+// set by whoever prepares the controller.
+enum WallpaperMode : int {
     WallpaperModeBoth = 0,
     WallpaperModeLockScreen = 1,
     WallpaperModeHomeScreen = 2,
@@ -23,14 +23,21 @@ enum WallpaperMode : std::intptr_t {
 inline constexpr const char* LockBackgroundPath = "/var/mobile/Library/SpringBoard/LockBackground.png";
 inline constexpr const char* HomeBackgroundPath = "/var/mobile/Library/SpringBoard/HomeBackground.png";
 
-class GLINTMERE_EXPORT StaticWallpaperImageViewController
-    : public NS::Referencing<StaticWallpaperImageViewController, "PLStaticWallpaperImageViewController",
+// What every wallpaper screen shares: the picture, whether saving writes it, and for which screens.
+// It and its subclass are in the system from iOS 7.0 to 13.x; iOS 14.0 has neither.
+class GLINTMERE_EXPORT WallpaperImageViewController
+    : public NS::Referencing<WallpaperImageViewController, "PLWallpaperImageViewController",
                              UI::ViewController> {
   public:
-    OBJC_IVAR(_image, UI::Image*, Owning)
     OBJC_IVAR(_saveWallpaperData, bool)
-    OBJC_IVAR(_wallpaperMode, std::intptr_t)
+    OBJC_IVAR(_wallpaperMode, int)
+    OBJC_IVAR(_image, UI::Image*, Owning)
+};
 
+class GLINTMERE_EXPORT StaticWallpaperImageViewController
+    : public NS::Referencing<StaticWallpaperImageViewController, "PLStaticWallpaperImageViewController",
+                             WallpaperImageViewController> {
+  public:
     // Keeps the image (which may be nil).
     OBJC_MESSAGE(initWithUIImage, "initWithUIImage:", StaticWallpaperImageViewController*(UI::Image*))
     OBJC_MESSAGE(image, "image", UI::Image*())

@@ -1,5 +1,6 @@
 #include "WebKit/WKActionSheetAssistant.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSBundle.hpp"
@@ -53,27 +54,37 @@ objc::Ptr<NS::String> localizedTitle(const char* english) {
     return localized != nullptr ? localized : title;
 }
 
-// Made through the runtime, as any code in the process may watch or change how actions are made.
-objc::Ptr<ElementAction> makeAction(const char* title, const objc::Ref<NS::Block>& handler,
-                                    ElementActionType type) {
+// Made through the runtime, as any code in the process may watch or change how actions are made,
+// with the initialiser of the release.
+objc::Ptr<ElementAction> makeAction(ActionSheetAssistant* assistant, const char* title,
+                                    const objc::Ref<NS::Block>& handler, ElementActionType type) {
+    if (CF::systemIsAtLeast(CF::release::iOS9_0)) {
+        return ElementAction::alloc()
+            ->initWithTitleForAssistant(localizedTitle(title), handler, type, assistant)
+            ->autorelease();
+    }
     return ElementAction::alloc()->initWithTitle(localizedTitle(title), handler, type)->autorelease();
 }
 
 NS::Array* defaultActionsForImageSheet(ActionSheetAssistant* self, ActivatedElementInfo*) {
     auto actions = NS::MutableArray::make()->autorelease();
     actions->addObject(
-        makeAction("Open", delegatedHandler(self, ElementActionTypeOpen), ElementActionTypeOpen));
-    actions->addObject(makeAction("Open in New Tab", delegatedHandler(self, ElementActionTypeOpenInNewTab),
+        makeAction(self, "Open", delegatedHandler(self, ElementActionTypeOpen), ElementActionTypeOpen));
+    actions->addObject(makeAction(self, "Open in New Tab",
+                                  delegatedHandler(self, ElementActionTypeOpenInNewTab),
                                   ElementActionTypeOpenInNewTab));
-    actions->addObject(makeAction("Add to Reading List",
+    actions->addObject(makeAction(self, "Add to Reading List",
                                   delegatedHandler(self, ElementActionTypeAddToReadingList),
                                   ElementActionTypeAddToReadingList));
-    actions->addObject(makeAction("Copy", copyHandler(), ElementActionTypeCopy));
-    actions->addObject(makeAction("Save Image", saveHandler(), ElementActionTypeSaveImage));
+    actions->addObject(makeAction(self, "Copy", copyHandler(), ElementActionTypeCopy));
+    actions->addObject(makeAction(self, "Save Image", saveHandler(), ElementActionTypeSaveImage));
     return actions;
 }
 
 GLINTMERE_REGISTER_CLASSES {
+    if (!CF::systemIsAtLeast(CF::release::iOS8_0)) {
+        return;
+    }
     objc::ClassDefinition<ActionSheetAssistant>()
         .property<NS::Object*>("delegate", objc::Ownership::Plain)
         .method<&defaultActionsForImageSheet>(ActionSheetAssistant::defaultActionsForImageSheet_)

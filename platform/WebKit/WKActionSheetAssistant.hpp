@@ -1,4 +1,5 @@
-// WKActionSheetAssistant: builds the sheet of actions a web view shows for a long-pressed element.
+// WKActionSheetAssistant: builds the sheet of actions a web view shows for a long-pressed element
+// (from iOS 8.0).
 #pragma once
 
 #include "Foundation/NSObject.hpp"

@@ -1,5 +1,6 @@
 #include "WebKit/WKActivatedElementInfo.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -28,6 +29,9 @@ UI::Image* image(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo:
 ActivatedElementType type(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_type); }
 
 GLINTMERE_REGISTER_CLASSES {
+    if (!CF::systemIsAtLeast(CF::release::iOS8_0)) {
+        return;
+    }
     objc::ClassDefinition<Info>()
         .ivar(Info::_imagePath)
         .ivar(Info::_image)

@@ -1,4 +1,5 @@
-// _WKActivatedElementInfo: what the user long-pressed in a page, handed to the sheet's actions.
+// _WKActivatedElementInfo: what the user long-pressed in a page, handed to the sheet's actions (from
+// iOS 8.0).
 #pragma once
 
 #include "Foundation/NSObject.hpp"

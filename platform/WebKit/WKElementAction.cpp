@@ -1,7 +1,9 @@
 #include "WebKit/WKElementAction.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
+#include "WebKit/WKActionSheetAssistant.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -14,32 +16,70 @@ ElementAction* initWithTitle(ElementAction* self, NS::String* title, NS::Block* 
     if (action == nullptr) {
         return nullptr;
     }
-    objc::setIvar(action, WK::ElementAction::_title, objc::Ptr(title)->copy().as<NS::String>());
-    objc::setIvar(action, WK::ElementAction::_actionHandler, objc::Ptr(handler)->copy().as<NS::Block>());
-    objc::setIvar(action, WK::ElementAction::_type, type);
+    objc::setIvar(action, ElementAction::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(action, ElementAction::_actionHandler, objc::Ptr(handler)->copy().as<NS::Block>());
+    objc::setIvar(action, ElementAction::_type, type);
     return action;
 }
 
-NS::String* title(ElementAction* self) { return objc::ivar(self, WK::ElementAction::_title); }
+ElementAction* initWithTitleForAssistant(ElementAction* self, NS::String* title, NS::Block* handler,
+                                         ElementActionType type, ActionSheetAssistant* assistant) {
+    auto action = initWithTitle(self, title, handler, type);
+    if (action != nullptr) {
+        objc::setIvar(action, ElementAction::_defaultActionSheetAssistant, assistant);
+    }
+    return action;
+}
 
-ElementActionType type(ElementAction* self) { return objc::ivar(self, WK::ElementAction::_type); }
+NS::String* title(ElementAction* self) { return objc::ivar(self, ElementAction::_title); }
 
-void runActionWithElementInfo(ElementAction* self, NS::Object* elementInfo, NS::Object*) {
-    if (auto* handler = objc::ivar(self, WK::ElementAction::_actionHandler)) {
+ElementActionType type(ElementAction* self) { return objc::ivar(self, ElementAction::_type); }
+
+void runHandler(ElementAction* self, NS::Object* elementInfo) {
+    if (auto* handler = objc::ivar(self, ElementAction::_actionHandler)) {
         handler->invoke<void, id>(objc::toId(elementInfo));
     }
 }
 
+void runActionWithElementInfo(ElementAction* self, NS::Object* elementInfo, NS::Object*) {
+    runHandler(self, elementInfo);
+}
+
+void runActionWithElementInfoForAssistant(ElementAction* self, NS::Object* elementInfo,
+                                          ActionSheetAssistant*) {
+    runHandler(self, elementInfo);
+}
+
+// Through the private method, as a send, so that whatever replaced it runs.
+void runActionWithElementInfoPublicly(ElementAction* self, NS::Object* elementInfo) {
+    self->runActionWithElementInfoForAssistant(elementInfo,
+                                               objc::ivar(self, ElementAction::_defaultActionSheetAssistant));
+}
+
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<ElementAction>()
-        .ivar(ElementAction::_title)
+    if (!CF::systemIsAtLeast(CF::release::iOS8_0)) {
+        return;
+    }
+    objc::ClassDefinition<ElementAction> definition;
+    definition.ivar(ElementAction::_title)
         .ivar(ElementAction::_actionHandler)
         .ivar(ElementAction::_type)
-        .method<&initWithTitle>(ElementAction::initWithTitle_)
+        .ivar(ElementAction::_defaultActionSheetAssistant)
         .method<&title>(ElementAction::title_)
-        .method<&type>(ElementAction::type_)
-        .method<&runActionWithElementInfo>(ElementAction::runActionWithElementInfo_)
-        .build();
+        .method<&type>(ElementAction::type_);
+    if (CF::systemIsAtLeast(CF::release::iOS9_0)) {
+        definition.method<&initWithTitleForAssistant>(ElementAction::initWithTitleForAssistant_)
+            .method<&runActionWithElementInfoPublicly>(ElementAction::runActionWithElementInfoPublicly_);
+    } else {
+        definition.method<&initWithTitle>(ElementAction::initWithTitle_);
+    }
+    if (CF::systemIsAtLeast(CF::release::iOS8_3)) {
+        definition.method<&runActionWithElementInfoForAssistant>(
+            ElementAction::runActionWithElementInfoForAssistant_);
+    } else {
+        definition.method<&runActionWithElementInfo>(ElementAction::runActionWithElementInfo_);
+    }
+    definition.build();
 }
 
 } // namespace

@@ -10,6 +10,8 @@ class String;
 
 namespace WK {
 
+class ActionSheetAssistant;
+
 // What an action does; the browser's own actions carry their kind, others are custom.
 enum ElementActionType : long {
     ElementActionTypeCustom = 0,
@@ -20,22 +22,39 @@ enum ElementActionType : long {
     ElementActionTypeOpenInNewTab = 5,
 };
 
-// The handler is an NS::Block made from a callable of type void(id elementInfo).
+// From iOS 8.0; iOS 7 has no such class. Its initialiser and its run method changed with the
+// releases, and each release has one form of each only. The handler is an NS::Block made from a
+// callable of type void(id elementInfo).
 class GLINTMERE_EXPORT ElementAction : public NS::Referencing<ElementAction, "_WKElementAction"> {
   public:
     OBJC_IVAR(_type, ElementActionType)
     OBJC_IVAR(_title, NS::String*, Owning)
     OBJC_IVAR(_actionHandler, NS::Block*, Owning)
+    OBJC_IVAR(_defaultActionSheetAssistant, ActionSheetAssistant*)
 
-    // Keeps a copy of the title and of the handler.
+    // iOS 8.0 to 8.4. Keeps a copy of the title and of the handler.
     OBJC_MESSAGE_NAMED(initWithTitle, initWithTitle_, "_initWithTitle:actionHandler:type:",
                        ElementAction*(NS::String*, NS::Block*, ElementActionType))
+    // From iOS 9.0: as above, with the assistant whose sheet shows the action (not kept alive).
+    OBJC_MESSAGE_NAMED(initWithTitleForAssistant, initWithTitleForAssistant_,
+                       "_initWithTitle:actionHandler:type:assistant:",
+                       ElementAction*(NS::String*, NS::Block*, ElementActionType, ActionSheetAssistant*))
 
     OBJC_MESSAGE(title, "title", NS::String*())
     OBJC_MESSAGE(type, "type", ElementActionType())
-    // Runs the handler with `elementInfo`; `view` is the web view showing the sheet (may be nil).
+
+    // iOS 8.0 to 8.2. Runs the handler with `elementInfo`; `view` is the web view showing the sheet
+    // (may be nil).
     OBJC_MESSAGE_NAMED(runActionWithElementInfo, runActionWithElementInfo_,
                        "_runActionWithElementInfo:view:", void(NS::Object*, NS::Object*))
+    // From iOS 8.3. Runs the handler with `elementInfo` for the sheet of `assistant` (may be nil).
+    OBJC_MESSAGE_NAMED(runActionWithElementInfoForAssistant, runActionWithElementInfoForAssistant_,
+                       "_runActionWithElementInfo:forActionSheetAssistant:",
+                       void(NS::Object*, ActionSheetAssistant*))
+    // From iOS 9.0, public: runs the action through the method above, for the assistant it was made
+    // for.
+    OBJC_MESSAGE_NAMED(runActionWithElementInfoPublicly, runActionWithElementInfoPublicly_,
+                       "runActionWithElementInfo:", void(NS::Object*))
 };
 
 } // namespace WK

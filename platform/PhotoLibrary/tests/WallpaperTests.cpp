@@ -44,16 +44,15 @@ class WallpaperSaving : public ::testing::Test {
 
     // A controller prepared as a caller does: save flag set, mode written straight to the ivar;
     // then the main run loop runs until what the save set going is done.
-    void save(UI::Image* picture, std::intptr_t mode, bool saveFlag = true) {
+    void save(UI::Image* picture, int mode, bool saveFlag = true) {
         startSaving(picture, mode, saveFlag);
         EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
     }
-    static void startSaving(UI::Image* picture, std::intptr_t mode, bool saveFlag = true) {
+    static void startSaving(UI::Image* picture, int mode, bool saveFlag = true) {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(picture));
         ASSERT_TRUE(controller);
         controller->setSaveWallpaperData(saveFlag);
-        object_setInstanceVariable(objc::toId(controller.get()), "_wallpaperMode",
-                                   reinterpret_cast<void*>(mode));
+        objc::setIvar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode, mode);
         controller->savePhoto();
     }
 
@@ -192,16 +191,26 @@ TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
         EXPECT_EQ(image->retainCount(), 2u);
         EXPECT_FALSE(controller->saveWallpaperData());
         EXPECT_TRUE(controller->isKindOfClass(objc_lookUpClass("UIViewController")));
-        EXPECT_EQ(objc::ivar(controller.get(), PL::StaticWallpaperImageViewController::_wallpaperMode), 0);
-        // Callers set the mode through the runtime, which writes a whole pointer.
-        const auto wide = static_cast<std::intptr_t>(0x0102030405060708);
-        object_setInstanceVariable(objc::toId(controller.get()), "_wallpaperMode",
-                                   reinterpret_cast<void*>(wide));
-        EXPECT_EQ(objc::ivar(controller.get(), PL::StaticWallpaperImageViewController::_wallpaperMode), wide);
+        EXPECT_EQ(objc::ivar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode), 0);
+        objc::setIvar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode, -1);
         EXPECT_EQ(controller->image(), image.get());
         EXPECT_FALSE(controller->saveWallpaperData());
     }
     EXPECT_EQ(image->retainCount(), 1u);
+}
+
+// The mode is the superclass's `int`, as the system's is, with a pointer right behind it: whoever
+// writes it wider than 4 bytes overwrites the picture.
+TEST(WallpaperController, KeepsItsModeAsTheSystemDoesInAnIntBeforeAPointer) {
+    Class base = objc_lookUpClass("PLWallpaperImageViewController");
+    ASSERT_NE(base, Nil);
+    EXPECT_EQ(class_getSuperclass(Controller::runtimeClass()), base);
+    Ivar mode = class_getInstanceVariable(base, "_wallpaperMode");
+    Ivar picture = class_getInstanceVariable(base, "_image");
+    ASSERT_TRUE(mode != nullptr && picture != nullptr);
+    EXPECT_STREQ(ivar_getTypeEncoding(mode), "i");
+    EXPECT_EQ(ivar_getTypeEncoding(picture)[0], '@');
+    EXPECT_EQ(ivar_getOffset(picture), ivar_getOffset(mode) + 4);
 }
 
 } // namespace

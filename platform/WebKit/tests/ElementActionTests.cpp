@@ -58,8 +58,8 @@ TEST(ElementAction, KeepsTitleHandlerAndType) {
     EXPECT_TRUE(calls->empty());
 
     auto element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/x.png"), nullptr));
-    action->runActionWithElementInfo(element.get(), nullptr);
-    action->runActionWithElementInfo(nullptr, nullptr);
+    action->runActionWithElementInfoForAssistant(element.get(), nullptr);
+    action->runActionWithElementInfoForAssistant(nullptr, nullptr);
     ASSERT_EQ(calls->size(), 2u);
     EXPECT_EQ((*calls)[0], objc::toId(element.get()));
     EXPECT_EQ((*calls)[1], nil);
@@ -176,7 +176,7 @@ TEST_F(ImageSheet, CopyPutsTheImageOnTheGeneralPasteboard) {
     UI::Pasteboard::generalPasteboard()->setImage(nullptr);
     auto* copy = titled(actionsOf(assistant->defaultActionsForImageSheet(element.get())), "Copy");
     ASSERT_NE(copy, nullptr);
-    copy->runActionWithElementInfo(element.get(), nullptr);
+    copy->runActionWithElementInfoForAssistant(element.get(), nullptr);
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), image);
     EXPECT_TRUE(log.empty());
 }
@@ -186,7 +186,7 @@ TEST_F(ImageSheet, SaveImageAddsThePictureToThePhotoAlbum) {
     fs::remove_all(album);
     auto* save = titled(actionsOf(assistant->defaultActionsForImageSheet(element.get())), "Save Image");
     ASSERT_NE(save, nullptr);
-    save->runActionWithElementInfo(element.get(), nullptr);
+    save->runActionWithElementInfoForAssistant(element.get(), nullptr);
     EXPECT_EQ(testing_support::readPng((album / "IMG_0001.PNG").string()), picture);
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), nullptr);
     fs::remove_all(album);
@@ -194,12 +194,12 @@ TEST_F(ImageSheet, SaveImageAddsThePictureToThePhotoAlbum) {
 
 TEST_F(ImageSheet, PageActionsAreLeftToTheBrowserItIsNow) {
     const auto actions = actionsOf(assistant->defaultActionsForImageSheet(element.get()));
-    titled(actions, "Open")->runActionWithElementInfo(element.get(), nullptr);
+    titled(actions, "Open")->runActionWithElementInfoForAssistant(element.get(), nullptr);
     // The browser may hand the sheet to another delegate before the tap; that one is asked.
     auto second = objc::adopt(objc::send<NS::Object*>(objc_lookUpClass("TestBrowserDelegate"), "new"_sel));
     assistant->setDelegate(second.get());
-    titled(actions, "Open in New Tab")->runActionWithElementInfo(element.get(), nullptr);
-    titled(actions, "Add to Reading List")->runActionWithElementInfo(element.get(), nullptr);
+    titled(actions, "Open in New Tab")->runActionWithElementInfoForAssistant(element.get(), nullptr);
+    titled(actions, "Add to Reading List")->runActionWithElementInfoForAssistant(element.get(), nullptr);
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].type, WK::ElementActionTypeOpen);
     EXPECT_EQ(log[1].type, WK::ElementActionTypeOpenInNewTab);
@@ -223,7 +223,7 @@ TEST_F(ImageSheet, ActionsOutliveTheAssistantAndWorkWithoutADelegate) {
     }
     assistant->setDelegate(nullptr);
     assistant = nullptr;
-    kept.get().as<WK::ElementAction>()->runActionWithElementInfo(element.get(), nullptr);
+    kept.get().as<WK::ElementAction>()->runActionWithElementInfoForAssistant(element.get(), nullptr);
     EXPECT_TRUE(log.empty());
 }
 

@@ -1,0 +1,42 @@
+#include "UIKit/UIWebElementAction.hpp"
+
+#include "Foundation/NSBlock.hpp"
+#include "Foundation/NSString.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+namespace UI {
+namespace {
+
+WebElementAction* initWithTitle(WebElementAction* self, NS::String* title, NS::Block* handler, int type) {
+    auto action = WebElementAction::init_.super<WebElementAction>(self);
+    if (action == nullptr) {
+        return nullptr;
+    }
+    objc::setIvar(action, WebElementAction::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(action, WebElementAction::_actionHandler, objc::Ptr(handler)->copy().as<NS::Block>());
+    objc::setIvar(action, WebElementAction::_type, type);
+    return action;
+}
+
+NS::String* title(WebElementAction* self) { return objc::ivar(self, WebElementAction::_title); }
+
+void runActionWithElement(WebElementAction* self, NS::Object* element, NS::Object*, NS::Object*, CGPoint) {
+    if (auto* handler = objc::ivar(self, WebElementAction::_actionHandler)) {
+        handler->invoke<void, id>(objc::toId(element));
+    }
+}
+
+GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<WebElementAction>()
+        .ivar(WebElementAction::_title)
+        .ivar(WebElementAction::_actionHandler)
+        .ivar(WebElementAction::_type)
+        .method<&initWithTitle>(WebElementAction::initWithTitle_)
+        .method<&title>(WebElementAction::title_)
+        .method<&runActionWithElement>(WebElementAction::runActionWithElement_)
+        .build();
+}
+
+} // namespace
+} // namespace UI
