@@ -96,18 +96,31 @@ endfunction()
 # glintmere_add_test(<target> [ARM64]): registers a GoogleTest binary with CTest, run inside a fresh
 # device; with ARM64, also as <target>_arm64 in a device with a phone's processor, which holds the phone's
 # build of the deliverables.
+# With VERSIONS, the test runs again on a device of each of those system versions (named
+# TARGET_iosVERSION), and with ARM64 each run has its arm64 twin too.
 function(glintmere_add_test target)
-  cmake_parse_arguments(ARG "ARM64" "" "" ${ARGN})
+  cmake_parse_arguments(ARG "ARM64" "" "VERSIONS" ${ARGN})
   glintmere_program(${target})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
-  add_test(NAME ${target}
-    COMMAND $<TARGET_FILE:glintmere-device> test $<TARGET_FILE:${target}>)
-  set_tests_properties(${target} PROPERTIES TIMEOUT 300)
-  if(ARG_ARM64)
-    add_test(NAME ${target}_arm64
-      COMMAND $<TARGET_FILE:glintmere-device> test --arch arm64 $<TARGET_FILE:${target}>)
-    set_tests_properties(${target}_arm64 PROPERTIES TIMEOUT 300)
-  endif()
+  set(runs "default")
+  list(APPEND runs ${ARG_VERSIONS})
+  foreach(run ${runs})
+    if(run STREQUAL "default")
+      set(name ${target})
+      set(options "")
+    else()
+      set(name ${target}_ios${run})
+      set(options --ios ${run})
+    endif()
+    add_test(NAME ${name}
+      COMMAND $<TARGET_FILE:glintmere-device> test ${options} $<TARGET_FILE:${target}>)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+    if(ARG_ARM64)
+      add_test(NAME ${name}_arm64
+        COMMAND $<TARGET_FILE:glintmere-device> test --arch arm64 ${options} $<TARGET_FILE:${target}>)
+      set_tests_properties(${name}_arm64 PROPERTIES TIMEOUT 300)
+    endif()
+  endforeach()
 endfunction()
 
 # glintmere_program(<target>): settings every executable of the project shares.

@@ -28,7 +28,7 @@ const char* const kUsage =
     "       glintmere-device install ROOT [PACKAGE.deb...]\n"
     "       glintmere-device remove ROOT PACKAGE\n"
     "       glintmere-device run ROOT [--as-root] -- CMD [ARG...]\n"
-    "       glintmere-device test [--arch arm64] BINARY [ARG...]\n";
+    "       glintmere-device test [--arch arm64] [--ios VERSION] BINARY [ARG...]\n";
 
 // Thrown for a command line that the tool cannot make sense of.
 struct Usage : device::Error {
@@ -213,14 +213,17 @@ int dispatch(const std::vector<std::string>& words) {
     if (verb != "create" && verb != "install" && verb != "remove" && verb != "run" && verb != "test") {
         throw Usage("unknown command \"" + verb + "\"");
     }
-    if (verb == "test" && words.size() > 2 && words[1] == "--arch") {
-        // The test's device is of the kind the option names; the option goes before the program.
-        std::vector<std::string> rest(words.begin() + 3, words.end());
-        const device::Kind kind = kindFrom({words[1], words[2]});
-        if (rest.empty() || rest[0].empty() || isOption(rest[0])) {
+    if (verb == "test" && words.size() > 1 && (words[1] == "--arch" || words[1] == "--ios")) {
+        // The test's device is of the kind the options name; they go before the program.
+        std::size_t first = 1;
+        while (first + 1 < words.size() && (words[first] == "--arch" || words[first] == "--ios")) {
+            first += 2;
+        }
+        const device::Kind kind = kindFrom({words.begin() + 1, words.begin() + static_cast<long>(first)});
+        if (first >= words.size() || words[first].empty() || isOption(words[first])) {
             throw Usage("missing test program");
         }
-        return test(rest[0], {rest.begin() + 1, rest.end()}, kind);
+        return test(words[first], {words.begin() + static_cast<long>(first) + 1, words.end()}, kind);
     }
     if (words.size() < 2 || words[1].empty() || isOption(words[1])) {
         const std::string missing = verb == "test" ? "missing test program" : "missing device root";

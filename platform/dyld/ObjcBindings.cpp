@@ -306,6 +306,8 @@ const std::array bindings{
     Binding{"_class_addProtocol", call<addProtocol>},
     Binding{"_class_getInstanceVariable", call<class_getInstanceVariable>},
     Binding{"_ivar_getOffset", call<ivar_getOffset>},
+    Binding{"_ivar_getTypeEncoding", call<ivar_getTypeEncoding>},
+    Binding{"_class_getInstanceMethod", call<class_getInstanceMethod>},
     Binding{"_objc_allocateClassPair", call<objc_allocateClassPair>},
     Binding{"_objc_registerClassPair", call<objc_registerClassPair>},
     Binding{"_objc_allocateProtocol", call<allocateProtocol>},

@@ -1,4 +1,5 @@
 #include "CoreFoundation/CoreFoundation.h"
+#include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSRunLoop.hpp"
@@ -6,6 +7,7 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
+#include "UIKit/UIWebElementAction.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKElementAction.hpp"
@@ -49,7 +51,9 @@ struct HandOff {
     bool onMainThread = false;
     bool saved = false;
     bool saveFlag = false;
-    std::intptr_t mode = -1;
+    int mode = -1;
+    // Whether the variable after the mode still held the image when the save began.
+    bool imageKept = false;
 };
 std::vector<HandOff> handOffs;
 IMP controllerInit = nullptr;
@@ -65,12 +69,17 @@ id recordingInit(id self, SEL sel, id image) {
 }
 
 void recordingSave(id self, SEL sel) {
+    auto* controller = reinterpret_cast<PL::WallpaperImageViewController*>(self);
     if (!handOffs.empty()) {
         HandOff& h = handOffs.back();
         h.saved = true;
         h.saveFlag = objc::send<bool>(self, "saveWallpaperData"_sel);
-        h.mode = objc::ivar(reinterpret_cast<PL::StaticWallpaperImageViewController*>(self),
-                            PL::StaticWallpaperImageViewController::_wallpaperMode);
+        h.mode = objc::ivar(controller, PL::WallpaperImageViewController::_wallpaperMode);
+        h.imageKept = objc::toId(objc::ivar(controller, PL::WallpaperImageViewController::_image)) == h.image;
+        // A controller whose image was overwritten would save from a wild pointer.
+        if (!h.imageKept) {
+            return;
+        }
     }
     as<void (*)(id, SEL)>(controllerSave)(self, sel);
 }
@@ -93,6 +102,10 @@ class LoadedLibrary : public ::testing::Environment {
                                         CFSTR("com.brightmoth.glintmere/settingschanged"), nullptr,
                                         CFNotificationSuspensionBehaviorCoalesce);
         Class controller = PL::StaticWallpaperImageViewController::runtimeClass();
+        // A release without a wallpaper screen has nothing to record.
+        if (controller == Nil) {
+            return;
+        }
         controllerInit = method_setImplementation(class_getInstanceMethod(controller, "initWithUIImage:"_sel),
                                                   objc::toImp(&recordingInit));
         controllerSave = method_setImplementation(class_getInstanceMethod(controller, "_savePhoto"_sel),
@@ -101,17 +114,72 @@ class LoadedLibrary : public ::testing::Environment {
 };
 [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new LoadedLibrary);
 
-// An action made as the browser makes its own: through the runtime, so the library's hook applies.
-objc::Ref<WK::ElementAction> makeAction(NS::String* title, NS::Block* handler = nullptr,
-                                        long type = WK::ElementActionTypeCopy) {
-    id action = objc::send<id>(WK::ElementAction::runtimeClass(), "alloc"_sel);
-    return objc::adopt(objc::send<WK::ElementAction*>(action, "_initWithTitle:actionHandler:type:"_sel, title,
-                                                      handler, type));
+// The browser's element actions of the device's release, made, read and run through that release's
+// class and methods as its browser does: through the runtime, so that the library's hooks apply.
+bool webKitActions() { return WK::ElementAction::runtimeClass() != Nil; }
+bool hasWallpaperScreen() { return PL::StaticWallpaperImageViewController::runtimeClass() != Nil; }
+
+objc::Ref<NS::Object> makeAction(NS::String* title, NS::Block* handler = nullptr,
+                                 long type = WK::ElementActionTypeCopy) {
+    if (!webKitActions()) {
+        return objc::adopt(
+            UI::WebElementAction::alloc()->initWithTitle(title, handler, static_cast<int>(type)));
+    }
+    auto* action = WK::ElementAction::alloc().get();
+    const auto kind = static_cast<WK::ElementActionType>(type);
+    if (action->respondsToSelector(WK::ElementAction::initWithTitleForAssistant_.selector())) {
+        return objc::adopt(action->initWithTitleForAssistant(title, handler, kind, nullptr));
+    }
+    return objc::adopt(action->initWithTitle(title, handler, kind));
 }
 
-std::string titleOf(WK::ElementAction* action) {
-    NS::String* title = action->title();
+NS::String* titleStringOf(NS::Object* action) {
+    return webKitActions() ? reinterpret_cast<WK::ElementAction*>(action)->title()
+                           : reinterpret_cast<UI::WebElementAction*>(action)->title();
+}
+
+std::string titleOf(NS::Object* action) {
+    NS::String* title = titleStringOf(action);
     return title == nullptr ? "<nil>" : title->str();
+}
+
+// As the sheet runs a tapped action: with the element pressed, through the release's run method.
+void run(NS::Object* action, NS::Object* element = nullptr) {
+    if (!webKitActions()) {
+        reinterpret_cast<UI::WebElementAction*>(action)->runActionWithElement(element, nullptr, nullptr,
+                                                                              CGPoint{160, 120});
+        return;
+    }
+    auto* webKitAction = reinterpret_cast<WK::ElementAction*>(action);
+    if (webKitAction->respondsToSelector(
+            WK::ElementAction::runActionWithElementInfoForAssistant_.selector())) {
+        webKitAction->runActionWithElementInfoForAssistant(element, nullptr);
+    } else {
+        webKitAction->runActionWithElementInfo(element, nullptr);
+    }
+}
+
+id handlerOf(NS::Object* action) {
+    return webKitActions() ? objc::toId(objc::ivar(reinterpret_cast<WK::ElementAction*>(action),
+                                                   WK::ElementAction::_actionHandler))
+                           : objc::toId(objc::ivar(reinterpret_cast<UI::WebElementAction*>(action),
+                                                   UI::WebElementAction::_actionHandler));
+}
+
+long typeOf(NS::Object* action) {
+    return webKitActions() ? long{reinterpret_cast<WK::ElementAction*>(action)->type()}
+                           : long{objc::ivar(reinterpret_cast<UI::WebElementAction*>(action),
+                                             UI::WebElementAction::_type)};
+}
+
+// The browser's own image sheet, where WebKit makes it (iOS 8 and later).
+std::vector<NS::Object*> browserSheet(WK::ActivatedElementInfo* element,
+                                      WK::ActionSheetAssistant* assistant) {
+    std::vector<NS::Object*> actions;
+    for (NS::Object* action : assistant->defaultActionsForImageSheet(element)) {
+        actions.push_back(action);
+    }
+    return actions;
 }
 
 bool relabels() {
@@ -154,6 +222,12 @@ bool relabels() {
 class Hooks : public ::testing::Test {
   protected:
     void SetUp() override {
+        if (!hasWallpaperScreen()) {
+            GTEST_SKIP() << "this release has no wallpaper screen: see WithoutAWallpaperScreen";
+        }
+        prepare();
+    }
+    void prepare() {
         if (!relabels()) {
             ASSERT_TRUE(switchTo(true));
         }
@@ -201,16 +275,15 @@ TEST_F(Relabelling, CopyBecomesSetAsWallpaperWithItsHandlerAndKindUntouched) {
         auto action = makeAction(str("Copy"), handler.get(), type);
         ASSERT_TRUE(action);
         EXPECT_EQ(titleOf(action.get()), "Set As Wallpaper") << "kind " << type;
-        EXPECT_EQ(action->type(), type);
-        EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementAction::_actionHandler)),
-                  objc::toId(handler.get()));
+        EXPECT_EQ(typeOf(action.get()), type);
+        EXPECT_EQ(handlerOf(action.get()), objc::toId(handler.get()));
     }
     auto action = makeAction(str("Copy"), handler.get());
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
-    action->runActionWithElementInfo(element.get(), nullptr);
+    // Whatever the release passes as the element reaches the handler untouched.
+    NS::String* element = str("the pressed element");
+    run(action.get(), element);
     ASSERT_EQ(seen->size(), 1u);
-    EXPECT_EQ((*seen)[0], objc::toId(element.get()));
+    EXPECT_EQ((*seen)[0], objc::toId(element));
 }
 
 TEST_F(Relabelling, TitlesThatDifferFromCopyInAnyWayPassUnchanged) {
@@ -234,20 +307,21 @@ TEST_F(Relabelling, TitlesThatDifferFromCopyInAnyWayPassUnchanged) {
         auto action = makeAction(str(title));
         EXPECT_EQ(titleOf(action.get()), title);
     }
-    EXPECT_EQ(makeAction(nullptr)->title(), nullptr);
+    EXPECT_EQ(titleStringOf(makeAction(nullptr).get()), nullptr);
 }
 
 TEST_F(Relabelling, TheBrowsersImageSheetOffersSetAsWallpaperInPlaceOfCopy) {
+    if (!webKitActions()) {
+        GTEST_SKIP() << "iOS 7's browser makes its sheet itself: the browser's tests show it";
+    }
     auto element =
         objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
-    NS::Array* actions = assistant->defaultActionsForImageSheet(element.get());
     std::vector<std::string> titles;
-    for (unsigned long i = 0; i < objc::send<unsigned long>(actions, "count"_sel); ++i) {
-        auto* action = objc::send<WK::ElementAction*>(actions, "objectAtIndex:"_sel, i);
+    for (NS::Object* action : browserSheet(element.get(), assistant.get())) {
         titles.push_back(titleOf(action));
         if (titles.back() == "Set As Wallpaper") {
-            EXPECT_EQ(action->type(), WK::ElementActionTypeCopy);
+            EXPECT_EQ(typeOf(action), WK::ElementActionTypeCopy);
         }
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Open in New Tab", "Add to Reading List",
@@ -335,7 +409,7 @@ TEST_F(HandOffs, TheBrowsersCopyRunsFirstAndTheWallpaperFollowsAFifthOfASecondLa
     std::uint64_t copiedAt = 0;
     auto action = makeAction(str("Copy"), copying(imageA, &copiedAt).get());
     ASSERT_EQ(titleOf(action.get()), "Set As Wallpaper");
-    action->runActionWithElementInfo(nullptr, nullptr);
+    run(action.get());
     const std::uint64_t returnedAt = now();
     ASSERT_NE(copiedAt, 0u) << "the browser's handler runs within the tap";
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
@@ -361,18 +435,21 @@ TEST_F(HandOffs, TheBrowsersCopyRunsFirstAndTheWallpaperFollowsAFifthOfASecondLa
     EXPECT_TRUE(h.saved);
     EXPECT_TRUE(h.saveFlag);
     EXPECT_EQ(h.mode, 0);
+    EXPECT_TRUE(h.imageKept) << "writing the mode overwrote the variable after it";
     EXPECT_EQ(testing_support::readPng(PL::LockBackgroundPath), pictureA);
     EXPECT_EQ(testing_support::readPng(PL::HomeBackgroundPath), pictureA);
 }
 
 TEST_F(HandOffs, TheBrowsersOwnSheetSetsTheLongPressedImageAsWallpaper) {
+    if (!webKitActions()) {
+        GTEST_SKIP() << "iOS 7's browser makes its sheet itself: the browser's tests show it";
+    }
     auto element =
         objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-b.png"), imageB));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
-    NS::Array* actions = assistant->defaultActionsForImageSheet(element.get());
-    auto* setWallpaper = objc::send<WK::ElementAction*>(actions, "objectAtIndex:"_sel, 3ul);
+    NS::Object* setWallpaper = browserSheet(element.get(), assistant.get()).at(3);
     ASSERT_EQ(titleOf(setWallpaper), "Set As Wallpaper");
-    setWallpaper->runActionWithElementInfo(element.get(), nullptr);
+    run(setWallpaper, element.get());
     runUntilIdle();
     ASSERT_EQ(handOffs.size(), 1u);
     EXPECT_EQ(handOffs[0].image, objc::toId(imageB));
@@ -387,7 +464,7 @@ TEST_F(HandOffs, OtherActionsRunAsUsualWithoutOne) {
         ++runs;
     });
     for (const char* title : {"Open", "Save Image", "set as wallpaper", "Set As Wallpaper ", "Copy Link"}) {
-        makeAction(str(title), handler.get())->runActionWithElementInfo(nullptr, nullptr);
+        run(makeAction(str(title), handler.get()).get());
     }
     runUntilIdle();
     EXPECT_EQ(runs, 5);
@@ -400,8 +477,8 @@ TEST_F(HandOffs, EachRunHandsOffOnceReadingThePasteboardWhenItsTimeComes) {
     std::uint64_t secondAt = 0;
     auto first = makeAction(str("Copy"), copying(imageA, &firstAt).get());
     auto second = makeAction(str("Copy"), copying(imageB, &secondAt).get());
-    first->runActionWithElementInfo(nullptr, nullptr);
-    second->runActionWithElementInfo(nullptr, nullptr);
+    run(first.get());
+    run(second.get());
     runUntilIdle();
     ASSERT_EQ(handOffs.size(), 2u);
     EXPECT_GE(handOffs[0].createdAt, firstAt + 200 * kMillisecond);
@@ -415,7 +492,7 @@ TEST_F(HandOffs, EachRunHandsOffOnceReadingThePasteboardWhenItsTimeComes) {
 TEST_F(HandOffs, AnEmptyPasteboardSavesNothing) {
     auto action = makeAction(str("Copy"), copying(nullptr).get());
     ASSERT_EQ(titleOf(action.get()), "Set As Wallpaper");
-    action->runActionWithElementInfo(nullptr, nullptr);
+    run(action.get());
     runUntilIdle();
     EXPECT_TRUE(handOffs.empty());
     EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
@@ -427,7 +504,7 @@ TEST_F(HandOffs, HappenOnTheMainThreadWhicheverThreadTheTapCameFrom) {
     auto action = makeAction(str("Copy"), copying(imageA, &copiedAt).get());
     std::thread([&action] {
         NS::AutoreleaseScope pool;
-        action->runActionWithElementInfo(nullptr, nullptr);
+        run(action.get());
     }).join();
     runUntilIdle();
     ASSERT_EQ(handOffs.size(), 1u);
@@ -440,7 +517,7 @@ TEST_F(HandOffs, AnActionRelabelledBeforeTheSwitchWentOffStillSetsTheWallpaper) 
     auto action = makeAction(str("Copy"), copying(imageA).get());
     ASSERT_TRUE(switchTo(false));
     EXPECT_EQ(titleOf(action.get()), "Set As Wallpaper");
-    action->runActionWithElementInfo(nullptr, nullptr);
+    run(action.get());
     runUntilIdle();
     ASSERT_EQ(handOffs.size(), 1u);
     EXPECT_EQ(testing_support::readPng(PL::LockBackgroundPath), pictureA);
@@ -448,18 +525,79 @@ TEST_F(HandOffs, AnActionRelabelledBeforeTheSwitchWentOffStillSetsTheWallpaper) 
 
 TEST_F(HandOffs, ACopyMadeWhileOffStaysCopyAndOnlyCopies) {
     ASSERT_TRUE(switchTo(false));
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
-    auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
-    auto copy = objc::retain(objc::send<WK::ElementAction*>(
-        assistant->defaultActionsForImageSheet(element.get()), "objectAtIndex:"_sel, 3ul));
+    auto copy = makeAction(str("Copy"), copying(imageA).get());
     ASSERT_TRUE(switchTo(true));
     EXPECT_EQ(titleOf(copy.get()), "Copy");
-    copy->runActionWithElementInfo(element.get(), nullptr);
+    run(copy.get());
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
     runUntilIdle();
     EXPECT_TRUE(handOffs.empty());
     EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
+}
+
+// The device's frameworks hold what that release of iOS holds, and nothing it lacks: the classes
+// and the one form of each method that the library must find by asking.
+TEST(TheRelease, HasTheActionAndWallpaperClassesOfItsVersion) {
+    const double release = kCFCoreFoundationVersionNumber;
+    const auto answers = [](Class cls, SEL selector) {
+        return cls != Nil && class_getInstanceMethod(cls, selector) != nullptr;
+    };
+    Class webKit = objc_lookUpClass("_WKElementAction");
+    Class uiKit = objc_lookUpClass("UIWebElementAction");
+    EXPECT_EQ(webKit != Nil, release >= 1140.10) << release;
+    EXPECT_NE(uiKit, Nil);
+    EXPECT_TRUE(answers(uiKit, "initWithTitle:actionHandler:type:"_sel));
+    EXPECT_TRUE(answers(uiKit, "_runActionWithElement:targetURL:documentView:interactionLocation:"_sel));
+    EXPECT_TRUE(answers(uiKit, "_title"_sel));
+    EXPECT_FALSE(answers(uiKit, "title"_sel));
+    EXPECT_EQ(objc_lookUpClass("WKActionSheetAssistant") != Nil, release >= 1140.10);
+
+    const bool eight = release >= 1140.10 && release < 1240.10;
+    EXPECT_EQ(answers(webKit, "_initWithTitle:actionHandler:type:"_sel), eight) << release;
+    EXPECT_EQ(answers(webKit, "_initWithTitle:actionHandler:type:assistant:"_sel), release >= 1240.10)
+        << release;
+    EXPECT_EQ(answers(webKit, "_runActionWithElementInfo:view:"_sel), release >= 1140.10 && release < 1144.17)
+        << release;
+    EXPECT_EQ(answers(webKit, "_runActionWithElementInfo:forActionSheetAssistant:"_sel), release >= 1144.17)
+        << release;
+    EXPECT_EQ(answers(webKit, "runActionWithElementInfo:"_sel), release >= 1240.10) << release;
+
+    const bool saver = release < 1751.108;
+    EXPECT_EQ(objc_lookUpClass("PLStaticWallpaperImageViewController") != Nil, saver) << release;
+    EXPECT_EQ(objc_lookUpClass("PLWallpaperImageViewController") != Nil, saver) << release;
+}
+
+// Where the system has no wallpaper screen (iOS 14 and later), the library promises nothing: "Copy"
+// keeps its title however the switch stands, and copies only.
+class WithoutAWallpaperScreen : public Hooks {
+  protected:
+    void SetUp() override {
+        if (hasWallpaperScreen()) {
+            GTEST_SKIP() << "this release has a wallpaper screen";
+        }
+        prepare();
+    }
+};
+
+TEST_F(WithoutAWallpaperScreen, CopyStaysCopyAndOnlyCopies) {
+    ASSERT_TRUE(switchTo(true));
+    auto element =
+        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
+    std::vector<std::string> titles;
+    for (NS::Object* action : browserSheet(element.get(), assistant.get())) {
+        titles.push_back(titleOf(action));
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Open", "Open in New Tab", "Add to Reading List", "Copy",
+                                                "Save Image"}));
+    auto copy = makeAction(str("Copy"), copying(imageA).get());
+    EXPECT_EQ(titleOf(copy.get()), "Copy");
+    run(copy.get());
+    EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
+    runUntilIdle();
+    NS::RunLoop::mainRunLoop()->runFor(0.3);
+    EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
+    EXPECT_FALSE(fs::exists(kSpringBoard / "HomeBackground.png"));
 }
 
 } // namespace

@@ -36,6 +36,9 @@ Class class_getSuperclass(Class cls);
 BOOL class_isMetaClass(Class cls);
 Ivar class_getInstanceVariable(Class cls, const char* name);
 ptrdiff_t ivar_getOffset(Ivar ivar);
+const char* ivar_getTypeEncoding(Ivar ivar);
+/* The method the class or a superclass has for `name`; NULL when none answers to it. */
+Method class_getInstanceMethod(Class cls, SEL name);
 /* Stores a pointer-sized value into the named ivar, without retaining it. */
 Ivar object_setInstanceVariable(id object, const char* name, void* value);
 IMP class_getMethodImplementation(Class cls, SEL sel);
