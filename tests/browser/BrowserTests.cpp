@@ -42,10 +42,19 @@ bool writeEnabled(plist_t value, PlistFormat format = PlistFormat::Xml) {
                                        format);
 }
 
+// iOS 14 and later have no wallpaper screen for the library to hand the image to.
+bool hasWallpaperScreen() { return kCFCoreFoundationVersionNumber < 1751.108; }
+
 // Each test starts on a device whose settings were never changed, with an image to long-press.
 class Browser : public ::testing::Test {
   protected:
     void SetUp() override {
+        if (!hasWallpaperScreen()) {
+            GTEST_SKIP() << "this release has no wallpaper screen: see BrowserWithoutAWallpaperScreen";
+        }
+        prepare();
+    }
+    void prepare() {
         fs::remove(kPreferences);
         fs::remove_all("/var/mobile/Library/SpringBoard");
         fs::remove_all("/var/mobile/Media/DCIM");
@@ -338,6 +347,28 @@ TEST_F(Browser, OnlyTheBrowserLoadsTheLibrary) {
     ask(settings, "");
     EXPECT_TRUE(mapsLibrary(browser.pid()));
     EXPECT_FALSE(mapsLibrary(settings.pid()));
+}
+
+// Where no wallpaper screen exists, the sheet offers nothing the library cannot do: "Copy" stays,
+// with the switch on, and only copies.
+class BrowserWithoutAWallpaperScreen : public Browser {
+  protected:
+    void SetUp() override {
+        if (hasWallpaperScreen()) {
+            GTEST_SKIP() << "this release has a wallpaper screen";
+        }
+        prepare();
+    }
+};
+
+TEST_F(BrowserWithoutAWallpaperScreen, KeepsCopyAndSetsNoWallpaper) {
+    ASSERT_TRUE(writeEnabled(plist_new_bool(true)));
+    auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kSheetWithCopy);
+    result = runProcess({kBrowser, "tap", kImage, "Copy"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
 }
 
 } // namespace
