@@ -7,6 +7,7 @@
 #include "MessageUI/MFMailComposeViewController.hpp"
 #include "Social/SLComposeViewController.hpp"
 #include "UIKit/UIAlertController.hpp"
+#include "UIKit/UIAlertView.hpp"
 
 #include <cstdio>
 #include <iostream>
@@ -95,6 +96,20 @@ std::string cQuoted(const std::string& text) {
 }
 
 void reportPresented(UI::ViewController* presenter, std::ostream& out) {
+    // An alert view stands over everything, in a window of its own.
+    if (UI::AlertView* alert = UI::visibleAlertView()) {
+        if (alert == lastReported) {
+            return;
+        }
+        lastReported = alert;
+        out << "presented UIAlertView\n";
+        out << "  title " << objc::Ptr(alert->title())->str() << "\n";
+        out << "  message " << objc::Ptr(alert->message())->str() << "\n";
+        for (long i = 0; i < alert->numberOfButtons(); ++i) {
+            out << "  button " << objc::Ptr(alert->buttonTitleAtIndex(i))->str() << "\n";
+        }
+        return;
+    }
     auto shown = presentedOver(presenter);
     if (shown.get() == lastReported) {
         return;
@@ -157,6 +172,12 @@ void registerPresentedCommands(host::HostApp& app, std::function<UI::ViewControl
                             throw host::UsageError("alert takes dismiss");
                         }
                         UI::ViewController* over = presenter();
+                        if (UI::AlertView* view = UI::visibleAlertView()) {
+                            const long cancel = view->cancelButtonIndex();
+                            view->dismissWithClickedButtonIndex(cancel >= 0 ? cancel : 0, true);
+                            reportAfter(over, "alert dismissed");
+                            return 0;
+                        }
                         auto alert = presented<UI::AlertController>(over, "alert");
                         objc::Ptr<UI::AlertAction> chosen;
                         for (NS::Object* object : alert->actions()) {

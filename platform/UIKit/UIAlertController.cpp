@@ -1,5 +1,6 @@
 #include "UIKit/UIAlertController.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
@@ -19,7 +20,7 @@ namespace {
 
 // What an alert looks like: the screen dimmed, and a light box in its middle with the title, the
 // message and a row of buttons (two side by side, else one under the other).
-class AlertView : public NS::Referencing<AlertView, "_UIAlertControllerView", View> {};
+class AlertControllerView : public NS::Referencing<AlertControllerView, "_UIAlertControllerView", View> {};
 
 constexpr double kBoxWidth = 270;
 constexpr double kTextInset = 16;
@@ -43,7 +44,7 @@ double addCentredText(View* box, const std::string& text, const char* font, doub
 }
 
 // The box, made as the alert appears, when its title, message and actions are all given.
-void showAlert(AlertView* self) {
+void showAlert(AlertControllerView* self) {
     clear(self);
     auto alert = NS::cast<AlertController>(controllerOfView(self));
     if (alert == nullptr) {
@@ -92,7 +93,7 @@ void showAlert(AlertView* self) {
 }
 
 // The box in the middle of the screen.
-void layoutAlert(AlertView* self) {
+void layoutAlert(AlertControllerView* self) {
     const CGSize screen = self->frame().size;
     for (NS::Object* child : self->subviews()) {
         auto panel = reinterpret_cast<View*>(child);
@@ -104,7 +105,7 @@ void layoutAlert(AlertView* self) {
 
 void viewWillAppear(AlertController* self, bool animated) {
     ViewController::viewWillAppear_.super<AlertController>(self, animated);
-    showAlert(self->view().as<AlertView>());
+    showAlert(self->view().as<AlertControllerView>());
 }
 
 AlertAction* actionWithTitle(Class cls, NS::String* title, long style, NS::Block* handler) {
@@ -138,7 +139,7 @@ void addAction(AlertController* self, AlertAction* action) {
 }
 
 void loadView(AlertController* self) {
-    self->setView(objc::adopt(AlertView::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
+    self->setView(objc::adopt(AlertControllerView::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
 }
 
 NS::Array* actions(AlertController* self) {
@@ -147,8 +148,11 @@ NS::Array* actions(AlertController* self) {
 }
 
 GLINTMERE_REGISTER_CLASSES {
-    objc::ClassDefinition<AlertView>().method<&layoutAlert>(View::layoutSubviews_).build();
-
+    // UIAlertController and its actions are there from iOS 8.0; iOS 7 has UIAlertView alone.
+    if (!CF::systemIsAtLeast(CF::release::iOS8_0)) {
+        return;
+    }
+    objc::ClassDefinition<AlertControllerView>().method<&layoutAlert>(View::layoutSubviews_).build();
     objc::ClassDefinition<AlertAction>()
         .property(AlertAction::_title)
         .property(AlertAction::_style)

@@ -1,0 +1,106 @@
+#include "UIKit/UIAlertView.hpp"
+
+#include "Foundation/NSString.hpp"
+#include "objc/ClassBuilder.hpp"
+#include "objc/Registration.hpp"
+
+#include <utility>
+
+namespace UI {
+namespace {
+
+// The system keeps a shown alert alive until it is dismissed, as its window does on a device (a
+// plain pointer holding a reference: nothing is let go at exit).
+AlertView* shown = nullptr;
+
+// What the delegate may answer.
+class AlertViewDelegate : public NS::Object {
+  public:
+    OBJC_MESSAGE_NAMED(didDismiss, didDismiss_,
+                       "alertView:didDismissWithButtonIndex:", void(AlertView*, long))
+};
+
+AlertView* initWithTitle(AlertView* self, NS::String* title, NS::String* message, NS::Object* delegate,
+                         NS::String* cancelButtonTitle, NS::String* otherButtonTitle) {
+    auto alert = AlertView::init_.super<AlertView>(self);
+    if (alert == nullptr) {
+        return nullptr;
+    }
+    objc::setIvar(alert, AlertView::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertView::_message, objc::Ptr(message)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertView::_delegate, delegate);
+    objc::setIvar(alert, AlertView::_cancelButtonTitle,
+                  objc::Ptr(cancelButtonTitle)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertView::_otherButtonTitle, objc::Ptr(otherButtonTitle)->copy().as<NS::String>());
+    return alert;
+}
+
+NS::String* title(AlertView* self) { return objc::ivar(self, AlertView::_title); }
+NS::String* message(AlertView* self) { return objc::ivar(self, AlertView::_message); }
+
+long cancelButtonIndex(AlertView* self) {
+    return objc::ivar(self, AlertView::_cancelButtonTitle) != nullptr ? 0 : -1;
+}
+
+long numberOfButtons(AlertView* self) {
+    return (objc::ivar(self, AlertView::_cancelButtonTitle) != nullptr ? 1 : 0) +
+           (objc::ivar(self, AlertView::_otherButtonTitle) != nullptr ? 1 : 0);
+}
+
+NS::String* buttonTitleAtIndex(AlertView* self, long index) {
+    NS::String* cancel = objc::ivar(self, AlertView::_cancelButtonTitle);
+    NS::String* other = objc::ivar(self, AlertView::_otherButtonTitle);
+    if (cancel != nullptr && index == 0) {
+        return cancel;
+    }
+    if (other != nullptr && index == (cancel != nullptr ? 1 : 0)) {
+        return other;
+    }
+    return nullptr;
+}
+
+void show(AlertView* self) {
+    if (shown == self) {
+        return;
+    }
+    AlertView* previous = std::exchange(shown, self->retain().get());
+    objc::Ptr(previous)->release();
+}
+
+bool isVisible(AlertView* self) { return shown == self; }
+
+void dismissWithClickedButtonIndex(AlertView* self, long index, bool) {
+    if (shown != self) {
+        return;
+    }
+    auto keep = objc::adopt(std::exchange(shown, nullptr));
+    auto delegate = objc::Ptr(objc::ivar(self, AlertView::_delegate)).as<AlertViewDelegate>();
+    if (delegate->respondsToSelector(AlertViewDelegate::didDismiss_.selector())) {
+        delegate->didDismiss(self, index);
+    }
+}
+
+GLINTMERE_REGISTER_CLASSES {
+    objc::ClassDefinition<AlertView>()
+        .ivar(AlertView::_title)
+        .ivar(AlertView::_message)
+        .ivar(AlertView::_delegate)
+        .ivar(AlertView::_cancelButtonTitle)
+        .ivar(AlertView::_otherButtonTitle)
+        .method<&initWithTitle>(AlertView::initWithTitle_)
+        .method<&title>(AlertView::title_)
+        .method<&message>(AlertView::message_)
+        .method<&cancelButtonIndex>(AlertView::cancelButtonIndex_)
+        .method<&numberOfButtons>(AlertView::numberOfButtons_)
+        .method<&buttonTitleAtIndex>(AlertView::buttonTitleAtIndex_)
+        .method<&show>(AlertView::show_)
+        .method<&isVisible>(AlertView::isVisible_)
+        .method<&dismissWithClickedButtonIndex>(AlertView::dismissWithClickedButtonIndex_)
+        .build();
+}
+
+} // namespace
+
+AlertView* visibleAlertView() { return shown; }
+
+} // namespace UI
