@@ -13,6 +13,7 @@
 #include "PackageListing.hpp"
 #include "ShareButton.hpp"
 #include "UIKit/UIAlertController.hpp"
+#include "UIKit/UIAlertView.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UINavigationController.hpp"
@@ -85,6 +86,13 @@ void showNoMailAccount(Pane* self) {
         std::string("No mail account is set up on this device. Set one up in Settings, "
                     "or write to ") +
         glintmere::kSupportAddress + " from any other mail app.";
+    // iOS 7 has no alert controller; its alert is an alert view.
+    if (UI::AlertController::runtimeClass() == Nil) {
+        auto alert = objc::adopt(UI::AlertView::alloc()->initWithTitle(
+            "Cannot Send Mail"_ns, NS::String::string(message), nullptr, "OK"_ns, nullptr));
+        alert->show();
+        return;
+    }
     auto alert = UI::AlertController::alertControllerWithTitle(
         "Cannot Send Mail"_ns, NS::String::string(message), UI::UIAlertControllerStyleAlert);
     alert->addAction(UI::AlertAction::actionWithTitle("OK"_ns, UI::UIAlertActionStyleCancel, nullptr));
@@ -92,6 +100,11 @@ void showNoMailAccount(Pane* self) {
 }
 
 void emailBM(Pane* self) {
+    // The composer's header asks every caller to check first.
+    if (!MF::MailComposeViewController::canSendMail()) {
+        showNoMailAccount(self);
+        return;
+    }
     auto composer = objc::adopt(MF::MailComposeViewController::alloc()->init());
     if (composer == nullptr) {
         showNoMailAccount(self);
@@ -104,13 +117,15 @@ void emailBM(Pane* self) {
     const std::string build = deviceFact("BuildVersion");
     const std::string body = "\n\nCurrent Device: " + type + ", iOS " + version + " (" + build + ")";
     composer->setMessageBody(NS::String::string(body), false);
-    composer->addAttachmentData(readAttachment(glintmere::kMailedPreferencesPath, Links::Follow),
-                                "application/xml"_ns, "GlintmerePrefs.plist"_ns);
+    // An attachment's data must not be nil: a file that cannot be read is left out.
+    if (auto preferences = readAttachment(glintmere::kMailedPreferencesPath, Links::Follow)) {
+        composer->addAttachmentData(preferences, "application/xml"_ns, "GlintmerePrefs.plist"_ns);
+    }
     // Made afresh for each mail, so that it carries the packages installed at
     // this moment. One given up at its limits is empty: the mail goes without.
     glintmere::writePackageListing();
     auto listing = readAttachment(glintmere::kPackageListingPath, Links::Refuse);
-    if (listing->length() > 0) {
+    if (listing != nullptr && listing->length() > 0) {
         composer->addAttachmentData(listing, "text/plain"_ns, "dpkgl.txt"_ns);
     }
     self->navigationController()->presentViewController(composer, true, nullptr);

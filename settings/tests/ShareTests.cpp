@@ -2,6 +2,7 @@
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereMakersListController.hpp"
+#include "CoreFoundation/CoreFoundation.h"
 #include "BMGlintmereZeridOvuvoruListController.hpp"
 #include "GlintmereListController.hpp"
 #include "Social/SLComposeViewController.hpp"
@@ -88,12 +89,20 @@ TEST_F(Share, EveryPaneCarriesTheComposeButtonWithItselfAsTarget) {
     }
 }
 
+// iOS 11 took Twitter out of the system: there the button opens nothing.
+bool systemCarriesTwitter() { return kCFCoreFoundationVersionNumber < 1443.00; }
+
 TEST_F(Share, TheComposerOpensWithEachPanesTextAndClosesOnPost) {
     for (const PaneText& kind : kPanes) {
         fs::remove(kPosts);
         ShownPane shown(kind.paneClass);
         shown.tapShare();
         auto composer = shown.composer();
+        if (!systemCarriesTwitter()) {
+            EXPECT_EQ(composer, nullptr) << kind.paneClass;
+            EXPECT_EQ(shown.navigation->presentedViewController(), nullptr) << kind.paneClass;
+            continue;
+        }
         ASSERT_NE(composer, nullptr) << kind.paneClass;
         EXPECT_TRUE(composer->serviceType()->isEqualToString(SLServiceTypeTwitter));
         EXPECT_EQ(SL::textOf(composer), kind.text) << kind.paneClass;
@@ -104,6 +113,9 @@ TEST_F(Share, TheComposerOpensWithEachPanesTextAndClosesOnPost) {
 }
 
 TEST_F(Share, CancellingClosesTheComposerAsPostingDoes) {
+    if (!systemCarriesTwitter()) {
+        GTEST_SKIP() << "no composer opens on this release";
+    }
     for (const PaneText& kind : kPanes) {
         ShownPane shown(kind.paneClass);
         shown.tapShare();

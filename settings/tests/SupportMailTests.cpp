@@ -5,6 +5,7 @@
 #include "GlintmereListController.hpp"
 #include "MessageUI/MFMailComposeViewController.hpp"
 #include "UIKit/UIAlertController.hpp"
+#include "UIKit/UIAlertView.hpp"
 #include "UIKit/UINavigationController.hpp"
 
 #include "../../tests/support/DeviceKind.hpp"
@@ -152,10 +153,46 @@ TEST_F(SupportMail, ALinkPlantedAtTheListingChangesNothingItPointsAt) {
     fs::remove(outside);
 }
 
+// What made a composer: counted by wrapping its initialiser.
+int composersMade = 0;
+IMP composerInit = nullptr;
+id countingInit(id self, SEL sel) {
+    ++composersMade;
+    return reinterpret_cast<id (*)(id, SEL)>(reinterpret_cast<void (*)()>(composerInit))(self, sel);
+}
+
+// Attachments added with nil data, which the composer's header forbids.
+int nilAttachments = 0;
+IMP attachmentAdder = nullptr;
+void checkingAdd(id self, SEL sel, id data, id type, id name) {
+    nilAttachments += data == nil ? 1 : 0;
+    reinterpret_cast<void (*)(id, SEL, id, id, id)>(reinterpret_cast<void (*)()>(attachmentAdder))(
+        self, sel, data, type, name);
+}
+
 TEST_F(SupportMail, WithoutAMailAccountAnAlertNamesTheSupportAddressAndNoComposerIsShown) {
     ASSERT_TRUE(writeAccounts({{"com.apple.twitter", "glintmere"}}));
+    Method init = class_getInstanceMethod(MF::MailComposeViewController::runtimeClass(), "init"_sel);
+    composersMade = 0;
+    composerInit = method_setImplementation(init, objc::toImp(&countingInit));
     pane->emailBM();
+    method_setImplementation(init, composerInit);
+    EXPECT_EQ(composersMade, 0) << "the pane asks canSendMail before it makes a composer";
     EXPECT_EQ(composer(), nullptr);
+    // iOS 7 has no alert controller: there the alert is an alert view, shown over everything.
+    if (UI::AlertController::runtimeClass() == Nil) {
+        UI::AlertView* view = UI::visibleAlertView();
+        ASSERT_NE(view, nullptr) << "the person learns why nothing opens";
+        EXPECT_EQ(navigation->presentedViewController(), nullptr);
+        EXPECT_EQ(view->title()->str(), "Cannot Send Mail");
+        EXPECT_NE(view->message()->str().find("support@brightmoth.example"), std::string::npos);
+        ASSERT_EQ(view->numberOfButtons(), 1);
+        EXPECT_EQ(view->buttonTitleAtIndex(view->cancelButtonIndex())->str(), "OK");
+        view->dismissWithClickedButtonIndex(view->cancelButtonIndex(), true);
+        EXPECT_EQ(UI::visibleAlertView(), nullptr) << "the alert goes when tapped";
+        EXPECT_FALSE(fs::exists(kListing));
+        return;
+    }
     auto alert = NS::cast<UI::AlertController>(navigation->presentedViewController());
     ASSERT_NE(alert, nullptr) << "the person learns why nothing opens";
     EXPECT_NE(alert->message()->str().find("support@brightmoth.example"), std::string::npos);
@@ -191,6 +228,23 @@ for p in parts[1:]:
                   hex("\n\nCurrent Device: iPhone6,1, iOS 8.4 (12H143)") +
                   "\nGlintmerePrefs.plist application/xml base64 " + hex(readAll(kPreferences)) +
                   "\ndpkgl.txt text/plain base64 " + hex(readAll(kListing)) + "\n");
+}
+
+// A preferences file that cannot be read is left out of the mail, never added as nil data.
+TEST_F(SupportMail, AnAttachmentWhoseFileCannotBeReadIsLeftOut) {
+    fs::remove(kPreferences);
+    Method add =
+        class_getInstanceMethod(MF::MailComposeViewController::runtimeClass(),
+                                MF::MailComposeViewController::addAttachmentDataMimeTypeFileName_.selector());
+    nilAttachments = 0;
+    attachmentAdder = method_setImplementation(add, objc::toImp(&checkingAdd));
+    pane->emailBM();
+    method_setImplementation(add, attachmentAdder);
+    EXPECT_EQ(nilAttachments, 0);
+    ASSERT_NE(composer(), nullptr);
+    const MF::MailMessage mail = MF::draftOf(composer());
+    ASSERT_EQ(mail.attachments.size(), 1u);
+    EXPECT_EQ(mail.attachments[0].fileName, "dpkgl.txt");
 }
 
 } // namespace

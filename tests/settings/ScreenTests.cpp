@@ -1,5 +1,6 @@
 // What the Settings app's screen shows on the test's device (an iPhone6,1 on 8.4): the view tree as
 // `views` writes it, the picture `screenshot` draws, and a script moving through panes.
+#include "../support/DeviceKind.hpp"
 #include "../support/Pictures.hpp"
 #include "../support/Subprocess.hpp"
 #include "../support/ViewDump.hpp"
@@ -104,6 +105,9 @@ TEST(SettingsScreen, TheMailComposerATapPresentsCoversThePane) {
 }
 
 TEST(SettingsScreen, TheShareSheetIsACardWithTheServiceTheTextCancelAndPostOverTheDimmedPane) {
+    if (testing_support::systemMajorVersion() >= 11) {
+        GTEST_SKIP() << "from iOS 11 the system has no Twitter to share with";
+    }
     auto shown = runProcess({kSettings, "script"}, "tap-bar right\nscreenshot /tmp/screen/share.png\nviews\n"
                                                    "compose cancel\nscreenshot /tmp/screen/shared.png\n");
     ASSERT_EQ(shown.status, 0) << shown.err;
@@ -183,11 +187,14 @@ TEST(SettingsScreen, AScriptOpensAPaneLooksAndGoesBack) {
     EXPECT_NE(app.err().find("back: no pane is open"), std::string::npos) << app.err();
     // With no pane left open, the top list shows; tapping the bar's right button takes the first
     // package's pane, as a person taps its row first, and its share button answers.
-    EXPECT_EQ(
-        testing_support::ask(app, "tap-bar right\n"),
-        (std::vector<std::string>{"presented SLComposeViewController",
-                                  "  text #Glintmere makes settings a wallpaper easy from Safari, thanks "
-                                  "@Brightmoth"}));
+    const auto shared =
+        testing_support::systemMajorVersion() < 11
+            ? std::vector<
+                  std::string>{"presented SLComposeViewController",
+                               "  text #Glintmere makes settings a wallpaper easy from Safari, thanks "
+                               "@Brightmoth"}
+            : std::vector<std::string>{};
+    EXPECT_EQ(testing_support::ask(app, "tap-bar right\n"), shared);
     app.closeInput();
     EXPECT_EQ(app.wait(), 1) << "a failed command fails the script";
 }

@@ -3,6 +3,7 @@
 
 #include "Plists.hpp"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -66,5 +67,29 @@ inline bool writeSystemVersion(const std::string& version, const std::string& bu
     plist_dict_set_item(dict, "ProductBuildVersion", plist_new_string(build.c_str()));
     return writePlist(kSystemVersionPlist, dict);
 }
+
+// What the device's system says it is: "iOS VERSION (BUILD)", as the support mail names it.
+inline std::string systemVersionLine() {
+    std::ifstream in(kSystemVersionPlist, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    const auto field = [root](const char* key) {
+        plist_t item = root != nullptr ? plist_dict_get_item(root, key) : nullptr;
+        char* text = nullptr;
+        if (item != nullptr && plist_get_node_type(item) == PLIST_STRING) {
+            plist_get_string_val(item, &text);
+        }
+        std::string value = text != nullptr ? text : "";
+        std::free(text);
+        return value;
+    };
+    const std::string line = "iOS " + field("ProductVersion") + " (" + field("ProductBuildVersion") + ")";
+    plist_free(root);
+    return line;
+}
+
+// The major number of the device's system version.
+inline int systemMajorVersion() { return std::atoi(systemVersionLine().c_str() + 4); }
 
 } // namespace testing_support
