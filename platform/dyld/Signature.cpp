@@ -1,5 +1,7 @@
 #include "dyld/Signature.hpp"
 
+#include "objc/MethodSignature.hpp"
+
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -63,18 +65,6 @@ ValueType scalar(ValueType::Kind kind, std::size_t size, bool isSigned, ffi_type
         t.member = size;
     }
     return t;
-}
-
-void skipQualifiersAndOffsets(std::string_view& text) {
-    while (!text.empty() &&
-           std::string_view("rnNoORV+-0123456789\"").find(text.front()) != std::string_view::npos) {
-        if (text.front() == '"') {
-            const auto end = text.find('"', 1);
-            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        } else {
-            text.remove_prefix(1);
-        }
-    }
 }
 
 } // namespace
@@ -273,22 +263,32 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
 }
 
 bool Signature::parse(std::string_view text, std::string& error) {
-    skipQualifiersAndOffsets(text);
-    if (!parseType(text, result_, error)) {
+    const auto types = objc::splitTypes(text, error);
+    if (!types) {
         return false;
     }
-    skipQualifiersAndOffsets(text);
-    while (!text.empty()) {
-        ValueType argument;
-        if (!parseType(text, argument, error)) {
+    if (types->empty()) {
+        error = "ends where a type was expected";
+        return false;
+    }
+    for (std::size_t i = 0; i < types->size(); ++i) {
+        std::string_view rest = (*types)[i];
+        ValueType type;
+        if (!parseType(rest, type, error)) {
             return false;
         }
-        if (argument.kind == ValueType::Kind::Void) {
+        if (!rest.empty()) {
+            error = "has a type it cannot read at offset " + std::to_string(rest.data() - text.data());
+            return false;
+        }
+        if (i == 0) {
+            result_ = type;
+        } else if (type.kind == ValueType::Kind::Void) {
             error = "has an argument of type void";
             return false;
+        } else {
+            arguments_.push_back(type);
         }
-        arguments_.push_back(argument);
-        skipQualifiersAndOffsets(text);
     }
     for (const auto& argument : arguments_) {
         ffiArguments_.push_back(argument.ffi);
@@ -319,7 +319,11 @@ const Signature* Signature::of(std::string_view encoding, std::string& error, st
     signature->encoding_ = std::string(encoding);
     signature->variadicFrom_ = variadicFrom;
     if (!signature->parse(encoding, error)) {
-        error = "the type encoding \"" + std::string(encoding) + "\" " + error;
+        // An encoding may be long; what it is and where it fails is said in its first characters.
+        constexpr std::size_t kShown = 80;
+        const std::string shown = encoding.size() > kShown ? std::string(encoding.substr(0, kShown)) + "..."
+                                                           : std::string(encoding);
+        error = "the type encoding \"" + shown + "\" " + error;
         return nullptr;
     }
     return table.emplace(key, std::move(signature)).first->second.get();

@@ -207,6 +207,21 @@ TEST(GuestFaults, ABranchToHostCodeStopsWithAMessage) {
     EXPECT_DEATH(jump(), "guest code stopped at");
 }
 
+TEST(GuestFaults, ATypeEncodingNestedTooDeepStopsWithAMessage) {
+    const std::string deep = std::string(5000, '^') + "q";
+    auto addMethod = guest<BOOL (*)(Class, const char*)>("_probeAddMethodTyped");
+    EXPECT_DEATH(addMethod(objc_lookUpClass("NSObject"), ("v@:" + deep).c_str()),
+                 "dyld: class_addMethod typed: the type encoding \"v@:\\^{77}\\.\\.\\.\" nests its types "
+                 "deeper than 32 levels");
+    EXPECT_DEATH(guest<IMP (*)(const char*)>("_probeImplementationTyped")(("q@?" + deep).c_str()),
+                 "dyld: imp_implementationWithBlock: the type encoding \"q@\\?\\^{77}\\.\\.\\.\" nests its "
+                 "types deeper than 32 levels");
+    // As deep as the frameworks' own go, a block's types are read.
+    EXPECT_NE(guest<IMP (*)(const char*)>("_probeImplementationTyped")(
+                  ("q@?@" + std::string(31, '^') + "v").c_str()),
+              nullptr);
+}
+
 TEST(Signatures, ReadTypeEncodings) {
     const auto& rect = dyld::Signature::of("{CGRect={CGPoint=dd}{CGSize=dd}}32@0:8");
     EXPECT_EQ(rect.result().floats, 4);
@@ -218,7 +233,7 @@ TEST(Signatures, ReadTypeEncodings) {
     EXPECT_EQ(mixed.arguments()[3].floats, 4);
     EXPECT_EQ(mixed.arguments()[4].size, 8u);
     EXPECT_EQ(mixed.arguments()[5].size, 8u);
-    for (const char* bad : {"D@:", "v@:(Union=id)", "v@:{Open=ii", "v@:{Empty=}", "v@:[0i]", "vv"}) {
+    for (const char* bad : {"D@:", "v@:(Union=id)", "v@:{Open=ii", "v@:{Empty=}", "v@:[0i]", "vv", "v@:%"}) {
         std::string error;
         EXPECT_EQ(dyld::Signature::of(bad, error), nullptr) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;
