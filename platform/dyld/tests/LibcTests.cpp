@@ -238,6 +238,17 @@ TEST(LibcFormat, AFormatItCannotFollowIsAGuestFault) {
     EXPECT_EQ(refusal("%-*d|"), "formatted 7      |");
 }
 
+TEST(LibcFormat, OneCallWritesAtMostSixteenMegabytes) {
+    // Under the bound, snprintf still gives the whole length it would have written.
+    const std::string five(5u << 20, 'x');
+    EXPECT_EQ(guest<int (*)(const char*)>("_libcFormatTwice")(five.c_str()), 10 << 20);
+    const std::string nine(9u << 20, 'x');
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcPrintTwice")(nine.c_str()),
+                 "dyld: fprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatTwice")(nine.c_str()),
+                 "dyld: snprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
+}
+
 TEST(LibcRest, ErrorTextsEnvironmentTimeOnceAndBytes) {
     auto text = guest<const char* (*)(int)>("_libcErrorText");
     EXPECT_STREQ(text(kELOOP), "Too many levels of symbolic links");
