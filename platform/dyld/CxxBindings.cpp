@@ -1,6 +1,7 @@
 // The C++ library's imports: allocation and the static guards, which the host's library provides with
 // the same layout (a 64-bit guard whose first byte says "done").
 #include "dyld/Bindings.hpp"
+#include "dyld/Darwin.hpp"
 
 #include <cxxabi.h>
 
@@ -11,8 +12,8 @@ namespace dyld {
 
 namespace {
 
-void* allocate(std::size_t size) { return ::operator new(size); }
-void deallocate(void* pointer) { ::operator delete(pointer); }
+void* allocate(std::size_t size) { return darwin::guestAllocate("operator new", size); }
+void deallocate(void* pointer) { darwin::guestRelease("operator delete", pointer); }
 int guardAcquire(long long* guard) {
     return __cxxabiv1::__cxa_guard_acquire(reinterpret_cast<__cxxabiv1::__guard*>(guard));
 }

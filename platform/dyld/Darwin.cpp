@@ -13,8 +13,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace dyld::darwin {
@@ -241,6 +245,66 @@ std::optional<std::string> stringFromGuest(const char* text, std::size_t limit) 
         read.append(chunk, size);
     }
     return read;
+}
+
+namespace {
+
+struct GuestHeap {
+    std::mutex lock;
+    std::unordered_map<void*, std::size_t> live;
+    std::size_t inUse = 0;
+};
+
+GuestHeap& guestHeap() {
+    static auto* const heap = new GuestHeap();
+    return *heap;
+}
+
+std::string hex(const void* pointer) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
+
+} // namespace
+
+void* guestAllocate(const char* function, std::size_t size) {
+    auto& heap = guestHeap();
+    std::lock_guard<std::mutex> hold(heap.lock);
+    if (size > kGuestHeapBudget - heap.inUse) {
+        guestFault(std::string(function) + ": guest code asked for " + std::to_string(size) + " bytes with " +
+                   std::to_string(heap.inUse) + " in use, past its budget of " +
+                   std::to_string(kGuestHeapBudget));
+    }
+    void* made = std::malloc(size == 0 ? 1 : size);
+    if (made == nullptr) {
+        guestFault(std::string(function) + ": the host has no memory for " + std::to_string(size) + " bytes");
+    }
+    heap.live.emplace(made, size);
+    heap.inUse += size;
+    return made;
+}
+
+void guestRelease(const char* function, void* pointer) {
+    if (pointer == nullptr) {
+        return;
+    }
+    auto& heap = guestHeap();
+    std::lock_guard<std::mutex> hold(heap.lock);
+    const auto it = heap.live.find(pointer);
+    if (it == heap.live.end()) {
+        guestFault(std::string(function) + ": guest code let go of " + hex(pointer) +
+                   ", which is not memory it was given or was let go of already");
+    }
+    heap.inUse -= it->second;
+    heap.live.erase(it);
+    std::free(pointer);
+}
+
+std::size_t guestHeapInUse() {
+    auto& heap = guestHeap();
+    std::lock_guard<std::mutex> hold(heap.lock);
+    return heap.inUse;
 }
 
 std::uint64_t VariadicArguments::next() {

@@ -115,6 +115,15 @@ template <class T> bool copyFromGuest(T& to, const void* from) { return copyFrom
 // read up to its end or the limit.
 std::optional<std::string> stringFromGuest(const char* text, std::size_t limit);
 
+// Guest code's heap (malloc and operator new): host memory, all that is live at once within a budget,
+// as a device ends an app that takes too much. Past it, the process stops naming `function`.
+constexpr std::size_t kGuestHeapBudget = std::size_t{1} << 30;
+void* guestAllocate(const char* function, std::size_t size);
+// Lets go of what guestAllocate gave (null does nothing); anything else stops the process.
+void guestRelease(const char* function, void* pointer);
+// The bytes live on the guest's heap.
+GLINTMERE_EXPORT std::size_t guestHeapInUse();
+
 // The arguments of a variadic call, read as Apple's arm64 convention passes them: the fixed ones in
 // registers, each variadic one in an 8-byte stack slot from the caller's stack pointer.
 class VariadicArguments {

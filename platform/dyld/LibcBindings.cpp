@@ -31,8 +31,8 @@ void* copyMemory(void* to, const void* from, std::size_t size) { return std::mem
 void* fillMemory(void* to, int value, std::size_t size) { return std::memset(to, value, size); }
 std::size_t stringLength(const char* text) { return std::strlen(text); }
 int compareStrings(const char* a, const char* b) { return std::strcmp(a, b); }
-void* allocate(std::size_t size) { return std::malloc(size); }
-void release(void* pointer) { std::free(pointer); }
+void* allocate(std::size_t size) { return darwin::guestAllocate("malloc", size); }
+void release(void* pointer) { darwin::guestRelease("free", pointer); }
 [[noreturn]] void abortGuest() { guestFault("guest code called abort()"); }
 void* findByte(const void* bytes, int byte, unsigned long size) {
     return const_cast<void*>(std::memchr(bytes, byte, size));

@@ -249,6 +249,37 @@ TEST(LibcFormat, OneCallWritesAtMostSixteenMegabytes) {
                  "dyld: snprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
 }
 
+TEST(LibcMemory, FreeTakesOnlyWhatMallocGaveAndMallocKeepsABudget) {
+    auto allocate = guest<void* (*)(unsigned long)>("_libcAllocate");
+    auto release = guest<void (*)(void*)>("_libcFree");
+    char onStack[16];
+    EXPECT_DEATH(release(onStack),
+                 "dyld: free: guest code let go of 0x[0-9a-f]+, which is not memory it was given");
+    void* given = allocate(32);
+    ASSERT_NE(given, nullptr);
+    const std::size_t inUse = dyld::darwin::guestHeapInUse();
+    release(given);
+    EXPECT_EQ(dyld::darwin::guestHeapInUse(), inUse - 32);
+    EXPECT_DEATH(
+        release(given),
+        "dyld: free: guest code let go of 0x[0-9a-f]+, which is not memory it was given or was let go "
+        "of already");
+    release(nullptr);
+
+    // 1 GB live at most: two of 600 MB are refused, one after another are not. (Never written, they
+    // take no memory.)
+    constexpr unsigned long k600MB = 600ul << 20;
+    void* first = allocate(k600MB);
+    ASSERT_NE(first, nullptr);
+    EXPECT_DEATH(allocate(k600MB),
+                 "dyld: malloc: guest code asked for 629145600 bytes with [0-9]+ in use, past its "
+                 "budget of 1073741824");
+    release(first);
+    void* second = allocate(k600MB);
+    EXPECT_NE(second, nullptr);
+    release(second);
+}
+
 TEST(LibcRest, ErrorTextsEnvironmentTimeOnceAndBytes) {
     auto text = guest<const char* (*)(int)>("_libcErrorText");
     EXPECT_STREQ(text(kELOOP), "Too many levels of symbolic links");
