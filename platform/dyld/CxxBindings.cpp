@@ -14,15 +14,21 @@ namespace {
 
 void* allocate(std::size_t size) { return darwin::guestAllocate("operator new", size); }
 void deallocate(void* pointer) { darwin::guestRelease("operator delete", pointer); }
+// A guard is read first; one not yet done is written too.
+__cxxabiv1::__guard* checkedGuard(const char* function, long long* guard) {
+    darwin::requireReadable(function, guard, sizeof *guard, "a guard");
+    if (*reinterpret_cast<const unsigned char*>(guard) == 0) {
+        darwin::requireWritable(function, guard, sizeof *guard, "a guard");
+    }
+    return reinterpret_cast<__cxxabiv1::__guard*>(guard);
+}
 int guardAcquire(long long* guard) {
-    return __cxxabiv1::__cxa_guard_acquire(reinterpret_cast<__cxxabiv1::__guard*>(guard));
+    return __cxxabiv1::__cxa_guard_acquire(checkedGuard("__cxa_guard_acquire", guard));
 }
 void guardRelease(long long* guard) {
-    __cxxabiv1::__cxa_guard_release(reinterpret_cast<__cxxabiv1::__guard*>(guard));
+    __cxxabiv1::__cxa_guard_release(checkedGuard("__cxa_guard_release", guard));
 }
-void guardAbort(long long* guard) {
-    __cxxabiv1::__cxa_guard_abort(reinterpret_cast<__cxxabiv1::__guard*>(guard));
-}
+void guardAbort(long long* guard) { __cxxabiv1::__cxa_guard_abort(checkedGuard("__cxa_guard_abort", guard)); }
 
 const std::array bindings{
     Binding{"__Znwm", call<allocate>},

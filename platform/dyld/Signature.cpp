@@ -1,5 +1,6 @@
 #include "dyld/Signature.hpp"
 
+#include "dyld/Darwin.hpp"
 #include "objc/MethodSignature.hpp"
 
 #include <sys/mman.h>
@@ -439,7 +440,12 @@ std::uint64_t widen(const void* value, std::size_t size, bool isSigned) {
 
 } // namespace
 
-void Signature::callHost(void* function, Registers& r, ObjectFilter objects) const {
+void Signature::callHost(void* function, Registers& r, const char* import, ObjectFilter objects) const {
+    const auto read = [import](void* into, std::uint64_t from, std::size_t size, const char* what) {
+        if (!darwin::copyFromGuest(into, reinterpret_cast<const void*>(from), size)) {
+            guestFault(std::string(import) + ": guest code passed " + what + " it cannot read");
+        }
+    };
     const std::size_t count = arguments_.size();
     // Each argument's bytes, 16-aligned; and libffi's table of where each one is.
     std::vector<std::uint64_t> storage;
@@ -452,7 +458,6 @@ void Signature::callHost(void* function, Registers& r, ObjectFilter objects) con
     storage.assign(words + 2, 0);
     std::vector<void*> values(count);
     Placement placement;
-    const auto* stack = reinterpret_cast<const std::uint8_t*>(r.sp);
     for (std::size_t i = 0; i < count; ++i) {
         const ValueType& t = arguments_[i];
         void* into = &storage[offsets[i]];
@@ -466,15 +471,15 @@ void Signature::callHost(void* function, Registers& r, ObjectFilter objects) con
             fromFloatRegisters(t, &r.d[place.reg], into);
             break;
         case Placement::Where::Stack:
-            std::memcpy(into, stack + place.offset, t.size);
+            read(into, r.sp + place.offset, t.size, "stack arguments");
             break;
         case Placement::Where::XIndirect:
-            std::memcpy(into, reinterpret_cast<const void*>(r.x[place.reg]), t.size);
+            read(into, r.x[place.reg], t.size, "a struct");
             break;
         case Placement::Where::StackIndirect: {
             std::uint64_t address = 0;
-            std::memcpy(&address, stack + place.offset, 8);
-            std::memcpy(into, reinterpret_cast<const void*>(address), t.size);
+            read(&address, r.sp + place.offset, 8, "stack arguments");
+            read(into, address, t.size, "a struct");
             break;
         }
         }
@@ -494,8 +499,9 @@ void Signature::callHost(void* function, Registers& r, ObjectFilter objects) con
         toFloatRegisters(result_, result.data(), r.d);
     } else if (result_.kind == K::Struct && result_.size <= 16) {
         std::memcpy(&r.x[0], result.data(), 16);
-    } else if (result_.kind == K::Struct) {
-        std::memcpy(reinterpret_cast<void*>(r.x[8]), result.data(), result_.size);
+    } else if (result_.kind == K::Struct &&
+               !darwin::copyToGuest(reinterpret_cast<void*>(r.x[8]), result.data(), result_.size)) {
+        guestFault(std::string(import) + ": guest code passed a result it cannot write");
     }
 }
 
@@ -650,7 +656,7 @@ std::uint64_t Signature::callableByGuest(void* function, const std::string& name
         }
     }
     const std::uint64_t address =
-        Cpu::trampoline([this, function](Registers& r) { callHost(function, r); }, name);
+        Cpu::trampoline([this, function, name](Registers& r) { callHost(function, r, name.c_str()); }, name);
     std::lock_guard<std::mutex> hold(tablesLock());
     guestCallables().emplace(std::pair{this, function}, address);
     return address;

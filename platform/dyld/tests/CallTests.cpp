@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <objc/message.h>
+
 #include <cstdarg>
 
 struct ProbeRect {
@@ -120,6 +122,14 @@ TEST_F(Calls, GuestSendsEachKindOfArgumentToTheHost) {
     EXPECT_EQ(guest<ProbeTriple (*)(id)>("_probeSendTriple")(self), (ProbeTriple{2, 4, 6}));
 }
 
+TEST_F(Calls, AStructPassedByAddressIsReadOnlyWhereItCanBe) {
+    auto send = guest<ProbeTriple (*)(id, const void*)>("_probeSendTripleAt");
+    const ProbeTriple given{1, 2, 3};
+    EXPECT_EQ(send(target->self(), &given), (ProbeTriple{2, 4, 6}));
+    EXPECT_DEATH(send(target->self(), reinterpret_cast<const void*>(16)),
+                 "dyld: objc_msgSend: guest code passed a struct it cannot read");
+}
+
 TEST_F(Calls, AVariadicSendPassesTheListOnTheStack) {
     auto send = guest<long (*)(id, id, id, id)>("_probeSendList");
     const id self = target->self();
@@ -220,6 +230,52 @@ TEST(GuestFaults, ATypeEncodingNestedTooDeepStopsWithAMessage) {
     EXPECT_NE(guest<IMP (*)(const char*)>("_probeImplementationTyped")(
                   ("q@?@" + std::string(31, '^') + "v").c_str()),
               nullptr);
+}
+
+TEST(GuestFaults, PointersThatAreNoObjectsStopWithTheImportsMessage) {
+    auto send = guest<id (*)(id, SEL)>("_probeSend");
+    auto sendSuper = guest<id (*)(void*, SEL)>("_probeSendSuper");
+    auto object = objc::adopt(NS::RootObject::alloc()->init());
+    const id cls = reinterpret_cast<id>(object_getClass(object->self()));
+    // What is an object, or a class, is sent to.
+    EXPECT_EQ(send(object->self(), "self"_sel), object->self());
+    EXPECT_EQ(send(cls, "self"_sel), cls);
+    objc_super super{object->self(), object_getClass(object->self())};
+    EXPECT_EQ(sendSuper(&super, "self"_sel), object->self());
+
+    // Memory that cannot be read, and memory that can but holds no object.
+    static long notAnObject[16] = {0x1234};
+    const auto wild = reinterpret_cast<id>(16);
+    EXPECT_DEATH(send(wild, "self"_sel),
+                 "dyld: objc_msgSend: guest code passed a receiver it cannot read \\(0x10\\)");
+    EXPECT_DEATH(send(reinterpret_cast<id>(notAnObject), "self"_sel),
+                 "dyld: objc_msgSend: guest code passed a receiver that is no object");
+    EXPECT_DEATH(send(object->self(), reinterpret_cast<SEL>(16)),
+                 "dyld: objc_msgSend: guest code passed a selector it cannot read");
+    EXPECT_DEATH(sendSuper(wild, "self"_sel),
+                 "dyld: objc_msgSendSuper: guest code passed a superclass record it cannot read");
+    objc_super badClass{object->self(), reinterpret_cast<Class>(notAnObject)};
+    EXPECT_DEATH(sendSuper(&badClass, "self"_sel),
+                 "dyld: objc_msgSendSuper: guest code passed a superclass that is no class");
+
+    auto hook = guest<void (*)(Class, SEL, IMP*)>("_probeHook");
+    EXPECT_DEATH(hook(object_getClass(object->self()), "self"_sel, reinterpret_cast<IMP*>(16)),
+                 "dyld: MSHookMessageEx: guest code passed a result it cannot write");
+    EXPECT_DEATH(hook(reinterpret_cast<Class>(notAnObject), "self"_sel, nullptr),
+                 "dyld: MSHookMessageEx: guest code passed a class that is no class");
+
+    auto once = guest<void (*)(long*, void*)>("_probeOnce");
+    long predicate = 0;
+    once(&predicate, nullptr);
+    EXPECT_EQ(predicate, ~0l);
+    static const long constant = 0;
+    EXPECT_DEATH(once(reinterpret_cast<long*>(16), nullptr),
+                 "dyld: dispatch_once: guest code passed a predicate it cannot read");
+    EXPECT_DEATH(once(const_cast<long*>(&constant), nullptr),
+                 "dyld: dispatch_once: guest code passed a predicate it cannot write");
+    long fresh = 0;
+    EXPECT_DEATH(once(&fresh, reinterpret_cast<void*>(16)),
+                 "dyld: dispatch_once: guest code passed a block it cannot read");
 }
 
 TEST(Signatures, ReadTypeEncodings) {

@@ -11,11 +11,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -247,6 +249,38 @@ TEST(LibcFormat, OneCallWritesAtMostSixteenMegabytes) {
                  "dyld: fprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
     EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatTwice")(nine.c_str()),
                  "dyld: snprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
+}
+
+TEST(LibcMemory, PointersItCannotUseStopWithTheImportsMessage) {
+    auto length = guest<unsigned long (*)(const char*)>("_libcLength");
+    auto copy = guest<void* (*)(void*, const void*, unsigned long)>("_libcCopy");
+    // A string that ends just before memory that cannot be read is read to its end; one that runs
+    // into it is not.
+    const long page = sysconf(_SC_PAGESIZE);
+    auto* pages = static_cast<char*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+    std::memset(pages, 'a', page);
+    pages[page - 1] = '\0';
+    EXPECT_EQ(length(pages), static_cast<unsigned long>(page - 1));
+    pages[page - 1] = 'a';
+    EXPECT_DEATH(length(pages), "dyld: strlen: guest code passed a string it cannot read");
+    EXPECT_DEATH(length(reinterpret_cast<const char*>(16)),
+                 "dyld: strlen: guest code passed a string it cannot read");
+
+    char buffer[16] = {};
+    EXPECT_EQ(copy(buffer, "copied", 7), buffer);
+    EXPECT_STREQ(buffer, "copied");
+    EXPECT_DEATH(copy(buffer, pages + page - 4, 8),
+                 "dyld: memcpy: guest code passed a source it cannot read");
+    static const char constant[8] = "fixed";
+    EXPECT_DEATH(copy(const_cast<char*>(constant), buffer, 4),
+                 "dyld: memcpy: guest code passed a destination it cannot write");
+    munmap(pages, 2 * page);
+
+    EXPECT_DEATH(guest<void (*)(long*)>("_libcOnceAt")(reinterpret_cast<long*>(16)),
+                 "dyld: dispatch_once_f: guest code passed a predicate it cannot read");
 }
 
 TEST(LibcMemory, FreeTakesOnlyWhatMallocGaveAndMallocKeepsABudget) {
