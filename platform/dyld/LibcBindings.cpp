@@ -31,10 +31,12 @@ void* environment() { return &environ; }
 
 // Guest memory is checked before the host touches it: a bad pointer stops the process with the
 // import's name, as a crash on a device names where it happened.
+
+// Darwin's memcpy is its memmove: ranges that overlap copy as memmove copies them.
 void* copyMemory(void* to, const void* from, std::size_t size) {
     darwin::requireReadable("memcpy", from, size, "a source");
     darwin::requireOverwritable("memcpy", to, size, "a destination");
-    return std::memcpy(to, from, size);
+    return std::memmove(to, from, size);
 }
 void* fillMemory(void* to, int value, std::size_t size) {
     darwin::requireOverwritable("memset", to, size, "memory");

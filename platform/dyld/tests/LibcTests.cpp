@@ -272,6 +272,9 @@ TEST(LibcMemory, PointersItCannotUseStopWithTheImportsMessage) {
     char buffer[16] = {};
     EXPECT_EQ(copy(buffer, "copied", 7), buffer);
     EXPECT_STREQ(buffer, "copied");
+    // Ranges that overlap copy as on a device, where memcpy is memmove.
+    EXPECT_EQ(copy(buffer + 1, buffer, 6), buffer + 1);
+    EXPECT_STREQ(buffer, "ccopied");
     EXPECT_DEATH(copy(buffer, pages + page - 4, 8),
                  "dyld: memcpy: guest code passed a source it cannot read");
     static const char constant[8] = "fixed";
