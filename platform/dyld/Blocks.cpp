@@ -1,6 +1,7 @@
 #include "dyld/Blocks.hpp"
 
 #include "Foundation/NSBlock.hpp"
+#include "dyld/Darwin.hpp"
 #include "dyld/Signature.hpp"
 
 #include <cstdlib>
@@ -108,11 +109,33 @@ std::uint64_t globalBlockClass() { return reinterpret_cast<std::uint64_t>(&globa
 std::uint64_t stackBlockClass() { return reinterpret_cast<std::uint64_t>(&stackClass); }
 
 bool isGuestLiteral(std::uint64_t object) {
-    if (object == 0) {
+    std::uint64_t isa = 0;
+    if (object == 0 || !darwin::copyFromGuest(isa, reinterpret_cast<const void*>(object))) {
         return false;
     }
-    const std::uint64_t isa = literalAt(object).isa;
     return isa == globalBlockClass() || isa == stackBlockClass();
+}
+
+bool readableLiteral(std::uint64_t literal) {
+    // A literal lives on a guest stack or in an image; a copy is made of its whole size.
+    constexpr unsigned long kLargest = 1ul << 20;
+    constexpr std::size_t kLongestSignature = 1u << 16;
+    Literal l{};
+    if (!darwin::copyFromGuest(l, reinterpret_cast<const void*>(literal))) {
+        return false;
+    }
+    Descriptor d{};
+    const std::size_t words =
+        2 + ((l.flags & HasCopyDispose) != 0 ? 2 : 0) + ((l.flags & HasSignature) != 0 ? 1 : 0);
+    if (!darwin::copyFromGuest(&d, l.descriptor, words * sizeof(std::uint64_t)) || d.size < sizeof(Literal) ||
+        d.size > kLargest || !darwin::readableInGuest(reinterpret_cast<const void*>(literal), d.size)) {
+        return false;
+    }
+    if ((l.flags & HasSignature) == 0) {
+        return true;
+    }
+    const auto* signature = reinterpret_cast<const char*>(d.rest[(l.flags & HasCopyDispose) != 0 ? 2 : 0]);
+    return darwin::stringLengthInGuest(signature, kLongestSignature).has_value();
 }
 
 std::uint64_t copyBlock(std::uint64_t block) {

@@ -12,8 +12,13 @@ namespace dyld {
 std::uint64_t globalBlockClass();
 std::uint64_t stackBlockClass();
 
-// Whether `object` is a block literal of guest code (global, or on the guest's stack), not a host object.
+// Whether `object` is a block literal of guest code (global, or on the guest's stack), not a host object;
+// false for an address that cannot be read.
 GLINTMERE_EXPORT bool isGuestLiteral(std::uint64_t object);
+
+// Whether a guest literal can be read whole: itself, its descriptor, the size the descriptor gives (at
+// most a guest stack's) and its signature.
+GLINTMERE_EXPORT bool readableLiteral(std::uint64_t literal);
 
 // `_Block_copy`: a stack literal is copied (its copy helper runs) into a new NSBlock that runs it and
 // owns the copy, disposing of it when the NSBlock goes; a global literal is itself; a host block

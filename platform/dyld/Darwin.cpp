@@ -13,8 +13,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace dyld::darwin {
@@ -241,6 +245,206 @@ std::optional<std::string> stringFromGuest(const char* text, std::size_t limit) 
         read.append(chunk, size);
     }
     return read;
+}
+
+namespace {
+
+constexpr std::uintptr_t kPage = 4096;
+
+// Calls `probe` with the address of one byte in each page of [from, from + size), in order, up to
+// kBatch at once; false as soon as it does, or for a range that wraps around.
+template <class Probe> bool eachPage(const void* from, std::size_t size, Probe probe) {
+    constexpr std::size_t kBatch = 512;
+    const auto start = reinterpret_cast<std::uintptr_t>(from);
+    if (size == 0) {
+        return true;
+    }
+    if (start + size < start) {
+        return false;
+    }
+    std::uintptr_t at = start;
+    const std::uintptr_t end = start + size;
+    while (at < end) {
+        std::array<iovec, kBatch> bytes;
+        std::size_t count = 0;
+        for (; count < kBatch && at < end; ++count) {
+            bytes[count] = {reinterpret_cast<void*>(at), 1};
+            at = (at / kPage + 1) * kPage;
+        }
+        if (!probe(bytes.data(), count)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool readableInGuest(const void* from, std::size_t size) {
+    return eachPage(from, size, [](iovec* bytes, std::size_t count) {
+        std::array<char, 512> into;
+        iovec local{into.data(), count};
+        return process_vm_readv(getpid(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count);
+    });
+}
+
+bool overwritableInGuest(void* to, std::size_t size) {
+    return eachPage(to, size, [](iovec* bytes, std::size_t count) {
+        std::array<char, 512> seen;
+        iovec local{seen.data(), count};
+        return process_vm_readv(getpid(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count) &&
+               process_vm_writev(getpid(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count);
+    });
+}
+
+bool writableInGuest(void* to, std::size_t size) {
+    const auto start = reinterpret_cast<std::uintptr_t>(to);
+    if (size == 0) {
+        return true;
+    }
+    if (start + size < start) {
+        return false;
+    }
+    // The map lists regions in ascending order: the range is covered if writable ones reach its end.
+    FILE* maps = std::fopen("/proc/self/maps", "re");
+    if (maps == nullptr) {
+        return false;
+    }
+    std::uintptr_t covered = start;
+    char line[512];
+    while (covered < start + size && std::fgets(line, sizeof line, maps) != nullptr) {
+        unsigned long low = 0, high = 0;
+        char perms[5] = {};
+        if (std::sscanf(line, "%lx-%lx %4s", &low, &high, perms) == 3 && low <= covered && covered < high) {
+            if (perms[1] != 'w') {
+                break;
+            }
+            covered = high;
+        }
+        // A line longer than the buffer goes on in the next read: its rest is no region.
+        while (std::strchr(line, '\n') == nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
+        }
+    }
+    std::fclose(maps);
+    return covered >= start + size;
+}
+
+std::optional<std::size_t> stringLengthInGuest(const char* text, std::size_t limit) {
+    std::size_t length = 0;
+    char chunk[kPage];
+    while (length < limit) {
+        // A chunk never crosses a page, so that a string ending just before an unreadable one reads.
+        const auto at = reinterpret_cast<std::uintptr_t>(text) + length;
+        if (at < reinterpret_cast<std::uintptr_t>(text)) {
+            return std::nullopt;
+        }
+        const std::size_t size = std::min<std::size_t>(kPage - at % kPage, limit - length);
+        if (!copyFromGuest(chunk, reinterpret_cast<const void*>(at), size)) {
+            return std::nullopt;
+        }
+        if (const void* end = std::memchr(chunk, '\0', size); end != nullptr) {
+            return length + static_cast<std::size_t>(static_cast<const char*>(end) - chunk);
+        }
+        length += size;
+    }
+    return std::nullopt;
+}
+
+void requireReadable(const char* function, const void* from, std::size_t size, const char* what) {
+    if (!readableInGuest(from, size)) {
+        guestFault(std::string(function) + ": guest code passed " + what + " it cannot read");
+    }
+}
+
+void requireOverwritable(const char* function, void* to, std::size_t size, const char* what) {
+    if (!overwritableInGuest(to, size)) {
+        guestFault(std::string(function) + ": guest code passed " + what + " it cannot write");
+    }
+}
+
+void requireWritable(const char* function, void* to, std::size_t size, const char* what) {
+    if (!writableInGuest(to, size)) {
+        guestFault(std::string(function) + ": guest code passed " + what + " it cannot write");
+    }
+}
+
+void requireOnce(const char* function, const long* predicate) {
+    long done = 0;
+    if (!copyFromGuest(done, predicate)) {
+        guestFault(std::string(function) + ": guest code passed a predicate it cannot read");
+    }
+    // A done predicate is only read again.
+    if (done != ~0l) {
+        requireWritable(function, const_cast<long*>(predicate), sizeof *predicate, "a predicate");
+    }
+}
+
+std::size_t requireString(const char* function, const char* text, const char* what) {
+    const auto length = stringLengthInGuest(text);
+    if (!length) {
+        guestFault(std::string(function) + ": guest code passed " + what + " it cannot read");
+    }
+    return *length;
+}
+
+namespace {
+
+struct GuestHeap {
+    std::mutex lock;
+    std::unordered_map<void*, std::size_t> live;
+    std::size_t inUse = 0;
+};
+
+GuestHeap& guestHeap() {
+    static auto* const heap = new GuestHeap();
+    return *heap;
+}
+
+std::string hex(const void* pointer) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
+
+} // namespace
+
+void* guestAllocate(const char* function, std::size_t size) {
+    auto& heap = guestHeap();
+    std::lock_guard<std::mutex> hold(heap.lock);
+    if (size > kGuestHeapBudget - heap.inUse) {
+        guestFault(std::string(function) + ": guest code asked for " + std::to_string(size) + " bytes with " +
+                   std::to_string(heap.inUse) + " in use, past its budget of " +
+                   std::to_string(kGuestHeapBudget));
+    }
+    void* made = std::malloc(size == 0 ? 1 : size);
+    if (made == nullptr) {
+        guestFault(std::string(function) + ": the host has no memory for " + std::to_string(size) + " bytes");
+    }
+    heap.live.emplace(made, size);
+    heap.inUse += size;
+    return made;
+}
+
+void guestRelease(const char* function, void* pointer) {
+    if (pointer == nullptr) {
+        return;
+    }
+    auto& heap = guestHeap();
+    std::lock_guard<std::mutex> hold(heap.lock);
+    const auto it = heap.live.find(pointer);
+    if (it == heap.live.end()) {
+        guestFault(std::string(function) + ": guest code let go of " + hex(pointer) +
+                   ", which is not memory it was given or was let go of already");
+    }
+    heap.inUse -= it->second;
+    heap.live.erase(it);
+    std::free(pointer);
+}
+
+std::size_t guestHeapInUse() {
+    auto& heap = guestHeap();
+    std::lock_guard<std::mutex> hold(heap.lock);
+    return heap.inUse;
 }
 
 std::uint64_t VariadicArguments::next() {

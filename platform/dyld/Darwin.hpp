@@ -115,6 +115,38 @@ template <class T> bool copyFromGuest(T& to, const void* from) { return copyFrom
 // read up to its end or the limit.
 std::optional<std::string> stringFromGuest(const char* text, std::size_t limit);
 
+// Whether the guest's `size` bytes at `from` can all be read: each page is probed, nothing copied.
+bool readableInGuest(const void* from, std::size_t size);
+// Whether the guest's `size` bytes at `to` can all be written, found by writing each page's first byte
+// back as it was: only for memory the call overwrites next, as no other thread's write may come between.
+bool overwritableInGuest(void* to, std::size_t size);
+// Whether they can all be written, as the process's map says: for memory another thread may be writing
+// too (a once-predicate), which is not touched. Reads the map, so for writes the host makes rarely.
+bool writableInGuest(void* to, std::size_t size);
+// The length of the guest's C string at `text`; nullopt if it cannot be read to its end, or has none
+// within `limit` bytes.
+std::optional<std::size_t> stringLengthInGuest(const char* text, std::size_t limit = SIZE_MAX);
+
+// The checks of an import's pointer arguments: each stops the process with a message naming the
+// import (`function`) and the argument (`what`, "a string") unless guest code could use it so.
+void requireReadable(const char* function, const void* from, std::size_t size, const char* what);
+void requireOverwritable(const char* function, void* to, std::size_t size, const char* what);
+void requireWritable(const char* function, void* to, std::size_t size, const char* what);
+// The string's length.
+std::size_t requireString(const char* function, const char* text, const char* what = "a string");
+
+// A once-predicate (dispatch_once's, dispatch_once_f's): readable, and writable unless it says done.
+void requireOnce(const char* function, const long* predicate);
+
+// Guest code's heap (malloc and operator new): host memory, all that is live at once within a budget,
+// as a device ends an app that takes too much. Past it, the process stops naming `function`.
+constexpr std::size_t kGuestHeapBudget = std::size_t{1} << 30;
+void* guestAllocate(const char* function, std::size_t size);
+// Lets go of what guestAllocate gave (null does nothing); anything else stops the process.
+void guestRelease(const char* function, void* pointer);
+// The bytes live on the guest's heap.
+GLINTMERE_EXPORT std::size_t guestHeapInUse();
+
 // The arguments of a variadic call, read as Apple's arm64 convention passes them: the fixed ones in
 // registers, each variadic one in an 8-byte stack slot from the caller's stack pointer.
 class VariadicArguments {

@@ -95,6 +95,10 @@ long writeFile(int fd, const void* bytes, unsigned long size) {
 int makePipe(int* ends) { return failing(::pipe(ends)); }
 // struct pollfd and the event bits are the same on both sides.
 int pollFiles(void* files, unsigned count, int timeout) {
+    // The kernel would report a bad array; the host's C library reads it before the kernel sees it.
+    if (!darwin::overwritableInGuest(files, std::size_t{count} * sizeof(pollfd))) {
+        return refuse(darwin::kEFAULT);
+    }
     Cpu::Waiting waiting;
     return failing(::poll(static_cast<pollfd*>(files), count, timeout));
 }

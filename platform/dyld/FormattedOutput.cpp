@@ -18,7 +18,9 @@ namespace {
 // Far beyond any text the project formats, and small enough that no conversion needs much memory.
 constexpr int kMaxWidth = 1 << 16;
 constexpr std::size_t kMaxFormat = 1 << 16;
-constexpr std::size_t kMaxString = 1 << 24;
+// What one call may write, all its conversions together: a format may hold thousands of %s, each
+// bringing a long string.
+constexpr std::size_t kMaxOutput = 1 << 24;
 
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, Difference, LongDouble };
 // The modifiers, the doubled ones before their single letters.
@@ -46,20 +48,19 @@ class Formatter {
 
     bool run(std::string& error) {
         while (*at_ != '\0') {
+            const char* start = at_;
             if (*at_ != '%') {
-                const char* start = at_;
                 while (*at_ != '\0' && *at_ != '%') {
                     ++at_;
                 }
-                out_(std::string_view(start, static_cast<std::size_t>(at_ - start)));
+                if (!emit(std::string_view(start, static_cast<std::size_t>(at_ - start)))) {
+                    return failed(start, error);
+                }
                 continue;
             }
-            const char* start = at_++;
+            ++at_;
             if (!conversion()) {
-                std::string shown(format_, std::min<std::size_t>(std::strlen(format_), 80));
-                error = "the format \"" + shown + "\" " + problem_ + " at offset " +
-                        std::to_string(start - format_);
-                return false;
+                return failed(start, error);
             }
         }
         return true;
@@ -68,6 +69,12 @@ class Formatter {
   private:
     bool fail(std::string problem) {
         problem_ = std::move(problem);
+        return false;
+    }
+
+    bool failed(const char* start, std::string& error) const {
+        std::string shown(format_, std::min<std::size_t>(std::strlen(format_), 80));
+        error = "the format \"" + shown + "\" " + problem_ + " at offset " + std::to_string(start - format_);
         return false;
     }
 
@@ -84,6 +91,16 @@ class Formatter {
             return fail("names an argument by position, which this C library does not take");
         }
         into = static_cast<int>(value);
+        return true;
+    }
+
+    // Hands on a piece of the output; false once the call would write more than kMaxOutput.
+    bool emit(std::string_view piece) {
+        if (piece.size() > kMaxOutput - written_) {
+            return fail("writes more than " + std::to_string(kMaxOutput) + " bytes");
+        }
+        written_ += piece.size();
+        out_(piece);
         return true;
     }
 
@@ -152,8 +169,7 @@ class Formatter {
             if (length != Length::None) {
                 return fail("has a wide or sized %c");
             }
-            out_(hostPiece(pattern + 'c', static_cast<int>(static_cast<unsigned char>(next_()))));
-            return true;
+            return emit(hostPiece(pattern + 'c', static_cast<int>(static_cast<unsigned char>(next_()))));
         case 's':
             return string(pattern, length, precision);
         case 'p':
@@ -170,11 +186,9 @@ class Formatter {
                 return fail(std::string("has a length that does not apply to %") + kind);
             }
             // A long double is a double on Apple's arm64.
-            out_(hostPiece(pattern + kind, std::bit_cast<double>(next_())));
-            return true;
+            return emit(hostPiece(pattern + kind, std::bit_cast<double>(next_())));
         case '%':
-            out_("%");
-            return true;
+            return emit("%");
         case 'n':
             return fail("has %n, which would write through a pointer; it is refused");
         default:
@@ -202,19 +216,15 @@ class Formatter {
         const std::uint64_t bits = next_();
         switch (length) {
         case Length::None:
-            out_(hostPiece(pattern + kind, static_cast<Int>(bits)));
-            return true;
+            return emit(hostPiece(pattern + kind, static_cast<Int>(bits)));
         case Length::Char:
-            out_(hostPiece(pattern + kind, static_cast<Int>(static_cast<Char>(bits))));
-            return true;
+            return emit(hostPiece(pattern + kind, static_cast<Int>(static_cast<Char>(bits))));
         case Length::Short:
-            out_(hostPiece(pattern + kind, static_cast<Int>(static_cast<Short>(bits))));
-            return true;
+            return emit(hostPiece(pattern + kind, static_cast<Int>(static_cast<Short>(bits))));
         case Length::LongDouble:
             return fail(std::string("has %L") + kind);
         default: // every other length is 64 bits on arm64
-            out_(hostPiece(pattern + "ll" + kind, static_cast<Wide>(bits)));
-            return true;
+            return emit(hostPiece(pattern + "ll" + kind, static_cast<Wide>(bits)));
         }
     }
 
@@ -224,16 +234,16 @@ class Formatter {
         }
         const auto* text = reinterpret_cast<const char*>(next_());
         if (text == nullptr) {
-            out_(hostPiece(pattern + 's', "(null)"));
-            return true;
+            return emit(hostPiece(pattern + 's', "(null)"));
         }
-        const auto read =
-            darwin::stringFromGuest(text, precision >= 0 ? static_cast<std::size_t>(precision) : kMaxString);
+        // No more is read than could still be written, and one byte to tell that it could not.
+        const std::size_t room = kMaxOutput - written_ + 1;
+        const std::size_t limit = precision >= 0 ? std::min(static_cast<std::size_t>(precision), room) : room;
+        const auto read = darwin::stringFromGuest(text, limit);
         if (!read) {
             return fail("has a %s whose string cannot be read");
         }
-        out_(hostPiece(pattern + 's', read->c_str()));
-        return true;
+        return emit(hostPiece(pattern + 's', read->c_str()));
     }
 
     // Darwin writes a pointer as 0x and its hexadecimal digits, null as 0x0.
@@ -246,14 +256,14 @@ class Formatter {
         if (width >= 0) {
             pattern += std::to_string(width);
         }
-        out_(hostPiece(pattern + 's', digits.c_str()));
-        return true;
+        return emit(hostPiece(pattern + 's', digits.c_str()));
     }
 
     const char* format_;
     const char* at_;
     const std::function<std::uint64_t()>& next_;
     const std::function<void(std::string_view)>& out_;
+    std::size_t written_ = 0;
     std::string problem_;
 };
 

@@ -1,6 +1,7 @@
 // The data and functions that the settings bundle imports from frameworks other than the runtime's
 // and the C library's: found in the device's stand-in of each, which is loaded for them.
 #include "dyld/Bindings.hpp"
+#include "dyld/GuestObjects.hpp"
 
 #include <dlfcn.h>
 
@@ -37,19 +38,25 @@ template <const char* Library> std::uint64_t data(std::string_view symbol) {
     return reinterpret_cast<std::uint64_t>(exported(Library, symbol));
 }
 
-// A function of the stand-in with the C prototype `F`.
-template <const char* Library, class F> std::uint64_t function(std::string_view symbol) {
-    static const std::uint64_t address =
-        Signature::of(encodingOf(F{})).callableByGuest(exported(Library, symbol), std::string(symbol));
-    return address;
-}
-
+// MobileGestalt's one function. Its question is a CFString, an object, checked before the stand-in
+// reads it.
 using CopyAnswer = const void* (*)(const void*);
+CopyAnswer standInCopyAnswer = nullptr;
+const void* copyAnswer(const void* question) {
+    if (question != nullptr) {
+        requireObject("MGCopyAnswer", reinterpret_cast<std::uint64_t>(question), "a question");
+    }
+    return standInCopyAnswer(question);
+}
+std::uint64_t bindCopyAnswer(std::string_view symbol) {
+    standInCopyAnswer = reinterpret_cast<CopyAnswer>(exported(kMobileGestalt, symbol));
+    return call<copyAnswer>(symbol);
+}
 
 const std::array bindings{
     Binding{"_NSForegroundColorAttributeName", data<kUIKit>},
     Binding{"_SLServiceTypeTwitter", data<kSocial>},
-    Binding{"_MGCopyAnswer", function<kMobileGestalt, CopyAnswer>},
+    Binding{"_MGCopyAnswer", bindCopyAnswer},
 };
 
 } // namespace

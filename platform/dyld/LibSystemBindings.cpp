@@ -2,6 +2,8 @@
 #include "dispatch/dispatch.h"
 #include "dyld/Bindings.hpp"
 #include "dyld/Blocks.hpp"
+#include "dyld/Darwin.hpp"
+#include "dyld/GuestObjects.hpp"
 
 #include <array>
 
@@ -27,14 +29,26 @@ std::uint64_t stubBinder(std::string_view) {
 
 // The block may be a literal of guest code: the host takes it as the NSBlock that runs it.
 void dispatchAfter(dispatch_time_t when, dispatch_queue_t queue, std::uint64_t block) {
+    if (block != 0) {
+        requireObject("dispatch_after", block, "a block");
+    }
     dispatch_after(when, queue, reinterpret_cast<dispatch_block_t>(objectForHost(block)));
 }
 
 void dispatchOnce(long* predicate, std::uint64_t block) {
+    darwin::requireOnce("dispatch_once", predicate);
+    if (block != 0) {
+        requireObject("dispatch_once", block, "a block");
+    }
     dispatch_once(predicate, [block] { runBlock(block); });
 }
 
-std::uint64_t blockCopy(std::uint64_t block) { return copyBlock(block); }
+std::uint64_t blockCopy(std::uint64_t block) {
+    if (block != 0) {
+        requireObject("_Block_copy", block, "a block");
+    }
+    return copyBlock(block);
+}
 
 const std::array bindings{
     Binding{"__NSConcreteGlobalBlock", [](std::string_view) { return globalBlockClass(); }},

@@ -11,8 +11,10 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,18 +29,53 @@ namespace {
 int* errorLocation() { return darwin::guestErrno(); }
 void* environment() { return &environ; }
 
-void* copyMemory(void* to, const void* from, std::size_t size) { return std::memcpy(to, from, size); }
-void* fillMemory(void* to, int value, std::size_t size) { return std::memset(to, value, size); }
-std::size_t stringLength(const char* text) { return std::strlen(text); }
-int compareStrings(const char* a, const char* b) { return std::strcmp(a, b); }
-void* allocate(std::size_t size) { return std::malloc(size); }
-void release(void* pointer) { std::free(pointer); }
-[[noreturn]] void abortGuest() { guestFault("guest code called abort()"); }
-void* findByte(const void* bytes, int byte, unsigned long size) {
-    return const_cast<void*>(std::memchr(bytes, byte, size));
+// Guest memory is checked before the host touches it: a bad pointer stops the process with the
+// import's name, as a crash on a device names where it happened.
+
+// Darwin's memcpy is its memmove: ranges that overlap copy as memmove copies them.
+void* copyMemory(void* to, const void* from, std::size_t size) {
+    darwin::requireReadable("memcpy", from, size, "a source");
+    darwin::requireOverwritable("memcpy", to, size, "a destination");
+    return std::memmove(to, from, size);
 }
-int compareBytes(const void* a, const void* b, unsigned long size) { return std::memcmp(a, b, size); }
-void* moveBytes(void* to, const void* from, unsigned long size) { return std::memmove(to, from, size); }
+void* fillMemory(void* to, int value, std::size_t size) {
+    darwin::requireOverwritable("memset", to, size, "memory");
+    return std::memset(to, value, size);
+}
+std::size_t stringLength(const char* text) { return darwin::requireString("strlen", text); }
+int compareStrings(const char* a, const char* b) {
+    darwin::requireString("strcmp", a);
+    darwin::requireString("strcmp", b);
+    return std::strcmp(a, b);
+}
+void* allocate(std::size_t size) { return darwin::guestAllocate("malloc", size); }
+void release(void* pointer) { darwin::guestRelease("free", pointer); }
+[[noreturn]] void abortGuest() { guestFault("guest code called abort()"); }
+// Reads only as far as the byte found, a page at a time, as memchr may.
+void* findByte(const void* bytes, int byte, unsigned long size) {
+    const auto* at = static_cast<const unsigned char*>(bytes);
+    while (size > 0) {
+        const std::size_t page = 4096 - reinterpret_cast<std::uintptr_t>(at) % 4096;
+        const std::size_t part = std::min<std::size_t>(page, size);
+        darwin::requireReadable("memchr", at, part, "memory");
+        if (const void* found = std::memchr(at, byte, part); found != nullptr) {
+            return const_cast<void*>(found);
+        }
+        at += part;
+        size -= part;
+    }
+    return nullptr;
+}
+int compareBytes(const void* a, const void* b, unsigned long size) {
+    darwin::requireReadable("memcmp", a, size, "memory");
+    darwin::requireReadable("memcmp", b, size, "memory");
+    return std::memcmp(a, b, size);
+}
+void* moveBytes(void* to, const void* from, unsigned long size) {
+    darwin::requireReadable("memmove", from, size, "a source");
+    darwin::requireOverwritable("memmove", to, size, "a destination");
+    return std::memmove(to, from, size);
+}
 // The C locale's, for every int: the host's tables only take EOF and the unsigned chars.
 int lowerCase(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
 int upperCase(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
@@ -57,19 +94,22 @@ const char* errorText(int darwinError) {
 
 int timeOfDay(void* into, void* zone) {
     timeval now{};
-    if (darwin::failing(::gettimeofday(&now, static_cast<struct timezone*>(zone))) != 0) {
+    struct timezone here {};
+    if (darwin::failing(::gettimeofday(&now, &here)) != 0) {
         return -1;
     }
     const darwin::Timeval time{now.tv_sec, static_cast<std::int32_t>(now.tv_usec)};
-    return into == nullptr || darwin::copyToGuest(into, time) ? 0 : darwin::refuse(darwin::kEFAULT);
+    // struct timezone is two ints on both sides.
+    return (into == nullptr || darwin::copyToGuest(into, time)) &&
+                   (zone == nullptr || darwin::copyToGuest(zone, here))
+               ? 0
+               : darwin::refuse(darwin::kEFAULT);
 }
 
 unsigned randomBelow(unsigned bound) { return ::arc4random_uniform(bound); }
 
 void onceWithFunction(long* predicate, void* context, std::uint64_t function) {
-    if (long done = 0; !darwin::copyFromGuest(done, predicate)) {
-        guestFault("dispatch_once_f: guest code passed a predicate it cannot read");
-    }
+    darwin::requireOnce("dispatch_once_f", predicate);
     dispatch_once_f(predicate, context, hostFunction<void (*)(void*)>(function));
 }
 
@@ -93,6 +133,9 @@ pthread_mutex_t* hostMutex(GuestMutex* mutex) {
         long seen = mutex->signature.load(std::memory_order_acquire);
         if (seen == kMade) {
             return reinterpret_cast<pthread_mutex_t*>(mutex->opaque);
+        }
+        if (seen == kStaticInitializer) {
+            darwin::requireWritable("pthread_mutex", mutex, sizeof *mutex, "a mutex");
         }
         if (seen == kStaticInitializer &&
             mutex->signature.compare_exchange_strong(seen, kMaking, std::memory_order_acq_rel)) {

@@ -24,6 +24,10 @@ constexpr std::uint32_t kVmProtExecute = 0x4;
 // file can make the loader read and reserve.
 constexpr std::size_t kMaxFileSize = 256u << 20;
 constexpr std::uint64_t kMaxMappedSize = 1ull << 30;
+// Zero-filled memory (a segment's size beyond its bytes in the file) is what a library's own data
+// needs: a bound that grows with the file, so that a small file cannot claim a gigabyte of it.
+constexpr std::uint64_t kZeroFillAllowance = 16u << 20;
+constexpr std::uint64_t kZeroFillPerFileByte = 4;
 // What the list of fix-ups may take, names included: far more than the device's libraries need, and a
 // bound on the time and memory that tables repeating a fix-up (or skipping back onto one) can cost.
 constexpr std::size_t kMaxFixupBytes = 64u << 20;
@@ -378,6 +382,33 @@ class MachOReader {
                     0);
     }
 
+    // Only the pages that hold the file's bytes stay in the memory file: the rest (zero-fill, the gaps
+    // between segments) becomes anonymous memory, which reads as the one zero page until written. A page
+    // of a memory file is made as soon as it is read, and the leak checker reads all of an image.
+    void keepZeroFillAnonymous(const MachOImage& image, std::uint64_t low) const {
+        const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> backed;
+        for (const auto& s : segments_) {
+            if (s.mapped && s.filesize != 0) {
+                const std::uint64_t start = (s.vmaddr - low) / page * page;
+                backed.emplace_back(start, (s.vmaddr - low + s.filesize + page - 1) / page * page);
+            }
+        }
+        std::sort(backed.begin(), backed.end());
+        std::uint64_t at = 0;
+        const auto anonymous = [&](std::uint64_t from, std::uint64_t to) {
+            if (from < to) {
+                mmap(static_cast<char*>(image.mapping_) + from, to - from, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
+            }
+        };
+        for (const auto& [start, end] : backed) {
+            anonymous(at, start);
+            at = std::max(at, end);
+        }
+        anonymous(at, image.size_);
+    }
+
     void map(MachOImage& image) {
         std::uint64_t low = UINT64_MAX, high = 0;
         for (const auto& s : segments_) {
@@ -402,6 +433,14 @@ class MachOReader {
         if (high - low > kMaxMappedSize) {
             throw Failure{"spans more address space than any library the loader takes"};
         }
+        std::uint64_t zeroFill = 0;
+        for (const auto& s : segments_) {
+            zeroFill += s.mapped ? s.vmsize - s.filesize : 0;
+        }
+        if (zeroFill > kZeroFillAllowance + kZeroFillPerFileByte * file_.size()) {
+            throw Failure{"asks for " + std::to_string(zeroFill) +
+                          " bytes of zero-filled memory, more than a library of its size may"};
+        }
         const std::uint64_t size = (high - low + 0x3fff) & ~0x3fffull;
         void* base = mapNamed(size);
         if (base == MAP_FAILED) {
@@ -410,6 +449,7 @@ class MachOReader {
         image.mapping_ = base;
         image.base_ = reinterpret_cast<std::uint64_t>(base) - low;
         image.size_ = size;
+        keepZeroFillAnonymous(image, low);
         for (const auto& s : segments_) {
             if (!s.mapped) {
                 continue;

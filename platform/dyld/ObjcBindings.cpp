@@ -3,6 +3,8 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Blocks.hpp"
+#include "dyld/Darwin.hpp"
+#include "dyld/GuestObjects.hpp"
 #include "runtime/Classes.hpp"
 
 #include <objc/message.h>
@@ -27,7 +29,25 @@ bool takesObjectList(SEL selector) {
            name == "dictionaryWithObjectsAndKeys:";
 }
 
-void send(Registers& r, id receiver, Class searchFrom, IMP implementation) {
+constexpr char kMsgSend[] = "objc_msgSend";
+constexpr char kMsgSendSuper[] = "objc_msgSendSuper";
+
+// An object a send passes on, as the host takes it. Some of the host's methods declare pointers that
+// are no objects as objects ('@' for a CGColorRef): what is checked is that the host can read it.
+template <const char* Function> std::uint64_t objectArgument(std::uint64_t object) {
+    if (object != 0) {
+        darwin::requireReadable(Function, reinterpret_cast<const void*>(object), sizeof(void*),
+                                "an object argument");
+    }
+    if (isGuestLiteral(object) && !readableLiteral(object)) {
+        guestFault(std::string(Function) + ": guest code passed a block argument it cannot read");
+    }
+    return objectForHost(object);
+}
+
+void send(Registers& r, id receiver, Class searchFrom, IMP implementation, const char* function) {
+    const Signature::ObjectFilter objects =
+        function == kMsgSend ? &objectArgument<kMsgSend> : &objectArgument<kMsgSendSuper>;
     auto selector = reinterpret_cast<SEL>(r.x[1]);
     Method method = class_getInstanceMethod(searchFrom, selector);
     if (method == nullptr) {
@@ -47,7 +67,7 @@ void send(Registers& r, id receiver, Class searchFrom, IMP implementation) {
         const auto* slots = reinterpret_cast<const std::uint64_t*>(r.sp);
         std::size_t extra = 0;
         if (r.x[fixed->arguments().size() - 1] != 0) {
-            while (slots[extra] != 0 && extra < 256) {
+            while (extra < 256 && Cpu::current().onStack(r.sp + 8 * extra, 8) && slots[extra] != 0) {
                 ++extra;
             }
             ++extra; // the nil
@@ -57,7 +77,7 @@ void send(Registers& r, id receiver, Class searchFrom, IMP implementation) {
         if (signature == nullptr) {
             guestFault(error);
         }
-        signature->callHost(reinterpret_cast<void*>(implementation), r, objectForHost);
+        signature->callHost(reinterpret_cast<void*>(implementation), r, function, objects);
         return;
     }
     std::string error;
@@ -65,7 +85,7 @@ void send(Registers& r, id receiver, Class searchFrom, IMP implementation) {
     if (signature == nullptr) {
         guestFault(std::string(sel_getName(selector)) + ": " + error);
     }
-    signature->callHost(reinterpret_cast<void*>(implementation), r, objectForHost);
+    signature->callHost(reinterpret_cast<void*>(implementation), r, function, objects);
 }
 
 // The size of the struct that a method named `selector` returns through x8 (over 16 bytes, not a float
@@ -101,9 +121,10 @@ std::size_t resultInMemory(SEL selector) {
     return 0;
 }
 
-void sendToNil(Registers& r) {
+void sendToNil(Registers& r, const char* function) {
     // A struct returned in memory is zeroed there too, as the caller reads it from there.
     if (const std::size_t size = resultInMemory(reinterpret_cast<SEL>(r.x[1])); size != 0 && r.x[8] != 0) {
+        darwin::requireOverwritable(function, reinterpret_cast<void*>(r.x[8]), size, "a result");
         std::memset(reinterpret_cast<void*>(r.x[8]), 0, size);
     }
     r.x[0] = r.x[1] = 0;
@@ -128,15 +149,17 @@ bool sendToLiteral(Registers& r) {
 std::uint64_t msgSend(std::string_view symbol) {
     static const std::uint64_t address = Cpu::trampoline(
         [](Registers& r) {
+            requireSelector("objc_msgSend", reinterpret_cast<SEL>(r.x[1]));
             if (r.x[0] == 0) {
-                return sendToNil(r);
+                return sendToNil(r, "objc_msgSend");
             }
+            requireObject("objc_msgSend", r.x[0], "a receiver");
             if (isGuestLiteral(r.x[0]) && sendToLiteral(r)) {
                 return;
             }
             auto receiver = reinterpret_cast<id>(r.x[0]);
             auto selector = reinterpret_cast<SEL>(r.x[1]);
-            send(r, receiver, object_getClass(receiver), objc_msg_lookup(receiver, selector));
+            send(r, receiver, object_getClass(receiver), objc_msg_lookup(receiver, selector), kMsgSend);
         },
         std::string(symbol));
     return address;
@@ -146,11 +169,15 @@ std::uint64_t msgSendSuper(std::string_view symbol) {
     static const std::uint64_t address = Cpu::trampoline(
         [](Registers& r) {
             auto* super = reinterpret_cast<objc_super*>(r.x[0]);
+            requireSelector("objc_msgSendSuper", reinterpret_cast<SEL>(r.x[1]));
+            darwin::requireReadable("objc_msgSendSuper", super, sizeof *super, "a superclass record");
             if (super->self == nil) {
-                return sendToNil(r);
+                return sendToNil(r, "objc_msgSendSuper");
             }
+            requireObject("objc_msgSendSuper", reinterpret_cast<std::uint64_t>(super->self), "a receiver");
+            requireClass("objc_msgSendSuper", super->super_class, "a superclass");
             auto selector = reinterpret_cast<SEL>(r.x[1]);
-            send(r, super->self, super->super_class, objc_msg_lookup_super(super, selector));
+            send(r, super->self, super->super_class, objc_msg_lookup_super(super, selector), kMsgSendSuper);
         },
         std::string(symbol));
     return address;
@@ -168,6 +195,7 @@ std::map<std::uint64_t, std::uint64_t>& blockImplementations() {
 }
 
 std::uint64_t implementationWithBlock(std::uint64_t block) {
+    requireObject("imp_implementationWithBlock", block, "a block");
     // The implementation keeps the block for good, as the runtime's own copy would be kept.
     const std::uint64_t held = copyBlock(block);
     const std::uint64_t literal = guestLiteralOf(held);
@@ -191,6 +219,11 @@ std::uint64_t implementationWithBlock(std::uint64_t block) {
 // A method guest code adds: the host runtime calls its guest implementation through a closure made by
 // the method's types.
 BOOL addMethod(Class cls, SEL selector, std::uint64_t implementation, const char* types) {
+    requireClass("class_addMethod", cls);
+    requireSelector("class_addMethod", selector);
+    if (types != nullptr) {
+        darwin::requireString("class_addMethod", types, "types");
+    }
     bool fromBlock = false;
     {
         std::lock_guard<std::mutex> hold(blockImplementationsLock());
@@ -237,6 +270,7 @@ Protocol* getProtocol(const char* name) {
     if (name == nullptr) {
         return nullptr;
     }
+    darwin::requireString("objc_getProtocol", name, "a name");
     {
         std::lock_guard<std::mutex> hold(protocolsLock());
         auto it = declaredProtocols().find(std::string_view(name));
@@ -249,6 +283,9 @@ Protocol* getProtocol(const char* name) {
 
 // Nil when a protocol of that name exists already, as on a device.
 Protocol* allocateProtocol(const char* name) {
+    if (name != nullptr) {
+        darwin::requireString("objc_allocateProtocol", name, "a name");
+    }
     if (name == nullptr || objc_getProtocol(name) != nullptr) {
         return nullptr;
     }
@@ -272,6 +309,7 @@ BOOL addProtocol(Class cls, Protocol* protocol) {
     if (cls == Nil || protocol == nullptr) {
         return NO;
     }
+    requireClass("class_addProtocol", cls);
     std::string name;
     {
         std::lock_guard<std::mutex> hold(protocolsLock());
@@ -280,6 +318,7 @@ BOOL addProtocol(Class cls, Protocol* protocol) {
         }
     }
     if (name.empty()) {
+        requireObject("class_addProtocol", reinterpret_cast<std::uint64_t>(protocol), "a protocol");
         name = protocol_getName(protocol);
         class_addProtocol(cls, protocol);
     }
@@ -287,29 +326,107 @@ BOOL addProtocol(Class cls, Protocol* protocol) {
     return YES;
 }
 
+// The runtime's functions as guest code calls them, each pointer checked first. Nil and null stay
+// what the runtime makes of them.
+const char* checkedName(const char* function, const char* name) {
+    if (name != nullptr) {
+        darwin::requireString(function, name, "a name");
+    }
+    return name;
+}
+Class checkedClass(const char* function, Class cls) {
+    if (cls != Nil) {
+        requireClass(function, cls);
+    }
+    return cls;
+}
+id checkedObject(const char* function, id object) {
+    if (object != nil) {
+        requireObject(function, reinterpret_cast<std::uint64_t>(object), "an object");
+    }
+    return object;
+}
+
+Class getClass(const char* name) { return objc_getClass(checkedName("objc_getClass", name)); }
+Class lookUpClass(const char* name) { return objc_lookUpClass(checkedName("objc_lookUpClass", name)); }
+Class classOf(id object) { return object_getClass(checkedObject("object_getClass", object)); }
+Ivar setInstanceVariable(id object, const char* name, void* value) {
+    checkedObject("object_setInstanceVariable", object);
+    return object_setInstanceVariable(object, checkedName("object_setInstanceVariable", name), value);
+}
+SEL registerName(const char* name) { return sel_registerName(checkedName("sel_registerName", name)); }
+const char* selectorName(SEL selector) {
+    if (selector != nullptr) {
+        requireSelector("sel_getName", selector);
+    }
+    return sel_getName(selector);
+}
+const char* className(Class cls) { return class_getName(checkedClass("class_getName", cls)); }
+Class superclassOf(Class cls) { return class_getSuperclass(checkedClass("class_getSuperclass", cls)); }
+BOOL isMetaClass(Class cls) { return class_isMetaClass(checkedClass("class_isMetaClass", cls)); }
+BOOL addIvar(Class cls, const char* name, std::size_t size, std::uint8_t alignment, const char* types) {
+    checkedClass("class_addIvar", cls);
+    checkedName("class_addIvar", name);
+    if (types != nullptr) {
+        darwin::requireString("class_addIvar", types, "types");
+    }
+    return class_addIvar(cls, name, size, alignment, types);
+}
+Ivar instanceVariable(Class cls, const char* name) {
+    checkedClass("class_getInstanceVariable", cls);
+    return class_getInstanceVariable(cls, checkedName("class_getInstanceVariable", name));
+}
+std::ptrdiff_t ivarOffset(Ivar ivar) {
+    // An ivar's record: its name, its types and its offset.
+    if (ivar != nullptr) {
+        darwin::requireReadable("ivar_getOffset", ivar, 2 * sizeof(void*) + sizeof(int), "an ivar");
+    }
+    return ivar_getOffset(ivar);
+}
+const char* ivarTypeEncoding(Ivar ivar) {
+    if (ivar != nullptr) {
+        darwin::requireReadable("ivar_getTypeEncoding", ivar, 2 * sizeof(void*) + sizeof(int), "an ivar");
+    }
+    return ivar_getTypeEncoding(ivar);
+}
+Method instanceMethod(Class cls, SEL selector) {
+    checkedClass("class_getInstanceMethod", cls);
+    if (selector != nullptr) {
+        requireSelector("class_getInstanceMethod", selector);
+    }
+    return class_getInstanceMethod(cls, selector);
+}
+Class allocateClassPair(Class superclass, const char* name, std::size_t extraBytes) {
+    checkedClass("objc_allocateClassPair", superclass);
+    Class made = objc_allocateClassPair(superclass, checkedName("objc_allocateClassPair", name), extraBytes);
+    classPairMade(made);
+    return made;
+}
+void registerClassPair(Class cls) { objc_registerClassPair(checkedClass("objc_registerClassPair", cls)); }
+
 const std::array bindings{
     Binding{"_objc_msgSend", msgSend},
     Binding{"_objc_msgSendSuper", msgSendSuper},
-    Binding{"_objc_getClass", call<objc_getClass>},
+    Binding{"_objc_getClass", call<getClass>},
     Binding{"_objc_autoreleasePoolPush", call<objc_autoreleasePoolPush>},
     Binding{"_objc_autoreleasePoolPop", call<objc_autoreleasePoolPop>},
-    Binding{"_objc_lookUpClass", call<objc_lookUpClass>},
-    Binding{"_object_getClass", call<object_getClass>},
-    Binding{"_object_setInstanceVariable", call<object_setInstanceVariable>},
-    Binding{"_sel_registerName", call<sel_registerName>},
-    Binding{"_sel_getName", call<sel_getName>},
-    Binding{"_class_getName", call<class_getName>},
-    Binding{"_class_getSuperclass", call<class_getSuperclass>},
-    Binding{"_class_isMetaClass", call<class_isMetaClass>},
+    Binding{"_objc_lookUpClass", call<lookUpClass>},
+    Binding{"_object_getClass", call<classOf>},
+    Binding{"_object_setInstanceVariable", call<setInstanceVariable>},
+    Binding{"_sel_registerName", call<registerName>},
+    Binding{"_sel_getName", call<selectorName>},
+    Binding{"_class_getName", call<className>},
+    Binding{"_class_getSuperclass", call<superclassOf>},
+    Binding{"_class_isMetaClass", call<isMetaClass>},
     Binding{"_class_addMethod", call<addMethod>},
-    Binding{"_class_addIvar", call<class_addIvar>},
+    Binding{"_class_addIvar", call<addIvar>},
     Binding{"_class_addProtocol", call<addProtocol>},
-    Binding{"_class_getInstanceVariable", call<class_getInstanceVariable>},
-    Binding{"_ivar_getOffset", call<ivar_getOffset>},
-    Binding{"_ivar_getTypeEncoding", call<ivar_getTypeEncoding>},
-    Binding{"_class_getInstanceMethod", call<class_getInstanceMethod>},
-    Binding{"_objc_allocateClassPair", call<objc_allocateClassPair>},
-    Binding{"_objc_registerClassPair", call<objc_registerClassPair>},
+    Binding{"_class_getInstanceVariable", call<instanceVariable>},
+    Binding{"_ivar_getOffset", call<ivarOffset>},
+    Binding{"_ivar_getTypeEncoding", call<ivarTypeEncoding>},
+    Binding{"_class_getInstanceMethod", call<instanceMethod>},
+    Binding{"_objc_allocateClassPair", call<allocateClassPair>},
+    Binding{"_objc_registerClassPair", call<registerClassPair>},
     Binding{"_objc_allocateProtocol", call<allocateProtocol>},
     Binding{"_objc_getProtocol", call<getProtocol>},
     Binding{"_objc_registerProtocol", call<registerProtocol>},

@@ -143,6 +143,7 @@ int addOpen(void** handle, int fd, const char* path, int flags, unsigned short m
     if (actions == nullptr || !hostFlags || path == nullptr) {
         return darwin::kEINVAL;
     }
+    darwin::requireString("posix_spawn_file_actions_addopen", path, "a path");
     return darwin::errorFromHost(
         posix_spawn_file_actions_addopen(actions, fd, path, *hostFlags, mode & 07777));
 }
@@ -174,7 +175,26 @@ int setGroup(void** handle, int group) {
     return darwin::errorFromHost(posix_spawnattr_setpgroup(found, group));
 }
 
-// Like the calls above, posix_spawn returns an error number rather than setting errno.
+// Whether a null-terminated list of strings (argv, envp) can be read whole.
+bool readableStrings(char* const* list) {
+    constexpr std::size_t kLongest = 1u << 16;
+    for (std::size_t i = 0; i < kLongest; ++i) {
+        const char* entry = nullptr;
+        if (!darwin::copyFromGuest(entry, list + i)) {
+            return false;
+        }
+        if (entry == nullptr) {
+            return true;
+        }
+        if (!darwin::stringLengthInGuest(entry)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Like the calls above, posix_spawn returns an error number rather than setting errno. It is a system
+// call on Darwin: memory it cannot read is EFAULT.
 int spawn(int* pid, const char* path, void* const* actionsHandle, void* const* attributesHandle,
           char* const* argv, char* const* envp) {
     const posix_spawn_file_actions_t* actions = nullptr;
@@ -185,7 +205,8 @@ int spawn(int* pid, const char* path, void* const* actionsHandle, void* const* a
     if (attributesHandle != nullptr && (attrs = attributes().find(attributesHandle)) == nullptr) {
         return darwin::kEINVAL;
     }
-    if (path == nullptr || argv == nullptr) {
+    if (path == nullptr || argv == nullptr || !darwin::stringLengthInGuest(path) || !readableStrings(argv) ||
+        (envp != nullptr && !readableStrings(envp))) {
         return darwin::kEFAULT;
     }
     pid_t child = 0;

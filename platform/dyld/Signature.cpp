@@ -1,5 +1,8 @@
 #include "dyld/Signature.hpp"
 
+#include "dyld/Darwin.hpp"
+#include "objc/MethodSignature.hpp"
+
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -63,18 +66,6 @@ ValueType scalar(ValueType::Kind kind, std::size_t size, bool isSigned, ffi_type
         t.member = size;
     }
     return t;
-}
-
-void skipQualifiersAndOffsets(std::string_view& text) {
-    while (!text.empty() &&
-           std::string_view("rnNoORV+-0123456789\"").find(text.front()) != std::string_view::npos) {
-        if (text.front() == '"') {
-            const auto end = text.find('"', 1);
-            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        } else {
-            text.remove_prefix(1);
-        }
-    }
 }
 
 } // namespace
@@ -273,22 +264,32 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
 }
 
 bool Signature::parse(std::string_view text, std::string& error) {
-    skipQualifiersAndOffsets(text);
-    if (!parseType(text, result_, error)) {
+    const auto types = objc::splitTypes(text, error);
+    if (!types) {
         return false;
     }
-    skipQualifiersAndOffsets(text);
-    while (!text.empty()) {
-        ValueType argument;
-        if (!parseType(text, argument, error)) {
+    if (types->empty()) {
+        error = "ends where a type was expected";
+        return false;
+    }
+    for (std::size_t i = 0; i < types->size(); ++i) {
+        std::string_view rest = (*types)[i];
+        ValueType type;
+        if (!parseType(rest, type, error)) {
             return false;
         }
-        if (argument.kind == ValueType::Kind::Void) {
+        if (!rest.empty()) {
+            error = "has a type it cannot read at offset " + std::to_string(rest.data() - text.data());
+            return false;
+        }
+        if (i == 0) {
+            result_ = type;
+        } else if (type.kind == ValueType::Kind::Void) {
             error = "has an argument of type void";
             return false;
+        } else {
+            arguments_.push_back(type);
         }
-        arguments_.push_back(argument);
-        skipQualifiersAndOffsets(text);
     }
     for (const auto& argument : arguments_) {
         ffiArguments_.push_back(argument.ffi);
@@ -319,7 +320,11 @@ const Signature* Signature::of(std::string_view encoding, std::string& error, st
     signature->encoding_ = std::string(encoding);
     signature->variadicFrom_ = variadicFrom;
     if (!signature->parse(encoding, error)) {
-        error = "the type encoding \"" + std::string(encoding) + "\" " + error;
+        // An encoding may be long; what it is and where it fails is said in its first characters.
+        constexpr std::size_t kShown = 80;
+        const std::string shown = encoding.size() > kShown ? std::string(encoding.substr(0, kShown)) + "..."
+                                                           : std::string(encoding);
+        error = "the type encoding \"" + shown + "\" " + error;
         return nullptr;
     }
     return table.emplace(key, std::move(signature)).first->second.get();
@@ -435,7 +440,12 @@ std::uint64_t widen(const void* value, std::size_t size, bool isSigned) {
 
 } // namespace
 
-void Signature::callHost(void* function, Registers& r, ObjectFilter objects) const {
+void Signature::callHost(void* function, Registers& r, const char* import, ObjectFilter objects) const {
+    const auto read = [import](void* into, std::uint64_t from, std::size_t size, const char* what) {
+        if (!darwin::copyFromGuest(into, reinterpret_cast<const void*>(from), size)) {
+            guestFault(std::string(import) + ": guest code passed " + what + " it cannot read");
+        }
+    };
     const std::size_t count = arguments_.size();
     // Each argument's bytes, 16-aligned; and libffi's table of where each one is.
     std::vector<std::uint64_t> storage;
@@ -448,7 +458,6 @@ void Signature::callHost(void* function, Registers& r, ObjectFilter objects) con
     storage.assign(words + 2, 0);
     std::vector<void*> values(count);
     Placement placement;
-    const auto* stack = reinterpret_cast<const std::uint8_t*>(r.sp);
     for (std::size_t i = 0; i < count; ++i) {
         const ValueType& t = arguments_[i];
         void* into = &storage[offsets[i]];
@@ -462,15 +471,15 @@ void Signature::callHost(void* function, Registers& r, ObjectFilter objects) con
             fromFloatRegisters(t, &r.d[place.reg], into);
             break;
         case Placement::Where::Stack:
-            std::memcpy(into, stack + place.offset, t.size);
+            read(into, r.sp + place.offset, t.size, "stack arguments");
             break;
         case Placement::Where::XIndirect:
-            std::memcpy(into, reinterpret_cast<const void*>(r.x[place.reg]), t.size);
+            read(into, r.x[place.reg], t.size, "a struct");
             break;
         case Placement::Where::StackIndirect: {
             std::uint64_t address = 0;
-            std::memcpy(&address, stack + place.offset, 8);
-            std::memcpy(into, reinterpret_cast<const void*>(address), t.size);
+            read(&address, r.sp + place.offset, 8, "stack arguments");
+            read(into, address, t.size, "a struct");
             break;
         }
         }
@@ -490,8 +499,9 @@ void Signature::callHost(void* function, Registers& r, ObjectFilter objects) con
         toFloatRegisters(result_, result.data(), r.d);
     } else if (result_.kind == K::Struct && result_.size <= 16) {
         std::memcpy(&r.x[0], result.data(), 16);
-    } else if (result_.kind == K::Struct) {
-        std::memcpy(reinterpret_cast<void*>(r.x[8]), result.data(), result_.size);
+    } else if (result_.kind == K::Struct &&
+               !darwin::copyToGuest(reinterpret_cast<void*>(r.x[8]), result.data(), result_.size)) {
+        guestFault(std::string(import) + ": guest code passed a result it cannot write");
     }
 }
 
@@ -646,7 +656,7 @@ std::uint64_t Signature::callableByGuest(void* function, const std::string& name
         }
     }
     const std::uint64_t address =
-        Cpu::trampoline([this, function](Registers& r) { callHost(function, r); }, name);
+        Cpu::trampoline([this, function, name](Registers& r) { callHost(function, r, name.c_str()); }, name);
     std::lock_guard<std::mutex> hold(tablesLock());
     guestCallables().emplace(std::pair{this, function}, address);
     return address;

@@ -46,8 +46,11 @@ class GLINTMERE_EXPORT Signature {
 
     // Guest code called with `registers`: calls the host `function` and leaves the results in them.
     // For a variadic signature, `extra` more arguments follow the fixed ones, each an 8-byte stack slot.
-    // Each object argument passes through `objects` where one is given.
-    void callHost(void* function, Registers& registers, ObjectFilter objects = nullptr) const;
+    // Each object argument passes through `objects` where one is given. Guest memory it reads or writes
+    // (stack arguments, structs passed or returned by address) is checked first; a fault there stops
+    // the process with a message naming `import`.
+    void callHost(void* function, Registers& registers, const char* import,
+                  ObjectFilter objects = nullptr) const;
     // Calls the guest `function` from the host: `arguments` point at the values, `result` receives
     // the result (widened to a whole ffi_arg for integers, as libffi closures return them).
     void callGuest(std::uint64_t function, void* result, void** arguments) const;

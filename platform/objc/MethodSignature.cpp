@@ -7,8 +7,6 @@ namespace objc {
 namespace {
 
 constexpr std::size_t kMalformed = 0;
-// Deeper nesting than any method of the frameworks has; an encoding past it is not read.
-constexpr int kMaxDepth = 32;
 
 // The qualifiers a runtime writes before a type (const, in, inout, out, bycopy, byref, oneway,
 // atomic, and GNU's gc-invisible mark); they say nothing about how a value travels.
@@ -33,114 +31,126 @@ std::size_t digits(std::string_view text, std::size_t from) {
     return n - from;
 }
 
-std::size_t typeLength(std::string_view text, int depth);
+// Measures one type at a time; a type nested past the limit is not followed, and is told apart from
+// one that is malformed.
+class TypeReader {
+  public:
+    bool tooDeep() const { return tooDeep_; }
 
-// A type with the qualifiers before it.
-std::size_t qualifiedLength(std::string_view text, int depth) {
-    const std::size_t q = qualifiers(text);
-    const std::size_t inner = typeLength(text.substr(q), depth);
-    return inner == kMalformed ? kMalformed : q + inner;
-}
+    // The length of the one type at the start of `text`, qualifiers already passed; kMalformed when
+    // there is none.
+    std::size_t typeLength(std::string_view text, int depth) {
+        if (depth > kMaxTypeNesting) {
+            tooDeep_ = true;
+            return kMalformed;
+        }
+        if (text.empty()) {
+            return kMalformed;
+        }
+        switch (text[0]) {
+        case 'c':
+        case 'C':
+        case 's':
+        case 'S':
+        case 'i':
+        case 'I':
+        case 'l':
+        case 'L':
+        case 'q':
+        case 'Q':
+        case 'f':
+        case 'd':
+        case 'D':
+        case 'B':
+        case 'v':
+        case '*':
+        case '#':
+        case ':':
+        case '?':
+            return 1;
+        case '@':
+            if (text.size() > 1 && text[1] == '?') {
+                return 2;
+            }
+            if (text.size() > 1 && text[1] == '"') {
+                const std::size_t end = text.find('"', 2);
+                return end == std::string_view::npos ? kMalformed : end + 1;
+            }
+            return 1;
+        case '^':
+        case 'j': {
+            const std::size_t inner = qualifiedLength(text.substr(1), depth + 1);
+            return inner == kMalformed ? kMalformed : 1 + inner;
+        }
+        case '[': {
+            const std::size_t count = digits(text, 1);
+            const std::size_t inner = qualifiedLength(text.substr(1 + count), depth + 1);
+            const std::size_t end = 1 + count + inner;
+            return inner == kMalformed || end >= text.size() || text[end] != ']' ? kMalformed : end + 1;
+        }
+        case '{':
+            return aggregateLength(text, '}', depth);
+        case '(':
+            return aggregateLength(text, ')', depth);
+        case 'b': {
+            // A bit field: its width, or (GNU) its position, type and width.
+            std::size_t at = 1 + digits(text, 1);
+            if (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) == 0 &&
+                typeLength(text.substr(at, 1), depth + 1) == 1) {
+                ++at;
+                at += digits(text, at);
+            }
+            return at > 1 ? at : kMalformed;
+        }
+        default:
+            return kMalformed;
+        }
+    }
 
-// `{name=fields}` or `(name=fields)`, or the bare `{name}` of a struct whose fields are not given.
-// GNU writes a field's name in quotes before its type.
-std::size_t aggregateLength(std::string_view text, char close, int depth) {
-    std::size_t at = 1;
-    while (at < text.size() && text[at] != '=' && text[at] != close) {
-        ++at;
+  private:
+    // A type with the qualifiers before it.
+    std::size_t qualifiedLength(std::string_view text, int depth) {
+        const std::size_t q = qualifiers(text);
+        const std::size_t inner = typeLength(text.substr(q), depth);
+        return inner == kMalformed ? kMalformed : q + inner;
     }
-    if (at >= text.size()) {
-        return kMalformed;
-    }
-    if (text[at] == '=') {
-        ++at;
-        while (at < text.size() && text[at] != close) {
-            if (text[at] == '"') {
-                const std::size_t end = text.find('"', at + 1);
-                if (end == std::string_view::npos) {
-                    return kMalformed;
-                }
-                at = end + 1;
-                continue;
-            }
-            const std::size_t field = qualifiedLength(text.substr(at), depth + 1);
-            if (field == kMalformed) {
-                return kMalformed;
-            }
-            at += field;
+
+    // `{name=fields}` or `(name=fields)`, or the bare `{name}` of a struct whose fields are not given.
+    // GNU writes a field's name in quotes before its type.
+    std::size_t aggregateLength(std::string_view text, char close, int depth) {
+        std::size_t at = 1;
+        while (at < text.size() && text[at] != '=' && text[at] != close) {
+            ++at;
         }
         if (at >= text.size()) {
             return kMalformed;
         }
-    }
-    return at + 1;
-}
-
-// The length of the one type at the start of `text`, qualifiers already passed; kMalformed when
-// there is none.
-std::size_t typeLength(std::string_view text, int depth) {
-    if (text.empty() || depth > kMaxDepth) {
-        return kMalformed;
-    }
-    switch (text[0]) {
-    case 'c':
-    case 'C':
-    case 's':
-    case 'S':
-    case 'i':
-    case 'I':
-    case 'l':
-    case 'L':
-    case 'q':
-    case 'Q':
-    case 'f':
-    case 'd':
-    case 'D':
-    case 'B':
-    case 'v':
-    case '*':
-    case '#':
-    case ':':
-    case '?':
-        return 1;
-    case '@':
-        if (text.size() > 1 && text[1] == '?') {
-            return 2;
-        }
-        if (text.size() > 1 && text[1] == '"') {
-            const std::size_t end = text.find('"', 2);
-            return end == std::string_view::npos ? kMalformed : end + 1;
-        }
-        return 1;
-    case '^':
-    case 'j': {
-        const std::size_t inner = qualifiedLength(text.substr(1), depth + 1);
-        return inner == kMalformed ? kMalformed : 1 + inner;
-    }
-    case '[': {
-        const std::size_t count = digits(text, 1);
-        const std::size_t inner = qualifiedLength(text.substr(1 + count), depth + 1);
-        const std::size_t end = 1 + count + inner;
-        return inner == kMalformed || end >= text.size() || text[end] != ']' ? kMalformed : end + 1;
-    }
-    case '{':
-        return aggregateLength(text, '}', depth);
-    case '(':
-        return aggregateLength(text, ')', depth);
-    case 'b': {
-        // A bit field: its width, or (GNU) its position, type and width.
-        std::size_t at = 1 + digits(text, 1);
-        if (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) == 0 &&
-            typeLength(text.substr(at, 1), depth + 1) == 1) {
+        if (text[at] == '=') {
             ++at;
-            at += digits(text, at);
+            while (at < text.size() && text[at] != close) {
+                if (text[at] == '"') {
+                    const std::size_t end = text.find('"', at + 1);
+                    if (end == std::string_view::npos) {
+                        return kMalformed;
+                    }
+                    at = end + 1;
+                    continue;
+                }
+                const std::size_t field = qualifiedLength(text.substr(at), depth + 1);
+                if (field == kMalformed) {
+                    return kMalformed;
+                }
+                at += field;
+            }
+            if (at >= text.size()) {
+                return kMalformed;
+            }
         }
-        return at > 1 ? at : kMalformed;
+        return at + 1;
     }
-    default:
-        return kMalformed;
-    }
-}
+
+    bool tooDeep_ = false;
+};
 
 std::string_view namedClass(std::string_view type) {
     if (type.size() < 3 || type[0] != '@' || type[1] != '"') {
@@ -151,16 +161,20 @@ std::string_view namedClass(std::string_view type) {
 
 } // namespace
 
-std::optional<MethodSignature> MethodSignature::parse(std::string_view types) {
-    std::vector<std::string> all;
+std::optional<std::vector<std::string_view>> splitTypes(std::string_view types, std::string& error) {
+    std::vector<std::string_view> all;
+    TypeReader reader;
     std::size_t at = 0;
     while (at < types.size()) {
         at += qualifiers(types.substr(at));
-        const std::size_t length = typeLength(types.substr(at), 0);
+        const std::size_t length = reader.typeLength(types.substr(at), 0);
         if (length == kMalformed) {
+            error = reader.tooDeep()
+                        ? "nests its types deeper than " + std::to_string(kMaxTypeNesting) + " levels"
+                        : "is malformed at offset " + std::to_string(at);
             return std::nullopt;
         }
-        all.emplace_back(types.substr(at, length));
+        all.push_back(types.substr(at, length));
         at += length;
         // The frame offset that follows each type.
         if (at < types.size() && (types[at] == '+' || types[at] == '-')) {
@@ -168,6 +182,16 @@ std::optional<MethodSignature> MethodSignature::parse(std::string_view types) {
         }
         at += digits(types, at);
     }
+    return all;
+}
+
+std::optional<MethodSignature> MethodSignature::parse(std::string_view types) {
+    std::string error;
+    const auto split = splitTypes(types, error);
+    if (!split) {
+        return std::nullopt;
+    }
+    std::vector<std::string> all(split->begin(), split->end());
     if (all.size() < 3 || !(all[1] == "#" || isObjectType(all[1])) || all[2] != ":") {
         return std::nullopt;
     }

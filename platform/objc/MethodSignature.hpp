@@ -11,6 +11,18 @@
 
 namespace objc {
 
+// How deep the types of an encoding may nest (pointers, arrays, structs and unions within each other):
+// deeper than any method of the frameworks has, and shallow enough that reading one costs little stack.
+inline constexpr int kMaxTypeNesting = 32;
+
+// The types of a type encoding one after another, each without the qualifiers before it and the
+// frame offset after it: "v24@0:8@\"UIView\"16" gives "v", "@", ":" and "@\"UIView\"". Nullopt, with
+// `error` saying why, for an encoding that is malformed or nests deeper than kMaxTypeNesting. The
+// one reader of encodings: a method's signature and the loader's calls across its boundary both
+// split an encoding here before making anything of its types.
+GLINTMERE_EXPORT std::optional<std::vector<std::string_view>> splitTypes(std::string_view types,
+                                                                         std::string& error);
+
 // What a method gives back and takes, one type encoding each ("v", "@", "@\"UIView\"", "B",
 // "{CGRect=dddd}"), without the qualifiers and frame offsets that runtimes add. A selector named by
 // a file may name any method of its receiver; reading this first is what tells a send that would

@@ -74,6 +74,21 @@ TEST(MethodSignatureEncodings, MalformedEncodingsAreNotRead) {
     EXPECT_FALSE(MethodSignature::parse(deep).has_value());
 }
 
+TEST(MethodSignatureEncodings, SplittingSaysWhyAnEncodingIsNotRead) {
+    std::string error;
+    const auto split = objc::splitTypes("v24@0:8r^{CGPoint=dd}16[2{?=\"x\"i}]24", error);
+    ASSERT_TRUE(split.has_value()) << error;
+    EXPECT_EQ(*split, (std::vector<std::string_view>{"v", "@", ":", "^{CGPoint=dd}", "[2{?=\"x\"i}]"}));
+    // Nesting counts through pointers, arrays and structs alike: 32 levels are read, 33 are not.
+    EXPECT_TRUE(objc::splitTypes(std::string(32, '^') + "i", error).has_value()) << error;
+    EXPECT_FALSE(objc::splitTypes(std::string(33, '^') + "i", error).has_value());
+    EXPECT_EQ(error, "nests its types deeper than 32 levels");
+    EXPECT_FALSE(objc::splitTypes("{a=" + std::string(20, '^') + "[1" + std::string(12, '^') + "i]}", error));
+    EXPECT_EQ(error, "nests its types deeper than 32 levels");
+    EXPECT_FALSE(objc::splitTypes("v@:{Open=ii", error).has_value());
+    EXPECT_EQ(error, "is malformed at offset 3");
+}
+
 TEST(MethodSignatureEncodings, DeclarationsReadAsObjectiveC) {
     EXPECT_EQ(parsed("v24@0:8@\"UIView\"16").declaration("setView:"_sel), "- (void)setView:(UIView *)");
     EXPECT_EQ(

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <objc/message.h>
+
 #include <cstdarg>
 
 struct ProbeRect {
@@ -120,6 +122,14 @@ TEST_F(Calls, GuestSendsEachKindOfArgumentToTheHost) {
     EXPECT_EQ(guest<ProbeTriple (*)(id)>("_probeSendTriple")(self), (ProbeTriple{2, 4, 6}));
 }
 
+TEST_F(Calls, AStructPassedByAddressIsReadOnlyWhereItCanBe) {
+    auto send = guest<ProbeTriple (*)(id, const void*)>("_probeSendTripleAt");
+    const ProbeTriple given{1, 2, 3};
+    EXPECT_EQ(send(target->self(), &given), (ProbeTriple{2, 4, 6}));
+    EXPECT_DEATH(send(target->self(), reinterpret_cast<const void*>(16)),
+                 "dyld: objc_msgSend: guest code passed a struct it cannot read");
+}
+
 TEST_F(Calls, AVariadicSendPassesTheListOnTheStack) {
     auto send = guest<long (*)(id, id, id, id)>("_probeSendList");
     const id self = target->self();
@@ -207,6 +217,67 @@ TEST(GuestFaults, ABranchToHostCodeStopsWithAMessage) {
     EXPECT_DEATH(jump(), "guest code stopped at");
 }
 
+TEST(GuestFaults, ATypeEncodingNestedTooDeepStopsWithAMessage) {
+    const std::string deep = std::string(5000, '^') + "q";
+    auto addMethod = guest<BOOL (*)(Class, const char*)>("_probeAddMethodTyped");
+    EXPECT_DEATH(addMethod(objc_lookUpClass("NSObject"), ("v@:" + deep).c_str()),
+                 "dyld: class_addMethod typed: the type encoding \"v@:\\^{77}\\.\\.\\.\" nests its types "
+                 "deeper than 32 levels");
+    EXPECT_DEATH(guest<IMP (*)(const char*)>("_probeImplementationTyped")(("q@?" + deep).c_str()),
+                 "dyld: imp_implementationWithBlock: the type encoding \"q@\\?\\^{77}\\.\\.\\.\" nests its "
+                 "types deeper than 32 levels");
+    // As deep as the frameworks' own go, a block's types are read.
+    EXPECT_NE(guest<IMP (*)(const char*)>("_probeImplementationTyped")(
+                  ("q@?@" + std::string(31, '^') + "v").c_str()),
+              nullptr);
+}
+
+TEST(GuestFaults, PointersThatAreNoObjectsStopWithTheImportsMessage) {
+    auto send = guest<id (*)(id, SEL)>("_probeSend");
+    auto sendSuper = guest<id (*)(void*, SEL)>("_probeSendSuper");
+    auto object = objc::adopt(NS::RootObject::alloc()->init());
+    const id cls = reinterpret_cast<id>(object_getClass(object->self()));
+    // What is an object, or a class, is sent to.
+    EXPECT_EQ(send(object->self(), "self"_sel), object->self());
+    EXPECT_EQ(send(cls, "self"_sel), cls);
+    objc_super super{object->self(), object_getClass(object->self())};
+    EXPECT_EQ(sendSuper(&super, "self"_sel), object->self());
+
+    // Memory that cannot be read, and memory that can but holds no object.
+    static long notAnObject[16] = {0x1234};
+    const auto wild = reinterpret_cast<id>(16);
+    EXPECT_DEATH(send(wild, "self"_sel),
+                 "dyld: objc_msgSend: guest code passed a receiver it cannot read \\(0x10\\)");
+    EXPECT_DEATH(send(reinterpret_cast<id>(notAnObject), "self"_sel),
+                 "dyld: objc_msgSend: guest code passed a receiver that is no object");
+    EXPECT_DEATH(send(object->self(), reinterpret_cast<SEL>(16)),
+                 "dyld: objc_msgSend: guest code passed a selector it cannot read");
+    EXPECT_DEATH(sendSuper(wild, "self"_sel),
+                 "dyld: objc_msgSendSuper: guest code passed a superclass record it cannot read");
+    objc_super badClass{object->self(), reinterpret_cast<Class>(notAnObject)};
+    EXPECT_DEATH(sendSuper(&badClass, "self"_sel),
+                 "dyld: objc_msgSendSuper: guest code passed a superclass that is no class");
+
+    auto hook = guest<void (*)(Class, SEL, IMP*)>("_probeHook");
+    EXPECT_DEATH(hook(object_getClass(object->self()), "self"_sel, reinterpret_cast<IMP*>(16)),
+                 "dyld: MSHookMessageEx: guest code passed a result it cannot write");
+    EXPECT_DEATH(hook(reinterpret_cast<Class>(notAnObject), "self"_sel, nullptr),
+                 "dyld: MSHookMessageEx: guest code passed a class that is no class");
+
+    auto once = guest<void (*)(long*, void*)>("_probeOnce");
+    long predicate = 0;
+    once(&predicate, nullptr);
+    EXPECT_EQ(predicate, ~0l);
+    static const long constant = 0;
+    EXPECT_DEATH(once(reinterpret_cast<long*>(16), nullptr),
+                 "dyld: dispatch_once: guest code passed a predicate it cannot read");
+    EXPECT_DEATH(once(const_cast<long*>(&constant), nullptr),
+                 "dyld: dispatch_once: guest code passed a predicate it cannot write");
+    long fresh = 0;
+    EXPECT_DEATH(once(&fresh, reinterpret_cast<void*>(16)),
+                 "dyld: dispatch_once: guest code passed a block it cannot read");
+}
+
 TEST(Signatures, ReadTypeEncodings) {
     const auto& rect = dyld::Signature::of("{CGRect={CGPoint=dd}{CGSize=dd}}32@0:8");
     EXPECT_EQ(rect.result().floats, 4);
@@ -218,7 +289,7 @@ TEST(Signatures, ReadTypeEncodings) {
     EXPECT_EQ(mixed.arguments()[3].floats, 4);
     EXPECT_EQ(mixed.arguments()[4].size, 8u);
     EXPECT_EQ(mixed.arguments()[5].size, 8u);
-    for (const char* bad : {"D@:", "v@:(Union=id)", "v@:{Open=ii", "v@:{Empty=}", "v@:[0i]", "vv"}) {
+    for (const char* bad : {"D@:", "v@:(Union=id)", "v@:{Open=ii", "v@:{Empty=}", "v@:[0i]", "vv", "v@:%"}) {
         std::string error;
         EXPECT_EQ(dyld::Signature::of(bad, error), nullptr) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;

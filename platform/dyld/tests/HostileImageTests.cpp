@@ -189,13 +189,13 @@ TEST(HostileImage, RefusesFixupTablesThatNeverEndOrOutgrowAnyLibrary) {
     sameSlot.rebase = rebaseAt(1, 0) + "\x80" + uleb(1ull << 63) + uleb(~7ull);
     EXPECT_EQ(refusalOf("same-slot.dylib", sameSlot), tooMany);
 
-    // Every slot of almost a gigabyte of zero-filled data.
+    // Every slot of almost 16 MB of zero-filled data, as much as a small library may have.
     TinyImage hugeData;
     hugeData.alter = [](std::vector<TinyImage::Segment>& s) {
-        s[1].vmsize = (1ull << 30) - 0x10000;
+        s[1].vmsize = (16ull << 20) - 0x10000;
         s[2].vmaddr = kTextSize + s[1].vmsize;
     };
-    hugeData.rebase = rebaseAt(1, 0) + "\x60" + uleb(1ull << 27);
+    hugeData.rebase = rebaseAt(1, 0) + "\x60" + uleb(((16ull << 20) - 0x10000) / 8);
     EXPECT_EQ(refusalOf("huge-data.dylib", hugeData), tooMany);
 
     // A name of 100 KB bound again and again to one slot; and the same as weak binds.
@@ -210,6 +210,62 @@ TEST(HostileImage, RefusesFixupTablesThatNeverEndOrOutgrowAnyLibrary) {
     TinyImage strongWeakBinds;
     strongWeakBinds.weakBind = std::string("\x48_f\0\x51\x71\x00\xc0", 8) + uleb(1ull << 63) + uleb(~7ull);
     EXPECT_EQ(refusalOf("strong-weak-binds.dylib", strongWeakBinds), tooMany);
+}
+
+TEST(HostileImage, RefusesMoreZeroFilledMemoryThanItsSizeAllows) {
+    const auto withData = [](std::uint64_t size) {
+        TinyImage image;
+        image.alter = [size](std::vector<TinyImage::Segment>& s) {
+            s[1].vmsize = size;
+            s[2].vmaddr = kTextSize + size;
+        };
+        return image;
+    };
+    // 16 MB, and four bytes more for each of the file's.
+    const std::uint64_t allowed = (16ull << 20) + 4 * kTextSize;
+    EXPECT_EQ(refusalOf("zero-fill.dylib", withData((1ull << 30) - 0x10000)),
+              "asks for 1073676288 bytes of zero-filled memory, more than a library of its size may");
+    EXPECT_EQ(refusalOf("zero-fill-over.dylib", withData(allowed + 0x4000)),
+              "asks for " + std::to_string(allowed + 0x4000) +
+                  " bytes of zero-filled memory, more than a library of its size may");
+    std::string error;
+    EXPECT_NE(dyld::MachOImage::load(fileOf("zero-fill-fits.dylib", withData(allowed)), bindAll, error),
+              nullptr)
+        << error;
+}
+
+// The bytes of the process's memory in use, as the kernel counts them.
+std::uint64_t residentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmRSS:")) {
+            return std::stoull(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+TEST(HostileImage, ZeroFilledMemoryStaysUnusedWhenRead) {
+    // The leak checker reads all of an image's memory for pointers; its zero-filled data, and the gaps
+    // between segments, must not take memory for being read.
+    TinyImage image;
+    image.alter = [](std::vector<TinyImage::Segment>& s) {
+        s[1].vmsize = 12ull << 20;
+        s[2].vmaddr = kTextSize + s[1].vmsize + (4ull << 20);
+    };
+    image.exports = exportOf("_x", 0, 0x4000);
+    std::string error;
+    auto loaded = dyld::MachOImage::load(fileOf("zero-filled.dylib", image), bindAll, error);
+    ASSERT_NE(loaded, nullptr) << error;
+    const std::uint64_t before = residentBytes();
+    const auto* words = static_cast<const volatile std::uint64_t*>(loaded->mapping());
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < loaded->size() / 8; ++i) {
+        sum += words[i];
+    }
+    EXPECT_NE(sum, 0u); // the header is there
+    EXPECT_LT(residentBytes() - before, 2ull << 20);
 }
 
 TEST(HostileImage, NamesAnUnboundImportShortAndWithoutControlBytes) {

@@ -11,11 +11,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -236,6 +238,83 @@ TEST(LibcFormat, AFormatItCannotFollowIsAGuestFault) {
     EXPECT_EQ(refusal("%ls"), "the format \"%ls\" has a wide or sized %s at offset 0");
     EXPECT_EQ(refusal("%hf"), "the format \"%hf\" has a length that does not apply to %f at offset 0");
     EXPECT_EQ(refusal("%-*d|"), "formatted 7      |");
+}
+
+TEST(LibcFormat, OneCallWritesAtMostSixteenMegabytes) {
+    // Under the bound, snprintf still gives the whole length it would have written.
+    const std::string five(5u << 20, 'x');
+    EXPECT_EQ(guest<int (*)(const char*)>("_libcFormatTwice")(five.c_str()), 10 << 20);
+    const std::string nine(9u << 20, 'x');
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcPrintTwice")(nine.c_str()),
+                 "dyld: fprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
+    EXPECT_DEATH(guest<int (*)(const char*)>("_libcFormatTwice")(nine.c_str()),
+                 "dyld: snprintf: the format \"%s%s\" writes more than 16777216 bytes at offset 2");
+}
+
+TEST(LibcMemory, PointersItCannotUseStopWithTheImportsMessage) {
+    auto length = guest<unsigned long (*)(const char*)>("_libcLength");
+    auto copy = guest<void* (*)(void*, const void*, unsigned long)>("_libcCopy");
+    // A string that ends just before memory that cannot be read is read to its end; one that runs
+    // into it is not.
+    const long page = sysconf(_SC_PAGESIZE);
+    auto* pages = static_cast<char*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+    std::memset(pages, 'a', page);
+    pages[page - 1] = '\0';
+    EXPECT_EQ(length(pages), static_cast<unsigned long>(page - 1));
+    pages[page - 1] = 'a';
+    EXPECT_DEATH(length(pages), "dyld: strlen: guest code passed a string it cannot read");
+    EXPECT_DEATH(length(reinterpret_cast<const char*>(16)),
+                 "dyld: strlen: guest code passed a string it cannot read");
+
+    char buffer[16] = {};
+    EXPECT_EQ(copy(buffer, "copied", 7), buffer);
+    EXPECT_STREQ(buffer, "copied");
+    // Ranges that overlap copy as on a device, where memcpy is memmove.
+    EXPECT_EQ(copy(buffer + 1, buffer, 6), buffer + 1);
+    EXPECT_STREQ(buffer, "ccopied");
+    EXPECT_DEATH(copy(buffer, pages + page - 4, 8),
+                 "dyld: memcpy: guest code passed a source it cannot read");
+    static const char constant[8] = "fixed";
+    EXPECT_DEATH(copy(const_cast<char*>(constant), buffer, 4),
+                 "dyld: memcpy: guest code passed a destination it cannot write");
+    munmap(pages, 2 * page);
+
+    EXPECT_DEATH(guest<void (*)(long*)>("_libcOnceAt")(reinterpret_cast<long*>(16)),
+                 "dyld: dispatch_once_f: guest code passed a predicate it cannot read");
+}
+
+TEST(LibcMemory, FreeTakesOnlyWhatMallocGaveAndMallocKeepsABudget) {
+    auto allocate = guest<void* (*)(unsigned long)>("_libcAllocate");
+    auto release = guest<void (*)(void*)>("_libcFree");
+    char onStack[16];
+    EXPECT_DEATH(release(onStack),
+                 "dyld: free: guest code let go of 0x[0-9a-f]+, which is not memory it was given");
+    void* given = allocate(32);
+    ASSERT_NE(given, nullptr);
+    const std::size_t inUse = dyld::darwin::guestHeapInUse();
+    release(given);
+    EXPECT_EQ(dyld::darwin::guestHeapInUse(), inUse - 32);
+    EXPECT_DEATH(
+        release(given),
+        "dyld: free: guest code let go of 0x[0-9a-f]+, which is not memory it was given or was let go "
+        "of already");
+    release(nullptr);
+
+    // 1 GB live at most: two of 600 MB are refused, one after another are not. (Never written, they
+    // take no memory.)
+    constexpr unsigned long k600MB = 600ul << 20;
+    void* first = allocate(k600MB);
+    ASSERT_NE(first, nullptr);
+    EXPECT_DEATH(allocate(k600MB),
+                 "dyld: malloc: guest code asked for 629145600 bytes with [0-9]+ in use, past its "
+                 "budget of 1073741824");
+    release(first);
+    void* second = allocate(k600MB);
+    EXPECT_NE(second, nullptr);
+    release(second);
 }
 
 TEST(LibcRest, ErrorTextsEnvironmentTimeOnceAndBytes) {
