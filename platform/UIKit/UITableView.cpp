@@ -125,6 +125,8 @@ struct Layout {
     std::vector<Reusable> reusable;
     double width = 0;
     bool loaded = false;
+    // While the data source is asked for what comes into view, which may ask the table again.
+    bool tiling = false;
 };
 
 Layout& layoutOf(TableView* self) {
@@ -298,6 +300,7 @@ void tile(TableView* self) {
         std::partition_point(first, parts.end(), [&](const Placed& part) { return part.y < bottom; });
     const auto begin = static_cast<std::size_t>(first - parts.begin());
     const auto end = std::max(begin, static_cast<std::size_t>(last - parts.begin()));
+    layout.tiling = true;
     // Gone first, so that the cells leaving are there for the rows coming.
     for (std::size_t i = layout.shownBegin; i < layout.shownEnd; ++i) {
         if (i < begin || i >= end) {
@@ -321,10 +324,18 @@ void tile(TableView* self) {
     layout.shownEnd = end;
     layout.shownTop = top;
     layout.shownBottom = bottom;
+    layout.tiling = false;
 }
 
 void reload(TableView* self) {
     Layout& layout = layoutOf(self);
+    if (layout.tiling) {
+        // Asked from inside the data source while it makes a row: the parts being shown stay as
+        // they are until then, and the rows are asked for again at the next layout.
+        layout.loaded = false;
+        self->setNeedsLayout();
+        return;
+    }
     for (std::size_t i = layout.shownBegin; i < layout.shownEnd; ++i) {
         letGo(layout, layout.parts[i]);
     }
@@ -436,7 +447,7 @@ Layout& loadedLayout(TableView* self) {
 }
 
 long numberOfSections(TableView* self) {
-    return static_cast<long>(loadedLayout(self).sectionStarts.size()) - 1;
+    return std::max(0L, static_cast<long>(loadedLayout(self).sectionStarts.size()) - 1);
 }
 
 // Between a section's header and its footer.
@@ -464,7 +475,8 @@ const Placed* rowPart(const Layout& layout, objc::Ptr<NS::IndexPath> path) {
 TableViewCell* cellForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
     Layout& layout = layoutOf(self);
     const double top = self->contentOffset().y;
-    if (layout.loaded && (top != layout.shownTop || top + self->frame().size.height != layout.shownBottom)) {
+    if (layout.loaded && !layout.tiling &&
+        (top != layout.shownTop || top + self->frame().size.height != layout.shownBottom)) {
         tile(self);
     }
     const Placed* part = rowPart(layout, path);

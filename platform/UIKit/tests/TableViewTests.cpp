@@ -18,6 +18,7 @@
 
 namespace {
 
+using NS::literals::operator""_ns;
 using UI::TableView;
 using UI::View;
 
@@ -304,6 +305,40 @@ TEST(TableReuse, ATableHoldsAtMostAHundredThousandRowsWhateverItsDataSourceClaim
     EXPECT_EQ(rows, 100000) << "over all sections together";
     EXPECT_EQ(table->numberOfRowsInSection(0), 100000);
     EXPECT_EQ(table->numberOfRowsInSection(sections), 0);
+}
+
+// Rows whose cells are made by a data source that asks the table again while it makes each one.
+int reentered = 0;
+
+Class reenteringSourceClass() {
+    static Class cls =
+        objc::ClassDefinition<NS::Object>("TestReenteringSource", "NSObject")
+            .method(UI::TableViewDataSource::numberOfRows_,
+                    [](NS::Object*, TableView*, long) -> long { return 30; })
+            .method(UI::TableViewDataSource::cellForRow_,
+                    [](NS::Object*, TableView* table, NS::IndexPath* path) -> UI::TableViewCell* {
+                        ++reentered;
+                        table->reloadData();
+                        table->cellForRowAtIndexPath(path);
+                        return UI::TableViewCell::alloc()->initWithStyle(0, "row"_ns)->autorelease();
+                    })
+            .build();
+    return cls;
+}
+
+TEST(TableReuse, ADataSourceThatReloadsWhileARowIsMadeHasItsRowsAskedForAtTheNextLayout) {
+    NS::AutoreleaseScope pool;
+    reentered = 0;
+    auto source = objc::adopt(NS::RootObject::make_.send(reenteringSourceClass()));
+    auto table = reusingTable(objc::toId(source), 200);
+    const int firstScreen = reentered;
+    EXPECT_EQ(firstScreen, 4) << "rows 0 to 3 below the header";
+    EXPECT_NE(table->cellForRowAtIndexPath(NS::IndexPath::indexPath(0, 0)), nullptr);
+    table->setContentOffset(CGPoint{0, 500});
+    table->layoutIfNeeded();
+    EXPECT_GT(reentered, firstScreen);
+    EXPECT_NE(table->cellForRowAtIndexPath(NS::IndexPath::indexPath(12, 0)), nullptr);
+    EXPECT_EQ(table->cellForRowAtIndexPath(NS::IndexPath::indexPath(0, 0)), nullptr);
 }
 
 } // namespace
