@@ -51,7 +51,8 @@ class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableVie
     // and cells are made only for what lies in the bounds at the content offset; the cells shown
     // until then wait for reuse.
     OBJC_MESSAGE(reloadData, "reloadData", void())
-    // The cell shown at `indexPath`; nil when that row is not on screen.
+    // The cell shown at `indexPath`; nil when that row is not on screen. Asked right after the
+    // table scrolled, it answers for where the table is now, making what came into view.
     OBJC_MESSAGE(cellForRowAtIndexPath, "cellForRowAtIndexPath:", TableViewCell*(NS::IndexPath*))
     // A cell with this reuse identifier that has left the bounds, for the data source to show
     // another row in (sent prepareForReuse first, where the cell answers it); nil when none waits.
