@@ -1,6 +1,7 @@
 #include "PaneView.hpp"
 
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
@@ -98,19 +99,22 @@ std::string choiceTitle(PS::Specifier* specifier, NS::Object* value, bool prefer
     return valueText(value);
 }
 
-std::string rowLine(const RowView& row) {
-    const long type = row.specifier->cellType();
-    NS::Object* value = row.cell != nullptr ? row.cell->value() : nullptr;
-    std::string line = row.title;
+namespace {
+
+// The row's line as `cell` shows it (nil for a row without one).
+std::string rowLine(PS::Specifier* specifier, PS::TableCell* cell, const std::string& title) {
+    const long type = specifier->cellType();
+    NS::Object* value = cell != nullptr ? cell->value() : nullptr;
+    std::string line = title;
     switch (type) {
     case PS::SwitchCell:
-        line += std::string(": ") + (switchIsOn(row.specifier, value) ? "on" : "off");
+        line += std::string(": ") + (switchIsOn(specifier, value) ? "on" : "off");
         break;
     case PS::LinkListCell:
-        line += ": " + choiceTitle(row.specifier, value, true) + " >";
+        line += ": " + choiceTitle(specifier, value, true) + " >";
         break;
     case PS::SegmentCell:
-        line += ": " + choiceTitle(row.specifier, value, true);
+        line += ": " + choiceTitle(specifier, value, true);
         break;
     case PS::SecureEditTextCell:
         // A secret is shown as one dot per character, as the field does.
@@ -129,9 +133,9 @@ std::string rowLine(const RowView& row) {
         break;
     }
     // What else a custom cell shows, beyond the title and value the host gave it.
-    if (row.cell != nullptr) {
+    if (cell != nullptr) {
         std::vector<std::string> extra;
-        collectLabels(row.cell, extra, {row.cell->titleLabel(), row.cell->detailTextLabel()});
+        collectLabels(cell, extra, {cell->titleLabel(), cell->detailTextLabel()});
         // A row without a title of its own (a person's cell, say) starts with its first line.
         for (const std::string& e : extra) {
             line += (line.empty() ? "" : " | ") + e;
@@ -140,38 +144,87 @@ std::string rowLine(const RowView& row) {
     return line;
 }
 
+// The cell of the row at `path`, the table scrolled to bring the row to its top when it is not in
+// view; nil when the table shows the row without one.
+PS::TableCell* cellInView(UI::TableView* table, NS::IndexPath* path) {
+    if (auto shown = table->cellForRowAtIndexPath(path)) {
+        return NS::cast<PS::TableCell>(shown);
+    }
+    const CGRect row = table->rectForRowAtIndexPath(path);
+    const double top = table->contentOffset().y;
+    if (row.origin.y < top + table->frame().size.height && row.origin.y + row.size.height > top) {
+        return nullptr;
+    }
+    table->setContentOffset(
+        CGPoint{table->contentOffset().x, std::min(row.origin.y, UI::bottomOffset(table))});
+    return NS::cast<PS::TableCell>(table->cellForRowAtIndexPath(path));
+}
+
+// The row as its cell shows it now.
+RowView readRow(PS::Specifier* specifier, PS::TableCell* cell, long section, long row) {
+    RowView view;
+    view.section = section;
+    view.row = row;
+    view.specifier = specifier;
+    if (cell != nullptr && cell->titleLabel()) {
+        view.title = text(cell->titleLabel()->text());
+    } else {
+        view.title = text(specifier->name());
+    }
+    view.line = rowLine(specifier, cell, view.title);
+    return view;
+}
+
+// The outermost view that holds `view`, laid out, so that the table has its size on screen.
+void layOut(UI::View* view) {
+    UI::View* outer = view;
+    for (UI::View* above = view; above != nullptr; above = above->superview()) {
+        outer = above;
+    }
+    objc::Ptr(outer)->layoutIfNeeded();
+}
+
+} // namespace
+
 std::vector<SectionView> readPane(PS::ListController* pane) {
-    pane->view();
+    layOut(pane->view());
     UI::TableView* table = pane->table();
     std::vector<SectionView> sections;
-    const long count = pane->numberOfSections(table);
+    if (table == nullptr) {
+        return sections;
+    }
+    const CGPoint was = table->contentOffset();
+    // Asked again, so that the rows on screen show what their controls hold now.
+    table->reloadData();
+    const long count = table->numberOfSections();
     for (long s = 0; s < count; ++s) {
         SectionView section;
         section.header = text(pane->titleForHeader(table, s));
         section.headerView = describeView(pane->viewForHeader(table, s));
-        const long rows = pane->numberOfRows(table, s);
+        const long rows = table->numberOfRowsInSection(s);
         for (long r = 0; r < rows; ++r) {
-            NS::IndexPath* path = NS::IndexPath::indexPath(r, s);
-            RowView row;
-            row.section = s;
-            row.row = r;
-            row.specifier = pane->specifierAtIndexPath(path);
-            row.cell = pane->cellForRow(table, path).as<PS::TableCell>();
-            if (row.specifier == nullptr) {
-                continue;
+            // What reading a row makes goes with it, so that a long pane costs what a screen of it
+            // costs; the value outlives it, for the cell lets go of it when it shows another row.
+            objc::Ref<NS::Object> value;
+            {
+                NS::AutoreleaseScope pool;
+                NS::IndexPath* path = NS::IndexPath::indexPath(r, s);
+                PS::Specifier* specifier = pane->specifierAtIndexPath(path);
+                if (specifier == nullptr) {
+                    continue;
+                }
+                PS::TableCell* cell = cellInView(table, path);
+                section.rows.push_back(readRow(specifier, cell, s, r));
+                value = objc::retain(cell != nullptr ? cell->value().get() : nullptr);
             }
-            if (row.cell != nullptr && NS::cast<PS::TableCell>(row.cell) != nullptr &&
-                row.cell->titleLabel()) {
-                row.title = text(row.cell->titleLabel()->text());
-            } else {
-                row.title = text(row.specifier->name());
-            }
-            section.rows.push_back(row);
+            section.rows.back().value = objc::Ptr(value.leak())->autorelease();
         }
         section.footer = text(pane->titleForFooter(table, s));
         section.footerView = describeView(pane->viewForFooter(table, s));
         sections.push_back(std::move(section));
     }
+    table->setContentOffset(was);
+    table->layoutIfNeeded();
     return sections;
 }
 
@@ -196,7 +249,7 @@ std::vector<std::string> paneLines(PS::ListController* pane) {
             lines.push_back(viewLine("header view", section.headerView));
         }
         for (const RowView& row : section.rows) {
-            lines.push_back("  " + rowLine(row));
+            lines.push_back("  " + row.line);
         }
         if (!section.footer.empty()) {
             lines.push_back("  (footer) " + section.footer);

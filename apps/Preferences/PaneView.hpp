@@ -18,13 +18,16 @@ class TableCell;
 
 namespace settings {
 
+// A row as its cell showed it while it was in view: the table reuses the cell for other rows.
 struct RowView {
     long section = 0;
     long row = 0;
     PS::Specifier* specifier = nullptr;
-    // Autoreleased: valid until the enclosing pool drains.
-    PS::TableCell* cell = nullptr;
     std::string title;
+    // The row as `list` prints it: title, then the control's shown value, e.g. "Enabled: on".
+    std::string line;
+    // The value the control showed; autoreleased, valid until the enclosing pool drains.
+    NS::Object* value = nullptr;
 };
 
 struct SectionView {
@@ -35,11 +38,10 @@ struct SectionView {
     std::vector<std::string> footerView;
 };
 
-// Every section and row of `pane`, asking the pane as the table view does; loads its view first.
+// Every section and row of `pane` as its table shows them, asked of the pane again and scrolled
+// through from the top as a person reads them, each row read from its cell while it is in view; loads
+// its view first. The table is scrolled back to where it was.
 std::vector<SectionView> readPane(PS::ListController* pane);
-
-// The row as `list` prints it: title, then the control's shown value, e.g. "Enabled: on".
-std::string rowLine(const RowView& row);
 
 // A value as `get` prints it: true/false, a number, or the text itself; "(none)" for nil.
 std::string valueText(NS::Object* value);

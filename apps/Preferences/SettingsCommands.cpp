@@ -164,8 +164,7 @@ ShownRow shownRow(PS::ListController* pane, PS::Specifier* specifier, const std:
     for (const settings::SectionView& section : settings::readPane(pane)) {
         for (const settings::RowView& row : section.rows) {
             if (row.specifier == specifier) {
-                return {settings::rowLine(row), row.cell != nullptr ? row.cell->value().get() : nullptr,
-                        row.section, row.row};
+                return {row.line, row.value, row.section, row.row};
             }
         }
     }
@@ -237,7 +236,7 @@ int set(const host::Args& args) {
 
 void showChoices(const settings::RowView& row) {
     std::cout << "== " << row.title << " ==\n";
-    NS::Object* chosen = row.cell != nullptr ? row.cell->value() : nullptr;
+    NS::Object* chosen = row.value;
     if (NS::Array* values = row.specifier->values()) {
         for (NS::Object* value : *values) {
             const bool on = chosen != nullptr && value->isEqual(chosen);

@@ -208,6 +208,35 @@ Class cellClassFor(objc::Ptr<Specifier> specifier) {
     return PS::TableCell::runtimeClass();
 }
 
+// Rows of one type share their cells.
+objc::Ptr<NS::String> reuseIdentifierFor(objc::Ptr<Specifier> specifier) {
+    return PS::TableCell::stringFromCellType(specifier->cellType());
+}
+
+// Whether a cell of `cellClass` can show another row than the one it was made for: the host's own
+// can, and a custom class that says how to refresh its contents. Others show what they read from
+// their row when they were made, and are made anew.
+bool showsAnotherRow(Class cellClass) {
+    const SEL refresh = PS::TableCell::refreshCellContentsWithSpecifier_.selector();
+    const Class host = PS::TableCell::runtimeClass();
+    return cellClass == host ||
+           class_getMethodImplementation(cellClass, refresh) != class_getMethodImplementation(host, refresh);
+}
+
+// A cell that left the table's view, taken back to show a row of `cellClass` in `style`; nil when
+// none fits. One that does not fit is let go.
+objc::Ptr<PS::TableCell> reusableCell(objc::Ptr<UI::TableView> table, objc::Ptr<NS::String> identifier,
+                                      Class cellClass, long style) {
+    if (!showsAnotherRow(cellClass)) {
+        return nullptr;
+    }
+    auto reused = NS::cast<PS::TableCell>(table->dequeueReusableCellWithIdentifier(identifier));
+    if (reused == nullptr || reused->getClass() != cellClass || reused->style() != style) {
+        return nullptr;
+    }
+    return reused;
+}
+
 // True when the row's target has a method for its `message` that takes what the host passes; else
 // says on standard error why the row's selector is not sent.
 bool maySend(objc::Ptr<Specifier> specifier, PS::RowMessage message) {
@@ -361,7 +390,7 @@ Specifier* specifierAtIndexPath(ListController* self, objc::Ptr<NS::IndexPath> i
     return index.list->objectAtIndex(s->first + static_cast<unsigned long>(row)).as<Specifier>();
 }
 
-UI::TableViewCell* tableViewCellForRowAtIndexPath(ListController* self, UI::TableView*,
+UI::TableViewCell* tableViewCellForRowAtIndexPath(ListController* self, UI::TableView* table,
                                                   NS::IndexPath* indexPath) {
     auto specifier = self->specifierAtIndexPath(indexPath);
     if (specifier == nullptr) {
@@ -369,8 +398,15 @@ UI::TableViewCell* tableViewCellForRowAtIndexPath(ListController* self, UI::Tabl
     }
     const long style =
         PS::isControl(specifier->cellType()) ? UI::TableViewCellStyleValue1 : UI::TableViewCellStyleDefault;
-    auto cell = PS::TableCell::alloc_.send(cellClassFor(specifier))
-                    ->initWithStyle(style, NS::cast<NS::String>(property(specifier, "cell")), specifier);
+    const Class cellClass = cellClassFor(specifier);
+    auto identifier = reuseIdentifierFor(specifier);
+    objc::Ptr<PS::TableCell> cell = reusableCell(table, identifier, cellClass, style);
+    if (cell != nullptr) {
+        cell->refreshCellContentsWithSpecifier(specifier);
+    } else {
+        cell =
+            PS::TableCell::alloc_.send(cellClass)->initWithStyle(style, identifier, specifier)->autorelease();
+    }
     id target = specifier->target();
     SEL getter = specifier->getter();
     if (getter != nullptr && NS::Object::respondsToSelector_.send(target, getter) &&
@@ -379,7 +415,7 @@ UI::TableViewCell* tableViewCellForRowAtIndexPath(ListController* self, UI::Tabl
         // view declares it, so it is sent as named.
         cell->setValue(objc::send<NS::Object*>(target, getter, specifier.get()));
     }
-    return cell->autorelease();
+    return cell;
 }
 
 NS::String* tableViewTitleForHeaderInSection(ListController* self, UI::TableView*, long section) {

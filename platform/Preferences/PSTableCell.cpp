@@ -4,6 +4,7 @@
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "UIKit/Drawing.hpp"
+#include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
@@ -56,11 +57,13 @@ bool switchIsOn(TableCell* cell) {
 // a switch for a switch row.
 void setUpType(TableCell* cell) {
     switch (cell->type()) {
-    case PS::SwitchCell: {
-        auto toggle = objc::adopt(UI::Switch::alloc()->init());
-        cell->setAccessoryView(toggle.get());
+    case PS::SwitchCell:
+        // A cell shown again for another switch row keeps its switch.
+        if (NS::cast<UI::Switch>(cell->accessoryView()) == nullptr) {
+            auto toggle = objc::adopt(UI::Switch::alloc()->init());
+            cell->setAccessoryView(toggle.get());
+        }
         break;
-    }
     case PS::LinkCell:
     case PS::LinkListCell:
         cell->setAccessoryType(UI::UITableViewCellAccessoryDisclosureIndicator);
@@ -71,6 +74,30 @@ void setUpType(TableCell* cell) {
     default:
         break;
     }
+}
+
+// Puts back what showRow gave the row shown before beyond its title, as a new cell has it.
+void clearRow(TableCell* cell) {
+    if (auto picture = objc::ivar(cell, UI::TableViewCell::_imageView)) {
+        picture->setImage(nullptr);
+    }
+    if (cell->type() != PS::SwitchCell) {
+        cell->setAccessoryView(nullptr);
+    }
+    cell->setAccessoryType(UI::UITableViewCellAccessoryNone);
+    cell->titleLabel()->setTextColor(UI::Color::blackColor());
+}
+
+// The row's title, its icon (such as a package's in the Settings app's top list) and what its type
+// shows.
+void showRow(TableCell* cell, objc::Ptr<PS::Specifier> specifier) {
+    cell->setSpecifier(specifier);
+    objc::setIvar(cell, PS::TableCell::_type, specifier->cellType());
+    cell->titleLabel()->setText(specifier->name());
+    if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
+        cell->imageView()->setImage(icon);
+    }
+    setUpType(cell);
 }
 
 long cellTypeFromString(Class, objc::Ptr<NS::String> name) {
@@ -86,6 +113,15 @@ long cellTypeFromString(Class, objc::Ptr<NS::String> name) {
     return -1;
 }
 
+NS::String* stringFromCellType(Class, long type) {
+    for (const auto& [known, named] : kCellTypes) {
+        if (named == type) {
+            return NS::String::string(known);
+        }
+    }
+    return nullptr;
+}
+
 TableCell* initWithStyleReuseIdentifierSpecifier(TableCell* self, long style, NS::String* reuseIdentifier,
                                                  objc::Ptr<PS::Specifier> specifier) {
     auto cell =
@@ -94,16 +130,19 @@ TableCell* initWithStyleReuseIdentifierSpecifier(TableCell* self, long style, NS
     if (cell == nullptr) {
         return nullptr;
     }
-    cell->setSpecifier(specifier);
-    objc::setIvar(cell, PS::TableCell::_type, specifier->cellType());
-    cell->titleLabel()->setText(specifier->name());
-    // A row's icon, such as a package's in the Settings app's top list.
-    if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
-        cell->imageView()->setImage(icon);
-    }
-    setUpType(cell);
+    showRow(cell, specifier);
     return cell;
 }
+
+void refreshCellContentsWithSpecifier(TableCell* self, PS::Specifier* specifier) {
+    objc::setIvar(self, PS::TableCell::_type, objc::Ptr(specifier)->cellType());
+    clearRow(self);
+    showRow(self, specifier);
+    self->setNeedsLayout();
+}
+
+// The value belonged to the row shown before; the pane gives the next row's, if it has one.
+void prepareForReuse(TableCell* self) { self->setValue(nullptr); }
 
 UI::Label* titleLabel(TableCell* self) { return self->textLabel(); }
 
@@ -123,7 +162,10 @@ GLINTMERE_REGISTER_CLASSES {
         .property<NS::Object*>("value")
         .ivar(TableCell::_type)
         .method<&cellTypeFromString>(TableCell::cellTypeFromString_)
+        .method<&stringFromCellType>(TableCell::stringFromCellType_)
         .method<&initWithStyleReuseIdentifierSpecifier>(TableCell::initWithStyleReuseIdentifierSpecifier_)
+        .method<&refreshCellContentsWithSpecifier>(TableCell::refreshCellContentsWithSpecifier_)
+        .method<&prepareForReuse>(UI::TableViewCell::prepareForReuse_)
         .method<&titleLabel>(TableCell::titleLabel_)
         .method<&type>(TableCell::type_)
         .method<&layoutCell>(UI::View::layoutSubviews_)

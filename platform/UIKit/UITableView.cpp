@@ -27,9 +27,13 @@ constexpr double kTitledHeader = 38;      // above a later section, with a title
 constexpr double kFooter = 18;            // below a section, without a text
 constexpr double kTitleGap = 7;           // between a header's title and the first row
 constexpr double kFooterGap = 8;          // between the last row and a footer's text
-// Far more than a screen holds; a data source that claims more is asked for this many.
+// Far more than a screen holds; a data source that claims more is asked for this many, the rows
+// counted over all sections together.
 constexpr long kMaxSections = 10000;
 constexpr long kMaxRows = 100000;
+// Cells that wait for reuse, all identifiers together: more than a screen shows, so that a data
+// source that takes its cells back finds them, and few enough that one that never does holds little.
+constexpr std::size_t kMaxReusable = 64;
 // Far taller than a screen: a part claiming more is cut there.
 constexpr double kMaxPartHeight = 10000;
 
@@ -98,15 +102,31 @@ struct Placed {
     bool lastRow = false;
     double y = 0;
     double height = 0;
-    bool inView = false;
     objc::Ref<View> shown;
 };
 
-// The parts of the table as reloadData laid them out, top to bottom, for the width it had then.
+// A cell that left the bounds, kept under the reuse identifier it had then.
+struct Reusable {
+    std::string identifier;
+    objc::Ref<TableViewCell> cell;
+};
+
+// The parts of the table as reloadData laid them out, top to bottom, for the width it had then; the
+// run of them in view; and the cells that wait for reuse, the latest last.
 struct Layout {
     std::vector<Placed> parts;
+    // Where each section's header is among the parts, and after them the number of parts.
+    std::vector<std::size_t> sectionStarts;
+    std::size_t shownBegin = 0;
+    std::size_t shownEnd = 0;
+    // The bounds the shown parts were picked for.
+    double shownTop = NAN;
+    double shownBottom = NAN;
+    std::vector<Reusable> reusable;
     double width = 0;
     bool loaded = false;
+    // While the data source is asked for what comes into view, which may ask the table again.
+    bool tiling = false;
 };
 
 Layout& layoutOf(TableView* self) {
@@ -198,6 +218,32 @@ objc::Ptr<View> makeEdge(TableView* self, const Placed& part, double width) {
     return titleView(title, width, part.height, textY);
 }
 
+// The cell's separator lines: one above the first row of a section, one below every row. Rows of a
+// section are parted where their titles start; the last closes the section. A reused cell's lines
+// from the row it showed are moved, or taken out where this row has fewer.
+void placeSeparators(TableViewCell* cell, const Placed& part, double width) {
+    std::vector<CGRect> wanted;
+    if (part.row == 0) {
+        wanted.push_back(CGRectMake(0, 0, width, 0.5));
+    }
+    const double inset = part.lastRow ? 0 : textInset(cell);
+    wanted.push_back(CGRectMake(inset, part.height - 0.5, width - inset, 0.5));
+    std::size_t placed = 0;
+    for (NS::Object* child : cell->subviews()) {
+        if (auto line = NS::cast<SeparatorView>(child)) {
+            if (placed < wanted.size()) {
+                line->setFrame(wanted[placed++]);
+            } else {
+                line->removeFromSuperview();
+            }
+        }
+    }
+    for (; placed < wanted.size(); ++placed) {
+        const CGRect& f = wanted[placed];
+        addSeparator(cell, f.origin.x, f.origin.y, f.size.width);
+    }
+}
+
 objc::Ptr<View> makeCell(TableView* self, const Placed& part, double width) {
     id source = self->dataSource();
     if (!answers(source, TableViewDataSource::cellForRow_.selector())) {
@@ -213,40 +259,59 @@ objc::Ptr<View> makeCell(TableView* self, const Placed& part, double width) {
     if (cell->backgroundColor() == nullptr) {
         cell->setBackgroundColor(colorRGB(255, 255, 255));
     }
-    if (part.row == 0) {
-        addSeparator(cell, 0, 0, width);
-    }
-    // Rows of a section are parted where their titles start; the last closes the section.
-    const double inset = part.lastRow ? 0 : textInset(cell);
-    addSeparator(cell, inset, part.height - 0.5, width - inset);
+    placeSeparators(cell, part, width);
     return cell.as<View>();
 }
 
-// Whether a part lies in the bounds from `top` to `bottom`; one of no height where it starts.
-bool inBounds(const Placed& part, double top, double bottom) {
-    if (part.height <= 0) {
-        return part.y >= top && part.y < bottom;
+// Whether a part lies wholly above `top`; one of no height is in view where it starts. Parts follow
+// one another down the content, so those above come first.
+bool above(const Placed& part, double top) {
+    return part.height <= 0 ? part.y < top : part.y + part.height <= top;
+}
+
+// Lets go of the view of a part that left the bounds; a cell with a reuse identifier waits for the
+// data source to take it back, the oldest let go when too many wait.
+void letGo(Layout& layout, Placed& part) {
+    objc::Ref<View> view = std::move(part.shown);
+    part.shown = nullptr;
+    view->removeFromSuperview();
+    auto cell = NS::cast<TableViewCell>(view.get());
+    const std::string identifier = text(cell->reuseIdentifier());
+    if (part.part != Part::Row || cell == nullptr || identifier.empty()) {
+        return;
     }
-    return part.y < bottom && part.y + part.height > top;
+    if (layout.reusable.size() >= kMaxReusable) {
+        layout.reusable.erase(layout.reusable.begin());
+    }
+    layout.reusable.push_back(Reusable{identifier, objc::retain(cell)});
 }
 
 // Shows what has come into the bounds at the content offset, made as it comes, and lets go of what
-// has left them, as the device's table does while it scrolls.
+// has left them, as the device's table does while it scrolls. Only the parts at the edges of the
+// bounds are looked at, however many the table holds.
 void tile(TableView* self) {
     Layout& layout = layoutOf(self);
     const double top = self->contentOffset().y;
     const double bottom = top + self->frame().size.height;
-    for (Placed& part : layout.parts) {
-        const bool shows = inBounds(part, top, bottom);
-        if (shows == part.inView) {
+    std::vector<Placed>& parts = layout.parts;
+    const auto first = std::partition_point(parts.begin(), parts.end(),
+                                            [&](const Placed& part) { return above(part, top); });
+    const auto last =
+        std::partition_point(first, parts.end(), [&](const Placed& part) { return part.y < bottom; });
+    const auto begin = static_cast<std::size_t>(first - parts.begin());
+    const auto end = std::max(begin, static_cast<std::size_t>(last - parts.begin()));
+    layout.tiling = true;
+    // Gone first, so that the cells leaving are there for the rows coming.
+    for (std::size_t i = layout.shownBegin; i < layout.shownEnd; ++i) {
+        if (i < begin || i >= end) {
+            letGo(layout, parts[i]);
+        }
+    }
+    for (std::size_t i = begin; i < end; ++i) {
+        if (i >= layout.shownBegin && i < layout.shownEnd) {
             continue;
         }
-        part.inView = shows;
-        if (!shows) {
-            part.shown->removeFromSuperview();
-            part.shown = nullptr;
-            continue;
-        }
+        Placed& part = parts[i];
         objc::Ptr<View> view =
             part.part == Part::Row ? makeCell(self, part, layout.width) : makeEdge(self, part, layout.width);
         if (view != nullptr) {
@@ -255,14 +320,28 @@ void tile(TableView* self) {
             part.shown = objc::retain(view);
         }
     }
+    layout.shownBegin = begin;
+    layout.shownEnd = end;
+    layout.shownTop = top;
+    layout.shownBottom = bottom;
+    layout.tiling = false;
 }
 
 void reload(TableView* self) {
     Layout& layout = layoutOf(self);
-    for (Placed& part : layout.parts) {
-        part.shown->removeFromSuperview();
+    if (layout.tiling) {
+        // Asked from inside the data source while it makes a row: the parts being shown stay as
+        // they are until then, and the rows are asked for again at the next layout.
+        layout.loaded = false;
+        self->setNeedsLayout();
+        return;
+    }
+    for (std::size_t i = layout.shownBegin; i < layout.shownEnd; ++i) {
+        letGo(layout, layout.parts[i]);
     }
     layout.parts.clear();
+    layout.sectionStarts.clear();
+    layout.shownBegin = layout.shownEnd = 0;
     layout.width = self->frame().size.width;
     layout.loaded = true;
     const double width = layout.width;
@@ -284,12 +363,15 @@ void reload(TableView* self) {
         layout.parts.push_back(std::move(part));
         y += height;
     };
+    long rowsLeft = kMaxRows;
     for (long s = 0; s < sections; ++s) {
+        layout.sectionStarts.push_back(layout.parts.size());
         place(Part::Header, s, 0, edgeHeight(self, Part::Header, s, width));
         long rows = 0;
         if (answers(source, TableViewDataSource::numberOfRows_.selector())) {
-            rows = std::clamp(TableViewDataSource::numberOfRows_.send(source, self, s), 0L, kMaxRows);
+            rows = std::clamp(TableViewDataSource::numberOfRows_.send(source, self, s), 0L, rowsLeft);
         }
+        rowsLeft -= rows;
         for (long r = 0; r < rows; ++r) {
             double rowHeight = kRowHeight;
             if (answers(delegate, TableViewDelegate::heightForRow_.selector())) {
@@ -302,6 +384,7 @@ void reload(TableView* self) {
         }
         place(Part::Footer, s, 0, edgeHeight(self, Part::Footer, s, width));
     }
+    layout.sectionStarts.push_back(layout.parts.size());
     self->setContentSize(CGSize{width, y});
     tile(self);
 }
@@ -355,17 +438,71 @@ View* initWithFrame(TableView* self, CGRect frame) {
 
 long style(TableView* self) { return objc::ivar(self, UI::TableView::_style); }
 
-TableViewCell* cellForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
-    objc::Ptr<NS::IndexPath> wanted = path;
-    if (wanted == nullptr) {
+// The layout, asked for first when the table has not yet asked its data source.
+Layout& loadedLayout(TableView* self) {
+    if (!layoutOf(self).loaded) {
+        reload(self);
+    }
+    return layoutOf(self);
+}
+
+long numberOfSections(TableView* self) {
+    return std::max(0L, static_cast<long>(loadedLayout(self).sectionStarts.size()) - 1);
+}
+
+// Between a section's header and its footer.
+long rowsIn(const Layout& layout, long section) {
+    if (section < 0 || section + 1 >= static_cast<long>(layout.sectionStarts.size())) {
+        return 0;
+    }
+    const auto s = static_cast<std::size_t>(section);
+    return static_cast<long>(layout.sectionStarts[s + 1] - layout.sectionStarts[s]) - 2;
+}
+
+long numberOfRowsInSection(TableView* self, long section) { return rowsIn(loadedLayout(self), section); }
+
+// The row's part; nullptr for a row the table does not have.
+const Placed* rowPart(const Layout& layout, objc::Ptr<NS::IndexPath> path) {
+    if (path == nullptr || path->row() < 0 || path->row() >= rowsIn(layout, path->section())) {
         return nullptr;
     }
-    for (const Placed& part : layoutOf(self).parts) {
-        if (part.part == Part::Row && part.section == wanted->section() && part.row == wanted->row()) {
-            return part.shown.get().as<TableViewCell>();
-        }
+    const std::size_t header = layout.sectionStarts[static_cast<std::size_t>(path->section())];
+    return &layout.parts[header + 1 + static_cast<std::size_t>(path->row())];
+}
+
+// The cells shown are brought up to date with the bounds when they are asked for, as on the device:
+// a table scrolled and asked at once answers for where it is now, before it is next laid out.
+TableViewCell* cellForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
+    Layout& layout = layoutOf(self);
+    const double top = self->contentOffset().y;
+    if (layout.loaded && !layout.tiling &&
+        (top != layout.shownTop || top + self->frame().size.height != layout.shownBottom)) {
+        tile(self);
     }
-    return nullptr;
+    const Placed* part = rowPart(layout, path);
+    return part != nullptr ? part->shown.get().as<TableViewCell>() : nullptr;
+}
+
+CGRect rectForRowAtIndexPath(TableView* self, NS::IndexPath* path) {
+    const Layout& layout = loadedLayout(self);
+    const Placed* part = rowPart(layout, path);
+    return part != nullptr ? CGRectMake(0, part->y, layout.width, part->height) : CGRectZero;
+}
+
+TableViewCell* dequeueReusableCellWithIdentifier(TableView* self, NS::String* identifier) {
+    const std::string wanted = text(identifier);
+    std::vector<Reusable>& waiting = layoutOf(self).reusable;
+    const auto found = std::find_if(waiting.rbegin(), waiting.rend(),
+                                    [&](const Reusable& r) { return r.identifier == wanted; });
+    if (wanted.empty() || found == waiting.rend()) {
+        return nullptr;
+    }
+    objc::Ref<TableViewCell> cell = std::move(found->cell);
+    waiting.erase(std::next(found).base());
+    if (answers(objc::toId(cell), TableViewCell::prepareForReuse_.selector())) {
+        cell->prepareForReuse();
+    }
+    return objc::Ptr(cell.leak())->autorelease().as<TableViewCell>();
 }
 
 void dealloc(TableView* self) {
@@ -391,6 +528,10 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setDelegate>(TableView::setDelegate_)
         .method<&reload>(TableView::reloadData_)
         .method<&cellForRowAtIndexPath>(TableView::cellForRowAtIndexPath_)
+        .method<&dequeueReusableCellWithIdentifier>(TableView::dequeueReusableCellWithIdentifier_)
+        .method<&numberOfSections>(TableView::numberOfSections_)
+        .method<&numberOfRowsInSection>(TableView::numberOfRowsInSection_)
+        .method<&rectForRowAtIndexPath>(TableView::rectForRowAtIndexPath_)
         .method<&layoutTable>(View::layoutSubviews_)
         .method<&dealloc>(View::dealloc_)
         .build();

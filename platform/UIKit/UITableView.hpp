@@ -48,10 +48,23 @@ class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableVie
     // content: each header (the delegate's view at the delegate's height, else the title), the rows'
     // cells, each footer. Heights are asked of every section and row (a header or footer view
     // without a height is asked for to be measured, then let go); the content size follows. Views
-    // and cells are made only for what lies in the bounds at the content offset.
+    // and cells are made only for what lies in the bounds at the content offset; the cells shown
+    // until then wait for reuse.
     OBJC_MESSAGE(reloadData, "reloadData", void())
-    // The cell shown at `indexPath`; nil when that row is not on screen.
+    // The cell shown at `indexPath`; nil when that row is not on screen. Asked right after the
+    // table scrolled, it answers for where the table is now, making what came into view.
     OBJC_MESSAGE(cellForRowAtIndexPath, "cellForRowAtIndexPath:", TableViewCell*(NS::IndexPath*))
+    // A cell with this reuse identifier that has left the bounds, for the data source to show
+    // another row in (sent prepareForReuse first, where the cell answers it); nil when none waits.
+    // Only a few wait: a cell the data source does not take back is soon let go.
+    OBJC_MESSAGE(dequeueReusableCellWithIdentifier,
+                 "dequeueReusableCellWithIdentifier:", TableViewCell*(NS::String*))
+
+    // The sections and rows as the table last asked for them (asked now when it has not yet).
+    OBJC_MESSAGE(numberOfSections, "numberOfSections", long())
+    OBJC_MESSAGE(numberOfRowsInSection, "numberOfRowsInSection:", long(long))
+    // Where the row lies in the content; CGRectZero for a row the table does not have.
+    OBJC_MESSAGE(rectForRowAtIndexPath, "rectForRowAtIndexPath:", CGRect(NS::IndexPath*))
 };
 
 // The table's messages to its data source and delegate, sent only where they are answered.

@@ -44,7 +44,11 @@ class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UI
                        "initWithStyle:reuseIdentifier:", TableViewCell*(long, NS::String*))
 
     OBJC_MESSAGE(style, "style", long())
+    // Names the kind of cell a table keeps for reuse once it leaves view; nil, it is let go.
     OBJC_MESSAGE(reuseIdentifier, "reuseIdentifier", NS::String*())
+    // Sent by the table to a cell it hands back for reuse, where the cell's class answers it: what a
+    // cell's class puts back of the row it showed before.
+    OBJC_MESSAGE(prepareForReuse, "prepareForReuse", void())
     // The view that holds the cell's content; custom cells add their subviews here.
     OBJC_MESSAGE(contentView, "contentView", View*())
     OBJC_MESSAGE(textLabel, "textLabel", Label*())

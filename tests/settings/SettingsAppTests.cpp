@@ -228,6 +228,53 @@ TEST_F(SettingsApp, APaneWithoutRowsShowsNoneAndItsKeysAreRefusedClearly) {
     EXPECT_FALSE(fs::exists(kPreferences));
 }
 
+TEST_F(SettingsApp, ALongPaneIsListedWholeWhileItsScreenShowsAScreenOfRowsAndStaysWhereItWas) {
+    // A thousand switches in ten groups, every other one on by default; one stored on against it.
+    std::string rows;
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 100 == 0) {
+            rows += "<dict><key>cell</key><string>PSGroupCell</string><key>label</key><string>Group " +
+                    std::to_string(i / 100) + "</string></dict>";
+        }
+        rows += "<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>Row " +
+                std::to_string(i) + "</string><key>key</key><string>k" + std::to_string(i) +
+                "</string><key>default</key><" + (i % 2 == 0 ? "true" : "false") + "/></dict>";
+    }
+    ReplacedSpecifierFile file;
+    file.write("<plist><dict><key>items</key><array>" + rows + "</array></dict></plist>");
+    ASSERT_TRUE(testing_support::writePlist(kPreferences,
+                                            testing_support::dictionaryWith("k7", plist_new_bool(true))));
+
+    const auto listed = settings({"list"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    std::istringstream lines(listed.out);
+    int row = 0;
+    int groups = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("  Row ")) {
+            EXPECT_EQ(line,
+                      "  Row " + std::to_string(row) + ": " + (row % 2 == 0 || row == 7 ? "on" : "off"));
+            ++row;
+        }
+        groups += line.starts_with("[Group ");
+    }
+    EXPECT_EQ(row, 1000);
+    EXPECT_EQ(groups, 10);
+
+    // Listed from a screen scrolled down, the screen is the same before and after, a screen of rows.
+    testing_support::Child app({kSettings, "script"});
+    ask(app, "open Glintmere\nscroll down\nscroll down\n");
+    const auto before = ask(app, "views\n");
+    EXPECT_EQ(ask(app, "list\n").size(), static_cast<std::size_t>(std::ranges::count(listed.out, '\n')));
+    EXPECT_EQ(ask(app, "views\n"), before);
+    const auto cells = std::count_if(before.begin(), before.end(), [](const std::string& l) {
+        return l.find("<PSTableCell: ") != std::string::npos;
+    });
+    EXPECT_GE(cells, 11);
+    EXPECT_LE(cells, 13) << "the rows in 504 points";
+    EXPECT_EQ(app.wait(), 0) << app.err();
+}
+
 TEST_F(SettingsApp, RowTextsThatAreNoTextsAreLeftOut) {
     ReplacedSpecifierFile file;
     file.write("<plist><dict><key>items</key><array>"

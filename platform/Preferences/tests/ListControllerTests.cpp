@@ -2,21 +2,31 @@
 #include "Foundation/Foundation.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBundle.hpp"
+#include "Foundation/NSData.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "Preferences/PSTableCell.hpp"
+#include "UIKit/Drawing.hpp"
 #include "UIKit/NSIndexPath.hpp"
+#include "UIKit/PNGEncoder.hpp"
+#include "UIKit/UIColor.hpp"
+#include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UISwitch.hpp"
 #include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -225,6 +235,126 @@ TEST_F(Panes, ARowsCellClassIsUsedOnlyWhenItIsAHostCell) {
     EXPECT_EQ(cellAt(1, 0)->getClass(), PS::TableCell::runtimeClass());
     toggle->setProperty("NoSuchCell"_ns, "cellClass"_ns);
     EXPECT_EQ(cellAt(1, 0)->getClass(), PS::TableCell::runtimeClass());
+}
+
+// An icon of 29 points, as a package's in the top list.
+objc::Ptr<UI::Image> icon() {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 29, 29);
+    const std::string png = UI::encodePNG(surface);
+    cairo_surface_destroy(surface);
+    return UI::Image::alloc()->initWithData(NS::Data::dataWithBytes(png.data(), png.size()))->autorelease();
+}
+
+TEST_F(Panes, ALongPaneMakesCellsForTheRowsInViewAndACellShownAgainShowsOnlyItsNewRow) {
+    // Switches (every other one stored off), texts (every other one with an icon), links and buttons
+    // in turn; every tenth switch in a cell class of its own that cannot show another row.
+    auto picture = objc::retain(icon());
+    std::vector<PS::Specifier*> rows;
+    auto list = NS::MutableArray::array();
+    for (int i = 0; i < 400; ++i) {
+        const std::string n = std::to_string(i);
+        PS::Specifier* made = nullptr;
+        switch (i % 4) {
+        case 0:
+            // Every third switch has no target to read its value from.
+            made = row(("Switch " + n).c_str(), PS::SwitchCell, i % 12 == 0 ? nil : pane->self());
+            made->setProperty(NS::String::string("k" + n), "key"_ns);
+            made->setProperty(NS::Number::number(true), "default"_ns);
+            if (i % 8 == 0) {
+                pane->setPreferenceValue(NS::Number::number(false), made);
+            }
+            if (i % 40 == 0) {
+                made->setProperty("TestSwitchCell"_ns, "cellClass"_ns);
+            }
+            break;
+        case 1:
+            made = row(("Text " + n).c_str(), PS::StaticTextCell);
+            if (i % 8 == 1) {
+                made->setProperty(picture.get(), "iconImage"_ns);
+            }
+            break;
+        case 2:
+            made = row(("Link " + n).c_str(), PS::LinkCell);
+            made->setDetailControllerClass(objc_lookUpClass("TestDetailPane"));
+            break;
+        default:
+            made = row(("Button " + n).c_str(), PS::ButtonCell, pane->self());
+            made->setButtonAction("tapped"_sel);
+            break;
+        }
+        rows.push_back(made);
+        list->addObject(made);
+    }
+    pane->setSpecifiers(list);
+    pane->view();
+    UI::TableView* table = pane->table();
+    const double height = table->frame().size.height;
+    ASSERT_GT(height, 0);
+    table->layoutIfNeeded();
+    ASSERT_EQ(table->numberOfRowsInSection(0), 400);
+
+    std::set<const PS::TableCell*> hostCells;
+    int ownClassShown = 0;
+    long checked = 0;
+    // Down a screen at a time and back up in larger steps, laid out as on screen.
+    std::vector<double> offsets;
+    for (double y = 0; y < UI::bottomOffset(table); y += height - 40) {
+        offsets.push_back(y);
+    }
+    for (double y = UI::bottomOffset(table); y > 0; y -= 3 * height) {
+        offsets.push_back(y);
+    }
+    for (const double y : offsets) {
+        table->setContentOffset(CGPoint{0, y});
+        table->layoutIfNeeded();
+        for (long r = 0; r < 400; ++r) {
+            auto cell = NS::cast<PS::TableCell>(table->cellForRowAtIndexPath(NS::IndexPath::indexPath(r, 0)));
+            if (cell == nullptr) {
+                continue;
+            }
+            ++checked;
+            PS::Specifier* shown = rows[static_cast<std::size_t>(r)];
+            const long type = shown->cellType();
+            const std::string where = "row " + std::to_string(r) + " at " + std::to_string(y);
+            EXPECT_EQ(cell->specifier(), shown) << where;
+            EXPECT_EQ(cell->type(), type) << where;
+            EXPECT_EQ(str(cell->titleLabel()->text()), str(shown->name())) << where;
+            if (r % 40 == 0) {
+                EXPECT_EQ(cell->getClass(), objc_lookUpClass("TestSwitchCell")) << where;
+                ++ownClassShown;
+            } else {
+                EXPECT_EQ(cell->getClass(), PS::TableCell::runtimeClass()) << where;
+                hostCells.insert(cell);
+            }
+            if (type == PS::SwitchCell) {
+                EXPECT_NE(NS::cast<UI::Switch>(cell->accessoryView()), nullptr) << where;
+                if (r % 12 == 0) {
+                    EXPECT_EQ(cell->value(), nullptr) << where << ": the value of the row shown before";
+                    continue;
+                }
+                ASSERT_NE(NS::cast<NS::Number>(cell->value()), nullptr) << where;
+                EXPECT_EQ(cell->value().as<NS::Number>()->boolValue(), r % 8 != 0) << where;
+            } else {
+                EXPECT_EQ(cell->value(), nullptr) << where << ": the value of the row shown before";
+                EXPECT_EQ(cell->accessoryView(), nullptr) << where;
+            }
+            EXPECT_EQ(cell->accessoryType(), type == PS::LinkCell
+                                                 ? UI::UITableViewCellAccessoryDisclosureIndicator
+                                                 : UI::UITableViewCellAccessoryNone)
+                << where;
+            EXPECT_EQ(
+                UI::rgbaOf(cell->titleLabel()->textColor()),
+                UI::rgbaOf(type == PS::ButtonCell ? UI::systemTintColor() : UI::Color::blackColor().get()))
+                << where;
+            if (type == PS::StaticTextCell) {
+                EXPECT_EQ(cell->imageView()->image(), r % 8 == 1 ? picture.get() : nullptr) << where;
+            }
+        }
+    }
+    EXPECT_GT(checked, 400) << "every row was in view";
+    EXPECT_GT(ownClassShown, 10);
+    // A screen holds 13 rows: about a screen's worth of each of the four kinds at most.
+    EXPECT_LE(hostCells.size(), 40u);
 }
 
 TEST_F(Panes, ARowIsAsTallAsItsSpecifierAsksAndTheTableGivesItsCellThatHeight) {
