@@ -155,8 +155,9 @@ void create(const fs::path& root, const Kind& kind) {
         files.placeContent(accountsPlist(kind), fs::path(kAccountsFile).relative_path());
         // The package database, holding the device's system and no tweak yet.
         files.placeContent("", "private/var/lib/dpkg/available");
-        registerSystem(files, std::string(kind.system->version),
-                       kind.arm64 ? kPhoneArchitecture : GLINTMERE_ARCHITECTURE);
+        const std::string architecture = kind.arm64 ? kPhoneArchitecture : GLINTMERE_ARCHITECTURE;
+        registerSystem(files, std::string(kind.system->version), architecture);
+        preparePackageManager(files, architecture);
         // Written last: a root whose making failed half-way is not taken for a device.
         files.placeContent("glintmere-device 1\n", kMarker);
     } catch (...) {

@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -69,8 +70,6 @@ class EnvironmentSetting {
     std::optional<std::string> previous_;
 };
 
-// Runs `command` inside the device with dpkg's PATH, its standard output captured (dpkg's progress
-// is not for the tool's user); its standard error stays the tool's. Returns the exit status.
 // How long one dpkg run may take, in seconds: 60, or GLINTMERE_DPKG_TIME_LIMIT. Unpacking a tweak
 // takes a moment; a maintainer script that sleeps or waits for input must not hold the tool for ever.
 unsigned dpkgTimeLimit() {
@@ -82,6 +81,8 @@ unsigned dpkgTimeLimit() {
                : 60;
 }
 
+// Runs `command` inside the device with dpkg's PATH, its standard output captured (dpkg's progress
+// is not for the tool's user); its standard error stays the tool's. Returns the exit status.
 int runInDevice(const fs::path& root, const std::vector<std::string>& command,
                 std::string* output = nullptr) {
     const EnvironmentSetting path("PATH", dpkgPath().c_str());
@@ -220,6 +221,59 @@ void registerSystem(const DeviceFiles& files, const std::string& systemVersion,
     if (architecture != GLINTMERE_ARCHITECTURE) {
         files.placeContent(architecture + "\n", kAdminFolder / "arch");
     }
+}
+
+void preparePackageManager(const DeviceFiles& files, const std::string& architecture) {
+    for (const char* folder :
+         {"private/etc/apt/apt.conf.d", "private/etc/apt/sources.list.d", "private/etc/apt/preferences.d",
+          "private/etc/apt/trusted.gpg.d", "private/var/lib/apt/lists/partial",
+          "private/var/cache/apt/archives/partial", "private/var/log/apt", "private/var/lib/apt/sources"}) {
+        files.folder(folder);
+    }
+    // apt runs as dpkg does, as the device's root, which cannot become another user; it takes the
+    // packages of the device's architecture, and hands them to the device's dpkg as the tool does.
+    files.placeContent("APT::Architecture \"" + architecture +
+                           "\";\n"
+                           "APT::Architectures { \"" +
+                           architecture +
+                           "\"; };\n"
+                           "APT::Sandbox::User \"root\";\n"
+                           "Dir::Log::Terminal \"/dev/null\";\n"
+                           "DPkg::Options { \"" +
+                           std::string(kRootOption) + "\"; };\n",
+                       "private/etc/apt/apt.conf.d/00device");
+    files.placeContent("", "private/etc/apt/sources.list");
+}
+
+std::string addSource(const fs::path& root, const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        throw Error("no package source at " + folder.string());
+    }
+    if (!fs::is_regular_file(fs::symlink_status(folder / "Packages", ec))) {
+        throw Error(folder.string() +
+                    " holds no Packages index; it is no package source (make one with make repo)");
+    }
+    std::string name;
+    for (const char c : fs::absolute(folder).lexically_normal().filename().string()) {
+        name +=
+            std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' || c == '.' ? c : '-';
+    }
+    if (name.empty() || name.front() == '.') {
+        name = "source" + name;
+    }
+    const DeviceFiles files(root);
+    const fs::path place = fs::path("private/var/lib/apt/sources") / name;
+    files.folder(place);
+    // The source's own files only: a link or anything else it holds is not copied.
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (entry.is_regular_file(ec) && !entry.is_symlink(ec)) {
+            files.placeFile(entry.path(), place / entry.path().filename());
+        }
+    }
+    files.placeContent("deb [trusted=yes] file:/var/lib/apt/sources/" + name + " ./\n",
+                       fs::path("private/etc/apt/sources.list.d") / (name + ".list"));
+    return name;
 }
 
 std::string packageArchitecture(const fs::path& root) {

@@ -17,6 +17,15 @@ namespace device {
 void registerSystem(const DeviceFiles& files, const std::string& systemVersion,
                     const std::string& architecture);
 
+// Gives the device a package manager of its own, as a phone has: apt's configuration (the device's
+// architecture, no source yet) and state folders, which the sandbox shows as /etc/apt and /var.
+void preparePackageManager(const DeviceFiles& files, const std::string& architecture);
+
+// Copies the package source `folder` (an index and its packages, as `make repo` writes) into the
+// device and adds it to apt's sources there, so that `apt-get update` inside finds it. Returns the
+// name the source goes by. Throws Error when `folder` is no package source.
+std::string addSource(const std::filesystem::path& root, const std::filesystem::path& folder);
+
 // The architecture of the device's packages: the host's, or iphoneos-arm for a device with a phone's
 // processor (as its package database records it).
 std::string packageArchitecture(const std::filesystem::path& root);

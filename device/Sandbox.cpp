@@ -2,10 +2,12 @@
 
 #include "Device.hpp"
 #include "DeviceFiles.hpp"
+#include "Packages.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -217,6 +219,76 @@ fs::path findBubblewrap() {
     throw Error("bubblewrap (bwrap) not found on PATH; install the Debian package bubblewrap");
 }
 
+// The device's package tools as a phone has them: apt with the device's own configuration, and a
+// dpkg that answers with the device's architecture and checks each package it is given as install
+// does before unpacking it. That dpkg is a script over the host's, which it reaches in a folder of
+// the sandbox's own memory beside the tool itself; the device's own /usr/local (the host's) is not
+// shown.
+class DevicePackageTools {
+  public:
+    DevicePackageTools(const DeviceFiles& device, const fs::path& root)
+        : script_(memfd_create("device-dpkg", MFD_CLOEXEC)) {
+        try {
+            aptFolder_ = device.folder("private/etc/apt", false);
+        } catch (const Error&) {
+            // A device made before it had one: apt there reads the host's.
+        }
+        const std::string architecture = packageArchitecture(root);
+        const std::string text = "#!/bin/sh\n"
+                                 "# The device's dpkg: the host's, as a dpkg of " +
+                                 architecture +
+                                 ", checking what it is to unpack first.\n"
+                                 "if [ \"$#\" = 1 ] && [ \"$1\" = --print-architecture ]; then\n"
+                                 "  echo " +
+                                 architecture +
+                                 "\n"
+                                 "  exit 0\n"
+                                 "fi\n"
+                                 "for word do\n"
+                                 "  case $word in *.deb) if [ -f \"$word\" ]; then\n"
+                                 "    " +
+                                 std::string(kToolInside) +
+                                 " check-packages \"$@\" || exit 2\n"
+                                 "    break\n"
+                                 "  fi ;; esac\n"
+                                 "done\n"
+                                 "exec " +
+                                 kDpkgInside + " \"$@\"\n";
+        if (script_.get() < 0 ||
+            write(script_.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+            lseek(script_.get(), 0, SEEK_SET) != 0) {
+            throw Error(std::string("cannot write the device's dpkg: ") + std::strerror(errno));
+        }
+    }
+
+    void addMounts(std::vector<std::string>& args, int aptFd, int dpkgFd) const {
+        std::error_code ec;
+        if (aptFolder_.get() >= 0 && fs::is_directory("/etc/apt", ec)) {
+            args.insert(args.end(), {"--bind-fd", std::to_string(aptFd), "/etc/apt"});
+        }
+        args.insert(args.end(), {"--tmpfs", "/usr/local", "--ro-bind", hostDpkg(), kDpkgInside, "--ro-bind",
+                                 fs::read_symlink("/proc/self/exe").string(), kToolInside, "--perms", "0755",
+                                 "--ro-bind-data", std::to_string(dpkgFd), "/usr/bin/dpkg"});
+    }
+
+    int aptFolder() const { return aptFolder_.get(); }
+    int dpkgScript() const { return script_.get(); }
+
+  private:
+    static constexpr const char* kDpkgInside = "/usr/local/libexec/glintmere/dpkg";
+    static constexpr const char* kToolInside = "/usr/local/libexec/glintmere/glintmere-device";
+
+    // The host's dpkg, which the device's stands over.
+    static std::string hostDpkg() {
+        std::error_code ec;
+        const fs::path usual = "/usr/bin/dpkg";
+        return fs::is_regular_file(usual, ec) ? fs::canonical(usual, ec).string() : usual.string();
+    }
+
+    Descriptor aptFolder_;
+    Descriptor script_;
+};
+
 int run(const fs::path& root, const std::vector<std::string>& command, Identity identity,
         unsigned timeLimitSeconds) {
     if (command.empty()) {
@@ -229,25 +301,33 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     // open (a folder of the host, say) would be a way out of the device's root.
     constexpr int kInfoFd = 3;
     constexpr int kMarkerFd = 4;
-    const Descriptor marker = DeviceFiles(root).regularFile(kMarker);
+    constexpr int kAptFd = 5;
+    constexpr int kDpkgFd = 6;
+    const DeviceFiles device(root);
+    const Descriptor marker = device.regularFile(kMarker);
+    const DevicePackageTools tools(device, root);
     std::vector<std::string> args = {
         bwrap.string(), "--bind", root.string(), "/",
         // The marker is mounted read-only over itself: nothing inside, through whatever link, can
         // change or remove what tells the tools that this folder is a device.
         "--ro-bind-fd", std::to_string(kMarkerFd), std::string("/") + kMarker, "--ro-bind", "/usr", "/usr",
-        "--ro-bind", "/etc", "/etc", "--proc", "/proc",
-        // A fresh /dev with the few harmless nodes a program needs; the device holds none of its own.
-        "--dev", "/dev", "--chdir", "/",
-        // Whoever starts it, even root, the device has no power over the host: a user namespace of
-        // its own that cannot make another, and no capability in it, so no mknod, mount or
-        // handle-based open that would reach past its root.
-        "--unshare-user", "--disable-userns", "--cap-drop", "ALL",
-        // Its own process ids: when the sandbox ends, whatever the command left running ends with
-        // it. The apps of one device meet through files and sockets in the device, not through
-        // the other namespaces, so those are its own too; a device needs no network.
-        "--unshare-pid", "--unshare-net", "--unshare-ipc", "--unshare-uts", "--unshare-cgroup",
-        // Out of the caller's session, so nothing inside can push input into its terminal.
-        "--new-session", "--die-with-parent", "--info-fd", ""};
+        "--ro-bind", "/etc", "/etc"};
+    tools.addMounts(args, kAptFd, kDpkgFd);
+    args.insert(
+        args.end(),
+        {"--proc", "/proc",
+         // A fresh /dev with the few harmless nodes a program needs; the device holds none of its own.
+         "--dev", "/dev", "--chdir", "/",
+         // Whoever starts it, even root, the device has no power over the host: a user namespace of
+         // its own that cannot make another, and no capability in it, so no mknod, mount or
+         // handle-based open that would reach past its root.
+         "--unshare-user", "--disable-userns", "--cap-drop", "ALL",
+         // Its own process ids: when the sandbox ends, whatever the command left running ends with
+         // it. The apps of one device meet through files and sockets in the device, not through
+         // the other namespaces, so those are its own too; a device needs no network.
+         "--unshare-pid", "--unshare-net", "--unshare-ipc", "--unshare-uts", "--unshare-cgroup",
+         // Out of the caller's session, so nothing inside can push input into its terminal.
+         "--new-session", "--die-with-parent", "--info-fd", ""});
     if (identity == Identity::DeviceRoot) {
         args.insert(args.end(), {"--uid", "0", "--gid", "0"});
     }
@@ -322,13 +402,26 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, info[1], kInfoFd); // kept open across exec
-    posix_spawn_file_actions_adddup2(&files, marker.get(), kMarkerFd);
-    posix_spawn_file_actions_addclosefrom_np(&files, kMarkerFd + 1);
+    // Each passes from a number above those it goes to: put in place one after another, one that
+    // happened to have the number of another's place would be overwritten before it was passed.
+    const auto above = [kDpkgFd](int fd) {
+        return Descriptor(fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, kDpkgFd + 1));
+    };
+    Descriptor infoAbove = above(info[1]), markerAbove = above(marker.get()),
+               aptAbove = above(tools.aptFolder()), scriptAbove = above(tools.dpkgScript());
+    posix_spawn_file_actions_adddup2(&files, infoAbove.get(), kInfoFd); // kept open across exec
+    posix_spawn_file_actions_adddup2(&files, markerAbove.get(), kMarkerFd);
+    if (aptAbove.get() >= 0) {
+        posix_spawn_file_actions_adddup2(&files, aptAbove.get(), kAptFd);
+    }
+    posix_spawn_file_actions_adddup2(&files, scriptAbove.get(), kDpkgFd);
+    posix_spawn_file_actions_addclosefrom_np(&files, kDpkgFd + 1);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, bwrap.c_str(), &files, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
+    // The pipe's writing end stays open in bubblewrap alone, so that its end is seen here.
+    infoAbove = Descriptor();
     close(info[1]);
     if (spawned != 0) {
         close(info[0]);

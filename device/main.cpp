@@ -27,6 +27,7 @@ const char* const kUsage =
     "                                     [--no-mail-account] [--no-twitter-account]\n"
     "       glintmere-device install ROOT [PACKAGE.deb...]\n"
     "       glintmere-device remove ROOT PACKAGE\n"
+    "       glintmere-device add-source ROOT FOLDER\n"
     "       glintmere-device run ROOT [--as-root] -- CMD [ARG...]\n"
     "       glintmere-device test [--arch arm64] [--ios VERSION] BINARY [ARG...]\n";
 
@@ -208,6 +209,27 @@ int dispatch(const std::vector<std::string>& words) {
     const std::string& verb = words[0];
     if (verb == "help" || verb == "--help" || verb == "-h") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (verb == "check-packages") {
+        // Run by the device's dpkg, inside the device, with the words it was given: each package
+        // file among them is checked as install checks it, whoever started dpkg (apt, say).
+        std::vector<fs::path> packages;
+        std::error_code ec;
+        for (auto word = words.begin() + 1; word != words.end(); ++word) {
+            if (word->ends_with(".deb") && fs::is_regular_file(*word, ec)) {
+                packages.emplace_back(*word);
+            }
+        }
+        device::checkPackages("/", packages);
+        return 0;
+    }
+    if (verb == "add-source") {
+        if (words.size() != 3 || words[2].empty() || isOption(words[2])) {
+            throw Usage("add-source takes a device root and a package source folder");
+        }
+        const std::string name = device::addSource(device::open(words[1]), words[2]);
+        std::printf("added the package source %s; run apt-get update inside the device\n", name.c_str());
         return 0;
     }
     if (verb != "create" && verb != "install" && verb != "remove" && verb != "run" && verb != "test") {

@@ -1178,6 +1178,64 @@ class GlintmerePackage : public DeviceTool {
     }
 };
 
+// A device's package tools are a phone's: its dpkg names the device's architecture, and apt there,
+// given the source in one step, picks the package of that architecture.
+TEST_F(GlintmerePackage, AnArm64DevicesDpkgAndAptAreAPhones) {
+    const fs::path phone = scratch_ / "phone";
+    ASSERT_EQ(runProcess({kTool, "create", phone, "--arch", "arm64"}).status, 0);
+    EXPECT_EQ(runProcess({kTool, "run", phone, "--", "dpkg", "--print-architecture"}).out, "iphoneos-arm\n");
+    const fs::path native = makeDevice();
+    EXPECT_EQ(runProcess({kTool, "run", native, "--", "dpkg", "--print-architecture"}).out,
+              std::string(GLINTMERE_ARCHITECTURE) + "\n");
+
+    ASSERT_EQ(runProcess({kTool, "install", phone}).status, 0);
+    ASSERT_EQ(runProcess({kTool, "remove", phone, kPackage}).status, 0);
+    auto added = runProcess({kTool, "add-source", phone, kRepo});
+    ASSERT_EQ(added.status, 0) << added.err;
+    auto updated = runProcess({kTool, "run", phone, "--as-root", "--", "apt-get", "-q", "update"});
+    ASSERT_EQ(updated.status, 0) << updated.out << updated.err;
+    auto installed =
+        runProcess({kTool, "run", phone, "--as-root", "--", "apt-get", "-q", "-y", "install", kPackage});
+    ASSERT_EQ(installed.status, 0) << installed.out << installed.err;
+    auto architecture = runProcess(
+        {kTool, "run", phone, "--", "dpkg-query", "--show", "--showformat=${Architecture}", kPackage});
+    EXPECT_EQ(architecture.out, "iphoneos-arm");
+    ASSERT_TRUE(
+        testing_support::writePng(testing_support::makePicture(6, 4), (phone / "tmp/image.png").string()));
+    EXPECT_NE(sheet(phone).find("Set As Wallpaper"), std::string::npos);
+
+    auto nothing = runProcess({kTool, "add-source", phone, scratch_});
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_NE(nothing.err.find("no Packages index"), std::string::npos) << nothing.err;
+}
+
+// What install refuses, the device's dpkg refuses too, whoever hands it the package: apt from a
+// source, or a person running dpkg inside.
+TEST_F(GlintmerePackage, ThePackageCheckStandsBeforeTheDevicesOwnDpkg) {
+    const fs::path root = makeDevice();
+    const fs::path source = scratch_ / "pipes";
+    fs::create_directories(source / "debs");
+    ASSERT_NO_FATAL_FAILURE(
+        writePackage(source / "debs/pipe.deb", "com.example.pipe", {"dir:./tmp", "fifo:./tmp/pipe"}));
+    const fs::path script = fs::path(GLINTMERE_SOURCE_DIR) / "scripts/build-repo";
+    ASSERT_EQ(runProcess({script, source / "debs", source / "repo"}).status, 0);
+    ASSERT_EQ(runProcess({kTool, "add-source", root, source / "repo"}).status, 0);
+    ASSERT_EQ(runProcess({kTool, "run", root, "--as-root", "--", "apt-get", "-q", "update"}).status, 0);
+    auto byApt = runProcess(
+        {kTool, "run", root, "--as-root", "--", "apt-get", "-q", "-y", "install", "com.example.pipe"});
+    EXPECT_NE(byApt.status, 0);
+    EXPECT_NE((byApt.out + byApt.err).find("it holds a named pipe at /tmp/pipe"), std::string::npos)
+        << byApt.out << byApt.err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "tmp/pipe")));
+
+    fs::copy_file(source / "debs/pipe.deb", root / "tmp/pipe.deb");
+    auto byHand = runProcess({kTool, "run", root, "--as-root", "--", "dpkg", "-i", "/tmp/pipe.deb"});
+    EXPECT_NE(byHand.status, 0);
+    EXPECT_NE(byHand.err.find("refused /tmp/pipe.deb: it holds a named pipe"), std::string::npos)
+        << byHand.err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "tmp/pipe")));
+}
+
 // A device with a phone's processor takes the phone's package, and its browser runs the phone's build
 // of the hook library: the title changes there too.
 TEST_F(GlintmerePackage, AnArm64DeviceInstallsThePhonesPackageAndRunsItsLibrary) {
@@ -1452,35 +1510,18 @@ TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHash
     }
 }
 
-// apt inside the device takes Glintmere from the source as a file: source, resolving its dependencies
-// from the device's own database (the host's knows no mobilesubstrate), and removes it again. It
-// runs as dpkg does, as the device's root, with its own configuration: the host's /etc/apt, which the
-// device sees read-only, has no say.
+// apt inside the device takes Glintmere from the source that add-source put there, resolving its
+// dependencies from the device's own database (the host's knows no mobilesubstrate), and removes it
+// again. It runs as dpkg does, as the device's root, with the device's own configuration: the host's
+// /etc/apt has no say.
 TEST_F(GlintmerePackage, InstallsFromTheSourceWithTheDevicesAptAndIsRemovedAgain) {
     const fs::path root = installedDevice();
     ASSERT_EQ(runProcess({kTool, "remove", root, kPackage}).status, 0);
     ASSERT_EQ(installedVersion(root), "");
-    fs::copy(kRepo, root / "tmp/source", fs::copy_options::recursive);
-    for (const char* folder : {"tmp/apt/none", "private/var/lib/apt/lists/partial",
-                               "private/var/cache/apt/archives/partial", "private/var/log/apt"}) {
-        fs::create_directories(root / folder);
-    }
-    spill(root / "tmp/apt/sources.list", "deb [trusted=yes] file:/tmp/source ./\n");
-    spill(root / "tmp/apt/apt.conf", "Dir::Etc::Main \"/dev/null\";\n"
-                                     "Dir::Etc::Parts \"/tmp/apt/none\";\n"
-                                     "Dir::Etc::SourceList \"/tmp/apt/sources.list\";\n"
-                                     "Dir::Etc::SourceParts \"/tmp/apt/none\";\n"
-                                     "Dir::Etc::Preferences \"/dev/null\";\n"
-                                     "Dir::Etc::PreferencesParts \"/tmp/apt/none\";\n"
-                                     "Dir::State::status \"/var/lib/dpkg/status\";\n"
-                                     "Dir::Log::Terminal \"/dev/null\";\n"
-                                     "APT::Sandbox::User \"root\";\n"
-                                     "DPkg::Options { \"--root=\"; };\n");
+    auto added = runProcess({kTool, "add-source", root, kRepo});
+    ASSERT_EQ(added.status, 0) << added.err;
     const auto apt = [&](const std::vector<std::string>& words) {
-        // The sandbox takes no variable from its caller but the project's own, so apt's is set inside.
-        std::vector<std::string> command = {
-            kTool,     "run", root, "--as-root", "--", "env", "APT_CONFIG=/tmp/apt/apt.conf",
-            "apt-get", "-q",  "-y"};
+        std::vector<std::string> command = {kTool, "run", root, "--as-root", "--", "apt-get", "-q", "-y"};
         command.insert(command.end(), words.begin(), words.end());
         return runProcess(command);
     };
