@@ -2,7 +2,7 @@
 # `make package` builds Glintmere's .debs in build/packages/, `make device` the phone's binaries in
 # build/device/, `make repo` writes build/repo/, a package source holding every package built, `make
 # fuzz` runs the fuzz targets for a while.
-.PHONY: all deps configure build test demo package repo device bench fuzz format clean
+.PHONY: all deps configure build test demo package repo device install bench fuzz format clean
 
 JOBS ?= $(shell nproc)
 # Seconds that `make fuzz` runs each fuzz target.
@@ -32,6 +32,12 @@ demo: configure
 
 package: configure
 	@cmake --build --preset default --target glintmere-package -j $(JOBS)
+
+# Onto a phone over SSH: PHONE=[user@]host, PHONE_PORT (22), PHONE_SSH (more ssh options).
+install:
+	@if [ -z "$(PHONE)" ]; then echo "make install: set PHONE to the phone to install onto, as [user@]host: make install PHONE=root@192.168.1.20 (PHONE_PORT and PHONE_SSH if needed)" >&2; exit 1; fi
+	@$(MAKE) package
+	@scripts/install-phone "$$(ls build/packages/com.brightmoth.glintmere_*_iphoneos-arm.deb | sort -V | tail -n 1)"
 
 # After the whole build, so that the source holds every package it makes.
 repo: build
