@@ -177,6 +177,27 @@ TEST(SettingsScreen, TheShareSheetIsACardWithTheServiceTheTextCancelAndPostOverT
     EXPECT_EQ(shareNear(*after, card[0], card[1], card[2], card[3], 0xf7f7f7, 2), 0);
 }
 
+// The sheet comes in over the pane, which stays on screen under it: the pane keeps its look (its
+// slate bar, light status bar), dimmed, as it had before the button was tapped.
+TEST(SettingsScreen, BehindTheShareSheetThePaneKeepsItsDarkBarDimmed) {
+    if (testing_support::systemMajorVersion() >= 11) {
+        GTEST_SKIP() << "from iOS 11 the system has no Twitter to share with";
+    }
+    auto shown = runProcess({kSettings, "script"}, "open Glintmere\ntap-bar right\n"
+                                                   "screenshot /tmp/screen/share-behind.png\nviews\n");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("\nstatusBarStyle = 1\n"), std::string::npos)
+        << "the pane's light status bar stays: " << shown.out;
+    const auto picture = testing_support::readPng("/tmp/screen/share-behind.png");
+    ASSERT_TRUE(picture.has_value());
+    // Between the top of the screen and the card, the pane's slate bar under the sheet's dimming
+    // (0x243747 at 60%), not the system's light bar (0xf7f7f7 at 60%), which only the bar's light
+    // buttons and logo come near.
+    EXPECT_GT(shareNear(*picture, 0, 0, 320, 48, 0x16212b, kTolerance), 0.75);
+    EXPECT_LT(shareNear(*picture, 0, 0, 320, 48, 0x949494, 12), 0.2);
+    EXPECT_GT(shareNear(*picture, 140, 4, 40, 12, 0xffffff, kTolerance), 0.05) << "the time, light";
+}
+
 TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBesideIt) {
     auto taken = settings({"screenshot", "/tmp/screen/makers.png", "Glintmere/Makers"});
     ASSERT_EQ(taken.status, 0) << taken.err;
