@@ -1,4 +1,5 @@
-# The front door: `make` builds, `make test` builds and runs every test, `make demo` shows Glintmere at work,
+# The front door: `make` builds, `make test` builds and runs every test, `make demo` builds what the demo
+# runs and shows Glintmere at work,
 # `make package` builds Glintmere's .debs in build/packages/, `make device` the phone's binaries in
 # build/device/, `make repo` writes build/repo/, a package source holding every package built, `make
 # fuzz` runs the fuzz targets for a while.
@@ -25,9 +26,9 @@ build: configure
 test: build
 	@ctest --preset default -j $(JOBS)
 
-# The demo shows the demo: the build it needs speaks only when it fails.
+# The demo shows the demo: the build of what it runs (no test program) speaks only when it fails.
 demo: configure
-	@log=$$(mktemp); if ! cmake --build --preset default -j $(JOBS) >"$$log" 2>&1; then cat "$$log"; rm -f "$$log"; exit 1; fi; rm -f "$$log"
+	@log=$$(mktemp); if ! cmake --build --preset default --target demo -j $(JOBS) >"$$log" 2>&1; then cat "$$log"; rm -f "$$log"; exit 1; fi; rm -f "$$log"
 	@scripts/demo
 
 package: configure

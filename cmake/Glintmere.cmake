@@ -141,6 +141,24 @@ function(glintmere_add_benchmarks_target)
   endforeach()
 endfunction()
 
+# The target `demo`: what scripts/demo runs, that is the device tool, the packages of both
+# architectures and every file of a device's system but what only tests run there (under
+# /Developer); no test program, so that a first `make demo` builds only that.
+function(glintmere_add_demo_target)
+  add_custom_target(demo)
+  add_dependencies(demo glintmere-device glintmere-package)
+  get_property(entries GLOBAL PROPERTY GLINTMERE_DEVICE_FILES)
+  foreach(entry ${entries})
+    if(entry MATCHES "^\\$<TARGET_FILE:([^>]+)>\t(.*)$")
+      set(target ${CMAKE_MATCH_1})
+      set(place ${CMAKE_MATCH_2})
+      if(NOT place MATCHES "^/Developer/")
+        add_dependencies(demo ${target})
+      endif()
+    endif()
+  endforeach()
+endfunction()
+
 function(glintmere_write_device_manifest)
   get_property(entries GLOBAL PROPERTY GLINTMERE_DEVICE_FILES)
   list(JOIN entries "\n" content)

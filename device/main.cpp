@@ -7,10 +7,12 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,7 +31,8 @@ const char* const kUsage =
     "       glintmere-device remove ROOT PACKAGE\n"
     "       glintmere-device add-source ROOT FOLDER\n"
     "       glintmere-device run ROOT [--as-root] -- CMD [ARG...]\n"
-    "       glintmere-device test [--arch arm64] [--ios VERSION] BINARY [ARG...]\n";
+    "       glintmere-device test [--arch arm64] [--ios VERSION] BINARY [ARG...]\n"
+    "A verb's options go before or after ROOT; a test's go before BINARY, whose own follow it.\n";
 
 // Thrown for a command line that the tool cannot make sense of.
 struct Usage : device::Error {
@@ -167,6 +170,67 @@ int test(const fs::path& binary, const std::vector<std::string>& args, const dev
 // whose name starts with "-" is named as "./-name".
 bool isOption(const std::string& word) { return word.starts_with("-"); }
 
+// What a verb takes after it: the options that stand alone and those that take a value, and, for a
+// verb that runs a command, how many words come before the command.
+struct Grammar {
+    std::vector<std::string> flags;
+    std::vector<std::string> valued;
+    std::optional<std::size_t> wordsBeforeCommand;
+};
+
+// A verb's words sorted out: its options (each followed by its value, where it takes one) from
+// wherever they stand, the other words in their order, and the command, which is taken whole.
+struct Words {
+    std::vector<std::string> options;
+    std::vector<std::string> operands;
+    std::vector<std::string> command;
+};
+
+bool among(const std::vector<std::string>& names, const std::string& word) {
+    return std::find(names.begin(), names.end(), word) != names.end();
+}
+
+// Splits the words after a verb by `grammar`, so that options go before or after the device root
+// alike. A command begins after "--", or at the first word past those it follows.
+Words sortWords(const std::vector<std::string>& words, const Grammar& grammar) {
+    Words sorted;
+    const bool runsCommand = grammar.wordsBeforeCommand.has_value();
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (runsCommand && word == "--") {
+            if (sorted.operands.size() < *grammar.wordsBeforeCommand) {
+                throw Usage("missing device root before --");
+            }
+            sorted.command.assign(words.begin() + static_cast<long>(i) + 1, words.end());
+            break;
+        }
+        if (isOption(word)) {
+            if (among(grammar.flags, word)) {
+                sorted.options.push_back(word);
+            } else if (among(grammar.valued, word)) {
+                if (i + 1 >= words.size() || isOption(words[i + 1])) {
+                    throw Usage(word + " needs a value");
+                }
+                sorted.options.push_back(word);
+                sorted.options.push_back(words[++i]);
+            } else {
+                throw Usage("unknown option " + word +
+                            (runsCommand ? " (a command that starts with - goes after --)" : ""));
+            }
+            continue;
+        }
+        if (runsCommand && sorted.operands.size() == *grammar.wordsBeforeCommand) {
+            sorted.command.assign(words.begin() + static_cast<long>(i), words.end());
+            break;
+        }
+        sorted.operands.push_back(word);
+    }
+    if (sorted.operands.empty() || sorted.operands.front().empty()) {
+        throw Usage("missing device root");
+    }
+    return sorted;
+}
+
 // The kind of device that `create`'s options after the root ask for.
 device::Kind kindFrom(const std::vector<std::string>& options) {
     device::Kind kind;
@@ -247,53 +311,50 @@ int dispatch(const std::vector<std::string>& words) {
         }
         return test(words[first], {words.begin() + static_cast<long>(first) + 1, words.end()}, kind);
     }
-    if (words.size() < 2 || words[1].empty() || isOption(words[1])) {
-        const std::string missing = verb == "test" ? "missing test program" : "missing device root";
-        throw Usage(words.size() < 2 || words[1].empty() ? missing : missing + " before " + words[1]);
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    if (verb == "test") {
+        if (rest.empty() || rest[0].empty() || isOption(rest[0])) {
+            throw Usage(rest.empty() || rest[0].empty() ? "missing test program"
+                                                        : "missing test program before " + rest[0]);
+        }
+        return test(rest[0], {rest.begin() + 1, rest.end()}, device::Kind{});
     }
     if (verb == "create") {
-        device::create(words[1], kindFrom({words.begin() + 2, words.end()}));
+        const Words sorted = sortWords(
+            rest, {{"--no-mail-account", "--no-twitter-account"}, {"--model", "--ios", "--arch"}, {}});
+        if (sorted.operands.size() != 1) {
+            throw Usage("create takes one device root");
+        }
+        device::create(sorted.operands[0], kindFrom(sorted.options));
         return 0;
     }
     if (verb == "install") {
-        for (auto word = words.begin() + 2; word != words.end(); ++word) {
-            if (isOption(*word)) {
-                throw Usage("unknown option " + *word);
-            }
-        }
-        const fs::path root = device::open(words[1]);
-        install(root, {words.begin() + 2, words.end()});
+        const Words sorted = sortWords(rest, {});
+        const fs::path root = device::open(sorted.operands[0]);
+        install(root, {sorted.operands.begin() + 1, sorted.operands.end()});
         return 0;
     }
     if (verb == "remove") {
-        if (words.size() != 3 || words[2].empty() || isOption(words[2])) {
+        const Words sorted = sortWords(rest, {});
+        if (sorted.operands.size() != 2 || sorted.operands[1].empty()) {
             throw Usage("remove takes a device root and one package name");
         }
-        device::removePackage(device::open(words[1]), words[2]);
+        device::removePackage(device::open(sorted.operands[0]), sorted.operands[1]);
         return 0;
     }
-    if (verb == "run") {
-        std::size_t first = 2;
-        // As the device's root, as dpkg runs: a package manager run by hand owns what it unpacks to
-        // root, as on the phone. It is still confined to the device, with no capability.
-        auto identity = device::Identity::Caller;
-        if (first < words.size() && words[first] == "--as-root") {
-            identity = device::Identity::DeviceRoot;
-            setenv("PATH", device::dpkgPath().c_str(), 1);
-            ++first;
-        }
-        if (first < words.size() && words[first] == "--") {
-            ++first;
-        } else if (first < words.size() && isOption(words[first])) {
-            throw Usage("unknown option " + words[first] + " (a command that starts with - goes after --)");
-        }
-        if (first >= words.size()) {
-            throw Usage("missing command to run in the device");
-        }
-        const fs::path root = device::open(words[1]);
-        return device::run(root, {words.begin() + static_cast<long>(first), words.end()}, identity);
+    // run: as the device's root, as dpkg runs, with --as-root: a package manager run by hand owns
+    // what it unpacks to root, as on the phone. It is still confined to the device, with no capability.
+    const Words sorted = sortWords(rest, {{"--as-root"}, {}, 1});
+    auto identity = device::Identity::Caller;
+    if (among(sorted.options, "--as-root")) {
+        identity = device::Identity::DeviceRoot;
+        setenv("PATH", device::dpkgPath().c_str(), 1);
     }
-    return test(words[1], {words.begin() + 2, words.end()}, device::Kind{});
+    if (sorted.command.empty()) {
+        throw Usage("missing command to run in the device");
+    }
+    const fs::path root = device::open(sorted.operands[0]);
+    return device::run(root, sorted.command, identity);
 }
 
 } // namespace

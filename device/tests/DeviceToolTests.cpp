@@ -246,17 +246,22 @@ TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
     // An option where a root, a program or a value belongs is a mistake, not a name: nothing is
     // made under it.
     const std::vector<std::pair<std::vector<std::string>, std::string>> misplaced = {
-        {{"create", "--model"}, "missing device root before --model"},
-        {{"create", "--ios", "8.4"}, "missing device root before --ios"},
-        {{"install", "--help"}, "missing device root before --help"},
+        {{"create", "--model"}, "--model needs a value"},
+        {{"create", "--ios", "8.4"}, "missing device root"},
+        {{"install", "--help"}, "unknown option --help"},
         {{"run", "--", "true"}, "missing device root before --"},
-        {{"remove", "-x", "com.example.x"}, "missing device root before -x"},
+        {{"run", "--as-root", "--", "true"}, "missing device root before --"},
+        {{"remove", "-x", "com.example.x"}, "unknown option -x"},
         {{"test", "--gtest_list_tests"}, "missing test program before --gtest_list_tests"},
         {{"create", (scratch_ / "new").string(), "--model", "--ios", "8.4"}, "--model needs a value"},
+        {{"create", "--ios", "8.4", (scratch_ / "new").string(), "--model"}, "--model needs a value"},
+        {{"create", (scratch_ / "new").string(), "--ios", "8.4", "second-root"},
+         "create takes one device root"},
         {{"install", root.string(), "--frobnicate"}, "unknown option --frobnicate"},
         {{"run", root.string(), "--frobnicate"},
          "unknown option --frobnicate (a command that starts with - goes after --)"},
-        {{"remove", root.string(), "--purge"}, "remove takes a device root and one package name"},
+        {{"remove", root.string(), "--purge"}, "unknown option --purge"},
+        {{"remove", root.string()}, "remove takes a device root and one package name"},
     };
     for (const auto& [words, message] : misplaced) {
         std::vector<std::string> command = {"sh", "-c", "cd \"$0\" && exec \"$@\"", scratch_.string(), kTool};
@@ -822,6 +827,38 @@ TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
     const std::string none = slurp(old / "private/var/mobile/Library/Accounts/Accounts.plist");
     EXPECT_EQ(none.find("com.apple.account.IMAP"), std::string::npos) << none;
     EXPECT_EQ(none.find("com.apple.twitter"), std::string::npos) << none;
+}
+
+// Options go before or after the device root, for every verb alike; a command's own words are its own.
+TEST_F(DeviceTool, OptionsGoBeforeOrAfterTheRoot) {
+    const fs::path pad = scratch_ / "pad";
+    auto made = runProcess({kTool, "create", "--arch", "arm64", "--model", "iPad4,1", pad.string(), "--ios",
+                            "7.0", "--no-mail-account"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(factsOf(pad / "System/Library/CoreServices/DeviceFacts.plist").find("ProductType iPad4,1\n"),
+              std::string::npos);
+    EXPECT_NE(factsOf(pad / "System/Library/CoreServices/SystemVersion.plist").find("ProductVersion 7.0\n"),
+              std::string::npos);
+    const std::string status = slurp(pad / "private/var/lib/dpkg/status");
+    EXPECT_NE(status.find("Architecture: iphoneos-arm\n"), std::string::npos) << status;
+    EXPECT_EQ(
+        slurp(pad / "private/var/mobile/Library/Accounts/Accounts.plist").find("com.apple.account.IMAP"),
+        std::string::npos);
+
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"run", "--as-root", pad, "--", "id", "-u"}, {"run", pad, "--as-root", "--", "id", "-u"}}) {
+        std::vector<std::string> command = {kTool};
+        command.insert(command.end(), words.begin(), words.end());
+        auto asRoot = runProcess(command);
+        EXPECT_EQ(asRoot.out, "0\n") << words[1] << " " << asRoot.err;
+    }
+    // Past the root, the first word that is no option of the tool's begins the command, which keeps
+    // the words after it, options of the tool's among them.
+    auto own = runProcess({kTool, "run", pad, "sh", "-c", "id -u; echo \"$@\"", "sh", "--as-root"});
+    EXPECT_EQ(own.out, std::to_string(getuid()) + "\n--as-root\n") << own.err;
+    auto before = runProcess({kTool, "install", "--force", pad});
+    EXPECT_EQ(before.status, 2);
+    EXPECT_NE(before.err.find("glintmere-device: unknown option --force\n"), std::string::npos) << before.err;
 }
 
 TEST_F(DeviceTool, AnUnknownKindIsRefusedNamingTheKnownOnes) {

@@ -36,6 +36,7 @@ inline constexpr double iOS7_0 = 847.20;
 inline constexpr double iOS8_0 = 1140.10;
 inline constexpr double iOS8_3 = 1144.17;
 inline constexpr double iOS9_0 = 1240.10;
+inline constexpr double iOS13_0 = 1665.15;
 inline constexpr double iOS14_0 = 1751.108;
 } // namespace release
 

@@ -131,6 +131,8 @@ Composer* composeViewControllerForServiceType(Class, NS::String* service) {
     }
     auto composer = objc::adopt(Composer::alloc()->init());
     objc::setIvar(composer, ComposeViewController::_serviceType, objc::Ptr(service)->copy().as<NS::String>());
+    // The sheet comes in over the app, dimming it: the app stays on screen under the card.
+    composer->setModalPresentationStyle(UI::ModalPresentationCustom);
     return composer->retain()->autorelease();
 }
 

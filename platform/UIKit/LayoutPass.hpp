@@ -32,7 +32,8 @@ GLINTMERE_EXPORT const std::vector<View*>& windowsToLayOut();
 
 struct LayoutPassOptions {
     // Looking for views that constraints leave loose costs a few solves per view: a picture or a
-    // dump of the screen asks for it, an ordinary pass does not.
+    // dump of the screen asks for it when the developer does (see snapshotScene), an ordinary pass
+    // never.
     bool findAmbiguity = false;
     // Whether problems are written to standard error (each one once per process), as UIKit does.
     bool report = true;

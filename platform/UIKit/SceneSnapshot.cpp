@@ -6,6 +6,8 @@
 #include "UIKit/UIView.hpp"
 
 #include <cmath>
+#include <cstdlib>
+#include <string_view>
 
 namespace UI {
 namespace {
@@ -25,6 +27,11 @@ draw::Node take(View* view, int depth) {
     return node;
 }
 
+bool looseViewsAreReported() {
+    const char* asked = std::getenv(kReportLooseViews);
+    return asked != nullptr && *asked != '\0' && std::string_view(asked) != "0";
+}
+
 } // namespace
 
 draw::Color sceneColor(const CGColor& c) { return draw::Color{c.red, c.green, c.blue, c.alpha}; }
@@ -33,9 +40,10 @@ draw::Node snapshotScene(View* root) {
     if (root == nullptr) {
         return {};
     }
-    if (!ambiguityIsChecked(root) || treeNeedsLayout(root)) {
+    const bool reportLoose = looseViewsAreReported();
+    if ((reportLoose && !ambiguityIsChecked(root)) || treeNeedsLayout(root)) {
         LayoutPassOptions options;
-        options.findAmbiguity = true;
+        options.findAmbiguity = reportLoose;
         layoutViewTree(root, options);
     }
     return take(root, 0);

@@ -1,7 +1,9 @@
 #include "UIKit/UIViewController.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
+#include "UIKit/UIDevice.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIScreen.hpp"
@@ -62,8 +64,7 @@ void presentViewControllerAnimatedCompletion(ViewController* self, ViewControlle
         controller->presentingViewController() != nullptr) {
         return;
     }
-    // A custom presentation leaves the presenter on screen, under it.
-    const bool covers = controller->modalPresentationStyle() != ModalPresentationCustom;
+    const bool covers = presentationRemovesPresenter(controller->modalPresentationStyle(), CF::deviceFacts());
     if (covers) {
         presenter->viewWillDisappear(animated);
     }
@@ -90,7 +91,7 @@ void dismissViewControllerAnimatedCompletion(ViewController* self, bool animated
         runCompletion(completion);
         return;
     }
-    const bool covered = presented->modalPresentationStyle() != ModalPresentationCustom;
+    const bool covered = presentationRemovesPresenter(presented->modalPresentationStyle(), CF::deviceFacts());
     presented->viewWillDisappear(animated);
     if (covered) {
         presenter->viewWillAppear(animated);
@@ -188,6 +189,28 @@ GLINTMERE_REGISTER_CLASSES {
 }
 
 } // namespace
+
+bool presentationRemovesPresenter(long style, const CF::DeviceFacts& device) {
+    const bool pad = device.idiom == UIUserInterfaceIdiomPad;
+    switch (style) {
+    case ModalPresentationCustom:
+    case ModalPresentationOverFullScreen:
+    case ModalPresentationOverCurrentContext:
+        // Shown over the presenter's content, which stays under it.
+        return false;
+    case ModalPresentationPageSheet:
+    case ModalPresentationFormSheet:
+        // A sheet over the dimmed presenter on a pad, and from 13.0 a card over it on a phone too;
+        // before that, on a phone, it fills the screen.
+        return !pad && device.coreFoundationVersion < CF::release::iOS13_0;
+    case ModalPresentationPopover:
+        // Beside what it points at on a pad; full screen on a phone.
+        return !pad;
+    default:
+        // Full screen, or in place of the presenter's context.
+        return true;
+    }
+}
 
 ViewController* controllerOfView(const View* view) {
     auto found = owners().find(view);

@@ -3,6 +3,10 @@
 
 #include "Foundation/NSObject.hpp"
 
+namespace CF {
+struct DeviceFacts;
+} // namespace CF
+
 namespace NS {
 class Block;
 class String;
@@ -14,12 +18,23 @@ class View;
 class NavigationItem;
 class NavigationController;
 
-// UIModalPresentationStyle, as far as presentations here differ: a full-screen one takes the
-// presenter off the screen; a custom one (an alert's) shows over it, the presenter staying.
+// UIModalPresentationStyle. Whether the presenter leaves the screen depends on it (see
+// presentationRemovesPresenter): a full-screen presentation takes it off; a custom one (an alert's,
+// the share sheet's) shows over it, the presenter staying; a sheet does either, by device.
 enum ModalPresentationStyle : long {
     ModalPresentationFullScreen = 0,
+    ModalPresentationPageSheet = 1,
+    ModalPresentationFormSheet = 2,
+    ModalPresentationCurrentContext = 3,
     ModalPresentationCustom = 4,
+    ModalPresentationOverFullScreen = 5,
+    ModalPresentationOverCurrentContext = 6,
+    ModalPresentationPopover = 7,
 };
+
+// Whether presenting in `style` on `device` takes the presenter's view off the screen, so that the
+// presenter is told it disappears (and, on dismissal, that it appears again).
+GLINTMERE_EXPORT bool presentationRemovesPresenter(long style, const CF::DeviceFacts& device);
 
 class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "UIViewController"> {
   public:
@@ -49,8 +64,8 @@ class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "
     OBJC_MESSAGE(setNavigationController, "setNavigationController:", void(NavigationController*))
 
     // Shows `controller` over this one's screen: this one (and what it holds) is told it will
-    // disappear (unless `controller` is presented in the custom style, over it), the presented one
-    // that it will appear; then `completion` (a void() block, or nil) runs. Nothing happens while this one
+    // disappear (where `controller`'s style takes it off the screen), the presented one that it will
+    // appear; then `completion` (a void() block, or nil) runs. Nothing happens while this one
     // already presents another.
     OBJC_MESSAGE_NAMED(presentViewController, presentViewControllerAnimatedCompletion_,
                        "presentViewController:animated:completion:", void(ViewController*, bool, NS::Block*))

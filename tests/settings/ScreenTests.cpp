@@ -90,6 +90,23 @@ TEST(SettingsScreen, AScreenshotShowsTheStatusBarTheNavigationBarAndTheGroupedTa
     EXPECT_LT(shareNear(*picture, 0, 64, 320, 504, 0x007aff, kTolerance), 0.0001);
 }
 
+// Scrolled to its foot, the pane shows a picture that its constraints leave loose in y: said only
+// when a developer asks, as UIKit says nothing of an ambiguous layout unless asked.
+TEST(SettingsScreen, ALooseViewIsReportedOnlyWhenAsked) {
+    const std::vector<std::string> words = {"views", "Glintmere", "--scroll", "bottom"};
+    auto quiet = settings(words);
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("Ambiguous layout"), std::string::npos) << quiet.err;
+    std::vector<std::string> argv = {kSettings};
+    argv.insert(argv.end(), words.begin(), words.end());
+    auto asked = runProcess(argv, "", {{"GLINTMERE_LAYOUT_AMBIGUITY", "1"}});
+    ASSERT_EQ(asked.status, 0) << asked.err;
+    EXPECT_NE(asked.err.find("Ambiguous layout: UIImageView:"), std::string::npos) << asked.err;
+    // The header's random line may differ between two runs; nothing else does.
+    EXPECT_EQ(lines(asked.out).size(), lines(quiet.out).size())
+        << "asking changes what is said, not the screen";
+}
+
 TEST(SettingsScreen, TheMailComposerATapPresentsCoversThePane) {
     auto taken =
         runProcess({kSettings, "script"}, "tap \"Contact Support\"\nscreenshot /tmp/screen/mail.png\n");
@@ -158,6 +175,27 @@ TEST(SettingsScreen, TheShareSheetIsACardWithTheServiceTheTextCancelAndPostOverT
     ASSERT_TRUE(after.has_value());
     EXPECT_GT(shareNear(*after, 0, 0, 320, 64, 0x243747, kTolerance), 0.8);
     EXPECT_EQ(shareNear(*after, card[0], card[1], card[2], card[3], 0xf7f7f7, 2), 0);
+}
+
+// The sheet comes in over the pane, which stays on screen under it: the pane keeps its look (its
+// slate bar, light status bar), dimmed, as it had before the button was tapped.
+TEST(SettingsScreen, BehindTheShareSheetThePaneKeepsItsDarkBarDimmed) {
+    if (testing_support::systemMajorVersion() >= 11) {
+        GTEST_SKIP() << "from iOS 11 the system has no Twitter to share with";
+    }
+    auto shown = runProcess({kSettings, "script"}, "open Glintmere\ntap-bar right\n"
+                                                   "screenshot /tmp/screen/share-behind.png\nviews\n");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("\nstatusBarStyle = 1\n"), std::string::npos)
+        << "the pane's light status bar stays: " << shown.out;
+    const auto picture = testing_support::readPng("/tmp/screen/share-behind.png");
+    ASSERT_TRUE(picture.has_value());
+    // Between the top of the screen and the card, the pane's slate bar under the sheet's dimming
+    // (0x243747 at 60%), not the system's light bar (0xf7f7f7 at 60%), which only the bar's light
+    // buttons and logo come near.
+    EXPECT_GT(shareNear(*picture, 0, 0, 320, 48, 0x16212b, kTolerance), 0.75);
+    EXPECT_LT(shareNear(*picture, 0, 0, 320, 48, 0x949494, 12), 0.2);
+    EXPECT_GT(shareNear(*picture, 140, 4, 40, 12, 0xffffff, kTolerance), 0.05) << "the time, light";
 }
 
 TEST(SettingsScreen, TheMakersPaneShowsEachPortraitShadowedWithThePersonsLinesBesideIt) {

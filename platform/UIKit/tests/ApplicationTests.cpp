@@ -1,3 +1,4 @@
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
@@ -6,6 +7,7 @@
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIDevice.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UISwitch.hpp"
 #include "UIKit/UITableView.hpp"
@@ -224,6 +226,55 @@ TEST_F(Presentation, AnAlertShowsOverThePaneWhichStaysOnScreenUnderIt) {
     pane->presentViewController(custom, false, nullptr);
     EXPECT_EQ(journal, (std::vector<std::string>{"custom viewWillAppear:", "custom viewDidAppear:"}))
         << "what is presented is told, whatever its style";
+}
+
+// As UIKit does on a phone before 13.0 (the test's device): the presentations that cover the screen
+// take the pane off it, those over its content leave it under them; a sheet or a popover is full
+// screen there, and shown over the pane on a pad.
+TEST_F(Presentation, ThePresenterIsToldItLeavesOnlyWhereThePresentationsStyleTakesItOff) {
+    UI::ViewController* pane = controller("pane");
+    auto nav = objc::adopt(UI::NavigationController::alloc()->initWithRootViewController(pane));
+    nav->viewWillAppear(false);
+    nav->viewDidAppear(false);
+    const std::vector<std::string> covered = {
+        "pane viewWillDisappear:", "shown viewWillAppear:",    "pane viewDidDisappear:",
+        "shown viewDidAppear:",    "shown viewWillDisappear:", "pane viewWillAppear:",
+        "shown viewDidDisappear:", "pane viewDidAppear:"};
+    const std::vector<std::string> over = {"shown viewWillAppear:", "shown viewDidAppear:",
+                                           "shown viewWillDisappear:", "shown viewDidDisappear:"};
+    const std::vector<std::pair<long, bool>> styles = {
+        {UI::ModalPresentationFullScreen, true},      {UI::ModalPresentationCurrentContext, true},
+        {UI::ModalPresentationPageSheet, true},       {UI::ModalPresentationFormSheet, true},
+        {UI::ModalPresentationPopover, true},         {UI::ModalPresentationCustom, false},
+        {UI::ModalPresentationOverFullScreen, false}, {UI::ModalPresentationOverCurrentContext, false}};
+    for (const auto& [style, takesOff] : styles) {
+        journal.clear();
+        UI::ViewController* shown = controller("shown");
+        shown->setModalPresentationStyle(style);
+        pane->presentViewController(shown, true, nullptr);
+        EXPECT_EQ(nav->presentedViewController(), shown) << style;
+        shown->dismissViewController(true, nullptr);
+        EXPECT_EQ(journal, takesOff ? covered : over) << "style " << style;
+    }
+
+    CF::DeviceFacts pad;
+    pad.productType = "iPad4,1";
+    pad.deviceClass = "iPad";
+    pad.idiom = UI::UIUserInterfaceIdiomPad;
+    for (long style :
+         {UI::ModalPresentationPageSheet, UI::ModalPresentationFormSheet, UI::ModalPresentationPopover,
+          UI::ModalPresentationCustom, UI::ModalPresentationOverCurrentContext}) {
+        EXPECT_FALSE(UI::presentationRemovesPresenter(style, pad)) << "on a pad, style " << style;
+    }
+    EXPECT_TRUE(UI::presentationRemovesPresenter(UI::ModalPresentationFullScreen, pad));
+    EXPECT_TRUE(UI::presentationRemovesPresenter(UI::ModalPresentationCurrentContext, pad));
+    // From 13.0 a phone shows a sheet as a card over the presenter; a popover still fills its screen.
+    CF::DeviceFacts phone13;
+    phone13.coreFoundationVersion = CF::release::iOS13_0;
+    EXPECT_FALSE(UI::presentationRemovesPresenter(UI::ModalPresentationFormSheet, phone13));
+    EXPECT_FALSE(UI::presentationRemovesPresenter(UI::ModalPresentationPageSheet, phone13));
+    EXPECT_TRUE(UI::presentationRemovesPresenter(UI::ModalPresentationPopover, phone13));
+    EXPECT_TRUE(UI::presentationRemovesPresenter(UI::ModalPresentationFullScreen, phone13));
 }
 
 // ---- Appearance proxies --------------------------------------------------------------------

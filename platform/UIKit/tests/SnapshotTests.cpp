@@ -300,3 +300,36 @@ TEST(Snapshots, AnAlertDimsTheScreenAndShowsItsBoxInTheMiddle) {
 }
 
 } // namespace
+
+// A developer asks for views that constraints leave loose; in ordinary use a picture says nothing
+// of them, as UIKit says nothing.
+TEST(Snapshots, LooseViewsAreReportedOnlyWhenTheEnvironmentAsks) {
+    NS::AutoreleaseScope pool;
+    unsetenv(UI::kReportLooseViews);
+    auto window = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 320, 200)));
+    auto loose = View::alloc()->initWithFrame(CGRectMake(10, 20, 30, 40))->autorelease();
+    loose->setTranslatesAutoresizingMaskIntoConstraints(false);
+    window->addSubview(loose);
+    loose->addConstraint(NS::LayoutConstraint::constraintWithItem(loose, NS::LayoutAttributeWidth,
+                                                                  NS::LayoutRelationEqual, nullptr,
+                                                                  NS::LayoutAttributeNotAnAttribute, 1, 30));
+
+    ::testing::internal::CaptureStderr();
+    std::string dump = draw::describe(UI::snapshotScene(window.get()));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(dump.find("<UIView: frame = (10 20; 30 40)"), std::string::npos) << dump;
+
+    setenv(UI::kReportLooseViews, "0", 1);
+    ::testing::internal::CaptureStderr();
+    UI::snapshotScene(window.get());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "0 asks for nothing";
+
+    setenv(UI::kReportLooseViews, "1", 1);
+    ::testing::internal::CaptureStderr();
+    dump = draw::describe(UI::snapshotScene(window.get()));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    unsetenv(UI::kReportLooseViews);
+    EXPECT_NE(said.find("Ambiguous layout: UIView:"), std::string::npos) << said;
+    EXPECT_NE(said.find("has no constraint that fixes its x, y, height"), std::string::npos) << said;
+    EXPECT_NE(dump.find("<UIView: frame = (10 20; 30 40)"), std::string::npos) << "it keeps its frame";
+}
