@@ -512,6 +512,13 @@ class MachOReader {
             throw Failure{"asks for " + std::to_string(zeroFill) +
                           " bytes of zero-filled memory, more than a library of its size may"};
         }
+        // Exports are offsets from the header, which the segment holding the file's start maps.
+        const auto header = std::find_if(segments_.begin(), segments_.end(), [](const Segment& s) {
+            return s.mapped && s.fileoff == 0 && s.filesize != 0;
+        });
+        if (header == segments_.end()) {
+            throw Failure{"has no segment that maps its Mach-O header"};
+        }
         const std::uint64_t size = (high - low + 0x3fff) & ~0x3fffull;
         void* base = mapNamed(size);
         if (base == MAP_FAILED) {
@@ -520,14 +527,6 @@ class MachOReader {
         image.mapping_ = base;
         image.base_ = reinterpret_cast<std::uint64_t>(base) - low;
         image.size_ = size;
-        const auto header = std::find_if(segments_.begin(), segments_.end(), [](const Segment& s) {
-            return s.mapped && s.fileoff == 0 && s.filesize != 0;
-        });
-        if (header == segments_.end()) {
-            munmap(base, size);
-            image.mapping_ = nullptr;
-            throw Failure{"has no segment that maps its Mach-O header"};
-        }
         image.header_ = image.base_ + header->vmaddr;
         keepZeroFillAnonymous(image, low);
         for (const auto& s : segments_) {

@@ -344,6 +344,14 @@ TEST(HostileImage, RefusesSegmentsAndCommandsThatDoNotFit) {
              t.alter = [](Segments& s) { s[1].sections = {{"__data", kTextSize + 0x3ff8, 16, 0}}; };
          },
          "has a section outside its segment"},
+        {"headless.dylib",
+         [](TinyImage& t) {
+             t.alter = [](Segments& s) {
+                 s[0].fileoff = 0x1000;
+                 s[0].filesize = kTextSize - 0x1000;
+             };
+         },
+         "has no segment that maps its Mach-O header"},
         {"short-info.dylib", [](TinyImage& t) { t.dyldInfoSize = 16; }, "has a malformed load command"},
         {"fixup-outside.dylib", [](TinyImage& t) { t.rebase = rebaseAt(1, 0x4000) + "\x51"; },
          "has a fix-up outside its segment __DATA"},
