@@ -35,7 +35,10 @@ namespace release {
 inline constexpr double iOS7_0 = 847.20;
 inline constexpr double iOS8_0 = 1140.10;
 inline constexpr double iOS8_3 = 1144.17;
+inline constexpr double iOS8_4 = 1145.15;
 inline constexpr double iOS9_0 = 1240.10;
+inline constexpr double iOS10_0 = 1348.00;
+inline constexpr double iOS12_0 = 1556.00;
 inline constexpr double iOS13_0 = 1665.15;
 inline constexpr double iOS14_0 = 1751.108;
 } // namespace release

@@ -1,6 +1,7 @@
 #include "dyld/Dyld.hpp"
 #include "dyld/PerThread.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/RegularFile.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Cpu.hpp"
@@ -10,6 +11,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 // The leak checker's, when the process has one: an image's data holds the only pointers to objects it
 // keeps for good, as a library's globals do, and the checker reads only what it knows is memory.
@@ -31,7 +34,33 @@ std::map<std::string, std::unique_ptr<MachOImage>>& images() {
     return *table;
 }
 
+// The same, in the order they were loaded: the order in which a weak lookup searches them.
+std::vector<const MachOImage*>& loadOrder() {
+    static auto* const order = new std::vector<const MachOImage*>();
+    return *order;
+}
+
+// resolveImport, called with the images' lock held.
+std::optional<std::uint64_t> resolve(const Import& import) {
+    if (auto host = bindingFor(import.symbol)) {
+        return host;
+    }
+    if (import.anyImage) {
+        for (const MachOImage* image : loadOrder()) {
+            if (auto address = image->symbol(import.symbol)) {
+                return address;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<std::uint64_t> resolveImport(const Import& import) {
+    std::lock_guard<std::mutex> hold(imagesLock());
+    return resolve(import);
+}
 
 const MachOImage* loadedImage(const std::string& path) {
     std::lock_guard<std::mutex> hold(imagesLock());
@@ -57,8 +86,9 @@ const MachOImage* load(const std::string& path, std::string& error) {
     if (auto it = images().find(path); it != images().end()) {
         return it->second.get();
     }
-    auto image = MachOImage::load(
-        path, [](const Import& import) { return bindingFor(import.symbol); }, error);
+    // The rules of the device's own system, its kernel's check of the signature first.
+    const LoadRules rules{CF::deviceFacts().coreFoundationVersion, true};
+    auto image = MachOImage::load(path, resolve, rules, error);
     if (!image) {
         return nullptr;
     }
@@ -75,6 +105,7 @@ const MachOImage* load(const std::string& path, std::string& error) {
     }
     const MachOImage* loaded = image.get();
     images().emplace(path, std::move(image));
+    loadOrder().push_back(loaded);
     hold.unlock();
     Cpu::addCode(reinterpret_cast<std::uint64_t>(loaded->mapping()), loaded->size());
     if (__lsan_register_root_region != nullptr) {

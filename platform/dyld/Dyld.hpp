@@ -3,6 +3,8 @@
 
 #include "dyld/MachOImage.hpp"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace dyld {
@@ -15,6 +17,11 @@ GLINTMERE_EXPORT bool isMachO(const std::string& path);
 // having run nothing of it. Images stay loaded for the life of the process; loading one twice gives
 // the first.
 GLINTMERE_EXPORT const MachOImage* load(const std::string& path, std::string& error);
+
+// The host address an import binds to, as load() binds it: the host's implementation of the platform,
+// which stands for the libraries a process loads before any image; for a weak lookup, failing that,
+// the export of the first image loaded that has one. Nullopt when nothing provides it.
+GLINTMERE_EXPORT std::optional<std::uint64_t> resolveImport(const Import& import);
 
 // The image loaded from `path`, or null when none was.
 GLINTMERE_EXPORT const MachOImage* loadedImage(const std::string& path);

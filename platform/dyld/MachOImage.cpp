@@ -1,6 +1,8 @@
 #include "dyld/MachOImage.hpp"
 
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/RegularFile.hpp"
+#include "dyld/CodeSigning.hpp"
 #include "dyld/MachO.hpp"
 
 #include <sys/mman.h>
@@ -41,7 +43,7 @@ struct Segment {
     std::string name;
     std::uint64_t vmaddr, vmsize, fileoff, filesize;
     std::uint32_t initprot;
-    bool mapped; // false for __PAGEZERO and empty segments, which keep their place in the numbering
+    bool mapped; // false for __PAGEZERO and empty segments
 };
 
 struct Section {
@@ -135,6 +137,61 @@ std::string shown(std::string_view name) {
     return name.size() > kLongest ? out + "..." : out;
 }
 
+std::string hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The tables as dyld's messages name them.
+const char* tableName(Fixup::Kind kind) {
+    switch (kind) {
+    case Fixup::Kind::Rebase:
+        return "rebase table";
+    case Fixup::Kind::Bind:
+        return "bind table";
+    case Fixup::Kind::LazyBind:
+        return "lazy bind table";
+    case Fixup::Kind::WeakBind:
+        return "weak bind table";
+    }
+    return "";
+}
+
+const char* bindOpcodeName(std::uint8_t opcode) {
+    static const char* const names[] = {"BIND_OPCODE_DONE",
+                                        "BIND_OPCODE_SET_DYLIB_ORDINAL_IMM",
+                                        "BIND_OPCODE_SET_DYLIB_ORDINAL_ULEB",
+                                        "BIND_OPCODE_SET_DYLIB_SPECIAL_IMM",
+                                        "BIND_OPCODE_SET_SYMBOL_TRAILING_FLAGS_IMM",
+                                        "BIND_OPCODE_SET_TYPE_IMM",
+                                        "BIND_OPCODE_SET_ADDEND_SLEB",
+                                        "BIND_OPCODE_SET_SEGMENT_AND_OFFSET_ULEB",
+                                        "BIND_OPCODE_ADD_ADDR_ULEB",
+                                        "BIND_OPCODE_DO_BIND",
+                                        "BIND_OPCODE_DO_BIND_ADD_ADDR_ULEB",
+                                        "BIND_OPCODE_DO_BIND_ADD_ADDR_IMM_SCALED",
+                                        "BIND_OPCODE_DO_BIND_ULEB_TIMES_SKIPPING_ULEB"};
+    const std::size_t index = opcode >> 4;
+    return index < std::size(names) ? names[index] : "an unknown opcode";
+}
+
+// Whether dyld takes the bind opcode `opcode` in a table of `kind`: a lazy binding only sets where it
+// goes and what it binds, then binds; a weak binding names no library.
+bool allowedIn(Fixup::Kind kind, std::uint8_t opcode) {
+    switch (kind) {
+    case Fixup::Kind::LazyBind:
+        return opcode == BindDone || opcode == BindSetDylibOrdinalImm || opcode == BindSetDylibOrdinalUleb ||
+               opcode == BindSetDylibSpecialImm || opcode == BindSetSymbolTrailingFlagsImm ||
+               opcode == BindSetSegmentAndOffsetUleb || opcode == BindDoBind;
+    case Fixup::Kind::WeakBind:
+        return opcode != BindSetDylibOrdinalImm && opcode != BindSetDylibOrdinalUleb &&
+               opcode != BindSetDylibSpecialImm;
+    default:
+        return true;
+    }
+}
+
 std::string leafName(const std::string& installName) {
     std::string leaf = installName.substr(installName.rfind('/') + 1);
     // "libSystem.B.dylib" is "libSystem" to the tools that list binds.
@@ -149,25 +206,32 @@ std::string leafName(const std::string& installName) {
 // Reads the file, checks it and fills an image; every fault is a Failure naming what is wrong.
 class MachOReader {
   public:
-    MachOReader(const std::string& path, const MachOImage::Resolver& resolve)
-        : path_(path), resolve_(resolve) {}
+    MachOReader(const std::string& path, const MachOImage::Resolver& resolve, const LoadRules& rules)
+        : path_(path), resolve_(resolve), rules_(rules) {}
 
     std::unique_ptr<MachOImage> read() {
         readFile();
         readLoadCommands();
+        // As the kernel does before it maps a byte of the file for execution.
+        if (rules_.signatureChecked) {
+            if (auto refusal = codeSignatureRefusal(file_, signature_, rules_.system)) {
+                throw Failure{*refusal};
+            }
+        }
         auto image = std::unique_ptr<MachOImage>(new MachOImage());
         image->path_ = path_;
         image->dependencies_ = dependencies_;
         map(*image);
         image_ = image.get();
         if (info_.present) {
+            // Before the binds: a weak lookup may find the image's own definition.
+            image->exports_.assign(
+                file_.begin() + static_cast<std::ptrdiff_t>(info_.exports.offset),
+                file_.begin() + static_cast<std::ptrdiff_t>(info_.exports.offset + info_.exports.size));
             rebase(info_.rebase);
             bind(info_.bind, Fixup::Kind::Bind);
             bind(info_.lazyBind, Fixup::Kind::LazyBind);
             bind(info_.weakBind, Fixup::Kind::WeakBind);
-            image->exports_.assign(
-                file_.begin() + static_cast<std::ptrdiff_t>(info_.exports.offset),
-                file_.begin() + static_cast<std::ptrdiff_t>(info_.exports.offset + info_.exports.size));
         }
         findInitializers();
         return image;
@@ -294,11 +358,14 @@ class MachOReader {
                 throw Failure{"is encrypted"};
             }
             break;
+        case CodeSignature:
+            need(cmdsize, 16);
+            signature_ = {true, at<std::uint32_t>(offset + 8), at<std::uint32_t>(offset + 12)};
+            break;
         case Symtab:
         case Dysymtab:
         case IdDylib:
         case Uuid:
-        case CodeSignature:
         case Rpath:
         case VersionMinIphoneos:
         case FunctionStarts:
@@ -341,9 +408,13 @@ class MachOReader {
             throw Failure{"has more segments than any library the loader takes"};
         }
         const std::string name = fixedName(c.segname);
-        // Fix-ups number segments in load-command order, unmapped ones included.
         const bool mapped = name != "__PAGEZERO" && c.vmsize != 0;
         segments_.push_back({name, c.vmaddr, c.vmsize, c.fileoff, c.filesize, c.initprot, mapped});
+        // Fix-ups number segments in load-command order, as dyld does: those of no size have no number,
+        // __PAGEZERO has one.
+        if (c.vmsize != 0) {
+            numbered_.push_back(segments_.size() - 1);
+        }
         if (!mapped) {
             return;
         }
@@ -441,6 +512,13 @@ class MachOReader {
             throw Failure{"asks for " + std::to_string(zeroFill) +
                           " bytes of zero-filled memory, more than a library of its size may"};
         }
+        // Exports are offsets from the header, which the segment holding the file's start maps.
+        const auto header = std::find_if(segments_.begin(), segments_.end(), [](const Segment& s) {
+            return s.mapped && s.fileoff == 0 && s.filesize != 0;
+        });
+        if (header == segments_.end()) {
+            throw Failure{"has no segment that maps its Mach-O header"};
+        }
         const std::uint64_t size = (high - low + 0x3fff) & ~0x3fffull;
         void* base = mapNamed(size);
         if (base == MAP_FAILED) {
@@ -449,6 +527,7 @@ class MachOReader {
         image.mapping_ = base;
         image.base_ = reinterpret_cast<std::uint64_t>(base) - low;
         image.size_ = size;
+        image.header_ = image.base_ + header->vmaddr;
         keepZeroFillAnonymous(image, low);
         for (const auto& s : segments_) {
             if (!s.mapped) {
@@ -466,10 +545,15 @@ class MachOReader {
         }
     }
 
-    std::uint64_t& slot(std::size_t segment, std::uint64_t offset) {
-        if (segment >= segments_.size()) {
+    // The index in segments_ of the segment a fix-up numbers `number`.
+    std::size_t numbered(std::size_t number) const {
+        if (number >= numbered_.size()) {
             throw Failure{"has a fix-up in a segment it does not have"};
         }
+        return numbered_[number];
+    }
+
+    std::uint64_t& slot(std::size_t segment, std::uint64_t offset) {
         const auto& s = segments_[segment];
         if (!s.mapped || offset > s.vmsize || s.vmsize - offset < 8 || (offset & 7) != 0) {
             throw Failure{"has a fix-up outside its segment " + shown(s.name)};
@@ -504,47 +588,57 @@ class MachOReader {
         Cursor in(file_.data() + table.offset, table.size);
         std::size_t segment = SIZE_MAX;
         std::uint64_t offset = 0;
+        std::uint8_t type = 0;
+        std::uint8_t byte = 0;
         const std::uint64_t slide = image_->base_;
         auto doRebase = [&] {
+            if (type == 0) {
+                throw Failure{"has bad rebase type 0 in its rebase table (opcode " + hex(byte) +
+                              " before any REBASE_OPCODE_SET_TYPE_IMM)"};
+            }
+            if (segment == SIZE_MAX) {
+                throw Failure{"has a fix-up in a segment it does not have"};
+            }
             slot(segment, offset) += slide;
             note(Fixup::Kind::Rebase, segment, offset, nullptr, 0);
         };
         while (!in.atEnd()) {
-            const std::uint8_t byte = in.byte();
-            const std::uint8_t imm = byte & 0x0f;
-            switch (byte & 0xf0) {
-            case 0x00: // done
+            byte = in.byte();
+            const std::uint8_t imm = byte & kImmediateMask;
+            switch (byte & kOpcodeMask) {
+            case RebaseDone:
                 return;
-            case 0x10: // set type
-                if (imm != 1) {
+            case RebaseSetTypeImm:
+                if (imm != kRebaseTypePointer) {
                     throw Failure{"has a rebase of a kind other than a pointer"};
                 }
+                type = imm;
                 break;
-            case 0x20:
-                segment = imm;
+            case RebaseSetSegmentAndOffsetUleb:
+                segment = numbered(imm);
                 offset = in.uleb();
                 break;
-            case 0x30:
+            case RebaseAddAddrUleb:
                 offset += in.uleb();
                 break;
-            case 0x40:
+            case RebaseAddAddrImmScaled:
                 offset += imm * 8ull;
                 break;
-            case 0x50:
+            case RebaseDoRebaseImmTimes:
                 for (unsigned i = 0; i < imm; ++i, offset += 8) {
                     doRebase();
                 }
                 break;
-            case 0x60:
+            case RebaseDoRebaseUlebTimes:
                 for (std::uint64_t i = 0, n = in.uleb(); i < n; ++i, offset += 8) {
                     doRebase();
                 }
                 break;
-            case 0x70:
+            case RebaseDoRebaseAddAddrUleb:
                 doRebase();
                 offset += in.uleb() + 8;
                 break;
-            case 0x80: {
+            case RebaseDoRebaseUlebTimesSkippingUleb: {
                 const std::uint64_t count = in.uleb(), skip = in.uleb();
                 for (std::uint64_t i = 0; i < count; ++i, offset += skip + 8) {
                     doRebase();
@@ -563,9 +657,14 @@ class MachOReader {
         std::uint64_t offset = 0;
         std::int64_t ordinal = 0, addend = 0;
         Import import;
+        // A weak definition binds to the first loaded image's, wherever that is.
+        import.anyImage = kind == Fixup::Kind::WeakBind;
         bool nonWeakDefinition = false;
         std::optional<std::uint64_t> target;
         auto doBind = [&] {
+            if (segment == SIZE_MAX) {
+                throw Failure{"has a fix-up in a segment it does not have"};
+            }
             auto& pointer = slot(segment, offset);
             if (kind == Fixup::Kind::WeakBind) {
                 // A strong definition in this image stays as the rebase left it; others take the
@@ -579,6 +678,10 @@ class MachOReader {
             } else {
                 if (!target) {
                     target = resolve_(import);
+                    // The image itself comes last in the order of loading.
+                    if (!target && import.anyImage) {
+                        target = image_->symbol(import.symbol);
+                    }
                     if (!target && !import.weak) {
                         throw Failure{
                             "imports " + shown(import.symbol) + " from " +
@@ -592,66 +695,78 @@ class MachOReader {
         };
         auto setOrdinal = [&](std::int64_t value) {
             ordinal = value;
-            // Below 1: the image itself (0), the main program (-1), a flat (-2) or weak (-3) lookup.
-            if ((ordinal > 0 && static_cast<std::size_t>(ordinal) > libraries_.size()) || ordinal < -3) {
+            // Below 1: the image itself, the main program, a flat or a weak lookup.
+            if ((ordinal > 0 && static_cast<std::size_t>(ordinal) > libraries_.size()) ||
+                ordinal < kBindSpecialDylibWeakLookup) {
                 throw Failure{"binds from library number " + std::to_string(ordinal) +
                               ", which it does not load"};
             }
+            if (ordinal == kBindSpecialDylibWeakLookup && rules_.system < CF::release::iOS12_0) {
+                throw Failure{"binds through ordinal -3 (BIND_SPECIAL_DYLIB_WEAK_LOOKUP) in its " +
+                              std::string(tableName(kind)) + ", which dyld takes only from iOS 12"};
+            }
             import.library = ordinal > 0 ? libraries_[static_cast<std::size_t>(ordinal - 1)] : "";
+            import.anyImage = kind == Fixup::Kind::WeakBind || ordinal == kBindSpecialDylibWeakLookup;
             target.reset();
         };
         while (!in.atEnd()) {
             const std::uint8_t byte = in.byte();
-            const std::uint8_t imm = byte & 0x0f;
-            switch (byte & 0xf0) {
-            case 0x00: // done; lazy binds keep one entry per stretch
+            const std::uint8_t imm = byte & kImmediateMask;
+            const std::uint8_t opcode = byte & kOpcodeMask;
+            if (!allowedIn(kind, opcode)) {
+                throw Failure{std::string("has bad ") +
+                              (kind == Fixup::Kind::LazyBind ? "lazy bind opcode " : "weak bind opcode ") +
+                              hex(byte) + " (" + bindOpcodeName(opcode) + ") in its " + tableName(kind)};
+            }
+            switch (opcode) {
+            case BindDone: // lazy binds keep one entry per stretch
                 if (kind != Fixup::Kind::LazyBind) {
                     return;
                 }
                 break;
-            case 0x10:
+            case BindSetDylibOrdinalImm:
                 setOrdinal(imm);
                 break;
-            case 0x20:
+            case BindSetDylibOrdinalUleb:
                 setOrdinal(static_cast<std::int64_t>(in.uleb()));
                 break;
-            case 0x30:
-                setOrdinal(imm == 0 ? 0 : static_cast<std::int8_t>(0xf0 | imm));
+            case BindSetDylibSpecialImm:
+                setOrdinal(imm == 0 ? 0 : static_cast<std::int8_t>(kOpcodeMask | imm));
                 break;
-            case 0x40:
+            case BindSetSymbolTrailingFlagsImm:
                 import.symbol = in.cstring();
-                import.weak = (imm & 0x1) != 0;
-                nonWeakDefinition = (imm & 0x8) != 0;
+                import.weak = (imm & kBindSymbolWeakImport) != 0;
+                nonWeakDefinition = (imm & kBindSymbolNonWeakDefinition) != 0;
                 target.reset();
                 break;
-            case 0x50:
-                if (imm != 1) {
+            case BindSetTypeImm:
+                if (imm != kBindTypePointer) {
                     throw Failure{"has a bind of a kind other than a pointer"};
                 }
                 break;
-            case 0x60:
+            case BindSetAddendSleb:
                 addend = in.sleb();
                 break;
-            case 0x70:
-                segment = imm;
+            case BindSetSegmentAndOffsetUleb:
+                segment = numbered(imm);
                 offset = in.uleb();
                 break;
-            case 0x80:
+            case BindAddAddrUleb:
                 offset += in.uleb();
                 break;
-            case 0x90:
+            case BindDoBind:
                 doBind();
                 offset += 8;
                 break;
-            case 0xa0:
+            case BindDoBindAddAddrUleb:
                 doBind();
                 offset += in.uleb() + 8;
                 break;
-            case 0xb0:
+            case BindDoBindAddAddrImmScaled:
                 doBind();
                 offset += imm * 8ull + 8;
                 break;
-            case 0xc0: {
+            case BindDoBindUlebTimesSkippingUleb: {
                 const std::uint64_t count = in.uleb(), skip = in.uleb();
                 for (std::uint64_t i = 0; i < count; ++i, offset += skip + 8) {
                     doBind();
@@ -689,8 +804,11 @@ class MachOReader {
 
     const std::string& path_;
     const MachOImage::Resolver& resolve_;
+    const LoadRules& rules_;
     std::vector<std::uint8_t> file_;
+    SignatureRange signature_;
     std::vector<Segment> segments_;
+    std::vector<std::size_t> numbered_; // the segments fix-ups number, by their numbers
     std::vector<Section> sections_;
     std::vector<std::string> libraries_;
     std::vector<Dependency> dependencies_;
@@ -700,9 +818,9 @@ class MachOReader {
 };
 
 std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, const Resolver& resolve,
-                                             std::string& error) {
+                                             const LoadRules& rules, std::string& error) {
     try {
-        return MachOReader(path, resolve).read();
+        return MachOReader(path, resolve, rules).read();
     } catch (const Failure& failure) {
         error = path + ": " + failure.message;
         return nullptr;
@@ -733,11 +851,11 @@ std::optional<std::uint64_t> MachOImage::symbol(std::string_view name) const {
                 }
                 const std::uint64_t flags = in.uleb();
                 // Re-exports, resolvers, thread-local and absolute symbols are features the device build
-                // does not use; a regular symbol is an address in the image.
-                if ((flags & 0x1b) != 0) {
+                // does not use; a regular symbol is an offset from the image's Mach-O header.
+                if ((flags & (kExportKindMask | kExportReexport | kExportStubAndResolver)) != 0) {
                     return std::nullopt;
                 }
-                const std::uint64_t address = base_ + in.uleb();
+                const std::uint64_t address = header_ + in.uleb();
                 return contains(address) ? std::optional(address) : std::nullopt;
             }
             in.seek(children);
@@ -746,7 +864,11 @@ std::optional<std::uint64_t> MachOImage::symbol(std::string_view name) const {
             for (std::uint8_t i = 0; i < count && !followed; ++i) {
                 const std::string edge = in.cstring();
                 const std::uint64_t next = in.uleb();
+                // A child at offset 0 would be the root again: dyld reads it as the end of the search.
                 if (name.substr(matched).starts_with(edge) && !edge.empty()) {
+                    if (next == 0) {
+                        return std::nullopt;
+                    }
                     matched += edge.size();
                     in.seek(next);
                     followed = true;

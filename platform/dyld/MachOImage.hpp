@@ -18,6 +18,17 @@ struct Import {
     std::string library; // the install name, or "" for the image itself or a flat lookup
     std::string symbol;  // as the image names it, with its leading underscore
     bool weak = false;   // an absent definition binds to 0 instead of refusing the image
+    // Found in whichever loaded image defines it first (a weak lookup, or a weak definition's binding),
+    // not in one library.
+    bool anyImage = false;
+};
+
+// What the loader holds an image to: the rules of one system version's kernel and dyld.
+struct LoadRules {
+    double system; // the system's Core Foundation number (CF::release)
+    // The kernel's check of the code signature. Off only for images that stand for nothing a device
+    // runs: those that exercise the tables' reading alone.
+    bool signatureChecked;
 };
 
 // A library the image names (LC_LOAD_DYLIB and its kin).
@@ -43,20 +54,23 @@ class GLINTMERE_EXPORT MachOImage {
     // The host address an import is bound to; nullopt when nothing provides it.
     using Resolver = std::function<std::optional<std::uint64_t>(const Import&)>;
 
-    // Maps the image at `path` and binds every import through `resolve`. On any fault of the file (not
-    // arm64, not a library or bundle, encrypted, a load command that must be understood and is not,
-    // a fix-up outside the image, an import without binding...) returns null and says why in `error`,
-    // naming the file (and the symbol, for an import).
+    // Maps the image at `path` and binds every import through `resolve`, by `rules`. On any fault of the
+    // file (not arm64, not a library or bundle, encrypted, a load command that must be understood and is
+    // not, a fix-up outside the image, an import without binding, a table or a signature that the
+    // system's dyld or kernel refuses...) returns null and says why in `error`, naming the file (and the
+    // table and opcode or symbol, for a fix-up).
     static std::unique_ptr<MachOImage> load(const std::string& path, const Resolver& resolve,
-                                            std::string& error);
+                                            const LoadRules& rules, std::string& error);
 
     ~MachOImage();
     MachOImage(const MachOImage&) = delete;
     MachOImage& operator=(const MachOImage&) = delete;
 
     const std::string& path() const { return path_; }
-    // The host address of the image's address 0 (its mach header), and its mapping.
+    // The host address of the image's address 0, and its mapping.
     std::uint64_t base() const { return base_; }
+    // The host address of its Mach-O header, from which exports are offsets.
+    std::uint64_t header() const { return header_; }
     void* mapping() const { return mapping_; }
     std::uint64_t size() const { return size_; }
     bool contains(std::uint64_t address) const {
@@ -76,6 +90,7 @@ class GLINTMERE_EXPORT MachOImage {
     std::string path_;
     void* mapping_ = nullptr;
     std::uint64_t base_ = 0;
+    std::uint64_t header_ = 0;
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> exports_;
     std::vector<std::uint64_t> initializers_;

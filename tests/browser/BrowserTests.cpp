@@ -1,3 +1,4 @@
+#include "CodeSignature.hpp"
 #include "CoreFoundation/CoreFoundation.h"
 
 #include "../support/Files.hpp"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -369,6 +372,135 @@ TEST_F(BrowserWithoutAWallpaperScreen, KeepsCopyAndSetsNoWallpaper) {
     result = runProcess({kBrowser, "tap", kImage, "Copy"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_FALSE(fs::exists("/var/mobile/Library/SpringBoard"));
+}
+
+// The phone's hook library, changed after signing or signed with a table a phone's dyld refuses: the
+// device's loader refuses it as a phone would, the browser goes on without it and offers "Copy", and
+// MobileSubstrate says which file and why.
+class ChangedPhoneLibrary : public Browser {
+  protected:
+    static constexpr const char* kLibrary = "/Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib";
+    void SetUp() override {
+        original = testing_support::readAll(kLibrary);
+        if (!original.starts_with("\xcf\xfa\xed\xfe")) {
+            GTEST_SKIP() << "the device holds the native build";
+        }
+        prepare();
+        ASSERT_TRUE(writeEnabled(plist_new_bool(true)));
+    }
+    // What the sheet shows with the library loaded.
+    static std::string loadedSheet() { return hasWallpaperScreen() ? kSheetWithWallpaper : kSheetWithCopy; }
+    static std::string refusal(const std::string& why) {
+        return "MobileSubstrate: cannot load " + std::string(kLibrary) + ": " + kLibrary + ": " + why + "\n";
+    }
+    void TearDown() override {
+        if (!original.empty()) {
+            install(original);
+        }
+    }
+    static void install(const std::string& bytes) {
+        std::ofstream(kLibrary, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    static std::uint32_t at32(const std::string& bytes, std::size_t at) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, bytes.data() + at, 4);
+        return value;
+    }
+    // The offset of the first load command `cmd`.
+    static std::size_t command(const std::string& bytes, std::uint32_t cmd) {
+        std::size_t at = 32;
+        for (std::uint32_t i = 0; i < at32(bytes, 16); ++i, at += at32(bytes, at + 4)) {
+            if (at32(bytes, at) == cmd) {
+                return at;
+            }
+        }
+        ADD_FAILURE() << "no load command " << cmd;
+        return 0;
+    }
+    std::string original;
+};
+
+TEST_F(ChangedPhoneLibrary, AChangedCodePageIsRefusedAndTheSheetKeepsCopy) {
+    std::string bytes = original;
+    const std::size_t code = at32(bytes, command(bytes, 0x19) + 72 + 48); // __TEXT's first section
+    bytes[code + 5] ^= 0x20;
+    install(bytes);
+    const auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kSheetWithCopy);
+    EXPECT_EQ(result.err, refusal("page " + std::to_string(code / 4096) + " does not match its hash"));
+}
+
+TEST_F(ChangedPhoneLibrary, CodeDirectoriesOfVersion20001AreRefusedFrom14) {
+    std::string bytes = original;
+    const auto be32 = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+        }
+        return value;
+    };
+    const std::size_t superBlob = at32(bytes, command(bytes, 0x1d) + 8);
+    int directories = 0;
+    for (std::uint32_t i = 0; i < be32(superBlob + 8); ++i) {
+        const std::size_t blob = superBlob + be32(superBlob + 16 + i * 8);
+        if (be32(blob) == 0xfade0c02) {
+            ASSERT_EQ(be32(blob + 8), 0x20400u);
+            bytes[blob + 10] = 0; // 0x20400 becomes 0x20001
+            bytes[blob + 11] = 1;
+            ++directories;
+        }
+    }
+    ASSERT_EQ(directories, 2);
+    install(bytes);
+    const auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    if (kCFCoreFoundationVersionNumber < 1751.108) {
+        EXPECT_EQ(result.out, loadedSheet());
+        EXPECT_EQ(result.err, "");
+    } else {
+        EXPECT_EQ(result.out, kSheetWithCopy);
+        EXPECT_EQ(result.err, refusal("CodeDirectory version 0x20001 is older than iOS 14 accepts"));
+    }
+}
+
+TEST_F(ChangedPhoneLibrary, ABindThroughTheWeakLookupOrdinalIsRefusedBefore12AndTakenFrom12) {
+    // The bind table's first library ordinal made ordinal -3, and the library signed again.
+    std::string bytes = original;
+    const std::size_t info = command(bytes, 0x80000022);
+    const std::size_t begin = at32(bytes, info + 16), end = begin + at32(bytes, info + 20);
+    std::size_t at = begin;
+    const auto skipUleb = [&] {
+        while (at < end && (static_cast<unsigned char>(bytes[at++]) & 0x80) != 0) {
+        }
+    };
+    while (at < end && (static_cast<unsigned char>(bytes[at]) & 0xf0) != 0x10) {
+        const unsigned opcode = static_cast<unsigned char>(bytes[at++]) & 0xf0;
+        if (opcode == 0x40) {
+            at = bytes.find('\0', at) + 1;
+        } else if (opcode == 0x20 || opcode == 0x60 || opcode == 0x70 || opcode == 0x80 || opcode == 0xa0) {
+            skipUleb();
+        } else if (opcode == 0xc0) {
+            skipUleb();
+            skipUleb();
+        }
+    }
+    ASSERT_LT(at, end) << "the bind table sets no library ordinal";
+    bytes[at] = '\x3d';
+    const auto resigned =
+        codesign::sign(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), "Glintmere.dylib");
+    install(std::string(resigned.begin(), resigned.end()));
+    const auto result = runProcess({kBrowser, "long-press", kImage});
+    EXPECT_EQ(result.status, 0) << result.err;
+    if (kCFCoreFoundationVersionNumber < 1556.00) {
+        EXPECT_EQ(result.out, kSheetWithCopy);
+        EXPECT_EQ(result.err, refusal("binds through ordinal -3 (BIND_SPECIAL_DYLIB_WEAK_LOOKUP) in its bind "
+                                      "table, which dyld takes only from iOS 12"));
+    } else {
+        // From 12.0 a weak lookup finds the platform's definitions, as the library's own ordinal did.
+        EXPECT_EQ(result.out, loadedSheet());
+        EXPECT_EQ(result.err, "");
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -61,11 +62,15 @@ struct Headers {
     // Install name to whether it is linked weakly, in load order.
     std::vector<std::pair<std::string, bool>> libraries;
     bool signed_ = false;
+    // __TEXT's place in the file.
+    std::uint64_t textFileOffset = UINT64_MAX;
+    std::uint64_t textFileSize = UINT64_MAX;
 };
 
 Headers headersOf(const fs::path& binary) {
     Headers h;
     std::string command;
+    std::string segment;
     bool headerNext = false;
     for (const std::string& line :
          lines(output({GLINTMERE_LLVM_OBJDUMP, "--macho", "--private-headers", binary}))) {
@@ -84,6 +89,7 @@ Headers headersOf(const fs::path& binary) {
         }
         if (w[0] == "cmd" && w.size() == 2) {
             command = w[1];
+            segment.clear();
             h.signed_ = h.signed_ || command == "LC_CODE_SIGNATURE";
         } else if (w[0] == "name" && w.size() >= 2) {
             if (command == "LC_ID_DYLIB") {
@@ -91,6 +97,12 @@ Headers headersOf(const fs::path& binary) {
             } else if (command == "LC_LOAD_DYLIB" || command == "LC_LOAD_WEAK_DYLIB") {
                 h.libraries.emplace_back(w[1], command == "LC_LOAD_WEAK_DYLIB");
             }
+        } else if (w[0] == "segname" && w.size() == 2 && command == "LC_SEGMENT_64" && segment.empty()) {
+            segment = w[1]; // the segment's own; its sections' segnames follow
+        } else if (w[0] == "fileoff" && w.size() == 2 && segment == "__TEXT") {
+            h.textFileOffset = std::stoull(w[1]);
+        } else if (w[0] == "filesize" && w.size() == 2 && segment == "__TEXT") {
+            h.textFileSize = std::stoull(w[1]);
         } else if (w[0] == "version" && w.size() == 2 && command == "LC_VERSION_MIN_IPHONEOS") {
             h.minimumSystem = w[1];
         }
@@ -291,6 +303,48 @@ TEST(PhoneLoadOrder, TheBundleRegistersItsClassesWhateverTheLinkOrder) {
     }
 }
 
+std::uint64_t bigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < size; ++i) {
+        value = value << 8 | bytes.at(at + i);
+    }
+    return value;
+}
+
+// iOS 14 refuses a CodeDirectory older than 0x20400; the exec-segment fields, read here from their
+// places in the blob, name __TEXT as llvm-objdump reads it from the load commands.
+TEST(PhoneSignatures, EachCodeDirectoryIsVersion20400WithTextAsItsExecutableSegment) {
+    for (const auto& binary : {kHooks, kBundle}) {
+        const Headers headers = headersOf(binary);
+        ASSERT_NE(headers.textFileSize, UINT64_MAX) << binary;
+        const std::string text = testing_support::readAll(binary);
+        const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        const codesign::Signature signature = codesign::readSignature(bytes);
+        const std::size_t superBlob = signature.offset;
+        std::size_t directories = 0;
+        for (std::uint64_t i = 0; i < bigEndian(bytes, superBlob + 8, 4); ++i) {
+            const std::size_t blob = superBlob + bigEndian(bytes, superBlob + 16 + i * 8, 4);
+            if (bigEndian(bytes, blob, 4) != 0xfade0c02) {
+                continue;
+            }
+            ++directories;
+            EXPECT_EQ(bigEndian(bytes, blob + 8, 4), 0x20400u) << binary;
+            EXPECT_GE(bigEndian(bytes, blob + 20, 4), 88u) << "the identifier follows the 0x20400 fields";
+            EXPECT_EQ(bigEndian(bytes, blob + 44, 4), 0u) << "scatterOffset";
+            EXPECT_EQ(bigEndian(bytes, blob + 48, 4), 0u) << "teamOffset";
+            EXPECT_EQ(bigEndian(bytes, blob + 52, 4), 0u) << "spare3";
+            EXPECT_EQ(bigEndian(bytes, blob + 56, 8), 0u) << "codeLimit64";
+            EXPECT_EQ(bigEndian(bytes, blob + 64, 8), headers.textFileOffset) << binary << " execSegBase";
+            EXPECT_EQ(bigEndian(bytes, blob + 72, 8), headers.textFileSize) << binary << " execSegLimit";
+            EXPECT_EQ(bigEndian(bytes, blob + 80, 8), 0u) << "execSegFlags";
+        }
+        EXPECT_EQ(directories, 2u) << binary;
+        for (const auto& d : signature.directories) {
+            EXPECT_EQ(d.execSegLimit, headers.textFileSize) << binary << " slot " << d.slot;
+        }
+    }
+}
+
 TEST(PhoneSignatures, EveryPageHashMatchesTheFile) {
     for (const auto& binary : {kHooks, kBundle}) {
         const std::string text = testing_support::readAll(binary);
@@ -300,7 +354,6 @@ TEST(PhoneSignatures, EveryPageHashMatchesTheFile) {
         EXPECT_TRUE(signature.emptyRequirements);
         EXPECT_EQ(signature.offset + std::size_t{signature.size}, bytes.size());
         for (const auto& d : signature.directories) {
-            EXPECT_EQ(d.version, 0x20001u);
             EXPECT_EQ(d.hashType, d.slot == 0 ? 1 : 2) << "SHA-1 first, SHA-256 at 0x1000";
             EXPECT_EQ(d.codeLimit, signature.offset);
             ASSERT_EQ(d.codeHashes.size(), (d.codeLimit + 4095) / 4096);

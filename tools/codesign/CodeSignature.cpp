@@ -14,14 +14,18 @@ namespace {
 constexpr std::uint32_t kSuperBlobMagic = 0xfade0cc0;
 constexpr std::uint32_t kCodeDirectoryMagic = 0xfade0c02;
 constexpr std::uint32_t kRequirementsMagic = 0xfade0c01;
-constexpr std::uint32_t kVersion = 0x20001;
+// The version with the exec-segment fields, which iOS 14 and later require; older kernels skip what
+// follows the fields they know.
+constexpr std::uint32_t kVersion = 0x20400;
 constexpr std::uint32_t kAdHoc = 0x2;
 constexpr std::uint32_t kAlternateSlot = 0x1000;
 constexpr std::uint32_t kRequirementsSlot = 2;
 constexpr std::uint8_t kPageLog2 = 12;
 constexpr std::size_t kPage = std::size_t{1} << kPageLog2;
-// The CodeDirectory fields of version 0x20001, up to and including spare2.
+// The CodeDirectory fields of version 0x20001, up to and including spare2; and of 0x20400, through
+// execSegFlags.
 constexpr std::size_t kDirectoryHeader = 44;
+constexpr std::size_t kDirectoryHeader20400 = kDirectoryHeader + 44;
 // Special slots: -1 (Info.plist, none here) and -2 (Requirements).
 constexpr std::uint32_t kSpecialSlots = 2;
 // __LINKEDIT grows by whole pages of the 16 KiB that arm64 segments are aligned to.
@@ -70,6 +74,9 @@ struct Layout {
     std::uint64_t linkeditFileSize = 0;
     std::size_t signatureCommand = 0; // offset of LC_CODE_SIGNATURE, 0 when there is none
     std::uint64_t firstSectionOffset = UINT64_MAX;
+    bool hasText = false;
+    std::uint64_t textFileOffset = 0; // __TEXT's bytes in the file: the executable segment
+    std::uint64_t textFileSize = 0;
 };
 
 Layout readLayout(const std::vector<std::uint8_t>& image) {
@@ -120,6 +127,11 @@ Layout readLayout(const std::vector<std::uint8_t>& image) {
                     layout.firstSectionOffset = std::min<std::uint64_t>(layout.firstSectionOffset, offset);
                 }
             }
+            if (std::strcmp(name, "__TEXT") == 0) {
+                layout.hasText = true;
+                layout.textFileOffset = fileOffset;
+                layout.textFileSize = fileSize;
+            }
             if (std::strcmp(name, "__LINKEDIT") == 0) {
                 layout.linkeditCommand = at;
                 layout.linkeditFileOffset = fileOffset;
@@ -136,17 +148,29 @@ Layout readLayout(const std::vector<std::uint8_t>& image) {
     if (layout.linkeditCommand == 0) {
         fail("no __LINKEDIT segment");
     }
+    if (!layout.hasText) {
+        fail("no __TEXT segment");
+    }
     if (layout.linkeditFileOffset + layout.linkeditFileSize > image.size()) {
         fail("__LINKEDIT runs past the end of the file");
     }
     return layout;
 }
 
+void appendBe64(std::vector<std::uint8_t>& b, std::uint64_t v) {
+    appendBe32(b, static_cast<std::uint32_t>(v >> 32));
+    appendBe32(b, static_cast<std::uint32_t>(v));
+}
+std::uint64_t be64(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint64_t>(be32(b, at)) << 32 | be32(b, at + 4);
+}
+
 std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& image, std::uint32_t codeLimit,
-                      const std::string& identifier, const std::vector<std::uint8_t>& requirements) {
+                      const std::string& identifier, const std::vector<std::uint8_t>& requirements,
+                      const Layout& layout) {
     const std::size_t hashSize = hashType == 1 ? 20 : 32;
     const auto pages = static_cast<std::uint32_t>((codeLimit + kPage - 1) / kPage);
-    const std::uint32_t identOffset = kDirectoryHeader;
+    const std::uint32_t identOffset = kDirectoryHeader20400;
     const auto hashOffset =
         static_cast<std::uint32_t>(identOffset + identifier.size() + 1 + kSpecialSlots * hashSize);
     const auto length = static_cast<std::uint32_t>(hashOffset + pages * hashSize);
@@ -166,6 +190,13 @@ std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& im
     out.push_back(0); // platform
     out.push_back(kPageLog2);
     appendBe32(out, 0); // spare2
+    appendBe32(out, 0); // scatterOffset: no scatter vector
+    appendBe32(out, 0); // teamOffset: ad hoc, no team
+    appendBe32(out, 0); // spare3
+    appendBe64(out, 0); // codeLimit64: codeLimit holds it
+    appendBe64(out, layout.textFileOffset);
+    appendBe64(out, layout.textFileSize);
+    appendBe64(out, 0); // execSegFlags: a library, with no entitlements to flag
     out.insert(out.end(), identifier.begin(), identifier.end());
     out.push_back(0);
     // Special slots run backwards from the code hashes: -2 (Requirements) first, then -1 (none).
@@ -241,7 +272,7 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
     // The sizes are known before the hashes: the load commands, which page 0 holds, are final first.
     const auto pages = (codeLimit + kPage - 1) / kPage;
     const auto directorySize = [&](std::size_t hashSize) {
-        return kDirectoryHeader + identifier.size() + 1 + (kSpecialSlots + pages) * hashSize;
+        return kDirectoryHeader20400 + identifier.size() + 1 + (kSpecialSlots + pages) * hashSize;
     };
     const std::size_t indexSize = 12 + 3 * 8;
     const std::size_t total = indexSize + directorySize(20) + requirements.size() + directorySize(32);
@@ -254,8 +285,8 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
     putLe64(image, layout.linkeditCommand + 48, fileSize);
 
     const auto limit = static_cast<std::uint32_t>(codeLimit);
-    const std::string sha1 = directory(1, image, limit, identifier, requirements);
-    const std::string sha256 = directory(2, image, limit, identifier, requirements);
+    const std::string sha1 = directory(1, image, limit, identifier, requirements, layout);
+    const std::string sha256 = directory(2, image, limit, identifier, requirements, layout);
 
     std::vector<std::uint8_t> blob;
     appendBe32(blob, kSuperBlobMagic);
@@ -328,6 +359,15 @@ Signature readSignature(const std::vector<std::uint8_t>& image) {
         const std::uint8_t hashSize = image[at + 36];
         d.hashType = image[at + 37];
         d.pageSizeLog2 = image[at + 39];
+        if (d.version >= 0x20400 && blobLength >= kDirectoryHeader20400) {
+            d.scatterOffset = be32(image, at + 44);
+            d.teamOffset = be32(image, at + 48);
+            d.spare3 = be32(image, at + 52);
+            d.codeLimit64 = be64(image, at + 56);
+            d.execSegBase = be64(image, at + 64);
+            d.execSegLimit = be64(image, at + 72);
+            d.execSegFlags = be64(image, at + 80);
+        }
         if (hashSize == 0 || identOffset >= blobLength || hashOffset > blobLength ||
             std::uint64_t{specials} * hashSize > hashOffset ||
             hashOffset + std::uint64_t{codeSlots} * hashSize > blobLength) {

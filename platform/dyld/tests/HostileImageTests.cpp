@@ -1,6 +1,7 @@
 // The loader against small images made byte by byte, each with one fault a corrupt or hostile package
 // may carry: it refuses them naming the file and the fault, in bounded time and memory, and an image
 // it takes keeps its exports inside its mapping.
+#include "CoreFoundation/DeviceFacts.hpp"
 #include "dyld/MachOImage.hpp"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr std::uint64_t kTextSize = 0x8000;
 constexpr std::uint64_t kBound = 0x5150000;
+// These images are made unsigned, to try the reading of their tables alone.
+const dyld::LoadRules kTablesOnly{CF::release::iOS8_4, false};
 
 std::string uleb(std::uint64_t value) {
     std::string out;
@@ -162,7 +165,7 @@ std::string exportOf(const std::string& name, std::uint64_t flags, std::uint64_t
 std::string refusalOf(const std::string& name, const TinyImage& image) {
     const std::string path = fileOf(name, image);
     std::string error;
-    EXPECT_EQ(dyld::MachOImage::load(path, bindAll, error), nullptr) << name;
+    EXPECT_EQ(dyld::MachOImage::load(path, bindAll, kTablesOnly, error), nullptr) << name;
     EXPECT_TRUE(error.starts_with(path + ": ")) << error;
     return error.substr(std::min(error.size(), path.size() + 2));
 }
@@ -173,7 +176,7 @@ TEST(HostileImage, TheSmallImageLoadsRebasedBoundAndExporting) {
     tiny.bind = bindAt("_getpid", 1, 16) + std::string("\x90\x00", 2);
     tiny.exports = exportOf("_x", 0, 0x4000);
     std::string error;
-    auto image = dyld::MachOImage::load(fileOf("tiny.dylib", tiny), bindAll, error);
+    auto image = dyld::MachOImage::load(fileOf("tiny.dylib", tiny), bindAll, kTablesOnly, error);
     ASSERT_NE(image, nullptr) << error;
     const auto* data = reinterpret_cast<const std::uint64_t*>(image->base() + kTextSize);
     EXPECT_EQ(data[1], image->base());
@@ -204,7 +207,8 @@ TEST(HostileImage, RefusesFixupTablesThatNeverEndOrOutgrowAnyLibrary) {
     longBinds.bind = bindAt(longName, 1, 0) + "\xc0" + uleb(1000000) + uleb(~7ull);
     EXPECT_EQ(refusalOf("long-binds.dylib", longBinds), tooMany);
     TinyImage weakBinds;
-    weakBinds.weakBind = bindAt(longName, 1, 0) + "\xc0" + uleb(1000000) + uleb(~7ull);
+    // A weak binding names no library.
+    weakBinds.weakBind = bindAt(longName, 1, 0).substr(1) + "\xc0" + uleb(1000000) + uleb(~7ull);
     EXPECT_EQ(refusalOf("weak-binds.dylib", weakBinds), tooMany);
     // Weak binds of a symbol the image defines itself change nothing, and still count.
     TinyImage strongWeakBinds;
@@ -229,7 +233,8 @@ TEST(HostileImage, RefusesMoreZeroFilledMemoryThanItsSizeAllows) {
               "asks for " + std::to_string(allowed + 0x4000) +
                   " bytes of zero-filled memory, more than a library of its size may");
     std::string error;
-    EXPECT_NE(dyld::MachOImage::load(fileOf("zero-fill-fits.dylib", withData(allowed)), bindAll, error),
+    EXPECT_NE(dyld::MachOImage::load(fileOf("zero-fill-fits.dylib", withData(allowed)), bindAll, kTablesOnly,
+                                     error),
               nullptr)
         << error;
 }
@@ -256,7 +261,7 @@ TEST(HostileImage, ZeroFilledMemoryStaysUnusedWhenRead) {
     };
     image.exports = exportOf("_x", 0, 0x4000);
     std::string error;
-    auto loaded = dyld::MachOImage::load(fileOf("zero-filled.dylib", image), bindAll, error);
+    auto loaded = dyld::MachOImage::load(fileOf("zero-filled.dylib", image), bindAll, kTablesOnly, error);
     ASSERT_NE(loaded, nullptr) << error;
     const std::uint64_t before = residentBytes();
     const auto* words = static_cast<const volatile std::uint64_t*>(loaded->mapping());
@@ -273,9 +278,10 @@ TEST(HostileImage, NamesAnUnboundImportShortAndWithoutControlBytes) {
     image.bind = bindAt("_\x1b[2J" + std::string(1000, 'a'), 1, 0) + "\x90";
     const std::string path = fileOf("hostile-name.dylib", image);
     std::string error;
-    EXPECT_EQ(dyld::MachOImage::load(
-                  path, [](const dyld::Import&) { return std::optional<std::uint64_t>(); }, error),
-              nullptr);
+    EXPECT_EQ(
+        dyld::MachOImage::load(
+            path, [](const dyld::Import&) { return std::optional<std::uint64_t>(); }, kTablesOnly, error),
+        nullptr);
     EXPECT_EQ(error, path + ": imports _?[2J" + std::string(251, 'a') +
                          "... from /usr/lib/libSystem.B.dylib, which nothing here provides");
 }
@@ -338,6 +344,14 @@ TEST(HostileImage, RefusesSegmentsAndCommandsThatDoNotFit) {
              t.alter = [](Segments& s) { s[1].sections = {{"__data", kTextSize + 0x3ff8, 16, 0}}; };
          },
          "has a section outside its segment"},
+        {"headless.dylib",
+         [](TinyImage& t) {
+             t.alter = [](Segments& s) {
+                 s[0].fileoff = 0x1000;
+                 s[0].filesize = kTextSize - 0x1000;
+             };
+         },
+         "has no segment that maps its Mach-O header"},
         {"short-info.dylib", [](TinyImage& t) { t.dyldInfoSize = 16; }, "has a malformed load command"},
         {"fixup-outside.dylib", [](TinyImage& t) { t.rebase = rebaseAt(1, 0x4000) + "\x51"; },
          "has a fix-up outside its segment __DATA"},
@@ -357,7 +371,7 @@ TEST(HostileImage, ExportsLeadOnlyIntoTheImage) {
         TinyImage tiny;
         tiny.exports = trie;
         std::string error;
-        auto image = dyld::MachOImage::load(fileOf(name, tiny), bindAll, error);
+        auto image = dyld::MachOImage::load(fileOf(name, tiny), bindAll, kTablesOnly, error);
         EXPECT_NE(image, nullptr) << error;
         return image ? image->symbol(symbol) : std::nullopt;
     };
@@ -373,6 +387,70 @@ TEST(HostileImage, ExportsLeadOnlyIntoTheImage) {
     // An edge to a node past the trie's end.
     EXPECT_FALSE(lookUp("past-trie.dylib", std::string("\0\x01_x\0", 5) + uleb(1000), "_x"));
     EXPECT_EQ(lookUp("near-export.dylib", exportOf("_x", 0, 0x4000), "_x").has_value(), true);
+}
+
+// What dyld reads in the tables where a lenient reading differs.
+TEST(HostileImage, ReadsTheTablesAsDyldDoes) {
+    // A segment of no size has no number: segment 1 is still __DATA.
+    TinyImage empty;
+    empty.alter = [](std::vector<TinyImage::Segment>& s) {
+        s.insert(s.begin() + 1, {"__EMPTY", kTextSize, 0, 0, 0, 3, {}});
+    };
+    empty.rebase = rebaseAt(1, 8) + std::string("\x51\x00", 2);
+    empty.bind = bindAt("_getpid", 1, 16) + std::string("\x90\x00", 2);
+    std::string error;
+    auto image = dyld::MachOImage::load(fileOf("empty-segment.dylib", empty), bindAll, kTablesOnly, error);
+    ASSERT_NE(image, nullptr) << error;
+    const auto* data = reinterpret_cast<const std::uint64_t*>(image->base() + kTextSize);
+    EXPECT_EQ(data[1], image->base());
+    EXPECT_EQ(data[2], kBound);
+    EXPECT_EQ(image->fixups().at(0).segment, "__DATA");
+
+    // An export is an offset from the Mach-O header, wherever the image's addresses start.
+    TinyImage high;
+    high.alter = [](std::vector<TinyImage::Segment>& s) {
+        for (auto& segment : s) {
+            segment.vmaddr += 0x100000;
+            for (auto& section : segment.sections) {
+                section.addr += 0x100000;
+            }
+        }
+    };
+    high.exports = exportOf("_x", 0, 0x4000);
+    image = dyld::MachOImage::load(fileOf("high-image.dylib", high), bindAll, kTablesOnly, error);
+    ASSERT_NE(image, nullptr) << error;
+    EXPECT_EQ(image->header(), reinterpret_cast<std::uint64_t>(image->mapping()));
+    EXPECT_EQ(image->symbol("_x"), image->header() + 0x4000);
+
+    // A child at offset 0 is "not found", not the root again (whose symbol "" would answer for "_x").
+    TinyImage rootChild;
+    const std::string info = uleb(0) + uleb(0x4000);
+    rootChild.exports = uleb(info.size()) + info + std::string("\x01_x\0\0", 5);
+    image = dyld::MachOImage::load(fileOf("root-child.dylib", rootChild), bindAll, kTablesOnly, error);
+    ASSERT_NE(image, nullptr) << error;
+    EXPECT_EQ(image->symbol(""), image->header() + 0x4000);
+    EXPECT_EQ(image->symbol("_x"), std::nullopt);
+}
+
+TEST(HostileImage, RefusesOpcodesATableMayNotHoldNamingTheTable) {
+    TinyImage weakOrdinal;
+    weakOrdinal.weakBind = std::string("\x11\x40_f\0\x51\x71\x00\x90", 10);
+    EXPECT_EQ(refusalOf("weak-ordinal.dylib", weakOrdinal),
+              "has bad weak bind opcode 0x11 (BIND_OPCODE_SET_DYLIB_ORDINAL_IMM) in its weak bind table");
+    TinyImage lazyAddend;
+    lazyAddend.lazyBind = std::string("\x11\x40_f\0\x60\x08\x71\x00\x90\x00", 12);
+    EXPECT_EQ(refusalOf("lazy-addend.dylib", lazyAddend),
+              "has bad lazy bind opcode 0x60 (BIND_OPCODE_SET_ADDEND_SLEB) in its lazy bind table");
+    TinyImage lazyWeakLookup;
+    lazyWeakLookup.lazyBind = std::string("\x3d\x40_f\0\x71\x00\x90\x00", 9);
+    EXPECT_EQ(refusalOf("lazy-weak-lookup.dylib", lazyWeakLookup),
+              "binds through ordinal -3 (BIND_SPECIAL_DYLIB_WEAK_LOOKUP) in its lazy bind table, which dyld "
+              "takes only from iOS 12");
+    TinyImage untyped;
+    untyped.rebase = std::string("\x21\x08\x51\x00", 4);
+    EXPECT_EQ(
+        refusalOf("untyped.dylib", untyped),
+        "has bad rebase type 0 in its rebase table (opcode 0x51 before any REBASE_OPCODE_SET_TYPE_IMM)");
 }
 
 } // namespace

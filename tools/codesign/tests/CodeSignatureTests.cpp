@@ -98,7 +98,14 @@ TEST(CodeSignature, HoldsASha1DirectoryASha256AlternateAndEmptyRequirements) {
     EXPECT_EQ(alternate.hashType, 2);
     EXPECT_EQ(alternate.codeHashes.front().size(), 32u);
     for (const auto& d : signature.directories) {
-        EXPECT_EQ(d.version, 0x20001u);
+        // The version iOS 14 requires, its executable segment __TEXT: from the file's start to __LINKEDIT.
+        EXPECT_EQ(d.version, 0x20400u);
+        EXPECT_EQ(d.execSegBase, 0u);
+        EXPECT_EQ(d.execSegLimit, 0x1000u + 0x3000);
+        EXPECT_EQ(d.execSegFlags, 0u);
+        EXPECT_EQ(d.scatterOffset, 0u);
+        EXPECT_EQ(d.teamOffset, 0u);
+        EXPECT_EQ(d.codeLimit64, 0u);
         EXPECT_EQ(d.flags, 0x2u) << "ad hoc";
         EXPECT_EQ(d.pageSizeLog2, 12);
         EXPECT_EQ(d.identifier, "Glintmere.dylib");
@@ -166,6 +173,10 @@ TEST(CodeSignature, RefusesWhatItCannotSignWithAReason) {
     put32(crowded, 32 + 72 + 48, 32 + 152 + 72 + 8); // the section starts right after the commands
     EXPECT_EQ(refusal(crowded),
               "no room after the load commands for LC_CODE_SIGNATURE (link with more header padding)");
+
+    Bytes textless = machO(0x10, 0x10);
+    std::memcpy(&textless[32 + 8], "__CODE", 6);
+    EXPECT_EQ(refusal(textless), "no __TEXT segment");
 
     Bytes trailing = machO(0x10, 0x10);
     trailing.push_back(0);
