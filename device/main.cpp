@@ -231,7 +231,7 @@ Words sortWords(const std::vector<std::string>& words, const Grammar& grammar) {
     return sorted;
 }
 
-// The kind of device that `create`'s options after the root ask for.
+// The kind of device that the options of `create` (or of `test`) ask for.
 device::Kind kindFrom(const std::vector<std::string>& options) {
     device::Kind kind;
     for (std::size_t i = 0; i < options.size(); ++i) {
