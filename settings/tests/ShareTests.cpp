@@ -2,8 +2,8 @@
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereMakersListController.hpp"
-#include "CoreFoundation/CoreFoundation.h"
 #include "BMGlintmereZeridOvuvoruListController.hpp"
+#include "CoreFoundation/CoreFoundation.h"
 #include "GlintmereListController.hpp"
 #include "Social/SLComposeViewController.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
