@@ -432,6 +432,26 @@ TEST(HostileImage, ReadsTheTablesAsDyldDoes) {
     EXPECT_EQ(image->symbol("_x"), std::nullopt);
 }
 
+TEST(HostileImage, AWeakBindingTakesTheFirstDefinitionOfAnyImage) {
+    TinyImage image;
+    image.weakBind = std::string("\x40_f\0\x51\x71\x08\x90\x00", 9);
+    std::vector<dyld::Import> asked;
+    std::string error;
+    const auto loaded = dyld::MachOImage::load(
+        fileOf("weak-binding.dylib", image),
+        [&](const dyld::Import& import) {
+            asked.push_back(import);
+            return std::optional<std::uint64_t>(kBound);
+        },
+        kTablesOnly, error);
+    ASSERT_NE(loaded, nullptr) << error;
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].symbol, "_f");
+    EXPECT_EQ(asked[0].library, "");
+    EXPECT_TRUE(asked[0].anyImage);
+    EXPECT_EQ(reinterpret_cast<const std::uint64_t*>(loaded->base() + kTextSize)[1], kBound);
+}
+
 TEST(HostileImage, RefusesOpcodesATableMayNotHoldNamingTheTable) {
     TinyImage weakOrdinal;
     weakOrdinal.weakBind = std::string("\x11\x40_f\0\x51\x71\x00\x90", 10);
