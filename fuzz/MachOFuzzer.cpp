@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,12 +52,8 @@ void checkExport(const dyld::MachOImage& image, std::string_view name) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fuzz::Scratch scratch;
     const std::string path = scratch.write("input.dylib", data, size);
-    std::string error;
-    // The tables' reading by the most lenient of the versions' rules; a signature would stop every input.
-    const dyld::LoadRules rules{CF::release::iOS12_0, false};
-    const auto image = dyld::MachOImage::load(
-        path, [](const dyld::Import&) { return kBoundAddress; }, rules, error);
-    if (image == nullptr) {
+    const auto bindAll = [](const dyld::Import&) { return std::optional<std::uint64_t>(kBoundAddress); };
+    const auto checkRefusal = [&](const std::string& error) {
         if (!error.starts_with(path + ": ") || error.size() == path.size() + 2) {
             fail("a refused image's message does not name the file and the fault: " + error);
         }
@@ -66,6 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             })) {
             fail("a refused image's message is long or holds control bytes");
         }
+    };
+    std::string error;
+    // The signature as each version's kernel reads it: its SuperBlob and CodeDirectories are the input's.
+    for (const double system : {CF::release::iOS8_4, CF::release::iOS10_0, CF::release::iOS14_0}) {
+        if (dyld::MachOImage::load(path, bindAll, {system, true}, error) == nullptr) {
+            checkRefusal(error);
+        }
+    }
+    // The tables' reading by the most lenient of the versions' rules, the signature not checked, which
+    // would stop nearly every input.
+    const dyld::LoadRules rules{CF::release::iOS12_0, false};
+    const auto image = dyld::MachOImage::load(path, bindAll, rules, error);
+    if (image == nullptr) {
+        checkRefusal(error);
         return 0;
     }
     for (const auto& fixup : image->fixups()) {
