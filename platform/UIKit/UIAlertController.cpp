@@ -4,104 +4,41 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/UIColor.hpp"
-#include "UIKit/UILabel.hpp"
+#include "UIKit/AlertPanel.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
-#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace UI {
 namespace {
 
-// What an alert looks like: the screen dimmed, and a light box in its middle with the title, the
-// message and a row of buttons (two side by side, else one under the other).
+// What an alert looks like: the screen dimmed, with the alert's box in its middle.
 class AlertControllerView : public NS::Referencing<AlertControllerView, "_UIAlertControllerView", View> {};
-
-constexpr double kBoxWidth = 270;
-constexpr double kTextInset = 16;
-constexpr double kButtonHeight = 44;
-
-void clear(View* view) {
-    for (NS::Object* child : view->subviews()) {
-        reinterpret_cast<View*>(child)->removeFromSuperview();
-    }
-}
-
-// A label of `text` wrapped to the box's text width, centred in it at `y`; returns its bottom.
-double addCentredText(View* box, const std::string& text, const char* font, double size, double y) {
-    View* label = makeLabel(text.c_str(), font, size, colorRGB(0, 0, 0), {}, kBoxWidth - 2 * kTextInset);
-    reinterpret_cast<Label*>(label)->setTextAlignment(TextAlignmentCenter);
-    CGRect f = label->frame();
-    f.origin = {(kBoxWidth - f.size.width) / 2, y};
-    label->setFrame(f);
-    box->addSubview(label);
-    return y + f.size.height;
-}
 
 // The box, made as the alert appears, when its title, message and actions are all given.
 void showAlert(AlertControllerView* self) {
-    clear(self);
     auto alert = NS::cast<AlertController>(controllerOfView(self));
     if (alert == nullptr) {
         return;
     }
-    self->setBackgroundColor(colorRGB(0, 0, 0, 0.4));
-    const std::string title = alert->title() != nullptr ? alert->title()->str() : "";
-    const std::string message = alert->message() != nullptr ? alert->message()->str() : "";
-    auto panel = makeBox(CGRectZero, colorRGB(247, 247, 247));
-    double y = 20;
-    if (!title.empty()) {
-        y = addCentredText(panel, title, "HelveticaNeue-Medium", 17, y);
+    std::vector<AlertButton> buttons;
+    for (NS::Object* object : alert->actions()) {
+        auto action = reinterpret_cast<AlertAction*>(object);
+        const long style = action->style();
+        buttons.push_back({action->title() != nullptr ? action->title()->str() : "",
+                           style == UIAlertActionStyleCancel        ? AlertButton::Kind::Cancel
+                           : style == UIAlertActionStyleDestructive ? AlertButton::Kind::Destructive
+                                                                    : AlertButton::Kind::Plain});
     }
-    if (!message.empty()) {
-        y = addCentredText(panel, message, "HelveticaNeue", 13, title.empty() ? y : y + 4);
-    }
-    y += 20;
-    auto actions = alert->actions();
-    const unsigned long count = actions->count();
-    const bool sideBySide = count == 2;
-    const double buttonWidth = sideBySide ? kBoxWidth / 2 : kBoxWidth;
-    for (unsigned long i = 0; i < count; ++i) {
-        auto action = actions->objectAtIndex(i).as<AlertAction>();
-        const double x = sideBySide ? buttonWidth * static_cast<double>(i) : 0;
-        const double top = sideBySide ? y : y + kButtonHeight * static_cast<double>(i);
-        panel->addSubview(makeBox(CGRectMake(x, top, buttonWidth, 0.5), colorRGB(200, 199, 204)));
-        if (sideBySide && i == 1) {
-            panel->addSubview(makeBox(CGRectMake(x, top, 0.5, kButtonHeight), colorRGB(200, 199, 204)));
-        }
-        const std::string name = action->title() != nullptr ? action->title()->str() : "";
-        const bool cancel = action->style() == UIAlertActionStyleCancel;
-        View* label = makeLabel(name.c_str(), cancel ? "HelveticaNeue-Medium" : "HelveticaNeue", 17,
-                                action->style() == UIAlertActionStyleDestructive ? colorRGB(255, 59, 48)
-                                                                                 : systemTintColor());
-        CGRect f = label->frame();
-        f.size.width = std::min(f.size.width, buttonWidth);
-        f.origin = {x + (buttonWidth - f.size.width) / 2, top + (kButtonHeight - f.size.height) / 2};
-        label->setFrame(f);
-        panel->addSubview(label);
-    }
-    const double height = y + (count == 0   ? 0
-                               : sideBySide ? kButtonHeight
-                                            : kButtonHeight * static_cast<double>(count));
-    panel->setFrame(CGRectMake(0, 0, kBoxWidth, height));
-    self->addSubview(panel);
+    fillAlertPanel(self, alert->title() != nullptr ? alert->title()->str() : "",
+                   alert->message() != nullptr ? alert->message()->str() : "", buttons);
 }
 
-// The box in the middle of the screen.
-void layoutAlert(AlertControllerView* self) {
-    const CGSize screen = self->frame().size;
-    for (NS::Object* child : self->subviews()) {
-        auto panel = reinterpret_cast<View*>(child);
-        const CGSize box = panel->frame().size;
-        panel->setFrame(CGRectMake((screen.width - box.width) / 2, (screen.height - box.height) / 2,
-                                   box.width, box.height));
-    }
-}
+void layoutAlert(AlertControllerView* self) { centreAlertPanel(self); }
 
 void viewWillAppear(AlertController* self, bool animated) {
     ViewController::viewWillAppear_.super<AlertController>(self, animated);

@@ -1,10 +1,15 @@
 #include "UIKit/UIAlertView.hpp"
 
 #include "Foundation/NSString.hpp"
+#include "UIKit/AlertPanel.hpp"
+#include "UIKit/LayoutPass.hpp"
+#include "UIKit/UIScreen.hpp"
+#include "UIKit/UIWindow.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
 #include <utility>
+#include <vector>
 
 namespace UI {
 namespace {
@@ -59,13 +64,42 @@ NS::String* buttonTitleAtIndex(AlertView* self, long index) {
     return nullptr;
 }
 
+// The window the alert dims: the one made visible last, as the key window is.
+Window* keyWindow() {
+    const auto& windows = windowsToLayOut();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        auto window = NS::cast<Window>(*it);
+        if (window != nullptr && objc::ivar(window, UI::Window::_visible)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 void show(AlertView* self) {
     if (shown == self) {
         return;
     }
     AlertView* previous = std::exchange(shown, self->retain().get());
-    objc::Ptr(previous)->release();
+    if (previous != nullptr) {
+        previous->removeFromSuperview();
+        previous->release();
+    }
+    // The dimmed screen and the box, over everything the window shows, its status bar too.
+    std::vector<AlertButton> buttons;
+    for (long i = 0; i < self->numberOfButtons(); ++i) {
+        buttons.push_back({objc::Ptr(self->buttonTitleAtIndex(i))->str(), i == self->cancelButtonIndex()
+                                                                              ? AlertButton::Kind::Cancel
+                                                                              : AlertButton::Kind::Plain});
+    }
+    fillAlertPanel(self, objc::Ptr(self->title())->str(), objc::Ptr(self->message())->str(), buttons);
+    self->setFrame(Screen::mainScreen()->bounds());
+    if (Window* window = keyWindow()) {
+        window->addSubview(self);
+    }
 }
+
+void layoutAlert(AlertView* self) { centreAlertPanel(self); }
 
 bool isVisible(AlertView* self) { return shown == self; }
 
@@ -74,6 +108,7 @@ void dismissWithClickedButtonIndex(AlertView* self, long index, bool) {
         return;
     }
     auto keep = objc::adopt(std::exchange(shown, nullptr));
+    self->removeFromSuperview();
     auto delegate = objc::Ptr(objc::ivar(self, AlertView::_delegate)).as<AlertViewDelegate>();
     if (delegate->respondsToSelector(AlertViewDelegate::didDismiss_.selector())) {
         delegate->didDismiss(self, index);
@@ -96,6 +131,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&show>(AlertView::show_)
         .method<&isVisible>(AlertView::isVisible_)
         .method<&dismissWithClickedButtonIndex>(AlertView::dismissWithClickedButtonIndex_)
+        .method<&layoutAlert>(View::layoutSubviews_)
         .build();
 }
 

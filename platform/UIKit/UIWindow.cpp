@@ -3,6 +3,7 @@
 #include "Foundation/NSArray.hpp"
 #include "UIKit/Drawing.hpp"
 #include "UIKit/LayoutPass.hpp"
+#include "UIKit/UIAlertView.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIScreen.hpp"
@@ -35,6 +36,9 @@ void showPresented(Window* self) {
     self->addSubview(presented->view());
     if (auto bar = statusBarOf(self)) {
         self->addSubview(bar); // stays in front
+    }
+    if (AlertView* alert = visibleAlertView(); alert != nullptr && alert->superview() == self) {
+        self->addSubview(alert); // over the status bar too
     }
 }
 

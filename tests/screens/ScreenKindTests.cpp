@@ -150,4 +150,33 @@ TEST_F(ScreenKinds, OnEachSideOfNestingAPaneOpensFromTheTopListAndBackLeavesTheT
     }
 }
 
+TEST_F(ScreenKinds, TheNoMailAlertDimsTheWholeScreenUnderItsBoxOnBothSidesOfAlertControllers) {
+    // 7.0 shows a UIAlertView, 8.4 a UIAlertController: one look.
+    for (const std::string version : {"7.0", "8.4"}) {
+        SCOPED_TRACE(version);
+        const fs::path root = scratch_ / version;
+        auto made = runProcess({kTool, "create", root, "--ios", version, "--no-mail-account"});
+        ASSERT_EQ(made.status, 0) << made.err;
+        ASSERT_EQ(runProcess({kTool, "install", root}).status, 0);
+        auto run = runProcess({kTool, "run", root, "--", kSettings, "script"},
+                              "open Glintmere\ntap \"Contact Support\"\nscreenshot /tmp/alert.png\n"
+                              "alert dismiss\nscreenshot /tmp/gone.png\n");
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto alert = testing_support::readPng((root / "tmp/alert.png").string());
+        const auto gone = testing_support::readPng((root / "tmp/gone.png").string());
+        ASSERT_TRUE(alert.has_value() && gone.has_value());
+        using testing_support::shareNear;
+        // The bar between the title logo and the compose button: dimmed under the alert, its own
+        // colour again once the alert goes.
+        constexpr std::uint32_t kBar = 0x243747;
+        constexpr std::uint32_t kDimmedBar = 0x16212b; // 60% of it
+        EXPECT_GT(shareNear(*alert, 200, 24, 60, 36, kDimmedBar, 6), 0.95);
+        EXPECT_GT(shareNear(*gone, 200, 24, 60, 36, kBar, 6), 0.95);
+        // The box in the middle, light, with its button in the tint colour.
+        EXPECT_GT(shareNear(*alert, 40, 340, 60, 30, 0xf7f7f7, 6), 0.95);
+        EXPECT_GT(shareNear(*alert, 130, 335, 60, 40, 0x007aff, 40), 0.02);
+        EXPECT_LT(shareNear(*gone, 40, 340, 60, 30, 0xf7f7f7, 6), 0.5);
+    }
+}
+
 } // namespace
