@@ -18,11 +18,7 @@ using Header = BMGlintmereCustomHeaderView;
 using NS::literals::operator""_ns;
 
 // The pad's larger size only where the device answers the idiom and says pad; asked afresh each time.
-bool isPad() {
-    auto device = UI::Device::currentDevice();
-    return device->respondsToSelector(objc::Selector<"userInterfaceIdiom">::get()) &&
-           device->userInterfaceIdiom() == UI::UIUserInterfaceIdiomPad;
-}
+bool isPad() { return UI::userInterfaceIdiom() == UI::UIUserInterfaceIdiomPad; }
 
 // A new label of no size; owned by the caller until the header takes it as a subview.
 objc::Ptr<UI::Label> newLabel() { return UI::Label::alloc()->initWithFrame(CGRect{}).as<UI::Label>(); }

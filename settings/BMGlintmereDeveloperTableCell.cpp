@@ -22,12 +22,7 @@ using Cell = BMGlintmereDeveloperTableCell;
 using NS::literals::operator""_ns;
 
 // The display name is larger on a pad; a device that cannot tell its idiom counts as a phone.
-CGFloat devNameSize() {
-    auto device = UI::Device::currentDevice();
-    const bool pad = device->respondsToSelector(UI::Device::userInterfaceIdiom_.selector()) &&
-                     device->userInterfaceIdiom() == UI::UIUserInterfaceIdiomPad;
-    return pad ? 30 : 20;
-}
+CGFloat devNameSize() { return UI::userInterfaceIdiom() == UI::UIUserInterfaceIdiomPad ? 30 : 20; }
 
 // One of the three lines, of no size until the layout pass gives it its text's: made, styled and
 // put on the cell itself.

@@ -235,4 +235,10 @@ NS::Array* cachedSpecifiers(BMGlintmereListController* pane, NS::String* name) {
     return objc::ivar(pane, PS::ListController::_specifiers);
 }
 
+NS::Array* titledSpecifiers(BMGlintmereListController* pane, NS::String* name, NS::String* titleKey) {
+    NS::Array* rows = cachedSpecifiers(pane, name);
+    pane->setTitle(BMGlintmereLocalizer::sharedLocalizer()->localizedStringForKey(titleKey));
+    return rows;
+}
+
 } // namespace glintmere

@@ -25,6 +25,9 @@ namespace glintmere {
 // specifier file `name` (the field owns them) while the field holds none, so a load that gave no
 // list is tried again on the next call.
 NS::Array* cachedSpecifiers(BMGlintmereListController* pane, NS::String* name);
+// The secondary panes' `specifiers`: their cached rows of the specifier file `name`, under the title
+// that the shared localizer gives `titleKey`, set anew on every call.
+NS::Array* titledSpecifiers(BMGlintmereListController* pane, NS::String* name, NS::String* titleKey);
 
 // The preferences file, as the settings bundle spells its path.
 inline constexpr const char* kPreferencesPath = "/User/Library/Preferences/com.brightmoth.glintmere.plist";

@@ -1,6 +1,5 @@
 #include "BMGlintmereMakersListController.hpp"
 
-#include "BMGlintmereLocalizer.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
 #include "ShareButton.hpp"
@@ -14,20 +13,10 @@ using Pane = BMGlintmereMakersListController;
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Pane>()
-        // Loads the rows until a load gives a list (an empty one counts), and
-        // titles the pane anew from the shared localizer on every call.
-        .method(PS::ListController::specifiers_,
-                [](Pane* self) -> NS::Array* {
-                    NS::Array* rows = glintmere::cachedSpecifiers(self, "GlintmereMakers"_ns);
-                    self->setTitle(
-                        BMGlintmereLocalizer::sharedLocalizer()->localizedStringForKey("MAKERS"_ns));
-                    return rows;
-                })
-        .method(UI::ViewController::loadView_,
-                [](Pane* self) {
-                    UI::ViewController::loadView_.super<Pane>(self);
-                    glintmere::installShareButton(self);
-                })
+        .method(
+            PS::ListController::specifiers_,
+            [](Pane* self) { return glintmere::titledSpecifiers(self, "GlintmereMakers"_ns, "MAKERS"_ns); })
+        .method<&glintmere::loadViewWithShareButton<Pane>>(UI::ViewController::loadView_)
         .method(Pane::tweetSupport_,
                 [](Pane* self, id) { glintmere::presentTwitterComposer(self, "#Glintmere is awesome!"); })
         .build();

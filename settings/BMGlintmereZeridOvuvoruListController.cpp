@@ -1,6 +1,5 @@
 #include "BMGlintmereZeridOvuvoruListController.hpp"
 
-#include "BMGlintmereLocalizer.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
 #include "Foundation/NSURL.hpp"
@@ -14,9 +13,6 @@ namespace {
 using NS::literals::operator""_ns;
 using Pane = BMGlintmereZeridOvuvoruListController;
 
-constexpr const char* kShareText = "#Glintmere makes settings a wallpaper easy "
-                                   "from Safari, thanks @Brightmoth";
-
 // Asks the package manager to show a package; what it answers is its own
 // affair.
 void openPackagePage(const char* url) {
@@ -25,22 +21,13 @@ void openPackagePage(const char* url) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Pane>()
-        // Loads the rows until a load gives a list (an empty one counts), and
-        // titles the pane anew from the shared localizer on every call.
         .method(PS::ListController::specifiers_,
-                [](Pane* self) -> NS::Array* {
-                    NS::Array* rows = glintmere::cachedSpecifiers(self, "GlintmereZeridOvuvoru"_ns);
-                    self->setTitle(
-                        BMGlintmereLocalizer::sharedLocalizer()->localizedStringForKey("ZeridOvuvoru"_ns));
-                    return rows;
-                })
-        .method(UI::ViewController::loadView_,
                 [](Pane* self) {
-                    UI::ViewController::loadView_.super<Pane>(self);
-                    glintmere::installShareButton(self);
+                    return glintmere::titledSpecifiers(self, "GlintmereZeridOvuvoru"_ns, "ZeridOvuvoru"_ns);
                 })
+        .method<&glintmere::loadViewWithShareButton<Pane>>(UI::ViewController::loadView_)
         .method(Pane::tweetSupport_,
-                [](Pane* self, id) { glintmere::presentTwitterComposer(self, kShareText); })
+                [](Pane* self, id) { glintmere::presentTwitterComposer(self, glintmere::kShareText); })
         .method(Pane::openAmbergate_,
                 [](Pane*) { openPackagePage("cydia://package/com.brightmoth.ambergate"); })
         .method(Pane::openGlintmere_,

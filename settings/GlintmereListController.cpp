@@ -34,8 +34,6 @@ namespace {
 using NS::literals::operator""_ns;
 using Pane = GlintmereListController;
 
-constexpr const char* kShareText = "#Glintmere makes settings a wallpaper easy "
-                                   "from Safari, thanks @Brightmoth";
 // An attachment larger than this is no preferences file or package listing, and
 // is left out.
 constexpr std::size_t kAttachmentLimit = 16 * 1024 * 1024;
@@ -178,7 +176,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&viewDidLoad>(UI::ViewController::viewDidLoad_)
         .method<&increaseAlpha>(Pane::increaseAlpha_)
         .method(Pane::tweetSupport_,
-                [](Pane* self, id) { glintmere::presentTwitterComposer(self, kShareText); })
+                [](Pane* self, id) { glintmere::presentTwitterComposer(self, glintmere::kShareText); })
         // A new header on every request, so that each time the table lays out the header it draws a
         // new random line; the table holds it, the pane does not.
         .method(PS::ListController::tableViewViewForHeaderInSection_,

@@ -25,4 +25,12 @@ class GLINTMERE_EXPORT Device : public NS::Referencing<Device, "UIDevice"> {
     OBJC_MESSAGE(model, "model", NS::String*())
 };
 
+// UI_USER_INTERFACE_IDIOM(): the current device's idiom, and the phone's where the system has no
+// idioms; asked afresh on every call.
+inline long userInterfaceIdiom() {
+    auto device = Device::currentDevice();
+    return device->respondsToSelector(Device::userInterfaceIdiom_.selector()) ? device->userInterfaceIdiom()
+                                                                              : UIUserInterfaceIdiomPhone;
+}
+
 } // namespace UI
