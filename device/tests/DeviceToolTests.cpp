@@ -1,4 +1,5 @@
 // The device tool seen from outside: each test drives the built program on devices of its own.
+#include "../../tests/support/DpkgStatus.hpp"
 #include "../../tests/support/Files.hpp"
 #include "../../tests/support/Pictures.hpp"
 #include "../../tests/support/Subprocess.hpp"
@@ -23,14 +24,11 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::runProcess;
 
+using testing_support::readAll;
+
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
 // Where `make repo` writes the package source.
 const fs::path kRepo = GLINTMERE_REPO_DIR;
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void spill(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -81,7 +79,7 @@ TEST_F(DeviceTool, CreateLaysTheRootOutLikeThePhone) {
     ASSERT_EQ(runProcess({"dpkg-deb", "--build", package, scratch_ / "probe.deb"}).status, 0);
     auto installed = runProcess({"dpkg", "--root", root, "-i", scratch_ / "probe.deb"});
     EXPECT_EQ(installed.status, 0) << installed.err;
-    EXPECT_EQ(slurp(root / "Library/Probe/file"), "packaged\n");
+    EXPECT_EQ(readAll(root / "Library/Probe/file"), "packaged\n");
     EXPECT_NE(runProcess({"dpkg", "--root=" + root.string(), "-l"}).out.find("com.example.probe"),
               std::string::npos);
 }
@@ -108,7 +106,7 @@ TEST_F(DeviceTool, RunSeesTheDeviceAsItsRoot) {
     auto wrote =
         runProcess({kTool, "run", root, "--", "sh", "-c", "echo made > /tmp/made; touch /usr/forbidden"});
     EXPECT_NE(wrote.status, 0);
-    EXPECT_EQ(slurp(root / "tmp/made"), "made\n");
+    EXPECT_EQ(readAll(root / "tmp/made"), "made\n");
     EXPECT_FALSE(fs::exists("/usr/forbidden"));
 }
 
@@ -127,7 +125,7 @@ TEST_F(DeviceTool, TheThreePathSpellingsNameOneFile) {
     EXPECT_EQ(first + second, "onetwo");
     EXPECT_EQ(a, b);
     EXPECT_EQ(b, c);
-    EXPECT_EQ(slurp(root / "private/var/mobile/Library/Preferences/p.plist"), "one\ntwo\n");
+    EXPECT_EQ(readAll(root / "private/var/mobile/Library/Preferences/p.plist"), "one\ntwo\n");
 }
 
 TEST_F(DeviceTool, RunPassesStreamsAndExitStatusThrough) {
@@ -223,7 +221,7 @@ TEST_F(DeviceTool, MisuseIsReportedAndChangesNothing) {
     auto taken = runProcess({kTool, "create", scratch_ / "other"});
     EXPECT_NE(taken.status, 0);
     EXPECT_NE(taken.err.find("not empty"), std::string::npos) << taken.err;
-    EXPECT_EQ(slurp(scratch_ / "other/keep.txt"), "mine\n");
+    EXPECT_EQ(readAll(scratch_ / "other/keep.txt"), "mine\n");
     EXPECT_FALSE(fs::exists(scratch_ / "other/Applications"));
     for (const auto& command : std::vector<std::vector<std::string>>{
              {kTool, "run", scratch_ / "other", "--", "true"}, {kTool, "install", scratch_ / "other"}}) {
@@ -462,7 +460,7 @@ TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothin
         writePackage(fine, "com.example.fine", {"dir:./Library", "file:./Library/fine:ok"}));
     auto installed = runProcess({kTool, "install", root, fine});
     EXPECT_EQ(installed.status, 0) << installed.err;
-    EXPECT_EQ(slurp(root / "Library/fine"), "ok");
+    EXPECT_EQ(readAll(root / "Library/fine"), "ok");
 }
 
 // The marker is out of reach of everything inside: of programs, as the caller and as the device's
@@ -470,7 +468,7 @@ TEST_F(DeviceTool, APackageHoldingWhatADeviceMayNotHaveIsRefusedAndChangesNothin
 // which no check of the tool's stands before.
 TEST_F(DeviceTool, NothingInsideReachesTheMarker) {
     const fs::path root = makeDevice();
-    const std::string marker = slurp(root / ".glintmere-device");
+    const std::string marker = readAll(root / ".glintmere-device");
     for (const char* as : {"--", "--as-root"}) {
         std::vector<std::string> command = {kTool, "run", root, as};
         if (std::string(as) != "--") {
@@ -481,7 +479,7 @@ TEST_F(DeviceTool, NothingInsideReachesTheMarker) {
                                        "echo x >/rl/.glintmere-device; mv /rl/.glintmere-device /tmp/m;"
                                        "chmod 0 /.glintmere-device; rm /rl"});
         auto tried = runProcess(command);
-        EXPECT_EQ(slurp(root / ".glintmere-device"), marker) << as << ": " << tried.err;
+        EXPECT_EQ(readAll(root / ".glintmere-device"), marker) << as << ": " << tried.err;
         EXPECT_EQ(fs::status(root / ".glintmere-device").permissions(), fs::perms(0644)) << as;
         EXPECT_FALSE(fs::exists(root / "tmp/m")) << as;
     }
@@ -512,7 +510,7 @@ TEST_F(DeviceTool, NothingInsideReachesTheMarker) {
         runProcess({kTool, "run", root, "--as-root", "--", "dpkg", "--root=", "-i", "/tmp/taker.deb"});
     EXPECT_NE(byHand.status, 0);
     runProcess({kTool, "run", root, "--as-root", "--", "dpkg", "--root=", "--purge", "com.example.taker"});
-    EXPECT_EQ(slurp(root / ".glintmere-device"), marker) << byHand.err;
+    EXPECT_EQ(readAll(root / ".glintmere-device"), marker) << byHand.err;
     EXPECT_EQ(runProcess({kTool, "run", root, "--", "true"}).status, 0);
 }
 
@@ -718,9 +716,9 @@ TEST_F(DeviceTool, PngToolNeitherFollowsNorSwallowsWhatTheDevicePlanted) {
     fs::create_symlink(host, root / "tmp/cat.png");
     auto wrote = runProcess({tool, "write", (root / "tmp/cat.png").string(), "4", "3"});
     EXPECT_EQ(wrote.status, 0) << wrote.err;
-    EXPECT_EQ(slurp(host), "the host's own\n");
+    EXPECT_EQ(readAll(host), "the host's own\n");
     EXPECT_FALSE(fs::is_symlink(root / "tmp/cat.png"));
-    EXPECT_EQ(slurp(root / "tmp/cat.png").substr(1, 3), "PNG");
+    EXPECT_EQ(readAll(root / "tmp/cat.png").substr(1, 3), "PNG");
 
     // The device's own links lead where they lead inside it; one that names a host folder leads to no
     // folder of the device, and nothing lands in the host's.
@@ -769,7 +767,7 @@ TEST_F(DeviceTool, AMaintainerScriptThatDoesNotEndIsStopped) {
 // The entries of a property list the device tool wrote, one line "KEY VALUE" each, in file order.
 std::string factsOf(const fs::path& file) {
     std::string facts;
-    std::istringstream lines(slurp(file));
+    std::istringstream lines(readAll(file));
     std::string line, key;
     for (; std::getline(lines, line);) {
         const auto open = line.find('>');
@@ -797,7 +795,7 @@ TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
     EXPECT_NE(facts.find("UserInterfaceIdiom 0\n"), std::string::npos) << facts;
     EXPECT_NE(facts.find("ScreenHeight 568"), std::string::npos) << facts;
     EXPECT_NE(facts.find("CoreFoundationVersionNumber 1145.15"), std::string::npos) << facts;
-    const std::string accounts = slurp(standard / "private/var/mobile/Library/Accounts/Accounts.plist");
+    const std::string accounts = readAll(standard / "private/var/mobile/Library/Accounts/Accounts.plist");
     EXPECT_NE(accounts.find("com.apple.account.IMAP"), std::string::npos);
     EXPECT_NE(accounts.find("com.apple.twitter"), std::string::npos);
 
@@ -811,7 +809,7 @@ TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
     EXPECT_NE(padFacts.find("ScreenWidth 768"), std::string::npos) << padFacts;
     EXPECT_NE(padFacts.find("CoreFoundationVersionNumber 1141.18"), std::string::npos) << padFacts;
     // The system registered in the package database is of the same version.
-    const std::string status = slurp(pad / "private/var/lib/dpkg/status");
+    const std::string status = readAll(pad / "private/var/lib/dpkg/status");
     const auto firmware = status.find("Package: firmware\n");
     ASSERT_NE(firmware, std::string::npos) << status;
     EXPECT_NE(status.find("Version: 8.1.2\n", firmware), std::string::npos) << status;
@@ -824,7 +822,7 @@ TEST_F(DeviceTool, CreateMakesTheModelAndSystemAskedFor) {
     EXPECT_EQ(oldFacts.find("UserInterfaceIdiom"), std::string::npos) << oldFacts;
     EXPECT_NE(oldFacts.find("ScreenScale 1"), std::string::npos) << oldFacts;
     EXPECT_NE(oldFacts.find("CoreFoundationVersionNumber 847.2"), std::string::npos) << oldFacts;
-    const std::string none = slurp(old / "private/var/mobile/Library/Accounts/Accounts.plist");
+    const std::string none = readAll(old / "private/var/mobile/Library/Accounts/Accounts.plist");
     EXPECT_EQ(none.find("com.apple.account.IMAP"), std::string::npos) << none;
     EXPECT_EQ(none.find("com.apple.twitter"), std::string::npos) << none;
 }
@@ -839,10 +837,10 @@ TEST_F(DeviceTool, OptionsGoBeforeOrAfterTheRoot) {
               std::string::npos);
     EXPECT_NE(factsOf(pad / "System/Library/CoreServices/SystemVersion.plist").find("ProductVersion 7.0\n"),
               std::string::npos);
-    const std::string status = slurp(pad / "private/var/lib/dpkg/status");
+    const std::string status = readAll(pad / "private/var/lib/dpkg/status");
     EXPECT_NE(status.find("Architecture: iphoneos-arm\n"), std::string::npos) << status;
     EXPECT_EQ(
-        slurp(pad / "private/var/mobile/Library/Accounts/Accounts.plist").find("com.apple.account.IMAP"),
+        readAll(pad / "private/var/mobile/Library/Accounts/Accounts.plist").find("com.apple.account.IMAP"),
         std::string::npos);
 
     for (const auto& words : std::vector<std::vector<std::string>>{
@@ -946,13 +944,13 @@ TEST_F(DeviceInstall, PlacesBuiltFilesAtTheirDevicePathsKeepingModes) {
     ASSERT_EQ(installed.status, 0) << installed.err;
 
     const fs::path app = root / "Applications/Probe.app/Probe";
-    EXPECT_EQ(slurp(app), "#!/bin/sh\necho probe\n");
+    EXPECT_EQ(readAll(app), "#!/bin/sh\necho probe\n");
     EXPECT_EQ(fs::status(app).permissions(), fs::status(built / "Probe").permissions());
     EXPECT_FALSE(fs::is_symlink(app));
-    EXPECT_EQ(slurp(root / "Library/PreferenceBundles/Probe.bundle/en.lproj/Probe.strings"),
+    EXPECT_EQ(readAll(root / "Library/PreferenceBundles/Probe.bundle/en.lproj/Probe.strings"),
               "\"a\" = \"b\";\n");
     EXPECT_FALSE(fs::exists(root / "Applications/NotBuilt.app"));
-    EXPECT_EQ(slurp(root / "private/var/mobile/Library/Preferences/probe.plist"), "<plist/>\n");
+    EXPECT_EQ(readAll(root / "private/var/mobile/Library/Preferences/probe.plist"), "<plist/>\n");
 
     // The placed program runs inside; a second install replaces what the first placed.
     EXPECT_EQ(runProcess({tool_, "run", root, "--", "/Applications/Probe.app/Probe"}).out, "probe\n");
@@ -1010,10 +1008,10 @@ TEST_F(DeviceInstall, FollowsTheDevicesLinksWithinTheDevice) {
     auto installed = runProcess({tool_, "install", root});
     EXPECT_EQ(installed.status, 0) << installed.err;
     EXPECT_TRUE(fs::is_empty(outside)) << "install wrote outside the device";
-    EXPECT_EQ(slurp(root / fs::path(outside).relative_path() / "Probe"), "probe\n");
-    EXPECT_EQ(slurp(root / fs::path(outside).relative_path() / "icon"), "icon\n");
-    EXPECT_EQ(slurp(root / "Library/Stash/Probe"), "probe\n");
-    EXPECT_EQ(slurp(root / "Library/Tweak.bundle/Probe"), "code\n");
+    EXPECT_EQ(readAll(root / fs::path(outside).relative_path() / "Probe"), "probe\n");
+    EXPECT_EQ(readAll(root / fs::path(outside).relative_path() / "icon"), "icon\n");
+    EXPECT_EQ(readAll(root / "Library/Stash/Probe"), "probe\n");
+    EXPECT_EQ(readAll(root / "Library/Tweak.bundle/Probe"), "code\n");
 }
 
 // The two ways the tool resolves a path below a device root: openat2 where the kernel has it, and
@@ -1051,11 +1049,11 @@ TEST_F(DeviceInstall, WritesNothingThroughALinkPlantedAtAFile) {
 
         auto installed = runProcess({tool_, "install", root}, "", env);
         EXPECT_EQ(installed.status, 0) << mode << ": " << installed.err;
-        EXPECT_EQ(slurp(victim), "untouched\n") << mode;
+        EXPECT_EQ(readAll(victim), "untouched\n") << mode;
         EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write) << mode;
         for (const char* placed : {"Applications/Probe.app/Probe", "Library/Other/Probe"}) {
             EXPECT_FALSE(fs::is_symlink(root / placed)) << mode << ": " << placed;
-            EXPECT_EQ(slurp(root / placed), "probe\n") << mode << ": " << placed;
+            EXPECT_EQ(readAll(root / placed), "probe\n") << mode << ": " << placed;
         }
     }
 }
@@ -1203,7 +1201,7 @@ class GlintmerePackage : public DeviceTool {
     fs::path packageAtVersion(const std::string& version) {
         const fs::path tree = scratch_ / ("package-" + version);
         EXPECT_EQ(runProcess({"dpkg-deb", "--raw-extract", builtPackage(), tree}).status, 0);
-        std::string control = slurp(tree / "DEBIAN/control");
+        std::string control = readAll(tree / "DEBIAN/control");
         const auto at = control.find("Version: ");
         control.replace(at, control.find('\n', at) - at, "Version: " + version);
         spill(tree / "DEBIAN/control", control);
@@ -1286,7 +1284,7 @@ TEST_F(GlintmerePackage, AnArm64DeviceInstallsThePhonesPackageAndRunsItsLibrary)
             {kTool, "run", root, "--", "dpkg-query", "--show", "--showformat=${Architecture}", package});
         EXPECT_EQ(architecture.out, "iphoneos-arm") << package;
     }
-    EXPECT_EQ(slurp(root / "Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib").substr(0, 4),
+    EXPECT_EQ(readAll(root / "Library/MobileSubstrate/DynamicLibraries/Glintmere.dylib").substr(0, 4),
               std::string("\xcf\xfa\xed\xfe", 4));
     ASSERT_TRUE(
         testing_support::writePng(testing_support::makePicture(6, 4), (root / "tmp/image.png").string()));
@@ -1302,7 +1300,7 @@ TEST_F(GlintmerePackage, HoldsTheDeliverablesAndTheFieldsOfATweak) {
     ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
     const std::string architecture = runProcess({"dpkg", "--print-architecture"}).out;
     std::string version;
-    std::istringstream control(slurp(fs::path(GLINTMERE_SOURCE_DIR) / "control"));
+    std::istringstream control(readAll(fs::path(GLINTMERE_SOURCE_DIR) / "control"));
     for (std::string line; std::getline(control, line);) {
         if (line.starts_with("Version: ")) {
             version = line.substr(9);
@@ -1373,12 +1371,12 @@ TEST_F(GlintmerePackage, InstallsThroughTheDevicesDpkgAndComesAndGoesWithTheUser
     EXPECT_EQ(firmware.out, "8.4");
     // The settings bundle carries the package's version.
     EXPECT_NE(
-        slurp(root / "Library/PreferenceBundles/Glintmere.bundle/Info.plist")
+        readAll(root / "Library/PreferenceBundles/Glintmere.bundle/Info.plist")
             .find("<key>CFBundleVersion</key>\n\t<string>" + field(builtPackage(), "Version") + "</string>"),
         std::string::npos);
     EXPECT_NE(sheet(root).find("Set As Wallpaper"), std::string::npos);
     ASSERT_EQ(settings(root, {"set", "isEnabled", "false"}).status, 0);
-    const std::string stored = slurp(root / kPreferences);
+    const std::string stored = readAll(root / kPreferences);
     ASSERT_FALSE(stored.empty());
 
     // Removed: the browser's sheet is its own again, Settings has no pane, the setting stays.
@@ -1393,9 +1391,9 @@ TEST_F(GlintmerePackage, InstallsThroughTheDevicesDpkgAndComesAndGoesWithTheUser
         EXPECT_FALSE(fs::exists(fs::symlink_status(root / gone))) << gone;
     }
     EXPECT_TRUE(fs::is_directory(root / "Library/MobileSubstrate/DynamicLibraries"));
-    EXPECT_EQ(slurp(root / kPreferences), stored);
+    EXPECT_EQ(readAll(root / kPreferences), stored);
     settings(root, {"set", "isEnabled", "true"}); // no pane to take it
-    EXPECT_EQ(slurp(root / kPreferences), stored);
+    EXPECT_EQ(readAll(root / kPreferences), stored);
     const std::string own = sheet(root);
     EXPECT_NE(own.find("Copy"), std::string::npos) << own;
     EXPECT_EQ(own.find("Set As Wallpaper"), std::string::npos) << own;
@@ -1456,7 +1454,7 @@ TEST_F(GlintmerePackage, UpgradesFromAnOlderVersionKeepingTheUsersSetting) {
 TEST_F(GlintmerePackage, IsRefusedByAnOldFirmwareAndWithoutSubstrate) {
     const fs::path old = makeDevice("old");
     const fs::path status = old / "private/var/lib/dpkg/status";
-    std::string database = slurp(status);
+    std::string database = readAll(status);
     const auto firmware = database.find("Package: firmware\n");
     ASSERT_NE(firmware, std::string::npos);
     const auto version = database.find("Version: ", firmware);
@@ -1487,7 +1485,7 @@ TEST_F(GlintmerePackage, IsRefusedByAnOldFirmwareAndWithoutSubstrate) {
 // the build made, an index of them and a Release that vouches for the index.
 TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHashes) {
     const fs::path source = kRepo;
-    const std::string index = slurp(source / "Packages");
+    const std::string index = readAll(source / "Packages");
     ASSERT_FALSE(index.empty()) << source;
     int built = 0;
     for (const auto& entry : fs::directory_iterator(builtPackage().parent_path())) {
@@ -1496,7 +1494,7 @@ TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHash
         }
         ++built;
         const std::string name = entry.path().filename().string();
-        EXPECT_EQ(slurp(source / name), slurp(entry.path())) << name;
+        EXPECT_EQ(readAll(source / name), readAll(entry.path())) << name;
         EXPECT_NE(index.find("\nFilename: ./" + name + "\n"), std::string::npos) << index;
     }
     EXPECT_GE(built, 1);
@@ -1505,7 +1503,7 @@ TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHash
     EXPECT_EQ(unpacked.out, index);
 
     // The Release names both index files with their sizes and hashes, and the packages' architectures.
-    const std::string release = slurp(source / "Release");
+    const std::string release = readAll(source / "Release");
     EXPECT_NE(release.find("Architectures: " + field(builtPackage(), "Architecture")), std::string::npos)
         << release;
     const auto sha256 = release.find("\nSHA256:\n");
@@ -1525,7 +1523,7 @@ TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHash
     const fs::path script = fs::path(GLINTMERE_SOURCE_DIR) / "scripts/build-repo";
     const fs::path kept = scratch_ / "repo";
     ASSERT_EQ(runProcess({script, builtPackage().parent_path(), kept}).status, 0);
-    const std::string keptIndex = slurp(kept / "Packages");
+    const std::string keptIndex = readAll(kept / "Packages");
     EXPECT_EQ(keptIndex, index);
     fs::create_directories(scratch_ / "empty");
     spill(scratch_ / "broken/notes.deb", "not a package\n");
@@ -1540,7 +1538,7 @@ TEST_F(GlintmerePackage, TheSourceHoldsEveryBuiltPackageWithItsIndexAndTheirHash
         auto refused = runProcess({script, folder, kept});
         EXPECT_NE(refused.status, 0);
         EXPECT_NE(refused.err.find(reason), std::string::npos) << refused.err;
-        EXPECT_EQ(slurp(kept / "Packages"), keptIndex);
+        EXPECT_EQ(readAll(kept / "Packages"), keptIndex);
     }
     for (const auto& entry : fs::directory_iterator(scratch_)) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".repo-")) << entry.path();
@@ -1566,20 +1564,14 @@ TEST_F(GlintmerePackage, InstallsFromTheSourceWithTheDevicesAptAndIsRemovedAgain
     ASSERT_EQ(updated.status, 0) << updated.out << updated.err;
 
     // A device whose Settings loader is older than Glintmere asks for is refused, with nothing left.
-    const fs::path status = root / "private/var/lib/dpkg/status";
-    const std::string database = slurp(status);
-    std::string older = database;
-    const auto loader = older.find("Package: preferenceloader\n");
-    ASSERT_NE(loader, std::string::npos);
-    const auto version = older.find("Version: ", loader);
-    older.replace(version, older.find('\n', version) - version, "Version: 2.0");
-    spill(status, older);
+    const auto database = testing_support::setInstalledVersion(root, "preferenceloader", "2.0");
+    ASSERT_TRUE(database);
     auto refused = apt({"install", kPackage});
     EXPECT_NE(refused.status, 0);
     EXPECT_NE((refused.out + refused.err).find("preferenceloader"), std::string::npos)
         << refused.out << refused.err;
     EXPECT_EQ(installedVersion(root), "");
-    spill(status, database);
+    spill(testing_support::dpkgStatusOf(root), *database);
 
     auto installed = apt({"install", kPackage});
     ASSERT_EQ(installed.status, 0) << installed.out << installed.err;

@@ -1,5 +1,6 @@
 // `make install PHONE=...` against a phone that is an arm64 simulated device behind a real SSH
 // server on 127.0.0.1: the server's sessions run inside the device as its root, as a phone's do.
+#include "../../tests/support/DpkgStatus.hpp"
 #include "../../tests/support/Pictures.hpp"
 #include "../../tests/support/Subprocess.hpp"
 
@@ -25,15 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::runProcess;
 
+using testing_support::readAll;
+
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
 const fs::path kSource = GLINTMERE_SOURCE_DIR;
 constexpr const char* kPackage = "com.brightmoth.glintmere";
 constexpr const char* kSshd = "/usr/sbin/sshd";
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void spill(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -93,7 +91,7 @@ class PhoneOverSsh : public ::testing::Test {
         const auto entry = [](const fs::path& root, const fs::path& key) {
             return "command=\"" + kTool + " run " + root.string() +
                    " --as-root -- sh -c \\\"$SSH_ORIGINAL_COMMAND\\\"\",no-pty,no-port-forwarding " +
-                   slurp(key.string() + ".pub");
+                   readAll(key.string() + ".pub");
         };
         spill(scratch_ / "authorized_keys",
               entry(phone_, scratch_ / "phone.key") + entry(other_, scratch_ / "other.key"));
@@ -197,13 +195,7 @@ TEST_F(PhoneOverSsh, EachWayOfFailingGivesOneMessage) {
     EXPECT_FALSE(installed(other_).starts_with("ii")) << installed(other_);
 
     // A phone whose Settings loader is older than Glintmere needs: its dpkg refuses, and says so.
-    const fs::path status = phone_ / "private/var/lib/dpkg/status";
-    std::string database = slurp(status);
-    const auto loader = database.find("Package: preferenceloader\n");
-    ASSERT_NE(loader, std::string::npos);
-    const auto version = database.find("Version: ", loader);
-    database.replace(version, database.find('\n', version) - version, "Version: 2.0");
-    spill(status, database);
+    ASSERT_TRUE(testing_support::setInstalledVersion(phone_, "preferenceloader", "2.0"));
     const auto refused = install("phone", port_);
     EXPECT_NE(refused.status, 0);
     EXPECT_NE(refused.err.find("the phone's dpkg did not install the package"), std::string::npos)
