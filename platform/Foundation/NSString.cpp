@@ -157,6 +157,11 @@ bool isEqualToString(String* self, String* other) {
     if (other == self) {
         return true;
     }
+    // A plain string's text is read where it is kept: comparing two, a literal and another, the
+    // commonest case, then sends no further message.
+    if (object_getClass(objc::toId(other)) == String::runtimeClass()) {
+        return text(self) == text(other);
+    }
     return text(self) == other->view();
 }
 bool isEqual(String* self, const Object* other) {
