@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -56,17 +57,6 @@ Class realize(ClassBuilder::Definition& definition) {
     objc_registerClassPair(cls);
     runtime::classRegistered(cls, std::move(definition.ownedIvars), definition.protocols);
     return cls;
-}
-
-// Keeps `value`, retained, in the owning ivar `name` of `object`, and releases what it held.
-void storeOwnedByName(id object, const char* name, id value) {
-    id old = ivarByName<id>(object, name);
-    if (old == value) {
-        return;
-    }
-    send<id>(value, Selector<"retain">::get());
-    setIvarByName<id>(object, name, value);
-    send<void>(old, Selector<"release">::get());
 }
 
 bool ready(const ClassBuilder::Definition& definition) {
@@ -171,15 +161,54 @@ std::string ClassBuilder::ivarName(id self, SEL sel) {
     return class_getInstanceVariable(object_getClass(self), lowered.c_str()) != nullptr ? lowered : kept;
 }
 
+char* ClassBuilder::propertyStorage(id self, SEL sel) {
+    if (isNil(self)) {
+        return nullptr;
+    }
+    // No ivar is at offset 0, the class pointer's place: 0 marks "none".
+    static runtime::Mutex lock;
+    static auto* offsets = new std::map<std::pair<Class, SEL>, std::ptrdiff_t>();
+    const std::pair<Class, SEL> key{object_getClass(self), sel};
+    std::ptrdiff_t offset = -1;
+    {
+        runtime::MutexLock guard(lock);
+        if (auto found = offsets->find(key); found != offsets->end()) {
+            offset = found->second;
+        }
+    }
+    if (offset < 0) {
+        Ivar ivar = class_getInstanceVariable(key.first, ivarName(self, sel).c_str());
+        offset = ivar != nullptr ? ivar_getOffset(ivar) : 0;
+        runtime::MutexLock guard(lock);
+        offsets->emplace(key, offset);
+    }
+    return offset > 0 ? reinterpret_cast<char*>(self) + offset : nullptr;
+}
+
 void ClassBuilder::propertySetOwning(id self, SEL sel, id value) {
-    storeOwnedByName(self, ivarName(self, sel).c_str(), value);
+    char* kept = propertyStorage(self, sel);
+    if (kept == nullptr) {
+        return;
+    }
+    id old = nil;
+    __builtin_memcpy(&old, kept, sizeof old);
+    if (old == value) {
+        return;
+    }
+    send<id>(value, Selector<"retain">::get());
+    __builtin_memcpy(kept, &value, sizeof value);
+    send<void>(old, Selector<"release">::get());
 }
 
 void ClassBuilder::propertySetCopying(id self, SEL sel, id value) {
-    const std::string name = ivarName(self, sel);
+    char* kept = propertyStorage(self, sel);
+    if (kept == nullptr) {
+        return;
+    }
     id copy = send<id>(value, Selector<"copy">::get());
-    id old = ivarByName<id>(self, name.c_str());
-    setIvarByName<id>(self, name.c_str(), copy);
+    id old = nil;
+    __builtin_memcpy(&old, kept, sizeof old);
+    __builtin_memcpy(kept, &copy, sizeof copy);
     send<void>(old, Selector<"release">::get());
 }
 

@@ -66,16 +66,26 @@ class GLINTMERE_EXPORT ClassBuilder {
     static std::string setterName(const char* property);
 
     template <class T> static T propertyGet(id self, SEL sel) {
-        return ivarByName<T>(self, ivarName(self, sel).c_str());
+        T value{};
+        if (char* kept = propertyStorage(self, sel)) {
+            __builtin_memcpy(&value, kept, sizeof(T));
+        }
+        return value;
     }
     template <class T> static void propertySet(id self, SEL sel, T value) {
-        setIvarByName<T>(self, ivarName(self, sel).c_str(), value);
+        if (char* kept = propertyStorage(self, sel)) {
+            __builtin_memcpy(kept, &value, sizeof(T));
+        }
     }
     static void propertySetOwning(id self, SEL sel, id value);
     static void propertySetCopying(id self, SEL sel, id value);
     // `name` and `setName:` both keep their value in `_name`; the setter of a name that starts with
     // capitals keeps them (`URL`, `setURL:`), so `self`'s ivars decide which spelling it is.
     static std::string ivarName(id self, SEL sel);
+    // Where the accessor `sel` keeps its value in `self`; null for nil or a class without the ivar.
+    // Found by name on the first call for the class and the selector, and then kept: a registered
+    // class's ivars never change, and a pane's rows are thousands of property calls.
+    static char* propertyStorage(id self, SEL sel);
 
   public:
     // What build() registers; kept whole while the superclass is still to come.
