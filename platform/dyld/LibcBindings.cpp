@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -113,13 +114,12 @@ void onceWithFunction(long* predicate, void* context, std::uint64_t function) {
     dispatch_once_f(predicate, context, hostFunction<void (*)(void*)>(function));
 }
 
-// Darwin's pthread_mutex_t: a signature word, then 56 opaque bytes that hold a host mutex from first use.
-struct GuestMutex {
-    std::atomic<long> signature;
-    alignas(pthread_mutex_t) unsigned char opaque[56];
-};
-static_assert(sizeof(GuestMutex) == 64 && sizeof(pthread_mutex_t) <= 56);
-constexpr long kStaticInitializer = 0x32AAABA7;
+// Darwin's pthread_mutex_t, whose opaque bytes hold a host mutex from first use; its signature word
+// says how far that is.
+using GuestMutex = darwin::Mutex;
+static_assert(sizeof(pthread_mutex_t) <= sizeof(GuestMutex::__opaque) &&
+              offsetof(GuestMutex, __opaque) % alignof(pthread_mutex_t) == 0);
+constexpr long kStaticInitializer = __DARWIN_PTHREAD_MUTEX_SIG_INIT;
 constexpr long kMaking = 0x4d4b4e47;
 constexpr long kMade = 0x4d555458;
 
@@ -129,19 +129,20 @@ pthread_mutex_t* hostMutex(GuestMutex* mutex) {
     if (GuestMutex copy; !darwin::copyFromGuest(&copy, mutex, sizeof copy)) {
         guestFault("pthread_mutex: guest code passed a mutex it cannot read");
     }
+    std::atomic_ref<long> signature(mutex->__sig);
     for (;;) {
-        long seen = mutex->signature.load(std::memory_order_acquire);
+        long seen = signature.load(std::memory_order_acquire);
         if (seen == kMade) {
-            return reinterpret_cast<pthread_mutex_t*>(mutex->opaque);
+            return reinterpret_cast<pthread_mutex_t*>(mutex->__opaque);
         }
         if (seen == kStaticInitializer) {
             darwin::requireWritable("pthread_mutex", mutex, sizeof *mutex, "a mutex");
         }
         if (seen == kStaticInitializer &&
-            mutex->signature.compare_exchange_strong(seen, kMaking, std::memory_order_acq_rel)) {
-            auto* made = new (mutex->opaque) pthread_mutex_t;
+            signature.compare_exchange_strong(seen, kMaking, std::memory_order_acq_rel)) {
+            auto* made = new (mutex->__opaque) pthread_mutex_t;
             pthread_mutex_init(made, nullptr);
-            mutex->signature.store(kMade, std::memory_order_release);
+            signature.store(kMade, std::memory_order_release);
             return made;
         }
         if (seen != kMaking && seen != kStaticInitializer) {
