@@ -20,9 +20,9 @@ constexpr int kEIO = __DARWIN_EIO;
 constexpr int kEFAULT = __DARWIN_EFAULT;
 constexpr int kEINVAL = __DARWIN_EINVAL;
 constexpr int kEOVERFLOW = __DARWIN_EOVERFLOW;
-int errorFromHost(int hostError);
+GLINTMERE_EXPORT int errorFromHost(int hostError);
 // The host's number for a Darwin one, nullopt for one that Darwin does not define.
-std::optional<int> errorToHost(int darwinError);
+GLINTMERE_EXPORT std::optional<int> errorToHost(int darwinError);
 
 // The calling thread's errno, where `__error()` points guest code.
 int* guestErrno();
@@ -37,18 +37,18 @@ template <class T> T failing(T result) {
 int refuse(int darwinError);
 
 // open(2) flags; nullopt for a flag the host cannot honour as Darwin means it.
-std::optional<int> openFlagsToHost(int darwinFlags);
+GLINTMERE_EXPORT std::optional<int> openFlagsToHost(int darwinFlags);
 // The status flags F_GETFL reports (access mode, O_NONBLOCK, O_APPEND), in Darwin's values.
-int statusFlagsFromHost(int hostFlags);
+GLINTMERE_EXPORT int statusFlagsFromHost(int hostFlags);
 // Signal numbers 1-31; nullopt for one the other side has no name for.
-std::optional<int> signalToHost(int darwinSignal);
-std::optional<int> signalFromHost(int hostSignal);
+GLINTMERE_EXPORT std::optional<int> signalToHost(int darwinSignal);
+GLINTMERE_EXPORT std::optional<int> signalFromHost(int hostSignal);
 // A wait status with the host's signal numbers in it, given Darwin's.
-int waitStatusFromHost(int hostStatus);
+GLINTMERE_EXPORT int waitStatusFromHost(int hostStatus);
 // waitpid and waitid options (WNOHANG, WEXITED, WNOWAIT); nullopt for others.
-std::optional<int> waitOptionsToHost(int darwinOptions);
+GLINTMERE_EXPORT std::optional<int> waitOptionsToHost(int darwinOptions);
 // posix_spawnattr flags (POSIX_SPAWN_SETPGROUP); nullopt for others.
-std::optional<short> spawnFlagsToHost(short darwinFlags);
+GLINTMERE_EXPORT std::optional<short> spawnFlagsToHost(short darwinFlags);
 
 // The records as the phone's headers declare them, laid out alike by the host's compiler.
 // struct stat on arm64 (64-bit inodes).
