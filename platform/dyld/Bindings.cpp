@@ -8,9 +8,11 @@ namespace dyld {
 std::optional<std::uint64_t> bindingFor(std::string_view symbol) {
     static const auto* const table = [] {
         auto* all = new std::map<std::string_view, const Binding*>();
-        for (auto library : {libSystemBindings(), objcBindings(), cxxBindings(), coreFoundationBindings(),
-                             substrateBindings(), fileBindings(), processBindings(),
-                             formattedOutputBindings(), libcBindings(), frameworkBindings()}) {
+        for (auto library :
+             {libSystem::files(), libSystem::processes(), libSystem::formattedOutput(), libSystem::cLibrary(),
+              libSystem::threads(), libSystem::dispatch(), libSystem::blockRuntime(),
+              libSystem::codeSupport(), objcBindings(), cxxBindings(), coreFoundationBindings(),
+              substrateBindings(), frameworkBindings()}) {
             for (const Binding& binding : library) {
                 all->emplace(binding.symbol, &binding);
             }

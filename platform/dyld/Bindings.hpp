@@ -21,19 +21,29 @@ struct Binding {
 // The host address for `symbol` (with its underscore), made on first use; nullopt if nothing binds it.
 GLINTMERE_EXPORT std::optional<std::uint64_t> bindingFor(std::string_view symbol);
 
-// Each library's table (one file each).
-std::span<const Binding> libSystemBindings();
+// Each platform library's table, in a file of its own beside this header, `<Library>Bindings.cpp`.
 std::span<const Binding> objcBindings();
 std::span<const Binding> cxxBindings();
 std::span<const Binding> coreFoundationBindings();
 std::span<const Binding> substrateBindings();
-// The C library's: files, processes, formatted output, and the rest (errno, strings, the mutex).
-std::span<const Binding> fileBindings();
-std::span<const Binding> processBindings();
-std::span<const Binding> formattedOutputBindings();
-std::span<const Binding> libcBindings();
 // The data and functions imported from UIKit, Social and MobileGestalt.
 std::span<const Binding> frameworkBindings();
+
+// libSystem's, too many for one file, are a folder, `libSystem/`, of one file per area of it, each with
+// its part of the library's table.
+namespace libSystem {
+// Its C library: descriptors and file status; signals, waiting and posix_spawn; printf's family and
+// the standard streams; and the rest (errno, the environment, memory, strings, error texts, the time).
+std::span<const Binding> files();
+std::span<const Binding> processes();
+std::span<const Binding> formattedOutput();
+std::span<const Binding> cLibrary();
+// Threads (the mutex), dispatch, the blocks runtime, and what compiled code imports by itself.
+std::span<const Binding> threads();
+std::span<const Binding> dispatch();
+std::span<const Binding> blockRuntime();
+std::span<const Binding> codeSupport();
+} // namespace libSystem
 
 // The type encoding of a C function's prototype.
 template <class R, class... Args> std::string encodingOf(R (*)(Args...)) {

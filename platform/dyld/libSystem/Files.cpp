@@ -130,6 +130,6 @@ const std::array bindings{
 
 } // namespace
 
-std::span<const Binding> fileBindings() { return bindings; }
+std::span<const Binding> libSystem::files() { return bindings; }
 
 } // namespace dyld

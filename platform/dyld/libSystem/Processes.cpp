@@ -239,6 +239,6 @@ const std::array bindings{
 
 } // namespace
 
-std::span<const Binding> processBindings() { return bindings; }
+std::span<const Binding> libSystem::processes() { return bindings; }
 
 } // namespace dyld
