@@ -21,13 +21,15 @@ struct Binding {
 // The host address for `symbol` (with its underscore), made on first use; nullopt if nothing binds it.
 GLINTMERE_EXPORT std::optional<std::uint64_t> bindingFor(std::string_view symbol);
 
-// Each platform library's table, in a file of its own beside this header, `<Library>Bindings.cpp`.
+// Each platform library's table, in a file of its own beside this header named after it
+// (`UIKitBindings.cpp`, `ObjcBindings.cpp` for libobjc, `CxxBindings.cpp` for libc++).
 std::span<const Binding> objcBindings();
 std::span<const Binding> cxxBindings();
 std::span<const Binding> coreFoundationBindings();
 std::span<const Binding> substrateBindings();
-// The data and functions imported from UIKit, Social and MobileGestalt.
-std::span<const Binding> frameworkBindings();
+std::span<const Binding> uiKitBindings();
+std::span<const Binding> socialBindings();
+std::span<const Binding> mobileGestaltBindings();
 
 // libSystem's, too many for one file, are a folder, `libSystem/`, of one file per area of it, each with
 // its part of the library's table.
@@ -67,6 +69,15 @@ template <void (*Handler)(Registers&)> std::uint64_t raw(std::string_view symbol
 // A host object that guest code refers to by address: `{"__dispatch_main_q", object<&_dispatch_main_q>}`.
 template <auto* Object> std::uint64_t object(std::string_view) {
     return reinterpret_cast<std::uint64_t>(Object);
+}
+
+// The address of `symbol` (with its underscore) that the stand-in framework at `library` in the device
+// exports; the stand-in is loaded for it. Stops the process when it exports none.
+void* standInExport(const char* library, std::string_view symbol);
+
+// A variable of the stand-in framework at `Library`: `{"_SLServiceTypeTwitter", standInData<kSocial>}`.
+template <const char* Library> std::uint64_t standInData(std::string_view symbol) {
+    return reinterpret_cast<std::uint64_t>(standInExport(Library, symbol));
 }
 
 // A guest function pointer of the C type `F` as a host function pointer that runs it.
