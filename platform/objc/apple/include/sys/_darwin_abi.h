@@ -157,6 +157,26 @@ typedef struct _opaque_pthread_mutex_t {
     char __opaque[__DARWIN_PTHREAD_MUTEX_SIZE];
 } __darwin_pthread_mutex_t;
 
+/* A block literal as the compiler lays it out, and the flags the block runtime reads in it. Its
+   descriptor goes on, after the size, with the copy and dispose helpers where the flags say there are
+   some, then the signature where they say there is one. */
+#define __DARWIN_BLOCK_HAS_COPY_DISPOSE (1 << 25)
+#define __DARWIN_BLOCK_IS_GLOBAL (1 << 28)
+#define __DARWIN_BLOCK_HAS_SIGNATURE (1 << 30)
+
+struct __darwin_block_literal {
+    void* isa;
+    int flags;
+    int reserved;
+    void (*invoke)(void);
+    const void* descriptor;
+};
+
+struct __darwin_block_descriptor {
+    unsigned long reserved;
+    unsigned long size;
+};
+
 /* The records, as bodies each side declares under its own name: `struct stat __DARWIN_STRUCT_STAT64(
    struct timespec);` on the phone. */
 #define __DARWIN_STRUCT_TIMESPEC                                                                             \
