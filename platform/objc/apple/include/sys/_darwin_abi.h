@@ -177,6 +177,14 @@ struct __darwin_block_descriptor {
     unsigned long size;
 };
 
+/* objc_msgSendSuper's record, of the runtime's object and class types: the receiver, then the class
+   where the search for the method starts (the superclass of the defining class). */
+#define __DARWIN_STRUCT_OBJC_SUPER(__object, __class)                                                        \
+    {                                                                                                        \
+        __object receiver;                                                                                   \
+        __class super_class;                                                                                 \
+    }
+
 /* The records, as bodies each side declares under its own name: `struct stat __DARWIN_STRUCT_STAT64(
    struct timespec);` on the phone. */
 #define __DARWIN_STRUCT_TIMESPEC                                                                             \
