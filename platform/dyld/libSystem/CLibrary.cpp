@@ -1,6 +1,6 @@
-// libSystem's C library, but for files, processes and formatted output (each a file of its own): errno,
-// the environment, memory, bytes, strings and characters, error texts, the time of day, random
-// numbers and abort.
+// libSystem's C library, but for files, processes and formatted output (each a file of its own beside
+// this one): errno, the environment, memory, bytes, strings and characters, error texts, the time of
+// day, random numbers and abort.
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
 #include "dyld/PerThread.hpp"

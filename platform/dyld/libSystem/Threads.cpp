@@ -1,4 +1,4 @@
-// libSystem's threads: Darwin's pthread_mutex_t, as the runtime's class lock and guest code use it.
+// libSystem's threads: locking and unlocking Darwin's pthread_mutex_t, which guest code lays out.
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
 
