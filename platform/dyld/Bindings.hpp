@@ -32,7 +32,7 @@ std::span<const Binding> socialBindings();
 std::span<const Binding> mobileGestaltBindings();
 
 // libSystem's, too many for one file, are a folder, `libSystem/`, of one file per area of it, each with
-// its part of the library's table.
+// its share of the library's table.
 namespace libSystem {
 // Its C library: descriptors and file status; signals, waiting and posix_spawn; printf's family and
 // the standard streams; and the rest (errno, the environment, memory, strings, error texts, the time).

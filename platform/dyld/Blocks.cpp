@@ -20,7 +20,7 @@ void* stackClass[4];
 constexpr int HasCopyDispose = __DARWIN_BLOCK_HAS_COPY_DISPOSE;
 constexpr int HasSignature = __DARWIN_BLOCK_HAS_SIGNATURE;
 
-// A block literal as the phone's compiler lays it out, and its descriptor: the fixed part, then the
+// A block literal as the phone's compiler lays it out, and its descriptor: the fixed fields, then the
 // copy and dispose helpers and the signature, as many of them as the flags say there are.
 using Literal = __darwin_block_literal;
 struct Descriptor : __darwin_block_descriptor {
