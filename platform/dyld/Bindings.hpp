@@ -21,19 +21,31 @@ struct Binding {
 // The host address for `symbol` (with its underscore), made on first use; nullopt if nothing binds it.
 GLINTMERE_EXPORT std::optional<std::uint64_t> bindingFor(std::string_view symbol);
 
-// Each library's table (one file each).
-std::span<const Binding> libSystemBindings();
+// Each platform library's table, in a file of its own beside this header named after it
+// (`UIKitBindings.cpp`, `ObjcBindings.cpp` for libobjc, `CxxBindings.cpp` for libc++).
 std::span<const Binding> objcBindings();
 std::span<const Binding> cxxBindings();
 std::span<const Binding> coreFoundationBindings();
 std::span<const Binding> substrateBindings();
-// The C library's: files, processes, formatted output, and the rest (errno, strings, the mutex).
-std::span<const Binding> fileBindings();
-std::span<const Binding> processBindings();
-std::span<const Binding> formattedOutputBindings();
-std::span<const Binding> libcBindings();
-// The data and functions imported from UIKit, Social and MobileGestalt.
-std::span<const Binding> frameworkBindings();
+std::span<const Binding> uiKitBindings();
+std::span<const Binding> socialBindings();
+std::span<const Binding> mobileGestaltBindings();
+
+// libSystem's, too many for one file, are a folder, `libSystem/`, of one file per area of it, each with
+// its share of the library's table.
+namespace libSystem {
+// Its C library: descriptors and file status; signals, waiting and posix_spawn; printf's family and
+// the standard streams; and the rest (errno, the environment, memory, strings, error texts, the time).
+std::span<const Binding> files();
+std::span<const Binding> processes();
+std::span<const Binding> formattedOutput();
+std::span<const Binding> cLibrary();
+// Threads (the mutex), dispatch, the blocks runtime, and what compiled code imports by itself.
+std::span<const Binding> threads();
+std::span<const Binding> dispatch();
+std::span<const Binding> blockRuntime();
+std::span<const Binding> codeSupport();
+} // namespace libSystem
 
 // The type encoding of a C function's prototype.
 template <class R, class... Args> std::string encodingOf(R (*)(Args...)) {
@@ -57,6 +69,15 @@ template <void (*Handler)(Registers&)> std::uint64_t raw(std::string_view symbol
 // A host object that guest code refers to by address: `{"__dispatch_main_q", object<&_dispatch_main_q>}`.
 template <auto* Object> std::uint64_t object(std::string_view) {
     return reinterpret_cast<std::uint64_t>(Object);
+}
+
+// The address of `symbol` (with its underscore) that the stand-in framework at `library` in the device
+// exports; the stand-in is loaded for it. Stops the process when it exports none.
+void* standInExport(const char* library, std::string_view symbol);
+
+// A variable of the stand-in framework at `Library`: `{"_SLServiceTypeTwitter", standInData<kSocial>}`.
+template <const char* Library> std::uint64_t standInData(std::string_view symbol) {
+    return reinterpret_cast<std::uint64_t>(standInExport(Library, symbol));
 }
 
 // A guest function pointer of the C type `F` as a host function pointer that runs it.

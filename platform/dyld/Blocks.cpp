@@ -17,27 +17,23 @@ namespace {
 void* globalClass[4];
 void* stackClass[4];
 
-enum Flags : int {
-    HasCopyDispose = 1 << 25,
-    HasSignature = 1 << 30,
-};
+constexpr int HasCopyDispose = __DARWIN_BLOCK_HAS_COPY_DISPOSE;
+constexpr int HasSignature = __DARWIN_BLOCK_HAS_SIGNATURE;
 
-// A block literal as Apple's compiler lays it out, and its descriptor: the copy and dispose helpers
-// come before the signature where the flags say there are some.
-struct Descriptor {
-    unsigned long reserved;
-    unsigned long size;
+// A block literal as the phone's compiler lays it out, and its descriptor: the fixed fields, then the
+// copy and dispose helpers and the signature, as many of them as the flags say there are.
+using Literal = __darwin_block_literal;
+struct Descriptor : __darwin_block_descriptor {
     std::uint64_t rest[3];
-};
-struct Literal {
-    std::uint64_t isa;
-    int flags;
-    int reserved;
-    std::uint64_t invoke;
-    const Descriptor* descriptor;
 };
 
 const Literal& literalAt(std::uint64_t address) { return *reinterpret_cast<const Literal*>(address); }
+const Descriptor& descriptorOf(const Literal& literal) {
+    return *static_cast<const Descriptor*>(literal.descriptor);
+}
+// The guest addresses a literal holds.
+std::uint64_t isaOf(const Literal& literal) { return reinterpret_cast<std::uint64_t>(literal.isa); }
+std::uint64_t invokeOf(const Literal& literal) { return reinterpret_cast<std::uint64_t>(literal.invoke); }
 
 // What an NSBlock made from a guest literal runs: the literal's invoke, called with the literal and
 // the host's arguments once their types are seen to fit the literal's own.
@@ -57,7 +53,7 @@ class GuestBody final : public objc::runtime::block::BodyBase {
             void* copy = reinterpret_cast<void*>(literal_);
             void* arguments[] = {&copy};
             std::uint64_t ignored = 0;
-            Signature::of("v^v").callGuest(literal.descriptor->rest[1], &ignored, arguments);
+            Signature::of("v^v").callGuest(descriptorOf(literal).rest[1], &ignored, arguments);
         }
         std::free(reinterpret_cast<void*>(literal_));
     }
@@ -80,7 +76,7 @@ class GuestBody final : public objc::runtime::block::BodyBase {
         all.insert(all.end(), arguments, arguments + caller->arguments().size());
         // Integers come back widened to a whole register.
         std::vector<std::uint64_t> value(std::max<std::size_t>(mine->result().size, 16) / 8 + 1, 0);
-        mine->callGuest(literalAt(literal_).invoke, value.data(), all.data());
+        mine->callGuest(invokeOf(literalAt(literal_)), value.data(), all.data());
         if (result != nullptr) {
             std::memcpy(result, value.data(), mine->result().size);
         }
@@ -139,24 +135,24 @@ bool readableLiteral(std::uint64_t literal) {
 }
 
 std::uint64_t copyBlock(std::uint64_t block) {
-    if (block == 0 || literalAt(block).isa == globalBlockClass()) {
+    if (block == 0 || isaOf(literalAt(block)) == globalBlockClass()) {
         return block;
     }
-    if (literalAt(block).isa != stackBlockClass()) {
+    if (isaOf(literalAt(block)) != stackBlockClass()) {
         objc::send<id>(reinterpret_cast<id>(block), objc::Selector<"retain">::get());
         return block;
     }
     const Literal& literal = literalAt(block);
-    void* copy = std::malloc(literal.descriptor->size);
+    void* copy = std::malloc(descriptorOf(literal).size);
     if (copy == nullptr) {
         guestFault("no memory to copy a block");
     }
-    std::memcpy(copy, &literal, literal.descriptor->size);
+    std::memcpy(copy, &literal, descriptorOf(literal).size);
     if ((literal.flags & HasCopyDispose) != 0) {
         std::uint64_t from = block;
         void* arguments[] = {&copy, &from};
         std::uint64_t ignored = 0;
-        Signature::of("v^v^v").callGuest(literal.descriptor->rest[0], &ignored, arguments);
+        Signature::of("v^v^v").callGuest(descriptorOf(literal).rest[0], &ignored, arguments);
     }
     return reinterpret_cast<std::uint64_t>(hostBlock(reinterpret_cast<std::uint64_t>(copy), true));
 }
@@ -165,7 +161,7 @@ std::uint64_t objectForHost(std::uint64_t object) {
     if (!isGuestLiteral(object)) {
         return object;
     }
-    if (literalAt(object).isa == stackBlockClass()) {
+    if (isaOf(literalAt(object)) == stackBlockClass()) {
         const std::uint64_t copy = copyBlock(object);
         objc::send<id>(reinterpret_cast<id>(copy), objc::Selector<"autorelease">::get());
         return copy;
@@ -198,10 +194,10 @@ const char* literalSignature(std::uint64_t literal) {
     if ((l.flags & HasSignature) == 0) {
         return nullptr;
     }
-    return reinterpret_cast<const char*>(l.descriptor->rest[(l.flags & HasCopyDispose) != 0 ? 2 : 0]);
+    return reinterpret_cast<const char*>(descriptorOf(l).rest[(l.flags & HasCopyDispose) != 0 ? 2 : 0]);
 }
 
-std::uint64_t literalInvoke(std::uint64_t literal) { return literalAt(literal).invoke; }
+std::uint64_t literalInvoke(std::uint64_t literal) { return invokeOf(literalAt(literal)); }
 
 void runBlock(std::uint64_t block) {
     if (!isGuestLiteral(block)) {
@@ -211,7 +207,7 @@ void runBlock(std::uint64_t block) {
     void* argument = reinterpret_cast<void*>(block);
     void* arguments[] = {&argument};
     std::uint64_t ignored = 0;
-    Signature::of("v^v").callGuest(literalAt(block).invoke, &ignored, arguments);
+    Signature::of("v^v").callGuest(invokeOf(literalAt(block)), &ignored, arguments);
 }
 
 } // namespace dyld

@@ -28,42 +28,58 @@ namespace {
 // Darwin's numbers beside the host's, where they differ. EPERM to ECHILD (1-10) and ENOMEM to ERANGE
 // (12-34) are numbered alike on both, as in the Unix they come from.
 constexpr std::array<std::pair<int, int>, 10> kErrors{{
-    {35, EAGAIN},
-    {11, EDEADLK},
-    {45, ENOTSUP},
-    {60, ETIMEDOUT},
-    {62, ELOOP},
-    {63, ENAMETOOLONG},
-    {66, ENOTEMPTY},
-    {78, ENOSYS},
-    {kEOVERFLOW, EOVERFLOW},
-    {89, ECANCELED},
+    {__DARWIN_EAGAIN, EAGAIN},
+    {__DARWIN_EDEADLK, EDEADLK},
+    {__DARWIN_ENOTSUP, ENOTSUP},
+    {__DARWIN_ETIMEDOUT, ETIMEDOUT},
+    {__DARWIN_ELOOP, ELOOP},
+    {__DARWIN_ENAMETOOLONG, ENAMETOOLONG},
+    {__DARWIN_ENOTEMPTY, ENOTEMPTY},
+    {__DARWIN_ENOSYS, ENOSYS},
+    {__DARWIN_EOVERFLOW, EOVERFLOW},
+    {__DARWIN_ECANCELED, ECANCELED},
 }};
+static_assert(__DARWIN_EPERM == EPERM && __DARWIN_ECHILD == ECHILD &&
+              __DARWIN_ECHILD + 1 == __DARWIN_EDEADLK && __DARWIN_EFAULT == EFAULT &&
+              __DARWIN_EINVAL == EINVAL && __DARWIN_ERANGE == ERANGE);
 
 // 0, no error, is shared too.
-bool sharedErrorNumber(int error) { return (error >= 0 && error <= 10) || (error >= 12 && error <= 34); }
+bool sharedErrorNumber(int error) {
+    return (error >= 0 && error <= __DARWIN_ECHILD) || (error > __DARWIN_EDEADLK && error <= __DARWIN_ERANGE);
+}
 
 constexpr std::array<std::pair<int, int>, 9> kOpenFlags{{
-    {0x4, O_NONBLOCK},
-    {0x8, O_APPEND},
-    {0x100, O_NOFOLLOW},
-    {0x200, O_CREAT},
-    {0x400, O_TRUNC},
-    {0x800, O_EXCL},
-    {0x20000, O_NOCTTY},
-    {0x100000, O_DIRECTORY},
-    {0x1000000, O_CLOEXEC},
+    {__DARWIN_O_NONBLOCK, O_NONBLOCK},
+    {__DARWIN_O_APPEND, O_APPEND},
+    {__DARWIN_O_NOFOLLOW, O_NOFOLLOW},
+    {__DARWIN_O_CREAT, O_CREAT},
+    {__DARWIN_O_TRUNC, O_TRUNC},
+    {__DARWIN_O_EXCL, O_EXCL},
+    {__DARWIN_O_NOCTTY, O_NOCTTY},
+    {__DARWIN_O_DIRECTORY, O_DIRECTORY},
+    {__DARWIN_O_CLOEXEC, O_CLOEXEC},
 }};
-constexpr int kAccessMode = 0x3;
+// The access modes are numbered alike.
+static_assert(__DARWIN_O_RDONLY == O_RDONLY && __DARWIN_O_WRONLY == O_WRONLY && __DARWIN_O_RDWR == O_RDWR &&
+              __DARWIN_O_ACCMODE == O_ACCMODE);
 
-// Darwin's signals by number, 1-31, as the host names them (0 where the host has none: SIGEMT, SIGINFO).
-constexpr std::array<int, 32> kSignals{
-    0,       SIGHUP, SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT,  0,       SIGFPE,  SIGKILL, SIGBUS,
-    SIGSEGV, SIGSYS, SIGPIPE, SIGALRM, SIGTERM,   SIGURG,  SIGSTOP,  SIGTSTP, SIGCONT, SIGCHLD, SIGTTIN,
-    SIGTTOU, SIGIO,  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGWINCH, 0,       SIGUSR1, SIGUSR2};
+// Darwin's signals beside the host's. SIGEMT and SIGINFO have no host counterpart.
+constexpr std::array<std::pair<int, int>, 29> kSignals{{
+    {__DARWIN_SIGHUP, SIGHUP},       {__DARWIN_SIGINT, SIGINT},   {__DARWIN_SIGQUIT, SIGQUIT},
+    {__DARWIN_SIGILL, SIGILL},       {__DARWIN_SIGTRAP, SIGTRAP}, {__DARWIN_SIGABRT, SIGABRT},
+    {__DARWIN_SIGFPE, SIGFPE},       {__DARWIN_SIGKILL, SIGKILL}, {__DARWIN_SIGBUS, SIGBUS},
+    {__DARWIN_SIGSEGV, SIGSEGV},     {__DARWIN_SIGSYS, SIGSYS},   {__DARWIN_SIGPIPE, SIGPIPE},
+    {__DARWIN_SIGALRM, SIGALRM},     {__DARWIN_SIGTERM, SIGTERM}, {__DARWIN_SIGURG, SIGURG},
+    {__DARWIN_SIGSTOP, SIGSTOP},     {__DARWIN_SIGTSTP, SIGTSTP}, {__DARWIN_SIGCONT, SIGCONT},
+    {__DARWIN_SIGCHLD, SIGCHLD},     {__DARWIN_SIGTTIN, SIGTTIN}, {__DARWIN_SIGTTOU, SIGTTOU},
+    {__DARWIN_SIGIO, SIGIO},         {__DARWIN_SIGXCPU, SIGXCPU}, {__DARWIN_SIGXFSZ, SIGXFSZ},
+    {__DARWIN_SIGVTALRM, SIGVTALRM}, {__DARWIN_SIGPROF, SIGPROF}, {__DARWIN_SIGWINCH, SIGWINCH},
+    {__DARWIN_SIGUSR1, SIGUSR1},     {__DARWIN_SIGUSR2, SIGUSR2},
+}};
 
-constexpr int kWNOHANG = 0x1, kWEXITED = 0x4, kWNOWAIT = 0x20;
-constexpr short kSpawnSetPgroup = 0x2;
+// The file types in st_mode are numbered alike: a mode crosses unchanged.
+static_assert(__DARWIN_S_IFMT == S_IFMT && __DARWIN_S_IFREG == S_IFREG && __DARWIN_S_IFDIR == S_IFDIR &&
+              __DARWIN_S_IFLNK == S_IFLNK);
 
 // A Darwin dev_t: the major number in the top byte, the minor in the low 24 bits.
 std::int32_t deviceFromHost(unsigned major, unsigned minor) {
@@ -111,15 +127,15 @@ int refuse(int darwinError) {
 }
 
 std::optional<int> openFlagsToHost(int darwinFlags) {
-    int host = darwinFlags & kAccessMode;
-    int left = darwinFlags & ~kAccessMode;
+    int host = darwinFlags & __DARWIN_O_ACCMODE;
+    int left = darwinFlags & ~__DARWIN_O_ACCMODE;
     for (const auto& [darwin, flag] : kOpenFlags) {
         if ((left & darwin) != 0) {
             host |= flag;
             left &= ~darwin;
         }
     }
-    if (left != 0 || (darwinFlags & kAccessMode) == kAccessMode) {
+    if (left != 0 || (darwinFlags & __DARWIN_O_ACCMODE) == __DARWIN_O_ACCMODE) {
         return std::nullopt;
     }
     return host;
@@ -139,22 +155,24 @@ std::optional<int> signalToHost(int darwinSignal) {
     if (darwinSignal == 0) {
         return 0;
     }
-    if (darwinSignal < 0 || darwinSignal >= static_cast<int>(kSignals.size()) ||
-        kSignals[darwinSignal] == 0) {
-        return std::nullopt;
+    for (const auto& [darwin, host] : kSignals) {
+        if (darwin == darwinSignal) {
+            return host;
+        }
     }
-    return kSignals[static_cast<std::size_t>(darwinSignal)];
+    return std::nullopt;
 }
 
 std::optional<int> signalFromHost(int hostSignal) {
     if (hostSignal == 0) {
         return 0;
     }
-    const auto found = std::find(kSignals.begin(), kSignals.end(), hostSignal);
-    if (found == kSignals.end()) {
-        return std::nullopt;
+    for (const auto& [darwin, host] : kSignals) {
+        if (host == hostSignal) {
+            return darwin;
+        }
     }
-    return static_cast<int>(found - kSignals.begin());
+    return std::nullopt;
 }
 
 int waitStatusFromHost(int hostStatus) {
@@ -171,18 +189,20 @@ int waitStatusFromHost(int hostStatus) {
 }
 
 std::optional<int> waitOptionsToHost(int darwinOptions) {
-    if ((darwinOptions & ~(kWNOHANG | kWEXITED | kWNOWAIT)) != 0) {
+    if ((darwinOptions & ~(__DARWIN_WNOHANG | __DARWIN_WEXITED | __DARWIN_WNOWAIT)) != 0) {
         return std::nullopt;
     }
-    return ((darwinOptions & kWNOHANG) != 0 ? WNOHANG : 0) | ((darwinOptions & kWEXITED) != 0 ? WEXITED : 0) |
-           ((darwinOptions & kWNOWAIT) != 0 ? WNOWAIT : 0);
+    return ((darwinOptions & __DARWIN_WNOHANG) != 0 ? WNOHANG : 0) |
+           ((darwinOptions & __DARWIN_WEXITED) != 0 ? WEXITED : 0) |
+           ((darwinOptions & __DARWIN_WNOWAIT) != 0 ? WNOWAIT : 0);
 }
 
 std::optional<short> spawnFlagsToHost(short darwinFlags) {
-    if ((darwinFlags & ~kSpawnSetPgroup) != 0) {
+    if ((darwinFlags & ~__DARWIN_POSIX_SPAWN_SETPGROUP) != 0) {
         return std::nullopt;
     }
-    return static_cast<short>((darwinFlags & kSpawnSetPgroup) != 0 ? POSIX_SPAWN_SETPGROUP : 0);
+    return static_cast<short>((darwinFlags & __DARWIN_POSIX_SPAWN_SETPGROUP) != 0 ? POSIX_SPAWN_SETPGROUP
+                                                                                  : 0);
 }
 
 Stat statFromHost(const struct statx& host) {

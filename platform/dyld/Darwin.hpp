@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dyld/Cpu.hpp"
+#include "objc/apple/include/sys/_darwin_abi.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -15,13 +16,13 @@ struct statx;
 namespace dyld::darwin {
 
 // Error numbers. A host number Darwin has no name for reads as EIO.
-constexpr int kEIO = 5;
-constexpr int kEFAULT = 14;
-constexpr int kEINVAL = 22;
-constexpr int kEOVERFLOW = 84;
-int errorFromHost(int hostError);
+constexpr int kEIO = __DARWIN_EIO;
+constexpr int kEFAULT = __DARWIN_EFAULT;
+constexpr int kEINVAL = __DARWIN_EINVAL;
+constexpr int kEOVERFLOW = __DARWIN_EOVERFLOW;
+GLINTMERE_EXPORT int errorFromHost(int hostError);
 // The host's number for a Darwin one, nullopt for one that Darwin does not define.
-std::optional<int> errorToHost(int darwinError);
+GLINTMERE_EXPORT std::optional<int> errorToHost(int darwinError);
 
 // The calling thread's errno, where `__error()` points guest code.
 int* guestErrno();
@@ -36,70 +37,41 @@ template <class T> T failing(T result) {
 int refuse(int darwinError);
 
 // open(2) flags; nullopt for a flag the host cannot honour as Darwin means it.
-std::optional<int> openFlagsToHost(int darwinFlags);
+GLINTMERE_EXPORT std::optional<int> openFlagsToHost(int darwinFlags);
 // The status flags F_GETFL reports (access mode, O_NONBLOCK, O_APPEND), in Darwin's values.
-int statusFlagsFromHost(int hostFlags);
+GLINTMERE_EXPORT int statusFlagsFromHost(int hostFlags);
 // Signal numbers 1-31; nullopt for one the other side has no name for.
-std::optional<int> signalToHost(int darwinSignal);
-std::optional<int> signalFromHost(int hostSignal);
+GLINTMERE_EXPORT std::optional<int> signalToHost(int darwinSignal);
+GLINTMERE_EXPORT std::optional<int> signalFromHost(int hostSignal);
 // A wait status with the host's signal numbers in it, given Darwin's.
-int waitStatusFromHost(int hostStatus);
+GLINTMERE_EXPORT int waitStatusFromHost(int hostStatus);
 // waitpid and waitid options (WNOHANG, WEXITED, WNOWAIT); nullopt for others.
-std::optional<int> waitOptionsToHost(int darwinOptions);
+GLINTMERE_EXPORT std::optional<int> waitOptionsToHost(int darwinOptions);
 // posix_spawnattr flags (POSIX_SPAWN_SETPGROUP); nullopt for others.
-std::optional<short> spawnFlagsToHost(short darwinFlags);
+GLINTMERE_EXPORT std::optional<short> spawnFlagsToHost(short darwinFlags);
 
+// The records as the phone's headers declare them, laid out alike by the host's compiler.
 // struct stat on arm64 (64-bit inodes).
-struct Timespec {
-    std::int64_t tv_sec;
-    std::int64_t tv_nsec;
-};
-struct Stat {
-    std::int32_t st_dev;
-    std::uint16_t st_mode;
-    std::uint16_t st_nlink;
-    std::uint64_t st_ino;
-    std::uint32_t st_uid;
-    std::uint32_t st_gid;
-    std::int32_t st_rdev;
-    Timespec st_atimespec;
-    Timespec st_mtimespec;
-    Timespec st_ctimespec;
-    Timespec st_birthtimespec;
-    std::int64_t st_size;
-    std::int64_t st_blocks;
-    std::int32_t st_blksize;
-    std::uint32_t st_flags;
-    std::uint32_t st_gen;
-    std::int32_t st_lspare;
-    std::int64_t st_qspare[2];
-};
+struct Timespec __DARWIN_STRUCT_TIMESPEC;
+struct Stat __DARWIN_STRUCT_STAT64(Timespec);
 static_assert(sizeof(Stat) == 144 && offsetof(Stat, st_ino) == 8 && offsetof(Stat, st_atimespec) == 32 &&
               offsetof(Stat, st_size) == 96 && offsetof(Stat, st_blksize) == 112 &&
               offsetof(Stat, st_qspare) == 128);
 Stat statFromHost(const struct statx& host);
 
 // struct timeval: microseconds are 32 bits, then padding.
-struct Timeval {
-    std::int64_t tv_sec;
-    std::int32_t tv_usec;
-};
+struct Timeval __DARWIN_STRUCT_TIMEVAL;
 static_assert(sizeof(Timeval) == 16);
 
-// siginfo_t as waitid fills it (its fields named apart from the host's, whose names are macros).
-struct Siginfo {
-    std::int32_t signo;
-    std::int32_t error;
-    std::int32_t code;
-    std::int32_t pid;
-    std::uint32_t uid;
-    std::int32_t status;
-    std::uint64_t address;
-    std::uint64_t value;
-    std::int64_t band;
-    std::uint64_t pad[7];
-};
-static_assert(sizeof(Siginfo) == 104 && offsetof(Siginfo, address) == 24 && offsetof(Siginfo, band) == 40);
+// siginfo_t as waitid fills it, its fields `guest_pid` and the like for si_pid: the host's si_ names are
+// macros.
+struct Siginfo __DARWIN_STRUCT_SIGINFO(guest_);
+static_assert(sizeof(Siginfo) == 104 && offsetof(Siginfo, guest_addr) == 24 &&
+              offsetof(Siginfo, guest_band) == 40);
+
+// pthread_mutex_t: a signature word, then opaque bytes.
+using Mutex = __darwin_pthread_mutex_t;
+static_assert(sizeof(Mutex) == 64 && offsetof(Mutex, __opaque) == 8);
 
 // Guest memory that host code reads or writes on a call's behalf, checked as the kernel checks a system
 // call's buffers: a bad address is reported, never a crash of the host.

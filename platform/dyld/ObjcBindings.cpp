@@ -11,6 +11,7 @@
 #include <objc/runtime.h>
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -28,6 +29,13 @@ bool takesObjectList(SEL selector) {
     return name == "appearanceWhenContainedIn:" || name == "arrayWithObjects:" ||
            name == "dictionaryWithObjectsAndKeys:";
 }
+
+// The host runtime's objc_super has the fields of Darwin's, under other names: guest code's record is
+// looked up as it is.
+struct DarwinSuper __DARWIN_STRUCT_OBJC_SUPER(id, Class);
+static_assert(sizeof(DarwinSuper) == sizeof(objc_super) &&
+              offsetof(DarwinSuper, receiver) == offsetof(objc_super, self) &&
+              offsetof(DarwinSuper, super_class) == offsetof(objc_super, super_class));
 
 constexpr char kMsgSend[] = "objc_msgSend";
 constexpr char kMsgSendSuper[] = "objc_msgSendSuper";

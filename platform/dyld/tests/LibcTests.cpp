@@ -6,7 +6,7 @@
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
 #include "dyld/Dyld.hpp"
-#include "dyld/FormattedOutput.hpp"
+#include "dyld/libSystem/FormattedOutput.hpp"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

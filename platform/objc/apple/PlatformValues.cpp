@@ -2,6 +2,7 @@
 // arm64, as the project's notes on the device platform give them). Built by the phone's build only.
 #include <errno.h>
 #include <fcntl.h>
+#include <objc/message.h>
 #include <objc/runtime.h>
 #include <poll.h>
 #include <pthread.h>
@@ -13,6 +14,7 @@
 #include <sys/wait.h>
 
 #include "dispatch/dispatch.h"
+#include "runtime/Block.hpp"
 
 #include <cstddef>
 #include <type_traits>
@@ -64,6 +66,21 @@ static_assert([] {
 static_assert(sizeof(pthread_once_t) == 16);
 static_assert(sizeof(posix_spawn_file_actions_t) == sizeof(void*) &&
               sizeof(posix_spawnattr_t) == sizeof(void*));
+
+// A block literal and its descriptor, and the flags of a global block with a signature.
+static_assert(offsetof(objc::runtime::block::Header, isa) == 0 &&
+              offsetof(objc::runtime::block::Header, flags) == 8 &&
+              offsetof(objc::runtime::block::Header, reserved) == 12 &&
+              offsetof(objc::runtime::block::Header, invoke) == 16 &&
+              offsetof(objc::runtime::block::Header, descriptor) == 24 &&
+              sizeof(objc::runtime::block::Header) == 32);
+static_assert(offsetof(__darwin_block_descriptor, reserved) == 0 &&
+              offsetof(__darwin_block_descriptor, size) == 8);
+static_assert(objc::runtime::block::IsGlobal == 1 << 28 && objc::runtime::block::HasSignature == 1 << 30);
+
+// objc_msgSendSuper's record: the receiver, then the class where the search starts.
+static_assert(offsetof(objc_super, receiver) == 0 && offsetof(objc_super, super_class) == 8 &&
+              sizeof(objc_super) == 16);
 
 // The data model and the runtime's types.
 static_assert(sizeof(long) == 8 && sizeof(void*) == 8 && sizeof(wchar_t) == 4);

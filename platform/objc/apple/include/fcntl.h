@@ -7,26 +7,26 @@
 extern "C" {
 #endif
 
-#define O_RDONLY 0x0000
-#define O_WRONLY 0x0001
-#define O_RDWR 0x0002
-#define O_NONBLOCK 0x00000004
-#define O_APPEND 0x00000008
-#define O_NOFOLLOW 0x00000100
-#define O_CREAT 0x00000200
-#define O_TRUNC 0x00000400
-#define O_EXCL 0x00000800
-#define O_NOCTTY 0x00020000
-#define O_DIRECTORY 0x00100000
-#define O_CLOEXEC 0x01000000
+#define O_RDONLY __DARWIN_O_RDONLY
+#define O_WRONLY __DARWIN_O_WRONLY
+#define O_RDWR __DARWIN_O_RDWR
+#define O_NONBLOCK __DARWIN_O_NONBLOCK
+#define O_APPEND __DARWIN_O_APPEND
+#define O_NOFOLLOW __DARWIN_O_NOFOLLOW
+#define O_CREAT __DARWIN_O_CREAT
+#define O_TRUNC __DARWIN_O_TRUNC
+#define O_EXCL __DARWIN_O_EXCL
+#define O_NOCTTY __DARWIN_O_NOCTTY
+#define O_DIRECTORY __DARWIN_O_DIRECTORY
+#define O_CLOEXEC __DARWIN_O_CLOEXEC
 
-#define AT_FDCWD -2
+#define AT_FDCWD __DARWIN_AT_FDCWD
 
-#define F_GETFD 1
-#define F_SETFD 2
-#define F_GETFL 3
-#define F_SETFL 4
-#define FD_CLOEXEC 1
+#define F_GETFD __DARWIN_F_GETFD
+#define F_SETFD __DARWIN_F_SETFD
+#define F_GETFL __DARWIN_F_GETFL
+#define F_SETFL __DARWIN_F_SETFL
+#define FD_CLOEXEC __DARWIN_FD_CLOEXEC
 
 /* The mode, when O_CREAT asks for one, is a variadic argument: it travels on the stack. */
 int open(const char* path, int flags, ...);

@@ -14,33 +14,32 @@ typedef struct _opaque_pthread_t* pthread_t;
 typedef unsigned long pthread_key_t;
 typedef struct {
     long __sig;
-    char __opaque[56];
+    char __opaque[__DARWIN_PTHREAD_ATTR_SIZE];
 } pthread_attr_t;
+typedef __darwin_pthread_mutex_t pthread_mutex_t;
 typedef struct {
     long __sig;
-    char __opaque[56];
-} pthread_mutex_t;
-typedef struct {
-    long __sig;
-    char __opaque[8];
+    char __opaque[__DARWIN_PTHREAD_MUTEXATTR_SIZE];
 } pthread_mutexattr_t;
 typedef struct {
     long __sig;
-    char __opaque[40];
+    char __opaque[__DARWIN_PTHREAD_COND_SIZE];
 } pthread_cond_t;
 typedef struct {
     long __sig;
-    char __opaque[8];
+    char __opaque[__DARWIN_PTHREAD_CONDATTR_SIZE];
 } pthread_condattr_t;
 typedef struct {
     long __sig;
-    char __opaque[8];
+    char __opaque[__DARWIN_PTHREAD_ONCE_SIZE];
 } pthread_once_t;
 
-#define PTHREAD_MUTEX_INITIALIZER {0x32AAABA7, {0}}
-#define PTHREAD_COND_INITIALIZER {0x3CB0B1BB, {0}}
-#define PTHREAD_ONCE_INIT {0x30B1BCBA, {0}}
-#define PTHREAD_MUTEX_RECURSIVE 2
+/* clang-format off */
+#define PTHREAD_MUTEX_INITIALIZER {__DARWIN_PTHREAD_MUTEX_SIG_INIT, {0}}
+#define PTHREAD_COND_INITIALIZER {__DARWIN_PTHREAD_COND_SIG_INIT, {0}}
+#define PTHREAD_ONCE_INIT {__DARWIN_PTHREAD_ONCE_SIG_INIT, {0}}
+/* clang-format on */
+#define PTHREAD_MUTEX_RECURSIVE __DARWIN_PTHREAD_MUTEX_RECURSIVE
 
 int pthread_mutex_init(pthread_mutex_t* mutex, const pthread_mutexattr_t* attributes);
 int pthread_mutex_lock(pthread_mutex_t* mutex);
@@ -57,7 +56,8 @@ int pthread_cond_wait(pthread_cond_t* condition, pthread_mutex_t* mutex);
 int pthread_cond_timedwait(pthread_cond_t* condition, pthread_mutex_t* mutex, const struct timespec* until);
 int pthread_cond_destroy(pthread_cond_t* condition);
 int pthread_once(pthread_once_t* once, void (*run)(void));
-int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* argument);
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                   void* argument);
 int pthread_join(pthread_t thread, void** result);
 int pthread_detach(pthread_t thread);
 pthread_t pthread_self(void);

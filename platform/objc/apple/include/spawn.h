@@ -12,7 +12,7 @@ typedef void* posix_spawn_file_actions_t;
 typedef void* posix_spawnattr_t;
 
 /* posix_spawnattr_setflags: put the child in the group posix_spawnattr_setpgroup names. */
-#define POSIX_SPAWN_SETPGROUP 0x0002
+#define POSIX_SPAWN_SETPGROUP __DARWIN_POSIX_SPAWN_SETPGROUP
 
 int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
                 const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]);

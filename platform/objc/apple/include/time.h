@@ -7,10 +7,7 @@
 extern "C" {
 #endif
 
-struct timespec {
-    time_t tv_sec;
-    long tv_nsec;
-};
+struct timespec __DARWIN_STRUCT_TIMESPEC;
 
 typedef unsigned long clock_t;
 

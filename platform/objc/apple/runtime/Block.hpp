@@ -8,6 +8,7 @@
 #include "objc/TypeEncoding.hpp"
 
 #include <Block.h>
+#include <sys/_darwin_abi.h>
 
 #include <new>
 #include <string>
@@ -19,28 +20,19 @@ namespace objc::runtime {
 namespace block {
 
 enum Flags : int {
-    HasCopyDispose = 1 << 25,
-    IsGlobal = 1 << 28,
-    HasSignature = 1 << 30,
+    HasCopyDispose = __DARWIN_BLOCK_HAS_COPY_DISPOSE,
+    IsGlobal = __DARWIN_BLOCK_IS_GLOBAL,
+    HasSignature = __DARWIN_BLOCK_HAS_SIGNATURE,
 };
 
-struct Header {
-    void* isa;
-    int flags;
-    int reserved;
-    void (*invoke)(void);
-    const void* descriptor;
-};
+using Header = __darwin_block_literal;
 
-struct GlobalDescriptor {
-    unsigned long reserved;
-    unsigned long size;
+// The descriptors of the two kinds made here: with a signature, and with the helpers before it.
+struct GlobalDescriptor : __darwin_block_descriptor {
     const char* signature;
 };
 
-struct Descriptor {
-    unsigned long reserved;
-    unsigned long size;
+struct Descriptor : __darwin_block_descriptor {
     void (*copy)(void* to, const void* from);
     void (*dispose)(const void* block);
     const char* signature;
@@ -70,7 +62,7 @@ template <class F, class R, class... Args> struct Global {
     struct Empty {};
     using Shape = Literal<Empty, R(Args...)>;
     static id get() {
-        static const GlobalDescriptor descriptor{0, sizeof(Shape), signature<R, Args...>()};
+        static const GlobalDescriptor descriptor{{0, sizeof(Shape)}, signature<R, Args...>()};
         static Shape literal{{&_NSConcreteGlobalBlock, IsGlobal | HasSignature, 0,
                               functionAs<void (*)()>(&Literal<F, R(Args...)>::invokeGlobal), &descriptor},
                              {}};
@@ -86,8 +78,8 @@ template <class R, class... Args> struct Make<R(Args...)> {
         } else {
             static_assert(std::is_copy_constructible_v<F>, "a block's callable is copied to the heap");
             using Shape = Literal<F, R(Args...)>;
-            static const Descriptor descriptor{0, sizeof(Shape), &Shape::copy, &Shape::dispose,
-                                               signature<R, Args...>()};
+            static const Descriptor descriptor{
+                {0, sizeof(Shape)}, &Shape::copy, &Shape::dispose, signature<R, Args...>()};
             Shape onStack{{&_NSConcreteStackBlock, HasCopyDispose | HasSignature, 0,
                            functionAs<void (*)()>(&Shape::invoke), &descriptor},
                           std::move(fn)};

@@ -3,16 +3,13 @@
 #pragma once
 
 #include <objc/runtime.h>
+#include <sys/_darwin_abi.h>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* `super_class` is the class where the search starts: the superclass of the defining class. */
-struct objc_super {
-    id receiver;
-    Class super_class;
-};
+struct objc_super __DARWIN_STRUCT_OBJC_SUPER(id, Class);
 
 void objc_msgSend(void);
 void objc_msgSendSuper(void);

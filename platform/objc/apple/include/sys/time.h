@@ -8,10 +8,7 @@ extern "C" {
 #endif
 
 /* Microseconds are 32 bits on Darwin, followed by padding. */
-struct timeval {
-    time_t tv_sec;
-    int32_t tv_usec;
-};
+struct timeval __DARWIN_STRUCT_TIMEVAL;
 
 int gettimeofday(struct timeval* time, void* zone);
 

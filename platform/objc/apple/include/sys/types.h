@@ -3,18 +3,19 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <sys/_darwin_abi.h>
 
 typedef long ssize_t;
-typedef int32_t pid_t;
-typedef uint32_t uid_t;
-typedef uint32_t gid_t;
-typedef uint16_t mode_t;
-typedef int64_t off_t;
-typedef int32_t dev_t;
-typedef uint64_t ino_t; /* 64-bit inodes, the only kind on arm64 */
-typedef uint16_t nlink_t;
-typedef int64_t blkcnt_t;
-typedef int32_t blksize_t;
-typedef long time_t;
+typedef __darwin_pid_t pid_t;
+typedef __darwin_uid_t uid_t;
+typedef __darwin_gid_t gid_t;
+typedef __darwin_mode_t mode_t;
+typedef __darwin_off_t off_t;
+typedef __darwin_dev_t dev_t;
+typedef __darwin_ino64_t ino_t;
+typedef __darwin_nlink_t nlink_t;
+typedef __darwin_blkcnt_t blkcnt_t;
+typedef __darwin_blksize_t blksize_t;
+typedef __darwin_time_t time_t;
 typedef int clockid_t;
-typedef uint32_t id_t;
+typedef __darwin_id_t id_t;

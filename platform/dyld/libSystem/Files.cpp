@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdio>
 
 namespace dyld {
@@ -19,10 +20,15 @@ namespace {
 using darwin::failing;
 using darwin::refuse;
 
-constexpr int kO_CREAT = 0x200;
-constexpr int kF_GETFD = 1, kF_SETFD = 2, kF_GETFL = 3, kF_SETFL = 4;
-constexpr int kFD_CLOEXEC = 1;
-constexpr int kO_NONBLOCK = 0x4, kO_APPEND = 0x8;
+// poll's record and event bits, and flock's operations, are the same on both sides: they cross as
+// they are.
+struct Pollfd __DARWIN_STRUCT_POLLFD;
+static_assert(sizeof(Pollfd) == sizeof(pollfd) && offsetof(Pollfd, events) == offsetof(pollfd, events) &&
+              offsetof(Pollfd, revents) == offsetof(pollfd, revents));
+static_assert(__DARWIN_POLLIN == POLLIN && __DARWIN_POLLPRI == POLLPRI && __DARWIN_POLLOUT == POLLOUT &&
+              __DARWIN_POLLERR == POLLERR && __DARWIN_POLLHUP == POLLHUP && __DARWIN_POLLNVAL == POLLNVAL);
+static_assert(__DARWIN_LOCK_SH == LOCK_SH && __DARWIN_LOCK_EX == LOCK_EX && __DARWIN_LOCK_NB == LOCK_NB &&
+              __DARWIN_LOCK_UN == LOCK_UN);
 
 std::uint64_t intResult(long long value) { return static_cast<std::uint64_t>(value); }
 
@@ -31,7 +37,7 @@ void openFile(Registers& r) {
     const auto* path = reinterpret_cast<const char*>(r.x[0]);
     const int flags = static_cast<int>(r.x[1]);
     darwin::VariadicArguments rest(r, "open");
-    const unsigned mode = (flags & kO_CREAT) != 0 ? static_cast<unsigned>(rest.next()) & 07777 : 0;
+    const unsigned mode = (flags & __DARWIN_O_CREAT) != 0 ? static_cast<unsigned>(rest.next()) & 07777 : 0;
     const auto host = darwin::openFlagsToHost(flags);
     if (!host) {
         r.x[0] = intResult(refuse(darwin::kEINVAL));
@@ -48,23 +54,23 @@ void controlFile(Registers& r) {
     darwin::VariadicArguments rest(r, "fcntl");
     int result = 0;
     switch (command) {
-    case kF_GETFD:
+    case __DARWIN_F_GETFD:
         result = failing(::fcntl(fd, F_GETFD));
-        result = result < 0 ? result : ((result & FD_CLOEXEC) != 0 ? kFD_CLOEXEC : 0);
+        result = result < 0 ? result : ((result & FD_CLOEXEC) != 0 ? __DARWIN_FD_CLOEXEC : 0);
         break;
-    case kF_SETFD:
-        result = failing(
-            ::fcntl(fd, F_SETFD, (static_cast<int>(rest.next()) & kFD_CLOEXEC) != 0 ? FD_CLOEXEC : 0));
+    case __DARWIN_F_SETFD:
+        result = failing(::fcntl(
+            fd, F_SETFD, (static_cast<int>(rest.next()) & __DARWIN_FD_CLOEXEC) != 0 ? FD_CLOEXEC : 0));
         break;
-    case kF_GETFL:
+    case __DARWIN_F_GETFL:
         result = failing(::fcntl(fd, F_GETFL));
         result = result < 0 ? result : darwin::statusFlagsFromHost(result);
         break;
-    case kF_SETFL: {
+    case __DARWIN_F_SETFL: {
         const int flags = static_cast<int>(rest.next());
         result = failing(::fcntl(fd, F_SETFL,
-                                 ((flags & kO_NONBLOCK) != 0 ? O_NONBLOCK : 0) |
-                                     ((flags & kO_APPEND) != 0 ? O_APPEND : 0)));
+                                 ((flags & __DARWIN_O_NONBLOCK) != 0 ? O_NONBLOCK : 0) |
+                                     ((flags & __DARWIN_O_APPEND) != 0 ? O_APPEND : 0)));
         break;
     }
     default:
@@ -93,7 +99,6 @@ long writeFile(int fd, const void* bytes, unsigned long size) {
     return failing(::write(fd, bytes, size));
 }
 int makePipe(int* ends) { return failing(::pipe(ends)); }
-// struct pollfd and the event bits are the same on both sides.
 int pollFiles(void* files, unsigned count, int timeout) {
     // The kernel would report a bad array; the host's C library reads it before the kernel sees it.
     if (!darwin::overwritableInGuest(files, std::size_t{count} * sizeof(pollfd))) {
@@ -107,7 +112,6 @@ int linkFile(const char* existing, const char* made) { return failing(::link(exi
 int renameFile(const char* from, const char* to) { return failing(::rename(from, to)); }
 int changeMode(int fd, unsigned short mode) { return failing(::fchmod(fd, mode & 07777)); }
 int truncateFile(int fd, long long length) { return failing(::ftruncate(fd, length)); }
-// LOCK_SH, LOCK_EX, LOCK_NB and LOCK_UN are numbered alike.
 int lockFile(int fd, int operation) {
     Cpu::Waiting waiting;
     return failing(::flock(fd, operation));
@@ -126,6 +130,6 @@ const std::array bindings{
 
 } // namespace
 
-std::span<const Binding> fileBindings() { return bindings; }
+std::span<const Binding> libSystem::files() { return bindings; }
 
 } // namespace dyld

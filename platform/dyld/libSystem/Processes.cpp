@@ -45,10 +45,15 @@ int waitForChild(int pid, int* status, int options) {
     return result;
 }
 
-// P_ALL, P_PID and P_PGID are numbered alike.
+// waitid's id types, and the codes that say how a child changed, are numbered alike.
+static_assert(__DARWIN_P_ALL == P_ALL && __DARWIN_P_PID == P_PID && __DARWIN_P_PGID == P_PGID);
+static_assert(__DARWIN_CLD_EXITED == CLD_EXITED && __DARWIN_CLD_KILLED == CLD_KILLED &&
+              __DARWIN_CLD_DUMPED == CLD_DUMPED && __DARWIN_CLD_TRAPPED == CLD_TRAPPED &&
+              __DARWIN_CLD_STOPPED == CLD_STOPPED && __DARWIN_CLD_CONTINUED == CLD_CONTINUED);
+
 int waitForState(int type, unsigned id, void* into, int options) {
     const auto host = darwin::waitOptionsToHost(options);
-    if (!host || type < P_ALL || type > P_PGID) {
+    if (!host || type < __DARWIN_P_ALL || type > __DARWIN_P_PGID) {
         return refuse(darwin::kEINVAL);
     }
     siginfo_t info{};
@@ -63,13 +68,13 @@ int waitForState(int type, unsigned id, void* into, int options) {
     darwin::Siginfo out{};
     // With WNOHANG and no child ready, nothing is reported: the process id stays 0.
     if (info.si_pid != 0) {
-        out.signo = darwin::signalFromHost(info.si_signo).value_or(0);
-        out.code = info.si_code; // CLD_EXITED, CLD_KILLED, ... are numbered alike
-        out.pid = info.si_pid;
-        out.uid = info.si_uid;
-        out.status = info.si_code == CLD_EXITED
-                         ? info.si_status
-                         : darwin::signalFromHost(info.si_status).value_or(info.si_status);
+        out.guest_signo = darwin::signalFromHost(info.si_signo).value_or(0);
+        out.guest_code = info.si_code;
+        out.guest_pid = info.si_pid;
+        out.guest_uid = info.si_uid;
+        out.guest_status = info.si_code == CLD_EXITED
+                               ? info.si_status
+                               : darwin::signalFromHost(info.si_status).value_or(info.si_status);
     }
     return darwin::copyToGuest(into, out) ? 0 : refuse(darwin::kEFAULT);
 }
@@ -234,6 +239,6 @@ const std::array bindings{
 
 } // namespace
 
-std::span<const Binding> processBindings() { return bindings; }
+std::span<const Binding> libSystem::processes() { return bindings; }
 
 } // namespace dyld

@@ -1,24 +1,19 @@
-// libSystem's C library, but for files, processes and formatted output (each a file of its own): errno,
-// the environment, memory, bytes, strings and characters, error texts, the time of day, random
-// numbers, abort, dispatch_once_f and Darwin's mutex.
-#include "dispatch/dispatch.h"
+// libSystem's C library, but for files, processes and formatted output (each a file of its own beside
+// this one): errno, the environment, memory, bytes, strings and characters, error texts, the time of
+// day, random numbers and abort.
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
 #include "dyld/PerThread.hpp"
 
-#include <pthread.h>
-#include <sched.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 extern char** environ;
 
@@ -108,71 +103,6 @@ int timeOfDay(void* into, void* zone) {
 
 unsigned randomBelow(unsigned bound) { return ::arc4random_uniform(bound); }
 
-void onceWithFunction(long* predicate, void* context, std::uint64_t function) {
-    darwin::requireOnce("dispatch_once_f", predicate);
-    dispatch_once_f(predicate, context, hostFunction<void (*)(void*)>(function));
-}
-
-// Darwin's pthread_mutex_t: a signature word, then 56 opaque bytes that hold a host mutex from first use.
-struct GuestMutex {
-    std::atomic<long> signature;
-    alignas(pthread_mutex_t) unsigned char opaque[56];
-};
-static_assert(sizeof(GuestMutex) == 64 && sizeof(pthread_mutex_t) <= 56);
-constexpr long kStaticInitializer = 0x32AAABA7;
-constexpr long kMaking = 0x4d4b4e47;
-constexpr long kMade = 0x4d555458;
-
-// The host mutex inside a guest one, made by whichever thread comes first; null for a word that is
-// no mutex.
-pthread_mutex_t* hostMutex(GuestMutex* mutex) {
-    if (GuestMutex copy; !darwin::copyFromGuest(&copy, mutex, sizeof copy)) {
-        guestFault("pthread_mutex: guest code passed a mutex it cannot read");
-    }
-    for (;;) {
-        long seen = mutex->signature.load(std::memory_order_acquire);
-        if (seen == kMade) {
-            return reinterpret_cast<pthread_mutex_t*>(mutex->opaque);
-        }
-        if (seen == kStaticInitializer) {
-            darwin::requireWritable("pthread_mutex", mutex, sizeof *mutex, "a mutex");
-        }
-        if (seen == kStaticInitializer &&
-            mutex->signature.compare_exchange_strong(seen, kMaking, std::memory_order_acq_rel)) {
-            auto* made = new (mutex->opaque) pthread_mutex_t;
-            pthread_mutex_init(made, nullptr);
-            mutex->signature.store(kMade, std::memory_order_release);
-            return made;
-        }
-        if (seen != kMaking && seen != kStaticInitializer) {
-            return nullptr;
-        }
-        sched_yield(); // another thread is making it
-    }
-}
-
-int lockMutex(void* mutex) {
-    pthread_mutex_t* host = hostMutex(static_cast<GuestMutex*>(mutex));
-    if (host == nullptr) {
-        return darwin::kEINVAL;
-    }
-    int error = pthread_mutex_trylock(host);
-    if (error == EBUSY) {
-        // Its holder may be guest code on another thread, which must be let run to let it go.
-        Cpu::Waiting waiting;
-        error = pthread_mutex_lock(host);
-    }
-    return darwin::errorFromHost(error);
-}
-
-int unlockMutex(void* mutex) {
-    pthread_mutex_t* host = hostMutex(static_cast<GuestMutex*>(mutex));
-    if (host == nullptr) {
-        return darwin::kEINVAL;
-    }
-    return darwin::errorFromHost(pthread_mutex_unlock(host));
-}
-
 const std::array bindings{
     Binding{"___error", call<errorLocation>},
     Binding{"__NSGetEnviron", call<environment>},
@@ -191,13 +121,10 @@ const std::array bindings{
     Binding{"_strerror", call<errorText>},
     Binding{"_gettimeofday", call<timeOfDay>},
     Binding{"_arc4random_uniform", call<randomBelow>},
-    Binding{"_dispatch_once_f", call<onceWithFunction>},
-    Binding{"_pthread_mutex_lock", call<lockMutex>},
-    Binding{"_pthread_mutex_unlock", call<unlockMutex>},
 };
 
 } // namespace
 
-std::span<const Binding> libcBindings() { return bindings; }
+std::span<const Binding> libSystem::cLibrary() { return bindings; }
 
 } // namespace dyld

@@ -1,4 +1,4 @@
-#include "dyld/FormattedOutput.hpp"
+#include "dyld/libSystem/FormattedOutput.hpp"
 
 #include "dyld/Bindings.hpp"
 #include "dyld/Darwin.hpp"
@@ -350,6 +350,6 @@ bool formatGuest(const char* format, const std::function<std::uint64_t()>& next,
     return Formatter(format, next, out).run(error);
 }
 
-std::span<const Binding> formattedOutputBindings() { return bindings; }
+std::span<const Binding> libSystem::formattedOutput() { return bindings; }
 
 } // namespace dyld
