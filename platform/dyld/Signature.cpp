@@ -662,10 +662,4 @@ std::uint64_t Signature::callableByGuest(void* function, const std::string& name
     return address;
 }
 
-std::uint64_t guestFunctionOf(const void* hostFunction) {
-    std::lock_guard<std::mutex> hold(tablesLock());
-    auto it = closureTargets().find(hostFunction);
-    return it == closureTargets().end() ? 0 : it->second;
-}
-
 } // namespace dyld

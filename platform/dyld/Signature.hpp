@@ -91,7 +91,4 @@ class GLINTMERE_EXPORT Signature {
     ffi_cif cif_{};
 };
 
-// The guest function behind a host pointer that callableByHost made, or 0.
-GLINTMERE_EXPORT std::uint64_t guestFunctionOf(const void* hostFunction);
-
 } // namespace dyld
