@@ -77,7 +77,8 @@ class GLINTMERE_EXPORT Signature {
   private:
     Signature() = default;
     bool parse(std::string_view encoding, std::string& error);
-    bool parseType(std::string_view& text, ValueType& into, std::string& error);
+    // The layout of one type of the encoding, as objc::splitTypes gives it.
+    bool layOut(std::string_view type, ValueType& into, std::string& error);
     // A libffi struct of `elements` (null-terminated), kept with the signature.
     ffi_type* structType(std::vector<ffi_type*>& elements);
 

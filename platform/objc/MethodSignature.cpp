@@ -1,6 +1,7 @@
 #include "objc/MethodSignature.hpp"
 
 #include <cctype>
+#include <cstdint>
 
 namespace objc {
 
@@ -183,6 +184,55 @@ std::optional<std::vector<std::string_view>> splitTypes(std::string_view types, 
         at += digits(types, at);
     }
     return all;
+}
+
+std::optional<TypeParts> typeParts(std::string_view type) {
+    TypeReader reader;
+    if (type.empty() || reader.typeLength(type, 0) != type.size()) {
+        return std::nullopt;
+    }
+    // The whole type is well formed from here on, and each part of it is a whole type.
+    const auto unqualified = [](std::string_view text) { return text.substr(qualifiers(text)); };
+    TypeParts parts;
+    switch (type[0]) {
+    case '^':
+    case 'j':
+        parts.element = unqualified(type.substr(1));
+        break;
+    case '@':
+        if (type.size() > 2 && type[1] == '"') {
+            parts.name = type.substr(2, type.size() - 3);
+        }
+        break;
+    case '[': {
+        const std::size_t length = digits(type, 1);
+        for (const char c : type.substr(1, length)) {
+            const auto digit = static_cast<std::size_t>(c - '0');
+            parts.count = parts.count > (SIZE_MAX - digit) / 10 ? SIZE_MAX : parts.count * 10 + digit;
+        }
+        parts.element = unqualified(type.substr(1 + length, type.size() - length - 2));
+        break;
+    }
+    case '{':
+    case '(': {
+        const std::size_t end = type.find_first_of(type[0] == '{' ? "=}" : "=)");
+        parts.name = type.substr(1, end - 1);
+        for (std::size_t at = end + 1; at < type.size() - 1;) {
+            if (type[at] == '"') {
+                at = type.find('"', at + 1) + 1;
+                continue;
+            }
+            at += qualifiers(type.substr(at));
+            const std::size_t length = reader.typeLength(type.substr(at), 1);
+            parts.members.push_back(type.substr(at, length));
+            at += length;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return parts;
 }
 
 std::optional<MethodSignature> MethodSignature::parse(std::string_view types) {
