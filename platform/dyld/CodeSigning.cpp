@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <map>
 
@@ -79,14 +80,14 @@ Directory readDirectory(const std::vector<std::uint8_t>& file, const Blob& blob)
         throw Refusal{"has a CodeDirectory at " + slotName(blob.slot) + " too short to be one"};
     }
     Directory d{blob,
-                be32(file, blob.at + 8),
-                be32(file, blob.at + 16),
-                be32(file, blob.at + 24),
-                be32(file, blob.at + 28),
-                be32(file, blob.at + 32),
-                file[blob.at + 36],
-                file[blob.at + 37],
-                file[blob.at + 39]};
+                be32(file, blob.at + offsetof(CodeDirectory, version)),
+                be32(file, blob.at + offsetof(CodeDirectory, hashOffset)),
+                be32(file, blob.at + offsetof(CodeDirectory, nSpecialSlots)),
+                be32(file, blob.at + offsetof(CodeDirectory, nCodeSlots)),
+                be32(file, blob.at + offsetof(CodeDirectory, codeLimit)),
+                file[blob.at + offsetof(CodeDirectory, hashSize)],
+                file[blob.at + offsetof(CodeDirectory, hashType)],
+                file[blob.at + offsetof(CodeDirectory, pageSize)]};
     const std::uint64_t hashes = std::uint64_t{d.hashSize} * d.codeSlots;
     if (d.hashOffset > blob.length || std::uint64_t{d.hashSize} * d.specialSlots > d.hashOffset ||
         hashes > blob.length - d.hashOffset) {
@@ -141,28 +142,30 @@ void check(const std::vector<std::uint8_t>& file, SignatureRange range, double s
     if (!range.present) {
         throw Refusal{"is not signed (it has no LC_CODE_SIGNATURE)"};
     }
-    if (std::uint64_t{range.offset} + range.size > file.size() || range.size < 12) {
+    if (std::uint64_t{range.offset} + range.size > file.size() || range.size < sizeof(SuperBlob)) {
         throw Refusal{"has a code signature that runs past the end of the file"};
     }
     if (be32(file, range.offset) != CSMAGIC_EMBEDDED_SIGNATURE) {
         throw Refusal{"has a code signature that is no SuperBlob"};
     }
-    const std::uint32_t length = be32(file, range.offset + 4);
-    const std::uint32_t count = be32(file, range.offset + 8);
-    if (length > range.size || count > kMaxBlobs || 12 + std::uint64_t{count} * 8 > length) {
+    const std::uint32_t length = be32(file, range.offset + offsetof(SuperBlob, length));
+    const std::uint32_t count = be32(file, range.offset + offsetof(SuperBlob, count));
+    if (length > range.size || count > kMaxBlobs ||
+        sizeof(SuperBlob) + std::uint64_t{count} * sizeof(BlobIndex) > length) {
         throw Refusal{"has a SuperBlob whose length or count does not fit"};
     }
     std::vector<Blob> blobs;
     std::vector<Directory> directories;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t slot = be32(file, range.offset + 12 + i * 8);
-        const std::uint32_t offset = be32(file, range.offset + 16 + i * 8);
-        if (std::uint64_t{offset} + 8 > length) {
+        const std::uint64_t index = range.offset + sizeof(SuperBlob) + i * sizeof(BlobIndex);
+        const std::uint32_t slot = be32(file, index + offsetof(BlobIndex, type));
+        const std::uint32_t offset = be32(file, index + offsetof(BlobIndex, offset));
+        if (std::uint64_t{offset} + sizeof(GenericBlob) > length) {
             throw Refusal{"has a blob outside its SuperBlob"};
         }
         const std::uint64_t at = range.offset + std::uint64_t{offset};
-        const std::uint32_t blobLength = be32(file, at + 4);
-        if (blobLength < 8 || std::uint64_t{offset} + blobLength > length) {
+        const std::uint32_t blobLength = be32(file, at + offsetof(GenericBlob, length));
+        if (blobLength < sizeof(GenericBlob) || std::uint64_t{offset} + blobLength > length) {
             throw Refusal{"has a blob that runs past the end of its SuperBlob"};
         }
         const Blob blob{slot, at, blobLength};

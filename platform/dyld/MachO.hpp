@@ -178,10 +178,35 @@ inline constexpr std::uint32_t CS_SUPPORTSEXECSEG = 0x20400;
 // The kernel hashes pages of 4096 bytes; page 0 holds the load commands, so the signature covers them.
 inline constexpr std::uint8_t kCodePageSizeLog2 = 12;
 inline constexpr std::size_t kCodePageSize = std::size_t{1} << kCodePageSizeLog2;
+
+// The blobs' fields as they lie from each blob's start, every one big-endian in the file.
+struct SuperBlob {
+    std::uint32_t magic, length, count; // and `count` BlobIndex entries
+};
+struct BlobIndex {
+    std::uint32_t type, offset; // its slot, and where it lies from the SuperBlob's start
+};
+struct GenericBlob {
+    std::uint32_t magic, length;
+};
+// A Requirements blob: its header and a count of requirements.
+struct RequirementsBlob {
+    std::uint32_t magic, length, count;
+};
+struct CodeDirectory {
+    std::uint32_t magic, length, version, flags, hashOffset, identOffset, nSpecialSlots, nCodeSlots,
+        codeLimit;
+    std::uint8_t hashSize, hashType, platform, pageSize;
+    std::uint32_t spare2;
+    // From version 0x20100, 0x20200, 0x20300 and 0x20400 on.
+    std::uint32_t scatterOffset, teamOffset, spare3;
+    std::uint64_t codeLimit64, execSegBase, execSegLimit, execSegFlags;
+};
 // The fields of the oldest CodeDirectory (0x20001), up to and including spare2; and of 0x20400,
 // through execSegFlags.
-inline constexpr std::size_t kCodeDirectoryHeader = 44;
-inline constexpr std::size_t kCodeDirectoryHeaderWithExecSegment = kCodeDirectoryHeader + 44;
+inline constexpr std::size_t kCodeDirectoryHeader = offsetof(CodeDirectory, scatterOffset);
+inline constexpr std::size_t kCodeDirectoryHeaderWithExecSegment = sizeof(CodeDirectory);
+static_assert(kCodeDirectoryHeader == 44 && kCodeDirectoryHeaderWithExecSegment == 88);
 
 // The `T` at `offset` in `bytes`; nullopt when it does not lie whole within them.
 template <class T> std::optional<T> read(std::span<const std::uint8_t> bytes, std::uint64_t offset) {

@@ -183,6 +183,7 @@ std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& im
     appendBe64(out, layout.textFileOffset);
     appendBe64(out, layout.textFileSize);
     appendBe64(out, 0); // execSegFlags: a library, with no entitlements to flag
+    static_assert(kCodeDirectoryHeaderWithExecSegment == offsetof(CodeDirectory, execSegFlags) + 8);
     out.insert(out.end(), identifier.begin(), identifier.end());
     out.push_back(0);
     // Special slots run backwards from the code hashes: -2 (Requirements) first, then -1 (none).
@@ -255,7 +256,7 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
 
     std::vector<std::uint8_t> requirements;
     appendBe32(requirements, CSMAGIC_REQUIREMENTS);
-    appendBe32(requirements, 12);
+    appendBe32(requirements, sizeof(RequirementsBlob));
     appendBe32(requirements, 0);
 
     // The sizes are known before the hashes: the load commands, which page 0 holds, are final first.
@@ -264,7 +265,8 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
         return kCodeDirectoryHeaderWithExecSegment + identifier.size() + 1 +
                (kSpecialSlots + pages) * hashSize;
     };
-    const std::size_t indexSize = 12 + 3 * 8;
+    constexpr std::uint32_t kBlobs = 3;
+    const std::size_t indexSize = sizeof(SuperBlob) + kBlobs * sizeof(BlobIndex);
     const std::size_t total =
         indexSize + directorySize(CS_SHA1_LEN) + requirements.size() + directorySize(CS_SHA256_LEN);
     const auto size = static_cast<std::uint32_t>(alignUp(total, 16));
@@ -284,7 +286,7 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
     std::vector<std::uint8_t> blob;
     appendBe32(blob, CSMAGIC_EMBEDDED_SIGNATURE);
     appendBe32(blob, size);
-    appendBe32(blob, 3);
+    appendBe32(blob, kBlobs);
     const auto first = static_cast<std::uint32_t>(indexSize);
     appendBe32(blob, CSSLOT_CODEDIRECTORY);
     appendBe32(blob, first);
@@ -315,26 +317,28 @@ Signature readSignature(const std::vector<std::uint8_t>& image) {
     if (be32(image, base) != CSMAGIC_EMBEDDED_SIGNATURE) {
         fail("the signature is no SuperBlob");
     }
-    const std::uint32_t length = be32(image, base + 4);
-    const std::uint32_t count = be32(image, base + 8);
+    const std::uint32_t length = be32(image, base + offsetof(SuperBlob, length));
+    const std::uint32_t count = be32(image, base + offsetof(SuperBlob, count));
     if (length > signature.size || count > 16) {
         fail("the SuperBlob's length or count does not fit");
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t type = be32(image, base + 12 + i * 8);
-        const std::uint32_t offset = be32(image, base + 16 + i * 8);
+        const std::size_t index = base + sizeof(SuperBlob) + i * sizeof(BlobIndex);
+        const std::uint32_t type = be32(image, index + offsetof(BlobIndex, type));
+        const std::uint32_t offset = be32(image, index + offsetof(BlobIndex, offset));
         if (offset + std::uint64_t{8} > length) {
             fail("a blob lies outside the SuperBlob");
         }
         const std::size_t at = base + offset;
         const std::uint32_t magic = be32(image, at);
-        const std::uint32_t blobLength = be32(image, at + 4);
+        const std::uint32_t blobLength = be32(image, at + offsetof(GenericBlob, length));
         if (offset + std::uint64_t{blobLength} > length) {
             fail("a blob runs past the end of the SuperBlob");
         }
         if (magic == CSMAGIC_REQUIREMENTS) {
-            signature.emptyRequirements =
-                type == CSSLOT_REQUIREMENTS && blobLength == 12 && be32(image, at + 8) == 0;
+            signature.emptyRequirements = type == CSSLOT_REQUIREMENTS &&
+                                          blobLength == sizeof(RequirementsBlob) &&
+                                          be32(image, at + offsetof(RequirementsBlob, count)) == 0;
             continue;
         }
         if (magic != CSMAGIC_CODEDIRECTORY || blobLength < kCodeDirectoryHeader) {
@@ -342,24 +346,24 @@ Signature readSignature(const std::vector<std::uint8_t>& image) {
         }
         Signature::Directory d;
         d.slot = type;
-        d.version = be32(image, at + 8);
-        d.flags = be32(image, at + 12);
-        const std::uint32_t hashOffset = be32(image, at + 16);
-        const std::uint32_t identOffset = be32(image, at + 20);
-        const std::uint32_t specials = be32(image, at + 24);
-        const std::uint32_t codeSlots = be32(image, at + 28);
-        d.codeLimit = be32(image, at + 32);
-        const std::uint8_t hashSize = image[at + 36];
-        d.hashType = image[at + 37];
-        d.pageSizeLog2 = image[at + 39];
+        d.version = be32(image, at + offsetof(CodeDirectory, version));
+        d.flags = be32(image, at + offsetof(CodeDirectory, flags));
+        const std::uint32_t hashOffset = be32(image, at + offsetof(CodeDirectory, hashOffset));
+        const std::uint32_t identOffset = be32(image, at + offsetof(CodeDirectory, identOffset));
+        const std::uint32_t specials = be32(image, at + offsetof(CodeDirectory, nSpecialSlots));
+        const std::uint32_t codeSlots = be32(image, at + offsetof(CodeDirectory, nCodeSlots));
+        d.codeLimit = be32(image, at + offsetof(CodeDirectory, codeLimit));
+        const std::uint8_t hashSize = image[at + offsetof(CodeDirectory, hashSize)];
+        d.hashType = image[at + offsetof(CodeDirectory, hashType)];
+        d.pageSizeLog2 = image[at + offsetof(CodeDirectory, pageSize)];
         if (d.version >= CS_SUPPORTSEXECSEG && blobLength >= kCodeDirectoryHeaderWithExecSegment) {
-            d.scatterOffset = be32(image, at + 44);
-            d.teamOffset = be32(image, at + 48);
-            d.spare3 = be32(image, at + 52);
-            d.codeLimit64 = be64(image, at + 56);
-            d.execSegBase = be64(image, at + 64);
-            d.execSegLimit = be64(image, at + 72);
-            d.execSegFlags = be64(image, at + 80);
+            d.scatterOffset = be32(image, at + offsetof(CodeDirectory, scatterOffset));
+            d.teamOffset = be32(image, at + offsetof(CodeDirectory, teamOffset));
+            d.spare3 = be32(image, at + offsetof(CodeDirectory, spare3));
+            d.codeLimit64 = be64(image, at + offsetof(CodeDirectory, codeLimit64));
+            d.execSegBase = be64(image, at + offsetof(CodeDirectory, execSegBase));
+            d.execSegLimit = be64(image, at + offsetof(CodeDirectory, execSegLimit));
+            d.execSegFlags = be64(image, at + offsetof(CodeDirectory, execSegFlags));
         }
         if (hashSize == 0 || identOffset >= blobLength || hashOffset > blobLength ||
             std::uint64_t{specials} * hashSize > hashOffset ||
