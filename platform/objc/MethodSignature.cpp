@@ -361,27 +361,30 @@ std::string typeSpelling(std::string_view type) {
         }
         return name.empty() ? "id" : std::string(name) + " *";
     }
-    case '^': {
-        const std::string_view inner = type.substr(1 + qualifiers(type.substr(1)));
-        if (inner == "?") {
-            return "void (*)()";
-        }
-        const std::string pointee = typeSpelling(inner);
-        return pointee + (pointee.ends_with('*') ? "*" : " *");
-    }
+    case '^':
     case 'j':
-        return "_Complex " + typeSpelling(type.substr(1 + qualifiers(type.substr(1))));
-    case '[': {
-        const std::size_t count = digits(type, 1);
-        const std::string_view inner = type.substr(1 + count, type.size() - count - 2);
-        return typeSpelling(inner.substr(qualifiers(inner))) + "[" + std::string(type.substr(1, count)) + "]";
-    }
+    case '[':
     case '{':
     case '(': {
-        const std::size_t end = type.find_first_of("=})");
-        const std::string_view name = type.substr(1, end - 1);
+        const auto parts = typeParts(type);
+        if (!parts) {
+            return "?";
+        }
+        if (type[0] == '^') {
+            if (parts->element == "?") {
+                return "void (*)()";
+            }
+            const std::string pointee = typeSpelling(parts->element);
+            return pointee + (pointee.ends_with('*') ? "*" : " *");
+        }
+        if (type[0] == 'j') {
+            return "_Complex " + typeSpelling(parts->element);
+        }
+        if (type[0] == '[') {
+            return typeSpelling(parts->element) + "[" + std::string(type.substr(1, digits(type, 1))) + "]";
+        }
         return std::string(type[0] == '{' ? "struct" : "union") +
-               (name.empty() || name == "?" ? "" : " " + std::string(name));
+               (parts->name.empty() || parts->name == "?" ? "" : " " + std::string(parts->name));
     }
     case 'b':
         return "bit field";
