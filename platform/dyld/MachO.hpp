@@ -198,7 +198,8 @@ struct CodeDirectory {
         codeLimit;
     std::uint8_t hashSize, hashType, platform, pageSize;
     std::uint32_t spare2;
-    // From version 0x20100, 0x20200, 0x20300 and 0x20400 on.
+    // scatterOffset from version 0x20100, teamOffset from 0x20200, spare3 and codeLimit64 from 0x20300,
+    // the executable segment's fields from 0x20400.
     std::uint32_t scatterOffset, teamOffset, spare3;
     std::uint64_t codeLimit64, execSegBase, execSegLimit, execSegFlags;
 };

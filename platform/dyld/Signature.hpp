@@ -39,7 +39,6 @@ class GLINTMERE_EXPORT Signature {
 
     const ValueType& result() const { return result_; }
     const std::vector<ValueType>& arguments() const { return arguments_; }
-    const std::string& encoding() const { return encoding_; }
 
     // What an object argument from the guest becomes for the host.
     using ObjectFilter = std::uint64_t (*)(std::uint64_t object);
