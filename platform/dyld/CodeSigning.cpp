@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <map>
 
@@ -15,11 +16,6 @@ namespace {
 
 using namespace macho;
 
-// The kernel hashes pages of 4096 bytes; page 0 holds the load commands, so the signature covers them.
-constexpr std::uint8_t kPageSizeLog2 = 12;
-constexpr std::size_t kPageSize = std::size_t{1} << kPageSizeLog2;
-// The fields of the oldest CodeDirectory (0x20001), up to and including spare2.
-constexpr std::uint32_t kDirectoryHeader = 44;
 // A SuperBlob holds a handful of blobs; more is no signature a signer writes.
 constexpr std::uint32_t kMaxBlobs = 32;
 
@@ -42,21 +38,21 @@ std::string hex(std::uint32_t value) {
 }
 
 std::size_t hashSizeOf(std::uint8_t type) {
-    return type == kHashTypeSha1 ? 20 : type == kHashTypeSha256 ? 32 : 0;
+    return type == CS_HASHTYPE_SHA1 ? CS_SHA1_LEN : type == CS_HASHTYPE_SHA256 ? CS_SHA256_LEN : 0;
 }
 
 // Of the hash types the kernel knows, the stronger ranks higher; 0 for one it does not know.
-int rankOf(std::uint8_t type) { return type == kHashTypeSha1 ? 1 : type == kHashTypeSha256 ? 2 : 0; }
+int rankOf(std::uint8_t type) { return type == CS_HASHTYPE_SHA1 ? 1 : type == CS_HASHTYPE_SHA256 ? 2 : 0; }
 
 std::string hashName(std::uint8_t type) {
-    return type == kHashTypeSha1     ? "SHA-1"
-           : type == kHashTypeSha256 ? "SHA-256"
-                                     : "type " + std::to_string(type);
+    return type == CS_HASHTYPE_SHA1     ? "SHA-1"
+           : type == CS_HASHTYPE_SHA256 ? "SHA-256"
+                                        : "type " + std::to_string(type);
 }
 
 bool sameDigest(std::uint8_t type, const std::uint8_t* bytes, std::size_t size,
                 const std::uint8_t* expected) {
-    const EVP_MD* md = type == kHashTypeSha1 ? EVP_sha1() : EVP_sha256();
+    const EVP_MD* md = type == CS_HASHTYPE_SHA1 ? EVP_sha1() : EVP_sha256();
     unsigned char out[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     return EVP_Digest(bytes, size, out, &length, md, nullptr) == 1 && length == hashSizeOf(type) &&
@@ -76,22 +72,22 @@ struct Directory {
 };
 
 std::string slotName(std::uint32_t slot) {
-    return slot == kCodeDirectorySlot ? "slot 0" : "slot " + hex(slot);
+    return slot == CSSLOT_CODEDIRECTORY ? "slot 0" : "slot " + hex(slot);
 }
 
 Directory readDirectory(const std::vector<std::uint8_t>& file, const Blob& blob) {
-    if (blob.length < kDirectoryHeader) {
+    if (blob.length < kCodeDirectoryHeader) {
         throw Refusal{"has a CodeDirectory at " + slotName(blob.slot) + " too short to be one"};
     }
     Directory d{blob,
-                be32(file, blob.at + 8),
-                be32(file, blob.at + 16),
-                be32(file, blob.at + 24),
-                be32(file, blob.at + 28),
-                be32(file, blob.at + 32),
-                file[blob.at + 36],
-                file[blob.at + 37],
-                file[blob.at + 39]};
+                be32(file, blob.at + offsetof(CodeDirectory, version)),
+                be32(file, blob.at + offsetof(CodeDirectory, hashOffset)),
+                be32(file, blob.at + offsetof(CodeDirectory, nSpecialSlots)),
+                be32(file, blob.at + offsetof(CodeDirectory, nCodeSlots)),
+                be32(file, blob.at + offsetof(CodeDirectory, codeLimit)),
+                file[blob.at + offsetof(CodeDirectory, hashSize)],
+                file[blob.at + offsetof(CodeDirectory, hashType)],
+                file[blob.at + offsetof(CodeDirectory, pageSize)]};
     const std::uint64_t hashes = std::uint64_t{d.hashSize} * d.codeSlots;
     if (d.hashOffset > blob.length || std::uint64_t{d.hashSize} * d.specialSlots > d.hashOffset ||
         hashes > blob.length - d.hashOffset) {
@@ -101,7 +97,7 @@ Directory readDirectory(const std::vector<std::uint8_t>& file, const Blob& blob)
 }
 
 void checkPages(const std::vector<std::uint8_t>& file, const Directory& d, SignatureRange range) {
-    if (d.pageSizeLog2 != kPageSizeLog2) {
+    if (d.pageSizeLog2 != kCodePageSizeLog2) {
         throw Refusal{"has a CodeDirectory whose pages are not 4096 bytes"};
     }
     if (d.hashSize != hashSizeOf(d.hashType)) {
@@ -113,15 +109,15 @@ void checkPages(const std::vector<std::uint8_t>& file, const Directory& d, Signa
         throw Refusal{"has a CodeDirectory that covers the file up to byte " + std::to_string(d.codeLimit) +
                       ", where the signature starts at " + std::to_string(range.offset)};
     }
-    const std::uint64_t pages = (std::uint64_t{d.codeLimit} + kPageSize - 1) / kPageSize;
+    const std::uint64_t pages = (std::uint64_t{d.codeLimit} + kCodePageSize - 1) / kCodePageSize;
     if (d.codeSlots != pages) {
         throw Refusal{"has a CodeDirectory with " + std::to_string(d.codeSlots) + " page hashes for " +
                       std::to_string(pages) + " pages"};
     }
     const std::uint8_t* hashes = file.data() + d.blob.at + d.hashOffset;
     for (std::uint64_t page = 0; page < pages; ++page) {
-        const std::uint64_t start = page * kPageSize;
-        const std::size_t size = std::min<std::uint64_t>(kPageSize, d.codeLimit - start);
+        const std::uint64_t start = page * kCodePageSize;
+        const std::size_t size = std::min<std::uint64_t>(kCodePageSize, d.codeLimit - start);
         if (!sameDigest(d.hashType, file.data() + start, size, hashes + page * d.hashSize)) {
             throw Refusal{"page " + std::to_string(page) + " does not match its hash"};
         }
@@ -146,37 +142,40 @@ void check(const std::vector<std::uint8_t>& file, SignatureRange range, double s
     if (!range.present) {
         throw Refusal{"is not signed (it has no LC_CODE_SIGNATURE)"};
     }
-    if (std::uint64_t{range.offset} + range.size > file.size() || range.size < 12) {
+    if (std::uint64_t{range.offset} + range.size > file.size() || range.size < sizeof(SuperBlob)) {
         throw Refusal{"has a code signature that runs past the end of the file"};
     }
-    if (be32(file, range.offset) != kSuperBlobMagic) {
+    if (be32(file, range.offset) != CSMAGIC_EMBEDDED_SIGNATURE) {
         throw Refusal{"has a code signature that is no SuperBlob"};
     }
-    const std::uint32_t length = be32(file, range.offset + 4);
-    const std::uint32_t count = be32(file, range.offset + 8);
-    if (length > range.size || count > kMaxBlobs || 12 + std::uint64_t{count} * 8 > length) {
+    const std::uint32_t length = be32(file, range.offset + offsetof(SuperBlob, length));
+    const std::uint32_t count = be32(file, range.offset + offsetof(SuperBlob, count));
+    if (length > range.size || count > kMaxBlobs ||
+        sizeof(SuperBlob) + std::uint64_t{count} * sizeof(BlobIndex) > length) {
         throw Refusal{"has a SuperBlob whose length or count does not fit"};
     }
     std::vector<Blob> blobs;
     std::vector<Directory> directories;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t slot = be32(file, range.offset + 12 + i * 8);
-        const std::uint32_t offset = be32(file, range.offset + 16 + i * 8);
-        if (std::uint64_t{offset} + 8 > length) {
+        const std::uint64_t index = range.offset + sizeof(SuperBlob) + i * sizeof(BlobIndex);
+        const std::uint32_t slot = be32(file, index + offsetof(BlobIndex, type));
+        const std::uint32_t offset = be32(file, index + offsetof(BlobIndex, offset));
+        if (std::uint64_t{offset} + sizeof(GenericBlob) > length) {
             throw Refusal{"has a blob outside its SuperBlob"};
         }
         const std::uint64_t at = range.offset + std::uint64_t{offset};
-        const std::uint32_t blobLength = be32(file, at + 4);
-        if (blobLength < 8 || std::uint64_t{offset} + blobLength > length) {
+        const std::uint32_t blobLength = be32(file, at + offsetof(GenericBlob, length));
+        if (blobLength < sizeof(GenericBlob) || std::uint64_t{offset} + blobLength > length) {
             throw Refusal{"has a blob that runs past the end of its SuperBlob"};
         }
         const Blob blob{slot, at, blobLength};
         blobs.push_back(blob);
-        const bool directorySlot = slot == kCodeDirectorySlot ||
-                                   (slot >= kAlternateCodeDirectorySlots &&
-                                    slot < kAlternateCodeDirectorySlots + kAlternateCodeDirectoryCount);
+        const bool directorySlot =
+            slot == CSSLOT_CODEDIRECTORY ||
+            (slot >= CSSLOT_ALTERNATE_CODEDIRECTORIES &&
+             slot < CSSLOT_ALTERNATE_CODEDIRECTORIES + CSSLOT_ALTERNATE_CODEDIRECTORY_MAX);
         if (directorySlot) {
-            if (be32(file, at) != kCodeDirectoryMagic) {
+            if (be32(file, at) != CSMAGIC_CODEDIRECTORY) {
                 throw Refusal{"has no CodeDirectory at " + slotName(slot) + ", where one belongs"};
             }
             directories.push_back(readDirectory(file, blob));
@@ -186,12 +185,12 @@ void check(const std::vector<std::uint8_t>& file, SignatureRange range, double s
     const Directory* used = nullptr;
     if (system < CF::release::iOS10_0) {
         const auto primary = std::find_if(directories.begin(), directories.end(), [](const Directory& d) {
-            return d.blob.slot == kCodeDirectorySlot;
+            return d.blob.slot == CSSLOT_CODEDIRECTORY;
         });
         if (primary == directories.end()) {
             throw Refusal{"has no CodeDirectory at slot 0"};
         }
-        if (primary->hashType != kHashTypeSha1) {
+        if (primary->hashType != CS_HASHTYPE_SHA1) {
             throw Refusal{"has a " + hashName(primary->hashType) +
                           " CodeDirectory at slot 0, where iOS 9 and earlier read SHA-1 only"};
         }
@@ -212,7 +211,7 @@ void check(const std::vector<std::uint8_t>& file, SignatureRange range, double s
         }
         if (system >= CF::release::iOS14_0) {
             for (const Directory& d : directories) {
-                if (d.version < kCodeDirectoryWithExecSegment) {
+                if (d.version < CS_SUPPORTSEXECSEG) {
                     throw Refusal{"CodeDirectory version " + hex(d.version) +
                                   " is older than iOS 14 accepts"};
                 }

@@ -46,7 +46,7 @@ struct Trampolines {
     std::deque<std::string> names;
     std::atomic<std::size_t> count{1};
     std::mutex lock;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> code_regions;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> codeRegions;
 
     Trampolines() {
         void* page =
@@ -138,8 +138,8 @@ struct Cpu::State {
     void syncCode() {
         auto& t = trampolines();
         std::lock_guard<std::mutex> hold(t.lock);
-        for (; codeRegionsSeen < t.code_regions.size(); ++codeRegionsSeen) {
-            const auto [start, size] = t.code_regions[codeRegionsSeen];
+        for (; codeRegionsSeen < t.codeRegions.size(); ++codeRegionsSeen) {
+            const auto [start, size] = t.codeRegions[codeRegionsSeen];
             mapFixed(start, size, UC_PROT_ALL);
         }
     }
@@ -306,7 +306,7 @@ std::uint64_t Cpu::trampoline(Handler handler, std::string name) {
 void Cpu::addCode(std::uint64_t start, std::uint64_t size) {
     auto& t = trampolines();
     std::lock_guard<std::mutex> hold(t.lock);
-    t.code_regions.emplace_back(start, size);
+    t.codeRegions.emplace_back(start, size);
 }
 
 std::uint64_t Cpu::stackPointer() const {
@@ -335,8 +335,6 @@ Cpu::Waiting::~Waiting() {
         guestLock().lock();
     }
 }
-
-std::size_t Cpu::lazyRegions() const { return state_->lazy.size(); }
 
 void Cpu::run(std::uint64_t function, Registers& registers) {
     auto& s = *state_;

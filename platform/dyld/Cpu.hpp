@@ -60,8 +60,6 @@ class GLINTMERE_EXPORT Cpu {
 
     // How deep guest and host calls are nested on this thread (0 outside the guest).
     int depth() const { return depth_; }
-    // Host memory regions mapped into this engine on demand (the budget is far below Unicorn's limit).
-    std::size_t lazyRegions() const;
 
     Cpu(const Cpu&) = delete;
     Cpu& operator=(const Cpu&) = delete;

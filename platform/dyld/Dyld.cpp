@@ -5,8 +5,11 @@
 #include "Foundation/RegularFile.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Cpu.hpp"
+#include "dyld/MachO.hpp"
 
 #include <dlfcn.h>
+
+#include <cstring>
 
 #include <map>
 #include <memory>
@@ -74,10 +77,11 @@ bool isMachO(const std::string& path) {
     if (!in || !in->readFully(magic, sizeof magic)) {
         return false;
     }
-    // 0xfeedface and 0xfeedfacf little-endian, or a fat file's 0xcafebabe.
-    const bool thin =
-        (magic[0] == 0xce || magic[0] == 0xcf) && magic[1] == 0xfa && magic[2] == 0xed && magic[3] == 0xfe;
-    const bool fat = magic[0] == 0xca && magic[1] == 0xfe && magic[2] == 0xba && magic[3] == 0xbe;
+    std::uint32_t little = 0;
+    std::memcpy(&little, magic, sizeof little);
+    // A thin image's magic is little-endian; a fat file's header is big-endian.
+    const bool thin = little == macho::MH_MAGIC || little == macho::MH_MAGIC_64;
+    const bool fat = __builtin_bswap32(little) == macho::FAT_MAGIC;
     return thin || fat;
 }
 

@@ -18,10 +18,6 @@ namespace {
 
 using namespace macho;
 
-constexpr std::uint32_t kSectionTypeMask = 0xff;
-constexpr std::uint32_t kModInitFuncPointers = 0x9;
-constexpr std::uint32_t kVmProtExecute = 0x4;
-
 // A library or bundle this large is not one the device builds; refusing it bounds what a hostile
 // file can make the loader read and reserve.
 constexpr std::size_t kMaxFileSize = 256u << 20;
@@ -37,7 +33,6 @@ constexpr std::size_t kMaxFixupBytes = 64u << 20;
 // on them keeps the checks that compare segments with each other, or an address with each, cheap.
 constexpr std::size_t kMaxSections = 255;
 constexpr std::size_t kMaxSegments = 64;
-constexpr std::uint64_t kPageSize = 0x1000;
 
 struct Segment {
     std::string name;
@@ -181,12 +176,13 @@ const char* bindOpcodeName(std::uint8_t opcode) {
 bool allowedIn(Fixup::Kind kind, std::uint8_t opcode) {
     switch (kind) {
     case Fixup::Kind::LazyBind:
-        return opcode == BindDone || opcode == BindSetDylibOrdinalImm || opcode == BindSetDylibOrdinalUleb ||
-               opcode == BindSetDylibSpecialImm || opcode == BindSetSymbolTrailingFlagsImm ||
-               opcode == BindSetSegmentAndOffsetUleb || opcode == BindDoBind;
+        return opcode == BIND_OPCODE_DONE || opcode == BIND_OPCODE_SET_DYLIB_ORDINAL_IMM ||
+               opcode == BIND_OPCODE_SET_DYLIB_ORDINAL_ULEB || opcode == BIND_OPCODE_SET_DYLIB_SPECIAL_IMM ||
+               opcode == BIND_OPCODE_SET_SYMBOL_TRAILING_FLAGS_IMM ||
+               opcode == BIND_OPCODE_SET_SEGMENT_AND_OFFSET_ULEB || opcode == BIND_OPCODE_DO_BIND;
     case Fixup::Kind::WeakBind:
-        return opcode != BindSetDylibOrdinalImm && opcode != BindSetDylibOrdinalUleb &&
-               opcode != BindSetDylibSpecialImm;
+        return opcode != BIND_OPCODE_SET_DYLIB_ORDINAL_IMM && opcode != BIND_OPCODE_SET_DYLIB_ORDINAL_ULEB &&
+               opcode != BIND_OPCODE_SET_DYLIB_SPECIAL_IMM;
     default:
         return true;
     }
@@ -261,12 +257,10 @@ class MachOReader {
     }
 
     template <class T> T at(std::uint64_t offset) const {
-        T value;
-        if (offset > file_.size() || file_.size() - offset < sizeof(T)) {
-            throw Failure{"is cut short"};
+        if (const auto value = macho::read<T>(file_, offset)) {
+            return *value;
         }
-        std::memcpy(&value, file_.data() + offset, sizeof(T));
-        return value;
+        throw Failure{"is cut short"};
     }
 
     Range range(std::uint32_t offset, std::uint32_t size) const {
@@ -277,33 +271,33 @@ class MachOReader {
     }
 
     void readLoadCommands() {
-        struct Header {
-            std::uint32_t magic, cputype, cpusubtype, filetype, ncmds, sizeofcmds, flags, reserved;
-        };
-        const auto header = at<Header>(0);
-        if (header.magic != kMagic64) {
+        const auto header = at<MachHeader64>(0);
+        if (header.magic != MH_MAGIC_64) {
             throw Failure{"is not a 64-bit Mach-O file"};
         }
-        if (header.cputype != kCpuArm64) {
+        if (header.cputype != CPU_TYPE_ARM64) {
             throw Failure{"is not for arm64 (CPU type " + std::to_string(header.cputype) + ")"};
         }
-        if (header.filetype != kDylib && header.filetype != kBundle) {
+        if (header.filetype != MH_DYLIB && header.filetype != MH_BUNDLE) {
             throw Failure{"is neither a dynamic library nor a bundle (file type " +
                           std::to_string(header.filetype) + ")"};
         }
-        std::uint64_t offset = sizeof(Header);
-        const std::uint64_t end = offset + header.sizeofcmds;
-        if (end > file_.size()) {
-            throw Failure{"has load commands past the end of the file"};
+        LoadCommands commands(file_, header);
+        while (const auto command = commands.next()) {
+            readLoadCommand(command->cmd, command->offset, command->cmdsize);
         }
-        for (std::uint32_t i = 0; i < header.ncmds; ++i) {
-            const auto cmd = at<std::uint32_t>(offset);
-            const auto cmdsize = at<std::uint32_t>(offset + 4);
-            if (cmdsize < 8 || offset + cmdsize > end) {
-                throw Failure{"has a malformed load command"};
+        switch (commands.fault()) {
+        case LoadCommands::Fault::None:
+            break;
+        case LoadCommands::Fault::PastEndOfFile:
+            throw Failure{"has load commands past the end of the file"};
+        case LoadCommands::Fault::Truncated:
+            if (commands.offset() + sizeof(LoadCommand) > file_.size()) {
+                throw Failure{"is cut short"};
             }
-            readLoadCommand(cmd, offset, cmdsize);
-            offset += cmdsize;
+            [[fallthrough]];
+        case LoadCommands::Fault::BadSize:
+            throw Failure{"has a malformed load command"};
         }
         if (segments_.empty()) {
             throw Failure{"has no segments"};
@@ -318,64 +312,62 @@ class MachOReader {
 
     void readLoadCommand(std::uint32_t cmd, std::uint64_t offset, std::uint32_t cmdsize) {
         switch (cmd) {
-        case Segment64:
+        case LC_SEGMENT_64:
             readSegment(offset, cmdsize);
             break;
-        case DyldInfo:
-        case DyldInfoOnly: {
-            struct Command {
-                std::uint32_t cmd, cmdsize, rebaseOff, rebaseSize, bindOff, bindSize, weakOff, weakSize,
-                    lazyOff, lazySize, exportOff, exportSize;
-            };
-            need(cmdsize, sizeof(Command));
-            const auto c = at<Command>(offset);
+        case LC_DYLD_INFO:
+        case LC_DYLD_INFO_ONLY: {
+            need(cmdsize, sizeof(DyldInfoCommand));
+            const auto c = at<DyldInfoCommand>(offset);
             info_ = {true,
                      range(c.rebaseOff, c.rebaseSize),
                      range(c.bindOff, c.bindSize),
-                     range(c.weakOff, c.weakSize),
-                     range(c.lazyOff, c.lazySize),
+                     range(c.weakBindOff, c.weakBindSize),
+                     range(c.lazyBindOff, c.lazyBindSize),
                      range(c.exportOff, c.exportSize)};
             break;
         }
-        case LoadDylib:
-        case LoadWeakDylib:
-        case ReexportDylib:
-        case LoadUpwardDylib: {
-            need(cmdsize, 24);
-            const auto nameOffset = at<std::uint32_t>(offset + 8);
+        case LC_LOAD_DYLIB:
+        case LC_LOAD_WEAK_DYLIB:
+        case LC_REEXPORT_DYLIB:
+        case LC_LOAD_UPWARD_DYLIB: {
+            need(cmdsize, sizeof(DylibCommand));
+            const auto nameOffset = at<DylibCommand>(offset).nameOffset;
             if (nameOffset >= cmdsize) {
                 throw Failure{"names a library outside its load command"};
             }
             const auto* name = reinterpret_cast<const char*>(file_.data() + offset + nameOffset);
             libraries_.emplace_back(name, strnlen(name, cmdsize - nameOffset));
-            dependencies_.push_back({libraries_.back(), cmd == LoadWeakDylib});
+            dependencies_.push_back({libraries_.back(), cmd == LC_LOAD_WEAK_DYLIB});
             break;
         }
-        case EncryptionInfo:
-        case EncryptionInfo64:
-            need(cmdsize, 20);
-            if (at<std::uint32_t>(offset + 16) != 0) {
+        case LC_ENCRYPTION_INFO:
+        case LC_ENCRYPTION_INFO_64:
+            need(cmdsize, sizeof(EncryptionInfoCommand));
+            if (at<EncryptionInfoCommand>(offset).cryptid != 0) {
                 throw Failure{"is encrypted"};
             }
             break;
-        case CodeSignature:
-            need(cmdsize, 16);
-            signature_ = {true, at<std::uint32_t>(offset + 8), at<std::uint32_t>(offset + 12)};
+        case LC_CODE_SIGNATURE: {
+            need(cmdsize, sizeof(LinkeditDataCommand));
+            const auto c = at<LinkeditDataCommand>(offset);
+            signature_ = {true, c.dataoff, c.datasize};
             break;
-        case Symtab:
-        case Dysymtab:
-        case IdDylib:
-        case Uuid:
-        case Rpath:
-        case VersionMinIphoneos:
-        case FunctionStarts:
-        case DataInCode:
-        case SourceVersion:
-        case BuildVersion:
+        }
+        case LC_SYMTAB:
+        case LC_DYSYMTAB:
+        case LC_ID_DYLIB:
+        case LC_UUID:
+        case LC_RPATH:
+        case LC_VERSION_MIN_IPHONEOS:
+        case LC_FUNCTION_STARTS:
+        case LC_DATA_IN_CODE:
+        case LC_SOURCE_VERSION:
+        case LC_BUILD_VERSION:
             break;
         default:
             // A command a loader may ignore says so by leaving this bit clear.
-            if ((cmd & kRequiredByDyld) != 0) {
+            if ((cmd & LC_REQ_DYLD) != 0) {
                 char text[16];
                 std::snprintf(text, sizeof text, "0x%x", cmd);
                 throw Failure{std::string("has a load command this loader does not know (") + text + ")"};
@@ -384,20 +376,9 @@ class MachOReader {
     }
 
     void readSegment(std::uint64_t offset, std::uint32_t cmdsize) {
-        struct Command {
-            std::uint32_t cmd, cmdsize;
-            char segname[16];
-            std::uint64_t vmaddr, vmsize, fileoff, filesize;
-            std::uint32_t maxprot, initprot, nsects, flags;
-        };
-        struct Section64 {
-            char sectname[16], segname[16];
-            std::uint64_t addr, size;
-            std::uint32_t offset, align, reloff, nreloc, flags, reserved1, reserved2, reserved3;
-        };
-        need(cmdsize, sizeof(Command));
-        const auto c = at<Command>(offset);
-        if (sizeof(Command) + static_cast<std::uint64_t>(c.nsects) * sizeof(Section64) > cmdsize) {
+        need(cmdsize, sizeof(SegmentCommand64));
+        const auto c = at<SegmentCommand64>(offset);
+        if (sizeof(SegmentCommand64) + static_cast<std::uint64_t>(c.nsects) * sizeof(Section64) > cmdsize) {
             throw Failure{"has a segment whose sections overflow it"};
         }
         if (c.filesize > c.vmsize || c.fileoff > file_.size() || file_.size() - c.fileoff < c.filesize ||
@@ -426,7 +407,7 @@ class MachOReader {
             throw Failure{"has more sections than a Mach-O file can number"};
         }
         for (std::uint32_t i = 0; i < c.nsects; ++i) {
-            const auto s = at<Section64>(offset + sizeof(Command) + i * sizeof(Section64));
+            const auto s = at<Section64>(offset + sizeof(SegmentCommand64) + i * sizeof(Section64));
             if (s.addr < c.vmaddr || s.size > c.vmsize || s.addr - c.vmaddr > c.vmsize - s.size) {
                 throw Failure{"has a section outside its segment"};
             }
@@ -519,7 +500,7 @@ class MachOReader {
         if (header == segments_.end()) {
             throw Failure{"has no segment that maps its Mach-O header"};
         }
-        const std::uint64_t size = (high - low + 0x3fff) & ~0x3fffull;
+        const std::uint64_t size = (high - low + kSegmentAlignment - 1) & ~(kSegmentAlignment - 1);
         void* base = mapNamed(size);
         if (base == MAP_FAILED) {
             throw Failure{"cannot be mapped: out of address space"};
@@ -604,41 +585,41 @@ class MachOReader {
         };
         while (!in.atEnd()) {
             byte = in.byte();
-            const std::uint8_t imm = byte & kImmediateMask;
-            switch (byte & kOpcodeMask) {
-            case RebaseDone:
+            const std::uint8_t imm = byte & REBASE_IMMEDIATE_MASK;
+            switch (byte & REBASE_OPCODE_MASK) {
+            case REBASE_OPCODE_DONE:
                 return;
-            case RebaseSetTypeImm:
-                if (imm != kRebaseTypePointer) {
+            case REBASE_OPCODE_SET_TYPE_IMM:
+                if (imm != REBASE_TYPE_POINTER) {
                     throw Failure{"has a rebase of a kind other than a pointer"};
                 }
                 type = imm;
                 break;
-            case RebaseSetSegmentAndOffsetUleb:
+            case REBASE_OPCODE_SET_SEGMENT_AND_OFFSET_ULEB:
                 segment = numbered(imm);
                 offset = in.uleb();
                 break;
-            case RebaseAddAddrUleb:
+            case REBASE_OPCODE_ADD_ADDR_ULEB:
                 offset += in.uleb();
                 break;
-            case RebaseAddAddrImmScaled:
+            case REBASE_OPCODE_ADD_ADDR_IMM_SCALED:
                 offset += imm * 8ull;
                 break;
-            case RebaseDoRebaseImmTimes:
+            case REBASE_OPCODE_DO_REBASE_IMM_TIMES:
                 for (unsigned i = 0; i < imm; ++i, offset += 8) {
                     doRebase();
                 }
                 break;
-            case RebaseDoRebaseUlebTimes:
+            case REBASE_OPCODE_DO_REBASE_ULEB_TIMES:
                 for (std::uint64_t i = 0, n = in.uleb(); i < n; ++i, offset += 8) {
                     doRebase();
                 }
                 break;
-            case RebaseDoRebaseAddAddrUleb:
+            case REBASE_OPCODE_DO_REBASE_ADD_ADDR_ULEB:
                 doRebase();
                 offset += in.uleb() + 8;
                 break;
-            case RebaseDoRebaseUlebTimesSkippingUleb: {
+            case REBASE_OPCODE_DO_REBASE_ULEB_TIMES_SKIPPING_ULEB: {
                 const std::uint64_t count = in.uleb(), skip = in.uleb();
                 for (std::uint64_t i = 0; i < count; ++i, offset += skip + 8) {
                     doRebase();
@@ -697,76 +678,76 @@ class MachOReader {
             ordinal = value;
             // Below 1: the image itself, the main program, a flat or a weak lookup.
             if ((ordinal > 0 && static_cast<std::size_t>(ordinal) > libraries_.size()) ||
-                ordinal < kBindSpecialDylibWeakLookup) {
+                ordinal < BIND_SPECIAL_DYLIB_WEAK_LOOKUP) {
                 throw Failure{"binds from library number " + std::to_string(ordinal) +
                               ", which it does not load"};
             }
-            if (ordinal == kBindSpecialDylibWeakLookup && rules_.system < CF::release::iOS12_0) {
+            if (ordinal == BIND_SPECIAL_DYLIB_WEAK_LOOKUP && rules_.system < CF::release::iOS12_0) {
                 throw Failure{"binds through ordinal -3 (BIND_SPECIAL_DYLIB_WEAK_LOOKUP) in its " +
                               std::string(tableName(kind)) + ", which dyld takes only from iOS 12"};
             }
             import.library = ordinal > 0 ? libraries_[static_cast<std::size_t>(ordinal - 1)] : "";
-            import.anyImage = kind == Fixup::Kind::WeakBind || ordinal == kBindSpecialDylibWeakLookup;
+            import.anyImage = kind == Fixup::Kind::WeakBind || ordinal == BIND_SPECIAL_DYLIB_WEAK_LOOKUP;
             target.reset();
         };
         while (!in.atEnd()) {
             const std::uint8_t byte = in.byte();
-            const std::uint8_t imm = byte & kImmediateMask;
-            const std::uint8_t opcode = byte & kOpcodeMask;
+            const std::uint8_t imm = byte & BIND_IMMEDIATE_MASK;
+            const std::uint8_t opcode = byte & BIND_OPCODE_MASK;
             if (!allowedIn(kind, opcode)) {
                 throw Failure{std::string("has bad ") +
                               (kind == Fixup::Kind::LazyBind ? "lazy bind opcode " : "weak bind opcode ") +
                               hex(byte) + " (" + bindOpcodeName(opcode) + ") in its " + tableName(kind)};
             }
             switch (opcode) {
-            case BindDone: // lazy binds keep one entry per stretch
+            case BIND_OPCODE_DONE: // lazy binds keep one entry per stretch
                 if (kind != Fixup::Kind::LazyBind) {
                     return;
                 }
                 break;
-            case BindSetDylibOrdinalImm:
+            case BIND_OPCODE_SET_DYLIB_ORDINAL_IMM:
                 setOrdinal(imm);
                 break;
-            case BindSetDylibOrdinalUleb:
+            case BIND_OPCODE_SET_DYLIB_ORDINAL_ULEB:
                 setOrdinal(static_cast<std::int64_t>(in.uleb()));
                 break;
-            case BindSetDylibSpecialImm:
-                setOrdinal(imm == 0 ? 0 : static_cast<std::int8_t>(kOpcodeMask | imm));
+            case BIND_OPCODE_SET_DYLIB_SPECIAL_IMM:
+                setOrdinal(imm == 0 ? 0 : static_cast<std::int8_t>(BIND_OPCODE_MASK | imm));
                 break;
-            case BindSetSymbolTrailingFlagsImm:
+            case BIND_OPCODE_SET_SYMBOL_TRAILING_FLAGS_IMM:
                 import.symbol = in.cstring();
-                import.weak = (imm & kBindSymbolWeakImport) != 0;
-                nonWeakDefinition = (imm & kBindSymbolNonWeakDefinition) != 0;
+                import.weak = (imm & BIND_SYMBOL_FLAGS_WEAK_IMPORT) != 0;
+                nonWeakDefinition = (imm & BIND_SYMBOL_FLAGS_NON_WEAK_DEFINITION) != 0;
                 target.reset();
                 break;
-            case BindSetTypeImm:
-                if (imm != kBindTypePointer) {
+            case BIND_OPCODE_SET_TYPE_IMM:
+                if (imm != BIND_TYPE_POINTER) {
                     throw Failure{"has a bind of a kind other than a pointer"};
                 }
                 break;
-            case BindSetAddendSleb:
+            case BIND_OPCODE_SET_ADDEND_SLEB:
                 addend = in.sleb();
                 break;
-            case BindSetSegmentAndOffsetUleb:
+            case BIND_OPCODE_SET_SEGMENT_AND_OFFSET_ULEB:
                 segment = numbered(imm);
                 offset = in.uleb();
                 break;
-            case BindAddAddrUleb:
+            case BIND_OPCODE_ADD_ADDR_ULEB:
                 offset += in.uleb();
                 break;
-            case BindDoBind:
+            case BIND_OPCODE_DO_BIND:
                 doBind();
                 offset += 8;
                 break;
-            case BindDoBindAddAddrUleb:
+            case BIND_OPCODE_DO_BIND_ADD_ADDR_ULEB:
                 doBind();
                 offset += in.uleb() + 8;
                 break;
-            case BindDoBindAddAddrImmScaled:
+            case BIND_OPCODE_DO_BIND_ADD_ADDR_IMM_SCALED:
                 doBind();
                 offset += imm * 8ull + 8;
                 break;
-            case BindDoBindUlebTimesSkippingUleb: {
+            case BIND_OPCODE_DO_BIND_ULEB_TIMES_SKIPPING_ULEB: {
                 const std::uint64_t count = in.uleb(), skip = in.uleb();
                 for (std::uint64_t i = 0; i < count; ++i, offset += skip + 8) {
                     doBind();
@@ -781,7 +762,7 @@ class MachOReader {
 
     void findInitializers() {
         for (const auto& section : sections_) {
-            if ((section.flags & kSectionTypeMask) != kModInitFuncPointers) {
+            if ((section.flags & SECTION_TYPE) != S_MOD_INIT_FUNC_POINTERS) {
                 continue;
             }
             for (std::uint64_t at = 0; at + 8 <= section.size; at += 8) {
@@ -797,7 +778,7 @@ class MachOReader {
 
     bool inCode(std::uint64_t address) const {
         return std::any_of(segments_.begin(), segments_.end(), [&](const Segment& s) {
-            return s.mapped && (s.initprot & kVmProtExecute) != 0 && address >= image_->base_ + s.vmaddr &&
+            return s.mapped && (s.initprot & VM_PROT_EXECUTE) != 0 && address >= image_->base_ + s.vmaddr &&
                    address - (image_->base_ + s.vmaddr) < s.vmsize;
         });
     }
@@ -852,7 +833,8 @@ std::optional<std::uint64_t> MachOImage::symbol(std::string_view name) const {
                 const std::uint64_t flags = in.uleb();
                 // Re-exports, resolvers, thread-local and absolute symbols are features the device build
                 // does not use; a regular symbol is an offset from the image's Mach-O header.
-                if ((flags & (kExportKindMask | kExportReexport | kExportStubAndResolver)) != 0) {
+                if ((flags & (EXPORT_SYMBOL_FLAGS_KIND_MASK | EXPORT_SYMBOL_FLAGS_REEXPORT |
+                              EXPORT_SYMBOL_FLAGS_STUB_AND_RESOLVER)) != 0) {
                     return std::nullopt;
                 }
                 const std::uint64_t address = header_ + in.uleb();

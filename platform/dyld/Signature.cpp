@@ -79,18 +79,16 @@ ffi_type* Signature::structType(std::vector<ffi_type*>& elements) {
     return &ffi;
 }
 
-bool Signature::parseType(std::string_view& text, ValueType& into, std::string& error) {
-    while (!text.empty() && std::string_view("rnNoORV").find(text.front()) != std::string_view::npos) {
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        error = "ends where a type was expected";
+bool Signature::layOut(std::string_view type, ValueType& into, std::string& error) {
+    using K = ValueType::Kind;
+    // Every type here is one that objc::splitTypes gave, and so one whole type nested no deeper than
+    // objc::kMaxTypeNesting: its parts are read there, and the recursion below is bounded by it.
+    const auto parts = objc::typeParts(type);
+    if (!parts) {
+        error = "has a type it cannot read (" + std::string(type.substr(0, 40)) + ")";
         return false;
     }
-    const char c = text.front();
-    text.remove_prefix(1);
-    using K = ValueType::Kind;
-    switch (c) {
+    switch (type[0]) {
     case 'v':
         into = ValueType{};
         into.ffi = &ffi_type_void;
@@ -126,19 +124,13 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
             {'d', K::Floating, 8, true, &ffi_type_double},
         };
         for (const Scalar& s : scalars) {
-            if (s.code == c) {
+            if (s.code == type[0]) {
                 into = scalar(s.kind, s.size, s.isSigned, s.ffi);
             }
         }
         return true;
     }
-    case '@':
-        if (text.starts_with("?")) {
-            text.remove_prefix(1); // a block
-        } else if (text.starts_with("\"")) {
-            const auto end = text.find('"', 1);
-            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        }
+    case '@': // an object, a block or an object of a named class
         into = scalar(K::Integer, 8, false, &ffi_type_pointer);
         into.object = true;
         return true;
@@ -146,56 +138,24 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
     case ':':
     case '*':
     case '?':
+    // What a pointer points at needs no layout.
+    case '^':
         into = scalar(K::Integer, 8, false, &ffi_type_pointer);
         return true;
-    case '^': {
-        ValueType pointee;
-        // What a pointer points at needs no layout; a struct's name and members are skipped whole.
-        std::string ignored;
-        if (!text.empty() && (text.front() == '{' || text.front() == '(')) {
-            const char open = text.front(), close = open == '{' ? '}' : ')';
-            int level = 0;
-            std::size_t i = 0;
-            for (; i < text.size(); ++i) {
-                level += text[i] == open ? 1 : text[i] == close ? -1 : 0;
-                if (level == 0) {
-                    break;
-                }
-            }
-            text.remove_prefix(std::min(i + 1, text.size()));
-        } else if (!parseType(text, pointee, ignored)) {
-            error = "has a pointer to a type it cannot read";
-            return false;
-        }
-        into = scalar(K::Integer, 8, false, &ffi_type_pointer);
-        return true;
-    }
     case '{': {
-        const auto equals = text.find_first_of("=}");
-        if (equals == std::string_view::npos) {
-            error = "has a struct without an end";
-            return false;
-        }
-        const bool hasMembers = text[equals] == '=';
-        text.remove_prefix(equals + 1);
-        std::vector<ValueType> members;
-        while (hasMembers && !text.empty() && text.front() != '}') {
-            ValueType member;
-            if (!parseType(text, member, error)) {
-                return false;
-            }
-            members.push_back(member);
-        }
-        if (text.empty()) {
-            error = "has a struct without an end";
-            return false;
-        }
-        if (hasMembers) {
-            text.remove_prefix(1);
-        }
-        if (members.empty()) {
+        if (parts->members.empty()) {
             error = "has a struct whose members it does not name";
             return false;
+        }
+        std::vector<ValueType> members;
+        for (const std::string_view member : parts->members) {
+            if (!layOut(member, members.emplace_back(), error)) {
+                return false;
+            }
+            if (members.back().kind == K::Void) {
+                error = "has a struct with a member of type void";
+                return false;
+            }
         }
         ValueType s;
         s.kind = K::Struct;
@@ -224,24 +184,20 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
         return true;
     }
     case '[': {
-        std::size_t count = 0;
-        while (!text.empty() && text.front() >= '0' && text.front() <= '9') {
-            count = count * 10 + static_cast<std::size_t>(text.front() - '0');
-            text.remove_prefix(1);
-            if (count > 4096) {
-                error = "has an array too long to pass";
-                return false;
-            }
-        }
-        ValueType element;
-        if (!parseType(text, element, error)) {
+        constexpr std::size_t kLongestArray = 4096;
+        const std::size_t count = parts->count;
+        if (count > kLongestArray) {
+            error = "has an array too long to pass";
             return false;
         }
-        if (!text.starts_with("]") || count == 0) {
+        ValueType element;
+        if (!layOut(parts->element, element, error)) {
+            return false;
+        }
+        if (count == 0 || element.kind == K::Void) {
             error = "has a malformed array";
             return false;
         }
-        text.remove_prefix(1);
         // An array inside a struct is its elements one after another.
         ValueType s;
         s.kind = K::Struct;
@@ -258,7 +214,7 @@ bool Signature::parseType(std::string_view& text, ValueType& into, std::string& 
         return true;
     }
     default:
-        error = std::string("has the type '") + c + "', which cannot cross between guest and host";
+        error = std::string("has the type '") + type[0] + "', which cannot cross between guest and host";
         return false;
     }
 }
@@ -273,13 +229,8 @@ bool Signature::parse(std::string_view text, std::string& error) {
         return false;
     }
     for (std::size_t i = 0; i < types->size(); ++i) {
-        std::string_view rest = (*types)[i];
         ValueType type;
-        if (!parseType(rest, type, error)) {
-            return false;
-        }
-        if (!rest.empty()) {
-            error = "has a type it cannot read at offset " + std::to_string(rest.data() - text.data());
+        if (!layOut((*types)[i], type, error)) {
             return false;
         }
         if (i == 0) {
@@ -660,12 +611,6 @@ std::uint64_t Signature::callableByGuest(void* function, const std::string& name
     std::lock_guard<std::mutex> hold(tablesLock());
     guestCallables().emplace(std::pair{this, function}, address);
     return address;
-}
-
-std::uint64_t guestFunctionOf(const void* hostFunction) {
-    std::lock_guard<std::mutex> hold(tablesLock());
-    auto it = closureTargets().find(hostFunction);
-    return it == closureTargets().end() ? 0 : it->second;
 }
 
 } // namespace dyld

@@ -39,7 +39,6 @@ class GLINTMERE_EXPORT Signature {
 
     const ValueType& result() const { return result_; }
     const std::vector<ValueType>& arguments() const { return arguments_; }
-    const std::string& encoding() const { return encoding_; }
 
     // What an object argument from the guest becomes for the host.
     using ObjectFilter = std::uint64_t (*)(std::uint64_t object);
@@ -77,7 +76,8 @@ class GLINTMERE_EXPORT Signature {
   private:
     Signature() = default;
     bool parse(std::string_view encoding, std::string& error);
-    bool parseType(std::string_view& text, ValueType& into, std::string& error);
+    // The layout of one type of the encoding, as objc::splitTypes gives it.
+    bool layOut(std::string_view type, ValueType& into, std::string& error);
     // A libffi struct of `elements` (null-terminated), kept with the signature.
     ffi_type* structType(std::vector<ffi_type*>& elements);
 
@@ -90,8 +90,5 @@ class GLINTMERE_EXPORT Signature {
     std::vector<ffi_type*> ffiArguments_;
     ffi_cif cif_{};
 };
-
-// The guest function behind a host pointer that callableByHost made, or 0.
-GLINTMERE_EXPORT std::uint64_t guestFunctionOf(const void* hostFunction);
 
 } // namespace dyld

@@ -1,6 +1,7 @@
 #include "objc/MethodSignature.hpp"
 
 #include <cctype>
+#include <cstdint>
 
 namespace objc {
 
@@ -185,6 +186,55 @@ std::optional<std::vector<std::string_view>> splitTypes(std::string_view types, 
     return all;
 }
 
+std::optional<TypeParts> typeParts(std::string_view type) {
+    TypeReader reader;
+    if (type.empty() || reader.typeLength(type, 0) != type.size()) {
+        return std::nullopt;
+    }
+    // The whole type is well formed from here on, and each part of it is a whole type.
+    const auto unqualified = [](std::string_view text) { return text.substr(qualifiers(text)); };
+    TypeParts parts;
+    switch (type[0]) {
+    case '^':
+    case 'j':
+        parts.element = unqualified(type.substr(1));
+        break;
+    case '@':
+        if (type.size() > 2 && type[1] == '"') {
+            parts.name = type.substr(2, type.size() - 3);
+        }
+        break;
+    case '[': {
+        const std::size_t length = digits(type, 1);
+        for (const char c : type.substr(1, length)) {
+            const auto digit = static_cast<std::size_t>(c - '0');
+            parts.count = parts.count > (SIZE_MAX - digit) / 10 ? SIZE_MAX : parts.count * 10 + digit;
+        }
+        parts.element = unqualified(type.substr(1 + length, type.size() - length - 2));
+        break;
+    }
+    case '{':
+    case '(': {
+        const std::size_t end = type.find_first_of(type[0] == '{' ? "=}" : "=)");
+        parts.name = type.substr(1, end - 1);
+        for (std::size_t at = end + 1; at < type.size() - 1;) {
+            if (type[at] == '"') {
+                at = type.find('"', at + 1) + 1;
+                continue;
+            }
+            at += qualifiers(type.substr(at));
+            const std::size_t length = reader.typeLength(type.substr(at), 1);
+            parts.members.push_back(type.substr(at, length));
+            at += length;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return parts;
+}
+
 std::optional<MethodSignature> MethodSignature::parse(std::string_view types) {
     std::string error;
     const auto split = splitTypes(types, error);
@@ -311,27 +361,30 @@ std::string typeSpelling(std::string_view type) {
         }
         return name.empty() ? "id" : std::string(name) + " *";
     }
-    case '^': {
-        const std::string_view inner = type.substr(1 + qualifiers(type.substr(1)));
-        if (inner == "?") {
-            return "void (*)()";
-        }
-        const std::string pointee = typeSpelling(inner);
-        return pointee + (pointee.ends_with('*') ? "*" : " *");
-    }
+    case '^':
     case 'j':
-        return "_Complex " + typeSpelling(type.substr(1 + qualifiers(type.substr(1))));
-    case '[': {
-        const std::size_t count = digits(type, 1);
-        const std::string_view inner = type.substr(1 + count, type.size() - count - 2);
-        return typeSpelling(inner.substr(qualifiers(inner))) + "[" + std::string(type.substr(1, count)) + "]";
-    }
+    case '[':
     case '{':
     case '(': {
-        const std::size_t end = type.find_first_of("=})");
-        const std::string_view name = type.substr(1, end - 1);
+        const auto parts = typeParts(type);
+        if (!parts) {
+            return "?";
+        }
+        if (type[0] == '^') {
+            if (parts->element == "?") {
+                return "void (*)()";
+            }
+            const std::string pointee = typeSpelling(parts->element);
+            return pointee + (pointee.ends_with('*') ? "*" : " *");
+        }
+        if (type[0] == 'j') {
+            return "_Complex " + typeSpelling(parts->element);
+        }
+        if (type[0] == '[') {
+            return typeSpelling(parts->element) + "[" + std::string(type.substr(1, digits(type, 1))) + "]";
+        }
         return std::string(type[0] == '{' ? "struct" : "union") +
-               (name.empty() || name == "?" ? "" : " " + std::string(name));
+               (parts->name.empty() || parts->name == "?" ? "" : " " + std::string(parts->name));
     }
     case 'b':
         return "bit field";

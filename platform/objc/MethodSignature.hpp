@@ -4,6 +4,7 @@
 
 #include "objc/Runtime.hpp"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,19 @@ inline constexpr int kMaxTypeNesting = 32;
 // split an encoding here before making anything of its types.
 GLINTMERE_EXPORT std::optional<std::vector<std::string_view>> splitTypes(std::string_view types,
                                                                          std::string& error);
+
+// What one type of an encoding (as splitTypes gives it) is made of, each part without the qualifiers
+// before it: a struct's or union's name and member types ("{CGPoint=dd}" gives "CGPoint", "d" and "d";
+// the bare "{CGPoint}" names no members), an array's length and element type, the type a pointer or a
+// complex number is of, the class an object's type names. What a value's layout is read from.
+struct TypeParts {
+    std::string_view name;
+    std::vector<std::string_view> members;
+    std::size_t count = 0; // an array's length, SIZE_MAX for one longer than a size can say
+    std::string_view element;
+};
+// The parts of `type`; nullopt when it is not one whole type, or nests deeper than kMaxTypeNesting.
+GLINTMERE_EXPORT std::optional<TypeParts> typeParts(std::string_view type);
 
 // What a method gives back and takes, one type encoding each ("v", "@", "@\"UIView\"", "B",
 // "{CGRect=dddd}"), without the qualifiers and frame offsets that runtimes add. A selector named by

@@ -5,31 +5,18 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 namespace codesign {
 namespace {
 
-constexpr std::uint32_t kSuperBlobMagic = 0xfade0cc0;
-constexpr std::uint32_t kCodeDirectoryMagic = 0xfade0c02;
-constexpr std::uint32_t kRequirementsMagic = 0xfade0c01;
-// The version with the exec-segment fields, which iOS 14 and later require; older kernels skip what
-// follows the fields they know.
-constexpr std::uint32_t kVersion = 0x20400;
-constexpr std::uint32_t kAdHoc = 0x2;
-constexpr std::uint32_t kAlternateSlot = 0x1000;
-constexpr std::uint32_t kRequirementsSlot = 2;
-constexpr std::uint8_t kPageLog2 = 12;
-constexpr std::size_t kPage = std::size_t{1} << kPageLog2;
-// The CodeDirectory fields of version 0x20001, up to and including spare2; and of 0x20400, through
-// execSegFlags.
-constexpr std::size_t kDirectoryHeader = 44;
-constexpr std::size_t kDirectoryHeader20400 = kDirectoryHeader + 44;
+using namespace macho;
+
 // Special slots: -1 (Info.plist, none here) and -2 (Requirements).
 constexpr std::uint32_t kSpecialSlots = 2;
-// __LINKEDIT grows by whole pages of the 16 KiB that arm64 segments are aligned to.
-constexpr std::uint64_t kSegmentAlign = 0x4000;
 
 [[noreturn]] void fail(const std::string& why) { throw std::runtime_error(why); }
 
@@ -39,9 +26,6 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
     }
     return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
            static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-std::uint64_t le64(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint64_t>(le32(b, at)) | static_cast<std::uint64_t>(le32(b, at + 4)) << 32;
 }
 void putLe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
@@ -80,70 +64,72 @@ struct Layout {
 };
 
 Layout readLayout(const std::vector<std::uint8_t>& image) {
-    if (image.size() < macho::kHeaderSize) {
+    const auto header = read<MachHeader64>(image, 0);
+    if (!header) {
         fail("too short for a Mach-O header");
     }
-    if (le32(image, 0) != macho::kMagic64) {
+    if (header->magic != MH_MAGIC_64) {
         fail("not a 64-bit little-endian Mach-O file");
     }
-    if (le32(image, 4) != macho::kCpuArm64) {
+    if (header->cputype != CPU_TYPE_ARM64) {
         fail("not an arm64 Mach-O file");
     }
     Layout layout;
-    layout.commandCount = le32(image, 16);
-    layout.commandsSize = le32(image, 20);
-    if (macho::kHeaderSize + std::uint64_t{layout.commandsSize} > image.size()) {
-        fail("the load commands run past the end of the file");
-    }
-    std::size_t at = macho::kHeaderSize;
-    const std::size_t end = macho::kHeaderSize + layout.commandsSize;
-    for (std::uint32_t i = 0; i < layout.commandCount; ++i) {
-        if (at + 8 > end) {
-            fail("the load commands are fewer or shorter than the header says");
-        }
-        const std::uint32_t cmd = le32(image, at);
-        const std::uint32_t size = le32(image, at + 4);
-        if (size < 8 || size % 8 != 0 || at + size > end) {
+    layout.commandCount = header->ncmds;
+    layout.commandsSize = header->sizeofcmds;
+    LoadCommands commands(image, *header);
+    while (const auto command = commands.next()) {
+        const std::uint64_t at = command->offset;
+        if (command->cmdsize % 8 != 0) {
             fail("a load command has a size that does not fit");
         }
-        if (cmd == macho::Segment64) {
-            if (size < 72) {
+        if (command->cmd == LC_SEGMENT_64) {
+            if (command->cmdsize < sizeof(SegmentCommand64)) {
                 fail("a segment command is too short");
             }
-            char name[17] = {};
-            std::memcpy(name, &image[at + 8], 16);
-            const std::uint64_t fileOffset = le64(image, at + 40);
-            const std::uint64_t fileSize = le64(image, at + 48);
-            const std::uint32_t sections = le32(image, at + 64);
-            if (72 + std::uint64_t{sections} * 80 > size) {
+            const auto segment = *read<SegmentCommand64>(image, at);
+            if (sizeof(SegmentCommand64) + std::uint64_t{segment.nsects} * sizeof(Section64) >
+                command->cmdsize) {
                 fail("a segment command holds more sections than fit in it");
             }
-            for (std::uint32_t s = 0; s < sections; ++s) {
-                const std::size_t section = at + 72 + s * 80;
-                const std::uint32_t offset = le32(image, section + 48);
-                const std::uint32_t type = le32(image, section + 64) & 0xff;
+            for (std::uint32_t s = 0; s < segment.nsects; ++s) {
+                const auto section =
+                    *read<Section64>(image, at + sizeof(SegmentCommand64) + s * sizeof(Section64));
+                const std::uint32_t type = section.flags & SECTION_TYPE;
                 // Zero-fill sections take no room in the file.
-                if (offset != 0 && type != 0x1 && type != 0xc && type != 0x12) {
-                    layout.firstSectionOffset = std::min<std::uint64_t>(layout.firstSectionOffset, offset);
+                if (section.offset != 0 && type != S_ZEROFILL && type != S_GB_ZEROFILL &&
+                    type != S_THREAD_LOCAL_ZEROFILL) {
+                    layout.firstSectionOffset =
+                        std::min<std::uint64_t>(layout.firstSectionOffset, section.offset);
                 }
             }
-            if (std::strcmp(name, "__TEXT") == 0) {
+            const std::string_view name(segment.segname, strnlen(segment.segname, sizeof segment.segname));
+            if (name == "__TEXT") {
                 layout.hasText = true;
-                layout.textFileOffset = fileOffset;
-                layout.textFileSize = fileSize;
+                layout.textFileOffset = segment.fileoff;
+                layout.textFileSize = segment.filesize;
             }
-            if (std::strcmp(name, "__LINKEDIT") == 0) {
+            if (name == "__LINKEDIT") {
                 layout.linkeditCommand = at;
-                layout.linkeditFileOffset = fileOffset;
-                layout.linkeditFileSize = fileSize;
+                layout.linkeditFileOffset = segment.fileoff;
+                layout.linkeditFileSize = segment.filesize;
             }
-        } else if (cmd == macho::CodeSignature) {
-            if (size != 16) {
+        } else if (command->cmd == LC_CODE_SIGNATURE) {
+            if (command->cmdsize != sizeof(LinkeditDataCommand)) {
                 fail("LC_CODE_SIGNATURE has the wrong size");
             }
             layout.signatureCommand = at;
         }
-        at += size;
+    }
+    switch (commands.fault()) {
+    case LoadCommands::Fault::None:
+        break;
+    case LoadCommands::Fault::PastEndOfFile:
+        fail("the load commands run past the end of the file");
+    case LoadCommands::Fault::Truncated:
+        fail("the load commands are fewer or shorter than the header says");
+    case LoadCommands::Fault::BadSize:
+        fail("a load command has a size that does not fit");
     }
     if (layout.linkeditCommand == 0) {
         fail("no __LINKEDIT segment");
@@ -168,18 +154,18 @@ std::uint64_t be64(const std::vector<std::uint8_t>& b, std::size_t at) {
 std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& image, std::uint32_t codeLimit,
                       const std::string& identifier, const std::vector<std::uint8_t>& requirements,
                       const Layout& layout) {
-    const std::size_t hashSize = hashType == 1 ? 20 : 32;
-    const auto pages = static_cast<std::uint32_t>((codeLimit + kPage - 1) / kPage);
-    const std::uint32_t identOffset = kDirectoryHeader20400;
+    const std::size_t hashSize = hashType == CS_HASHTYPE_SHA1 ? CS_SHA1_LEN : CS_SHA256_LEN;
+    const auto pages = static_cast<std::uint32_t>((codeLimit + kCodePageSize - 1) / kCodePageSize);
+    const std::uint32_t identOffset = kCodeDirectoryHeaderWithExecSegment;
     const auto hashOffset =
         static_cast<std::uint32_t>(identOffset + identifier.size() + 1 + kSpecialSlots * hashSize);
     const auto length = static_cast<std::uint32_t>(hashOffset + pages * hashSize);
 
     std::vector<std::uint8_t> out;
-    appendBe32(out, kCodeDirectoryMagic);
+    appendBe32(out, CSMAGIC_CODEDIRECTORY);
     appendBe32(out, length);
-    appendBe32(out, kVersion);
-    appendBe32(out, kAdHoc);
+    appendBe32(out, CS_SUPPORTSEXECSEG);
+    appendBe32(out, CS_ADHOC);
     appendBe32(out, hashOffset);
     appendBe32(out, identOffset);
     appendBe32(out, kSpecialSlots);
@@ -188,7 +174,7 @@ std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& im
     out.push_back(static_cast<std::uint8_t>(hashSize));
     out.push_back(hashType);
     out.push_back(0); // platform
-    out.push_back(kPageLog2);
+    out.push_back(kCodePageSizeLog2);
     appendBe32(out, 0); // spare2
     appendBe32(out, 0); // scatterOffset: no scatter vector
     appendBe32(out, 0); // teamOffset: ad hoc, no team
@@ -197,6 +183,7 @@ std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& im
     appendBe64(out, layout.textFileOffset);
     appendBe64(out, layout.textFileSize);
     appendBe64(out, 0); // execSegFlags: a library, with no entitlements to flag
+    static_assert(kCodeDirectoryHeaderWithExecSegment == offsetof(CodeDirectory, execSegFlags) + 8);
     out.insert(out.end(), identifier.begin(), identifier.end());
     out.push_back(0);
     // Special slots run backwards from the code hashes: -2 (Requirements) first, then -1 (none).
@@ -204,9 +191,9 @@ std::string directory(std::uint8_t hashType, const std::vector<std::uint8_t>& im
     out.insert(out.end(), requirementsHash.begin(), requirementsHash.end());
     out.insert(out.end(), hashSize, 0);
     for (std::uint32_t page = 0; page < pages; ++page) {
-        const std::size_t start = page * kPage;
+        const std::size_t start = page * kCodePageSize;
         const std::string hash =
-            digest(hashType, &image[start], std::min<std::size_t>(kPage, codeLimit - start));
+            digest(hashType, &image[start], std::min<std::size_t>(kCodePageSize, codeLimit - start));
         out.insert(out.end(), hash.begin(), hash.end());
     }
     return std::string(out.begin(), out.end());
@@ -217,7 +204,9 @@ std::uint64_t alignUp(std::uint64_t value, std::uint64_t to) { return (value + t
 } // namespace
 
 std::string digest(std::uint8_t hashType, const std::uint8_t* bytes, std::size_t size) {
-    const EVP_MD* md = hashType == 1 ? EVP_sha1() : hashType == 2 ? EVP_sha256() : nullptr;
+    const EVP_MD* md = hashType == CS_HASHTYPE_SHA1     ? EVP_sha1()
+                       : hashType == CS_HASHTYPE_SHA256 ? EVP_sha256()
+                                                        : nullptr;
     if (md == nullptr) {
         fail("unknown hash type " + std::to_string(hashType));
     }
@@ -237,7 +226,8 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
     const std::uint64_t linkeditEnd = layout.linkeditFileOffset + layout.linkeditFileSize;
     if (layout.signatureCommand != 0) {
         // An old signature goes: the code ends where it began.
-        const std::uint32_t old = le32(image, layout.signatureCommand + 8);
+        const std::uint32_t old =
+            le32(image, layout.signatureCommand + offsetof(LinkeditDataCommand, dataoff));
         if (old < layout.linkeditFileOffset || old > linkeditEnd) {
             fail("the present signature lies outside __LINKEDIT");
         }
@@ -247,15 +237,15 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
         if (linkeditEnd != image.size()) {
             fail("__LINKEDIT does not end the file; nothing can follow it");
         }
-        const std::uint64_t commandsEnd = macho::kHeaderSize + layout.commandsSize;
-        if (commandsEnd + 16 > layout.firstSectionOffset) {
+        const std::uint64_t commandsEnd = sizeof(MachHeader64) + layout.commandsSize;
+        if (commandsEnd + sizeof(LinkeditDataCommand) > layout.firstSectionOffset) {
             fail("no room after the load commands for LC_CODE_SIGNATURE (link with more header padding)");
         }
         layout.signatureCommand = commandsEnd;
-        putLe32(image, commandsEnd, macho::CodeSignature);
-        putLe32(image, commandsEnd + 4, 16);
-        putLe32(image, 16, layout.commandCount + 1);
-        putLe32(image, 20, layout.commandsSize + 16);
+        putLe32(image, commandsEnd + offsetof(LinkeditDataCommand, cmd), LC_CODE_SIGNATURE);
+        putLe32(image, commandsEnd + offsetof(LinkeditDataCommand, cmdsize), sizeof(LinkeditDataCommand));
+        putLe32(image, offsetof(MachHeader64, ncmds), layout.commandCount + 1);
+        putLe32(image, offsetof(MachHeader64, sizeofcmds), layout.commandsSize + sizeof(LinkeditDataCommand));
     }
     // The signature starts 16-byte aligned, where the code it covers stops.
     const std::uint64_t codeLimit = alignUp(image.size(), 16);
@@ -265,39 +255,44 @@ std::vector<std::uint8_t> sign(std::vector<std::uint8_t> image, const std::strin
     image.resize(codeLimit, 0);
 
     std::vector<std::uint8_t> requirements;
-    appendBe32(requirements, kRequirementsMagic);
-    appendBe32(requirements, 12);
+    appendBe32(requirements, CSMAGIC_REQUIREMENTS);
+    appendBe32(requirements, sizeof(RequirementsBlob));
     appendBe32(requirements, 0);
 
     // The sizes are known before the hashes: the load commands, which page 0 holds, are final first.
-    const auto pages = (codeLimit + kPage - 1) / kPage;
+    const auto pages = (codeLimit + kCodePageSize - 1) / kCodePageSize;
     const auto directorySize = [&](std::size_t hashSize) {
-        return kDirectoryHeader20400 + identifier.size() + 1 + (kSpecialSlots + pages) * hashSize;
+        return kCodeDirectoryHeaderWithExecSegment + identifier.size() + 1 +
+               (kSpecialSlots + pages) * hashSize;
     };
-    const std::size_t indexSize = 12 + 3 * 8;
-    const std::size_t total = indexSize + directorySize(20) + requirements.size() + directorySize(32);
+    constexpr std::uint32_t kBlobs = 3;
+    const std::size_t indexSize = sizeof(SuperBlob) + kBlobs * sizeof(BlobIndex);
+    const std::size_t total =
+        indexSize + directorySize(CS_SHA1_LEN) + requirements.size() + directorySize(CS_SHA256_LEN);
     const auto size = static_cast<std::uint32_t>(alignUp(total, 16));
 
-    putLe32(image, layout.signatureCommand + 8, static_cast<std::uint32_t>(codeLimit));
-    putLe32(image, layout.signatureCommand + 12, size);
+    putLe32(image, layout.signatureCommand + offsetof(LinkeditDataCommand, dataoff),
+            static_cast<std::uint32_t>(codeLimit));
+    putLe32(image, layout.signatureCommand + offsetof(LinkeditDataCommand, datasize), size);
     const std::uint64_t fileSize = codeLimit + size - layout.linkeditFileOffset;
-    putLe64(image, layout.linkeditCommand + 32, alignUp(fileSize, kSegmentAlign)); // vmsize
-    putLe64(image, layout.linkeditCommand + 48, fileSize);
+    putLe64(image, layout.linkeditCommand + offsetof(SegmentCommand64, vmsize),
+            alignUp(fileSize, kSegmentAlignment));
+    putLe64(image, layout.linkeditCommand + offsetof(SegmentCommand64, filesize), fileSize);
 
     const auto limit = static_cast<std::uint32_t>(codeLimit);
-    const std::string sha1 = directory(1, image, limit, identifier, requirements, layout);
-    const std::string sha256 = directory(2, image, limit, identifier, requirements, layout);
+    const std::string sha1 = directory(CS_HASHTYPE_SHA1, image, limit, identifier, requirements, layout);
+    const std::string sha256 = directory(CS_HASHTYPE_SHA256, image, limit, identifier, requirements, layout);
 
     std::vector<std::uint8_t> blob;
-    appendBe32(blob, kSuperBlobMagic);
+    appendBe32(blob, CSMAGIC_EMBEDDED_SIGNATURE);
     appendBe32(blob, size);
-    appendBe32(blob, 3);
+    appendBe32(blob, kBlobs);
     const auto first = static_cast<std::uint32_t>(indexSize);
-    appendBe32(blob, 0);
+    appendBe32(blob, CSSLOT_CODEDIRECTORY);
     appendBe32(blob, first);
-    appendBe32(blob, kRequirementsSlot);
+    appendBe32(blob, CSSLOT_REQUIREMENTS);
     appendBe32(blob, static_cast<std::uint32_t>(first + sha1.size()));
-    appendBe32(blob, kAlternateSlot);
+    appendBe32(blob, CSSLOT_ALTERNATE_CODEDIRECTORIES);
     appendBe32(blob, static_cast<std::uint32_t>(first + sha1.size() + requirements.size()));
     blob.insert(blob.end(), sha1.begin(), sha1.end());
     blob.insert(blob.end(), requirements.begin(), requirements.end());
@@ -313,60 +308,62 @@ Signature readSignature(const std::vector<std::uint8_t>& image) {
         fail("not signed: no LC_CODE_SIGNATURE");
     }
     Signature signature;
-    signature.offset = le32(image, layout.signatureCommand + 8);
-    signature.size = le32(image, layout.signatureCommand + 12);
+    signature.offset = le32(image, layout.signatureCommand + offsetof(LinkeditDataCommand, dataoff));
+    signature.size = le32(image, layout.signatureCommand + offsetof(LinkeditDataCommand, datasize));
     if (std::uint64_t{signature.offset} + signature.size > image.size()) {
         fail("the signature runs past the end of the file");
     }
     const std::size_t base = signature.offset;
-    if (be32(image, base) != kSuperBlobMagic) {
+    if (be32(image, base) != CSMAGIC_EMBEDDED_SIGNATURE) {
         fail("the signature is no SuperBlob");
     }
-    const std::uint32_t length = be32(image, base + 4);
-    const std::uint32_t count = be32(image, base + 8);
+    const std::uint32_t length = be32(image, base + offsetof(SuperBlob, length));
+    const std::uint32_t count = be32(image, base + offsetof(SuperBlob, count));
     if (length > signature.size || count > 16) {
         fail("the SuperBlob's length or count does not fit");
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t type = be32(image, base + 12 + i * 8);
-        const std::uint32_t offset = be32(image, base + 16 + i * 8);
+        const std::size_t index = base + sizeof(SuperBlob) + i * sizeof(BlobIndex);
+        const std::uint32_t type = be32(image, index + offsetof(BlobIndex, type));
+        const std::uint32_t offset = be32(image, index + offsetof(BlobIndex, offset));
         if (offset + std::uint64_t{8} > length) {
             fail("a blob lies outside the SuperBlob");
         }
         const std::size_t at = base + offset;
         const std::uint32_t magic = be32(image, at);
-        const std::uint32_t blobLength = be32(image, at + 4);
+        const std::uint32_t blobLength = be32(image, at + offsetof(GenericBlob, length));
         if (offset + std::uint64_t{blobLength} > length) {
             fail("a blob runs past the end of the SuperBlob");
         }
-        if (magic == kRequirementsMagic) {
-            signature.emptyRequirements =
-                type == kRequirementsSlot && blobLength == 12 && be32(image, at + 8) == 0;
+        if (magic == CSMAGIC_REQUIREMENTS) {
+            signature.emptyRequirements = type == CSSLOT_REQUIREMENTS &&
+                                          blobLength == sizeof(RequirementsBlob) &&
+                                          be32(image, at + offsetof(RequirementsBlob, count)) == 0;
             continue;
         }
-        if (magic != kCodeDirectoryMagic || blobLength < kDirectoryHeader) {
+        if (magic != CSMAGIC_CODEDIRECTORY || blobLength < kCodeDirectoryHeader) {
             fail("a blob is neither a CodeDirectory nor a Requirements blob");
         }
         Signature::Directory d;
         d.slot = type;
-        d.version = be32(image, at + 8);
-        d.flags = be32(image, at + 12);
-        const std::uint32_t hashOffset = be32(image, at + 16);
-        const std::uint32_t identOffset = be32(image, at + 20);
-        const std::uint32_t specials = be32(image, at + 24);
-        const std::uint32_t codeSlots = be32(image, at + 28);
-        d.codeLimit = be32(image, at + 32);
-        const std::uint8_t hashSize = image[at + 36];
-        d.hashType = image[at + 37];
-        d.pageSizeLog2 = image[at + 39];
-        if (d.version >= 0x20400 && blobLength >= kDirectoryHeader20400) {
-            d.scatterOffset = be32(image, at + 44);
-            d.teamOffset = be32(image, at + 48);
-            d.spare3 = be32(image, at + 52);
-            d.codeLimit64 = be64(image, at + 56);
-            d.execSegBase = be64(image, at + 64);
-            d.execSegLimit = be64(image, at + 72);
-            d.execSegFlags = be64(image, at + 80);
+        d.version = be32(image, at + offsetof(CodeDirectory, version));
+        d.flags = be32(image, at + offsetof(CodeDirectory, flags));
+        const std::uint32_t hashOffset = be32(image, at + offsetof(CodeDirectory, hashOffset));
+        const std::uint32_t identOffset = be32(image, at + offsetof(CodeDirectory, identOffset));
+        const std::uint32_t specials = be32(image, at + offsetof(CodeDirectory, nSpecialSlots));
+        const std::uint32_t codeSlots = be32(image, at + offsetof(CodeDirectory, nCodeSlots));
+        d.codeLimit = be32(image, at + offsetof(CodeDirectory, codeLimit));
+        const std::uint8_t hashSize = image[at + offsetof(CodeDirectory, hashSize)];
+        d.hashType = image[at + offsetof(CodeDirectory, hashType)];
+        d.pageSizeLog2 = image[at + offsetof(CodeDirectory, pageSize)];
+        if (d.version >= CS_SUPPORTSEXECSEG && blobLength >= kCodeDirectoryHeaderWithExecSegment) {
+            d.scatterOffset = be32(image, at + offsetof(CodeDirectory, scatterOffset));
+            d.teamOffset = be32(image, at + offsetof(CodeDirectory, teamOffset));
+            d.spare3 = be32(image, at + offsetof(CodeDirectory, spare3));
+            d.codeLimit64 = be64(image, at + offsetof(CodeDirectory, codeLimit64));
+            d.execSegBase = be64(image, at + offsetof(CodeDirectory, execSegBase));
+            d.execSegLimit = be64(image, at + offsetof(CodeDirectory, execSegLimit));
+            d.execSegFlags = be64(image, at + offsetof(CodeDirectory, execSegFlags));
         }
         if (hashSize == 0 || identOffset >= blobLength || hashOffset > blobLength ||
             std::uint64_t{specials} * hashSize > hashOffset ||

@@ -89,6 +89,37 @@ TEST(MethodSignatureEncodings, SplittingSaysWhyAnEncodingIsNotRead) {
     EXPECT_EQ(error, "is malformed at offset 3");
 }
 
+TEST(MethodSignatureEncodings, ATypeGivesItsParts) {
+    const auto rect = objc::typeParts("{CGRect={CGPoint=dd}{CGSize=\"width\"d\"height\"rd}}");
+    ASSERT_TRUE(rect.has_value());
+    EXPECT_EQ(rect->name, "CGRect");
+    EXPECT_EQ(rect->members,
+              (std::vector<std::string_view>{"{CGPoint=dd}", "{CGSize=\"width\"d\"height\"rd}"}));
+    EXPECT_EQ(objc::typeParts(rect->members[1])->members, (std::vector<std::string_view>{"d", "d"}));
+    // Members keep the parts they are made of, qualifiers and all within them.
+    EXPECT_EQ(objc::typeParts("(Value=i^ri[2@\"NSString\"]Aq)")->members,
+              (std::vector<std::string_view>{"i", "^ri", "[2@\"NSString\"]", "q"}));
+    EXPECT_TRUE(objc::typeParts("{Opaque}")->members.empty());
+    EXPECT_EQ(objc::typeParts("{Opaque}")->name, "Opaque");
+    EXPECT_TRUE(objc::typeParts("{Empty=}")->members.empty());
+
+    const auto array = objc::typeParts("[12r^{CGPoint=dd}]");
+    EXPECT_EQ(array->count, 12u);
+    EXPECT_EQ(array->element, "^{CGPoint=dd}");
+    EXPECT_EQ(objc::typeParts("[99999999999999999999999i]")->count, SIZE_MAX);
+    EXPECT_EQ(objc::typeParts("^n{CGPoint=dd}")->element, "{CGPoint=dd}");
+    EXPECT_EQ(objc::typeParts("jd")->element, "d");
+    EXPECT_EQ(objc::typeParts("@\"UIView\"")->name, "UIView");
+    EXPECT_TRUE(objc::typeParts("@")->name.empty());
+
+    // Only one whole type has parts: not two, not a piece of one, not one nested too deep.
+    for (const char* notOne : {"", "ii", "{CGPoint=dd", "[4i", "^", "%", "i8"}) {
+        EXPECT_FALSE(objc::typeParts(notOne).has_value()) << notOne;
+    }
+    EXPECT_TRUE(objc::typeParts(std::string(32, '^') + "i").has_value());
+    EXPECT_FALSE(objc::typeParts(std::string(33, '^') + "i").has_value());
+}
+
 TEST(MethodSignatureEncodings, DeclarationsReadAsObjectiveC) {
     EXPECT_EQ(parsed("v24@0:8@\"UIView\"16").declaration("setView:"_sel), "- (void)setView:(UIView *)");
     EXPECT_EQ(

@@ -296,4 +296,53 @@ TEST(Signatures, ReadTypeEncodings) {
     }
 }
 
+TEST(Signatures, ReadMembersAsTheRuntimeWritesThem) {
+    // GNU names each member in quotes; qualifiers may stand before a member, atomic among them.
+    const auto& named = dyld::Signature::of("v@:{CGPoint=\"x\"d\"y\"d}{Counter=Ai}{Text=r*}");
+    EXPECT_EQ(named.arguments()[2].floats, 2);
+    EXPECT_EQ(named.arguments()[2].size, 16u);
+    EXPECT_EQ(named.arguments()[3].size, 4u);
+    EXPECT_EQ(named.arguments()[4].size, 8u);
+    // A pointer passes as a pointer whatever it points at, even what could not cross by value.
+    const auto& pointers = dyld::Signature::of("^D@:^(Union=id)^b3^{Opaque}");
+    EXPECT_EQ(pointers.result().size, 8u);
+    for (const auto& argument : pointers.arguments()) {
+        EXPECT_EQ(argument.size, 8u);
+        EXPECT_EQ(argument.kind, dyld::ValueType::Kind::Integer);
+    }
+    // Arrays and structs within each other keep their layout.
+    const auto& nested = dyld::Signature::of("v@:{Quad=[2{Pair=ff}]}{Padded=c[3s]q}");
+    EXPECT_EQ(nested.arguments()[2].floats, 4);
+    EXPECT_EQ(nested.arguments()[2].member, 4u);
+    EXPECT_EQ(nested.arguments()[3].size, 16u);
+    EXPECT_EQ(nested.arguments()[3].floats, 0);
+
+    std::string error;
+    EXPECT_EQ(dyld::Signature::of("v@:{Hollow=v}", error), nullptr);
+    EXPECT_EQ(error, "the type encoding \"v@:{Hollow=v}\" has a struct with a member of type void");
+    EXPECT_EQ(dyld::Signature::of("v@:[4v]", error), nullptr);
+    EXPECT_EQ(error, "the type encoding \"v@:[4v]\" has a malformed array");
+    EXPECT_EQ(dyld::Signature::of("v@:[5000i]", error), nullptr);
+    EXPECT_EQ(error, "the type encoding \"v@:[5000i]\" has an array too long to pass");
+    EXPECT_EQ(dyld::Signature::of("v@:[99999999999999999999999i]", error), nullptr);
+    EXPECT_NE(error.find("has an array too long to pass"), std::string::npos) << error;
+}
+
+TEST(Signatures, RefuseTypesNestedTooDeep) {
+    // Structs and arrays within each other count as pointers do: as deep as the frameworks go is read.
+    const auto nest = [](int levels) {
+        std::string type = "i";
+        for (int i = 0; i < levels; ++i) {
+            type = (i % 2 == 0 ? "{S=" + type + "}" : "[1" + type + "]");
+        }
+        return "v@:" + type;
+    };
+    std::string error;
+    EXPECT_NE(dyld::Signature::of(nest(32), error), nullptr) << error;
+    EXPECT_EQ(dyld::Signature::of(nest(33), error), nullptr);
+    EXPECT_NE(error.find("nests its types deeper than 32 levels"), std::string::npos) << error;
+    EXPECT_EQ(dyld::Signature::of(nest(5000), error), nullptr);
+    EXPECT_NE(error.find("nests its types deeper than 32 levels"), std::string::npos) << error;
+}
+
 } // namespace

@@ -187,6 +187,24 @@ TEST(MachOImage, RefusesWhatItCannotLoadSayingWhy) {
          "does not know"},
         {"cut.dylib", [](std::string& b) { b.resize(2000); }, "outside the file"},
         {"empty.dylib", [](std::string& b) { b.clear(); }, "is cut short"},
+        // Load commands whose count or sizes lie: the reader goes no further than their room.
+        {"many-commands.dylib", [](std::string& b) { put32(b, 16, 0xffffffff); },
+         "has a malformed load command"},
+        {"zero-size-command.dylib", [](std::string& b) { put32(b, 36, 0); }, "has a malformed load command"},
+        {"wrapping-command.dylib", [](std::string& b) { put32(b, 36, 0xfffffff8); },
+         "has a malformed load command"},
+        {"commands-past-file.dylib", [](std::string& b) { put32(b, 20, 0x7ffffff0); },
+         "has load commands past the end of the file"},
+        {"commands-cut.dylib",
+         [](std::string& b) {
+             std::uint32_t first = 0;
+             std::memcpy(&first, b.data() + 36, 4);
+             // The file ends with its first command, which says nothing the loader must read.
+             put32(b, 32, 0x77);
+             put32(b, 20, first);
+             b.resize(32 + first);
+         },
+         "is cut short"},
         {"fifo.dylib", [](std::string&) {}, "not a regular file"},
         {"text.dylib", [](std::string& b) { b = "#!/bin/sh\necho this is a shell script, not a library\n"; },
          "not a 64-bit Mach-O"},
@@ -200,7 +218,7 @@ TEST(MachOImage, RefusesWhatItCannotLoadSayingWhy) {
         }
         EXPECT_EQ(loadWith(path, error), nullptr) << c.name;
         EXPECT_NE(error.find(path + ": "), std::string::npos) << error;
-        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
     }
     // A load command a loader may ignore (the bit that requires understanding clear) is ignored.
     std::string error;

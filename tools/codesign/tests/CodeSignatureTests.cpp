@@ -169,6 +169,14 @@ TEST(CodeSignature, RefusesWhatItCannotSignWithAReason) {
     put32(lying, 16, 40);
     EXPECT_EQ(refusal(lying), "the load commands are fewer or shorter than the header says");
 
+    // A command of no size, one whose size is not a multiple of 8, one that wraps past the commands'
+    // room: each stops the reading of the commands where it stands.
+    for (const std::uint32_t size : {0u, 4u, 76u, 0xfffffff8u}) {
+        Bytes odd = machO(0x10, 0x10);
+        put32(odd, 32 + 4, size);
+        EXPECT_EQ(refusal(odd), "a load command has a size that does not fit") << size;
+    }
+
     Bytes crowded = machO(0x10, 0x10);
     put32(crowded, 32 + 72 + 48, 32 + 152 + 72 + 8); // the section starts right after the commands
     EXPECT_EQ(refusal(crowded),
