@@ -15,7 +15,7 @@ set(GLINTMERE_DEVICE_STUBS ${GLINTMERE_DEVICE_SIDE}/stubs)
 # locales in the headers, no RTTI.
 set(GLINTMERE_DEVICE_FLAGS -target arm64-apple-ios7.0 -std=c++20 -O2 -g0
   -nostdlibinc -isystem ${GLINTMERE_DEVICE_LIBCXX} -isystem ${GLINTMERE_DEVICE_SIDE}/include
-  -I${PROJECT_SOURCE_DIR}/platform -I${GLINTMERE_DEVICE_SIDE}
+  -I${PROJECT_SOURCE_DIR}/platform -I${PROJECT_SOURCE_DIR}/platform/UIKit/include -I${GLINTMERE_DEVICE_SIDE}
   -fno-exceptions -fno-rtti -fvisibility=hidden -fvisibility-inlines-hidden
   -D_LIBCPP_DISABLE_EXTERN_TEMPLATE -D_LIBCPP_HAS_NO_WIDE_CHARACTERS -D_LIBCPP_HAS_NO_LOCALIZATION
   -Wall -Wextra -Werror)

@@ -63,6 +63,9 @@ function(glintmere_framework target name folder)
     LIBRARY_OUTPUT_DIRECTORY ${GLINTMERE_LIB_DIR})
   # The GNU side of the runtime seam (see README): how messages, blocks and classes work on libobjc.
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform ${GLINTMERE_RUNTIME_SIDE})
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  endif()
   target_include_directories(${target} SYSTEM PUBLIC ${GLINTMERE_RUNTIME_SIDE}/include)
   target_link_libraries(${target} PUBLIC ${ARG_LIBS})
   if(NOT GLINTMERE_FUZZ)
@@ -76,10 +79,13 @@ function(glintmere_framework target name folder)
 endfunction()
 
 # glintmere_framework_here(<framework name> <device folder> [LIBS ...]): the framework built from
-# every source of the current folder, and its tests (tests/*.cpp) as one test binary.
+# every source of the current folder and its parts (any folder below but tests/), and its tests
+# (tests/*.cpp) as one test binary.
 function(glintmere_framework_here name folder)
   cmake_parse_arguments(ARG "" "" "LIBS;EXTRA_SOURCES" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "^tests/")
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
   if(NOT sources)
     return() # not written yet
   endif()

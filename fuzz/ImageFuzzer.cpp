@@ -3,7 +3,7 @@
 #include "FuzzScratch.hpp"
 
 #include "Foundation/Foundation.hpp"
-#include "UIKit/PNGDecoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
 #include "UIKit/UIImage.hpp"
 
 #include <cairo.h>

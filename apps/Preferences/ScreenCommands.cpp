@@ -5,9 +5,9 @@
 
 #include "Foundation/NSRunLoop.hpp"
 #include "Preferences/PSListController.hpp"
-#include "UIKit/Scene.hpp"
-#include "UIKit/SceneSnapshot.hpp"
-#include "UIKit/Screenshot.hpp"
+#include "UIKit/Rendering/Scene.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
+#include "UIKit/Rendering/Screenshot.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
 #include "UIKit/UINavigationBar.hpp"

@@ -4,7 +4,7 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"

@@ -3,7 +3,7 @@
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"

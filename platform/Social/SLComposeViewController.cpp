@@ -7,7 +7,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIWindow.hpp"

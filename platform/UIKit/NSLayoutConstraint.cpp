@@ -1,7 +1,7 @@
 #include "UIKit/NSLayoutConstraint.hpp"
 
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"

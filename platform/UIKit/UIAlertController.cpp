@@ -4,7 +4,7 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIScreen.hpp"

@@ -2,7 +2,7 @@
 
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/AppearanceRules.hpp"
+#include "UIKit/Appearance/AppearanceRules.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIViewController.hpp"
 #include "objc/Registration.hpp"

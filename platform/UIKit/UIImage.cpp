@@ -1,7 +1,7 @@
 #include "UIKit/UIImage.hpp"
 
-#include "UIKit/PNGDecoder.hpp"
-#include "UIKit/PNGEncoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
+#include "UIKit/Images/PNGEncoder.hpp"
 
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSData.hpp"

@@ -1,8 +1,8 @@
 #include "UIKit/UIImageView.hpp"
 
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"

@@ -2,8 +2,8 @@
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "objc/ClassBuilder.hpp"

@@ -1,7 +1,7 @@
 #include "UIKit/UINavigationController.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIScreen.hpp"

@@ -1,7 +1,7 @@
 #include "UIKit/UIScrollView.hpp"
 
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/Scene.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/Scene.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 

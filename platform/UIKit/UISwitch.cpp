@@ -1,9 +1,9 @@
 #include "UIKit/UISwitch.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/Scene.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
+#include "UIKit/Rendering/Scene.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"

@@ -2,8 +2,8 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
 #include "UIKit/NSIndexPath.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"

@@ -2,14 +2,14 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"

@@ -2,12 +2,12 @@
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
+#include "UIKit/Animation/ViewAnimation.hpp"
 #include "UIKit/CALayer.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/ViewAnimation.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 

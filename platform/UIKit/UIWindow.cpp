@@ -1,8 +1,8 @@
 #include "UIKit/UIWindow.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIScreen.hpp"

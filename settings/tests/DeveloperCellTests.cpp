@@ -4,7 +4,7 @@
 #include "BMGlintmereDeveloperTableCell.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "UIKit/CALayer.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIDevice.hpp"

@@ -6,7 +6,7 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "GlintmereListController.hpp"
 #include "UIKit/CALayer.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"

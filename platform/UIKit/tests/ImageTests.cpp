@@ -5,7 +5,7 @@
 #include "UIKit/UIPasteboard.hpp"
 #include "UIKit/UIScreen.hpp"
 
-#include "UIKit/PNGDecoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
 
 #include "../../../tests/support/Files.hpp"
 #include "../../../tests/support/NotFiles.hpp"

@@ -5,7 +5,7 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Screenshot.hpp"
+#include "UIKit/Rendering/Screenshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"

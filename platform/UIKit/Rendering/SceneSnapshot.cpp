@@ -1,7 +1,7 @@
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIView.hpp"
 

@@ -1,7 +1,7 @@
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 
 #include "Foundation/NSString.hpp"
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"

@@ -1,4 +1,4 @@
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSRunLoop.hpp"

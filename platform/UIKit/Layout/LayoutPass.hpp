@@ -2,7 +2,7 @@
 // engine at once, and the frames it finds written back.
 #pragma once
 
-#include "UIKit/LayoutEngine.hpp"
+#include "UIKit/Layout/LayoutEngine.hpp"
 #include "objc/Runtime.hpp"
 
 #include <vector>

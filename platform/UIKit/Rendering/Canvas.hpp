@@ -1,8 +1,8 @@
 // A picture of the screen being drawn: rectangles, images, text and shadows, in points, with cairo.
 #pragma once
 
-#include "UIKit/Rect.hpp"
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Layout/Rect.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 
 #include <functional>
 #include <optional>

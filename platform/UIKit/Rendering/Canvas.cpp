@@ -1,4 +1,4 @@
-#include "UIKit/Canvas.hpp"
+#include "UIKit/Rendering/Canvas.hpp"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>

@@ -2,7 +2,7 @@
 // draw::describe writes out.
 #pragma once
 
-#include "UIKit/Scene.hpp"
+#include "UIKit/Rendering/Scene.hpp"
 #include "UIKit/UIColor.hpp"
 #include "objc/Runtime.hpp"
 

@@ -2,8 +2,8 @@
 // solved into frames, with the conflicts and loose ends a person needs to hear about.
 #pragma once
 
-#include "UIKit/LayoutSolver.hpp"
-#include "UIKit/Rect.hpp"
+#include "UIKit/Layout/LayoutSolver.hpp"
+#include "UIKit/Layout/Rect.hpp"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "UIKit/AppearanceRules.hpp"
+#include "UIKit/Appearance/AppearanceRules.hpp"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "UIKit/ViewAnimation.hpp"
+#include "UIKit/Animation/ViewAnimation.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSRunLoop.hpp"
-#include "UIKit/AnimationCurve.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Animation/AnimationCurve.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"

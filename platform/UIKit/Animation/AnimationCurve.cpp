@@ -1,4 +1,4 @@
-#include "UIKit/AnimationCurve.hpp"
+#include "UIKit/Animation/AnimationCurve.hpp"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "UIKit/LayoutEngine.hpp"
+#include "UIKit/Layout/LayoutEngine.hpp"
 
 #include <cmath>
 #include <memory>

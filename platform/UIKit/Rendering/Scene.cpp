@@ -1,4 +1,4 @@
-#include "UIKit/Scene.hpp"
+#include "UIKit/Rendering/Scene.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 
 #include "Foundation/AtomicFile.hpp"
 

@@ -1,4 +1,4 @@
-#include "UIKit/PNGDecoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
 
 #include "Foundation/RegularFile.hpp"
 

@@ -2,7 +2,7 @@
 // written out one view a line for a person to read.
 #pragma once
 
-#include "UIKit/Canvas.hpp"
+#include "UIKit/Rendering/Canvas.hpp"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "UIKit/LayoutSolver.hpp"
+#include "UIKit/Layout/LayoutSolver.hpp"
 
 #include <cmath>
 #include <limits>

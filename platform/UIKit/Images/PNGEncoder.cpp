@@ -1,4 +1,4 @@
-#include "UIKit/PNGEncoder.hpp"
+#include "UIKit/Images/PNGEncoder.hpp"
 
 #include <png.h>
 #include <zlib.h>

@@ -4,7 +4,7 @@
 
 #include "Foundation/NSObject.hpp"
 #include "UIKit/CGGeometry.hpp"
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 
 namespace NS {
 class String;
