@@ -1,4 +1,6 @@
 #include "Presented.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
+#include "Social/SLComposeViewControllerInternals.hpp"
 
 #include "SettingsSession.hpp"
 

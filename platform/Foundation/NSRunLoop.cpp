@@ -1,4 +1,5 @@
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDate.hpp"
@@ -62,7 +63,7 @@ std::atomic<std::uint64_t> nextSeq{1};
 constexpr std::uint64_t farFuture = ~0ull / 2;
 
 LoopState* loopState(const RunLoop* loop) {
-    return static_cast<LoopState*>(objc::ivar(loop, NS::RunLoop::_state));
+    return static_cast<LoopState*>(objc::ivar(loop, NS::RunLoopInternals::_state));
 }
 
 pid_t currentTid() { return static_cast<pid_t>(gettid()); }
@@ -232,7 +233,7 @@ RunLoop* makeLoop(pid_t tid) {
     ev.events = EPOLLIN;
     ev.data.u64 = 0;
     epoll_ctl(state->epfd, EPOLL_CTL_ADD, state->wakefd, &ev);
-    objc::setIvar(loop, NS::RunLoop::_state, state);
+    objc::setIvar(loop, NS::RunLoopInternals::_state, state);
     return loop;
 }
 
@@ -349,7 +350,7 @@ RunLoop* mainRunLoop(Class) { return mainLoop(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<RunLoop>()
-        .ivar(RunLoop::_state)
+        .ivar(RunLoopInternals::_state)
         .method<&currentRunLoop>(RunLoop::currentRunLoop_)
         .method<&mainRunLoop>(RunLoop::mainRunLoop_)
         .method<&run>(RunLoop::run_)

@@ -1,4 +1,5 @@
 #include "Foundation/NSTimer.hpp"
+#include "Foundation/NSTimerInternals.hpp"
 
 #include "Foundation/NSDate.hpp"
 #include "Foundation/NSRunLoop.hpp"
@@ -30,7 +31,7 @@ Timer* setUp(objc::Ptr<Timer> timer, std::uint64_t due, double interval, objc::P
     state->selector = selector;
     state->userInfo = userInfo->retain();
     state->fn = std::move(fn);
-    objc::setIvar(timer, NS::Timer::_state, state);
+    objc::setIvar(timer, NS::TimerInternals::_state, state);
     return timer;
 }
 
@@ -137,7 +138,7 @@ void dealloc(Timer* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Timer>()
-        .ivar(Timer::_state)
+        .ivar(TimerInternals::_state)
         .method<&scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats>(
             Timer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_)
         .method<&timerWithTimeIntervalTargetSelectorUserInfoRepeats>(
@@ -158,7 +159,7 @@ GLINTMERE_REGISTER_CLASSES {
 } // namespace
 
 TimerState* timerState(const Timer* timer) {
-    return static_cast<TimerState*>(objc::ivar(timer, NS::Timer::_state));
+    return static_cast<TimerState*>(objc::ivar(timer, NS::TimerInternals::_state));
 }
 
 void timerFireAndRelease(Timer* timer) {

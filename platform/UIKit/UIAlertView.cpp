@@ -1,4 +1,5 @@
 #include "UIKit/UIAlertView.hpp"
+#include "UIKit/UIAlertViewInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -26,30 +27,31 @@ AlertView* initWithTitle(AlertView* self, NS::String* title, NS::String* message
     if (alert == nullptr) {
         return nullptr;
     }
-    objc::setIvar(alert, AlertView::_title, objc::Ptr(title)->copy().as<NS::String>());
-    objc::setIvar(alert, AlertView::_message, objc::Ptr(message)->copy().as<NS::String>());
-    objc::setIvar(alert, AlertView::_delegate, delegate);
-    objc::setIvar(alert, AlertView::_cancelButtonTitle,
+    objc::setIvar(alert, AlertViewInternals::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertViewInternals::_message, objc::Ptr(message)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertViewInternals::_delegate, delegate);
+    objc::setIvar(alert, AlertViewInternals::_cancelButtonTitle,
                   objc::Ptr(cancelButtonTitle)->copy().as<NS::String>());
-    objc::setIvar(alert, AlertView::_otherButtonTitle, objc::Ptr(otherButtonTitle)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertViewInternals::_otherButtonTitle,
+                  objc::Ptr(otherButtonTitle)->copy().as<NS::String>());
     return alert;
 }
 
-NS::String* title(AlertView* self) { return objc::ivar(self, AlertView::_title); }
-NS::String* message(AlertView* self) { return objc::ivar(self, AlertView::_message); }
+NS::String* title(AlertView* self) { return objc::ivar(self, AlertViewInternals::_title); }
+NS::String* message(AlertView* self) { return objc::ivar(self, AlertViewInternals::_message); }
 
 long cancelButtonIndex(AlertView* self) {
-    return objc::ivar(self, AlertView::_cancelButtonTitle) != nullptr ? 0 : -1;
+    return objc::ivar(self, AlertViewInternals::_cancelButtonTitle) != nullptr ? 0 : -1;
 }
 
 long numberOfButtons(AlertView* self) {
-    return (objc::ivar(self, AlertView::_cancelButtonTitle) != nullptr ? 1 : 0) +
-           (objc::ivar(self, AlertView::_otherButtonTitle) != nullptr ? 1 : 0);
+    return (objc::ivar(self, AlertViewInternals::_cancelButtonTitle) != nullptr ? 1 : 0) +
+           (objc::ivar(self, AlertViewInternals::_otherButtonTitle) != nullptr ? 1 : 0);
 }
 
 NS::String* buttonTitleAtIndex(AlertView* self, long index) {
-    NS::String* cancel = objc::ivar(self, AlertView::_cancelButtonTitle);
-    NS::String* other = objc::ivar(self, AlertView::_otherButtonTitle);
+    NS::String* cancel = objc::ivar(self, AlertViewInternals::_cancelButtonTitle);
+    NS::String* other = objc::ivar(self, AlertViewInternals::_otherButtonTitle);
     if (cancel != nullptr && index == 0) {
         return cancel;
     }
@@ -74,7 +76,7 @@ void dismissWithClickedButtonIndex(AlertView* self, long index, bool) {
         return;
     }
     auto keep = objc::adopt(std::exchange(shown, nullptr));
-    auto delegate = objc::Ptr(objc::ivar(self, AlertView::_delegate)).as<AlertViewDelegate>();
+    auto delegate = objc::Ptr(objc::ivar(self, AlertViewInternals::_delegate)).as<AlertViewDelegate>();
     if (delegate->respondsToSelector(AlertViewDelegate::didDismiss_.selector())) {
         delegate->didDismiss(self, index);
     }
@@ -82,11 +84,11 @@ void dismissWithClickedButtonIndex(AlertView* self, long index, bool) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<AlertView>()
-        .ivar(AlertView::_title)
-        .ivar(AlertView::_message)
-        .ivar(AlertView::_delegate)
-        .ivar(AlertView::_cancelButtonTitle)
-        .ivar(AlertView::_otherButtonTitle)
+        .ivar(AlertViewInternals::_title)
+        .ivar(AlertViewInternals::_message)
+        .ivar(AlertViewInternals::_delegate)
+        .ivar(AlertViewInternals::_cancelButtonTitle)
+        .ivar(AlertViewInternals::_otherButtonTitle)
         .method<&initWithTitle>(AlertView::initWithTitle_)
         .method<&title>(AlertView::title_)
         .method<&message>(AlertView::message_)

@@ -1,4 +1,5 @@
 #include "UIKit/UIImageView.hpp"
+#include "UIKit/UIImageViewInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/Layout/LayoutPass.hpp"
@@ -18,12 +19,12 @@ ImageView* initWithImage(ImageView* self, Image* image) {
     return view;
 }
 
-Image* image(ImageView* self) { return objc::ivar(self, UI::ImageView::_image); }
+Image* image(ImageView* self) { return objc::ivar(self, UI::ImageViewInternals::_image); }
 
 void setImage(ImageView* self, Image* image) {
     objc::Ptr(image)->retain();
-    auto old = objc::ivar(self, UI::ImageView::_image);
-    objc::setIvar(self, UI::ImageView::_image, image);
+    auto old = objc::ivar(self, UI::ImageViewInternals::_image);
+    objc::setIvar(self, UI::ImageViewInternals::_image, image);
     objc::Ptr(old)->release();
     layoutChanged();
 }
@@ -58,7 +59,7 @@ void fillSceneNode(ImageView* self, draw::Node* node) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ImageView>()
-        .ivar(ImageView::_image)
+        .ivar(ImageViewInternals::_image)
         .method<&initWithImage>(ImageView::initWithImage_)
         .method<&image>(ImageView::image_)
         .method<&setImage>(ImageView::setImage_)

@@ -1,4 +1,5 @@
 #include "UIKit/UISwitch.hpp"
+#include "UIKit/UISwitchInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "UIKit/Rendering/Drawing.hpp"
@@ -50,7 +51,7 @@ void setFrame(Switch* self, CGRect frame) {
     View::setFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
 }
 
-bool isOn(Switch* self) { return objc::ivar(self, UI::Switch::_on); }
+bool isOn(Switch* self) { return objc::ivar(self, UI::SwitchInternals::_on); }
 
 void setOn(Switch* self, bool on) { self->setOn(on, false); }
 
@@ -58,13 +59,13 @@ void setOnAnimated(Switch* self, bool on, bool) {
     if (on == self->isOn()) {
         return;
     }
-    objc::setIvar(self, UI::Switch::_on, on);
+    objc::setIvar(self, UI::SwitchInternals::_on, on);
     showOutline(self, !on);
     self->setNeedsLayout();
 }
 
 Color* onTintColor(Switch* self) {
-    if (auto own = objc::ivar(self, UI::Switch::_onTintColor)) {
+    if (auto own = objc::ivar(self, UI::SwitchInternals::_onTintColor)) {
         return own;
     }
     return NS::cast<Color>(appearanceValue(self, "onTintColor"));
@@ -95,18 +96,18 @@ void fillSceneNode(Switch* self, draw::Node* node) {
 }
 
 void setOnTintColor(Switch* self, Color* color) {
-    objc::Ptr<NS::Object> old = objc::ivar(self, UI::Switch::_onTintColor);
+    objc::Ptr<NS::Object> old = objc::ivar(self, UI::SwitchInternals::_onTintColor);
     objc::Ptr(color)->retain();
-    objc::setIvar(self, UI::Switch::_onTintColor, color);
+    objc::setIvar(self, UI::SwitchInternals::_onTintColor, color);
     old->release();
     self->setNeedsLayout();
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Switch> definition;
-    definition.ivar(Switch::_on)
+    definition.ivar(SwitchInternals::_on)
         .property<Color*>("thumbTintColor")
-        .ivar(Switch::_onTintColor)
+        .ivar(SwitchInternals::_onTintColor)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&setFrame>(View::setFrame_)
         .method<&isOn>(Switch::isOn_)

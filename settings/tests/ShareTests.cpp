@@ -1,5 +1,6 @@
 #include "../../tests/support/Files.hpp"
 #include "SettingsBundle.hpp"
+#include "Social/SLComposeViewControllerInternals.hpp"
 
 #include "BMGlintmereMakersListController.hpp"
 #include "BMGlintmereZeridOvuvoruListController.hpp"

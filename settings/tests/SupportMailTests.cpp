@@ -1,4 +1,5 @@
 #include "../../tests/support/Files.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
 #include "SettingsBundle.hpp"
 
 #include "Foundation/NSData.hpp"

@@ -5,12 +5,15 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
 #include "UIKit/UIWebElementAction.hpp"
+#include "UIKit/UIWebElementActionInternals.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKElementAction.hpp"
+#include "WebKit/WKElementActionInternals.hpp"
 
 #include "../support/DeviceLibrary.hpp"
 #include "../support/Pictures.hpp"
@@ -74,8 +77,9 @@ void recordingSave(id self, SEL sel) {
         HandOff& h = handOffs.back();
         h.saved = true;
         h.saveFlag = objc::send<bool>(self, "saveWallpaperData"_sel);
-        h.mode = objc::ivar(controller, PL::WallpaperImageViewController::_wallpaperMode);
-        h.imageKept = objc::toId(objc::ivar(controller, PL::WallpaperImageViewController::_image)) == h.image;
+        h.mode = objc::ivar(controller, PL::WallpaperImageViewControllerInternals::_wallpaperMode);
+        h.imageKept =
+            objc::toId(objc::ivar(controller, PL::WallpaperImageViewControllerInternals::_image)) == h.image;
         // A controller whose image was overwritten would save from a wild pointer.
         if (!h.imageKept) {
             return;
@@ -161,15 +165,15 @@ void run(NS::Object* action, NS::Object* element = nullptr) {
 
 id handlerOf(NS::Object* action) {
     return webKitActions() ? objc::toId(objc::ivar(reinterpret_cast<WK::ElementAction*>(action),
-                                                   WK::ElementAction::_actionHandler))
+                                                   WK::ElementActionInternals::_actionHandler))
                            : objc::toId(objc::ivar(reinterpret_cast<UI::WebElementAction*>(action),
-                                                   UI::WebElementAction::_actionHandler));
+                                                   UI::WebElementActionInternals::_actionHandler));
 }
 
 long typeOf(NS::Object* action) {
     return webKitActions() ? long{reinterpret_cast<WK::ElementAction*>(action)->type()}
                            : long{objc::ivar(reinterpret_cast<UI::WebElementAction*>(action),
-                                             UI::WebElementAction::_type)};
+                                             UI::WebElementActionInternals::_type)};
 }
 
 // The browser's own image sheet, where WebKit makes it (iOS 8 and later).

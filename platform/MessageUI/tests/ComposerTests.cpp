@@ -4,6 +4,7 @@
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "MessageUI/MFMailComposeViewController.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "support/DeviceKind.hpp"
 

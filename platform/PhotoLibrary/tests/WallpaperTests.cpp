@@ -2,6 +2,7 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
 
@@ -52,7 +53,7 @@ class WallpaperSaving : public ::testing::Test {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(picture));
         ASSERT_TRUE(controller);
         controller->setSaveWallpaperData(saveFlag);
-        objc::setIvar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode, mode);
+        objc::setIvar(controller.get(), PL::WallpaperImageViewControllerInternals::_wallpaperMode, mode);
         controller->savePhoto();
     }
 
@@ -191,8 +192,8 @@ TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
         EXPECT_EQ(image->retainCount(), 2u);
         EXPECT_FALSE(controller->saveWallpaperData());
         EXPECT_TRUE(controller->isKindOfClass(objc_lookUpClass("UIViewController")));
-        EXPECT_EQ(objc::ivar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode), 0);
-        objc::setIvar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode, -1);
+        EXPECT_EQ(objc::ivar(controller.get(), PL::WallpaperImageViewControllerInternals::_wallpaperMode), 0);
+        objc::setIvar(controller.get(), PL::WallpaperImageViewControllerInternals::_wallpaperMode, -1);
         EXPECT_EQ(controller->image(), image.get());
         EXPECT_FALSE(controller->saveWallpaperData());
     }

@@ -1,4 +1,5 @@
 #include "UIKit/Animation/ViewAnimation.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
@@ -35,15 +36,15 @@ Value read(View* view, Property p) {
     Value value;
     switch (p) {
     case Property::Alpha:
-        value.v[0] = objc::ivar(view, UI::View::_alpha);
+        value.v[0] = objc::ivar(view, UI::ViewInternals::_alpha);
         break;
     case Property::Frame: {
-        const auto f = objc::ivar(view, UI::View::_frame);
+        const auto f = objc::ivar(view, UI::ViewInternals::_frame);
         value.v = {f.origin.x, f.origin.y, f.size.width, f.size.height};
         break;
     }
     case Property::BackgroundColor: {
-        const auto c = UI::rgbaOf(objc::ivar(view, UI::View::_backgroundColor));
+        const auto c = UI::rgbaOf(objc::ivar(view, UI::ViewInternals::_backgroundColor));
         value.none = !c.has_value();
         // No colour animates as clear: a view fades its colour in and out.
         const CGColor rgba = c.value_or(CGColor{0, 0, 0, 0});
@@ -58,10 +59,11 @@ Value read(View* view, Property p) {
 void write(View* view, Property p, const Value& value) {
     switch (p) {
     case Property::Alpha:
-        objc::setIvar(view, UI::View::_alpha, value.v[0]);
+        objc::setIvar(view, UI::ViewInternals::_alpha, value.v[0]);
         break;
     case Property::Frame:
-        objc::setIvar(view, UI::View::_frame, CGRectMake(value.v[0], value.v[1], value.v[2], value.v[3]));
+        objc::setIvar(view, UI::ViewInternals::_frame,
+                      CGRectMake(value.v[0], value.v[1], value.v[2], value.v[3]));
         // Constraints of the subviews may hang on this frame.
         UI::layoutChanged();
         break;
@@ -71,7 +73,7 @@ void write(View* view, Property p, const Value& value) {
             color =
                 objc::adopt(UI::Color::alloc()->initWithRed(value.v[0], value.v[1], value.v[2], value.v[3]));
         }
-        objc::storeOwned(view, UI::View::_backgroundColor, color.get());
+        objc::storeOwned(view, UI::ViewInternals::_backgroundColor, color.get());
         break;
     }
     }

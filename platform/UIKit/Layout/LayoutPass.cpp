@@ -1,4 +1,5 @@
 #include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSRunLoop.hpp"
@@ -65,7 +66,7 @@ void schedulePass() {
     NS::RunLoop::mainRunLoop()->scheduleWork(NS::RunLoop::monotonicNow(), &layOutWindows);
 }
 
-bool isMarked(View* view) { return objc::ivar(view, UI::View::_needsLayout); }
+bool isMarked(View* view) { return objc::ivar(view, UI::ViewInternals::_needsLayout); }
 
 char* addressText(const void* object, char (&buffer)[32]) {
     std::snprintf(buffer, sizeof buffer, "%p", object);
@@ -214,7 +215,7 @@ void layOutMarked(View* root) {
         auto [view, depth] = std::move(stack.back());
         stack.pop_back();
         if (isMarked(view.get())) {
-            objc::setIvar(view.get(), UI::View::_needsLayout, false);
+            objc::setIvar(view.get(), UI::ViewInternals::_needsLayout, false);
             View* outer = layingOut;
             layingOut = view.get();
             view->layoutSubviews();
@@ -259,7 +260,7 @@ void markNeedsLayout(View* view) {
     if (view == nullptr || view == layingOut) {
         return;
     }
-    objc::setIvar(view, UI::View::_needsLayout, true);
+    objc::setIvar(view, UI::ViewInternals::_needsLayout, true);
     schedulePass();
 }
 
@@ -277,11 +278,11 @@ void removeWindowToLayOut(View* window) { std::erase(windows(), window); }
 const std::vector<View*>& windowsToLayOut() { return windows(); }
 
 bool ambiguityIsChecked(View* view) {
-    return view != nullptr && objc::ivar(topmost(view), UI::View::_checkedGeneration) == generation;
+    return view != nullptr && objc::ivar(topmost(view), UI::ViewInternals::_checkedGeneration) == generation;
 }
 
 bool layoutIsCurrent(View* view) {
-    return view != nullptr && objc::ivar(topmost(view), UI::View::_layoutGeneration) == generation;
+    return view != nullptr && objc::ivar(topmost(view), UI::ViewInternals::_layoutGeneration) == generation;
 }
 
 std::vector<layout::Problem> layoutViewTree(View* view, const LayoutPassOptions& options) {
@@ -315,9 +316,9 @@ std::vector<layout::Problem> layoutViewTree(View* view, const LayoutPassOptions&
             break;
         }
     }
-    objc::setIvar(root, UI::View::_layoutGeneration, generation);
+    objc::setIvar(root, UI::ViewInternals::_layoutGeneration, generation);
     if (options.findAmbiguity) {
-        objc::setIvar(root, UI::View::_checkedGeneration, generation);
+        objc::setIvar(root, UI::ViewInternals::_checkedGeneration, generation);
     }
     if (options.report) {
         report(problems);

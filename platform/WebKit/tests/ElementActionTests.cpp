@@ -8,6 +8,7 @@
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKElementAction.hpp"
+#include "WebKit/WKElementActionInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 
 #include "../../../tests/support/Pictures.hpp"
@@ -53,7 +54,7 @@ TEST(ElementAction, KeepsTitleHandlerAndType) {
     ASSERT_TRUE(action);
     EXPECT_EQ(action->title()->str(), "Copy");
     EXPECT_EQ(action->type(), WK::ElementActionTypeCopy);
-    EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementAction::_actionHandler)),
+    EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementActionInternals::_actionHandler)),
               objc::toId(handler.get()));
     EXPECT_TRUE(calls->empty());
 

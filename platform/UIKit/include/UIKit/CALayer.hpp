@@ -8,12 +8,6 @@ namespace CA {
 
 class GLINTMERE_EXPORT Layer : public NS::Referencing<Layer, "CALayer"> {
   public:
-    OBJC_IVAR(_shadowColor, CGColor)
-    OBJC_IVAR(_hasShadowColor, bool)
-    OBJC_IVAR(_shadowOffset, CGSize)
-    OBJC_IVAR(_shadowOpacity, float)
-    OBJC_IVAR(_shadowRadius, CGFloat)
-
     // Opaque black until set. The layer keeps a copy of the colour given; nil takes the shadow's
     // colour away (a shadow without a colour is not drawn).
     OBJC_MESSAGE(shadowColor, "shadowColor", CGColorRef())

@@ -7,9 +7,6 @@ namespace NS {
 
 class GLINTMERE_EXPORT IndexPath : public Referencing<IndexPath, "NSIndexPath"> {
   public:
-    OBJC_IVAR(_row, long)
-    OBJC_IVAR(_section, long)
-
     // An autoreleased index path.
     OBJC_CLASS_MESSAGE_NAMED(indexPath, indexPathForRowInSection_,
                              "indexPathForRow:inSection:", IndexPath*(long, long))

@@ -56,17 +56,6 @@ inline constexpr LayoutPriority LayoutPriorityDefaultLow = 250;
 // leaving its superview takes with it the constraints of its old ancestors that name it.
 class GLINTMERE_EXPORT LayoutConstraint : public Referencing<LayoutConstraint, "NSLayoutConstraint"> {
   public:
-    // The items are never sent anything by the constraint: a layout pass only compares them with
-    // the views it lays out, so a view gone before its constraint is never touched through it.
-    OBJC_IVAR(_firstItem, UI::View*)
-    OBJC_IVAR(_firstAttribute, LayoutAttribute)
-    OBJC_IVAR(_relation, LayoutRelation)
-    OBJC_IVAR(_secondItem, UI::View*)
-    OBJC_IVAR(_secondAttribute, LayoutAttribute)
-    OBJC_IVAR(_multiplier, CGFloat)
-    OBJC_IVAR(_constant, CGFloat)
-    OBJC_IVAR(_priority, LayoutPriority)
-
     // item.attribute (relation) multiplier × toItem.toAttribute + constant; an autoreleased
     // constraint, required until its priority is set.
     OBJC_CLASS_MESSAGE_NAMED(constraintWithItem, constraintWithItem_,

@@ -28,10 +28,6 @@ enum UIAlertActionStyle : long {
 // type void(UI::AlertAction*), or nil.
 class GLINTMERE_EXPORT AlertAction : public NS::Referencing<AlertAction, "UIAlertAction"> {
   public:
-    OBJC_IVAR(_title, NS::String*, Copying)
-    OBJC_IVAR(_style, long)
-    OBJC_IVAR(_handler, NS::Block*, Owning)
-
     // Autoreleased.
     OBJC_CLASS_MESSAGE(actionWithTitle,
                        "actionWithTitle:style:handler:", AlertAction*(NS::String*, long, NS::Block*))
@@ -42,9 +38,6 @@ class GLINTMERE_EXPORT AlertAction : public NS::Referencing<AlertAction, "UIAler
 class GLINTMERE_EXPORT AlertController
     : public NS::Referencing<AlertController, "UIAlertController", ViewController> {
   public:
-    OBJC_IVAR(_actions, NS::MutableArray*, Owning)
-    OBJC_IVAR(_preferredStyle, long)
-
     // Autoreleased; the title is the controller's `title`.
     OBJC_CLASS_MESSAGE(alertControllerWithTitle, "alertControllerWithTitle:message:preferredStyle:",
                        AlertController*(NS::String*, NS::String*, long))

@@ -14,12 +14,6 @@ namespace UI {
 //   - (void)alertView:(UIAlertView*)alertView didDismissWithButtonIndex:(NSInteger)buttonIndex;
 class GLINTMERE_EXPORT AlertView : public NS::Referencing<AlertView, "UIAlertView", View> {
   public:
-    OBJC_IVAR(_title, NS::String*, Copying)
-    OBJC_IVAR(_message, NS::String*, Copying)
-    OBJC_IVAR(_delegate, NS::Object*)
-    OBJC_IVAR(_cancelButtonTitle, NS::String*, Copying)
-    OBJC_IVAR(_otherButtonTitle, NS::String*, Copying)
-
     // The method is variadic: further button titles follow `otherButtonTitles`, ended by nil. Called
     // with no title after the named ones, as here, it is the same call as this fixed-argument one
     // on every processor, and this stand-in reads the named ones only.

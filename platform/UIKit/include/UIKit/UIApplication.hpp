@@ -18,8 +18,6 @@ enum UIStatusBarStyle : long {
 
 class GLINTMERE_EXPORT Application : public NS::Referencing<Application, "UIApplication"> {
   public:
-    OBJC_IVAR(_statusBarStyle, long)
-
     // The one application object of the process, made on first use.
     OBJC_CLASS_MESSAGE(sharedApplication, "sharedApplication", Application*())
 

@@ -26,11 +26,6 @@ enum UIBarButtonSystemItem : long {
 
 class GLINTMERE_EXPORT BarButtonItem : public NS::Referencing<BarButtonItem, "UIBarButtonItem"> {
   public:
-    OBJC_IVAR(_systemItem, long)
-    OBJC_IVAR(_target, id)
-    OBJC_IVAR(_action, SEL)
-    OBJC_IVAR(_enabled, bool)
-
     // The target is not retained, as on the device: it is normally the controller that owns the bar.
     OBJC_MESSAGE_NAMED(initWithBarButtonSystemItem, initWithBarButtonSystemItemTargetAction_,
                        "initWithBarButtonSystemItem:target:action:", BarButtonItem*(long, id, SEL))

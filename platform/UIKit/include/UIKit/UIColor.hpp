@@ -25,8 +25,6 @@ namespace UI {
 
 class GLINTMERE_EXPORT Color : public NS::Referencing<Color, "UIColor"> {
   public:
-    OBJC_IVAR(_rgba, ::CGColor)
-
     // Autoreleased colours. Components are clamped to [0, 1]; what is not a number counts as 0.
     OBJC_CLASS_MESSAGE_NAMED(colorWithRed, colorWithRedGreenBlueAlpha_,
                              "colorWithRed:green:blue:alpha:", Color*(CGFloat, CGFloat, CGFloat, CGFloat))

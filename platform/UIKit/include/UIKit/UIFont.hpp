@@ -4,7 +4,6 @@
 
 #include "Foundation/NSObject.hpp"
 #include "UIKit/CGGeometry.hpp"
-#include "UIKit/Text/Typesetter.hpp"
 
 namespace NS {
 class String;
@@ -14,9 +13,6 @@ namespace UI {
 
 class GLINTMERE_EXPORT Font : public NS::Referencing<Font, "UIFont"> {
   public:
-    OBJC_IVAR(_fontName, NS::String*, Owning)
-    OBJC_IVAR(_pointSize, CGFloat)
-
     // An autoreleased font; nil when the device has no font of that name, as on iOS.
     OBJC_CLASS_MESSAGE_NAMED(fontWithName, fontWithNameSize_,
                              "fontWithName:size:", Font*(NS::String*, CGFloat))
@@ -29,8 +25,5 @@ class GLINTMERE_EXPORT Font : public NS::Referencing<Font, "UIFont"> {
     OBJC_MESSAGE(pointSize, "pointSize", CGFloat())
     OBJC_MESSAGE(fontWithSize, "fontWithSize:", Font*(CGFloat))
 };
-
-// Text set in `font` (the system font at 17 points for nil), as the typesetter takes it.
-GLINTMERE_EXPORT text::Style textStyleOf(const Font* font);
 
 } // namespace UI

@@ -28,12 +28,6 @@ enum ImageRenderingMode : long {
 
 class GLINTMERE_EXPORT Image : public NS::Referencing<Image, "UIImage"> {
   public:
-    OBJC_IVAR(_surface, void*)
-    OBJC_IVAR(_png, void*)
-    OBJC_IVAR(_renderingMode, ImageRenderingMode)
-    OBJC_IVAR(_fileName, NS::String*, Owning)
-    OBJC_IVAR(_scale, CGFloat)
-
     // An autoreleased image of the PNG file at `path`; nullptr when it is missing or not a PNG. On a
     // screen of scale 2 or 3, NAME@2x.png or NAME@3x.png beside NAME.png is read instead where it is
     // there, and the image has that scale (see initWithContentsOfFile:).

@@ -9,8 +9,6 @@ class Image;
 
 class GLINTMERE_EXPORT ImageView : public NS::Referencing<ImageView, "UIImageView", View> {
   public:
-    OBJC_IVAR(_image, Image*, Owning)
-
     // A view as big as the image (zero-sized for nil) at (0, 0).
     OBJC_MESSAGE(initWithImage, "initWithImage:", ImageView*(Image*))
     // nil shows nothing. A template image draws its shape in the view's tint colour.

@@ -22,13 +22,6 @@ enum TextAlignment : long {
 
 class GLINTMERE_EXPORT Label : public NS::Referencing<Label, "UILabel", View> {
   public:
-    OBJC_IVAR(_textAlignment, TextAlignment)
-    OBJC_IVAR(_numberOfLines, long)
-    OBJC_IVAR(_preferredMaxLayoutWidth, CGFloat)
-    OBJC_IVAR(_text, NS::String*, Copying)
-    OBJC_IVAR(_textColor, Color*, Owning)
-    OBJC_IVAR(_font, Font*, Owning)
-
     OBJC_MESSAGE(text, "text", NS::String*())
     OBJC_MESSAGE(setText, "setText:", void(NS::String*))
     // Black, and the system font at 17 points, until set; setting nil gives the default back.

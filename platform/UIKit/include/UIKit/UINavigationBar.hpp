@@ -22,10 +22,6 @@ void navigationItemChanged(NavigationItem* item);
 
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
-    OBJC_IVAR(_items, NS::Array*, Owning)
-    OBJC_IVAR(_barTintColor, Color*, Owning)
-    OBJC_IVAR(_titleTextAttributes, NS::Dictionary*, Owning)
-
     // Colour of the bar buttons and back indicator; nil (the colour around the bar, else the
     // system's blue, is drawn then) until set, and again once set to nil.
     OBJC_MESSAGE(tintColor, "tintColor", Color*())

@@ -17,11 +17,6 @@ class NavigationBar;
 class GLINTMERE_EXPORT NavigationController
     : public NS::Referencing<NavigationController, "UINavigationController", ViewController> {
   public:
-    OBJC_IVAR(_stack, NS::MutableArray*, Owning)
-    OBJC_IVAR(_onScreen, bool)
-    OBJC_IVAR(_transitionView, UI::View*, Owning)
-    OBJC_IVAR(_navigationBar, NavigationBar*, Owning)
-
     OBJC_MESSAGE(initWithRootViewController,
                  "initWithRootViewController:", NavigationController*(ViewController*))
 

@@ -14,11 +14,6 @@ class View;
 
 class GLINTMERE_EXPORT NavigationItem : public NS::Referencing<NavigationItem, "UINavigationItem"> {
   public:
-    OBJC_IVAR(_title, NS::String*, Owning)
-    OBJC_IVAR(_titleView, View*, Owning)
-    OBJC_IVAR(_rightBarButtonItem, BarButtonItem*, Owning)
-    OBJC_IVAR(_leftBarButtonItem, BarButtonItem*, Owning)
-
     OBJC_MESSAGE(initWithTitle, "initWithTitle:", NavigationItem*(NS::String*))
 
     OBJC_MESSAGE(title, "title", NS::String*())

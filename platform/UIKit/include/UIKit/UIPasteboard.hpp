@@ -13,8 +13,6 @@ class Image;
 
 class GLINTMERE_EXPORT Pasteboard : public NS::Referencing<Pasteboard, "UIPasteboard"> {
   public:
-    OBJC_IVAR(_contents, void*)
-
     // The one general pasteboard of the process; it lives as long as the process.
     OBJC_CLASS_MESSAGE(generalPasteboard, "generalPasteboard", Pasteboard*())
 

@@ -7,9 +7,6 @@ namespace UI {
 
 class GLINTMERE_EXPORT ScrollView : public NS::Referencing<ScrollView, "UIScrollView", View> {
   public:
-    OBJC_IVAR(_contentOffset, CGPoint)
-    OBJC_IVAR(_contentSize, CGSize)
-
     // The point of the content at the view's top left corner: the origin of its bounds. Subviews
     // are placed in the content's coordinates and shown moved up and left by it. Set as given,
     // not kept within the content, as on the device; (0, 0) until set.

@@ -8,9 +8,6 @@ namespace UI {
 
 class GLINTMERE_EXPORT Switch : public NS::Referencing<Switch, "UISwitch", View> {
   public:
-    OBJC_IVAR(_on, bool)
-    OBJC_IVAR(_onTintColor, Color*, Owning)
-
     // A switch has the one size of the system's switches (51 × 31 points), whatever frame it is given.
     OBJC_MESSAGE(isOn, "isOn", bool())
     OBJC_MESSAGE(setOn, "setOn:", void(bool))

@@ -27,12 +27,6 @@ class GLINTMERE_EXPORT TableViewHeaderFooterView
 
 class GLINTMERE_EXPORT TableView : public NS::Referencing<TableView, "UITableView", ScrollView> {
   public:
-    OBJC_IVAR(_dataSource, id)
-    OBJC_IVAR(_delegate, id)
-    OBJC_IVAR(_style, long)
-    // The parts laid out and the views showing them: a Layout, owned.
-    OBJC_IVAR(_layout, void*)
-
     OBJC_MESSAGE_NAMED(initWithFrameStyle, initWithFrameStyle_,
                        "initWithFrame:style:", TableView*(CGRect, long))
     OBJC_MESSAGE(style, "style", long())

@@ -28,18 +28,6 @@ enum UITableViewCellAccessoryType : long {
 
 class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UITableViewCell", View> {
   public:
-    OBJC_IVAR(_style, long)
-    OBJC_IVAR(_reuseIdentifier, NS::String*, Owning)
-    OBJC_IVAR(_contentView, View*, Owning)
-    OBJC_IVAR(_textLabel, Label*, Owning)
-    OBJC_IVAR(_detailTextLabel, Label*, Owning)
-    OBJC_IVAR(_imageView, UI::ImageView*, Owning)
-    // The accessory now among the subviews, which the next layout takes out again.
-    OBJC_IVAR(_shownAccessory, View*, Owning)
-    OBJC_IVAR(_accessoryType, long)
-    OBJC_IVAR(_accessoryView, View*, Owning)
-    OBJC_IVAR(_chevron, View*, Owning)
-
     OBJC_MESSAGE_NAMED(initWithStyle, initWithStyleReuseIdentifier_,
                        "initWithStyle:reuseIdentifier:", TableViewCell*(long, NS::String*))
 

@@ -38,10 +38,6 @@ GLINTMERE_EXPORT bool presentationRemovesPresenter(long style, const CF::DeviceF
 
 class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "UIViewController"> {
   public:
-    OBJC_IVAR(_title, NS::String*, Owning)
-    OBJC_IVAR(_navigationItem, NavigationItem*, Owning)
-    OBJC_IVAR(_view, View*, Owning)
-
     // The view, made on first use: `loadView` and then `viewDidLoad`, once.
     OBJC_MESSAGE(view, "view", View*())
     OBJC_MESSAGE(setView, "setView:", void(View*))

@@ -16,10 +16,6 @@ namespace UI {
 // void(id element).
 class GLINTMERE_EXPORT WebElementAction : public NS::Referencing<WebElementAction, "UIWebElementAction"> {
   public:
-    OBJC_IVAR(_title, NS::String*, Owning)
-    OBJC_IVAR(_actionHandler, NS::Block*, Owning)
-    OBJC_IVAR(_type, int)
-
     // Keeps a copy of the title and of the handler; `type` is the kind of action, as an `int`.
     OBJC_MESSAGE(initWithTitle,
                  "initWithTitle:actionHandler:type:", WebElementAction*(NS::String*, NS::Block*, int))

@@ -10,10 +10,6 @@ class StatusBar;
 
 class GLINTMERE_EXPORT Window : public NS::Referencing<Window, "UIWindow", View> {
   public:
-    OBJC_IVAR(_rootViewController, ViewController*, Owning)
-    OBJC_IVAR(_statusBar, StatusBar*, Owning)
-    OBJC_IVAR(_visible, bool)
-
     // `init` makes a window of the screen's size.
     OBJC_MESSAGE(rootViewController, "rootViewController", ViewController*())
     // Owns the controller and shows its view, filling the window.

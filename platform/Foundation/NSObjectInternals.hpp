@@ -1,0 +1,15 @@
+// What the stand-in keeps in each NSObject beside what iOS declares: its instance variables.
+#pragma once
+
+#include "Foundation/NSObject.hpp"
+#include "objc/Internals.hpp"
+
+namespace NS {
+
+class RootObjectInternals : public objc::Internals<RootObjectInternals, RootObject> {
+  public:
+    OBJC_IVAR(isa, Class)
+    OBJC_IVAR(_extraOwners, std::uintptr_t)
+};
+
+} // namespace NS

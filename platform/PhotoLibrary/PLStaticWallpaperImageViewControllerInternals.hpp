@@ -1,0 +1,18 @@
+// What the stand-in keeps in each PLWallpaperImageViewController beside what iOS declares: its instance
+// variables.
+#pragma once
+
+#include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "objc/Internals.hpp"
+
+namespace PL {
+
+class WallpaperImageViewControllerInternals
+    : public objc::Internals<WallpaperImageViewControllerInternals, WallpaperImageViewController> {
+  public:
+    OBJC_IVAR(_saveWallpaperData, bool)
+    OBJC_IVAR(_wallpaperMode, int)
+    OBJC_IVAR(_image, UI::Image*, Owning)
+};
+
+} // namespace PL

@@ -1,0 +1,16 @@
+// What the stand-in keeps in each PSSpecifier beside what iOS declares: its instance variables.
+#pragma once
+
+#include "Preferences/PSSpecifier.hpp"
+#include "objc/Internals.hpp"
+
+namespace PS {
+
+class SpecifierInternals : public objc::Internals<SpecifierInternals, Specifier> {
+  public:
+    OBJC_IVAR(_properties, NS::MutableDictionary*, Owning)
+    OBJC_IVAR(_getter, SEL)
+    OBJC_IVAR(_setter, SEL)
+};
+
+} // namespace PS

@@ -1,0 +1,23 @@
+// What the stand-in keeps in UIAlertAction, UIAlertController beside what iOS declares: its instance
+// variables.
+#pragma once
+
+#include "UIKit/UIAlertController.hpp"
+#include "objc/Internals.hpp"
+
+namespace UI {
+
+class AlertActionInternals : public objc::Internals<AlertActionInternals, AlertAction> {
+  public:
+    OBJC_IVAR(_title, NS::String*, Copying)
+    OBJC_IVAR(_style, long)
+    OBJC_IVAR(_handler, NS::Block*, Owning)
+};
+
+class AlertControllerInternals : public objc::Internals<AlertControllerInternals, AlertController> {
+  public:
+    OBJC_IVAR(_actions, NS::MutableArray*, Owning)
+    OBJC_IVAR(_preferredStyle, long)
+};
+
+} // namespace UI

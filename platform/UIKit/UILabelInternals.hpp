@@ -1,0 +1,19 @@
+// What the stand-in keeps in each UILabel beside what iOS declares: its instance variables.
+#pragma once
+
+#include "UIKit/UILabel.hpp"
+#include "objc/Internals.hpp"
+
+namespace UI {
+
+class LabelInternals : public objc::Internals<LabelInternals, Label> {
+  public:
+    OBJC_IVAR(_textAlignment, TextAlignment)
+    OBJC_IVAR(_numberOfLines, long)
+    OBJC_IVAR(_preferredMaxLayoutWidth, CGFloat)
+    OBJC_IVAR(_text, NS::String*, Copying)
+    OBJC_IVAR(_textColor, Color*, Owning)
+    OBJC_IVAR(_font, Font*, Owning)
+};
+
+} // namespace UI

@@ -1,0 +1,17 @@
+// What the stand-in keeps in each _WKElementAction beside what iOS declares: its instance variables.
+#pragma once
+
+#include "WebKit/WKElementAction.hpp"
+#include "objc/Internals.hpp"
+
+namespace WK {
+
+class ElementActionInternals : public objc::Internals<ElementActionInternals, ElementAction> {
+  public:
+    OBJC_IVAR(_type, ElementActionType)
+    OBJC_IVAR(_title, NS::String*, Owning)
+    OBJC_IVAR(_actionHandler, NS::Block*, Owning)
+    OBJC_IVAR(_defaultActionSheetAssistant, ActionSheetAssistant*)
+};
+
+} // namespace WK
