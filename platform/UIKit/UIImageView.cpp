@@ -1,5 +1,6 @@
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UIImageViewInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/Layout/LayoutPass.hpp"
@@ -43,7 +44,7 @@ CGSize sizeThatFits(ImageView* self, CGSize size) {
 }
 
 void fillSceneNode(ImageView* self, draw::Node* node) {
-    View::fillSceneNode_.super<ImageView>(self, node);
+    ViewInternals::fillSceneNode_.super<ImageView>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -65,7 +66,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setImage>(ImageView::setImage_)
         .method<&intrinsicContentSize>(View::intrinsicContentSize_)
         .method<&sizeThatFits>(View::sizeThatFits_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .build();
 }
 

@@ -1,6 +1,7 @@
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIFontInternals.hpp"
 #include "UIKit/UILabelInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
@@ -120,7 +121,7 @@ BaselineMetrics baselineMetrics(Label* self) {
 }
 
 void fillSceneNode(Label* self, draw::Node* node) {
-    View::fillSceneNode_.super<Label>(self, node);
+    ViewInternals::fillSceneNode_.super<Label>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -155,8 +156,8 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setPreferredMaxLayoutWidth>(Label::setPreferredMaxLayoutWidth_)
         .method<&intrinsicContentSize>(View::intrinsicContentSize_)
         .method<&sizeThatFits>(View::sizeThatFits_)
-        .method<&baselineMetrics>(View::baselineMetrics_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&baselineMetrics>(ViewInternals::baselineMetrics_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .build();
 }
 

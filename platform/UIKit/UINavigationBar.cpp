@@ -154,7 +154,7 @@ NavigationItem* backItem(NavigationBar* self) {
 // Beyond what every view shows: the bar's background colour where it has one, and its
 // title's colour where its title text attributes give one.
 void fillSceneNode(NavigationBar* self, draw::Node* node) {
-    View::fillSceneNode_.super<NavigationBar>(self, node);
+    ViewInternals::fillSceneNode_.super<NavigationBar>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -288,7 +288,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setItemsAnimated>(NavigationBar::setItemsAnimated_)
         .method<&topItem>(NavigationBar::topItem_)
         .method<&backItem>(NavigationBar::backItem_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .method<&layoutBar>(View::layoutSubviews_)
         .build();
 }

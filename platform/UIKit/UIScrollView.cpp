@@ -1,5 +1,6 @@
 #include "UIKit/UIScrollView.hpp"
 #include "UIKit/UIScrollViewInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/Rendering/Scene.hpp"
@@ -46,7 +47,7 @@ void setBounds(ScrollView* self, CGRect bounds) {
 }
 
 void fillSceneNode(ScrollView* self, draw::Node* node) {
-    View::fillSceneNode_.super<ScrollView>(self, node);
+    ViewInternals::fillSceneNode_.super<ScrollView>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -66,7 +67,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setContentSize>(ScrollView::setContentSize_)
         .method<&bounds>(View::bounds_)
         .method<&setBounds>(View::setBounds_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .build();
 }
 

@@ -1,5 +1,6 @@
 #include "UIKit/UISwitch.hpp"
 #include "UIKit/UISwitchInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "UIKit/Rendering/Drawing.hpp"
@@ -86,7 +87,7 @@ void layoutSwitch(Switch* self) {
 
 // The colour the switch shows when on: the system's green where nothing else applies.
 void fillSceneNode(Switch* self, draw::Node* node) {
-    View::fillSceneNode_.super<Switch>(self, node);
+    ViewInternals::fillSceneNode_.super<Switch>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -115,7 +116,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setOnAnimated>(Switch::setOnAnimated_)
         .method<&onTintColor>(Switch::onTintColor_)
         .method<&layoutSwitch>(View::layoutSubviews_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .method<&setOnTintColor>(Switch::setOnTintColor_);
     addAppearanceMethods(definition);
     definition.build();

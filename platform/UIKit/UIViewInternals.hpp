@@ -1,10 +1,21 @@
-// What the stand-in keeps in each UIView beside what iOS declares: its instance variables.
+// What the stand-in keeps in each UIView and sends it beside what iOS declares.
 #pragma once
 
 #include "UIKit/UIView.hpp"
 #include "objc/Internals.hpp"
 
+namespace draw {
+struct Node;
+} // namespace draw
+
 namespace UI {
+
+// Where a view's baselines are, from its top: heightFactor × height + offset.
+struct BaselineMetrics {
+    double heightFactor = 1;
+    double firstOffset = 0;
+    double lastOffset = 0;
+};
 
 class ViewInternals : public objc::Internals<ViewInternals, View> {
   public:
@@ -25,6 +36,16 @@ class ViewInternals : public objc::Internals<ViewInternals, View> {
     OBJC_IVAR(_compressionH, float)
     OBJC_IVAR(_compressionV, float)
     OBJC_IVAR(_hidden, bool)
+
+    // Where the view's baselines are, for constraints on first and last baselines.
+    OBJC_MESSAGE_NAMED(baselineMetrics, baselineMetrics_, "_baselineMetrics", BaselineMetrics())
+    // Fills `node` with what this view shows (see SceneSnapshot.hpp); a subclass that shows more
+    // calls super first, then adds its own part.
+    OBJC_MESSAGE_NAMED(fillSceneNode, fillSceneNode_, "_fillSceneNode:", void(draw::Node*))
 };
 
 } // namespace UI
+
+template <> struct objc::StructEncoding<UI::BaselineMetrics> {
+    static std::string value() { return "{BaselineMetrics=ddd}"; }
+};

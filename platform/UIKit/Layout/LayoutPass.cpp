@@ -133,7 +133,7 @@ void addView(Tree& tree, View* view, int parent) {
             view->contentCompressionResistancePriorityForAxis(LayoutConstraintAxisHorizontal);
         item.compressionVertical =
             view->contentCompressionResistancePriorityForAxis(LayoutConstraintAxisVertical);
-        const BaselineMetrics baseline = view->baselineMetrics();
+        const BaselineMetrics baseline = ViewInternals::of(view)->baselineMetrics();
         item.baselineHeightFactor = baseline.heightFactor;
         item.firstBaselineOffset = baseline.firstOffset;
         item.lastBaselineOffset = baseline.lastOffset;

@@ -1,4 +1,5 @@
 #include "UIKit/Rendering/SceneSnapshot.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "UIKit/Layout/LayoutPass.hpp"
@@ -17,7 +18,7 @@ constexpr int kMaxDepth = 256;
 
 draw::Node take(View* view, int depth) {
     draw::Node node;
-    view->fillSceneNode(&node);
+    ViewInternals::of(view)->fillSceneNode(&node);
     if (depth >= kMaxDepth) {
         return node;
     }

@@ -18,10 +18,10 @@ inline constexpr const char* kReportLooseViews = "GLINTMERE_LAYOUT_AMBIGUITY";
 // Lays out the tree of `root` when anything is pending, or, when loose views are reported, when it
 // was not looked over for them since its last change (reporting them, once each), then takes each view below
 // `root`, back to front, as a node. Each view fills its own node by answering `_fillSceneNode:`
-// (View::fillSceneNode): UIView fills frame, alpha, hidden, background, clipping, shadow and its own tint; a
-// subclass that shows more (a label's text, an image view's picture, a bar's colours) calls super, then adds
-// its part, such as entries of `colors`. Image surfaces in the nodes belong to the images: use the scene
-// while the views live.
+// (ViewInternals::fillSceneNode): UIView fills frame, alpha, hidden, background, clipping, shadow and its own
+// tint; a subclass that shows more (a label's text, an image view's picture, a bar's colours) calls super,
+// then adds its part, such as entries of `colors`. Image surfaces in the nodes belong to the images: use the
+// scene while the views live.
 GLINTMERE_EXPORT draw::Node snapshotScene(View* root);
 
 // A colour as the scene takes it.

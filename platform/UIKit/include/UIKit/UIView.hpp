@@ -14,10 +14,6 @@ namespace CA {
 class Layer;
 } // namespace CA
 
-namespace draw {
-struct Node;
-} // namespace draw
-
 namespace NS {
 class LayoutConstraint;
 } // namespace NS
@@ -39,13 +35,6 @@ enum LayoutConstraintAxis : long { LayoutConstraintAxisHorizontal = 0, LayoutCon
 
 // UIViewNoIntrinsicMetric: a dimension that the view's content does not decide.
 inline constexpr CGFloat ViewNoIntrinsicMetric = -1;
-
-// Where a view's baselines are, from its top: heightFactor × height + offset.
-struct BaselineMetrics {
-    double heightFactor = 1;
-    double firstOffset = 0;
-    double lastOffset = 0;
-};
 
 class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
   public:
@@ -116,16 +105,12 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
     OBJC_MESSAGE(sizeToFit, "sizeToFit", void())
     // Layout: setNeedsLayout marks the view (as a new size, a new subview or a lost one do), and
     // layoutIfNeeded lays out the view's tree when a view of it is marked or a constraint changed (see
-    // LayoutPass.hpp): each marked view gets layoutSubviews once, after its superview's. layoutSubviews
-    // is what a subclass overrides to place its subviews itself, after the constraints placed them;
-    // the main run loop lays out the windows before it waits.
+    // Layout/LayoutPass.hpp): each marked view gets layoutSubviews once, after its superview's.
+    // layoutSubviews is what a subclass overrides to place its subviews itself, after the constraints placed
+    // them; the main run loop lays out the windows before it waits.
     OBJC_MESSAGE(setNeedsLayout, "setNeedsLayout", void())
     OBJC_MESSAGE(layoutIfNeeded, "layoutIfNeeded", void())
     OBJC_MESSAGE(layoutSubviews, "layoutSubviews", void())
-    OBJC_MESSAGE_NAMED(baselineMetrics, baselineMetrics_, "_baselineMetrics", BaselineMetrics())
-    // Fills `node` with what this view shows (see SceneSnapshot.hpp); a subclass that shows more
-    // calls super first, then adds its own part.
-    OBJC_MESSAGE_NAMED(fillSceneNode, fillSceneNode_, "_fillSceneNode:", void(draw::Node*))
 
     // Subviews in back-to-front order; never nil.
     OBJC_MESSAGE(subviews, "subviews", NS::Array*())
@@ -139,7 +124,3 @@ class GLINTMERE_EXPORT View : public NS::Referencing<View, "UIView"> {
 };
 
 } // namespace UI
-
-template <> struct objc::StructEncoding<UI::BaselineMetrics> {
-    static std::string value() { return "{BaselineMetrics=ddd}"; }
-};
