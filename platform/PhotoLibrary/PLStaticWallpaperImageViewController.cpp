@@ -51,7 +51,7 @@ Controller* initWithUIImage(Controller* self, UI::Image* image) {
     if (controller == nullptr) {
         return nullptr;
     }
-    objc::setIvar(controller, WallpaperImageViewControllerInternals::_image, objc::Ptr(image)->retain());
+    objc::storeOwned(controller, WallpaperImageViewControllerInternals::_image, image);
     return controller;
 }
 

@@ -113,7 +113,7 @@ AlertAction* actionWithTitle(Class cls, NS::String* title, long style, NS::Block
     auto action = objc::adopt(AlertAction::make_.send(cls));
     objc::setIvar(action, AlertActionInternals::_title, objc::Ptr(title)->copy().as<NS::String>());
     objc::setIvar(action, AlertActionInternals::_style, style);
-    objc::setIvar(action, AlertActionInternals::_handler, objc::Ptr(handler)->retain().as<NS::Block>());
+    objc::storeOwned(action.get(), AlertActionInternals::_handler, handler);
     return action->retain()->autorelease();
 }
 

@@ -23,10 +23,7 @@ ImageView* initWithImage(ImageView* self, Image* image) {
 Image* image(ImageView* self) { return objc::ivar(self, UI::ImageViewInternals::_image); }
 
 void setImage(ImageView* self, Image* image) {
-    objc::Ptr(image)->retain();
-    auto old = objc::ivar(self, UI::ImageViewInternals::_image);
-    objc::setIvar(self, UI::ImageViewInternals::_image, image);
-    objc::Ptr(old)->release();
+    objc::storeOwned(self, UI::ImageViewInternals::_image, image);
     layoutChanged();
 }
 

@@ -75,10 +75,7 @@ Font* font(Label* self) {
 }
 
 void setFont(Label* self, Font* font) {
-    objc::Ptr(font)->retain();
-    auto old = objc::ivar(self, LabelInternals::_font);
-    objc::setIvar(self, LabelInternals::_font, font);
-    objc::Ptr(old)->release();
+    objc::storeOwned(self, LabelInternals::_font, font);
     layoutChanged();
 }
 

@@ -97,10 +97,7 @@ void fillSceneNode(Switch* self, draw::Node* node) {
 }
 
 void setOnTintColor(Switch* self, Color* color) {
-    objc::Ptr<NS::Object> old = objc::ivar(self, UI::SwitchInternals::_onTintColor);
-    objc::Ptr(color)->retain();
-    objc::setIvar(self, UI::SwitchInternals::_onTintColor, color);
-    old->release();
+    objc::storeOwned(self, UI::SwitchInternals::_onTintColor, color);
     self->setNeedsLayout();
 }
 

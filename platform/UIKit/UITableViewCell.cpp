@@ -78,15 +78,14 @@ void showAccessory(TableViewCell* self) {
         wanted = objc::ivar(self, UI::TableViewCellInternals::_chevron);
         if (wanted == nullptr) {
             wanted = chevron();
-            objc::setIvar(self, UI::TableViewCellInternals::_chevron, wanted->retain().as<View>());
+            objc::storeOwned(self, UI::TableViewCellInternals::_chevron, wanted);
         }
     }
     if (wanted == shown) {
         return;
     }
     shown->removeFromSuperview();
-    shown->release();
-    objc::setIvar(self, UI::TableViewCellInternals::_shownAccessory, objc::Ptr(wanted)->retain().as<View>());
+    objc::storeOwned(self, UI::TableViewCellInternals::_shownAccessory, wanted);
     self->addSubview(wanted);
 }
 
@@ -104,9 +103,7 @@ View* accessoryView(TableViewCell* self) {
 }
 
 void setAccessoryView(TableViewCell* self, View* view) {
-    objc::Ptr<View> old = objc::ivar(self, UI::TableViewCellInternals::_accessoryView);
-    objc::setIvar(self, UI::TableViewCellInternals::_accessoryView, objc::Ptr(view)->retain().as<View>());
-    old->release();
+    objc::storeOwned(self, UI::TableViewCellInternals::_accessoryView, view);
     showAccessory(self);
 }
 

@@ -49,11 +49,9 @@ void setView(ViewController* self, View* view) {
     }
     if (old != nullptr) {
         owners().erase(old.get());
-        old->release();
     }
-    objc::setIvar(self, ViewControllerInternals::_view, view);
+    objc::storeOwned(self, ViewControllerInternals::_view, view);
     if (view != nullptr) {
-        view->retain();
         owners()[view] = self;
     }
 }

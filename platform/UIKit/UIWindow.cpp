@@ -49,9 +49,7 @@ void setRootViewController(Window* self, ViewController* controller) {
     if (old != nullptr && old->isViewLoaded()) {
         old->view()->removeFromSuperview();
     }
-    objc::Ptr(controller)->retain();
-    objc::setIvar(self, UI::WindowInternals::_rootViewController, controller);
-    old->release();
+    objc::storeOwned(self, UI::WindowInternals::_rootViewController, controller);
     if (controller != nullptr) {
         View* view = controller->view();
         view->setFrame(boundsOf(self));

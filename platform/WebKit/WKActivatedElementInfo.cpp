@@ -19,7 +19,7 @@ Info* initWithImage(Info* self, NS::String* imagePath, UI::Image* image) {
     }
     objc::setIvar(info, WK::ActivatedElementInfoInternals::_imagePath,
                   objc::Ptr(imagePath)->copy().as<NS::String>());
-    objc::setIvar(info, WK::ActivatedElementInfoInternals::_image, objc::Ptr(image)->retain());
+    objc::storeOwned(info, WK::ActivatedElementInfoInternals::_image, image);
     objc::setIvar(info, WK::ActivatedElementInfoInternals::_type, ActivatedElementTypeImage);
     return info;
 }
