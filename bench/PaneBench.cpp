@@ -10,6 +10,7 @@
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 #include "UIKit/UITableView.hpp"
 #include "objc/Runtime.hpp"
 

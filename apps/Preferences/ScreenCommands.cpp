@@ -1,4 +1,6 @@
 #include "ScreenCommands.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 
 #include "Presented.hpp"
 #include "SettingsSession.hpp"

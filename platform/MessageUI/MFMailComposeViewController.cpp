@@ -1,5 +1,7 @@
 #include "MessageUI/MFMailComposeViewController.hpp"
 #include "MessageUI/MFMailComposeViewControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "CoreFoundation/DeviceAccounts.hpp"
 #include "Foundation/NSArray.hpp"

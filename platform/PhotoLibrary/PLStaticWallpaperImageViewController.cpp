@@ -1,5 +1,6 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSRunLoop.hpp"

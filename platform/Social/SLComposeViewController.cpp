@@ -1,5 +1,7 @@
 #include "Social/SLComposeViewController.hpp"
 #include "Social/SLComposeViewControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "CoreFoundation/CoreFoundation.h"
 #include "CoreFoundation/DeviceAccounts.hpp"

@@ -1,5 +1,6 @@
 #include "UIKit/UIAlertController.hpp"
 #include "UIKit/UIAlertControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSArray.hpp"

@@ -20,4 +20,9 @@ class AlertControllerInternals : public objc::Internals<AlertControllerInternals
     OBJC_IVAR(_preferredStyle, long)
 };
 
+// A tap on `action` of `alert`, as the person makes it: the alert is taken down
+// (dismissed by whoever presents it), then the action's handler runs. False
+// when the action is not the alert's.
+GLINTMERE_EXPORT bool tapAlertAction(AlertController* alert, AlertAction* action);
+
 } // namespace UI

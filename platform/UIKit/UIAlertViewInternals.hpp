@@ -15,4 +15,7 @@ class AlertViewInternals : public objc::Internals<AlertViewInternals, AlertView>
     OBJC_IVAR(_otherButtonTitle, NS::String*, Copying)
 };
 
+// The alert view shown now, nil when none is; what the app's window would show over everything.
+GLINTMERE_EXPORT AlertView* visibleAlertView();
+
 } // namespace UI

@@ -1,4 +1,6 @@
 #include "UIKit/UIAppearance.hpp"
+#include "UIKit/UIAppearanceInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
 
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"

@@ -1,5 +1,6 @@
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIApplicationInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "Foundation/AppendLine.hpp"
 #include "Foundation/NSArray.hpp"

@@ -72,7 +72,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&initWithBarButtonSystemItemTargetAction>(
             BarButtonItem::initWithBarButtonSystemItemTargetAction_)
         .method<&initWithTitleStyleTargetAction>(BarButtonItem::initWithTitleStyleTargetAction_)
-        .method<&systemItem>(BarButtonItem::systemItem_)
+        .method<&systemItem>(UI::BarButtonItemInternals::systemItem_)
         .method<&target>(BarButtonItem::target_)
         .method<&setTarget>(BarButtonItem::setTarget_)
         .method<&action>(BarButtonItem::action_)

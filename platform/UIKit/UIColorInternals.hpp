@@ -11,4 +11,10 @@ class ColorInternals : public objc::Internals<ColorInternals, Color> {
     OBJC_IVAR(_rgba, ::CGColor)
 };
 
+// The components of `color`; nullopt for nil.
+GLINTMERE_EXPORT std::optional<CGColor> rgbaOf(const Color* color);
+
+// The colour UIKit tints controls with when no view above sets one (iOS's system blue).
+GLINTMERE_EXPORT CGColor defaultTintColor();
+
 } // namespace UI

@@ -329,7 +329,7 @@ CGSize size(Image* self) {
 ImageRenderingMode renderingMode(Image* self) { return objc::ivar(self, UI::ImageInternals::_renderingMode); }
 
 Image* imageWithRenderingMode(Image* self, ImageRenderingMode mode) {
-    auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
+    auto copy = objc::Ptr(UI::ImageInternals::newImageWithCairoSurface(surfaceOf(self)));
     objc::setIvar(copy, UI::ImageInternals::_renderingMode, mode);
     objc::setIvar(copy, UI::ImageInternals::_scale, self->scale());
     objc::setIvar(copy, UI::ImageInternals::_fileName,
@@ -371,16 +371,16 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&size>(Image::size_)
         .method<&renderingMode>(Image::renderingMode_)
         .method<&imageWithRenderingMode>(Image::imageWithRenderingMode_)
-        .method<&fileName>(Image::fileName_)
+        .method<&fileName>(UI::ImageInternals::fileName_)
         .method<&scale>(Image::scale_)
-        .method<&cairoSurface>(Image::cairoSurface_)
+        .method<&cairoSurface>(UI::ImageInternals::cairoSurface_)
         .method<&dealloc>(NS::Object::dealloc_)
         .build();
 }
 
 } // namespace
 
-Image* Image::newImageWithCairoSurface(cairo_surface_t* surface) {
+Image* UI::ImageInternals::newImageWithCairoSurface(cairo_surface_t* surface) {
     return adoptSurface(Image::alloc()->init(), cairo_surface_reference(surface));
 }
 

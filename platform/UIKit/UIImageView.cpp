@@ -1,4 +1,6 @@
 #include "UIKit/UIImageView.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
 #include "UIKit/UIImageViewInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 
@@ -47,8 +49,8 @@ void fillSceneNode(ImageView* self, draw::Node* node) {
     }
     draw::Node::Picture picture;
     auto image = self->image();
-    picture.surface = image->cairoSurface();
-    picture.file = image == nullptr ? "nil" : image->fileName()->str();
+    picture.surface = UI::ImageInternals::of(image)->cairoSurface();
+    picture.file = image == nullptr ? "nil" : UI::ImageInternals::of(image)->fileName()->str();
     if (image->renderingMode() == ImageRenderingModeAlwaysTemplate) {
         picture.tint = sceneColor(rgbaOf(self->tintColor()).value_or(defaultTintColor()));
     }

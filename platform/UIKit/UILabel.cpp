@@ -1,4 +1,5 @@
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIFontInternals.hpp"
 #include "UIKit/UILabelInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"

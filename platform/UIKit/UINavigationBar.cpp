@@ -1,4 +1,6 @@
 #include "UIKit/UINavigationBar.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UINavigationBarInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 
@@ -45,12 +47,12 @@ void clear(View* view) {
 View* buttonFor(BarButtonItem* item, Color* tint) {
     auto button = BarButton::alloc()->init()->autorelease();
     objc::Ptr<View> content;
-    if (item->systemItem() == UIBarButtonSystemItemCompose) {
+    if (UI::BarButtonItemInternals::of(item)->systemItem() == UIBarButtonSystemItemCompose) {
         content = artworkView("UIButtonBarCompose@2x.png", {22, 22}, tint);
     } else {
-        const std::string title = item->title() != nullptr  ? item->title()->str()
-                                  : item->systemItem() == 0 ? "Done"
-                                                            : "";
+        const std::string title = item->title() != nullptr ? item->title()->str()
+                                  : UI::BarButtonItemInternals::of(item)->systemItem() == 0 ? "Done"
+                                                                                            : "";
         content = makeLabel(title.c_str(), "HelveticaNeue", 17, tint);
     }
     const CGSize size = content->frame().size;

@@ -13,4 +13,9 @@ class NavigationBarInternals : public objc::Internals<NavigationBarInternals, Na
     OBJC_IVAR(_titleTextAttributes, NS::Dictionary*, Owning)
 };
 
+// Shows `item` anew on every bar that holds it: what a change of its title, title view or buttons does.
+void navigationItemChanged(NavigationItem* item);
+
+inline constexpr CGFloat kNavigationBarHeight = 44;
+
 } // namespace UI

@@ -1,5 +1,8 @@
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UINavigationBarInternals.hpp"
 #include "UIKit/UINavigationControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "UIKit/Rendering/Drawing.hpp"

@@ -1,4 +1,5 @@
 #include "UIKit/UINavigationItem.hpp"
+#include "UIKit/UINavigationBarInternals.hpp"
 #include "UIKit/UINavigationItemInternals.hpp"
 
 #include "Foundation/NSString.hpp"

@@ -1,4 +1,5 @@
 #include "UIKit/UIPasteboard.hpp"
+#include "UIKit/UIImageInternals.hpp"
 #include "UIKit/UIPasteboardInternals.hpp"
 
 #include "Foundation/NSString.hpp"

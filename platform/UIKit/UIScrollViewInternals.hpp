@@ -12,4 +12,8 @@ class ScrollViewInternals : public objc::Internals<ScrollViewInternals, ScrollVi
     OBJC_IVAR(_contentSize, CGSize)
 };
 
+// The offsets a person can scroll a scroll view to, from its top to where its content's bottom
+// meets its own: the top offset is 0, the bottom one 0 too when the content fits.
+GLINTMERE_EXPORT double bottomOffset(ScrollView* view);
+
 } // namespace UI

@@ -1,4 +1,6 @@
 #include "UIKit/UISwitch.hpp"
+#include "UIKit/UIAppearanceInternals.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UISwitchInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 

@@ -12,4 +12,6 @@ class SwitchInternals : public objc::Internals<SwitchInternals, Switch> {
     OBJC_IVAR(_onTintColor, Color*, Owning)
 };
 
+inline constexpr CGSize kSwitchSize = {51, 31};
+
 } // namespace UI

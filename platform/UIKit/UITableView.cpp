@@ -1,4 +1,5 @@
 #include "UIKit/UITableView.hpp"
+#include "UIKit/UITableViewCellInternals.hpp"
 #include "UIKit/UITableViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"

@@ -21,4 +21,12 @@ class TableViewCellInternals : public objc::Internals<TableViewCellInternals, Ta
     OBJC_IVAR(_chevron, View*, Owning)
 };
 
+// Where the cell's title starts: after its image when it shows one. The table parts the rows of a
+// section there.
+double textInset(TableViewCell* cell);
+
+// What the cell shows at its right end (its accessory view, or the chevron of its accessory type), in
+// front of its other subviews; nil when it shows none.
+View* shownAccessory(TableViewCell* cell);
+
 } // namespace UI

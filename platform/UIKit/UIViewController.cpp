@@ -1,5 +1,6 @@
 #include "UIKit/UIViewController.hpp"
 #include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSBlock.hpp"

@@ -20,6 +20,7 @@ template <class Self, class Interface> class Internals : public Interface {
     static Ptr<Self> of(const Interface* object) {
         return reinterpret_cast<Self*>(const_cast<Interface*>(object));
     }
+    template <class U> static Ptr<Self> of(const Ref<U>& object) { return of(object.get()); }
 };
 
 } // namespace objc

@@ -1,4 +1,6 @@
 #include "SettingsBundle.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "BMGlintmereCustomHeaderView.hpp"
 #include "BMGlintmereLogoTableCell.hpp"
@@ -162,7 +164,8 @@ TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
     ASSERT_NE(logo, nullptr);
     ASSERT_TRUE(logo->isKindOfClass(UI::ImageView::runtimeClass()));
     // The bundle's logo, drawn in the bar's tint, at its own size.
-    EXPECT_EQ(logo->image()->fileName()->str(), "headerLogo@2x.png") << "the one for a 2x screen";
+    EXPECT_EQ(UI::ImageInternals::of(logo->image())->fileName()->str(), "headerLogo@2x.png")
+        << "the one for a 2x screen";
     EXPECT_EQ(logo->image()->renderingMode(), UI::ImageRenderingModeAlwaysTemplate);
     EXPECT_EQ(logo->frame().size, logo->image()->size());
     EXPECT_EQ(logo->alpha(), 0.0);
@@ -209,7 +212,8 @@ TEST_F(RootPane, TheLogoIsAShadowedPictureOfTheCellCentredAtAnyWidth) {
     auto logo = cell->logoImageView();
     ASSERT_NE(logo, nullptr);
     EXPECT_EQ(logo->superview().get(), cell.get()) << "on the cell itself, not its content view";
-    EXPECT_EQ(logo->image()->fileName()->str(), "footerLogo@2x.png") << "the one for a 2x screen";
+    EXPECT_EQ(UI::ImageInternals::of(logo->image())->fileName()->str(), "footerLogo@2x.png")
+        << "the one for a 2x screen";
     EXPECT_FALSE(logo->translatesAutoresizingMaskIntoConstraints());
     EXPECT_FALSE(logo->clipsToBounds());
     auto layer = logo->layer();

@@ -4,6 +4,7 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageInternals.hpp"
 #include "UIKit/UIPasteboard.hpp"
 
 #include "../../../tests/support/Pictures.hpp"
@@ -184,7 +185,7 @@ TEST_F(WallpaperSaving, AProcessThatExitsRightAfterSavingLeavesBothFilesWhole) {
 TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
     NS::AutoreleaseScope pool;
     cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    auto image = objc::adopt(UI::Image::newImageWithCairoSurface(pixels));
+    auto image = objc::adopt(UI::ImageInternals::newImageWithCairoSurface(pixels));
     cairo_surface_destroy(pixels);
     {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(image.get()));

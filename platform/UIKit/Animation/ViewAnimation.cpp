@@ -1,4 +1,5 @@
 #include "UIKit/Animation/ViewAnimation.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"

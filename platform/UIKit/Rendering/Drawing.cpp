@@ -1,4 +1,5 @@
 #include "UIKit/Rendering/Drawing.hpp"
+#include "UIKit/UIColorInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/Text/Typesetter.hpp"

@@ -1,4 +1,5 @@
 #include "UIKit/Rendering/Screenshot.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "UIKit/Rendering/Canvas.hpp"
 #include "UIKit/Rendering/Scene.hpp"
@@ -22,7 +23,7 @@ std::string writeScreenshot(View* root, const std::string& path, CGSize points) 
     draw::Canvas canvas(static_cast<int>(points.width), static_cast<int>(points.height),
                         Screen::mainScreen()->scale());
     draw::render(tree, canvas, text::Typesetter::shared());
-    auto picture = objc::adopt(Image::newImageWithCairoSurface(canvas.surface()));
+    auto picture = objc::adopt(UI::ImageInternals::newImageWithCairoSurface(canvas.surface()));
     if (!writePNGFile(picture.get(), path)) {
         throw std::runtime_error("cannot write " + path);
     }

@@ -4,6 +4,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSRunLoop.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIView.hpp"
 
 #include <gtest/gtest.h>

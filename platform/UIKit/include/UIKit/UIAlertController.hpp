@@ -49,9 +49,4 @@ class GLINTMERE_EXPORT AlertController
     OBJC_MESSAGE(actions, "actions", NS::Array*())
 };
 
-// A tap on `action` of `alert`, as the person makes it: the alert is taken down
-// (dismissed by whoever presents it), then the action's handler runs. False
-// when the action is not the alert's.
-GLINTMERE_EXPORT bool tapAlertAction(AlertController* alert, AlertAction* action);
-
 } // namespace UI

@@ -34,7 +34,4 @@ class GLINTMERE_EXPORT AlertView : public NS::Referencing<AlertView, "UIAlertVie
     OBJC_MESSAGE(dismissWithClickedButtonIndex, "dismissWithClickedButtonIndex:animated:", void(long, bool))
 };
 
-// The alert view shown now, nil when none is; what the app's window would show over everything.
-GLINTMERE_EXPORT AlertView* visibleAlertView();
-
 } // namespace UI

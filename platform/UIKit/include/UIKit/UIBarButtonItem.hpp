@@ -32,8 +32,6 @@ class GLINTMERE_EXPORT BarButtonItem : public NS::Referencing<BarButtonItem, "UI
     OBJC_MESSAGE_NAMED(initWithTitle, initWithTitleStyleTargetAction_,
                        "initWithTitle:style:target:action:", BarButtonItem*(NS::String*, long, id, SEL))
 
-    // The system item it was made with; -1 for a titled item.
-    OBJC_MESSAGE_NAMED(systemItem, systemItem_, "_systemItem", long())
     OBJC_MESSAGE(title, "title", NS::String*())
     OBJC_MESSAGE(setTitle, "setTitle:", void(NS::String*))
     OBJC_MESSAGE(target, "target", id())
@@ -45,9 +43,5 @@ class GLINTMERE_EXPORT BarButtonItem : public NS::Referencing<BarButtonItem, "UI
     OBJC_MESSAGE(isEnabled, "isEnabled", bool())
     OBJC_MESSAGE(setEnabled, "setEnabled:", void(bool))
 };
-
-// What a tap on the item does: sends its action to its target, with the item as the sender when
-// the action takes an argument. False when the item is disabled or its target does not answer.
-GLINTMERE_EXPORT bool tapBarButtonItem(BarButtonItem* item);
 
 } // namespace UI

@@ -48,10 +48,4 @@ class GLINTMERE_EXPORT Color : public NS::Referencing<Color, "UIColor"> {
     OBJC_MESSAGE(CGColor, "CGColor", CGColorRef())
 };
 
-// The components of `color`; nullopt for nil.
-GLINTMERE_EXPORT std::optional<CGColor> rgbaOf(const Color* color);
-
-// The colour UIKit tints controls with when no view above sets one (iOS's system blue).
-GLINTMERE_EXPORT CGColor defaultTintColor();
-
 } // namespace UI

@@ -17,9 +17,6 @@ namespace UI {
 
 class NavigationItem;
 
-// Shows `item` anew on every bar that holds it: what a change of its title, title view or buttons does.
-void navigationItemChanged(NavigationItem* item);
-
 class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UINavigationBar", View> {
   public:
     // Colour of the bar buttons and back indicator; nil (the colour around the bar, else the
@@ -40,7 +37,5 @@ class GLINTMERE_EXPORT NavigationBar : public NS::Referencing<NavigationBar, "UI
     OBJC_MESSAGE(topItem, "topItem", NavigationItem*())
     OBJC_MESSAGE(backItem, "backItem", NavigationItem*())
 };
-
-inline constexpr CGFloat kNavigationBarHeight = 44;
 
 } // namespace UI

@@ -20,8 +20,4 @@ class GLINTMERE_EXPORT ScrollView : public NS::Referencing<ScrollView, "UIScroll
     OBJC_MESSAGE(setContentSize, "setContentSize:", void(CGSize))
 };
 
-// The offsets a person can scroll a scroll view to, from its top to where its content's bottom
-// meets its own: the top offset is 0, the bottom one 0 too when the content fits.
-GLINTMERE_EXPORT double bottomOffset(ScrollView* view);
-
 } // namespace UI

@@ -29,6 +29,4 @@ class GLINTMERE_EXPORT Switch : public NS::Referencing<Switch, "UISwitch", View>
     }
 };
 
-inline constexpr CGSize kSwitchSize = {51, 31};
-
 } // namespace UI

@@ -54,12 +54,4 @@ class GLINTMERE_EXPORT TableViewCell : public NS::Referencing<TableViewCell, "UI
     OBJC_MESSAGE(setAccessoryView, "setAccessoryView:", void(View*))
 };
 
-// Where the cell's title starts: after its image when it shows one. The table parts the rows of a
-// section there.
-double textInset(TableViewCell* cell);
-
-// What the cell shows at its right end (its accessory view, or the chevron of its accessory type), in
-// front of its other subviews; nil when it shows none.
-View* shownAccessory(TableViewCell* cell);
-
 } // namespace UI

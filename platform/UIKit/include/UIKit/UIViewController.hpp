@@ -32,10 +32,6 @@ enum ModalPresentationStyle : long {
     ModalPresentationPopover = 7,
 };
 
-// Whether presenting in `style` on `device` takes the presenter's view off the screen, so that the
-// presenter is told it disappears (and, on dismissal, that it appears again).
-GLINTMERE_EXPORT bool presentationRemovesPresenter(long style, const CF::DeviceFacts& device);
-
 class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "UIViewController"> {
   public:
     // The view, made on first use: `loadView` and then `viewDidLoad`, once.
@@ -78,8 +74,5 @@ class GLINTMERE_EXPORT ViewController : public NS::Referencing<ViewController, "
     OBJC_MESSAGE(setPresentedViewController, "setPresentedViewController:", void(ViewController*))
     OBJC_MESSAGE(setPresentingViewController, "setPresentingViewController:", void(ViewController*))
 };
-
-// The controller whose view `view` is; nullptr when it is no controller's view.
-GLINTMERE_EXPORT ViewController* controllerOfView(const View* view);
 
 } // namespace UI
