@@ -13,6 +13,7 @@
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSNumber.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "UIKit/UIImage.hpp"
@@ -53,7 +54,7 @@ constexpr const char* kSettingsChanged = "com.brightmoth.glintmere/settingschang
 constexpr const char* kLock = "/var/mobile/Library/SpringBoard/LockBackground.png";
 constexpr const char* kHome = "/var/mobile/Library/SpringBoard/HomeBackground.png";
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 
 std::uint64_t quantile(std::vector<std::uint64_t> values, double q) {
     if (values.empty()) {
@@ -363,7 +364,7 @@ int handOff(const std::string& size, int count) {
         }
         chosen->runActionWithElementInfo(element.get(), nullptr);
         const std::uint64_t tapped = now();
-        NS::RunLoop::mainRunLoop()->runUntilIdle(10.0);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0);
         const std::uint64_t placed = now();
         if (!fs::exists(kLock) || !fs::exists(kHome)) {
             fail("the wallpaper was not saved");

@@ -1,4 +1,5 @@
 #include "BrowserCommands.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
@@ -197,7 +198,7 @@ int tapCommand(const host::Args& args) {
     }
     run(sheet, chosen);
     // What the tap set going (a hand-off on the main queue, a timer) finishes before the command does.
-    NS::RunLoop::mainRunLoop()->runUntilIdle(kSettleSeconds);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(kSettleSeconds);
     return 0;
 }
 

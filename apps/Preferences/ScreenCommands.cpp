@@ -1,4 +1,5 @@
 #include "ScreenCommands.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "UIKit/UIBarButtonItemInternals.hpp"
 #include "UIKit/UIScrollViewInternals.hpp"
 
@@ -44,9 +45,10 @@ std::unique_ptr<settings::Session>& screen() {
 
 // Runs the main run loop until `at` seconds after what the screen shows appeared.
 void runUntil(settings::Session& session, double at) {
-    const double passed = static_cast<double>(NS::RunLoop::monotonicNow() - session.appearedAt()) / 1e9;
+    const double passed =
+        static_cast<double>(NS::RunLoopInternals::monotonicNow() - session.appearedAt()) / 1e9;
     if (at > passed) {
-        NS::RunLoop::mainRunLoop()->runFor(at - passed);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(at - passed);
     }
 }
 
@@ -234,7 +236,7 @@ int tapBar(const host::Args& args) {
     if (!UI::tapBarButtonItem(item)) {
         throw settings::SettingsError("the bar's right button does nothing");
     }
-    NS::RunLoop::mainRunLoop()->runUntilIdle(kSettleSeconds);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(kSettleSeconds);
     settings::reportPresented(session.window()->rootViewController(), std::cout);
     return 0;
 }

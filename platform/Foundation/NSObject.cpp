@@ -1,4 +1,5 @@
 #include "Foundation/NSObject.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSObjectInternals.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
@@ -95,7 +96,7 @@ void release(Object* self) {
 }
 
 Object* autorelease(Object* self) {
-    NS::AutoreleasePool::addObject(self->self());
+    NS::AutoreleasePoolInternals::addObject(self->self());
     return self;
 }
 
@@ -179,7 +180,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&mutableCopy>(Object::mutableCopy_)
         .method<&performSelector>(RootObject::performSelector_)
         .method<&performSelectorWithObject>(RootObject::performSelectorWithObject_)
-        .method<&conformsToProtocolNamed>(RootObject::conformsToProtocolNamed_)
+        .method<&conformsToProtocolNamed>(NS::RootObjectInternals::conformsToProtocolNamed_)
         .method<&description>(Object::description_)
         .build();
 }

@@ -10,6 +10,8 @@ class RootObjectInternals : public objc::Internals<RootObjectInternals, RootObje
   public:
     OBJC_IVAR(isa, Class)
     OBJC_IVAR(_extraOwners, std::uintptr_t)
+
+    OBJC_MESSAGE(conformsToProtocolNamed, "conformsToProtocolNamed:", bool(const char*))
 };
 
 } // namespace NS

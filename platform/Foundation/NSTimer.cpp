@@ -1,4 +1,5 @@
 #include "Foundation/NSTimer.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSTimerInternals.hpp"
 
 #include "Foundation/NSDate.hpp"
@@ -60,8 +61,8 @@ Timer* timerWithTimeIntervalTargetSelectorUserInfoRepeats(Class cls, double seco
 
 // A plain init makes a timer that does nothing, so that every timer has a schedule to ask about.
 Timer* init(Timer* self) {
-    return setUp(Timer::init_.super<Timer>(self), RunLoop::monotonicNow(), 0, nullptr, nullptr, nullptr,
-                 false, {});
+    return setUp(Timer::init_.super<Timer>(self), NS::RunLoopInternals::monotonicNow(), 0, nullptr, nullptr,
+                 nullptr, false, {});
 }
 
 Timer* initWithFireDateIntervalTargetSelectorUserInfoRepeats(Timer* self, objc::Ptr<Date> date,
@@ -110,7 +111,7 @@ Date* fireDate(Timer* self) {
         std::lock_guard lock(scheduleMutex());
         due = timerState(self)->due;
     }
-    const std::uint64_t now = RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     const double fromNow =
         due >= now ? static_cast<double>(due - now) / 1e9 : -static_cast<double>(now - due) / 1e9;
     return Date::dateWithTimeIntervalSinceNow(fromNow);
@@ -198,15 +199,15 @@ void timerFireAndRelease(Timer* timer) {
 
 namespace NS {
 
-Timer* Timer::timer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
+Timer* NS::TimerInternals::timer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
     return objc::Ptr(detail::makeTimer(runtimeClass(),
                                        detail::dueAfter(std::max(seconds, detail::minimumInterval)), seconds,
                                        nullptr, nullptr, nullptr, repeats, std::move(fn)))
         ->autorelease();
 }
 
-Timer* Timer::scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
-    Timer* timer = Timer::timer(seconds, std::move(fn), repeats);
+Timer* NS::TimerInternals::scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
+    Timer* timer = NS::TimerInternals::timer(seconds, std::move(fn), repeats);
     RunLoop::currentRunLoop()->addTimer(timer, DefaultRunLoopMode());
     return timer;
 }

@@ -6,9 +6,13 @@
 
 namespace NS {
 
-class TimerInternals : public objc::Internals<TimerInternals, Timer> {
+class GLINTMERE_EXPORT TimerInternals : public objc::Internals<TimerInternals, Timer> {
   public:
     OBJC_IVAR(_state, void*)
+
+    // The same, calling `fn` instead of sending a message.
+    static Timer* scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats);
+    static Timer* timer(double seconds, std::function<void(Timer*)> fn, bool repeats);
 };
 
 } // namespace NS

@@ -1,4 +1,5 @@
 #include "MessageUI/MFMailComposeViewController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "MessageUI/MFMailComposeViewControllerInternals.hpp"
 #include "UIKit/UIViewControllerInternals.hpp"
 #include "UIKit/UIWindowInternals.hpp"

@@ -1,4 +1,5 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
 #include "UIKit/UIImageInternals.hpp"
 
@@ -38,12 +39,12 @@ void savePhoto(Controller* self) {
     // Encoding a screen-size picture takes longer than a frame, so it does not happen on the
     // caller's thread; the main run loop counts the writing as its own work until it is done.
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
-    loop->beginBackgroundWork();
+    NS::RunLoopInternals::of(loop)->beginBackgroundWork();
     UI::writePNGFilesInBackground(picture, std::move(files), [loop](bool written) {
         if (!written) {
             std::fprintf(stderr, "PLStaticWallpaperImageViewController: the wallpaper could not be saved\n");
         }
-        loop->endBackgroundWork();
+        NS::RunLoopInternals::of(loop)->endBackgroundWork();
     });
 }
 

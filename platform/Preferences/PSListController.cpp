@@ -1,4 +1,5 @@
 #include "Preferences/PSListController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Preferences/PSListControllerInternals.hpp"
 
 #include "Foundation/NSArray.hpp"

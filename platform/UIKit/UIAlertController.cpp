@@ -1,4 +1,5 @@
 #include "UIKit/UIAlertController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "UIKit/UIAlertControllerInternals.hpp"
 #include "UIKit/UIViewControllerInternals.hpp"
 

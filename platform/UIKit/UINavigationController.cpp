@@ -1,4 +1,5 @@
 #include "UIKit/UINavigationController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "UIKit/UINavigationBarInternals.hpp"
 #include "UIKit/UINavigationControllerInternals.hpp"
 #include "UIKit/UIViewControllerInternals.hpp"

@@ -1,4 +1,5 @@
 #include "UIKit/UIView.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 

@@ -1,4 +1,5 @@
 #include "WebKit/WKActionSheetAssistant.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSArray.hpp"

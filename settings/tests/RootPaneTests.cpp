@@ -1,3 +1,4 @@
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "SettingsBundle.hpp"
 #include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIImageInternals.hpp"
@@ -154,7 +155,7 @@ TEST_F(RootPane, TheRandomLineIsDrawnEvenlyFromTheNineLinesOfTheList) {
     }
 }
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 double secondsSince(std::uint64_t start) { return static_cast<double>(now() - start) / 1e9; }
 
 TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
@@ -171,12 +172,12 @@ TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
     EXPECT_EQ(logo->alpha(), 0.0);
 
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
-    loop->runFor(0.45 - secondsSince(loaded));
+    NS::RunLoopInternals::of(loop)->runFor(0.45 - secondsSince(loaded));
     EXPECT_EQ(logo->alpha(), 0.0) << "nothing shows before half a second has passed";
 
     // The timer fires no sooner than 0.5 s, and the fade takes 0.5 s more.
     while (logo->alpha() < 1.0 && secondsSince(loaded) < 5) {
-        loop->runFor(0.01);
+        NS::RunLoopInternals::of(loop)->runFor(0.01);
     }
     const double shown = secondsSince(loaded);
     EXPECT_EQ(logo->alpha(), 1.0);
@@ -185,11 +186,11 @@ TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
 
     // One fade only: the timer does not repeat.
     logo->setAlpha(0.3);
-    loop->runFor(1.2);
+    NS::RunLoopInternals::of(loop)->runFor(1.2);
     EXPECT_EQ(logo->alpha(), 0.3);
     // A further fade animates to 1.0 again.
     pane.get().as<GlintmereListController>()->increaseAlpha();
-    loop->runFor(0.7);
+    NS::RunLoopInternals::of(loop)->runFor(0.7);
     EXPECT_EQ(logo->alpha(), 1.0);
 }
 

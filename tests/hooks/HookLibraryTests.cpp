@@ -3,6 +3,7 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
@@ -44,7 +45,7 @@ constexpr const char* kPreferences = "/User/Library/Preferences/com.brightmoth.g
 const fs::path kSpringBoard = "/var/mobile/Library/SpringBoard";
 constexpr std::uint64_t kMillisecond = 1000000;
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 NS::String* str(const std::string& s) { return NS::String::string(s); }
 
 // What reached the wallpaper controller, recorded by wrapping two of its methods.
@@ -200,7 +201,7 @@ bool relabels() {
     const std::uint64_t deadline = now() + 5000 * kMillisecond;
     while (deliveries == before && now() < deadline) {
         NS::AutoreleaseScope pool;
-        NS::RunLoop::mainRunLoop()->runFor(0.01);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.01);
     }
     if (deliveries == before) {
         return ::testing::AssertionFailure() << "the notification did not arrive within 5 s";
@@ -260,7 +261,9 @@ class Hooks : public ::testing::Test {
         });
     }
 
-    static void runUntilIdle() { ASSERT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(5.0)); }
+    static void runUntilIdle() {
+        ASSERT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(5.0));
+    }
 
     NS::AutoreleaseScope pool;
     testing_support::Picture pictureA = testing_support::makePicture(8, 5, 1);
@@ -347,7 +350,7 @@ TEST_F(EnabledFlag, FollowsTheSwitchOnEachNotification) {
 TEST_F(EnabledFlag, ReadsTheFileOnlyWhenNotified) {
     ASSERT_TRUE(writeEnabled(plist_new_bool(false)));
     runUntilIdle();
-    NS::RunLoop::mainRunLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.05);
     EXPECT_TRUE(relabels());
     ASSERT_TRUE(postAndDeliver());
     EXPECT_FALSE(relabels());
@@ -423,7 +426,8 @@ TEST_F(HandOffs, TheBrowsersCopyRunsFirstAndTheWallpaperFollowsAFifthOfASecondLa
     // loaded machine may wake the loop only after the fifth has passed, and then the hand-off is due.
     const std::uint64_t almost = copiedAt + 190 * kMillisecond;
     if (now() < almost) {
-        NS::RunLoop::mainRunLoop()->runFor(static_cast<double>(almost - now()) / 1e9);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+            ->runFor(static_cast<double>(almost - now()) / 1e9);
     }
     for (const HandOff& early : handOffs) {
         EXPECT_GE(early.createdAt, copiedAt + 200 * kMillisecond);
@@ -599,7 +603,7 @@ TEST_F(WithoutAWallpaperScreen, CopyStaysCopyAndOnlyCopies) {
     run(copy.get());
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
     runUntilIdle();
-    NS::RunLoop::mainRunLoop()->runFor(0.3);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.3);
     EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
     EXPECT_FALSE(fs::exists(kSpringBoard / "HomeBackground.png"));
 }

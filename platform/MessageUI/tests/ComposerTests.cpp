@@ -1,6 +1,7 @@
 #include "../../../tests/support/Files.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "MessageUI/MFMailComposeViewController.hpp"

@@ -1,5 +1,6 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
@@ -48,7 +49,7 @@ class WallpaperSaving : public ::testing::Test {
     // then the main run loop runs until what the save set going is done.
     void save(UI::Image* picture, int mode, bool saveFlag = true) {
         startSaving(picture, mode, saveFlag);
-        EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+        EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0));
     }
     static void startSaving(UI::Image* picture, int mode, bool saveFlag = true) {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(picture));
@@ -105,11 +106,11 @@ TEST_F(WallpaperSaving, TheCallerGetsItsThreadBackAndBothFilesComeFromOneEncodin
     }
     EXPECT_FALSE(fs::exists(PL::LockBackgroundPath)) << "encoded or written on the caller's thread";
     EXPECT_FALSE(fs::exists(PL::HomeBackgroundPath)) << "encoded or written on the caller's thread";
-    EXPECT_FALSE(NS::RunLoop::mainRunLoop()->runUntilIdle(0.05))
+    EXPECT_FALSE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(0.05))
         << "the main run loop is idle before the files are written";
 
     release.set_value();
-    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0));
     EXPECT_EQ(readPng(PL::LockBackgroundPath), picture);
     EXPECT_EQ(readPng(PL::HomeBackgroundPath), picture);
     EXPECT_EQ(contentsOf(PL::LockBackgroundPath), contentsOf(PL::HomeBackgroundPath));
@@ -142,7 +143,7 @@ TEST_F(WallpaperSaving, ACopiedImageIsPlacedFromBytesOnDiskWithoutWaitingForTheB
                   fs::perms::others_read);
     EXPECT_EQ(fs::hard_link_count(first), 3u) << "a file was written anew, not placed from the copy's bytes";
     release.set_value();
-    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0));
     EXPECT_EQ(contentsOf(PL::LockBackgroundPath), UI::pngBytes(image));
     fs::remove(first);
 }

@@ -1,9 +1,11 @@
 #include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/Foundation.hpp"
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
@@ -527,7 +529,7 @@ TEST_F(Panes, OwnStorageWritesTheNamedDomainAndPostsTheRowsNotification) {
     EXPECT_FALSE(pane->readPreferenceValue(toggle).as<NS::Number>()->boolValue());
 
     for (int i = 0; i < 200 && notified == 0; ++i) {
-        NS::RunLoop::mainRunLoop()->runFor(0.01);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.01);
     }
     EXPECT_EQ(notified, 1);
     CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &notified);

@@ -1,4 +1,5 @@
 #include "UIKit/Animation/ViewAnimation.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 
@@ -147,7 +148,7 @@ void scheduleTick();
 
 void tick() {
     tickScheduled = false;
-    const std::uint64_t now = NS::RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     std::vector<std::shared_ptr<Animation>> done;
     for (auto it = running.begin(); it != running.end();) {
         const auto& a = *it;
@@ -179,7 +180,7 @@ void scheduleTick() {
     if (tickScheduled || running.empty()) {
         return;
     }
-    const std::uint64_t now = NS::RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     std::uint64_t due = now + nanoseconds(kFrameSeconds);
     for (const auto& a : running) {
         due = std::min(due, std::max(a->end, now));
@@ -188,7 +189,7 @@ void scheduleTick() {
         }
     }
     tickScheduled = true;
-    NS::RunLoop::mainRunLoop()->scheduleWork(due, &tick);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->scheduleWork(due, &tick);
 }
 
 Track* find(Animation& a, View* view, Property p) {
@@ -221,13 +222,14 @@ void animate(double duration, double delay, unsigned long options, NS::Block* an
         // Nothing to step: the values set show at once, and the completion follows on the run
         // loop, as it does on the device.
         a->tracks.clear();
-        NS::RunLoop::mainRunLoop()->scheduleWork(NS::RunLoop::monotonicNow(), [a] { complete(a, true); });
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+            ->scheduleWork(NS::RunLoopInternals::monotonicNow(), [a] { complete(a, true); });
         return;
     }
     for (Track& t : a->tracks) {
         write(t.view.get(), t.property, t.from);
     }
-    a->start = NS::RunLoop::monotonicNow() + nanoseconds(delay);
+    a->start = NS::RunLoopInternals::monotonicNow() + nanoseconds(delay);
     a->end = a->start + nanoseconds(duration);
     running.push_back(a);
     scheduleTick();

@@ -1,4 +1,5 @@
 #include "UIKit/Layout/LayoutPass.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
@@ -63,7 +64,8 @@ void schedulePass() {
         return;
     }
     passScheduled = true;
-    NS::RunLoop::mainRunLoop()->scheduleWork(NS::RunLoop::monotonicNow(), &layOutWindows);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+        ->scheduleWork(NS::RunLoopInternals::monotonicNow(), &layOutWindows);
 }
 
 bool isMarked(View* view) { return objc::ivar(view, UI::ViewInternals::_needsLayout); }

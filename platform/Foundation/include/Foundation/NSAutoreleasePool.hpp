@@ -8,11 +8,6 @@ namespace NS {
 class GLINTMERE_EXPORT AutoreleasePool : public Referencing<AutoreleasePool, "NSAutoreleasePool"> {
   public:
     OBJC_MESSAGE(drain, "drain", void())
-
-    // Puts `object` in the innermost pool of this thread; with no pool it is leaked, as on the device.
-    static void addObject(id object);
-    // How many objects the innermost pool of this thread holds; 0 when there is none.
-    static std::size_t pendingCount();
 };
 
 } // namespace NS

@@ -85,7 +85,6 @@ class RootObject : public Referencing<RootObject, "NSObject"> {
     OBJC_CLASS_MESSAGE(isSubclassOfClass, "isSubclassOfClass:", bool(Class))
     OBJC_MESSAGE(performSelector, "performSelector:", Object*(SEL))
     OBJC_MESSAGE(performSelectorWithObject, "performSelector:withObject:", Object*(SEL, Object*))
-    OBJC_MESSAGE(conformsToProtocolNamed, "conformsToProtocolNamed:", bool(const char*))
 
     // A class object answers these too; it is not reference counted.
     OBJC_CLASS_MESSAGE(classOfClass, "class", Class())

@@ -26,9 +26,6 @@ class GLINTMERE_EXPORT Timer : public Referencing<Timer, "NSTimer"> {
     OBJC_MESSAGE_NAMED(initWithFireDate, initWithFireDateIntervalTargetSelectorUserInfoRepeats_,
                        "initWithFireDate:interval:target:selector:userInfo:repeats:",
                        Timer*(Date*, double, Object*, SEL, Object*, bool))
-    // The same, calling `fn` instead of sending a message.
-    static Timer* scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats);
-    static Timer* timer(double seconds, std::function<void(Timer*)> fn, bool repeats);
 
     OBJC_MESSAGE(invalidate, "invalidate", void())
     OBJC_MESSAGE(isValid, "isValid", bool())
