@@ -19,6 +19,7 @@
 #include "UIKit/UIImage.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
 #include "dyld/Dyld.hpp"
 
@@ -349,7 +350,8 @@ int handOff(const std::string& size, int count) {
         if (image == nullptr) {
             fail("cannot read the picture");
         }
-        auto element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(ns(picture), image));
+        auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                       ->initWithImage(ns(picture), image));
         auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
         NS::Array* actions = assistant->defaultActionsForImageSheet(element.get());
         WK::ElementAction* chosen = nullptr;

@@ -15,4 +15,9 @@ class WallpaperImageViewControllerInternals
     OBJC_IVAR(_image, UI::Image*, Owning)
 };
 
+// Where SpringBoard reads the two wallpapers from.
+inline constexpr const char* LockBackgroundPath = "/var/mobile/Library/SpringBoard/LockBackground.png";
+
+inline constexpr const char* HomeBackgroundPath = "/var/mobile/Library/SpringBoard/HomeBackground.png";
+
 } // namespace PL

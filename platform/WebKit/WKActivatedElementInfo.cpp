@@ -38,9 +38,9 @@ GLINTMERE_REGISTER_CLASSES {
         .ivar(ActivatedElementInfoInternals::_imagePath)
         .ivar(ActivatedElementInfoInternals::_image)
         .ivar(ActivatedElementInfoInternals::_type)
-        .method<&initWithImage>(Info::initWithImage_)
-        .method<&imagePath>(Info::imagePath_)
-        .method<&image>(Info::image_)
+        .method<&initWithImage>(WK::ActivatedElementInfoInternals::initWithImage_)
+        .method<&imagePath>(WK::ActivatedElementInfoInternals::imagePath_)
+        .method<&image>(WK::ActivatedElementInfoInternals::image_)
         .method<&type>(Info::type_)
         .build();
 }

@@ -12,6 +12,12 @@ class ActivatedElementInfoInternals
     OBJC_IVAR(_type, ActivatedElementType)
     OBJC_IVAR(_image, UI::Image*, Owning)
     OBJC_IVAR(_imagePath, NS::String*, Owning)
+
+    // An image element: where the picture came from and the decoded picture.
+    OBJC_MESSAGE_NAMED(initWithImage, initWithImage_,
+                       "_initWithImagePath:image:", ActivatedElementInfo*(NS::String*, UI::Image*))
+    OBJC_MESSAGE(imagePath, "imagePath", NS::String*())
+    OBJC_MESSAGE(image, "image", UI::Image*())
 };
 
 } // namespace WK

@@ -13,6 +13,7 @@
 #include "UIKit/UIWebElementActionInternals.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
 #include "WebKit/WKElementActionInternals.hpp"
 
@@ -321,8 +322,8 @@ TEST_F(Relabelling, TheBrowsersImageSheetOffersSetAsWallpaperInPlaceOfCopy) {
     if (!webKitActions()) {
         GTEST_SKIP() << "iOS 7's browser makes its sheet itself: the browser's tests show it";
     }
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/tmp/hook-a.png"), imageA));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     std::vector<std::string> titles;
     for (NS::Object* action : browserSheet(element.get(), assistant.get())) {
@@ -452,8 +453,8 @@ TEST_F(HandOffs, TheBrowsersOwnSheetSetsTheLongPressedImageAsWallpaper) {
     if (!webKitActions()) {
         GTEST_SKIP() << "iOS 7's browser makes its sheet itself: the browser's tests show it";
     }
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-b.png"), imageB));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/tmp/hook-b.png"), imageB));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     NS::Object* setWallpaper = browserSheet(element.get(), assistant.get()).at(3);
     ASSERT_EQ(titleOf(setWallpaper), "Set As Wallpaper");
@@ -589,8 +590,8 @@ class WithoutAWallpaperScreen : public Hooks {
 
 TEST_F(WithoutAWallpaperScreen, CopyStaysCopyAndOnlyCopies) {
     ASSERT_TRUE(switchTo(true));
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/tmp/hook-a.png"), imageA));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     std::vector<std::string> titles;
     for (NS::Object* action : browserSheet(element.get(), assistant.get())) {

@@ -7,6 +7,7 @@
 #include "UIKit/UIPasteboard.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
 #include "WebKit/WKElementActionInternals.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -58,7 +59,8 @@ TEST(ElementAction, KeepsTitleHandlerAndType) {
               objc::toId(handler.get()));
     EXPECT_TRUE(calls->empty());
 
-    auto element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/x.png"), nullptr));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/x.png"), nullptr));
     action->runActionWithElementInfoForAssistant(element.get(), nullptr);
     action->runActionWithElementInfoForAssistant(nullptr, nullptr);
     ASSERT_EQ(calls->size(), 2u);
@@ -93,7 +95,8 @@ class ImageSheet : public ::testing::Test {
         ASSERT_TRUE(testing_support::writePng(picture, "/tmp/sheet.png"));
         image = UI::Image::imageWithContentsOfFile(str("/tmp/sheet.png"));
         ASSERT_NE(image, nullptr);
-        element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/sheet.png"), image));
+        element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                  ->initWithImage(str("/tmp/sheet.png"), image));
         assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
         delegate = objc::adopt(objc::send<NS::Object*>(objc_lookUpClass("TestBrowserDelegate"), "new"_sel));
         assistant->setDelegate(delegate.get());
@@ -114,8 +117,8 @@ class ImageSheet : public ::testing::Test {
 
 TEST_F(ImageSheet, ListsTheBrowsersActionsInOrderWithTheirKinds) {
     EXPECT_EQ(element->type(), WK::ActivatedElementTypeImage);
-    EXPECT_EQ(element->image(), image);
-    EXPECT_EQ(element->imagePath()->str(), "/tmp/sheet.png");
+    EXPECT_EQ(WK::ActivatedElementInfoInternals::of(element)->image(), image);
+    EXPECT_EQ(WK::ActivatedElementInfoInternals::of(element)->imagePath()->str(), "/tmp/sheet.png");
     const auto actions = actionsOf(assistant->defaultActionsForImageSheet(element.get()));
     std::vector<std::pair<std::string, WK::ElementActionType>> seen;
     for (auto* action : actions) {

@@ -19,10 +19,6 @@ enum WallpaperMode : int {
     WallpaperModeHomeScreen = 2,
 };
 
-// Where SpringBoard reads the two wallpapers from.
-inline constexpr const char* LockBackgroundPath = "/var/mobile/Library/SpringBoard/LockBackground.png";
-inline constexpr const char* HomeBackgroundPath = "/var/mobile/Library/SpringBoard/HomeBackground.png";
-
 // What every wallpaper screen shares: the picture, whether saving writes it, and for which screens.
 // It and its subclass are in the system from iOS 7.0 to 13.x; iOS 14.0 has neither.
 class GLINTMERE_EXPORT WallpaperImageViewController

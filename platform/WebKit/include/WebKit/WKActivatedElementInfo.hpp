@@ -21,13 +21,7 @@ enum ActivatedElementType : long {
 class GLINTMERE_EXPORT ActivatedElementInfo
     : public NS::Referencing<ActivatedElementInfo, "_WKActivatedElementInfo"> {
   public:
-    // An image element: where the picture came from and the decoded picture.
-    OBJC_MESSAGE_NAMED(initWithImage, initWithImage_,
-                       "_initWithImagePath:image:", ActivatedElementInfo*(NS::String*, UI::Image*))
-
     OBJC_MESSAGE(type, "type", ActivatedElementType())
-    OBJC_MESSAGE(imagePath, "imagePath", NS::String*())
-    OBJC_MESSAGE(image, "image", UI::Image*())
 };
 
 } // namespace WK
