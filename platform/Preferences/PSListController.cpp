@@ -1,6 +1,7 @@
 #include "Preferences/PSListController.hpp"
 #include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Preferences/PSListControllerInternals.hpp"
+#include "Preferences/PSSpecifierInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBundle.hpp"

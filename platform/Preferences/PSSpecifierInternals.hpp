@@ -13,4 +13,10 @@ class SpecifierInternals : public objc::Internals<SpecifierInternals, Specifier>
     OBJC_IVAR(_setter, SEL)
 };
 
+// True for the kinds of row that show a value and let the user change it.
+constexpr bool isControl(long type) {
+    return type == LinkListCell || type == SliderCell || type == SwitchCell || type == EditTextCell ||
+           type == SegmentCell || type == SecureEditTextCell || type == EditTextViewCell;
+}
+
 } // namespace PS

@@ -9,6 +9,7 @@
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
+#include "Preferences/PSSpecifierInternals.hpp"
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/Images/PNGEncoder.hpp"
 #include "UIKit/NSIndexPath.hpp"

@@ -12,7 +12,8 @@ class String;
 
 namespace MF {
 
-// How a composition ended, as the delegate is told.
+// How a composition ended, as the delegate is told: an `int` enum in the headers up to 9.x, NSInteger
+// from iOS 10.0; passed in a register either way.
 enum MailComposeResult : long {
     MailComposeResultCancelled = 0,
     MailComposeResultSaved = 1,

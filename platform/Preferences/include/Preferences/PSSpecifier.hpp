@@ -31,12 +31,6 @@ enum CellType : long {
     EditTextViewCell = 14,
 };
 
-// True for the kinds of row that show a value and let the user change it.
-constexpr bool isControl(long type) {
-    return type == LinkListCell || type == SliderCell || type == SwitchCell || type == EditTextCell ||
-           type == SegmentCell || type == SecureEditTextCell || type == EditTextViewCell;
-}
-
 class GLINTMERE_EXPORT Specifier : public NS::Referencing<Specifier, "PSSpecifier"> {
   public:
     // An autoreleased specifier. `set` and `get` are the target's value setter and getter (for

@@ -9,7 +9,7 @@ class String;
 } // namespace NS
 
 // The Twitter service, "com.apple.social.twitter". Twitter is offered where the device has a
-// Twitter account and the system still carries Twitter (before 11.0).
+// Twitter account and the system still carries Twitter (before 11.0). Deprecated from iOS 11.0.
 extern "C" GLINTMERE_EXPORT NS::String* const SLServiceTypeTwitter;
 
 namespace SL {

@@ -27,8 +27,9 @@ enum LayoutAttribute : long {
     LayoutAttributeHeight = 8,
     LayoutAttributeCenterX = 9,
     LayoutAttributeCenterY = 10,
-    LayoutAttributeLastBaseline = 11,
+    LayoutAttributeLastBaseline = 11, // iOS 8.0 and later (Baseline, its value, from 6.0)
     LayoutAttributeBaseline = LayoutAttributeLastBaseline,
+    // iOS 8.0 and later: the first baseline and the attributes of the margins.
     LayoutAttributeFirstBaseline = 12,
     LayoutAttributeLeftMargin = 13,
     LayoutAttributeRightMargin = 14,

@@ -13,6 +13,7 @@ class String;
 
 namespace UI {
 
+// iOS 8.0 and later: the alert controller, its styles and its actions; on 7.x the alert is UIAlertView.
 enum UIAlertControllerStyle : long {
     UIAlertControllerStyleActionSheet = 0,
     UIAlertControllerStyleAlert = 1,
@@ -24,7 +25,7 @@ enum UIAlertActionStyle : long {
     UIAlertActionStyleDestructive = 2,
 };
 
-// One button of an alert. The handler is an NS::Block made from a callable of
+// iOS 8.0 and later. One button of an alert. The handler is an NS::Block made from a callable of
 // type void(UI::AlertAction*), or nil.
 class GLINTMERE_EXPORT AlertAction : public NS::Referencing<AlertAction, "UIAlertAction"> {
   public:
@@ -35,6 +36,7 @@ class GLINTMERE_EXPORT AlertAction : public NS::Referencing<AlertAction, "UIAler
     OBJC_MESSAGE(style, "style", long())
 };
 
+// iOS 8.0 and later.
 class GLINTMERE_EXPORT AlertController
     : public NS::Referencing<AlertController, "UIAlertController", ViewController> {
   public:

@@ -14,6 +14,7 @@ class View;
 
 // Sends `appearanceWhenContainedIn:` as Objective-C does: `cls` receives it, the first container is
 // its one fixed argument and the rest, up to the nil the caller writes last, are variadic.
+// Deprecated from iOS 9.0 (still answered).
 template <class Proxy, class... Classes>
 objc::Ptr<Proxy> appearanceWhenContainedIn(Class cls, Class first, Classes... more) {
     static_assert(sizeof...(Classes) > 0 &&

@@ -22,6 +22,7 @@ class GLINTMERE_EXPORT Application : public NS::Referencing<Application, "UIAppl
     OBJC_CLASS_MESSAGE(sharedApplication, "sharedApplication", Application*())
 
     OBJC_MESSAGE(statusBarStyle, "statusBarStyle", long())
+    // Deprecated from iOS 9.0 (still answered), as is the animated form.
     OBJC_MESSAGE(setStatusBarStyle, "setStatusBarStyle:", void(long))
     OBJC_MESSAGE_NAMED(setStatusBarStyle, setStatusBarStyleAnimated_,
                        "setStatusBarStyle:animated:", void(long, bool))
@@ -29,6 +30,7 @@ class GLINTMERE_EXPORT Application : public NS::Referencing<Application, "UIAppl
     // Hands the URL to the installed app whose Info.plist claims its scheme (CFBundleURLTypes);
     // NO when none does, or for nil. Every URL asked for is printed ("opened URL") and recorded
     // (see below).
+    // Deprecated from iOS 10.0 (still answered).
     OBJC_MESSAGE(openURL, "openURL:", bool(NS::URL*))
     OBJC_MESSAGE(canOpenURL, "canOpenURL:", bool(NS::URL*))
 };

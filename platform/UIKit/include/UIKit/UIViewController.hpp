@@ -27,6 +27,7 @@ enum ModalPresentationStyle : long {
     ModalPresentationFormSheet = 2,
     ModalPresentationCurrentContext = 3,
     ModalPresentationCustom = 4,
+    // iOS 8.0 and later.
     ModalPresentationOverFullScreen = 5,
     ModalPresentationOverCurrentContext = 6,
     ModalPresentationPopover = 7,
