@@ -1,4 +1,4 @@
-// What the stand-in has of NSAutoreleasePool beside what iOS declares.
+// The inner workings of NSAutoreleasePool: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "Foundation/NSAutoreleasePool.hpp"

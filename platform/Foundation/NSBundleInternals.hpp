@@ -1,4 +1,4 @@
-// What the stand-in keeps in each NSBundle beside what iOS declares: its instance variables.
+// The inner workings of NSBundle: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "Foundation/NSBundle.hpp"

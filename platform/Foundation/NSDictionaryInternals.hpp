@@ -1,4 +1,5 @@
-// What the stand-in keeps in each NSDictionary beside what iOS declares: its instance variables.
+// The inner workings of NSDictionary and NSMutableDictionary: what the stand-in keeps and does beside what
+// iOS declares.
 #pragma once
 
 #include "Foundation/NSDictionary.hpp"

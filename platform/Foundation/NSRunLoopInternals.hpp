@@ -1,4 +1,4 @@
-// What the stand-in keeps in each NSRunLoop beside what iOS declares: its instance variables.
+// The inner workings of NSRunLoop: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "Foundation/NSRunLoop.hpp"

@@ -1,4 +1,4 @@
-// What the stand-in keeps in each NSTimer beside what iOS declares: its instance variables.
+// The inner workings of NSTimer: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "Foundation/NSTimer.hpp"

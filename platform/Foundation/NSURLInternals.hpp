@@ -1,4 +1,4 @@
-// What the stand-in keeps in each NSURL beside what iOS declares: its instance variables.
+// The inner workings of NSURL: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "Foundation/NSURL.hpp"

@@ -1,5 +1,5 @@
-// What the stand-in keeps in each MFMailComposeViewController beside what iOS declares: its instance
-// variables.
+// The inner workings of MFMailComposeViewController: what the stand-in keeps and does beside what
+// iOS declares.
 #pragma once
 
 #include "MessageUI/MFMailComposeViewController.hpp"

@@ -1,5 +1,5 @@
-// What the stand-in keeps in each PLWallpaperImageViewController beside what iOS declares: its instance
-// variables.
+// The inner workings of PLWallpaperImageViewController and PLStaticWallpaperImageViewController: what the
+// stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"

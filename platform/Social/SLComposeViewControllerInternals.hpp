@@ -1,4 +1,4 @@
-// What the stand-in keeps in each SLComposeViewController beside what iOS declares: its instance variables.
+// The inner workings of SLComposeViewController: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "Social/PostLog.hpp"

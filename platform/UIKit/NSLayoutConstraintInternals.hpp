@@ -1,4 +1,4 @@
-// What the stand-in keeps in each NSLayoutConstraint beside what iOS declares: its instance variables.
+// The inner workings of NSLayoutConstraint: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "UIKit/NSLayoutConstraint.hpp"

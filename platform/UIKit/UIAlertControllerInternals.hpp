@@ -1,5 +1,5 @@
-// What the stand-in keeps in UIAlertAction, UIAlertController beside what iOS declares: its instance
-// variables.
+// The inner workings of UIAlertAction and UIAlertController: what the stand-in keeps and does beside what
+// iOS declares.
 #pragma once
 
 #include "UIKit/UIAlertController.hpp"

@@ -1,4 +1,4 @@
-// What the stand-in has of UIAppearance beside what iOS declares.
+// The inner workings of UIAppearance: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "UIKit/UIAppearance.hpp"

@@ -1,5 +1,4 @@
-// What the stand-in keeps in each UIImage beside what iOS declares: its instance variables, its pixels and
-// their PNG encoding.
+// The inner workings of UIImage: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "UIKit/UIImage.hpp"

@@ -1,4 +1,4 @@
-// What the stand-in keeps in each UIScrollView beside what iOS declares: its instance variables.
+// The inner workings of UIScrollView: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "UIKit/UIScrollView.hpp"

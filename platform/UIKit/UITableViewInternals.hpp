@@ -1,4 +1,5 @@
-// What the stand-in keeps in each UITableView beside what iOS declares: its instance variables.
+// The inner workings of UITableViewHeaderFooterView and UITableView: what the stand-in keeps and does beside
+// what iOS declares.
 #pragma once
 
 #include "UIKit/UITableView.hpp"

@@ -1,4 +1,4 @@
-// What the stand-in keeps in each UIView and sends it beside what iOS declares.
+// The inner workings of UIView: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "UIKit/UIView.hpp"

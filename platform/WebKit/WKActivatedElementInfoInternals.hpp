@@ -1,4 +1,4 @@
-// What the stand-in keeps in each _WKActivatedElementInfo beside what iOS declares: its instance variables.
+// The inner workings of _WKActivatedElementInfo: what the stand-in keeps and does beside what iOS declares.
 #pragma once
 
 #include "WebKit/WKActivatedElementInfo.hpp"
