@@ -1,5 +1,6 @@
 #include "HostApp.hpp"
 #include "Foundation/NSRunLoopInternals.hpp"
+#include "substrate/Loader.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDate.hpp"

@@ -1,4 +1,4 @@
-// The hooking framework: method replacement, and loading of hook libraries into processes.
+// The hooking framework: method replacement.
 #pragma once
 
 #include <objc/runtime.h>
@@ -15,14 +15,6 @@ extern "C" {
 // answer, nothing changes and `*result` becomes null.
 __attribute__((visibility("default"))) void MSHookMessageEx(Class cls, SEL selector, IMP replacement,
                                                             IMP* result);
-
-// Opens each hook library of /Library/MobileSubstrate/DynamicLibraries whose filter (the .plist of
-// the same name) matches this process: a listed bundle identifier is the main bundle's, a listed
-// executable is this program's name, or a listed class exists. Libraries without a filter, with
-// an empty or unreadable one, or that fail to open are skipped (the last two with a note on
-// standard error). Libraries load in name order. Host applications call this once their own
-// frameworks are up.
-__attribute__((visibility("default"))) void MSLoadDynamicLibraries(void);
 
 #ifdef __cplusplus
 }
