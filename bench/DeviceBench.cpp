@@ -13,12 +13,14 @@
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSNumber.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "PaneFloor.h"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSSpecifier.hpp"
 #include "UIKit/UIImage.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
 #include "dyld/Dyld.hpp"
 
@@ -54,7 +56,7 @@ constexpr const char* kSettingsChanged = "com.brightmoth.glintmere/settingschang
 constexpr const char* kLock = "/var/mobile/Library/SpringBoard/LockBackground.png";
 constexpr const char* kHome = "/var/mobile/Library/SpringBoard/HomeBackground.png";
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 
 std::uint64_t quantile(std::vector<std::uint64_t> values, double q) {
     if (values.empty()) {
@@ -351,7 +353,8 @@ int handOff(const std::string& size, int count) {
         if (image == nullptr) {
             fail("cannot read the picture");
         }
-        auto element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(ns(picture), image));
+        auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                       ->initWithImage(ns(picture), image));
         auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
         NS::Array* actions = assistant->defaultActionsForImageSheet(element.get());
         WK::ElementAction* chosen = nullptr;
@@ -366,7 +369,7 @@ int handOff(const std::string& size, int count) {
         }
         chosen->runActionWithElementInfo(element.get(), nullptr);
         const std::uint64_t tapped = now();
-        NS::RunLoop::mainRunLoop()->runUntilIdle(10.0);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0);
         const std::uint64_t placed = now();
         if (!fs::exists(kLock) || !fs::exists(kHome)) {
             fail("the wallpaper was not saved");

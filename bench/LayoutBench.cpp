@@ -1,6 +1,6 @@
 // What a layout pass costs: a table of developer cells (a picture and three constrained labels each)
 // solved from scratch, as the layout pass of a window does.
-#include "UIKit/LayoutEngine.hpp"
+#include "UIKit/Layout/LayoutEngine.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -3,6 +3,7 @@
 // should cost what a screen costs however many rows the pane has; the second what its rows cost.
 #include "Foundation/Foundation.hpp"
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSListController.hpp"
@@ -10,6 +11,7 @@
 #include "Preferences/PSTableCell.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 #include "UIKit/UITableView.hpp"
 #include "objc/Runtime.hpp"
 

@@ -10,12 +10,14 @@ find_path(GLINTMERE_DEVICE_LIBCXX __config PATHS /usr/lib/llvm-14/include/c++/v1
 set(GLINTMERE_DEVICE_DIR ${CMAKE_BINARY_DIR}/device)
 set(GLINTMERE_DEVICE_SIDE ${PROJECT_SOURCE_DIR}/platform/objc/apple)
 set(GLINTMERE_DEVICE_STUBS ${GLINTMERE_DEVICE_SIDE}/stubs)
+# The product sees the frameworks' interfaces only, as it sees the real frameworks' headers on a phone.
+list(TRANSFORM GLINTMERE_INTERFACE_DIRS PREPEND -I OUTPUT_VARIABLE GLINTMERE_DEVICE_INTERFACE)
 # The device's C++ library (iOS 7's) offers operator new and delete and the static guards, and little
 # else a binary may rely on: no exceptions, every template instantiated here, no wide characters or
 # locales in the headers, no RTTI.
 set(GLINTMERE_DEVICE_FLAGS -target arm64-apple-ios7.0 -std=c++20 -O2 -g0
   -nostdlibinc -isystem ${GLINTMERE_DEVICE_LIBCXX} -isystem ${GLINTMERE_DEVICE_SIDE}/include
-  -I${PROJECT_SOURCE_DIR}/platform -I${GLINTMERE_DEVICE_SIDE}
+  ${GLINTMERE_DEVICE_INTERFACE} -I${GLINTMERE_DEVICE_SIDE}
   -fno-exceptions -fno-rtti -fvisibility=hidden -fvisibility-inlines-hidden
   -D_LIBCPP_DISABLE_EXTERN_TEMPLATE -D_LIBCPP_HAS_NO_WIDE_CHARACTERS -D_LIBCPP_HAS_NO_LOCALIZATION
   -Wall -Wextra -Werror)

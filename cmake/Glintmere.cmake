@@ -18,6 +18,28 @@ set(GLINTMERE_FRAMEWORK_DIRS
 # The side of the runtime seam this build takes: the simulated device's, GNU libobjc.
 set(GLINTMERE_RUNTIME_SIDE ${PROJECT_SOURCE_DIR}/platform/objc/gnu)
 
+# What the product (hooks/, settings/) may include: each framework's interface, its include/ folder,
+# which declares what that framework declares on iOS and nothing of the stand-in's own; and the
+# bridge's headers. The rest of a framework, its engine and the inner views of its classes, is
+# reached by its path below platform/ (GLINTMERE_INNER_DIR), by the stand-ins and the tests only.
+set(GLINTMERE_INTERFACE_FRAMEWORKS Foundation CoreFoundation dispatch substrate UIKit WebKit PhotoLibrary
+  Preferences MessageUI Social MobileGestalt)
+set(GLINTMERE_INTERFACE_DIRS ${PROJECT_SOURCE_DIR}/platform/objc/include)
+foreach(framework ${GLINTMERE_INTERFACE_FRAMEWORKS})
+  list(APPEND GLINTMERE_INTERFACE_DIRS ${PROJECT_SOURCE_DIR}/platform/${framework}/include)
+endforeach()
+set(GLINTMERE_INNER_DIR ${PROJECT_SOURCE_DIR}/platform)
+
+# glintmere_inner_workings(<target> [PUBLIC]): lets a target that is not the product (a stand-in's
+# tests, a host app, a tool, a test of the product) reach the frameworks' inner workings.
+function(glintmere_inner_workings target)
+  set(scope PRIVATE)
+  if(ARGN)
+    set(scope ${ARGN})
+  endif()
+  target_include_directories(${target} ${scope} ${GLINTMERE_INNER_DIR})
+endfunction()
+
 set(CMAKE_BUILD_RPATH ${GLINTMERE_LIB_DIR} ${GLINTMERE_FRAMEWORK_DIRS})
 set(CMAKE_BUILD_RPATH_USE_ORIGIN OFF)
 
@@ -62,7 +84,13 @@ function(glintmere_framework target name folder)
     PREFIX "" SUFFIX "" OUTPUT_NAME ${name}
     LIBRARY_OUTPUT_DIRECTORY ${GLINTMERE_LIB_DIR})
   # The GNU side of the runtime seam (see README): how messages, blocks and classes work on libobjc.
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform ${GLINTMERE_RUNTIME_SIDE})
+  # Its users see its interface and the bridge's; the stand-in itself sees every framework's inner
+  # workings too.
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/platform/objc/include ${GLINTMERE_RUNTIME_SIDE})
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/include)
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  endif()
+  glintmere_inner_workings(${target})
   target_include_directories(${target} SYSTEM PUBLIC ${GLINTMERE_RUNTIME_SIDE}/include)
   target_link_libraries(${target} PUBLIC ${ARG_LIBS})
   if(NOT GLINTMERE_FUZZ)
@@ -76,10 +104,13 @@ function(glintmere_framework target name folder)
 endfunction()
 
 # glintmere_framework_here(<framework name> <device folder> [LIBS ...]): the framework built from
-# every source of the current folder, and its tests (tests/*.cpp) as one test binary.
+# every source of the current folder and its parts (any folder below but tests/), and its tests
+# (tests/*.cpp) as one test binary.
 function(glintmere_framework_here name folder)
   cmake_parse_arguments(ARG "" "" "LIBS;EXTRA_SOURCES" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "^tests/")
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
   if(NOT sources)
     return() # not written yet
   endif()
@@ -89,6 +120,7 @@ function(glintmere_framework_here name folder)
     string(TOLOWER ${name}_tests test_target)
     add_executable(${test_target} ${tests})
     target_link_libraries(${test_target} PRIVATE ${name})
+    glintmere_inner_workings(${test_target})
     glintmere_add_test(${test_target})
   endif()
 endfunction()
@@ -123,8 +155,10 @@ function(glintmere_add_test target)
   endforeach()
 endfunction()
 
-# glintmere_program(<target>): settings every executable of the project shares.
+# glintmere_program(<target>): settings every executable of the project shares. No executable is
+# the product, so each may reach the frameworks' inner workings.
 function(glintmere_program target)
+  glintmere_inner_workings(${target})
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/objc/SanitizerDefaults.cpp)
 endfunction()
 

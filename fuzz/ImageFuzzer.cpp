@@ -1,9 +1,10 @@
 // Fuzzes the PNG reader: any bytes, read from a file or given as data, make the same image or none
 // alike, never one beyond the pixel bound; an image that was read encodes and reads back whole.
 #include "FuzzScratch.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "Foundation/Foundation.hpp"
-#include "UIKit/PNGDecoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
 #include "UIKit/UIImage.hpp"
 
 #include <cairo.h>
@@ -64,13 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fromFile == nullptr) {
         return 0;
     }
-    cairo_surface_t* pixels = fromFile->cairoSurface();
+    cairo_surface_t* pixels = UI::ImageInternals::of(fromFile)->cairoSurface();
     const auto width = static_cast<std::uint64_t>(cairo_image_surface_get_width(pixels));
     const auto height = static_cast<std::uint64_t>(cairo_image_surface_get_height(pixels));
     if (width * height > UI::kMaxPicturePixels) {
         fail("an image beyond the pixel bound was decoded");
     }
-    if (!samePixels(pixels, fromData->cairoSurface())) {
+    if (!samePixels(pixels, UI::ImageInternals::of(fromData)->cairoSurface())) {
         fail("the same bytes made different images from a file and as data");
     }
     const std::string encoded = UI::pngBytes(fromFile.get());

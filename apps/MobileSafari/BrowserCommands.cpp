@@ -1,4 +1,6 @@
 #include "BrowserCommands.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
@@ -7,8 +9,8 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
 #include "Foundation/NSURL.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/Screenshot.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
+#include "UIKit/Rendering/Screenshot.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UIPasteboard.hpp"
@@ -38,7 +40,7 @@ constexpr double kSettleSeconds = 10.0;
 using Browser = WK::ActionSheetAssistantDelegate;
 
 std::string urlOf(objc::Ptr<WK::ActivatedElementInfo> element) {
-    return "file://" + element->imagePath()->str();
+    return "file://" + WK::ActivatedElementInfoInternals::of(element)->imagePath()->str();
 }
 
 // The browser's side of the sheet: what a person sees it do for the page actions.
@@ -138,7 +140,8 @@ ImageSheet longPress(const std::string& imageFile) {
         objc::adopt(NS::RootObject::make_.send(objc_lookUpClass("BrowserController")).as<NS::Object>());
     sheet.assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     sheet.assistant->setDelegate(sheet.browser.get());
-    sheet.element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(pathString, image));
+    sheet.element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                    ->initWithImage(pathString, image));
     for (NS::Object* action : sheet.assistant->defaultActionsForImageSheet(sheet.element.get())) {
         sheet.actions.push_back(action);
     }
@@ -197,7 +200,7 @@ int tapCommand(const host::Args& args) {
     }
     run(sheet, chosen);
     // What the tap set going (a hand-off on the main queue, a timer) finishes before the command does.
-    NS::RunLoop::mainRunLoop()->runUntilIdle(kSettleSeconds);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(kSettleSeconds);
     return 0;
 }
 

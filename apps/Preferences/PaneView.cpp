@@ -1,4 +1,5 @@
 #include "PaneView.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"

@@ -1,4 +1,8 @@
 #include "Presented.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
+#include "Social/SLComposeViewControllerInternals.hpp"
+#include "UIKit/UIAlertControllerInternals.hpp"
+#include "UIKit/UIAlertViewInternals.hpp"
 
 #include "SettingsSession.hpp"
 

@@ -1,13 +1,16 @@
 #include "ScreenCommands.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 
 #include "Presented.hpp"
 #include "SettingsSession.hpp"
 
 #include "Foundation/NSRunLoop.hpp"
 #include "Preferences/PSListController.hpp"
-#include "UIKit/Scene.hpp"
-#include "UIKit/SceneSnapshot.hpp"
-#include "UIKit/Screenshot.hpp"
+#include "UIKit/Rendering/Scene.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
+#include "UIKit/Rendering/Screenshot.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
 #include "UIKit/UINavigationBar.hpp"
@@ -42,9 +45,10 @@ std::unique_ptr<settings::Session>& screen() {
 
 // Runs the main run loop until `at` seconds after what the screen shows appeared.
 void runUntil(settings::Session& session, double at) {
-    const double passed = static_cast<double>(NS::RunLoop::monotonicNow() - session.appearedAt()) / 1e9;
+    const double passed =
+        static_cast<double>(NS::RunLoopInternals::monotonicNow() - session.appearedAt()) / 1e9;
     if (at > passed) {
-        NS::RunLoop::mainRunLoop()->runFor(at - passed);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(at - passed);
     }
 }
 
@@ -232,7 +236,7 @@ int tapBar(const host::Args& args) {
     if (!UI::tapBarButtonItem(item)) {
         throw settings::SettingsError("the bar's right button does nothing");
     }
-    NS::RunLoop::mainRunLoop()->runUntilIdle(kSettleSeconds);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(kSettleSeconds);
     settings::reportPresented(session.window()->rootViewController(), std::cout);
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "SettingsCommands.hpp"
+#include "Preferences/PSSpecifierInternals.hpp"
 
 #include "PaneView.hpp"
 #include "Presented.hpp"

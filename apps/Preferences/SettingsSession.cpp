@@ -1,4 +1,5 @@
 #include "SettingsSession.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 
 #include "PaneView.hpp"
 
@@ -83,7 +84,7 @@ bool nestsPanes(double coreFoundationVersion) {
 
 Session::Session()
     : entries_(loadEntries(std::cerr)), nested_(nestsPanes(kCFCoreFoundationVersionNumber)),
-      appearedAt_(NS::RunLoop::monotonicNow()) {
+      appearedAt_(NS::RunLoopInternals::monotonicNow()) {
     // The top list of Settings; the packages' panes are pushed above it.
     topList_ = PS::ListController::alloc()->init();
     topList_->setTitle("Settings"_ns);
@@ -125,7 +126,7 @@ bool Session::back() {
     } else {
         panes->popViewController(true);
     }
-    appearedAt_ = NS::RunLoop::monotonicNow();
+    appearedAt_ = NS::RunLoopInternals::monotonicNow();
     return true;
 }
 
@@ -133,7 +134,7 @@ void Session::select(PS::ListController* pane, long section, long row) {
     PS::ListController* before = shown();
     pane->didSelectRow(pane->table(), NS::IndexPath::indexPath(row, section));
     if (shown() != before) {
-        appearedAt_ = NS::RunLoop::monotonicNow();
+        appearedAt_ = NS::RunLoopInternals::monotonicNow();
     }
 }
 
@@ -176,7 +177,7 @@ PS::ListController* Session::openEntry(const Entry& entry) {
         navigation_->pushViewController(pane, false);
     }
     pane->release();
-    appearedAt_ = NS::RunLoop::monotonicNow();
+    appearedAt_ = NS::RunLoopInternals::monotonicNow();
     return pane;
 }
 
@@ -301,7 +302,7 @@ std::string Session::where() {
 void Session::close() {
     if (navigation_->viewControllers()->count() > 1) {
         navigation_->popToRootViewController(false);
-        appearedAt_ = NS::RunLoop::monotonicNow();
+        appearedAt_ = NS::RunLoopInternals::monotonicNow();
     }
 }
 

@@ -1,4 +1,5 @@
 #include "TopList.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"

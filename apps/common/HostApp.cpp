@@ -1,4 +1,6 @@
 #include "HostApp.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
+#include "substrate/Loader.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDate.hpp"
@@ -40,7 +42,8 @@ void waitForInput() {
     }
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
     bool ready = false;
-    const int source = loop->addFileDescriptor(STDIN_FILENO, [&ready] { ready = true; });
+    const int source =
+        NS::RunLoopInternals::of(loop)->addFileDescriptor(STDIN_FILENO, [&ready] { ready = true; });
     if (source < 0) {
         return; // the read blocks instead
     }
@@ -48,7 +51,7 @@ void waitForInput() {
         NS::AutoreleaseScope pool;
         loop->runModeBeforeDate(NS::DefaultRunLoopMode(), NS::Date::distantFuture());
     }
-    loop->removeSource(source);
+    NS::RunLoopInternals::of(loop)->removeSource(source);
 }
 
 } // namespace
@@ -123,7 +126,7 @@ HostApp::HostApp(std::string bundleIdentifier) : bundleIdentifier_(std::move(bun
                                          std::to_string(static_cast<long long>(kLongestWait)) +
                                          " seconds, not " + args[0]);
                     }
-                    NS::RunLoop::mainRunLoop()->runFor(seconds);
+                    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(seconds);
                     return 0;
                 }});
     addCommand({"echo", "echo [WORD...]", [](const Args& args) {
@@ -143,7 +146,7 @@ HostApp::HostApp(std::string bundleIdentifier) : bundleIdentifier_(std::move(bun
                     for (auto it = args.begin() + 1; it != args.end(); ++it) {
                         text += (text.empty() ? "" : " ") + *it;
                     }
-                    const std::uint64_t start = NS::RunLoop::monotonicNow();
+                    const std::uint64_t start = NS::RunLoopInternals::monotonicNow();
                     // The words appear from the main queue with the time that really passed, in whole
                     // microseconds rounded down, so that the output never hides an early run.
                     // Whole nanoseconds rounded up; a delay beyond their range is never.
@@ -153,7 +156,7 @@ HostApp::HostApp(std::string bundleIdentifier) : bundleIdentifier_(std::move(bun
                             ? DISPATCH_TIME_FOREVER
                             : dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(nanoseconds));
                     dispatch_after(due, dispatch_get_main_queue(), [text, start] {
-                        const unsigned long long us = (NS::RunLoop::monotonicNow() - start) / 1000;
+                        const unsigned long long us = (NS::RunLoopInternals::monotonicNow() - start) / 1000;
                         char took[64];
                         std::snprintf(took, sizeof took, "%llu.%06llu", us / 1000000, us % 1000000);
                         std::cout << text << " (after " << took << " s)" << std::endl;

@@ -1,4 +1,5 @@
 #include "CoreFoundation/CoreFoundation.h"
+#include "Foundation/NSRunLoopInternals.hpp"
 
 #include "Foundation/NSRunLoop.hpp"
 #include "Foundation/NSString.hpp"
@@ -289,11 +290,12 @@ std::shared_ptr<Endpoint> bindEndpoint(const std::string& fileName) {
     // Posters of every user may send; glibc refuses rather than follows a link here.
     fchmodat(folder.get(), endpoint->socketName.c_str(), 0666, AT_SYMLINK_NOFOLLOW);
     std::weak_ptr<Endpoint> weak = endpoint;
-    endpoint->source = NS::RunLoop::mainRunLoop()->addFileDescriptor(endpoint->fd, [fileName, weak] {
-        if (auto live = weak.lock()) {
-            deliver(fileName, live);
-        }
-    });
+    endpoint->source = NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+                           ->addFileDescriptor(endpoint->fd, [fileName, weak] {
+                               if (auto live = weak.lock()) {
+                                   deliver(fileName, live);
+                               }
+                           });
     if (endpoint->source < 0) {
         unlinkEndpoint(fileName, *endpoint);
         return nullptr;
@@ -369,7 +371,7 @@ std::vector<std::shared_ptr<Endpoint>> dropUnobservedLocked(Center& c) {
             continue;
         }
         unlinkEndpoint(it->first, *it->second);
-        NS::RunLoop::mainRunLoop()->removeSource(it->second->source);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->removeSource(it->second->source);
         dropped.push_back(std::move(it->second));
         it = c.endpoints.erase(it);
     }

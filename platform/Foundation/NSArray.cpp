@@ -1,4 +1,5 @@
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSArrayInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "Foundation/PropertyList.hpp"
@@ -13,7 +14,9 @@
 namespace NS {
 namespace {
 
-std::vector<id>*& itemsOf(const Array* self) { return objc::storage<std::vector<id>*>(self, Array::_items); }
+std::vector<id>*& itemsOf(const Array* self) {
+    return objc::storage<std::vector<id>*>(self, ArrayInternals::_items);
+}
 
 std::vector<id>& items(const Array* self) {
     std::vector<id>*& v = itemsOf(self);
@@ -219,7 +222,7 @@ bool writeToFileAtomically(Array* self, String* path, bool atomically) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Array>()
-        .ivar(Array::_items)
+        .ivar(ArrayInternals::_items)
         .method<&array>(Array::array_)
         .method<&arrayWithObjectsCount>(Array::arrayWithObjectsCount_)
         .method<&arrayWithObject>(Array::arrayWithObject_)

@@ -1,4 +1,5 @@
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -91,7 +92,7 @@ GLINTMERE_REGISTER_CLASSES {
 
 } // namespace
 
-void AutoreleasePool::addObject(id object) {
+void NS::AutoreleasePoolInternals::addObject(id object) {
     auto& stack = frames();
     if (stack.empty()) {
         std::fprintf(stderr, "NSAutoreleasePool: %s %p autoreleased with no pool in place; leaking\n",
@@ -101,7 +102,7 @@ void AutoreleasePool::addObject(id object) {
     stack.back().objects.push_back(object);
 }
 
-std::size_t AutoreleasePool::pendingCount() {
+std::size_t NS::AutoreleasePoolInternals::pendingCount() {
     auto& stack = frames();
     return stack.empty() ? 0 : stack.back().objects.size();
 }

@@ -1,5 +1,6 @@
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/LibraryLoader.hpp"
+#include "Foundation/NSBundleInternals.hpp"
 
 #include "Foundation/Text.hpp"
 
@@ -63,7 +64,7 @@ struct State {
     unsigned long tableUses = 0;
 };
 
-State*& stateOf(const Bundle* self) { return objc::storage<State*>(self, Bundle::_state); }
+State*& stateOf(const Bundle* self) { return objc::storage<State*>(self, BundleInternals::_state); }
 
 State& state(const Bundle* self) {
     static State none;
@@ -608,7 +609,7 @@ String* description(Bundle* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Bundle>()
-        .ivar(Bundle::_state)
+        .ivar(BundleInternals::_state)
         .method<&bundleWithPath>(Bundle::bundleWithPath_)
         .method<&mainBundle>(Bundle::mainBundle_)
         .method<&initWithPath>(Bundle::initWithPath_)

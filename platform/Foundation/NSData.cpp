@@ -1,4 +1,5 @@
 #include "Foundation/NSData.hpp"
+#include "Foundation/NSDataInternals.hpp"
 
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSString.hpp"
@@ -16,7 +17,7 @@ namespace {
 // Files read whole into memory: anything larger is refused rather than exhaust it.
 constexpr std::size_t fileLimit = std::size_t{1} << 30;
 
-std::string*& bytesOf(const Data* self) { return objc::storage<std::string*>(self, Data::_bytes); }
+std::string*& bytesOf(const Data* self) { return objc::storage<std::string*>(self, DataInternals::_bytes); }
 
 const std::string& storedBytes(const Data* self) {
     static const std::string empty;
@@ -118,7 +119,7 @@ bool writeToFileAtomically(Data* self, objc::Ptr<String> path, bool atomically) 
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Data>()
-        .ivar(Data::_bytes)
+        .ivar(DataInternals::_bytes)
         .method<&data>(Data::data_)
         .method<&dataWithBytesLength>(Data::dataWithBytesLength_)
         .method<&dataWithContentsOfFile>(Data::dataWithContentsOfFile_)

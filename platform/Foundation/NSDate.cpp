@@ -1,4 +1,5 @@
 #include "Foundation/NSDate.hpp"
+#include "Foundation/NSDateInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "Foundation/Storage.hpp"
@@ -18,7 +19,7 @@ namespace {
 constexpr double distantFutureInterval = 63113904000.0;
 constexpr double distantPastInterval = -63114076800.0;
 
-double& intervalOf(const Date* self) { return objc::storage(self, Date::_interval); }
+double& intervalOf(const Date* self) { return objc::storage(self, DateInternals::_interval); }
 
 double now() {
     timespec ts{};
@@ -129,7 +130,7 @@ String* description(Date* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Date>()
-        .ivar(Date::_interval)
+        .ivar(DateInternals::_interval)
         .method<&date>(Date::date_)
         .method<&dateWithTimeIntervalSinceReferenceDate>(Date::dateWithTimeIntervalSinceReferenceDate_)
         .method<&dateWithTimeIntervalSinceNow>(Date::dateWithTimeIntervalSinceNow_)

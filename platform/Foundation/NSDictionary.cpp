@@ -1,4 +1,5 @@
 #include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSDictionaryInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
@@ -35,7 +36,7 @@ bool indexed(const Table& t) { return t.order.size() > fewEntries; }
 
 Object* object(id o) { return reinterpret_cast<Object*>(o); }
 
-Table*& tableOf(const Dictionary* self) { return objc::storage<Table*>(self, Dictionary::_table); }
+Table*& tableOf(const Dictionary* self) { return objc::storage<Table*>(self, DictionaryInternals::_table); }
 
 Table& table(const Dictionary* self) {
     Table*& t = tableOf(self);
@@ -274,7 +275,7 @@ bool writeToFileAtomically(Dictionary* self, String* path, bool atomically) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Dictionary>()
-        .ivar(Dictionary::_table)
+        .ivar(DictionaryInternals::_table)
         .method<&dictionary>(Dictionary::dictionary_)
         .method<&dictionaryWithObjectsForKeysCount>(Dictionary::dictionaryWithObjectsForKeysCount_)
         .method<&dictionaryWithObjectForKey>(Dictionary::dictionaryWithObjectForKey_)

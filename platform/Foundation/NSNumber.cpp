@@ -1,4 +1,5 @@
 #include "Foundation/NSNumber.hpp"
+#include "Foundation/NSNumberInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "Foundation/Storage.hpp"
@@ -16,9 +17,9 @@ namespace NS {
 namespace {
 
 // The type the number was made from (an objCType letter), and its value in one of two forms.
-char& typeOf(const Number* self) { return objc::storage(self, Number::_type); }
-long long& integerOf(const Number* self) { return objc::storage(self, Number::_integer); }
-double& realOf(const Number* self) { return objc::storage(self, Number::_real); }
+char& typeOf(const Number* self) { return objc::storage(self, NumberInternals::_type); }
+long long& integerOf(const Number* self) { return objc::storage(self, NumberInternals::_integer); }
+double& realOf(const Number* self) { return objc::storage(self, NumberInternals::_real); }
 
 bool isRealType(char t) { return t == 'd' || t == 'f'; }
 
@@ -199,9 +200,9 @@ Object* copyWithZone(Number* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Number>()
-        .ivar(Number::_type)
-        .ivar(Number::_integer)
-        .ivar(Number::_real)
+        .ivar(NumberInternals::_type)
+        .ivar(NumberInternals::_integer)
+        .ivar(NumberInternals::_real)
         .method<&withValue<Number::initWithBool_, bool>>(Number::numberWithBool_)
         .method<&withValue<Number::initWithInt_, int>>(Number::numberWithInt_)
         .method<&withValue<Number::initWithUnsignedInt_, unsigned int>>(Number::numberWithUnsignedInt_)

@@ -1,4 +1,6 @@
 #include "Foundation/NSObject.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "Foundation/NSObjectInternals.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSString.hpp"
@@ -15,7 +17,7 @@ namespace {
 // The root keeps its extra-owner count in a word after `isa`: 0 means one owner.
 std::atomic_ref<std::uintptr_t> extraOwners(id self) {
     return std::atomic_ref<std::uintptr_t>(
-        objc::storage(reinterpret_cast<NS::RootObject*>(self), NS::RootObject::_extraOwners));
+        objc::storage(reinterpret_cast<NS::RootObject*>(self), NS::RootObjectInternals::_extraOwners));
 }
 
 using NS::Object;
@@ -94,7 +96,7 @@ void release(Object* self) {
 }
 
 Object* autorelease(Object* self) {
-    NS::AutoreleasePool::addObject(self->self());
+    NS::AutoreleasePoolInternals::addObject(self->self());
     return self;
 }
 
@@ -148,8 +150,8 @@ String* description(Object* self) {
 GLINTMERE_REGISTER_CLASSES {
     objc::runtime::setUnrecognizedSelectorHandler(&unrecognizedSelector);
     objc::ClassDefinition<RootObject>(nullptr)
-        .ivar(RootObject::isa)
-        .ivar(RootObject::_extraOwners)
+        .ivar(NS::RootObjectInternals::isa)
+        .ivar(NS::RootObjectInternals::_extraOwners)
         .method<&alloc>(RootObject::alloc_)
         .method<&make>(RootObject::make_)
         .method<&theClass>(RootObject::classOfClass_)
@@ -178,7 +180,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&mutableCopy>(Object::mutableCopy_)
         .method<&performSelector>(RootObject::performSelector_)
         .method<&performSelectorWithObject>(RootObject::performSelectorWithObject_)
-        .method<&conformsToProtocolNamed>(RootObject::conformsToProtocolNamed_)
+        .method<&conformsToProtocolNamed>(NS::RootObjectInternals::conformsToProtocolNamed_)
         .method<&description>(Object::description_)
         .build();
 }

@@ -1,4 +1,5 @@
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDate.hpp"
@@ -62,7 +63,7 @@ std::atomic<std::uint64_t> nextSeq{1};
 constexpr std::uint64_t farFuture = ~0ull / 2;
 
 LoopState* loopState(const RunLoop* loop) {
-    return static_cast<LoopState*>(objc::ivar(loop, NS::RunLoop::_state));
+    return static_cast<LoopState*>(objc::ivar(loop, NS::RunLoopInternals::_state));
 }
 
 pid_t currentTid() { return static_cast<pid_t>(gettid()); }
@@ -98,7 +99,7 @@ std::uint64_t nextRepeat(const TimerState* timer, std::uint64_t now) {
 // Runs every entry that is due now and was scheduled before this call. Entries scheduled by the
 // callouts wait for the next pass, so that work which schedules more work cannot starve the loop.
 void runDue(LoopState* state) {
-    const std::uint64_t now = RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     const std::uint64_t seqLimit = nextSeq.load();
     for (;;) {
         Entry entry;
@@ -159,9 +160,9 @@ int waitForEvents(int epfd, epoll_event* events, int capacity, std::uint64_t nan
     // little early, and what is left is waited again: a few more wake-ups, each wait shorter and
     // so less late, until the last lands within tens of microseconds.
     constexpr std::uint64_t shortWait = 100'000;
-    const std::uint64_t deadline = RunLoop::monotonicNow() + nanoseconds;
+    const std::uint64_t deadline = NS::RunLoopInternals::monotonicNow() + nanoseconds;
     for (;;) {
-        const std::uint64_t now = RunLoop::monotonicNow();
+        const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
         const std::uint64_t left = deadline > now ? deadline - now : 0;
         const std::uint64_t wait = left > shortWait ? left - left / 256 - shortWait / 2 : left;
         const int count = waitOnce(epfd, events, capacity, wait);
@@ -182,7 +183,7 @@ void runPass(LoopState* state, std::uint64_t limit) {
             wakeAt = std::min(wakeAt, state->queue.begin()->first.due);
         }
     }
-    const std::uint64_t now = RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     // To the nanosecond, so that a timer wakes its loop within the scheduler's slack of its time.
     constexpr std::uint64_t longestWait = 3600ull * 1000000000ull;
     const std::uint64_t wait = wakeAt > now ? std::min(wakeAt - now, longestWait) : 0;
@@ -232,7 +233,7 @@ RunLoop* makeLoop(pid_t tid) {
     ev.events = EPOLLIN;
     ev.data.u64 = 0;
     epoll_ctl(state->epfd, EPOLL_CTL_ADD, state->wakefd, &ev);
-    objc::setIvar(loop, NS::RunLoop::_state, state);
+    objc::setIvar(loop, NS::RunLoopInternals::_state, state);
     return loop;
 }
 
@@ -263,7 +264,7 @@ void runUntilDate(RunLoop* self, Date* date) {
         return;
     }
     const std::uint64_t limit = deadlineOf(date);
-    while (RunLoop::monotonicNow() < limit) {
+    while (NS::RunLoopInternals::monotonicNow() < limit) {
         runPass(state, limit);
     }
 }
@@ -349,7 +350,7 @@ RunLoop* mainRunLoop(Class) { return mainLoop(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<RunLoop>()
-        .ivar(RunLoop::_state)
+        .ivar(RunLoopInternals::_state)
         .method<&currentRunLoop>(RunLoop::currentRunLoop_)
         .method<&mainRunLoop>(RunLoop::mainRunLoop_)
         .method<&run>(RunLoop::run_)
@@ -377,7 +378,7 @@ Timer* unscheduleLocked(const Timer* timer, TimerState* state) {
 }
 
 std::uint64_t dueAfter(double seconds) {
-    const std::uint64_t now = RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     if (!(seconds > 0)) {
         return now;
     }
@@ -403,15 +404,15 @@ String* RunLoopCommonModes() {
     return mode;
 }
 
-std::uint64_t RunLoop::monotonicNow() {
+std::uint64_t NS::RunLoopInternals::monotonicNow() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
 }
 
-bool RunLoop::isCurrent() { return loopState(this)->tid == detail::currentTid(); }
+bool NS::RunLoopInternals::isCurrent() { return loopState(this)->tid == detail::currentTid(); }
 
-int RunLoop::addFileDescriptor(int fd, std::function<void()> onReadable) {
+int NS::RunLoopInternals::addFileDescriptor(int fd, std::function<void()> onReadable) {
     detail::LoopState* state = loopState(this);
     std::lock_guard lock(detail::scheduleMutex());
     const int id = state->nextSourceId;
@@ -428,7 +429,7 @@ int RunLoop::addFileDescriptor(int fd, std::function<void()> onReadable) {
     return id;
 }
 
-void RunLoop::removeSource(int id) {
+void NS::RunLoopInternals::removeSource(int id) {
     detail::LoopState* state = loopState(this);
     std::shared_ptr<detail::FdSource> source;
     {
@@ -444,7 +445,7 @@ void RunLoop::removeSource(int id) {
     }
 }
 
-void RunLoop::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> work) {
+void NS::RunLoopInternals::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> work) {
     detail::LoopState* state = loopState(this);
     {
         std::lock_guard lock(detail::scheduleMutex());
@@ -456,12 +457,12 @@ void RunLoop::scheduleWork(std::uint64_t dueNanoseconds, std::function<void()> w
     }
 }
 
-void RunLoop::beginBackgroundWork() {
+void NS::RunLoopInternals::beginBackgroundWork() {
     std::lock_guard lock(detail::scheduleMutex());
     ++loopState(this)->backgroundWork;
 }
 
-void RunLoop::endBackgroundWork() {
+void NS::RunLoopInternals::endBackgroundWork() {
     detail::LoopState* state = loopState(this);
     {
         std::lock_guard lock(detail::scheduleMutex());
@@ -472,7 +473,7 @@ void RunLoop::endBackgroundWork() {
     detail::wake(state);
 }
 
-void RunLoop::runFor(double seconds) {
+void NS::RunLoopInternals::runFor(double seconds) {
     detail::LoopState* state = loopState(this);
     if (!detail::onOwnThread(state, "runFor")) {
         return;
@@ -483,7 +484,7 @@ void RunLoop::runFor(double seconds) {
     }
 }
 
-bool RunLoop::runUntilIdle(double maxSeconds) {
+bool NS::RunLoopInternals::runUntilIdle(double maxSeconds) {
     detail::LoopState* state = loopState(this);
     if (!detail::onOwnThread(state, "runUntilIdle")) {
         return false;

@@ -1,4 +1,5 @@
 #include "Foundation/NSString.hpp"
+#include "Foundation/NSStringInternals.hpp"
 
 #include "Foundation/Text.hpp"
 
@@ -17,7 +18,7 @@ using NS::detail::tidyPath;
 namespace NS {
 namespace {
 
-std::string*& textOf(const String* self) { return objc::storage<std::string*>(self, String::_text); }
+std::string*& textOf(const String* self) { return objc::storage<std::string*>(self, StringInternals::_text); }
 
 // The text of a string; an instance that was never initialised reads as empty.
 const std::string& text(const String* self) {
@@ -359,7 +360,7 @@ float floatValue(String* self) { return static_cast<float>(leadingReal(text(self
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<String>()
-        .ivar(String::_text)
+        .ivar(StringInternals::_text)
         .method<&withUTF8String>(String::stringWithUTF8String_)
         .method<&withBytesLength>(String::stringWithBytesLength_)
         .method<&withString>(String::stringWithString_)

@@ -1,4 +1,6 @@
 #include "Foundation/NSTimer.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
+#include "Foundation/NSTimerInternals.hpp"
 
 #include "Foundation/NSDate.hpp"
 #include "Foundation/NSRunLoop.hpp"
@@ -30,7 +32,7 @@ Timer* setUp(objc::Ptr<Timer> timer, std::uint64_t due, double interval, objc::P
     state->selector = selector;
     state->userInfo = userInfo->retain();
     state->fn = std::move(fn);
-    objc::setIvar(timer, NS::Timer::_state, state);
+    objc::setIvar(timer, NS::TimerInternals::_state, state);
     return timer;
 }
 
@@ -59,8 +61,8 @@ Timer* timerWithTimeIntervalTargetSelectorUserInfoRepeats(Class cls, double seco
 
 // A plain init makes a timer that does nothing, so that every timer has a schedule to ask about.
 Timer* init(Timer* self) {
-    return setUp(Timer::init_.super<Timer>(self), RunLoop::monotonicNow(), 0, nullptr, nullptr, nullptr,
-                 false, {});
+    return setUp(Timer::init_.super<Timer>(self), NS::RunLoopInternals::monotonicNow(), 0, nullptr, nullptr,
+                 nullptr, false, {});
 }
 
 Timer* initWithFireDateIntervalTargetSelectorUserInfoRepeats(Timer* self, objc::Ptr<Date> date,
@@ -109,7 +111,7 @@ Date* fireDate(Timer* self) {
         std::lock_guard lock(scheduleMutex());
         due = timerState(self)->due;
     }
-    const std::uint64_t now = RunLoop::monotonicNow();
+    const std::uint64_t now = NS::RunLoopInternals::monotonicNow();
     const double fromNow =
         due >= now ? static_cast<double>(due - now) / 1e9 : -static_cast<double>(now - due) / 1e9;
     return Date::dateWithTimeIntervalSinceNow(fromNow);
@@ -137,7 +139,7 @@ void dealloc(Timer* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Timer>()
-        .ivar(Timer::_state)
+        .ivar(TimerInternals::_state)
         .method<&scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats>(
             Timer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats_)
         .method<&timerWithTimeIntervalTargetSelectorUserInfoRepeats>(
@@ -158,7 +160,7 @@ GLINTMERE_REGISTER_CLASSES {
 } // namespace
 
 TimerState* timerState(const Timer* timer) {
-    return static_cast<TimerState*>(objc::ivar(timer, NS::Timer::_state));
+    return static_cast<TimerState*>(objc::ivar(timer, NS::TimerInternals::_state));
 }
 
 void timerFireAndRelease(Timer* timer) {
@@ -197,15 +199,15 @@ void timerFireAndRelease(Timer* timer) {
 
 namespace NS {
 
-Timer* Timer::timer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
+Timer* NS::TimerInternals::timer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
     return objc::Ptr(detail::makeTimer(runtimeClass(),
                                        detail::dueAfter(std::max(seconds, detail::minimumInterval)), seconds,
                                        nullptr, nullptr, nullptr, repeats, std::move(fn)))
         ->autorelease();
 }
 
-Timer* Timer::scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
-    Timer* timer = Timer::timer(seconds, std::move(fn), repeats);
+Timer* NS::TimerInternals::scheduledTimer(double seconds, std::function<void(Timer*)> fn, bool repeats) {
+    Timer* timer = NS::TimerInternals::timer(seconds, std::move(fn), repeats);
     RunLoop::currentRunLoop()->addTimer(timer, DefaultRunLoopMode());
     return timer;
 }

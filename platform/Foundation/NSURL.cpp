@@ -1,4 +1,5 @@
 #include "Foundation/NSURL.hpp"
+#include "Foundation/NSURLInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "Foundation/Storage.hpp"
@@ -23,7 +24,7 @@ struct Parts {
     std::optional<std::string> fragment;
 };
 
-Parts*& partsOf(const URL* self) { return objc::storage<Parts*>(self, URL::_parts); }
+Parts*& partsOf(const URL* self) { return objc::storage<Parts*>(self, URLInternals::_parts); }
 
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -271,7 +272,7 @@ Object* copyWithZone(URL* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<URL>()
-        .ivar(URL::_parts)
+        .ivar(URLInternals::_parts)
         .method<&URLWithString>(URL::URLWithString_)
         .method<&fileURLWithPath>(URL::fileURLWithPath_)
         .method<&initWithString>(URL::initWithString_)

@@ -1,10 +1,14 @@
 #include "MessageUI/MFMailComposeViewController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "CoreFoundation/DeviceAccounts.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
@@ -145,7 +149,8 @@ Composer* init(Composer* self) {
         return nullptr;
     }
     auto made = Composer::init_.super<Composer>(self);
-    objc::setIvar(made, MF::MailComposeViewController::_attachments, NS::MutableArray::alloc()->init());
+    objc::setIvar(made, MF::MailComposeViewControllerInternals::_attachments,
+                  NS::MutableArray::alloc()->init());
     return made;
 }
 
@@ -161,15 +166,17 @@ template <class Variable> void storeCopy(Composer* self, const Variable& variabl
     objc::Ptr(old)->release();
 }
 
-void setSubject(Composer* self, NS::String* subject) { storeCopy(self, Composer::_subject, subject); }
+void setSubject(Composer* self, NS::String* subject) {
+    storeCopy(self, MailComposeViewControllerInternals::_subject, subject);
+}
 
 void setToRecipients(Composer* self, NS::Array* recipients) {
-    storeCopy(self, Composer::_toRecipients, recipients);
+    storeCopy(self, MailComposeViewControllerInternals::_toRecipients, recipients);
 }
 
 void setMessageBodyIsHTML(Composer* self, NS::String* body, bool html) {
-    storeCopy(self, Composer::_messageBody, body);
-    objc::setIvar(self, MF::MailComposeViewController::_isHTML, html);
+    storeCopy(self, MailComposeViewControllerInternals::_messageBody, body);
+    objc::setIvar(self, MF::MailComposeViewControllerInternals::_isHTML, html);
 }
 
 void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::String* type, NS::String* name) {
@@ -180,18 +187,18 @@ void addAttachmentDataMimeTypeFileName(Composer* self, NS::Data* data, NS::Strin
     entry->addObject(objc::adopt(objc::Ptr(data)->copy()));
     entry->addObject(objc::adopt(objc::Ptr(type)->copy()));
     entry->addObject(objc::adopt(objc::Ptr(name)->copy()));
-    objc::Ptr(objc::ivar(self, MF::MailComposeViewController::_attachments))->addObject(entry);
+    objc::Ptr(objc::ivar(self, MF::MailComposeViewControllerInternals::_attachments))->addObject(entry);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ComposeView>().build();
 
     objc::ClassDefinition<Composer>()
-        .ivar(Composer::_subject)
-        .ivar(Composer::_toRecipients)
-        .ivar(Composer::_messageBody)
-        .ivar(Composer::_isHTML)
-        .ivar(Composer::_attachments)
+        .ivar(MailComposeViewControllerInternals::_subject)
+        .ivar(MailComposeViewControllerInternals::_toRecipients)
+        .ivar(MailComposeViewControllerInternals::_messageBody)
+        .ivar(MailComposeViewControllerInternals::_isHTML)
+        .ivar(MailComposeViewControllerInternals::_attachments)
         .property<NS::Object*>("mailComposeDelegate", objc::Ownership::Plain)
         .method<&canSendMail>(Composer::canSendMail_)
         .method<&init>(Composer::init_)
@@ -213,13 +220,14 @@ MailMessage draftOf(MailComposeViewController* composer) {
         mail.from = account.username;
     }
     for (NS::Object* recipient :
-         objc::Ptr(objc::ivar(composer, MF::MailComposeViewController::_toRecipients))) {
+         objc::Ptr(objc::ivar(composer, MF::MailComposeViewControllerInternals::_toRecipients))) {
         mail.to.push_back(text(recipient));
     }
-    mail.subject = text(objc::ivar(composer, MF::MailComposeViewController::_subject));
-    mail.body = text(objc::ivar(composer, MF::MailComposeViewController::_messageBody));
-    mail.html = objc::ivar(composer, MF::MailComposeViewController::_isHTML);
-    for (NS::Object* entry : objc::Ptr(objc::ivar(composer, MF::MailComposeViewController::_attachments))) {
+    mail.subject = text(objc::ivar(composer, MF::MailComposeViewControllerInternals::_subject));
+    mail.body = text(objc::ivar(composer, MF::MailComposeViewControllerInternals::_messageBody));
+    mail.html = objc::ivar(composer, MF::MailComposeViewControllerInternals::_isHTML);
+    for (NS::Object* entry :
+         objc::Ptr(objc::ivar(composer, MF::MailComposeViewControllerInternals::_attachments))) {
         auto parts = objc::Ptr(reinterpret_cast<NS::Array*>(entry));
         mail.attachments.push_back(
             {text(parts->objectAtIndex(2)), text(parts->objectAtIndex(1)), bytes(parts->objectAtIndex(0))});

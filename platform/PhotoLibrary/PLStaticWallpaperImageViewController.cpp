@@ -1,4 +1,7 @@
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSRunLoop.hpp"
@@ -18,11 +21,11 @@ using Base = WallpaperImageViewController;
 using Controller = StaticWallpaperImageViewController;
 
 void savePhoto(Controller* self) {
-    auto* picture = objc::ivar(self, Base::_image);
-    if (!objc::ivar(self, Base::_saveWallpaperData) || picture == nullptr) {
+    auto* picture = objc::ivar(self, WallpaperImageViewControllerInternals::_image);
+    if (!objc::ivar(self, WallpaperImageViewControllerInternals::_saveWallpaperData) || picture == nullptr) {
         return;
     }
-    const auto mode = objc::ivar(self, Base::_wallpaperMode);
+    const auto mode = objc::ivar(self, WallpaperImageViewControllerInternals::_wallpaperMode);
     std::vector<std::string> files;
     if (mode == WallpaperModeBoth || mode == WallpaperModeLockScreen) {
         files.emplace_back(LockBackgroundPath);
@@ -36,12 +39,12 @@ void savePhoto(Controller* self) {
     // Encoding a screen-size picture takes longer than a frame, so it does not happen on the
     // caller's thread; the main run loop counts the writing as its own work until it is done.
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
-    loop->beginBackgroundWork();
+    NS::RunLoopInternals::of(loop)->beginBackgroundWork();
     UI::writePNGFilesInBackground(picture, std::move(files), [loop](bool written) {
         if (!written) {
             std::fprintf(stderr, "PLStaticWallpaperImageViewController: the wallpaper could not be saved\n");
         }
-        loop->endBackgroundWork();
+        NS::RunLoopInternals::of(loop)->endBackgroundWork();
     });
 }
 
@@ -50,17 +53,19 @@ Controller* initWithUIImage(Controller* self, UI::Image* image) {
     if (controller == nullptr) {
         return nullptr;
     }
-    objc::setIvar(controller, Base::_image, objc::Ptr(image)->retain());
+    objc::storeOwned(controller, WallpaperImageViewControllerInternals::_image, image);
     return controller;
 }
 
-UI::Image* image(Controller* self) { return objc::ivar(self, Base::_image); }
+UI::Image* image(Controller* self) { return objc::ivar(self, WallpaperImageViewControllerInternals::_image); }
 
 void setSaveWallpaperData(Controller* self, bool save) {
-    objc::setIvar(self, Base::_saveWallpaperData, save);
+    objc::setIvar(self, WallpaperImageViewControllerInternals::_saveWallpaperData, save);
 }
 
-bool saveWallpaperData(Controller* self) { return objc::ivar(self, Base::_saveWallpaperData); }
+bool saveWallpaperData(Controller* self) {
+    return objc::ivar(self, WallpaperImageViewControllerInternals::_saveWallpaperData);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     if (CF::systemIsAtLeast(CF::release::iOS14_0)) {
@@ -68,9 +73,9 @@ GLINTMERE_REGISTER_CLASSES {
     }
     // The mode sits between a flag and a pointer, as 4 bytes, with the pointer right after it.
     objc::ClassDefinition<Base>()
-        .ivar(Base::_saveWallpaperData)
-        .ivar(Base::_wallpaperMode)
-        .ivar(Base::_image)
+        .ivar(WallpaperImageViewControllerInternals::_saveWallpaperData)
+        .ivar(WallpaperImageViewControllerInternals::_wallpaperMode)
+        .ivar(WallpaperImageViewControllerInternals::_image)
         .build();
     objc::ClassDefinition<Controller>()
         .method<&initWithUIImage>(Controller::initWithUIImage_)

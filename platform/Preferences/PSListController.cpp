@@ -1,4 +1,7 @@
 #include "Preferences/PSListController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "Preferences/PSListControllerInternals.hpp"
+#include "Preferences/PSSpecifierInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBundle.hpp"
@@ -33,6 +36,7 @@ namespace {
 
 using NS::literals::operator""_ns;
 using PS::ListController;
+using PS::ListControllerInternals;
 using PS::Specifier;
 
 objc::Ptr<NS::Object> property(objc::Ptr<Specifier> specifier, const char* key) {
@@ -149,7 +153,7 @@ struct SectionIndex {
 };
 
 SectionIndex*& indexField(ListController* self) {
-    return objc::storage<SectionIndex*>(self, ListController::_sectionIndex);
+    return objc::storage<SectionIndex*>(self, ListControllerInternals::_sectionIndex);
 }
 
 void forgetSections(ListController* self) {
@@ -273,7 +277,7 @@ objc::Ptr<NS::String> domainPath(objc::Ptr<NS::String> domain) {
 
 // The values of a pane that names no defaults domain; nil until the first is stored.
 objc::Ptr<NS::MutableDictionary> storedValues(ListController* self) {
-    return objc::ivar(self, PS::ListController::_values);
+    return objc::ivar(self, PS::ListControllerInternals::_values);
 }
 
 UI::View* noView(ListController*, UI::TableView*, long) { return nullptr; }
@@ -306,10 +310,12 @@ NS::Array* loadSpecifiersFromPlistNameTarget(ListController* self, NS::String* n
     return result;
 }
 
-Specifier* specifier(ListController* self) { return objc::ivar(self, PS::ListController::_specifier); }
+Specifier* specifier(ListController* self) {
+    return objc::ivar(self, PS::ListControllerInternals::_specifier);
+}
 
 void setSpecifier(ListController* self, objc::Ptr<Specifier> specifier) {
-    objc::storeOwned(self, PS::ListController::_specifier, specifier);
+    objc::storeOwned(self, PS::ListControllerInternals::_specifier, specifier);
     self->setTitle(specifier->name());
 }
 
@@ -342,7 +348,7 @@ void setPreferenceValueSpecifier(ListController* self, objc::Ptr<NS::Object> val
         if (values == nullptr) {
             // The ivar takes the ownership that alloc gave.
             values = NS::MutableDictionary::alloc()->init();
-            objc::setIvar(self, PS::ListController::_values, values);
+            objc::setIvar(self, PS::ListControllerInternals::_values, values);
         }
         values->setObjectForKey(value, key);
     }
@@ -359,7 +365,7 @@ void loadView(ListController* self) {
                                                                         UI::UITableViewStyleGrouped));
     table->setDataSource(self->self());
     table->setDelegate(self->self());
-    objc::storeOwned(self, ListController::_table, table.get());
+    objc::storeOwned(self, ListControllerInternals::_table, table.get());
     self->setView(table);
 }
 
@@ -475,10 +481,10 @@ void dealloc(ListController* self) {
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ListController>()
         .ivar(ListController::_specifiers)
-        .ivar(ListController::_specifier)
-        .ivar(ListController::_values)
-        .ivar(ListController::_sectionIndex)
-        .property(ListController::_table)
+        .ivar(ListControllerInternals::_specifier)
+        .ivar(ListControllerInternals::_values)
+        .ivar(ListControllerInternals::_sectionIndex)
+        .property(ListControllerInternals::_table)
         .property<NS::Bundle*>("bundle")
         .property<ListController*>("parentController", objc::Ownership::Plain)
         .method<&specifiers>(ListController::specifiers_)

@@ -1,4 +1,5 @@
 #include "Preferences/PSSpecifier.hpp"
+#include "Preferences/PSSpecifierInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
@@ -10,9 +11,10 @@ namespace {
 
 using NS::literals::operator""_ns;
 using PS::Specifier;
+using PS::SpecifierInternals;
 
 objc::Ptr<NS::MutableDictionary> propertiesOf(Specifier* self) {
-    return objc::ivar(self, PS::Specifier::_properties);
+    return objc::ivar(self, PS::SpecifierInternals::_properties);
 }
 
 Specifier* preferenceSpecifierNamedTargetSetGetDetailCellEdit(Class cls, NS::String* name, id target, SEL set,
@@ -20,8 +22,8 @@ Specifier* preferenceSpecifierNamedTargetSetGetDetailCellEdit(Class cls, NS::Str
     auto specifier = Specifier::alloc_.send(cls)->init();
     specifier->setName(name);
     specifier->setTarget(target);
-    objc::setIvar(specifier, Specifier::_setter, set);
-    objc::setIvar(specifier, Specifier::_getter, get);
+    objc::setIvar(specifier, SpecifierInternals::_setter, set);
+    objc::setIvar(specifier, SpecifierInternals::_getter, get);
     specifier->setDetailControllerClass(detail);
     specifier->setCellType(cell);
     return specifier->autorelease();
@@ -30,7 +32,7 @@ Specifier* preferenceSpecifierNamedTargetSetGetDetailCellEdit(Class cls, NS::Str
 Specifier* init(Specifier* self) {
     auto specifier = Specifier::init_.super<Specifier>(self);
     if (specifier != nullptr) {
-        objc::setIvar(specifier, PS::Specifier::_properties, NS::MutableDictionary::alloc()->init());
+        objc::setIvar(specifier, PS::SpecifierInternals::_properties, NS::MutableDictionary::alloc()->init());
     }
     return specifier;
 }
@@ -41,7 +43,7 @@ void setProperties(Specifier* self, objc::Ptr<NS::Dictionary> dictionary) {
     auto fresh = dictionary != nullptr ? dictionary->mutableCopy().as<NS::MutableDictionary>()
                                        : NS::MutableDictionary::alloc()->init();
     propertiesOf(self)->release();
-    objc::setIvar(self, PS::Specifier::_properties, fresh);
+    objc::setIvar(self, PS::SpecifierInternals::_properties, fresh);
 }
 
 NS::Object* propertyForKey(Specifier* self, objc::Ptr<NS::String> key) {
@@ -78,14 +80,14 @@ NS::Array* values(Specifier* self) { return NS::cast<NS::Array>(self->propertyFo
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Specifier>()
-        .ivar(Specifier::_properties)
+        .ivar(SpecifierInternals::_properties)
         // Strings and dictionaries may come mutable: these keep a copy.
         .property<NS::String*>("name", objc::Ownership::Copying)
         .property<NS::Dictionary*>("titleDictionary", objc::Ownership::Copying)
         .property<NS::Dictionary*>("shortTitleDictionary", objc::Ownership::Copying)
         .property<id>("target", objc::Ownership::Plain)
-        .property(Specifier::_getter)
-        .property(Specifier::_setter)
+        .property(SpecifierInternals::_getter)
+        .property(SpecifierInternals::_setter)
         .property<SEL>("buttonAction", objc::Ownership::Plain)
         .property<Class>("detailControllerClass", objc::Ownership::Plain)
         .property<long>("cellType")

@@ -1,9 +1,11 @@
 #include "Preferences/PSTableCell.hpp"
+#include "Preferences/PSTableCellInternals.hpp"
+#include "UIKit/UITableViewCellInternals.hpp"
 
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSString.hpp"
 #include "Preferences/PSSpecifier.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
@@ -36,6 +38,7 @@ constexpr std::pair<const char*, long> kCellTypes[] = {
 };
 
 using PS::TableCell;
+using PS::TableCellInternals;
 using NS::literals::operator""_ns;
 
 // What a switch shows for the cell's value: a number or a text as it reads, else the row's
@@ -78,7 +81,7 @@ void setUpType(TableCell* cell) {
 
 // Puts back what showRow gave the row shown before beyond its title, as a new cell has it.
 void clearRow(TableCell* cell) {
-    if (auto picture = objc::ivar(cell, UI::TableViewCell::_imageView)) {
+    if (auto picture = objc::ivar(cell, UI::TableViewCellInternals::_imageView)) {
         picture->setImage(nullptr);
     }
     if (cell->type() != PS::SwitchCell) {
@@ -92,7 +95,7 @@ void clearRow(TableCell* cell) {
 // shows.
 void showRow(TableCell* cell, objc::Ptr<PS::Specifier> specifier) {
     cell->setSpecifier(specifier);
-    objc::setIvar(cell, PS::TableCell::_type, specifier->cellType());
+    objc::setIvar(cell, PS::TableCellInternals::_type, specifier->cellType());
     cell->titleLabel()->setText(specifier->name());
     if (auto icon = NS::cast<UI::Image>(specifier->propertyForKey("iconImage"_ns))) {
         cell->imageView()->setImage(icon);
@@ -135,7 +138,7 @@ TableCell* initWithStyleReuseIdentifierSpecifier(TableCell* self, long style, NS
 }
 
 void refreshCellContentsWithSpecifier(TableCell* self, PS::Specifier* specifier) {
-    objc::setIvar(self, PS::TableCell::_type, objc::Ptr(specifier)->cellType());
+    objc::setIvar(self, PS::TableCellInternals::_type, objc::Ptr(specifier)->cellType());
     clearRow(self);
     showRow(self, specifier);
     self->setNeedsLayout();
@@ -146,7 +149,7 @@ void prepareForReuse(TableCell* self) { self->setValue(nullptr); }
 
 UI::Label* titleLabel(TableCell* self) { return self->textLabel(); }
 
-long type(TableCell* self) { return objc::ivar(self, PS::TableCell::_type); }
+long type(TableCell* self) { return objc::ivar(self, PS::TableCellInternals::_type); }
 
 // A switch shows the value the pane gave the cell; then the cell is laid out as any.
 void layoutCell(TableCell* self) {
@@ -160,7 +163,7 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableCell>()
         .property<PS::Specifier*>("specifier")
         .property<NS::Object*>("value")
-        .ivar(TableCell::_type)
+        .ivar(TableCellInternals::_type)
         .method<&cellTypeFromString>(TableCell::cellTypeFromString_)
         .method<&stringFromCellType>(TableCell::stringFromCellType_)
         .method<&initWithStyleReuseIdentifierSpecifier>(TableCell::initWithStyleReuseIdentifierSpecifier_)

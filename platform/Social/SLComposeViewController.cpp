@@ -1,4 +1,7 @@
 #include "Social/SLComposeViewController.hpp"
+#include "Social/SLComposeViewControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "CoreFoundation/CoreFoundation.h"
 #include "CoreFoundation/DeviceAccounts.hpp"
@@ -7,7 +10,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIWindow.hpp"
@@ -130,7 +133,8 @@ Composer* composeViewControllerForServiceType(Class, NS::String* service) {
         return nullptr;
     }
     auto composer = objc::adopt(Composer::alloc()->init());
-    objc::setIvar(composer, ComposeViewController::_serviceType, objc::Ptr(service)->copy().as<NS::String>());
+    objc::setIvar(composer, ComposeViewControllerInternals::_serviceType,
+                  objc::Ptr(service)->copy().as<NS::String>());
     // The sheet comes in over the app, dimming it: the app stays on screen under the card.
     composer->setModalPresentationStyle(UI::ModalPresentationCustom);
     return composer->retain()->autorelease();
@@ -144,8 +148,9 @@ bool setInitialText(Composer* self, NS::String* text) {
     if (text == nullptr) {
         return false;
     }
-    auto old = objc::ivar(self, SL::ComposeViewController::_initialText);
-    objc::setIvar(self, SL::ComposeViewController::_initialText, objc::Ptr(text)->copy().as<NS::String>());
+    auto old = objc::ivar(self, SL::ComposeViewControllerInternals::_initialText);
+    objc::setIvar(self, SL::ComposeViewControllerInternals::_initialText,
+                  objc::Ptr(text)->copy().as<NS::String>());
     objc::Ptr(old)->release();
     return true;
 }
@@ -154,8 +159,8 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<SheetView>().build();
 
     objc::ClassDefinition<Composer>()
-        .property(ComposeViewController::_serviceType)
-        .ivar(Composer::_initialText)
+        .property(ComposeViewControllerInternals::_serviceType)
+        .ivar(ComposeViewControllerInternals::_initialText)
         .property<NS::Block*>("completionHandler", objc::Ownership::Owning)
         .method<&isAvailableForServiceType>(Composer::isAvailableForServiceType_)
         .method<&composeViewControllerForServiceType>(Composer::composeViewControllerForServiceType_)
@@ -168,7 +173,7 @@ GLINTMERE_REGISTER_CLASSES {
 } // namespace
 
 std::string textOf(ComposeViewController* composer) {
-    return objc::Ptr(objc::ivar(composer, SL::ComposeViewController::_initialText))->str();
+    return objc::Ptr(objc::ivar(composer, SL::ComposeViewControllerInternals::_initialText))->str();
 }
 
 std::string post(ComposeViewController* composer, const PostLog& log) {

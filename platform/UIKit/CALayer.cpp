@@ -1,4 +1,5 @@
 #include "UIKit/CALayer.hpp"
+#include "UIKit/CALayerInternals.hpp"
 
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -7,7 +8,7 @@ namespace CA {
 namespace {
 
 // The layer's own copy of its shadow colour, which shadowColor hands out.
-CGColor* shadowStorage(const Layer* self) { return &objc::storage(self, Layer::_shadowColor); }
+CGColor* shadowStorage(const Layer* self) { return &objc::storage(self, LayerInternals::_shadowColor); }
 
 Layer* init(Layer* self) {
     auto layer = Layer::init_.super<Layer>(self);
@@ -15,46 +16,49 @@ Layer* init(Layer* self) {
         return nullptr;
     }
     *shadowStorage(layer) = CGColor{0, 0, 0, 1};
-    objc::setIvar(layer, CA::Layer::_hasShadowColor, true);
-    objc::setIvar(layer, CA::Layer::_shadowOffset, CGSize{0, -3});
-    objc::setIvar(layer, CA::Layer::_shadowRadius, 3);
+    objc::setIvar(layer, CA::LayerInternals::_hasShadowColor, true);
+    objc::setIvar(layer, CA::LayerInternals::_shadowOffset, CGSize{0, -3});
+    objc::setIvar(layer, CA::LayerInternals::_shadowRadius, 3);
     return layer;
 }
 
 CGColorRef shadowColor(Layer* self) {
-    return objc::ivar(self, CA::Layer::_hasShadowColor) ? shadowStorage(self) : nullptr;
+    return objc::ivar(self, CA::LayerInternals::_hasShadowColor) ? shadowStorage(self) : nullptr;
 }
 
 void setShadowColor(Layer* self, CGColorRef color) {
-    objc::setIvar(self, CA::Layer::_hasShadowColor, color != nullptr);
+    objc::setIvar(self, CA::LayerInternals::_hasShadowColor, color != nullptr);
     if (color != nullptr && color != shadowStorage(self)) {
         *shadowStorage(self) = *color;
     }
 }
 
-CGSize shadowOffset(Layer* self) { return objc::ivar(self, CA::Layer::_shadowOffset); }
+CGSize shadowOffset(Layer* self) { return objc::ivar(self, CA::LayerInternals::_shadowOffset); }
 
-void setShadowOffset(Layer* self, CGSize offset) { objc::setIvar(self, CA::Layer::_shadowOffset, offset); }
-
-float shadowOpacity(Layer* self) { return objc::ivar(self, CA::Layer::_shadowOpacity); }
-
-void setShadowOpacity(Layer* self, float opacity) {
-    objc::setIvar(self, CA::Layer::_shadowOpacity, !(opacity > 0) ? 0.0F : (opacity > 1 ? 1.0F : opacity));
+void setShadowOffset(Layer* self, CGSize offset) {
+    objc::setIvar(self, CA::LayerInternals::_shadowOffset, offset);
 }
 
-CGFloat shadowRadius(Layer* self) { return objc::ivar(self, CA::Layer::_shadowRadius); }
+float shadowOpacity(Layer* self) { return objc::ivar(self, CA::LayerInternals::_shadowOpacity); }
+
+void setShadowOpacity(Layer* self, float opacity) {
+    objc::setIvar(self, CA::LayerInternals::_shadowOpacity,
+                  !(opacity > 0) ? 0.0F : (opacity > 1 ? 1.0F : opacity));
+}
+
+CGFloat shadowRadius(Layer* self) { return objc::ivar(self, CA::LayerInternals::_shadowRadius); }
 
 void setShadowRadius(Layer* self, CGFloat radius) {
-    objc::setIvar(self, CA::Layer::_shadowRadius, radius > 0 ? radius : 0);
+    objc::setIvar(self, CA::LayerInternals::_shadowRadius, radius > 0 ? radius : 0);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Layer>()
-        .ivar(Layer::_shadowColor)
-        .ivar(Layer::_hasShadowColor)
-        .ivar(Layer::_shadowOffset)
-        .ivar(Layer::_shadowOpacity)
-        .ivar(Layer::_shadowRadius)
+        .ivar(LayerInternals::_shadowColor)
+        .ivar(LayerInternals::_hasShadowColor)
+        .ivar(LayerInternals::_shadowOffset)
+        .ivar(LayerInternals::_shadowOpacity)
+        .ivar(LayerInternals::_shadowRadius)
         .method<&init>(Layer::init_)
         .method<&shadowColor>(Layer::shadowColor_)
         .method<&setShadowColor>(Layer::setShadowColor_)

@@ -1,4 +1,5 @@
 #include "UIKit/NSIndexPath.hpp"
+#include "UIKit/NSIndexPathInternals.hpp"
 
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -6,11 +7,12 @@
 namespace {
 
 using NS::IndexPath;
+using NS::IndexPathInternals;
 
 IndexPath* indexPathForRowInSection(Class cls, long row, long section) {
     auto path = IndexPath::alloc_.send(cls)->init();
-    objc::setIvar(path, IndexPath::_row, row);
-    objc::setIvar(path, IndexPath::_section, section);
+    objc::setIvar(path, IndexPathInternals::_row, row);
+    objc::setIvar(path, IndexPathInternals::_section, section);
     return path->autorelease();
 }
 
@@ -28,8 +30,8 @@ NS::Object* copyWithZone(IndexPath* self, void*) { return self->retain(); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<IndexPath>()
-        .property(IndexPath::_row)
-        .property(IndexPath::_section)
+        .property(IndexPathInternals::_row)
+        .property(IndexPathInternals::_section)
         .method<&indexPathForRowInSection>(IndexPath::indexPathForRowInSection_)
         .method<&isEqual>(NS::Object::isEqual_)
         .method<&hash>(NS::Object::hash_)

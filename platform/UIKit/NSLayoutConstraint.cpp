@@ -1,7 +1,8 @@
 #include "UIKit/NSLayoutConstraint.hpp"
+#include "UIKit/NSLayoutConstraintInternals.hpp"
 
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -13,57 +14,69 @@ LayoutConstraint* constraintWithItem(Class cls, UI::View* item, LayoutAttribute 
                                      LayoutRelation relation, UI::View* toItem, LayoutAttribute toAttribute,
                                      CGFloat multiplier, CGFloat constant) {
     auto c = LayoutConstraint::alloc_.send(cls)->init();
-    objc::setIvar(c, NS::LayoutConstraint::_firstItem, item);
-    objc::setIvar(c, NS::LayoutConstraint::_firstAttribute, attribute);
-    objc::setIvar(c, NS::LayoutConstraint::_relation, relation);
-    objc::setIvar(c, NS::LayoutConstraint::_secondItem, toItem);
-    objc::setIvar(c, NS::LayoutConstraint::_secondAttribute, toAttribute);
-    objc::setIvar(c, NS::LayoutConstraint::_multiplier, multiplier);
-    objc::setIvar(c, NS::LayoutConstraint::_constant, constant);
-    objc::setIvar(c, NS::LayoutConstraint::_priority, LayoutPriorityRequired);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_firstItem, item);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_firstAttribute, attribute);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_relation, relation);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_secondItem, toItem);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_secondAttribute, toAttribute);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_multiplier, multiplier);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_constant, constant);
+    objc::setIvar(c, NS::LayoutConstraintInternals::_priority, LayoutPriorityRequired);
     return c->autorelease();
 }
 
-UI::View* firstItem(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_firstItem); }
+UI::View* firstItem(LayoutConstraint* self) {
+    return objc::ivar(self, NS::LayoutConstraintInternals::_firstItem);
+}
 
 LayoutAttribute firstAttribute(LayoutConstraint* self) {
-    return objc::ivar(self, NS::LayoutConstraint::_firstAttribute);
+    return objc::ivar(self, NS::LayoutConstraintInternals::_firstAttribute);
 }
 
-LayoutRelation relation(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_relation); }
+LayoutRelation relation(LayoutConstraint* self) {
+    return objc::ivar(self, NS::LayoutConstraintInternals::_relation);
+}
 
-UI::View* secondItem(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_secondItem); }
+UI::View* secondItem(LayoutConstraint* self) {
+    return objc::ivar(self, NS::LayoutConstraintInternals::_secondItem);
+}
 
 LayoutAttribute secondAttribute(LayoutConstraint* self) {
-    return objc::ivar(self, NS::LayoutConstraint::_secondAttribute);
+    return objc::ivar(self, NS::LayoutConstraintInternals::_secondAttribute);
 }
 
-CGFloat multiplier(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_multiplier); }
+CGFloat multiplier(LayoutConstraint* self) {
+    return objc::ivar(self, NS::LayoutConstraintInternals::_multiplier);
+}
 
-CGFloat constant(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_constant); }
+CGFloat constant(LayoutConstraint* self) {
+    return objc::ivar(self, NS::LayoutConstraintInternals::_constant);
+}
 
 void setConstant(LayoutConstraint* self, CGFloat constant) {
-    objc::setIvar(self, NS::LayoutConstraint::_constant, constant);
+    objc::setIvar(self, NS::LayoutConstraintInternals::_constant, constant);
     UI::layoutChanged();
 }
 
-LayoutPriority priority(LayoutConstraint* self) { return objc::ivar(self, NS::LayoutConstraint::_priority); }
+LayoutPriority priority(LayoutConstraint* self) {
+    return objc::ivar(self, NS::LayoutConstraintInternals::_priority);
+}
 
 void setPriority(LayoutConstraint* self, LayoutPriority priority) {
-    objc::setIvar(self, NS::LayoutConstraint::_priority, priority);
+    objc::setIvar(self, NS::LayoutConstraintInternals::_priority, priority);
     UI::layoutChanged();
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<LayoutConstraint>()
-        .ivar(LayoutConstraint::_firstItem)
-        .ivar(LayoutConstraint::_firstAttribute)
-        .ivar(LayoutConstraint::_relation)
-        .ivar(LayoutConstraint::_secondItem)
-        .ivar(LayoutConstraint::_secondAttribute)
-        .ivar(LayoutConstraint::_multiplier)
-        .ivar(LayoutConstraint::_constant)
-        .ivar(LayoutConstraint::_priority)
+        .ivar(LayoutConstraintInternals::_firstItem)
+        .ivar(LayoutConstraintInternals::_firstAttribute)
+        .ivar(LayoutConstraintInternals::_relation)
+        .ivar(LayoutConstraintInternals::_secondItem)
+        .ivar(LayoutConstraintInternals::_secondAttribute)
+        .ivar(LayoutConstraintInternals::_multiplier)
+        .ivar(LayoutConstraintInternals::_constant)
+        .ivar(LayoutConstraintInternals::_priority)
         .property<String*>("identifier", objc::Ownership::Copying)
         .method<&constraintWithItem>(LayoutConstraint::constraintWithItem_)
         .method<&firstItem>(LayoutConstraint::firstItem_)

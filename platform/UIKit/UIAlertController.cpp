@@ -1,10 +1,13 @@
 #include "UIKit/UIAlertController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "UIKit/UIAlertControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/AlertPanel.hpp"
+#include "UIKit/Rendering/AlertPanel.hpp"
 #include "UIKit/UIScreen.hpp"
 #include "UIKit/UIView.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -47,9 +50,9 @@ void viewWillAppear(AlertController* self, bool animated) {
 
 AlertAction* actionWithTitle(Class cls, NS::String* title, long style, NS::Block* handler) {
     auto action = objc::adopt(AlertAction::make_.send(cls));
-    objc::setIvar(action, AlertAction::_title, objc::Ptr(title)->copy().as<NS::String>());
-    objc::setIvar(action, AlertAction::_style, style);
-    objc::setIvar(action, AlertAction::_handler, objc::Ptr(handler)->retain().as<NS::Block>());
+    objc::setIvar(action, AlertActionInternals::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(action, AlertActionInternals::_style, style);
+    objc::storeOwned(action.get(), AlertActionInternals::_handler, handler);
     return action->retain()->autorelease();
 }
 
@@ -57,7 +60,7 @@ AlertController* alertControllerWithTitle(Class cls, NS::String* title, NS::Stri
     auto alert = objc::adopt(AlertController::make_.send(cls));
     alert->setTitle(title);
     alert->setMessage(message);
-    objc::setIvar(alert, AlertController::_preferredStyle, style);
+    objc::setIvar(alert, AlertControllerInternals::_preferredStyle, style);
     // Shown over the app, which stays on screen under it.
     alert->setModalPresentationStyle(ModalPresentationCustom);
     return alert->retain()->autorelease();
@@ -67,10 +70,10 @@ void addAction(AlertController* self, AlertAction* action) {
     if (action == nullptr) {
         return;
     }
-    auto actions = objc::ivar(self, UI::AlertController::_actions);
+    auto actions = objc::ivar(self, UI::AlertControllerInternals::_actions);
     if (actions == nullptr) {
         actions = NS::MutableArray::alloc()->init();
-        objc::setIvar(self, UI::AlertController::_actions, actions);
+        objc::setIvar(self, UI::AlertControllerInternals::_actions, actions);
     }
     actions->addObject(action);
 }
@@ -80,7 +83,7 @@ void loadView(AlertController* self) {
 }
 
 NS::Array* actions(AlertController* self) {
-    auto actions = objc::ivar(self, UI::AlertController::_actions);
+    auto actions = objc::ivar(self, UI::AlertControllerInternals::_actions);
     return actions != nullptr ? static_cast<NS::Array*>(actions) : NS::Array::array().get();
 }
 
@@ -91,16 +94,16 @@ GLINTMERE_REGISTER_CLASSES {
     }
     objc::ClassDefinition<AlertControllerView>().method<&layoutAlert>(View::layoutSubviews_).build();
     objc::ClassDefinition<AlertAction>()
-        .property(AlertAction::_title)
-        .property(AlertAction::_style)
-        .property(AlertAction::_handler)
+        .property(AlertActionInternals::_title)
+        .property(AlertActionInternals::_style)
+        .property(AlertActionInternals::_handler)
         .method<&actionWithTitle>(AlertAction::actionWithTitle_)
         .build();
 
     objc::ClassDefinition<AlertController>()
         .property<NS::String*>("message", objc::Ownership::Copying)
-        .property(AlertController::_preferredStyle)
-        .ivar(AlertController::_actions)
+        .property(AlertControllerInternals::_preferredStyle)
+        .ivar(AlertControllerInternals::_actions)
         .method<&alertControllerWithTitle>(AlertController::alertControllerWithTitle_)
         .method<&addAction>(AlertController::addAction_)
         .method<&loadView>(ViewController::loadView_)
@@ -118,7 +121,7 @@ bool tapAlertAction(AlertController* alert, AlertAction* action) {
     }
     auto keepAction = objc::retain(action);
     keepAlert->dismissViewController(true, nullptr);
-    auto handler = objc::retain(objc::ivar(action, AlertAction::_handler));
+    auto handler = objc::retain(objc::ivar(action, AlertActionInternals::_handler));
     handler->invoke<void, AlertAction*>(action);
     return true;
 }

@@ -1,10 +1,11 @@
 #include "UIKit/UIAlertView.hpp"
+#include "UIKit/UIAlertViewInternals.hpp"
 
 #include "Foundation/NSString.hpp"
-#include "UIKit/AlertPanel.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/AlertPanel.hpp"
 #include "UIKit/UIScreen.hpp"
-#include "UIKit/UIWindow.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -31,30 +32,31 @@ AlertView* initWithTitle(AlertView* self, NS::String* title, NS::String* message
     if (alert == nullptr) {
         return nullptr;
     }
-    objc::setIvar(alert, AlertView::_title, objc::Ptr(title)->copy().as<NS::String>());
-    objc::setIvar(alert, AlertView::_message, objc::Ptr(message)->copy().as<NS::String>());
-    objc::setIvar(alert, AlertView::_delegate, delegate);
-    objc::setIvar(alert, AlertView::_cancelButtonTitle,
+    objc::setIvar(alert, AlertViewInternals::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertViewInternals::_message, objc::Ptr(message)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertViewInternals::_delegate, delegate);
+    objc::setIvar(alert, AlertViewInternals::_cancelButtonTitle,
                   objc::Ptr(cancelButtonTitle)->copy().as<NS::String>());
-    objc::setIvar(alert, AlertView::_otherButtonTitle, objc::Ptr(otherButtonTitle)->copy().as<NS::String>());
+    objc::setIvar(alert, AlertViewInternals::_otherButtonTitle,
+                  objc::Ptr(otherButtonTitle)->copy().as<NS::String>());
     return alert;
 }
 
-NS::String* title(AlertView* self) { return objc::ivar(self, AlertView::_title); }
-NS::String* message(AlertView* self) { return objc::ivar(self, AlertView::_message); }
+NS::String* title(AlertView* self) { return objc::ivar(self, AlertViewInternals::_title); }
+NS::String* message(AlertView* self) { return objc::ivar(self, AlertViewInternals::_message); }
 
 long cancelButtonIndex(AlertView* self) {
-    return objc::ivar(self, AlertView::_cancelButtonTitle) != nullptr ? 0 : -1;
+    return objc::ivar(self, AlertViewInternals::_cancelButtonTitle) != nullptr ? 0 : -1;
 }
 
 long numberOfButtons(AlertView* self) {
-    return (objc::ivar(self, AlertView::_cancelButtonTitle) != nullptr ? 1 : 0) +
-           (objc::ivar(self, AlertView::_otherButtonTitle) != nullptr ? 1 : 0);
+    return (objc::ivar(self, AlertViewInternals::_cancelButtonTitle) != nullptr ? 1 : 0) +
+           (objc::ivar(self, AlertViewInternals::_otherButtonTitle) != nullptr ? 1 : 0);
 }
 
 NS::String* buttonTitleAtIndex(AlertView* self, long index) {
-    NS::String* cancel = objc::ivar(self, AlertView::_cancelButtonTitle);
-    NS::String* other = objc::ivar(self, AlertView::_otherButtonTitle);
+    NS::String* cancel = objc::ivar(self, AlertViewInternals::_cancelButtonTitle);
+    NS::String* other = objc::ivar(self, AlertViewInternals::_otherButtonTitle);
     if (cancel != nullptr && index == 0) {
         return cancel;
     }
@@ -69,7 +71,7 @@ Window* keyWindow() {
     const auto& windows = windowsToLayOut();
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         auto window = NS::cast<Window>(*it);
-        if (window != nullptr && objc::ivar(window, UI::Window::_visible)) {
+        if (window != nullptr && objc::ivar(window, UI::WindowInternals::_visible)) {
             return window;
         }
     }
@@ -109,7 +111,7 @@ void dismissWithClickedButtonIndex(AlertView* self, long index, bool) {
     }
     auto keep = objc::adopt(std::exchange(shown, nullptr));
     self->removeFromSuperview();
-    auto delegate = objc::Ptr(objc::ivar(self, AlertView::_delegate)).as<AlertViewDelegate>();
+    auto delegate = objc::Ptr(objc::ivar(self, AlertViewInternals::_delegate)).as<AlertViewDelegate>();
     if (delegate->respondsToSelector(AlertViewDelegate::didDismiss_.selector())) {
         delegate->didDismiss(self, index);
     }
@@ -117,11 +119,11 @@ void dismissWithClickedButtonIndex(AlertView* self, long index, bool) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<AlertView>()
-        .ivar(AlertView::_title)
-        .ivar(AlertView::_message)
-        .ivar(AlertView::_delegate)
-        .ivar(AlertView::_cancelButtonTitle)
-        .ivar(AlertView::_otherButtonTitle)
+        .ivar(AlertViewInternals::_title)
+        .ivar(AlertViewInternals::_message)
+        .ivar(AlertViewInternals::_delegate)
+        .ivar(AlertViewInternals::_cancelButtonTitle)
+        .ivar(AlertViewInternals::_otherButtonTitle)
         .method<&initWithTitle>(AlertView::initWithTitle_)
         .method<&title>(AlertView::title_)
         .method<&message>(AlertView::message_)

@@ -1,8 +1,10 @@
 #include "UIKit/UIAppearance.hpp"
+#include "UIKit/UIAppearanceInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
 
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/AppearanceRules.hpp"
+#include "UIKit/Appearance/AppearanceRules.hpp"
 #include "UIKit/UIView.hpp"
 #include "UIKit/UIViewController.hpp"
 #include "objc/Registration.hpp"

@@ -1,4 +1,6 @@
 #include "UIKit/UIApplication.hpp"
+#include "UIKit/UIApplicationInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "Foundation/AppendLine.hpp"
 #include "Foundation/NSArray.hpp"
@@ -53,12 +55,12 @@ Application* sharedApplication(Class) {
     return shared;
 }
 
-long statusBarStyle(Application* self) { return objc::ivar(self, UI::Application::_statusBarStyle); }
+long statusBarStyle(Application* self) { return objc::ivar(self, UI::ApplicationInternals::_statusBarStyle); }
 
 void setStatusBarStyle(Application* self, long style) { self->setStatusBarStyle(style, false); }
 
 void setStatusBarStyleAnimated(Application* self, long style, bool) {
-    objc::setIvar(self, UI::Application::_statusBarStyle, style);
+    objc::setIvar(self, UI::ApplicationInternals::_statusBarStyle, style);
     statusBarStyleChanged();
 }
 
@@ -84,7 +86,7 @@ bool openURL(Application*, NS::URL* url) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Application>()
-        .ivar(Application::_statusBarStyle)
+        .ivar(ApplicationInternals::_statusBarStyle)
         .method<&sharedApplication>(Application::sharedApplication_)
         .method<&statusBarStyle>(Application::statusBarStyle_)
         .method<&setStatusBarStyle>(Application::setStatusBarStyle_)

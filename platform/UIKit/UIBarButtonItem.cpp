@@ -1,4 +1,5 @@
 #include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIColor.hpp"
@@ -11,10 +12,10 @@ namespace UI {
 namespace {
 
 BarButtonItem* setUp(BarButtonItem* item, long systemItem, id target, SEL action) {
-    objc::setIvar(item, UI::BarButtonItem::_systemItem, systemItem);
-    objc::setIvar(item, UI::BarButtonItem::_target, target);
-    objc::setIvar(item, UI::BarButtonItem::_action, action);
-    objc::setIvar(item, UI::BarButtonItem::_enabled, true);
+    objc::setIvar(item, UI::BarButtonItemInternals::_systemItem, systemItem);
+    objc::setIvar(item, UI::BarButtonItemInternals::_target, target);
+    objc::setIvar(item, UI::BarButtonItemInternals::_action, action);
+    objc::setIvar(item, UI::BarButtonItemInternals::_enabled, true);
     return item;
 }
 
@@ -39,35 +40,39 @@ BarButtonItem* initWithTitleStyleTargetAction(BarButtonItem* self, NS::String* t
     return setUp(item, -1, target, action);
 }
 
-long systemItem(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_systemItem); }
+long systemItem(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItemInternals::_systemItem); }
 
-id target(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_target); }
+id target(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItemInternals::_target); }
 
-void setTarget(BarButtonItem* self, id target) { objc::setIvar(self, UI::BarButtonItem::_target, target); }
+void setTarget(BarButtonItem* self, id target) {
+    objc::setIvar(self, UI::BarButtonItemInternals::_target, target);
+}
 
-SEL action(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_action); }
+SEL action(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItemInternals::_action); }
 
-void setAction(BarButtonItem* self, SEL action) { objc::setIvar(self, UI::BarButtonItem::_action, action); }
+void setAction(BarButtonItem* self, SEL action) {
+    objc::setIvar(self, UI::BarButtonItemInternals::_action, action);
+}
 
-bool isEnabled(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItem::_enabled); }
+bool isEnabled(BarButtonItem* self) { return objc::ivar(self, UI::BarButtonItemInternals::_enabled); }
 
 void setEnabled(BarButtonItem* self, bool enabled) {
-    objc::setIvar(self, UI::BarButtonItem::_enabled, enabled);
+    objc::setIvar(self, UI::BarButtonItemInternals::_enabled, enabled);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<BarButtonItem>()
-        .ivar(BarButtonItem::_systemItem)
-        .ivar(BarButtonItem::_target)
-        .ivar(BarButtonItem::_action)
-        .ivar(BarButtonItem::_enabled)
+        .ivar(BarButtonItemInternals::_systemItem)
+        .ivar(BarButtonItemInternals::_target)
+        .ivar(BarButtonItemInternals::_action)
+        .ivar(BarButtonItemInternals::_enabled)
         .property(BarButtonItem::title_, BarButtonItem::setTitle_, objc::Ownership::Copying)
         .property(BarButtonItem::tintColor_, BarButtonItem::setTintColor_)
         .method<&init>(BarButtonItem::init_)
         .method<&initWithBarButtonSystemItemTargetAction>(
             BarButtonItem::initWithBarButtonSystemItemTargetAction_)
         .method<&initWithTitleStyleTargetAction>(BarButtonItem::initWithTitleStyleTargetAction_)
-        .method<&systemItem>(BarButtonItem::systemItem_)
+        .method<&systemItem>(UI::BarButtonItemInternals::systemItem_)
         .method<&target>(BarButtonItem::target_)
         .method<&setTarget>(BarButtonItem::setTarget_)
         .method<&action>(BarButtonItem::action_)

@@ -1,4 +1,5 @@
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIColorInternals.hpp"
 
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -16,7 +17,7 @@ CGFloat component(CGFloat value) {
 }
 
 // The components live in the colour itself, so that its CGColor needs no allocation of its own.
-CGColor* storage(const Color* self) { return &objc::storage(self, Color::_rgba); }
+CGColor* storage(const Color* self) { return &objc::storage(self, ColorInternals::_rgba); }
 
 objc::Ptr<Color> make(Class cls, CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
     return Color::alloc_.send(cls)->initWithRed(r, g, b, a)->autorelease();
@@ -67,7 +68,7 @@ CGColorRef cgColor(Color* self) { return storage(self); }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Color>()
-        .ivar(Color::_rgba)
+        .ivar(ColorInternals::_rgba)
         .method<&init>(Color::init_)
         .method<&initWithRedGreenBlueAlpha>(Color::initWithRedGreenBlueAlpha_)
         .method<&colorWithRedGreenBlueAlpha>(Color::colorWithRedGreenBlueAlpha_)

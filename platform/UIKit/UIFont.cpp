@@ -1,4 +1,5 @@
 #include "UIKit/UIFont.hpp"
+#include "UIKit/UIFontInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
@@ -22,8 +23,8 @@ const char* systemFontName(bool bold) {
 
 Font* make(Class cls, NS::String* name, CGFloat size) {
     auto font = Font::alloc_.send(cls)->init();
-    objc::setIvar(font, UI::Font::_fontName, objc::Ptr(name)->copy().as<NS::String>());
-    objc::setIvar(font, UI::Font::_pointSize, size);
+    objc::setIvar(font, UI::FontInternals::_fontName, objc::Ptr(name)->copy().as<NS::String>());
+    objc::setIvar(font, UI::FontInternals::_pointSize, size);
     return font->autorelease();
 }
 
@@ -42,9 +43,9 @@ Font* boldSystemFontOfSize(Class cls, CGFloat size) {
     return make(cls, NS::String::string(systemFontName(true)), size);
 }
 
-NS::String* fontName(Font* self) { return objc::ivar(self, UI::Font::_fontName); }
+NS::String* fontName(Font* self) { return objc::ivar(self, UI::FontInternals::_fontName); }
 
-CGFloat pointSize(Font* self) { return objc::ivar(self, UI::Font::_pointSize); }
+CGFloat pointSize(Font* self) { return objc::ivar(self, UI::FontInternals::_pointSize); }
 
 Font* fontWithSize(Font* self, CGFloat size) {
     return make(object_getClass(objc::toId(self)), self->fontName(), size);
@@ -52,8 +53,8 @@ Font* fontWithSize(Font* self, CGFloat size) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Font>()
-        .ivar(Font::_fontName)
-        .ivar(Font::_pointSize)
+        .ivar(FontInternals::_fontName)
+        .ivar(FontInternals::_pointSize)
         .method<&fontWithNameSize>(Font::fontWithNameSize_)
         .method<&systemFontOfSize>(Font::systemFontOfSize_)
         .method<&boldSystemFontOfSize>(Font::boldSystemFontOfSize_)

@@ -1,7 +1,8 @@
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
-#include "UIKit/PNGDecoder.hpp"
-#include "UIKit/PNGEncoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
+#include "UIKit/Images/PNGEncoder.hpp"
 
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/NSData.hpp"
@@ -142,7 +143,7 @@ class Encoding {
 using EncodingRef = std::shared_ptr<Encoding>;
 
 cairo_surface_t* surfaceOf(const Image* self) {
-    return static_cast<cairo_surface_t*>(objc::ivar(self, UI::Image::_surface));
+    return static_cast<cairo_surface_t*>(objc::ivar(self, UI::ImageInternals::_surface));
 }
 
 // Set once, when the image is made, and read from any thread after.
@@ -150,7 +151,7 @@ EncodingRef encodingOf(const Image* self) {
     if (self == nullptr) {
         return nullptr;
     }
-    auto* held = static_cast<EncodingRef*>(objc::ivar(self, UI::Image::_png));
+    auto* held = static_cast<EncodingRef*>(objc::ivar(self, UI::ImageInternals::_png));
     return held == nullptr ? nullptr : *held;
 }
 
@@ -164,8 +165,8 @@ Image* adoptSurface(objc::Ptr<Image> self, cairo_surface_t* surface) {
         self->release();
         return nullptr;
     }
-    objc::setIvar(self, UI::Image::_surface, surface);
-    objc::setIvar(self, UI::Image::_png, new EncodingRef(std::make_shared<Encoding>(surface)));
+    objc::setIvar(self, UI::ImageInternals::_surface, surface);
+    objc::setIvar(self, UI::ImageInternals::_png, new EncodingRef(std::make_shared<Encoding>(surface)));
     return self;
 }
 
@@ -299,8 +300,9 @@ Image* initWithContentsOfFile(Image* self, NS::String* path) {
     if (read != nullptr) {
         // Made owned, not autoreleased: an image may be read where no pool is.
         const std::string name = std::filesystem::path(p).filename().string();
-        objc::setIvar(read, UI::Image::_fileName, NS::String::alloc()->initWithUTF8String(name.c_str()));
-        objc::setIvar(read, UI::Image::_scale, file.scale);
+        objc::setIvar(read, UI::ImageInternals::_fileName,
+                      NS::String::alloc()->initWithUTF8String(name.c_str()));
+        objc::setIvar(read, UI::ImageInternals::_scale, file.scale);
     }
     return read;
 }
@@ -324,25 +326,25 @@ CGSize size(Image* self) {
                   static_cast<CGFloat>(cairo_image_surface_get_height(s)) / scale};
 }
 
-ImageRenderingMode renderingMode(Image* self) { return objc::ivar(self, UI::Image::_renderingMode); }
+ImageRenderingMode renderingMode(Image* self) { return objc::ivar(self, UI::ImageInternals::_renderingMode); }
 
 Image* imageWithRenderingMode(Image* self, ImageRenderingMode mode) {
-    auto copy = objc::Ptr(Image::newImageWithCairoSurface(surfaceOf(self)));
-    objc::setIvar(copy, UI::Image::_renderingMode, mode);
-    objc::setIvar(copy, UI::Image::_scale, self->scale());
-    objc::setIvar(copy, UI::Image::_fileName,
-                  objc::Ptr(objc::ivar(self, UI::Image::_fileName))->copy().as<NS::String>());
+    auto copy = objc::Ptr(UI::ImageInternals::newImageWithCairoSurface(surfaceOf(self)));
+    objc::setIvar(copy, UI::ImageInternals::_renderingMode, mode);
+    objc::setIvar(copy, UI::ImageInternals::_scale, self->scale());
+    objc::setIvar(copy, UI::ImageInternals::_fileName,
+                  objc::Ptr(objc::ivar(self, UI::ImageInternals::_fileName))->copy().as<NS::String>());
     return copy->autorelease();
 }
 
 NS::String* fileName(Image* self) {
-    auto name = objc::ivar(self, UI::Image::_fileName);
+    auto name = objc::ivar(self, UI::ImageInternals::_fileName);
     return name != nullptr ? name : NS::String::string("").get();
 }
 
 CGFloat scale(Image* self) {
     // Only a file read for a finer screen sets it; every other image has one.
-    const auto scale = objc::ivar(self, UI::Image::_scale);
+    const auto scale = objc::ivar(self, UI::ImageInternals::_scale);
     return scale > 0 ? scale : 1.0;
 }
 
@@ -352,33 +354,33 @@ void dealloc(Image* self) {
     if (cairo_surface_t* s = surfaceOf(self)) {
         cairo_surface_destroy(s);
     }
-    delete static_cast<EncodingRef*>(objc::ivar(self, UI::Image::_png));
+    delete static_cast<EncodingRef*>(objc::ivar(self, UI::ImageInternals::_png));
     NS::Object::dealloc_.super<Image>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Image>()
-        .ivar(Image::_surface)
-        .ivar(Image::_png)
-        .ivar(Image::_renderingMode)
-        .ivar(Image::_fileName)
-        .ivar(Image::_scale)
+        .ivar(ImageInternals::_surface)
+        .ivar(ImageInternals::_png)
+        .ivar(ImageInternals::_renderingMode)
+        .ivar(ImageInternals::_fileName)
+        .ivar(ImageInternals::_scale)
         .method<&imageWithContentsOfFile>(Image::imageWithContentsOfFile_)
         .method<&initWithContentsOfFile>(Image::initWithContentsOfFile_)
         .method<&initWithData>(Image::initWithData_)
         .method<&size>(Image::size_)
         .method<&renderingMode>(Image::renderingMode_)
         .method<&imageWithRenderingMode>(Image::imageWithRenderingMode_)
-        .method<&fileName>(Image::fileName_)
+        .method<&fileName>(UI::ImageInternals::fileName_)
         .method<&scale>(Image::scale_)
-        .method<&cairoSurface>(Image::cairoSurface_)
+        .method<&cairoSurface>(UI::ImageInternals::cairoSurface_)
         .method<&dealloc>(NS::Object::dealloc_)
         .build();
 }
 
 } // namespace
 
-Image* Image::newImageWithCairoSurface(cairo_surface_t* surface) {
+Image* UI::ImageInternals::newImageWithCairoSurface(cairo_surface_t* surface) {
     return adoptSurface(Image::alloc()->init(), cairo_surface_reference(surface));
 }
 

@@ -1,8 +1,12 @@
 #include "UIKit/UIImageView.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
+#include "UIKit/UIImageViewInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -18,13 +22,10 @@ ImageView* initWithImage(ImageView* self, Image* image) {
     return view;
 }
 
-Image* image(ImageView* self) { return objc::ivar(self, UI::ImageView::_image); }
+Image* image(ImageView* self) { return objc::ivar(self, UI::ImageViewInternals::_image); }
 
 void setImage(ImageView* self, Image* image) {
-    objc::Ptr(image)->retain();
-    auto old = objc::ivar(self, UI::ImageView::_image);
-    objc::setIvar(self, UI::ImageView::_image, image);
-    objc::Ptr(old)->release();
+    objc::storeOwned(self, UI::ImageViewInternals::_image, image);
     layoutChanged();
 }
 
@@ -42,14 +43,14 @@ CGSize sizeThatFits(ImageView* self, CGSize size) {
 }
 
 void fillSceneNode(ImageView* self, draw::Node* node) {
-    View::fillSceneNode_.super<ImageView>(self, node);
+    ViewInternals::fillSceneNode_.super<ImageView>(self, node);
     if (node == nullptr) {
         return;
     }
     draw::Node::Picture picture;
     auto image = self->image();
-    picture.surface = image->cairoSurface();
-    picture.file = image == nullptr ? "nil" : image->fileName()->str();
+    picture.surface = UI::ImageInternals::of(image)->cairoSurface();
+    picture.file = image == nullptr ? "nil" : UI::ImageInternals::of(image)->fileName()->str();
     if (image->renderingMode() == ImageRenderingModeAlwaysTemplate) {
         picture.tint = sceneColor(rgbaOf(self->tintColor()).value_or(defaultTintColor()));
     }
@@ -58,13 +59,13 @@ void fillSceneNode(ImageView* self, draw::Node* node) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ImageView>()
-        .ivar(ImageView::_image)
+        .ivar(ImageViewInternals::_image)
         .method<&initWithImage>(ImageView::initWithImage_)
         .method<&image>(ImageView::image_)
         .method<&setImage>(ImageView::setImage_)
         .method<&intrinsicContentSize>(View::intrinsicContentSize_)
         .method<&sizeThatFits>(View::sizeThatFits_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .build();
 }
 

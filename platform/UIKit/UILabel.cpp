@@ -1,9 +1,13 @@
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIFontInternals.hpp"
+#include "UIKit/UILabelInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -49,52 +53,51 @@ void setAndRelayout(Label* self, const Variable& variable, typename Variable::Ty
 
 View* initWithFrame(Label* self, CGRect frame) {
     auto label = View::initWithFrame_.super<Label>(self, frame);
-    objc::setIvar(label.as<Label>(), Label::_numberOfLines, 1);
+    objc::setIvar(label.as<Label>(), LabelInternals::_numberOfLines, 1);
     return label;
 }
 
 void setText(Label* self, NS::String* text) {
     auto copy = objc::Ptr(text)->copy().as<NS::String>();
-    auto old = objc::ivar(self, Label::_text);
-    objc::setIvar(self, Label::_text, copy);
+    auto old = objc::ivar(self, LabelInternals::_text);
+    objc::setIvar(self, LabelInternals::_text, copy);
     objc::Ptr(old)->release();
     layoutChanged();
 }
 
 Color* textColor(Label* self) {
-    auto own = objc::ivar(self, Label::_textColor);
+    auto own = objc::ivar(self, LabelInternals::_textColor);
     return own != nullptr ? own : Color::blackColor().get();
 }
 
 Font* font(Label* self) {
-    auto own = objc::ivar(self, Label::_font);
+    auto own = objc::ivar(self, LabelInternals::_font);
     return own != nullptr ? own : Font::systemFontOfSize(17).get();
 }
 
 void setFont(Label* self, Font* font) {
-    objc::Ptr(font)->retain();
-    auto old = objc::ivar(self, Label::_font);
-    objc::setIvar(self, Label::_font, font);
-    objc::Ptr(old)->release();
+    objc::storeOwned(self, LabelInternals::_font, font);
     layoutChanged();
 }
 
-TextAlignment textAlignment(Label* self) { return objc::ivar(self, UI::Label::_textAlignment); }
+TextAlignment textAlignment(Label* self) { return objc::ivar(self, UI::LabelInternals::_textAlignment); }
 
 void setTextAlignment(Label* self, TextAlignment alignment) {
-    objc::setIvar(self, UI::Label::_textAlignment, alignment);
+    objc::setIvar(self, UI::LabelInternals::_textAlignment, alignment);
 }
 
-long numberOfLines(Label* self) { return objc::ivar(self, UI::Label::_numberOfLines); }
+long numberOfLines(Label* self) { return objc::ivar(self, UI::LabelInternals::_numberOfLines); }
 
 void setNumberOfLines(Label* self, long lines) {
-    setAndRelayout(self, Label::_numberOfLines, lines < 0 ? 0 : lines);
+    setAndRelayout(self, LabelInternals::_numberOfLines, lines < 0 ? 0 : lines);
 }
 
-CGFloat preferredMaxLayoutWidth(Label* self) { return objc::ivar(self, UI::Label::_preferredMaxLayoutWidth); }
+CGFloat preferredMaxLayoutWidth(Label* self) {
+    return objc::ivar(self, UI::LabelInternals::_preferredMaxLayoutWidth);
+}
 
 void setPreferredMaxLayoutWidth(Label* self, CGFloat width) {
-    setAndRelayout(self, Label::_preferredMaxLayoutWidth, std::isfinite(width) ? width : 0);
+    setAndRelayout(self, LabelInternals::_preferredMaxLayoutWidth, std::isfinite(width) ? width : 0);
 }
 
 CGSize intrinsicContentSize(Label* self) {
@@ -116,7 +119,7 @@ BaselineMetrics baselineMetrics(Label* self) {
 }
 
 void fillSceneNode(Label* self, draw::Node* node) {
-    View::fillSceneNode_.super<Label>(self, node);
+    ViewInternals::fillSceneNode_.super<Label>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -132,12 +135,12 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Label>()
         // Texts are copied on the way in, as Cocoa's `copy` properties do, so that a mutable string
         // changed later by its owner does not change what the label shows.
-        .property(Label::_text)
-        .property(Label::_textColor)
-        .property(Label::_font)
-        .ivar(Label::_textAlignment)
-        .ivar(Label::_numberOfLines)
-        .ivar(Label::_preferredMaxLayoutWidth)
+        .property(LabelInternals::_text)
+        .property(LabelInternals::_textColor)
+        .property(LabelInternals::_font)
+        .ivar(LabelInternals::_textAlignment)
+        .ivar(LabelInternals::_numberOfLines)
+        .ivar(LabelInternals::_preferredMaxLayoutWidth)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&setText>(Label::setText_)
         .method<&textColor>(Label::textColor_)
@@ -151,8 +154,8 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setPreferredMaxLayoutWidth>(Label::setPreferredMaxLayoutWidth_)
         .method<&intrinsicContentSize>(View::intrinsicContentSize_)
         .method<&sizeThatFits>(View::sizeThatFits_)
-        .method<&baselineMetrics>(View::baselineMetrics_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&baselineMetrics>(ViewInternals::baselineMetrics_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .build();
 }
 

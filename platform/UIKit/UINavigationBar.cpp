@@ -1,12 +1,16 @@
 #include "UIKit/UINavigationBar.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UINavigationBarInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/Scene.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
+#include "UIKit/Rendering/Scene.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
@@ -43,12 +47,12 @@ void clear(View* view) {
 View* buttonFor(BarButtonItem* item, Color* tint) {
     auto button = BarButton::alloc()->init()->autorelease();
     objc::Ptr<View> content;
-    if (item->systemItem() == UIBarButtonSystemItemCompose) {
+    if (UI::BarButtonItemInternals::of(item)->systemItem() == UIBarButtonSystemItemCompose) {
         content = artworkView("UIButtonBarCompose@2x.png", {22, 22}, tint);
     } else {
-        const std::string title = item->title() != nullptr  ? item->title()->str()
-                                  : item->systemItem() == 0 ? "Done"
-                                                            : "";
+        const std::string title = item->title() != nullptr ? item->title()->str()
+                                  : UI::BarButtonItemInternals::of(item)->systemItem() == 0 ? "Done"
+                                                                                            : "";
         content = makeLabel(title.c_str(), "HelveticaNeue", 17, tint);
     }
     const CGSize size = content->frame().size;
@@ -66,10 +70,10 @@ Color* shownTint(NavigationBar* bar) {
 }
 
 // The bar's own tint only: nil until set (its buttons then take the one around the bar).
-Color* tintColor(NavigationBar* self) { return objc::ivar(self, UI::View::_tintColor); }
+Color* tintColor(NavigationBar* self) { return objc::ivar(self, UI::ViewInternals::_tintColor); }
 
 NS::Array* items(NavigationBar* self) {
-    auto items = objc::ivar(self, UI::NavigationBar::_items);
+    auto items = objc::ivar(self, UI::NavigationBarInternals::_items);
     return items != nullptr ? items : NS::Array::array().get();
 }
 
@@ -82,8 +86,8 @@ std::vector<NavigationBar*>& bars() {
 }
 
 void setItemsAnimated(NavigationBar* self, NS::Array* items, bool) {
-    objc::Ptr<NS::Array> old = objc::ivar(self, UI::NavigationBar::_items);
-    objc::setIvar(self, UI::NavigationBar::_items, objc::Ptr(items)->copy().as<NS::Array>());
+    objc::Ptr<NS::Array> old = objc::ivar(self, UI::NavigationBarInternals::_items);
+    objc::setIvar(self, UI::NavigationBarInternals::_items, objc::Ptr(items)->copy().as<NS::Array>());
     old->release();
     rebuild(self);
 }
@@ -93,20 +97,22 @@ void setTintColor(NavigationBar* self, Color* color) {
     rebuild(self);
 }
 
-Color* barTintColor(NavigationBar* self) { return objc::ivar(self, UI::NavigationBar::_barTintColor); }
+Color* barTintColor(NavigationBar* self) {
+    return objc::ivar(self, UI::NavigationBarInternals::_barTintColor);
+}
 
 void setBarTintColor(NavigationBar* self, Color* color) {
-    objc::storeOwned(self, UI::NavigationBar::_barTintColor, color);
+    objc::storeOwned(self, UI::NavigationBarInternals::_barTintColor, color);
     rebuild(self);
 }
 
 NS::Dictionary* titleTextAttributes(NavigationBar* self) {
-    return objc::ivar(self, UI::NavigationBar::_titleTextAttributes);
+    return objc::ivar(self, UI::NavigationBarInternals::_titleTextAttributes);
 }
 
 void setTitleTextAttributes(NavigationBar* self, NS::Dictionary* attributes) {
-    objc::Ptr<NS::Dictionary> old = objc::ivar(self, UI::NavigationBar::_titleTextAttributes);
-    objc::setIvar(self, UI::NavigationBar::_titleTextAttributes,
+    objc::Ptr<NS::Dictionary> old = objc::ivar(self, UI::NavigationBarInternals::_titleTextAttributes);
+    objc::setIvar(self, UI::NavigationBarInternals::_titleTextAttributes,
                   objc::Ptr(attributes)->copy().as<NS::Dictionary>());
     old->release();
     rebuild(self);
@@ -150,7 +156,7 @@ NavigationItem* backItem(NavigationBar* self) {
 // Beyond what every view shows: the bar's background colour where it has one, and its
 // title's colour where its title text attributes give one.
 void fillSceneNode(NavigationBar* self, draw::Node* node) {
-    View::fillSceneNode_.super<NavigationBar>(self, node);
+    ViewInternals::fillSceneNode_.super<NavigationBar>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -269,22 +275,22 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<NavigationBar>()
         .method<&tintColor>(View::tintColor_)
         .method<&setTintColor>(View::setTintColor_)
-        .ivar(UI::NavigationBar::_barTintColor)
+        .ivar(UI::NavigationBarInternals::_barTintColor)
         .method<&barTintColor>(NavigationBar::barTintColor_)
         .method<&setBarTintColor>(NavigationBar::setBarTintColor_)
-        .ivar(UI::NavigationBar::_titleTextAttributes)
+        .ivar(UI::NavigationBarInternals::_titleTextAttributes)
         .method<&titleTextAttributes>(NavigationBar::titleTextAttributes_)
         .method<&setTitleTextAttributes>(NavigationBar::setTitleTextAttributes_)
         .method<&setHidden>(View::setHidden_)
         .method<&setFrame>(View::setFrame_)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&dealloc>(View::dealloc_)
-        .ivar(UI::NavigationBar::_items)
+        .ivar(UI::NavigationBarInternals::_items)
         .method<&items>(NavigationBar::items_)
         .method<&setItemsAnimated>(NavigationBar::setItemsAnimated_)
         .method<&topItem>(NavigationBar::topItem_)
         .method<&backItem>(NavigationBar::backItem_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .method<&layoutBar>(View::layoutSubviews_)
         .build();
 }

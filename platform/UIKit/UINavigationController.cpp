@@ -1,7 +1,12 @@
 #include "UIKit/UINavigationController.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "UIKit/UINavigationBarInternals.hpp"
+#include "UIKit/UINavigationControllerInternals.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationItem.hpp"
 #include "UIKit/UIScreen.hpp"
@@ -13,15 +18,18 @@
 namespace {
 
 using UI::NavigationController;
+using UI::NavigationControllerInternals;
 using UI::ViewController;
 
 objc::Ptr<NS::MutableArray> stack(NavigationController* self) {
-    return objc::ivar(self, UI::NavigationController::_stack);
+    return objc::ivar(self, UI::NavigationControllerInternals::_stack);
 }
 objc::Ptr<ViewController> top(NavigationController* self) {
     return stack(self)->lastObject().as<ViewController>();
 }
-bool onScreen(NavigationController* self) { return objc::ivar(self, UI::NavigationController::_onScreen); }
+bool onScreen(NavigationController* self) {
+    return objc::ivar(self, UI::NavigationControllerInternals::_onScreen);
+}
 
 // The navigation controller's view, and the view that holds its top controller's view: the names
 // the device gives them.
@@ -49,7 +57,7 @@ void showTop(NavigationController* self) {
     if (!self->isViewLoaded()) {
         return;
     }
-    objc::Ptr<UI::View> transition = objc::ivar(self, UI::NavigationController::_transitionView);
+    objc::Ptr<UI::View> transition = objc::ivar(self, UI::NavigationControllerInternals::_transitionView);
     auto shown = top(self);
     for (NS::Object* child : transition->subviews()) {
         if (child != shown->view()) {
@@ -97,7 +105,8 @@ void layoutContainer(ContainerView* self) {
     }
 
     const double contentTop = hidden ? 0 : barTop + UI::kNavigationBarHeight;
-    objc::Ptr<UI::View> transition = objc::ivar(controller, UI::NavigationController::_transitionView);
+    objc::Ptr<UI::View> transition =
+        objc::ivar(controller, UI::NavigationControllerInternals::_transitionView);
     transition->setFrame(CGRectMake(0, contentTop, size.width, size.height - contentTop));
     if (auto shown = top(controller)) {
         shown->view()->setFrame(boundsOf(transition));
@@ -120,7 +129,7 @@ void loadView(NavigationController* self) {
     auto transition = TransitionView::alloc()->initWithFrame(boundsOf(view));
     view->addSubview(transition);
     view->addSubview(self->navigationBar());
-    objc::setIvar(self, UI::NavigationController::_transitionView, transition);
+    objc::setIvar(self, UI::NavigationControllerInternals::_transitionView, transition);
     self->setView(view);
     view->release();
     showTop(self);
@@ -131,8 +140,8 @@ NavigationController* init(NavigationController* self) {
     if (controller == nullptr) {
         return nullptr;
     }
-    objc::setIvar(controller, UI::NavigationController::_stack, NS::MutableArray::alloc()->init());
-    objc::setIvar(controller, NavigationController::_navigationBar,
+    objc::setIvar(controller, UI::NavigationControllerInternals::_stack, NS::MutableArray::alloc()->init());
+    objc::setIvar(controller, NavigationControllerInternals::_navigationBar,
                   UI::NavigationBar::alloc()
                       ->initWithFrame(CGRectMake(0, 0, UI::Screen::mainScreen()->bounds().size.width,
                                                  UI::kNavigationBarHeight))
@@ -204,7 +213,7 @@ NS::Array* popToRootViewControllerAnimated(NavigationController* self, bool anim
 // The controllers of the stack appear and disappear with the navigation controller itself.
 void viewWillAppear(NavigationController* self, bool animated) {
     ViewController::viewWillAppear_.super<NavigationController>(self, animated);
-    objc::setIvar(self, UI::NavigationController::_onScreen, true);
+    objc::setIvar(self, UI::NavigationControllerInternals::_onScreen, true);
     top(self)->view();
     top(self)->viewWillAppear(animated);
 }
@@ -217,7 +226,7 @@ void viewDidAppear(NavigationController* self, bool animated) {
 void viewWillDisappear(NavigationController* self, bool animated) {
     ViewController::viewWillDisappear_.super<NavigationController>(self, animated);
     top(self)->viewWillDisappear(animated);
-    objc::setIvar(self, UI::NavigationController::_onScreen, false);
+    objc::setIvar(self, UI::NavigationControllerInternals::_onScreen, false);
 }
 
 void viewDidDisappear(NavigationController* self, bool animated) {
@@ -237,10 +246,10 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ContainerView>().method<&layoutContainer>(UI::View::layoutSubviews_).build();
 
     objc::ClassDefinition<NavigationController>()
-        .ivar(NavigationController::_stack)
-        .ivar(NavigationController::_onScreen)
-        .ivar(NavigationController::_transitionView)
-        .property(NavigationController::_navigationBar)
+        .ivar(NavigationControllerInternals::_stack)
+        .ivar(NavigationControllerInternals::_onScreen)
+        .ivar(NavigationControllerInternals::_transitionView)
+        .property(NavigationControllerInternals::_navigationBar)
         .method<&isNavigationBarHidden>(NavigationController::isNavigationBarHidden_)
         .method<&setNavigationBarHidden>(NavigationController::setNavigationBarHidden_)
         .method<&setNavigationBarHiddenAnimated>(NavigationController::setNavigationBarHiddenAnimated_)

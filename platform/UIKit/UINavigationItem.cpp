@@ -1,4 +1,6 @@
 #include "UIKit/UINavigationItem.hpp"
+#include "UIKit/UINavigationBarInternals.hpp"
+#include "UIKit/UINavigationItemInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
@@ -12,37 +14,39 @@ namespace {
 using UI::NavigationItem;
 
 // What the bars holding the item show changes with it.
-NS::String* title(NavigationItem* self) { return objc::ivar(self, UI::NavigationItem::_title); }
+NS::String* title(NavigationItem* self) { return objc::ivar(self, UI::NavigationItemInternals::_title); }
 
 void setTitle(NavigationItem* self, NS::String* title) {
-    objc::Ptr<NS::String> old = objc::ivar(self, UI::NavigationItem::_title);
-    objc::setIvar(self, UI::NavigationItem::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::Ptr<NS::String> old = objc::ivar(self, UI::NavigationItemInternals::_title);
+    objc::setIvar(self, UI::NavigationItemInternals::_title, objc::Ptr(title)->copy().as<NS::String>());
     old->release();
     UI::navigationItemChanged(self);
 }
 
-UI::View* titleView(NavigationItem* self) { return objc::ivar(self, UI::NavigationItem::_titleView); }
+UI::View* titleView(NavigationItem* self) {
+    return objc::ivar(self, UI::NavigationItemInternals::_titleView);
+}
 
 void setTitleView(NavigationItem* self, UI::View* view) {
-    objc::storeOwned(self, UI::NavigationItem::_titleView, view);
+    objc::storeOwned(self, UI::NavigationItemInternals::_titleView, view);
     UI::navigationItemChanged(self);
 }
 
 UI::BarButtonItem* rightBarButtonItem(NavigationItem* self) {
-    return objc::ivar(self, UI::NavigationItem::_rightBarButtonItem);
+    return objc::ivar(self, UI::NavigationItemInternals::_rightBarButtonItem);
 }
 
 void setRightBarButtonItem(NavigationItem* self, UI::BarButtonItem* item) {
-    objc::storeOwned(self, UI::NavigationItem::_rightBarButtonItem, item);
+    objc::storeOwned(self, UI::NavigationItemInternals::_rightBarButtonItem, item);
     UI::navigationItemChanged(self);
 }
 
 UI::BarButtonItem* leftBarButtonItem(NavigationItem* self) {
-    return objc::ivar(self, UI::NavigationItem::_leftBarButtonItem);
+    return objc::ivar(self, UI::NavigationItemInternals::_leftBarButtonItem);
 }
 
 void setLeftBarButtonItem(NavigationItem* self, UI::BarButtonItem* item) {
-    objc::storeOwned(self, UI::NavigationItem::_leftBarButtonItem, item);
+    objc::storeOwned(self, UI::NavigationItemInternals::_leftBarButtonItem, item);
     UI::navigationItemChanged(self);
 }
 
@@ -54,10 +58,10 @@ NavigationItem* initWithTitle(NavigationItem* self, NS::String* title) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<NavigationItem>()
-        .ivar(UI::NavigationItem::_title)
-        .ivar(UI::NavigationItem::_titleView)
-        .ivar(UI::NavigationItem::_rightBarButtonItem)
-        .ivar(UI::NavigationItem::_leftBarButtonItem)
+        .ivar(UI::NavigationItemInternals::_title)
+        .ivar(UI::NavigationItemInternals::_titleView)
+        .ivar(UI::NavigationItemInternals::_rightBarButtonItem)
+        .ivar(UI::NavigationItemInternals::_leftBarButtonItem)
         .method<&title>(NavigationItem::title_)
         .method<&setTitle>(NavigationItem::setTitle_)
         .method<&titleView>(NavigationItem::titleView_)

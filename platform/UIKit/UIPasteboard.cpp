@@ -1,4 +1,6 @@
 #include "UIKit/UIPasteboard.hpp"
+#include "UIKit/UIImageInternals.hpp"
+#include "UIKit/UIPasteboardInternals.hpp"
 
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
@@ -25,7 +27,7 @@ struct Contents {
 };
 
 Contents& contentsOf(Pasteboard* self) {
-    return *static_cast<Contents*>(objc::ivar(self, UI::Pasteboard::_contents));
+    return *static_cast<Contents*>(objc::ivar(self, UI::PasteboardInternals::_contents));
 }
 
 objc::Ptr<NS::Object> read(Pasteboard* self, NS::Object* Contents::*field) {
@@ -73,13 +75,13 @@ Pasteboard* generalPasteboard(Class cls) {
 Pasteboard* init(Pasteboard* self) {
     auto pasteboard = Pasteboard::init_.super<Pasteboard>(self);
     if (pasteboard != nullptr) {
-        objc::setIvar(pasteboard, UI::Pasteboard::_contents, new Contents);
+        objc::setIvar(pasteboard, UI::PasteboardInternals::_contents, new Contents);
     }
     return pasteboard;
 }
 
 void dealloc(Pasteboard* self) {
-    if (auto* contents = static_cast<Contents*>(objc::ivar(self, UI::Pasteboard::_contents))) {
+    if (auto* contents = static_cast<Contents*>(objc::ivar(self, UI::PasteboardInternals::_contents))) {
         objc::Ptr(contents->image)->release();
         objc::Ptr(contents->string)->release();
         delete contents;
@@ -109,7 +111,7 @@ long changeCount(Pasteboard* self) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Pasteboard>()
-        .ivar(Pasteboard::_contents)
+        .ivar(PasteboardInternals::_contents)
         .method<&generalPasteboard>(Pasteboard::generalPasteboard_)
         .method<&init>(Pasteboard::init_)
         .method<&dealloc>(NS::Object::dealloc_)

@@ -1,7 +1,9 @@
 #include "UIKit/UIScrollView.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/Scene.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/Scene.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -11,14 +13,14 @@
 namespace UI {
 namespace {
 
-CGPoint contentOffset(ScrollView* self) { return objc::ivar(self, UI::ScrollView::_contentOffset); }
+CGPoint contentOffset(ScrollView* self) { return objc::ivar(self, UI::ScrollViewInternals::_contentOffset); }
 
 void setContentOffset(ScrollView* self, CGPoint offset) {
     // An offset that is not a number would place every subview nowhere.
     if (!std::isfinite(offset.x) || !std::isfinite(offset.y) || offset == contentOffset(self)) {
         return;
     }
-    objc::setIvar(self, UI::ScrollView::_contentOffset, offset);
+    objc::setIvar(self, UI::ScrollViewInternals::_contentOffset, offset);
     // What the view shows changed: a table fills in the rows that came into view.
     layoutChanged();
     self->setNeedsLayout();
@@ -26,11 +28,11 @@ void setContentOffset(ScrollView* self, CGPoint offset) {
 
 void setContentOffsetAnimated(ScrollView* self, CGPoint offset, bool) { self->setContentOffset(offset); }
 
-CGSize contentSize(ScrollView* self) { return objc::ivar(self, UI::ScrollView::_contentSize); }
+CGSize contentSize(ScrollView* self) { return objc::ivar(self, UI::ScrollViewInternals::_contentSize); }
 
 void setContentSize(ScrollView* self, CGSize size) {
     if (std::isfinite(size.width) && std::isfinite(size.height)) {
-        objc::setIvar(self, UI::ScrollView::_contentSize, size);
+        objc::setIvar(self, UI::ScrollViewInternals::_contentSize, size);
     }
 }
 
@@ -45,7 +47,7 @@ void setBounds(ScrollView* self, CGRect bounds) {
 }
 
 void fillSceneNode(ScrollView* self, draw::Node* node) {
-    View::fillSceneNode_.super<ScrollView>(self, node);
+    ViewInternals::fillSceneNode_.super<ScrollView>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -56,8 +58,8 @@ void fillSceneNode(ScrollView* self, draw::Node* node) {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ScrollView>()
-        .ivar(ScrollView::_contentOffset)
-        .ivar(ScrollView::_contentSize)
+        .ivar(ScrollViewInternals::_contentOffset)
+        .ivar(ScrollViewInternals::_contentSize)
         .method<&contentOffset>(ScrollView::contentOffset_)
         .method<&setContentOffset>(ScrollView::setContentOffset_)
         .method<&setContentOffsetAnimated>(ScrollView::setContentOffsetAnimated_)
@@ -65,7 +67,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setContentSize>(ScrollView::setContentSize_)
         .method<&bounds>(View::bounds_)
         .method<&setBounds>(View::setBounds_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .build();
 }
 

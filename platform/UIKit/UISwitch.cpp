@@ -1,9 +1,13 @@
 #include "UIKit/UISwitch.hpp"
+#include "UIKit/UIAppearanceInternals.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UISwitchInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/Scene.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
+#include "UIKit/Rendering/Scene.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -50,7 +54,7 @@ void setFrame(Switch* self, CGRect frame) {
     View::setFrame_.super<Switch>(self, CGRect{frame.origin, kSwitchSize});
 }
 
-bool isOn(Switch* self) { return objc::ivar(self, UI::Switch::_on); }
+bool isOn(Switch* self) { return objc::ivar(self, UI::SwitchInternals::_on); }
 
 void setOn(Switch* self, bool on) { self->setOn(on, false); }
 
@@ -58,13 +62,13 @@ void setOnAnimated(Switch* self, bool on, bool) {
     if (on == self->isOn()) {
         return;
     }
-    objc::setIvar(self, UI::Switch::_on, on);
+    objc::setIvar(self, UI::SwitchInternals::_on, on);
     showOutline(self, !on);
     self->setNeedsLayout();
 }
 
 Color* onTintColor(Switch* self) {
-    if (auto own = objc::ivar(self, UI::Switch::_onTintColor)) {
+    if (auto own = objc::ivar(self, UI::SwitchInternals::_onTintColor)) {
         return own;
     }
     return NS::cast<Color>(appearanceValue(self, "onTintColor"));
@@ -85,7 +89,7 @@ void layoutSwitch(Switch* self) {
 
 // The colour the switch shows when on: the system's green where nothing else applies.
 void fillSceneNode(Switch* self, draw::Node* node) {
-    View::fillSceneNode_.super<Switch>(self, node);
+    ViewInternals::fillSceneNode_.super<Switch>(self, node);
     if (node == nullptr) {
         return;
     }
@@ -95,18 +99,15 @@ void fillSceneNode(Switch* self, draw::Node* node) {
 }
 
 void setOnTintColor(Switch* self, Color* color) {
-    objc::Ptr<NS::Object> old = objc::ivar(self, UI::Switch::_onTintColor);
-    objc::Ptr(color)->retain();
-    objc::setIvar(self, UI::Switch::_onTintColor, color);
-    old->release();
+    objc::storeOwned(self, UI::SwitchInternals::_onTintColor, color);
     self->setNeedsLayout();
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Switch> definition;
-    definition.ivar(Switch::_on)
+    definition.ivar(SwitchInternals::_on)
         .property<Color*>("thumbTintColor")
-        .ivar(Switch::_onTintColor)
+        .ivar(SwitchInternals::_onTintColor)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&setFrame>(View::setFrame_)
         .method<&isOn>(Switch::isOn_)
@@ -114,7 +115,7 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setOnAnimated>(Switch::setOnAnimated_)
         .method<&onTintColor>(Switch::onTintColor_)
         .method<&layoutSwitch>(View::layoutSubviews_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
         .method<&setOnTintColor>(Switch::setOnTintColor_);
     addAppearanceMethods(definition);
     definition.build();

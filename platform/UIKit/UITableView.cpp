@@ -1,9 +1,11 @@
 #include "UIKit/UITableView.hpp"
+#include "UIKit/UITableViewCellInternals.hpp"
+#include "UIKit/UITableViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
 #include "UIKit/NSIndexPath.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -130,10 +132,10 @@ struct Layout {
 };
 
 Layout& layoutOf(TableView* self) {
-    auto layout = static_cast<Layout*>(objc::ivar(self, UI::TableView::_layout));
+    auto layout = static_cast<Layout*>(objc::ivar(self, UI::TableViewInternals::_layout));
     if (layout == nullptr) {
         layout = new Layout();
-        objc::setIvar(self, UI::TableView::_layout, layout);
+        objc::setIvar(self, UI::TableViewInternals::_layout, layout);
     }
     return *layout;
 }
@@ -406,16 +408,16 @@ void forgetRows(TableView* self) {
     self->setNeedsLayout();
 }
 
-id dataSource(TableView* self) { return objc::ivar(self, UI::TableView::_dataSource); }
-id delegate(TableView* self) { return objc::ivar(self, UI::TableView::_delegate); }
+id dataSource(TableView* self) { return objc::ivar(self, UI::TableViewInternals::_dataSource); }
+id delegate(TableView* self) { return objc::ivar(self, UI::TableViewInternals::_delegate); }
 
 void setDataSource(TableView* self, id source) {
-    objc::setIvar(self, UI::TableView::_dataSource, source);
+    objc::setIvar(self, UI::TableViewInternals::_dataSource, source);
     forgetRows(self);
 }
 
 void setDelegate(TableView* self, id delegate) {
-    objc::setIvar(self, UI::TableView::_delegate, delegate);
+    objc::setIvar(self, UI::TableViewInternals::_delegate, delegate);
     forgetRows(self);
 }
 
@@ -424,7 +426,7 @@ TableView* initWithFrameStyle(TableView* self, CGRect frame, long style) {
     if (table == nullptr) {
         return nullptr;
     }
-    objc::setIvar(table, UI::TableView::_style, style);
+    objc::setIvar(table, UI::TableViewInternals::_style, style);
     table->setBackgroundColor(style == UITableViewStyleGrouped ? colorRGB(239, 239, 244)
                                                                : colorRGB(255, 255, 255));
     // Rows beyond the bounds are not drawn over what lies around the table.
@@ -436,7 +438,7 @@ View* initWithFrame(TableView* self, CGRect frame) {
     return self->initWithFrameStyle(frame, static_cast<long>(UITableViewStylePlain));
 }
 
-long style(TableView* self) { return objc::ivar(self, UI::TableView::_style); }
+long style(TableView* self) { return objc::ivar(self, UI::TableViewInternals::_style); }
 
 // The layout, asked for first when the table has not yet asked its data source.
 Layout& loadedLayout(TableView* self) {
@@ -506,8 +508,8 @@ TableViewCell* dequeueReusableCellWithIdentifier(TableView* self, NS::String* id
 }
 
 void dealloc(TableView* self) {
-    delete static_cast<Layout*>(objc::ivar(self, UI::TableView::_layout));
-    objc::setIvar(self, UI::TableView::_layout, nullptr);
+    delete static_cast<Layout*>(objc::ivar(self, UI::TableViewInternals::_layout));
+    objc::setIvar(self, UI::TableViewInternals::_layout, nullptr);
     View::dealloc_.super<TableView>(self);
 }
 
@@ -515,10 +517,10 @@ GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewHeaderFooterView>().build();
     objc::ClassDefinition<SeparatorView>().build();
     objc::ClassDefinition<TableView>()
-        .ivar(TableView::_dataSource)
-        .ivar(TableView::_delegate)
-        .ivar(TableView::_style)
-        .ivar(TableView::_layout)
+        .ivar(TableViewInternals::_dataSource)
+        .ivar(TableViewInternals::_delegate)
+        .ivar(TableViewInternals::_style)
+        .ivar(TableViewInternals::_layout)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&initWithFrameStyle>(TableView::initWithFrameStyle_)
         .method<&style>(TableView::style_)

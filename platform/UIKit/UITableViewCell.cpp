@@ -1,15 +1,16 @@
 #include "UIKit/UITableViewCell.hpp"
+#include "UIKit/UITableViewCellInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
@@ -20,6 +21,7 @@ namespace {
 
 using UI::Label;
 using UI::TableViewCell;
+using UI::TableViewCellInternals;
 using UI::View;
 
 constexpr CGRect kRowFrame = {{0, 0}, {320, 44}};
@@ -56,7 +58,7 @@ objc::Ptr<View> chevron() {
 // The cell's picture, as big as its image but no taller than the row leaves room for (an icon of
 // 29 points in a row of 44), at the left end, centred up and down; zero-sized without an image.
 CGRect imageFrame(TableViewCell* self) {
-    auto shown = objc::ivar(self, UI::TableViewCell::_imageView);
+    auto shown = objc::ivar(self, UI::TableViewCellInternals::_imageView);
     const CGSize image = objc::Ptr(shown)->image()->size();
     if (!(image.width > 0 && image.height > 0)) {
         return CGRectZero;
@@ -70,37 +72,38 @@ CGRect imageFrame(TableViewCell* self) {
 // What the cell shows at its right end: its accessory view, else the chevron of its accessory type, else
 // nothing. The shown one is among the subviews, in front of the rest.
 void showAccessory(TableViewCell* self) {
-    objc::Ptr<View> shown = objc::ivar(self, UI::TableViewCell::_shownAccessory);
+    objc::Ptr<View> shown = objc::ivar(self, UI::TableViewCellInternals::_shownAccessory);
     objc::Ptr<View> wanted = self->accessoryView();
     if (wanted == nullptr && self->accessoryType() == UI::UITableViewCellAccessoryDisclosureIndicator) {
-        wanted = objc::ivar(self, UI::TableViewCell::_chevron);
+        wanted = objc::ivar(self, UI::TableViewCellInternals::_chevron);
         if (wanted == nullptr) {
             wanted = chevron();
-            objc::setIvar(self, UI::TableViewCell::_chevron, wanted->retain().as<View>());
+            objc::storeOwned(self, UI::TableViewCellInternals::_chevron, wanted);
         }
     }
     if (wanted == shown) {
         return;
     }
     shown->removeFromSuperview();
-    shown->release();
-    objc::setIvar(self, UI::TableViewCell::_shownAccessory, objc::Ptr(wanted)->retain().as<View>());
+    objc::storeOwned(self, UI::TableViewCellInternals::_shownAccessory, wanted);
     self->addSubview(wanted);
 }
 
-long accessoryType(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_accessoryType); }
+long accessoryType(TableViewCell* self) {
+    return objc::ivar(self, UI::TableViewCellInternals::_accessoryType);
+}
 
 void setAccessoryType(TableViewCell* self, long type) {
-    objc::setIvar(self, UI::TableViewCell::_accessoryType, type);
+    objc::setIvar(self, UI::TableViewCellInternals::_accessoryType, type);
     showAccessory(self);
 }
 
-View* accessoryView(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_accessoryView); }
+View* accessoryView(TableViewCell* self) {
+    return objc::ivar(self, UI::TableViewCellInternals::_accessoryView);
+}
 
 void setAccessoryView(TableViewCell* self, View* view) {
-    objc::Ptr<View> old = objc::ivar(self, UI::TableViewCell::_accessoryView);
-    objc::setIvar(self, UI::TableViewCell::_accessoryView, objc::Ptr(view)->retain().as<View>());
-    old->release();
+    objc::storeOwned(self, UI::TableViewCellInternals::_accessoryView, view);
     showAccessory(self);
 }
 
@@ -109,7 +112,7 @@ void setAccessoryView(TableViewCell* self, View* view) {
 void layoutCell(TableViewCell* self) {
     const CGSize size = self->frame().size;
     objc::Ptr<View> content = self->contentView();
-    objc::Ptr<View> accessory = objc::ivar(self, UI::TableViewCell::_shownAccessory);
+    objc::Ptr<View> accessory = objc::ivar(self, UI::TableViewCellInternals::_shownAccessory);
     double right = size.width;
     if (accessory != nullptr) {
         CGRect f = accessory->frame();
@@ -126,7 +129,7 @@ void layoutCell(TableViewCell* self) {
     if (detail != nullptr) {
         detail->setFrame(CGRectMake(right - kInset - detailWidth, 0, detailWidth, size.height));
     }
-    if (auto picture = objc::ivar(self, UI::TableViewCell::_imageView)) {
+    if (auto picture = objc::ivar(self, UI::TableViewCellInternals::_imageView)) {
         picture->setFrame(imageFrame(self));
     }
     const double start = UI::textInset(self);
@@ -137,10 +140,10 @@ void layoutCell(TableViewCell* self) {
 }
 
 UI::ImageView* imageView(TableViewCell* self) {
-    auto picture = objc::ivar(self, UI::TableViewCell::_imageView);
+    auto picture = objc::ivar(self, UI::TableViewCellInternals::_imageView);
     if (picture == nullptr) {
         picture = UI::ImageView::alloc()->initWithFrame(CGRectZero).as<UI::ImageView>();
-        objc::setIvar(self, UI::TableViewCell::_imageView, picture);
+        objc::setIvar(self, UI::TableViewCellInternals::_imageView, picture);
         self->contentView()->addSubview(picture);
     }
     return picture;
@@ -152,20 +155,20 @@ TableViewCell* initWithStyleReuseIdentifier(TableViewCell* self, long style, NS:
     if (cell == nullptr) {
         return nullptr;
     }
-    objc::setIvar(cell, UI::TableViewCell::_style, style);
-    objc::setIvar(cell, UI::TableViewCell::_reuseIdentifier,
+    objc::setIvar(cell, UI::TableViewCellInternals::_style, style);
+    objc::setIvar(cell, UI::TableViewCellInternals::_reuseIdentifier,
                   objc::Ptr(reuseIdentifier)->copy().as<NS::String>());
     View* content = addPart<View>(cell, kRowFrame);
-    objc::setIvar(cell, UI::TableViewCell::_contentView, content);
+    objc::setIvar(cell, UI::TableViewCellInternals::_contentView, content);
     Label* title = addPart<Label>(content, CGRectMake(15, 0, 290, 44));
     title->setFont(font());
     title->setTextColor(UI::Color::blackColor());
-    objc::setIvar(cell, UI::TableViewCell::_textLabel, title);
+    objc::setIvar(cell, UI::TableViewCellInternals::_textLabel, title);
     if (style != UI::TableViewCellStyleDefault) {
         Label* detail = addPart<Label>(content, CGRectMake(160, 0, 145, 44));
         detail->setFont(font());
         detail->setTextColor(UI::colorRGB(142, 142, 147));
-        objc::setIvar(cell, UI::TableViewCell::_detailTextLabel, detail);
+        objc::setIvar(cell, UI::TableViewCellInternals::_detailTextLabel, detail);
     }
     return cell;
 }
@@ -176,32 +179,34 @@ View* initWithFrame(TableViewCell* self, CGRect frame) {
     return cell;
 }
 
-long style(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_style); }
+long style(TableViewCell* self) { return objc::ivar(self, UI::TableViewCellInternals::_style); }
 
 NS::String* reuseIdentifier(TableViewCell* self) {
-    return objc::ivar(self, UI::TableViewCell::_reuseIdentifier);
+    return objc::ivar(self, UI::TableViewCellInternals::_reuseIdentifier);
 }
 
-View* contentView(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_contentView); }
+View* contentView(TableViewCell* self) { return objc::ivar(self, UI::TableViewCellInternals::_contentView); }
 
-Label* textLabel(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_textLabel); }
+Label* textLabel(TableViewCell* self) { return objc::ivar(self, UI::TableViewCellInternals::_textLabel); }
 
-Label* detailTextLabel(TableViewCell* self) { return objc::ivar(self, UI::TableViewCell::_detailTextLabel); }
+Label* detailTextLabel(TableViewCell* self) {
+    return objc::ivar(self, UI::TableViewCellInternals::_detailTextLabel);
+}
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<TableViewCell>()
-        .ivar(TableViewCell::_style)
-        .ivar(TableViewCell::_reuseIdentifier)
-        .ivar(TableViewCell::_contentView)
-        .ivar(TableViewCell::_textLabel)
-        .ivar(TableViewCell::_detailTextLabel)
-        .ivar(TableViewCell::_imageView)
+        .ivar(TableViewCellInternals::_style)
+        .ivar(TableViewCellInternals::_reuseIdentifier)
+        .ivar(TableViewCellInternals::_contentView)
+        .ivar(TableViewCellInternals::_textLabel)
+        .ivar(TableViewCellInternals::_detailTextLabel)
+        .ivar(TableViewCellInternals::_imageView)
         .method<&imageView>(TableViewCell::imageView_)
-        .ivar(UI::TableViewCell::_accessoryType)
-        .ivar(UI::TableViewCell::_accessoryView)
+        .ivar(UI::TableViewCellInternals::_accessoryType)
+        .ivar(UI::TableViewCellInternals::_accessoryView)
         // The accessory among the subviews: the accessory view, or the chevron made for the type.
-        .ivar(UI::TableViewCell::_shownAccessory)
-        .ivar(UI::TableViewCell::_chevron)
+        .ivar(UI::TableViewCellInternals::_shownAccessory)
+        .ivar(UI::TableViewCellInternals::_chevron)
         .method<&accessoryType>(TableViewCell::accessoryType_)
         .method<&setAccessoryType>(TableViewCell::setAccessoryType_)
         .method<&accessoryView>(TableViewCell::accessoryView_)
@@ -225,5 +230,5 @@ double UI::textInset(TableViewCell* cell) {
 }
 
 UI::View* UI::shownAccessory(TableViewCell* cell) {
-    return objc::ivar(cell, UI::TableViewCell::_shownAccessory);
+    return objc::ivar(cell, UI::TableViewCellInternals::_shownAccessory);
 }

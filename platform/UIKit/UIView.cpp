@@ -1,13 +1,16 @@
 #include "UIKit/UIView.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIViewInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSBlock.hpp"
+#include "UIKit/Animation/ViewAnimation.hpp"
 #include "UIKit/CALayer.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIColor.hpp"
-#include "UIKit/ViewAnimation.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "objc/Registration.hpp"
 
@@ -19,19 +22,21 @@ namespace UI {
 namespace {
 
 // Subviews are kept in an NSMutableArray made on first use; the superview link is not owning.
-objc::Ptr<NS::MutableArray> subviewList(View* self) { return objc::ivar(self, UI::View::_subviews); }
+objc::Ptr<NS::MutableArray> subviewList(View* self) { return objc::ivar(self, UI::ViewInternals::_subviews); }
 
 objc::Ptr<CA::Layer> layerOf(View* self) {
-    auto layer = objc::ivar(self, UI::View::_layer);
+    auto layer = objc::ivar(self, UI::ViewInternals::_layer);
     if (layer == nullptr) {
         // A view made without initWithFrame: (a subclass's own initialiser) gets its layer here.
         layer = CA::Layer::alloc()->init();
-        objc::setIvar(self, UI::View::_layer, layer);
+        objc::setIvar(self, UI::ViewInternals::_layer, layer);
     }
     return layer;
 }
 
-objc::Ptr<NS::MutableArray> constraintList(View* self) { return objc::ivar(self, UI::View::_constraints); }
+objc::Ptr<NS::MutableArray> constraintList(View* self) {
+    return objc::ivar(self, UI::ViewInternals::_constraints);
+}
 
 // Priorities are kept as their distance from UIKit's defaults, so that a view whose ivars were
 // never set (one made without initWithFrame:) has the defaults.
@@ -85,9 +90,9 @@ View* initWithFrame(View* self, CGRect frame) {
     if (view == nullptr) {
         return nullptr;
     }
-    objc::setIvar(view, UI::View::_frame, frame);
-    objc::setIvar(view, UI::View::_alpha, 1.0);
-    objc::setIvar(view, UI::View::_translatesAutoresizingMaskIntoConstraints, true);
+    objc::setIvar(view, UI::ViewInternals::_frame, frame);
+    objc::setIvar(view, UI::ViewInternals::_alpha, 1.0);
+    objc::setIvar(view, UI::ViewInternals::_translatesAutoresizingMaskIntoConstraints, true);
     layerOf(view);
     markNeedsLayout(view);
     return view;
@@ -106,12 +111,12 @@ void animateWithDurationDelayOptions(Class, double duration, double delay, ViewA
     animation::animate(duration, delay, options, animations, completion);
 }
 
-CGRect frame(View* self) { return objc::ivar(self, UI::View::_frame); }
+CGRect frame(View* self) { return objc::ivar(self, UI::ViewInternals::_frame); }
 
 void setFrame(View* self, CGRect frame) {
-    if (!(objc::ivar(self, UI::View::_frame) == frame)) {
+    if (!(objc::ivar(self, UI::ViewInternals::_frame) == frame)) {
         animation::willSet(self, animation::Property::Frame);
-        objc::setIvar(self, UI::View::_frame, frame);
+        objc::setIvar(self, UI::ViewInternals::_frame, frame);
         layoutChanged();
         // What a view shows inside may hang on where it is, not only on its size (a bar reaches up
         // behind the status bar above it).
@@ -141,27 +146,27 @@ void setCenter(View* self, CGPoint center) {
     self->setFrame(f);
 }
 
-CGFloat alpha(View* self) { return objc::ivar(self, UI::View::_alpha); }
+CGFloat alpha(View* self) { return objc::ivar(self, UI::ViewInternals::_alpha); }
 
 // Alpha is a fraction of opacity: values outside [0, 1] are clamped, as on the device.
 void setAlpha(View* self, CGFloat alpha) {
     animation::willSet(self, animation::Property::Alpha);
-    objc::setIvar(self, UI::View::_alpha, !(alpha > 0) ? 0 : (alpha > 1 ? 1 : alpha));
+    objc::setIvar(self, UI::ViewInternals::_alpha, !(alpha > 0) ? 0 : (alpha > 1 ? 1 : alpha));
 }
 
-Color* backgroundColor(View* self) { return objc::ivar(self, UI::View::_backgroundColor); }
+Color* backgroundColor(View* self) { return objc::ivar(self, UI::ViewInternals::_backgroundColor); }
 
 void setBackgroundColor(View* self, Color* color) {
     animation::willSet(self, animation::Property::BackgroundColor);
-    objc::storeOwned(self, UI::View::_backgroundColor, color);
+    objc::storeOwned(self, UI::ViewInternals::_backgroundColor, color);
 }
 
-bool isHidden(View* self) { return objc::ivar(self, View::_hidden); }
+bool isHidden(View* self) { return objc::ivar(self, ViewInternals::_hidden); }
 
 Color* tintColor(View* self) {
     // Walks up rather than recursing through sends, so that a deep tree costs no stack.
     for (objc::Ptr<View> v = self; v != nullptr; v = v->superview()) {
-        if (auto own = objc::ivar(v, UI::View::_tintColor); own != nullptr) {
+        if (auto own = objc::ivar(v, UI::ViewInternals::_tintColor); own != nullptr) {
             return own;
         }
     }
@@ -171,19 +176,19 @@ Color* tintColor(View* self) {
 
 void setTintColor(View* self, Color* color) {
     objc::Ref<Color> keep = objc::retain(color);
-    auto old = objc::ivar(self, UI::View::_tintColor);
-    objc::setIvar(self, UI::View::_tintColor, keep.leak());
+    auto old = objc::ivar(self, UI::ViewInternals::_tintColor);
+    objc::setIvar(self, UI::ViewInternals::_tintColor, keep.leak());
     objc::Ptr(old)->release();
 }
 
 CA::Layer* layer(View* self) { return layerOf(self); }
 
 bool translatesAutoresizingMaskIntoConstraints(View* self) {
-    return objc::ivar(self, UI::View::_translatesAutoresizingMaskIntoConstraints);
+    return objc::ivar(self, UI::ViewInternals::_translatesAutoresizingMaskIntoConstraints);
 }
 
 void setTranslatesAutoresizingMaskIntoConstraints(View* self, bool translates) {
-    objc::setIvar(self, UI::View::_translatesAutoresizingMaskIntoConstraints, translates);
+    objc::setIvar(self, UI::ViewInternals::_translatesAutoresizingMaskIntoConstraints, translates);
     layoutChanged();
 }
 
@@ -202,7 +207,7 @@ void addConstraint(View* self, NS::LayoutConstraint* constraint) {
     auto list = constraintList(self);
     if (list == nullptr) {
         list = NS::MutableArray::alloc()->init();
-        objc::setIvar(self, UI::View::_constraints, list);
+        objc::setIvar(self, UI::ViewInternals::_constraints, list);
     }
     if (!list->containsObject(constraint)) {
         list->addObject(constraint);
@@ -228,20 +233,22 @@ CGSize intrinsicContentSize(View*) { return CGSize{ViewNoIntrinsicMetric, ViewNo
 void invalidateIntrinsicContentSize(View*) { layoutChanged(); }
 
 float contentHuggingPriorityForAxis(View* self, LayoutConstraintAxis axis) {
-    return kDefaultHugging + onAxis(self, axis, View::_huggingH, View::_huggingV);
+    return kDefaultHugging + onAxis(self, axis, ViewInternals::_huggingH, ViewInternals::_huggingV);
 }
 
 void setContentHuggingPriority(View* self, float priority, LayoutConstraintAxis axis) {
-    setOnAxis(self, axis, View::_huggingH, View::_huggingV, priority - kDefaultHugging);
+    setOnAxis(self, axis, ViewInternals::_huggingH, ViewInternals::_huggingV, priority - kDefaultHugging);
     layoutChanged();
 }
 
 float contentCompressionResistancePriorityForAxis(View* self, LayoutConstraintAxis axis) {
-    return kDefaultCompression + onAxis(self, axis, View::_compressionH, View::_compressionV);
+    return kDefaultCompression +
+           onAxis(self, axis, ViewInternals::_compressionH, ViewInternals::_compressionV);
 }
 
 void setContentCompressionResistancePriority(View* self, float priority, LayoutConstraintAxis axis) {
-    setOnAxis(self, axis, View::_compressionH, View::_compressionV, priority - kDefaultCompression);
+    setOnAxis(self, axis, ViewInternals::_compressionH, ViewInternals::_compressionV,
+              priority - kDefaultCompression);
     layoutChanged();
 }
 
@@ -289,7 +296,7 @@ void fillSceneNode(View* self, draw::Node* node) {
         node->shadow = shadow;
     }
     // Only a tint the view sets itself: an inherited one is its superview's to show.
-    if (auto own = rgbaOf(objc::ivar(self, UI::View::_tintColor))) {
+    if (auto own = rgbaOf(objc::ivar(self, UI::ViewInternals::_tintColor))) {
         node->colors.emplace_back("tintColor", sceneColor(*own));
     }
 }
@@ -304,15 +311,15 @@ NS::Array* subviews(View* self) {
     return list->copy()->autorelease().as<NS::Array>();
 }
 
-View* superview(View* self) { return objc::ivar(self, UI::View::_superview); }
+View* superview(View* self) { return objc::ivar(self, UI::ViewInternals::_superview); }
 
 void removeFromSuperview(View* self) {
-    auto parent = objc::ivar(self, UI::View::_superview);
+    auto parent = objc::ivar(self, UI::ViewInternals::_superview);
     if (parent == nullptr) {
         return;
     }
     dropConstraintsNaming(self, parent);
-    objc::setIvar(self, UI::View::_superview, nullptr);
+    objc::setIvar(self, UI::ViewInternals::_superview, nullptr);
     layoutChanged();
     markNeedsLayout(parent);
     // The parent's list holds the only ownership the tree has of `self`.
@@ -335,7 +342,7 @@ void insert(View* self, View* view, View* sibling) {
     auto list = subviewList(self);
     if (list == nullptr) {
         list = NS::MutableArray::alloc()->init();
-        objc::setIvar(self, UI::View::_subviews, list);
+        objc::setIvar(self, UI::ViewInternals::_subviews, list);
     }
     const unsigned long at = sibling != nullptr ? list->indexOfObjectIdenticalTo(sibling) : NS::NotFound;
     if (at == NS::NotFound) {
@@ -343,7 +350,7 @@ void insert(View* self, View* view, View* sibling) {
     } else {
         list->insertObject(view, at);
     }
-    objc::setIvar(view, UI::View::_superview, self);
+    objc::setIvar(view, UI::ViewInternals::_superview, self);
     layoutChanged();
     markNeedsLayout(self);
     markNeedsLayout(view);
@@ -356,31 +363,31 @@ void insertSubviewBelowSubview(View* self, View* view, View* sibling) { insert(s
 void dealloc(View* self) {
     // Subviews that live on must not point at a freed superview.
     for (NS::Object* subview : subviewList(self)) {
-        objc::setIvar(static_cast<View*>(subview), View::_superview, nullptr);
+        objc::setIvar(static_cast<View*>(subview), ViewInternals::_superview, nullptr);
     }
     View::dealloc_.super<View>(self);
 }
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<View>()
-        .ivar(View::_frame)
-        .ivar(View::_alpha)
-        .ivar(View::_subviews)
-        .ivar(View::_superview)
-        .ivar(View::_layer)
-        .ivar(View::_translatesAutoresizingMaskIntoConstraints)
-        .property(View::_hidden)
+        .ivar(ViewInternals::_frame)
+        .ivar(ViewInternals::_alpha)
+        .ivar(ViewInternals::_subviews)
+        .ivar(ViewInternals::_superview)
+        .ivar(ViewInternals::_layer)
+        .ivar(ViewInternals::_translatesAutoresizingMaskIntoConstraints)
+        .property(ViewInternals::_hidden)
         .property<bool>("clipsToBounds")
-        .ivar(View::_backgroundColor)
-        .ivar(View::_tintColor)
-        .ivar(View::_constraints)
-        .ivar(View::_layoutGeneration)
-        .ivar(View::_needsLayout)
-        .ivar(View::_checkedGeneration)
-        .ivar(View::_huggingH)
-        .ivar(View::_huggingV)
-        .ivar(View::_compressionH)
-        .ivar(View::_compressionV)
+        .ivar(ViewInternals::_backgroundColor)
+        .ivar(ViewInternals::_tintColor)
+        .ivar(ViewInternals::_constraints)
+        .ivar(ViewInternals::_layoutGeneration)
+        .ivar(ViewInternals::_needsLayout)
+        .ivar(ViewInternals::_checkedGeneration)
+        .ivar(ViewInternals::_huggingH)
+        .ivar(ViewInternals::_huggingV)
+        .ivar(ViewInternals::_compressionH)
+        .ivar(ViewInternals::_compressionV)
         .method<&init>(View::init_)
         .method<&initWithFrame>(View::initWithFrame_)
         .method<&animateWithDuration>(View::animateWithDurationAnimations_)
@@ -419,8 +426,8 @@ GLINTMERE_REGISTER_CLASSES {
         .method<&setNeedsLayout>(View::setNeedsLayout_)
         .method<&layoutIfNeeded>(View::layoutIfNeeded_)
         .method<&layoutSubviews>(View::layoutSubviews_)
-        .method<&fillSceneNode>(View::fillSceneNode_)
-        .method<&baselineMetrics>(View::baselineMetrics_)
+        .method<&fillSceneNode>(ViewInternals::fillSceneNode_)
+        .method<&baselineMetrics>(ViewInternals::baselineMetrics_)
         .method<&subviews>(View::subviews_)
         .method<&superview>(View::superview_)
         .method<&removeFromSuperview>(View::removeFromSuperview_)

@@ -1,4 +1,6 @@
 #include "UIKit/UIViewController.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSBlock.hpp"
@@ -42,17 +44,15 @@ void runCompletion(NS::Block* completion) {
 
 void setView(ViewController* self, View* view) {
     objc::Ref<View> keep = objc::retain(view);
-    objc::Ptr<View> old = objc::ivar(self, ViewController::_view);
+    objc::Ptr<View> old = objc::ivar(self, ViewControllerInternals::_view);
     if (old == view) {
         return;
     }
     if (old != nullptr) {
         owners().erase(old.get());
-        old->release();
     }
-    objc::setIvar(self, ViewController::_view, view);
+    objc::storeOwned(self, ViewControllerInternals::_view, view);
     if (view != nullptr) {
-        view->retain();
         owners()[view] = self;
     }
 }
@@ -109,19 +109,21 @@ void dismissViewControllerAnimatedCompletion(ViewController* self, bool animated
 }
 
 void dealloc(ViewController* self) {
-    owners().erase(objc::ivar(self, ViewController::_view));
+    owners().erase(objc::ivar(self, ViewControllerInternals::_view));
     NS::Object::dealloc_.super<ViewController>(self);
 }
 
 View* view(ViewController* self) {
-    if (objc::ivar(self, ViewController::_view) == nullptr) {
+    if (objc::ivar(self, ViewControllerInternals::_view) == nullptr) {
         self->loadView();
         self->viewDidLoad();
     }
-    return objc::ivar(self, ViewController::_view);
+    return objc::ivar(self, ViewControllerInternals::_view);
 }
 
-bool isViewLoaded(ViewController* self) { return objc::ivar(self, ViewController::_view) != nullptr; }
+bool isViewLoaded(ViewController* self) {
+    return objc::ivar(self, ViewControllerInternals::_view) != nullptr;
+}
 
 void loadView(ViewController* self) {
     self->setView(objc::adopt(View::alloc()->initWithFrame(Screen::mainScreen()->bounds())));
@@ -137,21 +139,21 @@ void viewWillDisappear(ViewController*, bool) {}
 
 void viewDidDisappear(ViewController*, bool) {}
 
-NS::String* title(ViewController* self) { return objc::ivar(self, UI::ViewController::_title); }
+NS::String* title(ViewController* self) { return objc::ivar(self, UI::ViewControllerInternals::_title); }
 
 void setTitle(ViewController* self, NS::String* title) {
     auto copy = objc::Ptr(title)->copy().as<NS::String>();
-    objc::Ptr<NS::Object> old = objc::ivar(self, UI::ViewController::_title);
-    objc::setIvar(self, UI::ViewController::_title, copy);
+    objc::Ptr<NS::Object> old = objc::ivar(self, UI::ViewControllerInternals::_title);
+    objc::setIvar(self, UI::ViewControllerInternals::_title, copy);
     old->release();
     self->navigationItem()->setTitle(copy);
 }
 
 NavigationItem* navigationItem(ViewController* self) {
-    auto item = objc::ivar(self, UI::ViewController::_navigationItem);
+    auto item = objc::ivar(self, UI::ViewControllerInternals::_navigationItem);
     if (item == nullptr) {
-        item = NavigationItem::alloc()->initWithTitle(objc::ivar(self, UI::ViewController::_title));
-        objc::setIvar(self, UI::ViewController::_navigationItem, item);
+        item = NavigationItem::alloc()->initWithTitle(objc::ivar(self, UI::ViewControllerInternals::_title));
+        objc::setIvar(self, UI::ViewControllerInternals::_navigationItem, item);
     }
     return item;
 }
@@ -159,9 +161,9 @@ NavigationItem* navigationItem(ViewController* self) {
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<ViewController>()
         // setView: keeps the view; the getter below makes it on first use.
-        .property(ViewController::_view)
-        .ivar(ViewController::_title)
-        .ivar(ViewController::_navigationItem)
+        .property(ViewControllerInternals::_view)
+        .ivar(ViewControllerInternals::_title)
+        .ivar(ViewControllerInternals::_navigationItem)
         // Set by the navigation controller that holds this one; not owning, as the holder owns us.
         .property<NavigationController*>("navigationController", objc::Ownership::Plain)
         // What this controller presents (owned), and, on a presented one, who presents it.

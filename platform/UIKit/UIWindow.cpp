@@ -1,9 +1,10 @@
 #include "UIKit/UIWindow.hpp"
+#include "UIKit/UIWindowInternals.hpp"
 
 #include "Foundation/NSArray.hpp"
-#include "UIKit/Drawing.hpp"
-#include "UIKit/LayoutPass.hpp"
-#include "UIKit/UIAlertView.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
+#include "UIKit/UIAlertViewInternals.hpp"
 #include "UIKit/UIApplication.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UIScreen.hpp"
@@ -21,9 +22,11 @@ CGRect boundsOf(View* view) {
 
 Window* init(Window* self) { return self->initWithFrame(Screen::mainScreen()->bounds()).as<Window>(); }
 
-ViewController* rootViewController(Window* self) { return objc::ivar(self, UI::Window::_rootViewController); }
+ViewController* rootViewController(Window* self) {
+    return objc::ivar(self, UI::WindowInternals::_rootViewController);
+}
 
-StatusBar* statusBarOf(Window* self) { return objc::ivar(self, UI::Window::_statusBar); }
+StatusBar* statusBarOf(Window* self) { return objc::ivar(self, UI::WindowInternals::_statusBar); }
 
 // The view of the controller that the root presents, in front of the root's, under the status bar.
 void showPresented(Window* self) {
@@ -43,16 +46,14 @@ void showPresented(Window* self) {
 }
 
 void setRootViewController(Window* self, ViewController* controller) {
-    objc::Ptr<ViewController> old = objc::ivar(self, UI::Window::_rootViewController);
+    objc::Ptr<ViewController> old = objc::ivar(self, UI::WindowInternals::_rootViewController);
     if (old == controller) {
         return;
     }
     if (old != nullptr && old->isViewLoaded()) {
         old->view()->removeFromSuperview();
     }
-    objc::Ptr(controller)->retain();
-    objc::setIvar(self, UI::Window::_rootViewController, controller);
-    old->release();
+    objc::storeOwned(self, UI::WindowInternals::_rootViewController, controller);
     if (controller != nullptr) {
         View* view = controller->view();
         view->setFrame(boundsOf(self));
@@ -68,13 +69,13 @@ void makeKeyAndVisible(Window* self) {
     if (statusBarOf(self) == nullptr) {
         auto bar =
             StatusBar::alloc()->initWithFrame(CGRectMake(0, 0, self->frame().size.width, kStatusBarHeight));
-        objc::setIvar(self, UI::Window::_statusBar, bar.as<StatusBar>());
+        objc::setIvar(self, UI::WindowInternals::_statusBar, bar.as<StatusBar>());
     }
     self->addSubview(statusBarOf(self));
-    if (objc::ivar(self, UI::Window::_visible)) {
+    if (objc::ivar(self, UI::WindowInternals::_visible)) {
         return;
     }
-    objc::setIvar(self, UI::Window::_visible, true);
+    objc::setIvar(self, UI::WindowInternals::_visible, true);
     auto root = self->rootViewController();
     root->viewWillAppear(false);
     root->viewDidAppear(false);
@@ -161,9 +162,9 @@ namespace {
 
 GLINTMERE_REGISTER_CLASSES {
     objc::ClassDefinition<Window>()
-        .ivar(Window::_rootViewController)
-        .ivar(Window::_statusBar)
-        .ivar(Window::_visible)
+        .ivar(WindowInternals::_rootViewController)
+        .ivar(WindowInternals::_statusBar)
+        .ivar(WindowInternals::_visible)
         .method<&init>(Window::init_)
         .method<&rootViewController>(Window::rootViewController_)
         .method<&setRootViewController>(Window::setRootViewController_)

@@ -1,4 +1,6 @@
 #include "WebKit/WKActionSheetAssistant.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSArray.hpp"
@@ -34,13 +36,16 @@ objc::Ref<NS::Block> delegatedHandler(ActionSheetAssistant* assistant, ElementAc
 }
 
 objc::Ref<NS::Block> copyHandler() {
-    return NS::Block::create(
-        [](id element) { UI::Pasteboard::generalPasteboard()->setImage(elementOf(element)->image()); });
+    return NS::Block::create([](id element) {
+        UI::Pasteboard::generalPasteboard()->setImage(
+            WK::ActivatedElementInfoInternals::of(elementOf(element))->image());
+    });
 }
 
 objc::Ref<NS::Block> saveHandler() {
     return NS::Block::create([](id element) {
-        UIImageWriteToSavedPhotosAlbum(elementOf(element)->image(), nil, nullptr, nullptr);
+        UIImageWriteToSavedPhotosAlbum(WK::ActivatedElementInfoInternals::of(elementOf(element))->image(),
+                                       nil, nullptr, nullptr);
     });
 }
 

@@ -1,4 +1,5 @@
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSString.hpp"
@@ -16,29 +17,30 @@ Info* initWithImage(Info* self, NS::String* imagePath, UI::Image* image) {
     if (info == nullptr) {
         return nullptr;
     }
-    objc::setIvar(info, WK::ActivatedElementInfo::_imagePath, objc::Ptr(imagePath)->copy().as<NS::String>());
-    objc::setIvar(info, WK::ActivatedElementInfo::_image, objc::Ptr(image)->retain());
-    objc::setIvar(info, WK::ActivatedElementInfo::_type, ActivatedElementTypeImage);
+    objc::setIvar(info, WK::ActivatedElementInfoInternals::_imagePath,
+                  objc::Ptr(imagePath)->copy().as<NS::String>());
+    objc::storeOwned(info, WK::ActivatedElementInfoInternals::_image, image);
+    objc::setIvar(info, WK::ActivatedElementInfoInternals::_type, ActivatedElementTypeImage);
     return info;
 }
 
-NS::String* imagePath(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_imagePath); }
+NS::String* imagePath(Info* self) { return objc::ivar(self, WK::ActivatedElementInfoInternals::_imagePath); }
 
-UI::Image* image(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_image); }
+UI::Image* image(Info* self) { return objc::ivar(self, WK::ActivatedElementInfoInternals::_image); }
 
-ActivatedElementType type(Info* self) { return objc::ivar(self, WK::ActivatedElementInfo::_type); }
+ActivatedElementType type(Info* self) { return objc::ivar(self, WK::ActivatedElementInfoInternals::_type); }
 
 GLINTMERE_REGISTER_CLASSES {
     if (!CF::systemIsAtLeast(CF::release::iOS8_0)) {
         return;
     }
     objc::ClassDefinition<Info>()
-        .ivar(Info::_imagePath)
-        .ivar(Info::_image)
-        .ivar(Info::_type)
-        .method<&initWithImage>(Info::initWithImage_)
-        .method<&imagePath>(Info::imagePath_)
-        .method<&image>(Info::image_)
+        .ivar(ActivatedElementInfoInternals::_imagePath)
+        .ivar(ActivatedElementInfoInternals::_image)
+        .ivar(ActivatedElementInfoInternals::_type)
+        .method<&initWithImage>(WK::ActivatedElementInfoInternals::initWithImage_)
+        .method<&imagePath>(WK::ActivatedElementInfoInternals::imagePath_)
+        .method<&image>(WK::ActivatedElementInfoInternals::image_)
         .method<&type>(Info::type_)
         .build();
 }

@@ -1,4 +1,5 @@
 #include "WebKit/WKElementAction.hpp"
+#include "WebKit/WKElementActionInternals.hpp"
 
 #include "CoreFoundation/DeviceFacts.hpp"
 #include "Foundation/NSBlock.hpp"
@@ -16,9 +17,9 @@ ElementAction* initWithTitle(ElementAction* self, NS::String* title, NS::Block* 
     if (action == nullptr) {
         return nullptr;
     }
-    objc::setIvar(action, ElementAction::_title, objc::Ptr(title)->copy().as<NS::String>());
-    objc::setIvar(action, ElementAction::_actionHandler, objc::Ptr(handler)->copy().as<NS::Block>());
-    objc::setIvar(action, ElementAction::_type, type);
+    objc::setIvar(action, ElementActionInternals::_title, objc::Ptr(title)->copy().as<NS::String>());
+    objc::setIvar(action, ElementActionInternals::_actionHandler, objc::Ptr(handler)->copy().as<NS::Block>());
+    objc::setIvar(action, ElementActionInternals::_type, type);
     return action;
 }
 
@@ -26,17 +27,17 @@ ElementAction* initWithTitleForAssistant(ElementAction* self, NS::String* title,
                                          ElementActionType type, ActionSheetAssistant* assistant) {
     auto action = initWithTitle(self, title, handler, type);
     if (action != nullptr) {
-        objc::setIvar(action, ElementAction::_defaultActionSheetAssistant, assistant);
+        objc::setIvar(action, ElementActionInternals::_defaultActionSheetAssistant, assistant);
     }
     return action;
 }
 
-NS::String* title(ElementAction* self) { return objc::ivar(self, ElementAction::_title); }
+NS::String* title(ElementAction* self) { return objc::ivar(self, ElementActionInternals::_title); }
 
-ElementActionType type(ElementAction* self) { return objc::ivar(self, ElementAction::_type); }
+ElementActionType type(ElementAction* self) { return objc::ivar(self, ElementActionInternals::_type); }
 
 void runHandler(ElementAction* self, NS::Object* elementInfo) {
-    if (auto* handler = objc::ivar(self, ElementAction::_actionHandler)) {
+    if (auto* handler = objc::ivar(self, ElementActionInternals::_actionHandler)) {
         handler->invoke<void, id>(objc::toId(elementInfo));
     }
 }
@@ -52,8 +53,8 @@ void runActionWithElementInfoForAssistant(ElementAction* self, NS::Object* eleme
 
 // Through the private method, as a send, so that whatever replaced it runs.
 void runActionWithElementInfoPublicly(ElementAction* self, NS::Object* elementInfo) {
-    self->runActionWithElementInfoForAssistant(elementInfo,
-                                               objc::ivar(self, ElementAction::_defaultActionSheetAssistant));
+    self->runActionWithElementInfoForAssistant(
+        elementInfo, objc::ivar(self, ElementActionInternals::_defaultActionSheetAssistant));
 }
 
 GLINTMERE_REGISTER_CLASSES {
@@ -61,10 +62,10 @@ GLINTMERE_REGISTER_CLASSES {
         return;
     }
     objc::ClassDefinition<ElementAction> definition;
-    definition.ivar(ElementAction::_title)
-        .ivar(ElementAction::_actionHandler)
-        .ivar(ElementAction::_type)
-        .ivar(ElementAction::_defaultActionSheetAssistant)
+    definition.ivar(ElementActionInternals::_title)
+        .ivar(ElementActionInternals::_actionHandler)
+        .ivar(ElementActionInternals::_type)
+        .ivar(ElementActionInternals::_defaultActionSheetAssistant)
         .method<&title>(ElementAction::title_)
         .method<&type>(ElementAction::type_);
     if (CF::systemIsAtLeast(CF::release::iOS9_0)) {

@@ -1,3 +1,4 @@
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "dispatch/dispatch.h"
 
 #include "Foundation/NSBlock.hpp"
@@ -35,14 +36,14 @@ bool acceptQueue(dispatch_queue_t queue, const char* what) {
 }
 
 std::uint64_t dueTime(dispatch_time_t when) {
-    return when == DISPATCH_TIME_NOW ? NS::RunLoop::monotonicNow() : when;
+    return when == DISPATCH_TIME_NOW ? NS::RunLoopInternals::monotonicNow() : when;
 }
 
 void enqueue(dispatch_time_t when, std::function<void()> work) {
     if (when >= neverBefore) {
         return;
     }
-    NS::RunLoop::mainRunLoop()->scheduleWork(dueTime(when), std::move(work));
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->scheduleWork(dueTime(when), std::move(work));
 }
 
 std::function<void()> blockWork(dispatch_block_t block) {

@@ -1,3 +1,4 @@
+#include "substrate/Loader.hpp"
 #include "Foundation/AtomicFile.hpp"
 #include "Foundation/LibraryLoader.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"

@@ -1,10 +1,12 @@
 #include "../../tests/support/Pictures.hpp"
 #include "SettingsBundle.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "BMGlintmereDeveloperTableCell.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "UIKit/CALayer.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIDevice.hpp"
@@ -137,7 +139,8 @@ TEST_F(DeveloperCell, ThePictureIsTheBundlesPortraitFramedAndShadowedOnTheCell) 
     auto picture = cell->devImageView();
     ASSERT_NE(picture, nullptr);
     ASSERT_NE(picture->image(), nullptr);
-    EXPECT_EQ(picture->image()->fileName()->str(), "zeridovuvoru@2x.png") << "the one for a 2x screen";
+    EXPECT_EQ(UI::ImageInternals::of(picture->image())->fileName()->str(), "zeridovuvoru@2x.png")
+        << "the one for a 2x screen";
     EXPECT_EQ(picture->frame(), (CGRect{{10, 15}, {70, 70}}));
     EXPECT_EQ(picture->superview().get(), cell.get());
     EXPECT_TRUE(picture->translatesAutoresizingMaskIntoConstraints()) << "the frame stays as set";
@@ -256,7 +259,7 @@ TEST_F(DeveloperCell, TheMakersPaneShowsItsPeopleInDeveloperCellsAHundredPointsT
         ASSERT_NE(shown, nullptr) << r;
         EXPECT_EQ(shown->frame().size.height, 100.0);
         EXPECT_EQ(textOf(shown->devNameLabel()), names[r]);
-        EXPECT_EQ(shown->devImageView()->image()->fileName()->str(), portraits[r]);
+        EXPECT_EQ(UI::ImageInternals::of(shown->devImageView()->image())->fileName()->str(), portraits[r]);
     }
 }
 

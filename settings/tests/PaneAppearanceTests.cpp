@@ -1,4 +1,5 @@
 #include "SettingsBundle.hpp"
+#include "UIKit/UIColorInternals.hpp"
 
 #include "BMGlintmereListController.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"

@@ -1,3 +1,4 @@
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "SettingsBundle.hpp"
 
 #include "BMGlintmereListController.hpp"
@@ -34,9 +35,9 @@ class Listener {
     // Runs the main run loop until `n` deliveries have come or `seconds` have passed.
     int waitFor(int n, double seconds) {
         const std::uint64_t deadline =
-            NS::RunLoop::monotonicNow() + static_cast<std::uint64_t>(seconds * 1e9);
-        while (count < n && NS::RunLoop::monotonicNow() < deadline) {
-            NS::RunLoop::mainRunLoop()->runFor(0.01);
+            NS::RunLoopInternals::monotonicNow() + static_cast<std::uint64_t>(seconds * 1e9);
+        while (count < n && NS::RunLoopInternals::monotonicNow() < deadline) {
+            NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.01);
         }
         return count;
     }

@@ -1,4 +1,7 @@
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "SettingsBundle.hpp"
+#include "UIKit/UIColorInternals.hpp"
+#include "UIKit/UIImageInternals.hpp"
 
 #include "BMGlintmereCustomHeaderView.hpp"
 #include "BMGlintmereLogoTableCell.hpp"
@@ -6,7 +9,7 @@
 #include "Foundation/NSRunLoop.hpp"
 #include "GlintmereListController.hpp"
 #include "UIKit/CALayer.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIImage.hpp"
@@ -152,7 +155,7 @@ TEST_F(RootPane, TheRandomLineIsDrawnEvenlyFromTheNineLinesOfTheList) {
     }
 }
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 double secondsSince(std::uint64_t start) { return static_cast<double>(now() - start) / 1e9; }
 
 TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
@@ -162,18 +165,19 @@ TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
     ASSERT_NE(logo, nullptr);
     ASSERT_TRUE(logo->isKindOfClass(UI::ImageView::runtimeClass()));
     // The bundle's logo, drawn in the bar's tint, at its own size.
-    EXPECT_EQ(logo->image()->fileName()->str(), "headerLogo@2x.png") << "the one for a 2x screen";
+    EXPECT_EQ(UI::ImageInternals::of(logo->image())->fileName()->str(), "headerLogo@2x.png")
+        << "the one for a 2x screen";
     EXPECT_EQ(logo->image()->renderingMode(), UI::ImageRenderingModeAlwaysTemplate);
     EXPECT_EQ(logo->frame().size, logo->image()->size());
     EXPECT_EQ(logo->alpha(), 0.0);
 
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
-    loop->runFor(0.45 - secondsSince(loaded));
+    NS::RunLoopInternals::of(loop)->runFor(0.45 - secondsSince(loaded));
     EXPECT_EQ(logo->alpha(), 0.0) << "nothing shows before half a second has passed";
 
     // The timer fires no sooner than 0.5 s, and the fade takes 0.5 s more.
     while (logo->alpha() < 1.0 && secondsSince(loaded) < 5) {
-        loop->runFor(0.01);
+        NS::RunLoopInternals::of(loop)->runFor(0.01);
     }
     const double shown = secondsSince(loaded);
     EXPECT_EQ(logo->alpha(), 1.0);
@@ -182,11 +186,11 @@ TEST_F(RootPane, TheTitleLogoStaysInvisibleForHalfASecondThenFadesInOnce) {
 
     // One fade only: the timer does not repeat.
     logo->setAlpha(0.3);
-    loop->runFor(1.2);
+    NS::RunLoopInternals::of(loop)->runFor(1.2);
     EXPECT_EQ(logo->alpha(), 0.3);
     // A further fade animates to 1.0 again.
     pane.get().as<GlintmereListController>()->increaseAlpha();
-    loop->runFor(0.7);
+    NS::RunLoopInternals::of(loop)->runFor(0.7);
     EXPECT_EQ(logo->alpha(), 1.0);
 }
 
@@ -209,7 +213,8 @@ TEST_F(RootPane, TheLogoIsAShadowedPictureOfTheCellCentredAtAnyWidth) {
     auto logo = cell->logoImageView();
     ASSERT_NE(logo, nullptr);
     EXPECT_EQ(logo->superview().get(), cell.get()) << "on the cell itself, not its content view";
-    EXPECT_EQ(logo->image()->fileName()->str(), "footerLogo@2x.png") << "the one for a 2x screen";
+    EXPECT_EQ(UI::ImageInternals::of(logo->image())->fileName()->str(), "footerLogo@2x.png")
+        << "the one for a 2x screen";
     EXPECT_FALSE(logo->translatesAutoresizingMaskIntoConstraints());
     EXPECT_FALSE(logo->clipsToBounds());
     auto layer = logo->layer();

@@ -1,5 +1,7 @@
 #include "../../tests/support/Files.hpp"
 #include "SettingsBundle.hpp"
+#include "Social/SLComposeViewControllerInternals.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
 
 #include "BMGlintmereMakersListController.hpp"
 #include "BMGlintmereZeridOvuvoruListController.hpp"
@@ -83,7 +85,7 @@ TEST_F(Share, EveryPaneCarriesTheComposeButtonWithItselfAsTarget) {
         ShownPane shown(kind.paneClass);
         auto item = shown.pane->navigationItem()->rightBarButtonItem();
         ASSERT_NE(item, nullptr) << kind.paneClass;
-        EXPECT_EQ(item->systemItem(), UI::UIBarButtonSystemItemCompose);
+        EXPECT_EQ(UI::BarButtonItemInternals::of(item)->systemItem(), UI::UIBarButtonSystemItemCompose);
         EXPECT_EQ(item->target(), shown.pane->self());
         EXPECT_STREQ(sel_getName(item->action()), "tweetSupport:");
     }

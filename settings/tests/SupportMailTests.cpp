@@ -1,5 +1,8 @@
 #include "../../tests/support/Files.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
 #include "SettingsBundle.hpp"
+#include "UIKit/UIAlertControllerInternals.hpp"
+#include "UIKit/UIAlertViewInternals.hpp"
 
 #include "Foundation/NSData.hpp"
 #include "GlintmereListController.hpp"

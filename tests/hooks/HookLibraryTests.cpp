@@ -3,14 +3,19 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIPasteboard.hpp"
 #include "UIKit/UIWebElementAction.hpp"
+#include "UIKit/UIWebElementActionInternals.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
+#include "WebKit/WKElementActionInternals.hpp"
 
 #include "../support/DeviceLibrary.hpp"
 #include "../support/Pictures.hpp"
@@ -41,7 +46,7 @@ constexpr const char* kPreferences = "/User/Library/Preferences/com.brightmoth.g
 const fs::path kSpringBoard = "/var/mobile/Library/SpringBoard";
 constexpr std::uint64_t kMillisecond = 1000000;
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 NS::String* str(const std::string& s) { return NS::String::string(s); }
 
 // What reached the wallpaper controller, recorded by wrapping two of its methods.
@@ -74,8 +79,9 @@ void recordingSave(id self, SEL sel) {
         HandOff& h = handOffs.back();
         h.saved = true;
         h.saveFlag = objc::send<bool>(self, "saveWallpaperData"_sel);
-        h.mode = objc::ivar(controller, PL::WallpaperImageViewController::_wallpaperMode);
-        h.imageKept = objc::toId(objc::ivar(controller, PL::WallpaperImageViewController::_image)) == h.image;
+        h.mode = objc::ivar(controller, PL::WallpaperImageViewControllerInternals::_wallpaperMode);
+        h.imageKept =
+            objc::toId(objc::ivar(controller, PL::WallpaperImageViewControllerInternals::_image)) == h.image;
         // A controller whose image was overwritten would save from a wild pointer.
         if (!h.imageKept) {
             return;
@@ -161,15 +167,15 @@ void run(NS::Object* action, NS::Object* element = nullptr) {
 
 id handlerOf(NS::Object* action) {
     return webKitActions() ? objc::toId(objc::ivar(reinterpret_cast<WK::ElementAction*>(action),
-                                                   WK::ElementAction::_actionHandler))
+                                                   WK::ElementActionInternals::_actionHandler))
                            : objc::toId(objc::ivar(reinterpret_cast<UI::WebElementAction*>(action),
-                                                   UI::WebElementAction::_actionHandler));
+                                                   UI::WebElementActionInternals::_actionHandler));
 }
 
 long typeOf(NS::Object* action) {
     return webKitActions() ? long{reinterpret_cast<WK::ElementAction*>(action)->type()}
                            : long{objc::ivar(reinterpret_cast<UI::WebElementAction*>(action),
-                                             UI::WebElementAction::_type)};
+                                             UI::WebElementActionInternals::_type)};
 }
 
 // The browser's own image sheet, where WebKit makes it (iOS 8 and later).
@@ -196,7 +202,7 @@ bool relabels() {
     const std::uint64_t deadline = now() + 5000 * kMillisecond;
     while (deliveries == before && now() < deadline) {
         NS::AutoreleaseScope pool;
-        NS::RunLoop::mainRunLoop()->runFor(0.01);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.01);
     }
     if (deliveries == before) {
         return ::testing::AssertionFailure() << "the notification did not arrive within 5 s";
@@ -256,7 +262,9 @@ class Hooks : public ::testing::Test {
         });
     }
 
-    static void runUntilIdle() { ASSERT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(5.0)); }
+    static void runUntilIdle() {
+        ASSERT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(5.0));
+    }
 
     NS::AutoreleaseScope pool;
     testing_support::Picture pictureA = testing_support::makePicture(8, 5, 1);
@@ -314,8 +322,8 @@ TEST_F(Relabelling, TheBrowsersImageSheetOffersSetAsWallpaperInPlaceOfCopy) {
     if (!webKitActions()) {
         GTEST_SKIP() << "iOS 7's browser makes its sheet itself: the browser's tests show it";
     }
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/tmp/hook-a.png"), imageA));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     std::vector<std::string> titles;
     for (NS::Object* action : browserSheet(element.get(), assistant.get())) {
@@ -343,7 +351,7 @@ TEST_F(EnabledFlag, FollowsTheSwitchOnEachNotification) {
 TEST_F(EnabledFlag, ReadsTheFileOnlyWhenNotified) {
     ASSERT_TRUE(writeEnabled(plist_new_bool(false)));
     runUntilIdle();
-    NS::RunLoop::mainRunLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.05);
     EXPECT_TRUE(relabels());
     ASSERT_TRUE(postAndDeliver());
     EXPECT_FALSE(relabels());
@@ -419,7 +427,8 @@ TEST_F(HandOffs, TheBrowsersCopyRunsFirstAndTheWallpaperFollowsAFifthOfASecondLa
     // loaded machine may wake the loop only after the fifth has passed, and then the hand-off is due.
     const std::uint64_t almost = copiedAt + 190 * kMillisecond;
     if (now() < almost) {
-        NS::RunLoop::mainRunLoop()->runFor(static_cast<double>(almost - now()) / 1e9);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+            ->runFor(static_cast<double>(almost - now()) / 1e9);
     }
     for (const HandOff& early : handOffs) {
         EXPECT_GE(early.createdAt, copiedAt + 200 * kMillisecond);
@@ -444,8 +453,8 @@ TEST_F(HandOffs, TheBrowsersOwnSheetSetsTheLongPressedImageAsWallpaper) {
     if (!webKitActions()) {
         GTEST_SKIP() << "iOS 7's browser makes its sheet itself: the browser's tests show it";
     }
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-b.png"), imageB));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/tmp/hook-b.png"), imageB));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     NS::Object* setWallpaper = browserSheet(element.get(), assistant.get()).at(3);
     ASSERT_EQ(titleOf(setWallpaper), "Set As Wallpaper");
@@ -581,8 +590,8 @@ class WithoutAWallpaperScreen : public Hooks {
 
 TEST_F(WithoutAWallpaperScreen, CopyStaysCopyAndOnlyCopies) {
     ASSERT_TRUE(switchTo(true));
-    auto element =
-        objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/hook-a.png"), imageA));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/tmp/hook-a.png"), imageA));
     auto assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
     std::vector<std::string> titles;
     for (NS::Object* action : browserSheet(element.get(), assistant.get())) {
@@ -595,7 +604,7 @@ TEST_F(WithoutAWallpaperScreen, CopyStaysCopyAndOnlyCopies) {
     run(copy.get());
     EXPECT_EQ(UI::Pasteboard::generalPasteboard()->image(), imageA);
     runUntilIdle();
-    NS::RunLoop::mainRunLoop()->runFor(0.3);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.3);
     EXPECT_FALSE(fs::exists(kSpringBoard / "LockBackground.png"));
     EXPECT_FALSE(fs::exists(kSpringBoard / "HomeBackground.png"));
 }

@@ -1,5 +1,6 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "HostApp.hpp"
 
 #include <fcntl.h>
@@ -50,9 +51,9 @@ class HostAppFixture : public ::testing::Test {
         // Schedules, on the main run loop, the writing of the script's next line.
         app_.addCommand({"later", "later TEXT", [this](const Args& a) {
                              const std::string line = a.at(0) + "\n";
-                             NS::RunLoop::mainRunLoop()->scheduleWork(NS::RunLoop::monotonicNow() +
-                                                                          20'000'000,
-                                                                      [this, line] { feed(line, true); });
+                             NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+                                 ->scheduleWork(NS::RunLoopInternals::monotonicNow() + 20'000'000,
+                                                [this, line] { feed(line, true); });
                              return 0;
                          }});
         savedStdin_ = dup(STDIN_FILENO);
@@ -204,9 +205,10 @@ TEST_F(HostAppFixture, WaitRunsTheMainRunLoopForThatLong) {
     auto fired = std::make_shared<std::vector<std::string>>();
     app_.addCommand({"schedule", "schedule MS NAME", [fired](const Args& a) {
                          const std::string name = a.at(1);
-                         NS::RunLoop::mainRunLoop()->scheduleWork(NS::RunLoop::monotonicNow() +
-                                                                      std::stoull(a.at(0)) * 1'000'000,
-                                                                  [fired, name] { fired->push_back(name); });
+                         NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())
+                             ->scheduleWork(NS::RunLoopInternals::monotonicNow() +
+                                                std::stoull(a.at(0)) * 1'000'000,
+                                            [fired, name] { fired->push_back(name); });
                          return 0;
                      }});
     app_.addCommand({"fired", "fired", [fired](const Args&) {

@@ -1,4 +1,5 @@
 #include "CoreFoundation/CoreFoundation.h"
+#include "Foundation/NSRunLoopInternals.hpp"
 
 #include "Foundation/Foundation.hpp"
 
@@ -31,7 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 NS::RunLoop* mainLoop() { return NS::RunLoop::mainRunLoop(); }
 CFNotificationCenterRef darwin() { return CFNotificationCenterGetDarwinNotifyCenter(); }
 
@@ -74,7 +75,7 @@ void post(const char* name) {
 bool runUntil(const std::function<bool()>& done, double seconds) {
     const std::uint64_t limit = now() + static_cast<std::uint64_t>(seconds * 1e9);
     while (!done() && now() < limit) {
-        mainLoop()->runFor(0.01);
+        NS::RunLoopInternals::of(mainLoop())->runFor(0.01);
     }
     return done();
 }
@@ -90,7 +91,7 @@ TEST_F(DarwinNotificationTest, PostReachesObserverInTheSameProcessOnTheMainLoop)
     post("com.brightmoth.glintmere/settingschanged");
     EXPECT_EQ(seen.count, 0) << "delivered inside the post rather than on the run loop";
     EXPECT_TRUE(runUntil([&] { return seen.count > 0; }, 5.0));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(seen.count, 1);
     EXPECT_EQ(seen.name, "com.brightmoth.glintmere/settingschanged");
     EXPECT_EQ(seen.center, darwin());
@@ -106,7 +107,7 @@ TEST_F(DarwinNotificationTest, OnlyObserversOfThePostedNameAreCalled) {
     observe(other, "test.names.b");
     post("test.names/a");
     EXPECT_TRUE(runUntil([&] { return slash.count > 0; }, 5.0));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(slash.count, 1);
     EXPECT_EQ(escapedLookalike.count, 0);
     EXPECT_EQ(other.count, 0);
@@ -141,7 +142,7 @@ TEST_F(DarwinNotificationTest, MissingNameCallbackOrCentreIsRefused) {
     CFNotificationCenterPostNotification(darwin(), nullptr, nullptr, nullptr, true);
     CFNotificationCenterPostNotification(nullptr, NS::String::string("test.refused"), nullptr, nullptr, true);
     post("test.refused");
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(seen.count, 0);
 }
 
@@ -157,7 +158,7 @@ TEST_F(DarwinNotificationTest, RemovedObserversAreNoLongerCalled) {
     post("test.remove.a");
     post("test.remove.b");
     EXPECT_TRUE(runUntil([&] { return stays.count == 2 && seen.count == 2; }, 5.0));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(seen.count, 2) << "still called for the removed name";
     EXPECT_EQ(seen.name, "test.remove.b");
 
@@ -165,7 +166,7 @@ TEST_F(DarwinNotificationTest, RemovedObserversAreNoLongerCalled) {
     post("test.remove.b");
     post("test.remove.a");
     EXPECT_TRUE(runUntil([&] { return stays.count == 3; }, 5.0));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(seen.count, 2);
     CFNotificationCenterRemoveEveryObserver(darwin(), &stays);
 }
@@ -184,7 +185,7 @@ TEST_F(DarwinNotificationTest, ObserverRemovedDuringADeliveryIsSkipped) {
     observe(second, "test.remove.during");
     post("test.remove.during");
     EXPECT_TRUE(runUntil([&] { return first.count == 1; }, 5.0));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(second.count, 0);
     CFNotificationCenterRemoveEveryObserver(darwin(), &first);
 }
@@ -196,7 +197,7 @@ TEST_F(DarwinNotificationTest, RegistrationsCountOncePerObserverCallbackAndName)
     observe(seen, "test.twice", &recordAgain);
     post("test.twice");
     EXPECT_TRUE(runUntil([&] { return seen.count >= 2; }, 5.0));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(seen.count, 2);
     CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
 }
@@ -211,7 +212,7 @@ TEST_F(DarwinNotificationTest, BurstWhileTheObserverIsBusyIsDeliveredOnce) {
         post("test.burst.busy");
     }
     EXPECT_TRUE(runUntil([&] { return seen.count > 0; }, 5.0));
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(seen.count, 1);
     CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
 }
@@ -257,7 +258,7 @@ TEST_F(DarwinNotificationTest, AFloodOfTwoNamesReachesTheirObserversAFewTimesAnd
         post(i % 2 == 0 ? "test.flood.a" : "test.flood.b");
     }
     EXPECT_TRUE(runUntil([&] { return a.count > 0 && b.count > 0; }, 10.0));
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_LE(a.count, 4);
     EXPECT_LE(b.count, 4);
     EXPECT_EQ(quiet.count, 0) << "an unposted name was delivered";
@@ -289,7 +290,7 @@ TEST_F(DarwinNotificationTest, ALinkInPlaceOfTheNotificationFolderIsNeverFollowe
     Seen seen;
     observe(seen, "test.link.folder");
     post("test.link.folder");
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(entriesIn(target), 0u) << "a post or an observer wrote through the link";
     EXPECT_EQ(seen.count, 0);
     CFNotificationCenterRemoveEveryObserver(darwin(), &seen);
@@ -312,7 +313,7 @@ TEST_F(DarwinNotificationTest, LinksInsideTheNotificationFolderAreNeverFollowed)
     fs::create_symlink(socket, notifyFolder / "test.link.entry" / "planted");
     post("test.link.byname");
     post("test.link.entry");
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(real.count, 0) << "a post went through a link";
     EXPECT_TRUE(fs::is_symlink(notifyFolder / "test.link.entry" / "planted"));
 

@@ -1,6 +1,7 @@
 // The typed bridge: declared messages, calls on nil, typed implementations and class registration order.
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSNumber.hpp"
 #include "Foundation/NSObject.hpp"
 #include "Foundation/NSString.hpp"

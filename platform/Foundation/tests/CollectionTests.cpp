@@ -1,4 +1,5 @@
 #include "Foundation/Foundation.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 
 #include <gtest/gtest.h>

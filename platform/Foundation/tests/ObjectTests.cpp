@@ -1,4 +1,5 @@
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSObject.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -200,10 +201,10 @@ TEST_F(ObjectFixture, AutoreleasePoolsNestAndDrainInnermostFirst) {
     {
         NS::AutoreleaseScope inner;
         objc::send(make("TestCounted"), "autorelease"_sel);
-        EXPECT_EQ(NS::AutoreleasePool::pendingCount(), 1u);
+        EXPECT_EQ(NS::AutoreleasePoolInternals::pendingCount(), 1u);
     }
     EXPECT_EQ(deallocations, 1);
-    EXPECT_EQ(NS::AutoreleasePool::pendingCount(), 1u);
+    EXPECT_EQ(NS::AutoreleasePoolInternals::pendingCount(), 1u);
 }
 
 TEST_F(ObjectFixture, DrainingAnOuterPoolDrainsForgottenInnerOnes) {
@@ -213,7 +214,7 @@ TEST_F(ObjectFixture, DrainingAnOuterPoolDrainsForgottenInnerOnes) {
     objc::send(make("TestCounted"), "autorelease"_sel);
     outer->drain();
     EXPECT_EQ(deallocations, 2);
-    EXPECT_EQ(NS::AutoreleasePool::pendingCount(), 0u);
+    EXPECT_EQ(NS::AutoreleasePoolInternals::pendingCount(), 0u);
 }
 
 TEST_F(ObjectFixture, BlocksCarryCallablesAndFreeThem) {

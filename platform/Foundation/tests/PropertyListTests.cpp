@@ -1,5 +1,6 @@
 #include "../../../tests/support/SameValues.hpp"
 #include "Foundation/Foundation.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/PropertyList.hpp"
 
 #include "../../../tests/support/NotFiles.hpp"

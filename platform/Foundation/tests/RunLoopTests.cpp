@@ -1,4 +1,6 @@
 #include "Foundation/Foundation.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
+#include "Foundation/NSTimerInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 
 #include <gtest/gtest.h>
@@ -19,7 +21,7 @@ using NS::RunLoop;
 
 constexpr std::uint64_t ms = 1000000;
 
-std::uint64_t now() { return RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 
 // A timer target that counts its ticks and its deallocation.
 int targetDeallocs = 0;
@@ -52,7 +54,7 @@ class RunLoopTest : public ::testing::Test {
         lastTickArgument = nil;
     }
     // Nothing a failed test left behind may run in the next one.
-    void TearDown() override { EXPECT_TRUE(loop()->runUntilIdle(2.0)); }
+    void TearDown() override { EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0)); }
 
     static RunLoop* loop() { return RunLoop::currentRunLoop(); }
     static NS::Object* makeTarget() {
@@ -66,7 +68,7 @@ TEST_F(RunLoopTest, TimersFireInDueOrderAndNeverEarly) {
     std::vector<int> order;
     for (int i = 0; i < static_cast<int>(delaysMs.size()); ++i) {
         const std::uint64_t due = now() + delaysMs[i] * ms;
-        NS::Timer::scheduledTimer(
+        NS::TimerInternals::scheduledTimer(
             delaysMs[i] / 1000.0,
             [&, i, due](NS::Timer*) {
                 order.push_back(i);
@@ -74,7 +76,7 @@ TEST_F(RunLoopTest, TimersFireInDueOrderAndNeverEarly) {
             },
             false);
     }
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     // Equal delays keep the order in which they were scheduled.
     EXPECT_EQ(order, (std::vector<int>{1, 3, 5, 2, 4, 0}));
 }
@@ -83,7 +85,7 @@ TEST_F(RunLoopTest, RepeatingTimerKeepsItsRhythmUntilInvalidated) {
     NS::AutoreleaseScope pool;
     std::vector<std::uint64_t> fires;
     const std::uint64_t start = now();
-    NS::Timer* timer = NS::Timer::scheduledTimer(
+    NS::Timer* timer = NS::TimerInternals::scheduledTimer(
         0.02,
         [&](NS::Timer* t) {
             fires.push_back(now());
@@ -93,7 +95,7 @@ TEST_F(RunLoopTest, RepeatingTimerKeepsItsRhythmUntilInvalidated) {
         },
         true);
     EXPECT_DOUBLE_EQ(timer->timeInterval(), 0.02);
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     ASSERT_EQ(fires.size(), 5u);
     for (std::size_t k = 0; k < fires.size(); ++k) {
         EXPECT_GE(fires[k], start + (k + 1) * 20 * ms) << "fire " << k << " came early";
@@ -104,10 +106,10 @@ TEST_F(RunLoopTest, RepeatingTimerKeepsItsRhythmUntilInvalidated) {
 TEST_F(RunLoopTest, BusyRepeatingTimerKeepsTheLoopFromIdling) {
     NS::AutoreleaseScope pool;
     int ticks = 0;
-    NS::Timer* timer = NS::Timer::scheduledTimer(
+    NS::Timer* timer = NS::TimerInternals::scheduledTimer(
         0.01, [&](NS::Timer*) { ++ticks; }, true);
     const std::uint64_t start = now();
-    EXPECT_FALSE(loop()->runUntilIdle(0.1));
+    EXPECT_FALSE(NS::RunLoopInternals::of(loop())->runUntilIdle(0.1));
     EXPECT_GE(now(), start + 100 * ms);
     EXPECT_GE(ticks, 3);
     timer->invalidate();
@@ -129,7 +131,7 @@ TEST_F(RunLoopTest, TimerHoldsTargetAndUserInfoUntilItFires) {
     target->release();
     info->release();
     EXPECT_EQ(targetDeallocs, 0);
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     EXPECT_EQ(targetTicks, 1);
     EXPECT_EQ(lastTickArgument, timer->self());
     EXPECT_EQ(targetDeallocs, 2) << "a fired one-shot timer must let go of target and user info";
@@ -149,7 +151,8 @@ TEST_F(RunLoopTest, InvalidationReleasesTargetOfAnUnfiredTimer) {
     timer->invalidate();
     EXPECT_EQ(targetDeallocs, 1);
     timer->invalidate(); // twice is harmless
-    EXPECT_TRUE(loop()->runUntilIdle(0.5)) << "an invalidated timer must leave the loop";
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(0.5))
+        << "an invalidated timer must leave the loop";
     EXPECT_EQ(targetTicks, 0);
 }
 
@@ -157,23 +160,23 @@ TEST_F(RunLoopTest, LoopKeepsScheduledTimerAliveWithoutOtherOwners) {
     int fired = 0;
     {
         NS::AutoreleaseScope pool;
-        NS::Timer::scheduledTimer(
+        NS::TimerInternals::scheduledTimer(
             0.01, [&](NS::Timer*) { ++fired; }, false);
     }
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     EXPECT_EQ(fired, 1);
 }
 
 TEST_F(RunLoopTest, UnscheduledTimerWaitsUntilAdded) {
     NS::AutoreleaseScope pool;
     int fired = 0;
-    NS::Timer* timer = NS::Timer::timer(
+    NS::Timer* timer = NS::TimerInternals::timer(
         0.01, [&](NS::Timer*) { ++fired; }, false);
-    loop()->runFor(0.05);
+    NS::RunLoopInternals::of(loop())->runFor(0.05);
     EXPECT_EQ(fired, 0);
     loop()->addTimer(timer, NS::DefaultRunLoopMode());
     loop()->addTimer(timer, NS::DefaultRunLoopMode()); // a second add is ignored
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     EXPECT_EQ(fired, 1);
 }
 
@@ -181,9 +184,9 @@ TEST_F(RunLoopTest, FireSendsAtOnceAndEndsOnlyOneShotTimers) {
     NS::AutoreleaseScope pool;
     int oneShot = 0;
     int repeating = 0;
-    NS::Timer* once = NS::Timer::scheduledTimer(
+    NS::Timer* once = NS::TimerInternals::scheduledTimer(
         10.0, [&](NS::Timer*) { ++oneShot; }, false);
-    NS::Timer* again = NS::Timer::scheduledTimer(
+    NS::Timer* again = NS::TimerInternals::scheduledTimer(
         10.0, [&](NS::Timer*) { ++repeating; }, true);
     const double dueBefore = again->fireDate()->timeIntervalSinceNow();
     once->fire();
@@ -202,7 +205,7 @@ TEST_F(RunLoopTest, FireSendsAtOnceAndEndsOnlyOneShotTimers) {
 TEST_F(RunLoopTest, OddIntervalsAndPlainTimersAreTamed) {
     NS::AutoreleaseScope pool;
     int ticks = 0;
-    NS::Timer* nan = NS::Timer::scheduledTimer(
+    NS::Timer* nan = NS::TimerInternals::scheduledTimer(
         std::nan(""),
         [&](NS::Timer* t) {
             if (++ticks == 3) {
@@ -212,9 +215,9 @@ TEST_F(RunLoopTest, OddIntervalsAndPlainTimersAreTamed) {
         true);
     EXPECT_DOUBLE_EQ(nan->timeInterval(), 0.0001);
     bool negativeFired = false;
-    NS::Timer::scheduledTimer(
+    NS::TimerInternals::scheduledTimer(
         -5.0, [&](NS::Timer*) { negativeFired = true; }, false);
-    EXPECT_TRUE(loop()->runUntilIdle(1.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(1.0));
     EXPECT_EQ(ticks, 3);
     EXPECT_TRUE(negativeFired);
 
@@ -228,7 +231,7 @@ TEST_F(RunLoopTest, OddIntervalsAndPlainTimersAreTamed) {
 TEST_F(RunLoopTest, TimerInvalidatedInsideItsCalloutFiresOnce) {
     NS::AutoreleaseScope pool;
     int fired = 0;
-    NS::Timer::scheduledTimer(
+    NS::TimerInternals::scheduledTimer(
         0.005,
         [&](NS::Timer* t) {
             ++fired;
@@ -236,7 +239,7 @@ TEST_F(RunLoopTest, TimerInvalidatedInsideItsCalloutFiresOnce) {
             t->invalidate();
         },
         true);
-    EXPECT_TRUE(loop()->runUntilIdle(1.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(1.0));
     EXPECT_EQ(fired, 1);
 }
 
@@ -244,9 +247,9 @@ TEST_F(RunLoopTest, ThrowingCalloutLeavesTheLoopWhole) {
     NS::AutoreleaseScope pool;
     int repeating = 0;
     int later = 0;
-    NS::Timer* thrower = NS::Timer::scheduledTimer(
+    NS::Timer* thrower = NS::TimerInternals::scheduledTimer(
         0.005, [](NS::Timer*) { throw std::runtime_error("callout failed"); }, false);
-    NS::Timer* steady = NS::Timer::scheduledTimer(
+    NS::Timer* steady = NS::TimerInternals::scheduledTimer(
         0.01,
         [&](NS::Timer* t) {
             if (++repeating == 3) {
@@ -254,23 +257,23 @@ TEST_F(RunLoopTest, ThrowingCalloutLeavesTheLoopWhole) {
             }
         },
         true);
-    NS::Timer::scheduledTimer(
+    NS::TimerInternals::scheduledTimer(
         0.02, [&](NS::Timer*) { ++later; }, false);
-    EXPECT_THROW(loop()->runUntilIdle(2.0), std::runtime_error);
+    EXPECT_THROW(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0), std::runtime_error);
     EXPECT_FALSE(thrower->isValid()) << "a one-shot timer is spent even when its callout throws";
     EXPECT_TRUE(steady->isValid());
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     EXPECT_EQ(repeating, 3);
     EXPECT_EQ(later, 1);
 }
 
 TEST_F(RunLoopTest, EachPassDrainsWhatItsCalloutsAutoreleased) {
     int deallocsInsideCallout = -1;
-    loop()->scheduleWork(now(), [&] {
+    NS::RunLoopInternals::of(loop())->scheduleWork(now(), [&] {
         makeTarget()->autorelease();
         deallocsInsideCallout = targetDeallocs;
     });
-    EXPECT_TRUE(loop()->runUntilIdle(1.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(1.0));
     EXPECT_EQ(deallocsInsideCallout, 0);
     EXPECT_EQ(targetDeallocs, 1);
 }
@@ -280,12 +283,12 @@ TEST_F(RunLoopTest, ScheduledWorkRunsByDueTimeFirstComeFirstAmongEquals) {
     const std::uint64_t base = now() + 20 * ms;
     const std::uint64_t dues[] = {base + 10 * ms, base, base, base + 5 * ms, base};
     for (int i = 0; i < 5; ++i) {
-        loop()->scheduleWork(dues[i], [&order, &dues, i] {
+        NS::RunLoopInternals::of(loop())->scheduleWork(dues[i], [&order, &dues, i] {
             EXPECT_GE(now(), dues[i]);
             order.push_back(i);
         });
     }
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 4, 3, 0}));
 }
 
@@ -296,13 +299,13 @@ TEST_F(RunLoopTest, WorkThatSchedulesWorkDoesNotStarveTimers) {
     std::function<void()> spin = [&] {
         ++spins;
         if (!timerFired) {
-            loop()->scheduleWork(0, spin);
+            NS::RunLoopInternals::of(loop())->scheduleWork(0, spin);
         }
     };
-    NS::Timer::scheduledTimer(
+    NS::TimerInternals::scheduledTimer(
         0.01, [&](NS::Timer*) { timerFired = true; }, false);
-    loop()->scheduleWork(0, spin);
-    EXPECT_TRUE(loop()->runUntilIdle(2.0));
+    NS::RunLoopInternals::of(loop())->scheduleWork(0, spin);
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(2.0));
     EXPECT_TRUE(timerFired);
     EXPECT_GT(spins, 1);
 }
@@ -311,13 +314,13 @@ TEST_F(RunLoopTest, WorkFromAnotherThreadWakesASleepingLoop) {
     int pipeFds[2];
     ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
     // An idle source, so that the pass has something to wait on.
-    const int source = loop()->addFileDescriptor(pipeFds[0], [] {});
+    const int source = NS::RunLoopInternals::of(loop())->addFileDescriptor(pipeFds[0], [] {});
     ASSERT_GT(source, 0);
     std::atomic<bool> ran{false};
     RunLoop* main = loop();
     std::thread other([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        main->scheduleWork(0, [&] { ran = true; });
+        NS::RunLoopInternals::of(main)->scheduleWork(0, [&] { ran = true; });
     });
     const std::uint64_t start = now();
     NS::AutoreleaseScope pool;
@@ -326,16 +329,17 @@ TEST_F(RunLoopTest, WorkFromAnotherThreadWakesASleepingLoop) {
     other.join();
     EXPECT_TRUE(ran.load());
     EXPECT_LT(now() - start, 5000 * ms) << "the loop slept through the wake-up";
-    loop()->removeSource(source);
+    NS::RunLoopInternals::of(loop())->removeSource(source);
     close(pipeFds[0]);
     close(pipeFds[1]);
 }
 
 TEST_F(RunLoopTest, BackgroundWorkKeepsTheLoopBusyUntilItEndsOnItsOwnThread) {
     RunLoop* main = loop();
-    main->beginBackgroundWork();
-    main->beginBackgroundWork();
-    EXPECT_FALSE(main->runUntilIdle(0.05)) << "idle while work it set going was still under way";
+    NS::RunLoopInternals::of(main)->beginBackgroundWork();
+    NS::RunLoopInternals::of(main)->beginBackgroundWork();
+    EXPECT_FALSE(NS::RunLoopInternals::of(main)->runUntilIdle(0.05))
+        << "idle while work it set going was still under way";
 
     // Ending from the other thread wakes the sleeping loop: it does not wait out its limit.
     std::atomic<bool> mayEnd{false};
@@ -343,20 +347,20 @@ TEST_F(RunLoopTest, BackgroundWorkKeepsTheLoopBusyUntilItEndsOnItsOwnThread) {
         while (!mayEnd.load()) {
             std::this_thread::yield();
         }
-        main->endBackgroundWork();
-        main->endBackgroundWork();
+        NS::RunLoopInternals::of(main)->endBackgroundWork();
+        NS::RunLoopInternals::of(main)->endBackgroundWork();
     });
-    main->scheduleWork(0, [&] { mayEnd = true; });
+    NS::RunLoopInternals::of(main)->scheduleWork(0, [&] { mayEnd = true; });
     const std::uint64_t start = now();
-    EXPECT_TRUE(main->runUntilIdle(30.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(main)->runUntilIdle(30.0));
     EXPECT_LT(now() - start, 10000 * ms) << "the loop slept through the end of the work";
     other.join();
 
     // An end without a begin leaves nothing owed.
-    main->endBackgroundWork();
-    main->beginBackgroundWork();
-    main->endBackgroundWork();
-    EXPECT_TRUE(main->runUntilIdle(0.05));
+    NS::RunLoopInternals::of(main)->endBackgroundWork();
+    NS::RunLoopInternals::of(main)->beginBackgroundWork();
+    NS::RunLoopInternals::of(main)->endBackgroundWork();
+    EXPECT_TRUE(NS::RunLoopInternals::of(main)->runUntilIdle(0.05));
 }
 
 TEST_F(RunLoopTest, DescriptorSourcesCallBackUntilRemoved) {
@@ -364,7 +368,7 @@ TEST_F(RunLoopTest, DescriptorSourcesCallBackUntilRemoved) {
     ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK), 0);
     std::string received;
     int calls = 0;
-    const int source = loop()->addFileDescriptor(pipeFds[0], [&] {
+    const int source = NS::RunLoopInternals::of(loop())->addFileDescriptor(pipeFds[0], [&] {
         ++calls;
         char buffer[64];
         ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
@@ -379,16 +383,17 @@ TEST_F(RunLoopTest, DescriptorSourcesCallBackUntilRemoved) {
     });
     const std::uint64_t deadline = now() + 2000 * ms;
     while (received.size() < 4 && now() < deadline) {
-        loop()->runFor(0.01);
+        NS::RunLoopInternals::of(loop())->runFor(0.01);
     }
     writer.join();
     EXPECT_EQ(received, "ping");
     const int callsBefore = calls;
-    loop()->removeSource(source);
+    NS::RunLoopInternals::of(loop())->removeSource(source);
     ASSERT_EQ(write(pipeFds[1], "more", 4), 4);
-    loop()->runFor(0.05);
+    NS::RunLoopInternals::of(loop())->runFor(0.05);
     EXPECT_EQ(calls, callsBefore);
-    EXPECT_EQ(loop()->addFileDescriptor(-1, [] {}), -1) << "a bad descriptor is refused";
+    EXPECT_EQ(NS::RunLoopInternals::of(loop())->addFileDescriptor(-1, [] {}), -1)
+        << "a bad descriptor is refused";
     close(pipeFds[0]);
     close(pipeFds[1]);
 }
@@ -407,28 +412,28 @@ TEST_F(RunLoopTest, NothingAttachedMeansRunModeReturnsAtOnce) {
 TEST_F(RunLoopTest, EachThreadHasItsOwnLoopAndOnlyItRunsIt) {
     RunLoop* main = RunLoop::mainRunLoop();
     EXPECT_EQ(loop(), main) << "the test runs on the process's main thread";
-    EXPECT_TRUE(main->isCurrent());
+    EXPECT_TRUE(NS::RunLoopInternals::of(main)->isCurrent());
     RunLoop* seenMain = nullptr;
     RunLoop* seenCurrent = nullptr;
     bool mainWorkRanThere = false;
     std::atomic<int> ticksThere{0};
-    main->scheduleWork(0, [&] { mainWorkRanThere = true; });
+    NS::RunLoopInternals::of(main)->scheduleWork(0, [&] { mainWorkRanThere = true; });
     std::thread other([&] {
         NS::AutoreleaseScope pool;
         seenMain = RunLoop::mainRunLoop();
         seenCurrent = RunLoop::currentRunLoop();
         EXPECT_EQ(RunLoop::currentRunLoop(), seenCurrent);
-        main->runFor(0.02); // refused: not this thread's loop
-        NS::Timer::scheduledTimer(
+        NS::RunLoopInternals::of(main)->runFor(0.02); // refused: not this thread's loop
+        NS::TimerInternals::scheduledTimer(
             0.01, [&](NS::Timer*) { ++ticksThere; }, false);
-        EXPECT_TRUE(seenCurrent->runUntilIdle(2.0));
+        EXPECT_TRUE(NS::RunLoopInternals::of(seenCurrent)->runUntilIdle(2.0));
     });
     other.join();
     EXPECT_EQ(seenMain, main);
     EXPECT_NE(seenCurrent, main);
     EXPECT_EQ(ticksThere.load(), 1);
     EXPECT_FALSE(mainWorkRanThere) << "another thread ran the main loop's work";
-    EXPECT_TRUE(loop()->runUntilIdle(1.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(loop())->runUntilIdle(1.0));
     EXPECT_TRUE(mainWorkRanThere);
 }
 

@@ -1,9 +1,11 @@
 #include "../../../tests/support/Files.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "MessageUI/MFMailComposeViewController.hpp"
+#include "MessageUI/MFMailComposeViewControllerInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 #include "support/DeviceKind.hpp"
 

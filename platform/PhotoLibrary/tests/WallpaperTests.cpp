@@ -1,8 +1,11 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSString.hpp"
 #include "PhotoLibrary/PLStaticWallpaperImageViewController.hpp"
+#include "PhotoLibrary/PLStaticWallpaperImageViewControllerInternals.hpp"
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageInternals.hpp"
 #include "UIKit/UIPasteboard.hpp"
 
 #include "../../../tests/support/Pictures.hpp"
@@ -46,13 +49,13 @@ class WallpaperSaving : public ::testing::Test {
     // then the main run loop runs until what the save set going is done.
     void save(UI::Image* picture, int mode, bool saveFlag = true) {
         startSaving(picture, mode, saveFlag);
-        EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+        EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0));
     }
     static void startSaving(UI::Image* picture, int mode, bool saveFlag = true) {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(picture));
         ASSERT_TRUE(controller);
         controller->setSaveWallpaperData(saveFlag);
-        objc::setIvar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode, mode);
+        objc::setIvar(controller.get(), PL::WallpaperImageViewControllerInternals::_wallpaperMode, mode);
         controller->savePhoto();
     }
 
@@ -103,11 +106,11 @@ TEST_F(WallpaperSaving, TheCallerGetsItsThreadBackAndBothFilesComeFromOneEncodin
     }
     EXPECT_FALSE(fs::exists(PL::LockBackgroundPath)) << "encoded or written on the caller's thread";
     EXPECT_FALSE(fs::exists(PL::HomeBackgroundPath)) << "encoded or written on the caller's thread";
-    EXPECT_FALSE(NS::RunLoop::mainRunLoop()->runUntilIdle(0.05))
+    EXPECT_FALSE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(0.05))
         << "the main run loop is idle before the files are written";
 
     release.set_value();
-    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0));
     EXPECT_EQ(readPng(PL::LockBackgroundPath), picture);
     EXPECT_EQ(readPng(PL::HomeBackgroundPath), picture);
     EXPECT_EQ(contentsOf(PL::LockBackgroundPath), contentsOf(PL::HomeBackgroundPath));
@@ -140,7 +143,7 @@ TEST_F(WallpaperSaving, ACopiedImageIsPlacedFromBytesOnDiskWithoutWaitingForTheB
                   fs::perms::others_read);
     EXPECT_EQ(fs::hard_link_count(first), 3u) << "a file was written anew, not placed from the copy's bytes";
     release.set_value();
-    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(10.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0));
     EXPECT_EQ(contentsOf(PL::LockBackgroundPath), UI::pngBytes(image));
     fs::remove(first);
 }
@@ -183,7 +186,7 @@ TEST_F(WallpaperSaving, AProcessThatExitsRightAfterSavingLeavesBothFilesWhole) {
 TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
     NS::AutoreleaseScope pool;
     cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    auto image = objc::adopt(UI::Image::newImageWithCairoSurface(pixels));
+    auto image = objc::adopt(UI::ImageInternals::newImageWithCairoSurface(pixels));
     cairo_surface_destroy(pixels);
     {
         auto controller = objc::adopt(Controller::alloc()->initWithUIImage(image.get()));
@@ -191,8 +194,8 @@ TEST(WallpaperController, KeepsItsImageAndStartsWithoutSaving) {
         EXPECT_EQ(image->retainCount(), 2u);
         EXPECT_FALSE(controller->saveWallpaperData());
         EXPECT_TRUE(controller->isKindOfClass(objc_lookUpClass("UIViewController")));
-        EXPECT_EQ(objc::ivar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode), 0);
-        objc::setIvar(controller.get(), PL::WallpaperImageViewController::_wallpaperMode, -1);
+        EXPECT_EQ(objc::ivar(controller.get(), PL::WallpaperImageViewControllerInternals::_wallpaperMode), 0);
+        objc::setIvar(controller.get(), PL::WallpaperImageViewControllerInternals::_wallpaperMode, -1);
         EXPECT_EQ(controller->image(), image.get());
         EXPECT_FALSE(controller->saveWallpaperData());
     }

@@ -1,21 +1,26 @@
 #include "CoreFoundation/CoreFoundation.h"
 #include "Foundation/Foundation.hpp"
 #include "Foundation/NSArray.hpp"
+#include "Foundation/NSAutoreleasePoolInternals.hpp"
 #include "Foundation/NSBundle.hpp"
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSDictionary.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Preferences/PSListController.hpp"
 #include "Preferences/PSRowMessages.hpp"
 #include "Preferences/PSSpecifier.hpp"
+#include "Preferences/PSSpecifierInternals.hpp"
 #include "Preferences/PSTableCell.hpp"
-#include "UIKit/Drawing.hpp"
+#include "UIKit/Images/PNGEncoder.hpp"
 #include "UIKit/NSIndexPath.hpp"
-#include "UIKit/PNGEncoder.hpp"
+#include "UIKit/Rendering/Drawing.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIImage.hpp"
 #include "UIKit/UIImageView.hpp"
 #include "UIKit/UILabel.hpp"
 #include "UIKit/UINavigationController.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 #include "UIKit/UISwitch.hpp"
 #include "UIKit/UITableView.hpp"
 #include "objc/ClassBuilder.hpp"
@@ -525,7 +530,7 @@ TEST_F(Panes, OwnStorageWritesTheNamedDomainAndPostsTheRowsNotification) {
     EXPECT_FALSE(pane->readPreferenceValue(toggle).as<NS::Number>()->boolValue());
 
     for (int i = 0; i < 200 && notified == 0; ++i) {
-        NS::RunLoop::mainRunLoop()->runFor(0.01);
+        NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.01);
     }
     EXPECT_EQ(notified, 1);
     CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &notified);

@@ -3,6 +3,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSString.hpp"
 #include "Social/SLComposeViewController.hpp"
+#include "Social/SLComposeViewControllerInternals.hpp"
 
 #include "../../../tests/support/DeviceKind.hpp"
 

@@ -1,5 +1,5 @@
 // Timing curves: where an animation stands between its start and its end.
-#include "UIKit/AnimationCurve.hpp"
+#include "UIKit/Animation/AnimationCurve.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Appearance proxies chosen by the classes that contain a view.
-#include "UIKit/AppearanceRules.hpp"
+#include "UIKit/Appearance/AppearanceRules.hpp"
 
 #include <gtest/gtest.h>
 

@@ -5,14 +5,18 @@
 #include "Foundation/NSURL.hpp"
 #include "UIKit/UIAlertController.hpp"
 #include "UIKit/UIApplication.hpp"
+#include "UIKit/UIApplicationInternals.hpp"
 #include "UIKit/UIBarButtonItem.hpp"
+#include "UIKit/UIBarButtonItemInternals.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIDevice.hpp"
 #include "UIKit/UINavigationController.hpp"
 #include "UIKit/UISwitch.hpp"
+#include "UIKit/UISwitchInternals.hpp"
 #include "UIKit/UITableView.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "UIKit/UIViewController.hpp"
+#include "UIKit/UIViewControllerInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 
 #include <gtest/gtest.h>
@@ -123,7 +127,7 @@ TEST(BarButtonItems, ASystemItemSendsItsActionWithItselfAsSender) {
     auto target = objc::adopt(NS::RootObject::make_.send(objc_lookUpClass("TestComposeTarget")));
     auto item = objc::adopt(UI::BarButtonItem::alloc()->initWithBarButtonSystemItem(
         UI::UIBarButtonSystemItemCompose, objc::toId(target), "tweetSupport:"_sel));
-    EXPECT_EQ(item->systemItem(), 7);
+    EXPECT_EQ(UI::BarButtonItemInternals::of(item)->systemItem(), 7);
     EXPECT_EQ(item->target(), objc::toId(target));
     EXPECT_EQ(target->retainCount(), 1u) << "the item does not own its target";
     EXPECT_TRUE(UI::tapBarButtonItem(item.get().get()));

@@ -1,5 +1,5 @@
 // Drawing: pictures made with the canvas, checked by the colours of their regions.
-#include "UIKit/Canvas.hpp"
+#include "UIKit/Rendering/Canvas.hpp"
 
 #include <cairo.h>
 #include <gtest/gtest.h>

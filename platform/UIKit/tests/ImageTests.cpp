@@ -2,10 +2,11 @@
 #include "Foundation/NSData.hpp"
 #include "Foundation/NSString.hpp"
 #include "UIKit/UIImage.hpp"
+#include "UIKit/UIImageInternals.hpp"
 #include "UIKit/UIPasteboard.hpp"
 #include "UIKit/UIScreen.hpp"
 
-#include "UIKit/PNGDecoder.hpp"
+#include "UIKit/Images/PNGDecoder.hpp"
 
 #include "../../../tests/support/Files.hpp"
 #include "../../../tests/support/NotFiles.hpp"
@@ -61,7 +62,8 @@ class ImageFiles : public ::testing::Test {
             NS::Data::dataWithBytes(static_cast<const void*>(bytes.data()), bytes.size())));
         EXPECT_EQ(fromFile == nullptr, fromData == nullptr);
         if (fromFile && fromData) {
-            EXPECT_EQ(pictureOf(fromFile->cairoSurface()), pictureOf(fromData->cairoSurface()));
+            EXPECT_EQ(pictureOf(UI::ImageInternals::of(fromFile)->cairoSurface()),
+                      pictureOf(UI::ImageInternals::of(fromData)->cairoSurface()));
         }
         return fromFile;
     }
@@ -84,7 +86,7 @@ TEST_F(ImageFiles, DecodesPngFilesWithTheirSizeAndPixels) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), (CGSize{7, 3}));
     EXPECT_EQ(image->scale(), 1.0);
-    EXPECT_EQ(pictureOf(image->cairoSurface()), picture);
+    EXPECT_EQ(pictureOf(UI::ImageInternals::of(image)->cairoSurface()), picture);
 }
 
 TEST_F(ImageFiles, AnythingButAReadablePngGivesNil) {
@@ -126,7 +128,7 @@ TEST_F(ImageFiles, PngDataMakesTheSameImageAgain) {
     ASSERT_NE(data, nullptr);
     auto again = objc::adopt(UI::Image::alloc()->initWithData(data));
     ASSERT_TRUE(again);
-    EXPECT_EQ(pictureOf(again->cairoSurface()), picture);
+    EXPECT_EQ(pictureOf(UI::ImageInternals::of(again)->cairoSurface()), picture);
     EXPECT_EQ(readPng(file("copy.png", UI::pngBytes(again.get()))), picture);
 
     EXPECT_TRUE(UI::pngBytes(nullptr).empty());
@@ -156,8 +158,9 @@ TEST_F(ImageFiles, OnATwoPixelScreenTheDoubleSizedFileBesideTheNamedOneIsRead) {
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->scale(), 2.0);
         EXPECT_EQ(image->size(), (CGSize{5, 3})) << "the same size in points";
-        EXPECT_EQ(pictureOf(image->cairoSurface()), makePicture(10, 6, 2)) << "the finer pixels";
-        EXPECT_EQ(image->fileName()->str(), "logo@2x.png");
+        EXPECT_EQ(pictureOf(UI::ImageInternals::of(image)->cairoSurface()), makePicture(10, 6, 2))
+            << "the finer pixels";
+        EXPECT_EQ(UI::ImageInternals::of(image)->fileName()->str(), "logo@2x.png");
         // A template of it stays as fine.
         UI::Image* shape = image->imageWithRenderingMode(UI::ImageRenderingModeAlwaysTemplate);
         EXPECT_EQ(shape->scale(), 2.0);
@@ -183,7 +186,7 @@ TEST_F(ImageFiles, AVariantThatIsNoPictureLeavesTheNamedFileToBeRead) {
         UI::Image* image = UI::Image::imageWithContentsOfFile(str(named));
         ASSERT_NE(image, nullptr) << why;
         EXPECT_EQ(image->scale(), 1.0) << why;
-        EXPECT_EQ(pictureOf(image->cairoSurface()), makePicture(5, 3, 1)) << why;
+        EXPECT_EQ(pictureOf(UI::ImageInternals::of(image)->cairoSurface()), makePicture(5, 3, 1)) << why;
     };
     fs::create_directory(dir / "logo@2x.png");
     readsTheNamedFile("a folder");
@@ -293,7 +296,7 @@ TEST_F(ImageFiles, ChunksThatDrawNothingArePassedOverWhateverTheyHold) {
                                pngChunk("prVt", "mine");
     auto image = loadBoth(with(chunks));
     ASSERT_TRUE(image);
-    EXPECT_EQ(pictureOf(image->cairoSurface()), picture);
+    EXPECT_EQ(pictureOf(UI::ImageInternals::of(image)->cairoSurface()), picture);
 
     // A thousand of them are passed over; a file of more is made to be costly, not to be looked at.
     std::string many;
@@ -322,7 +325,7 @@ TEST_F(ImageFiles, OnlyTheChunksOfAWellMadePictureReachTheDecoder) {
         pngChunk("tRNS", std::string("\xff\x00", 2)) + pngChunk("IDAT", rows) + pngChunk("IEND", "");
     auto image = loadBoth(palette);
     ASSERT_TRUE(image);
-    EXPECT_EQ(pictureOf(image->cairoSurface()),
+    EXPECT_EQ(pictureOf(UI::ImageInternals::of(image)->cairoSurface()),
               (testing_support::Picture{2, 2, {0xffff0000u, 0u, 0xffff0000u, 0u}}));
 
     // The header first, and only once; no critical chunk PNG lacks; no more image data than the
@@ -342,7 +345,7 @@ TEST(Pasteboard, OneGeneralPasteboardHoldsTheLastCopy) {
     EXPECT_EQ(UI::Pasteboard::generalPasteboard(), board);
 
     cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2);
-    auto image = objc::adopt(UI::Image::newImageWithCairoSurface(pixels));
+    auto image = objc::adopt(UI::ImageInternals::newImageWithCairoSurface(pixels));
     cairo_surface_destroy(pixels);
     const long before = board->changeCount();
     board->setImage(image.get());
@@ -369,7 +372,7 @@ TEST(Pasteboard, ImagesCopiedOnOneThreadReadSafelyOnAnother) {
     std::thread copier([&] {
         for (int i = 0; i < 2000; ++i) {
             NS::AutoreleaseScope pool;
-            auto image = objc::adopt(UI::Image::newImageWithCairoSurface(pixels));
+            auto image = objc::adopt(UI::ImageInternals::newImageWithCairoSurface(pixels));
             UI::Pasteboard::generalPasteboard()->setImage(image.get());
         }
         done = true;

@@ -4,8 +4,9 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/Screenshot.hpp"
+#include "UIKit/Rendering/Screenshot.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UINavigationBar.hpp"
 #include "UIKit/UINavigationController.hpp"
@@ -121,7 +122,7 @@ class LayoutCycle : public ::testing::Test {
   protected:
     void SetUp() override { passes().clear(); }
     // Nothing of one test is left for the run loop of the next.
-    void TearDown() override { NS::RunLoop::mainRunLoop()->runUntilIdle(2); }
+    void TearDown() override { NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(2); }
 
     NS::AutoreleaseScope pool;
     objc::Ref<UI::Window> window =
@@ -156,14 +157,14 @@ TEST_F(LayoutCycle, TheRunLoopLaysOutAWindowBeforeItWaits) {
     window->setBackgroundColor(UI::Color::whiteColor());
     auto holder = countingView(window.get(), CGRectMake(0, 100, 100, 100));
     auto strip = stripIn(holder, UI::Color::colorWithRed(0, 0, 1, 1));
-    NS::RunLoop::mainRunLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.05);
     ASSERT_EQ(passes()[holder.get()], 1) << "a new view is laid out without being asked";
     EXPECT_EQ(strip->frame(), CGRectMake(0, 0, 100, 30));
 
     // Wider: nothing but the run loop, run to a deadline, places the strip across the new width.
     holder->setFrame(CGRectMake(0, 100, 300, 100));
     EXPECT_EQ(strip->frame().size.width, 100) << "not laid out before the loop runs";
-    NS::RunLoop::mainRunLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runFor(0.05);
     EXPECT_EQ(passes()[holder.get()], 2);
     EXPECT_EQ(strip->frame(), CGRectMake(0, 0, 300, 30));
 

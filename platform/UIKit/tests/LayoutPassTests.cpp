@@ -3,7 +3,7 @@
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSString.hpp"
-#include "UIKit/LayoutPass.hpp"
+#include "UIKit/Layout/LayoutPass.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
 #include "UIKit/UIFont.hpp"
 #include "UIKit/UILabel.hpp"

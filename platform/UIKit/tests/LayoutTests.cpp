@@ -1,6 +1,6 @@
 // The layout engine on its own: frames worked out by hand against the solver's.
-#include "UIKit/LayoutEngine.hpp"
-#include "UIKit/LayoutSolver.hpp"
+#include "UIKit/Layout/LayoutEngine.hpp"
+#include "UIKit/Layout/LayoutSolver.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The wallpaper's PNG encoder: every picture reads back exactly as it was, whatever its size and
 // transparency, and however many bands it was deflated in.
-#include "UIKit/PNGEncoder.hpp"
+#include "UIKit/Images/PNGEncoder.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // A window's tree of views, drawn and written out.
-#include "UIKit/Scene.hpp"
+#include "UIKit/Rendering/Scene.hpp"
 
 #include <cairo.h>
 #include <gtest/gtest.h>

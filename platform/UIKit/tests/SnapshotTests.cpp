@@ -5,7 +5,7 @@
 #include "Foundation/NSString.hpp"
 #include "UIKit/CALayer.hpp"
 #include "UIKit/NSLayoutConstraint.hpp"
-#include "UIKit/SceneSnapshot.hpp"
+#include "UIKit/Rendering/SceneSnapshot.hpp"
 #include "UIKit/UIAlertController.hpp"
 #include "UIKit/UIColor.hpp"
 #include "UIKit/UIFont.hpp"

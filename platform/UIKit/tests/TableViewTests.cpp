@@ -5,6 +5,7 @@
 #include "Foundation/NSString.hpp"
 #include "UIKit/NSIndexPath.hpp"
 #include "UIKit/UILabel.hpp"
+#include "UIKit/UIScrollViewInternals.hpp"
 #include "UIKit/UITableView.hpp"
 #include "UIKit/UITableViewCell.hpp"
 #include "objc/ClassBuilder.hpp"

@@ -1,5 +1,5 @@
 // Fonts of the device and text measured with them, against the faces' own glyph advances.
-#include "UIKit/Typesetter.hpp"
+#include "UIKit/Text/Typesetter.hpp"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

@@ -3,7 +3,9 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIView.hpp"
 
 #include <gtest/gtest.h>
@@ -19,7 +21,7 @@ using UI::View;
 
 NS::RunLoop* mainLoop() { return NS::RunLoop::mainRunLoop(); }
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 
 double secondsSince(std::uint64_t start) { return static_cast<double>(now() - start) / 1e9; }
 
@@ -27,7 +29,7 @@ double secondsSince(std::uint64_t start) { return static_cast<double>(now() - st
 void runUntil(std::uint64_t start, double seconds) {
     const double left = seconds - secondsSince(start);
     if (left > 0) {
-        mainLoop()->runFor(left);
+        NS::RunLoopInternals::of(mainLoop())->runFor(left);
     }
 }
 
@@ -44,7 +46,7 @@ class ViewAnimations : public ::testing::Test {
   protected:
     void SetUp() override { view = objc::adopt(View::alloc()->initWithFrame(CGRectMake(0, 0, 100, 100))); }
     // Nothing of one test's animations reaches into the next.
-    void TearDown() override { mainLoop()->runUntilIdle(2); }
+    void TearDown() override { NS::RunLoopInternals::of(mainLoop())->runUntilIdle(2); }
 
     NS::AutoreleaseScope pool;
     objc::Ref<View> view;
@@ -82,7 +84,7 @@ TEST_F(ViewAnimations, AFadeStepsTheAlphaOnTheRunLoopAndCompletesOnceAtTheEnd) {
     runUntil(start, 0.6);
     EXPECT_EQ(view->alpha(), 1);
     EXPECT_EQ(calls->finished, std::vector<bool>{true});
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(calls->finished.size(), 1u) << "the completion runs once";
 }
 
@@ -117,18 +119,18 @@ TEST_F(ViewAnimations, FramesAndColoursGoFromTheOldToTheNewAndANilColourFadesAsC
 TEST_F(ViewAnimations, AValueSetAgainTakesOverAndTheAnimationCompletesUnfinished) {
     View* v = view.get().get();
     View::animateWithDuration(10.0, NS::Block::create([v] { v->setAlpha(0); }), recordInto(calls));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     view->setAlpha(0.25);
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(view->alpha(), 0.25) << "the value set shows at once and stays";
     EXPECT_EQ(calls->finished, std::vector<bool>{false}) << "told at once, not after ten seconds";
 
     // A newer animation of the same property takes over from where the screen is.
     auto second = std::make_shared<Calls>();
     View::animateWithDuration(10.0, NS::Block::create([v] { v->setAlpha(1); }), recordInto(calls));
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     View::animateWithDuration(0.1, NS::Block::create([v] { v->setAlpha(0.5); }), recordInto(second));
-    mainLoop()->runFor(0.3);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.3);
     EXPECT_EQ(view->alpha(), 0.5);
     EXPECT_EQ(calls->finished, (std::vector<bool>{false, false}));
     EXPECT_EQ(second->finished, std::vector<bool>{true});
@@ -153,7 +155,7 @@ TEST_F(ViewAnimations, ADelayHoldsTheOldValueAndNothingToStepStillCompletesOnThe
     EXPECT_TRUE(instant->finished.empty());
     View::animateWithDuration(0.5, NS::Block::create([] {}), recordInto(instant));
     View::animateWithDuration(0.5, nullptr);
-    mainLoop()->runFor(0.05);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.05);
     EXPECT_EQ(instant->finished, (std::vector<bool>{true, true}));
 }
 

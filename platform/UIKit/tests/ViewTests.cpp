@@ -3,6 +3,7 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "UIKit/CALayer.hpp"
 #include "UIKit/UIColor.hpp"
+#include "UIKit/UIColorInternals.hpp"
 #include "UIKit/UIView.hpp"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,9 @@
 #include "UIKit/UIPasteboard.hpp"
 #include "WebKit/WKActionSheetAssistant.hpp"
 #include "WebKit/WKActivatedElementInfo.hpp"
+#include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
+#include "WebKit/WKElementActionInternals.hpp"
 #include "objc/ClassBuilder.hpp"
 
 #include "../../../tests/support/Pictures.hpp"
@@ -53,11 +55,12 @@ TEST(ElementAction, KeepsTitleHandlerAndType) {
     ASSERT_TRUE(action);
     EXPECT_EQ(action->title()->str(), "Copy");
     EXPECT_EQ(action->type(), WK::ElementActionTypeCopy);
-    EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementAction::_actionHandler)),
+    EXPECT_EQ(objc::toId(objc::ivar(action.get(), WK::ElementActionInternals::_actionHandler)),
               objc::toId(handler.get()));
     EXPECT_TRUE(calls->empty());
 
-    auto element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/x.png"), nullptr));
+    auto element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                   ->initWithImage(str("/x.png"), nullptr));
     action->runActionWithElementInfoForAssistant(element.get(), nullptr);
     action->runActionWithElementInfoForAssistant(nullptr, nullptr);
     ASSERT_EQ(calls->size(), 2u);
@@ -92,7 +95,8 @@ class ImageSheet : public ::testing::Test {
         ASSERT_TRUE(testing_support::writePng(picture, "/tmp/sheet.png"));
         image = UI::Image::imageWithContentsOfFile(str("/tmp/sheet.png"));
         ASSERT_NE(image, nullptr);
-        element = objc::adopt(WK::ActivatedElementInfo::alloc()->initWithImage(str("/tmp/sheet.png"), image));
+        element = objc::adopt(WK::ActivatedElementInfoInternals::of(WK::ActivatedElementInfo::alloc())
+                                  ->initWithImage(str("/tmp/sheet.png"), image));
         assistant = objc::adopt(WK::ActionSheetAssistant::alloc()->init());
         delegate = objc::adopt(objc::send<NS::Object*>(objc_lookUpClass("TestBrowserDelegate"), "new"_sel));
         assistant->setDelegate(delegate.get());
@@ -113,8 +117,8 @@ class ImageSheet : public ::testing::Test {
 
 TEST_F(ImageSheet, ListsTheBrowsersActionsInOrderWithTheirKinds) {
     EXPECT_EQ(element->type(), WK::ActivatedElementTypeImage);
-    EXPECT_EQ(element->image(), image);
-    EXPECT_EQ(element->imagePath()->str(), "/tmp/sheet.png");
+    EXPECT_EQ(WK::ActivatedElementInfoInternals::of(element)->image(), image);
+    EXPECT_EQ(WK::ActivatedElementInfoInternals::of(element)->imagePath()->str(), "/tmp/sheet.png");
     const auto actions = actionsOf(assistant->defaultActionsForImageSheet(element.get()));
     std::vector<std::pair<std::string, WK::ElementActionType>> seen;
     for (auto* action : actions) {

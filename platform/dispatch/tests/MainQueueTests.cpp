@@ -1,3 +1,4 @@
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "dispatch/dispatch.h"
 
 #include "Foundation/Foundation.hpp"
@@ -15,12 +16,12 @@
 
 namespace {
 
-std::uint64_t now() { return NS::RunLoop::monotonicNow(); }
+std::uint64_t now() { return NS::RunLoopInternals::monotonicNow(); }
 NS::RunLoop* mainLoop() { return NS::RunLoop::mainRunLoop(); }
 
 class MainQueueTest : public ::testing::Test {
   protected:
-    void TearDown() override { EXPECT_TRUE(mainLoop()->runUntilIdle(2.0)); }
+    void TearDown() override { EXPECT_TRUE(NS::RunLoopInternals::of(mainLoop())->runUntilIdle(2.0)); }
 };
 
 struct Record {
@@ -52,7 +53,7 @@ TEST_F(MainQueueTest, DelayedWorkRunsByDueTimeNeverEarlyAndFirstComeAmongEquals)
     dispatch_after_f(sooner, dispatch_get_main_queue(), &record, &recordThree);
     dispatch_async(dispatch_get_main_queue(), note(4));
     EXPECT_TRUE(record.order.empty()) << "work ran before the loop did";
-    EXPECT_TRUE(mainLoop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(mainLoop())->runUntilIdle(2.0));
     ASSERT_EQ(record.order, (std::vector<int>{4, 1, 3, 0, 2}));
     const dispatch_time_t dues[] = {later, sooner, later, sooner};
     for (std::size_t k = 1; k < record.order.size(); ++k) {
@@ -65,9 +66,9 @@ TEST_F(MainQueueTest, HandOffDelayIsHeld) {
     std::uint64_t ranAt = 0;
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 200000000), dispatch_get_main_queue(),
                    [&] { ranAt = now(); });
-    mainLoop()->runFor(0.1);
+    NS::RunLoopInternals::of(mainLoop())->runFor(0.1);
     EXPECT_EQ(ranAt, 0u);
-    EXPECT_TRUE(mainLoop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(mainLoop())->runUntilIdle(2.0));
     EXPECT_GE(ranAt, start + 200 * NSEC_PER_MSEC);
 }
 
@@ -80,7 +81,7 @@ TEST_F(MainQueueTest, QueueHoldsBlockUntilItHasRun) {
         EXPECT_EQ(block->retainCount(), 2u);
     }
     EXPECT_EQ(captured.use_count(), 2) << "the queue let the block go before it ran";
-    EXPECT_TRUE(mainLoop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(mainLoop())->runUntilIdle(2.0));
     EXPECT_EQ(*captured, 1);
     EXPECT_EQ(captured.use_count(), 1) << "the queue kept the block after it ran";
 }
@@ -88,7 +89,7 @@ TEST_F(MainQueueTest, QueueHoldsBlockUntilItHasRun) {
 TEST_F(MainQueueTest, WorkFromAnotherThreadWakesTheMainLoopAndRunsOnTheMainThread) {
     int pipeFds[2];
     ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-    const int source = mainLoop()->addFileDescriptor(pipeFds[0], [] {});
+    const int source = NS::RunLoopInternals::of(mainLoop())->addFileDescriptor(pipeFds[0], [] {});
     std::atomic<pid_t> ranOn{0};
     std::thread other([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -105,7 +106,7 @@ TEST_F(MainQueueTest, WorkFromAnotherThreadWakesTheMainLoopAndRunsOnTheMainThrea
     other.join();
     EXPECT_EQ(ranOn.load(), getpid());
     EXPECT_LT(now() - start, 5 * NSEC_PER_SEC) << "the main loop slept through the wake-up";
-    mainLoop()->removeSource(source);
+    NS::RunLoopInternals::of(mainLoop())->removeSource(source);
     close(pipeFds[0]);
     close(pipeFds[1]);
 }
@@ -125,7 +126,7 @@ TEST_F(MainQueueTest, ManyThreadsKeepTheirOwnOrder) {
     for (auto& w : workers) {
         w.join();
     }
-    EXPECT_TRUE(mainLoop()->runUntilIdle(5.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(mainLoop())->runUntilIdle(5.0));
     for (int t = 0; t < threads; ++t) {
         ASSERT_EQ(seen[t].size(), static_cast<std::size_t>(perThread));
         for (int i = 0; i < perThread; ++i) {
@@ -143,7 +144,8 @@ TEST_F(MainQueueTest, ForeverNeverRunsAndBadArgumentsAreRefused) {
     dispatch_async(dispatch_get_main_queue(), static_cast<dispatch_block_t>(nullptr));
     dispatch_async_f(dispatch_get_main_queue(), nullptr, nullptr);
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 0), dispatch_get_main_queue(), std::function<void()>());
-    EXPECT_TRUE(mainLoop()->runUntilIdle(0.5)) << "refused or endless work was kept";
+    EXPECT_TRUE(NS::RunLoopInternals::of(mainLoop())->runUntilIdle(0.5))
+        << "refused or endless work was kept";
     EXPECT_EQ(*captured, 0);
     EXPECT_EQ(block->retainCount(), 1u);
 }

@@ -5,6 +5,7 @@
 #include "Foundation/NSBlock.hpp"
 #include "Foundation/NSObject.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "GuestLibrary.hpp"
 #include "dyld/Bindings.hpp"
 #include "dyld/Dyld.hpp"
@@ -173,7 +174,7 @@ TEST_F(Calls, TheMainQueueRunsGuestBlocksCopiedOrNot) {
         guest<void (*)(long*)>("_probeDispatchCounting")(&runs);
     }
     EXPECT_EQ(runs, 0);
-    EXPECT_TRUE(NS::RunLoop::mainRunLoop()->runUntilIdle(2.0));
+    EXPECT_TRUE(NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(2.0));
     EXPECT_EQ(runs, 2);
 }
 

@@ -1,6 +1,7 @@
 // MobileSubstrate's loader hands a phone's arm64 build to this loader, under the same filter as a
 // native library; one that cannot be loaded is noted with the reason.
 #include "dyld/Dyld.hpp"
+#include "substrate/Loader.hpp"
 #include "substrate/substrate.h"
 
 #include <gtest/gtest.h>

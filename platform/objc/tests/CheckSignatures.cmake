@@ -13,7 +13,9 @@ set(cases
   "SETTER_OF_OTHER_TYPE|no matching"
   "IVAR_OF_OTHER_VIEW|no matching function"
   "IVAR_OF_OTHER_TYPE|no matching function"
-  "PLAIN_IVAR_STORED_OWNED|no matching function")
+  "PLAIN_IVAR_STORED_OWNED|no matching function"
+  "INNER_IVAR_OF_OTHER_VIEW|no matching function"
+  "INNER_MESSAGE_THROUGH_VIEW|no member named")
 function(compile definition result output)
   list(TRANSFORM INCLUDE PREPEND -I OUTPUT_VARIABLE include_flags)
   execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only ${include_flags} -D${definition} ${SOURCE}

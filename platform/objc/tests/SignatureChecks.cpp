@@ -2,6 +2,7 @@
 #include "Foundation/NSObject.hpp"
 #include "Foundation/NSString.hpp"
 #include "objc/ClassBuilder.hpp"
+#include "objc/Internals.hpp"
 
 class Sample : public NS::Referencing<Sample, "Sample"> {
   public:
@@ -15,6 +16,14 @@ class Sample : public NS::Referencing<Sample, "Sample"> {
 };
 
 class Other : public NS::Referencing<Other, "Other"> {};
+
+// What a stand-in keeps of Sample for itself, and a subclass whose objects hold it too.
+class SampleInternals : public objc::Internals<SampleInternals, Sample> {
+  public:
+    OBJC_IVAR(_hidden, long)
+    OBJC_MESSAGE(secret, "_secret", long())
+};
+class SampleChild : public NS::Referencing<SampleChild, "SampleChild", Sample> {};
 
 [[maybe_unused]] id unchecked(id, SEL, id) { return nil; }
 
@@ -31,6 +40,22 @@ void define() {
     objc::setIvar(sample, Sample::_count, count + 1);
     objc::Ptr<NS::String> kept = objc::ivar(sample, Sample::_title);
     objc::storeOwned(sample, Sample::_title, kept);
+    // An inner variable is read through the class's view, a subclass's or the inner view itself.
+    objc::Ptr<SampleChild> child;
+    long hidden = objc::ivar(sample, SampleInternals::_hidden) + objc::ivar(child, SampleInternals::_hidden);
+    objc::setIvar(SampleInternals::of(child), SampleInternals::_hidden,
+                  hidden + SampleInternals::of(sample)->secret());
+    objc::ClassDefinition<Sample>()
+        .ivar(SampleInternals::_hidden)
+        .method(SampleInternals::secret_, [](Sample*) -> long { return 0; });
+#elif defined(INNER_IVAR_OF_OTHER_VIEW)
+    // An inner view's variable is its class's, as a view's own is.
+    objc::Ptr<Other> other;
+    objc::ivar(other, SampleInternals::_hidden);
+#elif defined(INNER_MESSAGE_THROUGH_VIEW)
+    // A stand-in's own message is sent through the inner view only.
+    objc::Ptr<Sample> sample;
+    sample->secret();
 #elif defined(IVAR_OF_OTHER_VIEW)
     // A variable is read from its own class's objects only.
     objc::Ptr<Other> other;

@@ -1,4 +1,5 @@
 // The hook library loader, in this test's own device: probe libraries under many names and filters.
+#include "substrate/Loader.hpp"
 #include "substrate/substrate.h"
 
 #include <gtest/gtest.h>

@@ -11,6 +11,7 @@
 #include "Foundation/NSAutoreleasePool.hpp"
 #include "Foundation/NSDate.hpp"
 #include "Foundation/NSRunLoop.hpp"
+#include "Foundation/NSRunLoopInternals.hpp"
 #include "Foundation/NSString.hpp"
 
 #include <unistd.h>
@@ -28,7 +29,7 @@ std::string pending;
 void delivered(CFNotificationCenterRef, void*, CFStringRef name, const void*, CFDictionaryRef) {
     ++deliveries;
     std::printf("%s %llu\n", objc::send<const char*>(name, objc::Selector<"UTF8String">()),
-                static_cast<unsigned long long>(NS::RunLoop::monotonicNow()));
+                static_cast<unsigned long long>(NS::RunLoopInternals::monotonicNow()));
     std::fflush(stdout);
 }
 
@@ -87,7 +88,7 @@ int observe(int count, char** names) {
                                         CFNotificationSuspensionBehaviorCoalesce);
     }
     NS::RunLoop* loop = NS::RunLoop::mainRunLoop();
-    loop->addFileDescriptor(STDIN_FILENO, onInput);
+    NS::RunLoopInternals::of(loop)->addFileDescriptor(STDIN_FILENO, onInput);
     std::printf("ready\n");
     std::fflush(stdout);
     while (!inputEnded) {
@@ -101,10 +102,10 @@ int observe(int count, char** names) {
 int post(const char* name, long times) {
     CFNotificationCenterRef center = CFNotificationCenterGetDarwinNotifyCenter();
     NS::String* text = NS::String::string(name);
-    const auto first = NS::RunLoop::monotonicNow();
+    const auto first = NS::RunLoopInternals::monotonicNow();
     auto last = first;
     for (long i = 0; i < times; ++i) {
-        last = NS::RunLoop::monotonicNow();
+        last = NS::RunLoopInternals::monotonicNow();
         CFNotificationCenterPostNotification(center, text, nullptr, nullptr, true);
     }
     std::printf("posted %ld %llu %llu\n", times, static_cast<unsigned long long>(first),
