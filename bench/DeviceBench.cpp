@@ -367,7 +367,12 @@ int handOff(const std::string& size, int count) {
         if (chosen == nullptr) {
             fail("the sheet has no \"Set As Wallpaper\"");
         }
-        chosen->runActionWithElementInfo(element.get(), nullptr);
+        // As the browser taps it: by the run method its release has.
+        if (chosen->respondsToSelector(WK::ElementAction::runActionWithElementInfoForAssistant_.selector())) {
+            chosen->runActionWithElementInfoForAssistant(element.get(), assistant.get());
+        } else {
+            chosen->runActionWithElementInfo(element.get(), nullptr);
+        }
         const std::uint64_t tapped = now();
         NS::RunLoopInternals::of(NS::RunLoop::mainRunLoop())->runUntilIdle(10.0);
         const std::uint64_t placed = now();
