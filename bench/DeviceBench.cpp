@@ -22,7 +22,9 @@
 #include "WebKit/WKActivatedElementInfo.hpp"
 #include "WebKit/WKActivatedElementInfoInternals.hpp"
 #include "WebKit/WKElementAction.hpp"
+#include "dyld/Bindings.hpp"
 #include "dyld/Dyld.hpp"
+#include "dyld/MachOImage.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -34,6 +36,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,6 +130,61 @@ void MakeCopyAction(benchmark::State& state, bool hooked) {
 
 BENCHMARK_CAPTURE(MakeCopyAction, Unhooked, false)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(MakeCopyAction, Hooked, true)->MeasureProcessCPUTime();
+
+// --- crossings between the host and the emulated processor ------------------------------------------
+
+// The loader's test library, built for the phone: a call into it is one call from host to guest, and
+// its probeImportCalls(n) makes n calls from guest to host, each to `tolower`.
+const dyld::MachOImage& probeLibrary() {
+    static const dyld::MachOImage* const image = [] {
+        std::string error;
+        const dyld::MachOImage* loaded = dyld::load("/Developer/Library/Probe.dylib", error);
+        if (loaded == nullptr) {
+            fail("cannot load the probe library: " + error);
+        }
+        return loaded;
+    }();
+    return *image;
+}
+
+using Narrow = int (*)(signed char, unsigned short, short, bool);
+using ImportCalls = long (*)(long);
+
+template <class F> F probeFunction(const char* name) {
+    const auto address = probeLibrary().symbol(name);
+    if (!address) {
+        fail(std::string("the probe library has no ") + name);
+    }
+    return dyld::hostFunction<F>(*address);
+}
+
+void GuestCall(benchmark::State& state) {
+    const Narrow narrow = probeFunction<Narrow>("_probeNarrow");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(narrow(-5, 65000, 3, true));
+    }
+}
+
+// At 0 and at 100 calls: the difference, a hundredth of it, is one call from guest to host.
+void ImportCall(benchmark::State& state) {
+    const ImportCalls calls = probeFunction<ImportCalls>("_probeImportCalls");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(calls(state.range(0)));
+    }
+}
+
+// The same host function called natively through a pointer the compiler cannot see through.
+void NativeCall(benchmark::State& state) {
+    int (*volatile function)(int) = &tolower;
+    int c = 'A';
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(c = function(c));
+    }
+}
+
+BENCHMARK(GuestCall)->MeasureProcessCPUTime();
+BENCHMARK(ImportCall)->Arg(0)->Arg(100)->MeasureProcessCPUTime();
+BENCHMARK(NativeCall)->MeasureProcessCPUTime();
 
 // --- flip ---------------------------------------------------------------------------------------
 
