@@ -41,8 +41,11 @@ constexpr std::uint32_t kBrk = 0xd4200000;
 
 struct Trampolines {
     std::uint32_t* code = nullptr;
-    // Slot 0 is where a run from the host returns to; slots from 1 hold the handlers.
+    // Slot 0 is where a run from the host returns to (its `svc` stops the engine); slots from 1 hold
+    // the handlers, each an `svc` whose interrupt runs the handler, then a `ret`: the host function runs
+    // within the engine's run and the guest goes on at its return address.
     std::deque<Cpu::Handler> handlers;
+    std::deque<RegisterUse> uses;
     std::deque<std::string> names;
     std::atomic<std::size_t> count{1};
     std::mutex lock;
@@ -55,17 +58,20 @@ struct Trampolines {
             guestFault("no memory for the call trampolines");
         }
         code = static_cast<std::uint32_t*>(page);
-        code[0] = kBrk;
+        code[0] = kSvc0;
         code[1] = kBrk;
         for (std::size_t i = 1; i < kSlots; ++i) {
             code[2 * i] = kSvc0;
             code[2 * i + 1] = kRet;
         }
         handlers.resize(kSlots);
+        uses.resize(kSlots);
         names.resize(kSlots);
     }
     std::uint64_t base() const { return reinterpret_cast<std::uint64_t>(code); }
     std::uint64_t returnAddress() const { return base(); }
+    // Where the engine stands once a run has returned: past slot 0's `svc`.
+    std::uint64_t returned() const { return base() + 4; }
 };
 
 Trampolines& trampolines() {
@@ -122,17 +128,34 @@ struct Cpu::State {
     uc_engine* uc = nullptr;
     void* stack = nullptr;
     void* threadBlock = nullptr;
-    // Every range mapped into the engine, start to end; the lazy ones are also listed apart.
-    std::map<std::uint64_t, std::uint64_t> mapped;
+    // Every range mapped into the engine, by start; the lazy ones are also listed apart.
+    struct Range {
+        std::uint64_t end;
+        bool writable; // as host code may write it too: the engine's own stack, or a writable host region
+    };
+    std::map<std::uint64_t, Range> mapped;
     std::vector<std::uint64_t> lazy;
     std::size_t codeRegionsSeen = 0;
     std::vector<uc_context*> contexts;
+    // The depth of the run that slot 0 last stopped, 0 once that run has seen it.
+    int ended = 0;
     uc_hook intrHook = 0, memHook = 0;
 
-    void mapFixed(std::uint64_t start, std::uint64_t size, std::uint32_t perms) {
+    void mapFixed(std::uint64_t start, std::uint64_t size, std::uint32_t perms, bool writable) {
         check(uc_mem_map_ptr(uc, start, size, perms, reinterpret_cast<void*>(start)),
               "cannot map guest memory");
-        mapped[start] = start + size;
+        mapped[start] = {start + size, writable};
+    }
+
+    // Whether one mapped range holds [address, address+size).
+    bool holds(std::uint64_t address, std::size_t size, bool writing) const {
+        auto it = mapped.upper_bound(address);
+        if (it == mapped.begin()) {
+            return false;
+        }
+        --it;
+        return address < it->second.end && size <= it->second.end - address &&
+               (!writing || it->second.writable);
     }
 
     void syncCode() {
@@ -140,14 +163,15 @@ struct Cpu::State {
         std::lock_guard<std::mutex> hold(t.lock);
         for (; codeRegionsSeen < t.codeRegions.size(); ++codeRegionsSeen) {
             const auto [start, size] = t.codeRegions[codeRegionsSeen];
-            mapFixed(start, size, UC_PROT_ALL);
+            // An image's pages may be read-only to the host whatever the engine is allowed.
+            mapFixed(start, size, UC_PROT_ALL, false);
         }
     }
 
     void forgetLazy() {
         for (std::uint64_t start : lazy) {
             auto it = mapped.find(start);
-            uc_mem_unmap(uc, start, it->second - start);
+            uc_mem_unmap(uc, start, it->second.end - start);
             mapped.erase(it);
         }
         lazy.clear();
@@ -168,7 +192,7 @@ struct Cpu::State {
             end = std::min(end, next->first);
         }
         if (next != mapped.begin()) {
-            start = std::max(start, std::prev(next)->second);
+            start = std::max(start, std::prev(next)->second.end);
         }
         if (start >= end || address < start) {
             return false;
@@ -177,29 +201,36 @@ struct Cpu::State {
         if (uc_mem_map_ptr(uc, start, end - start, perms, reinterpret_cast<void*>(start)) != UC_ERR_OK) {
             return false;
         }
-        mapped[start] = end;
+        mapped[start] = {end, region->writable};
         lazy.push_back(start);
         return true;
     }
 };
 
 struct CpuHooks {
+    // An `svc`: slot 0's ends a run, a handler's slot calls its handler, and any other is guest code
+    // raising an exception.
     static void interrupt(uc_engine* uc, std::uint32_t, void* data) {
-        auto* cpu = static_cast<Cpu*>(data);
         std::uint64_t pc = 0;
         uc_reg_read(uc, UC_ARM64_REG_PC, &pc);
         auto& t = trampolines();
+        if (pc == t.returned()) {
+            auto* cpu = static_cast<Cpu*>(data);
+            cpu->state_->ended = cpu->depth_;
+            uc_emu_stop(uc);
+            return;
+        }
         const std::uint64_t slot = (pc - 4 - t.base()) / kSlotSize;
         if (pc < t.base() + 4 || slot >= t.count.load(std::memory_order_acquire)) {
             char text[96];
             std::snprintf(text, sizeof text, "guest code raised an exception at 0x%" PRIx64, pc - 4);
             guestFault(text);
         }
+        const RegisterUse& use = t.uses[slot];
         Registers registers;
-        read(uc, registers);
+        read(uc, registers, use.x, use.d, use.stack);
         t.handlers[slot](registers);
-        (void)cpu;
-        write(uc, registers, false);
+        write(uc, registers, use.resultX, use.resultD, false);
     }
 
     static bool unmapped(uc_engine* uc, uc_mem_type type, std::uint64_t address, int, std::int64_t,
@@ -213,33 +244,51 @@ struct CpuHooks {
         return cpu->state_->mapHost(address);
     }
 
-    // Unicorn's names of x0-x8, d0-d7 and sp, and where each lives in `r`.
-    static void locate(Registers& r, int (&ids)[18], void* (&values)[18]) {
-        for (int i = 0; i < 9; ++i) {
-            ids[i] = UC_ARM64_REG_X0 + i;
-            values[i] = &r.x[i];
+    // Unicorn's names of x0 up to x[x-1], d0 up to d[d-1] and, with `stack`, sp, and where each lives
+    // in `r`; how many there are. Two more places are left for the caller.
+    static int locate(Registers& r, int x, int d, bool stack, int (&ids)[20], void* (&values)[20]) {
+        int count = 0;
+        for (int i = 0; i < x; ++i, ++count) {
+            ids[count] = UC_ARM64_REG_X0 + i;
+            values[count] = &r.x[i];
         }
-        for (int i = 0; i < 8; ++i) {
-            ids[9 + i] = UC_ARM64_REG_D0 + i;
-            values[9 + i] = &r.d[i];
+        for (int i = 0; i < d; ++i, ++count) {
+            ids[count] = UC_ARM64_REG_D0 + i;
+            values[count] = &r.d[i];
         }
-        ids[17] = UC_ARM64_REG_SP;
-        values[17] = &r.sp;
+        if (stack) {
+            ids[count] = UC_ARM64_REG_SP;
+            values[count++] = &r.sp;
+        }
+        return count;
     }
 
-    static void read(uc_engine* uc, Registers& r) {
-        int ids[18];
-        void* values[18];
-        locate(r, ids, values);
-        uc_reg_read_batch(uc, ids, values, 18);
+    static void read(uc_engine* uc, Registers& r, int x, int d, bool stack) {
+        int ids[20];
+        void* values[20];
+        uc_reg_read_batch(uc, ids, values, locate(r, x, d, stack, ids, values));
     }
 
-    static void write(uc_engine* uc, const Registers& r, bool withStack) {
-        int ids[18];
-        void* values[18];
+    static void write(uc_engine* uc, const Registers& r, int x, int d, bool stack) {
+        int ids[20];
+        void* values[20];
         Registers copy = r;
-        locate(copy, ids, values);
-        uc_reg_write_batch(uc, ids, values, withStack ? 18 : 17);
+        uc_reg_write_batch(uc, ids, values, locate(copy, x, d, stack, ids, values));
+    }
+
+    // The arguments and sp of a run from the host, with the link register at `back` and no frame
+    // above the callee's, in one write: each register written costs the engine alike.
+    static void start(uc_engine* uc, const Registers& r, const RegisterUse& use, std::uint64_t back) {
+        int ids[20];
+        void* values[20];
+        Registers copy = r;
+        std::uint64_t frame = 0;
+        int count = locate(copy, use.x, use.d, true, ids, values);
+        ids[count] = UC_ARM64_REG_LR;
+        values[count++] = &back;
+        ids[count] = UC_ARM64_REG_FP;
+        values[count++] = &frame;
+        uc_reg_write_batch(uc, ids, values, count);
     }
 };
 
@@ -252,15 +301,19 @@ Cpu::Cpu() : state_(new State()) {
     if (s.stack == MAP_FAILED || s.threadBlock == MAP_FAILED) {
         guestFault("no memory for a guest thread's stack");
     }
-    s.mapFixed(reinterpret_cast<std::uint64_t>(s.stack), kStackSize, UC_PROT_READ | UC_PROT_WRITE);
-    s.mapFixed(reinterpret_cast<std::uint64_t>(s.threadBlock), kThreadBlockSize,
-               UC_PROT_READ | UC_PROT_WRITE);
-    s.mapFixed(trampolines().base(), kTrampolineBytes, UC_PROT_READ | UC_PROT_EXEC);
+    s.mapFixed(reinterpret_cast<std::uint64_t>(s.threadBlock), kThreadBlockSize, UC_PROT_READ | UC_PROT_WRITE,
+               true);
+    s.mapFixed(reinterpret_cast<std::uint64_t>(s.stack), kStackSize, UC_PROT_READ | UC_PROT_WRITE, true);
+    s.mapFixed(trampolines().base(), kTrampolineBytes, UC_PROT_READ | UC_PROT_EXEC, false);
     // Apple's arm64 code finds its thread's data through TPIDRRO_EL0.
     std::uint64_t thread = reinterpret_cast<std::uint64_t>(s.threadBlock);
     check(uc_reg_write(s.uc, UC_ARM64_REG_TPIDRRO_EL0, &thread), "cannot set the thread pointer");
     std::uint64_t sp = reinterpret_cast<std::uint64_t>(s.stack) + kStackSize;
     uc_reg_write(s.uc, UC_ARM64_REG_SP, &sp);
+    // A run ends where slot 0 stops it, never at an address given to uc_emu_start: for one given,
+    // Unicorn drops and translates again the code there on every run.
+    check(uc_ctl_exits_enable(s.uc), "cannot set up the engine's exits");
+    check(uc_ctl_set_exits(s.uc, nullptr, 0), "cannot set up the engine's exits");
     // The engine's floating-point unit starts switched off (CPACR_EL1.FPEN); Apple's code uses it.
     std::uint64_t cpacr = 3ull << 20;
     uc_reg_write(s.uc, UC_ARM64_REG_CPACR_EL1, &cpacr);
@@ -290,7 +343,7 @@ Cpu& Cpu::current() {
     return *cpu;
 }
 
-std::uint64_t Cpu::trampoline(Handler handler, std::string name) {
+std::uint64_t Cpu::trampoline(Handler handler, std::string name, RegisterUse use) {
     auto& t = trampolines();
     std::lock_guard<std::mutex> hold(t.lock);
     const std::size_t slot = t.count.load(std::memory_order_relaxed);
@@ -298,6 +351,7 @@ std::uint64_t Cpu::trampoline(Handler handler, std::string name) {
         guestFault("out of call trampolines (" + name + ")");
     }
     t.handlers[slot] = std::move(handler);
+    t.uses[slot] = use;
     t.names[slot] = std::move(name);
     t.count.store(slot + 1, std::memory_order_release);
     return t.base() + slot * kSlotSize;
@@ -318,6 +372,15 @@ std::uint64_t Cpu::stackPointer() const {
     return (sp - kRedZone) & ~15ull;
 }
 
+bool Cpu::reaches(std::uint64_t address, std::size_t size, bool writing) {
+    const auto& cpu = perThread<std::unique_ptr<Cpu>>();
+    if (!cpu) {
+        return false;
+    }
+    State& s = *cpu->state_;
+    return s.holds(address, size, writing) || (s.mapHost(address) && s.holds(address, size, writing));
+}
+
 bool Cpu::onStack(std::uint64_t address, std::size_t size) const {
     const auto start = reinterpret_cast<std::uint64_t>(state_->stack);
     return address >= start && address <= start + kStackSize && size <= start + kStackSize - address;
@@ -336,7 +399,7 @@ Cpu::Waiting::~Waiting() {
     }
 }
 
-void Cpu::run(std::uint64_t function, Registers& registers) {
+void Cpu::run(std::uint64_t function, Registers& registers, RegisterUse use) {
     auto& s = *state_;
     if (depth_ >= kMaxDepth) {
         guestFault("guest and host calls nest deeper than " + std::to_string(kMaxDepth) + " levels");
@@ -352,23 +415,26 @@ void Cpu::run(std::uint64_t function, Registers& registers) {
     if (depth_ > 0) {
         uc_context_save(s.uc, saved);
     }
-    const std::uint64_t back = trampolines().returnAddress();
-    CpuHooks::write(s.uc, registers, true);
-    uc_reg_write(s.uc, UC_ARM64_REG_LR, &back);
-    const std::uint64_t zero = 0;
-    uc_reg_write(s.uc, UC_ARM64_REG_FP, &zero);
-    ++depth_;
-    const uc_err err = uc_emu_start(s.uc, function, back, 0, 0);
+    CpuHooks::start(s.uc, registers, use, trampolines().returnAddress());
+    // The run ends in slot 0's `svc`, which stops the engine; an inner run's stop may also stop this
+    // one early, and it goes on where it stood.
+    const int level = ++depth_;
+    uc_err err = uc_emu_start(s.uc, function, 0, 0, 0);
+    std::uint64_t pc = 0;
+    while (err == UC_ERR_OK && s.ended != level) {
+        uc_reg_read(s.uc, UC_ARM64_REG_PC, &pc);
+        err = uc_emu_start(s.uc, pc, 0, 0, 0);
+    }
+    s.ended = 0;
     --depth_;
     if (err != UC_ERR_OK) {
-        std::uint64_t pc = 0;
         uc_reg_read(s.uc, UC_ARM64_REG_PC, &pc);
         char text[160];
         std::snprintf(text, sizeof text, "guest code stopped at 0x%" PRIx64 " (called at 0x%" PRIx64 "): %s",
                       pc, function, uc_strerror(err));
         guestFault(text);
     }
-    CpuHooks::read(s.uc, registers);
+    CpuHooks::read(s.uc, registers, use.resultX, use.resultD, false);
     if (depth_ > 0) {
         uc_context_restore(s.uc, saved);
     }

@@ -16,6 +16,15 @@ struct Registers {
     std::uint64_t sp = 0;    // where the caller's stack arguments begin
 };
 
+// The registers a call passes values in, where it uses fewer than all: x0 up to x[x-1] (x8 with x at
+// 9) and d0 up to d[d-1] for its arguments, sp where some of them lie on the stack, and likewise its
+// results. The engine copies only these between itself and the host.
+struct RegisterUse {
+    std::uint8_t x = 9, d = 8;
+    bool stack = true;
+    std::uint8_t resultX = 9, resultD = 8;
+};
+
 class GLINTMERE_EXPORT Cpu {
   public:
     // Host code that guest code calls: it reads the arguments from `registers` (and the stack at
@@ -26,8 +35,9 @@ class GLINTMERE_EXPORT Cpu {
     static Cpu& current();
 
     // A guest address which, branched to with `bl`, runs `handler` on the host and returns to the
-    // caller. Made once and kept for the life of the process; `name` says what it is in messages.
-    static std::uint64_t trampoline(Handler handler, std::string name);
+    // caller. Made once and kept for the life of the process; `name` says what it is in messages. The
+    // handler sees only the registers `use` names; the others it leaves as they were.
+    static std::uint64_t trampoline(Handler handler, std::string name, RegisterUse use = {});
 
     // Makes the image's memory (host addresses [start, start+size)) executable guest memory in every
     // engine, now and later made.
@@ -38,8 +48,9 @@ class GLINTMERE_EXPORT Cpu {
 
     // Runs the guest function at `function` to its return: `registers` holds the arguments (sp where
     // the stack arguments lie, at or below stackPointer()) and receives the results. Calls nest: a
-    // host function the guest calls may call into the guest again, to a fixed depth.
-    void run(std::uint64_t function, Registers& registers);
+    // host function the guest calls may call into the guest again, to a fixed depth. Only the registers
+    // `use` names are passed in and out (sp always).
+    void run(std::uint64_t function, Registers& registers, RegisterUse use = {});
 
     // Whether [address, address+size) lies within this engine's stack, where a caller's stack arguments
     // are: a host function reading variadic arguments stops at its end.
@@ -57,6 +68,12 @@ class GLINTMERE_EXPORT Cpu {
       private:
         int released_;
     };
+
+    // Whether guest code on the calling thread reads (or also writes) every byte of [address,
+    // address+size) without a fault: its engine maps the range so already, or maps it now from the
+    // host's memory, as it would on the guest's first touch. False says only that no one region of the
+    // engine holds the range; the kernel is asked then.
+    static bool reaches(std::uint64_t address, std::size_t size, bool writing);
 
     // How deep guest and host calls are nested on this thread (0 outside the guest).
     int depth() const { return depth_; }

@@ -1,4 +1,5 @@
 #include "dyld/Darwin.hpp"
+#include "dyld/Cpu.hpp"
 #include "dyld/PerThread.hpp"
 
 #include <fcntl.h>
@@ -225,24 +226,62 @@ Stat statFromHost(const struct statx& host) {
     return out;
 }
 
-// The kernel copies between this process and itself, and tells of a bad address instead of faulting.
+namespace {
+
+// This process, as the kernel's copies name it: asked once, and again in a child after a fork.
+pid_t self() {
+    static pid_t pid = [] {
+        pthread_atfork(nullptr, nullptr, [] { pid = getpid(); });
+        return getpid();
+    }();
+    return pid;
+}
+
+std::uint64_t addressOf(const void* pointer) { return reinterpret_cast<std::uint64_t>(pointer); }
+
+} // namespace
+
+// Memory the calling thread's engine maps is what guest code reads and writes as it runs, and is
+// copied directly: a host function reads what its guest caller could have read itself. Elsewhere the kernel
+// copies between this process and itself, and tells of a bad address instead of faulting.
 bool copyToGuest(void* to, const void* from, std::size_t size) {
     if (size == 0) {
         return true;
     }
+    if (Cpu::reaches(addressOf(to), size, true)) {
+        std::memcpy(to, from, size);
+        return true;
+    }
     iovec local{const_cast<void*>(from), size};
     iovec remote{to, size};
-    return process_vm_writev(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+    return process_vm_writev(self(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
 }
 
 bool copyFromGuest(void* to, const void* from, std::size_t size) {
     if (size == 0) {
         return true;
     }
+    if (Cpu::reaches(addressOf(from), size, false)) {
+        std::memcpy(to, from, size);
+        return true;
+    }
     iovec local{to, size};
     iovec remote{const_cast<void*>(from), size};
-    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+    return process_vm_readv(self(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
 }
+
+namespace {
+
+// The bytes of [at, at+size): where they lie in memory the engine maps, else copied into `chunk`;
+// null where they cannot be read. `size` is at most the chunk's.
+const char* bytesAt(std::uintptr_t at, std::size_t size, char* chunk) {
+    if (Cpu::reaches(at, size, false)) {
+        return reinterpret_cast<const char*>(at);
+    }
+    return copyFromGuest(chunk, reinterpret_cast<const void*>(at), size) ? chunk : nullptr;
+}
+
+} // namespace
 
 std::optional<std::string> stringFromGuest(const char* text, std::size_t limit) {
     std::string read;
@@ -252,17 +291,16 @@ std::optional<std::string> stringFromGuest(const char* text, std::size_t limit) 
         // page reads whole.
         const auto at = reinterpret_cast<std::uintptr_t>(text) + read.size();
         const std::size_t size = std::min<std::size_t>(sizeof chunk - at % sizeof chunk, limit - read.size());
-        iovec local{chunk, size};
-        iovec remote{reinterpret_cast<void*>(at), size};
-        if (process_vm_readv(getpid(), &local, 1, &remote, 1, 0) != static_cast<ssize_t>(size)) {
+        const char* bytes = bytesAt(at, size, chunk);
+        if (bytes == nullptr) {
             return std::nullopt;
         }
-        const void* end = std::memchr(chunk, '\0', size);
-        if (end != nullptr) {
-            read.append(chunk, static_cast<const char*>(end) - chunk);
+        // Not past the string's end: in place, what follows it may be no one's to read.
+        const std::size_t length = strnlen(bytes, size);
+        read.append(bytes, length);
+        if (length < size) {
             return read;
         }
-        read.append(chunk, size);
     }
     return read;
 }
@@ -301,19 +339,25 @@ template <class Probe> bool eachPage(const void* from, std::size_t size, Probe p
 } // namespace
 
 bool readableInGuest(const void* from, std::size_t size) {
+    if (Cpu::reaches(addressOf(from), size, false)) {
+        return true;
+    }
     return eachPage(from, size, [](iovec* bytes, std::size_t count) {
         std::array<char, 512> into;
         iovec local{into.data(), count};
-        return process_vm_readv(getpid(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count);
+        return process_vm_readv(self(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count);
     });
 }
 
 bool overwritableInGuest(void* to, std::size_t size) {
+    if (Cpu::reaches(addressOf(to), size, true)) {
+        return true;
+    }
     return eachPage(to, size, [](iovec* bytes, std::size_t count) {
         std::array<char, 512> seen;
         iovec local{seen.data(), count};
-        return process_vm_readv(getpid(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count) &&
-               process_vm_writev(getpid(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count);
+        return process_vm_readv(self(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count) &&
+               process_vm_writev(self(), &local, 1, bytes, count, 0) == static_cast<ssize_t>(count);
     });
 }
 
@@ -324,6 +368,9 @@ bool writableInGuest(void* to, std::size_t size) {
     }
     if (start + size < start) {
         return false;
+    }
+    if (Cpu::reaches(start, size, true)) {
+        return true;
     }
     // The map lists regions in ascending order: the range is covered if writable ones reach its end.
     FILE* maps = std::fopen("/proc/self/maps", "re");
@@ -359,13 +406,15 @@ std::optional<std::size_t> stringLengthInGuest(const char* text, std::size_t lim
             return std::nullopt;
         }
         const std::size_t size = std::min<std::size_t>(kPage - at % kPage, limit - length);
-        if (!copyFromGuest(chunk, reinterpret_cast<const void*>(at), size)) {
+        const char* bytes = bytesAt(at, size, chunk);
+        if (bytes == nullptr) {
             return std::nullopt;
         }
-        if (const void* end = std::memchr(chunk, '\0', size); end != nullptr) {
-            return length + static_cast<std::size_t>(static_cast<const char*>(end) - chunk);
+        const std::size_t found = strnlen(bytes, size);
+        length += found;
+        if (found < size) {
+            return length;
         }
-        length += size;
     }
     return std::nullopt;
 }

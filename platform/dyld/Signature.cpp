@@ -244,6 +244,8 @@ bool Signature::parse(std::string_view text, std::string& error) {
     }
     for (const auto& argument : arguments_) {
         ffiArguments_.push_back(argument.ffi);
+        offsets_.push_back(words_);
+        words_ += alignUp(std::max<std::size_t>(argument.size, 8), 16) / 8;
     }
     const auto count = static_cast<unsigned>(ffiArguments_.size());
     const ffi_status status =
@@ -278,6 +280,7 @@ const Signature* Signature::of(std::string_view encoding, std::string& error, st
         error = "the type encoding \"" + shown + "\" " + error;
         return nullptr;
     }
+    signature->use_ = signature->findRegisterUse();
     return table.emplace(key, std::move(signature)).first->second.get();
 }
 
@@ -363,6 +366,28 @@ class Placement {
     std::size_t nsaa_ = 0;
 };
 
+// A call's scratch space, zeroed: on the stack for the usual few arguments, on the heap past them.
+template <class T, std::size_t N> class Scratch {
+  public:
+    explicit Scratch(std::size_t size) {
+        if (size > N) {
+            heap_ = std::make_unique<T[]>(size);
+            data_ = heap_.get();
+        } else {
+            std::fill_n(local_, size, T{});
+        }
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    T* data() { return data_; }
+    T& operator[](std::size_t i) { return data_[i]; }
+
+  private:
+    T local_[N];
+    std::unique_ptr<T[]> heap_;
+    T* data_ = local_;
+};
+
 // Reads an n-member float aggregate (or one float or double) from consecutive v registers.
 void fromFloatRegisters(const ValueType& t, const std::uint64_t* d, void* into) {
     auto* bytes = static_cast<std::uint8_t*>(into);
@@ -391,6 +416,44 @@ std::uint64_t widen(const void* value, std::size_t size, bool isSigned) {
 
 } // namespace
 
+RegisterUse Signature::findRegisterUse() const {
+    using K = ValueType::Kind;
+    RegisterUse use{0, 0, false, 0, 0};
+    Placement placement;
+    for (std::size_t i = 0; i < arguments_.size(); ++i) {
+        const ValueType& t = arguments_[i];
+        const auto place = placement.next(t, variadicFrom_ > 0 && i >= variadicFrom_);
+        switch (place.where) {
+        case Placement::Where::X:
+            use.x = std::max<std::uint8_t>(
+                use.x,
+                static_cast<std::uint8_t>(place.reg + (t.kind == K::Struct ? alignUp(t.size, 8) / 8 : 1)));
+            break;
+        case Placement::Where::XIndirect:
+            use.x = std::max<std::uint8_t>(use.x, static_cast<std::uint8_t>(place.reg + 1));
+            break;
+        case Placement::Where::D:
+            use.d = std::max<std::uint8_t>(
+                use.d, static_cast<std::uint8_t>(place.reg + static_cast<unsigned>(t.floats)));
+            break;
+        case Placement::Where::Stack:
+        case Placement::Where::StackIndirect:
+            use.stack = true;
+            break;
+        }
+    }
+    if (result_.floats != 0) {
+        use.resultD = static_cast<std::uint8_t>(result_.floats);
+    } else if (result_.kind == K::Integer) {
+        use.resultX = 1;
+    } else if (result_.kind == K::Struct && result_.size <= 16) {
+        use.resultX = 2;
+    } else if (result_.kind == K::Struct) {
+        use.x = 9; // x8 holds where the result goes
+    }
+    return use;
+}
+
 void Signature::callHost(void* function, Registers& r, const char* import, ObjectFilter objects) const {
     const auto read = [import](void* into, std::uint64_t from, std::size_t size, const char* what) {
         if (!darwin::copyFromGuest(into, reinterpret_cast<const void*>(from), size)) {
@@ -399,19 +462,12 @@ void Signature::callHost(void* function, Registers& r, const char* import, Objec
     };
     const std::size_t count = arguments_.size();
     // Each argument's bytes, 16-aligned; and libffi's table of where each one is.
-    std::vector<std::uint64_t> storage;
-    std::vector<std::size_t> offsets(count);
-    std::size_t words = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        offsets[i] = words;
-        words += alignUp(std::max<std::size_t>(arguments_[i].size, 8), 16) / 8;
-    }
-    storage.assign(words + 2, 0);
-    std::vector<void*> values(count);
+    Scratch<std::uint64_t, 32> storage(words_ + 2);
+    Scratch<void*, 16> values(count);
     Placement placement;
     for (std::size_t i = 0; i < count; ++i) {
         const ValueType& t = arguments_[i];
-        void* into = &storage[offsets[i]];
+        void* into = &storage[offsets_[i]];
         values[i] = into;
         const auto place = placement.next(t, variadicFrom_ > 0 && i >= variadicFrom_);
         switch (place.where) {
@@ -439,7 +495,7 @@ void Signature::callHost(void* function, Registers& r, const char* import, Objec
             *object = objects(*object);
         }
     }
-    std::vector<std::uint64_t> result(alignUp(std::max<std::size_t>(result_.size, 16), 8) / 8, 0);
+    Scratch<std::uint64_t, 4> result(alignUp(std::max<std::size_t>(result_.size, 16), 8) / 8);
     ffi_call(const_cast<ffi_cif*>(&cif_), reinterpret_cast<void (*)()>(function), result.data(),
              values.data());
     using K = ValueType::Kind;
@@ -462,10 +518,11 @@ void Signature::callGuest(std::uint64_t function, void* result, void** arguments
     // The frame below the caller's stack: the stack arguments at sp, then copies of large structs,
     // then room for a large result.
     Placement placement;
-    std::vector<Placement::Place> places;
+    Scratch<Placement::Place, 16> places(arguments_.size());
     std::size_t copies = 0;
-    for (const auto& t : arguments_) {
-        places.push_back(placement.next(t, false));
+    for (std::size_t i = 0; i < arguments_.size(); ++i) {
+        const ValueType& t = arguments_[i];
+        places[i] = placement.next(t, false);
         if (t.kind == ValueType::Kind::Struct && t.size > 16) {
             copies += alignUp(t.size, 16);
         }
@@ -513,7 +570,7 @@ void Signature::callGuest(std::uint64_t function, void* result, void** arguments
         r.x[8] = reinterpret_cast<std::uint64_t>(copy);
     }
     r.sp = sp;
-    cpu.run(function, r);
+    cpu.run(function, r, use_);
     using K = ValueType::Kind;
     if (result_.kind == K::Integer) {
         const std::uint64_t value = widen(&r.x[0], result_.size, result_.isSigned);
@@ -606,8 +663,8 @@ std::uint64_t Signature::callableByGuest(void* function, const std::string& name
             return it->second;
         }
     }
-    const std::uint64_t address =
-        Cpu::trampoline([this, function, name](Registers& r) { callHost(function, r, name.c_str()); }, name);
+    const std::uint64_t address = Cpu::trampoline(
+        [this, function, name](Registers& r) { callHost(function, r, name.c_str()); }, name, use_);
     std::lock_guard<std::mutex> hold(tablesLock());
     guestCallables().emplace(std::pair{this, function}, address);
     return address;

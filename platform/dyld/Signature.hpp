@@ -78,6 +78,8 @@ class GLINTMERE_EXPORT Signature {
     bool parse(std::string_view encoding, std::string& error);
     // The layout of one type of the encoding, as objc::splitTypes gives it.
     bool layOut(std::string_view type, ValueType& into, std::string& error);
+    // Which registers a call of this signature passes its arguments and results in.
+    RegisterUse findRegisterUse() const;
     // A libffi struct of `elements` (null-terminated), kept with the signature.
     ffi_type* structType(std::vector<ffi_type*>& elements);
 
@@ -85,9 +87,13 @@ class GLINTMERE_EXPORT Signature {
     ValueType result_;
     std::vector<ValueType> arguments_;
     std::size_t variadicFrom_ = 0;
+    RegisterUse use_;
     std::deque<ffi_type> structs_;
     std::deque<std::vector<ffi_type*>> elements_;
     std::vector<ffi_type*> ffiArguments_;
+    // Where each argument's bytes begin in a call's storage, in words, and how many words it takes.
+    std::vector<std::size_t> offsets_;
+    std::size_t words_ = 0;
     ffi_cif cif_{};
 };
 
