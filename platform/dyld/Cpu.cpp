@@ -416,18 +416,22 @@ void Cpu::run(std::uint64_t function, Registers& registers, RegisterUse use) {
         uc_context_save(s.uc, saved);
     }
     CpuHooks::start(s.uc, registers, use, trampolines().returnAddress());
-    // The run ends in slot 0's `svc`, which stops the engine; an inner run's stop may also stop this
-    // one early, and it goes on where it stood.
+    // The run ends in slot 0's `svc`, which stops the engine: nothing else does.
     const int level = ++depth_;
     uc_err err = uc_emu_start(s.uc, function, 0, 0, 0);
-    std::uint64_t pc = 0;
-    while (err == UC_ERR_OK && s.ended != level) {
+    if (err == UC_ERR_OK && s.ended != level) {
+        std::uint64_t pc = 0;
         uc_reg_read(s.uc, UC_ARM64_REG_PC, &pc);
-        err = uc_emu_start(s.uc, pc, 0, 0, 0);
+        char text[128];
+        std::snprintf(text, sizeof text,
+                      "the engine stopped at 0x%" PRIx64 " before the call at 0x%" PRIx64 " returned", pc,
+                      function);
+        guestFault(text);
     }
     s.ended = 0;
     --depth_;
     if (err != UC_ERR_OK) {
+        std::uint64_t pc = 0;
         uc_reg_read(s.uc, UC_ARM64_REG_PC, &pc);
         char text[160];
         std::snprintf(text, sizeof text, "guest code stopped at 0x%" PRIx64 " (called at 0x%" PRIx64 "): %s",
