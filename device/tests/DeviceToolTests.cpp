@@ -676,6 +676,37 @@ TEST_F(DeviceTool, WhatRunsInsideGivesOtherUsersNothing) {
     EXPECT_EQ(after.st_mode, host.st_mode) << "the sweep followed the device's link to a host file";
 }
 
+// The sweep after a run reads each folder's listing in parts: set-id files anywhere in a folder too
+// long for one part lose their bits, and what a folder's mode holds besides them (a shared folder's
+// sticky bit) stays.
+TEST_F(DeviceTool, TheSweepReachesAllOfALongFolderAndKeepsTheRestOfEachMode) {
+    const fs::path root = makeDevice();
+    auto made = runProcess({kTool, "run", root, "--", "sh", "-c",
+                            "mkdir /tmp/many && cd /tmp/many && i=0; while [ $i -lt 1500 ]; do i=$((i+1)); "
+                            ": > a-name-long-enough-that-the-folder-takes-many-parts-to-list-$i; done && "
+                            "for i in 7 300 600 900 1200 1500; do chmod 6755 "
+                            "a-name-long-enough-that-the-folder-takes-many-parts-"
+                            "to-list-$i; done && mkdir /tmp/common && chmod 3777 /tmp/common && ln -s "
+                            "/tmp/many /tmp/many-link"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    int kept = 0, files = 0;
+    for (const auto& entry : fs::directory_iterator(root / "tmp/many")) {
+        ++files;
+        kept += (entry.status().permissions() & (fs::perms::set_uid | fs::perms::set_gid)) != fs::perms::none;
+    }
+    EXPECT_EQ(files, 1500);
+    EXPECT_EQ(kept, 0) << "set-id files left in a long folder";
+    EXPECT_EQ(fs::status(root / "tmp/many/a-name-long-enough-that-the-folder-takes-many-parts-to-list-600")
+                      .permissions() &
+                  fs::perms::mask,
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                  fs::perms::others_exec);
+    const auto common = fs::status(root / "tmp/common").permissions();
+    EXPECT_EQ(common & fs::perms::set_gid, fs::perms::none);
+    EXPECT_EQ(common & (fs::perms::mask | fs::perms::sticky_bit), fs::perms::all | fs::perms::sticky_bit)
+        << "the shared folder lost more than its set-group-id bit";
+}
+
 // The caller's open files and environment stay outside: a descriptor of the host's "/" would lead
 // out of the device's root, and the caller's variables are the caller's.
 TEST_F(DeviceTool, NothingOfTheCallersReachesInside) {
