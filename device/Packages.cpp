@@ -199,6 +199,20 @@ std::string joined(const std::vector<std::string>& names) {
 
 } // namespace
 
+bool isPackageName(const std::string& name) {
+    if (name.size() < 2 || !(std::islower(static_cast<unsigned char>(name[0])) ||
+                             std::isdigit(static_cast<unsigned char>(name[0])))) {
+        return false;
+    }
+    for (char c : name) {
+        if (!std::islower(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)) &&
+            c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string dpkgPath() {
     const char* path = std::getenv("PATH");
     return std::string(path != nullptr && *path != '\0' ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";

@@ -43,6 +43,9 @@ void installPackages(const std::filesystem::path& root, const std::vector<Checke
 // way (ldconfig, start-stop-daemon), which a user's PATH may lack.
 std::string dpkgPath();
 
+// A valid dpkg package name: what the tool passes on to dpkg as one.
+bool isPackageName(const std::string& name);
+
 // Removes the installed package `name` (`dpkg --remove`); what its users wrote stays.
 void removePackage(const std::filesystem::path& root, const std::string& name);
 

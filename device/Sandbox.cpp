@@ -222,12 +222,16 @@ fs::path findBubblewrap() {
 // The device's package tools as a phone has them: apt with the device's own configuration, and a
 // dpkg that answers with the device's architecture and checks each package it is given as install
 // does before unpacking it. That dpkg is a script over the host's, which it reaches in a folder of
-// the sandbox's own memory beside the tool itself; the device's own /usr/local (the host's) is not
-// shown.
+// the sandbox's own memory beside the tool's setup program, which checks the packages; the device's
+// own /usr/local (the host's) is not shown.
 class DevicePackageTools {
   public:
     DevicePackageTools(const DeviceFiles& device, const fs::path& root)
-        : script_(memfd_create("device-dpkg", MFD_CLOEXEC)) {
+        : setup_(setupProgram()), script_(memfd_create("device-dpkg", MFD_CLOEXEC)) {
+        if (access(setup_.c_str(), X_OK) != 0) {
+            throw Error("cannot start " + setup_.string() +
+                        ", which checks packages inside the device: " + std::strerror(errno));
+        }
         try {
             aptFolder_ = device.folder("private/etc/apt", false);
         } catch (const Error&) {
@@ -267,8 +271,8 @@ class DevicePackageTools {
             args.insert(args.end(), {"--bind-fd", std::to_string(aptFd), "/etc/apt"});
         }
         args.insert(args.end(), {"--tmpfs", "/usr/local", "--ro-bind", hostDpkg(), kDpkgInside, "--ro-bind",
-                                 fs::read_symlink("/proc/self/exe").string(), kToolInside, "--perms", "0755",
-                                 "--ro-bind-data", std::to_string(dpkgFd), "/usr/bin/dpkg"});
+                                 setup_.string(), kToolInside, "--perms", "0755", "--ro-bind-data",
+                                 std::to_string(dpkgFd), "/usr/bin/dpkg"});
     }
 
     int aptFolder() const { return aptFolder_.get(); }
@@ -276,7 +280,7 @@ class DevicePackageTools {
 
   private:
     static constexpr const char* kDpkgInside = "/usr/local/libexec/glintmere/dpkg";
-    static constexpr const char* kToolInside = "/usr/local/libexec/glintmere/glintmere-device";
+    static constexpr const char* kToolInside = "/usr/local/libexec/glintmere/glintmere-device-setup";
 
     // The host's dpkg, which the device's stands over.
     static std::string hostDpkg() {
@@ -285,6 +289,7 @@ class DevicePackageTools {
         return fs::is_regular_file(usual, ec) ? fs::canonical(usual, ec).string() : usual.string();
     }
 
+    fs::path setup_;
     Descriptor aptFolder_;
     Descriptor script_;
 };

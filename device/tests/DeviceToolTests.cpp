@@ -27,6 +27,8 @@ using testing_support::runProcess;
 using testing_support::readAll;
 
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
+// The program beside the tool that makes and fills devices.
+const fs::path kSetup = fs::path(kTool).parent_path() / "glintmere-device-setup";
 // Where `make repo` writes the package source.
 const fs::path kRepo = GLINTMERE_REPO_DIR;
 
@@ -314,9 +316,13 @@ TEST_F(DeviceTool, TheDeviceHasNoPowerOverTheHostWhoeverStartsIt) {
         if (!starter.empty()) {
             ASSERT_EQ(chown(home.c_str(), 65534, 65534), 0);
             tool = (home / "glintmere-device").string();
-            fs::copy_file(kTool, tool);
-            fs::permissions(tool, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec);
+            // The tool hands what it does not do itself to the setup program beside it.
+            for (const fs::path& program : {fs::path(kTool), kSetup}) {
+                const fs::path copy = home / program.filename();
+                fs::copy_file(program, copy);
+                fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                          fs::perms::others_read | fs::perms::others_exec);
+            }
         }
         auto command = [&](std::vector<std::string> words) {
             words.insert(words.begin(), starter.begin(), starter.end());
@@ -676,6 +682,30 @@ TEST_F(DeviceTool, WhatRunsInsideGivesOtherUsersNothing) {
     EXPECT_EQ(after.st_mode, host.st_mode) << "the sweep followed the device's link to a host file";
 }
 
+// The tool is two programs; without the one that makes and fills devices, it says so, for a run as
+// for any other verb, and changes nothing.
+TEST_F(DeviceTool, WithoutItsSetupProgramTheToolSaysWhatIsMissing) {
+    const fs::path root = makeDevice();
+    const fs::path alone = scratch_ / "alone" / "glintmere-device";
+    fs::create_directories(alone.parent_path());
+    fs::copy_file(kTool, alone);
+    const std::string missing = (alone.parent_path() / "glintmere-device-setup").string();
+    auto made = runProcess({alone, "create", scratch_ / "other"});
+    EXPECT_EQ(made.status, 1);
+    EXPECT_NE(made.err.find(missing), std::string::npos) << made.err;
+    EXPECT_FALSE(fs::exists(scratch_ / "other"));
+    auto ran = runProcess({alone, "run", root, "--", "sh", "-c", "touch /tmp/ran"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find(missing), std::string::npos) << ran.err;
+    EXPECT_FALSE(fs::exists(root / "tmp/ran"));
+    // With it beside, the same copy does both.
+    fs::copy_file(kSetup, missing);
+    EXPECT_EQ(runProcess({alone, "create", scratch_ / "other"}).status, 0);
+    auto again = runProcess({alone, "run", scratch_ / "other", "--", "sh", "-c", "echo inside"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "inside\n");
+}
+
 // The sweep after a run reads each folder's listing in parts: set-id files anywhere in a folder too
 // long for one part lose their bits, and what a folder's mode holds besides them (a shared folder's
 // sticky bit) stays.
@@ -956,6 +986,7 @@ class DeviceInstall : public DeviceTool {
         fs::create_directories(scratch_ / "build/bin");
         tool_ = scratch_ / "build/bin/glintmere-device";
         fs::copy_file(kTool, tool_);
+        fs::copy_file(kSetup, tool_.parent_path() / kSetup.filename());
     }
     void writeManifest(const std::string& text) {
         spill(scratch_ / "build/device-manifest.txt", text);
