@@ -29,6 +29,7 @@ std::string addSource(const std::filesystem::path& root, const std::filesystem::
 // The architecture of the device's packages: the host's, or iphoneos-arm for a device with a phone's
 // processor (as its package database records it).
 std::string packageArchitecture(const std::filesystem::path& root);
+std::string packageArchitecture(const DeviceFiles& device);
 
 // Installs `packages` (checked by checkPackages) into the device at `root` with `dpkg --install`,
 // run inside the device so that no link in it leads dpkg outside. dpkg's messages go to standard
