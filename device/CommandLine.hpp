@@ -10,6 +10,7 @@
 
 namespace device {
 
+// What the tool prints for help, and after a command line it cannot make sense of.
 extern const char* const kUsage;
 
 // Thrown for a command line that the tool cannot make sense of.
