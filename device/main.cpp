@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -26,7 +27,12 @@ namespace {
 }
 
 int dispatch(const std::vector<std::string>& words) {
-    if (words.empty() || words[0] != "run") {
+    const std::string verb = words.empty() ? std::string() : words[0];
+    if (verb == "help" || verb == "--help" || verb == "-h") {
+        std::fputs(device::kUsage, stdout);
+        return 0;
+    }
+    if (verb != "run") {
         handOver(words);
     }
     return device::runVerb({words.begin() + 1, words.end()});

@@ -698,6 +698,13 @@ TEST_F(DeviceTool, WithoutItsSetupProgramTheToolSaysWhatIsMissing) {
     EXPECT_EQ(ran.status, 1);
     EXPECT_NE(ran.err.find(missing), std::string::npos) << ran.err;
     EXPECT_FALSE(fs::exists(root / "tmp/ran"));
+    // The usage it knows itself.
+    for (const char* help : {"help", "--help", "-h"}) {
+        auto asked = runProcess({alone, help});
+        EXPECT_EQ(asked.status, 0) << help << ": " << asked.err;
+        EXPECT_TRUE(asked.out.starts_with("usage: glintmere-device create ROOT"))
+            << help << ": " << asked.out;
+    }
     // With it beside, the same copy does both.
     fs::copy_file(kSetup, missing);
     EXPECT_EQ(runProcess({alone, "create", scratch_ / "other"}).status, 0);
