@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace device {
@@ -22,6 +24,20 @@ inline constexpr const char* kMarker = ".glintmere-device";
 
 // Folders the sandbox mounts from the host or makes anew on every run; nothing is installed there.
 inline const std::vector<std::string> kMountPoints = {"usr", "etc", "proc", "dev"};
+
+// Links at the top of every device that make its own path spellings meet ("/User" and "/var" reach
+// "/private/var"), and those of the host's merged /usr that programs from /usr expect at the top.
+inline constexpr std::pair<std::string_view, std::string_view> kTopLinks[] = {
+    {"var", "private/var"}, {"User", "var/mobile"}, {"lib", "usr/lib"},   {"lib32", "usr/lib32"},
+    {"lib64", "usr/lib64"}, {"bin", "usr/bin"},     {"sbin", "usr/sbin"},
+};
+
+// The program beside the tool that makes, fills and changes devices: every verb but run. It is a
+// program of its own so that a run loads none of the archive and property list libraries it needs.
+inline constexpr const char* kSetupProgramName = "glintmere-device-setup";
+
+// Where that program is: beside the running one. Throws Error when the running one cannot be found.
+fs::path setupProgram();
 
 // Lays a new device of the given kind out at `root`, which must be missing or an empty directory,
 // with its system registered in its dpkg database. Everything of the device that depends on its

@@ -123,55 +123,88 @@ void copyContent(int from, int to) {
 constexpr mode_t kPrivilegeBits = S_ISUID | S_ISGID;
 // Deeper than any tree a package or an app makes; a folder below it is made unreachable instead.
 constexpr int kSweepDepth = 256;
+// Room for a few hundred entries of a folder's listing per read.
+constexpr std::size_t kListingBytes = 16384;
+
+void clearSetIdBelow(int folder, int depth);
+
+// Clears the set-id bits of the folder `name` in `parent` and of everything below it. Its mode is
+// read from the opened folder itself, so what is changed is what was looked at. False when no
+// folder could be opened there (gone, a link, or something else now).
+bool clearFolder(int parent, const char* name, int depth) {
+    const Descriptor inner(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat about {};
+    if (inner.get() < 0 || fstat(inner.get(), &about) != 0) {
+        return false;
+    }
+    if ((about.st_mode & kPrivilegeBits) != 0) {
+        fchmod(inner.get(), about.st_mode & 07777 & ~kPrivilegeBits);
+    }
+    if (depth + 1 >= kSweepDepth) {
+        fchmod(inner.get(), 0);
+        return true;
+    }
+    clearSetIdBelow(inner.get(), depth + 1);
+    return true;
+}
+
+// Clears the set-id bits of the file `name` in `parent` when it is a regular file that has any.
+void clearFile(int parent, const char* name, const struct stat& about) {
+    if (!S_ISREG(about.st_mode) || (about.st_mode & kPrivilegeBits) == 0) {
+        return;
+    }
+    // Opened as a path, which needs no permission to read, and checked to be the very file seen:
+    // the mode is changed through the descriptor, so nothing swapped in meanwhile is.
+    const Descriptor file(openat(parent, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat opened {};
+    if (file.get() < 0 || fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        opened.st_ino != about.st_ino || opened.st_dev != about.st_dev) {
+        return;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(file.get());
+    chmod(self.c_str(), opened.st_mode & 07777 & ~kPrivilegeBits);
+}
 
 // Clears the set-id bits of everything below the open folder `folder`, never following a link.
+// The listing's types say what each entry is: links, pipes and the like are passed over unopened,
+// and only regular files are looked at for their mode, which is all the listing lacks.
 void clearSetIdBelow(int folder, int depth) {
-    const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) {
-        return;
-    }
-    struct CloseListing {
-        void operator()(DIR* listed) const { closedir(listed); }
-    };
-    const std::unique_ptr<DIR, CloseListing> entries(fdopendir(listing));
-    if (!entries) {
-        close(listing);
-        return;
-    }
-    while (const dirent* entry = readdir(entries.get())) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
+    const std::unique_ptr<char[]> listing(new char[kListingBytes]);
+    for (;;) {
+        const ssize_t got = getdents64(folder, listing.get(), kListingBytes);
+        if (got <= 0) {
+            return;
         }
-        struct stat about {};
-        if (fstatat(folder, entry->d_name, &about, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;
-        }
-        if (S_ISDIR(about.st_mode)) {
-            const Descriptor inner(
-                openat(folder, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (inner.get() < 0) {
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(listing.get() + offset);
+            offset += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
                 continue;
             }
-            if ((about.st_mode & kPrivilegeBits) != 0) {
-                fchmod(inner.get(), about.st_mode & 0777 & ~kPrivilegeBits);
-            }
-            if (depth + 1 >= kSweepDepth) {
-                fchmod(inner.get(), 0);
+            switch (entry->d_type) {
+            case DT_DIR:
+                if (clearFolder(folder, name, depth)) {
+                    continue;
+                }
+                break; // something else may stand there by now
+            case DT_REG:
+            case DT_UNKNOWN: // a file system that does not say
+                break;
+            default: // links, pipes, sockets and device nodes
                 continue;
             }
-            clearSetIdBelow(inner.get(), depth + 1);
-        } else if (S_ISREG(about.st_mode) && (about.st_mode & kPrivilegeBits) != 0) {
-            // Opened as a path, which needs no permission to read, and checked to be the very file
-            // seen: the mode is changed through the descriptor, so nothing swapped in meanwhile is.
-            const Descriptor file(openat(folder, entry->d_name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-            struct stat opened {};
-            if (file.get() < 0 || fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-                opened.st_ino != about.st_ino || opened.st_dev != about.st_dev) {
+            struct stat about {};
+            if (fstatat(folder, name, &about, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;
             }
-            const std::string self = "/proc/self/fd/" + std::to_string(file.get());
-            chmod(self.c_str(), opened.st_mode & 0777);
+            if (S_ISDIR(about.st_mode)) {
+                if (entry->d_type != DT_DIR) {
+                    clearFolder(folder, name, depth);
+                }
+                continue;
+            }
+            clearFile(folder, name, about);
         }
     }
 }

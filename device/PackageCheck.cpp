@@ -2,6 +2,7 @@
 
 #include "Device.hpp"
 #include "DeviceFiles.hpp"
+#include "Packages.hpp"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -12,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -211,20 +211,6 @@ void checkContents(const DeviceFiles& device, const fs::path& package, std::set<
 }
 
 } // namespace
-
-bool isPackageName(const std::string& name) {
-    if (name.size() < 2 || !(std::islower(static_cast<unsigned char>(name[0])) ||
-                             std::isdigit(static_cast<unsigned char>(name[0])))) {
-        return false;
-    }
-    for (char c : name) {
-        if (!std::islower(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)) &&
-            c != '+' && c != '-' && c != '.') {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::vector<CheckedPackage> checkPackages(const fs::path& root, const std::vector<fs::path>& packages) {
     const DeviceFiles device(root);

@@ -22,7 +22,4 @@ struct CheckedPackage {
 std::vector<CheckedPackage> checkPackages(const std::filesystem::path& root,
                                           const std::vector<std::filesystem::path>& packages);
 
-// A valid dpkg package name: what the tool passes on to dpkg as one.
-bool isPackageName(const std::string& name);
-
 } // namespace device

@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 namespace device {
 namespace {
@@ -199,6 +200,20 @@ std::string joined(const std::vector<std::string>& names) {
 
 } // namespace
 
+bool isPackageName(const std::string& name) {
+    if (name.size() < 2 || !(std::islower(static_cast<unsigned char>(name[0])) ||
+                             std::isdigit(static_cast<unsigned char>(name[0])))) {
+        return false;
+    }
+    for (char c : name) {
+        if (!std::islower(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)) &&
+            c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string dpkgPath() {
     const char* path = std::getenv("PATH");
     return std::string(path != nullptr && *path != '\0' ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
@@ -276,17 +291,20 @@ std::string addSource(const fs::path& root, const fs::path& folder) {
     return name;
 }
 
-std::string packageArchitecture(const fs::path& root) {
+std::string packageArchitecture(const DeviceFiles& device) {
     // A few architecture names at most; the device may have put anything there.
-    const std::optional<std::string> architectures = DeviceFiles(root).readFile(kAdminFolder / "arch", 4096);
-    std::istringstream in(architectures.value_or(""));
-    for (std::string line; std::getline(in, line);) {
-        if (line == kPhoneArchitecture) {
-            return line;
+    const std::string architectures = device.readFile(kAdminFolder / "arch", 4096).value_or("");
+    for (std::string_view rest = architectures; !rest.empty();) {
+        const auto end = rest.find('\n');
+        if (rest.substr(0, end) == kPhoneArchitecture) {
+            return kPhoneArchitecture;
         }
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     }
     return GLINTMERE_ARCHITECTURE;
 }
+
+std::string packageArchitecture(const fs::path& root) { return packageArchitecture(DeviceFiles(root)); }
 
 void installPackages(const fs::path& root, const std::vector<CheckedPackage>& packages) {
     if (packages.empty()) {

@@ -29,6 +29,7 @@ std::string addSource(const std::filesystem::path& root, const std::filesystem::
 // The architecture of the device's packages: the host's, or iphoneos-arm for a device with a phone's
 // processor (as its package database records it).
 std::string packageArchitecture(const std::filesystem::path& root);
+std::string packageArchitecture(const DeviceFiles& device);
 
 // Installs `packages` (checked by checkPackages) into the device at `root` with `dpkg --install`,
 // run inside the device so that no link in it leads dpkg outside. dpkg's messages go to standard
@@ -42,6 +43,9 @@ void installPackages(const std::filesystem::path& root, const std::vector<Checke
 // The caller's PATH with the sbin folders after it: dpkg looks there for the programs it runs on its
 // way (ldconfig, start-stop-daemon), which a user's PATH may lack.
 std::string dpkgPath();
+
+// A valid dpkg package name: what the tool passes on to dpkg as one.
+bool isPackageName(const std::string& name);
 
 // Removes the installed package `name` (`dpkg --remove`); what its users wrote stays.
 void removePackage(const std::filesystem::path& root, const std::string& name);

@@ -15,10 +15,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -59,18 +58,21 @@ void killAfterGrace(int) {
 
 // The parent of process `pid`, from /proc; 0 when it cannot be read.
 pid_t parentOf(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // "pid (comm) state ppid ...": the command name may hold spaces and parentheses.
-    const auto close = line.rfind(')');
-    if (close == std::string::npos) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    const Descriptor stat(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // "pid (comm) state ppid ...": the command name may hold spaces and parentheses, and is short.
+    char line[512];
+    const ssize_t got = stat.get() < 0 ? -1 : read(stat.get(), line, sizeof line - 1);
+    if (got <= 0) {
         return 0;
     }
-    std::istringstream rest(line.substr(close + 1));
+    line[got] = '\0';
+    const char* nameEnd = std::strrchr(line, ')');
     char state = 0;
     long ppid = 0;
-    return rest >> state >> ppid ? static_cast<pid_t>(ppid) : 0;
+    return nameEnd != nullptr && std::sscanf(nameEnd + 1, " %c %ld", &state, &ppid) == 2
+               ? static_cast<pid_t>(ppid)
+               : 0;
 }
 
 // The sandbox's first process, as bubblewrap reports it on its info descriptor.
@@ -188,9 +190,10 @@ std::vector<std::string> sandboxEnvironment() {
     return kept;
 }
 
+// Asked in this order so that a folder of PATH without the program costs one look.
 bool isExecutable(const fs::path& path) {
     std::error_code ec;
-    return fs::is_regular_file(path, ec) && access(path.c_str(), X_OK) == 0;
+    return access(path.c_str(), X_OK) == 0 && fs::is_regular_file(path, ec);
 }
 
 } // namespace
@@ -222,18 +225,22 @@ fs::path findBubblewrap() {
 // The device's package tools as a phone has them: apt with the device's own configuration, and a
 // dpkg that answers with the device's architecture and checks each package it is given as install
 // does before unpacking it. That dpkg is a script over the host's, which it reaches in a folder of
-// the sandbox's own memory beside the tool itself; the device's own /usr/local (the host's) is not
-// shown.
+// the sandbox's own memory beside the tool's setup program, which checks the packages; the device's
+// own /usr/local (the host's) is not shown.
 class DevicePackageTools {
   public:
-    DevicePackageTools(const DeviceFiles& device, const fs::path& root)
-        : script_(memfd_create("device-dpkg", MFD_CLOEXEC)) {
+    explicit DevicePackageTools(const DeviceFiles& device)
+        : setup_(setupProgram()), script_(memfd_create("device-dpkg", MFD_CLOEXEC)) {
+        if (access(setup_.c_str(), X_OK) != 0) {
+            throw Error("cannot start " + setup_.string() +
+                        ", which checks packages inside the device: " + std::strerror(errno));
+        }
         try {
             aptFolder_ = device.folder("private/etc/apt", false);
         } catch (const Error&) {
             // A device made before it had one: apt there reads the host's.
         }
-        const std::string architecture = packageArchitecture(root);
+        const std::string architecture = packageArchitecture(device);
         const std::string text = "#!/bin/sh\n"
                                  "# The device's dpkg: the host's, as a dpkg of " +
                                  architecture +
@@ -267,8 +274,8 @@ class DevicePackageTools {
             args.insert(args.end(), {"--bind-fd", std::to_string(aptFd), "/etc/apt"});
         }
         args.insert(args.end(), {"--tmpfs", "/usr/local", "--ro-bind", hostDpkg(), kDpkgInside, "--ro-bind",
-                                 fs::read_symlink("/proc/self/exe").string(), kToolInside, "--perms", "0755",
-                                 "--ro-bind-data", std::to_string(dpkgFd), "/usr/bin/dpkg"});
+                                 setup_.string(), kToolInside, "--perms", "0755", "--ro-bind-data",
+                                 std::to_string(dpkgFd), "/usr/bin/dpkg"});
     }
 
     int aptFolder() const { return aptFolder_.get(); }
@@ -276,7 +283,7 @@ class DevicePackageTools {
 
   private:
     static constexpr const char* kDpkgInside = "/usr/local/libexec/glintmere/dpkg";
-    static constexpr const char* kToolInside = "/usr/local/libexec/glintmere/glintmere-device";
+    static constexpr const char* kToolInside = "/usr/local/libexec/glintmere/glintmere-device-setup";
 
     // The host's dpkg, which the device's stands over.
     static std::string hostDpkg() {
@@ -285,6 +292,7 @@ class DevicePackageTools {
         return fs::is_regular_file(usual, ec) ? fs::canonical(usual, ec).string() : usual.string();
     }
 
+    fs::path setup_;
     Descriptor aptFolder_;
     Descriptor script_;
 };
@@ -305,7 +313,7 @@ int run(const fs::path& root, const std::vector<std::string>& command, Identity 
     constexpr int kDpkgFd = 6;
     const DeviceFiles device(root);
     const Descriptor marker = device.regularFile(kMarker);
-    const DevicePackageTools tools(device, root);
+    const DevicePackageTools tools(device);
     std::vector<std::string> args = {
         bwrap.string(), "--bind", root.string(), "/",
         // The marker is mounted read-only over itself: nothing inside, through whatever link, can

@@ -27,6 +27,8 @@ using testing_support::runProcess;
 using testing_support::readAll;
 
 const std::string kTool = GLINTMERE_DEVICE_TOOL;
+// The program beside the tool that makes and fills devices.
+const fs::path kSetup = fs::path(kTool).parent_path() / "glintmere-device-setup";
 // Where `make repo` writes the package source.
 const fs::path kRepo = GLINTMERE_REPO_DIR;
 
@@ -314,9 +316,13 @@ TEST_F(DeviceTool, TheDeviceHasNoPowerOverTheHostWhoeverStartsIt) {
         if (!starter.empty()) {
             ASSERT_EQ(chown(home.c_str(), 65534, 65534), 0);
             tool = (home / "glintmere-device").string();
-            fs::copy_file(kTool, tool);
-            fs::permissions(tool, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec);
+            // The tool hands what it does not do itself to the setup program beside it.
+            for (const fs::path& program : {fs::path(kTool), kSetup}) {
+                const fs::path copy = home / program.filename();
+                fs::copy_file(program, copy);
+                fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                          fs::perms::others_read | fs::perms::others_exec);
+            }
         }
         auto command = [&](std::vector<std::string> words) {
             words.insert(words.begin(), starter.begin(), starter.end());
@@ -676,6 +682,68 @@ TEST_F(DeviceTool, WhatRunsInsideGivesOtherUsersNothing) {
     EXPECT_EQ(after.st_mode, host.st_mode) << "the sweep followed the device's link to a host file";
 }
 
+// The tool is two programs; without the one that makes and fills devices, it says so, for a run as
+// for any other verb, and changes nothing.
+TEST_F(DeviceTool, WithoutItsSetupProgramTheToolSaysWhatIsMissing) {
+    const fs::path root = makeDevice();
+    const fs::path alone = scratch_ / "alone" / "glintmere-device";
+    fs::create_directories(alone.parent_path());
+    fs::copy_file(kTool, alone);
+    const std::string missing = (alone.parent_path() / "glintmere-device-setup").string();
+    auto made = runProcess({alone, "create", scratch_ / "other"});
+    EXPECT_EQ(made.status, 1);
+    EXPECT_NE(made.err.find(missing), std::string::npos) << made.err;
+    EXPECT_FALSE(fs::exists(scratch_ / "other"));
+    auto ran = runProcess({alone, "run", root, "--", "sh", "-c", "touch /tmp/ran"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find(missing), std::string::npos) << ran.err;
+    EXPECT_FALSE(fs::exists(root / "tmp/ran"));
+    // The usage it knows itself.
+    for (const char* help : {"help", "--help", "-h"}) {
+        auto asked = runProcess({alone, help});
+        EXPECT_EQ(asked.status, 0) << help << ": " << asked.err;
+        EXPECT_TRUE(asked.out.starts_with("usage: glintmere-device create ROOT"))
+            << help << ": " << asked.out;
+    }
+    // With it beside, the same copy does both.
+    fs::copy_file(kSetup, missing);
+    EXPECT_EQ(runProcess({alone, "create", scratch_ / "other"}).status, 0);
+    auto again = runProcess({alone, "run", scratch_ / "other", "--", "sh", "-c", "echo inside"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "inside\n");
+}
+
+// The sweep after a run reads each folder's listing in parts: set-id files anywhere in a folder too
+// long for one part lose their bits, and what a folder's mode holds besides them (a shared folder's
+// sticky bit) stays.
+TEST_F(DeviceTool, TheSweepReachesAllOfALongFolderAndKeepsTheRestOfEachMode) {
+    const fs::path root = makeDevice();
+    auto made = runProcess({kTool, "run", root, "--", "sh", "-c",
+                            "mkdir /tmp/many && cd /tmp/many && i=0; while [ $i -lt 1500 ]; do i=$((i+1)); "
+                            ": > a-name-long-enough-that-the-folder-takes-many-parts-to-list-$i; done && "
+                            "for i in 7 300 600 900 1200 1500; do chmod 6755 "
+                            "a-name-long-enough-that-the-folder-takes-many-parts-"
+                            "to-list-$i; done && mkdir /tmp/common && chmod 3777 /tmp/common && ln -s "
+                            "/tmp/many /tmp/many-link"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    int kept = 0, files = 0;
+    for (const auto& entry : fs::directory_iterator(root / "tmp/many")) {
+        ++files;
+        kept += (entry.status().permissions() & (fs::perms::set_uid | fs::perms::set_gid)) != fs::perms::none;
+    }
+    EXPECT_EQ(files, 1500);
+    EXPECT_EQ(kept, 0) << "set-id files left in a long folder";
+    EXPECT_EQ(fs::status(root / "tmp/many/a-name-long-enough-that-the-folder-takes-many-parts-to-list-600")
+                      .permissions() &
+                  fs::perms::mask,
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                  fs::perms::others_exec);
+    const auto common = fs::status(root / "tmp/common").permissions();
+    EXPECT_EQ(common & fs::perms::set_gid, fs::perms::none);
+    EXPECT_EQ(common & (fs::perms::mask | fs::perms::sticky_bit), fs::perms::all | fs::perms::sticky_bit)
+        << "the shared folder lost more than its set-group-id bit";
+}
+
 // The caller's open files and environment stay outside: a descriptor of the host's "/" would lead
 // out of the device's root, and the caller's variables are the caller's.
 TEST_F(DeviceTool, NothingOfTheCallersReachesInside) {
@@ -925,6 +993,7 @@ class DeviceInstall : public DeviceTool {
         fs::create_directories(scratch_ / "build/bin");
         tool_ = scratch_ / "build/bin/glintmere-device";
         fs::copy_file(kTool, tool_);
+        fs::copy_file(kSetup, tool_.parent_path() / kSetup.filename());
     }
     void writeManifest(const std::string& text) {
         spill(scratch_ / "build/device-manifest.txt", text);
