@@ -16,7 +16,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace dyld {
@@ -53,25 +55,76 @@ template <const char* Function> std::uint64_t objectArgument(std::uint64_t objec
     return objectForHost(object);
 }
 
+// What a send needs of the method it reaches: its types, as the runtime keeps them and as read, and
+// whether they end in a list of objects.
+struct Reached {
+    const char* types;
+    const Signature* signature;
+    bool objectList;
+};
+
+// The method `selector` reaches from `searchFrom` through `implementation`, looked up on the first send
+// and kept: a method's types never change, and a replaced implementation is another key. The record
+// is dropped whole at a bound, since guest code can make classes without end.
+std::optional<Reached> reached(Class searchFrom, SEL selector, IMP implementation) {
+    struct Key {
+        Class cls;
+        SEL selector;
+        IMP implementation;
+        bool operator==(const Key&) const = default;
+    };
+    struct Hash {
+        std::size_t operator()(const Key& k) const {
+            const auto mix = [](std::size_t h, const void* p) {
+                return (h ^ reinterpret_cast<std::uintptr_t>(p)) * 0x100000001b3ull;
+            };
+            return mix(mix(mix(0xcbf29ce484222325ull, k.cls), k.selector),
+                       reinterpret_cast<const void*>(k.implementation));
+        }
+    };
+    constexpr std::size_t kKept = 1u << 16;
+    static std::mutex lock;
+    static auto* const kept = new std::unordered_map<Key, Reached, Hash>();
+    const Key key{searchFrom, selector, implementation};
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (auto it = kept->find(key); it != kept->end()) {
+            return it->second;
+        }
+    }
+    Method method = class_getInstanceMethod(searchFrom, selector);
+    if (method == nullptr) {
+        return std::nullopt;
+    }
+    const char* types = method_getTypeEncoding(method);
+    std::string error;
+    const Signature* signature = Signature::of(types, error);
+    if (signature == nullptr) {
+        guestFault(std::string(sel_getName(selector)) + ": " + error);
+    }
+    const Reached found{types, signature, takesObjectList(selector)};
+    std::lock_guard<std::mutex> hold(lock);
+    if (kept->size() >= kKept) {
+        kept->clear();
+    }
+    kept->emplace(key, found);
+    return found;
+}
+
 void send(Registers& r, id receiver, Class searchFrom, IMP implementation, const char* function) {
     const Signature::ObjectFilter objects =
         function == kMsgSend ? &objectArgument<kMsgSend> : &objectArgument<kMsgSendSuper>;
     auto selector = reinterpret_cast<SEL>(r.x[1]);
-    Method method = class_getInstanceMethod(searchFrom, selector);
-    if (method == nullptr) {
+    const std::optional<Reached> method = reached(searchFrom, selector, implementation);
+    if (!method) {
         guestFault(std::string(class_isMetaClass(searchFrom) ? "+[" : "-[") + class_getName(searchFrom) +
                    " " + sel_getName(selector) + "]: guest code sent a message its receiver does not answer");
     }
-    const char* types = method_getTypeEncoding(method);
     r.x[0] = reinterpret_cast<std::uint64_t>(receiver);
-    if (takesObjectList(selector)) {
+    if (method->objectList) {
         // The first object is the last fixed argument; the others follow on the stack up to nil.
-        std::string error;
-        const Signature* fixed = Signature::of(types, error);
-        if (fixed == nullptr) {
-            guestFault(error);
-        }
-        std::string all(types);
+        const Signature* fixed = method->signature;
+        std::string all(method->types);
         const auto* slots = reinterpret_cast<const std::uint64_t*>(r.sp);
         std::size_t extra = 0;
         if (r.x[fixed->arguments().size() - 1] != 0) {
@@ -81,6 +134,7 @@ void send(Registers& r, id receiver, Class searchFrom, IMP implementation, const
             ++extra; // the nil
         }
         all.append(extra, '@');
+        std::string error;
         const Signature* signature = Signature::of(all, error, fixed->arguments().size());
         if (signature == nullptr) {
             guestFault(error);
@@ -88,12 +142,7 @@ void send(Registers& r, id receiver, Class searchFrom, IMP implementation, const
         signature->callHost(reinterpret_cast<void*>(implementation), r, function, objects);
         return;
     }
-    std::string error;
-    const Signature* signature = Signature::of(types, error);
-    if (signature == nullptr) {
-        guestFault(std::string(sel_getName(selector)) + ": " + error);
-    }
-    signature->callHost(reinterpret_cast<void*>(implementation), r, function, objects);
+    method->signature->callHost(reinterpret_cast<void*>(implementation), r, function, objects);
 }
 
 // The size of the struct that a method named `selector` returns through x8 (over 16 bytes, not a float
