@@ -25,24 +25,21 @@ GLINTMERE_EXPORT std::intptr_t wallpaperMode = 0;
 
 namespace {
 
+// Its strings are constants, never autoreleased: the hooks run on the browser's threads, which need not
+// have an autorelease pool.
+using NS::literals::operator""_ns;
+
 // The reload writes it on whatever thread the notification arrives on while the browser's threads
 // read it in the title hook: a lock-free atomic byte keeps that read a plain load, and the program
 // free of data races. True from load, before any code of the library has run.
 constinit std::atomic<bool> enabled{true};
 static_assert(std::atomic<bool>::is_always_lock_free && sizeof(enabled) == 1);
 
-// Strings made once and kept for the life of the process: the hooks run on the browser's threads,
-// which need not have an autorelease pool.
-template <objc::FixedString Text> NS::String* constant() {
-    static NS::String* const string = NS::String::alloc()->initWithUTF8String(Text.text);
-    return string;
-}
-
 void reloadPreferences() {
     NS::AutoreleaseScope pool;
     auto preferences = objc::adopt(NS::MutableDictionary::alloc()->initWithContentsOfFile(
-        constant<"/private/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist">()));
-    auto value = preferences->objectForKey(constant<"isEnabled">());
+        "/private/var/mobile/Library/Preferences/com.brightmoth.glintmere.plist"_ns));
+    auto value = preferences->objectForKey("isEnabled"_ns);
     // Only numbers and strings have a boolean reading; any other kind of entry (or none, or no
     // readable file) leaves the setting as it was.
     if (auto number = NS::cast<NS::Number>(value)) {
@@ -58,7 +55,7 @@ void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, C
 
 __attribute__((constructor(101))) void loadPreferences() {
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &settingsChanged,
-                                    constant<"com.brightmoth.glintmere/settingschanged">(), nullptr,
+                                    "com.brightmoth.glintmere/settingschanged"_ns, nullptr,
                                     CFNotificationSuspensionBehaviorCoalesce);
     reloadPreferences();
 }
@@ -70,15 +67,13 @@ IMP originalInit = nullptr;
 IMP originalRun = nullptr;
 
 NS::String* relabelled(NS::String* title) {
-    if (objc::Ptr(title)->isEqualToString(constant<"Copy">()) && enabled.load(std::memory_order_relaxed)) {
-        return constant<"Set As Wallpaper">();
+    if (objc::Ptr(title)->isEqualToString("Copy"_ns) && enabled.load(std::memory_order_relaxed)) {
+        return "Set As Wallpaper"_ns;
     }
     return title;
 }
 
-bool setsWallpaper(NS::String* title) {
-    return objc::Ptr(title)->isEqualToString(constant<"Set As Wallpaper">());
-}
+bool setsWallpaper(NS::String* title) { return objc::Ptr(title)->isEqualToString("Set As Wallpaper"_ns); }
 
 // -[_WKElementAction _initWithTitle:actionHandler:type:], iOS 8.0 to 8.4
 WK::ElementAction* initWithTitle(WK::ElementAction* self, SEL sel, NS::String* title, NS::Block* handler,

@@ -14,8 +14,6 @@ namespace {
 
 using NS::literals::operator""_ns;
 
-constexpr const char* kBundlePath = "/Library/PreferenceBundles/Glintmere.bundle";
-
 // A new dictionary with the same keys, each value translated; values that are not texts are kept.
 NS::MutableDictionary* translatedTitles(BMGlintmereLocalizer* self, objc::Ptr<NS::Dictionary> titles,
                                         NS::String* table) {
@@ -43,7 +41,8 @@ GLINTMERE_REGISTER_CLASSES {
                 })
         .method(Localizer::localizationBundle_,
                 [](Localizer*) -> NS::Bundle* {
-                    return NS::Bundle::bundleWithPath(NS::String::string(kBundlePath));
+                    // The settings bundle itself, where it is installed: its string tables are its resources.
+                    return NS::Bundle::bundleWithPath("/Library/PreferenceBundles/Glintmere.bundle"_ns);
                 })
         .method(Localizer::localizedStringForKeyInTable_,
                 [](Localizer* self, NS::String* key, NS::String* table) -> NS::String* {

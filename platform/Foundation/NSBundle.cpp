@@ -5,6 +5,7 @@
 #include "Foundation/Text.hpp"
 
 #include "Foundation/AtomicFile.hpp"
+#include "Foundation/FileWatch.hpp"
 #include "Foundation/NSArray.hpp"
 #include "Foundation/NSDictionary.hpp"
 #include "Foundation/NSString.hpp"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -38,11 +40,13 @@ using literals::operator""_ns;
 constexpr const char* globalPreferencesPath = "/var/mobile/Library/Preferences/.GlobalPreferences.plist";
 constexpr std::size_t tableFileLimit = std::size_t{16} << 20;
 
-using Table = std::map<std::string, std::string>;
+using Table = std::map<std::string, std::string, std::less<>>;
 
 // A string table as it was read, and which file it was read from: a table is parsed once and kept
 // for as long as that file stays in place unchanged. Nothing when the file is not a table.
 struct KeptTable {
+    std::uint64_t checked = 0; // the watch's count when the file was last looked at; 0 for never
+    bool present = false;
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
@@ -55,6 +59,12 @@ struct KeptTable {
 // A bundle has a handful of tables; one asked for ever more of them keeps the latest used.
 constexpr std::size_t keptTableLimit = 64;
 
+// Where a resource was found (empty for nowhere), as of the watch's count `checked`.
+struct FoundResource {
+    std::uint64_t checked = 0;
+    std::string path;
+};
+
 struct State {
     std::string path;
     std::mutex lock;
@@ -62,6 +72,7 @@ struct State {
     bool loaded = false;
     std::map<std::string, KeptTable> tables; // by file
     unsigned long tableUses = 0;
+    std::map<std::string, FoundResource> resources; // by file name
 };
 
 State*& stateOf(const Bundle* self) { return objc::storage<State*>(self, BundleInternals::_state); }
@@ -76,8 +87,13 @@ std::mutex& registryLock() {
     static std::mutex lock;
     return lock;
 }
-std::map<std::string, Bundle*>& registry() {
-    static auto* bundles = new std::map<std::string, Bundle*>();
+// Each bundle made, by path; `checked` is the watch's count when its folder was last seen.
+struct Registered {
+    Bundle* bundle = nullptr;
+    std::uint64_t checked = 0;
+};
+std::map<std::string, Registered, std::less<>>& registry() {
+    static auto* bundles = new std::map<std::string, Registered, std::less<>>();
     return *bundles;
 }
 
@@ -102,23 +118,33 @@ objc::Ptr<String> makeString(const std::string& s) { return String::string(std::
 
 // The bundle for an existing directory, made on first request; nil when there is no directory.
 objc::Ptr<Bundle> bundleFor(Class cls, objc::Ptr<String> pathString) {
-    std::optional<std::string> raw = text(pathString);
-    if (!raw || raw->empty()) {
+    const std::string_view raw = pathString != nullptr ? pathString->view() : std::string_view();
+    if (raw.empty()) {
         return nullptr;
     }
-    std::string path = tidyPath(*raw);
+    std::string path = tidyPath(raw);
+    {
+        std::lock_guard guard(registryLock());
+        auto found = registry().find(path);
+        if (found != registry().end() && found->second.checked != 0 &&
+            found->second.checked == detail::FileWatch::count()) {
+            return found->second.bundle;
+        }
+    }
+    const std::uint64_t checked = detail::FileWatch::watch(path);
     if (!isDirectory(path)) {
         return nullptr;
     }
     std::lock_guard guard(registryLock());
     auto found = registry().find(path);
     if (found != registry().end()) {
-        return found->second;
+        found->second.checked = checked;
+        return found->second.bundle;
     }
     Bundle* bundle = Bundle::alloc_.send(cls);
     stateOf(bundle) = new State();
     stateOf(bundle)->path = path;
-    registry().emplace(path, bundle);
+    registry().emplace(path, Registered{bundle, checked});
     return bundle;
 }
 
@@ -137,9 +163,11 @@ const std::string& executableDirectory() {
     return directory;
 }
 
+using Languages = std::shared_ptr<const std::vector<std::string>>;
+
 // The .lproj folders to look in, best first: the user's language (and its base language, "en" for
 // "en-GB"), then "en", then "Base".
-std::vector<std::string> languages() {
+std::vector<std::string> readLanguages() {
     std::vector<std::string> order;
     auto add = [&](const std::string& language) {
         if (!language.empty() && language.find('/') == std::string::npos &&
@@ -156,6 +184,25 @@ std::vector<std::string> languages() {
     }
     add("en");
     add("Base");
+    return order;
+}
+
+// The languages as of the watch's count `now`, read again only when the user's choice may have changed.
+Languages languages(std::uint64_t now) {
+    static std::mutex lock;
+    static std::uint64_t checked = 0;
+    static auto* kept = new Languages();
+    {
+        std::lock_guard guard(lock);
+        if (checked != 0 && checked == now) {
+            return *kept;
+        }
+    }
+    const std::uint64_t at = detail::FileWatch::watch(globalPreferencesPath);
+    auto order = std::make_shared<const std::vector<std::string>>(readLanguages());
+    std::lock_guard guard(lock);
+    *kept = order;
+    checked = at;
     return order;
 }
 
@@ -424,34 +471,40 @@ std::optional<Table> loadTable(const std::string& file) {
 
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-// The translation of `key` in the table in `file`: parsed on the first request, then kept.
-std::optional<std::string> lookUp(State& s, const std::string& file, const std::string& key) {
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) {
-        return std::nullopt; // no table there (yet)
-    }
+// The translation of `key` in the table in `file`: parsed on the first request, then kept. The file
+// is looked at again only once the watch's count has moved on from `now`.
+objc::Ptr<String> lookUp(State& s, const std::string& file, std::string_view key, std::uint64_t now) {
     std::lock_guard guard(s.lock);
     auto entry = s.tables.find(file);
     const bool known = entry != s.tables.end();
-    if (!known && s.tables.size() >= keptTableLimit) {
-        s.tables.erase(std::min_element(s.tables.begin(), s.tables.end(), [](const auto& a, const auto& b) {
-            return a.second.lastUse < b.second.lastUse;
-        }));
-    }
-    if (!known || entry->second.device != info.st_dev || entry->second.inode != info.st_ino ||
-        entry->second.size != info.st_size || !sameTime(entry->second.modified, info.st_mtim) ||
-        !sameTime(entry->second.changed, info.st_ctim)) {
-        s.tables[file] =
-            KeptTable{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, loadTable(file)};
+    if (!known || entry->second.checked == 0 || entry->second.checked != now) {
+        const std::uint64_t checked = detail::FileWatch::watch(file);
+        struct stat info {};
+        const bool present = ::stat(file.c_str(), &info) == 0;
+        if (!known && s.tables.size() >= keptTableLimit) {
+            s.tables.erase(
+                std::min_element(s.tables.begin(), s.tables.end(), [](const auto& a, const auto& b) {
+                    return a.second.lastUse < b.second.lastUse;
+                }));
+        }
+        if (!known || entry->second.present != present || entry->second.device != info.st_dev ||
+            entry->second.inode != info.st_ino || entry->second.size != info.st_size ||
+            !sameTime(entry->second.modified, info.st_mtim) ||
+            !sameTime(entry->second.changed, info.st_ctim)) {
+            s.tables[file] =
+                KeptTable{checked,      present,      info.st_dev,  info.st_ino,
+                          info.st_size, info.st_mtim, info.st_ctim, present ? loadTable(file) : std::nullopt};
+        }
         entry = s.tables.find(file);
+        entry->second.checked = checked;
     }
     KeptTable& kept = entry->second;
     kept.lastUse = ++s.tableUses;
-    if (!kept.table) {
-        return std::nullopt;
+    if (!kept.present || !kept.table) {
+        return nullptr; // no table there (yet), or none that can be read
     }
     auto found = kept.table->find(key);
-    return found != kept.table->end() ? std::optional<std::string>(found->second) : std::nullopt;
+    return found != kept.table->end() ? makeString(found->second) : nullptr;
 }
 
 // The bundle's directory joined with `name` and `type`, in the bundle or one of its .lproj folders.
@@ -464,18 +517,41 @@ objc::Ptr<String> pathForResourceOfType(const Bundle* self, objc::Ptr<String> na
     if (std::optional<std::string> extension = text(type); extension && !extension->empty()) {
         file += "." + *extension;
     }
-    const std::string& root = state(self).path;
-    std::vector<std::string> places{root};
-    for (const std::string& language : languages()) {
-        places.push_back(root + "/" + language + ".lproj");
-    }
-    for (const std::string& place : places) {
-        std::string candidate = tidyPath(place + "/" + file);
-        if (exists(candidate)) {
-            return makeString(candidate);
+    State& s = state(self);
+    const std::uint64_t now = detail::FileWatch::count();
+    {
+        std::lock_guard guard(s.lock);
+        auto found = s.resources.find(file);
+        if (found != s.resources.end() && found->second.checked != 0 && found->second.checked == now) {
+            return found->second.path.empty() ? nullptr : makeString(found->second.path);
         }
     }
-    return nullptr;
+    // Each place is watched before it is looked in, so that nothing changed in between is missed; the
+    // answer is kept only when nothing changed while the places were looked in.
+    std::optional<std::uint64_t> checked;
+    std::string where;
+    auto look = [&](const std::string& place) {
+        std::string candidate = tidyPath(place + "/" + file);
+        const std::uint64_t at = detail::FileWatch::watch(candidate);
+        checked = !checked || *checked == at ? at : 0;
+        if (exists(candidate)) {
+            where = candidate;
+        }
+        return !where.empty();
+    };
+    if (!look(s.path)) {
+        for (const std::string& language : *languages(now)) {
+            if (look(s.path + "/" + language + ".lproj")) {
+                break;
+            }
+        }
+    }
+    std::lock_guard guard(s.lock);
+    if (s.resources.size() >= keptTableLimit) {
+        s.resources.clear();
+    }
+    s.resources[file] = FoundResource{checked.value_or(0), where};
+    return where.empty() ? nullptr : makeString(where);
 }
 
 objc::Ptr<String> localizedString(const Bundle* self, objc::Ptr<String> key, objc::Ptr<String> value,
@@ -483,16 +559,19 @@ objc::Ptr<String> localizedString(const Bundle* self, objc::Ptr<String> key, obj
     if (key == nullptr) {
         return value != nullptr ? value : makeString("");
     }
-    std::string wanted = key->str();
-    std::string table = text(tableName).value_or("");
+    const std::string_view wanted = key->view();
+    std::string_view table = tableName != nullptr ? tableName->view() : std::string_view();
     if (table.empty()) {
         table = "Localizable";
     }
     State& s = state(self);
-    for (const std::string& language : languages()) {
-        if (std::optional<std::string> found =
-                lookUp(s, s.path + "/" + language + ".lproj/" + table + ".strings", wanted)) {
-            return makeString(*found);
+    const std::uint64_t now = detail::FileWatch::count();
+    std::string file;
+    for (const std::string& language : *languages(now)) {
+        file.reserve(s.path.size() + language.size() + table.size() + 16);
+        file.assign(s.path).append("/").append(language).append(".lproj/").append(table).append(".strings");
+        if (auto found = lookUp(s, file, wanted, now)) {
+            return found;
         }
     }
     if (value->length() > 0) {

@@ -21,6 +21,9 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 }
 
 std::string tidyPath(std::string_view path) {
+    if (path.find("//") == std::string_view::npos && (path.size() <= 1 || path.back() != '/')) {
+        return std::string(path); // most paths are tidy already
+    }
     std::string out;
     for (char c : path) {
         if (c == '/' && !out.empty() && out.back() == '/') {

@@ -237,6 +237,44 @@ TEST_F(BundleTest, ThePreferredLanguageComesFirst) {
     EXPECT_EQ(str(bundle()->pathForResource("preferred"_ns, "png"_ns)), path_ + "/fr.lproj/preferred.png");
 }
 
+TEST_F(BundleTest, TheNextLookupFollowsAChangedLanguageChoice) {
+    if (std::filesystem::exists(globalPreferences)) {
+        GTEST_SKIP() << globalPreferences
+                     << " belongs to this device's user; the test writes its own only where none is";
+    }
+    struct Remove {
+        ~Remove() { std::filesystem::remove(globalPreferences); }
+    } remove;
+    auto enabled = [&] { return str(bundle()->localizedStringForKey("Enabled"_ns, ""_ns, nullptr)); };
+    EXPECT_EQ(enabled(), "Enabled (en)");
+    NS::MutableDictionary* prefs = NS::MutableDictionary::dictionary();
+    prefs->setObjectForKey(NS::Array::arrayWithObjects({"fr"_ns}), "AppleLanguages"_ns);
+    ASSERT_TRUE(prefs->writeToFile(ns(globalPreferences), true));
+    EXPECT_EQ(enabled(), "Activ\xC3\xA9");
+    std::filesystem::remove(globalPreferences);
+    EXPECT_EQ(enabled(), "Enabled (en)");
+}
+
+TEST_F(BundleTest, AResourceIsFoundOnceItIsMadeAndNotOnceItIsGone) {
+    EXPECT_EQ(bundle()->pathForResource("later"_ns, "png"_ns), nullptr);
+    writeFile(path_ + "/en.lproj/later.png", "png");
+    EXPECT_EQ(str(bundle()->pathForResource("later"_ns, "png"_ns)), path_ + "/en.lproj/later.png");
+    writeFile(path_ + "/later.png", "png");
+    EXPECT_EQ(str(bundle()->pathForResource("later"_ns, "png"_ns)), path_ + "/later.png");
+    std::filesystem::remove(path_ + "/later.png");
+    std::filesystem::remove(path_ + "/en.lproj/later.png");
+    EXPECT_EQ(bundle()->pathForResource("later"_ns, "png"_ns), nullptr);
+}
+
+TEST_F(BundleTest, ABundleWhoseFolderIsGoneIsNilUntilItIsBack) {
+    ASSERT_NE(bundle(), nullptr);
+    std::filesystem::rename(path_, path_ + ".away");
+    EXPECT_EQ(bundle(), nullptr);
+    std::filesystem::rename(path_ + ".away", path_);
+    ASSERT_NE(bundle(), nullptr);
+    EXPECT_EQ(str(bundle()->localizedStringForKey("GREETING"_ns, ""_ns, nullptr)).substr(0, 5), "Hello");
+}
+
 TEST_F(BundleTest, MainBundleIsTheExecutablesDirectory) {
     NS::Bundle* main = NS::Bundle::mainBundle();
     ASSERT_NE(main, nullptr);

@@ -75,9 +75,13 @@ class GLINTMERE_EXPORT String : public Referencing<String, "NSString"> {
 };
 
 namespace literals {
-// "text"_ns: an autoreleased NSString.
-inline objc::Ptr<String> operator""_ns(const char* text, std::size_t size) {
-    return String::string(std::string_view(text, size));
+// "text"_ns: a constant NSString, as @"text" is in Objective-C: made the first time its line runs,
+// then the same object every time, and never released.
+template <objc::FixedString Text> objc::Ptr<String> operator""_ns() {
+    static String* const constant = String::initWithBytesLengthEncoding_.send(
+        String::alloc(), static_cast<const void*>(Text.text),
+        static_cast<unsigned long>(sizeof Text.text - 1), UTF8StringEncoding);
+    return constant;
 }
 } // namespace literals
 
