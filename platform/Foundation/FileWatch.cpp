@@ -1,6 +1,7 @@
 #include "Foundation/FileWatch.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -155,11 +156,11 @@ bool walk(State& s, std::string_view path, int links) {
             continue;
         }
         const std::string next = joined(folder, part);
-        char target[4096];
+        char target[PATH_MAX + 1];
         const ssize_t length = ::readlink(next.c_str(), target, sizeof target - 1);
         if (length > 0) {
-            if (links >= kLinkLimit) {
-                return false;
+            if (links >= kLinkLimit || length >= static_cast<ssize_t>(sizeof target - 1)) {
+                return false; // a loop, or a target cut short: where the walk goes cannot be told
             }
             std::string resolved(target, static_cast<std::size_t>(length));
             if (resolved.front() != '/') {

@@ -89,6 +89,21 @@ TEST_F(FileWatchTest, ALinkOnThePathIsFollowedAndItsTargetWatched) {
     EXPECT_NE(FileWatch::count(), at) << "a change in the folder the link now names";
 }
 
+TEST_F(FileWatchTest, LinksAreFollowedAsFarAsTheKernelFollowsThem) {
+    fs::create_symlink("loop-b", root_ + "/loop-a");
+    fs::create_symlink("loop-a", root_ + "/loop-b");
+    EXPECT_EQ(FileWatch::watch(root_ + "/loop-a/file"), 0u) << "links that name each other";
+    // The longest target a link can hold is followed.
+    std::string longest;
+    while (longest.size() + 2 < 4095 - 1) {
+        longest += "./";
+    }
+    fs::create_symlink(longest + "a", root_ + "/long");
+    EXPECT_NE(FileWatch::watch(root_ + "/long/b/file"), 0u)
+        << "a target of " << longest.size() + 1 << " bytes";
+    EXPECT_NE(FileWatch::watch(root_ + "/a/b/file"), 0u) << "the other paths are still watched";
+}
+
 TEST_F(FileWatchTest, AForkedChildReadsNoneOfItsParentsChanges) {
     const std::string file = root_ + "/a/b/file";
     const std::uint64_t at = FileWatch::watch(file);
