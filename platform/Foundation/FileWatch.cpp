@@ -24,6 +24,8 @@ constexpr std::uint32_t kEvents = IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DE
 constexpr std::size_t kWatchLimit = 1024;
 // Paths remembered as walked at one count; past this many they are walked again.
 constexpr std::size_t kWalkedLimit = 4096;
+// Reads of the descriptor in one drain.
+constexpr int kReadLimit = 16;
 // As many links as the kernel's own path walk follows.
 constexpr int kLinkLimit = 40;
 
@@ -91,10 +93,11 @@ bool ready(State& s) {
     return s.fd >= 0;
 }
 
-// Takes in every event the kernel has queued: any of them moves the count on.
+// Takes in the events the kernel has queued: any of them moves the count on. A folder changing
+// faster than it is read cannot hold the caller: what is left moves the count on next time.
 void drain(State& s) {
     alignas(inotify_event) char buffer[4096];
-    for (;;) {
+    for (int reads = 0; reads < kReadLimit; ++reads) {
         const ssize_t n = ::read(s.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
