@@ -1,6 +1,5 @@
 #include "Foundation/FileWatch.hpp"
 
-#include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
 #include <sys/inotify.h>

@@ -23,6 +23,9 @@ class GLINTMERE_EXPORT FileWatch {
     // count to keep an answer about `path` under, read before the answer is: 0 when the path cannot
     // be watched.
     static std::uint64_t watch(const std::string& path);
+
+    // Whether an answer kept under the count `checked` still holds at the count `now`.
+    static bool holds(std::uint64_t checked, std::uint64_t now) { return checked != 0 && checked == now; }
 };
 
 } // namespace NS::detail

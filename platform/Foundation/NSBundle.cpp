@@ -92,8 +92,8 @@ struct Registered {
     Bundle* bundle = nullptr;
     std::uint64_t checked = 0;
 };
-std::map<std::string, Registered, std::less<>>& registry() {
-    static auto* bundles = new std::map<std::string, Registered, std::less<>>();
+std::map<std::string, Registered>& registry() {
+    static auto* bundles = new std::map<std::string, Registered>();
     return *bundles;
 }
 
@@ -126,8 +126,8 @@ objc::Ptr<Bundle> bundleFor(Class cls, objc::Ptr<String> pathString) {
     {
         std::lock_guard guard(registryLock());
         auto found = registry().find(path);
-        if (found != registry().end() && found->second.checked != 0 &&
-            found->second.checked == detail::FileWatch::count()) {
+        if (found != registry().end() &&
+            detail::FileWatch::holds(found->second.checked, detail::FileWatch::count())) {
             return found->second.bundle;
         }
     }
@@ -194,7 +194,7 @@ Languages languages(std::uint64_t now) {
     static auto* kept = new Languages();
     {
         std::lock_guard guard(lock);
-        if (checked != 0 && checked == now) {
+        if (detail::FileWatch::holds(checked, now)) {
             return *kept;
         }
     }
@@ -477,7 +477,7 @@ objc::Ptr<String> lookUp(State& s, const std::string& file, std::string_view key
     std::lock_guard guard(s.lock);
     auto entry = s.tables.find(file);
     const bool known = entry != s.tables.end();
-    if (!known || entry->second.checked == 0 || entry->second.checked != now) {
+    if (!known || !detail::FileWatch::holds(entry->second.checked, now)) {
         const std::uint64_t checked = detail::FileWatch::watch(file);
         struct stat info {};
         const bool present = ::stat(file.c_str(), &info) == 0;
@@ -522,7 +522,7 @@ objc::Ptr<String> pathForResourceOfType(const Bundle* self, objc::Ptr<String> na
     {
         std::lock_guard guard(s.lock);
         auto found = s.resources.find(file);
-        if (found != s.resources.end() && found->second.checked != 0 && found->second.checked == now) {
+        if (found != s.resources.end() && detail::FileWatch::holds(found->second.checked, now)) {
             return found->second.path.empty() ? nullptr : makeString(found->second.path);
         }
     }
